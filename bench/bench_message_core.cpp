@@ -1,0 +1,90 @@
+// Assembling a large SysEx from input buffers, and the hex/monitor texts.
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+
+#include "core/session.h"
+#include "core/text_utils.h"
+#include "support/scripted_shell.h"
+
+namespace {
+
+using namespace tolvex;
+
+constexpr std::size_t kTotal = 10 * 1024 * 1024;
+constexpr std::size_t kBuffer = 4096;
+
+std::vector<TMyMidiEvent> makeBuffers()
+{
+    std::vector<TMyMidiEvent> out;
+    for (std::size_t pos = 0; pos < kTotal; pos += kBuffer) {
+        TMyMidiEvent e;
+        e.MidiMessage = 0xF0;
+        e.Sysex.assign(std::min(kBuffer, kTotal - pos), 0x55);
+        out.push_back(std::move(e));
+    }
+    out.front().Sysex.front() = 0xF0;
+    out.back().Sysex.back() = 0xF7;
+    return out;
+}
+
+void BM_Addsysex10MiB(benchmark::State& state)
+{
+    const auto buffers = makeBuffers();
+    testing::ScriptedShell shell;
+    for (auto _ : state) {
+        Session s(shell);
+        for (const auto& b : buffers) benchmark::DoNotOptimize(s.SX_Object.Addsysex(b));
+        benchmark::DoNotOptimize(s.SX_Object.sxdata.data());
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * kTotal));
+}
+BENCHMARK(BM_Addsysex10MiB)->Unit(benchmark::kMillisecond);
+
+// The same bytes copied buffer by buffer into a fresh vector, the floor for the assembler.
+void BM_Memcpy10MiB(benchmark::State& state)
+{
+    const auto buffers = makeBuffers();
+    for (auto _ : state) {
+        Bytes out(kTotal);
+        std::size_t pos = 0;
+        for (const auto& b : buffers) {
+            std::memcpy(out.data() + pos, b.Sysex.data(), b.Sysex.size());
+            pos += b.Sysex.size();
+        }
+        benchmark::DoNotOptimize(out.data());
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * kTotal));
+}
+BENCHMARK(BM_Memcpy10MiB)->Unit(benchmark::kMillisecond);
+
+void BM_SxStringToHexList(benchmark::State& state)
+{
+    Bytes dump(4104, 0x40);
+    dump.front() = 0xF0;
+    dump.back() = 0xF7;
+    for (auto _ : state) benchmark::DoNotOptimize(SxStringToHexList(dump));
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_SxStringToHexList);
+
+void BM_MonitorMessageText(benchmark::State& state)
+{
+    TMyMidiEvent note;
+    note.MidiMessage = 0x90;
+    note.Data1 = 0x3C;
+    note.Data2 = 0x64;
+    note.Time = 0x12345;
+    TMyMidiEvent sysex;
+    sysex.MidiMessage = 0xF0;
+    sysex.Sysex.assign(4096, 0x10);
+    sysex.Sysex.front() = 0xF0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(MonitorMessageText(note));
+        benchmark::DoNotOptimize(MonitorMessageText(sysex));
+    }
+    state.SetItemsProcessed(2 * state.iterations());
+}
+BENCHMARK(BM_MonitorMessageText);
+
+}  // namespace

@@ -1,0 +1,62 @@
+// What a command needs from a user interface, and nothing more. Three shells
+// implement it: QtShell (the program), ConsoleShell (the CLI) and ScriptedShell
+// (tests, on a virtual clock).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tolvex {
+
+enum class MsgIcon { None, Information, Warning, Error, Question };
+enum class MsgButtons { Ok, OkCancel, YesNo, YesNoCancel };
+enum class MsgResult { Ok, Cancel, Yes, No };
+
+struct FileDialogRequest {
+    std::string title;
+    std::string filter;      // e.g. "Sysex files (*.syx)|*.syx|All files (*)|*"
+    std::string folder;      // folder the dialog starts in
+    std::string defaultExt;  // added when the user types a name without extension
+    bool multiSelect = false;
+};
+
+class Shell {
+public:
+    virtual ~Shell() = default;
+
+    // Modal message box; returns the button pressed.
+    virtual MsgResult messageBox(const std::string& title, const std::string& text, MsgIcon icon,
+                                 MsgButtons buttons = MsgButtons::Ok) = 0;
+
+    // File dialogs; an empty result means the user cancelled.
+    virtual std::vector<std::string> openFileDialog(const FileDialogRequest& request) = 0;
+    virtual std::optional<std::string> saveFileDialog(const FileDialogRequest& request) = 0;
+
+    virtual void setClipboardText(const std::string& text) = 0;
+    virtual std::string clipboardText() = 0;
+
+    // Handles pending events once. A command waiting for a device calls this in
+    // a loop, so receptions, timers and the window stay alive during the wait.
+    virtual void ProcessMessages() = 0;
+
+    // Repeating named timer; starting a running name restarts it. onTick runs on
+    // the main thread until stopTimer.
+    virtual void startTimer(const std::string& name, int intervalMs, std::function<void()> onTick) = 0;
+    virtual void stopTimer(const std::string& name) = 0;
+    virtual bool timerActive(const std::string& name) const = 0;
+
+    virtual void setBusyCursor(bool on) = 0;
+
+    // Milliseconds on the shell's clock, and a pause on it that keeps events flowing.
+    virtual std::int64_t nowMs() = 0;
+    virtual void pause(int ms) = 0;
+
+    // Thread-safe: asks the main thread to run `call` on its next pass through
+    // the event loop. Used by MIDI back-ends to wake the main thread.
+    virtual void postToMainThread(std::function<void()> call) = 0;
+};
+
+}  // namespace tolvex

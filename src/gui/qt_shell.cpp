@@ -1,0 +1,134 @@
+#include "gui/qt_shell.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QEventLoop>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QMetaObject>
+#include <QStringList>
+
+namespace tolvex {
+
+namespace {
+
+QString q(const std::string& s) { return QString::fromStdString(s); }
+
+// "Sysex files (*.syx)|*.syx|All files (*)|*" -> "Sysex files (*.syx);;All files (*)"
+QString qtFilter(const std::string& filter)
+{
+    const QStringList parts = q(filter).split('|');
+    QStringList out;
+    for (int i = 0; i < parts.size(); i += 2) out << parts[i];
+    return out.join(";;");
+}
+
+}  // namespace
+
+QtShell::QtShell(QObject* parent) : QObject(parent) { clock_.start(); }
+
+MsgResult QtShell::messageBox(const std::string& title, const std::string& text, MsgIcon icon,
+                              MsgButtons buttons)
+{
+    QMessageBox box(window_);
+    box.setWindowTitle(q(title));
+    box.setText(q(text));
+    switch (icon) {
+    case MsgIcon::Information: box.setIcon(QMessageBox::Information); break;
+    case MsgIcon::Warning: box.setIcon(QMessageBox::Warning); break;
+    case MsgIcon::Error: box.setIcon(QMessageBox::Critical); break;
+    case MsgIcon::Question: box.setIcon(QMessageBox::Question); break;
+    case MsgIcon::None: break;
+    }
+    switch (buttons) {
+    case MsgButtons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
+    case MsgButtons::OkCancel: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
+    case MsgButtons::YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
+    case MsgButtons::YesNoCancel:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        break;
+    }
+    switch (box.exec()) {
+    case QMessageBox::Cancel: return MsgResult::Cancel;
+    case QMessageBox::Yes: return MsgResult::Yes;
+    case QMessageBox::No: return MsgResult::No;
+    default: return MsgResult::Ok;
+    }
+}
+
+std::vector<std::string> QtShell::openFileDialog(const FileDialogRequest& r)
+{
+    std::vector<std::string> out;
+    if (r.multiSelect) {
+        for (const QString& f : QFileDialog::getOpenFileNames(window_, q(r.title), q(r.folder), qtFilter(r.filter)))
+            out.push_back(f.toStdString());
+    } else {
+        const QString f = QFileDialog::getOpenFileName(window_, q(r.title), q(r.folder), qtFilter(r.filter));
+        if (!f.isEmpty()) out.push_back(f.toStdString());
+    }
+    return out;
+}
+
+std::optional<std::string> QtShell::saveFileDialog(const FileDialogRequest& r)
+{
+    QFileDialog dialog(window_, q(r.title), q(r.folder), qtFilter(r.filter));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(q(r.defaultExt));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return dialog.selectedFiles().first().toStdString();
+}
+
+void QtShell::setClipboardText(const std::string& text) { QGuiApplication::clipboard()->setText(q(text)); }
+
+std::string QtShell::clipboardText() { return QGuiApplication::clipboard()->text().toStdString(); }
+
+void QtShell::ProcessMessages() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+
+void QtShell::startTimer(const std::string& name, int intervalMs, std::function<void()> onTick)
+{
+    auto& slot = timers_[name];
+    if (!slot) slot = std::make_unique<QTimer>();
+    slot->stop();
+    slot->disconnect();
+    connect(slot.get(), &QTimer::timeout, this, [tick = std::move(onTick)] { tick(); });
+    slot->start(intervalMs);
+}
+
+void QtShell::stopTimer(const std::string& name)
+{
+    const auto it = timers_.find(name);
+    if (it != timers_.end()) it->second->stop();
+}
+
+bool QtShell::timerActive(const std::string& name) const
+{
+    const auto it = timers_.find(name);
+    return it != timers_.end() && it->second->isActive();
+}
+
+void QtShell::setBusyCursor(bool on)
+{
+    if (on) {
+        if (busyDepth_++ == 0) QApplication::setOverrideCursor(Qt::WaitCursor);
+    } else if (busyDepth_ > 0 && --busyDepth_ == 0) {
+        QApplication::restoreOverrideCursor();
+    }
+}
+
+std::int64_t QtShell::nowMs() { return clock_.elapsed(); }
+
+void QtShell::pause(int ms)
+{
+    // A local event loop keeps the window and MIDI alive while pausing.
+    QEventLoop loop;
+    QTimer::singleShot(ms < 0 ? 0 : ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+void QtShell::postToMainThread(std::function<void()> call)
+{
+    QMetaObject::invokeMethod(this, [c = std::move(call)] { c(); }, Qt::QueuedConnection);
+}
+
+}  // namespace tolvex

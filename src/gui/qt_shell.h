@@ -1,0 +1,46 @@
+// The Shell of the program: Qt message boxes, dialogs, clipboard and timers.
+#pragma once
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
+#include <map>
+#include <memory>
+
+#include "core/shell.h"
+
+namespace tolvex {
+
+class QtShell : public QObject, public Shell {
+    Q_OBJECT
+public:
+    explicit QtShell(QObject* parent = nullptr);
+
+    // Boxes and dialogs are parented to this window when set.
+    void setWindow(QWidget* window) { window_ = window; }
+
+    MsgResult messageBox(const std::string& title, const std::string& text, MsgIcon icon,
+                         MsgButtons buttons) override;
+    std::vector<std::string> openFileDialog(const FileDialogRequest& request) override;
+    std::optional<std::string> saveFileDialog(const FileDialogRequest& request) override;
+    void setClipboardText(const std::string& text) override;
+    std::string clipboardText() override;
+    void ProcessMessages() override;
+    void startTimer(const std::string& name, int intervalMs, std::function<void()> onTick) override;
+    void stopTimer(const std::string& name) override;
+    bool timerActive(const std::string& name) const override;
+    void setBusyCursor(bool on) override;
+    std::int64_t nowMs() override;
+    void pause(int ms) override;
+    void postToMainThread(std::function<void()> call) override;
+
+private:
+    QPointer<QWidget> window_;
+    QElapsedTimer clock_;
+    std::map<std::string, std::unique_ptr<QTimer>> timers_;
+    int busyDepth_ = 0;
+};
+
+}  // namespace tolvex

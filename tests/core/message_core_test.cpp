@@ -1,0 +1,236 @@
+#include <gtest/gtest.h>
+
+#include "core/midi_port.h"
+#include "core/session.h"
+#include "support/scripted_shell.h"
+
+namespace tolvex {
+namespace {
+
+using testing::ScriptedShell;
+
+TMyMidiEvent buffer(std::size_t len, std::uint8_t first, std::uint8_t last)
+{
+    TMyMidiEvent e;
+    e.MidiMessage = 0xF0;
+    e.Sysex.assign(len, 0x11);
+    e.Sysex.front() = first;
+    e.Sysex.back() = last;
+    return e;
+}
+
+struct Step {
+    std::size_t len;
+    std::uint8_t first, last;
+    bool complete;
+    const char* logLine;  // the newest log text after the step
+};
+
+TEST(Addsysex, JoinsBuffersAndReportsProgress)
+{
+    const struct {
+        const char* name;
+        std::vector<Step> steps;
+        std::size_t total;
+        int logLines;
+    } cases[] = {
+        {"two buffers",
+         {{256, 0xF0, 0x11, false, "First Partial Sysex buffer"},
+          {44, 0x11, 0xF7, true, "Final buffer 44 bytes (2 events),total bytes: 300"}},
+         300, 1},
+        {"three buffers",
+         {{256, 0xF0, 0x11, false, "First Partial Sysex buffer"},
+          {256, 0x11, 0x11, false, "Partial Sysex buffer 2, total bytes: 256"},
+          {10, 0x11, 0xF7, true, "Final buffer 10 bytes (3 events),total bytes: 522"}},
+         522, 1},
+        {"single buffer", {{6, 0xF0, 0xF7, true, "Complete SysEx message 6"}}, 6, 1},
+        {"second buffer joined whatever its first byte",
+         {{5, 0xF0, 0x01, false, "First Partial Sysex buffer"},
+          {3, 0x42, 0xF7, true, "Final buffer 3 bytes (2 events),total bytes: 8"}},
+         8, 1},
+        {"a partial message followed by a new message is discarded",
+         {{5, 0xF0, 0x01, false, "First Partial Sysex buffer"},
+          {6, 0xF0, 0xF7, true, "Complete SysEx message 6"}},
+         6, 3},
+        {"discarded partial, then a new partial",
+         {{7, 0xF0, 0x01, false, "First Partial Sysex buffer"},
+          {4, 0xF0, 0x01, false, "First Partial Sysex buffer"},
+          {2, 0x01, 0xF7, true, "Final buffer 2 bytes (2 events),total bytes: 6"}},
+         6, 3},
+    };
+    for (const auto& c : cases) {
+        ScriptedShell shell;
+        Session s(shell);
+        for (const Step& st : c.steps) {
+            EXPECT_EQ(s.SX_Object.Addsysex(buffer(st.len, st.first, st.last)), st.complete) << c.name;
+            EXPECT_EQ(s.log.lines().back(), st.logLine) << c.name;
+        }
+        EXPECT_EQ(s.SX_Object.sxdata.size(), c.total) << c.name;
+        EXPECT_FALSE(s.SX_Object.partial) << c.name;
+        EXPECT_EQ(s.SX_Object.partials, 0) << c.name;
+        EXPECT_EQ(s.log.count(), c.logLines) << c.name;
+    }
+}
+
+TEST(Addsysex, DiscardLogsThePartialLength)
+{
+    ScriptedShell shell;
+    Session s(shell);
+    s.SX_Object.Addsysex(buffer(4096, 0xF0, 0x11));
+    s.SX_Object.Addsysex(buffer(100, 0x11, 0x11));
+    s.SX_Object.Addsysex(buffer(6, 0xF0, 0xF7));
+    ASSERT_EQ(s.log.count(), 3);
+    EXPECT_EQ(s.log.line(0), "Partial Sysex buffer 2, total bytes: 4096");
+    EXPECT_EQ(s.log.line(1), "Incomplete SysEx message discarded (4196 bytes)");
+    EXPECT_EQ(s.SX_Object.sxdata, (Bytes{0xF0, 0x11, 0x11, 0x11, 0x11, 0xF7}));
+}
+
+TEST(Addsysex, ProgressSurvivesAClearedLogAndKeepsBytesInOrder)
+{
+    ScriptedShell shell;
+    Session s(shell);
+    Bytes expected;
+    for (int i = 0; i < 5; ++i) {
+        TMyMidiEvent e;
+        e.Sysex.resize(100);
+        for (std::size_t k = 0; k < e.Sysex.size(); ++k) e.Sysex[k] = static_cast<std::uint8_t>((i * 100 + k) & 0x7F);
+        if (i == 0) e.Sysex[0] = 0xF0;
+        if (i == 4) e.Sysex.back() = 0xF7;
+        expected.insert(expected.end(), e.Sysex.begin(), e.Sysex.end());
+        if (i == 2) s.log.clear();  // the progress line is gone; assembling goes on
+        EXPECT_EQ(s.SX_Object.Addsysex(e), i == 4);
+    }
+    EXPECT_EQ(s.SX_Object.sxdata, expected);
+    EXPECT_FALSE(s.SX_Object.Addsysex(TMyMidiEvent{}));  // an empty buffer changes nothing
+    EXPECT_EQ(s.SX_Object.sxdata, expected);
+}
+
+class FakeOut : public MidiOutPort {
+public:
+    bool MidiOutBusy() const override { return busy; }
+    void PutLong(ByteView data) override
+    {
+        if (fail) throw TolvexError("The MIDI device is gone");
+        sent.emplace_back(data.begin(), data.end());
+    }
+    bool busy = false;
+    bool fail = false;
+    std::vector<Bytes> sent;
+};
+
+TEST(BulkOut, SendsWaitsForBusyOutputAndNeverDropsSilently)
+{
+    const Bytes msg{0xF0, 0x43, 0x20, 0x00, 0xF7};
+    const struct {
+        const char* name;
+        bool present, busy, fail;
+        int busyForMs;  // output turns free after this much time (-1: never)
+        Bytes data;
+        bool result;
+        std::size_t sent;
+        const char* box;
+    } cases[] = {
+        {"free output", true, false, false, 0, msg, true, 1, nullptr},
+        {"no device", false, false, false, 0, msg, false, 0, nullptr},
+        {"empty message", true, false, false, 0, {}, false, 0, nullptr},
+        {"busy, then free", true, true, false, 500, msg, true, 1, nullptr},
+        {"busy past 2 s", true, true, false, -1, msg, false, 0, "MIDI output busy - message not sent"},
+        {"device error", true, false, true, 0, msg, false, 0, "The MIDI device is gone"},
+    };
+    for (const auto& c : cases) {
+        ScriptedShell shell;
+        Session s(shell);
+        FakeOut out;
+        out.busy = c.busy;
+        out.fail = c.fail;
+        s.midiOutput = &out;
+        s.MIDI_Out_Present = c.present;
+        if (c.busyForMs > 0) shell.startTimer("free", c.busyForMs, [&] { out.busy = false; });
+        EXPECT_EQ(s.SX_Object.MidiSysex_bulk_out(c.data), c.result) << c.name;
+        EXPECT_EQ(out.sent.size(), c.sent) << c.name;
+        if (c.sent) {
+            EXPECT_EQ(out.sent.front(), c.data) << c.name;
+        }
+        if (c.box) {
+            ASSERT_EQ(shell.boxes.size(), 1u) << c.name;
+            EXPECT_EQ(shell.boxes[0].title, "MIDI Out Error");
+            EXPECT_EQ(shell.boxes[0].text, c.box);
+        } else {
+            EXPECT_TRUE(shell.boxes.empty()) << c.name;
+        }
+        if (c.busyForMs < 0) {
+            EXPECT_GE(shell.nowMs(), TSXobject::kBusyWaitMs) << c.name;
+        }
+    }
+}
+
+TEST(MessageList, AppendRemoveSelectAndCurrent)
+{
+    MessageList list;
+    std::vector<MessageList::Change> changes;
+    list.setListener([&](MessageList::Change c, std::size_t, std::size_t) { changes.push_back(c); });
+    for (int i = 0; i < 6; ++i) list.append("m" + std::to_string(i), Bytes{0xF0, static_cast<std::uint8_t>(i), 0xF7}, "");
+    list.setSelected(1, true);
+    list.setSelected(3, true);
+    list.setSelected(4, true);
+    EXPECT_EQ(list.selectedIndexes(), (std::vector<std::size_t>{1, 3, 4}));
+    list.makeCurrent(5);
+    EXPECT_EQ(list.selectedIndexes(), (std::vector<std::size_t>{5}));
+    list.setSelected(1, true);
+    list.setSelected(3, true);
+    list.removeSelected();
+    ASSERT_EQ(list.count(), 3u);
+    EXPECT_EQ(list.textAt(0), "m0");
+    EXPECT_EQ(list.textAt(1), "m2");
+    EXPECT_EQ(list.textAt(2), "m4");
+    EXPECT_EQ(list.current(), -1);
+    EXPECT_EQ(list.storageAt(2).sxdata[1], 4);
+    list.makeCurrent(2);
+    list.removeAt(0);
+    EXPECT_EQ(list.current(), 1);
+    list.removeAt(99);  // out of range: nothing happens
+    list.clear();
+    EXPECT_TRUE(list.empty());
+    EXPECT_EQ(changes.back(), MessageList::Change::Reset);
+}
+
+TEST(LogList, KeepsTheLastLinesAndRewritesInPlace)
+{
+    LogList log;
+    EXPECT_EQ(log.LogString(""), 0);
+    EXPECT_EQ(log.count(), 0);
+    for (int i = 0; i < 300; ++i) EXPECT_EQ(log.LogString("line " + std::to_string(i)), i);
+    EXPECT_EQ(log.LogString("line 300"), 299);  // the 301st line pushes the first out
+    EXPECT_EQ(log.count(), 300);
+    EXPECT_EQ(log.line(0), "line 1");
+    log.replace(5, "rewritten");
+    log.replace(300, "ignored");
+    log.replace(-1, "ignored");
+    EXPECT_EQ(log.line(5), "rewritten");
+    log.LogItemsVis = 28;
+    log.LogString("x");
+    EXPECT_EQ(log.topIndex, 299 - 28 + 1);
+    log.logItemMax = 0;
+    EXPECT_EQ(log.LogString("y"), 0);
+}
+
+TEST(ScriptedShell, TimersRunOnTheVirtualClock)
+{
+    ScriptedShell shell;
+    std::vector<std::int64_t> ticks;
+    shell.startTimer("t", 100, [&] {
+        ticks.push_back(shell.nowMs());
+        if (ticks.size() == 3) shell.stopTimer("t");
+    });
+    shell.advance(1000);
+    EXPECT_EQ(ticks, (std::vector<std::int64_t>{100, 200, 300}));
+    EXPECT_FALSE(shell.timerActive("t"));
+    int posted = 0;
+    shell.postToMainThread([&] { ++posted; });
+    shell.ProcessMessages();
+    EXPECT_EQ(posted, 1);
+    EXPECT_EQ(shell.nowMs(), 1001);
+}
+
+}  // namespace
+}  // namespace tolvex

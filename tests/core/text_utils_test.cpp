@@ -1,0 +1,180 @@
+#include "core/text_utils.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "core/version_info.h"
+
+namespace tolvex {
+namespace {
+
+TMyMidiEvent shortEvent(std::uint8_t st, std::uint8_t d1, std::uint8_t d2, std::uint32_t time)
+{
+    TMyMidiEvent e;
+    e.MidiMessage = st;
+    e.Data1 = d1;
+    e.Data2 = d2;
+    e.Time = time;
+    return e;
+}
+
+TEST(TextUtils, MonitorMessageTextFormatsEveryKindOfEvent)
+{
+    TMyMidiEvent sysex;
+    sysex.MidiMessage = 0xF0;
+    sysex.Sysex = {0xF0, 0x7E, 0x7F, 0x06, 0x01, 0xF7};
+    TMyMidiEvent notF0 = sysex;
+    notF0.Sysex[0] = 0x43;
+    TMyMidiEvent emptySysex;
+    emptySysex.MidiMessage = 0xF0;
+
+    const struct {
+        TMyMidiEvent event;
+        const char* text;
+    } cases[] = {
+        {shortEvent(0x90, 0x3C, 0x64, 0x00012345), "00012345   90       3C    64     Note On"},
+        {shortEvent(0x80, 0x3C, 0x00, 0xABCDEF01), "ABCDEF01   80       3C    00     Note Off"},
+        {shortEvent(0xC5, 0x07, 0x00, 0), "00000000   C5       07           Program Change"},
+        {shortEvent(0xD0, 0x40, 0x00, 0), "00000000   D0       40           Channel Aftertouch"},
+        {shortEvent(0xEF, 0x00, 0x40, 0), "00000000   EF       00    40     Pitch Bend"},
+        {shortEvent(0xF8, 0, 0, 0x10), "00000010   F8                    Timing Clock"},
+        {shortEvent(0xF3, 0x05, 0, 0), "00000000   F3       05           Song Select"},
+        {shortEvent(0xF2, 0x01, 0x02, 0), "00000000   F2       01    02     Song Position Pointer"},
+        {shortEvent(0xFF, 0, 0, 0), "00000000   FF                    System Reset"},
+        {shortEvent(0x7F, 0, 0, 0), "Unrecognized MIDI Event"},
+        {sysex, "Sysex (    6): F0 7E 7F 06 01 F7 "},
+        {notF0, ""},
+        {emptySysex, ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(MonitorMessageText(c.event), c.text) << c.text;
+}
+
+TEST(TextUtils, HexListsShowHeadEllipsisAndLastByte)
+{
+    Bytes thirty(30);
+    for (std::size_t i = 0; i < thirty.size(); ++i) thirty[i] = static_cast<std::uint8_t>(i);
+    std::string first24, first25;
+    for (int i = 0; i < 25; ++i) (i < 24 ? first24 : first25) += HexB(static_cast<std::uint8_t>(i)) + " ";
+    first25 = first24 + first25;
+
+    EXPECT_EQ(BinaryToHexList(thirty), first24 + "... 1D ");
+    EXPECT_EQ(SxStringToHexList(thirty), first25 + "... 1D ");
+    EXPECT_EQ(BinaryToHexList(ByteView(thirty).first(24)), first24);
+    EXPECT_EQ(SxStringToHexList(ByteView(thirty).first(25)), first25);
+    EXPECT_EQ(SxStringToHexList(Bytes{0xab}), "AB ");
+    EXPECT_EQ(SxStringToHexList(Bytes{}), "");
+}
+
+TEST(TextUtils, NoteNamesAndHexDigits)
+{
+    const std::pair<int, const char*> notes[] = {{0, "C-1"}, {60, "C4"}, {61, "C#4"}, {127, "G9"}, {11, "B-1"}};
+    for (const auto& [n, text] : notes) EXPECT_EQ(MidiNoteTxt(n), text);
+
+    const struct {
+        std::uint32_t number;
+        int bytes;
+        const char* text;
+    } hexes[] = {{0x1A, 1, "1A"}, {0x1A, 2, "001A"}, {0x1234, 1, "34"}, {0xDEADBEEF, 4, "DEADBEEF"}, {5, 0, ""}};
+    for (const auto& h : hexes) EXPECT_EQ(Hex(h.number, h.bytes), h.text);
+    EXPECT_THROW(Hex(1, 5), TolvexError);
+    EXPECT_THROW(Hex(1, -1), TolvexError);
+    EXPECT_EQ(HexNib(0x3C), 'C');
+    EXPECT_EQ(HexB(0x0F), "0F");
+    EXPECT_EQ(Endian_Reverse_Longword(0x11223344), 0x44332211u);
+}
+
+TEST(TextUtils, HexStringToIntAcceptsDigitsAndRejectsEverythingElse)
+{
+    const std::pair<const char*, std::int32_t> good[] = {
+        {"f0", 240}, {"", 0}, {"F7", 247}, {"7FFFFFFF", 0x7FFFFFFF}, {"0000000a", 10}};
+    for (const auto& [text, value] : good) EXPECT_EQ(HexStringToInt(text), value) << text;
+
+    const std::pair<const char*, const char*> bad[] = {
+        {"80000000", "Hex number too large: 80000000"},
+        {"123456789", "Hex number too large: 123456789"},
+        {"1g", "Invalid hex number: 1g"},
+        {"-1", "Invalid hex number: -1"},
+        {" 1", "Invalid hex number:  1"},
+    };
+    for (const auto& [text, message] : bad) {
+        try {
+            HexStringToInt(text);
+            ADD_FAILURE() << text << " was accepted";
+        } catch (const TolvexError& e) {
+            EXPECT_EQ(std::string(e.what()), message);
+        }
+    }
+}
+
+TEST(TextUtils, ParseTakesFieldsOffTheFront)
+{
+    const struct {
+        const char* in;
+        char delim;
+        const char* item;
+        const char* rest;
+    } cases[] = {
+        {"  12, 34", ',', "12", " 34"},
+        {" 34", ',', "34", ""},
+        {"AB", ',', "AB", ""},
+        {"", ',', "", ""},
+        {"   ", ' ', "", ""},
+        {"F0\t43 10", ' ', "F0", "43 10"},
+        {"F0\t43", ' ', "F0\t43", ""},
+        {"F0 43\t10", ' ', "F0", "43\t10"},
+        {"a,,b", ',', "a", ",b"},
+        {"1 ", ' ', "1", ""},
+    };
+    for (const auto& c : cases) {
+        std::string s = c.in, item = "junk";
+        parse(s, item, c.delim);
+        EXPECT_EQ(item, c.item) << c.in;
+        EXPECT_EQ(s, c.rest) << c.in;
+    }
+    EXPECT_EQ(TrimLeadL(std::string("\x01\t \x20x y")), "x y");
+}
+
+TEST(TextUtils, CleanFilenameStripRemovesTheEightReservedCharacters)
+{
+    EXPECT_EQ(CleanFilenameStrip("DX7: Bank 1/2?"), "DX7 Bank 12");
+    EXPECT_EQ(CleanFilenameStrip("a\"*/:<>?\\b|\x01"), "ab|\x01");
+}
+
+TEST(TextUtils, GetExeVersionGivesItsThreeForms)
+{
+    EXPECT_EQ(GetExeVersion(3), "FileVersion = 1.6.0.0 ");
+    EXPECT_EQ(GetExeVersion(4), "InternalName = Tolvex ");
+    EXPECT_EQ(GetExeVersion(8), "ProductName = Tolvex ");
+    EXPECT_EQ(GetExeVersion(5), "");   // LegalCopyright is not in the record
+    EXPECT_EQ(GetExeVersion(11), "");  // no such key
+    EXPECT_EQ(GetExeVersion(3, nullptr), "No version information found");
+}
+
+TEST(TextUtils, NoRoutineReadsPastItsInput)
+{
+    // Random events and byte strings of every short length: under the sanitizers
+    // any read past the end fails this test.
+    std::mt19937 rng(7);
+    for (int n = 0; n < 2000; ++n) {
+        TMyMidiEvent e;
+        e.MidiMessage = static_cast<std::uint8_t>(rng());
+        e.Data1 = static_cast<std::uint8_t>(rng());
+        e.Time = static_cast<std::uint32_t>(rng());
+        e.Sysex.resize(static_cast<std::size_t>(n % 40));
+        for (auto& b : e.Sysex) b = static_cast<std::uint8_t>(rng());
+        if (!e.Sysex.empty() && (n & 1)) e.Sysex[0] = 0xF0;
+        (void)MonitorMessageText(e);
+        (void)SxStringToHexList(e.Sysex);
+        std::string s(e.Sysex.begin(), e.Sysex.end()), item;
+        while (!s.empty()) parse(s, item, (n & 2) ? ' ' : ',');
+        (void)CleanFilenameStrip(item);
+        try {
+            (void)HexStringToInt(std::string(e.Sysex.begin(), e.Sysex.begin() + std::min<std::size_t>(e.Sysex.size(), 9)));
+        } catch (const TolvexError&) {
+        }
+    }
+}
+
+}  // namespace
+}  // namespace tolvex

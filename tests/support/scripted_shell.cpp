@@ -1,0 +1,101 @@
+#include "support/scripted_shell.h"
+
+namespace tolvex::testing {
+
+MsgResult ScriptedShell::messageBox(const std::string& title, const std::string& text, MsgIcon icon,
+                                    MsgButtons buttons)
+{
+    boxes.push_back({title, text, icon, buttons});
+    if (!boxAnswers.empty()) {
+        const MsgResult r = boxAnswers.front();
+        boxAnswers.pop_front();
+        return r;
+    }
+    return (buttons == MsgButtons::YesNo || buttons == MsgButtons::YesNoCancel) ? MsgResult::Yes : MsgResult::Ok;
+}
+
+std::vector<std::string> ScriptedShell::openFileDialog(const FileDialogRequest& request)
+{
+    openRequests.push_back(request);
+    if (openAnswers.empty()) return {};
+    auto r = openAnswers.front();
+    openAnswers.pop_front();
+    return r;
+}
+
+std::optional<std::string> ScriptedShell::saveFileDialog(const FileDialogRequest& request)
+{
+    saveRequests.push_back(request);
+    if (saveAnswers.empty()) return std::nullopt;
+    auto r = saveAnswers.front();
+    saveAnswers.pop_front();
+    return r;
+}
+
+void ScriptedShell::ProcessMessages()
+{
+    ++processCalls;
+    runPosted();
+    advance(step);
+}
+
+void ScriptedShell::startTimer(const std::string& name, int intervalMs, std::function<void()> onTick)
+{
+    if (intervalMs < 1) intervalMs = 1;
+    timers_[name] = Timer{intervalMs, now_ + intervalMs, std::move(onTick), ++generation_};
+}
+
+void ScriptedShell::stopTimer(const std::string& name) { timers_.erase(name); }
+
+bool ScriptedShell::timerActive(const std::string& name) const { return timers_.count(name) != 0; }
+
+void ScriptedShell::postToMainThread(std::function<void()> call)
+{
+    std::lock_guard<std::mutex> lock(postedMutex_);
+    posted_.push_back(std::move(call));
+}
+
+void ScriptedShell::runPosted()
+{
+    for (;;) {
+        std::function<void()> call;
+        {
+            std::lock_guard<std::mutex> lock(postedMutex_);
+            if (posted_.empty()) return;
+            call = std::move(posted_.front());
+            posted_.pop_front();
+        }
+        call();
+    }
+}
+
+void ScriptedShell::advance(std::int64_t ms)
+{
+    const std::int64_t target = now_ + ms;
+    for (;;) {
+        // The earliest timer due at or before the target fires next.
+        std::string next;
+        std::int64_t due = target + 1;
+        for (const auto& [name, t] : timers_)
+            if (t.due < due) {
+                due = t.due;
+                next = name;
+            }
+        if (next.empty()) break;
+        now_ = due;
+        Timer& t = timers_.at(next);
+        t.due += t.interval;
+        const unsigned gen = t.generation;
+        auto tick = t.onTick;  // the tick may stop or restart its own timer
+        tick();
+        runPosted();
+        auto it = timers_.find(next);
+        if (it != timers_.end() && it->second.generation == gen && it->second.due <= now_)
+            it->second.due = now_ + it->second.interval;
+    }
+    now_ = target;
+    runPosted();
+}
+
+
+}  // namespace tolvex::testing

@@ -3,6 +3,8 @@
 // (tests, on a virtual clock).
 #pragma once
 
+#include <array>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -55,8 +57,36 @@ public:
     virtual void pause(int ms) = 0;
 
     // Thread-safe: asks the main thread to run `call` on its next pass through
-    // the event loop. Used by MIDI back-ends to wake the main thread.
+    // the event loop. May allocate; not for real-time threads.
     virtual void postToMainThread(std::function<void()> call) = 0;
+
+    // Wake-ups for real-time threads (the MIDI driver callback). register and
+    // unregister run on the main thread; wake(id) may run on any thread, never
+    // allocates or blocks, and makes the main thread run the handler once on
+    // its next pass through the event loop (several wakes before then coalesce).
+    static constexpr int kMaxWakeups = 16;
+    virtual int registerWakeup(std::function<void()> handler) = 0;  // -1 when all slots are taken
+    virtual void unregisterWakeup(int id) = 0;
+    virtual void wake(int id) = 0;
+};
+
+// The slot table behind registerWakeup/wake, shared by the shells: atomic
+// pending flags that any thread may set, handlers run on the main thread.
+class WakeupTable {
+public:
+    int add(std::function<void()> handler);
+    void remove(int id);
+    // Returns true when the flag went from clear to set (the caller then nudges its event loop).
+    bool set(int id);
+    // Runs the handler of every pending slot once; true when any ran.
+    bool runPending();
+
+private:
+    struct Slot {
+        std::atomic<bool> pending{false};
+        std::function<void()> handler;
+    };
+    std::array<Slot, Shell::kMaxWakeups> slots_;
 };
 
 }  // namespace tolvex

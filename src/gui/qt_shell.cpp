@@ -7,7 +7,11 @@
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QMetaObject>
+#include <QSocketNotifier>
 #include <QStringList>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace tolvex {
 
@@ -26,7 +30,35 @@ QString qtFilter(const std::string& filter)
 
 }  // namespace
 
-QtShell::QtShell(QObject* parent) : QObject(parent) { clock_.start(); }
+QtShell::QtShell(QObject* parent) : QObject(parent)
+{
+    clock_.start();
+    if (pipe2(wakePipe_, O_NONBLOCK | O_CLOEXEC) == 0) {
+        auto* notifier = new QSocketNotifier(wakePipe_[0], QSocketNotifier::Read, this);
+        connect(notifier, &QSocketNotifier::activated, this, [this] {
+            char drain[64];
+            while (read(wakePipe_[0], drain, sizeof drain) > 0) {
+            }
+            wakeups_.runPending();
+        });
+    }
+}
+
+QtShell::~QtShell()
+{
+    for (int fd : wakePipe_)
+        if (fd >= 0) ::close(fd);
+}
+
+void QtShell::wake(int id)
+{
+    // write() on a non-blocking pipe neither allocates nor blocks; a full pipe
+    // already holds a wake-up, so a failed write loses nothing.
+    if (wakeups_.set(id) && wakePipe_[1] >= 0) {
+        const char one = 1;
+        [[maybe_unused]] const auto n = ::write(wakePipe_[1], &one, 1);
+    }
+}
 
 MsgResult QtShell::messageBox(const std::string& title, const std::string& text, MsgIcon icon,
                               MsgButtons buttons)

@@ -17,6 +17,7 @@ class QtShell : public QObject, public Shell {
     Q_OBJECT
 public:
     explicit QtShell(QObject* parent = nullptr);
+    ~QtShell() override;
 
     // Boxes and dialogs are parented to this window when set.
     void setWindow(QWidget* window) { window_ = window; }
@@ -35,8 +36,13 @@ public:
     std::int64_t nowMs() override;
     void pause(int ms) override;
     void postToMainThread(std::function<void()> call) override;
+    int registerWakeup(std::function<void()> handler) override { return wakeups_.add(std::move(handler)); }
+    void unregisterWakeup(int id) override { wakeups_.remove(id); }
+    void wake(int id) override;
 
 private:
+    WakeupTable wakeups_;
+    int wakePipe_[2] = {-1, -1};  // wake() writes a byte; a socket notifier reads it on the main thread
     QPointer<QWidget> window_;
     QElapsedTimer clock_;
     std::map<std::string, std::unique_ptr<QTimer>> timers_;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "core/midi_port.h"
 #include "core/session.h"
 #include "support/scripted_shell.h"
@@ -230,6 +232,21 @@ TEST(ScriptedShell, TimersRunOnTheVirtualClock)
     shell.ProcessMessages();
     EXPECT_EQ(posted, 1);
     EXPECT_EQ(shell.nowMs(), 1001);
+
+    // Wakes from another thread coalesce into one handler call on the next pass.
+    int woken = 0;
+    const int id = shell.registerWakeup([&] { ++woken; });
+    std::thread producer([&] {
+        for (int i = 0; i < 100; ++i) shell.wake(id);
+    });
+    producer.join();
+    shell.ProcessMessages();
+    shell.ProcessMessages();
+    EXPECT_EQ(woken, 1);
+    shell.unregisterWakeup(id);
+    shell.wake(id);
+    shell.ProcessMessages();
+    EXPECT_EQ(woken, 1);
 }
 
 }  // namespace

@@ -58,6 +58,7 @@ void ScriptedShell::postToMainThread(std::function<void()> call)
 void ScriptedShell::runPosted()
 {
     for (;;) {
+        wakeups_.runPending();
         std::function<void()> call;
         {
             std::lock_guard<std::mutex> lock(postedMutex_);

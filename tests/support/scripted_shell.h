@@ -40,10 +40,14 @@ public:
     std::int64_t nowMs() override { return now_; }
     void pause(int ms) override { advance(ms); }
     void postToMainThread(std::function<void()> call) override;
+    int registerWakeup(std::function<void()> handler) override { return wakeups_.add(std::move(handler)); }
+    void unregisterWakeup(int id) override { wakeups_.remove(id); }
+    void wake(int id) override { wakeups_.set(id); }
 
     // Moves the clock on by ms, firing timers and posted calls in time order.
     void advance(std::int64_t ms);
-    // Runs posted calls only (what the event loop would do without time passing).
+    // Runs posted calls and pending wake-ups only (what the event loop would do
+    // without time passing).
     void runPosted();
 
     // Script: answers given in order; when empty, boxes answer their first button
@@ -72,6 +76,7 @@ private:
     std::int64_t now_ = 0;
     std::map<std::string, Timer> timers_;
     unsigned generation_ = 0;
+    WakeupTable wakeups_;
     std::mutex postedMutex_;
     std::deque<std::function<void()>> posted_;
 };

@@ -1,5 +1,5 @@
 // Korg 7-bit unpacking and packing of all Triton Programs (829,440 values,
-// 947,932 packed bytes, Part 5.2) against copying the same bytes.
+// 947,932 packed bytes) against copying the same bytes.
 #include <benchmark/benchmark.h>
 
 #include <cstring>

@@ -1,4 +1,4 @@
-// Bit fields inside unpacked Korg data (Part 1.6): parameters that may straddle
+// Bit fields inside unpacked Korg data: parameters that may straddle
 // bytes, read and written in big-endian (Triton) or little-endian (Kronos) order.
 #pragma once
 

@@ -1,4 +1,4 @@
-// Korg 7-bit packing: 8-bit data carried in SysEx data bytes (Part 1.6).
+// Korg 7-bit packing: 8-bit data carried in SysEx data bytes.
 //
 // A packed block is a run of groups, each a bit-7 byte followed by up to 7 data
 // bytes holding the low 7 bits of one value each; bit i of the bit-7 byte is

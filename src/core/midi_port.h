@@ -2,6 +2,8 @@
 // over real ports and the loopback; tests can fake it.
 #pragma once
 
+#include <cstdint>
+
 #include "core/bytes.h"
 
 namespace tolvex {
@@ -14,6 +16,8 @@ public:
     // Sends one long (SysEx) message. The bytes have been sent or copied when it
     // returns. Throws TolvexError with the device's text on failure.
     virtual void PutLong(ByteView data) = 0;
+    // Sends one short message (status and up to two data bytes). Throws TolvexError on failure.
+    virtual void PutShort(std::uint8_t MidiMessage, std::uint8_t Data1, std::uint8_t Data2) = 0;
 };
 
 }  // namespace tolvex

@@ -4,6 +4,7 @@
 
 #include "core/midi_port.h"
 #include "core/session.h"
+#include "support/fake_output.h"
 #include "support/scripted_shell.h"
 
 namespace tolvex {
@@ -107,18 +108,7 @@ TEST(Addsysex, ProgressSurvivesAClearedLogAndKeepsBytesInOrder)
     EXPECT_EQ(s.SX_Object.sxdata, expected);
 }
 
-class FakeOut : public MidiOutPort {
-public:
-    bool MidiOutBusy() const override { return busy; }
-    void PutLong(ByteView data) override
-    {
-        if (fail) throw TolvexError("The MIDI device is gone");
-        sent.emplace_back(data.begin(), data.end());
-    }
-    bool busy = false;
-    bool fail = false;
-    std::vector<Bytes> sent;
-};
+using FakeOut = testing::FakeOutput;
 
 TEST(BulkOut, SendsWaitsForBusyOutputAndNeverDropsSilently)
 {

@@ -1,0 +1,125 @@
+// The MIDI input path: latency over real JACK ports, and the throughput of the
+// queue, GetMidiEvent and the SysEx assembler in-process.
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+#include "core/session.h"
+#include "midi/loopback.h"
+#include "midi/midi_input.h"
+#include "midi/midi_output.h"
+#include "midi/rtmidi_backend.h"
+#include "support/scripted_shell.h"
+
+namespace {
+
+using namespace tolvex;
+using Clock = std::chrono::steady_clock;
+
+Bytes message(std::size_t length)
+{
+    Bytes m(length, 0x11);
+    m.front() = 0xF0;
+    m.back() = 0xF7;
+    return m;
+}
+
+// What the main window does with each notification: drain, join, store.
+void storeIncoming(TMidiInput& in, Session& session)
+{
+    in.OnMidiInput = [&session](TMidiInput& sender) {
+        while (auto e = sender.GetMidiEvent())
+            if (e->MidiMessage == 0xF0 && session.SX_Object.Addsysex(*e))
+                session.messages.append("received", session.SX_Object.sxdata, "");
+    };
+}
+
+// From PutLong on a JACK port to the whole message in the session's list.
+// The main thread polls, so the figures leave out the event loop's own wake-up.
+void BM_JackLatency(benchmark::State& state)
+{
+    if (!jackServerRunning()) {
+        state.SkipWithError("no JACK server running (scripts/test.sh shows how to start one)");
+        return;
+    }
+    const auto length = static_cast<std::size_t>(state.range(0));
+    const auto count = static_cast<int>(state.range(1));
+    const std::string client = "tolvex-bench-" + std::to_string(getpid());
+    testing::ScriptedShell shell;
+    Session session(shell);
+    TMidiInput in(shell, makeRtMidiIn(MidiApi::Jack, client));
+    in.SetProductName(kVirtualInName);
+    storeIncoming(in, session);
+    if (!in.Open()) {
+        state.SkipWithError(in.OpenError().c_str());
+        return;
+    }
+    in.Start();
+    TMidiOutput out(shell, makeRtMidiOut(MidiApi::Jack, client));
+    out.SetProductName(client + " In:" + kVirtualInName);  // the port is there once the input is open
+    if (!out.Open()) {
+        state.SkipWithError(out.OpenError().c_str());
+        return;
+    }
+    const Bytes m = message(length);
+    std::vector<double> ms;
+    for (auto _ : state) {
+        ms.clear();
+        for (int i = 0; i < count; ++i) {
+            const std::size_t before = session.messages.count();
+            const auto t0 = Clock::now();
+            out.PutLong(m);
+            const auto deadline = t0 + std::chrono::seconds(2);
+            while (session.messages.count() == before && Clock::now() < deadline) shell.runPosted();
+            if (session.messages.count() == before) {
+                state.SkipWithError("a message did not arrive");
+                return;
+            }
+            ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
+            shell.runPosted();  // the done notification
+            session.messages.clear();
+            session.log.clear();
+        }
+    }
+    std::sort(ms.begin(), ms.end());
+    state.counters["median_ms"] = ms[ms.size() / 2];
+    state.counters["p99_ms"] = ms[std::min(ms.size() - 1, ms.size() * 99 / 100)];
+    state.counters["max_ms"] = ms.back();
+    state.counters["period_ms"] = jackPeriodMs();
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * count);
+}
+BENCHMARK(BM_JackLatency)->Args({6, 1000})->Args({4104, 100})->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// Messages through the driver callback, the queue, GetMidiEvent and Addsysex,
+// in batches the queue and buffers hold.
+void BM_QueueGetMidiEventAddsysex(benchmark::State& state)
+{
+    const auto length = static_cast<std::size_t>(state.range(0));
+    testing::ScriptedShell shell;
+    Session session(shell);
+    MidiLoopback bus;
+    TMidiInput in(shell, bus.makeInput());
+    in.SetSysexBufferCount(512);
+    storeIncoming(in, session);
+    in.Open();
+    in.Start();
+    const Bytes m = message(length);
+    const std::size_t batch = std::min<std::size_t>(500, 512 / ((length + 4095) / 4096));
+    std::int64_t messages = 0;
+    for (auto _ : state) {
+        for (std::size_t i = 0; i < batch; ++i) bus.inject("Loopback", m);
+        shell.runPosted();
+        messages += static_cast<std::int64_t>(session.messages.count());
+        session.messages.clear();
+        session.log.clear();
+    }
+    if (in.DroppedEvents() != 0) state.SkipWithError("events were dropped");
+    state.SetItemsProcessed(messages);
+    state.SetBytesProcessed(messages * static_cast<std::int64_t>(length));
+}
+BENCHMARK(BM_QueueGetMidiEventAddsysex)->Arg(6)->Arg(4104)->Arg(10000);
+
+}  // namespace

@@ -1,0 +1,147 @@
+#include "midi/loopback.h"
+
+#include <algorithm>
+
+namespace tolvex {
+
+class MidiLoopback::Input final : public MidiInBackend {
+public:
+    explicit Input(MidiLoopback& bus) : bus_(bus) {}
+    ~Input() override { close(); }
+
+    std::vector<std::string> portNames() override { return bus_.names(); }
+
+    void open(const std::string& name, MidiReceiver& receiver) override
+    {
+        std::lock_guard<std::mutex> lock(bus_.mutex_);
+        Port* port = bus_.find(name);
+        if (port == nullptr) throw MidiBackendError(MidiErrorCode::NoSuchPort, "No loopback port " + name);
+        if (port->input != nullptr)
+            throw MidiBackendError(MidiErrorCode::PortInUse, "Loopback port " + name + " is already open");
+        port->input = &receiver;
+        open_ = port->name;
+    }
+
+    void close() override
+    {
+        std::lock_guard<std::mutex> lock(bus_.mutex_);
+        if (Port* port = bus_.find(open_)) port->input = nullptr;
+        open_.clear();
+    }
+
+private:
+    MidiLoopback& bus_;
+    std::string open_;
+};
+
+class MidiLoopback::Output final : public MidiOutBackend {
+public:
+    explicit Output(MidiLoopback& bus) : bus_(bus) {}
+    ~Output() override { close(); }
+
+    std::vector<std::string> portNames() override { return bus_.names(); }
+
+    void open(const std::string& name, MidiSendDone& done) override
+    {
+        std::lock_guard<std::mutex> lock(bus_.mutex_);
+        if (bus_.find(name) == nullptr) throw MidiBackendError(MidiErrorCode::NoSuchPort, "No loopback port " + name);
+        open_ = name;
+        done_ = &done;
+    }
+
+    void close() override
+    {
+        std::lock_guard<std::mutex> lock(bus_.mutex_);
+        // A held completion must not reach a closed output.
+        std::erase(bus_.held_, done_);
+        open_.clear();
+        done_ = nullptr;
+    }
+
+    void send(ByteView message, bool notifyDone) override
+    {
+        std::function<void(ByteView)> device;
+        {
+            std::lock_guard<std::mutex> lock(bus_.mutex_);
+            Port* port = bus_.find(open_);
+            if (port == nullptr || done_ == nullptr)
+                throw MidiBackendError(MidiErrorCode::NoSuchPort, "Loopback output not open");
+            if (port->device) {
+                device = port->device;
+            } else if (port->input != nullptr) {
+                port->input->receive(message);
+            }
+            if (notifyDone && bus_.hold_) {
+                bus_.held_.push_back(done_);
+                notifyDone = false;
+            }
+        }
+        // Outside the lock: the device may answer at once through inject().
+        if (device) device(message);
+        if (notifyDone) done_->sendDone();
+    }
+
+private:
+    MidiLoopback& bus_;
+    std::string open_;
+    MidiSendDone* done_ = nullptr;
+};
+
+MidiLoopback::MidiLoopback(std::vector<std::string> ports)
+{
+    for (auto& name : ports) ports_.push_back(Port{std::move(name), nullptr, {}});
+}
+
+std::unique_ptr<MidiInBackend> MidiLoopback::makeInput()
+{
+    return std::make_unique<Input>(*this);
+}
+
+std::unique_ptr<MidiOutBackend> MidiLoopback::makeOutput()
+{
+    return std::make_unique<Output>(*this);
+}
+
+MidiLoopback::Port* MidiLoopback::find(const std::string& name)
+{
+    const auto it = std::find_if(ports_.begin(), ports_.end(), [&](const Port& p) { return p.name == name; });
+    return it == ports_.end() ? nullptr : &*it;
+}
+
+std::vector<std::string> MidiLoopback::names() const
+{
+    std::vector<std::string> out;
+    for (const Port& p : ports_) out.push_back(p.name);
+    return out;
+}
+
+void MidiLoopback::inject(const std::string& port, ByteView message)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    Port* p = find(port);
+    if (p != nullptr && p->input != nullptr) p->input->receive(message);
+}
+
+void MidiLoopback::attach(const std::string& port, std::function<void(ByteView)> device)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (Port* p = find(port)) p->device = std::move(device);
+}
+
+void MidiLoopback::holdDone(bool hold)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    hold_ = hold;
+}
+
+void MidiLoopback::releaseDone()
+{
+    std::vector<MidiSendDone*> done;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        done.swap(held_);
+    }
+    for (MidiSendDone* d : done) d->sendDone();
+}
+
+}  // namespace tolvex

@@ -1,0 +1,58 @@
+// An in-process MIDI bus standing in for the platform's MIDI service, for tests
+// and for the simulated devices attached to it.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "core/bytes.h"
+#include "midi/midi_backend.h"
+
+namespace tolvex {
+
+// Named ports, each listed once as an input and once as an output. What an
+// output sends on port P arrives at the input opened on P, unless a device is
+// attached to P: the device then hears it instead and answers with inject().
+// The bus must outlive the back-ends it makes.
+class MidiLoopback {
+public:
+    explicit MidiLoopback(std::vector<std::string> ports = {"Loopback"});
+    MidiLoopback(const MidiLoopback&) = delete;
+    MidiLoopback& operator=(const MidiLoopback&) = delete;
+
+    std::unique_ptr<MidiInBackend> makeInput();
+    std::unique_ptr<MidiOutBackend> makeOutput();
+
+    // Delivers one whole message to the input opened on `port`, as the driver
+    // would; any thread may call it. Nothing happens while no input is open there.
+    void inject(const std::string& port, ByteView message);
+    // The device hears, on the sending thread, every message sent on `port`.
+    // An empty function detaches it.
+    void attach(const std::string& port, std::function<void(ByteView)> device);
+    // While held, sent long messages are not done (the output stays busy)
+    // until releaseDone() finishes them.
+    void holdDone(bool hold);
+    void releaseDone();
+
+private:
+    struct Port {
+        std::string name;
+        MidiReceiver* input = nullptr;
+        std::function<void(ByteView)> device;
+    };
+    class Input;
+    class Output;
+
+    Port* find(const std::string& name);
+    std::vector<std::string> names() const;
+
+    std::mutex mutex_;  // guards the ports and the held completions; delivery to an input runs under it
+    std::vector<Port> ports_;
+    bool hold_ = false;
+    std::vector<MidiSendDone*> held_;
+};
+
+}  // namespace tolvex

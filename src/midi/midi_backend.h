@@ -1,0 +1,79 @@
+// The port back-end under TMidiInput and TMidiOutput: the platform's MIDI
+// service (RtMidi) or the in-process loopback. A back-end lists ports, opens
+// one by name and moves whole messages; queueing, buffering and the main
+// thread's notifications belong to the devices above it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/bytes.h"
+
+namespace tolvex {
+
+// Kinds of back-end failure, kept in the devices' Error property.
+enum class MidiErrorCode : std::uint16_t {
+    None = 0,
+    NoSuchPort = 1,   // the named port is not (or no longer) there
+    PortInUse = 2,    // the port cannot be opened twice
+    Driver = 3,       // the MIDI service refused or failed
+    TooLong = 4,      // the message cannot travel in one piece on this service
+    InvalidData = 5,  // the bytes are not a MIDI message
+};
+
+// what() is the back-end's own text, shown to the user as it is.
+class MidiBackendError : public TolvexError {
+public:
+    MidiBackendError(MidiErrorCode code, const std::string& text) : TolvexError(text), code(code) {}
+    MidiErrorCode code;
+};
+
+// Gets every message arriving on an open input port, whole (a SysEx message
+// from its F0 through its F7 in one call), on the back-end's own thread.
+// `message` is valid only during the call. Implementations must not block or
+// allocate: the caller may be a real-time audio thread.
+class MidiReceiver {
+public:
+    virtual void receive(ByteView message) noexcept = 0;
+
+protected:
+    ~MidiReceiver() = default;
+};
+
+// Told, on any thread, that a message sent with notifyDone has left the port.
+class MidiSendDone {
+public:
+    virtual void sendDone() noexcept = 0;
+
+protected:
+    ~MidiSendDone() = default;
+};
+
+class MidiInBackend {
+public:
+    virtual ~MidiInBackend() = default;
+    // Port names in the service's order; the program's own virtual port, when
+    // the service has one, comes last. Empty when there is no MIDI service.
+    virtual std::vector<std::string> portNames() = 0;
+    // Opens the port with exactly this name. From then until close() returns,
+    // `receiver` (which must outlive that) gets every message. Throws MidiBackendError.
+    virtual void open(const std::string& name, MidiReceiver& receiver) = 0;
+    // When it returns, no call to the receiver is running and none will start.
+    virtual void close() = 0;
+};
+
+class MidiOutBackend {
+public:
+    virtual ~MidiOutBackend() = default;
+    virtual std::vector<std::string> portNames() = 0;
+    // `done` must outlive the open port. Throws MidiBackendError.
+    virtual void open(const std::string& name, MidiSendDone& done) = 0;
+    // Messages sent before close() are not lost by closing.
+    virtual void close() = 0;
+    // Sends one complete message; the bytes are copied when it returns. With
+    // notifyDone, done.sendDone() follows once the message is out. Throws MidiBackendError.
+    virtual void send(ByteView message, bool notifyDone) = 0;
+};
+
+}  // namespace tolvex

@@ -1,0 +1,171 @@
+#include "midi/midi_output.h"
+
+#include <algorithm>
+#include <atomic>
+
+namespace tolvex {
+
+namespace {
+
+std::uint32_t nextHandle()
+{
+    static std::atomic<std::uint32_t> handles{0};
+    return ++handles;
+}
+
+}  // namespace
+
+int shortMessageLength(std::uint8_t status)
+{
+    if (status < 0x80) return 0;
+    if (status < 0xC0) return 3;  // note off/on, key pressure, control change
+    if (status < 0xE0) return 2;  // program change, channel pressure
+    if (status < 0xF0) return 3;  // pitch bend
+    switch (status) {
+    case 0xF0 /* SysEx start */:
+    case 0xF7 /* SysEx end */: return 0;
+    case 0xF1 /* MTC quarter frame */:
+    case 0xF3 /* song select */: return 2;
+    case 0xF2 /* song position */: return 3;
+    default: return 1;
+    }
+}
+
+TMidiOutput::TMidiOutput(Shell& shell, std::unique_ptr<MidiOutBackend> backend)
+    : shell_(shell), backend_(std::move(backend))
+{
+    done_.shell = &shell_;
+    done_.wake = shell_.registerWakeup([this] { doneNotification(); });
+    if (done_.wake < 0) throw EmidioutputError("No main-thread notification left for the MIDI output");
+    std::vector<std::string> list;
+    try {
+        list = backend_->portNames();
+    } catch (const MidiBackendError&) {
+        // A broken MIDI service leaves the program working on files.
+    }
+    FNumdevs = static_cast<std::uint16_t>(std::min<std::size_t>(list.size(), 0xFFFF));
+    if (FNumdevs > 0) FProductName = list.front();
+}
+
+TMidiOutput::~TMidiOutput()
+{
+    if (FState == mosOpen) backend_->close();
+    shell_.unregisterWakeup(done_.wake);
+}
+
+std::vector<std::string> TMidiOutput::names()
+{
+    try {
+        return backend_->portNames();
+    } catch (const MidiBackendError& e) {
+        FError = e.code;
+        throw EmidioutputError(e.what());
+    }
+}
+
+std::vector<std::string> TMidiOutput::DeviceNames()
+{
+    return names();
+}
+
+void TMidiOutput::SetDeviceID(std::int32_t id)
+{
+    if (FState == mosOpen) throw EmidioutputError("Change to DeviceID while device was open");
+    // -1 (the Windows MIDI mapper) has no counterpart among the ports.
+    if (id < 0 || id >= FNumdevs) throw EmidioutputError("Invalid device ID");
+    const auto list = names();
+    if (static_cast<std::size_t>(id) >= list.size()) throw EmidioutputError("Invalid device ID");
+    FDeviceID = id;
+    FProductName = list[static_cast<std::size_t>(id)];
+}
+
+void TMidiOutput::SetProductName(const std::string& name)
+{
+    if (FState == mosOpen) throw EmidioutputError("Change to ProductName while device was open");
+    const auto list = names();
+    const auto it = std::find(list.begin(), list.end(), name);
+    if (it == list.end()) throw EmidioutputError("MIDI output Device " + name + " not installed");
+    FDeviceID = static_cast<std::int32_t>(it - list.begin());
+    FProductName = name;
+}
+
+bool TMidiOutput::Open()
+{
+    if (FState == mosOpen) return true;
+    FOpenError.clear();
+    if (FNumdevs == 0 || FProductName.empty()) {
+        FOpenError = "Invalid device ID";
+        return false;
+    }
+    try {
+        backend_->open(FProductName, done_);
+    } catch (const MidiBackendError& e) {
+        FError = e.code;
+        FOpenError = e.what();
+        return false;
+    }
+    FMIDIHandle = nextHandle();
+    FState = mosOpen;
+    FMidiOutBusy = false;
+    return true;
+}
+
+bool TMidiOutput::Close()
+{
+    if (FState != mosOpen) return false;
+    // The back-end waits for what it still carries, so no fixed pause is needed
+    // here and no event loop is re-entered while closing.
+    backend_->close();
+    FMIDIHandle = 0;
+    FState = mosClosed;
+    FMidiOutBusy = false;
+    return true;
+}
+
+void TMidiOutput::send(ByteView message, bool notifyDone)
+{
+    if (FState != mosOpen) throw EmidioutputError("MIDI Output device not open");
+    try {
+        backend_->send(message, notifyDone);
+    } catch (const MidiBackendError& e) {
+        FError = e.code;
+        throw EmidioutputError(e.what());
+    }
+}
+
+void TMidiOutput::PutShort(std::uint8_t MidiMessage, std::uint8_t Data1, std::uint8_t Data2)
+{
+    const int length = shortMessageLength(MidiMessage);
+    if (length == 0) {
+        FError = MidiErrorCode::InvalidData;
+        throw EmidioutputError(format("Not a MIDI short message status byte: %02X", MidiMessage));
+    }
+    const std::uint8_t bytes[3] = {MidiMessage, Data1, Data2};
+    send(ByteView(bytes, static_cast<std::size_t>(length)), false);
+}
+
+void TMidiOutput::PutLong(ByteView data)
+{
+    if (data.empty()) return;
+    send(data, true);
+    FMidiOutBusy = true;
+}
+
+void TMidiOutput::PutMidiEvent(const TMyMidiEvent& theEvent)
+{
+    if (FState != mosOpen) throw EmidioutputError("MIDI Output device not open");
+    if (theEvent.Sysex.empty()) {
+        PutShort(theEvent.MidiMessage, theEvent.Data1, theEvent.Data2);
+    } else {
+        PutLong(theEvent.Sysex);
+    }
+}
+
+void TMidiOutput::doneNotification()
+{
+    if (FState != mosOpen) return;
+    FMidiOutBusy = false;
+    if (OnMidiOutput) OnMidiOutput(*this);
+}
+
+}  // namespace tolvex

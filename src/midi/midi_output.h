@@ -1,0 +1,95 @@
+// The MIDI output device: short and long messages to a back-end's port, with
+// the busy state the bulk sender waits on.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/bytes.h"
+#include "core/midi_event.h"
+#include "core/midi_port.h"
+#include "core/shell.h"
+#include "midi/midi_backend.h"
+
+namespace tolvex {
+
+class EmidioutputError : public TolvexError {
+public:
+    using TolvexError::TolvexError;
+};
+
+enum TMidiOutputState { mosOpen = 0, mosClosed = 1 };
+enum TOutPortTech { opt_None = 0, opt_MidiPort = 1, opt_Synth = 2, opt_SQSynth = 3, opt_FMSynth = 4, opt_Mapper = 5 };
+
+// Bytes of a short message with this status byte (0 for a byte that is not a
+// status or starts a SysEx message).
+int shortMessageLength(std::uint8_t status);
+
+class TMidiOutput : public MidiOutPort {
+public:
+    // `shell` carries the done notifications to the main thread and must outlive the device.
+    TMidiOutput(Shell& shell, std::unique_ptr<MidiOutBackend> backend);
+    ~TMidiOutput() override;
+    TMidiOutput(const TMidiOutput&) = delete;
+    TMidiOutput& operator=(const TMidiOutput&) = delete;
+
+    // Device selection, only while closed. Numdevs is counted at creation.
+    void SetDeviceID(std::int32_t id);
+    std::int32_t DeviceID() const { return FDeviceID; }
+    void SetProductName(const std::string& name);
+    const std::string& ProductName() const { return FProductName; }
+    std::uint16_t Numdevs() const { return FNumdevs; }
+    std::vector<std::string> DeviceNames();
+    // Every port a back-end offers is a MIDI port; the other kinds name Windows synths.
+    TOutPortTech Technology() const { return FNumdevs > 0 ? opt_MidiPort : opt_None; }
+
+    // False leaves the device closed; OpenError() then has the back-end's text for the user.
+    bool Open();
+    const std::string& OpenError() const { return FOpenError; }
+    // The back-end delivers what was sent before closing. False when it was not open.
+    bool Close();
+
+    TMidiOutputState State() const { return FState; }
+    std::uint32_t MIDIHandle() const { return FMIDIHandle; }
+    MidiErrorCode Error() const { return FError; }
+
+    // Sends status and the data bytes that status takes (C3 05 for a program
+    // change, whatever Data2 says). Throws EmidioutputError.
+    void PutShort(std::uint8_t MidiMessage, std::uint8_t Data1, std::uint8_t Data2) override;
+    // Sends one long message; busy until the done notification reaches the
+    // main thread. An empty message sends nothing. Throws EmidioutputError.
+    void PutLong(ByteView data) override;
+    void PutMidiEvent(const TMyMidiEvent& theEvent);
+    bool MidiOutBusy() const override { return FMidiOutBusy; }
+
+    // Run on the main thread after a long message is done.
+    std::function<void(TMidiOutput&)> OnMidiOutput;
+
+private:
+    struct DoneNotifier final : MidiSendDone {
+        void sendDone() noexcept override { shell->wake(wake); }
+        Shell* shell = nullptr;
+        int wake = -1;
+    };
+
+    void doneNotification();
+    std::vector<std::string> names();
+    void send(ByteView message, bool notifyDone);
+
+    Shell& shell_;
+    std::unique_ptr<MidiOutBackend> backend_;
+    TMidiOutputState FState = mosClosed;
+    std::int32_t FDeviceID = 0;
+    std::string FProductName;
+    std::uint16_t FNumdevs = 0;
+    std::uint32_t FMIDIHandle = 0;
+    MidiErrorCode FError = MidiErrorCode::None;
+    std::string FOpenError;
+    bool FMidiOutBusy = false;
+    DoneNotifier done_;
+};
+
+}  // namespace tolvex

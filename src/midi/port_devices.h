@@ -1,0 +1,55 @@
+// The main window's two MIDI devices over one pair of back-ends.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "core/midi_devices.h"
+#include "core/shell.h"
+#include "midi/midi_input.h"
+#include "midi/midi_output.h"
+
+namespace tolvex {
+
+class PortDevices : public MidiDevices {
+public:
+    // The input queues 500 events. A SysEx message arrives from the back-end
+    // whole and is taken only when it fits the buffers at once, so 64 buffers
+    // of 4096 bytes let dumps of up to 256 KiB in.
+    static constexpr std::uint16_t kCapacity = 500;
+    static constexpr std::uint16_t kSysexBufferSize = 4096;
+    static constexpr std::uint16_t kSysexBufferCount = 64;
+
+    PortDevices(Shell& shell, std::unique_ptr<MidiInBackend> in, std::unique_ptr<MidiOutBackend> out);
+
+    // Asked anew on each call, so devices plugged in later show up.
+    std::vector<std::string> inputNames() const override;
+    std::vector<std::string> outputNames() const override;
+    void openInput(const std::string& name, bool sysexOnly) override;
+    void closeInput() override { input_.Close(); }
+    void openOutput(const std::string& name) override;
+    void closeOutput() override { output_.Close(); }
+    bool inputOpen() const override { return input_.State() == misOpen; }
+    bool outputOpen() const override { return output_.State() == mosOpen; }
+    MidiOutPort* output() override { return outputOpen() ? &output_ : nullptr; }
+    std::optional<TMyMidiEvent> GetMidiEvent() override { return input_.GetMidiEvent(); }
+    std::uint32_t takeOverflowDrops() override;
+
+    TMidiInput& input() { return input_; }
+    TMidiOutput& outputDevice() { return output_; }
+
+private:
+    // Listing asks the back-end, which is not a const operation for the devices.
+    mutable TMidiInput input_;
+    mutable TMidiOutput output_;
+    std::uint64_t reportedDrops_ = 0;
+};
+
+// The devices of the platform's MIDI service: TOLVEX_MIDI_API, else `apiSetting`
+// ("alsa", "jack", anything else: whichever is there), else none (no devices).
+std::unique_ptr<PortDevices> makeSystemMidiDevices(Shell& shell, std::string_view apiSetting = {},
+                                                   const std::string& clientName = "Tolvex");
+
+}  // namespace tolvex

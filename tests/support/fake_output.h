@@ -1,0 +1,25 @@
+// An output port that records what is sent, for commands that only send.
+#pragma once
+
+#include <vector>
+
+#include "core/midi_port.h"
+
+namespace tolvex::testing {
+
+class FakeOutput : public MidiOutPort {
+public:
+    bool MidiOutBusy() const override { return busy; }
+    void PutLong(ByteView data) override
+    {
+        if (fail) throw TolvexError("The MIDI device is gone");
+        sent.emplace_back(data.begin(), data.end());
+    }
+    void PutShort(std::uint8_t st, std::uint8_t d1, std::uint8_t d2) override { sent.push_back(Bytes{st, d1, d2}); }
+
+    bool busy = false;
+    bool fail = false;
+    std::vector<Bytes> sent;
+};
+
+}  // namespace tolvex::testing

@@ -7,6 +7,7 @@ int LogList::LogString(const std::string& text)
     if (text.empty() || logItemMax <= 0) return 0;
     while (static_cast<int>(lines_.size()) >= logItemMax) lines_.pop_front();
     lines_.push_back(text);
+    ++appended;
     selected = static_cast<int>(lines_.size()) - 1;
     topIndex = selected - LogItemsVis + 1;
     if (topIndex < 0) topIndex = 0;

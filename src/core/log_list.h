@@ -2,6 +2,7 @@
 // so progress lines can be rewritten in place.
 #pragma once
 
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <string>
@@ -25,6 +26,7 @@ public:
     int LogItemsVis = 0;  // lines visible at once, set by the window
     int topIndex = 0;     // first visible line after the last append
     int selected = -1;
+    std::uint64_t appended = 0;  // lines ever appended, for mirrors of the log
 
     // Called after every change (append, replace, clear).
     std::function<void()> onChange;

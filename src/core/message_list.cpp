@@ -16,6 +16,12 @@ void MessageList::selectAll(bool selected)
     notify(Change::Selection, 0, entries_.size());
 }
 
+void MessageList::setSelection(const std::vector<bool>& selected)
+{
+    for (std::size_t i = 0; i < entries_.size(); ++i) entries_[i].selected = i < selected.size() && selected[i];
+    notify(Change::Selection, 0, entries_.size());
+}
+
 std::size_t MessageList::selectedCount() const
 {
     return static_cast<std::size_t>(

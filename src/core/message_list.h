@@ -41,6 +41,8 @@ public:
     bool selectedAt(std::size_t index) const { return entries_.at(index).selected; }
     void setSelected(std::size_t index, bool selected);
     void selectAll(bool selected);
+    // Sets every entry's flag at once (missing flags count as unselected).
+    void setSelection(const std::vector<bool>& selected);
     std::size_t selectedCount() const;
     std::vector<std::size_t> selectedIndexes() const;
 
@@ -54,6 +56,11 @@ public:
 
     // Makes `index` the current entry and the only selected one.
     void makeCurrent(std::size_t index);
+    // Makes `index` current without touching the selection (a click in the list).
+    void setCurrentIndex(std::size_t index)
+    {
+        if (index < entries_.size()) current_ = static_cast<long>(index);
+    }
     // -1 when no entry is current.
     long current() const { return current_; }
 

@@ -1,17 +1,45 @@
 #include "gui/app.h"
 
-#include "core/version_info.h"
+#include <QApplication>
+
+#include "core/incoming.h"
+#include "core/ini_file.h"
+#include "core/main_window_model.h"
+#include "gui/splash.h"
 
 namespace tolvex {
 
-std::unique_ptr<App> createApp(bool writeDebugFile)
+std::unique_ptr<App> createApp(AppOptions options)
 {
     auto app = std::make_unique<App>();
-    if (writeDebugFile) app->session.debugFile.open();
-    app->window = std::make_unique<MainWindow>(app->session, app->shell);
+    app->shell.answerBox = std::move(options.answerBox);
+    Session& s = app->session;
+    if (options.makeDevices) {
+        // The MIDI service is chosen before the devices are counted, so this one
+        // key is read ahead of the rest of the settings.
+        std::string progpath = options.progpath;
+        if (!progpath.empty() && progpath.back() != '/') progpath += '/';
+        const IniFile ini(progpath + kSettingsFileName);
+        app->devices = options.makeDevices(app->shell, ini.ReadString("Settings", "MidiApi", ""));
+    }
+    s.devices = app->devices.get();
+    InitMessageCore(s, options.writeDebugFile);
+
+    std::unique_ptr<TFormSplash> splash;
+    if (options.showSplash) {
+        splash = std::make_unique<TFormSplash>();
+        splash->show();
+        QApplication::processEvents();
+    }
+    QApplication::setApplicationName("Tolvex");
+
+    app->window = std::make_unique<MainWindow>(s, app->shell);
     app->shell.setWindow(app->window.get());
-    app->session.LogString(GetExeVersion(4));
-    app->session.LogString(GetExeVersion(3));
+    if (s.devices) {
+        s.devices->onInput = [&s] { MIDIInput1MidiInput(s); };
+        s.devices->onOverflow = [&s] { MIDIInput1Overflow(s); };
+    }
+    FormCreate(s, options.progpath);
     return app;
 }
 

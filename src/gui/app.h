@@ -2,7 +2,9 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
+#include "core/midi_devices.h"
 #include "core/session.h"
 #include "gui/main_window.h"
 #include "gui/qt_shell.h"
@@ -12,11 +14,23 @@ namespace tolvex {
 struct App {
     QtShell shell;
     Session session{shell};
+    std::unique_ptr<MidiDevices> devices;
     std::unique_ptr<MainWindow> window;
 };
 
-// Builds the session and the main window (not yet shown). `writeDebugFile`
-// creates "debugfile.txt" in the current folder, as the program does.
-std::unique_ptr<App> createApp(bool writeDebugFile);
+struct AppOptions {
+    std::string progpath;        // program folder; the settings file lives there
+    bool writeDebugFile = true;  // "debugfile.txt" in the current folder
+    bool showSplash = true;
+    // Makes the devices once the shell exists; `apiSetting` is the settings key
+    // "MidiApi" of "Settings". Unset: no devices (the window works on files).
+    std::function<std::unique_ptr<MidiDevices>(Shell&, const std::string& apiSetting)> makeDevices;
+    // Answers message boxes instead of showing them (see QtShell::answerBox).
+    std::function<MsgResult(const std::string&, const std::string&)> answerBox;
+};
+
+// Runs the start-up in order: message core, splash, main window (settings,
+// devices, start-up log). The window is built but not yet shown.
+std::unique_ptr<App> createApp(AppOptions options);
 
 }  // namespace tolvex

@@ -1,63 +1,534 @@
 #include "gui/main_window.h"
 
+#include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFontDatabase>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QItemSelectionModel>
+#include <QKeySequence>
 #include <QMenuBar>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QShortcut>
+#include <QUrl>
 #include <QVBoxLayout>
 
+#include "core/controls.h"
+#include "core/incoming.h"
+#include "core/librarian.h"
+#include "core/main_window_model.h"
+
 namespace tolvex {
+
+namespace {
+
+QString q(const std::string& s) { return QString::fromStdString(s); }
+
+const char* const kLegacyPages[] = {"DX/TX", "SP", "Wavestation"};
+
+}  // namespace
 
 MainWindow::MainWindow(Session& session, QtShell& shell, QWidget* parent)
     : QMainWindow(parent), session_(session), shell_(shell)
 {
     setWindowTitle("Tolvex");
+    setObjectName("Form1");
+    setMinimumSize(1127, 530);
     resize(1127, 530);
+    setAcceptDrops(true);
 
     auto* central = new QWidget(this);
-    auto* row = new QHBoxLayout(central);
-
-    auto* objectsBox = new QGroupBox("Objects Window", central);
-    auto* objectsLayout = new QVBoxLayout(objectsBox);
-    objects_ = new QListView(objectsBox);
-    objects_->setObjectName("ListBox1");
-    objects_->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    objects_->setUniformItemSizes(true);  // keeps lists of many thousand entries fast
-    model_ = new MessageListModel(session_.messages, this);
-    objects_->setModel(model_);
-    objectsLayout->addWidget(objects_);
-
-    auto* logBox = new QGroupBox("Debug Window", central);
-    auto* logLayout = new QVBoxLayout(logBox);
-    log_ = new QListWidget(logBox);
-    log_->setObjectName("LogList");
-    log_->setUniformItemSizes(true);
-    logLayout->addWidget(log_);
-
-    row->addWidget(objectsBox, 1);
-    row->addWidget(logBox, 1);
+    auto* column = new QVBoxLayout(central);
+    column->setContentsMargins(6, 4, 6, 4);
+    column->addWidget(buildTopBar());
+    auto* row = new QHBoxLayout;
+    row->addWidget(buildLibrarian(), 5);
+    row->addWidget(buildLogSide(), 6);
+    column->addLayout(row, 1);
     setCentralWidget(central);
-
-    auto* fileMenu = menuBar()->addMenu("&File");
-    fileMenu->addAction("E&xit", this, &QWidget::close);
+    buildPages();
+    buildMenus();
 
     session_.log.onChange = [this] { syncLog(); };
+    session_.addListener([this](const std::string& name) { onSessionChanged(name); });
     connect(model_, &MessageListModel::selectionChanged, this, &MainWindow::syncSelectionFromModel);
     connect(model_, &MessageListModel::currentChanged, this, [this](int r) {
-        objects_->scrollTo(model_->index(r));
+        // After a reception the newest entry is the top line of the list.
+        objects_->scrollTo(model_->index(r), QAbstractItemView::PositionAtTop);
+        objects_->selectionModel()->setCurrentIndex(model_->index(r), QItemSelectionModel::NoUpdate);
     });
     connect(objects_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &MainWindow::syncSelectionToModel);
+    connect(objects_, &QListView::clicked, this, [this](const QModelIndex& idx) {
+        session_.messages.setCurrentIndex(static_cast<std::size_t>(idx.row()));
+        run(ListBox1Click);
+    });
+    syncAll();
+}
+
+QPushButton* MainWindow::button(QWidget* parent, const char* name, const char* caption, const char* hint,
+                                std::function<void()> onClick)
+{
+    auto* b = new QPushButton(caption, parent);
+    b->setObjectName(name);
+    b->setToolTip(hint);
+    if (onClick)
+        connect(b, &QPushButton::clicked, this, std::move(onClick));
+    else
+        b->setEnabled(false);  // its command comes with its device family
+    return b;
+}
+
+QLineEdit* MainWindow::edit(QWidget* parent, const char* name, const char* hint)
+{
+    auto* e = new QLineEdit(parent);
+    e->setObjectName(name);
+    e->setToolTip(hint);
+    const std::string key = name;
+    connect(e, &QLineEdit::textEdited, this, [this, key](const QString& t) {
+        syncing_ = true;
+        session_.text.set(key, t.toStdString());
+        syncing_ = false;
+    });
+    return e;
+}
+
+QCheckBox* MainWindow::check(QWidget* parent, const char* name, const char* caption, const char* hint)
+{
+    auto* c = new QCheckBox(caption, parent);
+    c->setObjectName(name);
+    c->setToolTip(hint);
+    const std::string key = name;
+    connect(c, &QCheckBox::toggled, this, [this, key](bool on) {
+        if (!syncing_) session_.checked.set(key, on);
+    });
+    return c;
+}
+
+QLabel* MainWindow::label(QWidget* parent, const char* name, const char* designText)
+{
+    auto* l = new QLabel(designText, parent);
+    l->setObjectName(name);
+    return l;
+}
+
+void MainWindow::run(const std::function<void(Session&)>& command)
+{
+    try {
+        command(session_);
+    } catch (const TolvexError& e) {
+        shell_.messageBox("Error", e.what(), MsgIcon::Error, MsgButtons::Ok);
+    }
+}
+
+QWidget* MainWindow::buildTopBar()
+{
+    auto* bar = new QWidget(this);
+    auto* row = new QHBoxLayout(bar);
+    row->setContentsMargins(0, 0, 0, 0);
+    auto* inLabel = new QLabel("MIDI In", bar);
+    inLabel->setToolTip("Midi Source Select");
+    cmbInput_ = new QComboBox(bar);
+    cmbInput_->setObjectName(ctl::cmbInput);
+    cmbInput_->setMinimumWidth(220);
+    auto* outLabel = new QLabel("MIDI Out", bar);
+    outLabel->setToolTip("Midi Source Select");
+    cmbOutput_ = new QComboBox(bar);
+    cmbOutput_->setObjectName(ctl::cmbOutput);
+    cmbOutput_->setMinimumWidth(220);
+    connect(cmbInput_, &QComboBox::activated, this, [this](int i) {
+        session_.cmbInput.itemIndex = i;
+        run(cmbInputChange);
+    });
+    connect(cmbOutput_, &QComboBox::activated, this, [this](int i) {
+        session_.cmbOutput.itemIndex = i;
+        run(cmbOutputChange);
+    });
+
+    busyPanel_ = new QLabel(bar);
+    busyPanel_->setObjectName("BusyPanel");
+    busyPanel_->setFixedSize(41, 25);
+    busyPanel_->setFrameShape(QFrame::Panel);
+    busyPanel_->setFrameShadow(QFrame::Sunken);
+    busyPanel_->setAutoFillBackground(true);
+
+    cancel_ = button(bar, ctl::Cancel, "Cancel", "Cancel Read all SP Banks", [this] { CancelClick(session_); });
+
+    auto* xt = check(bar, ctl::XTCheckBox1, "Enable Legacy (Unsupported)", "Enabled extended (unsupported) devices");
+    Q_UNUSED(xt);
+
+    row->addWidget(inLabel);
+    row->addWidget(cmbInput_);
+    row->addSpacing(12);
+    row->addWidget(outLabel);
+    row->addWidget(cmbOutput_);
+    row->addSpacing(12);
+    row->addWidget(busyPanel_);
+    row->addWidget(cancel_);
+    row->addStretch(1);
+    row->addWidget(xt);
+    row->addSpacing(12);
+    row->addWidget(label(bar, ctl::MemLabel, "MemLabel"));
+    return bar;
+}
+
+QWidget* MainWindow::buildLibrarian()
+{
+    auto* side = new QWidget(this);
+    auto* column = new QVBoxLayout(side);
+    column->setContentsMargins(0, 0, 0, 0);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(button(side, "ViewSelected", "View Selected", "Display header of message in logging window",
+                              [this] { run(ViewSelectedClick); }));
+    buttons->addWidget(button(side, "Button_send", "Send Selected",
+                              "Transmit currently selected (1 or more) messages to current Sysex Output port",
+                              [this] { run(Button_sendClick); }));
+    buttons->addWidget(button(side, "ButtonClearSel", "Clear Selected",
+                              "Remove currently selected (1 or more) messages from list",
+                              [this] { run(ButtonClearSelClick); }));
+    buttons->addWidget(button(side, "Button_clear", "Clear All Buffers", "Clear all messages from list",
+                              [this] { run(Button_clearClick); }));
+    column->addLayout(buttons);
+
+    auto* prog = new QHBoxLayout;
+    auto* progBox = new QVBoxLayout;
+    progBox->addWidget(new QLabel("Prog", side));
+    auto* progEdit = edit(side, ctl::ProgChange, "Program Number for use with program change button");
+    progEdit->setMaximumWidth(50);
+    progBox->addWidget(progEdit);
+    auto* chanBox = new QVBoxLayout;
+    chanBox->addWidget(new QLabel("Chan", side));
+    auto* chanEdit = edit(side, ctl::Channel, "MIDI channel to send on");
+    chanEdit->setMaximumWidth(50);
+    chanBox->addWidget(chanEdit);
+    prog->addLayout(progBox);
+    prog->addLayout(chanBox);
+    prog->addWidget(button(side, "SendProgChange", "Program Change", "Send Program change",
+                           [this] { run(SendProgChangeClick); }),
+                    0, Qt::AlignBottom);
+    prog->addStretch(1);
+    auto* counts = new QVBoxLayout;
+    counts->addWidget(label(side, ctl::MidEventCountLabel, "NumMidiEvents"));
+    counts->addWidget(label(side, ctl::Label_nbytes, "bytes"));
+    prog->addLayout(counts);
+    column->addLayout(prog);
+
+    column->addWidget(new QLabel("Objects Window", side));
+    objects_ = new QListView(side);
+    objects_->setObjectName("ListBox1");
+    objects_->setToolTip("Select one or more sysex banks for buttons or File / Save operations");
+    objects_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    objects_->setUniformItemSizes(true);  // keeps lists of many thousand entries fast
+    objects_->setAcceptDrops(true);
+    model_ = new MessageListModel(session_.messages, this);
+    objects_->setModel(model_);
+    column->addWidget(objects_, 1);
+
+    pages_ = new QTabWidget(side);
+    pages_->setObjectName("PageControl1");
+    column->addWidget(pages_);
+    return side;
+}
+
+QWidget* MainWindow::buildLogSide()
+{
+    auto* side = new QWidget(this);
+    side->setMinimumWidth(440);
+    auto* column = new QVBoxLayout(side);
+    column->setContentsMargins(0, 0, 0, 0);
+    auto* head = new QHBoxLayout;
+    head->addWidget(new QLabel("Debug Window", side));
+    head->addStretch(1);
+    head->addWidget(button(side, "ClearLogButton", "Clear Log", "Clear contents of Debug Window",
+                           [this] { run(ClearLogButtonClick); }));
+    column->addLayout(head);
+
+    log_ = new QListWidget(side);
+    log_->setObjectName("lstLog");
+    log_->setToolTip(
+        "Right-Click to copy selected line to clipboard. Double-click to copy entire log to clipboard (up to 32K)");
+    log_->setUniformItemSizes(true);
+    log_->setSelectionMode(QAbstractItemView::SingleSelection);
+    log_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    log_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(log_, &QListWidget::currentRowChanged, this, [this](int r) {
+        if (!syncing_) session_.log.selected = r;
+    });
+    connect(log_, &QListWidget::customContextMenuRequested, this, [this] { run(lstLogContextPopup); });
+    connect(log_, &QListWidget::itemDoubleClicked, this, [this] { run(lstLogDblClick); });
+    column->addWidget(log_, 1);
+
+    auto* recv = new QHBoxLayout;
+    recv->addWidget(new QLabel("Last SysEx", side));
+    auto* recvEdit = edit(side, ctl::SXrecvString, "Displays last SysEx Message Received (up to 64 bytes)");
+    recvEdit->setReadOnly(true);
+    recv->addWidget(recvEdit, 1);
+    column->addLayout(recv);
+
+    auto* send = new QHBoxLayout;
+    auto* reqEdit = edit(side, ctl::SXreqString,
+                         "Enter in hex, separated with spaces. It is OK to leave off F0 and F7 - they will be added if "
+                         "not present");
+    send->addWidget(reqEdit, 1);
+    send->addWidget(button(side, "ReqSysex", "Send Sysex",
+                           "Send Hex string in text box to left as Sysex (F0 and F7 optional - will be added if not "
+                           "present)",
+                           [this] { run(ReqSysexClick); }));
+    column->addLayout(send);
+    for (QLineEdit* e : {recvEdit, reqEdit}) {
+        e->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(e, &QLineEdit::customContextMenuRequested, this,
+                [this, reqEdit] { SXreqStringContextPopup(session_, reqEdit->selectedText().toStdString()); });
+    }
+    return side;
+}
+
+void MainWindow::buildPages()
+{
+    auto page = [this](const char* title) {
+        auto* w = new QWidget(pages_);
+        w->setObjectName(title);
+        auto* grid = new QGridLayout(w);
+        grid->setContentsMargins(4, 4, 4, 4);
+        pages_->addTab(w, title);
+        return std::make_pair(w, grid);
+    };
+    auto labelled = [this](QWidget* parent, const char* caption, const char* name) {
+        auto* box = new QWidget(parent);
+        auto* l = new QVBoxLayout(box);
+        l->setContentsMargins(0, 0, 0, 0);
+        l->addWidget(new QLabel(caption, box));
+        auto* e = edit(box, name);
+        e->setMaximumWidth(60);
+        l->addWidget(e);
+        return box;
+    };
+
+    {
+        auto [w, g] = page("DX/TX");
+        const char* const rows[][2] = {{"Conv_VMEM", "DX VMEM>file"},        {"DX7peb", "DX7peb>file"},
+                                       {"ConvDX7p", "DX7perf>file"},         {"Map1_32", "DX Map1-32"},
+                                       {"Map32_64", "DX Map32-64"},          {"RdTX802ROM", "Rd TX802 ROM"},
+                                       {"RdDX7CRT", "Rd DX7 CRT"},           {"ConvTX802perfBank", "TX802pb>file"},
+                                       {"ConvTX802Perf", "TX802p>file"},     {"DX7p_to_TX802p", "DX7p>TX802p"},
+                                       {"dx7pb_to_tx802pb", "DX7pb>TX802pb"}};
+        int i = 0;
+        for (const auto& r : rows) {
+            g->addWidget(button(w, r[0], r[1], ""), i / 6, i % 6);
+            ++i;
+        }
+        g->addWidget(new QLabel("Checksum", w), 2, 0);
+        g->addWidget(button(w, "CheckSumCheck", "Check", ""), 2, 1);
+        g->addWidget(button(w, "CheckSumFix", "Fix", ""), 2, 2);
+    }
+    {
+        auto [w, g] = page("SP");
+        g->addWidget(button(w, "SPtoFile", "SP>File", ""), 0, 0);
+        g->addWidget(button(w, "SP_Load_Bank", "SP Load Bank", ""), 0, 1);
+        g->addWidget(button(w, "Rd_PV_SP_bank", "Rd SP bank data", ""), 0, 2);
+        g->addWidget(button(w, "SP_Load_All_Banks", "Read all SP Banks", ""), 0, 3);
+        g->addWidget(labelled(w, "Bank", ctl::SP_Bank_Num_edit), 1, 0);
+        g->addWidget(labelled(w, "Dev", ctl::SP_DevID_edit), 1, 1);
+        g->addWidget(label(w, ctl::TimeoutLabel, ""), 1, 2);
+    }
+    {
+        auto [w, g] = page("Wavestation");
+        g->addWidget(button(w, "ExtractWS", "ExtractWS", ""), 0, 0);
+        g->addWidget(button(w, "LoadMappingButton", "Load Mapping", ""), 0, 1);
+        g->addWidget(button(w, "ReqPatchBank", "Req Patch Bank", ""), 1, 0);
+        g->addWidget(button(w, "ReqPerfBank", "Req Perf Bank", ""), 1, 1);
+        g->addWidget(button(w, "AllPatch", "All Patch", ""), 1, 2);
+        g->addWidget(button(w, "AllPerf", "All Perf", ""), 1, 3);
+        g->addWidget(labelled(w, "Bank", ctl::WS_Bank), 0, 2);
+    }
+    {
+        auto [w, g] = page("Triton");
+        const char* const rows[][2] = {{"TriReq1Prog", "Req 1 Prog"},       {"TriReq1ProgBank", "Req 1 Prog Bank"},
+                                       {"TriReqAllProgInallBanks", "All Prog"}, {"TriReq1Combi", "Req 1 Combi"},
+                                       {"TriReq1CombiBank", "Req 1 Combi Bank"}, {"TriReqAllCombiInAllBanks", "All Combi"},
+                                       {"ReqCurProg", "ReqCurProg"},         {"ReqCurCombi", "ReqCurCombi"},
+                                       {"TriParsEfx", "ParsEfx"},            {"TriAllProgText", "AllProgText"},
+                                       {"TriAllCombiText", "AllCombiText"}};
+        int i = 0;
+        for (const auto& r : rows) {
+            g->addWidget(button(w, r[0], r[1], ""), i / 6, i % 6);
+            ++i;
+        }
+        g->addWidget(labelled(w, "Prog", ctl::TriProg), 2, 0);
+        g->addWidget(labelled(w, "Bank", ctl::TriBank), 2, 1);
+        g->addWidget(labelled(w, "PID", ctl::TriEfxPIDtxt), 2, 2);
+        g->addWidget(labelled(w, "Gchan", ctl::Tri_Gchan), 2, 3);
+    }
+    {
+        auto [w, g] = page("Kronos");
+        const char* const rows[][2] = {{"KroReq1Prog", "Req 1 Prog"},           {"KroReq1Combi", "Req 1 Combi"},
+                                       {"CurProgReq", "Cur Prog Req"},          {"CurCombReq", "Cur Comb Req"},
+                                       {"CurSetlistReq", "Cur Setlist Req"},    {"Setlist2EditBuf", "Setlist 2 EditBuf"},
+                                       {"Conv1TriCombi", "Conv Triton Combi"},  {"TimbreCopy", "Timbre Copy"}};
+        int i = 0;
+        for (const auto& r : rows) {
+            g->addWidget(button(w, r[0], r[1], ""), i / 5, i % 5);
+            ++i;
+        }
+        g->addWidget(button(w, "SetlistAutoName", "SetlistAutoName", "(currently unimplemented)"), 1, 3);
+        auto* tempo = new QHBoxLayout;
+        tempo->addWidget(new QLabel("Combi Tempo:", w));
+        tempo->addWidget(button(w, "CmbTempoButton", "?", ""));
+        g->addLayout(tempo, 1, 4);
+        g->addWidget(labelled(w, "Prog", ctl::KroProg), 2, 0);
+        g->addWidget(labelled(w, "Bank", ctl::KroBank), 2, 1);
+        g->addWidget(check(w, ctl::PassPrgBank, "Conv Pass Program and Bank"), 2, 2);
+        g->addWidget(check(w, ctl::AutoSendCB, "Auto Send Triton Converted"), 2, 3);
+        g->addWidget(check(w, ctl::Filter7F, "Filter Function 7F msgs"), 2, 4);
+        auto* memo = new QPlainTextEdit(w);
+        memo->setObjectName(ctl::BankTextMemo1);
+        memo->setReadOnly(true);
+        memo->setMaximumHeight(70);
+        g->addWidget(memo, 0, 5, 3, 1);
+    }
+    for (const char* title : kLegacyPages) legacyPages_[title] = pages_->findChild<QWidget*>(title);
+}
+
+void MainWindow::buildMenus()
+{
+    auto* file = menuBar()->addMenu("&File");
+    auto* open = file->addAction("&Open Sysex", this, [this] { run(Open1sxClick); });
+    open->setShortcut(QKeySequence::Open);
+    auto* csv = file->addAction("Open &CSV");
+    csv->setToolTip("Open a CSV file");
+    csv->setEnabled(false);  // CSV banks come with the DX/TX tools
+    auto* save = file->addAction("&Save As", this, [this] { run(SaveAs1Click); });
+    save->setShortcut(QKeySequence::Save);
+    file->addSeparator();
+    auto* exit = file->addAction("E&xit", this, &QWidget::close);
+    exit->setShortcut(QKeySequence::Quit);
+
+    auto* special = menuBar()->addMenu("&Special");
+    for (const char* item : {"&Global2Text", "&Parse2Text", "&SaveCombi2Bin"}) special->addAction(item)->setEnabled(false);
+
+    auto* del = new QShortcut(QKeySequence::Delete, objects_);
+    connect(del, &QShortcut::activated, this, [this] { run(ButtonClearSelClick); });
+    auto* all = new QShortcut(QKeySequence::SelectAll, objects_);
+    connect(all, &QShortcut::activated, this, [this] { session_.messages.selectAll(true); });
+
+    findChild<QLabel*>(ctl::MidEventCountLabel)->installEventFilter(this);
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::MouseButtonRelease && watched->objectName() == ctl::MidEventCountLabel) {
+        MidEventCountLabelClick(session_);
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+QStringList MainWindow::visiblePages() const
+{
+    QStringList out;
+    for (int i = 0; i < pages_->count(); ++i)
+        if (pages_->isTabVisible(i)) out << pages_->tabText(i);
+    return out;
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    if (!closed_) {
+        closed_ = true;
+        FormClose(session_);
+        if (onClosed) onClosed();
+    }
+    event->accept();
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    const int line = log_->sizeHintForRow(0) > 0 ? log_->sizeHintForRow(0) : log_->fontMetrics().height();
+    FormResize(session_, log_->viewport()->height(), line);
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event)
+{
+    for (const QUrl& url : event->mimeData()->urls())
+        if (url.isLocalFile()) OpenSysexFile(session_, url.toLocalFile().toStdString());
+    event->acceptProposedAction();
+}
+
+void MainWindow::onSessionChanged(const std::string& name)
+{
+    if (name == ctl::MidiInBusy) {
+        QPalette p = busyPanel_->palette();
+        p.setColor(QPalette::Window, session_.MidiInBusy ? QColor(Qt::red) : palette().color(QPalette::Button));
+        busyPanel_->setPalette(p);
+    } else if (name == ctl::Cancel) {
+        cancel_->setVisible(session_.CancelVisible);
+        cancel_->setEnabled(session_.CancelVisible);
+    } else if (name == ctl::cmbInput) {
+        syncSelector(cmbInput_, session_.cmbInput);
+    } else if (name == ctl::cmbOutput) {
+        syncSelector(cmbOutput_, session_.cmbOutput);
+    } else if (name == ctl::XTCheckBox1) {
+        syncPages();
+    }
+    QWidget* w = control(q(name));
+    if (w == nullptr) return;
+    if (auto* e = qobject_cast<QLineEdit*>(w)) {
+        if (!syncing_ && e->text() != q(session_.text.get(name))) e->setText(q(session_.text.get(name)));
+    } else if (auto* l = qobject_cast<QLabel*>(w)) {
+        if (w != busyPanel_) l->setText(q(session_.text.get(name)));
+    } else if (auto* c = qobject_cast<QCheckBox*>(w)) {
+        syncing_ = true;
+        c->setChecked(session_.checked.get(name));
+        syncing_ = false;
+    } else if (auto* m = qobject_cast<QPlainTextEdit*>(w)) {
+        m->setPlainText(q(session_.text.get(name)).replace("\r\n", "\n"));
+    }
+}
+
+void MainWindow::syncAll()
+{
+    for (const auto& [name, value] : session_.text.all()) onSessionChanged(name);
+    for (const auto& [name, value] : session_.checked.all()) onSessionChanged(name);
+    for (const char* name : {ctl::MidiInBusy, ctl::Cancel, ctl::cmbInput, ctl::cmbOutput}) onSessionChanged(name);
+    syncPages();
     syncLog();
+}
+
+void MainWindow::syncSelector(QComboBox* box, const DeviceSelector& sel)
+{
+    const QSignalBlocker block(box);
+    box->clear();
+    for (const std::string& item : sel.items) box->addItem(q(item));
+    box->setCurrentIndex(sel.itemIndex);
+    box->setEnabled(sel.enabled);
+}
+
+void MainWindow::syncPages()
+{
+    const bool legacy = legacyPagesVisible(session_);
+    for (const auto& [title, w] : legacyPages_)
+        if (w) pages_->setTabVisible(pages_->indexOf(w), legacy);
 }
 
 void MainWindow::syncLog()
 {
     const auto& lines = session_.log.lines();
     const int n = static_cast<int>(lines.size());
+    syncing_ = true;
     while (log_->count() > n) delete log_->takeItem(0);
     for (int i = 0; i < n; ++i) {
-        const QString text = QString::fromStdString(lines[static_cast<std::size_t>(i)]);
+        const QString text = q(lines[static_cast<std::size_t>(i)]);
         if (i < log_->count()) {
             if (log_->item(i)->text() != text) log_->item(i)->setText(text);
         } else {
@@ -66,8 +537,9 @@ void MainWindow::syncLog()
     }
     if (session_.log.selected >= 0 && session_.log.selected < n) {
         log_->setCurrentRow(session_.log.selected);
-        log_->scrollToItem(log_->item(session_.log.selected));
+        log_->scrollToItem(log_->item(session_.log.selected), QAbstractItemView::PositionAtBottom);
     }
+    syncing_ = false;
 }
 
 void MainWindow::syncSelectionFromModel()
@@ -87,12 +559,10 @@ void MainWindow::syncSelectionToModel()
 {
     if (syncing_) return;
     syncing_ = true;
-    auto& list = session_.messages;
-    const QItemSelectionModel* sm = objects_->selectionModel();
-    for (std::size_t i = 0; i < list.count(); ++i) {
-        const bool sel = sm->isSelected(model_->index(static_cast<int>(i)));
-        if (list.selectedAt(i) != sel) list.setSelected(i, sel);
-    }
+    std::vector<bool> selected(session_.messages.count());
+    for (const QModelIndex& idx : objects_->selectionModel()->selectedIndexes())
+        if (idx.row() >= 0 && static_cast<std::size_t>(idx.row()) < selected.size()) selected[static_cast<std::size_t>(idx.row())] = true;
+    session_.messages.setSelection(selected);
     syncing_ = false;
 }
 

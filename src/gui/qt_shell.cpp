@@ -63,6 +63,7 @@ void QtShell::wake(int id)
 MsgResult QtShell::messageBox(const std::string& title, const std::string& text, MsgIcon icon,
                               MsgButtons buttons)
 {
+    if (answerBox) return answerBox(title, text);
     QMessageBox box(window_);
     box.setWindowTitle(q(title));
     box.setText(q(text));

@@ -22,6 +22,10 @@ public:
     // Boxes and dialogs are parented to this window when set.
     void setWindow(QWidget* window) { window_ = window; }
 
+    // When set, message boxes are answered by this instead of being shown
+    // (unattended runs and the window tests, where a modal box would wait forever).
+    std::function<MsgResult(const std::string& title, const std::string& text)> answerBox;
+
     MsgResult messageBox(const std::string& title, const std::string& text, MsgIcon icon,
                          MsgButtons buttons) override;
     std::vector<std::string> openFileDialog(const FileDialogRequest& request) override;

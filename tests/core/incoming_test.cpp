@@ -1,0 +1,147 @@
+#include "core/incoming.h"
+
+#include <gtest/gtest.h>
+
+#include "core/controls.h"
+#include "core/librarian.h"
+#include "support/rig.h"
+
+namespace tolvex {
+namespace {
+
+using testing::Rig;
+
+Bytes sysex(std::size_t length, std::uint8_t seed)
+{
+    Bytes m(length);
+    for (std::size_t i = 0; i < length; ++i) m[i] = static_cast<std::uint8_t>((i * 7 + seed) & 0x7F);
+    m.front() = 0xF0;
+    m.back() = 0xF7;
+    return m;
+}
+
+TEST(Incoming, LongDumpCountsEventsLightsTheLampAndIsStored)
+{
+    Rig rig;
+    std::vector<std::string> counts;
+    rig.s.addListener([&](const std::string& n) {
+        if (n == ctl::MidEventCountLabel) counts.push_back(rig.s.text.get(ctl::MidEventCountLabel));
+    });
+    const Bytes dump = sysex(40000, 1);
+    rig.receive(dump);
+    rig.shell.runPosted();
+    std::vector<std::string> expected;
+    for (int i = 1; i <= 10; ++i) expected.push_back(format("%2.2d events", i));
+    expected.push_back("");
+    EXPECT_EQ(counts, expected);
+    ASSERT_EQ(rig.s.messages.count(), 1u);
+    EXPECT_EQ(rig.s.messages.storageAt(0).sxdata, dump);
+    EXPECT_EQ(rig.s.text.get(ctl::Label_nbytes), "40000 bytes in buffer");
+    EXPECT_TRUE(rig.s.MidiInBusy);
+    // The last buffer holds 40000 - 9 * 4096 = 3136 bytes: 3136 * 1000 / 3125 + 10 ms.
+    rig.shell.advance(1012);
+    EXPECT_TRUE(rig.s.MidiInBusy);
+    rig.shell.advance(1);
+    EXPECT_FALSE(rig.s.MidiInBusy);
+
+    counts.clear();
+    rig.receive(sysex(100, 2));
+    rig.shell.runPosted();
+    EXPECT_EQ(counts, (std::vector<std::string>{"11 events", ""}));
+    MidEventCountLabelClick(rig.s);
+    EXPECT_EQ(rig.s.NumMIDIevents, 0);
+    EXPECT_EQ(rig.s.text.get(ctl::MidEventCountLabel), "00 ");
+}
+
+TEST(Incoming, TwoMessagesInOneNotificationSelectTheNewestAndPostProcessOnce)
+{
+    Rig rig;
+    int postProcessed = 0;
+    rig.s.postProcessTasks["TriParseEfx"] = [&](Session&, std::int32_t) { ++postProcessed; };
+    SetPostProcess(rig.s, "TriParseEfx", 1);
+    rig.s.messages.append("old", Bytes{0xF0, 0xF7}, "");
+    rig.s.messages.setSelected(0, true);
+    const Bytes first = {0xF0, 0x7E, 0x00, 0x06, 0x01, 0xF7};
+    const Bytes second = {0xF0, 0x43, 0x00, 0x09, 0x20, 0x00, 0x01, 0xF7};
+    rig.receive(first);
+    rig.receive(second);
+    rig.shell.runPosted();
+    ASSERT_EQ(rig.s.messages.count(), 3u);
+    EXPECT_EQ(rig.s.messages.selectedIndexes(), std::vector<std::size_t>{2});
+    EXPECT_EQ(rig.s.messages.current(), 2);
+    EXPECT_EQ(postProcessed, 1);
+    EXPECT_FALSE(rig.s.PendingPostProcess);
+    EXPECT_EQ(rig.s.text.get(ctl::SXrecvString), "F0 43 00 09 20 00 01 F7 ");
+    // The entry text is name + " " + supplement; the file name is the cleaned name.
+    const std::string& text = rig.s.messages.textAt(1);
+    EXPECT_FALSE(text.empty());
+    EXPECT_EQ(rig.s.messages.storageAt(1).filename.find_first_of("*/:<>?\\\""), std::string::npos);
+}
+
+TEST(Incoming, FilteredKronosFunction7FIsNeitherLoggedNorStored)
+{
+    for (bool filter : {false, true}) {
+        Rig rig;
+        rig.s.checked.set(ctl::Filter7F, filter);
+        const Bytes kronos7F = {0xF0, 0x42, 0x30, 0x68, 0x7F, 0x01, 0x02, 0xF7};
+        rig.receive(kronos7F);
+        rig.shell.runPosted();
+        EXPECT_EQ(rig.s.messages.count(), filter ? 0u : 1u);
+        EXPECT_EQ(rig.s.NumMIDIevents, 1);
+        EXPECT_TRUE(rig.s.MidiInBusy);
+        EXPECT_EQ(rig.s.text.get(ctl::Label_nbytes), filter ? "" : " 8 bytes in buffer");
+    }
+}
+
+TEST(Incoming, BusyLampExtendsWithEveryEvent)
+{
+    Rig rig;
+    const struct {
+        int length;
+        int interval;
+    } steps[] = {{100, 42}, {100, 43}, {100, 42}, {4096, 1320}, {10000, 3210}, {0, 10}};
+    for (const auto& st : steps) {
+        SetMidiInBusy(rig.s, st.length);
+        EXPECT_EQ(rig.s.busyInterval, st.interval) << st.length;
+        EXPECT_TRUE(rig.s.MidiInBusy);
+    }
+    rig.shell.advance(9);
+    EXPECT_TRUE(rig.s.MidiInBusy);
+    rig.shell.advance(1);
+    EXPECT_FALSE(rig.s.MidiInBusy);
+    EXPECT_FALSE(rig.shell.timerActive(kBusyTimer));
+}
+
+TEST(Incoming, ShortSysexTextStopsAt24Bytes)
+{
+    EXPECT_EQ(shortSysexText(Bytes{0xF0, 0x43, 0x10, 0xF7}), "F0 43 10 F7 ");
+    EXPECT_EQ(shortSysexText(Bytes(24, 0x01)).size(), 72u);
+    EXPECT_EQ(shortSysexText(Bytes(25, 0x01)), shortSysexText(Bytes(24, 0x01)) + "...");
+    EXPECT_EQ(shortSysexText(Bytes{}), "");
+}
+
+TEST(Incoming, DroppedEventsAreReportedInTheLog)
+{
+    Rig rig;
+    // More messages than the input has buffers, before the main thread gets to them.
+    const int sent = PortDevices::kSysexBufferCount + 6;
+    for (int i = 0; i < sent; ++i) rig.receive(sysex(10, static_cast<std::uint8_t>(i)));
+    rig.shell.runPosted();
+    EXPECT_EQ(rig.s.messages.count(), static_cast<std::size_t>(PortDevices::kSysexBufferCount));
+    EXPECT_EQ(rig.s.overflowDrops, 6u);
+    bool logged = false;
+    for (const auto& line : rig.s.log.lines()) logged |= line == "MIDI input overflow: 6 event(s) dropped";
+    EXPECT_TRUE(logged);
+}
+
+TEST(Incoming, CancelIsTakenOnce)
+{
+    Rig rig;
+    EXPECT_FALSE(CancelButton(rig.s));
+    CancelClick(rig.s);
+    EXPECT_TRUE(CancelButton(rig.s));
+    EXPECT_FALSE(CancelButton(rig.s));
+}
+
+}  // namespace
+}  // namespace tolvex

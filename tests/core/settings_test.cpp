@@ -1,0 +1,113 @@
+#include <gtest/gtest.h>
+
+#include "core/controls.h"
+#include "core/ini_file.h"
+#include "core/main_window_model.h"
+#include "support/scripted_shell.h"
+#include "support/temp_dir.h"
+
+namespace tolvex {
+namespace {
+
+using testing::ScriptedShell;
+using testing::TempDir;
+
+TEST(IniFile, ReadsCaseInsensitivelyAndWritesInPlaceKeepingUnknownLines)
+{
+    TempDir dir;
+    const std::string path = dir.write("TOLVEX.INI",
+                                       "; my notes\r\n[settings]\r\nchannel=3\r\nMyOwnKey=keep me\r\n\r\n[Other]\r\nx=1\r\n");
+    IniFile ini(path);
+    EXPECT_EQ(ini.ReadString("Settings", "Channel", "0"), "3");
+    EXPECT_EQ(ini.ReadString("SETTINGS", "missing", "dflt"), "dflt");
+    EXPECT_EQ(ini.ReadString("Nowhere", "Channel", "0"), "0");
+    ini.WriteString("Settings", "CHANNEL", "9");
+    ini.WriteString("Settings", "TriProg", "4");
+    ini.WriteBool("MidiDevs", "Flag", true);
+    ini.UpdateFile();
+    EXPECT_EQ(dir.read("TOLVEX.INI"),
+              "; my notes\r\n[settings]\r\nchannel=9\r\nMyOwnKey=keep me\r\nTriProg=4\r\n\r\n[Other]\r\nx=1\r\n\r\n"
+              "[MidiDevs]\r\nFlag=1\r\n");
+
+    const struct {
+        const char* value;
+        bool checked;
+        int integer;
+    } values[] = {{"1", true, 1}, {"2", true, 2}, {"-1", true, -1}, {"0", false, 0},
+                  {"yes", false, 7}, {"", false, 7}, {"1x", false, 7}, {" 30 ", true, 30}};
+    for (const auto& v : values) {
+        IniFile f(dir.write("v.ini", std::string("[S]\nk=") + v.value + "\n"));
+        EXPECT_EQ(f.ReadBool("S", "k"), v.checked) << v.value;
+        EXPECT_EQ(f.ReadInteger("S", "k", 7), v.integer) << v.value;
+    }
+}
+
+TEST(Settings, DefaultsWithoutAFileAndEverythingWrittenBackOnClose)
+{
+    TempDir dir;
+    ScriptedShell shell;
+    Session s(shell);
+    FormCreate(s, dir.str());
+    const std::pair<const char*, const char*> edits[] = {
+        {ctl::Channel, "0"},    {ctl::WS_Bank, "0"},      {ctl::SXreqString, ""},  {ctl::SP_DevID_edit, ""},
+        {ctl::SP_Bank_Num_edit, ""}, {ctl::TriProg, "0"}, {ctl::TriBank, "0"},    {ctl::TriEfxPIDtxt, "0"},
+        {ctl::KroProg, "0"},    {ctl::KroBank, "0"},      {ctl::Tri_Gchan, "1"},   {ctl::ProgChange, "1"}};
+    for (const auto& [name, value] : edits) EXPECT_EQ(s.text.get(name), value) << name;
+    for (const char* box : {ctl::PassPrgBank, ctl::AutoSendCB, ctl::Filter7F, ctl::XTCheckBox1})
+        EXPECT_FALSE(s.checked.get(box)) << box;
+    EXPECT_FALSE(legacyPagesVisible(s));
+    EXPECT_EQ(s.lastpath, dir.str());
+    EXPECT_EQ(s.LongTimeOutVal, 100);
+    EXPECT_EQ(s.text.get(ctl::BankTextMemo1).substr(0, 25), "Bank INT-A - F  : 0  -  5");
+    EXPECT_EQ(s.log.line(0), "InternalName = Tolvex ");
+    EXPECT_EQ(s.log.line(1), "FileVersion = 1.6.0.0 ");
+    EXPECT_EQ(s.log.line(2).rfind("allocated mem count: ", 0), 0u);
+    EXPECT_EQ(s.text.get(ctl::MemLabel).rfind("Memory: ", 0), 0u);
+    EXPECT_TRUE(shell.boxes.empty());
+
+    s.text.set(ctl::Channel, "2");
+    s.checked.set(ctl::Filter7F, true);
+    s.lastpath = "/music/syx/";
+    FormClose(s);
+    EXPECT_EQ(dir.read("TOLVEX.INI"),
+              "[Settings]\r\nChannel=2\r\nWS_Bank=0\r\nSXreqString=\r\nSP_Bank_Num_edit=\r\nSP_DevID_edit=\r\n"
+              "TriProg=0\r\nTriBank=0\r\nTriEfxPIDtxt=0\r\nKroProg=0\r\nKroBank=0\r\nTri_Gchan=1\r\n"
+              "LastPath=/music/syx/\r\nSendDelayMs=0\r\nPassPrgBankVal=0\r\nAutoSendCB=0\r\nFilter7F=1\r\n"
+              "XTCheckBox1=0\r\n");
+}
+
+TEST(Settings, ValuesReadBackAsTheUserLeftThem)
+{
+    const struct {
+        const char* line;
+        int longTimeOut;
+        bool passPrgBank;
+    } cases[] = {{"LongTimeOut=abc\nPassPrgBankVal=2", 100, true},
+                 {"LongTimeOut=30\nPassPrgBankVal=yes", 30, false},
+                 {"LongTimeOut=\nPassPrgBankVal=0", 100, false}};
+    for (const auto& c : cases) {
+        TempDir dir;
+        dir.write("TOLVEX.INI", std::string("[Settings]\n") + c.line + "\nXTCheckBox1=1\nLastPath=/x/\n");
+        ScriptedShell shell;
+        Session s(shell);
+        FormCreate(s, dir.str());
+        EXPECT_EQ(s.LongTimeOutVal, c.longTimeOut) << c.line;
+        EXPECT_EQ(s.PassPrgBankVal, c.passPrgBank) << c.line;
+        EXPECT_TRUE(legacyPagesVisible(s));
+        EXPECT_EQ(s.lastpath, "/x/");
+    }
+}
+
+TEST(Log, ResizeGivesVisibleLines)
+{
+    ScriptedShell shell;
+    Session s(shell);
+    const int cases[][3] = {{385, 13, 28}, {100, 0, 0}, {100, -1, 0}, {12, 13, 0}};
+    for (const auto& c : cases) {
+        FormResize(s, c[0], c[1]);
+        EXPECT_EQ(s.log.LogItemsVis, c[2]);
+    }
+}
+
+}  // namespace
+}  // namespace tolvex

@@ -1,0 +1,52 @@
+// A session wired to a loopback bus the way the program wires it to real
+// ports: both devices open on one port, incoming MIDI handled by the session.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "core/incoming.h"
+#include "core/session.h"
+#include "midi/loopback.h"
+#include "midi/port_devices.h"
+#include "support/scripted_shell.h"
+#include "support/simulated_device.h"
+
+namespace tolvex::testing {
+
+struct Rig {
+    explicit Rig(const std::string& port = "Synth") : bus({port}), devices(shell, bus.makeInput(), bus.makeOutput())
+    {
+        s.devices = &devices;
+        s.MIDI_In_Present = s.MIDI_Out_Present = true;
+        devices.onInput = [this] { MIDIInput1MidiInput(s); };
+        devices.onOverflow = [this] { MIDIInput1Overflow(s); };
+        devices.openInput(port, true);
+        devices.openOutput(port);
+        s.midiOutput = devices.output();
+        this->port = port;
+    }
+    ~Rig()
+    {
+        devices.closeInput();
+        devices.closeOutput();
+    }
+
+    // A device answering on the rig's port (created on first use).
+    SimulatedDevice& synth()
+    {
+        if (!device) device = std::make_unique<SimulatedDevice>(bus, shell, port);
+        return *device;
+    }
+    // A message arriving from the port now, handled at the next pass of the event loop.
+    void receive(ByteView message) { bus.inject(port, message); }
+
+    ScriptedShell shell;
+    Session s{shell};
+    MidiLoopback bus;
+    PortDevices devices;
+    std::string port;
+    std::unique_ptr<SimulatedDevice> device;
+};
+
+}  // namespace tolvex::testing

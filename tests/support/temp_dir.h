@@ -1,0 +1,51 @@
+// A fresh folder under the system temp folder, removed with the object.
+#pragma once
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <unistd.h>
+
+#include "core/bytes.h"
+
+namespace tolvex::testing {
+
+class TempDir {
+public:
+    TempDir()
+    {
+        static std::atomic<int> counter{0};
+        path_ = std::filesystem::temp_directory_path() /
+                ("tolvex-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
+        std::filesystem::remove_all(path_);
+        std::filesystem::create_directories(path_);
+    }
+    ~TempDir() { std::filesystem::remove_all(path_); }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    // The folder, ending in '/'.
+    std::string str() const { return path_.string() + "/"; }
+    std::string file(const std::string& name) const { return (path_ / name).string(); }
+
+    std::string write(const std::string& name, const std::string& content) const
+    {
+        std::ofstream(file(name), std::ios::binary) << content;
+        return file(name);
+    }
+    std::string write(const std::string& name, const Bytes& content) const
+    {
+        return write(name, std::string(content.begin(), content.end()));
+    }
+    std::string read(const std::string& name) const
+    {
+        std::ifstream in(file(name), std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+
+private:
+    std::filesystem::path path_;
+};
+
+}  // namespace tolvex::testing

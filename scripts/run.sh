@@ -3,5 +3,5 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DTOLVEX_BUILD_TESTS=OFF >/dev/null
-cmake --build build-release --target tolvex tolvex_data
+cmake --build build-release --target tolvex tolvex-cli tolvex_data
 exec build-release/bin/tolvex "$@"

@@ -1,0 +1,293 @@
+#include "cli/cli.h"
+
+#include <algorithm>
+#include <cctype>
+#include <ostream>
+
+#include "cli/console_shell.h"
+#include "core/incoming.h"
+#include "core/ini_file.h"
+#include "core/librarian.h"
+#include "core/session.h"
+#include "core/sx_naming.h"
+#include "core/syx_file.h"
+#include "midi/port_devices.h"
+
+namespace tolvex {
+
+namespace {
+
+constexpr char kUsage[] =
+    "Usage: tolvex-cli COMMAND [OPTIONS]\n"
+    "\n"
+    "Commands:\n"
+    "  names FILE...                 name every message of .syx files\n"
+    "  ports                         list MIDI input and output ports\n"
+    "  send --out PORT FILE...       send every message of .syx files\n"
+    "  receive --in PORT             receive SysEx and print each message\n"
+    "\n"
+    "Run 'tolvex-cli COMMAND --help' for a command's options.\n";
+
+constexpr char kNamesHelp[] =
+    "Usage: tolvex-cli names FILE...\n"
+    "Prints one line per message: path, index from 0, length in bytes, name and\n"
+    "supplementary text, separated by tabs. Exits 1 when a file was refused.\n";
+constexpr char kPortsHelp[] =
+    "Usage: tolvex-cli ports\n"
+    "Prints the MIDI input ports (\"in:\") and output ports (\"out:\"), one per line.\n";
+constexpr char kSendHelp[] =
+    "Usage: tolvex-cli send --out PORT [--delay MS] FILE...\n"
+    "Sends every message of the files in order to the output port (name matched\n"
+    "whole, case ignored), waiting MS milliseconds between messages (default 0).\n";
+constexpr char kReceiveHelp[] =
+    "Usage: tolvex-cli receive --in PORT [--count N] [--timeout S] [--save FILE.syx]\n"
+    "Receives SysEx on the input port and prints each complete message as the\n"
+    "Objects Window lists it. Stops after N messages or S seconds of silence\n"
+    "(default 10), then saves what it received when --save is given.\n";
+
+struct Options {
+    std::vector<std::string> files;
+    std::string port;
+    int delay = 0;
+    int count = -1;
+    int timeout = 10;
+    std::string save;
+    bool help = false;
+};
+
+// Parses the options a command accepts; false (with a message) on anything else.
+bool parseOptions(const std::vector<std::string>& args, const std::vector<std::string>& accepted, Options& o,
+                  std::ostream& err)
+{
+    auto accepts = [&](const std::string& a) { return std::find(accepted.begin(), accepted.end(), a) != accepted.end(); };
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--help" || a == "-h") {
+            o.help = true;
+        } else if (a.rfind("--", 0) == 0) {
+            if (!accepts(a) || i + 1 >= args.size()) {
+                err << "tolvex-cli " << args[0] << ": " << (accepts(a) ? "missing value for " : "unknown option ")
+                    << a << "\n";
+                return false;
+            }
+            const std::string& v = args[++i];
+            int n = 0;
+            const bool numeric = readDecimal(v, n) && n >= 0;
+            if ((a == "--delay" || a == "--count" || a == "--timeout") && !numeric) {
+                err << "tolvex-cli " << args[0] << ": " << a << " needs a whole number, not " << v << "\n";
+                return false;
+            }
+            if (a == "--out" || a == "--in") o.port = v;
+            if (a == "--delay") o.delay = n;
+            if (a == "--count") o.count = n;
+            if (a == "--timeout") o.timeout = n;
+            if (a == "--save") o.save = v;
+        } else {
+            o.files.push_back(a);
+        }
+    }
+    return true;
+}
+
+bool sameName(const std::string& a, const std::string& b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+// The listed name that matches `wanted` the way the settings file matches.
+std::optional<std::string> findPort(const std::vector<std::string>& names, const std::string& wanted)
+{
+    for (const std::string& n : names)
+        if (sameName(n, wanted)) return n;
+    return std::nullopt;
+}
+
+int cmdNames(const Options& o, std::ostream& out, std::ostream& err)
+{
+    if (o.files.empty()) {
+        err << kNamesHelp;
+        return 2;
+    }
+    ConsoleShell shell(err);
+    Session s(shell);
+    bool refused = false;
+    for (const std::string& path : o.files) {
+        if (!ReadSXfile(s, path)) {
+            refused = true;
+            continue;
+        }
+        for (std::size_t i = 0; i < s.SX_List.size(); ++i) {
+            std::string sup;
+            bool ignore = false;
+            const std::string name = SxParseName(s.SX_List[i], sup, ignore);
+            out << path << '\t' << i << '\t' << s.SX_List[i].size() << '\t' << name << '\t' << sup << '\n';
+        }
+    }
+    return refused || shell.failed() ? 1 : 0;
+}
+
+int cmdPorts(std::ostream& out, std::ostream& err, const DeviceFactory& makeDevices)
+{
+    ConsoleShell shell(err);
+    auto devices = makeDevices(shell, "Tolvex CLI");
+    for (const std::string& n : devices->inputNames()) out << "in:" << n << '\n';
+    for (const std::string& n : devices->outputNames()) out << "out:" << n << '\n';
+    return 0;
+}
+
+// Mirrors the session's log to a stream as lines are added or rewritten.
+void mirrorLog(Session& s, std::ostream& out)
+{
+    s.log.onChange = [&s, &out, shown = std::uint64_t{0}]() mutable {
+        if (s.log.appended == shown || s.log.lines().empty()) return;  // a rewrite, not a new line
+        shown = s.log.appended;
+        out << s.log.lines().back() << '\n';
+        out.flush();
+    };
+}
+
+int cmdSend(const Options& o, std::ostream& out, std::ostream& err, const DeviceFactory& makeDevices)
+{
+    if (o.port.empty() || o.files.empty()) {
+        err << kSendHelp;
+        return 2;
+    }
+    ConsoleShell shell(err);
+    Session s(shell);
+    mirrorLog(s, out);
+    auto devices = makeDevices(shell, "Tolvex CLI Send");
+    const auto port = findPort(devices->outputNames(), o.port);
+    if (!port) {
+        err << "tolvex-cli send: no MIDI output port named " << o.port << "\n";
+        return 1;
+    }
+    try {
+        devices->openOutput(*port);
+    } catch (const TolvexError& e) {
+        shell.messageBox("MIDI", e.what(), MsgIcon::Error, MsgButtons::Ok);
+        return 1;
+    }
+    s.devices = devices.get();
+    s.MIDI_Out_Present = true;
+    s.midiOutput = devices->output();
+    bool ok = true;
+    bool first = true;
+    for (const std::string& path : o.files) {
+        if (!ReadSXfile(s, path)) {
+            ok = false;
+            continue;
+        }
+        for (const Bytes& m : s.SX_List) {
+            if (!first && o.delay > 0) shell.pause(o.delay);
+            first = false;
+            std::string sup;
+            bool ignore = false;
+            s.LogString("Sending: " + SxParseName(m, sup, ignore));
+            if (!s.SX_Object.MidiSysex_bulk_out(m)) ok = false;
+        }
+    }
+    // Let the last message leave before the port closes.
+    const std::int64_t start = shell.nowMs();
+    while (s.midiOutput && s.midiOutput->MidiOutBusy() && shell.nowMs() - start < TSXobject::kBusyWaitMs)
+        shell.ProcessMessages();
+    devices->closeOutput();
+    return ok && !shell.failed() ? 0 : 1;
+}
+
+int cmdReceive(const Options& o, std::ostream& out, std::ostream& err, const DeviceFactory& makeDevices)
+{
+    if (o.port.empty()) {
+        err << kReceiveHelp;
+        return 2;
+    }
+    ConsoleShell shell(err);
+    Session s(shell);
+    auto devices = makeDevices(shell, "Tolvex CLI Receive");
+    const auto port = findPort(devices->inputNames(), o.port);
+    if (!port) {
+        err << "tolvex-cli receive: no MIDI input port named " << o.port << "\n";
+        return 1;
+    }
+    std::int64_t lastActivity = shell.nowMs();
+    s.messages.setListener([&](MessageList::Change change, std::size_t first, std::size_t count) {
+        if (change != MessageList::Change::Appended) return;
+        for (std::size_t i = first; i < first + count; ++i) out << s.messages.textAt(i) << '\n';
+        out.flush();
+    });
+    s.devices = devices.get();
+    s.MIDI_In_Present = true;
+    devices->onInput = [&] {
+        lastActivity = shell.nowMs();
+        MIDIInput1MidiInput(s);
+    };
+    devices->onOverflow = [&] { MIDIInput1Overflow(s); };
+    try {
+        devices->openInput(*port, true);
+    } catch (const TolvexError& e) {
+        shell.messageBox("MIDI", e.what(), MsgIcon::Error, MsgButtons::Ok);
+        return 1;
+    }
+    while (o.count < 0 || static_cast<int>(s.messages.count()) < o.count) {
+        if (shell.nowMs() - lastActivity >= static_cast<std::int64_t>(o.timeout) * 1000) break;
+        shell.ProcessMessages();
+    }
+    devices->closeInput();
+    for (const auto& line : s.log.lines())
+        if (line.rfind("MIDI input overflow", 0) == 0) err << line << '\n';
+    if (!o.save.empty()) {
+        std::vector<ByteView> data;
+        for (std::size_t i = 0; i < s.messages.count(); ++i) data.emplace_back(s.messages.at(i).storage->sxdata);
+        try {
+            writeSyxFile(o.save, data);
+        } catch (const TolvexError& e) {
+            shell.messageBox("Error", e.what(), MsgIcon::Error, MsgButtons::Ok);
+        }
+    }
+    return shell.failed() || s.overflowDrops > 0 ? 1 : 0;
+}
+
+}  // namespace
+
+int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, const DeviceFactory& makeDevices)
+{
+    if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+        (args.empty() ? err : out) << kUsage;
+        return args.empty() ? 2 : 0;
+    }
+    const std::string& cmd = args[0];
+    Options o;
+    const std::vector<std::string> none;
+    if (cmd == "names") {
+        if (!parseOptions(args, none, o, err)) return 2;
+        if (o.help) return out << kNamesHelp, 0;
+        return cmdNames(o, out, err);
+    }
+    if (cmd == "ports") {
+        if (!parseOptions(args, none, o, err)) return 2;
+        if (o.help) return out << kPortsHelp, 0;
+        return cmdPorts(out, err, makeDevices);
+    }
+    if (cmd == "send") {
+        if (!parseOptions(args, {"--out", "--delay"}, o, err)) return 2;
+        if (o.help) return out << kSendHelp, 0;
+        return cmdSend(o, out, err, makeDevices);
+    }
+    if (cmd == "receive") {
+        if (!parseOptions(args, {"--in", "--count", "--timeout", "--save"}, o, err)) return 2;
+        if (o.help) return out << kReceiveHelp, 0;
+        return cmdReceive(o, out, err, makeDevices);
+    }
+    err << "tolvex-cli: unknown command " << cmd << "\n" << kUsage;
+    return 2;
+}
+
+DeviceFactory systemDeviceFactory()
+{
+    return [](Shell& shell, const std::string& clientName) -> std::unique_ptr<MidiDevices> {
+        return makeSystemMidiDevices(shell, {}, clientName);
+    };
+}
+
+}  // namespace tolvex

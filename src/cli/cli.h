@@ -1,0 +1,26 @@
+// tolvex-cli: the session's commands without a window (names, ports, send, receive).
+#pragma once
+
+#include <functional>
+#include <iosfwd>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/midi_devices.h"
+#include "core/shell.h"
+
+namespace tolvex {
+
+// Makes the two MIDI devices; `clientName` names this process towards the MIDI service.
+using DeviceFactory = std::function<std::unique_ptr<MidiDevices>(Shell& shell, const std::string& clientName)>;
+
+// Runs one command line (args without the program name). Returns the exit
+// status: 0, 1 when the command ended on an error, 2 for a usage error.
+int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+           const DeviceFactory& makeDevices);
+
+// The platform's devices (TOLVEX_MIDI_API picks the service).
+DeviceFactory systemDeviceFactory();
+
+}  // namespace tolvex

@@ -1,0 +1,72 @@
+#include "cli/console_shell.h"
+
+#include <ostream>
+#include <thread>
+
+namespace tolvex {
+
+ConsoleShell::ConsoleShell(std::ostream& err) : err_(err) {}
+
+MsgResult ConsoleShell::messageBox(const std::string& title, const std::string& text, MsgIcon icon, MsgButtons buttons)
+{
+    err_ << title << ": " << text << "\n";
+    err_.flush();
+    if (icon == MsgIcon::Error || title.find("Error") != std::string::npos) failed_ = true;
+    // Unattended: the first button, as a user pressing Enter would.
+    return (buttons == MsgButtons::YesNo || buttons == MsgButtons::YesNoCancel) ? MsgResult::Yes : MsgResult::Ok;
+}
+
+void ConsoleShell::ProcessMessages()
+{
+    wakeups_.runPending();
+    for (;;) {
+        std::function<void()> call;
+        {
+            std::lock_guard<std::mutex> lock(postedMutex_);
+            if (posted_.empty()) break;
+            call = std::move(posted_.front());
+            posted_.pop_front();
+        }
+        call();
+    }
+    const std::int64_t now = nowMs();
+    std::vector<std::string> due;
+    for (const auto& [name, t] : timers_)
+        if (t.due <= now) due.push_back(name);
+    for (const std::string& name : due) {
+        auto it = timers_.find(name);
+        if (it == timers_.end()) continue;
+        it->second.due = now + it->second.interval;
+        auto tick = it->second.onTick;  // the tick may stop its own timer
+        tick();
+    }
+    // A polling loop: give the CPU back between passes.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+void ConsoleShell::startTimer(const std::string& name, int intervalMs, std::function<void()> onTick)
+{
+    if (intervalMs < 1) intervalMs = 1;
+    timers_[name] = Timer{intervalMs, nowMs() + intervalMs, std::move(onTick)};
+}
+
+std::int64_t ConsoleShell::nowMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start_).count();
+}
+
+void ConsoleShell::pause(int ms)
+{
+    const std::int64_t end = nowMs() + ms;
+    do {
+        ProcessMessages();
+    } while (nowMs() < end);
+}
+
+void ConsoleShell::postToMainThread(std::function<void()> call)
+{
+    std::lock_guard<std::mutex> lock(postedMutex_);
+    posted_.push_back(std::move(call));
+}
+
+}  // namespace tolvex

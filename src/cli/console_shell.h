@@ -1,0 +1,59 @@
+// The Shell of the command-line front end: boxes go to standard error, there
+// are no dialogs, and the event loop is a polling loop on the real clock.
+#pragma once
+
+#include <chrono>
+#include <deque>
+#include <iosfwd>
+#include <map>
+#include <mutex>
+
+#include "core/shell.h"
+
+namespace tolvex {
+
+class ConsoleShell : public Shell {
+public:
+    explicit ConsoleShell(std::ostream& err);
+
+    // "TITLE: text" on standard error. An error box (an error icon or a title
+    // with "Error" in it) marks the command as failed.
+    MsgResult messageBox(const std::string& title, const std::string& text, MsgIcon icon,
+                         MsgButtons buttons) override;
+    std::vector<std::string> openFileDialog(const FileDialogRequest&) override { return {}; }
+    std::optional<std::string> saveFileDialog(const FileDialogRequest&) override { return std::nullopt; }
+    void setClipboardText(const std::string& text) override { clipboard_ = text; }
+    std::string clipboardText() override { return clipboard_; }
+    void ProcessMessages() override;
+    void startTimer(const std::string& name, int intervalMs, std::function<void()> onTick) override;
+    void stopTimer(const std::string& name) override { timers_.erase(name); }
+    bool timerActive(const std::string& name) const override { return timers_.count(name) != 0; }
+    void setBusyCursor(bool) override {}
+    std::int64_t nowMs() override;
+    void pause(int ms) override;
+    void postToMainThread(std::function<void()> call) override;
+    int registerWakeup(std::function<void()> handler) override { return wakeups_.add(std::move(handler)); }
+    void unregisterWakeup(int id) override { wakeups_.remove(id); }
+    void wake(int id) override { wakeups_.set(id); }
+
+    bool failed() const { return failed_; }
+    void clearFailed() { failed_ = false; }
+
+private:
+    struct Timer {
+        int interval;
+        std::int64_t due;
+        std::function<void()> onTick;
+    };
+
+    std::ostream& err_;
+    bool failed_ = false;
+    std::string clipboard_;
+    std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+    std::map<std::string, Timer> timers_;
+    WakeupTable wakeups_;
+    std::mutex postedMutex_;
+    std::deque<std::function<void()>> posted_;
+};
+
+}  // namespace tolvex

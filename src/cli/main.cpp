@@ -1,0 +1,9 @@
+#include <iostream>
+
+#include "cli/cli.h"
+
+int main(int argc, char** argv)
+{
+    std::vector<std::string> args(argv + 1, argv + argc);
+    return tolvex::runCli(args, std::cout, std::cerr, tolvex::systemDeviceFactory());
+}

@@ -3,6 +3,8 @@
 #include "core/controls.h"
 #include "core/ini_file.h"
 #include "core/main_window_model.h"
+#include "midi/loopback.h"
+#include "midi/port_devices.h"
 #include "support/scripted_shell.h"
 #include "support/temp_dir.h"
 
@@ -96,6 +98,75 @@ TEST(Settings, ValuesReadBackAsTheUserLeftThem)
         EXPECT_TRUE(legacyPagesVisible(s));
         EXPECT_EQ(s.lastpath, "/x/");
     }
+}
+
+TEST(Settings, RememberedDevicesMatchWholeNamesIgnoringCase)
+{
+    const struct {
+        const char* remembered;
+        int selected;
+        std::vector<std::string> boxes;
+    } cases[] = {
+        {"synth b", 1, {}},
+        {"SYNTH A", 0, {}},
+        {"", 0, {}},
+        {"Synth", 0, {"Previously Selected MIDI Input Interface Not Present",
+                      "Previously Selected MIDI Output Interface Not Present"}},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        dir.write("TOLVEX.INI", std::string("[MidiDevs]\nInput=") + c.remembered + "\nOutput=" + c.remembered + "\n");
+        ScriptedShell shell;
+        Session s(shell);
+        MidiLoopback bus({"Synth A", "Synth B"});
+        PortDevices devices(shell, bus.makeInput(), bus.makeOutput());
+        s.devices = &devices;
+        InitMessageCore(s, false);
+        FormCreate(s, dir.str());
+        EXPECT_EQ(s.cmbInput.itemIndex, c.selected) << c.remembered;
+        EXPECT_EQ(s.cmbOutput.itemIndex, c.selected) << c.remembered;
+        std::vector<std::string> texts;
+        for (const auto& b : shell.boxes) texts.push_back(b.text);
+        EXPECT_EQ(texts, c.boxes) << c.remembered;
+        EXPECT_TRUE(devices.inputOpen());
+        EXPECT_TRUE(devices.outputOpen());
+        EXPECT_NE(s.midiOutput, nullptr);
+        FormClose(s);
+        EXPECT_FALSE(devices.inputOpen());
+        // The fallback is what the next start finds.
+        EXPECT_NE(dir.read("TOLVEX.INI").find("Input=" + s.cmbInput.items[static_cast<std::size_t>(c.selected)]),
+                  std::string::npos);
+    }
+}
+
+TEST(Settings, DevicesThatCannotOpenAreReportedAndTheWindowGoesOn)
+{
+    TempDir dir;
+    ScriptedShell shell;
+    Session s(shell);
+    MidiLoopback bus({"Synth A"});
+    PortDevices devices(shell, bus.makeInput(), bus.makeOutput());
+    s.devices = &devices;
+    InitMessageCore(s, false);
+    FormCreate(s, dir.str());
+    // The port disappears between listing and opening.
+    s.cmbInput.items = {"Unplugged"};
+    s.cmbOutput.items = {"Unplugged"};
+    cmbInputChange(s);
+    ASSERT_EQ(shell.boxes.size(), 2u);
+    EXPECT_EQ(shell.boxes[0].title, "MIDI");
+    EXPECT_EQ(shell.boxes[1].title, "MIDI");
+    EXPECT_FALSE(devices.inputOpen());
+    EXPECT_EQ(s.midiOutput, nullptr);
+
+    ScriptedShell bare;
+    Session none(bare);
+    InitMessageCore(none, false);
+    ASSERT_EQ(bare.boxes.size(), 1u);
+    EXPECT_EQ(bare.boxes[0].text, "MIDI Interface Not Installed");
+    FormCreate(none, dir.str());
+    EXPECT_FALSE(none.cmbInput.enabled);
+    EXPECT_FALSE(none.cmbOutput.enabled);
 }
 
 TEST(Log, ResizeGivesVisibleLines)

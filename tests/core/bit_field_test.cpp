@@ -9,7 +9,7 @@ namespace {
 
 // Absolute bit j of a field (j = 0 its most significant bit for BE, its least
 // significant for LE), as a byte index and a bit within that byte. Written from
-// the Part's description, bit by bit, independently of the window code.
+// the documented bit layout, bit by bit, independently of the code under test.
 struct BitPlace {
     std::size_t byte;
     int bit;

@@ -12,7 +12,7 @@
 namespace tolvex {
 namespace {
 
-// Written from the Part's description, value by value, independently of the
+// Written from the documented packing, value by value, independently of the
 // word-at-a-time code under test.
 Bytes referencePack(ByteView data)
 {
@@ -55,7 +55,7 @@ TEST(KorgPacking, UnpacksKnownBlocks)
         int offset, dlen;
         Bytes expected;
     } cases[] = {
-        {"the Part's example",
+        {"the documented example",
          {0x03, 0x7F, 0x7F, 0x00, 0x00, 0x00, 0x00, 0x00},
          0,
          7,
@@ -98,7 +98,7 @@ TEST(KorgPacking, PacksKnownBlocks)
         const char* name;
         Bytes header, data, expected;
     } cases[] = {
-        {"the Part's example",
+        {"the documented example",
          {},
          {0x80, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x87},
          {0x01, 0x00, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x01, 0x07, 0xF7}},

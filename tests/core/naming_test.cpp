@@ -1,16 +1,18 @@
-// Message naming: every row of every naming table, the documented examples,
-// truncated messages, random input and the names of real dumps.
+// Message naming: every row of every naming table, the documented examples, cut and random input,
+// the names of real dumps, and the value and text helpers naming shares with the Triton and SP tools.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
-#include <iterator>
 #include <map>
 #include <random>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "core/peavey_names.h"
 #include "core/sx_naming.h"
+#include "core/triton_params.h"
 
 namespace tolvex {
 namespace {
@@ -25,17 +27,15 @@ Bytes bytesOf(const std::string& hex)
 }
 
 struct Named {
-    std::string name;
-    std::string sup;
-    bool ignore = false;
-    std::string shortDesc;
+    std::string name, sup = "stale", shortDesc = "untouched";
+    bool ignore = true;
 };
 
+// Starts from stale outputs: naming must clear sup and ignore, and set the
+// short description only for the forms that have one.
 Named nameOf(const Bytes& sx, const NamingOptions& opts = {})
 {
     Named n;
-    n.sup = "stale";
-    n.ignore = true;
     n.name = SxParseName(sx, n.sup, n.ignore, opts, &n.shortDesc);
     return n;
 }
@@ -47,177 +47,103 @@ std::string unknown(const Bytes& sx)
     return s;
 }
 
-// The documented tables, from tests/fixtures/naming/naming-tables.txt:
-// tables[table][key] = text. Texts are exact, trailing blanks included.
-using Table = std::map<std::string, std::string>;
-
-const std::map<std::string, Table>& tables()
-{
-    static const std::map<std::string, Table> all = [] {
-        std::map<std::string, Table> out;
-        std::ifstream in(std::string(TOLVEX_FIXTURES_DIR) + "/naming/naming-tables.txt");
-        std::string line;
-        while (std::getline(in, line)) {
-            if (line.empty() || line[0] == '#') continue;
-            const auto tab1 = line.find('\t');
-            const auto tab2 = line.find('\t', tab1 + 1);
-            const auto quote1 = line.find('"', tab2);
-            out[line.substr(0, tab1)][line.substr(tab1 + 1, tab2 - tab1 - 1)] =
-                line.substr(quote1 + 1, line.rfind('"') - quote1 - 1);
-        }
-        return out;
-    }();
-    return all;
-}
-
-std::string lookup(const std::string& table, const std::string& key, const std::string& otherwise = "")
-{
-    const auto& t = tables().at(table);
-    const auto it = t.find(key);
-    return it == t.end() ? otherwise : it->second;
-}
-
-std::string key(int byte)
+std::string hex(int byte)
 {
     return format("%02X", byte);
 }
 
-TEST(SxParseName, MakerTablesCoverEveryIdByte)
+// The row of `table` for `key` in tests/fixtures/naming/naming-tables.txt
+// (texts exact, trailing blanks included), or `otherwise` when it has none.
+std::string lookup(const std::string& table, const std::string& key, const std::string& otherwise = "")
 {
-    for (int id = 0; id < 256; ++id) {
-        if (id == 0x7E) continue;  // universal non-real-time has its own test
-        // The 7F in byte 2 stops Ensoniq, Korg and Yamaha at the maker's name.
-        const Bytes one = {0xF0, static_cast<std::uint8_t>(id), 0x7F};
-        EXPECT_EQ(nameOf(one).name, lookup("maker", key(id), unknown(one))) << "one-byte ID " << id;
-
-        const Bytes american = {0xF0, 0x00, 0x00, static_cast<std::uint8_t>(id), 0xF7};
-        EXPECT_EQ(nameOf(american).name, lookup("maker-american", key(id), unknown(american))) << "American " << id;
-
-        const Bytes european = {0xF0, 0x00, 0x20, static_cast<std::uint8_t>(id), 0xF7};
-        EXPECT_EQ(nameOf(european).name, lookup("maker-european", key(id), "Unknown 2nd of 3-byte ID"))
-            << "European " << id;
-
-        // Any other group, the Japanese 40 included, has no names.
-        if (id != 0x00 && id != 0x20) {
-            const Bytes group = {0xF0, 0x00, static_cast<std::uint8_t>(id), 0x01, 0xF7};
-            EXPECT_EQ(nameOf(group).name, unknown(group)) << "group " << id;
+    static const auto rows = [] {
+        std::map<std::string, std::string> out;  // "table<TAB>key" -> text
+        std::ifstream in(std::string(TOLVEX_FIXTURES_DIR) + "/naming/naming-tables.txt");
+        for (std::string line; std::getline(in, line);) {
+            if (line.empty() || line[0] == '#') continue;
+            const auto tab2 = line.find('\t', line.find('\t') + 1), quote = line.find('"', tab2);
+            out[line.substr(0, tab2)] = line.substr(quote + 1, line.rfind('"') - quote - 1);
         }
-    }
+        return out;
+    }();
+    const auto it = rows.find(table + '\t' + key);
+    return it == rows.end() ? otherwise : it->second;
 }
 
-TEST(SxParseName, KorgModelsAndFunctionTables)
+// Each sweep names `hex` with every byte value in place of "..", expecting
+// `prefix` and then the table's row for the value, or `missing` when the table
+// has none ("?": the name of an unknown message). Values in `skip` have their
+// own tests.
+TEST(SxParseName, EveryRowOfTheByteTables)
 {
-    const std::map<int, std::string> functions = {{0x19, "korg-m1"}, {0x28, "korg-wavestation"}, {0x50, "korg-triton"}};
+    // Length nibbles 0 1 2 3 (0x12: only its low half counts), object number 0 0 2 A.
+    const std::string pv = "Peavey DPM SP ", spTail = " 00 01 12 03 00 00 02 0A 00 F7";
+    const struct {
+        const char* table;
+        std::string hex, prefix, missing = "", sup = "";
+        std::vector<int> skip = {};
+    } sweeps[] = {
+        // The 7F in byte 2 stops Ensoniq, Korg and Yamaha at the maker's name.
+        {"maker", "F0 .. 7F", "", "?", "", {0x7E}},
+        {"maker-american", "F0 00 00 .. F7", "", "?"},
+        {"maker-european", "F0 00 20 .. F7", "", "Unknown 2nd of 3-byte ID"},
+        {"korg-m1", "F0 42 30 19 .. 00 20 00 F7", "Korg M1 Synthesizer"},
+        {"korg-wavestation", "F0 42 30 28 .. 00 20 00 F7", "Korg Wavestation"},
+        {"korg-triton", "F0 42 30 50 .. 00 20 00 F7", "Korg Triton", "", "", {0x41, 0x4C, 0x4D}},
+        {"yamaha-bulk", "F0 43 05 .. 01 1B F7", "Yamaha Bulk Dump: ", "", "Byte Count 9BH, 155 (d)", {0x7E}},
+        {"peavey-object", "F0 00 00 1B 02 05 7F 01 .." + spTail, pv + "Data Object Dump Request: ", "", "Obj # 42"},
+        {"peavey-object", "F0 00 00 1B 02 05 7F 02 .." + spTail, pv + "Data Object Dump: ", "", "Len: 291, Obj# 42"},
+        {"peavey-object", "F0 00 00 1B 02 05 7F 03 .." + spTail, pv + "Data Object Delete Request: ", "", "Obj # 42"},
+        {"peavey-reply", "F0 00 00 1B 02 05 7F 10 .." + spTail, pv + "Reply: "},
+    };
+    for (const auto& sweep : sweeps)
+        for (int b = 0; b < 256; ++b) {
+            if (std::find(sweep.skip.begin(), sweep.skip.end(), b) != sweep.skip.end()) continue;
+            std::string h = sweep.hex;
+            const Named n = nameOf(bytesOf(h.replace(h.find(".."), 2, hex(b))));
+            const std::string missing = sweep.missing == "?" ? unknown(bytesOf(h)) : sweep.missing;
+            EXPECT_EQ(n.name, sweep.prefix + lookup(sweep.table, hex(b), missing)) << h;
+            EXPECT_EQ(n.sup, sweep.sup) << h;
+        }
+}
+
+TEST(SxParseName, KorgModels)
+{
     for (int model = 0; model < 256; ++model) {
         const auto m = static_cast<std::uint8_t>(model);
-        const std::string modelName = lookup("korg-model", key(model));
-        const std::string base = modelName.empty() ? "Korg" : "Korg " + modelName;
-        EXPECT_EQ(nameOf({0xF0, 0x42, 0x3A, m}).name, base) << "model " << model;
-        EXPECT_EQ(nameOf({0xF0, 0x42, 0x20, m, 0x4C, 0x00, 0x20, 0xF7}).name, "Korg") << "not 3n, model " << model;
-        if (modelName.empty() || model == 0x68) continue;
-        for (int fn = 0; fn < 256; ++fn) {
-            const Bytes sx = {0xF0, 0x42, 0x30, m, static_cast<std::uint8_t>(fn), 0x00, 0x20, 0x00, 0xF7};
-            std::string text = functions.contains(model) ? lookup(functions.at(model), key(fn)) : "";
-            if (model == 0x50 && fn == 0x41) text += "Unknown format";  // not the 13-byte parameter form
-            if (model == 0x50 && fn == 0x4C) text = ": One Program Dump";
-            if (model == 0x50 && fn == 0x4D) text = ": One Combination Dump";
-            EXPECT_EQ(nameOf(sx).name, base + text) << "model " << model << " function " << fn;
-        }
+        const std::string modelName = lookup("korg-model", hex(model)),
+                          base = modelName.empty() ? "Korg" : "Korg " + modelName;
+        EXPECT_EQ(nameOf({0xF0, 0x42, 0x3A, m}).name, base) << model;
+        // A model without a function table names no function.
+        const bool hasFunctions = model == 0x19 || model == 0x28 || model == 0x50 || model == 0x68;
+        for (int fn = 0; fn < 256 && !hasFunctions; ++fn)
+            EXPECT_EQ(nameOf({0xF0, 0x42, 0x30, m, static_cast<std::uint8_t>(fn), 0x00, 0x20, 0x00, 0xF7}).name, base)
+                << "model " << model << " function " << fn;
     }
-}
-
-TEST(SxParseName, TritonDumpKindsAndParameterChange)
-{
-    const char* kinds[2][4] = {
-        {": Program Dump IA-IE", ": Program Bank Dump", ": One Program Dump", ": All Program Dump"},
-        {": Combination Dump IA-ID", ": Combination Bank Dump", ": One Combination Dump", ": All Combination Dump"}};
-    for (int combi = 0; combi < 2; ++combi)
-        for (int kind = 0; kind < 4; ++kind) {
-            // Bank number and stray high bits around the kind bits must not matter.
-            const auto bank = static_cast<std::uint8_t>(kind << 4 | 0x4B);
-            const Bytes sx = {0xF0, 0x42, 0x30, 0x50, static_cast<std::uint8_t>(0x4C + combi), 0x00, bank, 0xF7};
-            EXPECT_EQ(nameOf(sx).name, std::string("Korg Triton") + kinds[combi][kind]);
-        }
-
-    const Named parm = nameOf(bytesOf("F0 42 30 50 41 00 02 05 00 00 7F 7F F7"));
-    EXPECT_EQ(parm.name, "Korg Triton: Parm M 0, PID 5, SID 0, v -1 FFFFFFFF");
-    EXPECT_EQ(parm.shortDesc, "Triton Param Val -1 (0xFFFFFFFF)");
-
-    // Naming never clears the short description; only the parameter form sets it.
-    std::string sup, shortDesc = "kept";
-    bool ignore = false;
-    SxParseName(bytesOf("F0 42 30 50 4C 00 20 F7"), sup, ignore, {}, &shortDesc);
-    EXPECT_EQ(shortDesc, "kept");
 }
 
 TEST(SxParseName, EnsoniqModelsAndTypes)
 {
-    for (int model = 0; model < 256; ++model)
-        for (int type = 0; type < 256; ++type) {
-            const Bytes sx = {0xF0, 0x0F, static_cast<std::uint8_t>(model), 0x00, 0x00, static_cast<std::uint8_t>(type),
-                              0xF7};
-            const std::string modelName = lookup("ensoniq-model", key(model));
-            const std::string expected =
-                modelName.empty() ? "Ensoniq"
-                                  : "Ensoniq - " + modelName + lookup("ensoniq", key(model) + " " + key(type));
-            ASSERT_EQ(nameOf(sx).name, expected) << "model " << model << " type " << type;
+    for (int model = 0; model < 256; ++model) {
+        const std::string modelName = lookup("ensoniq-model", hex(model));
+        for (int t = 0; t < 256; ++t) {
+            const Bytes sx = {0xF0, 0x0F, static_cast<std::uint8_t>(model), 0, 0, static_cast<std::uint8_t>(t), 0xF7};
+            const std::string type = modelName.empty() ? "" : lookup("ensoniq", hex(model) + " " + hex(t));
+            ASSERT_EQ(nameOf(sx).name, modelName.empty() ? "Ensoniq" : "Ensoniq - " + modelName + type)
+                << model << " " << t;
         }
-}
-
-struct Example {
-    const char* hex;
-    const char* name;
-    const char* sup;
-};
-
-void expectNames(const std::vector<Example>& examples)
-{
-    for (const auto& e : examples) {
-        const Named n = nameOf(bytesOf(e.hex));
-        EXPECT_EQ(n.name, e.name) << e.hex;
-        EXPECT_EQ(n.sup, e.sup) << e.hex;
-        EXPECT_FALSE(n.ignore) << e.hex;
     }
 }
 
-TEST(SxParseName, UniversalNonRealtime)
+TEST(SxParseName, YamahaDataFormatNames)
 {
-    const std::string u = "Universal Sysex Non Realtime (ch ";
-    expectNames({
-        {"F0 7E 7F 04 01 00 40 F7", "Universal Sysex Non Realtime (ch 7F) - Device Control : Master Volume 8192", ""},
-        {"F0 7E 00 04 02 7F 7F F7", "Universal Sysex Non Realtime (ch 00) - Device Control : Master Balance 16383", ""},
-        {"F0 7E 05 04 03 81 01 F7", "Universal Sysex Non Realtime (ch 05) - Device Control : Master Fine Tune 129", ""},
-        {"F0 7E 7F 04 04 00 00 F7", "Universal Sysex Non Realtime (ch 7F) - Device Control : Master Coarse Tune 0", ""},
-        {"F0 7E 7F 04 05 00 00 F7", "Universal Sysex Non Realtime (ch 7F) - Device Control : Unknown SubID2", ""},
-        {"F0 7E 7F 06 01 F7", "Universal Sysex Non Realtime (ch 7F) - General Information : Identity Request", ""},
-        {"F0 7E 10 06 02 42 50 00 12 00 01 00 00 00 F7",
-         "Universal Sysex Non Realtime (ch 10) - General Information : Identity Reply", " 42 50 00 12 00 01 00 00 00"},
-        {"F0 7E 10 06 02 42 50 F7", "Universal Sysex Non Realtime (ch 10) - General Information : Identity Reply",
-         " 42 50 F7"},
-        {"F0 7E 7F 06 03 F7", "Universal Sysex Non Realtime (ch 7F) - General Information : Unknown SubID2", ""},
-        {"F0 7E 7F 09 00 F7", "Universal Sysex Non Realtime (ch 7F) - GM System Disable", ""},
-        {"F0 7E 7F 09 01 F7", "Universal Sysex Non Realtime (ch 7F) - GM System Enable", ""},
-        {"F0 7E 7F 09 02 F7", "Universal Sysex Non Realtime (ch 7F) - GM System : Unknown SubID2", ""},
-        {"F0 7E 7F 05 01 F7", "Universal Sysex Non Realtime (ch 7F)", ""},
-        // Device control exists only under the non-real-time ID.
-        {"F0 7F 7F 04 01 00 7F F7", "Universal Sysex Realtime", ""},
-    });
-}
-
-TEST(SxParseName, Yamaha)
-{
-    for (int format = 0; format < 256; ++format) {
-        if (format == 0x7E) continue;
-        const Bytes sx = {0xF0, 0x43, 0x05, static_cast<std::uint8_t>(format), 0x01, 0x1B, 0xF7};
-        const Named n = nameOf(sx);
-        EXPECT_EQ(n.name, "Yamaha Bulk Dump: " + lookup("yamaha-bulk", key(format))) << format;
-        EXPECT_EQ(n.sup, "Byte Count 9BH, 155 (d)") << format;
-    }
-
     // Every documented format name, and near misses: blanks and case count.
-    std::map<std::string, std::string> dataFormats = {{"8952S.", ""}, {"8952pm", ""}};
-    for (const auto& [bracketed, text] : tables().at("yamaha-data")) dataFormats[bracketed.substr(1, 6)] = text;
-    for (const auto& [formatName, text] : dataFormats) {
+    std::ifstream in(std::string(TOLVEX_FIXTURES_DIR) + "/naming/naming-tables.txt");
+    std::vector<std::string> formatNames = {"8952S.", "8952pm"};
+    for (std::string line; std::getline(in, line);)
+        if (line.starts_with("yamaha-data\t")) formatNames.push_back(line.substr(13, 6));
+    for (const std::string& formatName : formatNames) {
+        const std::string text = lookup("yamaha-data", "[" + formatName + "]");
         Bytes sx = {0xF0, 0x43, 0x00, 0x7E, 0x00, 0x10, 'L', 'M', ' ', ' '};
         sx.insert(sx.end(), formatName.begin(), formatName.end());
         sx.push_back(0xF7);
@@ -225,80 +151,111 @@ TEST(SxParseName, Yamaha)
         EXPECT_EQ(n.name, "Yamaha Bulk Dump: " + text) << formatName;
         EXPECT_EQ(n.sup, "Byte Count 10H, 16 (d)Classification Name |LM  |Data Format Name |" + formatName + "|");
     }
-
-    expectNames({
-        {"F0 43 00 09 20 00 F7", "Yamaha Bulk Dump: Packed 32 Voice", "Byte Count 1000H, 4096 (d)"},
-        {"F0 43 10 00 05 20 F7", "Yamaha Parameter Change: DX Voice Parameter     : P 5", ""},
-        {"F0 43 10 01 05 20 F7", "Yamaha Parameter Change: DX Voice Parameter     : P 5", ""},
-        {"F0 43 10 04 07 20 F7", "Yamaha Parameter Change: TF1 Performance G=1    : P 7", ""},
-        {"F0 43 10 08 07 20 F7", "Yamaha Parameter Change: TF1 Performance G=2    : P 7", ""},
-        {"F0 43 10 0C 07 20 F7", "Yamaha Parameter Change: TF1 Performance G=3    : P 7", ""},
-        {"F0 43 10 10 07 20 F7", "Yamaha Parameter Change: TF1 Performance G=4    : P 7", ""},
-        {"F0 43 10 18 7E 21 F7", "Yamaha Parameter Change: Micro Tuning Parameter Change : P 33", ""},
-        {"F0 43 10 18 7F 22 F7", "Yamaha Parameter Change: Fractional Scaling Parameter Change : P 34", ""},
-        {"F0 43 10 18 12 22 F7", "Yamaha Parameter Change: Supplement Parameter Change : P 18", ""},
-        {"F0 43 10 19 4D 00 F7", "Yamaha Parameter Change: Performance Parameter Change : P 77", "4Dh  00h  F7h  "},
-        {"F0 43 10 1B 03 01 F7", "Yamaha Parameter Change: Switch Remote param G=6 H=3: SW# 3 On", ""},
-        {"F0 43 10 1B 03 00 F7", "Yamaha Parameter Change: Switch Remote param G=6 H=3: SW# 3 Off", ""},
-        {"F0 43 10 02 03 00 F7", "Yamaha Parameter Change: Unknown Parameter", ""},
-        {"F0 43 20 09 F7", "Yamaha Bulk Dump Request for Format # 9", ""},
-        {"F0 43 3F 09 F7", "Yamaha", ""},
-        {"F0 43 F0 09 F7", "Yamaha", ""},
-    });
 }
 
-TEST(SxParseName, Peavey)
+struct Example {
+    const char* hex;
+    std::string name;
+    const char* sup = "";
+    const char* shortDesc = "untouched";
+};
+
+const std::vector<Example>& examples()
 {
-    // Object type / reply code in byte 8; length nibbles 0 1 2 3 at 9, object number 0 0 2 A at 13.
-    auto sp = [](std::uint8_t type, std::uint8_t index) {
-        return Bytes{0xF0, 0x00, 0x00, 0x1B, 0x02, 0x05, 0x7F, type, index, 0x00,
-                     0x01, 0x12, 0x03, 0x00, 0x00, 0x02, 0x0A, 0x00, 0xF7};
-    };
-    for (int i = 0; i < 256; ++i) {
-        const auto b = static_cast<std::uint8_t>(i);
-        const std::string object = lookup("peavey-object", key(i));
-        EXPECT_EQ(nameOf(sp(0x01, b)).name, "Peavey DPM SP Data Object Dump Request: " + object);
-        EXPECT_EQ(nameOf(sp(0x01, b)).sup, "Obj # 42");
-        EXPECT_EQ(nameOf(sp(0x02, b)).name, "Peavey DPM SP Data Object Dump: " + object);
-        // The high half of a nibble byte is not part of the number.
-        EXPECT_EQ(nameOf(sp(0x02, b)).sup, "Len: 291, Obj# 42");
-        EXPECT_EQ(nameOf(sp(0x03, b)).name, "Peavey DPM SP Data Object Delete Request: " + object);
-        EXPECT_EQ(nameOf(sp(0x10, b)).name, "Peavey DPM SP Reply: " + lookup("peavey-reply", key(i)));
-    }
-
-    const std::map<std::pair<int, int>, std::string> rows = {{{0x04, 1}, "Obj Dir Info Mesg: Status 00 "},
-                                                             {{0x04, 2}, "Obj Dir Info Mesg: Dir 00 "},
-                                                             {{0x04, 3}, "Obj Dir Info Mesg: "},
-                                                             {{0x11, 1}, "Ctrl Button 00 "},
-                                                             {{0x11, 2}, "Ctrl Bank Name 00 "},
-                                                             {{0x11, 3}, "Ctrl Byte Param 00 "},
-                                                             {{0x11, 4}, "Ctrl "},
-                                                             {{0x12, 1}, "Obj Dir Info Req: Status 00 "},
-                                                             {{0x12, 2}, "Obj Dir Info Req: Dir 00 "},
-                                                             {{0x12, 0}, "Obj Dir Info Req: "},
-                                                             {{0x30, 1}, "Disk Access "},
-                                                             {{0x31, 1}, "Remote Edit "},
-                                                             {{0x32, 1}, "Global Control~Info "},
-                                                             {{0x33, 1}, "Remote SMDI "},
-                                                             {{0x05, 1}, ""}};
-    for (const auto& [key, text] : rows) {
-        const auto [type, sub] = key;
-        EXPECT_EQ(nameOf(sp(static_cast<std::uint8_t>(type), static_cast<std::uint8_t>(sub))).name,
-                  "Peavey DPM SP " + text);
-    }
-
-    expectNames({
-        {"F0 00 00 1B 02 05 00 10 04 00 F7", "Peavey DPM SP Reply: Object is empty/nonexist", ""},
-        {"F0 00 00 1B 02 05 00 11 02 7E F7", "Peavey DPM SP Ctrl Bank Name 7E ", ""},
-        {"F0 00 00 1B 02 06 00 10 04 00 F7", "Peavey DPM ", ""},
-        {"F0 00 00 1B 03 05 00 10 04 00 F7", "Peavey ", ""},
+    const std::string u = "Universal Sysex Non Realtime (ch ", yp = "Yamaha Parameter Change: ", pv = "Peavey DPM SP ";
+    static const std::vector<Example> all = {
+        {"F0 7E 7F 04 01 00 40 F7", u + "7F) - Device Control : Master Volume 8192"},
+        {"F0 7E 00 04 02 7F 7F F7", u + "00) - Device Control : Master Balance 16383"},
+        {"F0 7E 05 04 03 81 01 F7", u + "05) - Device Control : Master Fine Tune 129"},
+        {"F0 7E 7F 04 04 00 00 F7", u + "7F) - Device Control : Master Coarse Tune 0"},
+        {"F0 7E 7F 04 01 00 80 F7", u + "7F) - Device Control : Master Volume 16384"},  // msb is not masked
+        {"F0 7E 7F 04 05 00 00 F7", u + "7F) - Device Control : Unknown SubID2"},
+        {"F0 7E 7F 06 01 F7", u + "7F) - General Information : Identity Request"},
+        {"F0 7E 10 06 02 42 50 00 12 00 01 00 00 00 F7", u + "10) - General Information : Identity Reply",
+         " 42 50 00 12 00 01 00 00 00"},
+        {"F0 7E 10 06 02 42 50 F7", u + "10) - General Information : Identity Reply", " 42 50 F7"},
+        {"F0 7E 7F 06 03 F7", u + "7F) - General Information : Unknown SubID2"},
+        {"F0 7E 7F 09 00 F7", u + "7F) - GM System Disable"},
+        {"F0 7E 7F 09 01 F7", u + "7F) - GM System Enable"},
+        {"F0 7E 7F 09 02 F7", u + "7F) - GM System : Unknown SubID2"},
+        {"F0 7E 7F 05 01 F7", u + "7F)"},
+        {"F0 7F 7F 04 01 00 7F F7", "Universal Sysex Realtime"},  // device control is non-real-time only
+        {"F0 43 10 00 05 20 F7", yp + "DX Voice Parameter     : P 5"},
+        {"F0 43 10 01 05 20 F7", yp + "DX Voice Parameter     : P 5"},
+        {"F0 43 10 04 07 20 F7", yp + "TF1 Performance G=1    : P 7"},
+        {"F0 43 10 08 07 20 F7", yp + "TF1 Performance G=2    : P 7"},
+        {"F0 43 10 0C 07 20 F7", yp + "TF1 Performance G=3    : P 7"},
+        {"F0 43 10 10 07 20 F7", yp + "TF1 Performance G=4    : P 7"},
+        {"F0 43 10 18 7E 21 F7", yp + "Micro Tuning Parameter Change : P 33"},
+        {"F0 43 10 18 7F 22 F7", yp + "Fractional Scaling Parameter Change : P 34"},
+        {"F0 43 10 18 12 22 F7", yp + "Supplement Parameter Change : P 18"},
+        {"F0 43 10 19 4D 00 F7", yp + "Performance Parameter Change : P 77", "4Dh  00h  F7h  "},
+        {"F0 43 10 1B 03 01 F7", yp + "Switch Remote param G=6 H=3: SW# 3 On"},
+        {"F0 43 10 1B 03 00 F7", yp + "Switch Remote param G=6 H=3: SW# 3 Off"},
+        {"F0 43 10 02 03 00 F7", yp + "Unknown Parameter"},
+        {"F0 43 00 7E 0C 6A 4C 4D 20 20 38 39 37 33 50 4D 00 F7", "Yamaha Bulk Dump: DX7 II Packed 32 Performance",
+         "Byte Count 66AH, 1642 (d)Classification Name |LM  |Data Format Name |8973PM|"},
+        {"F0 43 20 09 F7", "Yamaha Bulk Dump Request for Format # 9"},
+        {"F0 43 3F 09 F7", "Yamaha"},
+        {"F0 00 00 1B 02 05 00 10 04 00 F7", pv + "Reply: Object is empty/nonexist"},
+        {"F0 00 00 1B 02 05 00 04 01 07 F7", pv + "Obj Dir Info Mesg: Status 07 "},
+        {"F0 00 00 1B 02 05 00 04 03 00 F7", pv + "Obj Dir Info Mesg: "},
+        {"F0 00 00 1B 02 05 00 12 02 00 F7", pv + "Obj Dir Info Req: Dir 00 "},
+        {"F0 00 00 1B 02 05 00 11 01 00 F7", pv + "Ctrl Button 00 "},
+        {"F0 00 00 1B 02 05 00 11 02 7E F7", pv + "Ctrl Bank Name 7E "},
+        {"F0 00 00 1B 02 05 00 11 03 00 F7", pv + "Ctrl Byte Param 00 "},
+        {"F0 00 00 1B 02 05 00 11 04 00 F7", pv + "Ctrl "},
+        {"F0 00 00 1B 02 05 00 30 01 00 F7", pv + "Disk Access "},
+        {"F0 00 00 1B 02 05 00 31 01 00 F7", pv + "Remote Edit "},
+        {"F0 00 00 1B 02 05 00 32 01 00 F7", pv + "Global Control~Info "},
+        {"F0 00 00 1B 02 05 00 33 01 00 F7", pv + "Remote SMDI "},
+        {"F0 00 00 1B 02 05 00 05 01 00 F7", pv},
+        {"F0 00 00 1B 02 06 00 10 04 00 F7", "Peavey DPM "},
+        {"F0 00 00 1B 03 05 00 10 04 00 F7", "Peavey "},
+        {"F0 00 00 1B 02 05 00 02 03 00 01 02 03 00 00 02 0A 00 F7", pv + "Data Object Dump: Preset",
+         "Len: 291, Obj# 42"},
         // The object number ends at the last byte: a whole message would have its F7 there.
-        {"F0 00 00 1B 02 05 00 01 02 00 00 00 00 00 00 02 0A", "Peavey DPM SP Data Object Dump Request: Map", ""},
-    });
+        {"F0 00 00 1B 02 05 00 01 02 00 00 00 00 00 00 02 0A", pv + "Data Object Dump Request: Map"},
+        {"F0 42 30 50 41 00 02 05 00 00 7F 7F F7", "Korg Triton: Parm M 0, PID 5, SID 0, v -1 FFFFFFFF", "",
+         "Triton Param Val -1 (0xFFFFFFFF)"},
+        // The low value byte's top bit is not data.
+        {"F0 42 30 50 41 1A 02 2B 00 3C 00 85 F7", "Korg Triton: Parm M 1A, PID 2B, SID 3C, v 5 0005", "",
+         "Triton Param Val 5 (0x5)"},
+        {"F0 42 30 50 41 00 02 05 00 00 7F F7", "Korg Triton: Parm Unknown format"},
+        {"F0 42 30 50 41 00 02 05 00 00 7F 7F 00 F7", "Korg Triton: Parm Unknown format"},
+        {"F0 41 10 42 12 40 00 7F 00 41 F7", "Roland"},
+        {"F0 00 00 0E 01 F7", "Alesis"},
+        {"F0 00 20 1F 00 F7", "TC Electronic"},
+        {"F0 00 20 05 F7", "Unknown 2nd of 3-byte ID"},
+        {"F0 00 40 01 F7", "Unknown : F0  00  40  01  F7  "},
+        {"F0 31 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F 10 11 F7",
+         "Unknown : F0  31  01  02  03  04  05  06  07  "},
+        {"F0 42 30 19 4C 00 F7", "Korg M1 Synthesizer : ALL Program Dump"},
+        {"F0 42 30 28 4D 00 F7", "Korg Wavestation : All Performance Dump (within bank)"},
+        {"F0 42 30 68 7F 00 01 02 F7", "Korg Kronos"},
+        {"F0 42 30 50 4C 00 10 00 F7", "Korg Triton: Program Bank Dump"},
+        // Bits 5-4 of the bank byte give the dump kind; the bank number and bit 6 do not matter.
+        {"F0 42 30 50 4C 00 4B F7", "Korg Triton: Program Dump IA-IE"},
+        {"F0 42 30 50 4C 00 5B F7", "Korg Triton: Program Bank Dump"},
+        {"F0 42 30 50 4C 00 6B F7", "Korg Triton: One Program Dump"},
+        {"F0 42 30 50 4C 00 7B F7", "Korg Triton: All Program Dump"},
+        {"F0 42 30 50 4D 00 0B F7", "Korg Triton: Combination Dump IA-ID"},
+        {"F0 42 30 50 4D 00 1B F7", "Korg Triton: Combination Bank Dump"},
+        {"F0 42 30 50 4D 00 2B F7", "Korg Triton: One Combination Dump"},
+        {"F0 42 30 50 4D 00 3B F7", "Korg Triton: All Combination Dump"},
+        {"F0 42 40 50 4C 00 20 F7", "Korg"},
+        {"F0 42 30 36 4C F7", "Korg O5R/W"},
+        {"F0 0F 05 00 00 03 00 F7", "Ensoniq - VFX SD / SD-1 : All Programs"},
+        {"F0 0F 07 00 00 02 00 F7", "Ensoniq - TS-10"},
+        {"", "Unknown : "},
+        {"F0", "Unknown : F0  "},
+        {"F0 7E", "Unknown : F0  7E  "},
+        {"F0 80 7F", "Unknown : F0  80  7F  "},
+    };
+    return all;
 }
 
-class FakeKronos : public KronosFunctionNamer {
-public:
+struct FakeKronos : KronosFunctionNamer {
     std::string KronosFunctionText(ByteView sx, std::string* shortDesc) override
     {
         ++calls;
@@ -311,87 +268,43 @@ public:
 TEST(SxParseName, KronosFunctionsAndTheFunction7FFilter)
 {
     const Bytes karma = bytesOf("F0 42 30 68 7F 00 01 02 F7");
-    const Bytes dump = bytesOf("F0 42 3F 68 73 00 01 00 02 F7");
-    EXPECT_EQ(nameOf(karma).name, "Korg Kronos");
-    EXPECT_FALSE(nameOf(karma).ignore);
-
     FakeKronos kronos;
-    NamingOptions filtered{.Filter7F = true, .kronos = &kronos};
-    const Named dropped = nameOf(karma, filtered);
+    const NamingOptions filtered{.Filter7F = true, .kronos = &kronos};
+    const Named dropped = nameOf(karma, filtered), kept = nameOf(bytesOf("F0 42 3F 68 73 00 01 00 02 F7"), filtered);
     EXPECT_TRUE(dropped.ignore);
     EXPECT_EQ(dropped.name, "Korg Kronos");
-    EXPECT_EQ(kronos.calls, 0);
-
-    const Named kept = nameOf(dump, filtered);
+    EXPECT_EQ(kronos.calls, 1);  // only for the kept message
     EXPECT_FALSE(kept.ignore);
-    EXPECT_EQ(kept.name, "Korg Kronos: function 73");
-    EXPECT_EQ(kept.shortDesc, "short");
-    EXPECT_EQ(nameOf(karma, NamingOptions{.Filter7F = false, .kronos = &kronos}).name, "Korg Kronos: function 7F");
+    EXPECT_EQ(kept.name + " / " + kept.shortDesc, "Korg Kronos: function 73 / short");
+    EXPECT_EQ(nameOf(karma, {.Filter7F = false, .kronos = &kronos}).name, "Korg Kronos: function 7F");
     EXPECT_EQ(nameOf(bytesOf("F0 42 30 68"), filtered).name, "Korg Kronos");
     EXPECT_EQ(kronos.calls, 2);
 }
 
-TEST(SxParseName, OtherDocumentedExamples)
-{
-    expectNames({
-        {"F0 41 10 42 12 40 00 7F 00 41 F7", "Roland", ""},
-        {"F0 00 00 0E 01 F7", "Alesis", ""},
-        {"F0 00 20 1F 00 F7", "TC Electronic", ""},
-        {"F0 00 20 05 F7", "Unknown 2nd of 3-byte ID", ""},
-        {"F0 00 40 01 F7", "Unknown : F0  00  40  01  F7  ", ""},
-        {"F0 31 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F 10 11 F7",
-         "Unknown : F0  31  01  02  03  04  05  06  07  ", ""},
-        {"F0 42 30 19 4C 00 F7", "Korg M1 Synthesizer : ALL Program Dump", ""},
-        {"F0 42 30 28 4D 00 F7", "Korg Wavestation : All Performance Dump (within bank)", ""},
-        {"F0 42 30 50 4C 00 20 00 F7", "Korg Triton: One Program Dump", ""},
-        {"F0 42 30 50 4C 00 10 00 F7", "Korg Triton: Program Bank Dump", ""},
-        {"F0 42 40 50 4C 00 20 F7", "Korg", ""},
-        {"F0 42 30 36 4C F7", "Korg O5R/W", ""},
-        {"F0 42 30 33 4C F7", "Korg", ""},
-        {"F0 0F 05 00 00 03 00 F7", "Ensoniq - VFX SD / SD-1 : All Programs", ""},
-        {"F0 0F 07 00 00 02 00 F7", "Ensoniq - TS-10", ""},
-        {"", "Unknown : ", ""},
-        {"F0", "Unknown : F0  ", ""},
-        {"F0 7E", "Unknown : F0  7E  ", ""},
-        {"F0 80 7F", "Unknown : F0  80  7F  ", ""},
-    });
-}
-
-// Copies each prefix into a buffer of exactly its length so that any read
+// Each example is named as listed, and each of its prefixes as far as its
+// bytes go. Every prefix is a buffer of exactly its length, so that any read
 // past the end trips the sanitizers or the library's bounds assertions.
-TEST(SxParseName, EveryPrefixIsNamedWithinItsBytes)
+TEST(SxParseName, ExamplesAndEveryPrefixOfThem)
 {
-    const char* messages[] = {
-        "F0 7E 10 06 02 42 50 00 12 00 01 00 00 00 F7",
-        "F0 7E 7F 04 01 00 40 F7",
-        "F0 43 10 1B 03 01 F7",
-        "F0 43 10 19 4D 00 F7",
-        "F0 43 10 18 7E 21 F7",
-        "F0 43 00 7E 0C 6A 4C 4D 20 20 38 39 37 33 50 4D 00 F7",
-        "F0 42 30 50 4C 00 20 00 F7",
-        "F0 0F 05 00 00 03 00 F7",
-        "F0 00 00 1B 02 05 00 02 03 00 01 02 03 00 00 02 0A 00 F7",
-        "F0 00 00 1B 02 05 00 12 01 05 F7",
-        "F0 00 20 1F 00 F7",
-    };
-    for (const char* hex : messages) {
-        const Bytes full = bytesOf(hex);
+    for (const Example& e : examples()) {
+        const Bytes full = bytesOf(e.hex);
         const Named whole = nameOf(full);
+        EXPECT_EQ(whole.name, e.name) << e.hex;
+        EXPECT_EQ(whole.sup, e.sup) << e.hex;
+        EXPECT_EQ(whole.shortDesc, e.shortDesc) << e.hex;
+        EXPECT_FALSE(whole.ignore) << e.hex;
         for (std::size_t len = 0; len <= full.size(); ++len) {
-            const Bytes cut(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(len));
-            const Named n = nameOf(cut);
-            // A cut message is named as far as its bytes go: a start of the whole name.
-            if (n.name.rfind("Unknown : ", 0) != 0) {
-                EXPECT_EQ(whole.name.rfind(n.name, 0), 0u) << hex << " cut to " << len << ": " << n.name;
+            const Named n = nameOf(Bytes(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(len)));
+            // A start of the whole name, unless what is left is no longer a form naming knows.
+            if ((whole.name + n.name).find("Unknown") == std::string::npos) {
+                EXPECT_EQ(whole.name.rfind(n.name, 0), 0u) << e.hex << " cut to " << len << ": " << n.name;
             }
-            EXPECT_EQ(whole.sup.rfind(n.sup, 0), 0u) << hex << " cut to " << len << ": " << n.sup;
+            EXPECT_EQ(whole.sup.rfind(n.sup, 0), 0u) << e.hex << " cut to " << len << ": " << n.sup;
         }
     }
-    // The voice name needs bytes 151-160.
+    // The voice name needs bytes 151-160 (a whole one is in the real dumps).
     Bytes voice = {0xF0, 0x43, 0x00, 0x00, 0x01, 0x1B};
-    voice.resize(161, 'A');
-    EXPECT_EQ(nameOf(voice).name, "Yamaha Bulk Dump: Voice Edit Buffer   AAAAAAAAAA");
-    voice.pop_back();
+    voice.resize(160, 'A');
     EXPECT_EQ(nameOf(voice).name, "Yamaha Bulk Dump: Voice Edit Buffer   ");
 }
 
@@ -399,34 +312,11 @@ TEST(SxParseName, EveryPrefixIsNamedWithinItsBytes)
 // random places, so that every maker's deeper steps meet short input.
 TEST(SxParseName, RandomBytesAreAlwaysNamed)
 {
-    const char* seeds[] = {
-        "F0 7E 10 06 02 42 50 00 12 00 01 00 00 00 F7",
-        "F0 7E 7F 04 01 00 40 F7",
-        "F0 7E 7F 09 01 F7",
-        "F0 43 00 09 20 00 F7",
-        "F0 43 10 1B 03 01 F7",
-        "F0 43 10 19 4D 00 F7",
-        "F0 43 10 18 7E 21 F7",
-        "F0 43 20 09 F7",
-        "F0 43 00 7E 0C 6A 4C 4D 20 20 38 39 37 33 50 4D 00 F7",
-        "F0 42 30 50 41 00 02 05 00 00 7F 7F F7",
-        "F0 42 30 50 4C 00 20 00 F7",
-        "F0 42 30 28 4D 00 F7",
-        "F0 42 30 19 4C 00 F7",
-        "F0 42 30 68 7F 00 01 02 F7",
-        "F0 0F 05 00 00 03 00 F7",
-        "F0 00 00 1B 02 05 00 02 03 00 01 02 03 00 00 02 0A 00 F7",
-        "F0 00 00 1B 02 05 00 12 01 05 F7",
-        "F0 00 00 1B 02 05 00 11 02 05 F7",
-        "F0 00 00 1B 02 05 00 10 04 F7",
-        "F0 00 20 1F 00 F7",
-    };
     std::vector<Bytes> known;
-    for (const char* hex : seeds) known.push_back(bytesOf(hex));
-    Bytes voice = {0xF0, 0x43, 0x00, 0x00, 0x01, 0x1B};
-    voice.resize(163, 'A');
-    known.push_back(voice);
-
+    for (const Example& e : examples())
+        if (*e.hex) known.push_back(bytesOf(e.hex));
+    known.emplace_back(Bytes{0xF0, 0x43, 0x00, 0x00, 0x01, 0x1B});
+    known.back().resize(163, 'A');
     std::mt19937 rng(20240611);
     for (int i = 0; i < 100000; ++i) {
         Bytes sx;
@@ -441,76 +331,90 @@ TEST(SxParseName, RandomBytesAreAlwaysNamed)
         }
         std::string sup, shortDesc;
         bool ignore = false;
-        const std::string name = SxParseName(sx, sup, ignore, {.Filter7F = (i & 1) != 0}, &shortDesc);
-        ASSERT_FALSE(name.empty());
+        ASSERT_FALSE(SxParseName(sx, sup, ignore, {.Filter7F = (i & 1) != 0}, &shortDesc).empty());
     }
 }
 
-// Messages of a .syx fixture, split at F0 ... F7.
+// Messages of a .syx fixture, each ending at its F7.
 std::vector<Bytes> fixtureMessages(const std::string& path)
 {
     std::ifstream in(std::string(TOLVEX_FIXTURES_DIR) + "/" + path, std::ios::binary);
-    const Bytes data{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    std::vector<Bytes> out;
-    for (std::size_t i = 0; i < data.size(); ++i) {
-        if (data[i] != 0xF0) continue;
-        std::size_t end = i;
-        while (end < data.size() && data[end] != 0xF7) ++end;
-        out.emplace_back(data.begin() + static_cast<std::ptrdiff_t>(i),
-                         data.begin() + static_cast<std::ptrdiff_t>(std::min(end + 1, data.size())));
-        i = end;
+    std::vector<Bytes> out(1);
+    for (char c; in.get(c);) {
+        out.back().push_back(static_cast<std::uint8_t>(c));
+        if (c == '\xF7') out.emplace_back();
     }
+    out.pop_back();
     return out;
 }
 
 TEST(SxParseName, RealDumps)
 {
-    const std::string ws = "Korg Wavestation : ";
+    // Each message's name, then a tab and its detail line when it has one.
+    const std::string ws = "Korg Wavestation : ", perf = ws + "All Performance Dump (within bank)",
+                      patch = ws + "All Patch Dump (within bank)", lm = "Classification Name |LM  |Data Format Name |";
     const struct {
         const char* file;
-        std::vector<std::pair<std::string, std::string>> names;  // name, sup
+        std::vector<std::string> names;
     } cases[] = {
-        {"yamaha/dx7-rom1a.syx", {{"Yamaha Bulk Dump: Packed 32 Voice", "Byte Count 1000H, 4096 (d)"}}},
+        {"yamaha/dx7-rom1a.syx", {"Yamaha Bulk Dump: Packed 32 Voice\tByte Count 1000H, 4096 (d)"}},
         {"yamaha/dx7-single-voice-keybd01.syx",
-         {{"Yamaha Bulk Dump: Voice Edit Buffer   KEYBD 01  ", "Byte Count 9BH, 155 (d)"}}},
+         {"Yamaha Bulk Dump: Voice Edit Buffer   KEYBD 01  \tByte Count 9BH, 155 (d)"}},
         {"yamaha/dx7ii-performance-bank-a.syx",
-         {{"Yamaha Bulk Dump: DX7 II Packed 32 Performance",
-           "Byte Count 66AH, 1642 (d)Classification Name |LM  |Data Format Name |8973PM|"}}},
+         {"Yamaha Bulk Dump: DX7 II Packed 32 Performance\tByte Count 66AH, 1642 (d)" + lm + "8973PM|"}},
         {"yamaha/tx802-performance-bank.syx",
-         {{"Yamaha Bulk Dump: TX802 Performance Bulk",
-           "Byte Count A8H, 168 (d)Classification Name |LM  |Data Format Name |8952PM|"}}},
+         {"Yamaha Bulk Dump: TX802 Performance Bulk\tByte Count A8H, 168 (d)" + lm + "8952PM|"}},
         {"yamaha/tx802-voice-bank-with-amem.syx",
-         {{"Yamaha Parameter Change: Performance Parameter Change : P 77", "4Dh  00h  F7h  "},
-          {"Yamaha Bulk Dump: Packed 32 Supplement", "Byte Count 460H, 1120 (d)"},
-          {"Yamaha Bulk Dump: Packed 32 Voice", "Byte Count 1000H, 4096 (d)"}}},
-        {"ensoniq/vfx-all-programs.syx", {{"Ensoniq - VFX SD / SD-1 : All Programs", ""}}},
-        {"korg/03rw-program-bank.syx", {{"Korg O3R/W", ""}}},
-        {"korg/triton-one-program.syx", {{"Korg Triton: One Program Dump", ""}}},
+         {"Yamaha Parameter Change: Performance Parameter Change : P 77\t4Dh  00h  F7h  ",
+          "Yamaha Bulk Dump: Packed 32 Supplement\tByte Count 460H, 1120 (d)",
+          "Yamaha Bulk Dump: Packed 32 Voice\tByte Count 1000H, 4096 (d)"}},
+        {"ensoniq/vfx-all-programs.syx", {"Ensoniq - VFX SD / SD-1 : All Programs"}},
+        {"korg/03rw-program-bank.syx", {"Korg O3R/W"}},
+        {"korg/triton-one-program.syx", {"Korg Triton: One Program Dump"}},
         {"korg/wavestation-factory.syx",
-         {{ws + "All Performance Dump (within bank)", ""},
-          {ws + "All Performance Dump (within bank)", ""},
-          {ws + "All Patch Dump (within bank)", ""},
-          {ws + "All Patch Dump (within bank)", ""},
-          {ws + "All Wave Sequence Dump", ""},
-          {ws + "Multi Mode Setup Dump", ""},
-          {ws + "Micro Tune Scales Dump", ""},
-          {ws + "Performance Map Dump", ""},
-          {ws + "System Setup Dump", ""}}},
+         {perf, perf, patch, patch, ws + "All Wave Sequence Dump", ws + "Multi Mode Setup Dump",
+          ws + "Micro Tune Scales Dump", ws + "Performance Map Dump", ws + "System Setup Dump"}},
     };
     for (const auto& c : cases) {
-        const auto messages = fixtureMessages(c.file);
-        ASSERT_EQ(messages.size(), c.names.size()) << c.file;
-        for (std::size_t i = 0; i < messages.size(); ++i) {
-            const Named n = nameOf(messages[i]);
-            EXPECT_EQ(n.name, c.names[i].first) << c.file << " #" << i;
-            EXPECT_EQ(n.sup, c.names[i].second) << c.file << " #" << i;
+        std::vector<std::string> names;
+        for (const Bytes& m : fixtureMessages(c.file)) {
+            const Named n = nameOf(m);
+            names.push_back(n.sup.empty() ? n.name : n.name + "\t" + n.sup);
         }
+        EXPECT_EQ(names, c.names) << c.file;
     }
     // 24 parameter changes, each named with its own value.
     const auto changes = fixtureMessages("yamaha/dx7-parameter-changes.syx");
     ASSERT_EQ(changes.size(), 24u);
     for (const auto& m : changes)
         EXPECT_EQ(nameOf(m).name, format("Yamaha Parameter Change: DX Voice Parameter     : P %d", m[4]));
+}
+
+TEST(NamingHelpers, PeaveyNibbleFieldsAndTriton14BitValues)
+{
+    // High halves of the bytes are dropped; a field may not end on the last byte.
+    const Bytes sx = {0xF0, 0x01, 0x02, 0x13, 0x0F, 0x0E, 0x0D, 0xF7};
+    const struct {
+        std::size_t offset, next;
+        int Nbytes, value;
+        const char* overflow = "";
+    } cases[] = {{1, 3, 1, 0x12},
+                 {1, 5, 2, 0x123F},
+                 {1, 7, 3, 0x123FED},
+                 {1, 1, 0, -1},
+                 {1, 1, 4, -1},
+                 {4, 8, 2, -1, "Extract Overflow: offset: 4, nibs: 4"},
+                 {9, 11, 1, -1, "Extract Overflow: offset: 9, nibs: 2"}};
+    for (const auto& c : cases) {
+        std::size_t offset = c.offset;
+        std::string overflow;
+        EXPECT_EQ(PV_extract(offset, c.Nbytes, sx, &overflow), c.value) << c.offset << "/" << c.Nbytes;
+        EXPECT_EQ(offset, c.next) << c.offset << "/" << c.Nbytes;
+        EXPECT_EQ(overflow, c.overflow) << c.offset << "/" << c.Nbytes;
+    }
+    // Two's complement in 14 bits: the sign boundary, either side.
+    EXPECT_EQ(KorgTriParmVal_14bit(0x40, 0x00), -8192);
+    EXPECT_EQ(KorgTriParmVal_14bit(0x3F, 0x7F), 8191);
 }
 
 }  // namespace

@@ -10,8 +10,7 @@
 
 namespace tolvex::testing {
 
-// F0, then bytes that differ from buffer to buffer (so a swapped or repeated
-// buffer shows), then F7.
+// F0 ... F7 with bytes that differ from buffer to buffer, so a swapped or repeated buffer shows.
 inline Bytes sysex(std::size_t length, std::uint8_t seed = 0)
 {
     Bytes m(length);
@@ -27,6 +26,26 @@ inline void collectEvents(TMidiInput& in, std::vector<TMyMidiEvent>& events)
     in.OnMidiInput = [&events](TMidiInput& sender) {
         while (auto e = sender.GetMidiEvent()) events.push_back(std::move(*e));
     };
+}
+
+// The SysEx buffer length of each event, 0 for a short message.
+inline std::vector<std::size_t> lengths(const std::vector<TMyMidiEvent>& events)
+{
+    std::vector<std::size_t> out;
+    for (const auto& e : events) out.push_back(e.SysexLength());
+    return out;
+}
+
+// Events joined into whole messages: SysEx buffers up to F7; status, data 1, data 2 otherwise.
+inline std::vector<Bytes> messages(const std::vector<TMyMidiEvent>& events)
+{
+    std::vector<Bytes> out;
+    for (const auto& e : events) {
+        const Bytes part = e.Sysex.empty() ? Bytes{e.MidiMessage, e.Data1, e.Data2} : e.Sysex;
+        if (out.empty() || out.back().front() != 0xF0 || out.back().back() == 0xF7) out.emplace_back();
+        out.back().insert(out.back().end(), part.begin(), part.end());
+    }
+    return out;
 }
 
 }  // namespace tolvex::testing

@@ -28,7 +28,23 @@ std::vector<TMyMidiEvent> makeBuffers()
     return out;
 }
 
+// The program keeps one assembler for its whole run, so after the first long
+// dump the message buffer is already large enough: the steady state.
 void BM_Addsysex10MiB(benchmark::State& state)
+{
+    const auto buffers = makeBuffers();
+    testing::ScriptedShell shell;
+    Session s(shell);
+    for (auto _ : state) {
+        for (const auto& b : buffers) benchmark::DoNotOptimize(s.SX_Object.Addsysex(b));
+        benchmark::DoNotOptimize(s.SX_Object.sxdata.data());
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * kTotal));
+}
+BENCHMARK(BM_Addsysex10MiB)->Unit(benchmark::kMillisecond);
+
+// The first dump after start-up: a fresh assembler grows its buffer as it goes.
+void BM_Addsysex10MiBFirstDump(benchmark::State& state)
 {
     const auto buffers = makeBuffers();
     testing::ScriptedShell shell;
@@ -39,14 +55,14 @@ void BM_Addsysex10MiB(benchmark::State& state)
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * kTotal));
 }
-BENCHMARK(BM_Addsysex10MiB)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Addsysex10MiBFirstDump)->Unit(benchmark::kMillisecond);
 
-// The same bytes copied buffer by buffer into a fresh vector, the floor for the assembler.
+// The same bytes copied buffer by buffer into one buffer, the floor for the assembler.
 void BM_Memcpy10MiB(benchmark::State& state)
 {
     const auto buffers = makeBuffers();
+    Bytes out(kTotal);
     for (auto _ : state) {
-        Bytes out(kTotal);
         std::size_t pos = 0;
         for (const auto& b : buffers) {
             std::memcpy(out.data() + pos, b.Sysex.data(), b.Sysex.size());

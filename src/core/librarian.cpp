@@ -47,7 +47,7 @@ bool ReadSXfile(Session& s, const std::string& source, int* withoutEndByte)
     s.shell.setBusyCursor(true);
     SyxParse parsed;
     try {
-        parsed = parseSyx(readFileBytes(source));
+        parsed = readSyxFile(source);
     } catch (const TolvexError& e) {
         s.shell.setBusyCursor(false);
         s.shell.messageBox("Error", e.what(), MsgIcon::Error);

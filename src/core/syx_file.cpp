@@ -6,54 +6,76 @@
 
 namespace tolvex {
 
-SyxParse parseSyx(ByteView data)
+void SyxSplitter::feed(ByteView chunk)
 {
-    SyxParse out;
-    const std::size_t n = data.size();
-    std::size_t pos = 0;
-    while (pos < n && data[pos] != 0xF0) ++pos;
-    if (pos >= 100) {
-        out.status = SyxParse::Status::TooManyLeadingBytes;
-        return out;
-    }
-    if (pos == n) {
-        out.status = SyxParse::Status::NoMessages;
-        return out;
-    }
-    while (pos < n) {
-        // data[pos] is an F0.
-        std::size_t end = pos + 1;
-        bool ended = false;
-        while (end < n) {
-            const std::uint8_t b = data[end];
-            if (b == 0xF0) break;  // the next message starts; this one lacks its end byte
-            ++end;
-            if (b & 0x80) {
-                ended = true;
-                break;
+    if (out_.status == SyxParse::Status::TooManyLeadingBytes) return;
+    std::size_t i = 0;
+    const std::size_t n = chunk.size();
+    while (i < n) {
+        if (inMessage_) {
+            Bytes& m = out_.messages.back();
+            // Copy up to the end byte (a byte with the high bit set) or an F0.
+            std::size_t j = i;
+            while (j < n && !(chunk[j] & 0x80)) ++j;
+            m.insert(m.end(), chunk.begin() + static_cast<std::ptrdiff_t>(i), chunk.begin() + static_cast<std::ptrdiff_t>(j));
+            i = j;
+            if (i == n) break;
+            inMessage_ = false;
+            if (chunk[i] == 0xF0) {
+                ++out_.withoutEndByte;  // the next message starts; this one lacks its end byte
+                continue;
+            }
+            m.push_back(chunk[i]);
+            if (chunk[i] != 0xF7) ++out_.withoutEndByte;
+            ++i;
+            continue;
+        }
+        // Between messages: skip to the next F0.
+        while (i < n && chunk[i] != 0xF0) {
+            ++i;
+            if (!started_ && ++leading_ >= 100) {
+                out_.status = SyxParse::Status::TooManyLeadingBytes;
+                out_.messages.clear();
+                return;
             }
         }
-        out.messages.emplace_back(data.begin() + static_cast<std::ptrdiff_t>(pos),
-                                  data.begin() + static_cast<std::ptrdiff_t>(end));
-        if (!ended || data[end - 1] != 0xF7) ++out.withoutEndByte;
-        pos = end;
-        while (pos < n && data[pos] != 0xF0) ++pos;
+        if (i == n) break;
+        started_ = true;
+        out_.messages.emplace_back(1, std::uint8_t{0xF0});
+        inMessage_ = true;
+        ++i;
     }
-    return out;
 }
 
-Bytes readFileBytes(const std::string& path)
+SyxParse SyxSplitter::finish()
+{
+    if (inMessage_) ++out_.withoutEndByte;  // cut off by the end of the file
+    inMessage_ = false;
+    if (out_.status == SyxParse::Status::Ok && !started_) out_.status = SyxParse::Status::NoMessages;
+    return std::move(out_);
+}
+
+SyxParse parseSyx(ByteView data)
+{
+    SyxSplitter splitter;
+    splitter.feed(data);
+    return splitter.finish();
+}
+
+SyxParse readSyxFile(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
     if (!in) throw TolvexError("Cannot open file " + path);
-    in.seekg(0, std::ios::end);
-    const std::streamoff size = in.tellg();
-    if (size < 0) throw TolvexError("Cannot read file " + path);
-    in.seekg(0, std::ios::beg);
-    Bytes data(static_cast<std::size_t>(size));
-    if (size > 0 && !in.read(reinterpret_cast<char*>(data.data()), size))
-        throw TolvexError("Cannot read file " + path);
-    return data;
+    SyxSplitter splitter;
+    std::vector<char> chunk(256 * 1024);
+    while (in) {
+        in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+        const std::streamsize got = in.gcount();
+        if (got <= 0) break;
+        splitter.feed(ByteView(reinterpret_cast<const std::uint8_t*>(chunk.data()), static_cast<std::size_t>(got)));
+    }
+    if (in.bad()) throw TolvexError("Cannot read file " + path);
+    return splitter.finish();
 }
 
 void writeSyxFile(const std::string& path, const std::vector<ByteView>& messages)

@@ -19,10 +19,24 @@ struct SyxParse {
 // tolerated; bytes between messages are dropped. A message ends at the first
 // byte with the high bit set (included), except that an F0 always starts a new
 // message: the unterminated one ends before it, so no message is ever lost.
+// Feed it the file in pieces of any size; finish() gives the result.
+class SyxSplitter {
+public:
+    void feed(ByteView chunk);
+    SyxParse finish();
+
+private:
+    SyxParse out_;
+    std::size_t leading_ = 0;  // bytes before the first F0
+    bool started_ = false;     // an F0 was seen
+    bool inMessage_ = false;   // collecting into out_.messages.back()
+};
+
 SyxParse parseSyx(ByteView data);
 
-// The whole file; throws TolvexError naming the file when it cannot be read.
-Bytes readFileBytes(const std::string& path);
+// Reads and splits a file piece by piece; throws TolvexError naming the file
+// when it cannot be read.
+SyxParse readSyxFile(const std::string& path);
 
 // Writes the messages back to back. The file is written beside the target and
 // renamed over it at the end, so a failed save never destroys an existing file.

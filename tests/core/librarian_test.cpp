@@ -56,10 +56,14 @@ TEST(SyxFile, SplitsFilesIntoMessagesKeepingEveryMessage)
         {"lone F0 at the end", bytes({0xF0}), S::Ok, {bytes({0xF0})}, 1},
     };
     for (const auto& c : cases) {
-        const SyxParse p = parseSyx(c.file);
-        EXPECT_EQ(p.status, c.status) << c.name;
-        EXPECT_EQ(p.messages, c.messages) << c.name;
-        EXPECT_EQ(p.withoutEndByte, c.withoutEnd) << c.name;
+        // Whole, and fed a byte at a time as a file read in pieces would be.
+        SyxSplitter bytewise;
+        for (std::uint8_t b : c.file) bytewise.feed(ByteView(&b, 1));
+        for (const SyxParse& p : {parseSyx(c.file), bytewise.finish()}) {
+            EXPECT_EQ(p.status, c.status) << c.name;
+            EXPECT_EQ(p.messages, c.messages) << c.name;
+            EXPECT_EQ(p.withoutEndByte, c.withoutEnd) << c.name;
+        }
     }
 }
 

@@ -30,8 +30,9 @@ bool TSXobject::Addsysex(const TMyMidiEvent& thisevent)
             partial_idx = log.LogString("First Partial Sysex buffer");
             sxdata.clear();
         } else {
-            log.replace(partial_idx,
-                        format("Partial Sysex buffer %d, total bytes: %d", partials, static_cast<int>(sxdata.size())));
+            // Rewritten for every buffer of a long dump, so built without printf.
+            log.replace(partial_idx, "Partial Sysex buffer " + std::to_string(partials) +
+                                         ", total bytes: " + std::to_string(sxdata.size()));
         }
         partial = true;
         complete = false;

@@ -9,41 +9,36 @@ namespace tolvex {
 void SyxSplitter::feed(ByteView chunk)
 {
     if (out_.status == SyxParse::Status::TooManyLeadingBytes) return;
+    const auto at = [&chunk](std::size_t k) { return chunk.begin() + static_cast<std::ptrdiff_t>(k); };
     std::size_t i = 0;
     const std::size_t n = chunk.size();
     while (i < n) {
-        if (inMessage_) {
-            Bytes& m = out_.messages.back();
-            // Copy up to the end byte (a byte with the high bit set) or an F0.
-            std::size_t j = i;
-            while (j < n && !(chunk[j] & 0x80)) ++j;
-            m.insert(m.end(), chunk.begin() + static_cast<std::ptrdiff_t>(i), chunk.begin() + static_cast<std::ptrdiff_t>(j));
-            i = j;
+        if (!inMessage_) {
+            // Between messages: skip to the next F0.
+            while (i < n && chunk[i] != 0xF0) {
+                ++i;
+                if (!started_ && ++leading_ >= 100) {
+                    out_.status = SyxParse::Status::TooManyLeadingBytes;
+                    out_.messages.clear();
+                    return;
+                }
+            }
             if (i == n) break;
-            inMessage_ = false;
-            if (chunk[i] == 0xF0) {
-                ++out_.withoutEndByte;  // the next message starts; this one lacks its end byte
-                continue;
-            }
-            m.push_back(chunk[i]);
-            if (chunk[i] != 0xF7) ++out_.withoutEndByte;
-            ++i;
-            continue;
+            started_ = true;
+            out_.messages.emplace_back();
         }
-        // Between messages: skip to the next F0.
-        while (i < n && chunk[i] != 0xF0) {
-            ++i;
-            if (!started_ && ++leading_ >= 100) {
-                out_.status = SyxParse::Status::TooManyLeadingBytes;
-                out_.messages.clear();
-                return;
-            }
-        }
-        if (i == n) break;
-        started_ = true;
-        out_.messages.emplace_back(1, std::uint8_t{0xF0});
-        inMessage_ = true;
-        ++i;
+        // Up to the end byte (a byte with the high bit set) or the end of this piece.
+        std::size_t j = inMessage_ ? i : i + 1;
+        while (j < n && !(chunk[j] & 0x80)) ++j;
+        Bytes& m = out_.messages.back();
+        const bool ends = j < n && chunk[j] != 0xF0;  // an F0 starts the next message instead
+        // Exact size, so a list of thousands of dumps holds no spare capacity.
+        m.reserve(m.size() + (j - i) + (ends ? 1 : 0));
+        m.insert(m.end(), at(i), at(ends ? j + 1 : j));
+        if (ends && chunk[j] != 0xF7) ++out_.withoutEndByte;
+        if (j < n && !ends) ++out_.withoutEndByte;  // cut short by the next message's F0
+        inMessage_ = j == n;
+        i = ends ? j + 1 : j;
     }
 }
 

@@ -411,9 +411,10 @@ void MainWindow::buildMenus()
     auto* special = menuBar()->addMenu("&Special");
     for (const char* item : {"&Global2Text", "&Parse2Text", "&SaveCombi2Bin"}) special->addAction(item)->setEnabled(false);
 
-    auto* del = new QShortcut(QKeySequence::Delete, objects_);
+    // Only while the Objects Window has the focus: Delete in the log must not remove messages.
+    auto* del = new QShortcut(QKeySequence::Delete, objects_, nullptr, nullptr, Qt::WidgetShortcut);
     connect(del, &QShortcut::activated, this, [this] { run(ButtonClearSelClick); });
-    auto* all = new QShortcut(QKeySequence::SelectAll, objects_);
+    auto* all = new QShortcut(QKeySequence::SelectAll, objects_, nullptr, nullptr, Qt::WidgetShortcut);
     connect(all, &QShortcut::activated, this, [this] { session_.messages.selectAll(true); });
 
     findChild<QLabel*>(ctl::MidEventCountLabel)->installEventFilter(this);

@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QPixmap>
 #include <QTemporaryDir>
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -62,6 +63,15 @@ TEST(MainWindow, StartsOffscreenWithDefaultsAndWritesSettingsOnClose)
     EXPECT_EQ(rows.front().row(), 1);
     view->selectionModel()->select(view->model()->index(0, 0), QItemSelectionModel::Select);
     EXPECT_TRUE(app->session.messages.selectedAt(0));
+
+    // Delete removes selected messages only while the Objects Window has the focus.
+    app->window->activateWindow();
+    app->window->logList()->setFocus();
+    QTest::keyClick(app->window->logList(), Qt::Key_Delete);
+    EXPECT_EQ(app->session.messages.count(), 2u);
+    view->setFocus();
+    QTest::keyClick(view, Qt::Key_Delete);
+    EXPECT_EQ(app->session.messages.count(), 0u);
 
     // Typing into a box reaches the session; checking the legacy box shows the pages.
     static_cast<QLineEdit*>(app->window->control(ctl::Channel))->textEdited("5");

@@ -67,11 +67,11 @@ std::string editDefault(const std::string& key)
 
 void InitMessageCore(Session& s, bool writeDebugFile)
 {
+    if (writeDebugFile) s.debugFile.open();
     s.MIDI_In_Present = s.devices && !s.devices->inputNames().empty();
     s.MIDI_Out_Present = s.devices && !s.devices->outputNames().empty();
     if (!s.MIDI_In_Present && !s.MIDI_Out_Present)
         s.shell.messageBox("Warning", "MIDI Interface Not Installed", MsgIcon::Warning);
-    if (writeDebugFile) s.debugFile.open();
 }
 
 void FormCreate(Session& s, const std::string& progpath, const StartupHooks& hooks)

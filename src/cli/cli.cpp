@@ -11,6 +11,7 @@
 #include "core/session.h"
 #include "core/sx_naming.h"
 #include "core/syx_file.h"
+#include "core/text_utils.h"
 #include "midi/port_devices.h"
 
 namespace tolvex {
@@ -89,18 +90,11 @@ bool parseOptions(const std::vector<std::string>& args, const std::vector<std::s
     return true;
 }
 
-bool sameName(const std::string& a, const std::string& b)
-{
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-           });
-}
-
 // The listed name that matches `wanted` the way the settings file matches.
 std::optional<std::string> findPort(const std::vector<std::string>& names, const std::string& wanted)
 {
     for (const std::string& n : names)
-        if (sameName(n, wanted)) return n;
+        if (equalsIgnoringCase(n, wanted)) return n;
     return std::nullopt;
 }
 

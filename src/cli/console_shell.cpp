@@ -19,16 +19,7 @@ MsgResult ConsoleShell::messageBox(const std::string& title, const std::string& 
 void ConsoleShell::ProcessMessages()
 {
     wakeups_.runPending();
-    for (;;) {
-        std::function<void()> call;
-        {
-            std::lock_guard<std::mutex> lock(postedMutex_);
-            if (posted_.empty()) break;
-            call = std::move(posted_.front());
-            posted_.pop_front();
-        }
-        call();
-    }
+    posted_.runAll();
     const std::int64_t now = nowMs();
     std::vector<std::string> due;
     for (const auto& [name, t] : timers_)
@@ -63,10 +54,6 @@ void ConsoleShell::pause(int ms)
     } while (nowMs() < end);
 }
 
-void ConsoleShell::postToMainThread(std::function<void()> call)
-{
-    std::lock_guard<std::mutex> lock(postedMutex_);
-    posted_.push_back(std::move(call));
-}
+void ConsoleShell::postToMainThread(std::function<void()> call) { posted_.post(std::move(call)); }
 
 }  // namespace tolvex

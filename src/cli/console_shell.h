@@ -3,10 +3,8 @@
 #pragma once
 
 #include <chrono>
-#include <deque>
 #include <iosfwd>
 #include <map>
-#include <mutex>
 
 #include "core/shell.h"
 
@@ -52,8 +50,7 @@ private:
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
     std::map<std::string, Timer> timers_;
     WakeupTable wakeups_;
-    std::mutex postedMutex_;
-    std::deque<std::function<void()>> posted_;
+    PostedCalls posted_;
 };
 
 }  // namespace tolvex

@@ -7,18 +7,12 @@
 #include "core/ini_file.h"
 #include "core/mem_stats.h"
 #include "core/midi_devices.h"
+#include "core/text_utils.h"
 #include "core/version_info.h"
 
 namespace tolvex {
 
 namespace {
-
-bool sameNameIgnoringCase(const std::string& a, const std::string& b)
-{
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-           });
-}
 
 // Fills a selector and selects the remembered device, or the first one with a warning.
 void fillSelector(Session& s, DeviceSelector& sel, const std::vector<std::string>& names, const std::string& remembered,
@@ -28,7 +22,7 @@ void fillSelector(Session& s, DeviceSelector& sel, const std::vector<std::string
     sel.itemIndex = names.empty() ? -1 : 0;
     if (!remembered.empty()) {
         const auto it = std::find_if(names.begin(), names.end(),
-                                     [&](const std::string& n) { return sameNameIgnoringCase(n, remembered); });
+                                     [&](const std::string& n) { return equalsIgnoringCase(n, remembered); });
         if (it != names.end())
             sel.itemIndex = static_cast<int>(it - names.begin());
         else

@@ -41,4 +41,24 @@ bool WakeupTable::runPending()
     return ran;
 }
 
+void PostedCalls::post(std::function<void()> call)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    calls_.push_back(std::move(call));
+}
+
+void PostedCalls::runAll()
+{
+    for (;;) {
+        std::function<void()> call;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (calls_.empty()) return;
+            call = std::move(calls_.front());
+            calls_.pop_front();
+        }
+        call();
+    }
+}
+
 }  // namespace tolvex

@@ -6,6 +6,8 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <deque>
+#include <mutex>
 #include <functional>
 #include <optional>
 #include <string>
@@ -87,6 +89,19 @@ private:
         std::function<void()> handler;
     };
     std::array<Slot, Shell::kMaxWakeups> slots_;
+};
+
+// Calls posted from any thread, run in order on the main thread; shared by the
+// shells that run their own event loop.
+class PostedCalls {
+public:
+    void post(std::function<void()> call);
+    // Runs every call posted so far, and those the calls post meanwhile.
+    void runAll();
+
+private:
+    std::mutex mutex_;
+    std::deque<std::function<void()>> calls_;
 };
 
 }  // namespace tolvex

@@ -1,6 +1,8 @@
 #include "core/text_utils.h"
 
+#include <algorithm>
 #include <array>
+#include <cctype>
 
 namespace tolvex {
 
@@ -152,6 +154,13 @@ void parse(std::string& s, std::string& item, char delim)
         item = s.substr(0, p);
         s = s.substr(p + 1);
     }
+}
+
+bool equalsIgnoringCase(const std::string& a, const std::string& b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           });
 }
 
 std::string CleanFilenameStrip(const std::string& s)

@@ -40,6 +40,9 @@ std::string TrimLeadL(const std::string& s);
 // delimiter a tab ends the field too, but only when a blank follows later.
 void parse(std::string& s, std::string& item, char delim);
 
+// Whole-text comparison with letter case ignored (device names, settings keys).
+bool equalsIgnoringCase(const std::string& a, const std::string& b);
+
 // s without the characters " * / : < > ? and backslash.
 std::string CleanFilenameStrip(const std::string& s);
 

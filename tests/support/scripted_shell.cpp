@@ -49,25 +49,14 @@ void ScriptedShell::stopTimer(const std::string& name) { timers_.erase(name); }
 
 bool ScriptedShell::timerActive(const std::string& name) const { return timers_.count(name) != 0; }
 
-void ScriptedShell::postToMainThread(std::function<void()> call)
-{
-    std::lock_guard<std::mutex> lock(postedMutex_);
-    posted_.push_back(std::move(call));
-}
+void ScriptedShell::postToMainThread(std::function<void()> call) { posted_.post(std::move(call)); }
 
 void ScriptedShell::runPosted()
 {
-    for (;;) {
-        wakeups_.runPending();
-        std::function<void()> call;
-        {
-            std::lock_guard<std::mutex> lock(postedMutex_);
-            if (posted_.empty()) return;
-            call = std::move(posted_.front());
-            posted_.pop_front();
-        }
-        call();
-    }
+    // A posted call may wake a device and a wake-up may post: run both until quiet.
+    do {
+        posted_.runAll();
+    } while (wakeups_.runPending());
 }
 
 void ScriptedShell::advance(std::int64_t ms)

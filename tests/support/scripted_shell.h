@@ -77,8 +77,7 @@ private:
     std::map<std::string, Timer> timers_;
     unsigned generation_ = 0;
     WakeupTable wakeups_;
-    std::mutex postedMutex_;
-    std::deque<std::function<void()>> posted_;
+    PostedCalls posted_;
 };
 
 }  // namespace tolvex::testing

@@ -60,15 +60,17 @@ struct Options {
 bool parseOptions(const std::vector<std::string>& args, const std::vector<std::string>& accepted, Options& o,
                   std::ostream& err)
 {
-    auto accepts = [&](const std::string& a) { return std::find(accepted.begin(), accepted.end(), a) != accepted.end(); };
+    auto accepts = [&](const std::string& a) {
+        return std::find(accepted.begin(), accepted.end(), a) != accepted.end();
+    };
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--help" || a == "-h") {
             o.help = true;
         } else if (a.rfind("--", 0) == 0) {
             if (!accepts(a) || i + 1 >= args.size()) {
-                err << "tolvex-cli " << args[0] << ": " << (accepts(a) ? "missing value for " : "unknown option ")
-                    << a << "\n";
+                err << "tolvex-cli " << args[0] << ": " << (accepts(a) ? "missing value for " : "unknown option ") << a
+                    << "\n";
                 return false;
             }
             const std::string& v = args[++i];

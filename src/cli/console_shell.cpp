@@ -54,6 +54,9 @@ void ConsoleShell::pause(int ms)
     } while (nowMs() < end);
 }
 
-void ConsoleShell::postToMainThread(std::function<void()> call) { posted_.post(std::move(call)); }
+void ConsoleShell::postToMainThread(std::function<void()> call)
+{
+    posted_.post(std::move(call));
+}
 
 }  // namespace tolvex

@@ -16,8 +16,7 @@ public:
 
     // "TITLE: text" on standard error. An error box (an error icon or a title
     // with "Error" in it) marks the command as failed.
-    MsgResult messageBox(const std::string& title, const std::string& text, MsgIcon icon,
-                         MsgButtons buttons) override;
+    MsgResult messageBox(const std::string& title, const std::string& text, MsgIcon icon, MsgButtons buttons) override;
     std::vector<std::string> openFileDialog(const FileDialogRequest&) override { return {}; }
     std::optional<std::string> saveFileDialog(const FileDialogRequest&) override { return std::nullopt; }
     void setClipboardText(const std::string& text) override { clipboard_ = text; }

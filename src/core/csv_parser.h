@@ -2,9 +2,9 @@
 #pragma once
 
 #include <fstream>
-#include "core/bytes.h"
 #include <string>
 #include <vector>
+#include "core/bytes.h"
 
 namespace tolvex {
 

@@ -18,7 +18,10 @@ std::string shortSysexText(ByteView sx)
     return out;
 }
 
-void ViewShortSysex(Session& s, const TSXstorage& m) { s.text.set(ctl::SXrecvString, shortSysexText(m.sxdata)); }
+void ViewShortSysex(Session& s, const TSXstorage& m)
+{
+    s.text.set(ctl::SXrecvString, shortSysexText(m.sxdata));
+}
 
 void MidEventCountLabelClick(Session& s)
 {
@@ -31,8 +34,8 @@ bool StoreReceivedMessage(Session& s, const Bytes& sxdata)
     std::string sup;
     bool ignore = false;
     s.short_desc_string.clear();
-    const std::string name = SxParseName(sxdata, sup, ignore, NamingOptions{s.checked.get(ctl::Filter7F)},
-                                         &s.short_desc_string);
+    const std::string name =
+        SxParseName(sxdata, sup, ignore, NamingOptions{s.checked.get(ctl::Filter7F)}, &s.short_desc_string);
     if (ignore) return false;
     s.LogString(name);
     auto storage = std::make_unique<TSXstorage>();
@@ -108,7 +111,10 @@ void StartTimeout(Session& s, int intervalMs, std::int32_t ticks)
     s.shell.startTimer(kTimeoutTimer, intervalMs, [&s] { TimeoutTimer(s); });
 }
 
-void StopTimeout(Session& s) { s.shell.stopTimer(kTimeoutTimer); }
+void StopTimeout(Session& s)
+{
+    s.shell.stopTimer(kTimeoutTimer);
+}
 
 void TimeoutTimer(Session& s)
 {
@@ -118,7 +124,10 @@ void TimeoutTimer(Session& s)
     }
 }
 
-void CancelClick(Session& s) { s.CancelState = true; }
+void CancelClick(Session& s)
+{
+    s.CancelState = true;
+}
 
 bool CancelButton(Session& s)
 {

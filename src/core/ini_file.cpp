@@ -71,7 +71,10 @@ long IniFile::find(const std::string& section, const std::string& key) const
     return -1;
 }
 
-bool IniFile::HasKey(const std::string& section, const std::string& key) const { return find(section, key) >= 0; }
+bool IniFile::HasKey(const std::string& section, const std::string& key) const
+{
+    return find(section, key) >= 0;
+}
 
 std::string IniFile::ReadString(const std::string& section, const std::string& key, const std::string& def) const
 {

@@ -1,9 +1,9 @@
 #include "core/librarian.h"
 
 #include "core/controls.h"
+#include "core/incoming.h"
 #include "core/ini_file.h"
 #include "core/midi_port.h"
-#include "core/incoming.h"
 #include "core/sx_naming.h"
 #include "core/syx_file.h"
 #include "core/text_utils.h"
@@ -39,7 +39,10 @@ bool isHexWord(const std::string& w)
 
 }  // namespace
 
-bool readDecimal(const std::string& text, int& value) { return parseDecimal(text, value); }
+bool readDecimal(const std::string& text, int& value)
+{
+    return parseDecimal(text, value);
+}
 
 bool ReadSXfile(Session& s, const std::string& source, int* withoutEndByte)
 {
@@ -61,8 +64,7 @@ bool ReadSXfile(Session& s, const std::string& source, int* withoutEndByte)
     case SyxParse::Status::NoMessages:
         s.shell.messageBox("MIDI", "No Sysex Messages In File", MsgIcon::None, MsgButtons::OkCancel);
         return false;
-    case SyxParse::Status::Ok:
-        break;
+    case SyxParse::Status::Ok: break;
     }
     s.SX_List = std::move(parsed.messages);
     if (withoutEndByte) *withoutEndByte = parsed.withoutEndByte;
@@ -122,7 +124,9 @@ void ListBox1Click(Session& s)
 {
     const long cur = s.messages.current();
     if (cur < 0 || static_cast<std::size_t>(cur) >= s.messages.count()) return;
-    s.text.set(ctl::Label_nbytes, format("%2d bytes in buffer", static_cast<int>(s.messages.at(static_cast<std::size_t>(cur)).storage->sxdata.size())));
+    s.text.set(ctl::Label_nbytes,
+               format("%2d bytes in buffer",
+                      static_cast<int>(s.messages.at(static_cast<std::size_t>(cur)).storage->sxdata.size())));
 }
 
 void ViewSelectedClick(Session& s)
@@ -176,7 +180,8 @@ void ProgChange(Session& s, int prgnum, int chan)
 {
     if (!s.MIDI_Out_Present || s.midiOutput == nullptr) return;
     try {
-        s.midiOutput->PutShort(static_cast<std::uint8_t>(0xC0 | (chan & 0x0F)), static_cast<std::uint8_t>(prgnum & 0x7F), 0);
+        s.midiOutput->PutShort(static_cast<std::uint8_t>(0xC0 | (chan & 0x0F)),
+                               static_cast<std::uint8_t>(prgnum & 0x7F), 0);
     } catch (const TolvexError& e) {
         s.shell.messageBox("MIDI Out Error", e.what(), MsgIcon::Error);
     }
@@ -243,11 +248,20 @@ void ListBoxToClipboard(Session& s, int size, bool all)
     s.shell.setClipboardText(text);
 }
 
-void lstLogContextPopup(Session& s) { ListBoxToClipboard(s, 32000, false); }
+void lstLogContextPopup(Session& s)
+{
+    ListBoxToClipboard(s, 32000, false);
+}
 
-void lstLogDblClick(Session& s) { ListBoxToClipboard(s, 32000, true); }
+void lstLogDblClick(Session& s)
+{
+    ListBoxToClipboard(s, 32000, true);
+}
 
-void SXreqStringContextPopup(Session& s, const std::string& selectedText) { s.shell.setClipboardText(selectedText); }
+void SXreqStringContextPopup(Session& s, const std::string& selectedText)
+{
+    s.shell.setClipboardText(selectedText);
+}
 
 void SetPostProcess(Session& s, const std::string& task, std::int32_t param)
 {

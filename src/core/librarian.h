@@ -18,15 +18,15 @@ bool ReadSXfile(Session& s, const std::string& source, int* withoutEndByte = nul
 // after its dialog). False when nothing was loaded.
 bool OpenSysexFile(Session& s, const std::string& path);
 
-void Open1sxClick(Session& s);            // "&Open Sysex"
-void SaveAs1Click(Session& s);            // "&Save As"
-void ListBox1Click(Session& s);           // a click in the Objects Window
-void ViewSelectedClick(Session& s);       // "View Selected"
-void Button_sendClick(Session& s);        // "Send Selected"
-void ButtonClearSelClick(Session& s);     // "Clear Selected"
-void Button_clearClick(Session& s);       // "Clear All Buffers"
-void SendProgChangeClick(Session& s);     // "Program Change"
-void ReqSysexClick(Session& s);           // "Send Sysex"
+void Open1sxClick(Session& s);         // "&Open Sysex"
+void SaveAs1Click(Session& s);         // "&Save As"
+void ListBox1Click(Session& s);        // a click in the Objects Window
+void ViewSelectedClick(Session& s);    // "View Selected"
+void Button_sendClick(Session& s);     // "Send Selected"
+void ButtonClearSelClick(Session& s);  // "Clear Selected"
+void Button_clearClick(Session& s);    // "Clear All Buffers"
+void SendProgChangeClick(Session& s);  // "Program Change"
+void ReqSysexClick(Session& s);        // "Send Sysex"
 
 // Sends a program change on the output, when there is one.
 void ProgChange(Session& s, int prgnum, int chan);

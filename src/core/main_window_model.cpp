@@ -44,9 +44,9 @@ void tryDevice(Session& s, F&& f)
 
 const char* const kEditKeysRead1[] = {ctl::Channel, ctl::WS_Bank, ctl::SXreqString, ctl::SP_DevID_edit,
                                       ctl::SP_Bank_Num_edit};
-const char* const kEditKeysRead2[] = {ctl::TriProg, ctl::TriBank, ctl::TriEfxPIDtxt, ctl::KroProg, ctl::KroBank,
-                                      ctl::Tri_Gchan};
-const char* const kEditKeysWritten[] = {ctl::Channel, ctl::WS_Bank,      ctl::SXreqString, ctl::SP_Bank_Num_edit,
+const char* const kEditKeysRead2[] = {ctl::TriProg, ctl::TriBank, ctl::TriEfxPIDtxt,
+                                      ctl::KroProg, ctl::KroBank, ctl::Tri_Gchan};
+const char* const kEditKeysWritten[] = {ctl::Channel,       ctl::WS_Bank, ctl::SXreqString, ctl::SP_Bank_Num_edit,
                                         ctl::SP_DevID_edit, ctl::TriProg, ctl::TriBank,     ctl::TriEfxPIDtxt,
                                         ctl::KroProg,       ctl::KroBank, ctl::Tri_Gchan};
 
@@ -197,19 +197,34 @@ void cmbInputChange(Session& s)
     s.shell.setBusyCursor(false);
 }
 
-void cmbOutputChange(Session& s) { cmbInputChange(s); }
+void cmbOutputChange(Session& s)
+{
+    cmbInputChange(s);
+}
 
-bool legacyPagesVisible(const Session& s) { return s.checked.get(ctl::XTCheckBox1); }
+bool legacyPagesVisible(const Session& s)
+{
+    return s.checked.get(ctl::XTCheckBox1);
+}
 
-void XTCheckBox1Click(Session& s, bool checked) { s.checked.set(ctl::XTCheckBox1, checked); }
+void XTCheckBox1Click(Session& s, bool checked)
+{
+    s.checked.set(ctl::XTCheckBox1, checked);
+}
 
-void ClearLogButtonClick(Session& s) { s.log.clear(); }
+void ClearLogButtonClick(Session& s)
+{
+    s.log.clear();
+}
 
 void FormResize(Session& s, int logHeight, int lineHeight)
 {
     s.log.LogItemsVis = lineHeight <= 0 ? 0 : std::max(0, logHeight / lineHeight - 1);
 }
 
-std::string memLabelText() { return format("Memory: %llu K", static_cast<unsigned long long>(heapStats().bytes / 1024)); }
+std::string memLabelText()
+{
+    return format("Memory: %llu K", static_cast<unsigned long long>(heapStats().bytes / 1024));
+}
 
 }  // namespace tolvex

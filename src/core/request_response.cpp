@@ -8,7 +8,10 @@ namespace tolvex {
 
 namespace {
 
-bool devicesPresent(const Session& s) { return s.MIDI_In_Present && s.MIDI_Out_Present; }
+bool devicesPresent(const Session& s)
+{
+    return s.MIDI_In_Present && s.MIDI_Out_Present;
+}
 
 void sendRequest(Session& s, ByteView request)
 {
@@ -123,8 +126,7 @@ bool SX_extract_bulk(Session& s, NibbleOrder sty, std::int32_t& offset, std::int
     for (std::int32_t i = 0; i < Nbytes; ++i) {
         const std::uint8_t h = sx[static_cast<std::size_t>(offset - 1)] & 0x0F;
         const std::uint8_t l = sx[static_cast<std::size_t>(offset)] & 0x0F;
-        return_array[static_cast<std::size_t>(i)] =
-            static_cast<std::uint8_t>(sty == Peavey ? h * 16 + l : l * 16 + h);
+        return_array[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(sty == Peavey ? h * 16 + l : l * 16 + h);
         offset += 2;
     }
     return true;

@@ -56,7 +56,7 @@ struct DeviceSelector {
     std::string text() const
     {
         return itemIndex >= 0 && itemIndex < static_cast<int>(items.size()) ? items[static_cast<std::size_t>(itemIndex)]
-                                                                             : std::string();
+                                                                            : std::string();
     }
 };
 

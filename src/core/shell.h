@@ -7,8 +7,8 @@
 #include <atomic>
 #include <cstdint>
 #include <deque>
-#include <mutex>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>

@@ -79,7 +79,8 @@ void writeSyxFile(const std::string& path, const std::vector<ByteView>& messages
     {
         std::ofstream out(temp, std::ios::binary | std::ios::trunc);
         if (!out) throw TolvexError("Cannot create file " + path);
-        for (ByteView m : messages) out.write(reinterpret_cast<const char*>(m.data()), static_cast<std::streamsize>(m.size()));
+        for (ByteView m : messages)
+            out.write(reinterpret_cast<const char*>(m.data()), static_cast<std::streamsize>(m.size()));
         out.flush();
         if (!out) {
             out.close();

@@ -8,15 +8,26 @@ namespace tolvex {
 
 namespace {
 
-constexpr std::array<const char*, 8> EventNames = {
-    "Note Off",       "Note On",            "Key Aftertouch", "Control Change",
-    "Program Change", "Channel Aftertouch", "Pitch Bend",     "System Message"};
+constexpr std::array<const char*, 8> EventNames = {"Note Off",       "Note On",        "Key Aftertouch",
+                                                   "Control Change", "Program Change", "Channel Aftertouch",
+                                                   "Pitch Bend",     "System Message"};
 
-constexpr std::array<const char*, 16> SysMsgNames = {
-    "System Exclusive", "MTC Quarter Frame", "Song Position Pointer", "Song Select",
-    "Undefined",        "Undefined",         "Tune Request",          "System Exclusive End",
-    "Timing Clock",     "Undefined",         "Start",                 "Continue",
-    "Stop",             "Undefined",         "Active Sensing",        "System Reset"};
+constexpr std::array<const char*, 16> SysMsgNames = {"System Exclusive",
+                                                     "MTC Quarter Frame",
+                                                     "Song Position Pointer",
+                                                     "Song Select",
+                                                     "Undefined",
+                                                     "Undefined",
+                                                     "Tune Request",
+                                                     "System Exclusive End",
+                                                     "Timing Clock",
+                                                     "Undefined",
+                                                     "Start",
+                                                     "Continue",
+                                                     "Stop",
+                                                     "Undefined",
+                                                     "Active Sensing",
+                                                     "System Reset"};
 
 constexpr std::array<const char*, 12> Midi_Note_Names = {"C",  "C#", "D",  "D#", "E",  "F",
                                                          "F#", "G",  "G#", "A",  "A#", "B"};
@@ -53,8 +64,7 @@ std::string MonitorMessageText(const TMyMidiEvent& e)
         const char* name = EventNames[(st - 0x80) / 16];
         if (st >= 0xC0 && st <= 0xDF)
             return format("%4.4X%4.4X   %2.2X       %2.2X           %s", hi, lo, st, e.Data1, name);
-        return format("%4.4X%4.4X   %2.2X       %2.2X    %2.2X     %s", hi, lo, st, e.Data1, e.Data2,
-                      name);
+        return format("%4.4X%4.4X   %2.2X       %2.2X    %2.2X     %s", hi, lo, st, e.Data1, e.Data2, name);
     }
     const char* name = SysMsgNames[st & 0x0F];
     switch (st) {
@@ -62,19 +72,21 @@ std::string MonitorMessageText(const TMyMidiEvent& e)
         if (e.Sysex.empty() || e.Sysex[0] != 0xF0) return "";
         return format("Sysex (%5d): ", static_cast<int>(e.Sysex.size())) + BinaryToHexList(e.Sysex);
     case 0xF1:
-    case 0xF3:
-        return format("%4.4X%4.4X   %2.2X       %2.2X           %s", hi, lo, st, e.Data1, name);
-    case 0xF2:
-        return format("%4.4X%4.4X   %2.2X       %2.2X    %2.2X     %s", hi, lo, st, e.Data1, e.Data2,
-                      name);
-    default:
-        return format("%4.4X%4.4X   %2.2X                    %s", hi, lo, st, name);
+    case 0xF3: return format("%4.4X%4.4X   %2.2X       %2.2X           %s", hi, lo, st, e.Data1, name);
+    case 0xF2: return format("%4.4X%4.4X   %2.2X       %2.2X    %2.2X     %s", hi, lo, st, e.Data1, e.Data2, name);
+    default: return format("%4.4X%4.4X   %2.2X                    %s", hi, lo, st, name);
     }
 }
 
-std::string BinaryToHexList(ByteView bin) { return hexListOf(bin, 24); }
+std::string BinaryToHexList(ByteView bin)
+{
+    return hexListOf(bin, 24);
+}
 
-std::string SxStringToHexList(ByteView sx) { return hexListOf(sx, 25); }
+std::string SxStringToHexList(ByteView sx)
+{
+    return hexListOf(sx, 25);
+}
 
 std::string MidiNoteTxt(int mnote)
 {
@@ -99,9 +111,15 @@ std::string Hex(std::uint32_t Number, int Bytes)
     return out;
 }
 
-char HexNib(std::uint32_t Number) { return kDigits[Number & 0x0F]; }
+char HexNib(std::uint32_t Number)
+{
+    return kDigits[Number & 0x0F];
+}
 
-std::string HexB(std::uint8_t B) { return {kDigits[B >> 4], kDigits[B & 0x0F]}; }
+std::string HexB(std::uint8_t B)
+{
+    return {kDigits[B >> 4], kDigits[B & 0x0F]};
+}
 
 std::int32_t HexStringToInt(const std::string& hexnum)
 {
@@ -176,10 +194,8 @@ std::string CleanFilenameStrip(const std::string& s)
         case '<':
         case '>':
         case '?':
-        case '\\':
-            break;
-        default:
-            out += c;
+        case '\\': break;
+        default: out += c;
         }
     }
     return out;

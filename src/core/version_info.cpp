@@ -23,7 +23,7 @@ const VersionRecord& programVersionRecord()
 std::string GetExeVersion(int InfoNum, const VersionRecord* record)
 {
     static constexpr std::array<const char*, 10> keys = {
-        "CompanyName",      "FileDescription", "FileVersion", "InternalName",   "LegalCopyright",
+        "CompanyName",     "FileDescription",  "FileVersion", "InternalName",   "LegalCopyright",
         "LegalTradeMarks", "OriginalFileName", "ProductName", "ProductVersion", "Comments"};
     if (record == nullptr) return "No version information found";
     if (InfoNum < 1 || InfoNum > 10) return "";

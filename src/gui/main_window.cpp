@@ -26,7 +26,10 @@ namespace tolvex {
 
 namespace {
 
-QString q(const std::string& s) { return QString::fromStdString(s); }
+QString q(const std::string& s)
+{
+    return QString::fromStdString(s);
+}
 
 const char* const kLegacyPages[] = {"DX/TX", "SP", "Wavestation"};
 
@@ -208,9 +211,9 @@ QWidget* MainWindow::buildLibrarian()
     chanBox->addWidget(chanEdit);
     prog->addLayout(progBox);
     prog->addLayout(chanBox);
-    prog->addWidget(button(side, "SendProgChange", "Program Change", "Send Program change",
-                           [this] { run(SendProgChangeClick); }),
-                    0, Qt::AlignBottom);
+    prog->addWidget(
+        button(side, "SendProgChange", "Program Change", "Send Program change", [this] { run(SendProgChangeClick); }),
+        0, Qt::AlignBottom);
     prog->addStretch(1);
     auto* counts = new QVBoxLayout;
     counts->addWidget(label(side, ctl::MidEventCountLabel, "NumMidiEvents"));
@@ -308,20 +311,31 @@ void MainWindow::buildPages()
         l->addWidget(e);
         return box;
     };
+    // Buttons of a page in rows of `columns`, from (object name, caption) pairs.
+    auto buttonGrid = [this](QWidget* w, QGridLayout* g,
+                             std::initializer_list<std::pair<const char*, const char*>> rows, int columns) {
+        int i = 0;
+        for (const auto& [name, caption] : rows) {
+            g->addWidget(button(w, name, caption, ""), i / columns, i % columns);
+            ++i;
+        }
+    };
 
     {
         auto [w, g] = page("DX/TX");
-        const char* const rows[][2] = {{"Conv_VMEM", "DX VMEM>file"},        {"DX7peb", "DX7peb>file"},
-                                       {"ConvDX7p", "DX7perf>file"},         {"Map1_32", "DX Map1-32"},
-                                       {"Map32_64", "DX Map32-64"},          {"RdTX802ROM", "Rd TX802 ROM"},
-                                       {"RdDX7CRT", "Rd DX7 CRT"},           {"ConvTX802perfBank", "TX802pb>file"},
-                                       {"ConvTX802Perf", "TX802p>file"},     {"DX7p_to_TX802p", "DX7p>TX802p"},
-                                       {"dx7pb_to_tx802pb", "DX7pb>TX802pb"}};
-        int i = 0;
-        for (const auto& r : rows) {
-            g->addWidget(button(w, r[0], r[1], ""), i / 6, i % 6);
-            ++i;
-        }
+        buttonGrid(w, g,
+                   {{"Conv_VMEM", "DX VMEM>file"},
+                    {"DX7peb", "DX7peb>file"},
+                    {"ConvDX7p", "DX7perf>file"},
+                    {"Map1_32", "DX Map1-32"},
+                    {"Map32_64", "DX Map32-64"},
+                    {"RdTX802ROM", "Rd TX802 ROM"},
+                    {"RdDX7CRT", "Rd DX7 CRT"},
+                    {"ConvTX802perfBank", "TX802pb>file"},
+                    {"ConvTX802Perf", "TX802p>file"},
+                    {"DX7p_to_TX802p", "DX7p>TX802p"},
+                    {"dx7pb_to_tx802pb", "DX7pb>TX802pb"}},
+                   6);
         g->addWidget(new QLabel("Checksum", w), 2, 0);
         g->addWidget(button(w, "CheckSumCheck", "Check", ""), 2, 1);
         g->addWidget(button(w, "CheckSumFix", "Fix", ""), 2, 2);
@@ -348,17 +362,19 @@ void MainWindow::buildPages()
     }
     {
         auto [w, g] = page("Triton");
-        const char* const rows[][2] = {{"TriReq1Prog", "Req 1 Prog"},       {"TriReq1ProgBank", "Req 1 Prog Bank"},
-                                       {"TriReqAllProgInallBanks", "All Prog"}, {"TriReq1Combi", "Req 1 Combi"},
-                                       {"TriReq1CombiBank", "Req 1 Combi Bank"}, {"TriReqAllCombiInAllBanks", "All Combi"},
-                                       {"ReqCurProg", "ReqCurProg"},         {"ReqCurCombi", "ReqCurCombi"},
-                                       {"TriParsEfx", "ParsEfx"},            {"TriAllProgText", "AllProgText"},
-                                       {"TriAllCombiText", "AllCombiText"}};
-        int i = 0;
-        for (const auto& r : rows) {
-            g->addWidget(button(w, r[0], r[1], ""), i / 6, i % 6);
-            ++i;
-        }
+        buttonGrid(w, g,
+                   {{"TriReq1Prog", "Req 1 Prog"},
+                    {"TriReq1ProgBank", "Req 1 Prog Bank"},
+                    {"TriReqAllProgInallBanks", "All Prog"},
+                    {"TriReq1Combi", "Req 1 Combi"},
+                    {"TriReq1CombiBank", "Req 1 Combi Bank"},
+                    {"TriReqAllCombiInAllBanks", "All Combi"},
+                    {"ReqCurProg", "ReqCurProg"},
+                    {"ReqCurCombi", "ReqCurCombi"},
+                    {"TriParsEfx", "ParsEfx"},
+                    {"TriAllProgText", "AllProgText"},
+                    {"TriAllCombiText", "AllCombiText"}},
+                   6);
         g->addWidget(labelled(w, "Prog", ctl::TriProg), 2, 0);
         g->addWidget(labelled(w, "Bank", ctl::TriBank), 2, 1);
         g->addWidget(labelled(w, "PID", ctl::TriEfxPIDtxt), 2, 2);
@@ -366,15 +382,16 @@ void MainWindow::buildPages()
     }
     {
         auto [w, g] = page("Kronos");
-        const char* const rows[][2] = {{"KroReq1Prog", "Req 1 Prog"},           {"KroReq1Combi", "Req 1 Combi"},
-                                       {"CurProgReq", "Cur Prog Req"},          {"CurCombReq", "Cur Comb Req"},
-                                       {"CurSetlistReq", "Cur Setlist Req"},    {"Setlist2EditBuf", "Setlist 2 EditBuf"},
-                                       {"Conv1TriCombi", "Conv Triton Combi"},  {"TimbreCopy", "Timbre Copy"}};
-        int i = 0;
-        for (const auto& r : rows) {
-            g->addWidget(button(w, r[0], r[1], ""), i / 5, i % 5);
-            ++i;
-        }
+        buttonGrid(w, g,
+                   {{"KroReq1Prog", "Req 1 Prog"},
+                    {"KroReq1Combi", "Req 1 Combi"},
+                    {"CurProgReq", "Cur Prog Req"},
+                    {"CurCombReq", "Cur Comb Req"},
+                    {"CurSetlistReq", "Cur Setlist Req"},
+                    {"Setlist2EditBuf", "Setlist 2 EditBuf"},
+                    {"Conv1TriCombi", "Conv Triton Combi"},
+                    {"TimbreCopy", "Timbre Copy"}},
+                   5);
         g->addWidget(button(w, "SetlistAutoName", "SetlistAutoName", "(currently unimplemented)"), 1, 3);
         auto* tempo = new QHBoxLayout;
         tempo->addWidget(new QLabel("Combi Tempo:", w));
@@ -409,7 +426,8 @@ void MainWindow::buildMenus()
     exit->setShortcut(QKeySequence::Quit);
 
     auto* special = menuBar()->addMenu("&Special");
-    for (const char* item : {"&Global2Text", "&Parse2Text", "&SaveCombi2Bin"}) special->addAction(item)->setEnabled(false);
+    for (const char* item : {"&Global2Text", "&Parse2Text", "&SaveCombi2Bin"})
+        special->addAction(item)->setEnabled(false);
 
     // Only while the Objects Window has the focus: Delete in the log must not remove messages.
     auto* del = new QShortcut(QKeySequence::Delete, objects_, nullptr, nullptr, Qt::WidgetShortcut);
@@ -562,7 +580,8 @@ void MainWindow::syncSelectionToModel()
     syncing_ = true;
     std::vector<bool> selected(session_.messages.count());
     for (const QModelIndex& idx : objects_->selectionModel()->selectedIndexes())
-        if (idx.row() >= 0 && static_cast<std::size_t>(idx.row()) < selected.size()) selected[static_cast<std::size_t>(idx.row())] = true;
+        if (idx.row() >= 0 && static_cast<std::size_t>(idx.row()) < selected.size())
+            selected[static_cast<std::size_t>(idx.row())] = true;
     session_.messages.setSelection(selected);
     syncing_ = false;
 }

@@ -20,9 +20,7 @@ MessageListModel::MessageListModel(MessageList& list, QObject* parent) : QAbstra
             endResetModel();
             emit selectionChanged();
             break;
-        case MessageList::Change::Selection:
-            emit selectionChanged();
-            break;
+        case MessageList::Change::Selection: emit selectionChanged(); break;
         case MessageList::Change::Current:
             emit selectionChanged();
             emit currentChanged(f);

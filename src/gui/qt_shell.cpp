@@ -17,7 +17,10 @@ namespace tolvex {
 
 namespace {
 
-QString q(const std::string& s) { return QString::fromStdString(s); }
+QString q(const std::string& s)
+{
+    return QString::fromStdString(s);
+}
 
 // "Sysex files (*.syx)|*.syx|All files (*)|*" -> "Sysex files (*.syx);;All files (*)"
 QString qtFilter(const std::string& filter)
@@ -60,8 +63,7 @@ void QtShell::wake(int id)
     }
 }
 
-MsgResult QtShell::messageBox(const std::string& title, const std::string& text, MsgIcon icon,
-                              MsgButtons buttons)
+MsgResult QtShell::messageBox(const std::string& title, const std::string& text, MsgIcon icon, MsgButtons buttons)
 {
     if (answerBox) return answerBox(title, text);
     QMessageBox box(window_);
@@ -112,11 +114,20 @@ std::optional<std::string> QtShell::saveFileDialog(const FileDialogRequest& r)
     return dialog.selectedFiles().first().toStdString();
 }
 
-void QtShell::setClipboardText(const std::string& text) { QGuiApplication::clipboard()->setText(q(text)); }
+void QtShell::setClipboardText(const std::string& text)
+{
+    QGuiApplication::clipboard()->setText(q(text));
+}
 
-std::string QtShell::clipboardText() { return QGuiApplication::clipboard()->text().toStdString(); }
+std::string QtShell::clipboardText()
+{
+    return QGuiApplication::clipboard()->text().toStdString();
+}
 
-void QtShell::ProcessMessages() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+void QtShell::ProcessMessages()
+{
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
 
 void QtShell::startTimer(const std::string& name, int intervalMs, std::function<void()> onTick)
 {
@@ -149,7 +160,10 @@ void QtShell::setBusyCursor(bool on)
     }
 }
 
-std::int64_t QtShell::nowMs() { return clock_.elapsed(); }
+std::int64_t QtShell::nowMs()
+{
+    return clock_.elapsed();
+}
 
 void QtShell::pause(int ms)
 {
@@ -161,7 +175,8 @@ void QtShell::pause(int ms)
 
 void QtShell::postToMainThread(std::function<void()> call)
 {
-    QMetaObject::invokeMethod(this, [c = std::move(call)] { c(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [c = std::move(call)] { c(); }, Qt::QueuedConnection);
 }
 
 }  // namespace tolvex

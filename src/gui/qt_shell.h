@@ -26,8 +26,7 @@ public:
     // (unattended runs and the window tests, where a modal box would wait forever).
     std::function<MsgResult(const std::string& title, const std::string& text)> answerBox;
 
-    MsgResult messageBox(const std::string& title, const std::string& text, MsgIcon icon,
-                         MsgButtons buttons) override;
+    MsgResult messageBox(const std::string& title, const std::string& text, MsgIcon icon, MsgButtons buttons) override;
     std::vector<std::string> openFileDialog(const FileDialogRequest& request) override;
     std::optional<std::string> saveFileDialog(const FileDialogRequest& request) override;
     void setClipboardText(const std::string& text) override;

@@ -110,8 +110,9 @@ TEST(Cli, SendAndReceiveOverTheLoopback)
     const CliRun got = cli({"receive", "--in", "SYNTH B", "--count", "2", "--timeout", "5", "--save", saved}, loopback);
     player.join();
     EXPECT_EQ(got.status, 0) << got.err;
-    EXPECT_EQ(got.out, "Yamaha Bulk Dump: Packed 32 Voice Byte Count 1000H, 4096 (d)\n"
-                       "Yamaha Bulk Dump: Packed 32 Voice Byte Count 1000H, 4096 (d)\n");
+    EXPECT_EQ(got.out,
+              "Yamaha Bulk Dump: Packed 32 Voice Byte Count 1000H, 4096 (d)\n"
+              "Yamaha Bulk Dump: Packed 32 Voice Byte Count 1000H, 4096 (d)\n");
     EXPECT_EQ(dir.read("received.syx").size(), 2u * 4104u);
 
     const CliRun silent = cli({"receive", "--in", "Synth B", "--timeout", "0"}, loopback);

@@ -26,8 +26,8 @@ TEST(CsvParser, ParseCSVLineFollowsItsFourStates)
         {"a\"b,c", ',', {"a\"b", "c"}},  // quotes inside an unquoted field are ordinary
         {"\"abc", ',', {}},              // quoted field open at the end of the line
         {"\"ab\"", ',', {"ab"}},
-        {"\"ab\"x,y", ',', {}},           // after a closing quote everything but a quote is dropped
-        {"x,\"ab\"\"", ',', {"x"}},       // line ends in the after-quote state
+        {"\"ab\"x,y", ',', {}},      // after a closing quote everything but a quote is dropped
+        {"x,\"ab\"\"", ',', {"x"}},  // line ends in the after-quote state
         {"1\t2\t\"3\t4\"", '\t', {"1", "2", "3\t4"}},
     };
     for (const auto& c : cases) {

@@ -40,19 +40,35 @@ TEST(SyxFile, SplitsFilesIntoMessagesKeepingEveryMessage)
         std::vector<Bytes> messages;
         int withoutEnd;
     } cases[] = {
-        {"99 leading bytes", cat(junk99, bytes({0xF0, 0x43, 0x10, 0x01, 0xF7})), S::Ok, {bytes({0xF0, 0x43, 0x10, 0x01, 0xF7})}, 0},
+        {"99 leading bytes",
+         cat(junk99, bytes({0xF0, 0x43, 0x10, 0x01, 0xF7})),
+         S::Ok,
+         {bytes({0xF0, 0x43, 0x10, 0x01, 0xF7})},
+         0},
         {"100 leading bytes", cat(junk100, bytes({0xF0, 0xF7})), S::TooManyLeadingBytes, {}, 0},
         {"100 bytes, no F0", junk100, S::TooManyLeadingBytes, {}, 0},
         {"empty file", {}, S::NoMessages, {}, 0},
         {"50 bytes, no F0", junk50, S::NoMessages, {}, 0},
-        {"bytes between messages dropped", bytes({0xF0, 1, 0xF7, 0, 0, 0xF0, 2, 0xF7}), S::Ok,
-         {bytes({0xF0, 1, 0xF7}), bytes({0xF0, 2, 0xF7})}, 0},
-        {"unterminated message keeps the next one", bytes({0xF0, 1, 2, 0xF0, 3, 0xF7, 0xF0, 4, 0xF7}), S::Ok,
-         {bytes({0xF0, 1, 2}), bytes({0xF0, 3, 0xF7}), bytes({0xF0, 4, 0xF7})}, 1},
-        {"cut off by the end of the file", bytes({0xF0, 1, 0xF7, 0xF0, 1, 2}), S::Ok,
-         {bytes({0xF0, 1, 0xF7}), bytes({0xF0, 1, 2})}, 1},
-        {"other status byte ends and is included", bytes({0xF0, 1, 0xF8, 5, 0xF0, 2, 0xF7}), S::Ok,
-         {bytes({0xF0, 1, 0xF8}), bytes({0xF0, 2, 0xF7})}, 1},
+        {"bytes between messages dropped",
+         bytes({0xF0, 1, 0xF7, 0, 0, 0xF0, 2, 0xF7}),
+         S::Ok,
+         {bytes({0xF0, 1, 0xF7}), bytes({0xF0, 2, 0xF7})},
+         0},
+        {"unterminated message keeps the next one",
+         bytes({0xF0, 1, 2, 0xF0, 3, 0xF7, 0xF0, 4, 0xF7}),
+         S::Ok,
+         {bytes({0xF0, 1, 2}), bytes({0xF0, 3, 0xF7}), bytes({0xF0, 4, 0xF7})},
+         1},
+        {"cut off by the end of the file",
+         bytes({0xF0, 1, 0xF7, 0xF0, 1, 2}),
+         S::Ok,
+         {bytes({0xF0, 1, 0xF7}), bytes({0xF0, 1, 2})},
+         1},
+        {"other status byte ends and is included",
+         bytes({0xF0, 1, 0xF8, 5, 0xF0, 2, 0xF7}),
+         S::Ok,
+         {bytes({0xF0, 1, 0xF8}), bytes({0xF0, 2, 0xF7})},
+         1},
         {"lone F0 at the end", bytes({0xF0}), S::Ok, {bytes({0xF0})}, 1},
     };
     for (const auto& c : cases) {
@@ -274,7 +290,8 @@ TEST(SendSelected, SendsInOrderPacedAndCancellable)
         o.s.SendDelayMs = c.delay;
         for (int i = 0; i < 5; ++i) o.s.messages.append("m" + std::to_string(i), bytes({0xF0, i, 0xF7}), "");
         for (std::size_t i : {0u, 1u, 3u, 4u}) o.s.messages.setSelected(i, true);
-        if (c.cancelAfterMs >= 0) o.shell.startTimer("user", c.cancelAfterMs, [&] {
+        if (c.cancelAfterMs >= 0)
+            o.shell.startTimer("user", c.cancelAfterMs, [&] {
                 CancelClick(o.s);
                 o.shell.stopTimer("user");
             });

@@ -40,26 +40,30 @@ TEST(Addsysex, JoinsBuffersAndReportsProgress)
         {"two buffers",
          {{256, 0xF0, 0x11, false, "First Partial Sysex buffer"},
           {44, 0x11, 0xF7, true, "Final buffer 44 bytes (2 events),total bytes: 300"}},
-         300, 1},
+         300,
+         1},
         {"three buffers",
          {{256, 0xF0, 0x11, false, "First Partial Sysex buffer"},
           {256, 0x11, 0x11, false, "Partial Sysex buffer 2, total bytes: 256"},
           {10, 0x11, 0xF7, true, "Final buffer 10 bytes (3 events),total bytes: 522"}},
-         522, 1},
+         522,
+         1},
         {"single buffer", {{6, 0xF0, 0xF7, true, "Complete SysEx message 6"}}, 6, 1},
         {"second buffer joined whatever its first byte",
          {{5, 0xF0, 0x01, false, "First Partial Sysex buffer"},
           {3, 0x42, 0xF7, true, "Final buffer 3 bytes (2 events),total bytes: 8"}},
-         8, 1},
+         8,
+         1},
         {"a partial message followed by a new message is discarded",
-         {{5, 0xF0, 0x01, false, "First Partial Sysex buffer"},
-          {6, 0xF0, 0xF7, true, "Complete SysEx message 6"}},
-         6, 3},
+         {{5, 0xF0, 0x01, false, "First Partial Sysex buffer"}, {6, 0xF0, 0xF7, true, "Complete SysEx message 6"}},
+         6,
+         3},
         {"discarded partial, then a new partial",
          {{7, 0xF0, 0x01, false, "First Partial Sysex buffer"},
           {4, 0xF0, 0x01, false, "First Partial Sysex buffer"},
           {2, 0x01, 0xF7, true, "Final buffer 2 bytes (2 events),total bytes: 6"}},
-         6, 3},
+         6,
+         3},
     };
     for (const auto& c : cases) {
         ScriptedShell shell;
@@ -154,7 +158,8 @@ TEST(BulkOut, SendsWaitsForBusyOutputAndNeverDropsSilently)
 TEST(MessageList, AppendRemoveSelectAndCurrent)
 {
     MessageList list;
-    for (int i = 0; i < 6; ++i) list.append("m" + std::to_string(i), Bytes{0xF0, static_cast<std::uint8_t>(i), 0xF7}, "");
+    for (int i = 0; i < 6; ++i)
+        list.append("m" + std::to_string(i), Bytes{0xF0, static_cast<std::uint8_t>(i), 0xF7}, "");
     for (std::size_t i : {1u, 3u, 4u}) list.setSelected(i, true);
     list.makeCurrent(5);
     EXPECT_EQ(list.selectedIndexes(), (std::vector<std::size_t>{5}));

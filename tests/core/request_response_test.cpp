@@ -34,8 +34,9 @@ TEST(RequestResponse, MatchesWildcardPatterns)
         Bytes pattern;
         bool found;
         int index;
-    } cases[] = {{0, kPattern, true, 1}, {2, kPattern, true, 2}, {3, kPattern, false, 0},
-                 {0, bytes({0xF0, 0x43, 0xFF}), true, 0}, {0, {}, true, 0}, {4, {}, false, 0}};
+    } cases[] = {{0, kPattern, true, 1},  {2, kPattern, true, 2},
+                 {3, kPattern, false, 0}, {0, bytes({0xF0, 0x43, 0xFF}), true, 0},
+                 {0, {}, true, 0},        {4, {}, false, 0}};
     for (const auto& c : cases) {
         std::int32_t idx = -7;
         EXPECT_EQ(CheckForSysexReceived(rig.s, c.pattern, c.base, idx), c.found);
@@ -93,10 +94,8 @@ TEST(RequestResponse, AltWaitsForAnyMessageAndCountsDown)
         int idx;
         std::vector<std::string> labels;  // distinct TimeoutLabel texts shown, in order
     } cases[] = {
-        {"answer", {kAnswer}, 3, true, 0, {"3", "2"}},
-        {"wrong answer", {kOther}, 3, true, -1, {"3", "2"}},
-        {"silence", {}, 3, false, -1, {"3", "2", "1"}},
-        {"xtimeout 1", {}, 1, false, -1, {"1"}},
+        {"answer", {kAnswer}, 3, true, 0, {"3", "2"}},  {"wrong answer", {kOther}, 3, true, -1, {"3", "2"}},
+        {"silence", {}, 3, false, -1, {"3", "2", "1"}}, {"xtimeout 1", {}, 1, false, -1, {"1"}},
         {"xtimeout 0", {}, 0, false, -1, {"0"}},
     };
     for (const auto& c : cases) {

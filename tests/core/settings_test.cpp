@@ -17,8 +17,8 @@ using testing::TempDir;
 TEST(IniFile, ReadsCaseInsensitivelyAndWritesInPlaceKeepingUnknownLines)
 {
     TempDir dir;
-    const std::string path = dir.write("TOLVEX.INI",
-                                       "; my notes\r\n[settings]\r\nchannel=3\r\nMyOwnKey=keep me\r\n\r\n[Other]\r\nx=1\r\n");
+    const std::string path =
+        dir.write("TOLVEX.INI", "; my notes\r\n[settings]\r\nchannel=3\r\nMyOwnKey=keep me\r\n\r\n[Other]\r\nx=1\r\n");
     IniFile ini(path);
     EXPECT_EQ(ini.ReadString("Settings", "Channel", "0"), "3");
     EXPECT_EQ(ini.ReadString("SETTINGS", "missing", "dflt"), "dflt");
@@ -35,7 +35,7 @@ TEST(IniFile, ReadsCaseInsensitivelyAndWritesInPlaceKeepingUnknownLines)
         const char* value;
         bool checked;
         int integer;
-    } values[] = {{"1", true, 1}, {"2", true, 2}, {"-1", true, -1}, {"0", false, 0},
+    } values[] = {{"1", true, 1},    {"2", true, 2}, {"-1", true, -1}, {"0", false, 0},
                   {"yes", false, 7}, {"", false, 7}, {"1x", false, 7}, {" 30 ", true, 30}};
     for (const auto& v : values) {
         IniFile f(dir.write("v.ini", std::string("[S]\nk=") + v.value + "\n"));
@@ -51,9 +51,9 @@ TEST(Settings, DefaultsWithoutAFileAndEverythingWrittenBackOnClose)
     Session s(shell);
     FormCreate(s, dir.str());
     const std::pair<const char*, const char*> edits[] = {
-        {ctl::Channel, "0"},    {ctl::WS_Bank, "0"},      {ctl::SXreqString, ""},  {ctl::SP_DevID_edit, ""},
+        {ctl::Channel, "0"},         {ctl::WS_Bank, "0"}, {ctl::SXreqString, ""}, {ctl::SP_DevID_edit, ""},
         {ctl::SP_Bank_Num_edit, ""}, {ctl::TriProg, "0"}, {ctl::TriBank, "0"},    {ctl::TriEfxPIDtxt, "0"},
-        {ctl::KroProg, "0"},    {ctl::KroBank, "0"},      {ctl::Tri_Gchan, "1"},   {ctl::ProgChange, "1"}};
+        {ctl::KroProg, "0"},         {ctl::KroBank, "0"}, {ctl::Tri_Gchan, "1"},  {ctl::ProgChange, "1"}};
     for (const auto& [name, value] : edits) EXPECT_EQ(s.text.get(name), value) << name;
     for (const char* box : {ctl::PassPrgBank, ctl::AutoSendCB, ctl::Filter7F, ctl::XTCheckBox1})
         EXPECT_FALSE(s.checked.get(box)) << box;
@@ -110,8 +110,10 @@ TEST(Settings, RememberedDevicesMatchWholeNamesIgnoringCase)
         {"synth b", 1, {}},
         {"SYNTH A", 0, {}},
         {"", 0, {}},
-        {"Synth", 0, {"Previously Selected MIDI Input Interface Not Present",
-                      "Previously Selected MIDI Output Interface Not Present"}},
+        {"Synth",
+         0,
+         {"Previously Selected MIDI Input Interface Not Present",
+          "Previously Selected MIDI Output Interface Not Present"}},
     };
     for (const auto& c : cases) {
         TempDir dir;

@@ -115,16 +115,11 @@ TEST(TextUtils, ParseTakesFieldsOffTheFront)
         const char* item;
         const char* rest;
     } cases[] = {
-        {"  12, 34", ',', "12", " 34"},
-        {" 34", ',', "34", ""},
-        {"AB", ',', "AB", ""},
-        {"", ',', "", ""},
-        {"   ", ' ', "", ""},
-        {"F0\t43 10", ' ', "F0", "43 10"},
-        {"F0\t43", ' ', "F0\t43", ""},
-        {"F0 43\t10", ' ', "F0", "43\t10"},
-        {"a,,b", ',', "a", ",b"},
-        {"1 ", ' ', "1", ""},
+        {"  12, 34", ',', "12", " 34"}, {" 34", ',', "34", ""},
+        {"AB", ',', "AB", ""},          {"", ',', "", ""},
+        {"   ", ' ', "", ""},           {"F0\t43 10", ' ', "F0", "43 10"},
+        {"F0\t43", ' ', "F0\t43", ""},  {"F0 43\t10", ' ', "F0", "43\t10"},
+        {"a,,b", ',', "a", ",b"},       {"1 ", ' ', "1", ""},
     };
     for (const auto& c : cases) {
         std::string s = c.in, item = "junk";
@@ -170,7 +165,8 @@ TEST(TextUtils, NoRoutineReadsPastItsInput)
         while (!s.empty()) parse(s, item, (n & 2) ? ' ' : ',');
         (void)CleanFilenameStrip(item);
         try {
-            (void)HexStringToInt(std::string(e.Sysex.begin(), e.Sysex.begin() + std::min<std::size_t>(e.Sysex.size(), 9)));
+            (void)HexStringToInt(
+                std::string(e.Sysex.begin(), e.Sysex.begin() + std::min<std::size_t>(e.Sysex.size(), 9)));
         } catch (const TolvexError&) {
         }
     }

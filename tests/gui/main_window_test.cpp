@@ -1,11 +1,11 @@
 // Starts the real window offscreen and checks what a user would see first.
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QDir>
 #include <QLineEdit>
 #include <QPixmap>
 #include <QTemporaryDir>
 #include <QTest>
-#include <gtest/gtest.h>
 
 #include <fstream>
 #include <sstream>

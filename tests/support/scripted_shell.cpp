@@ -2,8 +2,7 @@
 
 namespace tolvex::testing {
 
-MsgResult ScriptedShell::messageBox(const std::string& title, const std::string& text, MsgIcon icon,
-                                    MsgButtons buttons)
+MsgResult ScriptedShell::messageBox(const std::string& title, const std::string& text, MsgIcon icon, MsgButtons buttons)
 {
     boxes.push_back({title, text, icon, buttons});
     if (!boxAnswers.empty()) {
@@ -45,11 +44,20 @@ void ScriptedShell::startTimer(const std::string& name, int intervalMs, std::fun
     timers_[name] = Timer{intervalMs, now_ + intervalMs, std::move(onTick), ++generation_};
 }
 
-void ScriptedShell::stopTimer(const std::string& name) { timers_.erase(name); }
+void ScriptedShell::stopTimer(const std::string& name)
+{
+    timers_.erase(name);
+}
 
-bool ScriptedShell::timerActive(const std::string& name) const { return timers_.count(name) != 0; }
+bool ScriptedShell::timerActive(const std::string& name) const
+{
+    return timers_.count(name) != 0;
+}
 
-void ScriptedShell::postToMainThread(std::function<void()> call) { posted_.post(std::move(call)); }
+void ScriptedShell::postToMainThread(std::function<void()> call)
+{
+    posted_.post(std::move(call));
+}
 
 void ScriptedShell::runPosted()
 {
@@ -86,6 +94,5 @@ void ScriptedShell::advance(std::int64_t ms)
     now_ = target;
     runPosted();
 }
-
 
 }  // namespace tolvex::testing

@@ -23,8 +23,7 @@ struct RecordedBox {
 
 class ScriptedShell : public Shell {
 public:
-    MsgResult messageBox(const std::string& title, const std::string& text, MsgIcon icon,
-                         MsgButtons buttons) override;
+    MsgResult messageBox(const std::string& title, const std::string& text, MsgIcon icon, MsgButtons buttons) override;
     std::vector<std::string> openFileDialog(const FileDialogRequest& request) override;
     std::optional<std::string> saveFileDialog(const FileDialogRequest& request) override;
     void setClipboardText(const std::string& text) override { clipboard = text; }

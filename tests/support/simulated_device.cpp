@@ -8,7 +8,10 @@ SimulatedDevice::SimulatedDevice(MidiLoopback& bus, ScriptedShell& shell, std::s
     bus_.attach(port_, [this](ByteView m) { hear(m); });
 }
 
-SimulatedDevice::~SimulatedDevice() { bus_.attach(port_, {}); }
+SimulatedDevice::~SimulatedDevice()
+{
+    bus_.attach(port_, {});
+}
 
 void SimulatedDevice::sendLater(Bytes message, int delayMs)
 {

@@ -14,8 +14,8 @@ namespace tolvex::testing {
 class SimulatedDevice {
 public:
     struct Rule {
-        Bytes request;                // pattern; 0xFF matches any byte
-        std::vector<Bytes> replies;   // sent in order, each `delayMs` after the previous
+        Bytes request;               // pattern; 0xFF matches any byte
+        std::vector<Bytes> replies;  // sent in order, each `delayMs` after the previous
         int delayMs = 50;
     };
 

@@ -1,11 +1,11 @@
 // A fresh folder under the system temp folder, removed with the object.
 #pragma once
 
+#include <unistd.h>
 #include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <unistd.h>
 
 #include "core/bytes.h"
 

@@ -82,6 +82,20 @@ void MIDIInput1Overflow(Session& s)
     s.LogString(format("MIDI input overflow: %u event(s) dropped", dropped));
 }
 
+void MidiDeviceLost(Session& s, const std::string& reason)
+{
+    const std::string line = "MIDI device lost: " + reason;
+    s.LogString(line);
+    if (s.devices && !s.devices->outputOpen()) s.midiOutput = nullptr;
+    s.shell.messageBox("MIDI", line, MsgIcon::Error);
+}
+
+bool MidiOutputReady(const Session& s)
+{
+    if (!s.MIDI_Out_Present || s.midiOutput == nullptr) return false;
+    return s.devices == nullptr || s.devices->outputOpen();
+}
+
 void SetMidiInBusy(Session& s, std::int32_t length)
 {
     const int interval = static_cast<int>(static_cast<std::int64_t>(length) * 1000 / 3125 + 10);

@@ -12,6 +12,12 @@ namespace tolvex {
 void MIDIInput1MidiInput(Session& s);
 // The device dropped events: tell the user how many, so a damaged dump is noticed.
 void MIDIInput1Overflow(Session& s);
+// An open device stopped working: logs "MIDI device lost: " + reason, shows it
+// once in a box titled "MIDI", and treats a closed output as absent, so sends
+// warn as with no device until the user chooses a port again.
+void MidiDeviceLost(Session& s, const std::string& reason);
+// The output commands can send on: present and open.
+bool MidiOutputReady(const Session& s);
 
 // Lights the busy lamp for the time `length` bytes take at MIDI speed, plus 10 ms.
 void SetMidiInBusy(Session& s, std::int32_t length);

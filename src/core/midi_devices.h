@@ -41,6 +41,11 @@ public:
     // Set by the owner; called on the main thread when events are waiting or were dropped.
     std::function<void()> onInput;
     std::function<void()> onOverflow;
+    // Set by the owner; called on the main thread, once per loss, when an open
+    // device stops working: the MIDI server went away, the port the user chose
+    // lost its connection, or a send failed. The device is closed by then
+    // (inputOpen()/outputOpen() say which); `reason` is for the user.
+    std::function<void(const std::string& reason)> onLost;
 };
 
 }  // namespace tolvex

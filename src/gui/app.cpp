@@ -38,6 +38,7 @@ std::unique_ptr<App> createApp(AppOptions options)
     if (s.devices) {
         s.devices->onInput = [&s] { MIDIInput1MidiInput(s); };
         s.devices->onOverflow = [&s] { MIDIInput1Overflow(s); };
+        s.devices->onLost = [&s](const std::string& reason) { MidiDeviceLost(s, reason); };
     }
     FormCreate(s, options.progpath);
     return app;

@@ -21,6 +21,7 @@ struct Rig {
         s.MIDI_In_Present = s.MIDI_Out_Present = true;
         devices.onInput = [this] { MIDIInput1MidiInput(s); };
         devices.onOverflow = [this] { MIDIInput1Overflow(s); };
+        devices.onLost = [this](const std::string& reason) { MidiDeviceLost(s, reason); };
         devices.openInput(port, true);
         devices.openOutput(port);
         s.midiOutput = devices.output();

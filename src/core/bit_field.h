@@ -35,8 +35,9 @@ bool GetBitField(ByteView BFObj, BFMode mode, std::int32_t& BData, int Ofs, int 
 void SetBitField(std::span<std::uint8_t> BFObj, BFMode mode, std::int32_t BData, int Ofs, int bitpos, int width);
 
 // The signed value of a width-bit field value: for width 3 or more, inval - 2^width
-// when bit width - 1 of inval is set; otherwise, and always for widths 1 and 2
-// (as the original does), inval. Widths past 31 give inval.
+// when bit width - 1 of inval is set; otherwise inval. Fields of 1 and 2 bits
+// are switches and small selectors in the instruments' data, never signed, so
+// they always give inval. Widths past 31 give inval.
 std::int32_t negatize(std::int32_t inval, int width);
 
 }  // namespace tolvex

@@ -59,7 +59,9 @@ void MIDIInput1MidiInput(Session& s)
             if (event->MidiMessage != 0xF0) continue;
             ++s.NumMIDIevents;
             s.text.set(ctl::MidEventCountLabel, format("%2.2d events", s.NumMIDIevents));
-            if (!s.SX_Object.Addsysex(*event)) continue;
+            const bool complete = s.SX_Object.Addsysex(*event);
+            for (const Bytes& m : s.SX_Object.earlier) stored = StoreReceivedMessage(s, m) || stored;
+            if (!complete) continue;
             if (!StoreReceivedMessage(s, s.SX_Object.sxdata)) continue;
             stored = true;
             s.text.set(ctl::Label_nbytes, format("%2d bytes in buffer", static_cast<int>(s.SX_Object.sxdata.size())));

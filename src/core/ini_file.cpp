@@ -5,6 +5,7 @@
 #include <charconv>
 #include <fstream>
 
+#include "core/atomic_file.h"
 #include "core/bytes.h"
 
 namespace tolvex {
@@ -56,7 +57,7 @@ IniFile::IniFile(std::string path) : path_(std::move(path))
             if (eq != std::string::npos) {
                 line.section = section;
                 line.key = lower(trim(text.substr(0, eq)));
-                line.value = text.substr(eq + 1);
+                line.value = trim(text.substr(eq + 1));  // hand-edited files have blanks around '='
             }
         }
         lines_.push_back(std::move(line));
@@ -123,11 +124,13 @@ void IniFile::WriteBool(const std::string& section, const std::string& key, bool
 
 void IniFile::UpdateFile() const
 {
-    std::ofstream out(path_, std::ios::binary | std::ios::trunc);
-    if (!out) throw TolvexError("Cannot write settings file " + path_);
-    for (const Line& line : lines_) out << line.text << "\r\n";
-    out.flush();
-    if (!out) throw TolvexError("Cannot write settings file " + path_);
+    // Written beside and renamed over, so a full disk leaves the old file whole.
+    writeFileReplacing(
+        path_,
+        [this](std::ostream& out) {
+            for (const Line& line : lines_) out << line.text << "\r\n";
+        },
+        "Cannot write settings file " + path_, "Cannot write settings file " + path_);
 }
 
 }  // namespace tolvex

@@ -33,12 +33,12 @@ constexpr std::size_t KorgPackedSize(std::size_t n)
 // group, are ignored. dlen below 1 gives an empty result and reads nothing.
 // Throws TolvexError "Packed data too short: need %d bytes from offset %d,
 // message has %d" when the block would reach past the end of sx (or offset is
-// negative); nothing is read outside sx. The values are returned rather than left
-// in the original's process-wide sx_binary_data, which Tolvex does not keep.
+// negative); nothing is read outside sx. The values are returned to the caller;
+// no process-wide buffer holds them.
 Bytes KorgSXtoDataConvert(ByteView sx, int offset, int dlen);
 
-// header + the packed form of every byte of data + 0xF7. The original's slen
-// is the length of the span: pass data.first(slen) to pack a prefix.
+// header + the packed form of every byte of data + 0xF7. To pack only the first
+// n bytes, pass data.first(n).
 Bytes KorgDatatoSXConvert(ByteView header, ByteView data);
 
 }  // namespace tolvex

@@ -1,5 +1,7 @@
 #include "core/librarian.h"
 
+#include <algorithm>
+
 #include "core/controls.h"
 #include "core/incoming.h"
 #include "core/ini_file.h"
@@ -17,10 +19,25 @@ constexpr char kSyxSaveFilter[] = "Sysex files|*.syx";
 
 bool requireOutput(Session& s)
 {
-    if (s.MIDI_Out_Present) return true;
+    if (MidiOutputReady(s)) return true;
     s.shell.messageBox("Warning", "MIDI Interface Not Installed", MsgIcon::Warning);
     return false;
 }
+
+// A running send holds copies of its messages, but removing entries under it
+// would still surprise the user; they wait for it or cancel it.
+bool refuseWhileSending(Session& s)
+{
+    if (!s.SendRunning) return false;
+    s.shell.messageBox("Warning", "Wait for the send to finish or press Cancel", MsgIcon::Warning);
+    return true;
+}
+
+// One message of a send, copied when the send starts.
+struct OutgoingMessage {
+    std::string text;
+    Bytes sxdata;
+};
 
 std::string hexBytes(ByteView bytes)
 {
@@ -137,33 +154,62 @@ void ViewSelectedClick(Session& s)
 
 void Button_sendClick(Session& s)
 {
-    if (!requireOutput(s)) return;
-    const auto selected = s.messages.selectedIndexes();
-    if (selected.empty()) return;
-    const int total = static_cast<int>(selected.size());
+    if (s.SendRunning || !requireOutput(s)) return;
+    // The send works on copies taken now: waits inside it handle events, and
+    // what the user does to the list meanwhile must not change what is sent.
+    std::vector<OutgoingMessage> batch;
+    for (std::size_t i : s.messages.selectedIndexes()) {
+        const Bytes& data = s.messages.at(i).storage->sxdata;
+        if (data.empty()) continue;  // nothing to send
+        batch.push_back({s.messages.textAt(i), data});
+    }
+    if (batch.empty()) return;
+    const int total = static_cast<int>(batch.size());
+    struct Running {
+        Session& s;
+        explicit Running(Session& session) : s(session) { s.SendRunning = true; }
+        ~Running()
+        {
+            s.SendRunning = false;
+            if (s.CancelVisible) OfferCancel(s, false);
+        }
+    } running(s);
     const int progress = total > 1 ? s.LogString(format("Sending %d of %d", 0, total)) : -1;
     if (total > 1) OfferCancel(s, true);
     s.CancelState = false;
     int sent = 0;
-    for (std::size_t i : selected) {
-        if (sent > 0) {
+    int attempted = 0;
+    for (const OutgoingMessage& m : batch) {
+        if (attempted > 0) {
             if (s.SendDelayMs > 0) s.shell.pause(s.SendDelayMs);
             if (CancelButton(s)) {
                 s.LogString(format("Sending cancelled after %d of %d", sent, total));
                 break;
             }
         }
-        if (i >= s.messages.count()) break;  // the list was cleared while pausing
-        s.LogString("Sending: " + s.messages.textAt(i));
-        if (!s.SX_Object.MidiSysex_bulk_out(s.messages.at(i).storage->sxdata)) break;
+        ++attempted;
+        // A stored dump cut short would be joined by the receiver to whatever comes next.
+        if (m.sxdata.front() == 0xF0 && m.sxdata.back() != 0xF7) {
+            s.LogString("Not sent (no end byte F7): " + m.text);
+            continue;
+        }
+        if (!MidiOutputReady(s)) {
+            s.LogString(format("Sent %d of %d messages", sent, total));
+            break;
+        }
+        s.LogString("Sending: " + m.text);
+        if (!s.SX_Object.MidiSysex_bulk_out(m.sxdata)) {
+            s.LogString(format("Sent %d of %d messages", sent, total));
+            break;
+        }
         ++sent;
         if (progress >= 0) s.log.replace(progress, format("Sending %d of %d", sent, total));
     }
-    if (total > 1) OfferCancel(s, false);
 }
 
 void ButtonClearSelClick(Session& s)
 {
+    if (refuseWhileSending(s)) return;
     for (std::size_t i : s.messages.selectedIndexes()) s.LogString("Freeing: " + s.messages.textAt(i));
     s.SX_stor = nullptr;
     s.messages.removeSelected();
@@ -171,6 +217,7 @@ void ButtonClearSelClick(Session& s)
 
 void Button_clearClick(Session& s)
 {
+    if (refuseWhileSending(s)) return;
     s.LogString(format("Freeing %d objects", static_cast<int>(s.messages.count())));
     s.SX_stor = nullptr;
     s.messages.clear();
@@ -178,7 +225,7 @@ void Button_clearClick(Session& s)
 
 void ProgChange(Session& s, int prgnum, int chan)
 {
-    if (!s.MIDI_Out_Present || s.midiOutput == nullptr) return;
+    if (!MidiOutputReady(s)) return;
     try {
         s.midiOutput->PutShort(static_cast<std::uint8_t>(0xC0 | (chan & 0x0F)),
                                static_cast<std::uint8_t>(prgnum & 0x7F), 0);
@@ -207,6 +254,7 @@ void ReqSysexClick(Session& s)
 {
     if (!requireOutput(s)) return;
     std::string line = s.text.get(ctl::SXreqString);
+    std::replace(line.begin(), line.end(), '\t', ' ');  // a tab separates bytes like a blank
     Bytes bytes;
     std::string word;
     for (;;) {

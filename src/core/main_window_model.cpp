@@ -202,6 +202,35 @@ void cmbOutputChange(Session& s)
     cmbInputChange(s);
 }
 
+namespace {
+
+void refreshSelector(Session& s, DeviceSelector& sel, std::vector<std::string> names, const char* changeName)
+{
+    const std::string current = sel.text();
+    int index = -1;
+    if (!current.empty()) {
+        const auto it = std::find(names.begin(), names.end(), current);
+        if (it == names.end()) names.push_back(current);
+        index = static_cast<int>(std::find(names.begin(), names.end(), current) - names.begin());
+    }
+    if (names == sel.items && index == sel.itemIndex) return;
+    sel.items = std::move(names);
+    sel.itemIndex = index;
+    s.changed(changeName);
+}
+
+}  // namespace
+
+void RefreshInputSelector(Session& s)
+{
+    if (s.devices && s.cmbInput.enabled) refreshSelector(s, s.cmbInput, s.devices->inputNames(), ctl::cmbInput);
+}
+
+void RefreshOutputSelector(Session& s)
+{
+    if (s.devices && s.cmbOutput.enabled) refreshSelector(s, s.cmbOutput, s.devices->outputNames(), ctl::cmbOutput);
+}
+
 bool legacyPagesVisible(const Session& s)
 {
     return s.checked.get(ctl::XTCheckBox1);

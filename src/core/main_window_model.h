@@ -41,6 +41,10 @@ void CloseDevs(Session& s);
 // A device selector changed: close both devices and open them again.
 void cmbInputChange(Session& s);
 void cmbOutputChange(Session& s);
+// A selector is about to open: its port list is asked anew, keeping the
+// current choice (also when its port has gone, so the user sees what is open).
+void RefreshInputSelector(Session& s);
+void RefreshOutputSelector(Session& s);
 
 // The legacy pages ("DX/TX", "SP", "Wavestation") are shown exactly while checked.
 bool legacyPagesVisible(const Session& s);

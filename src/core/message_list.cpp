@@ -4,36 +4,40 @@
 
 namespace tolvex {
 
+void MessageList::mark(std::size_t index, bool selected)
+{
+    entries_[index].selected = selected;
+    if (selected)
+        selected_.insert(index);
+    else
+        selected_.erase(index);
+}
+
 void MessageList::setSelected(std::size_t index, bool selected)
 {
-    entries_.at(index).selected = selected;
+    (void)entries_.at(index);  // throws for an index past the end
+    mark(index, selected);
     notify(Change::Selection, 0, entries_.size());
 }
 
 void MessageList::selectAll(bool selected)
 {
-    for (auto& e : entries_) e.selected = selected;
+    selected_.clear();
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+        entries_[i].selected = selected;
+        if (selected) selected_.insert(selected_.end(), i);
+    }
     notify(Change::Selection, 0, entries_.size());
 }
 
 void MessageList::setSelection(const std::vector<bool>& selected)
 {
-    for (std::size_t i = 0; i < entries_.size(); ++i) entries_[i].selected = i < selected.size() && selected[i];
+    selected_.clear();
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+        entries_[i].selected = i < selected.size() && selected[i];
+        if (entries_[i].selected) selected_.insert(selected_.end(), i);
+    }
     notify(Change::Selection, 0, entries_.size());
-}
-
-std::size_t MessageList::selectedCount() const
-{
-    return static_cast<std::size_t>(
-        std::count_if(entries_.begin(), entries_.end(), [](const MessageEntry& e) { return e.selected; }));
-}
-
-std::vector<std::size_t> MessageList::selectedIndexes() const
-{
-    std::vector<std::size_t> out;
-    for (std::size_t i = 0; i < entries_.size(); ++i)
-        if (entries_[i].selected) out.push_back(i);
-    return out;
 }
 
 TSXstorage& MessageList::append(std::string text, std::unique_ptr<TSXstorage> storage)
@@ -56,6 +60,11 @@ void MessageList::removeAt(std::size_t index)
 {
     if (index >= entries_.size()) return;
     entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(index));
+    // Later selected indexes move up by one.
+    std::set<std::size_t> moved;
+    for (std::size_t i : selected_)
+        if (i != index) moved.insert(moved.end(), i > index ? i - 1 : i);
+    selected_.swap(moved);
     if (current_ == static_cast<long>(index))
         current_ = -1;
     else if (current_ > static_cast<long>(index))
@@ -65,14 +74,25 @@ void MessageList::removeAt(std::size_t index)
 
 void MessageList::removeSelected()
 {
-    // Walk from the end so earlier indexes stay valid while removing.
-    for (std::size_t i = entries_.size(); i-- > 0;)
-        if (entries_[i].selected) removeAt(i);
+    if (selected_.empty()) return;
+    std::size_t kept = 0;
+    long current = -1;
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+        if (entries_[i].selected) continue;
+        if (static_cast<long>(i) == current_) current = static_cast<long>(kept);
+        if (kept != i) entries_[kept] = std::move(entries_[i]);
+        ++kept;
+    }
+    entries_.resize(kept);
+    selected_.clear();
+    current_ = current;
+    notify(Change::Reset, 0, 0);
 }
 
 void MessageList::clear()
 {
     entries_.clear();
+    selected_.clear();
     current_ = -1;
     notify(Change::Reset, 0, 0);
 }
@@ -80,8 +100,9 @@ void MessageList::clear()
 void MessageList::makeCurrent(std::size_t index)
 {
     if (index >= entries_.size()) return;
-    for (auto& e : entries_) e.selected = false;
-    entries_[index].selected = true;
+    for (std::size_t i : selected_) entries_[i].selected = false;
+    selected_.clear();
+    mark(index, true);
     current_ = static_cast<long>(index);
     notify(Change::Current, index, 1);
 }

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -25,11 +26,13 @@ struct MessageEntry {
 
 // Ordered, multi-selectable list. Indexes are 0-based and new entries are
 // appended, so an index stays valid for older entries until something is removed.
+// The selected indexes are also kept apart, so appending, making the newest
+// entry current and reading the selection cost the same however long the list.
 class MessageList {
 public:
     enum class Change { Appended, Removed, Reset, Selection, Current };
-    // `first`/`count` give the rows affected (Appended, Removed); Reset and
-    // Selection refer to the whole list.
+    // `first`/`count` give the rows affected (Appended, Removed, Current);
+    // Reset and Selection refer to the whole list.
     using Listener = std::function<void(Change, std::size_t first, std::size_t count)>;
 
     std::size_t count() const { return entries_.size(); }
@@ -43,14 +46,15 @@ public:
     void selectAll(bool selected);
     // Sets every entry's flag at once (missing flags count as unselected).
     void setSelection(const std::vector<bool>& selected);
-    std::size_t selectedCount() const;
-    std::vector<std::size_t> selectedIndexes() const;
+    std::size_t selectedCount() const { return selected_.size(); }
+    // In list order.
+    std::vector<std::size_t> selectedIndexes() const { return {selected_.begin(), selected_.end()}; }
 
     // Appends and returns the new entry's storage (owned by the list).
     TSXstorage& append(std::string text, std::unique_ptr<TSXstorage> storage);
     TSXstorage& append(std::string text, Bytes sxdata, std::string filename);
     void removeAt(std::size_t index);
-    // Removes every selected entry, keeping the order of the others.
+    // Removes every selected entry in one pass, keeping the order of the others.
     void removeSelected();
     void clear();
 
@@ -72,7 +76,10 @@ private:
         if (listener_) listener_(change, first, count);
     }
 
+    void mark(std::size_t index, bool selected);
+
     std::vector<MessageEntry> entries_;
+    std::set<std::size_t> selected_;  // indexes of the entries whose flag is set
     long current_ = -1;
     Listener listener_;
 };

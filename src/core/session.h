@@ -120,7 +120,8 @@ public:
     std::string lastpath;  // folder the file dialogs open in
     int busyInterval = 0;  // current interval of the busy-lamp timer, ms
     std::uint64_t overflowDrops = 0;
-    int SendDelayMs = 0;  // pause between two messages of "Send Selected"
+    int SendDelayMs = 0;       // pause between two messages of "Send Selected"
+    bool SendRunning = false;  // "Send Selected" is sending; commands that remove entries wait
 
     // Tasks a post-process may run after the next stored message, by name
     // (device families register theirs, e.g. "TriParseEfx").

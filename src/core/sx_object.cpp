@@ -10,12 +10,25 @@ namespace tolvex {
 
 bool TSXobject::Addsysex(const TMyMidiEvent& thisevent)
 {
-    const Bytes& buf = thisevent.Sysex;
+    const ByteView buf(thisevent.Sysex);
+    earlier.clear();
     if (buf.empty()) return false;  // an empty buffer carries nothing to join
+    // A data byte is never F0, so an F0 inside a buffer starts a new message
+    // (a sender that stopped mid-dump, joined to the next one on the way).
+    std::size_t from = 0;
+    for (std::size_t i = 1; i < buf.size(); ++i) {
+        if (buf[i] != 0xF0) continue;
+        if (addPiece(buf.subspan(from, i - from))) earlier.push_back(std::move(sxdata));
+        from = i;
+    }
+    return addPiece(buf.subspan(from));
+}
 
+bool TSXobject::addPiece(ByteView buf)
+{
     LogList& log = owner_.log;
     if (partial && buf.front() == 0xF0) {
-        // A data byte is never F0, so the partial message can never be completed.
+        // The partial message can never be completed.
         log.LogString(format("Incomplete SysEx message discarded (%d bytes)", static_cast<int>(sxdata.size())));
         partial = false;
         partials = 0;
@@ -55,19 +68,9 @@ bool TSXobject::Addsysex(const TMyMidiEvent& thisevent)
 
 bool TSXobject::MidiSysex_bulk_out(ByteView data)
 {
-    MidiOutPort* out = owner_.midiOutput;
-    if (!owner_.MIDI_Out_Present || out == nullptr || data.empty()) return false;
-
+    if (!owner_.MIDI_Out_Present || owner_.midiOutput == nullptr || data.empty()) return false;
     Shell& shell = owner_.shell;
-    if (out->MidiOutBusy()) {
-        const std::int64_t start = shell.nowMs();
-        while (out->MidiOutBusy() && shell.nowMs() - start < kBusyWaitMs) shell.ProcessMessages();
-        if (out->MidiOutBusy()) {
-            shell.messageBox("MIDI Out Error", "MIDI output busy - message not sent", MsgIcon::Warning);
-            return false;
-        }
-    }
-
+    // Copied before any wait: events handled while waiting may free the caller's bytes.
     Bytes buffer;
     try {
         buffer.assign(data.begin(), data.end());
@@ -75,8 +78,18 @@ bool TSXobject::MidiSysex_bulk_out(ByteView data)
         shell.messageBox("MIDI Out Error", "Could not allocate memory", MsgIcon::Warning);
         return false;
     }
+    if (owner_.midiOutput->MidiOutBusy()) {
+        const std::int64_t start = shell.nowMs();
+        while (owner_.midiOutput && owner_.midiOutput->MidiOutBusy() && shell.nowMs() - start < kBusyWaitMs)
+            shell.ProcessMessages();
+        if (owner_.midiOutput == nullptr) return false;  // the device was lost while waiting
+        if (owner_.midiOutput->MidiOutBusy()) {
+            shell.messageBox("MIDI Out Error", "MIDI output busy - message not sent", MsgIcon::Warning);
+            return false;
+        }
+    }
     try {
-        out->PutLong(buffer);
+        owner_.midiOutput->PutLong(buffer);
     } catch (const TolvexError& e) {
         shell.messageBox("MIDI Out Error", e.what(), MsgIcon::Error);
         return false;

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "core/bytes.h"
 #include "core/midi_event.h"
@@ -18,8 +19,10 @@ public:
 
     // Appends one received SysEx buffer; true when it completes the message,
     // which is then in sxdata. Only the last byte of a buffer decides whether
-    // the message is complete. A buffer starting with F0 while a message is
-    // partial starts a new message: the partial one is logged and dropped.
+    // the message is complete. An F0 (at the start of a buffer or inside it)
+    // while a message is partial starts a new message: the partial one is
+    // logged and dropped. Messages completed inside the buffer before its
+    // last F0 are left in `earlier`, oldest first, until the next call.
     bool Addsysex(const TMyMidiEvent& thisevent);
 
     // Sends one message as a single long message on the session's output. Waits
@@ -30,12 +33,15 @@ public:
     static constexpr int kBusyWaitMs = 2000;
 
     Bytes sxdata;
+    std::vector<Bytes> earlier;
     std::string description;
     bool partial = false;
     std::int32_t partials = 0;
     std::int32_t partial_idx = 0;
 
 private:
+    bool addPiece(ByteView piece);
+
     Session& owner_;
 };
 

@@ -1,8 +1,8 @@
 #include "core/syx_file.h"
 
-#include <cstdio>
-#include <filesystem>
 #include <fstream>
+
+#include "core/atomic_file.h"
 
 namespace tolvex {
 
@@ -75,25 +75,14 @@ SyxParse readSyxFile(const std::string& path)
 
 void writeSyxFile(const std::string& path, const std::vector<ByteView>& messages)
 {
-    const std::string temp = path + ".tolvex-tmp";
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (!out) throw TolvexError("Cannot create file " + path);
-        for (ByteView m : messages)
-            out.write(reinterpret_cast<const char*>(m.data()), static_cast<std::streamsize>(m.size()));
-        out.flush();
-        if (!out) {
-            out.close();
-            std::remove(temp.c_str());
-            throw TolvexError("Cannot write file " + path);
-        }
-    }
-    std::error_code ec;
-    std::filesystem::rename(temp, path, ec);
-    if (ec) {
-        std::remove(temp.c_str());
-        throw TolvexError("Cannot write file " + path);
-    }
+    // Both texts name the target, which is what the user chose.
+    writeFileReplacing(
+        path,
+        [&](std::ostream& out) {
+            for (ByteView m : messages)
+                out.write(reinterpret_cast<const char*>(m.data()), static_cast<std::streamsize>(m.size()));
+        },
+        "Cannot create file " + path, "Cannot write file " + path);
 }
 
 std::string folderOf(const std::string& path)

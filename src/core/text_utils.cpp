@@ -201,4 +201,57 @@ std::string CleanFilenameStrip(const std::string& s)
     return out;
 }
 
+std::vector<std::string> dialogNameFilters(const std::string& filter)
+{
+    auto split = [](const std::string& text, char sep) {
+        std::vector<std::string> parts;
+        std::size_t from = 0;
+        for (;;) {
+            const std::size_t at = text.find(sep, from);
+            parts.push_back(text.substr(from, at == std::string::npos ? std::string::npos : at - from));
+            if (at == std::string::npos) return parts;
+            from = at + 1;
+        }
+    };
+    auto trimmed = [](const std::string& t) {
+        const auto b = t.find_first_not_of(' ');
+        return b == std::string::npos ? std::string() : t.substr(b, t.find_last_not_of(' ') - b + 1);
+    };
+    auto caseOf = [](std::string t, bool upper) {
+        for (char& c : t)
+            c = static_cast<char>(upper ? std::toupper(static_cast<unsigned char>(c))
+                                        : std::tolower(static_cast<unsigned char>(c)));
+        return t;
+    };
+
+    std::vector<std::string> out;
+    const std::vector<std::string> parts = split(filter, '|');
+    for (std::size_t i = 0; i < parts.size(); i += 2) {
+        std::string description = trimmed(parts[i]);
+        const auto paren = description.find('(');
+        std::string patternText = i + 1 < parts.size() ? parts[i + 1] : std::string();
+        if (patternText.empty() && paren != std::string::npos && description.back() == ')')
+            patternText = description.substr(paren + 1, description.size() - paren - 2);
+        if (paren != std::string::npos) description = trimmed(description.substr(0, paren));
+        std::vector<std::string> patterns;
+        auto add = [&patterns](const std::string& p) {
+            if (!p.empty() && std::find(patterns.begin(), patterns.end(), p) == patterns.end()) patterns.push_back(p);
+        };
+        for (const std::string& raw : split(patternText, ';')) {
+            const std::string p = trimmed(raw);
+            if (p == "*.*" || p == "*") {
+                add("*");
+            } else {
+                add(caseOf(p, false));
+                add(caseOf(p, true));
+            }
+        }
+        if (patterns.empty()) patterns.push_back("*");
+        std::string joined;
+        for (const std::string& p : patterns) joined += (joined.empty() ? "" : " ") + p;
+        out.push_back((description.empty() ? joined : description + " (" + joined + ")"));
+    }
+    return out;
+}
+
 }  // namespace tolvex

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "core/bytes.h"
 #include "core/midi_event.h"
@@ -45,5 +46,12 @@ bool equalsIgnoringCase(const std::string& a, const std::string& b);
 
 // s without the characters " * / : < > ? and backslash.
 std::string CleanFilenameStrip(const std::string& s);
+
+// A file-dialog filter given as "description|patterns" pairs, patterns split
+// by ';' ("Sysex files (*.syx)|*.SYX|All files (*.*)|*.*"), as the name
+// filters a dialog offers: {"Sysex files (*.syx *.SYX)", "All files (*)"}.
+// An extension is offered in lower and upper case, so .syx and .SYX files both
+// show where names are case-sensitive; "*.*" stands for every file.
+std::vector<std::string> dialogNameFilters(const std::string& filter);
 
 }  // namespace tolvex

@@ -33,6 +33,24 @@ QString q(const std::string& s)
 
 const char* const kLegacyPages[] = {"DX/TX", "SP", "Wavestation"};
 
+// A drop-down that asks for its items anew each time it opens, so a port that
+// appeared after start-up can be chosen.
+class PortComboBox : public QComboBox {
+public:
+    PortComboBox(QWidget* parent, std::function<void()> beforePopup)
+        : QComboBox(parent), beforePopup_(std::move(beforePopup))
+    {
+    }
+    void showPopup() override
+    {
+        beforePopup_();
+        QComboBox::showPopup();
+    }
+
+private:
+    std::function<void()> beforePopup_;
+};
+
 }  // namespace
 
 MainWindow::MainWindow(Session& session, QtShell& shell, QWidget* parent)
@@ -121,9 +139,14 @@ QLabel* MainWindow::label(QWidget* parent, const char* name, const char* designT
 
 void MainWindow::run(const std::function<void(Session&)>& command)
 {
+    // Every command and handler comes through here: no exception ends the program.
     try {
         command(session_);
     } catch (const TolvexError& e) {
+        shell_.messageBox("Error", e.what(), MsgIcon::Error, MsgButtons::Ok);
+    } catch (const std::bad_alloc&) {
+        shell_.messageBox("Error", "Could not allocate memory", MsgIcon::Error, MsgButtons::Ok);
+    } catch (const std::exception& e) {
         shell_.messageBox("Error", e.what(), MsgIcon::Error, MsgButtons::Ok);
     }
 }
@@ -135,12 +158,12 @@ QWidget* MainWindow::buildTopBar()
     row->setContentsMargins(0, 0, 0, 0);
     auto* inLabel = new QLabel("MIDI In", bar);
     inLabel->setToolTip("Midi Source Select");
-    cmbInput_ = new QComboBox(bar);
+    cmbInput_ = new PortComboBox(bar, [this] { run(RefreshInputSelector); });
     cmbInput_->setObjectName(ctl::cmbInput);
     cmbInput_->setMinimumWidth(220);
     auto* outLabel = new QLabel("MIDI Out", bar);
     outLabel->setToolTip("Midi Source Select");
-    cmbOutput_ = new QComboBox(bar);
+    cmbOutput_ = new PortComboBox(bar, [this] { run(RefreshOutputSelector); });
     cmbOutput_->setObjectName(ctl::cmbOutput);
     cmbOutput_->setMinimumWidth(220);
     connect(cmbInput_, &QComboBox::activated, this, [this](int i) {
@@ -401,7 +424,9 @@ void MainWindow::buildPages()
         g->addWidget(labelled(w, "Bank", ctl::KroBank), 2, 1);
         g->addWidget(check(w, ctl::PassPrgBank, "Conv Pass Program and Bank"), 2, 2);
         g->addWidget(check(w, ctl::AutoSendCB, "Auto Send Triton Converted"), 2, 3);
-        g->addWidget(check(w, ctl::Filter7F, "Filter Function 7F msgs"), 2, 4);
+        g->addWidget(
+            check(w, ctl::Filter7F, "Filter Function 7F msgs", "Don't display or log Kronos function 7F parameters"), 2,
+            4);
         auto* memo = new QPlainTextEdit(w);
         memo->setObjectName(ctl::BankTextMemo1);
         memo->setReadOnly(true);
@@ -457,6 +482,12 @@ QStringList MainWindow::visiblePages() const
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
+    if (session_.SendRunning) {
+        // Closing frees the list and the devices under the running send.
+        shell_.messageBox("Warning", "Wait for the send to finish or press Cancel", MsgIcon::Warning, MsgButtons::Ok);
+        event->ignore();
+        return;
+    }
     if (!closed_) {
         closed_ = true;
         FormClose(session_);
@@ -479,9 +510,13 @@ void MainWindow::dragEnterEvent(QDragEnterEvent* event)
 
 void MainWindow::dropEvent(QDropEvent* event)
 {
+    std::vector<std::string> paths;
     for (const QUrl& url : event->mimeData()->urls())
-        if (url.isLocalFile()) OpenSysexFile(session_, url.toLocalFile().toStdString());
+        if (url.isLocalFile()) paths.push_back(url.toLocalFile().toStdString());
     event->acceptProposedAction();
+    run([&paths](Session& s) {
+        for (const std::string& path : paths) OpenSysexFile(s, path);
+    });
 }
 
 void MainWindow::onSessionChanged(const std::string& name)

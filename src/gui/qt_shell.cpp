@@ -10,6 +10,8 @@
 #include <QSocketNotifier>
 #include <QStringList>
 
+#include "core/text_utils.h"
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -22,12 +24,10 @@ QString q(const std::string& s)
     return QString::fromStdString(s);
 }
 
-// "Sysex files (*.syx)|*.syx|All files (*)|*" -> "Sysex files (*.syx);;All files (*)"
 QString qtFilter(const std::string& filter)
 {
-    const QStringList parts = q(filter).split('|');
     QStringList out;
-    for (int i = 0; i < parts.size(); i += 2) out << parts[i];
+    for (const std::string& f : dialogNameFilters(filter)) out << q(f);
     return out.join(";;");
 }
 
@@ -126,7 +126,16 @@ std::string QtShell::clipboardText()
 
 void QtShell::ProcessMessages()
 {
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    // Sleeps until an event arrives, at most kWaitBoundMs, instead of spinning:
+    // the callers poll a clock or a flag between calls, and the bound's own
+    // timer event ends the sleep when nothing else happens.
+    if (!waitBound_) {
+        waitBound_ = std::make_unique<QTimer>();
+        waitBound_->setSingleShot(true);
+        waitBound_->setTimerType(Qt::PreciseTimer);
+    }
+    waitBound_->start(kWaitBoundMs);
+    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
 }
 
 void QtShell::startTimer(const std::string& name, int intervalMs, std::function<void()> onTick)

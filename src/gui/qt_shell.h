@@ -43,8 +43,12 @@ public:
     void unregisterWakeup(int id) override { wakeups_.remove(id); }
     void wake(int id) override;
 
+    // Longest sleep of one ProcessMessages call when no event arrives.
+    static constexpr int kWaitBoundMs = 5;
+
 private:
     WakeupTable wakeups_;
+    std::unique_ptr<QTimer> waitBound_;
     int wakePipe_[2] = {-1, -1};  // wake() writes a byte; a socket notifier reads it on the main thread
     QPointer<QWidget> window_;
     QElapsedTimer clock_;

@@ -8,6 +8,7 @@
 #include "core/incoming.h"
 #include "core/syx_file.h"
 #include "support/fake_output.h"
+#include "support/rig.h"
 #include "support/scripted_shell.h"
 #include "support/temp_dir.h"
 
@@ -118,12 +119,14 @@ TEST(OpenSysex, LoadsNamedEntriesOrShowsWhyNot)
             EXPECT_EQ(s.lastpath, dir.str());
         }
         EXPECT_EQ(shell.openRequests.at(0).filter, "Sysex files (*.syx)|*.SYX|All files (*.*)|*.*");
+        EXPECT_EQ(shell.busyCursorLog, (std::vector<bool>{true, false})) << c.name;
     }
     ScriptedShell shell;
     Session s(shell);
     EXPECT_FALSE(OpenSysexFile(s, dir.file("missing.syx")));
     ASSERT_EQ(shell.boxes.size(), 1u);
     EXPECT_EQ(shell.boxes[0].text, "Cannot open file " + dir.file("missing.syx"));
+    EXPECT_EQ(shell.busyCursorLog, (std::vector<bool>{true, false}));  // never left on
 }
 
 TEST(SaveAs, WritesSelectedMessagesBackToBackAndReadsThemBack)
@@ -219,6 +222,7 @@ TEST(SendSysex, ParsesHexWordsAndAddsTheFrame)
         {"7E 7F 06 01", bytes({0xF0, 0x7E, 0x7F, 0x06, 0x01, 0xF7}), ""},
         {"100", bytes({0xF0, 0x00, 0xF7}), ""},
         {"43\t10 20", bytes({0xF0, 0x43, 0x10, 0x20, 0xF7}), ""},
+        {"43\t10\t\t20", bytes({0xF0, 0x43, 0x10, 0x20, 0xF7}), ""},
         {"", {}, "No hex bytes to send"},
         {"   ", {}, "No hex bytes to send"},
         {"123456789", {}, "Hex number too large: 123456789"},
@@ -313,6 +317,91 @@ TEST(SendSelected, SendsInOrderPacedAndCancellable)
     none.s.MIDI_Out_Present = false;
     Button_sendClick(none.s);
     EXPECT_EQ(none.box(), "MIDI Interface Not Installed");
+}
+
+// Waits inside a send handle events: what the user does then must neither free
+// what is being sent nor shift which messages go out.
+TEST(SendSelected, SendsItsOwnCopiesAndRefusesRemovalsMeanwhile)
+{
+    const struct {
+        bool busy;  // the output is still busy with an earlier message
+        int delay;
+    } cases[] = {{true, 0}, {false, 100}};
+    for (const auto& c : cases) {
+        OutputSession o;
+        o.s.SendDelayMs = c.delay;
+        o.out.busy = c.busy;
+        for (int i = 0; i < 4; ++i) o.s.messages.append("m" + std::to_string(i), bytes({0xF0, i, 0xF7}), "");
+        for (std::size_t i : {1u, 2u, 3u}) o.s.messages.setSelected(i, true);
+        o.shell.startTimer("user", 50, [&] {
+            o.shell.stopTimer("user");
+            ButtonClearSelClick(o.s);
+            Button_clearClick(o.s);
+            o.s.messages.removeAt(0);  // and a removal no command guards
+            o.s.messages.clear();
+            o.out.busy = false;
+        });
+        Button_sendClick(o.s);
+        ASSERT_EQ(o.out.sent.size(), 3u) << c.delay;
+        for (std::size_t i = 0; i < 3; ++i) EXPECT_EQ(o.out.sent[i], bytes({0xF0, static_cast<int>(i + 1), 0xF7}));
+        ASSERT_EQ(o.shell.boxes.size(), 2u);
+        for (const auto& b : o.shell.boxes) {
+            EXPECT_EQ(b.title, "Warning");
+            EXPECT_EQ(b.text, "Wait for the send to finish or press Cancel");
+        }
+        EXPECT_FALSE(o.s.SendRunning);
+        o.s.messages.append("after", bytes({0xF0, 9, 0xF7}), "");
+        o.s.messages.selectAll(true);
+        ButtonClearSelClick(o.s);  // allowed again
+        EXPECT_TRUE(o.s.messages.empty());
+    }
+}
+
+TEST(SendSelected, SkipsEmptyAndUnterminatedMessagesAndStopsWhenTheOutputFails)
+{
+    const struct {
+        int failAfter;
+        std::vector<std::string> log;
+        std::size_t sent;
+    } cases[] = {
+        {-1, {"Sending 2 of 3", "Sending: a", "Not sent (no end byte F7): cut", "Sending: b"}, 2},
+        {1,
+         {"Sending 1 of 3", "Sending: a", "Not sent (no end byte F7): cut", "Sending: b", "Sent 1 of 3 messages"},
+         1},
+    };
+    for (const auto& c : cases) {
+        OutputSession o;
+        o.out.failAfter = c.failAfter;
+        o.s.messages.append("a", bytes({0xF0, 1, 0xF7}), "");
+        o.s.messages.append("empty", Bytes{}, "");
+        o.s.messages.append("cut", bytes({0xF0, 2, 3}), "");
+        o.s.messages.append("b", bytes({0xF0, 4, 0xF7}), "");
+        o.s.messages.selectAll(true);
+        Button_sendClick(o.s);
+        EXPECT_EQ(o.out.sent.size(), c.sent);
+        EXPECT_EQ(std::vector<std::string>(o.s.log.lines().begin(), o.s.log.lines().end()), c.log);
+    }
+}
+
+// A port that is listed but not open (it failed to open, or a selector change
+// failed) must not take sends that go nowhere.
+TEST(Sending, WarnsAndLogsNothingWithoutAnOpenOutput)
+{
+    const std::function<void(Session&)> commands[] = {Button_sendClick, ReqSysexClick, SendProgChangeClick};
+    for (const auto& command : commands) {
+        testing::Rig rig;
+        rig.devices.closeOutput();
+        rig.s.messages.append("m", bytes({0xF0, 1, 0xF7}), "");
+        rig.s.messages.selectAll(true);
+        rig.s.text.set(ctl::SXreqString, "43 10");
+        rig.s.text.set(ctl::ProgChange, "1");
+        rig.s.text.set(ctl::Channel, "0");
+        command(rig.s);
+        ASSERT_EQ(rig.shell.boxes.size(), 1u);
+        EXPECT_EQ(rig.shell.boxes[0].text, "MIDI Interface Not Installed");
+        EXPECT_EQ(rig.shell.boxes[0].title, "Warning");
+        EXPECT_TRUE(rig.s.log.lines().empty());
+    }
 }
 
 TEST(ListCommands, ViewClearAndCount)

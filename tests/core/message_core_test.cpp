@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <thread>
 
 #include "core/midi_port.h"
 #include "core/session.h"
 #include "support/fake_output.h"
+#include "support/rig.h"
 #include "support/scripted_shell.h"
 
 namespace tolvex {
@@ -77,6 +80,56 @@ TEST(Addsysex, JoinsBuffersAndReportsProgress)
         EXPECT_EQ(s.SX_Object.partials, 0) << c.name;
         EXPECT_EQ(s.log.count(), c.logLines) << c.name;
     }
+}
+
+// A sender that stops mid-message and starts a new one: the driver may hand
+// both over in one buffer. An F0 inside a buffer ends the unfinished message.
+TEST(Addsysex, AnF0InsideABufferStartsANewMessage)
+{
+    const struct {
+        const char* name;
+        std::vector<Bytes> buffers;
+        std::vector<Bytes> stored;
+        const char* discarded;  // the discard line, or ""
+    } cases[] = {
+        {"unfinished then whole",
+         {{0xF0, 0x7D, 0x01, 0x02, 0x03, 0x04, 0x05, 0xF0, 0x7D, 0x11, 0x22, 0x33, 0xF7}},
+         {{0xF0, 0x7D, 0x11, 0x22, 0x33, 0xF7}},
+         "Incomplete SysEx message discarded (7 bytes)"},
+        {"partial from an earlier buffer",
+         {{0xF0, 0x7D, 0x01}, {0x02, 0x03, 0xF0, 0x7D, 0xF7}},
+         {{0xF0, 0x7D, 0xF7}},
+         "Incomplete SysEx message discarded (5 bytes)"},
+        {"two whole messages", {{0xF0, 0x01, 0xF7, 0xF0, 0x02, 0xF7}}, {{0xF0, 0x01, 0xF7}, {0xF0, 0x02, 0xF7}}, ""},
+        {"unfinished at the end",
+         {{0xF0, 0x01, 0xF7, 0xF0, 0x02}, {0x03, 0xF7}},
+         {{0xF0, 0x01, 0xF7}, {0xF0, 0x02, 0x03, 0xF7}},
+         ""},
+    };
+    for (const auto& c : cases) {
+        ScriptedShell shell;
+        Session s(shell);
+        std::vector<Bytes> stored;
+        for (const Bytes& b : c.buffers) {
+            TMyMidiEvent e;
+            e.MidiMessage = 0xF0;
+            e.Sysex = b;
+            const bool complete = s.SX_Object.Addsysex(e);
+            stored.insert(stored.end(), s.SX_Object.earlier.begin(), s.SX_Object.earlier.end());
+            if (complete) stored.push_back(s.SX_Object.sxdata);
+        }
+        EXPECT_EQ(stored, c.stored) << c.name;
+        const auto& lines = s.log.lines();
+        const bool discarded = std::find(lines.begin(), lines.end(), c.discarded) != lines.end();
+        EXPECT_EQ(discarded, *c.discarded != '\0') << c.name;
+    }
+    // Both messages of one buffer reach the list; the newer is the selected one.
+    testing::Rig rig;
+    rig.receive(Bytes{0xF0, 0x01, 0xF7, 0xF0, 0x02, 0xF7});
+    rig.shell.runPosted();
+    ASSERT_EQ(rig.s.messages.count(), 2u);
+    EXPECT_EQ(rig.s.messages.at(0).storage->sxdata, (Bytes{0xF0, 0x01, 0xF7}));
+    EXPECT_EQ(rig.s.messages.selectedIndexes(), std::vector<std::size_t>{1});
 }
 
 TEST(Addsysex, DiscardLogsThePartialLength)
@@ -174,6 +227,21 @@ TEST(MessageList, AppendRemoveSelectAndCurrent)
     EXPECT_EQ(list.current(), 1);
     list.removeAt(99);  // out of range: nothing happens
     EXPECT_EQ(list.count(), 2u);
+
+    // Removing keeps the selection and the current entry on the same messages.
+    MessageList many;
+    for (int i = 0; i < 10; ++i) many.append(std::to_string(i), Bytes{}, "");
+    many.makeCurrent(7);
+    for (std::size_t i : {0u, 2u, 4u, 9u}) many.setSelected(i, true);
+    many.removeAt(1);
+    EXPECT_EQ(many.selectedIndexes(), (std::vector<std::size_t>{0, 1, 3, 6, 8}));
+    many.setSelected(6, false);  // "7", the current one
+    many.removeSelected();
+    std::string left;
+    for (std::size_t i = 0; i < many.count(); ++i) left += many.textAt(i);
+    EXPECT_EQ(left, "35678");
+    EXPECT_EQ(many.textAt(static_cast<std::size_t>(many.current())), "7");
+    EXPECT_EQ(many.selectedCount(), 0u);
 }
 
 TEST(LogList, KeepsTheLastLinesAndRewritesInPlace)

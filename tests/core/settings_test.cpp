@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "core/controls.h"
 #include "core/ini_file.h"
 #include "core/main_window_model.h"
@@ -42,6 +44,14 @@ TEST(IniFile, ReadsCaseInsensitivelyAndWritesInPlaceKeepingUnknownLines)
         EXPECT_EQ(f.ReadBool("S", "k"), v.checked) << v.value;
         EXPECT_EQ(f.ReadInteger("S", "k", 7), v.integer) << v.value;
     }
+
+    // A failed write (here: the file beside cannot be made) leaves the old file whole.
+    const std::string before = dir.read("TOLVEX.INI");
+    std::filesystem::create_directory(path + ".tolvex-tmp");
+    IniFile again(path);
+    again.WriteString("Settings", "Channel", "12");
+    EXPECT_THROW(again.UpdateFile(), TolvexError);
+    EXPECT_EQ(dir.read("TOLVEX.INI"), before);
 }
 
 TEST(Settings, DefaultsWithoutAFileAndEverythingWrittenBackOnClose)
@@ -84,9 +94,12 @@ TEST(Settings, ValuesReadBackAsTheUserLeftThem)
         const char* line;
         int longTimeOut;
         bool passPrgBank;
-    } cases[] = {{"LongTimeOut=abc\nPassPrgBankVal=2", 100, true},
-                 {"LongTimeOut=30\nPassPrgBankVal=yes", 30, false},
-                 {"LongTimeOut=\nPassPrgBankVal=0", 100, false}};
+        const char* channel;
+    } cases[] = {{"LongTimeOut=abc\nPassPrgBankVal=2", 100, true, "0"},
+                 {"LongTimeOut=30\nPassPrgBankVal=yes", 30, false, "0"},
+                 {"LongTimeOut=\nPassPrgBankVal=0", 100, false, "0"},
+                 // Edited by hand: blanks around keys and values.
+                 {"LongTimeOut = 30\n  PassPrgBankVal = 1 \nChannel = 5\t", 30, true, "5"}};
     for (const auto& c : cases) {
         TempDir dir;
         dir.write("TOLVEX.INI", std::string("[Settings]\n") + c.line + "\nXTCheckBox1=1\nLastPath=/x/\n");
@@ -95,6 +108,7 @@ TEST(Settings, ValuesReadBackAsTheUserLeftThem)
         FormCreate(s, dir.str());
         EXPECT_EQ(s.LongTimeOutVal, c.longTimeOut) << c.line;
         EXPECT_EQ(s.PassPrgBankVal, c.passPrgBank) << c.line;
+        EXPECT_EQ(s.text.get(ctl::Channel), c.channel) << c.line;
         EXPECT_TRUE(legacyPagesVisible(s));
         EXPECT_EQ(s.lastpath, "/x/");
     }
@@ -108,6 +122,7 @@ TEST(Settings, RememberedDevicesMatchWholeNamesIgnoringCase)
         std::vector<std::string> boxes;
     } cases[] = {
         {"synth b", 1, {}},
+        {" Synth B ", 1, {}},
         {"SYNTH A", 0, {}},
         {"", 0, {}},
         {"Synth",

@@ -12,13 +12,15 @@ public:
     bool MidiOutBusy() const override { return busy; }
     void PutLong(ByteView data) override
     {
-        if (fail) throw TolvexError("The MIDI device is gone");
+        if (fail || (failAfter >= 0 && static_cast<int>(sent.size()) >= failAfter))
+            throw TolvexError("The MIDI device is gone");
         sent.emplace_back(data.begin(), data.end());
     }
     void PutShort(std::uint8_t st, std::uint8_t d1, std::uint8_t d2) override { sent.push_back(Bytes{st, d1, d2}); }
 
     bool busy = false;
     bool fail = false;
+    int failAfter = -1;  // fails once this many messages were sent (-1: never)
     std::vector<Bytes> sent;
 };
 

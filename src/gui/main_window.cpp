@@ -74,7 +74,7 @@ MainWindow::MainWindow(Session& session, QtShell& shell, QWidget* parent)
     buildPages();
     buildMenus();
 
-    session_.log.onChange = [this] { syncLog(); };
+    session_.log.onChange = [this] { followLog(); };
     session_.addListener([this](const std::string& name) { onSessionChanged(name); });
     connect(model_, &MessageListModel::selectionChanged, this, &MainWindow::syncSelectionFromModel);
     connect(model_, &MessageListModel::currentChanged, this, [this](int r) {
@@ -594,6 +594,43 @@ void MainWindow::syncLog()
         log_->scrollToItem(log_->item(session_.log.selected), QAbstractItemView::PositionAtBottom);
     }
     syncing_ = false;
+}
+
+void MainWindow::followLog()
+{
+    // One item per change, so a long run of received messages costs the same
+    // per line whatever the log holds; anything unexpected rebuilds it whole.
+    const LogList& log = session_.log;
+    const int n = log.count();
+    syncing_ = true;
+    bool whole = false;
+    switch (log.lastChange) {
+    case LogList::Change::Appended:
+        while (log_->count() >= n && log_->count() > 0) delete log_->takeItem(0);
+        if (log_->count() == n - 1)
+            log_->addItem(q(log.line(n - 1)));
+        else
+            whole = true;
+        break;
+    case LogList::Change::Replaced:
+        if (log_->count() == n && log.lastIndex >= 0 && log.lastIndex < n)
+            log_->item(log.lastIndex)->setText(q(log.line(log.lastIndex)));
+        else
+            whole = true;
+        break;
+    case LogList::Change::Cleared: whole = true; break;
+    }
+    syncing_ = false;
+    if (whole) {
+        syncLog();
+        return;
+    }
+    if (log.lastChange == LogList::Change::Appended && log.selected >= 0 && log.selected < n) {
+        syncing_ = true;
+        log_->setCurrentRow(log.selected);
+        log_->scrollToItem(log_->item(log.selected), QAbstractItemView::PositionAtBottom);
+        syncing_ = false;
+    }
 }
 
 void MainWindow::syncSelectionFromModel()

@@ -62,6 +62,7 @@ private:
     void onSessionChanged(const std::string& name);
     void syncAll();
     void syncLog();
+    void followLog();
     void syncSelectionFromModel();
     void syncSelectionToModel();
     void syncSelector(QComboBox* box, const DeviceSelector& sel);

@@ -5,6 +5,7 @@
 #include "core/controls.h"
 #include "core/ini_file.h"
 #include "core/main_window_model.h"
+#include "core/midi_devices.h"
 #include "midi/loopback.h"
 #include "midi/port_devices.h"
 #include "support/scripted_shell.h"
@@ -184,6 +185,48 @@ TEST(Settings, DevicesThatCannotOpenAreReportedAndTheWindowGoesOn)
     FormCreate(none, dir.str());
     EXPECT_FALSE(none.cmbInput.enabled);
     EXPECT_FALSE(none.cmbOutput.enabled);
+}
+
+// Devices whose port lists change while the program runs (a synth switched on).
+class ChangingDevices : public MidiDevices {
+public:
+    std::vector<std::string> ins{"Synth A"}, outs{"Synth A"};
+    std::vector<std::string> inputNames() const override { return ins; }
+    std::vector<std::string> outputNames() const override { return outs; }
+    void openInput(const std::string&, bool) override {}
+    void closeInput() override {}
+    void openOutput(const std::string&) override {}
+    void closeOutput() override {}
+    bool inputOpen() const override { return true; }
+    bool outputOpen() const override { return true; }
+    MidiOutPort* output() override { return nullptr; }
+    std::optional<TMyMidiEvent> GetMidiEvent() override { return std::nullopt; }
+    std::uint32_t takeOverflowDrops() override { return 0; }
+};
+
+TEST(Settings, PortListsAreAskedAnewWhenASelectorOpensKeepingTheChoice)
+{
+    TempDir dir;
+    ScriptedShell shell;
+    Session s(shell);
+    ChangingDevices devices;
+    s.devices = &devices;
+    InitMessageCore(s, false);
+    FormCreate(s, dir.str());
+    std::vector<std::string> changes;
+    s.addListener([&](const std::string& name) { changes.push_back(name); });
+
+    devices.ins = {"Drum Machine", "Synth A", "Synth B"};
+    devices.outs = {"Synth B"};  // the chosen output has gone
+    RefreshInputSelector(s);
+    RefreshOutputSelector(s);
+    EXPECT_EQ(s.cmbInput.items, devices.ins);
+    EXPECT_EQ(s.cmbInput.text(), "Synth A");
+    EXPECT_EQ(s.cmbOutput.items, (std::vector<std::string>{"Synth B", "Synth A"}));
+    EXPECT_EQ(s.cmbOutput.text(), "Synth A");
+    EXPECT_EQ(changes, (std::vector<std::string>{ctl::cmbInput, ctl::cmbOutput}));
+    RefreshInputSelector(s);  // nothing new: the window is not disturbed
+    EXPECT_EQ(changes.size(), 2u);
 }
 
 TEST(Log, ResizeGivesVisibleLines)

@@ -2,6 +2,10 @@
 #include <gtest/gtest.h>
 #include <QApplication>
 #include <QDir>
+#include <QDropEvent>
+#include <QElapsedTimer>
+#include <QMimeData>
+#include <QUrl>
 #include <QLineEdit>
 #include <QPixmap>
 #include <QTemporaryDir>
@@ -12,17 +16,24 @@
 
 #include "core/controls.h"
 #include "gui/app.h"
+#include "gui/splash.h"
 
 namespace tolvex {
 namespace {
 
+QApplication& qtApp()
+{
+    static int argc = 1;
+    static char name[] = "tolvex_gui_tests";
+    static char* argv[] = {name, nullptr};
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static QApplication app(argc, argv);
+    return app;
+}
+
 TEST(MainWindow, StartsOffscreenWithDefaultsAndWritesSettingsOnClose)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    int argc = 1;
-    char name[] = "tolvex_gui_tests";
-    char* argv[] = {name, nullptr};
-    QApplication qapp(argc, argv);
+    qtApp();
     QTemporaryDir progdir;
     ASSERT_TRUE(progdir.isValid());
 
@@ -88,6 +99,82 @@ TEST(MainWindow, StartsOffscreenWithDefaultsAndWritesSettingsOnClose)
     written << ini.rdbuf();
     EXPECT_NE(written.str().find("Channel=5\r\n"), std::string::npos) << written.str();
     EXPECT_NE(written.str().find("XTCheckBox1=1\r\n"), std::string::npos) << written.str();
+}
+
+TEST(MainWindow, DropsSendsAndWaitsAsAUserExpects)
+{
+    qtApp();
+    QTemporaryDir progdir;
+    ASSERT_TRUE(progdir.isValid());
+    std::vector<std::string> boxes;
+    AppOptions options;
+    options.progpath = progdir.path().toStdString();
+    options.writeDebugFile = false;
+    options.showSplash = false;
+    options.answerBox = [&](const std::string& title, const std::string& text) {
+        boxes.push_back(title + ": " + text);
+        return MsgResult::Ok;
+    };
+    auto app = createApp(std::move(options));
+    app->window->show();
+    boxes.clear();
+
+    EXPECT_EQ(app->window->control(ctl::Filter7F)->toolTip().toStdString(),
+              "Don't display or log Kronos function 7F parameters");
+
+    // Dropped files load as Open Sysex loads them; a file that cannot be read
+    // is reported, and the program goes on.
+    const QString syx = progdir.filePath("two.syx");
+    {
+        std::ofstream f(syx.toStdString(), std::ios::binary);
+        f << "\xF0\x43\x10\x01\xF7\xF0\x7E\x00\x06\x01\xF7";
+    }
+    auto drop = [&](const QString& path) {
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(path)});
+        QDropEvent event(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(app->window.get(), &event);
+    };
+    drop(syx);
+    EXPECT_EQ(app->session.messages.count(), 2u);
+    drop(progdir.filePath("missing.syx"));
+    EXPECT_EQ(boxes, std::vector<std::string>{"Error: Cannot open file " + progdir.filePath("missing.syx").toStdString()});
+
+    // Closing under a running send would free what it works on: refused.
+    boxes.clear();
+    app->session.SendRunning = true;
+    app->window->close();
+    EXPECT_TRUE(app->window->isVisible());
+    EXPECT_EQ(boxes, std::vector<std::string>{"Warning: Wait for the send to finish or press Cancel"});
+    app->session.SendRunning = false;
+
+    // A wait handles events without spinning a core: each pass sleeps until an
+    // event comes or the short bound passes (a spinning loop makes thousands).
+    QElapsedTimer clock;
+    clock.start();
+    int passes = 0;
+    while (clock.elapsed() < 200) {
+        app->shell.ProcessMessages();
+        ++passes;
+    }
+    EXPECT_LT(passes, 200);
+    EXPECT_GE(passes, 200 / (4 * QtShell::kWaitBoundMs));
+
+    app->window->close();
+    EXPECT_FALSE(app->window->isVisible());
+}
+
+TEST(Splash, ShowsItsPictureAndTheFileVersion)
+{
+    qtApp();
+    TFormSplash splash;
+    splash.show();
+    QApplication::processEvents();
+    const auto* picture = splash.findChild<QLabel*>("SplashPicture");
+    ASSERT_NE(picture, nullptr);
+    EXPECT_FALSE(picture->pixmap().isNull());
+    EXPECT_EQ(splash.VerLabel()->text().toStdString(), "FileVersion = 1.6.0.0 ");
+    splash.grab().save(QDir::current().filePath("tolvex-splash.png"));
 }
 
 }  // namespace

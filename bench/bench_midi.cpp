@@ -102,7 +102,7 @@ void BM_QueueGetMidiEventAddsysex(benchmark::State& state)
     Session session(shell);
     MidiLoopback bus;
     TMidiInput in(shell, bus.makeInput());
-    in.SetSysexBufferCount(512);
+    in.SetSysexCeiling(8u << 20);
     storeIncoming(in, session);
     in.Open();
     in.Start();

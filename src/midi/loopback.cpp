@@ -126,6 +126,13 @@ void MidiLoopback::inject(const std::string& port, ByteView message)
     if (p != nullptr && p->input != nullptr) p->input->receive(message);
 }
 
+bool MidiLoopback::inputOpen(const std::string& port)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    const Port* p = find(port);
+    return p != nullptr && p->input != nullptr;
+}
+
 void MidiLoopback::lose(const std::string& port, const std::string& reason)
 {
     std::lock_guard<std::mutex> lock(mutex_);

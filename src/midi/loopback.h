@@ -30,6 +30,8 @@ public:
     // `port`, as the driver would; any thread may call it. Nothing happens
     // while no input is open there.
     void inject(const std::string& port, ByteView message);
+    // Whether an input is open on `port`.
+    bool inputOpen(const std::string& port);
     // The port stops working, as when the MIDI server goes away: the input and
     // every output open on it are told, with `reason`.
     void lose(const std::string& port, const std::string& reason);

@@ -1,5 +1,6 @@
-// The MIDI input path: latency over real JACK ports, and the throughput of the
-// queue, GetMidiEvent and the SysEx assembler in-process.
+// The MIDI input path: latency, bursts and the largest dump over real JACK
+// ports, and the throughput of the queue, GetMidiEvent and the SysEx
+// assembler in-process.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -11,6 +12,7 @@
 #include "midi/loopback.h"
 #include "midi/midi_input.h"
 #include "midi/midi_output.h"
+#include "midi/port_devices.h"
 #include "midi/rtmidi_backend.h"
 #include "support/scripted_shell.h"
 
@@ -102,7 +104,7 @@ void BM_QueueGetMidiEventAddsysex(benchmark::State& state)
     Session session(shell);
     MidiLoopback bus;
     TMidiInput in(shell, bus.makeInput());
-    in.SetSysexBufferCount(512);
+    in.SetSysexCeiling(8u << 20);
     storeIncoming(in, session);
     in.Open();
     in.Start();
@@ -121,5 +123,128 @@ void BM_QueueGetMidiEventAddsysex(benchmark::State& state)
     state.SetBytesProcessed(messages * static_cast<std::int64_t>(length));
 }
 BENCHMARK(BM_QueueGetMidiEventAddsysex)->Arg(6)->Arg(4104)->Arg(10000);
+
+// A burst of small messages, all delivered before the main thread runs:
+// the driver side (copy and queue) and the main thread's drain, join and store.
+void BM_LoopbackBurst(benchmark::State& state)
+{
+    const auto count = static_cast<int>(state.range(0));
+    testing::ScriptedShell shell;
+    Session session(shell);
+    MidiLoopback bus;
+    TMidiInput in(shell, bus.makeInput());
+    in.SetSysexCeiling(PortDevices::sysexCeilingFor(in.PortBytesPerSecond()));
+    in.SetCapacity(PortDevices::capacityFor(in.PortBytesPerSecond()));
+    storeIncoming(in, session);
+    in.Open();
+    in.Start();
+    const Bytes m = message(16);
+    std::int64_t messages = 0;
+    for (auto _ : state) {
+        for (int i = 0; i < count; ++i) bus.inject("Loopback", m);
+        shell.runPosted();
+        messages += static_cast<std::int64_t>(session.messages.count());
+        if (session.messages.count() != static_cast<std::size_t>(count)) state.SkipWithError("messages were lost");
+        session.messages.clear();
+        session.log.clear();
+    }
+    if (in.DroppedEvents() != 0) state.SkipWithError("events were dropped");
+    state.SetItemsProcessed(messages);
+}
+BENCHMARK(BM_LoopbackBurst)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+// Our JACK output connected to our JACK input, as fast as the server carries it.
+struct JackLoop {
+    JackLoop()
+    {
+        in.SetProductName(kVirtualInName);
+        in.SetSysexCeiling(PortDevices::sysexCeilingFor(in.PortBytesPerSecond()));
+        in.SetCapacity(PortDevices::capacityFor(in.PortBytesPerSecond()));
+        in.OnMidiInput = [this](TMidiInput& sender) {
+            while (auto e = sender.GetMidiEvent()) {
+                bytes += e->Sysex.size();
+                if (!e->Sysex.empty() && e->Sysex.back() == 0xF7) ++messages;
+            }
+        };
+        if (!in.Open()) {
+            error = in.OpenError();
+            return;
+        }
+        in.Start();
+        out.SetProductName(client + " In:" + kVirtualInName);
+        if (!out.Open()) error = out.OpenError();
+    }
+    // Sends, then runs the main thread until `expected` messages arrived (or 60 s).
+    void run(const std::vector<Bytes>& sent)
+    {
+        messages = 0;
+        bytes = 0;
+        for (const Bytes& m : sent) out.PutLong(m);
+        const auto deadline = Clock::now() + std::chrono::seconds(60);
+        while (messages < sent.size() && Clock::now() < deadline) {
+            shell.runPosted();
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+    }
+
+    std::string client = "tolvex-bench-" + std::to_string(getpid());
+    testing::ScriptedShell shell;
+    TMidiInput in{shell, makeRtMidiIn(MidiApi::Jack, client)};
+    TMidiOutput out{shell, makeRtMidiOut(MidiApi::Jack, client)};
+    std::size_t messages = 0;
+    std::size_t bytes = 0;
+    std::string error;
+};
+
+// A burst of small messages over JACK: whole traffic from the first PutLong to
+// the last message on the main thread.
+void BM_JackBurst(benchmark::State& state)
+{
+    if (!jackServerRunning()) {
+        state.SkipWithError("no JACK server running (scripts/test.sh shows how to start one)");
+        return;
+    }
+    JackLoop jack;
+    if (!jack.error.empty()) {
+        state.SkipWithError(jack.error.c_str());
+        return;
+    }
+    const std::vector<Bytes> burst(static_cast<std::size_t>(state.range(0)), message(16));
+    for (auto _ : state) {
+        jack.run(burst);
+        if (jack.messages != burst.size() || jack.in.DroppedEvents() != 0) {
+            state.SkipWithError("messages were lost");
+            return;
+        }
+    }
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * state.range(0));
+    state.counters["period_ms"] = jackPeriodMs();
+}
+BENCHMARK(BM_JackBurst)->Arg(100000)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The largest dump the input takes by default, sent whole and received whole over JACK.
+void BM_JackLargestDump(benchmark::State& state)
+{
+    if (!jackServerRunning()) {
+        state.SkipWithError("no JACK server running (scripts/test.sh shows how to start one)");
+        return;
+    }
+    JackLoop jack;
+    if (!jack.error.empty()) {
+        state.SkipWithError(jack.error.c_str());
+        return;
+    }
+    const std::vector<Bytes> dump = {message(static_cast<std::size_t>(state.range(0)))};
+    for (auto _ : state) {
+        jack.run(dump);
+        if (jack.messages != 1 || jack.bytes != dump[0].size()) {
+            state.SkipWithError("the dump did not arrive whole");
+            return;
+        }
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * state.range(0));
+    state.counters["period_ms"] = jackPeriodMs();
+}
+BENCHMARK(BM_JackLargestDump)->Arg(16 << 20)->Iterations(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "cli/cli.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <ostream>
 
@@ -13,10 +14,14 @@
 #include "core/syx_file.h"
 #include "core/text_utils.h"
 #include "midi/port_devices.h"
+#include "midi/rtmidi_backend.h"
 
 namespace tolvex {
 
 namespace {
+
+std::atomic<int> stopSignal{0};
+static_assert(std::atomic<int>::is_always_lock_free);
 
 constexpr char kUsage[] =
     "Usage: tolvex-cli COMMAND [OPTIONS]\n"
@@ -39,12 +44,15 @@ constexpr char kPortsHelp[] =
 constexpr char kSendHelp[] =
     "Usage: tolvex-cli send --out PORT [--delay MS] FILE...\n"
     "Sends every message of the files in order to the output port (name matched\n"
-    "whole, case ignored), waiting MS milliseconds between messages (default 0).\n";
+    "whole, case ignored), waiting MS milliseconds between messages (default 0).\n"
+    "A message without its end byte F7 is not sent. Exits 1 when a message was\n"
+    "not sent or the port was lost.\n";
 constexpr char kReceiveHelp[] =
     "Usage: tolvex-cli receive --in PORT [--count N] [--timeout S] [--save FILE.syx]\n"
     "Receives SysEx on the input port and prints each complete message as the\n"
-    "Objects Window lists it. Stops after N messages or S seconds of silence\n"
-    "(default 10), then saves what it received when --save is given.\n";
+    "Objects Window lists it. Stops after N messages, S seconds of silence\n"
+    "(default 10), Ctrl+C or SIGTERM, then saves what it received when --save is\n"
+    "given. With nothing received the file is left as it was and it exits 1.\n";
 
 struct Options {
     std::vector<std::string> files;
@@ -144,21 +152,44 @@ void mirrorLog(Session& s, std::ostream& out)
     };
 }
 
+int stopStatus()
+{
+    return 128 + stopSignal.load();
+}
+
 int cmdSend(const Options& o, std::ostream& out, std::ostream& err, const DeviceFactory& makeDevices)
 {
     if (o.port.empty() || o.files.empty()) {
         err << kSendHelp;
         return 2;
     }
+    if (equalsIgnoringCase(o.port, kVirtualOutName)) {
+        err << kVirtualOutName << " is this program's own virtual port: give the receiver's port (tolvex-cli ports)\n";
+        return 2;
+    }
     ConsoleShell shell(err);
     Session s(shell);
     mirrorLog(s, out);
+    bool ok = true;
+    std::vector<Bytes> messages;
+    for (const std::string& path : o.files) {
+        if (!ReadSXfile(s, path)) {
+            ok = false;
+            continue;
+        }
+        messages.insert(messages.end(), s.SX_List.begin(), s.SX_List.end());
+    }
     auto devices = makeDevices(shell, "Tolvex CLI Send");
     const auto port = findPort(devices->outputNames(), o.port);
     if (!port) {
         err << "tolvex-cli send: no MIDI output port named " << o.port << "\n";
         return 1;
     }
+    bool lost = false;
+    devices->onLost = [&](const std::string& reason) {
+        lost = true;
+        MidiDeviceLost(s, reason);
+    };
     try {
         devices->openOutput(*port);
     } catch (const TolvexError& e) {
@@ -168,27 +199,48 @@ int cmdSend(const Options& o, std::ostream& out, std::ostream& err, const Device
     s.devices = devices.get();
     s.MIDI_Out_Present = true;
     s.midiOutput = devices->output();
-    bool ok = true;
-    bool first = true;
-    for (const std::string& path : o.files) {
-        if (!ReadSXfile(s, path)) {
+    // A long message keeps the output busy while it goes out at the port's
+    // pace; no port is slower than MIDI's 3125 bytes a second.
+    const auto waitWhileBusy = [&](std::size_t previous) {
+        const std::int64_t limit = TSXobject::kBusyWaitMs + static_cast<std::int64_t>(previous) * 1000 / 3125;
+        const std::int64_t start = shell.nowMs();
+        while (!lost && stopSignal.load() == 0 && s.midiOutput && s.midiOutput->MidiOutBusy() &&
+               shell.nowMs() - start < limit)
+            shell.ProcessMessages();
+    };
+    int sent = 0;
+    std::size_t previous = 0;
+    for (std::size_t i = 0; i < messages.size() && !lost && stopSignal.load() == 0; ++i) {
+        const Bytes& m = messages[i];
+        if (i > 0 && o.delay > 0) shell.pause(o.delay);
+        waitWhileBusy(previous);
+        if (lost || stopSignal.load() != 0) break;
+        std::string sup;
+        bool ignore = false;
+        const std::string name = SxParseName(m, sup, ignore);
+        if (m.empty() || m.back() != 0xF7) {
+            // A receiver would take the next message's bytes as the rest of this one.
+            s.LogString("Not sent (no end byte F7): " + name);
             ok = false;
             continue;
         }
-        for (const Bytes& m : s.SX_List) {
-            if (!first && o.delay > 0) shell.pause(o.delay);
-            first = false;
-            std::string sup;
-            bool ignore = false;
-            s.LogString("Sending: " + SxParseName(m, sup, ignore));
-            if (!s.SX_Object.MidiSysex_bulk_out(m)) ok = false;
+        s.LogString("Sending: " + name);
+        if (s.SX_Object.MidiSysex_bulk_out(m)) {
+            ++sent;
+            previous = m.size();
+        } else {
+            ok = false;
         }
     }
     // Let the last message leave before the port closes.
-    const std::int64_t start = shell.nowMs();
-    while (s.midiOutput && s.midiOutput->MidiOutBusy() && shell.nowMs() - start < TSXobject::kBusyWaitMs)
-        shell.ProcessMessages();
+    waitWhileBusy(previous);
+    shell.ProcessMessages();  // a loss reported meanwhile
     devices->closeOutput();
+    if (lost) {
+        out << "Sent " << sent << " of " << messages.size() << " messages\n";
+        return 1;
+    }
+    if (stopSignal.load() != 0) return stopStatus();
     return ok && !shell.failed() ? 0 : 1;
 }
 
@@ -214,25 +266,36 @@ int cmdReceive(const Options& o, std::ostream& out, std::ostream& err, const Dev
     });
     s.devices = devices.get();
     s.MIDI_In_Present = true;
+    bool lost = false;
     devices->onInput = [&] {
         lastActivity = shell.nowMs();
         MIDIInput1MidiInput(s);
     };
     devices->onOverflow = [&] { MIDIInput1Overflow(s); };
+    devices->onLost = [&](const std::string& reason) {
+        lost = true;
+        MidiDeviceLost(s, reason);
+    };
     try {
         devices->openInput(*port, true);
     } catch (const TolvexError& e) {
         shell.messageBox("MIDI", e.what(), MsgIcon::Error, MsgButtons::Ok);
         return 1;
     }
-    while (o.count < 0 || static_cast<int>(s.messages.count()) < o.count) {
+    while (!lost && stopSignal.load() == 0 && (o.count < 0 || static_cast<int>(s.messages.count()) < o.count)) {
         if (shell.nowMs() - lastActivity >= static_cast<std::int64_t>(o.timeout) * 1000) break;
         shell.ProcessMessages();
     }
+    if (!lost) shell.ProcessMessages();  // what arrived before a stop request counts as received
     devices->closeInput();
     for (const auto& line : s.log.lines())
         if (line.rfind("MIDI input overflow", 0) == 0) err << line << '\n';
-    if (!o.save.empty()) {
+    bool saved = true;
+    if (!o.save.empty() && s.messages.count() == 0) {
+        // An empty file would only destroy what the name held before.
+        err << "No SysEx received\n";
+        saved = false;
+    } else if (!o.save.empty()) {
         std::vector<ByteView> data;
         for (std::size_t i = 0; i < s.messages.count(); ++i) data.emplace_back(s.messages.at(i).storage->sxdata);
         try {
@@ -241,13 +304,20 @@ int cmdReceive(const Options& o, std::ostream& out, std::ostream& err, const Dev
             shell.messageBox("Error", e.what(), MsgIcon::Error, MsgButtons::Ok);
         }
     }
-    return shell.failed() || s.overflowDrops > 0 ? 1 : 0;
+    if (stopSignal.load() != 0) return stopStatus();
+    return !saved || lost || shell.failed() || s.overflowDrops > 0 ? 1 : 0;
 }
 
 }  // namespace
 
+void requestCliStop(int signalNumber) noexcept
+{
+    stopSignal.store(signalNumber);
+}
+
 int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, const DeviceFactory& makeDevices)
 {
+    stopSignal.store(0);
     if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
         (args.empty() ? err : out) << kUsage;
         return args.empty() ? 2 : 0;

@@ -20,6 +20,11 @@ using DeviceFactory = std::function<std::unique_ptr<MidiDevices>(Shell& shell, c
 int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
            const DeviceFactory& makeDevices);
 
+// Async-signal-safe: the running send or receive stops at its next step, as
+// after Ctrl+C (SIGINT) or SIGTERM; receive saves what it has. runCli then
+// returns 128 + signalNumber. Each runCli starts with no request.
+void requestCliStop(int signalNumber) noexcept;
+
 // The platform's devices (TOLVEX_MIDI_API picks the service).
 DeviceFactory systemDeviceFactory();
 

@@ -1,9 +1,24 @@
+#include <csignal>
 #include <iostream>
 
 #include "cli/cli.h"
 
+namespace {
+
+void onStopSignal(int signalNumber)
+{
+    tolvex::requestCliStop(signalNumber);
+}
+
+}  // namespace
+
 int main(int argc, char** argv)
 {
     std::vector<std::string> args(argv + 1, argv + argc);
+    struct sigaction action {};
+    action.sa_handler = onStopSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
     return tolvex::runCli(args, std::cout, std::cerr, tolvex::systemDeviceFactory());
 }

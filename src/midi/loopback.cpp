@@ -44,7 +44,9 @@ public:
     void open(const std::string& name, MidiSendDone& done) override
     {
         std::lock_guard<std::mutex> lock(bus_.mutex_);
-        if (bus_.find(name) == nullptr) throw MidiBackendError(MidiErrorCode::NoSuchPort, "No loopback port " + name);
+        Port* port = bus_.find(name);
+        if (port == nullptr) throw MidiBackendError(MidiErrorCode::NoSuchPort, "No loopback port " + name);
+        port->outputs.push_back(&done);
         open_ = name;
         done_ = &done;
     }
@@ -54,6 +56,7 @@ public:
         std::lock_guard<std::mutex> lock(bus_.mutex_);
         // A held completion must not reach a closed output.
         std::erase(bus_.held_, done_);
+        if (Port* port = bus_.find(open_)) std::erase(port->outputs, done_);
         open_.clear();
         done_ = nullptr;
     }
@@ -66,6 +69,7 @@ public:
             Port* port = bus_.find(open_);
             if (port == nullptr || done_ == nullptr)
                 throw MidiBackendError(MidiErrorCode::NoSuchPort, "Loopback output not open");
+            if (port->failing) throw MidiBackendError(MidiErrorCode::Driver, "Loopback port " + open_ + " failed");
             if (port->device) {
                 device = port->device;
             } else if (port->input != nullptr) {
@@ -89,7 +93,7 @@ private:
 
 MidiLoopback::MidiLoopback(std::vector<std::string> ports)
 {
-    for (auto& name : ports) ports_.push_back(Port{std::move(name), nullptr, {}});
+    for (auto& name : ports) ports_.push_back(Port{std::move(name), nullptr, {}, {}, false});
 }
 
 std::unique_ptr<MidiInBackend> MidiLoopback::makeInput()
@@ -120,6 +124,28 @@ void MidiLoopback::inject(const std::string& port, ByteView message)
     std::lock_guard<std::mutex> lock(mutex_);
     Port* p = find(port);
     if (p != nullptr && p->input != nullptr) p->input->receive(message);
+}
+
+bool MidiLoopback::inputOpen(const std::string& port)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    const Port* p = find(port);
+    return p != nullptr && p->input != nullptr;
+}
+
+void MidiLoopback::lose(const std::string& port, const std::string& reason)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    Port* p = find(port);
+    if (p == nullptr) return;
+    if (p->input != nullptr) p->input->portLost(reason.c_str());
+    for (MidiSendDone* out : p->outputs) out->portLost(reason.c_str());
+}
+
+void MidiLoopback::failSends(const std::string& port, bool fail)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (Port* p = find(port)) p->failing = fail;
 }
 
 void MidiLoopback::attach(const std::string& port, std::function<void(ByteView)> device)

@@ -26,9 +26,17 @@ public:
     std::unique_ptr<MidiInBackend> makeInput();
     std::unique_ptr<MidiOutBackend> makeOutput();
 
-    // Delivers one whole message to the input opened on `port`, as the driver
-    // would; any thread may call it. Nothing happens while no input is open there.
+    // Delivers a message, or a piece of a SysEx message, to the input opened on
+    // `port`, as the driver would; any thread may call it. Nothing happens
+    // while no input is open there.
     void inject(const std::string& port, ByteView message);
+    // Whether an input is open on `port`.
+    bool inputOpen(const std::string& port);
+    // The port stops working, as when the MIDI server goes away: the input and
+    // every output open on it are told, with `reason`.
+    void lose(const std::string& port, const std::string& reason);
+    // While set, a send on `port` fails as a broken driver's would.
+    void failSends(const std::string& port, bool fail);
     // The device hears, on the sending thread, every message sent on `port`.
     // An empty function detaches it.
     void attach(const std::string& port, std::function<void(ByteView)> device);
@@ -41,7 +49,9 @@ private:
     struct Port {
         std::string name;
         MidiReceiver* input = nullptr;
+        std::vector<MidiSendDone*> outputs;
         std::function<void(ByteView)> device;
+        bool failing = false;
     };
     class Input;
     class Output;

@@ -20,7 +20,13 @@ enum class MidiErrorCode : std::uint16_t {
     Driver = 3,       // the MIDI service refused or failed
     TooLong = 4,      // the message cannot travel in one piece on this service
     InvalidData = 5,  // the bytes are not a MIDI message
+    Lost = 6,         // an open port stopped working: server gone, connection gone, failed send
 };
+
+// The user-facing text of a code; "Specified error number is out of range"
+// for a value no code has.
+std::string MidiInErrorString(MidiErrorCode code);
+std::string midioutErrorString(MidiErrorCode code);
 
 // what() is the back-end's own text, shown to the user as it is.
 class MidiBackendError : public TolvexError {
@@ -29,20 +35,33 @@ public:
     MidiErrorCode code;
 };
 
-// Gets every message arriving on an open input port, whole (a SysEx message
-// from its F0 through its F7 in one call), on the back-end's own thread.
-// `message` is valid only during the call. Implementations must not block or
-// allocate: the caller may be a real-time audio thread.
-class MidiReceiver {
+// Told, on any thread and at most once per open, that the open port stopped
+// working. `reason` (for the user) is valid only during the call.
+// Implementations must not block or allocate: the caller may be a real-time thread.
+class MidiPortWatcher {
 public:
-    virtual void receive(ByteView message) noexcept = 0;
+    virtual void portLost(const char* reason) noexcept = 0;
+
+protected:
+    ~MidiPortWatcher() = default;
+};
+
+// Gets every message arriving on an open input port, on the back-end's own
+// thread, in order: a short message whole, a SysEx message whole or in pieces
+// (the first starts with F0, the one that ends it ends with F7, the ones
+// between hold data bytes; a real-time byte may come between two pieces).
+// `bytes` is valid only during the call. Implementations must not block or
+// allocate: the caller may be a real-time audio thread.
+class MidiReceiver : public MidiPortWatcher {
+public:
+    virtual void receive(ByteView bytes) noexcept = 0;
 
 protected:
     ~MidiReceiver() = default;
 };
 
 // Told, on any thread, that a message sent with notifyDone has left the port.
-class MidiSendDone {
+class MidiSendDone : public MidiPortWatcher {
 public:
     virtual void sendDone() noexcept = 0;
 
@@ -61,6 +80,9 @@ public:
     virtual void open(const std::string& name, MidiReceiver& receiver) = 0;
     // When it returns, no call to the receiver is running and none will start.
     virtual void close() = 0;
+    // The most bytes a second the service can deliver on one port (an estimate
+    // where it has no fixed figure); sizes the input's buffers. 3125 is MIDI's wire speed.
+    virtual double fastestBytesPerSecond() { return 3125; }
 };
 
 class MidiOutBackend {
@@ -69,10 +91,11 @@ public:
     virtual std::vector<std::string> portNames() = 0;
     // `done` must outlive the open port. Throws MidiBackendError.
     virtual void open(const std::string& name, MidiSendDone& done) = 0;
-    // Messages sent before close() are not lost by closing.
+    // Messages sent before close() are not lost by closing (unless the port was lost).
     virtual void close() = 0;
-    // Sends one complete message; the bytes are copied when it returns. With
-    // notifyDone, done.sendDone() follows once the message is out. Throws MidiBackendError.
+    // Sends one complete message of any length; the bytes are copied when it
+    // returns. With notifyDone, done.sendDone() follows once the message is
+    // out. Throws MidiBackendError.
     virtual void send(ByteView message, bool notifyDone) = 0;
 };
 

@@ -1,5 +1,7 @@
 #include "midi/midi_input.h"
 
+#include "midi/midi_output.h"
+
 #include <algorithm>
 #include <cstring>
 #include <new>
@@ -9,6 +11,7 @@ namespace tolvex {
 namespace {
 
 constexpr std::uint8_t kSysex = 0xF0;
+constexpr std::uint8_t kSysexEnd = 0xF7;
 constexpr std::uint8_t kTimingClock = 0xF8;
 constexpr std::uint8_t kActiveSensing = 0xFE;
 
@@ -26,9 +29,11 @@ TMidiInput::TMidiInput(Shell& shell, std::unique_ptr<MidiInBackend> backend)
     ctl_.shell = &shell_;
     ctl_.inputWake = shell_.registerWakeup([this] { inputNotification(); });
     ctl_.overflowWake = shell_.registerWakeup([this] { overflowNotification(); });
-    if (ctl_.inputWake < 0 || ctl_.overflowWake < 0) {
+    ctl_.lostWake = shell_.registerWakeup([this] { lostNotification(); });
+    if (ctl_.inputWake < 0 || ctl_.overflowWake < 0 || ctl_.lostWake < 0) {
         shell_.unregisterWakeup(ctl_.inputWake);
         shell_.unregisterWakeup(ctl_.overflowWake);
+        shell_.unregisterWakeup(ctl_.lostWake);
         throw EMidiInputError("No main-thread notification left for the MIDI input");
     }
     std::vector<std::string> list;
@@ -52,6 +57,7 @@ TMidiInput::~TMidiInput()
     }
     shell_.unregisterWakeup(ctl_.inputWake);
     shell_.unregisterWakeup(ctl_.overflowWake);
+    shell_.unregisterWakeup(ctl_.lostWake);
 }
 
 std::vector<std::string> TMidiInput::names()
@@ -95,10 +101,10 @@ void TMidiInput::SetSysexBufferSize(std::uint16_t size)
     FSysexBufferSize = size;
 }
 
-void TMidiInput::SetSysexBufferCount(std::uint16_t count)
+void TMidiInput::SetSysexCeiling(std::size_t bytes)
 {
-    if (FState == misOpen) throw EMidiInputError("Change to SysexBuffercount while device was open");
-    FSysexBufferCount = count;
+    if (FState == misOpen) throw EMidiInputError("Change to SysexCeiling while device was open");
+    FSysexCeiling = bytes;
 }
 
 void TMidiInput::SetSysexOnly(bool sysexOnly)
@@ -114,18 +120,18 @@ bool TMidiInput::Open()
     try {
         if (FNumdevs == 0 || FProductName.empty()) throw EMidiInputError("Invalid device ID");
         PBuffer = std::make_unique<TCircularBuffer<TMidiBufferItem>>(FCapacity);
-        const bool buffers = FSysexBufferCount > 0 && FSysexBufferSize > 0;
-        freeList_ = std::make_unique<TCircularBuffer<std::uint16_t>>(buffers ? FSysexBufferCount : 0);
-        if (buffers) {
-            MidiHdrs.assign(FSysexBufferCount, TMyMidiHdr(FSysexBufferSize));
-            for (std::uint16_t i = 0; i < FSysexBufferCount; ++i) freeList_->Put(i);
-        }
+        // A message's length travels in 32 bits.
+        const std::size_t ceiling = std::min<std::size_t>(FSysexCeiling, 0xFFFFFFFFu);
+        if (FSysexBufferSize > 0 && ceiling > 0) ring_ = std::make_unique<ByteRing>(ceiling);
+        handedOut_ = 0;
         ctl_.PBuffer = PBuffer.get();
-        ctl_.freeBuffers = freeList_.get();
-        ctl_.hdrs = MidiHdrs.data();
-        ctl_.hdrSize = buffers ? FSysexBufferSize : 0;
+        ctl_.ring = ring_.get();
         ctl_.SysexOnly.store(FSysexOnly);
         ctl_.running.store(false);
+        ctl_.inSysex = false;
+        ctl_.dropping = false;
+        ctl_.lost.store(false);
+        ctl_.lostClaimed.store(false);
         backend_->open(FProductName, ctl_);
     } catch (const MidiBackendError& e) {
         FError = e.code;
@@ -164,16 +170,13 @@ void TMidiInput::Close()
 void TMidiInput::freeBuffers()
 {
     ctl_.PBuffer = nullptr;
-    ctl_.freeBuffers = nullptr;
-    ctl_.hdrs = nullptr;
-    ctl_.hdrSize = 0;
+    ctl_.ring = nullptr;
     PBuffer.reset();
-    freeList_.reset();
-    MidiHdrs.clear();
-    MidiHdrs.shrink_to_fit();
+    ring_.reset();
+    handedOut_ = 0;
 }
 
-std::uint16_t TMidiInput::GetEventCount() const
+std::uint32_t TMidiInput::GetEventCount() const
 {
     return FState == misOpen && PBuffer ? PBuffer->EventCount() : 0;
 }
@@ -189,13 +192,19 @@ std::optional<TMyMidiEvent> TMidiInput::GetMidiEvent()
         event.MidiMessage = static_cast<std::uint8_t>(item.data & 0xFF);
         event.Data1 = static_cast<std::uint8_t>((item.data >> 8) & 0xFF);
         event.Data2 = static_cast<std::uint8_t>((item.data >> 16) & 0xFF);
-    } else {
-        const TMyMidiHdr& hdr = MidiHdrs.at(static_cast<std::size_t>(item.sysex));
-        event.MidiMessage = kSysex;
-        event.Sysex.assign(hdr.data.begin(), hdr.data.begin() + hdr.BytesRecorded);
-        freeList_->Put(static_cast<std::uint16_t>(item.sysex));  // never full: it holds every buffer at most once
+        PBuffer->Remove();
+        return event;
     }
-    PBuffer->Remove();
+    const std::size_t n = std::min<std::size_t>(item.data - handedOut_, FSysexBufferSize);
+    event.MidiMessage = kSysex;
+    event.Sysex.resize(n);
+    ring_->Read(item.sysex + handedOut_, event.Sysex.data(), n);
+    handedOut_ += n;
+    if (handedOut_ == item.data) {
+        handedOut_ = 0;
+        ring_->Free(item.sysex + item.data);
+        PBuffer->Remove();
+    }
     return event;
 }
 
@@ -209,59 +218,133 @@ void TMidiInput::overflowNotification()
     if (OnOverflow && FState == misOpen) OnOverflow(*this);
 }
 
-void TMidiInput::TMidiCtlInfo::drop(std::size_t events) noexcept
+void TMidiInput::lostNotification()
 {
-    dropped.fetch_add(events, std::memory_order_relaxed);
+    if (FState != misOpen || !ctl_.lost.load(std::memory_order_acquire)) return;
+    const std::string reason = ctl_.lostReason;
+    Close();
+    FError = MidiErrorCode::Lost;
+    if (OnLost) OnLost(*this, reason);
+}
+
+void TMidiInput::TMidiCtlInfo::portLost(const char* reason) noexcept
+{
+    if (lostClaimed.exchange(true)) return;
+    std::strncpy(lostReason, reason, sizeof lostReason - 1);
+    lostReason[sizeof lostReason - 1] = '\0';
+    lost.store(true, std::memory_order_release);
+    shell->wake(lostWake);
+}
+
+// Everything below runs on the driver's thread: checks, copies into reserved
+// memory, queues and wakes. No allocation, no lock, no wait.
+
+void TMidiInput::TMidiCtlInfo::drop() noexcept
+{
+    dropped.fetch_add(1, std::memory_order_relaxed);
     shell->wake(overflowWake);
 }
 
-// Runs on the driver's thread: checks, copies into pre-allocated buffers,
-// queues and wakes. No allocation, no lock, no wait.
-void TMidiInput::TMidiCtlInfo::receive(ByteView message) noexcept
+std::uint32_t TMidiInput::TMidiCtlInfo::now() const noexcept
 {
-    if (message.empty() || !running.load(std::memory_order_acquire) || PBuffer == nullptr) return;
     const auto elapsed = std::chrono::steady_clock::now() - started;
+    return static_cast<std::uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count());
+}
+
+void TMidiInput::TMidiCtlInfo::shortMessage(const std::uint8_t* bytes, std::size_t n) noexcept
+{
+    const std::uint8_t status = bytes[0];
+    if (n == 1 && (status == kActiveSensing || status == kTimingClock)) return;
+    if (SysexOnly.load(std::memory_order_relaxed)) return;
     TMidiBufferItem item;
-    item.timestamp = static_cast<std::uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count());
+    item.timestamp = now();
+    item.data = status;
+    if (n > 1) item.data |= static_cast<std::uint32_t>(bytes[1]) << 8;
+    if (n > 2) item.data |= static_cast<std::uint32_t>(bytes[2]) << 16;
+    if (PBuffer->Put(item)) {
+        shell->wake(inputWake);
+    } else {
+        drop();
+    }
+}
 
-    const std::uint8_t status = message[0];
-    if (status != kSysex) {
-        if (message.size() == 1 && (status == kActiveSensing || status == kTimingClock)) return;
-        if (SysexOnly.load(std::memory_order_relaxed)) return;
-        item.data = status;
-        if (message.size() > 1) item.data |= static_cast<std::uint32_t>(message[1]) << 8;
-        if (message.size() > 2) item.data |= static_cast<std::uint32_t>(message[2]) << 16;
-        if (PBuffer->Put(item)) {
-            shell->wake(inputWake);
-        } else {
-            drop(1);
+void TMidiInput::TMidiCtlInfo::beginSysex() noexcept
+{
+    inSysex = true;
+    sysexTime = now();
+    dropping = ring == nullptr;
+    if (dropping) drop();
+    if (ring != nullptr) sysexStart = ring->Head();
+}
+
+// All of a message or none of it: a message with a hole would be joined into a
+// wrong dump. Bytes are written ahead of the queue and taken back when the
+// message turns out not to fit.
+void TMidiInput::TMidiCtlInfo::appendSysex(const std::uint8_t* bytes, std::size_t n) noexcept
+{
+    if (dropping || ring->Write(bytes, n)) return;
+    ring->Rewind(sysexStart);
+    dropping = true;
+    drop();
+}
+
+void TMidiInput::TMidiCtlInfo::endSysex() noexcept
+{
+    inSysex = false;
+    if (dropping) return;
+    TMidiBufferItem item;
+    item.sysex = sysexStart;
+    item.timestamp = sysexTime;
+    item.data = static_cast<std::uint32_t>(ring->Head() - sysexStart);
+    if (PBuffer->Put(item)) {
+        shell->wake(inputWake);
+    } else {
+        ring->Rewind(sysexStart);
+        drop();
+    }
+}
+
+void TMidiInput::TMidiCtlInfo::receive(ByteView bytes) noexcept
+{
+    if (bytes.empty() || !running.load(std::memory_order_acquire) || PBuffer == nullptr) return;
+    const std::uint8_t* p = bytes.data();
+    const std::size_t n = bytes.size();
+    std::size_t i = 0;
+    while (i < n) {
+        if (inSysex) {
+            std::size_t j = i;
+            while (j < n && p[j] < 0x80) ++j;
+            appendSysex(p + i, j - i);
+            if (j == n) return;  // the message goes on in the next piece
+            const std::uint8_t status = p[j];
+            if (status == kSysexEnd) {
+                appendSysex(p + j, 1);
+                endSysex();
+                i = j + 1;
+            } else if (status >= 0xF8) {
+                shortMessage(p + j, 1);  // real-time bytes may come in the middle of a message
+                i = j + 1;
+            } else {
+                endSysex();  // cut short: queued as it is, without F7
+                i = j;
+            }
+            continue;
         }
-        return;
+        const std::uint8_t status = p[i];
+        if (status == kSysex) {
+            beginSysex();
+            appendSysex(p + i, 1);
+            ++i;
+        } else if (status < 0x80 || status == kSysexEnd) {
+            ++i;  // a stray data byte or F7 belongs to no message
+        } else {
+            std::size_t k = 1;
+            const auto length = static_cast<std::size_t>(shortMessageLength(status));
+            while (k < length && i + k < n && p[i + k] < 0x80) ++k;
+            shortMessage(p + i, k);
+            i += k;
+        }
     }
-
-    // All of a message or none of it: a message with a hole would be joined
-    // into a wrong dump. Room only grows while this thread waits, so checking first is enough.
-    if (hdrSize == 0) {
-        drop(1);
-        return;
-    }
-    const std::size_t needed = (message.size() + hdrSize - 1) / hdrSize;
-    if (needed > freeBuffers->EventCount() || needed > PBuffer->FreeSlots()) {
-        drop(needed);
-        return;
-    }
-    for (std::size_t pos = 0; pos < message.size(); pos += hdrSize) {
-        std::uint16_t index = 0;
-        freeBuffers->Read(index);
-        freeBuffers->Remove();
-        TMyMidiHdr& hdr = hdrs[index];
-        const std::size_t n = std::min(hdrSize, message.size() - pos);
-        std::memcpy(hdr.data.data(), message.data() + pos, n);
-        hdr.BytesRecorded = static_cast<std::uint16_t>(n);
-        item.sysex = index;
-        PBuffer->Put(item);
-    }
-    shell->wake(inputWake);
 }
 
 }  // namespace tolvex

@@ -26,15 +26,6 @@ public:
 
 enum TMidiInputState { misOpen = 0, misClosed = 1, misCreating = 2, misDestroying = 3 };
 
-// One SysEx buffer: `BytesRecorded` of `data` are filled. Allocated before the
-// port opens; owned by the device while free, by the queue record that names it
-// while queued.
-struct TMyMidiHdr {
-    explicit TMyMidiHdr(std::size_t size) : data(size) {}
-    Bytes data;
-    std::uint16_t BytesRecorded = 0;
-};
-
 class TMidiInput {
 public:
     // `shell` carries the notifications to the main thread and must outlive the device.
@@ -51,21 +42,28 @@ public:
     const std::string& ProductName() const { return FProductName; }
     std::uint16_t Numdevs() const { return FNumdevs; }
     std::vector<std::string> DeviceNames();
+    // The most bytes a second the port can deliver (the back-end's figure).
+    double PortBytesPerSecond() { return backend_->fastestBytesPerSecond(); }
 
-    // Queue size in records; takes effect at the next Open.
-    void SetCapacity(std::uint16_t capacity) { FCapacity = capacity; }
-    std::uint16_t Capacity() const { return FCapacity; }
-    // SysEx buffers, only while closed. A SysEx message is queued whole or not
-    // at all, so the longest message taken is SysexBufferCount x SysexBufferSize bytes.
+    // Queue size in messages; takes effect at the next Open.
+    void SetCapacity(std::uint32_t capacity) { FCapacity = capacity; }
+    std::uint32_t Capacity() const { return FCapacity; }
+    // Only while closed. SysEx bytes wait for the main thread in one ring of
+    // SysexCeiling bytes, reserved at Open and backed by memory only as
+    // traffic fills it. A SysEx message is queued whole or not at all, so
+    // messages up to the ceiling arrive whole and the ceiling is what a burst
+    // may hold before messages are dropped. GetMidiEvent hands a message out in
+    // events of at most SysexBufferSize bytes, which the assembler joins.
+    // Either set to 0 drops every SysEx message.
     void SetSysexBufferSize(std::uint16_t size);
     std::uint16_t SysexBufferSize() const { return FSysexBufferSize; }
-    void SetSysexBufferCount(std::uint16_t count);
-    std::uint16_t SysexBufferCount() const { return FSysexBufferCount; }
+    void SetSysexCeiling(std::size_t bytes);
+    std::size_t SysexCeiling() const { return FSysexCeiling; }
     // Drops short messages; may change while open (it may take effect one message late).
     void SetSysexOnly(bool sysexOnly);
     bool SysexOnly() const { return FSysexOnly; }
 
-    // Allocates the queue and buffers and opens the selected port. False leaves
+    // Reserves the queue and the ring and opens the selected port. False leaves
     // the device closed; OpenError() then has the back-end's text for the user.
     bool Open();
     const std::string& OpenError() const { return FOpenError; }
@@ -77,40 +75,60 @@ public:
     TMidiInputState State() const { return FState; }
     std::uint32_t MIDIHandle() const { return FMIDIHandle; }
     MidiErrorCode Error() const { return FError; }
-    std::uint16_t GetEventCount() const;
-    std::uint16_t MessageCount() const { return GetEventCount(); }
-    // The oldest queued event, or nothing (also while closed). Gives its SysEx buffer back.
+    // Queued messages (a long SysEx message may still give several events).
+    std::uint32_t GetEventCount() const;
+    std::uint32_t MessageCount() const { return GetEventCount(); }
+    // The oldest queued event, or nothing (also while closed): a short message,
+    // or the next piece of the oldest SysEx message.
     std::optional<TMyMidiEvent> GetMidiEvent();
-    // Events dropped since creation because the queue or the SysEx buffers were full;
-    // a SysEx message counts one per buffer it needed.
+    // Messages dropped since creation because the queue or the ring was full;
+    // a SysEx message counts once, however long.
     std::uint64_t DroppedEvents() const { return ctl_.dropped.load(std::memory_order_relaxed); }
 
     // Run on the main thread: OnMidiInput when events wait (the handler drains
-    // them all; later notifications may find the queue empty), OnOverflow after drops.
+    // them all; later notifications may find the queue empty), OnOverflow after
+    // drops, OnLost once when the open port stopped working (the device is
+    // closed by then; the text says why).
     std::function<void(TMidiInput&)> OnMidiInput;
     std::function<void(TMidiInput&)> OnOverflow;
+    std::function<void(TMidiInput&, const std::string& reason)> OnLost;
 
 private:
     // The driver callback's instance data: all it touches, nothing it allocates.
     struct TMidiCtlInfo final : MidiReceiver {
-        void receive(ByteView message) noexcept override;
-        void drop(std::size_t events) noexcept;
+        void receive(ByteView bytes) noexcept override;
+        void portLost(const char* reason) noexcept override;
+        void drop() noexcept;
+        void shortMessage(const std::uint8_t* bytes, std::size_t n) noexcept;
+        void beginSysex() noexcept;
+        void appendSysex(const std::uint8_t* bytes, std::size_t n) noexcept;
+        void endSysex() noexcept;
+        std::uint32_t now() const noexcept;
 
         Shell* shell = nullptr;
         int inputWake = -1;
         int overflowWake = -1;
+        int lostWake = -1;
         TCircularBuffer<TMidiBufferItem>* PBuffer = nullptr;
-        TCircularBuffer<std::uint16_t>* freeBuffers = nullptr;  // indexes into hdrs, filled by the main thread
-        TMyMidiHdr* hdrs = nullptr;
-        std::size_t hdrSize = 0;
+        ByteRing* ring = nullptr;  // nullptr: SysEx is dropped
         std::atomic<bool> SysexOnly{false};
         std::atomic<bool> running{false};
         std::chrono::steady_clock::time_point started;  // written before `running` is set
         std::atomic<std::uint64_t> dropped{0};
+        // The SysEx message being received (driver thread only).
+        bool inSysex = false;
+        bool dropping = false;  // it did not fit: its remaining bytes are skipped
+        std::uint64_t sysexStart = 0;
+        std::uint32_t sysexTime = 0;
+        // Set once by portLost; the text is written before the flag.
+        std::atomic<bool> lostClaimed{false};
+        std::atomic<bool> lost{false};
+        char lostReason[256] = {};
     };
 
     void inputNotification();
     void overflowNotification();
+    void lostNotification();
     void freeBuffers();
     std::vector<std::string> names();
 
@@ -124,12 +142,12 @@ private:
     MidiErrorCode FError = MidiErrorCode::None;
     std::string FOpenError;
     bool FSysexOnly = false;
-    std::uint16_t FCapacity = 1024;
+    std::uint32_t FCapacity = 1024;
     std::uint16_t FSysexBufferSize = 4096;
-    std::uint16_t FSysexBufferCount = 16;
+    std::size_t FSysexCeiling = 64 * 1024;
     std::unique_ptr<TCircularBuffer<TMidiBufferItem>> PBuffer;
-    std::unique_ptr<TCircularBuffer<std::uint16_t>> freeList_;
-    std::vector<TMyMidiHdr> MidiHdrs;
+    std::unique_ptr<ByteRing> ring_;
+    std::size_t handedOut_ = 0;  // bytes of the oldest SysEx message already given out
     TMidiCtlInfo ctl_;
 };
 

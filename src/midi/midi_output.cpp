@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstring>
 
 namespace tolvex {
 
@@ -36,7 +37,12 @@ TMidiOutput::TMidiOutput(Shell& shell, std::unique_ptr<MidiOutBackend> backend)
 {
     done_.shell = &shell_;
     done_.wake = shell_.registerWakeup([this] { doneNotification(); });
-    if (done_.wake < 0) throw EmidioutputError("No main-thread notification left for the MIDI output");
+    done_.lostWake = shell_.registerWakeup([this] { lostNotification(); });
+    if (done_.wake < 0 || done_.lostWake < 0) {
+        shell_.unregisterWakeup(done_.wake);
+        shell_.unregisterWakeup(done_.lostWake);
+        throw EmidioutputError("No main-thread notification left for the MIDI output");
+    }
     std::vector<std::string> list;
     try {
         list = backend_->portNames();
@@ -51,6 +57,7 @@ TMidiOutput::~TMidiOutput()
 {
     if (FState == mosOpen) backend_->close();
     shell_.unregisterWakeup(done_.wake);
+    shell_.unregisterWakeup(done_.lostWake);
 }
 
 std::vector<std::string> TMidiOutput::names()
@@ -97,6 +104,8 @@ bool TMidiOutput::Open()
         FOpenError = "Invalid device ID";
         return false;
     }
+    done_.lost.store(false);
+    done_.lostClaimed.store(false);
     try {
         backend_->open(FProductName, done_);
     } catch (const MidiBackendError& e) {
@@ -129,6 +138,8 @@ void TMidiOutput::send(ByteView message, bool notifyDone)
         backend_->send(message, notifyDone);
     } catch (const MidiBackendError& e) {
         FError = e.code;
+        // A message the port cannot take says nothing about the port; any other failure loses it.
+        if (e.code != MidiErrorCode::TooLong && e.code != MidiErrorCode::InvalidData) done_.portLost(e.what());
         throw EmidioutputError(e.what());
     }
 }
@@ -159,6 +170,24 @@ void TMidiOutput::PutMidiEvent(const TMyMidiEvent& theEvent)
     } else {
         PutLong(theEvent.Sysex);
     }
+}
+
+void TMidiOutput::DoneNotifier::portLost(const char* reason) noexcept
+{
+    if (lostClaimed.exchange(true)) return;
+    std::strncpy(lostReason, reason, sizeof lostReason - 1);
+    lostReason[sizeof lostReason - 1] = '\0';
+    lost.store(true, std::memory_order_release);
+    shell->wake(lostWake);
+}
+
+void TMidiOutput::lostNotification()
+{
+    if (FState != mosOpen || !done_.lost.load(std::memory_order_acquire)) return;
+    const std::string reason = done_.lostReason;
+    Close();
+    FError = MidiErrorCode::Lost;
+    if (OnLost) OnLost(*this, reason);
 }
 
 void TMidiOutput::doneNotification()

@@ -2,6 +2,7 @@
 // the busy state the bulk sender waits on.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -65,17 +66,27 @@ public:
     void PutMidiEvent(const TMyMidiEvent& theEvent);
     bool MidiOutBusy() const override { return FMidiOutBusy; }
 
-    // Run on the main thread after a long message is done.
+    // Run on the main thread after a long message is done, and once when the
+    // open port stopped working (the device is closed by then; the text says why).
+    // A failed send counts as a lost port.
     std::function<void(TMidiOutput&)> OnMidiOutput;
+    std::function<void(TMidiOutput&, const std::string& reason)> OnLost;
 
 private:
     struct DoneNotifier final : MidiSendDone {
         void sendDone() noexcept override { shell->wake(wake); }
+        void portLost(const char* reason) noexcept override;
         Shell* shell = nullptr;
         int wake = -1;
+        int lostWake = -1;
+        // Set once by portLost; the text is written before the flag.
+        std::atomic<bool> lostClaimed{false};
+        std::atomic<bool> lost{false};
+        char lostReason[256] = {};
     };
 
     void doneNotification();
+    void lostNotification();
     std::vector<std::string> names();
     void send(ByteView message, bool notifyDone);
 

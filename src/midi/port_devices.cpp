@@ -1,5 +1,7 @@
 #include "midi/port_devices.h"
 
+#include <algorithm>
+
 #include "midi/rtmidi_backend.h"
 
 namespace tolvex {
@@ -7,15 +9,33 @@ namespace tolvex {
 PortDevices::PortDevices(Shell& shell, std::unique_ptr<MidiInBackend> in, std::unique_ptr<MidiOutBackend> out)
     : input_(shell, std::move(in)), output_(shell, std::move(out))
 {
-    input_.SetCapacity(kCapacity);
     input_.SetSysexBufferSize(kSysexBufferSize);
-    input_.SetSysexBufferCount(kSysexBufferCount);
     input_.OnMidiInput = [this](TMidiInput&) {
         if (onInput) onInput();
     };
     input_.OnOverflow = [this](TMidiInput&) {
         if (onOverflow) onOverflow();
     };
+    input_.OnLost = [this](TMidiInput&, const std::string& reason) {
+        if (onLost) onLost(reason);
+    };
+    output_.OnLost = [this](TMidiOutput&, const std::string& reason) {
+        if (onLost) onLost(reason);
+    };
+}
+
+std::size_t PortDevices::sysexCeilingFor(double bytesPerSecond)
+{
+    const double held = std::min(bytesPerSecond * kHeldSeconds, double{0xFFFFFFFFu});
+    return std::max(kMinSysexCeiling, static_cast<std::size_t>(held));
+}
+
+// The smallest event a port carries takes about 12 bytes of its buffer (JACK's
+// event header with the data inline).
+std::uint32_t PortDevices::capacityFor(double bytesPerSecond)
+{
+    const double held = std::min(bytesPerSecond * kHeldSeconds / 12, double{0xFFFFFFFFu});
+    return std::max(kMinCapacity, static_cast<std::uint32_t>(held));
 }
 
 std::vector<std::string> PortDevices::inputNames() const
@@ -41,6 +61,9 @@ void PortDevices::openInput(const std::string& name, bool sysexOnly)
     input_.Close();
     input_.SetProductName(name);
     input_.SetSysexOnly(sysexOnly);
+    const double rate = input_.PortBytesPerSecond();
+    input_.SetSysexCeiling(sysexCeilingFor(rate));
+    input_.SetCapacity(capacityFor(rate));
     if (!input_.Open()) throw EMidiInputError(input_.OpenError());
     input_.Start();
 }

@@ -15,12 +15,20 @@ namespace tolvex {
 
 class PortDevices : public MidiDevices {
 public:
-    // The input queues 500 events. A SysEx message arrives from the back-end
-    // whole and is taken only when it fits the buffers at once, so 64 buffers
-    // of 4096 bytes let dumps of up to 256 KiB in.
-    static constexpr std::uint16_t kCapacity = 500;
+    // The input holds, unread, at least 10 seconds of the fastest traffic its
+    // port can deliver and at least one message of 16 MiB with room to spare;
+    // both are reserved address space, filled only as traffic needs it.
+    // SysEx reaches the assembler in events of kSysexBufferSize bytes.
+    static constexpr double kHeldSeconds = 10;
+    static constexpr std::size_t kMinSysexCeiling = 17u << 20;
+    static constexpr std::uint32_t kMinCapacity = 1u << 20;
     static constexpr std::uint16_t kSysexBufferSize = 4096;
+    // How many such events the input once held at most. No longer a limit of
+    // the input; kept only while tests/core/incoming_test.cpp still names it.
     static constexpr std::uint16_t kSysexBufferCount = 64;
+    // The input's settings for a port delivering at most `bytesPerSecond`.
+    static std::size_t sysexCeilingFor(double bytesPerSecond);
+    static std::uint32_t capacityFor(double bytesPerSecond);
 
     PortDevices(Shell& shell, std::unique_ptr<MidiInBackend> in, std::unique_ptr<MidiOutBackend> out);
 

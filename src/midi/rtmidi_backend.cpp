@@ -1,61 +1,22 @@
 #include "midi/rtmidi_backend.h"
 
 #include <fcntl.h>
-#include <jack/jack.h>
 #include <rtmidi/RtMidi.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdlib>
 #include <mutex>
-#include <thread>
+
+#include "midi/jack_backend.h"
 
 namespace tolvex {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-// RtMidi's JACK output passes each message through a 16 KiB ring buffer (with
-// a 4-byte length) and drops a longer one without a word. The limit is kept a
-// little lower so that two of the largest messages fit one port buffer (below).
-constexpr std::size_t kJackMaxMessage = 16000;
-// A JACK period carries one 32 KiB port buffer, and RtMidi drops (with only a
-// line on stderr) what does not fit. Its process callback drains the ring
-// buffer while the sender may still be filling it, so one period can take what
-// was sent in two "windows". Sends are paced so that a window holds at most
-// this many bytes, counting each event's header (two windows and the port
-// buffer's own header fit 32 KiB), and a new window starts only once a whole
-// period has run after the one in which the previous window began.
-constexpr std::size_t kJackWindowBytes = 15 * 1024;
-constexpr std::size_t kJackEventOverhead = 16;
-// A server that runs no period for this long is not carrying data.
-constexpr auto kJackStall = std::chrono::seconds(1);
-
-void ignoreJackText(const char*) {}
-
-void silenceJack()
-{
-    // libjack writes every failed connection attempt to stderr; on a machine
-    // without a server that is noise on each start.
-    static std::once_flag once;
-    std::call_once(once, [] {
-        jack_set_error_function(ignoreJackText);
-        jack_set_info_function(ignoreJackText);
-    });
-}
-
-jack_client_t* openJackClient(const std::string& name)
-{
-    silenceJack();
-    jack_status_t status{};
-    return jack_client_open(name.c_str(), JackNoStartServer, &status);
-}
-
 bool probeJack()
 {
-    jack_client_t* client = openJackClient("Tolvex probe");
+    jack_client_t* client = openQuietJackClient("Tolvex probe");
     if (client == nullptr) return false;
     jack_client_close(client);
     return true;
@@ -74,7 +35,8 @@ bool compiledIn(MidiApi api)
 }
 
 // RtMidi reports through a callback once one is set (and prints or throws
-// otherwise). Texts reported during a call become that call's error.
+// otherwise). Texts reported during a call become that call's error; a failure
+// reported from RtMidi's own thread while a port is open loses the port.
 class ErrorCapture {
 public:
     static void callback(RtMidiError::Type type, const std::string& text, void* user)
@@ -82,7 +44,14 @@ public:
         if (type == RtMidiError::DEBUG_WARNING) return;
         auto* self = static_cast<ErrorCapture*>(user);
         std::lock_guard<std::mutex> lock(self->mutex_);
-        if (self->text_.empty()) self->text_ = text;
+        if (self->inCall_) {
+            if (self->text_.empty()) self->text_ = text;
+            return;
+        }
+        // A warning from the input thread is a bad event, not a broken sequencer,
+        // unless reading itself failed.
+        const bool failure = type != RtMidiError::WARNING || text.find("unknown MIDI input error") != std::string::npos;
+        if (failure && self->watcher_ != nullptr) self->watcher_->portLost(("ALSA sequencer error: " + text).c_str());
     }
 
     template <class F>
@@ -91,19 +60,32 @@ public:
         {
             std::lock_guard<std::mutex> lock(mutex_);
             text_.clear();
+            inCall_ = true;
         }
         try {
             f();
         } catch (const RtMidiError& e) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            inCall_ = false;
             throw MidiBackendError(MidiErrorCode::Driver, e.getMessage());
         }
         std::lock_guard<std::mutex> lock(mutex_);
+        inCall_ = false;
         if (!text_.empty()) throw MidiBackendError(MidiErrorCode::Driver, text_);
+    }
+
+    // Told of failures between calls; nullptr while no port is open.
+    void watch(MidiPortWatcher* watcher)
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        watcher_ = watcher;
     }
 
 private:
     std::mutex mutex_;  // RtMidi may also report from its own thread
     std::string text_;
+    bool inCall_ = false;
+    MidiPortWatcher* watcher_ = nullptr;
 };
 
 bool serviceUp(MidiApi api)
@@ -185,14 +167,19 @@ public:
         port->setCallback(&RtMidiInBackend::callback, this);
         openByName(*port, errors_, name, kVirtualInName);
         port_ = std::move(port);
+        errors_.watch(&receiver);
     }
 
     void close() override
     {
         // Destroying the client stops its thread, so no callback outlives this.
+        errors_.watch(nullptr);
         port_.reset();
         receiver_ = nullptr;
     }
+
+    // The sequencer moves events between programs far faster than a MIDI cable.
+    double fastestBytesPerSecond() override { return 1 << 20; }
 
 private:
     static void callback(double, std::vector<unsigned char>* message, void* user)
@@ -229,82 +216,32 @@ public:
         if (api_ == MidiApi::None) throw MidiBackendError(MidiErrorCode::NoSuchPort, "No MIDI system");
         auto port = makePort<RtMidiOut>(api_, clientName_ + " Out", errors_);
         openByName(*port, errors_, name, kVirtualOutName);
-        if (api_ == MidiApi::Jack) {
-            // A client without ports, only to watch the server's periods go by.
-            clock_ = openJackClient(clientName_ + " clock");
-            if (clock_ == nullptr) throw MidiBackendError(MidiErrorCode::Driver, "The JACK server is not running");
-        }
         port_ = std::move(port);
         done_ = &done;
-        windowCost_ = 0;
+        errors_.watch(&done);
     }
 
     void close() override
     {
-        if (port_) {
-            if (clock_ != nullptr && windowCost_ > 0) waitForWindow();  // what RtMidi still holds goes out first
-            port_.reset();
-        }
-        if (clock_ != nullptr) jack_client_close(clock_);
-        clock_ = nullptr;
+        errors_.watch(nullptr);
+        port_.reset();
         done_ = nullptr;
     }
 
+    // RtMidi hands the message to the sequencer before it returns.
     void send(ByteView message, bool notifyDone) override
     {
         if (!port_) throw MidiBackendError(MidiErrorCode::NoSuchPort, "MIDI output not open");
-        if (clock_ != nullptr) {
-            if (message.size() > kJackMaxMessage)
-                throw MidiBackendError(MidiErrorCode::TooLong,
-                                       format("MIDI message of %zu bytes is too long for JACK (at most %zu)",
-                                              message.size(), kJackMaxMessage));
-            pace(message.size());
-        }
         errors_.run([&] { port_->sendMessage(message.data(), message.size()); });
         if (notifyDone) done_->sendDone();
     }
 
 private:
-    void pace(std::size_t bytes)
-    {
-        const std::size_t cost = bytes + kJackEventOverhead;
-        if (windowCost_ > 0 && windowDrained()) windowCost_ = 0;
-        if (windowCost_ > 0 && windowCost_ + cost > kJackWindowBytes) {
-            if (!waitForWindow())
-                throw MidiBackendError(MidiErrorCode::Driver, "The JACK server is not processing - message not sent");
-        }
-        if (windowCost_ == 0) windowFrame_ = jack_last_frame_time(clock_);
-        windowCost_ += cost;
-    }
-
-    // True once the period after the one in which the window began has run:
-    // that period has drained the window.
-    bool windowDrained() const
-    {
-        const jack_nframes_t elapsed = jack_last_frame_time(clock_) - windowFrame_;  // wraps safely
-        return elapsed >= 2 * jack_get_buffer_size(clock_);
-    }
-
-    // False when the server stalls.
-    bool waitForWindow()
-    {
-        const auto deadline = Clock::now() + kJackStall;
-        while (!windowDrained()) {
-            if (Clock::now() >= deadline) return false;
-            std::this_thread::sleep_for(std::chrono::microseconds(500));
-        }
-        windowCost_ = 0;
-        return true;
-    }
-
     MidiApi api_;
     std::string clientName_;
     ErrorCapture errors_;
     std::unique_ptr<RtMidiOut> port_;
     MidiSendDone* done_ = nullptr;
-    jack_client_t* clock_ = nullptr;  // open with a JACK port
-    jack_nframes_t windowFrame_ = 0;  // start of the period in which the window began
-    std::size_t windowCost_ = 0;
 };
 
 }  // namespace
@@ -320,12 +257,12 @@ bool alsaSequencerAvailable()
 
 bool jackServerRunning()
 {
-    return compiledIn(MidiApi::Jack) && probeJack();
+    return probeJack();
 }
 
 double jackPeriodMs()
 {
-    jack_client_t* client = openJackClient("Tolvex probe");
+    jack_client_t* client = openQuietJackClient("Tolvex probe");
     if (client == nullptr) return 0;
     const double rate = jack_get_sample_rate(client);
     const double ms = rate > 0 ? 1000.0 * jack_get_buffer_size(client) / rate : 0;
@@ -361,11 +298,13 @@ std::string_view midiApiName(MidiApi api)
 
 std::unique_ptr<MidiInBackend> makeRtMidiIn(MidiApi api, const std::string& clientName)
 {
+    if (api == MidiApi::Jack) return makeJackIn(clientName);
     return std::make_unique<RtMidiInBackend>(api, clientName);
 }
 
 std::unique_ptr<MidiOutBackend> makeRtMidiOut(MidiApi api, const std::string& clientName)
 {
+    if (api == MidiApi::Jack) return makeJackOut(clientName);
     return std::make_unique<RtMidiOutBackend>(api, clientName);
 }
 

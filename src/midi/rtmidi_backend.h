@@ -1,4 +1,5 @@
-// The platform MIDI service through RtMidi: ALSA or JACK on Linux.
+// The platform MIDI service on Linux: ALSA through RtMidi, JACK straight over
+// libjack (jack_backend.h).
 #pragma once
 
 #include <memory>

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
+#include <functional>
 #include <sstream>
 #include <thread>
 
@@ -103,7 +105,7 @@ TEST(Cli, SendAndReceiveOverTheLoopback)
 
     // The receiver gets both dumps and stops at the count.
     std::thread player([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        while (!bus.inputOpen("Synth B")) std::this_thread::yield();
         for (const Bytes& m : heard) bus.inject("Synth B", m);
     });
     const std::string saved = dir.file("received.syx");
@@ -118,6 +120,128 @@ TEST(Cli, SendAndReceiveOverTheLoopback)
     const CliRun silent = cli({"receive", "--in", "Synth B", "--timeout", "0"}, loopback);
     EXPECT_EQ(silent.status, 0);
     EXPECT_EQ(silent.out, "");
+}
+
+// Sends and receives that end early: refused, cut short, lost, stopped.
+TEST(Cli, SendAndReceiveEndEarlyWithoutLosingWhatTheyHave)
+{
+    TempDir dir;
+    MidiLoopback bus({"Synth A", "Synth B"});
+    const DeviceFactory loopback = [&](Shell& shell, const std::string&) -> std::unique_ptr<MidiDevices> {
+        return std::make_unique<PortDevices>(shell, bus.makeInput(), bus.makeOutput());
+    };
+    std::vector<Bytes> heard;
+    int loseAfter = 0;  // the receiver on Synth A goes away after this many messages
+    bus.attach("Synth A", [&](ByteView m) {
+        heard.emplace_back(m.begin(), m.end());
+        if (static_cast<int>(heard.size()) == loseAfter) bus.lose("Synth A", "Synth A went away");
+    });
+    const auto numbered = [](int i) { return Bytes{0xF0, 0x7D, static_cast<std::uint8_t>(i), 0xF7}; };
+    const Bytes zero = numbered(0), one = numbered(1), two = numbered(2);
+    const std::string cut =
+        dir.write("cut.syx", Bytes{0xF0, 0x7D, 0x01, 0xF7, 0xF0, 0x7D, 0x02, 0xF7, 0xF0, 0x7D, 0x03});
+    Bytes fiveBytes;
+    for (int i = 0; i < 5; ++i) fiveBytes.insert(fiveBytes.end(), {0xF0, 0x7D, static_cast<std::uint8_t>(i), 0xF7});
+    const std::string five = dir.write("five.syx", fiveBytes);
+    const std::string kept = dir.write("kept.syx", one);
+    const std::string saved = dir.file("saved.syx");
+
+    const struct {
+        const char* name;
+        std::vector<std::string> args;
+        int loseAfter;
+        std::function<void()> receiver;  // plays into Synth B once the receiver listens
+        int status;
+        std::vector<std::string> said;  // in this order, in standard output and error together
+        std::vector<Bytes> heard;
+        std::string savedFile;
+        Bytes saved;
+    } cases[] = {
+        {"own port",
+         {"send", "--out", "tolvex OUT", kept},
+         0,
+         nullptr,
+         2,
+         {"Tolvex Out is this program's own virtual port: give the receiver's port (tolvex-cli ports)\n"},
+         {},
+         "",
+         {}},
+        {"message without F7",
+         {"send", "--out", "Synth A", cut},
+         0,
+         nullptr,
+         1,
+         {"Sending: ", "Sending: ", "Not sent (no end byte F7): "},
+         {one, two},
+         "",
+         {}},
+        {"receiver gone during send",
+         {"send", "--out", "Synth A", five},
+         3,
+         nullptr,
+         1,
+         {"MIDI device lost: Synth A went away\n", "Sent 3 of 5 messages\n"},
+         {zero, one, two},
+         "",
+         {}},
+        {"nothing received",
+         {"receive", "--in", "Synth B", "--timeout", "0", "--save", kept},
+         0,
+         nullptr,
+         1,
+         {"No SysEx received\n"},
+         {},
+         kept,
+         one},
+        {"stopped by SIGTERM",
+         {"receive", "--in", "Synth B", "--timeout", "60", "--save", saved},
+         0,
+         [&] {
+             bus.inject("Synth B", one);
+             bus.inject("Synth B", two);
+             requestCliStop(SIGTERM);
+         },
+         143,
+         {},
+         {},
+         saved,
+         Bytes{0xF0, 0x7D, 0x01, 0xF7, 0xF0, 0x7D, 0x02, 0xF7}},
+        {"port lost during receive",
+         {"receive", "--in", "Synth B", "--timeout", "60", "--save", saved},
+         0,
+         [&] {
+             bus.inject("Synth B", two);
+             bus.lose("Synth B", "the server has stopped");
+         },
+         1,
+         {"MIDI device lost: the server has stopped\n"},
+         {},
+         saved,
+         two},
+    };
+    for (const auto& c : cases) {
+        heard.clear();
+        loseAfter = c.loseAfter;
+        std::thread player([&] {
+            if (!c.receiver) return;
+            while (!bus.inputOpen("Synth B")) std::this_thread::yield();
+            c.receiver();
+        });
+        const CliRun r = cli(c.args, loopback);
+        player.join();
+        EXPECT_EQ(r.status, c.status) << c.name << ": " << r.err;
+        const std::string said = r.out + r.err;
+        std::size_t at = 0;
+        for (const std::string& text : c.said) {
+            at = said.find(text, at);
+            EXPECT_NE(at, std::string::npos) << c.name << ": no '" << text << "' in order in:\n" << said;
+        }
+        EXPECT_EQ(heard, c.heard) << c.name;
+        if (!c.savedFile.empty()) {
+            const std::string file = dir.read(c.savedFile.substr(c.savedFile.rfind('/') + 1));
+            EXPECT_EQ(file, std::string(c.saved.begin(), c.saved.end())) << c.name;
+        }
+    }
 }
 
 }  // namespace

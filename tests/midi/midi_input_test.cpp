@@ -14,11 +14,11 @@ namespace {
 using testing::sysex;
 
 struct Rig {
-    explicit Rig(std::uint16_t capacity = 1024, std::uint16_t bufSize = 4096, std::uint16_t bufCount = 16)
+    explicit Rig(std::uint32_t capacity = 1024, std::uint16_t bufSize = 4096, std::size_t ceiling = 64 * 1024)
     {
         in.SetCapacity(capacity);
         in.SetSysexBufferSize(bufSize);
-        in.SetSysexBufferCount(bufCount);
+        in.SetSysexCeiling(ceiling);
         testing::collectEvents(in, events);
         EXPECT_TRUE(in.Open()) << in.OpenError();
         in.Start();
@@ -54,30 +54,34 @@ TEST(CircularBuffer, WrapsAroundAndRefusesWhenFullOrEmpty)
     }
 }
 
-TEST(MidiInput, SplitsSysexIntoBuffersAndDropsWhatDoesNotFitWhole)
+TEST(MidiInput, SplitsSysexIntoEventsAndDropsOnlyWhatExceedsTheCeiling)
 {
     const Bytes note = {0x90, 0x3C, 0x64};
     const struct {
         const char* name;
-        std::uint16_t capacity, bufSize, bufCount;
+        std::uint32_t capacity;
+        std::uint16_t bufSize;
+        std::size_t ceiling;
         std::vector<Bytes> sent;
         std::vector<std::size_t> received;  // SysexLength of each event
-        std::uint64_t dropped;
+        std::uint64_t dropped;              // messages
     } cases[] = {
-        {"10000 bytes", 1024, 4096, 3, {sysex(10000)}, {4096, 4096, 1808}, 0},
-        {"one whole buffer, the only one", 1024, 4096, 1, {sysex(4096)}, {4096}, 0},
-        {"one byte more", 1024, 4096, 3, {sysex(4097)}, {4096, 1}, 0},
-        {"smaller buffers", 1024, 256, 3, {sysex(300)}, {256, 44}, 0},
-        {"queue full", 4, 16, 2, {note, note, note, note, note}, {0, 0, 0, 0}, 1},
-        {"message longer than all buffers", 4, 16, 2, {sysex(40), sysex(6)}, {6}, 3},
-        {"not enough buffers left", 4, 16, 2, {sysex(16), sysex(17)}, {16}, 2},
-        {"not enough queue slots left", 4, 16, 2, {note, note, note, sysex(20)}, {0, 0, 0}, 2},
+        {"10000 bytes", 1024, 4096, 65536, {sysex(10000)}, {4096, 4096, 1808}, 0},
+        {"one whole buffer", 1024, 4096, 4096, {sysex(4096)}, {4096}, 0},
+        {"one byte more", 1024, 4096, 65536, {sysex(4097)}, {4096, 1}, 0},
+        {"smaller buffers", 1024, 256, 65536, {sysex(300)}, {256, 44}, 0},
+        {"wraps around the ring", 1024, 4096, 32, {sysex(20)}, {20}, 0},
+        {"queue full", 4, 16, 64, {note, note, note, note, note}, {0, 0, 0, 0}, 1},
+        {"message longer than the ceiling", 4, 16, 32, {sysex(40), sysex(6)}, {6}, 1},
+        {"burst up to the ceiling", 8, 16, 32, {sysex(16), sysex(16), sysex(3), note}, {16, 16, 0}, 1},
+        {"no queue slot left", 4, 16, 64, {note, note, note, sysex(20), sysex(5)}, {0, 0, 0, 16, 4}, 1},
+        {"no ring", 1024, 4096, 0, {sysex(5), note}, {0}, 1},
     };
     for (const auto& c : cases) {
-        Rig rig(c.capacity, c.bufSize, c.bufCount);
+        Rig rig(c.capacity, c.bufSize, c.ceiling);
         int overflows = 0;
         rig.in.OnOverflow = [&](TMidiInput&) { ++overflows; };
-        // Later rounds work only if every buffer and queue slot came back.
+        // Later rounds work only if every byte and queue slot came back.
         for (int round = 1; round <= 3; ++round) {
             EXPECT_EQ(rig.receive(c.sent), c.received) << c.name;
             if (c.dropped == 0) {
@@ -86,6 +90,45 @@ TEST(MidiInput, SplitsSysexIntoBuffersAndDropsWhatDoesNotFitWhole)
             EXPECT_EQ(rig.in.DroppedEvents(), c.dropped * round) << c.name;
             EXPECT_EQ(overflows, c.dropped ? round : 0) << c.name;
         }
+    }
+}
+
+// Back-ends deliver SysEx in pieces of any size; the input queues whole messages.
+TEST(MidiInput, JoinsPiecesAndQueuesMessagesCutShortAsTheyCame)
+{
+    const Bytes big = sysex((16u << 20) + 1);
+    std::vector<Bytes> pieces;
+    for (std::size_t pos = 0; pos < big.size(); pos += 256)
+        pieces.emplace_back(big.begin() + pos, big.begin() + std::min(big.size(), pos + 256));
+    const struct {
+        const char* name;
+        std::vector<Bytes> delivered;
+        std::vector<Bytes> events;  // short messages as status, data 1, data 2
+    } cases[] = {
+        {"16 MiB in 256-byte pieces", pieces, {big}},
+        {"real-time bytes between and inside pieces",
+         {{0xF0, 1, 2}, {0xF8}, {3, 0xFA, 4}, {5, 0xF7}},
+         {{0xFA, 0, 0}, {0xF0, 1, 2, 3, 4, 5, 0xF7}}},
+        {"a new F0 before the end", {{0xF0, 1, 2}, {0xF0, 3, 0xF7}}, {{0xF0, 1, 2}, {0xF0, 3, 0xF7}}},
+        {"a status byte before the end", {{0xF0, 1, 2}, {0x90, 0x3C, 0x64}}, {{0xF0, 1, 2}, {0x90, 0x3C, 0x64}}},
+        {"several messages in one piece, stray bytes between",
+         {{0xF0, 1, 0xF7, 5, 0xF7, 0xC3, 0x05, 0xF0, 2, 0xF7}},
+         {{0xF0, 1, 0xF7}, {0xC3, 0x05, 0x00}, {0xF0, 2, 0xF7}}},
+    };
+    for (const auto& c : cases) {
+        Rig rig(1024, 4096, 17u << 20);
+        rig.receive(c.delivered);
+        std::vector<Bytes> events;
+        Bytes joined;  // the big message comes as 4097 events
+        for (const auto& e : rig.events) {
+            const Bytes part = e.Sysex.empty() ? Bytes{e.MidiMessage, e.Data1, e.Data2} : e.Sysex;
+            joined.insert(joined.end(), part.begin(), part.end());
+            if (!e.Sysex.empty() && e.Sysex.size() == 4096 && e.Sysex.back() != 0xF7) continue;
+            events.push_back(std::move(joined));
+            joined.clear();
+        }
+        EXPECT_TRUE(events == c.events) << c.name << ": " << events.size() << " events";
+        EXPECT_EQ(rig.in.DroppedEvents(), 0u) << c.name;
     }
 }
 
@@ -104,7 +147,7 @@ TEST(MidiInput, FiltersShortMessages)
 
 TEST(MidiInput, NothingFlowsBeforeStartOrAfterClose)
 {
-    Rig rig(16, 16, 2);
+    Rig rig(16, 16, 32);
     int calls = 0;
     rig.in.OnMidiInput = rig.in.OnOverflow = [&](TMidiInput&) { ++calls; };
     rig.bus.inject("Loopback", sysex(10));
@@ -123,7 +166,7 @@ TEST(MidiInput, NothingFlowsBeforeStartOrAfterClose)
 // A driver thread sends while the main thread drains: what is not dropped arrives whole and in order.
 TEST(MidiInput, DriverThreadAndMainThreadShareTheQueueSafely)
 {
-    Rig rig(64, 512, 8);
+    Rig rig(64, 512, 4096);
     std::vector<Bytes> sent;
     for (int i = 0; i < 3000; ++i)
         sent.push_back(i % 3 == 0 ? Bytes{0xB0, static_cast<std::uint8_t>(i & 0x7F), 0}

@@ -85,7 +85,7 @@ TEST(MidiDevices, SelectionErrorsAndClosedDevices)
     EXPECT_EQ(errorText([&] { in.SetDeviceID(0); }), "Change to DeviceID while device was open");
     EXPECT_EQ(errorText([&] { in.SetProductName("A"); }), "Change to ProductName while device was open");
     EXPECT_EQ(errorText([&] { in.SetSysexBufferSize(256); }), "Change to SysexBufferSize while device was open");
-    EXPECT_EQ(errorText([&] { in.SetSysexBufferCount(4); }), "Change to SysexBuffercount while device was open");
+    EXPECT_EQ(errorText([&] { in.SetSysexCeiling(4); }), "Change to SysexCeiling while device was open");
     EXPECT_EQ(errorText([&] { out.SetDeviceID(0); }), "Change to DeviceID while device was open");
     EXPECT_EQ(errorText([&] { out.SetProductName("A"); }), "Change to ProductName while device was open");
     EXPECT_EQ(in.ProductName() + out.ProductName(), "BB");
@@ -107,14 +107,95 @@ TEST(PortDevices, OpenInputStartsItSysexOnlyAndDropsAreReportedOnce)
     devices.openInput("Loopback", true);
     devices.openOutput("Loopback");
     devices.output()->PutShort(0x90, 1, 1);  // dropped: SysEx only
-    // Larger than every buffer together: dropped and counted.
-    devices.output()->PutLong(sysex(PortDevices::kSysexBufferSize * PortDevices::kSysexBufferCount + 1));
-    devices.output()->PutLong(sysex(10));
+    const Bytes largest = sysex(PortDevices::kMinSysexCeiling);
+    devices.output()->PutLong(largest);
+    devices.output()->PutLong(sysex(10));  // longer than the room left: dropped and counted
     shell.ProcessMessages();
-    EXPECT_EQ(devices.GetMidiEvent().value_or(TMyMidiEvent{}).Sysex, sysex(10));
-    EXPECT_FALSE(devices.GetMidiEvent());
-    EXPECT_EQ(devices.takeOverflowDrops(), PortDevices::kSysexBufferCount + 1u);
+    Bytes received;
+    while (auto e = devices.GetMidiEvent()) received.insert(received.end(), e->Sysex.begin(), e->Sysex.end());
+    EXPECT_TRUE(received == largest);
+    EXPECT_EQ(devices.takeOverflowDrops(), 1u);
     EXPECT_EQ(devices.takeOverflowDrops(), 0u);
+}
+
+// The input holds 10 s of its port's fastest traffic, and never less than one 16 MiB message.
+TEST(PortDevices, InputRoomFollowsThePortsSpeed)
+{
+    const struct {
+        double bytesPerSecond;
+        std::size_t ceiling;
+        std::uint32_t capacity;
+    } cases[] = {
+        {3125, PortDevices::kMinSysexCeiling, PortDevices::kMinCapacity},
+        {32768 * 187.5, 61440000, 5120000},  // JACK at 48 kHz, 256 frames a period
+        {1e12, 0xFFFFFFFFu, 0xFFFFFFFFu},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(PortDevices::sysexCeilingFor(c.bytesPerSecond), c.ceiling) << c.bytesPerSecond;
+        EXPECT_EQ(PortDevices::capacityFor(c.bytesPerSecond), c.capacity) << c.bytesPerSecond;
+    }
+}
+
+// A lost port is told on the main thread, once, with the device closed.
+TEST(PortDevices, LostPortsAndFailedSendsCloseTheDeviceAndSayWhy)
+{
+    const struct {
+        const char* name;
+        std::function<void(MidiLoopback&, PortDevices&)> fault;
+        std::vector<std::string> reasons;
+        bool inputOpen;
+    } cases[] = {
+        {"server gone",
+         [](MidiLoopback& bus, PortDevices&) { bus.lose("Loopback", "The server has stopped"); },
+         {"The server has stopped", "The server has stopped"},
+         false},
+        {"failed send",
+         [](MidiLoopback& bus, PortDevices& devices) {
+             bus.failSends("Loopback", true);
+             if (devices.output() != nullptr) {
+                 EXPECT_THROW(devices.output()->PutLong(sysex(10)), EmidioutputError);
+             }
+         },
+         {"Loopback port Loopback failed"},
+         true},
+    };
+    for (const auto& c : cases) {
+        ScriptedShell shell;
+        MidiLoopback bus;
+        PortDevices devices(shell, bus.makeInput(), bus.makeOutput());
+        std::vector<std::string> reasons;
+        devices.onLost = [&](const std::string& reason) { reasons.push_back(reason); };
+        devices.openInput("Loopback", true);
+        devices.openOutput("Loopback");
+        c.fault(bus, devices);
+        EXPECT_TRUE(reasons.empty()) << c.name << ": not on the driver's thread";
+        shell.ProcessMessages();
+        c.fault(bus, devices);  // a closed device is not lost again
+        shell.ProcessMessages();
+        EXPECT_EQ(reasons, c.reasons) << c.name;
+        EXPECT_EQ(devices.inputOpen(), c.inputOpen) << c.name;
+        EXPECT_FALSE(devices.outputOpen()) << c.name;
+        EXPECT_EQ(devices.outputDevice().Error(), MidiErrorCode::Lost) << c.name;
+    }
+}
+
+TEST(MidiDevices, ErrorTextOfEveryCode)
+{
+    const struct {
+        int code;
+        const char* in;
+        const char* out;
+    } cases[] = {
+        {0, "The MIDI input operation completed successfully", "The MIDI output operation completed successfully"},
+        {1, "The MIDI input port is not there", "The MIDI output port is not there"},
+        {6, "The MIDI input device was lost", "The MIDI output device was lost"},
+        {7, "Specified error number is out of range", "Specified error number is out of range"},
+        {0xFFFF, "Specified error number is out of range", "Specified error number is out of range"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(MidiInErrorString(static_cast<MidiErrorCode>(c.code)), c.in) << c.code;
+        EXPECT_EQ(midioutErrorString(static_cast<MidiErrorCode>(c.code)), c.out) << c.code;
+    }
 }
 
 }  // namespace

@@ -1,0 +1,362 @@
+#include "midi/jack_backend.h"
+
+#include <jack/midiport.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "midi/circular_buffer.h"
+#include "midi/rtmidi_backend.h"
+
+namespace tolvex {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// A server that runs no period for this long is not carrying data.
+constexpr auto kStall = std::chrono::seconds(1);
+// Messages wait here for the process callback; a longer one streams through.
+// Reserved, so only what a send fills costs memory: room for the largest dumps at once.
+constexpr std::size_t kOutRing = 64u << 20;
+// Each message in the output ring: its length, then whether to tell when it is out.
+struct OutHeader {
+    std::uint32_t length;
+    std::uint32_t notify;
+};
+static_assert(sizeof(OutHeader) == 8);
+
+void ignoreJackText(const char*) {}
+
+// The server's MIDI ports with these flags, then `virtualName`; nothing
+// without a server, as without a MIDI system.
+std::vector<std::string> jackPorts(unsigned long flags, const std::string& clientName, const char* virtualName)
+{
+    std::vector<std::string> names;
+    jack_client_t* client = openQuietJackClient(clientName);
+    if (client == nullptr) return names;
+    if (const char** ports = jack_get_ports(client, nullptr, JACK_DEFAULT_MIDI_TYPE, flags)) {
+        for (const char** p = ports; *p != nullptr; ++p) names.emplace_back(*p);
+        jack_free(ports);
+    }
+    jack_client_close(client);
+    names.emplace_back(virtualName);
+    return names;
+}
+
+// One client with one MIDI port, connected to the port the user chose and
+// watched for the loss of the server or of that connection.
+class JackPort {
+protected:
+    JackPort(std::string clientName, bool input) : clientName_(std::move(clientName)), input_(input) {}
+    ~JackPort() { closePort(); }
+
+    const char* virtualName() const { return input_ ? kVirtualInName : kVirtualOutName; }
+
+    std::vector<std::string> names()
+    {
+        return jackPorts(input_ ? JackPortIsOutput : JackPortIsInput, clientName_ + " list", virtualName());
+    }
+
+    void openPort(const std::string& name, MidiPortWatcher& watcher, JackProcessCallback process)
+    {
+        closePort();
+        client_ = openQuietJackClient(clientName_ + (input_ ? " In" : " Out"));
+        if (client_ == nullptr) throw MidiBackendError(MidiErrorCode::Driver, "The JACK server is not running");
+        const bool chosen = name != virtualName();
+        if (chosen) {
+            const auto list = names();
+            if (list.empty() || std::find(list.begin(), list.end() - 1, name) == list.end() - 1) {
+                closePort();
+                throw MidiBackendError(MidiErrorCode::NoSuchPort, "MIDI port " + name + " not found");
+            }
+        }
+        port_ = jack_port_register(client_, virtualName(), JACK_DEFAULT_MIDI_TYPE,
+                                   input_ ? JackPortIsInput : JackPortIsOutput, 0);
+        if (port_ == nullptr) {
+            closePort();
+            throw MidiBackendError(MidiErrorCode::Driver, "JACK refused the MIDI port " + std::string(virtualName()));
+        }
+        watcher_ = &watcher;
+        lost_.store(false);
+        watching_.store(false);
+        connectionLost_ = "The connection to " + name + " was lost";
+        jack_set_process_callback(client_, process, this);
+        jack_on_info_shutdown(client_, &JackPort::onShutdown, this);
+        jack_set_port_connect_callback(client_, &JackPort::onConnect, this);
+        jack_set_port_registration_callback(client_, &JackPort::onPortRegistration, this);
+        if (jack_activate(client_) != 0) {
+            closePort();
+            throw MidiBackendError(MidiErrorCode::Driver, "The JACK server refused to activate the MIDI client");
+        }
+        if (!chosen) return;
+        const char* ours = jack_port_name(port_);
+        const int result =
+            input_ ? jack_connect(client_, name.c_str(), ours) : jack_connect(client_, ours, name.c_str());
+        if (result != 0 && result != EEXIST) {
+            closePort();
+            throw MidiBackendError(MidiErrorCode::Driver, "JACK could not connect to " + name);
+        }
+        watching_.store(true);
+        checkConnected();  // it may have gone already
+    }
+
+    void closePort()
+    {
+        // Once this returns, libjack calls none of the callbacks again.
+        if (client_ != nullptr) jack_client_close(client_);
+        client_ = nullptr;
+        port_ = nullptr;
+        watching_.store(false);
+    }
+
+    void lose(const char* reason) noexcept
+    {
+        if (!lost_.exchange(true)) watcher_->portLost(reason);
+    }
+
+    jack_client_t* client_ = nullptr;
+    jack_port_t* port_ = nullptr;
+    std::atomic<bool> lost_{false};
+
+private:
+    // Called on libjack's own threads: atomics and the watcher only.
+    static void onShutdown(jack_status_t, const char*, void* self)
+    {
+        static_cast<JackPort*>(self)->lose("The JACK server has stopped");
+    }
+    static void onConnect(jack_port_id_t, jack_port_id_t, int connect, void* self)
+    {
+        if (connect == 0) static_cast<JackPort*>(self)->checkConnected();
+    }
+    static void onPortRegistration(jack_port_id_t, int registered, void* self)
+    {
+        if (registered == 0) static_cast<JackPort*>(self)->checkConnected();
+    }
+    void checkConnected() noexcept
+    {
+        if (watching_.load() && jack_port_connected(port_) == 0) lose(connectionLost_.c_str());
+    }
+
+    std::string clientName_;
+    bool input_;
+    MidiPortWatcher* watcher_ = nullptr;
+    std::atomic<bool> watching_{false};  // the chosen connection has been made
+    std::string connectionLost_;         // written before the client is activated
+};
+
+class JackInBackend final : public MidiInBackend, JackPort {
+public:
+    explicit JackInBackend(std::string clientName) : JackPort(std::move(clientName), true) {}
+    ~JackInBackend() override { closePort(); }
+
+    std::vector<std::string> portNames() override { return names(); }
+
+    void open(const std::string& name, MidiReceiver& receiver) override
+    {
+        receiver_ = &receiver;
+        openPort(name, receiver, &JackInBackend::process);
+    }
+
+    void close() override { closePort(); }
+
+    // A period carries at most one MIDI port buffer.
+    double fastestBytesPerSecond() override
+    {
+        jack_client_t* client = openQuietJackClient("Tolvex probe");
+        if (client == nullptr) return MidiInBackend::fastestBytesPerSecond();
+        const double bytes = static_cast<double>(jack_port_type_get_buffer_size(client, JACK_DEFAULT_MIDI_TYPE));
+        const double periods = static_cast<double>(jack_get_sample_rate(client)) / jack_get_buffer_size(client);
+        jack_client_close(client);
+        return bytes * periods;
+    }
+
+private:
+    // The real-time thread: hands every event to the receiver, which copies it.
+    static int process(jack_nframes_t frames, void* arg)
+    {
+        auto* self = static_cast<JackInBackend*>(static_cast<JackPort*>(arg));
+        void* buffer = jack_port_get_buffer(self->port_, frames);
+        const jack_nframes_t count = jack_midi_get_event_count(buffer);
+        for (jack_nframes_t i = 0; i < count; ++i) {
+            jack_midi_event_t event;
+            if (jack_midi_event_get(&event, buffer, i) == 0 && event.size > 0)
+                self->receiver_->receive(ByteView(event.buffer, event.size));
+        }
+        return 0;
+    }
+
+    MidiReceiver* receiver_ = nullptr;
+};
+
+// Messages go through a reserved ring to the process callback, which writes
+// each period as much as the port buffer takes. A SysEx message longer than
+// that leaves as several events (F0 and data, data, ..., data and F7), as
+// JACK receivers that join SysEx expect; a short message is never split.
+class JackOutBackend final : public MidiOutBackend, JackPort {
+public:
+    explicit JackOutBackend(std::string clientName) : JackPort(std::move(clientName), false) {}
+    ~JackOutBackend() override { close(); }
+
+    std::vector<std::string> portNames() override { return names(); }
+
+    void open(const std::string& name, MidiSendDone& done) override
+    {
+        close();
+        ring_ = std::make_unique<ByteRing>(kOutRing);
+        readPos_ = 0;
+        remaining_ = 0;
+        done_ = &done;
+        cycles_.store(0);
+        openPort(name, done, &JackOutBackend::process);
+    }
+
+    void close() override
+    {
+        if (client_ != nullptr && !lost_.load()) waitUntil([this] { return ring_->Room() == ring_->Ceiling(); });
+        closePort();
+        ring_.reset();
+    }
+
+    void send(ByteView message, bool notifyDone) override
+    {
+        if (client_ == nullptr) throw MidiBackendError(MidiErrorCode::NoSuchPort, "MIDI output not open");
+        if (message.empty()) return;
+        if (message.size() > 0xFFFFFFFFu) throw MidiBackendError(MidiErrorCode::TooLong, "MIDI message too long");
+        const OutHeader header{static_cast<std::uint32_t>(message.size()), notifyDone ? 1u : 0u};
+        std::uint8_t bytes[sizeof header];
+        std::memcpy(bytes, &header, sizeof header);
+        write(ByteView(bytes, sizeof bytes));
+        write(message);
+    }
+
+private:
+    // Waits (on the main thread) for room, streaming what does not fit at once.
+    void write(ByteView bytes)
+    {
+        std::size_t pos = 0;
+        while (pos < bytes.size()) {
+            const std::size_t n = std::min(bytes.size() - pos, ring_->Room());
+            if (n > 0) {
+                ring_->Write(bytes.data() + pos, n);
+                ring_->Publish();
+                pos += n;
+                continue;
+            }
+            if (!waitUntil([this] { return ring_->Room() > 0; })) {
+                if (lost_.load()) throw MidiBackendError(MidiErrorCode::Lost, "The MIDI output port was lost");
+                throw MidiBackendError(MidiErrorCode::Driver, "The JACK server is not processing - message not sent");
+            }
+        }
+    }
+
+    // False when the port was lost or the server ran no period for kStall.
+    template <class Done>
+    bool waitUntil(Done done)
+    {
+        std::uint64_t seen = cycles_.load();
+        auto progress = Clock::now();
+        while (!done()) {
+            if (lost_.load()) return false;
+            const std::uint64_t now = cycles_.load();
+            if (now != seen) {
+                seen = now;
+                progress = Clock::now();
+            } else if (Clock::now() - progress >= kStall) {
+                return false;
+            }
+            std::this_thread::sleep_for(std::chrono::microseconds(250));
+        }
+        return true;
+    }
+
+    // The real-time thread: reads the ring, writes events, never waits.
+    static int process(jack_nframes_t frames, void* arg)
+    {
+        auto* self = static_cast<JackOutBackend*>(static_cast<JackPort*>(arg));
+        void* buffer = jack_port_get_buffer(self->port_, frames);
+        jack_midi_clear_buffer(buffer);
+        self->fill(buffer);
+        self->cycles_.fetch_add(1, std::memory_order_release);
+        return 0;
+    }
+
+    void fill(void* buffer) noexcept
+    {
+        ByteRing& ring = *ring_;
+        const std::uint64_t published = ring.Published();
+        for (;;) {
+            if (remaining_ == 0) {
+                if (published - readPos_ < sizeof(OutHeader)) return;
+                std::uint8_t bytes[sizeof(OutHeader)];
+                ring.Read(readPos_, bytes, sizeof bytes);
+                std::memcpy(&current_, bytes, sizeof current_);
+                readPos_ += sizeof bytes;
+                ring.Free(readPos_);
+                remaining_ = current_.length;
+                first_ = true;
+                continue;
+            }
+            const std::size_t have =
+                static_cast<std::size_t>(std::min<std::uint64_t>(remaining_, published - readPos_));
+            const std::size_t room = jack_midi_max_event_size(buffer);
+            std::size_t n = std::min(have, room);
+            if (n == 0) return;
+            if (n < remaining_ && first_) {
+                std::uint8_t status = 0;
+                ring.Read(readPos_, &status, 1);
+                if (status != 0xF0) return;  // a short message waits for a period with room for all of it
+            }
+            jack_midi_data_t* out = jack_midi_event_reserve(buffer, 0, n);
+            if (out == nullptr) return;
+            ring.Read(readPos_, out, n);
+            readPos_ += n;
+            remaining_ -= n;
+            first_ = false;
+            ring.Free(readPos_);
+            if (remaining_ == 0 && current_.notify != 0) done_->sendDone();
+        }
+    }
+
+    std::unique_ptr<ByteRing> ring_;
+    MidiSendDone* done_ = nullptr;
+    std::atomic<std::uint64_t> cycles_{0};
+    // The process callback's own state.
+    std::uint64_t readPos_ = 0;
+    std::size_t remaining_ = 0;  // bytes of the current message still to go
+    OutHeader current_{};
+    bool first_ = true;
+};
+
+}  // namespace
+
+jack_client_t* openQuietJackClient(const std::string& name)
+{
+    // libjack writes every failed connection attempt to stderr; on a machine
+    // without a server that is noise on each start.
+    static std::once_flag once;
+    std::call_once(once, [] {
+        jack_set_error_function(ignoreJackText);
+        jack_set_info_function(ignoreJackText);
+    });
+    jack_status_t status{};
+    return jack_client_open(name.c_str(), JackNoStartServer, &status);
+}
+
+std::unique_ptr<MidiInBackend> makeJackIn(const std::string& clientName)
+{
+    return std::make_unique<JackInBackend>(clientName);
+}
+
+std::unique_ptr<MidiOutBackend> makeJackOut(const std::string& clientName)
+{
+    return std::make_unique<JackOutBackend>(clientName);
+}
+
+}  // namespace tolvex

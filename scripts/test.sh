@@ -25,6 +25,11 @@ trap stop_jack EXIT
 
 if command -v jackd >/dev/null && command -v jack_lsp >/dev/null; then
   if ! jack_lsp >/dev/null 2>&1; then
+    # A server killed without cleaning up keeps its entry in JACK's registry of
+    # at most eight servers; with no server running at all, none is in use.
+    if ! pgrep -x jackd >/dev/null 2>&1 && ! pgrep -x jackdbus >/dev/null 2>&1; then
+      rm -f /dev/shm/jack-shm-registry /dev/shm/jack_sem.* 2>/dev/null || true
+    fi
     # Real-time scheduling where allowed (jackd carries on without it otherwise):
     # a period that starts late under the parallel test load loses MIDI events.
     jackd -R -d dummy -r 48000 -p 256 >"$build/jackd.log" 2>&1 &

@@ -11,8 +11,6 @@ int LogList::LogString(const std::string& text)
     selected = static_cast<int>(lines_.size()) - 1;
     topIndex = selected - LogItemsVis + 1;
     if (topIndex < 0) topIndex = 0;
-    lastChange = Change::Appended;
-    lastIndex = selected;
     changed();
     return selected;
 }
@@ -21,8 +19,7 @@ void LogList::replace(int index, const std::string& text)
 {
     if (index < 0 || index >= static_cast<int>(lines_.size())) return;
     lines_[static_cast<std::size_t>(index)] = text;
-    lastChange = Change::Replaced;
-    lastIndex = index;
+    ++replaced;
     changed();
 }
 
@@ -31,8 +28,7 @@ void LogList::clear()
     lines_.clear();
     selected = -1;
     topIndex = 0;
-    lastChange = Change::Cleared;
-    lastIndex = -1;
+    ++cleared;
     changed();
 }
 

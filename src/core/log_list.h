@@ -28,12 +28,8 @@ public:
     int selected = -1;
     std::uint64_t appended = 0;  // lines ever appended, for mirrors of the log
 
-    // What the latest change was, for mirrors that follow changes one by one:
-    // an append (the oldest line may have gone first), a rewrite of line
-    // `lastIndex`, or a clear.
-    enum class Change { Appended, Replaced, Cleared };
-    Change lastChange = Change::Cleared;
-    int lastIndex = -1;
+    std::uint64_t replaced = 0;  // lines ever rewritten
+    std::uint64_t cleared = 0;   // times the log was cleared
 
     // Called after every change (append, replace, clear).
     std::function<void()> onChange;

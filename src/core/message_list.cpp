@@ -20,6 +20,15 @@ void MessageList::setSelected(std::size_t index, bool selected)
     notify(Change::Selection, 0, entries_.size());
 }
 
+void MessageList::selectOnly(std::size_t index)
+{
+    (void)entries_.at(index);  // throws for an index past the end
+    for (std::size_t i : selected_) entries_[i].selected = false;
+    selected_.clear();
+    mark(index, true);
+    notify(Change::Selection, 0, entries_.size());
+}
+
 void MessageList::selectAll(bool selected)
 {
     selected_.clear();

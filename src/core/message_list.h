@@ -44,6 +44,8 @@ public:
     bool selectedAt(std::size_t index) const { return entries_.at(index).selected; }
     void setSelected(std::size_t index, bool selected);
     void selectAll(bool selected);
+    // Selects `index` alone (a click in the list); the current entry stays.
+    void selectOnly(std::size_t index);
     // Sets every entry's flag at once (missing flags count as unselected).
     void setSelection(const std::vector<bool>& selected);
     std::size_t selectedCount() const { return selected_.size(); }

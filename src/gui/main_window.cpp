@@ -14,6 +14,7 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QShortcut>
+#include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -76,18 +77,7 @@ MainWindow::MainWindow(Session& session, QtShell& shell, QWidget* parent)
 
     session_.log.onChange = [this] { followLog(); };
     session_.addListener([this](const std::string& name) { onSessionChanged(name); });
-    connect(model_, &MessageListModel::selectionChanged, this, &MainWindow::syncSelectionFromModel);
-    connect(model_, &MessageListModel::currentChanged, this, [this](int r) {
-        // After a reception the newest entry is the top line of the list.
-        objects_->scrollTo(model_->index(r), QAbstractItemView::PositionAtTop);
-        objects_->selectionModel()->setCurrentIndex(model_->index(r), QItemSelectionModel::NoUpdate);
-    });
-    connect(objects_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            &MainWindow::syncSelectionToModel);
-    connect(objects_, &QListView::clicked, this, [this](const QModelIndex& idx) {
-        session_.messages.setCurrentIndex(static_cast<std::size_t>(idx.row()));
-        run(ListBox1Click);
-    });
+    connect(objects_, &MessageListView::clicked, this, [this](int) { run(ListBox1Click); });
     syncAll();
 }
 
@@ -245,14 +235,9 @@ QWidget* MainWindow::buildLibrarian()
     column->addLayout(prog);
 
     column->addWidget(new QLabel("Objects Window", side));
-    objects_ = new QListView(side);
+    objects_ = new MessageListView(session_.messages, side);
     objects_->setObjectName("ListBox1");
     objects_->setToolTip("Select one or more sysex banks for buttons or File / Save operations");
-    objects_->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    objects_->setUniformItemSizes(true);  // keeps lists of many thousand entries fast
-    objects_->setAcceptDrops(true);
-    model_ = new MessageListModel(session_.messages, this);
-    objects_->setModel(model_);
     column->addWidget(objects_, 1);
 
     pages_ = new QTabWidget(side);
@@ -510,10 +495,15 @@ void MainWindow::dragEnterEvent(QDragEnterEvent* event)
 
 void MainWindow::dropEvent(QDropEvent* event)
 {
-    std::vector<std::string> paths;
-    for (const QUrl& url : event->mimeData()->urls())
-        if (url.isLocalFile()) paths.push_back(url.toLocalFile().toStdString());
     event->acceptProposedAction();
+    openDroppedFiles(event->mimeData()->urls());
+}
+
+void MainWindow::openDroppedFiles(const QList<QUrl>& urls)
+{
+    std::vector<std::string> paths;
+    for (const QUrl& url : urls)
+        if (url.isLocalFile()) paths.push_back(url.toLocalFile().toStdString());
     run([&paths](Session& s) {
         for (const std::string& path : paths) OpenSysexFile(s, path);
     });
@@ -598,64 +588,40 @@ void MainWindow::syncLog()
 
 void MainWindow::followLog()
 {
-    // One item per change, so a long run of received messages costs the same
-    // per line whatever the log holds; anything unexpected rebuilds it whole.
+    // Changes are gathered and shown once per pass of the event loop (the
+    // screen is only painted there anyway): a command that logs 50,000 lines
+    // updates the list widget once, not 50,000 times.
+    if (logFollowPending_) return;
+    logFollowPending_ = true;
+    QTimer::singleShot(0, this, [this] {
+        logFollowPending_ = false;
+        showLogChanges();
+    });
+}
+
+void MainWindow::showLogChanges()
+{
     const LogList& log = session_.log;
-    const int n = log.count();
-    syncing_ = true;
-    bool whole = false;
-    switch (log.lastChange) {
-    case LogList::Change::Appended:
-        while (log_->count() >= n && log_->count() > 0) delete log_->takeItem(0);
-        if (log_->count() == n - 1)
-            log_->addItem(q(log.line(n - 1)));
-        else
-            whole = true;
-        break;
-    case LogList::Change::Replaced:
-        if (log_->count() == n && log.lastIndex >= 0 && log.lastIndex < n)
-            log_->item(log.lastIndex)->setText(q(log.line(log.lastIndex)));
-        else
-            whole = true;
-        break;
-    case LogList::Change::Cleared: whole = true; break;
-    }
-    syncing_ = false;
-    if (whole) {
+    const auto& lines = log.lines();
+    const auto n = static_cast<std::uint64_t>(lines.size());
+    const std::uint64_t fresh = log.appended - shownAppended_;
+    if (log.cleared != shownCleared_ || fresh > n || log.replaced != shownReplaced_) {
         syncLog();
-        return;
-    }
-    if (log.lastChange == LogList::Change::Appended && log.selected >= 0 && log.selected < n) {
+    } else {
+        // The items kept are the newest of those shown; the fresh lines follow them.
         syncing_ = true;
-        log_->setCurrentRow(log.selected);
-        log_->scrollToItem(log_->item(log.selected), QAbstractItemView::PositionAtBottom);
+        const auto keep = static_cast<int>(n - fresh);
+        while (log_->count() > keep) delete log_->takeItem(0);
+        for (std::uint64_t i = n - fresh; i < n; ++i) log_->addItem(q(lines[static_cast<std::size_t>(i)]));
+        if (log.selected >= 0 && log.selected < log_->count()) {
+            log_->setCurrentRow(log.selected);
+            log_->scrollToItem(log_->item(log.selected), QAbstractItemView::PositionAtBottom);
+        }
         syncing_ = false;
     }
-}
-
-void MainWindow::syncSelectionFromModel()
-{
-    if (syncing_) return;
-    syncing_ = true;
-    QItemSelection sel;
-    for (std::size_t i : session_.messages.selectedIndexes()) {
-        const QModelIndex idx = model_->index(static_cast<int>(i));
-        sel.select(idx, idx);
-    }
-    objects_->selectionModel()->select(sel, QItemSelectionModel::ClearAndSelect);
-    syncing_ = false;
-}
-
-void MainWindow::syncSelectionToModel()
-{
-    if (syncing_) return;
-    syncing_ = true;
-    std::vector<bool> selected(session_.messages.count());
-    for (const QModelIndex& idx : objects_->selectionModel()->selectedIndexes())
-        if (idx.row() >= 0 && static_cast<std::size_t>(idx.row()) < selected.size())
-            selected[static_cast<std::size_t>(idx.row())] = true;
-    session_.messages.setSelection(selected);
-    syncing_ = false;
+    shownAppended_ = log.appended;
+    shownReplaced_ = log.replaced;
+    shownCleared_ = log.cleared;
 }
 
 }  // namespace tolvex

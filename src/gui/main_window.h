@@ -6,16 +6,16 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListView>
 #include <QListWidget>
 #include <QMainWindow>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QUrl>
 #include <functional>
 #include <map>
 
 #include "core/session.h"
-#include "gui/message_list_model.h"
+#include "gui/message_list_view.h"
 #include "gui/qt_shell.h"
 
 namespace tolvex {
@@ -25,7 +25,7 @@ class MainWindow : public QMainWindow {
 public:
     MainWindow(Session& session, QtShell& shell, QWidget* parent = nullptr);
 
-    QListView* objectsList() const { return objects_; }
+    MessageListView* objectsList() const { return objects_; }
     QListWidget* logList() const { return log_; }
     QTabWidget* pages() const { return pages_; }
     // The control of that name (buttons, edit boxes, labels, check boxes), or nullptr.
@@ -33,6 +33,9 @@ public:
 
     // Names of the tab pages currently shown, in order.
     QStringList visiblePages() const;
+
+    // Files dropped on the window load as Open Sysex loads them.
+    void openDroppedFiles(const QList<QUrl>& urls);
 
     // Runs after the session's close step when the window closes.
     std::function<void()> onClosed;
@@ -63,15 +66,13 @@ private:
     void syncAll();
     void syncLog();
     void followLog();
-    void syncSelectionFromModel();
-    void syncSelectionToModel();
+    void showLogChanges();
     void syncSelector(QComboBox* box, const DeviceSelector& sel);
     void syncPages();
 
     Session& session_;
     QtShell& shell_;
-    MessageListModel* model_ = nullptr;
-    QListView* objects_ = nullptr;
+    MessageListView* objects_ = nullptr;
     QListWidget* log_ = nullptr;
     QTabWidget* pages_ = nullptr;
     QComboBox* cmbInput_ = nullptr;
@@ -80,6 +81,8 @@ private:
     QPushButton* cancel_ = nullptr;
     std::map<QString, QWidget*> legacyPages_;
     bool syncing_ = false;
+    bool logFollowPending_ = false;
+    std::uint64_t shownAppended_ = 0, shownReplaced_ = 0, shownCleared_ = 0;  // the log as last shown
     bool closed_ = false;
 };
 

@@ -23,9 +23,6 @@ public:
     static constexpr std::size_t kMinSysexCeiling = 17u << 20;
     static constexpr std::uint32_t kMinCapacity = 1u << 20;
     static constexpr std::uint16_t kSysexBufferSize = 4096;
-    // How many such events the input once held at most. No longer a limit of
-    // the input; kept only while tests/core/incoming_test.cpp still names it.
-    static constexpr std::uint16_t kSysexBufferCount = 64;
     // The input's settings for a port delivering at most `bytesPerSecond`.
     static std::size_t sysexCeilingFor(double bytesPerSecond);
     static std::uint32_t capacityFor(double bytesPerSecond);

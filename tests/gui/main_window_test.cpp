@@ -2,14 +2,12 @@
 #include <gtest/gtest.h>
 #include <QApplication>
 #include <QDir>
-#include <QDropEvent>
 #include <QElapsedTimer>
-#include <QMimeData>
-#include <QUrl>
 #include <QLineEdit>
 #include <QPixmap>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
 
 #include <fstream>
 #include <sstream>
@@ -27,8 +25,9 @@ QApplication& qtApp()
     static char name[] = "tolvex_gui_tests";
     static char* argv[] = {name, nullptr};
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QApplication app(argc, argv);
-    return app;
+    // Never destroyed: Qt's own globals may be gone by the time statics are.
+    static auto* app = new QApplication(argc, argv);
+    return *app;
 }
 
 TEST(MainWindow, StartsOffscreenWithDefaultsAndWritesSettingsOnClose)
@@ -69,11 +68,18 @@ TEST(MainWindow, StartsOffscreenWithDefaultsAndWritesSettingsOnClose)
     app->session.messages.makeCurrent(1);
     QApplication::processEvents();
     auto* view = app->window->objectsList();
-    const auto rows = view->selectionModel()->selectedRows();
-    ASSERT_EQ(rows.size(), 1);
-    EXPECT_EQ(rows.front().row(), 1);
-    view->selectionModel()->select(view->model()->index(0, 0), QItemSelectionModel::Select);
-    EXPECT_TRUE(app->session.messages.selectedAt(0));
+    auto click = [&](int row, Qt::KeyboardModifiers mods) {
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, mods, QPoint(5, row * view->rowHeight() + 2));
+    };
+    click(0, Qt::ControlModifier);
+    EXPECT_EQ(app->session.messages.selectedIndexes(), (std::vector<std::size_t>{0, 1}));
+    click(1, Qt::NoModifier);
+    EXPECT_EQ(app->session.messages.selectedIndexes(), std::vector<std::size_t>{1});
+    click(0, Qt::ShiftModifier);
+    EXPECT_EQ(app->session.messages.selectedIndexes(), (std::vector<std::size_t>{0, 1}));
+    EXPECT_EQ(app->session.text.get(ctl::Label_nbytes), " 3 bytes in buffer");  // the click's own command
+    QTest::keyClick(view, Qt::Key_Down);
+    EXPECT_EQ(app->session.messages.selectedIndexes(), std::vector<std::size_t>{1});
 
     // Delete removes selected messages only while the Objects Window has the focus.
     app->window->activateWindow();
@@ -81,8 +87,17 @@ TEST(MainWindow, StartsOffscreenWithDefaultsAndWritesSettingsOnClose)
     QTest::keyClick(app->window->logList(), Qt::Key_Delete);
     EXPECT_EQ(app->session.messages.count(), 2u);
     view->setFocus();
+    QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClick(view, Qt::Key_Delete);
     EXPECT_EQ(app->session.messages.count(), 0u);
+
+    // A received message becomes the top line, however long the list.
+    for (int i = 0; i < 500; ++i) app->session.messages.append("entry", Bytes{0xF0, 0xF7}, "");
+    app->session.messages.makeCurrent(300);
+    EXPECT_EQ(view->topRow(), 300);
+    app->session.messages.makeCurrent(499);
+    EXPECT_EQ(view->topRow(), 500 - view->visibleRows());
+    app->session.messages.clear();
 
     // Typing into a box reaches the session; checking the legacy box shows the pages.
     static_cast<QLineEdit*>(app->window->control(ctl::Channel))->textEdited("5");
@@ -129,16 +144,12 @@ TEST(MainWindow, DropsSendsAndWaitsAsAUserExpects)
         std::ofstream f(syx.toStdString(), std::ios::binary);
         f << "\xF0\x43\x10\x01\xF7\xF0\x7E\x00\x06\x01\xF7";
     }
-    auto drop = [&](const QString& path) {
-        QMimeData data;
-        data.setUrls({QUrl::fromLocalFile(path)});
-        QDropEvent event(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(app->window.get(), &event);
-    };
+    auto drop = [&](const QString& path) { app->window->openDroppedFiles({QUrl::fromLocalFile(path)}); };
     drop(syx);
     EXPECT_EQ(app->session.messages.count(), 2u);
     drop(progdir.filePath("missing.syx"));
-    EXPECT_EQ(boxes, std::vector<std::string>{"Error: Cannot open file " + progdir.filePath("missing.syx").toStdString()});
+    EXPECT_EQ(boxes,
+              std::vector<std::string>{"Error: Cannot open file " + progdir.filePath("missing.syx").toStdString()});
 
     // Closing under a running send would free what it works on: refused.
     boxes.clear();

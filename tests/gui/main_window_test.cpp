@@ -19,20 +19,19 @@
 namespace tolvex {
 namespace {
 
-QApplication& qtApp()
-{
-    static int argc = 1;
-    static char name[] = "tolvex_gui_tests";
-    static char* argv[] = {name, nullptr};
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    // Never destroyed: Qt's own globals may be gone by the time statics are.
-    static auto* app = new QApplication(argc, argv);
-    return *app;
-}
+// One application per test, destroyed with it, so that Qt and the libraries
+// under it release what they hold before the leak check at exit.
+struct QtApp {
+    QtApp() { qputenv("QT_QPA_PLATFORM", "offscreen"); }
+    int argc = 1;
+    char name[17] = "tolvex_gui_tests";
+    char* argv[2] = {name, nullptr};
+    QApplication app{argc, argv};
+};
 
 TEST(MainWindow, StartsOffscreenWithDefaultsAndWritesSettingsOnClose)
 {
-    qtApp();
+    QtApp qt;
     QTemporaryDir progdir;
     ASSERT_TRUE(progdir.isValid());
 
@@ -118,7 +117,7 @@ TEST(MainWindow, StartsOffscreenWithDefaultsAndWritesSettingsOnClose)
 
 TEST(MainWindow, DropsSendsAndWaitsAsAUserExpects)
 {
-    qtApp();
+    QtApp qt;
     QTemporaryDir progdir;
     ASSERT_TRUE(progdir.isValid());
     std::vector<std::string> boxes;
@@ -177,7 +176,7 @@ TEST(MainWindow, DropsSendsAndWaitsAsAUserExpects)
 
 TEST(Splash, ShowsItsPictureAndTheFileVersion)
 {
-    qtApp();
+    QtApp qt;
     TFormSplash splash;
     splash.show();
     QApplication::processEvents();

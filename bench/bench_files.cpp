@@ -3,9 +3,9 @@
 
 #include <filesystem>
 
-#include "core/librarian.h"
-#include "core/sx_naming.h"
-#include "core/syx_file.h"
+#include "core/app/librarian.h"
+#include "core/sysex/sx_naming.h"
+#include "core/sysex/syx_file.h"
 #include "support/scripted_shell.h"
 #include "support/temp_dir.h"
 

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <random>
 
-#include "core/korg_packing.h"
+#include "core/sysex/korg_packing.h"
 
 namespace {
 

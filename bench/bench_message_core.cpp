@@ -4,8 +4,8 @@
 #include <cstring>
 #include <memory>
 
-#include "core/session.h"
-#include "core/text_utils.h"
+#include "core/app/session.h"
+#include "core/text/text_utils.h"
 #include "support/scripted_shell.h"
 
 namespace {

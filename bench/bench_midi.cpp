@@ -8,7 +8,7 @@
 #include <chrono>
 #include <thread>
 
-#include "core/session.h"
+#include "core/app/session.h"
 #include "midi/loopback.h"
 #include "midi/midi_input.h"
 #include "midi/midi_output.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "core/sx_naming.h"
+#include "core/sysex/sx_naming.h"
 
 namespace {
 

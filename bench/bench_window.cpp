@@ -5,8 +5,8 @@
 
 #include <QApplication>
 
-#include "core/incoming.h"
-#include "core/librarian.h"
+#include "core/app/incoming.h"
+#include "core/app/librarian.h"
 #include "gui/app.h"
 
 namespace {

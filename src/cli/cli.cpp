@@ -6,13 +6,13 @@
 #include <ostream>
 
 #include "cli/console_shell.h"
-#include "core/incoming.h"
-#include "core/ini_file.h"
-#include "core/librarian.h"
-#include "core/session.h"
-#include "core/sx_naming.h"
-#include "core/syx_file.h"
-#include "core/text_utils.h"
+#include "core/app/incoming.h"
+#include "core/app/librarian.h"
+#include "core/app/session.h"
+#include "core/sysex/sx_naming.h"
+#include "core/sysex/syx_file.h"
+#include "core/text/ini_file.h"
+#include "core/text/text_utils.h"
 #include "midi/port_devices.h"
 #include "midi/rtmidi_backend.h"
 

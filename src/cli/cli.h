@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "core/midi_devices.h"
-#include "core/shell.h"
+#include "core/app/midi_devices.h"
+#include "core/app/shell.h"
 
 namespace tolvex {
 

@@ -6,7 +6,7 @@
 #include <iosfwd>
 #include <map>
 
-#include "core/shell.h"
+#include "core/app/shell.h"
 
 namespace tolvex {
 

@@ -2,9 +2,9 @@
 
 #include <QApplication>
 
-#include "core/incoming.h"
-#include "core/ini_file.h"
-#include "core/main_window_model.h"
+#include "core/app/incoming.h"
+#include "core/app/main_window_model.h"
+#include "core/text/ini_file.h"
 #include "gui/splash.h"
 
 namespace tolvex {

@@ -4,8 +4,8 @@
 #include <memory>
 #include <string>
 
-#include "core/midi_devices.h"
-#include "core/session.h"
+#include "core/app/midi_devices.h"
+#include "core/app/session.h"
 #include "gui/main_window.h"
 #include "gui/qt_shell.h"
 

@@ -18,10 +18,10 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include "core/controls.h"
-#include "core/incoming.h"
-#include "core/librarian.h"
-#include "core/main_window_model.h"
+#include "core/app/controls.h"
+#include "core/app/incoming.h"
+#include "core/app/librarian.h"
+#include "core/app/main_window_model.h"
 
 namespace tolvex {
 

@@ -14,7 +14,7 @@
 #include <functional>
 #include <map>
 
-#include "core/session.h"
+#include "core/app/session.h"
 #include "gui/message_list_view.h"
 #include "gui/qt_shell.h"
 

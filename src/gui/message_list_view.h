@@ -6,7 +6,7 @@
 
 #include <QAbstractScrollArea>
 
-#include "core/message_list.h"
+#include "core/sysex/message_list.h"
 
 namespace tolvex {
 

@@ -10,7 +10,7 @@
 #include <QSocketNotifier>
 #include <QStringList>
 
-#include "core/text_utils.h"
+#include "core/text/text_utils.h"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -9,7 +9,7 @@
 #include <map>
 #include <memory>
 
-#include "core/shell.h"
+#include "core/app/shell.h"
 
 namespace tolvex {
 

@@ -5,7 +5,7 @@
 #include <QPixmap>
 #include <QVBoxLayout>
 
-#include "core/version_info.h"
+#include "core/text/version_info.h"
 
 namespace tolvex {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "core/bytes.h"
+#include "core/text/bytes.h"
 #include "midi/midi_backend.h"
 
 namespace tolvex {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "core/bytes.h"
+#include "core/text/bytes.h"
 
 namespace tolvex {
 

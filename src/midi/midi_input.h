@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "core/bytes.h"
-#include "core/midi_event.h"
-#include "core/shell.h"
+#include "core/app/shell.h"
+#include "core/sysex/midi_event.h"
+#include "core/text/bytes.h"
 #include "midi/circular_buffer.h"
 #include "midi/midi_backend.h"
 

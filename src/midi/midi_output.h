@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "core/bytes.h"
-#include "core/midi_event.h"
-#include "core/midi_port.h"
-#include "core/shell.h"
+#include "core/app/midi_port.h"
+#include "core/app/shell.h"
+#include "core/sysex/midi_event.h"
+#include "core/text/bytes.h"
 #include "midi/midi_backend.h"
 
 namespace tolvex {

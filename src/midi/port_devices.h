@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "core/midi_devices.h"
-#include "core/shell.h"
+#include "core/app/midi_devices.h"
+#include "core/app/shell.h"
 #include "midi/midi_input.h"
 #include "midi/midi_output.h"
 

@@ -1,4 +1,4 @@
-#include "core/csv_parser.h"
+#include "core/text/csv_parser.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
-#include "core/incoming.h"
+#include "core/app/incoming.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
-#include "core/controls.h"
-#include "core/librarian.h"
+#include "core/app/controls.h"
+#include "core/app/librarian.h"
 #include "support/rig.h"
 
 namespace tolvex {

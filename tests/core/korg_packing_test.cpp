@@ -1,7 +1,7 @@
 // Korg 7-bit packing and the bit fields inside unpacked data: known answers,
 // the refusals, and sweeps against references written value by value and bit
 // by bit from the documented layouts, independently of the code under test.
-#include "core/korg_packing.h"
+#include "core/sysex/korg_packing.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 #include <iterator>
 #include <random>
 
-#include "core/bit_field.h"
+#include "core/sysex/bit_field.h"
 
 namespace tolvex {
 namespace {

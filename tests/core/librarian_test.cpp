@@ -1,12 +1,12 @@
-#include "core/librarian.h"
+#include "core/app/librarian.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
 
-#include "core/controls.h"
-#include "core/incoming.h"
-#include "core/syx_file.h"
+#include "core/app/controls.h"
+#include "core/app/incoming.h"
+#include "core/sysex/syx_file.h"
 #include "support/fake_output.h"
 #include "support/rig.h"
 #include "support/scripted_shell.h"

@@ -4,8 +4,8 @@
 
 #include <thread>
 
-#include "core/midi_port.h"
-#include "core/session.h"
+#include "core/app/midi_port.h"
+#include "core/app/session.h"
 #include "support/fake_output.h"
 #include "support/rig.h"
 #include "support/scripted_shell.h"

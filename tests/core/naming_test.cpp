@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "core/peavey_names.h"
-#include "core/sx_naming.h"
-#include "core/text_utils.h"
-#include "core/triton_params.h"
+#include "core/sysex/peavey_names.h"
+#include "core/sysex/sx_naming.h"
+#include "core/sysex/triton_params.h"
+#include "core/text/text_utils.h"
 
 namespace tolvex {
 namespace {

@@ -1,9 +1,9 @@
-#include "core/request_response.h"
+#include "core/app/request_response.h"
 
 #include <gtest/gtest.h>
 
-#include "core/controls.h"
-#include "core/librarian.h"
+#include "core/app/controls.h"
+#include "core/app/librarian.h"
 #include "support/rig.h"
 #include "support/temp_dir.h"
 

@@ -2,10 +2,10 @@
 
 #include <filesystem>
 
-#include "core/controls.h"
-#include "core/ini_file.h"
-#include "core/main_window_model.h"
-#include "core/midi_devices.h"
+#include "core/app/controls.h"
+#include "core/app/main_window_model.h"
+#include "core/app/midi_devices.h"
+#include "core/text/ini_file.h"
 #include "midi/loopback.h"
 #include "midi/port_devices.h"
 #include "support/scripted_shell.h"

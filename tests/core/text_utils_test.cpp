@@ -1,8 +1,8 @@
-#include "core/text_utils.h"
+#include "core/text/text_utils.h"
 
 #include <gtest/gtest.h>
 
-#include "core/version_info.h"
+#include "core/text/version_info.h"
 
 namespace tolvex {
 namespace {

@@ -12,7 +12,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "core/controls.h"
+#include "core/app/controls.h"
 #include "gui/app.h"
 #include "gui/splash.h"
 

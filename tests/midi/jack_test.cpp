@@ -10,7 +10,7 @@
 #include <optional>
 #include <thread>
 
-#include "core/session.h"
+#include "core/app/session.h"
 #include "midi/midi_output.h"
 #include "midi/rtmidi_backend.h"
 #include "midi_test_util.h"

@@ -4,8 +4,8 @@
 #include <cstddef>
 #include <vector>
 
-#include "core/bytes.h"
-#include "core/midi_event.h"
+#include "core/sysex/midi_event.h"
+#include "core/text/bytes.h"
 #include "midi/midi_input.h"
 
 namespace tolvex::testing {

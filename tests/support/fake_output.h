@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "core/midi_port.h"
+#include "core/app/midi_port.h"
 
 namespace tolvex::testing {
 

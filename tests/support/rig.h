@@ -5,8 +5,8 @@
 #include <memory>
 #include <string>
 
-#include "core/incoming.h"
-#include "core/session.h"
+#include "core/app/incoming.h"
+#include "core/app/session.h"
 #include "midi/loopback.h"
 #include "midi/port_devices.h"
 #include "support/scripted_shell.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "core/shell.h"
+#include "core/app/shell.h"
 
 namespace tolvex::testing {
 

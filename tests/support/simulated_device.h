@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "core/bytes.h"
+#include "core/text/bytes.h"
 #include "midi/loopback.h"
 #include "support/scripted_shell.h"
 

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <string>
 
-#include "core/bytes.h"
+#include "core/text/bytes.h"
 
 namespace tolvex::testing {
 

@@ -1,0 +1,161 @@
+#include "core/app/incoming.h"
+
+#include "core/app/controls.h"
+#include "core/app/librarian.h"
+#include "core/app/main_window_model.h"
+#include "core/app/midi_devices.h"
+#include "core/sysex/sx_naming.h"
+#include "core/text/text_utils.h"
+
+namespace tolvex {
+
+std::string shortSysexText(ByteView sx)
+{
+    std::string out;
+    const std::size_t n = std::min<std::size_t>(24, sx.size());
+    for (std::size_t i = 0; i < n; ++i) out += HexB(sx[i]) + " ";
+    if (sx.size() > 24) out += "...";
+    return out;
+}
+
+void ViewShortSysex(Session& s, const TSXstorage& m)
+{
+    s.text.set(ctl::SXrecvString, shortSysexText(m.sxdata));
+}
+
+void MidEventCountLabelClick(Session& s)
+{
+    s.NumMIDIevents = 0;
+    s.text.set(ctl::MidEventCountLabel, format("%2.2d ", 0));
+}
+
+bool StoreReceivedMessage(Session& s, const Bytes& sxdata)
+{
+    std::string sup;
+    bool ignore = false;
+    s.short_desc_string.clear();
+    const std::string name =
+        SxParseName(sxdata, sup, ignore, NamingOptions{s.checked.get(ctl::Filter7F)}, &s.short_desc_string);
+    if (ignore) return false;
+    s.LogString(name);
+    auto storage = std::make_unique<TSXstorage>();
+    storage->sxdata = sxdata;
+    storage->filename = CleanFilenameStrip(name);
+    s.SX_stor = storage.get();
+    const std::string text = s.short_desc_string.empty() ? name + " " + sup : s.short_desc_string;
+    TSXstorage& stored = s.messages.append(text, std::move(storage));
+    ViewShortSysex(s, stored);
+    s.messages.makeCurrent(s.messages.count() - 1);
+    return true;
+}
+
+void MIDIInput1MidiInput(Session& s)
+{
+    if (s.devices == nullptr) return;
+    bool stored = false;
+    try {
+        while (auto event = s.devices->GetMidiEvent()) {
+            SetMidiInBusy(s, event->SysexLength());
+            if (event->MidiMessage != 0xF0) continue;
+            ++s.NumMIDIevents;
+            s.text.set(ctl::MidEventCountLabel, format("%2.2d events", s.NumMIDIevents));
+            const bool complete = s.SX_Object.Addsysex(*event);
+            for (const Bytes& m : s.SX_Object.earlier) stored = StoreReceivedMessage(s, m) || stored;
+            if (!complete) continue;
+            if (!StoreReceivedMessage(s, s.SX_Object.sxdata)) continue;
+            stored = true;
+            s.text.set(ctl::Label_nbytes, format("%2d bytes in buffer", static_cast<int>(s.SX_Object.sxdata.size())));
+            s.text.set(ctl::MidEventCountLabel, "");
+        }
+    } catch (const std::exception& e) {
+        // The event in hand is gone with its pass; the rest wait for the next notification.
+        s.LogString(std::string("Error while receiving: ") + e.what());
+    }
+    if (stored && s.PendingPostProcess) DoPostProcess(s);
+    s.text.set(ctl::MemLabel, memLabelText());
+}
+
+void MIDIInput1Overflow(Session& s)
+{
+    if (s.devices == nullptr) return;
+    const std::uint32_t dropped = s.devices->takeOverflowDrops();
+    if (dropped == 0) return;
+    s.overflowDrops += dropped;
+    s.LogString(format("MIDI input overflow: %u event(s) dropped", dropped));
+}
+
+void MidiDeviceLost(Session& s, const std::string& reason)
+{
+    const std::string line = "MIDI device lost: " + reason;
+    s.LogString(line);
+    if (s.devices && !s.devices->outputOpen()) s.midiOutput = nullptr;
+    s.shell.messageBox("MIDI", line, MsgIcon::Error);
+}
+
+bool MidiOutputReady(const Session& s)
+{
+    if (!s.MIDI_Out_Present || s.midiOutput == nullptr) return false;
+    return s.devices == nullptr || s.devices->outputOpen();
+}
+
+void SetMidiInBusy(Session& s, std::int32_t length)
+{
+    const int interval = static_cast<int>(static_cast<std::int64_t>(length) * 1000 / 3125 + 10);
+    if (s.MidiInBusy) {
+        // Changing the interval restarts the count, so the lamp stays lit until
+        // the interval after the latest event.
+        s.busyInterval = interval == s.busyInterval ? interval + 1 : interval;
+    } else {
+        s.MidiInBusy = true;
+        s.busyInterval = interval;
+        s.changed(ctl::MidiInBusy);
+    }
+    s.shell.startTimer(kBusyTimer, s.busyInterval, [&s] { ClearMidiInBusy(s); });
+}
+
+void ClearMidiInBusy(Session& s)
+{
+    s.shell.stopTimer(kBusyTimer);
+    s.MidiInBusy = false;
+    s.changed(ctl::MidiInBusy);
+}
+
+void StartTimeout(Session& s, int intervalMs, std::int32_t ticks)
+{
+    s.LongTimeOut = ticks;
+    s.Timed_Out = false;
+    s.shell.startTimer(kTimeoutTimer, intervalMs, [&s] { TimeoutTimer(s); });
+}
+
+void StopTimeout(Session& s)
+{
+    s.shell.stopTimer(kTimeoutTimer);
+}
+
+void TimeoutTimer(Session& s)
+{
+    if (--s.LongTimeOut <= 0) {
+        s.Timed_Out = true;
+        s.shell.stopTimer(kTimeoutTimer);
+    }
+}
+
+void CancelClick(Session& s)
+{
+    s.CancelState = true;
+}
+
+bool CancelButton(Session& s)
+{
+    if (!s.CancelState) return false;
+    s.CancelState = false;
+    return true;
+}
+
+void OfferCancel(Session& s, bool offered)
+{
+    s.CancelVisible = offered;
+    s.changed(ctl::Cancel);
+}
+
+}  // namespace tolvex

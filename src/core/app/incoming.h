@@ -1,0 +1,49 @@
+// What the main window does with incoming MIDI: joining, naming and storing
+// SysEx, the busy lamp, the time-out countdown and the Cancel request.
+#pragma once
+
+#include <cstdint>
+
+#include "core/app/session.h"
+
+namespace tolvex {
+
+// Drains every waiting event of the input device (the device's notification).
+void MIDIInput1MidiInput(Session& s);
+// The device dropped events: tell the user how many, so a damaged dump is noticed.
+void MIDIInput1Overflow(Session& s);
+// An open device stopped working: logs "MIDI device lost: " + reason, shows it
+// once in a box titled "MIDI", and treats a closed output as absent, so sends
+// warn as with no device until the user chooses a port again.
+void MidiDeviceLost(Session& s, const std::string& reason);
+// The output commands can send on: present and open.
+bool MidiOutputReady(const Session& s);
+
+// Lights the busy lamp for the time `length` bytes take at MIDI speed, plus 10 ms.
+void SetMidiInBusy(Session& s, std::int32_t length);
+void ClearMidiInBusy(Session& s);
+
+// The time-out countdown: `ticks` ticks of `intervalMs` each.
+void StartTimeout(Session& s, int intervalMs, std::int32_t ticks);
+void StopTimeout(Session& s);
+void TimeoutTimer(Session& s);
+
+void CancelClick(Session& s);
+// Takes a pending Cancel request.
+bool CancelButton(Session& s);
+// Shows or hides the Cancel button for an operation that offers it.
+void OfferCancel(Session& s, bool offered);
+
+// The start of a stored message as hex pairs, "..." when longer than 24 bytes.
+std::string shortSysexText(ByteView sx);
+void ViewShortSysex(Session& s, const TSXstorage& m);
+void MidEventCountLabelClick(Session& s);
+
+// Names a complete message and appends it as the current, only selected entry.
+// Returns false when naming says to ignore it.
+bool StoreReceivedMessage(Session& s, const Bytes& sxdata);
+
+inline constexpr char kBusyTimer[] = "Timer1";
+inline constexpr char kTimeoutTimer[] = "Timeout";
+
+}  // namespace tolvex

@@ -1,0 +1,333 @@
+#include "core/app/librarian.h"
+
+#include <algorithm>
+
+#include "core/app/controls.h"
+#include "core/app/incoming.h"
+#include "core/app/midi_port.h"
+#include "core/sysex/sx_naming.h"
+#include "core/sysex/syx_file.h"
+#include "core/text/ini_file.h"
+#include "core/text/text_utils.h"
+
+namespace tolvex {
+
+namespace {
+
+constexpr char kSyxOpenFilter[] = "Sysex files (*.syx)|*.SYX|All files (*.*)|*.*";
+constexpr char kSyxSaveFilter[] = "Sysex files|*.syx";
+
+bool requireOutput(Session& s)
+{
+    if (MidiOutputReady(s)) return true;
+    s.shell.messageBox("Warning", "MIDI Interface Not Installed", MsgIcon::Warning);
+    return false;
+}
+
+// A running send holds copies of its messages, but removing entries under it
+// would still surprise the user; they wait for it or cancel it.
+bool refuseWhileSending(Session& s)
+{
+    if (!s.SendRunning) return false;
+    s.shell.messageBox("Warning", "Wait for the send to finish or press Cancel", MsgIcon::Warning);
+    return true;
+}
+
+// One message of a send, copied when the send starts.
+struct OutgoingMessage {
+    std::string text;
+    Bytes sxdata;
+};
+
+std::string hexBytes(ByteView bytes)
+{
+    std::string out;
+    out.reserve(bytes.size() * 3);
+    for (std::uint8_t b : bytes) out += HexB(b) + " ";
+    return out;
+}
+
+bool isHexWord(const std::string& w)
+{
+    for (char c : w)
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'))) return false;
+    return true;
+}
+
+}  // namespace
+
+bool readDecimal(const std::string& text, int& value)
+{
+    return parseDecimal(text, value);
+}
+
+bool ReadSXfile(Session& s, const std::string& source, int* withoutEndByte)
+{
+    s.SX_List.clear();
+    s.shell.setBusyCursor(true);
+    SyxParse parsed;
+    try {
+        parsed = readSyxFile(source);
+    } catch (const TolvexError& e) {
+        s.shell.setBusyCursor(false);
+        s.shell.messageBox("Error", e.what(), MsgIcon::Error);
+        return false;
+    }
+    s.shell.setBusyCursor(false);
+    switch (parsed.status) {
+    case SyxParse::Status::TooManyLeadingBytes:
+        s.shell.messageBox("Error", "File Contains > 100 bytes of non-sysex - not loaded", MsgIcon::Warning);
+        return false;
+    case SyxParse::Status::NoMessages:
+        s.shell.messageBox("MIDI", "No Sysex Messages In File", MsgIcon::None, MsgButtons::OkCancel);
+        return false;
+    case SyxParse::Status::Ok: break;
+    }
+    s.SX_List = std::move(parsed.messages);
+    if (withoutEndByte) *withoutEndByte = parsed.withoutEndByte;
+    return !s.SX_List.empty();
+}
+
+bool OpenSysexFile(Session& s, const std::string& path)
+{
+    int unterminated = 0;
+    const bool ok = ReadSXfile(s, path, &unterminated);
+    s.LogString(format("Loading: %d message(s)", static_cast<int>(s.SX_List.size())));
+    if (!ok) return false;
+    if (unterminated > 0) s.LogString(format("Warning: %d message(s) without end byte (F7)", unterminated));
+    const NamingOptions opts{s.checked.get(ctl::Filter7F)};
+    for (Bytes& m : s.SX_List) {
+        std::string sup;
+        bool ignore = false;
+        const std::string name = SxParseName(m, sup, ignore, opts, nullptr);
+        s.SX_stor = &s.messages.append(name, std::move(m), path);
+    }
+    s.SX_List.clear();
+    s.lastpath = folderOf(path);
+    return true;
+}
+
+void Open1sxClick(Session& s)
+{
+    FileDialogRequest req{"Open Sysex", kSyxOpenFilter, s.lastpath, "syx", true};
+    for (const std::string& path : s.shell.openFileDialog(req)) OpenSysexFile(s, path);
+}
+
+void SaveAs1Click(Session& s)
+{
+    const auto selected = s.messages.selectedIndexes();
+    if (selected.empty()) {
+        s.shell.messageBox("Warning", "No Messages Were Selected - nothing to do", MsgIcon::Warning);
+        return;
+    }
+    const auto path = s.shell.saveFileDialog({"Save As", kSyxSaveFilter, s.lastpath, "syx", false});
+    if (!path) return;
+    std::vector<ByteView> data;
+    for (std::size_t i : selected) data.emplace_back(s.messages.at(i).storage->sxdata);
+    try {
+        writeSyxFile(*path, data);
+    } catch (const TolvexError& e) {
+        s.shell.messageBox("Error", e.what(), MsgIcon::Error);
+        return;
+    }
+    for (std::size_t i : selected) {
+        s.LogString("Writing: " + s.messages.textAt(i));
+        s.messages.storageAt(i).filename = *path;
+    }
+    s.lastpath = folderOf(*path);
+}
+
+void ListBox1Click(Session& s)
+{
+    const long cur = s.messages.current();
+    if (cur < 0 || static_cast<std::size_t>(cur) >= s.messages.count()) return;
+    s.text.set(ctl::Label_nbytes,
+               format("%2d bytes in buffer",
+                      static_cast<int>(s.messages.at(static_cast<std::size_t>(cur)).storage->sxdata.size())));
+}
+
+void ViewSelectedClick(Session& s)
+{
+    for (std::size_t i : s.messages.selectedIndexes())
+        s.LogString("Sysex: " + shortSysexText(s.messages.at(i).storage->sxdata));
+}
+
+void Button_sendClick(Session& s)
+{
+    if (s.SendRunning || !requireOutput(s)) return;
+    // The send works on copies taken now: waits inside it handle events, and
+    // what the user does to the list meanwhile must not change what is sent.
+    std::vector<OutgoingMessage> batch;
+    for (std::size_t i : s.messages.selectedIndexes()) {
+        const Bytes& data = s.messages.at(i).storage->sxdata;
+        if (data.empty()) continue;  // nothing to send
+        batch.push_back({s.messages.textAt(i), data});
+    }
+    if (batch.empty()) return;
+    const int total = static_cast<int>(batch.size());
+    struct Running {
+        Session& s;
+        explicit Running(Session& session) : s(session) { s.SendRunning = true; }
+        ~Running()
+        {
+            s.SendRunning = false;
+            if (s.CancelVisible) OfferCancel(s, false);
+        }
+    } running(s);
+    const int progress = total > 1 ? s.LogString(format("Sending %d of %d", 0, total)) : -1;
+    if (total > 1) OfferCancel(s, true);
+    s.CancelState = false;
+    int sent = 0;
+    int attempted = 0;
+    for (const OutgoingMessage& m : batch) {
+        if (attempted > 0) {
+            if (s.SendDelayMs > 0) s.shell.pause(s.SendDelayMs);
+            if (CancelButton(s)) {
+                s.LogString(format("Sending cancelled after %d of %d", sent, total));
+                break;
+            }
+        }
+        ++attempted;
+        // A stored dump cut short would be joined by the receiver to whatever comes next.
+        if (m.sxdata.front() == 0xF0 && m.sxdata.back() != 0xF7) {
+            s.LogString("Not sent (no end byte F7): " + m.text);
+            continue;
+        }
+        if (!MidiOutputReady(s)) {
+            s.LogString(format("Sent %d of %d messages", sent, total));
+            break;
+        }
+        s.LogString("Sending: " + m.text);
+        if (!s.SX_Object.MidiSysex_bulk_out(m.sxdata)) {
+            s.LogString(format("Sent %d of %d messages", sent, total));
+            break;
+        }
+        ++sent;
+        if (progress >= 0) s.log.replace(progress, format("Sending %d of %d", sent, total));
+    }
+}
+
+void ButtonClearSelClick(Session& s)
+{
+    if (refuseWhileSending(s)) return;
+    for (std::size_t i : s.messages.selectedIndexes()) s.LogString("Freeing: " + s.messages.textAt(i));
+    s.SX_stor = nullptr;
+    s.messages.removeSelected();
+}
+
+void Button_clearClick(Session& s)
+{
+    if (refuseWhileSending(s)) return;
+    s.LogString(format("Freeing %d objects", static_cast<int>(s.messages.count())));
+    s.SX_stor = nullptr;
+    s.messages.clear();
+}
+
+void ProgChange(Session& s, int prgnum, int chan)
+{
+    if (!MidiOutputReady(s)) return;
+    try {
+        s.midiOutput->PutShort(static_cast<std::uint8_t>(0xC0 | (chan & 0x0F)),
+                               static_cast<std::uint8_t>(prgnum & 0x7F), 0);
+    } catch (const TolvexError& e) {
+        s.shell.messageBox("MIDI Out Error", e.what(), MsgIcon::Error);
+    }
+}
+
+void SendProgChangeClick(Session& s)
+{
+    if (!requireOutput(s)) return;
+    int program = 0, channel = 0;
+    if (!readDecimal(s.text.get(ctl::ProgChange), program) || program < 0 || program > 255) {
+        s.shell.messageBox("Error", "You must specify a valid number for the program.", MsgIcon::Warning);
+        return;
+    }
+    if (!readDecimal(s.text.get(ctl::Channel), channel) || channel < 0 || channel > 255) {
+        s.shell.messageBox("Error", "You must specify a valid number for the Channel.", MsgIcon::Warning);
+        return;
+    }
+    s.LogString(format("Sending program change %d on channel %d", program, channel));
+    ProgChange(s, program, channel);
+}
+
+void ReqSysexClick(Session& s)
+{
+    if (!requireOutput(s)) return;
+    std::string line = s.text.get(ctl::SXreqString);
+    std::replace(line.begin(), line.end(), '\t', ' ');  // a tab separates bytes like a blank
+    Bytes bytes;
+    std::string word;
+    for (;;) {
+        parse(line, word, ' ');
+        if (word.empty()) break;
+        if (!isHexWord(word)) {
+            s.shell.messageBox("Error", "Invalid hex byte: " + word, MsgIcon::Error);
+            return;
+        }
+        try {
+            bytes.push_back(static_cast<std::uint8_t>(HexStringToInt(word) & 0xFF));
+        } catch (const TolvexError& e) {
+            s.shell.messageBox("Error", e.what(), MsgIcon::Error);
+            return;
+        }
+    }
+    if (bytes.empty()) {
+        s.shell.messageBox("Error", "No hex bytes to send", MsgIcon::Error);
+        return;
+    }
+    if (bytes.front() != 0xF0) bytes.insert(bytes.begin(), 0xF0);
+    if (bytes.back() != 0xF7) bytes.push_back(0xF7);
+    s.LogString("Sending: " + hexBytes(bytes));
+    s.SX_Object.MidiSysex_bulk_out(bytes);
+}
+
+void ListBoxToClipboard(Session& s, int size, bool all)
+{
+    std::string text;
+    int count = 0;
+    const auto& lines = s.log.lines();
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (!all && static_cast<int>(i) != s.log.selected) continue;
+        const std::string line = lines[i].substr(0, 255);
+        count += static_cast<int>(line.size()) + 3;
+        if (count >= size) break;
+        text += line + "\r\n";
+    }
+    s.shell.setClipboardText(text);
+}
+
+void lstLogContextPopup(Session& s)
+{
+    ListBoxToClipboard(s, 32000, false);
+}
+
+void lstLogDblClick(Session& s)
+{
+    ListBoxToClipboard(s, 32000, true);
+}
+
+void SXreqStringContextPopup(Session& s, const std::string& selectedText)
+{
+    s.shell.setClipboardText(selectedText);
+}
+
+void SetPostProcess(Session& s, const std::string& task, std::int32_t param)
+{
+    s.PendingPostProcess = true;
+    s.LogString("Setting Post Process " + task);
+    s.PostProcessTask = task;
+    s.PostProcessParam = param;
+}
+
+void DoPostProcess(Session& s)
+{
+    s.LogString("Starting Post Process");
+    const auto it = s.postProcessTasks.find(s.PostProcessTask);
+    s.PendingPostProcess = false;
+    if (it != s.postProcessTasks.end()) {
+        s.LogString("Running Post Process Task" + s.PostProcessTask);
+        it->second(s, s.PostProcessParam);
+    }
+}
+
+}  // namespace tolvex

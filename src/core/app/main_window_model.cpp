@@ -1,0 +1,259 @@
+#include "core/app/main_window_model.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "core/app/controls.h"
+#include "core/app/mem_stats.h"
+#include "core/app/midi_devices.h"
+#include "core/text/ini_file.h"
+#include "core/text/text_utils.h"
+#include "core/text/version_info.h"
+
+namespace tolvex {
+
+namespace {
+
+// Fills a selector and selects the remembered device, or the first one with a warning.
+void fillSelector(Session& s, DeviceSelector& sel, const std::vector<std::string>& names, const std::string& remembered,
+                  const char* warning, const char* changeName)
+{
+    sel.items = names;
+    sel.itemIndex = names.empty() ? -1 : 0;
+    if (!remembered.empty()) {
+        const auto it = std::find_if(names.begin(), names.end(),
+                                     [&](const std::string& n) { return equalsIgnoringCase(n, remembered); });
+        if (it != names.end())
+            sel.itemIndex = static_cast<int>(it - names.begin());
+        else
+            s.shell.messageBox("Warning", warning, MsgIcon::Warning);
+    }
+    s.changed(changeName);
+}
+
+// Shows a device's failure in a box titled "MIDI"; the window goes on without it.
+template <class F>
+void tryDevice(Session& s, F&& f)
+{
+    try {
+        f();
+    } catch (const TolvexError& e) {
+        s.shell.messageBox("MIDI", e.what(), MsgIcon::Error);
+    }
+}
+
+const char* const kEditKeysRead1[] = {ctl::Channel, ctl::WS_Bank, ctl::SXreqString, ctl::SP_DevID_edit,
+                                      ctl::SP_Bank_Num_edit};
+const char* const kEditKeysRead2[] = {ctl::TriProg, ctl::TriBank, ctl::TriEfxPIDtxt,
+                                      ctl::KroProg, ctl::KroBank, ctl::Tri_Gchan};
+const char* const kEditKeysWritten[] = {ctl::Channel,       ctl::WS_Bank, ctl::SXreqString, ctl::SP_Bank_Num_edit,
+                                        ctl::SP_DevID_edit, ctl::TriProg, ctl::TriBank,     ctl::TriEfxPIDtxt,
+                                        ctl::KroProg,       ctl::KroBank, ctl::Tri_Gchan};
+
+std::string editDefault(const std::string& key)
+{
+    if (key == ctl::SXreqString || key == ctl::SP_DevID_edit || key == ctl::SP_Bank_Num_edit) return "";
+    if (key == ctl::Tri_Gchan) return "1";
+    return "0";
+}
+
+}  // namespace
+
+void InitMessageCore(Session& s, bool writeDebugFile)
+{
+    if (writeDebugFile) s.debugFile.open();
+    s.MIDI_In_Present = s.devices && !s.devices->inputNames().empty();
+    s.MIDI_Out_Present = s.devices && !s.devices->outputNames().empty();
+    if (!s.MIDI_In_Present && !s.MIDI_Out_Present)
+        s.shell.messageBox("Warning", "MIDI Interface Not Installed", MsgIcon::Warning);
+}
+
+void FormCreate(Session& s, const std::string& progpath, const StartupHooks& hooks)
+{
+    s.shell.setBusyCursor(true);
+    s.log.logItemMax = 300;
+    s.progpath = progpath;
+    if (!s.progpath.empty() && s.progpath.back() != '/') s.progpath += '/';
+    s.MidInDevName.clear();
+    s.MidOutDevName.clear();
+    s.CancelState = false;
+    s.CancelVisible = false;
+    s.changed(ctl::Cancel);
+
+    s.text.set(ctl::ProgChange, "1");
+
+    const IniFile ini(s.progpath + kSettingsFileName);
+    if (s.MIDI_In_Present) s.MidInDevName = ini.ReadString("MidiDevs", "Input", "");
+    if (s.MIDI_Out_Present) s.MidOutDevName = ini.ReadString("MidiDevs", "Output", "");
+
+    for (const char* key : kEditKeysRead1) s.text.set(key, ini.ReadString("Settings", key, editDefault(key)));
+    const std::string longTimeOut = ini.ReadString("Settings", "LongTimeOut", "");
+    s.lastpath = ini.ReadString("Settings", "LastPath", "");
+    for (const char* key : kEditKeysRead2) s.text.set(key, ini.ReadString("Settings", key, editDefault(key)));
+
+    s.checked.set(ctl::PassPrgBank, ini.ReadBool("Settings", "PassPrgBankVal"));
+    s.PassPrgBankVal = s.checked.get(ctl::PassPrgBank);
+    s.checked.set(ctl::AutoSendCB, ini.ReadBool("Settings", "AutoSendCB"));
+    s.checked.set(ctl::Filter7F, ini.ReadBool("Settings", "Filter7F"));
+    s.checked.set(ctl::XTCheckBox1, ini.ReadBool("Settings", "XTCheckBox1"));
+
+    if (s.lastpath.empty()) s.lastpath = s.progpath;
+    if (!parseDecimal(longTimeOut, s.LongTimeOutVal)) s.LongTimeOutVal = 100;
+    s.SendDelayMs = std::max(0, ini.ReadInteger("Settings", "SendDelayMs", 0));
+
+    if (hooks.readSettings) hooks.readSettings(s, ini);
+
+    if (s.MIDI_In_Present && s.devices)
+        fillSelector(s, s.cmbInput, s.devices->inputNames(), s.MidInDevName,
+                     "Previously Selected MIDI Input Interface Not Present", ctl::cmbInput);
+    if (s.MIDI_Out_Present && s.devices)
+        fillSelector(s, s.cmbOutput, s.devices->outputNames(), s.MidOutDevName,
+                     "Previously Selected MIDI Output Interface Not Present", ctl::cmbOutput);
+
+    OpenDevs(s);
+
+    s.LogString(GetExeVersion(4));
+    s.LogString(GetExeVersion(3));
+    const HeapStats heap = heapStats();
+    s.LogString(format("allocated mem count: %llu, size %llu", static_cast<unsigned long long>(heap.blocks),
+                       static_cast<unsigned long long>(heap.bytes)));
+    if (hooks.summaries)
+        for (const std::string& line : hooks.summaries(s)) s.LogString(line);
+
+    s.MidiInBusy = false;
+    s.changed(ctl::MidiInBusy);
+    s.shell.setBusyCursor(false);
+
+    s.text.set(ctl::BankTextMemo1,
+               "Bank INT-A - F  : 0  -  5\r\nGM, g(1)-g(9,d)): 16 - 26\r\nUSER-A - G      : 64 - 70\r\n"
+               "USER-AA- GG : 71 - 77 (prg only)");
+    s.text.set(ctl::SXrecvString, "");
+    s.text.set(ctl::MemLabel, memLabelText());
+    if (hooks.loadLists) {
+        try {
+            hooks.loadLists(s);
+        } catch (const TolvexError& e) {
+            s.shell.messageBox("Error", e.what(), MsgIcon::Error);
+        }
+    }
+    s.PendingPostProcess = false;
+}
+
+void FormClose(Session& s)
+{
+    IniFile ini(s.progpath + kSettingsFileName);
+    if (s.MIDI_In_Present && s.cmbInput.itemIndex >= 0) ini.WriteString("MidiDevs", "Input", s.cmbInput.text());
+    if (s.MIDI_Out_Present && s.cmbOutput.itemIndex >= 0) ini.WriteString("MidiDevs", "Output", s.cmbOutput.text());
+    for (const char* key : kEditKeysWritten) ini.WriteString("Settings", key, s.text.get(key));
+    ini.WriteString("Settings", "LastPath", s.lastpath);
+    ini.WriteString("Settings", "SendDelayMs", std::to_string(s.SendDelayMs));
+    ini.WriteBool("Settings", "PassPrgBankVal", s.checked.get(ctl::PassPrgBank));
+    ini.WriteBool("Settings", "AutoSendCB", s.checked.get(ctl::AutoSendCB));
+    ini.WriteBool("Settings", "Filter7F", s.checked.get(ctl::Filter7F));
+    ini.WriteBool("Settings", "XTCheckBox1", s.checked.get(ctl::XTCheckBox1));
+    try {
+        ini.UpdateFile();
+    } catch (const TolvexError& e) {
+        // The user would lose the settings without knowing; say so and close anyway.
+        s.shell.messageBox("Error", e.what(), MsgIcon::Error);
+    }
+    CloseDevs(s);
+    s.messages.clear();
+}
+
+void OpenDevs(Session& s)
+{
+    MidiDevices* d = s.devices;
+    if (s.MIDI_In_Present && d) {
+        tryDevice(s, [&] { d->openInput(s.cmbInput.text(), true); });
+    } else {
+        s.cmbInput.enabled = false;
+        s.changed(ctl::cmbInput);
+    }
+    if (s.MIDI_Out_Present && d) {
+        tryDevice(s, [&] { d->openOutput(s.cmbOutput.text()); });
+        s.midiOutput = d->output();
+    } else {
+        s.cmbOutput.enabled = false;
+        s.changed(ctl::cmbOutput);
+    }
+}
+
+void CloseDevs(Session& s)
+{
+    MidiDevices* d = s.devices;
+    if (s.MIDI_In_Present && d) tryDevice(s, [&] { d->closeInput(); });
+    s.shell.pause(100);
+    if (s.MIDI_Out_Present && d) tryDevice(s, [&] { d->closeOutput(); });
+    s.midiOutput = nullptr;
+    s.shell.pause(100);
+}
+
+void cmbInputChange(Session& s)
+{
+    s.shell.setBusyCursor(true);
+    CloseDevs(s);
+    OpenDevs(s);
+    s.shell.setBusyCursor(false);
+}
+
+void cmbOutputChange(Session& s)
+{
+    cmbInputChange(s);
+}
+
+namespace {
+
+void refreshSelector(Session& s, DeviceSelector& sel, std::vector<std::string> names, const char* changeName)
+{
+    const std::string current = sel.text();
+    int index = -1;
+    if (!current.empty()) {
+        const auto it = std::find(names.begin(), names.end(), current);
+        if (it == names.end()) names.push_back(current);
+        index = static_cast<int>(std::find(names.begin(), names.end(), current) - names.begin());
+    }
+    if (names == sel.items && index == sel.itemIndex) return;
+    sel.items = std::move(names);
+    sel.itemIndex = index;
+    s.changed(changeName);
+}
+
+}  // namespace
+
+void RefreshInputSelector(Session& s)
+{
+    if (s.devices && s.cmbInput.enabled) refreshSelector(s, s.cmbInput, s.devices->inputNames(), ctl::cmbInput);
+}
+
+void RefreshOutputSelector(Session& s)
+{
+    if (s.devices && s.cmbOutput.enabled) refreshSelector(s, s.cmbOutput, s.devices->outputNames(), ctl::cmbOutput);
+}
+
+bool legacyPagesVisible(const Session& s)
+{
+    return s.checked.get(ctl::XTCheckBox1);
+}
+
+void XTCheckBox1Click(Session& s, bool checked)
+{
+    s.checked.set(ctl::XTCheckBox1, checked);
+}
+
+void ClearLogButtonClick(Session& s)
+{
+    s.log.clear();
+}
+
+void FormResize(Session& s, int logHeight, int lineHeight)
+{
+    s.log.LogItemsVis = lineHeight <= 0 ? 0 : std::max(0, logHeight / lineHeight - 1);
+}
+
+std::string memLabelText()
+{
+    return format("Memory: %llu K", static_cast<unsigned long long>(heapStats().bytes / 1024));
+}
+
+}  // namespace tolvex

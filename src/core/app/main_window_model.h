@@ -1,0 +1,60 @@
+// Start-up, device selection and close of the main window, as functions over
+// the Session. The Qt window and the CLI call these; they hold no behaviour.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "core/app/session.h"
+
+namespace tolvex {
+
+class IniFile;
+
+// Steps of start-up that belong to the device families. Each family fills its
+// hook; an empty hook does and logs nothing.
+struct StartupHooks {
+    // Unit start-up before any window: tables read from the program folder.
+    std::function<void(Session&)> unitStartup;
+    // Reads the family's own settings sections (voice names, value maps).
+    std::function<void(Session&, const IniFile&)> readSettings;
+    // Summary lines logged after the version lines.
+    std::function<std::vector<std::string>(Session&)> summaries;
+    // Loads list files from the program folder (e.g. the Triton effect names).
+    std::function<void(Session&)> loadLists;
+};
+
+inline constexpr char kSettingsFileName[] = "TOLVEX.INI";
+
+// The message core's start-up: device presence flags, the warning when there
+// is no MIDI device at all, and the debug file (when writeDebugFile).
+void InitMessageCore(Session& s, bool writeDebugFile);
+
+// The main window's creation step: settings, selectors, devices, start-up log.
+void FormCreate(Session& s, const std::string& progpath, const StartupHooks& hooks = {});
+// Writes the settings back and closes the devices; frees the stored messages.
+void FormClose(Session& s);
+
+void OpenDevs(Session& s);
+void CloseDevs(Session& s);
+// A device selector changed: close both devices and open them again.
+void cmbInputChange(Session& s);
+void cmbOutputChange(Session& s);
+// A selector is about to open: its port list is asked anew, keeping the
+// current choice (also when its port has gone, so the user sees what is open).
+void RefreshInputSelector(Session& s);
+void RefreshOutputSelector(Session& s);
+
+// The legacy pages ("DX/TX", "SP", "Wavestation") are shown exactly while checked.
+bool legacyPagesVisible(const Session& s);
+void XTCheckBox1Click(Session& s, bool checked);
+
+void ClearLogButtonClick(Session& s);
+// LogItemsVis from the log list's height and line height.
+void FormResize(Session& s, int logHeight, int lineHeight);
+
+// "Memory: %d K" from the process's heap use.
+std::string memLabelText();
+
+}  // namespace tolvex

@@ -1,0 +1,23 @@
+// The output the message core sends through. The MIDI library implements it
+// over real ports and the loopback; tests can fake it.
+#pragma once
+
+#include <cstdint>
+
+#include "core/text/bytes.h"
+
+namespace tolvex {
+
+class MidiOutPort {
+public:
+    virtual ~MidiOutPort() = default;
+    // True while a long message handed to PutLong is still going out.
+    virtual bool MidiOutBusy() const = 0;
+    // Sends one long (SysEx) message. The bytes have been sent or copied when it
+    // returns. Throws TolvexError with the device's text on failure.
+    virtual void PutLong(ByteView data) = 0;
+    // Sends one short message (status and up to two data bytes). Throws TolvexError on failure.
+    virtual void PutShort(std::uint8_t MidiMessage, std::uint8_t Data1, std::uint8_t Data2) = 0;
+};
+
+}  // namespace tolvex

@@ -1,0 +1,134 @@
+// Everything the main window knows, as a plain model. Commands are functions
+// over a Session; the Qt window and the CLI bind to it through a Shell and the
+// change notifications below.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "core/app/log_list.h"
+#include "core/app/shell.h"
+#include "core/sysex/debug_file.h"
+#include "core/sysex/message_list.h"
+#include "core/sysex/sx_object.h"
+#include "core/text/bytes.h"
+
+namespace tolvex {
+
+class MidiDevices;
+class MidiOutPort;
+
+// Values of controls by control name (edit box texts, labels, check boxes).
+// Setting a different value reports the name to the session's listeners.
+template <class T>
+class FieldMap {
+public:
+    explicit FieldMap(std::function<void(const std::string&)> changed) : changed_(std::move(changed)) {}
+    T get(const std::string& name) const
+    {
+        const auto it = values_.find(name);
+        return it == values_.end() ? T{} : it->second;
+    }
+    void set(const std::string& name, const T& value)
+    {
+        auto [it, inserted] = values_.try_emplace(name, value);
+        if (!inserted) {
+            if (it->second == value) return;
+            it->second = value;
+        }
+        changed_(name);
+    }
+    const std::map<std::string, T>& all() const { return values_; }
+
+private:
+    std::map<std::string, T> values_;
+    std::function<void(const std::string&)> changed_;
+};
+
+// A drop-down device selector.
+struct DeviceSelector {
+    std::vector<std::string> items;
+    int itemIndex = -1;  // -1: nothing selected
+    bool enabled = true;
+    std::string text() const
+    {
+        return itemIndex >= 0 && itemIndex < static_cast<int>(items.size()) ? items[static_cast<std::size_t>(itemIndex)]
+                                                                            : std::string();
+    }
+};
+
+class Session {
+public:
+    explicit Session(Shell& shell) : shell(shell) {}
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    Shell& shell;
+
+    MessageList messages;  // the Objects Window (ListBox1)
+    LogList log;           // the Debug Window (lstLog)
+
+    int LogString(const std::string& text) { return log.LogString(text); }
+    void debuglog(const std::string& s) { debugFile.debuglog(s); }
+
+    // Message core state.
+    TSXobject SX_Object{*this};
+    TSXstorage* SX_stor = nullptr;  // most recent storage made for the list; the list owns it
+    std::vector<Bytes> SX_List;     // filled by the file readers
+    std::string short_desc_string;  // short display text message naming may set
+    bool MIDI_In_Present = false;
+    bool MIDI_Out_Present = false;
+    DebugFile debugFile;
+
+    // The output the bulk sender uses (non-owning; set by OpenDevs or a test).
+    MidiOutPort* midiOutput = nullptr;
+    // The two devices (non-owning; nullptr on a machine without MIDI support).
+    MidiDevices* devices = nullptr;
+
+    // Listeners hear the name of every control or state that changed
+    // (a control name such as "Channel", or "MidiInBusy", "cmbInput", "Cancel").
+    void addListener(std::function<void(const std::string&)> listener) { listeners_.push_back(std::move(listener)); }
+    void changed(const std::string& name)
+    {
+        for (auto& l : listeners_) l(name);
+    }
+
+    // Controls by name: edit boxes and labels, check boxes.
+    FieldMap<std::string> text{[this](const std::string& n) { changed(n); }};
+    FieldMap<bool> checked{[this](const std::string& n) { changed(n); }};
+
+    DeviceSelector cmbInput;
+    DeviceSelector cmbOutput;
+
+    // Main window state.
+    std::int32_t NumMIDIevents = 0;
+    std::string MidInDevName, MidOutDevName;
+    bool PendingPostProcess = false;
+    std::string PostProcessTask;
+    std::int32_t PostProcessParam = 0;
+    bool MidiInBusy = false;
+    bool Timed_Out = false;
+    std::int32_t LongTimeOut = 0;
+    std::int32_t LongTimeOutVal = 100;
+    bool CancelState = false;
+    bool CancelVisible = false;  // the Cancel button is shown and enabled only while an operation offers it
+    bool PassPrgBankVal = false;
+    std::string progpath;  // program folder, ending in the path separator
+    std::string lastpath;  // folder the file dialogs open in
+    int busyInterval = 0;  // current interval of the busy-lamp timer, ms
+    std::uint64_t overflowDrops = 0;
+    int SendDelayMs = 0;       // pause between two messages of "Send Selected"
+    bool SendRunning = false;  // "Send Selected" is sending; commands that remove entries wait
+
+    // Tasks a post-process may run after the next stored message, by name
+    // (device families register theirs, e.g. "TriParseEfx").
+    std::map<std::string, std::function<void(Session&, std::int32_t)>> postProcessTasks;
+
+private:
+    std::vector<std::function<void(const std::string&)>> listeners_;
+};
+
+}  // namespace tolvex

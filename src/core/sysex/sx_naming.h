@@ -1,0 +1,52 @@
+// Message naming: the human-readable name of a SysEx message, from its bytes
+// alone (maker, and for the makers known well, model and function).
+#pragma once
+
+#include <string>
+
+#include "core/text/bytes.h"
+
+namespace tolvex {
+
+// Supplies the Kronos function texts. They need the Kronos definition tables,
+// which live with the Kronos tools outside the message core, so the owner of
+// those tables hands an implementation to naming through NamingOptions.
+class KronosFunctionNamer {
+public:
+    virtual ~KronosFunctionNamer() = default;
+    // The text appended to "Korg Kronos" for the message sx, whose function
+    // byte sx[4] exists. Not called for a function 0x7F message while
+    // Filter7F is set. May set *short_desc_string (when not null).
+    virtual std::string KronosFunctionText(ByteView sx, std::string* short_desc_string) = 0;
+};
+
+struct NamingOptions {
+    // The "Filter Function 7F msgs" check box: Kronos function 0x7F messages
+    // are marked to be ignored instead of named.
+    bool Filter7F = false;
+    // Kronos function texts; null names a Kronos message "Korg Kronos" only.
+    // Not owned; must outlive the call.
+    KronosFunctionNamer* kronos = nullptr;
+};
+
+// Names one message sx (normally F0 ... F7; the F0 is not checked).
+// Returns the name; `sup` is cleared, then may receive a second line of
+// detail; `ignore` is cleared, then set when the message is to be dropped (a
+// filtered Kronos function 0x7F message). Some functions set
+// *short_desc_string (when not null) to a short display text; naming never
+// clears it, the caller does that before the call.
+// Never throws for any input and never reads past the end of sx: a step that
+// needs a missing byte ends the naming there, keeping what it has built, and
+// a message left without a name is called "Unknown : " followed by its first
+// nine bytes in hexadecimal.
+std::string SxParseName(ByteView sx, std::string& sup, bool& ignore, const NamingOptions& opts = {},
+                        std::string* short_desc_string = nullptr);
+
+// A 14-bit MIDI value from two data bytes: (lsb & 0x7F) + msb * 128. msb is
+// deliberately not masked, so the result ranges over 0..32767.
+inline int Midi2byteVal(std::uint8_t lsb, std::uint8_t msb)
+{
+    return (lsb & 0x7F) + msb * 128;
+}
+
+}  // namespace tolvex

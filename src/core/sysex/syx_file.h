@@ -1,0 +1,49 @@
+// SysEx (.syx) files: messages back to back, no header or separators.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "core/text/bytes.h"
+
+namespace tolvex {
+
+struct SyxParse {
+    enum class Status { Ok, TooManyLeadingBytes, NoMessages };
+    Status status = Status::Ok;
+    std::vector<Bytes> messages;
+    int withoutEndByte = 0;  // messages that did not end in F7
+};
+
+// Splits a file image into messages. Up to 99 bytes before the first F0 are
+// tolerated; bytes between messages are dropped. A message ends at the first
+// byte with the high bit set (included), except that an F0 always starts a new
+// message: the unterminated one ends before it, so no message is ever lost.
+// Feed it the file in pieces of any size; finish() gives the result.
+class SyxSplitter {
+public:
+    void feed(ByteView chunk);
+    SyxParse finish();
+
+private:
+    SyxParse out_;
+    std::size_t leading_ = 0;  // bytes before the first F0
+    bool started_ = false;     // an F0 was seen
+    bool inMessage_ = false;   // collecting into out_.messages.back()
+};
+
+SyxParse parseSyx(ByteView data);
+
+// Reads and splits a file piece by piece; throws TolvexError naming the file
+// when it cannot be read.
+SyxParse readSyxFile(const std::string& path);
+
+// Writes the messages back to back. The file is written beside the target and
+// renamed over it at the end, so a failed save never destroys an existing file.
+// Throws TolvexError naming the file.
+void writeSyxFile(const std::string& path, const std::vector<ByteView>& messages);
+
+// The folder of a path, ending in '/' ("" for a bare name).
+std::string folderOf(const std::string& path);
+
+}  // namespace tolvex

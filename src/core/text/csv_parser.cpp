@@ -1,0 +1,101 @@
+#include "core/text/csv_parser.h"
+
+#include "core/text/bytes.h"
+
+namespace tolvex {
+
+void ParseCSVLine(const std::string& ALine, std::vector<std::string>& AFields, char ValueSeparator)
+{
+    enum { Start, Unquoted, Quoted, AfterQuote } state = Start;
+    std::string sField;
+    const std::size_t n = ALine.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        const char c = ALine[i];
+        const bool last = i + 1 == n;
+        switch (state) {
+        case Start:
+            sField.clear();
+            if (c == '"') {
+                state = Quoted;
+            } else if (c == ValueSeparator) {
+                AFields.push_back(sField);
+                if (last) AFields.emplace_back();
+            } else {
+                sField = c;
+                if (last) AFields.push_back(sField);
+                state = Unquoted;
+            }
+            break;
+        case Unquoted:
+            if (c == ValueSeparator) {
+                AFields.push_back(sField);
+                if (last) AFields.emplace_back();
+                state = Start;
+            } else {
+                sField += c;
+                if (last) AFields.push_back(sField);
+            }
+            break;
+        case Quoted:
+            if (c == '"') {
+                if (last)
+                    AFields.push_back(sField);
+                else
+                    state = ALine[i + 1] == ValueSeparator ? Unquoted : AfterQuote;
+            } else {
+                sField += c;
+            }
+            break;
+        case AfterQuote:
+            // Only a doubled quote continues the field; anything else after a
+            // closing quote is dropped.
+            if (c == '"') {
+                sField += '"';
+                state = Quoted;
+            }
+            break;
+        }
+    }
+}
+
+void TwpsCsvParser::LoadFromFile(const std::string& FileName)
+{
+    Close();
+    FFile.open(FileName, std::ios::binary);
+    if (!FFile.is_open()) throw TolvexError("Cannot open file " + FileName);
+    FIsFirstLine = true;
+    FIsFileOpen = true;
+}
+
+bool TwpsCsvParser::readLine(std::string& line)
+{
+    if (!FIsFileOpen || !std::getline(FFile, line)) return false;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return true;
+}
+
+bool TwpsCsvParser::ReadLn()
+{
+    FFields.clear();
+    if (FIsFirstLine && IgnoreFirstLine) {
+        std::string dropped;
+        if (readLine(dropped)) FIsFirstLine = false;
+    }
+    if (!readLine(FLine)) return false;
+    ParseCSVLine(FLine, FFields, FValueSeparator);
+    return true;
+}
+
+void TwpsCsvParser::Close()
+{
+    if (FIsFileOpen) FFile.close();
+    FIsFileOpen = false;
+}
+
+void TwpsCsvParser::SetValueSeparatorType(TValueSeparatorType v)
+{
+    FValueSeparatorType = v;
+    FValueSeparator = v == vsTab ? '\t' : ',';
+}
+
+}  // namespace tolvex

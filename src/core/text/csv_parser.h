@@ -1,0 +1,48 @@
+// Line-by-line CSV reader used for the mapping tables and CSV bank files.
+#pragma once
+
+#include <fstream>
+#include <string>
+#include <vector>
+#include "core/text/bytes.h"
+
+namespace tolvex {
+
+// Appends the fields of one line to AFields. Quoted fields may hold the separator
+// and doubled quotes; an empty line gives no fields.
+void ParseCSVLine(const std::string& ALine, std::vector<std::string>& AFields, char ValueSeparator);
+
+enum TValueSeparatorType { vsComma = 0, vsTab = 1 };
+
+class TwpsCsvParser {
+public:
+    TwpsCsvParser() = default;
+
+    // Opens the file for reading; throws TolvexError when it cannot be opened.
+    void LoadFromFile(const std::string& FileName);
+    // Reads the next line into Line and Fields; false at the end of the file.
+    bool ReadLn();
+    void Close();
+
+    bool IgnoreFirstLine = false;
+    const std::vector<std::string>& Fields() const { return FFields; }
+    const std::string& Line() const { return FLine; }
+    bool IsFileOpen() const { return FIsFileOpen; }
+
+    TValueSeparatorType ValueSeparatorType() const { return FValueSeparatorType; }
+    void SetValueSeparatorType(TValueSeparatorType v);
+    char ValueSeparator() const { return FValueSeparator; }
+
+private:
+    bool readLine(std::string& line);
+
+    bool FIsFirstLine = false;
+    bool FIsFileOpen = false;
+    std::vector<std::string> FFields;
+    std::ifstream FFile;
+    std::string FLine;
+    TValueSeparatorType FValueSeparatorType = vsComma;
+    char FValueSeparator = ',';
+};
+
+}  // namespace tolvex

@@ -1,0 +1,136 @@
+#include "core/text/ini_file.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <fstream>
+
+#include "core/text/atomic_file.h"
+#include "core/text/bytes.h"
+
+namespace tolvex {
+
+namespace {
+
+std::string lower(std::string s)
+{
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return s;
+}
+
+std::string trim(const std::string& s)
+{
+    const auto b = s.find_first_not_of(" \t");
+    if (b == std::string::npos) return "";
+    const auto e = s.find_last_not_of(" \t");
+    return s.substr(b, e - b + 1);
+}
+
+}  // namespace
+
+bool parseDecimal(const std::string& text, int& value)
+{
+    if (text.empty()) return false;
+    const char* first = text.data();
+    const char* last = text.data() + text.size();
+    if (*first == '+') ++first;
+    int v = 0;
+    const auto [ptr, ec] = std::from_chars(first, last, v);
+    if (ec != std::errc() || ptr != last || first == last) return false;
+    value = v;
+    return true;
+}
+
+IniFile::IniFile(std::string path) : path_(std::move(path))
+{
+    std::ifstream in(path_, std::ios::binary);
+    std::string text, section;
+    while (std::getline(in, text)) {
+        if (!text.empty() && text.back() == '\r') text.pop_back();
+        Line line{text, "", "", ""};
+        const std::string t = trim(text);
+        if (t.size() >= 2 && t.front() == '[' && t.back() == ']') {
+            section = lower(trim(t.substr(1, t.size() - 2)));
+            line.section = section;
+        } else if (!t.empty() && t.front() != ';' && t.front() != '#') {
+            const auto eq = text.find('=');
+            if (eq != std::string::npos) {
+                line.section = section;
+                line.key = lower(trim(text.substr(0, eq)));
+                line.value = trim(text.substr(eq + 1));  // hand-edited files have blanks around '='
+            }
+        }
+        lines_.push_back(std::move(line));
+    }
+}
+
+long IniFile::find(const std::string& section, const std::string& key) const
+{
+    const std::string s = lower(section), k = lower(key);
+    for (std::size_t i = 0; i < lines_.size(); ++i)
+        if (!lines_[i].key.empty() && lines_[i].section == s && lines_[i].key == k) return static_cast<long>(i);
+    return -1;
+}
+
+bool IniFile::HasKey(const std::string& section, const std::string& key) const
+{
+    return find(section, key) >= 0;
+}
+
+std::string IniFile::ReadString(const std::string& section, const std::string& key, const std::string& def) const
+{
+    const long i = find(section, key);
+    return i < 0 ? def : lines_[static_cast<std::size_t>(i)].value;
+}
+
+int IniFile::ReadInteger(const std::string& section, const std::string& key, int def) const
+{
+    int v;
+    return parseDecimal(trim(ReadString(section, key, "")), v) ? v : def;
+}
+
+bool IniFile::ReadBool(const std::string& section, const std::string& key, bool def) const
+{
+    if (!HasKey(section, key)) return def;
+    return ReadInteger(section, key, 0) != 0;
+}
+
+void IniFile::WriteString(const std::string& section, const std::string& key, const std::string& value)
+{
+    const long i = find(section, key);
+    if (i >= 0) {
+        Line& line = lines_[static_cast<std::size_t>(i)];
+        line.value = value;
+        line.text = line.text.substr(0, line.text.find('=') + 1) + value;
+        return;
+    }
+    const std::string s = lower(section);
+    // After the last line of the section, or a new section at the end of the file.
+    long insertAt = -1;
+    for (std::size_t j = 0; j < lines_.size(); ++j)
+        if (lines_[j].section == s) insertAt = static_cast<long>(j) + 1;
+    if (insertAt < 0) {
+        if (!lines_.empty() && !trim(lines_.back().text).empty()) lines_.push_back(Line{"", "", "", ""});
+        lines_.push_back(Line{"[" + section + "]", s, "", ""});
+        insertAt = static_cast<long>(lines_.size());
+    }
+    lines_.insert(lines_.begin() + insertAt, Line{key + "=" + value, s, lower(key), value});
+}
+
+void IniFile::WriteBool(const std::string& section, const std::string& key, bool value)
+{
+    WriteString(section, key, value ? "1" : "0");
+}
+
+void IniFile::UpdateFile() const
+{
+    // Written beside and renamed over, so a full disk leaves the old file whole.
+    writeFileReplacing(
+        path_,
+        [this](std::ostream& out) {
+            for (const Line& line : lines_) out << line.text << "\r\n";
+        },
+        "Cannot write settings file " + path_, "Cannot write settings file " + path_);
+}
+
+}  // namespace tolvex

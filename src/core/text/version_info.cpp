@@ -1,0 +1,36 @@
+#include "core/text/version_info.h"
+
+#include <array>
+
+#ifndef TOLVEX_FILE_VERSION
+#define TOLVEX_FILE_VERSION "1.6.0.0"
+#endif
+
+namespace tolvex {
+
+const VersionRecord& programVersionRecord()
+{
+    static const VersionRecord record = {
+        {"FileDescription", "MIDI SysEx librarian and converter"},
+        {"FileVersion", TOLVEX_FILE_VERSION},
+        {"InternalName", "Tolvex"},
+        {"ProductName", "Tolvex"},
+        {"ProductVersion", TOLVEX_FILE_VERSION},
+    };
+    return record;
+}
+
+std::string GetExeVersion(int InfoNum, const VersionRecord* record)
+{
+    static constexpr std::array<const char*, 10> keys = {
+        "CompanyName",     "FileDescription",  "FileVersion", "InternalName",   "LegalCopyright",
+        "LegalTradeMarks", "OriginalFileName", "ProductName", "ProductVersion", "Comments"};
+    if (record == nullptr) return "No version information found";
+    if (InfoNum < 1 || InfoNum > 10) return "";
+    const std::string key = keys[static_cast<std::size_t>(InfoNum - 1)];
+    const auto it = record->find(key);
+    if (it == record->end()) return "";
+    return key + " = " + it->second + " ";
+}
+
+}  // namespace tolvex

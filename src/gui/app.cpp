@@ -33,7 +33,7 @@ std::unique_ptr<App> createApp(AppOptions options)
     }
     QApplication::setApplicationName("Tolvex");
 
-    app->window = std::make_unique<MainWindow>(s, app->shell);
+    app->window = std::make_unique<MainWindow>(s, app->shell, app->commands);
     app->shell.setWindow(app->window.get());
     if (s.devices) {
         s.devices->onInput = [&s] { MIDIInput1MidiInput(s); };

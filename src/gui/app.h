@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "core/app/command_table.h"
 #include "core/app/midi_devices.h"
 #include "core/app/session.h"
 #include "gui/main_window.h"
@@ -15,6 +16,7 @@ struct App {
     QtShell shell;
     Session session{shell};
     std::unique_ptr<MidiDevices> devices;
+    CommandTable commands = makeCommandTable();
     std::unique_ptr<MainWindow> window;
 };
 

@@ -9,6 +9,7 @@
 #include <QHBoxLayout>
 #include <QItemSelectionModel>
 #include <QKeySequence>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -54,8 +55,8 @@ private:
 
 }  // namespace
 
-MainWindow::MainWindow(Session& session, QtShell& shell, QWidget* parent)
-    : QMainWindow(parent), session_(session), shell_(shell)
+MainWindow::MainWindow(Session& session, QtShell& shell, const CommandTable& commands, QWidget* parent)
+    : QMainWindow(parent), session_(session), shell_(shell), commands_(commands)
 {
     setWindowTitle("Tolvex");
     setObjectName("Form1");
@@ -81,14 +82,15 @@ MainWindow::MainWindow(Session& session, QtShell& shell, QWidget* parent)
     syncAll();
 }
 
-QPushButton* MainWindow::button(QWidget* parent, const char* name, const char* caption, const char* hint,
-                                std::function<void()> onClick)
+QPushButton* MainWindow::button(QWidget* parent, const char* control)
 {
-    auto* b = new QPushButton(caption, parent);
-    b->setObjectName(name);
-    b->setToolTip(hint);
-    if (onClick)
-        connect(b, &QPushButton::clicked, this, std::move(onClick));
+    const Command* c = commands_.find(control);
+    if (c == nullptr) throw TolvexError(std::string("No command for the control ") + control);
+    auto* b = new QPushButton(q(c->caption), parent);
+    b->setObjectName(q(c->control));
+    b->setToolTip(q(c->hint));
+    if (c->run)
+        connect(b, &QPushButton::clicked, this, [this, c] { run(c->run); });
     else
         b->setEnabled(false);  // its command comes with its device family
     return b;
@@ -172,7 +174,7 @@ QWidget* MainWindow::buildTopBar()
     busyPanel_->setFrameShadow(QFrame::Sunken);
     busyPanel_->setAutoFillBackground(true);
 
-    cancel_ = button(bar, ctl::Cancel, "Cancel", "Cancel Read all SP Banks", [this] { CancelClick(session_); });
+    cancel_ = button(bar, ctl::Cancel);
 
     auto* xt = check(bar, ctl::XTCheckBox1, "Enable Legacy (Unsupported)", "Enabled extended (unsupported) devices");
     Q_UNUSED(xt);
@@ -199,16 +201,8 @@ QWidget* MainWindow::buildLibrarian()
     column->setContentsMargins(0, 0, 0, 0);
 
     auto* buttons = new QHBoxLayout;
-    buttons->addWidget(button(side, "ViewSelected", "View Selected", "Display header of message in logging window",
-                              [this] { run(ViewSelectedClick); }));
-    buttons->addWidget(button(side, "Button_send", "Send Selected",
-                              "Transmit currently selected (1 or more) messages to current Sysex Output port",
-                              [this] { run(Button_sendClick); }));
-    buttons->addWidget(button(side, "ButtonClearSel", "Clear Selected",
-                              "Remove currently selected (1 or more) messages from list",
-                              [this] { run(ButtonClearSelClick); }));
-    buttons->addWidget(button(side, "Button_clear", "Clear All Buffers", "Clear all messages from list",
-                              [this] { run(Button_clearClick); }));
+    for (const char* control : {"ViewSelected", "Button_send", "ButtonClearSel", "Button_clear"})
+        buttons->addWidget(button(side, control));
     column->addLayout(buttons);
 
     auto* prog = new QHBoxLayout;
@@ -224,9 +218,7 @@ QWidget* MainWindow::buildLibrarian()
     chanBox->addWidget(chanEdit);
     prog->addLayout(progBox);
     prog->addLayout(chanBox);
-    prog->addWidget(
-        button(side, "SendProgChange", "Program Change", "Send Program change", [this] { run(SendProgChangeClick); }),
-        0, Qt::AlignBottom);
+    prog->addWidget(button(side, "SendProgChange"), 0, Qt::AlignBottom);
     prog->addStretch(1);
     auto* counts = new QVBoxLayout;
     counts->addWidget(label(side, ctl::MidEventCountLabel, "NumMidiEvents"));
@@ -255,8 +247,7 @@ QWidget* MainWindow::buildLogSide()
     auto* head = new QHBoxLayout;
     head->addWidget(new QLabel("Debug Window", side));
     head->addStretch(1);
-    head->addWidget(button(side, "ClearLogButton", "Clear Log", "Clear contents of Debug Window",
-                           [this] { run(ClearLogButtonClick); }));
+    head->addWidget(button(side, "ClearLogButton"));
     column->addLayout(head);
 
     log_ = new QListWidget(side);
@@ -286,10 +277,7 @@ QWidget* MainWindow::buildLogSide()
                          "Enter in hex, separated with spaces. It is OK to leave off F0 and F7 - they will be added if "
                          "not present");
     send->addWidget(reqEdit, 1);
-    send->addWidget(button(side, "ReqSysex", "Send Sysex",
-                           "Send Hex string in text box to left as Sysex (F0 and F7 optional - will be added if not "
-                           "present)",
-                           [this] { run(ReqSysexClick); }));
+    send->addWidget(button(side, "ReqSysex"));
     column->addLayout(send);
     for (QLineEdit* e : {recvEdit, reqEdit}) {
         e->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -319,70 +307,32 @@ void MainWindow::buildPages()
         l->addWidget(e);
         return box;
     };
-    // Buttons of a page in rows of `columns`, from (object name, caption) pairs.
-    auto buttonGrid = [this](QWidget* w, QGridLayout* g,
-                             std::initializer_list<std::pair<const char*, const char*>> rows, int columns) {
-        int i = 0;
-        for (const auto& [name, caption] : rows) {
-            g->addWidget(button(w, name, caption, ""), i / columns, i % columns);
-            ++i;
-        }
+    // A page's buttons at the places the command table gives them.
+    auto buttons = [this](QWidget* w, QGridLayout* g, const char* title) {
+        for (const Command* c : commands_.on(kMainWindow, title))
+            if (c->row >= 0) g->addWidget(button(w, c->control.c_str()), c->row, c->column);
     };
 
     {
         auto [w, g] = page("DX/TX");
-        buttonGrid(w, g,
-                   {{"Conv_VMEM", "DX VMEM>file"},
-                    {"DX7peb", "DX7peb>file"},
-                    {"ConvDX7p", "DX7perf>file"},
-                    {"Map1_32", "DX Map1-32"},
-                    {"Map32_64", "DX Map32-64"},
-                    {"RdTX802ROM", "Rd TX802 ROM"},
-                    {"RdDX7CRT", "Rd DX7 CRT"},
-                    {"ConvTX802perfBank", "TX802pb>file"},
-                    {"ConvTX802Perf", "TX802p>file"},
-                    {"DX7p_to_TX802p", "DX7p>TX802p"},
-                    {"dx7pb_to_tx802pb", "DX7pb>TX802pb"}},
-                   6);
+        buttons(w, g, "DX/TX");
         g->addWidget(new QLabel("Checksum", w), 2, 0);
-        g->addWidget(button(w, "CheckSumCheck", "Check", ""), 2, 1);
-        g->addWidget(button(w, "CheckSumFix", "Fix", ""), 2, 2);
     }
     {
         auto [w, g] = page("SP");
-        g->addWidget(button(w, "SPtoFile", "SP>File", ""), 0, 0);
-        g->addWidget(button(w, "SP_Load_Bank", "SP Load Bank", ""), 0, 1);
-        g->addWidget(button(w, "Rd_PV_SP_bank", "Rd SP bank data", ""), 0, 2);
-        g->addWidget(button(w, "SP_Load_All_Banks", "Read all SP Banks", ""), 0, 3);
+        buttons(w, g, "SP");
         g->addWidget(labelled(w, "Bank", ctl::SP_Bank_Num_edit), 1, 0);
         g->addWidget(labelled(w, "Dev", ctl::SP_DevID_edit), 1, 1);
         g->addWidget(label(w, ctl::TimeoutLabel, ""), 1, 2);
     }
     {
         auto [w, g] = page("Wavestation");
-        g->addWidget(button(w, "ExtractWS", "ExtractWS", ""), 0, 0);
-        g->addWidget(button(w, "LoadMappingButton", "Load Mapping", ""), 0, 1);
-        g->addWidget(button(w, "ReqPatchBank", "Req Patch Bank", ""), 1, 0);
-        g->addWidget(button(w, "ReqPerfBank", "Req Perf Bank", ""), 1, 1);
-        g->addWidget(button(w, "AllPatch", "All Patch", ""), 1, 2);
-        g->addWidget(button(w, "AllPerf", "All Perf", ""), 1, 3);
+        buttons(w, g, "Wavestation");
         g->addWidget(labelled(w, "Bank", ctl::WS_Bank), 0, 2);
     }
     {
         auto [w, g] = page("Triton");
-        buttonGrid(w, g,
-                   {{"TriReq1Prog", "Req 1 Prog"},
-                    {"TriReq1ProgBank", "Req 1 Prog Bank"},
-                    {"TriReqAllProgInallBanks", "All Prog"},
-                    {"TriReq1Combi", "Req 1 Combi"},
-                    {"TriReq1CombiBank", "Req 1 Combi Bank"},
-                    {"TriReqAllCombiInAllBanks", "All Combi"},
-                    {"ReqCurProg", "ReqCurProg"},
-                    {"ReqCurCombi", "ReqCurCombi"},
-                    {"TriParsEfx", "ParsEfx"},
-                    {"TriAllProgText", "AllProgText"},
-                    {"TriAllCombiText", "AllCombiText"}},
-                   6);
+        buttons(w, g, "Triton");
         g->addWidget(labelled(w, "Prog", ctl::TriProg), 2, 0);
         g->addWidget(labelled(w, "Bank", ctl::TriBank), 2, 1);
         g->addWidget(labelled(w, "PID", ctl::TriEfxPIDtxt), 2, 2);
@@ -390,20 +340,10 @@ void MainWindow::buildPages()
     }
     {
         auto [w, g] = page("Kronos");
-        buttonGrid(w, g,
-                   {{"KroReq1Prog", "Req 1 Prog"},
-                    {"KroReq1Combi", "Req 1 Combi"},
-                    {"CurProgReq", "Cur Prog Req"},
-                    {"CurCombReq", "Cur Comb Req"},
-                    {"CurSetlistReq", "Cur Setlist Req"},
-                    {"Setlist2EditBuf", "Setlist 2 EditBuf"},
-                    {"Conv1TriCombi", "Conv Triton Combi"},
-                    {"TimbreCopy", "Timbre Copy"}},
-                   5);
-        g->addWidget(button(w, "SetlistAutoName", "SetlistAutoName", "(currently unimplemented)"), 1, 3);
+        buttons(w, g, "Kronos");
         auto* tempo = new QHBoxLayout;
         tempo->addWidget(new QLabel("Combi Tempo:", w));
-        tempo->addWidget(button(w, "CmbTempoButton", "?", ""));
+        tempo->addWidget(button(w, "CmbTempoButton"));
         g->addLayout(tempo, 1, 4);
         g->addWidget(labelled(w, "Prog", ctl::KroProg), 2, 0);
         g->addWidget(labelled(w, "Bank", ctl::KroBank), 2, 1);
@@ -423,21 +363,25 @@ void MainWindow::buildPages()
 
 void MainWindow::buildMenus()
 {
-    auto* file = menuBar()->addMenu("&File");
-    auto* open = file->addAction("&Open Sysex", this, [this] { run(Open1sxClick); });
-    open->setShortcut(QKeySequence::Open);
-    auto* csv = file->addAction("Open &CSV");
-    csv->setToolTip("Open a CSV file");
-    csv->setEnabled(false);  // CSV banks come with the DX/TX tools
-    auto* save = file->addAction("&Save As", this, [this] { run(SaveAs1Click); });
-    save->setShortcut(QKeySequence::Save);
-    file->addSeparator();
-    auto* exit = file->addAction("E&xit", this, &QWidget::close);
-    exit->setShortcut(QKeySequence::Quit);
-
-    auto* special = menuBar()->addMenu("&Special");
-    for (const char* item : {"&Global2Text", "&Parse2Text", "&SaveCombi2Bin"})
-        special->addAction(item)->setEnabled(false);
+    // Menu items from the command table, each named after its control.
+    const std::pair<const char*, const char*> menus[] = {{"&File", "File"}, {"&Special", "Special"}};
+    for (const auto& [caption, place] : menus) {
+        QMenu* menu = menuBar()->addMenu(caption);
+        for (const Command* c : commands_.on(kMainWindow, place)) {
+            if (c->control == "Exit1") menu->addSeparator();
+            QAction* a = menu->addAction(q(c->caption));
+            a->setObjectName(q(c->control));
+            a->setToolTip(q(c->hint));
+            if (c->shortcut == "Open") a->setShortcut(QKeySequence::Open);
+            if (c->shortcut == "Save") a->setShortcut(QKeySequence::Save);
+            if (c->shortcut == "Quit") a->setShortcut(QKeySequence::Quit);
+            if (c->run)
+                connect(a, &QAction::triggered, this, [this, c] { run(c->run); });
+            else
+                a->setEnabled(false);  // its command comes with its device family
+        }
+    }
+    session_.closeWindow = [this] { close(); };
 
     // Only while the Objects Window has the focus: Delete in the log must not remove messages.
     auto* del = new QShortcut(QKeySequence::Delete, objects_, nullptr, nullptr, Qt::WidgetShortcut);

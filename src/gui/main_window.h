@@ -14,6 +14,7 @@
 #include <functional>
 #include <map>
 
+#include "core/app/command_table.h"
 #include "core/app/session.h"
 #include "gui/message_list_view.h"
 #include "gui/qt_shell.h"
@@ -23,7 +24,8 @@ namespace tolvex {
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
-    MainWindow(Session& session, QtShell& shell, QWidget* parent = nullptr);
+    // `commands` must outlive the window.
+    MainWindow(Session& session, QtShell& shell, const CommandTable& commands, QWidget* parent = nullptr);
 
     MessageListView* objectsList() const { return objects_; }
     QListWidget* logList() const { return log_; }
@@ -54,8 +56,8 @@ private:
     void buildPages();
     void buildMenus();
 
-    QPushButton* button(QWidget* parent, const char* name, const char* caption, const char* hint,
-                        std::function<void()> onClick = {});
+    // The button of a command-table entry: caption, hint, enabled when it has a function.
+    QPushButton* button(QWidget* parent, const char* control);
     QLineEdit* edit(QWidget* parent, const char* name, const char* hint = "");
     QCheckBox* check(QWidget* parent, const char* name, const char* caption, const char* hint = "");
     QLabel* label(QWidget* parent, const char* name, const char* designText);
@@ -72,6 +74,7 @@ private:
 
     Session& session_;
     QtShell& shell_;
+    const CommandTable& commands_;
     MessageListView* objects_ = nullptr;
     QListWidget* log_ = nullptr;
     QTabWidget* pages_ = nullptr;

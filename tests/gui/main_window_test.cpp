@@ -4,12 +4,15 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QPixmap>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
 
 #include <fstream>
+#include <set>
 #include <sstream>
 
 #include "core/app/controls.h"
@@ -22,7 +25,7 @@ namespace {
 // One application per test, destroyed with it, so that Qt and the libraries
 // under it release what they hold before the leak check at exit.
 struct QtApp {
-    QtApp() { qputenv("QT_QPA_PLATFORM", "offscreen"); }
+    bool offscreen = qputenv("QT_QPA_PLATFORM", "offscreen");  // before the application starts
     int argc = 1;
     char name[17] = "tolvex_gui_tests";
     char* argv[2] = {name, nullptr};
@@ -132,6 +135,23 @@ TEST(MainWindow, DropsSendsAndWaitsAsAUserExpects)
     auto app = createApp(std::move(options));
     app->window->show();
     boxes.clear();
+
+    // Every button and menu item of the window has exactly one entry of the
+    // command table, and every entry of the window has its control.
+    std::multiset<std::string> controls, entries;
+    for (const QPushButton* b : app->window->findChildren<QPushButton*>())
+        controls.insert(b->objectName().toStdString());
+    for (const QAction* a : app->window->menuBar()->findChildren<QAction*>())
+        if (!a->objectName().isEmpty() && !a->isSeparator()) controls.insert(a->objectName().toStdString());
+    for (const Command& c : app->commands.all())
+        if (c.window == kMainWindow) entries.insert(c.control);
+    EXPECT_EQ(controls, entries);
+    EXPECT_EQ(std::set<std::string>(entries.begin(), entries.end()).size(), entries.size());
+    const auto* sendButton = app->window->findChild<QPushButton*>("Button_send");
+    ASSERT_NE(sendButton, nullptr);
+    EXPECT_EQ(sendButton->text().toStdString(), "Send Selected");
+    EXPECT_TRUE(sendButton->isEnabled());
+    EXPECT_FALSE(app->window->findChild<QPushButton*>("Conv_VMEM")->isEnabled());  // its family comes later
 
     EXPECT_EQ(app->window->control(ctl::Filter7F)->toolTip().toStdString(),
               "Don't display or log Kronos function 7F parameters");

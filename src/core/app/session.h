@@ -123,6 +123,9 @@ public:
     int SendDelayMs = 0;       // pause between two messages of "Send Selected"
     bool SendRunning = false;  // "Send Selected" is sending; commands that remove entries wait
 
+    // Set by the window: "E&xit" closes it (nothing to close without one).
+    std::function<void()> closeWindow;
+
     // Tasks a post-process may run after the next stored message, by name
     // (device families register theirs, e.g. "TriParseEfx").
     std::map<std::string, std::function<void(Session&, std::int32_t)>> postProcessTasks;

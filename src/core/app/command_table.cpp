@@ -1,0 +1,218 @@
+#include "core/app/command_table.h"
+
+#include <algorithm>
+
+#include "core/app/incoming.h"
+#include "core/app/librarian.h"
+#include "core/app/main_window_model.h"
+#include "core/app/session.h"
+#include "core/text/bytes.h"
+#include "core/text/text_utils.h"
+
+namespace tolvex {
+
+namespace {
+
+std::string lower(std::string s)
+{
+    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+std::size_t editDistance(const std::string& a, const std::string& b)
+{
+    std::vector<std::size_t> row(b.size() + 1);
+    for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        std::size_t diagonal = row[0];
+        row[0] = i;
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            const std::size_t above = row[j];
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
+// One page's buttons in rows of `columns`, in the order given.
+void page(CommandTable& t, const char* title, int columns,
+          std::initializer_list<std::pair<const char*, const char*>> buttons)
+{
+    int i = 0;
+    for (const auto& [control, caption] : buttons) {
+        t.add({control, caption, kMainWindow, title, "", {}, i / columns, i % columns, ""});
+        ++i;
+    }
+}
+
+void at(CommandTable& t, const char* title, const char* control, const char* caption, int row, int column,
+        const char* hint = "")
+{
+    t.add({control, caption, kMainWindow, title, hint, {}, row, column, ""});
+}
+
+}  // namespace
+
+std::string plainCaption(const std::string& caption)
+{
+    std::string out;
+    for (char c : caption)
+        if (c != '&') out += c;
+    return out;
+}
+
+void CommandTable::add(Command command)
+{
+    const auto it = std::find_if(commands_.begin(), commands_.end(),
+                                 [&](const Command& c) { return c.control == command.control; });
+    if (it == commands_.end()) {
+        commands_.push_back(std::move(command));
+        return;
+    }
+    if (it->run) throw TolvexError("Command " + command.control + " is registered twice");
+    if (command.row < 0 && command.column < 0) {
+        command.row = it->row;
+        command.column = it->column;
+    }
+    *it = std::move(command);
+}
+
+void CommandTable::bind(const std::string& control, std::function<void(Session&)> run)
+{
+    for (Command& c : commands_)
+        if (c.control == control) {
+            if (c.run) throw TolvexError("Command " + control + " is registered twice");
+            c.run = std::move(run);
+            return;
+        }
+    throw TolvexError("No control named " + control + " to give a command");
+}
+
+const Command* CommandTable::find(const std::string& name) const
+{
+    for (const Command& c : commands_)
+        if (equalsIgnoringCase(c.control, name)) return &c;
+    for (const Command& c : commands_)
+        if (equalsIgnoringCase(plainCaption(c.caption), plainCaption(name))) return &c;
+    return nullptr;
+}
+
+std::vector<const Command*> CommandTable::on(const std::string& window, const std::string& place) const
+{
+    std::vector<const Command*> out;
+    for (const Command& c : commands_)
+        if (c.window == window && c.place == place) out.push_back(&c);
+    return out;
+}
+
+std::vector<std::string> CommandTable::closeNames(const std::string& name, std::size_t most) const
+{
+    std::vector<std::pair<std::size_t, std::string>> scored;
+    const std::string wanted = lower(plainCaption(name));
+    for (const Command& c : commands_)
+        for (const std::string& known : {c.control, plainCaption(c.caption)}) {
+            const std::string k = lower(known);
+            // A name that contains what was typed is as close as a one-letter slip.
+            const std::size_t d = k.find(wanted) != std::string::npos ? 1 : editDistance(wanted, k);
+            if (std::none_of(scored.begin(), scored.end(), [&](const auto& s) { return s.second == known; }))
+                scored.emplace_back(d, known);
+        }
+    std::stable_sort(scored.begin(), scored.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<std::string> out;
+    for (const auto& [d, known] : scored) {
+        if (out.size() == most || d > std::max<std::size_t>(3, wanted.size() / 2)) break;
+        out.push_back(known);
+    }
+    return out;
+}
+
+CommandTable makeCommandTable()
+{
+    CommandTable t;
+    auto librarian = [&t](const char* control, const char* caption, const char* hint,
+                          std::function<void(Session&)> run) {
+        t.add({control, caption, kMainWindow, "", hint, std::move(run), -1, -1, ""});
+    };
+    librarian("ViewSelected", "View Selected", "Display header of message in logging window", ViewSelectedClick);
+    librarian("Button_send", "Send Selected",
+              "Transmit currently selected (1 or more) messages to current Sysex Output port", Button_sendClick);
+    librarian("ButtonClearSel", "Clear Selected", "Remove currently selected (1 or more) messages from list",
+              ButtonClearSelClick);
+    librarian("Button_clear", "Clear All Buffers", "Clear all messages from list", Button_clearClick);
+    librarian("SendProgChange", "Program Change", "Send Program change", SendProgChangeClick);
+    librarian("ClearLogButton", "Clear Log", "Clear contents of Debug Window", ClearLogButtonClick);
+    librarian("ReqSysex", "Send Sysex",
+              "Send Hex string in text box to left as Sysex (F0 and F7 optional - will be added if not present)",
+              ReqSysexClick);
+    librarian("Cancel", "Cancel", "Cancel Read all SP Banks", CancelClick);
+
+    auto menu = [&t](const char* place, const char* control, const char* caption, const char* hint,
+                     std::function<void(Session&)> run, const char* shortcut = "") {
+        t.add({control, caption, kMainWindow, place, hint, std::move(run), -1, -1, shortcut});
+    };
+    menu("File", "Open1sx", "&Open Sysex", "", Open1sxClick, "Open");
+    menu("File", "OpenCSVfileMenu", "Open &CSV", "Open a CSV file", {});
+    menu("File", "SaveAs1", "&Save As", "", SaveAs1Click, "Save");
+    menu(
+        "File", "Exit1", "E&xit", "",
+        [](Session& s) {
+            if (s.closeWindow) s.closeWindow();
+        },
+        "Quit");
+    menu("Special", "KroGlobal2Txt", "&Global2Text", "", {});
+    menu("Special", "KroParseToText", "&Parse2Text", "", {});
+    menu("Special", "KroSaveCombiBin", "&SaveCombi2Bin", "", {});
+
+    page(t, "DX/TX", 6,
+         {{"Conv_VMEM", "DX VMEM>file"},
+          {"DX7peb", "DX7peb>file"},
+          {"ConvDX7p", "DX7perf>file"},
+          {"Map1_32", "DX Map1-32"},
+          {"Map32_64", "DX Map32-64"},
+          {"RdTX802ROM", "Rd TX802 ROM"},
+          {"RdDX7CRT", "Rd DX7 CRT"},
+          {"ConvTX802perfBank", "TX802pb>file"},
+          {"ConvTX802Perf", "TX802p>file"},
+          {"DX7p_to_TX802p", "DX7p>TX802p"},
+          {"dx7pb_to_tx802pb", "DX7pb>TX802pb"}});
+    at(t, "DX/TX", "CheckSumCheck", "Check", 2, 1);
+    at(t, "DX/TX", "CheckSumFix", "Fix", 2, 2);
+    page(t, "SP", 4,
+         {{"SPtoFile", "SP>File"},
+          {"SP_Load_Bank", "SP Load Bank"},
+          {"Rd_PV_SP_bank", "Rd SP bank data"},
+          {"SP_Load_All_Banks", "Read all SP Banks"}});
+    at(t, "Wavestation", "ExtractWS", "ExtractWS", 0, 0);
+    at(t, "Wavestation", "LoadMappingButton", "Load Mapping", 0, 1);
+    at(t, "Wavestation", "ReqPatchBank", "Req Patch Bank", 1, 0);
+    at(t, "Wavestation", "ReqPerfBank", "Req Perf Bank", 1, 1);
+    at(t, "Wavestation", "AllPatch", "All Patch", 1, 2);
+    at(t, "Wavestation", "AllPerf", "All Perf", 1, 3);
+    page(t, "Triton", 6,
+         {{"TriReq1Prog", "Req 1 Prog"},
+          {"TriReq1ProgBank", "Req 1 Prog Bank"},
+          {"TriReqAllProgInallBanks", "All Prog"},
+          {"TriReq1Combi", "Req 1 Combi"},
+          {"TriReq1CombiBank", "Req 1 Combi Bank"},
+          {"TriReqAllCombiInAllBanks", "All Combi"},
+          {"ReqCurProg", "ReqCurProg"},
+          {"ReqCurCombi", "ReqCurCombi"},
+          {"TriParsEfx", "ParsEfx"},
+          {"TriAllProgText", "AllProgText"},
+          {"TriAllCombiText", "AllCombiText"}});
+    page(t, "Kronos", 5,
+         {{"KroReq1Prog", "Req 1 Prog"},
+          {"KroReq1Combi", "Req 1 Combi"},
+          {"CurProgReq", "Cur Prog Req"},
+          {"CurCombReq", "Cur Comb Req"},
+          {"CurSetlistReq", "Cur Setlist Req"},
+          {"Setlist2EditBuf", "Setlist 2 EditBuf"},
+          {"Conv1TriCombi", "Conv Triton Combi"},
+          {"TimbreCopy", "Timbre Copy"}});
+    at(t, "Kronos", "SetlistAutoName", "SetlistAutoName", 1, 3, "(currently unimplemented)");
+    at(t, "Kronos", "CmbTempoButton", "?", -1, -1);
+    return t;
+}
+
+}  // namespace tolvex

@@ -1,0 +1,60 @@
+// Every command of the windows in one table: the control that starts it, its
+// caption and hint, where it sits, and the function over the Session it runs.
+// The window builds its buttons and menu items from the table; `tolvex-cli run`
+// and the tests run entries by caption or control name.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace tolvex {
+
+class Session;
+
+inline constexpr char kMainWindow[] = "Main window";
+
+struct Command {
+    std::string control;  // the control's name, e.g. "Conv_VMEM"
+    std::string caption;  // as shown, menus with their '&' accelerator, e.g. "DX VMEM>file", "&Save As"
+    std::string window;   // kMainWindow, or the caption of another window
+    std::string place;    // page ("DX/TX", "Kronos", ...), menu ("File", "Special") or "" for the window itself
+    std::string hint;
+    // Empty while the command's device family is not built: the control is shown disabled.
+    std::function<void(Session&)> run;
+    // Position on a page's grid (row, column); -1 where the window places the control itself.
+    int row = -1;
+    int column = -1;
+    std::string shortcut;  // a menu item's standard key ("Open", "Save", "Quit"), or ""
+};
+
+class CommandTable {
+public:
+    // Adds an entry. An entry with the control of a placeholder (no function
+    // yet) takes its place, keeping its position; any other repeat of a control
+    // name throws TolvexError.
+    void add(Command command);
+    // Gives a registered control its function (a device family's registration).
+    void bind(const std::string& control, std::function<void(Session&)> run);
+
+    const std::vector<Command>& all() const { return commands_; }
+    // By control name, then by caption without its '&'; case ignored. Null when unknown.
+    const Command* find(const std::string& name) const;
+    // The entries on one page or menu of a window, in table order.
+    std::vector<const Command*> on(const std::string& window, const std::string& place) const;
+    // Known names (controls and captions) closest to an unknown one, best first.
+    std::vector<std::string> closeNames(const std::string& name, std::size_t most = 5) const;
+
+private:
+    std::vector<Command> commands_;
+};
+
+// A caption as read, without the '&' that marks its accelerator key.
+std::string plainCaption(const std::string& caption);
+
+// The table of every command of the program's windows: the librarian's own
+// with their functions, and each device page's controls, bound by their
+// families as those are built.
+CommandTable makeCommandTable();
+
+}  // namespace tolvex

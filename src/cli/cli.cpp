@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
+#include <iostream>
 #include <ostream>
 
 #include "cli/console_shell.h"
+#include "cli/runner.h"
 #include "core/app/incoming.h"
 #include "core/app/librarian.h"
 #include "core/app/session.h"
@@ -31,6 +33,7 @@ constexpr char kUsage[] =
     "  ports                         list MIDI input and output ports\n"
     "  send --out PORT FILE...       send every message of .syx files\n"
     "  receive --in PORT             receive SysEx and print each message\n"
+    "  run COMMAND [FILE...]         run a command of the window (run --list names them)\n"
     "\n"
     "Run 'tolvex-cli COMMAND --help' for a command's options.\n";
 
@@ -340,6 +343,7 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         if (o.help) return out << kSendHelp, 0;
         return cmdSend(o, out, err, makeDevices);
     }
+    if (cmd == "run") return runCommands({args.begin() + 1, args.end()}, std::cin, out, err, makeDevices);
     if (cmd == "receive") {
         if (!parseOptions(args, {"--in", "--count", "--timeout", "--save"}, o, err)) return 2;
         if (o.help) return out << kReceiveHelp, 0;

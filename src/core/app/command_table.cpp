@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/app/controls.h"
 #include "core/app/incoming.h"
 #include "core/app/librarian.h"
 #include "core/app/main_window_model.h"
@@ -98,6 +99,26 @@ const Command* CommandTable::find(const std::string& name) const
     return nullptr;
 }
 
+std::vector<const Command*> CommandTable::findAll(const std::string& name) const
+{
+    for (const Command& c : commands_)
+        if (equalsIgnoringCase(c.control, name)) return {&c};
+    std::vector<const Command*> out;
+    for (const Command& c : commands_)
+        if (equalsIgnoringCase(plainCaption(c.caption), plainCaption(name))) out.push_back(&c);
+    return out;
+}
+
+std::vector<const Field*> CommandTable::findFields(const std::string& name) const
+{
+    for (const Field& f : fields_)
+        if (equalsIgnoringCase(f.control, name)) return {&f};
+    std::vector<const Field*> out;
+    for (const Field& f : fields_)
+        if (!f.caption.empty() && equalsIgnoringCase(f.caption, name)) out.push_back(&f);
+    return out;
+}
+
 std::vector<const Command*> CommandTable::on(const std::string& window, const std::string& place) const
 {
     std::vector<const Command*> out;
@@ -110,14 +131,22 @@ std::vector<std::string> CommandTable::closeNames(const std::string& name, std::
 {
     std::vector<std::pair<std::size_t, std::string>> scored;
     const std::string wanted = lower(plainCaption(name));
-    for (const Command& c : commands_)
-        for (const std::string& known : {c.control, plainCaption(c.caption)}) {
-            const std::string k = lower(known);
-            // A name that contains what was typed is as close as a one-letter slip.
-            const std::size_t d = k.find(wanted) != std::string::npos ? 1 : editDistance(wanted, k);
-            if (std::none_of(scored.begin(), scored.end(), [&](const auto& s) { return s.second == known; }))
-                scored.emplace_back(d, known);
-        }
+    std::vector<std::string> names;
+    for (const Command& c : commands_) {
+        names.push_back(c.control);
+        names.push_back(plainCaption(c.caption));
+    }
+    for (const Field& f : fields_) {
+        names.push_back(f.control);
+        if (!f.caption.empty()) names.push_back(f.caption);
+    }
+    for (const std::string& known : names) {
+        const std::string k = lower(known);
+        // A name that contains what was typed is as close as a one-letter slip.
+        const std::size_t d = k.find(wanted) != std::string::npos ? 1 : editDistance(wanted, k);
+        if (std::none_of(scored.begin(), scored.end(), [&](const auto& s) { return s.second == known; }))
+            scored.emplace_back(d, known);
+    }
     std::stable_sort(scored.begin(), scored.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     std::vector<std::string> out;
     for (const auto& [d, known] : scored) {
@@ -212,6 +241,17 @@ CommandTable makeCommandTable()
           {"TimbreCopy", "Timbre Copy"}});
     at(t, "Kronos", "SetlistAutoName", "SetlistAutoName", 1, 3, "(currently unimplemented)");
     at(t, "Kronos", "CmbTempoButton", "?", -1, -1);
+
+    const std::pair<const char*, const char*> edits[] = {
+        {ctl::ProgChange, "Prog"},   {ctl::Channel, "Chan"},    {ctl::SXreqString, ""}, {ctl::SP_Bank_Num_edit, "Bank"},
+        {ctl::SP_DevID_edit, "Dev"}, {ctl::WS_Bank, "Bank"},    {ctl::TriProg, "Prog"}, {ctl::TriBank, "Bank"},
+        {ctl::TriEfxPIDtxt, "PID"},  {ctl::Tri_Gchan, "Gchan"}, {ctl::KroProg, "Prog"}, {ctl::KroBank, "Bank"}};
+    for (const auto& [control, caption] : edits) t.addField({control, caption, kMainWindow, false});
+    const std::pair<const char*, const char*> checks[] = {{ctl::XTCheckBox1, "Enable Legacy (Unsupported)"},
+                                                          {ctl::PassPrgBank, "Conv Pass Program and Bank"},
+                                                          {ctl::AutoSendCB, "Auto Send Triton Converted"},
+                                                          {ctl::Filter7F, "Filter Function 7F msgs"}};
+    for (const auto& [control, caption] : checks) t.addField({control, caption, kMainWindow, true});
     return t;
 }
 

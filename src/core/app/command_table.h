@@ -28,6 +28,15 @@ struct Command {
     std::string shortcut;  // a menu item's standard key ("Open", "Save", "Quit"), or ""
 };
 
+// An edit box or check box of a window that commands read: its control name,
+// the caption or label beside it, and whether it is a check box.
+struct Field {
+    std::string control;
+    std::string caption;
+    std::string window;
+    bool check = false;
+};
+
 class CommandTable {
 public:
     // Adds an entry. An entry with the control of a placeholder (no function
@@ -42,11 +51,20 @@ public:
     const Command* find(const std::string& name) const;
     // The entries on one page or menu of a window, in table order.
     std::vector<const Command*> on(const std::string& window, const std::string& place) const;
+    // Every entry a name may mean: its control (one at most), else every
+    // entry with that caption (several pages reuse "Req 1 Prog").
+    std::vector<const Command*> findAll(const std::string& name) const;
     // Known names (controls and captions) closest to an unknown one, best first.
     std::vector<std::string> closeNames(const std::string& name, std::size_t most = 5) const;
 
+    void addField(Field field) { fields_.push_back(std::move(field)); }
+    const std::vector<Field>& fields() const { return fields_; }
+    // By control name, else every field with that caption; case ignored.
+    std::vector<const Field*> findFields(const std::string& name) const;
+
 private:
     std::vector<Command> commands_;
+    std::vector<Field> fields_;
 };
 
 // A caption as read, without the '&' that marks its accelerator key.

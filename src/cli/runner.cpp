@@ -1,0 +1,547 @@
+#include "cli/runner.h"
+
+#include <algorithm>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <istream>
+#include <memory>
+#include <ostream>
+#include <stdexcept>
+
+#include "cli/console_shell.h"
+#include "core/app/command_table.h"
+#include "core/app/incoming.h"
+#include "core/app/librarian.h"
+#include "core/app/main_window_model.h"
+#include "core/app/session.h"
+#include "core/sysex/sx_naming.h"
+#include "core/sysex/syx_file.h"
+#include "core/text/ini_file.h"
+#include "core/text/text_utils.h"
+
+namespace tolvex {
+
+namespace {
+
+constexpr char kRunHelp[] =
+    "Usage: tolvex-cli run COMMAND [FILE...] [OPTIONS]\n"
+    "       tolvex-cli run --script FILE|-  [--in PORT] [--out PORT]\n"
+    "       tolvex-cli run --list\n"
+    "Loads the files into the message list as Open Sysex does, then runs the command\n"
+    "named by its caption or control name (case ignored), as its button would.\n"
+    "Options:\n"
+    "  --select LIST      entries selected before the command, 1-based (\"1,3-5\"; default: all loaded)\n"
+    "  --set NAME=VALUE   a box or check box of a window, by control name or caption\n"
+    "  --answer TEXT      answers to question boxes in order: yes, no, ok, cancel\n"
+    "  --file PATH        answers to file dialogs in order\n"
+    "  --in PORT, --out PORT  MIDI ports for commands that talk to an instrument\n"
+    "  --save-list FILE   afterwards, every entry of the list to one .syx file\n"
+    "  --save-new FILE    afterwards, only the entries the command added\n"
+    "  --list-entries     afterwards, the list as 'names' prints it\n"
+    "A script has one step a line: open FILE..., select LIST, set NAME=VALUE,\n"
+    "answer TEXT, file PATH, do COMMAND, save-list FILE, save-new FILE, list-entries;\n"
+    "blank lines and lines starting with # are skipped.\n"
+    "The log goes to standard output, boxes to standard error as \"TITLE: text\".\n"
+    "Exits 1 when an Error or Warning box was shown, 2 for a usage error.\n";
+
+// A mistake in what the user asked for (exit 2), never a hang.
+struct UsageError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+std::string lower(std::string s)
+{
+    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+std::string joined(const std::vector<std::string>& names)
+{
+    std::string out;
+    for (const std::string& n : names) out += (out.empty() ? "" : ", ") + n;
+    return out;
+}
+
+// Boxes go to standard error as in every command; questions take the --answer
+// texts in order and file dialogs the --file paths.
+class RunnerShell : public ConsoleShell {
+public:
+    using ConsoleShell::ConsoleShell;
+
+    MsgResult messageBox(const std::string& title, const std::string& text, MsgIcon icon, MsgButtons buttons) override
+    {
+        ConsoleShell::messageBox(title, text, icon, buttons);
+        if (title == "Error" || title == "Warning" || icon == MsgIcon::Error || icon == MsgIcon::Warning) {
+            warned = true;
+            lastWarning = text;
+        }
+        const bool question =
+            buttons == MsgButtons::YesNo || buttons == MsgButtons::YesNoCancel || icon == MsgIcon::Question;
+        if (!question) return MsgResult::Ok;
+        if (answers.empty())
+            throw UsageError("the box \"" + text + "\" asks a question and no answer is left (--answer)");
+        const std::string a = lower(answers.front());
+        answers.pop_front();
+        const std::pair<const char*, MsgResult> known[] = {
+            {"yes", MsgResult::Yes}, {"no", MsgResult::No}, {"ok", MsgResult::Ok}, {"cancel", MsgResult::Cancel}};
+        std::vector<MsgResult> offered;
+        switch (buttons) {
+        case MsgButtons::Ok: offered = {MsgResult::Ok}; break;
+        case MsgButtons::OkCancel: offered = {MsgResult::Ok, MsgResult::Cancel}; break;
+        case MsgButtons::YesNo: offered = {MsgResult::Yes, MsgResult::No}; break;
+        case MsgButtons::YesNoCancel: offered = {MsgResult::Yes, MsgResult::No, MsgResult::Cancel}; break;
+        }
+        for (const auto& [name, result] : known)
+            if (a == name && std::find(offered.begin(), offered.end(), result) != offered.end()) return result;
+        throw UsageError("the answer '" + a + "' is no button of the box \"" + text + "\"");
+    }
+    std::vector<std::string> openFileDialog(const FileDialogRequest& r) override { return {nextFile(r)}; }
+    std::optional<std::string> saveFileDialog(const FileDialogRequest& r) override { return nextFile(r); }
+
+    std::deque<std::string> answers;
+    std::deque<std::string> files;
+    bool warned = false;
+    std::string lastWarning;
+
+private:
+    std::string nextFile(const FileDialogRequest& r)
+    {
+        if (files.empty()) throw UsageError("the command asks for a file (" + r.title + ") and no --file is left");
+        std::string f = files.front();
+        files.pop_front();
+        return f;
+    }
+};
+
+struct Step {
+    std::string verb;
+    std::vector<std::string> args;
+    int line = 0;  // 0: from the command line
+};
+
+std::string programFolder()
+{
+    std::error_code ec;
+    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    return ec ? std::string("./") : exe.parent_path().string() + "/";
+}
+
+class Runner {
+public:
+    Runner(std::ostream& out, std::ostream& err, const DeviceFactory& makeDevices, const CommandTable& table)
+        : out_(out), err_(err), makeDevices_(makeDevices), table_(table), shell_(err)
+    {
+        // The window's start: its settings and boxes as the user left them.
+        FormCreate(s_, programFolder());
+        shown_ = s_.log.appended;
+        s_.log.onChange = [this] { followLog(false); };
+    }
+
+    void openPorts(const std::string& inPort, const std::string& outPort)
+    {
+        if (inPort.empty() && outPort.empty()) return;
+        devices_ = makeDevices_(shell_, "Tolvex CLI Run");
+        s_.devices = devices_.get();
+        auto find = [](const std::vector<std::string>& names, const std::string& wanted) -> std::string {
+            for (const std::string& n : names)
+                if (equalsIgnoringCase(n, wanted)) return n;
+            throw UsageError("no MIDI port named " + wanted + " (tolvex-cli ports)");
+        };
+        devices_->onInput = [this] { MIDIInput1MidiInput(s_); };
+        devices_->onOverflow = [this] { MIDIInput1Overflow(s_); };
+        devices_->onLost = [this](const std::string& reason) { MidiDeviceLost(s_, reason); };
+        if (!inPort.empty()) {
+            devices_->openInput(find(devices_->inputNames(), inPort), true);
+            s_.MIDI_In_Present = true;
+        }
+        if (!outPort.empty()) {
+            devices_->openOutput(find(devices_->outputNames(), outPort));
+            s_.MIDI_Out_Present = true;
+            s_.midiOutput = devices_->output();
+        }
+    }
+
+    // Runs the steps in order; stops at the first that fails. Names of
+    // commands and fields are checked first, so a typing slip changes nothing.
+    int run(const std::vector<Step>& steps)
+    {
+        for (const Step& st : steps) {
+            try {
+                static const char* const verbs[] = {"open", "select",    "set",      "answer",      "file",
+                                                    "do",   "save-list", "save-new", "list-entries"};
+                if (std::find(std::begin(verbs), std::end(verbs), st.verb) == std::end(verbs))
+                    throw UsageError("unknown step '" + st.verb + "'");
+                if (st.verb == "do" && st.args.size() == 1) command(st.args[0]);
+                if (st.verb == "set" && st.args.size() == 1) field(st.args[0]);
+            } catch (const UsageError& e) {
+                err_ << "tolvex-cli run: " << (st.line > 0 ? "line " + std::to_string(st.line) + ": " : "") << e.what()
+                     << "\n";
+                return 2;
+            }
+        }
+        int status = 0;
+        for (const Step& st : steps) {
+            try {
+                shell_.warned = false;
+                step(st);
+                if (shell_.warned) {
+                    status = 1;
+                    if (st.line > 0) {
+                        err_ << "tolvex-cli run: line " << st.line << ": " << shell_.lastWarning << "\n";
+                        break;
+                    }
+                }
+            } catch (const UsageError& e) {
+                followLog(true);
+                err_ << "tolvex-cli run: " << (st.line > 0 ? "line " + std::to_string(st.line) + ": " : "") << e.what()
+                     << "\n";
+                status = 2;
+                break;
+            } catch (const std::exception& e) {
+                followLog(true);
+                err_ << "Error: " << e.what() << "\n";
+                err_ << "tolvex-cli run: " << (st.line > 0 ? "line " + std::to_string(st.line) + ": " : "") << e.what()
+                     << "\n";
+                status = 1;
+                break;
+            }
+            followLog(true);
+        }
+        if (devices_) {
+            // What is still going out leaves before the port closes.
+            const std::int64_t start = shell_.nowMs();
+            while (s_.midiOutput && s_.midiOutput->MidiOutBusy() && shell_.nowMs() - start < TSXobject::kBusyWaitMs)
+                shell_.ProcessMessages();
+            devices_->closeInput();
+            devices_->closeOutput();
+        }
+        return status;
+    }
+
+private:
+    void step(const Step& st)
+    {
+        const auto need = [&](std::size_t n) {
+            if (st.args.size() != n) throw UsageError(st.verb + " takes " + std::to_string(n) + " argument(s)");
+        };
+        if (st.verb == "open") {
+            if (st.args.empty()) throw UsageError("open needs a file");
+            const std::size_t before = s_.messages.count();
+            for (const std::string& path : st.args) OpenSysexFile(s_, path);
+            std::vector<bool> loaded(s_.messages.count());
+            for (std::size_t i = before; i < loaded.size(); ++i) loaded[i] = true;
+            s_.messages.setSelection(loaded);
+        } else if (st.verb == "select") {
+            need(1);
+            std::vector<bool> chosen(s_.messages.count());
+            try {
+                for (std::size_t i : parseSelection(st.args[0], chosen.size())) chosen[i] = true;
+            } catch (const TolvexError& e) {
+                throw UsageError(e.what());
+            }
+            s_.messages.setSelection(chosen);
+        } else if (st.verb == "set") {
+            need(1);
+            set(st.args[0]);
+        } else if (st.verb == "answer") {
+            need(1);
+            shell_.answers.push_back(st.args[0]);
+        } else if (st.verb == "file") {
+            need(1);
+            shell_.files.push_back(st.args[0]);
+        } else if (st.verb == "do") {
+            need(1);
+            doCommand(st.args[0]);
+        } else if (st.verb == "save-list" || st.verb == "save-new") {
+            need(1);
+            const std::size_t from = st.verb == "save-list" ? 0 : addedFrom_;
+            std::vector<ByteView> data;
+            for (std::size_t i = from; i < s_.messages.count(); ++i)
+                data.emplace_back(s_.messages.at(i).storage->sxdata);
+            try {
+                writeSyxFile(st.args[0], data);
+            } catch (const TolvexError& e) {
+                shell_.messageBox("Error", e.what(), MsgIcon::Error, MsgButtons::Ok);
+            }
+        } else if (st.verb == "list-entries") {
+            need(0);
+            followLog(true);
+            for (std::size_t i = 0; i < s_.messages.count(); ++i) {
+                const TSXstorage& m = *s_.messages.at(i).storage;
+                std::string sup;
+                bool ignore = false;
+                const std::string name = SxParseName(m.sxdata, sup, ignore);
+                out_ << m.filename << '\t' << i << '\t' << m.sxdata.size() << '\t' << name << '\t' << sup << '\n';
+            }
+        } else {
+            throw UsageError("unknown step '" + st.verb + "'");
+        }
+    }
+
+    const Field& field(const std::string& assignment) const
+    {
+        const auto eq = assignment.find('=');
+        if (eq == std::string::npos || eq == 0) throw UsageError("set needs NAME=VALUE, not " + assignment);
+        const std::string name = assignment.substr(0, eq);
+        const auto fields = table_.findFields(name);
+        if (fields.empty()) {
+            const auto close = table_.closeNames(name);
+            throw UsageError("no field named " + name + (close.empty() ? "" : "; close names: " + joined(close)));
+        }
+        if (fields.size() > 1) {
+            std::vector<std::string> controls;
+            for (const Field* f : fields) controls.push_back(f->control);
+            throw UsageError(name + " names several fields; use one of: " + joined(controls));
+        }
+        return *fields.front();
+    }
+
+    void set(const std::string& assignment)
+    {
+        const Field& f = field(assignment);
+        const std::string value = assignment.substr(assignment.find('=') + 1);
+        if (!f.check) {
+            s_.text.set(f.control, value);
+            return;
+        }
+        const std::string v = lower(value);
+        if (v == "1" || v == "true" || v == "yes" || v == "on")
+            s_.checked.set(f.control, true);
+        else if (v == "0" || v == "false" || v == "no" || v == "off")
+            s_.checked.set(f.control, false);
+        else
+            throw UsageError(f.control + " is a check box: give 1 or 0, not " + value);
+    }
+
+    const Command& command(const std::string& name) const
+    {
+        const auto found = table_.findAll(name);
+        if (found.empty()) {
+            const auto close = table_.closeNames(name);
+            throw UsageError("no command named " + name + (close.empty() ? "" : "; close names: " + joined(close)));
+        }
+        if (found.size() > 1) {
+            std::vector<std::string> controls;
+            for (const Command* c : found) controls.push_back(c->control + " (" + c->place + ")");
+            throw UsageError(name + " is the caption of several commands; use one of: " + joined(controls));
+        }
+        const Command& c = *found.front();
+        if (!c.run) throw UsageError(c.control + " (\"" + plainCaption(c.caption) + "\") is not available yet");
+        return c;
+    }
+
+    void doCommand(const std::string& name)
+    {
+        const Command& c = command(name);
+        addedFrom_ = s_.messages.count();
+        try {
+            c.run(s_);
+        } catch (const TolvexError& e) {
+            shell_.messageBox("Error", e.what(), MsgIcon::Error, MsgButtons::Ok);
+        }
+    }
+
+    // Prints each log line once, in its final form: a line waits until a newer
+    // one follows it (progress lines are rewritten while they are the newest)
+    // or, with `all`, until the step ends.
+    void followLog(bool all)
+    {
+        const LogList& log = s_.log;
+        const std::uint64_t first = log.appended - static_cast<std::uint64_t>(log.count());
+        const std::uint64_t end = all ? log.appended : (log.appended > 0 ? log.appended - 1 : 0);
+        for (std::uint64_t k = std::max(shown_, first); k < end; ++k)
+            out_ << log.line(static_cast<int>(k - first)) << '\n';
+        if (end > shown_) shown_ = end;
+        out_.flush();
+    }
+
+    std::ostream& out_;
+    std::ostream& err_;
+    const DeviceFactory& makeDevices_;
+    const CommandTable& table_;
+    RunnerShell shell_;
+    Session s_{shell_};
+    std::unique_ptr<MidiDevices> devices_;
+    std::size_t addedFrom_ = 0;
+    std::uint64_t shown_ = 0;
+};
+
+std::vector<Step> readScript(std::istream& in)
+{
+    std::vector<Step> steps;
+    std::string text;
+    int line = 0;
+    while (std::getline(in, text)) {
+        ++line;
+        if (!text.empty() && text.back() == '\r') text.pop_back();
+        const auto start = text.find_first_not_of(" \t");
+        if (start == std::string::npos || text[start] == '#') continue;
+        std::vector<std::string> words;
+        try {
+            words = splitWords(text);
+        } catch (const TolvexError& e) {
+            throw UsageError("line " + std::to_string(line) + ": " + e.what());
+        }
+        Step st{words.front(), {words.begin() + 1, words.end()}, line};
+        steps.push_back(std::move(st));
+    }
+    return steps;
+}
+
+void listCommands(std::ostream& out, const CommandTable& table)
+{
+    out << "window\tpage or menu\tcaption\tcontrol\n";
+    for (const Command& c : table.all())
+        out << c.window << '\t' << (c.place.empty() ? "-" : c.place) << '\t' << plainCaption(c.caption) << '\t'
+            << c.control << (c.run ? "" : "\t(not built yet)") << '\n';
+    out << "\nfields (--set NAME=VALUE):\n";
+    for (const Field& f : table.fields())
+        out << f.window << '\t' << (f.caption.empty() ? "-" : f.caption) << '\t' << f.control
+            << (f.check ? "\tcheck box" : "\tbox") << '\n';
+}
+
+}  // namespace
+
+std::vector<std::string> splitWords(const std::string& line)
+{
+    std::vector<std::string> words;
+    std::string word;
+    bool inWord = false;
+    char quote = 0;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        if (quote) {
+            if (c == quote)
+                quote = 0;
+            else if (c == '\\' && quote == '"' && i + 1 < line.size())
+                word += line[++i];
+            else
+                word += c;
+        } else if (c == '\'' || c == '"') {
+            quote = c;
+            inWord = true;
+        } else if (c == '\\' && i + 1 < line.size()) {
+            word += line[++i];
+            inWord = true;
+        } else if (c == ' ' || c == '\t') {
+            if (inWord) words.push_back(word);
+            word.clear();
+            inWord = false;
+        } else {
+            word += c;
+            inWord = true;
+        }
+    }
+    if (quote) throw TolvexError(std::string("unclosed ") + quote);
+    if (inWord) words.push_back(word);
+    return words;
+}
+
+std::vector<std::size_t> parseSelection(const std::string& list, std::size_t count)
+{
+    std::vector<std::size_t> out;
+    std::string rest = list;
+    while (!rest.empty()) {
+        const auto comma = rest.find(',');
+        const std::string part = rest.substr(0, comma);
+        rest = comma == std::string::npos ? "" : rest.substr(comma + 1);
+        const auto dash = part.find('-');
+        int lo = 0, hi = 0;
+        const bool ok = dash == std::string::npos
+                            ? parseDecimal(part, lo) && (hi = lo, true)
+                            : parseDecimal(part.substr(0, dash), lo) && parseDecimal(part.substr(dash + 1), hi);
+        if (!ok || lo < 1 || hi < lo || static_cast<std::size_t>(hi) > count)
+            throw TolvexError("no entries " + part + " among " + std::to_string(count) + " (select counts from 1)");
+        for (int i = lo; i <= hi; ++i) out.push_back(static_cast<std::size_t>(i - 1));
+    }
+    if (out.empty()) throw TolvexError("an empty selection");
+    std::sort(out.begin(), out.end());
+    out.erase(std::unique(out.begin(), out.end()), out.end());
+    return out;
+}
+
+int runCommands(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err,
+                const DeviceFactory& makeDevices, const CommandTable* table)
+{
+    const CommandTable programTable = table ? CommandTable{} : makeCommandTable();
+    const CommandTable& commands = table ? *table : programTable;
+    std::string command, script, inPort, outPort;
+    std::vector<std::string> files;
+    std::vector<Step> before, after;
+    bool list = false;
+    try {
+        for (std::size_t i = 0; i < args.size(); ++i) {
+            const std::string& a = args[i];
+            auto value = [&]() -> const std::string& {
+                if (i + 1 >= args.size()) throw UsageError("missing value for " + a);
+                return args[++i];
+            };
+            if (a == "--help" || a == "-h") {
+                out << kRunHelp;
+                return 0;
+            } else if (a == "--list") {
+                list = true;
+            } else if (a == "--script") {
+                script = value();
+            } else if (a == "--select") {
+                before.push_back({"select", {value()}, 0});
+            } else if (a == "--set") {
+                before.push_back({"set", {value()}, 0});
+            } else if (a == "--answer") {
+                before.push_back({"answer", {value()}, 0});
+            } else if (a == "--file") {
+                before.push_back({"file", {value()}, 0});
+            } else if (a == "--in") {
+                inPort = value();
+            } else if (a == "--out") {
+                outPort = value();
+            } else if (a == "--save-list" || a == "--save-new") {
+                after.push_back({a.substr(2), {value()}, 0});
+            } else if (a == "--list-entries") {
+                after.push_back({"list-entries", {}, 0});
+            } else if (a.rfind("--", 0) == 0) {
+                throw UsageError("unknown option " + a);
+            } else if (command.empty() && script.empty()) {
+                command = a;
+            } else {
+                files.push_back(a);
+            }
+        }
+        if (list) {
+            listCommands(out, commands);
+            return 0;
+        }
+        std::vector<Step> steps;
+        if (!script.empty()) {
+            if (!command.empty() || !files.empty()) throw UsageError("--script takes no command or files");
+            if (script == "-") {
+                steps = readScript(in);
+            } else {
+                std::ifstream f(script);
+                if (!f) throw UsageError("cannot open script " + script);
+                steps = readScript(f);
+            }
+        } else {
+            if (command.empty()) {
+                err << kRunHelp;
+                return 2;
+            }
+            if (!files.empty()) steps.push_back({"open", files, 0});
+            steps.insert(steps.end(), before.begin(), before.end());
+            steps.push_back({"do", {command}, 0});
+            steps.insert(steps.end(), after.begin(), after.end());
+        }
+        Runner runner(out, err, makeDevices, commands);
+        runner.openPorts(inPort, outPort);
+        return runner.run(steps);
+    } catch (const UsageError& e) {
+        err << "tolvex-cli run: " << e.what() << "\n";
+        return 2;
+    } catch (const TolvexError& e) {
+        err << "MIDI: " << e.what() << "\n";
+        return 1;
+    }
+}
+
+}  // namespace tolvex

@@ -1,0 +1,217 @@
+// The windows' commands through `tolvex-cli run`: one command, scripts, and
+// the usage errors that must end a run instead of hanging it.
+#include "cli/runner.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "core/app/librarian.h"
+#include "core/app/session.h"
+#include "midi/loopback.h"
+#include "midi/port_devices.h"
+#include "support/temp_dir.h"
+
+namespace tolvex {
+namespace {
+
+using testing::TempDir;
+
+const std::string kFixtures = TOLVEX_FIXTURES_DIR;
+const std::string kChanges = kFixtures + "/yamaha/dx7-parameter-changes.syx";  // 24 messages of 7 bytes
+const std::string kBank = kFixtures + "/yamaha/dx7-rom1a.syx";
+
+struct RunResult {
+    int status;
+    std::string out, err;
+};
+
+// The program's table, plus a command that asks the user a question.
+CommandTable tableWithQuestion()
+{
+    CommandTable t = makeCommandTable();
+    t.add({"AskUser", "Ask User", kMainWindow, "Test", "",
+           [](Session& s) {
+               const MsgResult r = s.shell.messageBox("Tolvex", "Go on?", MsgIcon::Question, MsgButtons::YesNoCancel);
+               s.LogString(r == MsgResult::Yes ? "yes" : r == MsgResult::No ? "no" : "cancel");
+           },
+           -1, -1, ""});
+    return t;
+}
+
+RunResult run(const std::vector<std::string>& args, const std::string& input = "", const DeviceFactory& devices = {})
+{
+    static const CommandTable table = tableWithQuestion();
+    std::istringstream in(input);
+    std::ostringstream out, err;
+    const int status = runCommands(args, in, out, err, devices, &table);
+    return {status, out.str(), err.str()};
+}
+
+std::string read(const std::string& path)
+{
+    std::ifstream f(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
+}
+
+TEST(Runner, CommandsWithSelectionsFieldsAndAnswers)
+{
+    const struct {
+        const char* name;
+        std::vector<std::string> args;
+        int status;
+        std::string out;  // exact, when not empty
+        std::string err;  // the start of standard error
+    } cases[] = {
+        {"view a range",
+         {"View Selected", kChanges, "--select", "1,3-4"},
+         0,
+         "Loading: 24 message(s)\nSysex: F0 43 10 00 69 28 F7 \nSysex: F0 43 10 00 6B 0B F7 \n"
+         "Sysex: F0 43 10 00 6C 29 F7 \n",
+         ""},
+        {"by control name",
+         {"viewselected", kChanges, "--select", "24"},
+         0,
+         "Loading: 24 message(s)\nSysex: F0 43 10 00 03 3B F7 \n",
+         ""},
+        {"selection past the end",
+         {"View Selected", kChanges, "--select", "25"},
+         2,
+         "",
+         "tolvex-cli run: no entries 25 among 24"},
+        {"backwards range", {"View Selected", kChanges, "--select", "3-1"}, 2, "", "tolvex-cli run: no entries 3-1"},
+        {"unknown command",
+         {"View Selectd", kChanges},
+         2,
+         "",
+         "tolvex-cli run: no command named View Selectd; close names: View Selected"},
+        {"unknown field",
+         {"Send Sysex", "--set", "SXreqStrin=43"},
+         2,
+         "",
+         "tolvex-cli run: no field named SXreqStrin; close names: SXreqString"},
+        {"a caption of several fields",
+         {"Send Sysex", "--set", "Prog=3"},
+         2,
+         "",
+         "tolvex-cli run: Prog names several fields; use one of: ProgChange, TriProg, KroProg"},
+        {"a caption of several commands",
+         {"Req 1 Prog"},
+         2,
+         "",
+         "tolvex-cli run: Req 1 Prog is the caption of several"},
+        {"a command to come", {"DX VMEM>file", kBank}, 2, "", "tolvex-cli run: Conv_VMEM (\"DX VMEM>file\") is not"},
+        {"no output", {"Send Sysex", "--set", "SXreqString=43 10"}, 1, "", "Warning: MIDI Interface Not Installed"},
+        {"answered", {"Ask User", "--answer", "No"}, 0, "no\n", ""},
+        {"unanswered question",
+         {"Ask User"},
+         2,
+         "",
+         "Tolvex: Go on?\ntolvex-cli run: the box \"Go on?\" asks a question and no answer is left"},
+        {"answer that is no button",
+         {"Ask User", "--answer", "1-32"},
+         2,
+         "",
+         "Tolvex: Go on?\ntolvex-cli run: the answer"},
+        {"save asks for a file", {"Save As", kBank}, 2, "", "tolvex-cli run: the command asks for a file (Save As)"},
+        {"a check box takes 1 or 0",
+         {"View Selected", "--set", "Filter7F=maybe"},
+         2,
+         "",
+         "tolvex-cli run: Filter7F is a check box"},
+    };
+    for (const auto& c : cases) {
+        const RunResult r = run(c.args);
+        EXPECT_EQ(r.status, c.status) << c.name << ": " << r.err;
+        if (!c.out.empty()) {
+            EXPECT_EQ(r.out, c.out) << c.name;
+        }
+        EXPECT_EQ(r.err.substr(0, c.err.size()), c.err) << c.name;
+    }
+    const RunResult list = run({"--list"});
+    EXPECT_EQ(list.status, 0);
+    for (const char* line : {"Main window\tDX/TX\tDX VMEM>file\tConv_VMEM\t(not built yet)\n",
+                             "Main window\tSpecial\tParse2Text\tKroParseToText\t(not built yet)\n",
+                             "Main window\tFile\tSave As\tSaveAs1\n", "Main window\tChan\tChannel\tbox\n"})
+        EXPECT_NE(list.out.find(line), std::string::npos) << line;
+}
+
+TEST(Runner, SavesWhatItLoadedAndWhatTheCommandAdded)
+{
+    TempDir dir;
+    const std::string out = dir.file("out.syx"), all = dir.file("all.syx"), added = dir.file("added.syx");
+    const RunResult saved = run({"Save As", kBank, "--file", out, "--save-list", all, "--save-new", added});
+    EXPECT_EQ(saved.status, 0) << saved.err;
+    EXPECT_EQ(saved.out, "Loading: 1 message(s)\nWriting: Yamaha Bulk Dump: Packed 32 Voice\n");
+    EXPECT_EQ(read(out), read(kBank));
+    EXPECT_EQ(read(all), read(kBank));
+    EXPECT_EQ(read(added), "");  // Save As adds no entry
+}
+
+// Each step works on what the steps before it left in the session.
+TEST(Runner, ScriptStepsShareOneSession)
+{
+    TempDir dir;
+    const std::string script =
+        "# remove two messages, then look at what is left\n"
+        "open '" +
+        kChanges +
+        "'\n"
+        "select 2-23\n"
+        "do \"Clear Selected\"\n"
+        "\n"
+        "select 1-2\n"
+        "do ViewSelected\n"
+        "save-list " +
+        dir.file("left.syx") +
+        "\n"
+        "list-entries\n";
+    const RunResult r = run({"--script", "-"}, script);
+    EXPECT_EQ(r.status, 0) << r.err;
+    const std::string changes = read(kChanges);
+    EXPECT_EQ(read(dir.file("left.syx")), changes.substr(0, 7) + changes.substr(23 * 7));
+    EXPECT_NE(r.out.find("Sysex: F0 43 10 00 69 28 F7 \nSysex: F0 43 10 00 03 3B F7 \n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find(kChanges + "\t1\t7\tYamaha Parameter Change"), std::string::npos) << r.out;
+
+    const RunResult failing = run({"--script", "-"}, "open " + kBank + "\ndo \"Send Selected\"\ndo ViewSelected\n");
+    EXPECT_EQ(failing.status, 1);
+    EXPECT_NE(failing.err.find("tolvex-cli run: line 2: MIDI Interface Not Installed"), std::string::npos);
+    EXPECT_EQ(failing.out.find("Sysex:"), std::string::npos);  // the third line never ran
+    EXPECT_EQ(run({"--script", "-"}, "open x.syx\nfrobnicate\n").status, 2);
+    EXPECT_EQ(run({"--script", "-"}, "do 'View Selected\n").err, "tolvex-cli run: line 1: unclosed '\n");
+}
+
+TEST(Runner, SendSysexFromAFieldToAPort)
+{
+    MidiLoopback bus({"Synth"});
+    std::vector<Bytes> heard;
+    bus.attach("Synth", [&](ByteView m) { heard.emplace_back(m.begin(), m.end()); });
+    const DeviceFactory loopback = [&](Shell& shell, const std::string&) -> std::unique_ptr<MidiDevices> {
+        return std::make_unique<PortDevices>(shell, bus.makeInput(), bus.makeOutput());
+    };
+    const RunResult r = run({"Send Sysex", "--set", "SXreqString=43 10\t1 20", "--out", "synth"}, "", loopback);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "Sending: F0 43 10 01 20 F7 \n");
+    EXPECT_EQ(heard, (std::vector<Bytes>{{0xF0, 0x43, 0x10, 0x01, 0x20, 0xF7}}));
+    EXPECT_EQ(run({"Send Sysex", "--out", "Nowhere"}, "", loopback).status, 2);
+}
+
+TEST(Runner, SplitsScriptLinesAsAShellWould)
+{
+    const struct {
+        const char* line;
+        std::vector<std::string> words;
+    } cases[] = {
+        {"do  \"Send Selected\"", {"do", "Send Selected"}},
+        {"set 'SXreqString=43 10'", {"set", "SXreqString=43 10"}},
+        {"open a\\ b.syx \"c \\\"d\\\".syx\"", {"open", "a b.syx", "c \"d\".syx"}},
+        {"file ''", {"file", ""}},
+        {"\tlist-entries\t", {"list-entries"}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(splitWords(c.line), c.words) << c.line;
+    EXPECT_THROW(splitWords("do \"x"), TolvexError);
+}
+
+}  // namespace
+}  // namespace tolvex

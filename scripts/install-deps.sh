@@ -6,7 +6,7 @@ packages=(
   build-essential cmake ninja-build pkg-config clang-format procps
   qt6-base-dev libgl-dev
   librtmidi-dev libasound2-dev libjack-jackd2-dev jackd2
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
 )
 
 missing=()

@@ -6,6 +6,8 @@
 #include <iostream>
 #include <ostream>
 
+#include <CLI/CLI.hpp>
+
 #include "cli/console_shell.h"
 #include "cli/runner.h"
 #include "core/app/incoming.h"
@@ -15,6 +17,7 @@
 #include "core/sysex/syx_file.h"
 #include "core/text/ini_file.h"
 #include "core/text/text_utils.h"
+#include "core/text/version_info.h"
 #include "midi/port_devices.h"
 #include "midi/rtmidi_backend.h"
 
@@ -64,44 +67,7 @@ struct Options {
     int count = -1;
     int timeout = 10;
     std::string save;
-    bool help = false;
 };
-
-// Parses the options a command accepts; false (with a message) on anything else.
-bool parseOptions(const std::vector<std::string>& args, const std::vector<std::string>& accepted, Options& o,
-                  std::ostream& err)
-{
-    auto accepts = [&](const std::string& a) {
-        return std::find(accepted.begin(), accepted.end(), a) != accepted.end();
-    };
-    for (std::size_t i = 1; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (a == "--help" || a == "-h") {
-            o.help = true;
-        } else if (a.rfind("--", 0) == 0) {
-            if (!accepts(a) || i + 1 >= args.size()) {
-                err << "tolvex-cli " << args[0] << ": " << (accepts(a) ? "missing value for " : "unknown option ") << a
-                    << "\n";
-                return false;
-            }
-            const std::string& v = args[++i];
-            int n = 0;
-            const bool numeric = readDecimal(v, n) && n >= 0;
-            if ((a == "--delay" || a == "--count" || a == "--timeout") && !numeric) {
-                err << "tolvex-cli " << args[0] << ": " << a << " needs a whole number, not " << v << "\n";
-                return false;
-            }
-            if (a == "--out" || a == "--in") o.port = v;
-            if (a == "--delay") o.delay = n;
-            if (a == "--count") o.count = n;
-            if (a == "--timeout") o.timeout = n;
-            if (a == "--save") o.save = v;
-        } else {
-            o.files.push_back(a);
-        }
-    }
-    return true;
-}
 
 // The listed name that matches `wanted` the way the settings file matches.
 std::optional<std::string> findPort(const std::vector<std::string>& names, const std::string& wanted)
@@ -321,36 +287,65 @@ void requestCliStop(int signalNumber) noexcept
 int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, const DeviceFactory& makeDevices)
 {
     stopSignal.store(0);
-    if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
-        (args.empty() ? err : out) << kUsage;
-        return args.empty() ? 2 : 0;
-    }
-    const std::string& cmd = args[0];
+    CLI::App app("Tolvex, the MIDI SysEx librarian, without a window", "tolvex-cli");
+    app.set_version_flag("--version", "tolvex-cli " + programVersionRecord().at("FileVersion"));
+    app.set_help_flag();  // each command has its own --help text
+    bool help = false;
+    app.add_flag("-h,--help", help);
+    app.require_subcommand(0, 1);
     Options o;
-    const std::vector<std::string> none;
-    if (cmd == "names") {
-        if (!parseOptions(args, none, o, err)) return 2;
-        if (o.help) return out << kNamesHelp, 0;
-        return cmdNames(o, out, err);
+    auto command = [&](const char* name, const char* description) {
+        CLI::App* c = app.add_subcommand(name, description);
+        c->set_help_flag();
+        c->add_flag("-h,--help", help);
+        return c;
+    };
+    const CLI::Range whole(0, 1 << 30);
+    CLI::App* names = command("names", "name every message of .syx files");
+    names->add_option("files", o.files);
+    command("ports", "list MIDI input and output ports");
+    CLI::App* send = command("send", "send every message of .syx files");
+    send->add_option("--out", o.port);
+    send->add_option("--delay", o.delay)->check(whole);
+    send->add_option("files", o.files);
+    CLI::App* receive = command("receive", "receive SysEx and print each message");
+    receive->add_option("--in", o.port);
+    receive->add_option("--count", o.count)->check(whole);
+    receive->add_option("--timeout", o.timeout)->check(whole);
+    receive->add_option("--save", o.save);
+    CLI::App* run = command("run", "run a command of the window");
+    run->prefix_command();  // its own options, in their order, go to the runner
+
+    if (!args.empty() && args[0].rfind("-", 0) != 0 &&
+        app.get_subcommands([&](CLI::App* c) { return c->get_name() == args[0]; }).empty()) {
+        err << "tolvex-cli: unknown command " << args[0] << "\n" << kUsage;
+        return 2;
     }
-    if (cmd == "ports") {
-        if (!parseOptions(args, none, o, err)) return 2;
-        if (o.help) return out << kPortsHelp, 0;
-        return cmdPorts(out, err, makeDevices);
+    std::vector<std::string> reversed(args.rbegin(), args.rend());
+    try {
+        app.parse(reversed);
+    } catch (const CLI::Success& e) {
+        out << e.what() << "\n";  // --version
+        return 0;
+    } catch (const CLI::ParseError& e) {
+        const CLI::App* failed = names->parsed()     ? names
+                                 : send->parsed()    ? send
+                                 : receive->parsed() ? receive
+                                                     : nullptr;
+        err << "tolvex-cli" << (failed ? " " + failed->get_name() : std::string()) << ": " << e.what() << "\n";
+        return 2;
     }
-    if (cmd == "send") {
-        if (!parseOptions(args, {"--out", "--delay"}, o, err)) return 2;
-        if (o.help) return out << kSendHelp, 0;
-        return cmdSend(o, out, err, makeDevices);
-    }
-    if (cmd == "run") return runCommands({args.begin() + 1, args.end()}, std::cin, out, err, makeDevices);
-    if (cmd == "receive") {
-        if (!parseOptions(args, {"--in", "--count", "--timeout", "--save"}, o, err)) return 2;
-        if (o.help) return out << kReceiveHelp, 0;
-        return cmdReceive(o, out, err, makeDevices);
-    }
-    err << "tolvex-cli: unknown command " << cmd << "\n" << kUsage;
-    return 2;
+    if (run->parsed()) return runCommands(run->remaining(), std::cin, out, err, makeDevices);
+    const std::pair<CLI::App*, const char*> helps[] = {
+        {names, kNamesHelp}, {app.get_subcommand("ports"), kPortsHelp}, {send, kSendHelp}, {receive, kReceiveHelp}};
+    for (const auto& [c, text] : helps)
+        if (c->parsed() && help) return out << text, 0;
+    if (names->parsed()) return cmdNames(o, out, err);
+    if (app.get_subcommand("ports")->parsed()) return cmdPorts(out, err, makeDevices);
+    if (send->parsed()) return cmdSend(o, out, err, makeDevices);
+    if (receive->parsed()) return cmdReceive(o, out, err, makeDevices);
+    (help ? out : err) << kUsage;
+    return help ? 0 : 2;
 }
 
 DeviceFactory systemDeviceFactory()

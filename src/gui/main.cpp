@@ -1,10 +1,22 @@
 #include <QApplication>
 
+#include <CLI/CLI.hpp>
+
+#include "core/text/version_info.h"
+
 #include "gui/app.h"
 #include "midi/port_devices.h"
 
 int main(int argc, char** argv)
 {
+    CLI::App cli("Tolvex, the MIDI SysEx librarian and converter", "tolvex");
+    cli.set_version_flag("--version", "tolvex " + tolvex::programVersionRecord().at("FileVersion"));
+    cli.allow_extras();  // Qt's own options
+    try {
+        cli.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        return cli.exit(e);
+    }
     QApplication qapp(argc, argv);
     tolvex::AppOptions options;
     options.progpath = QApplication::applicationDirPath().toStdString();

@@ -53,7 +53,7 @@ TEST(Cli, NamesPrintsFiveColumnsAndReportsRefusedFiles)
          "Error: File Contains > 100 bytes of non-sysex - not loaded\n"},
         {{"names", two}, 0, "", ""},
         {{"names"}, 2, "", "Usage: tolvex-cli names FILE...\n"},
-        {{"names", "--bogus", two}, 2, "", "tolvex-cli names: unknown option --bogus\n"},
+        {{"names", "--bogus", two}, 2, "", "tolvex-cli names: The following argument was not expected: --bogus\n"},
         {{"frobnicate"}, 2, "", "tolvex-cli: unknown command frobnicate\n"},
     };
     for (const auto& c : cases) {

@@ -32,24 +32,35 @@ struct QtApp {
     QApplication app{argc, argv};
 };
 
+// The program's window, offscreen, in a folder of its own; boxes are recorded
+// as "TITLE: text" and answered OK.
+struct Window {
+    Window()
+    {
+        AppOptions options;
+        options.progpath = progdir.path().toStdString();
+        options.writeDebugFile = false;
+        options.showSplash = false;
+        options.answerBox = [this](const std::string& title, const std::string& text) {
+            boxes.push_back(title + ": " + text);
+            return MsgResult::Ok;
+        };
+        app = createApp(std::move(options));
+        app->window->show();
+        QApplication::processEvents();
+    }
+    QTemporaryDir progdir;
+    std::vector<std::string> boxes;
+    std::unique_ptr<App> app;
+};
+
 TEST(MainWindow, StartsOffscreenWithDefaultsAndWritesSettingsOnClose)
 {
     QtApp qt;
-    QTemporaryDir progdir;
-    ASSERT_TRUE(progdir.isValid());
-
-    std::vector<std::string> boxes;
-    AppOptions options;
-    options.progpath = progdir.path().toStdString();
-    options.writeDebugFile = false;
-    options.showSplash = false;
-    options.answerBox = [&](const std::string& title, const std::string& text) {
-        boxes.push_back(title + ": " + text);
-        return MsgResult::Ok;
-    };
-    auto app = createApp(std::move(options));
-    app->window->show();
-    QApplication::processEvents();
+    Window w;
+    auto& app = w.app;
+    auto& boxes = w.boxes;
+    auto& progdir = w.progdir;
 
     // No MIDI devices are given: the start-up warning, and the window still opens.
     EXPECT_EQ(boxes, std::vector<std::string>{"Warning: MIDI Interface Not Installed"});
@@ -121,19 +132,10 @@ TEST(MainWindow, StartsOffscreenWithDefaultsAndWritesSettingsOnClose)
 TEST(MainWindow, DropsSendsAndWaitsAsAUserExpects)
 {
     QtApp qt;
-    QTemporaryDir progdir;
-    ASSERT_TRUE(progdir.isValid());
-    std::vector<std::string> boxes;
-    AppOptions options;
-    options.progpath = progdir.path().toStdString();
-    options.writeDebugFile = false;
-    options.showSplash = false;
-    options.answerBox = [&](const std::string& title, const std::string& text) {
-        boxes.push_back(title + ": " + text);
-        return MsgResult::Ok;
-    };
-    auto app = createApp(std::move(options));
-    app->window->show();
+    Window w;
+    auto& app = w.app;
+    auto& boxes = w.boxes;
+    auto& progdir = w.progdir;
     boxes.clear();
 
     // Every button and menu item of the window has exactly one entry of the

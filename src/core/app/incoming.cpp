@@ -89,6 +89,11 @@ void MidiDeviceLost(Session& s, const std::string& reason)
     const std::string line = "MIDI device lost: " + reason;
     s.LogString(line);
     if (s.devices && !s.devices->outputOpen()) s.midiOutput = nullptr;
+    // A stopped server takes the input and the output at once: one box says it.
+    const std::int64_t now = s.shell.nowMs();
+    if (line == s.lostBoxText && now - s.lostBoxAt < kLostBoxRepeatMs) return;
+    s.lostBoxText = line;
+    s.lostBoxAt = now;
     s.shell.messageBox("MIDI", line, MsgIcon::Error);
 }
 

@@ -13,9 +13,11 @@ void MIDIInput1MidiInput(Session& s);
 // The device dropped events: tell the user how many, so a damaged dump is noticed.
 void MIDIInput1Overflow(Session& s);
 // An open device stopped working: logs "MIDI device lost: " + reason, shows it
-// once in a box titled "MIDI", and treats a closed output as absent, so sends
-// warn as with no device until the user chooses a port again.
+// once in a box titled "MIDI" (the same loss of both devices within
+// kLostBoxRepeatMs shows one box), and treats a closed output as absent, so
+// sends warn as with no device until the user chooses a port again.
 void MidiDeviceLost(Session& s, const std::string& reason);
+inline constexpr std::int64_t kLostBoxRepeatMs = 2000;
 // The output commands can send on: present and open.
 bool MidiOutputReady(const Session& s);
 

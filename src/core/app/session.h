@@ -120,8 +120,10 @@ public:
     std::string lastpath;  // folder the file dialogs open in
     int busyInterval = 0;  // current interval of the busy-lamp timer, ms
     std::uint64_t overflowDrops = 0;
-    int SendDelayMs = 0;       // pause between two messages of "Send Selected"
-    bool SendRunning = false;  // "Send Selected" is sending; commands that remove entries wait
+    int SendDelayMs = 0;  // pause between two messages of "Send Selected"
+    bool SendRunning = false;
+    std::string lostBoxText;     // the last "MIDI device lost" box, and when it was shown
+    std::int64_t lostBoxAt = 0;  // "Send Selected" is sending; commands that remove entries wait
 
     // Set by the window: "E&xit" closes it (nothing to close without one).
     std::function<void()> closeWindow;

@@ -1,0 +1,39 @@
+#include <gtest/gtest.h>
+
+#include "core/app/controls.h"
+#include "core/app/incoming.h"
+#include "core/app/librarian.h"
+#include "support/rig.h"
+
+namespace tolvex {
+namespace {
+
+// A stopped server closes input and output together: both are logged, one box
+// says it, and sends then warn as without a device until a port is chosen again.
+TEST(DeviceLost, LoggedEachTimeShownOnceAndSendsWarnAfterwards)
+{
+    testing::Rig rig;
+    rig.devices.closeInput();
+    rig.devices.closeOutput();
+    MidiDeviceLost(rig.s, "The JACK server has stopped");
+    MidiDeviceLost(rig.s, "The JACK server has stopped");
+    EXPECT_EQ(rig.s.midiOutput, nullptr);
+    ASSERT_EQ(rig.shell.boxes.size(), 1u);
+    EXPECT_EQ(rig.shell.boxes[0].title, "MIDI");
+    EXPECT_EQ(rig.shell.boxes[0].text, "MIDI device lost: The JACK server has stopped");
+    rig.shell.advance(kLostBoxRepeatMs);
+    MidiDeviceLost(rig.s, "The JACK server has stopped");  // a later loss is news again
+    EXPECT_EQ(rig.shell.boxes.size(), 2u);
+    EXPECT_EQ(rig.s.log.count(), 3);
+
+    rig.s.text.set(ctl::SXreqString, "43 10");
+    ReqSysexClick(rig.s);
+    EXPECT_EQ(rig.shell.boxes.back().text, "MIDI Interface Not Installed");
+    rig.devices.openOutput(rig.port);  // the user chooses the port again
+    rig.s.midiOutput = rig.devices.output();
+    ReqSysexClick(rig.s);
+    EXPECT_EQ(rig.s.log.lines().back(), "Sending: F0 43 10 F7 ");
+}
+
+}  // namespace
+}  // namespace tolvex

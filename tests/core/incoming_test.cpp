@@ -141,14 +141,5 @@ TEST(Incoming, DroppedEventsAreReportedInTheLog)
     EXPECT_NE(std::find(lines.begin(), lines.end(), "MIDI input overflow: 4 event(s) dropped"), lines.end());
 }
 
-TEST(Incoming, CancelIsTakenOnce)
-{
-    Rig rig;
-    EXPECT_FALSE(CancelButton(rig.s));
-    CancelClick(rig.s);
-    EXPECT_TRUE(CancelButton(rig.s));
-    EXPECT_FALSE(CancelButton(rig.s));
-}
-
 }  // namespace
 }  // namespace tolvex

@@ -6,6 +6,7 @@
 
 #include "core/app/midi_port.h"
 #include "core/app/session.h"
+#include "core_test_util.h"
 #include "support/fake_output.h"
 #include "support/rig.h"
 #include "support/scripted_shell.h"
@@ -37,48 +38,53 @@ TEST(Addsysex, JoinsBuffersAndReportsProgress)
     const struct {
         const char* name;
         std::vector<Step> steps;
-        std::size_t total;
         int logLines;
+        const char* discarded = "";  // the line for a partial message given up
     } cases[] = {
         {"two buffers",
          {{256, 0xF0, 0x11, false, "First Partial Sysex buffer"},
           {44, 0x11, 0xF7, true, "Final buffer 44 bytes (2 events),total bytes: 300"}},
-         300,
          1},
         {"three buffers",
          {{256, 0xF0, 0x11, false, "First Partial Sysex buffer"},
           {256, 0x11, 0x11, false, "Partial Sysex buffer 2, total bytes: 256"},
           {10, 0x11, 0xF7, true, "Final buffer 10 bytes (3 events),total bytes: 522"}},
-         522,
          1},
-        {"single buffer", {{6, 0xF0, 0xF7, true, "Complete SysEx message 6"}}, 6, 1},
+        {"single buffer", {{6, 0xF0, 0xF7, true, "Complete SysEx message 6"}}, 1},
         {"second buffer joined whatever its first byte",
          {{5, 0xF0, 0x01, false, "First Partial Sysex buffer"},
           {3, 0x42, 0xF7, true, "Final buffer 3 bytes (2 events),total bytes: 8"}},
-         8,
          1},
         {"a partial message followed by a new message is discarded",
          {{5, 0xF0, 0x01, false, "First Partial Sysex buffer"}, {6, 0xF0, 0xF7, true, "Complete SysEx message 6"}},
-         6,
-         3},
-        {"discarded partial, then a new partial",
-         {{7, 0xF0, 0x01, false, "First Partial Sysex buffer"},
+         3,
+         "Incomplete SysEx message discarded (5 bytes)"},
+        {"discarded partial of two buffers, then a new partial",
+         {{4096, 0xF0, 0x01, false, "First Partial Sysex buffer"},
+          {100, 0x11, 0x11, false, "Partial Sysex buffer 2, total bytes: 4096"},
           {4, 0xF0, 0x01, false, "First Partial Sysex buffer"},
           {2, 0x01, 0xF7, true, "Final buffer 2 bytes (2 events),total bytes: 6"}},
-         6,
-         3},
+         3,
+         "Incomplete SysEx message discarded (4196 bytes)"},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         ScriptedShell shell;
         Session s(shell);
+        Bytes expected;  // the buffers since the last one starting with F0
         for (const Step& st : c.steps) {
-            EXPECT_EQ(s.SX_Object.Addsysex(buffer(st.len, st.first, st.last)), st.complete) << c.name;
-            EXPECT_EQ(s.log.lines().back(), st.logLine) << c.name;
+            const TMyMidiEvent e = buffer(st.len, st.first, st.last);
+            if (st.first == 0xF0) expected.clear();
+            expected.insert(expected.end(), e.Sysex.begin(), e.Sysex.end());
+            EXPECT_EQ(s.SX_Object.Addsysex(e), st.complete);
+            EXPECT_EQ(s.log.lines().back(), st.logLine);
         }
-        EXPECT_EQ(s.SX_Object.sxdata.size(), c.total) << c.name;
-        EXPECT_FALSE(s.SX_Object.partial) << c.name;
-        EXPECT_EQ(s.SX_Object.partials, 0) << c.name;
-        EXPECT_EQ(s.log.count(), c.logLines) << c.name;
+        EXPECT_TRUE(s.SX_Object.sxdata == expected);
+        EXPECT_FALSE(s.SX_Object.partial);
+        EXPECT_EQ(s.SX_Object.partials, 0);
+        EXPECT_EQ(s.log.count(), c.logLines);
+        const auto& lines = s.log.lines();
+        EXPECT_EQ(std::count(lines.begin(), lines.end(), c.discarded), *c.discarded ? 1 : 0);
     }
 }
 
@@ -87,30 +93,19 @@ TEST(Addsysex, JoinsBuffersAndReportsProgress)
 TEST(Addsysex, AnF0InsideABufferStartsANewMessage)
 {
     const struct {
-        const char* name;
-        std::vector<Bytes> buffers;
-        std::vector<Bytes> stored;
-        const char* discarded;  // the discard line, or ""
+        const char *buffers, *stored;  // messages separated by '|'
+        const char* discarded;         // the discard line, or ""
     } cases[] = {
-        {"unfinished then whole",
-         {{0xF0, 0x7D, 0x01, 0x02, 0x03, 0x04, 0x05, 0xF0, 0x7D, 0x11, 0x22, 0x33, 0xF7}},
-         {{0xF0, 0x7D, 0x11, 0x22, 0x33, 0xF7}},
-         "Incomplete SysEx message discarded (7 bytes)"},
-        {"partial from an earlier buffer",
-         {{0xF0, 0x7D, 0x01}, {0x02, 0x03, 0xF0, 0x7D, 0xF7}},
-         {{0xF0, 0x7D, 0xF7}},
-         "Incomplete SysEx message discarded (5 bytes)"},
-        {"two whole messages", {{0xF0, 0x01, 0xF7, 0xF0, 0x02, 0xF7}}, {{0xF0, 0x01, 0xF7}, {0xF0, 0x02, 0xF7}}, ""},
-        {"unfinished at the end",
-         {{0xF0, 0x01, 0xF7, 0xF0, 0x02}, {0x03, 0xF7}},
-         {{0xF0, 0x01, 0xF7}, {0xF0, 0x02, 0x03, 0xF7}},
-         ""},
+        {"F0 7D 01 02 03 04 05 F0 7D 11 22 33 F7", "F0 7D 11 22 33 F7", "Incomplete SysEx message discarded (7 bytes)"},
+        {"F0 7D 01 | 02 03 F0 7D F7", "F0 7D F7", "Incomplete SysEx message discarded (5 bytes)"},
+        {"F0 01 F7 F0 02 F7", "F0 01 F7 | F0 02 F7", ""},
+        {"F0 01 F7 F0 02 | 03 F7", "F0 01 F7 | F0 02 03 F7", ""},
     };
     for (const auto& c : cases) {
         ScriptedShell shell;
         Session s(shell);
         std::vector<Bytes> stored;
-        for (const Bytes& b : c.buffers) {
+        for (const Bytes& b : testing::messagesOf(c.buffers)) {
             TMyMidiEvent e;
             e.MidiMessage = 0xF0;
             e.Sysex = b;
@@ -118,10 +113,9 @@ TEST(Addsysex, AnF0InsideABufferStartsANewMessage)
             stored.insert(stored.end(), s.SX_Object.earlier.begin(), s.SX_Object.earlier.end());
             if (complete) stored.push_back(s.SX_Object.sxdata);
         }
-        EXPECT_EQ(stored, c.stored) << c.name;
+        EXPECT_EQ(stored, testing::messagesOf(c.stored)) << c.buffers;
         const auto& lines = s.log.lines();
-        const bool discarded = std::find(lines.begin(), lines.end(), c.discarded) != lines.end();
-        EXPECT_EQ(discarded, *c.discarded != '\0') << c.name;
+        EXPECT_EQ(std::count(lines.begin(), lines.end(), c.discarded), *c.discarded ? 1 : 0) << c.buffers;
     }
     // Both messages of one buffer reach the list; the newer is the selected one.
     testing::Rig rig;
@@ -130,19 +124,6 @@ TEST(Addsysex, AnF0InsideABufferStartsANewMessage)
     ASSERT_EQ(rig.s.messages.count(), 2u);
     EXPECT_EQ(rig.s.messages.at(0).storage->sxdata, (Bytes{0xF0, 0x01, 0xF7}));
     EXPECT_EQ(rig.s.messages.selectedIndexes(), std::vector<std::size_t>{1});
-}
-
-TEST(Addsysex, DiscardLogsThePartialLength)
-{
-    ScriptedShell shell;
-    Session s(shell);
-    s.SX_Object.Addsysex(buffer(4096, 0xF0, 0x11));
-    s.SX_Object.Addsysex(buffer(100, 0x11, 0x11));
-    s.SX_Object.Addsysex(buffer(6, 0xF0, 0xF7));
-    ASSERT_EQ(s.log.count(), 3);
-    EXPECT_EQ(s.log.line(0), "Partial Sysex buffer 2, total bytes: 4096");
-    EXPECT_EQ(s.log.line(1), "Incomplete SysEx message discarded (4196 bytes)");
-    EXPECT_EQ(s.SX_Object.sxdata, (Bytes{0xF0, 0x11, 0x11, 0x11, 0x11, 0xF7}));
 }
 
 TEST(Addsysex, ProgressSurvivesAClearedLogAndEmptyBuffersChangeNothing)

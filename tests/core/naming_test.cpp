@@ -6,7 +6,6 @@
 #include <fstream>
 #include <map>
 #include <random>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -14,18 +13,12 @@
 #include "core/sysex/sx_naming.h"
 #include "core/sysex/triton_params.h"
 #include "core/text/text_utils.h"
+#include "core_test_util.h"
 
 namespace tolvex {
 namespace {
 
-Bytes bytesOf(const std::string& hex)
-{
-    Bytes out;
-    std::istringstream in(hex);
-    std::string word;
-    while (in >> word) out.push_back(static_cast<std::uint8_t>(std::stoul(word, nullptr, 16)));
-    return out;
-}
+using testing::bytesOf;
 
 struct Named {
     std::string name, sup = "stale", shortDesc = "untouched";

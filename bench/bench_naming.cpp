@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/sysex/sx_naming.h"
+#include "devices/devices.h"
 
 namespace {
 
@@ -52,6 +53,7 @@ std::vector<Bytes> mix()
 
 void BM_NameMix(benchmark::State& state)
 {
+    registerDeviceFamilies();  // as the programs do at start
     const auto messages = mix();
     std::string sup;
     std::string shortDesc;

@@ -18,6 +18,7 @@
 #include "core/text/ini_file.h"
 #include "core/text/text_utils.h"
 #include "core/text/version_info.h"
+#include "devices/devices.h"
 #include "midi/port_devices.h"
 #include "midi/rtmidi_backend.h"
 
@@ -287,6 +288,7 @@ void requestCliStop(int signalNumber) noexcept
 int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, const DeviceFactory& makeDevices)
 {
     stopSignal.store(0);
+    registerDeviceFamilies();
     CLI::App app("Tolvex, the MIDI SysEx librarian, without a window", "tolvex-cli");
     app.set_version_flag("--version", "tolvex-cli " + programVersionRecord().at("FileVersion"));
     app.set_help_flag();  // each command has its own --help text

@@ -19,6 +19,7 @@
 #include "core/sysex/syx_file.h"
 #include "core/text/ini_file.h"
 #include "core/text/text_utils.h"
+#include "devices/devices.h"
 
 namespace tolvex {
 
@@ -464,7 +465,11 @@ std::vector<std::size_t> parseSelection(const std::string& list, std::size_t cou
 int runCommands(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err,
                 const DeviceFactory& makeDevices, const CommandTable* table)
 {
-    const CommandTable programTable = table ? CommandTable{} : makeCommandTable();
+    CommandTable programTable;
+    if (!table) {
+        programTable = makeCommandTable();
+        registerDeviceFamilies(programTable);
+    }
     const CommandTable& commands = table ? *table : programTable;
     std::string command, script, inPort, outPort;
     std::vector<std::string> files;

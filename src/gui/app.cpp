@@ -5,6 +5,7 @@
 #include "core/app/incoming.h"
 #include "core/app/main_window_model.h"
 #include "core/text/ini_file.h"
+#include "devices/devices.h"
 #include "gui/splash.h"
 
 namespace tolvex {
@@ -12,6 +13,7 @@ namespace tolvex {
 std::unique_ptr<App> createApp(AppOptions options)
 {
     auto app = std::make_unique<App>();
+    registerDeviceFamilies(app->commands);
     app->shell.answerBox = std::move(options.answerBox);
     Session& s = app->session;
     if (options.makeDevices) {

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "core/sysex/peavey_names.h"
+#include "devices/peavey/peavey_names.h"
 #include "core/sysex/sx_naming.h"
-#include "core/sysex/triton_params.h"
+#include "devices/triton/triton_params.h"
 #include "core/text/text_utils.h"
 #include "core_test_util.h"
 

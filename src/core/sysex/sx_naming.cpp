@@ -6,8 +6,6 @@
 #include <string_view>
 
 #include "core/sysex/naming_tables.h"
-#include "core/sysex/peavey_names.h"
-#include "core/sysex/triton_params.h"
 
 namespace tolvex {
 
@@ -116,7 +114,8 @@ void nameTritonFunction(ByteView sx, std::string& name, std::string* short_desc_
     const char* text = TritonFunctionText(function);
     if (!text) return;
     name += text;
-    if (function == 0x41) name += TriParamParse(sx, short_desc_string);
+    if (function == 0x41 && familyNamers().tritonParameter)
+        name += familyNamers().tritonParameter(sx, short_desc_string);
 }
 
 void nameKorg(ByteView sx, std::string& name, bool& ignore, const NamingOptions& opts, std::string* short_desc_string)
@@ -229,97 +228,24 @@ void nameYamaha(ByteView sx, std::string& name, std::string& sup)
     }
 }
 
-void appendObjectName(std::string& name, std::uint8_t type)
-{
-    if (type < PV_SP_obj_name.size()) name += PV_SP_obj_name[type];
-}
-
-// "Status XX " or "Dir XX " (byte 8 = 1 or 2, XX = byte 9).
-void appendDirectoryItem(ByteView sx, std::string& name)
-{
-    if (sx.size() <= 9) return;
-    if (sx[8] == 0x01)
-        name += "Status ";
-    else if (sx[8] == 0x02)
-        name += "Dir ";
-    else
-        return;
-    appendHex2(name, sx[9]);
-    name += ' ';
-}
-
-void namePeavey(ByteView sx, std::string& name, std::string& sup)
-{
-    if (sx.size() <= 4 || sx[4] != 0x02) return;
-    name += "DPM ";
-    if (sx.size() <= 5 || sx[5] != 0x05) return;
-    name += "SP ";
-    if (sx.size() <= 7) return;
-    std::size_t at = 0;
-    switch (sx[7]) {
-    case 0x01:
-    case 0x03: {
-        name += sx[7] == 0x01 ? "Data Object Dump Request: " : "Data Object Delete Request: ";
-        if (sx.size() <= 8) return;
-        appendObjectName(name, sx[8]);
-        at = 13;
-        const std::int32_t object = PV_extract(at, 2, sx);
-        if (object >= 0) appendf(sup, "Obj # %d", object);
-        break;
-    }
-    case 0x02: {
-        name += "Data Object Dump: ";
-        if (sx.size() <= 8) return;
-        appendObjectName(name, sx[8]);
-        at = 9;
-        const std::int32_t length = PV_extract(at, 2, sx);
-        at = 13;
-        const std::int32_t object = PV_extract(at, 2, sx);
-        if (length >= 0 && object >= 0) appendf(sup, "Len: %d, Obj# %d", length, object);
-        break;
-    }
-    case 0x04:
-        name += "Obj Dir Info Mesg: ";
-        appendDirectoryItem(sx, name);
-        break;
-    case 0x10:
-        name += "Reply: ";
-        if (sx.size() > 8 && sx[8] < SP_parameterless_types.size()) name += SP_parameterless_types[sx[8]];
-        break;
-    case 0x11: {
-        name += "Ctrl ";
-        if (sx.size() <= 9) return;
-        static constexpr const char* kControls[] = {"Button ", "Bank Name ", "Byte Param "};
-        if (sx[8] < 0x01 || sx[8] > 0x03) return;
-        name += kControls[sx[8] - 1];
-        appendHex2(name, sx[9]);
-        name += ' ';
-        break;
-    }
-    case 0x12:
-        name += "Obj Dir Info Req: ";
-        appendDirectoryItem(sx, name);
-        break;
-    case 0x30: name += "Disk Access "; break;
-    case 0x31: name += "Remote Edit "; break;
-    case 0x32: name += "Global Control~Info "; break;
-    case 0x33: name += "Remote SMDI "; break;
-    default: break;
-    }
-}
-
 void nameThreeByteId(ByteView sx, std::string& name, std::string& sup)
 {
     if (sx.size() <= 3) return;
     if (sx[2] == 0x00 /* American group */) {
         if (const char* maker = AmericanMakerName(sx[3])) name = maker;
-        if (sx[3] == 0x1B /* Peavey */) namePeavey(sx, name, sup);
+        if (sx[3] == 0x1B /* Peavey */ && familyNamers().peavey) familyNamers().peavey(sx, name, sup);
     } else if (sx[2] == 0x20 /* European group */) {
         name = EuropeanMakerName(sx[3]);
     }
 }
 
 }  // namespace
+
+FamilyNamers& familyNamers()
+{
+    static FamilyNamers namers;
+    return namers;
+}
 
 std::string SxParseName(ByteView sx, std::string& sup, bool& ignore, const NamingOptions& opts,
                         std::string* short_desc_string)

@@ -2,6 +2,7 @@
 // alone (maker, and for the makers known well, model and function).
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "core/text/bytes.h"
@@ -19,6 +20,17 @@ public:
     // Filter7F is set. May set *short_desc_string (when not null).
     virtual std::string KronosFunctionText(ByteView sx, std::string* short_desc_string) = 0;
 };
+
+// Naming steps that live with their device families, set once at start-up by
+// registerDeviceFamilies(); an empty step leaves the name as far as the core
+// takes it (the maker, and the function text).
+struct FamilyNamers {
+    // Appended to a Korg Triton parameter change (function 0x41).
+    std::function<std::string(ByteView sx, std::string* short_desc_string)> tritonParameter;
+    // Continues the name of a Peavey message ("Peavey" so far) and may fill `sup`.
+    std::function<void(ByteView sx, std::string& name, std::string& sup)> peavey;
+};
+FamilyNamers& familyNamers();
 
 struct NamingOptions {
     // The "Filter Function 7F msgs" check box: Kronos function 0x7F messages

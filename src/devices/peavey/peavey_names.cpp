@@ -1,4 +1,4 @@
-#include "core/sysex/peavey_names.h"
+#include "devices/peavey/peavey_names.h"
 
 namespace tolvex {
 

@@ -1,4 +1,4 @@
-#include "core/sysex/triton_params.h"
+#include "devices/triton/triton_params.h"
 
 namespace tolvex {
 

@@ -337,6 +337,7 @@ private:
         const Command& c = command(name);
         addedFrom_ = s_.messages.count();
         try {
+            if (c.showWindow) c.showWindow(s_);
             c.run(s_);
         } catch (const TolvexError& e) {
             shell_.messageBox("Error", e.what(), MsgIcon::Error, MsgButtons::Ok);

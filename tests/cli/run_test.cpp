@@ -31,12 +31,26 @@ struct RunResult {
 CommandTable tableWithQuestion()
 {
     CommandTable t = makeCommandTable();
-    t.add({"AskUser", "Ask User", kMainWindow, "Test", "",
+    t.add({"AskUser",
+           "Ask User",
+           kMainWindow,
+           "Test",
+           "",
            [](Session& s) {
                const MsgResult r = s.shell.messageBox("Tolvex", "Go on?", MsgIcon::Question, MsgButtons::YesNoCancel);
                s.LogString(r == MsgResult::Yes ? "yes" : r == MsgResult::No ? "no" : "cancel");
            },
-           -1, -1, ""});
+           -1,
+           -1,
+           "",
+           {}});
+    Command other;
+    other.control = "OtherWindowCommand";
+    other.caption = "Other";
+    other.window = "Other Window";
+    other.run = [](Session& s) { s.LogString("ran"); };
+    other.showWindow = [](Session& s) { s.LogString("window shown"); };
+    t.add(other);
     return t;
 }
 
@@ -104,6 +118,7 @@ TEST(Runner, CommandsWithSelectionsFieldsAndAnswers)
         {"a command to come", {"DX VMEM>file", kBank}, 2, "", "tolvex-cli run: Conv_VMEM (\"DX VMEM>file\") is not"},
         {"no output", {"Send Sysex", "--set", "SXreqString=43 10"}, 1, "", "Warning: MIDI Interface Not Installed"},
         {"answered", {"Ask User", "--answer", "No"}, 0, "no\n", ""},
+        {"on another window", {"Other"}, 0, "window shown\nran\n", ""},
         {"unanswered question",
          {"Ask User"},
          2,

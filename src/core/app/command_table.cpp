@@ -42,7 +42,7 @@ void page(CommandTable& t, const char* title, int columns,
 {
     int i = 0;
     for (const auto& [control, caption] : buttons) {
-        t.add({control, caption, kMainWindow, title, "", {}, i / columns, i % columns, ""});
+        t.add({control, caption, kMainWindow, title, "", {}, i / columns, i % columns, "", {}});
         ++i;
     }
 }
@@ -50,7 +50,7 @@ void page(CommandTable& t, const char* title, int columns,
 void at(CommandTable& t, const char* title, const char* control, const char* caption, int row, int column,
         const char* hint = "")
 {
-    t.add({control, caption, kMainWindow, title, hint, {}, row, column, ""});
+    t.add({control, caption, kMainWindow, title, hint, {}, row, column, "", {}});
 }
 
 }  // namespace
@@ -161,7 +161,7 @@ CommandTable makeCommandTable()
     CommandTable t;
     auto librarian = [&t](const char* control, const char* caption, const char* hint,
                           std::function<void(Session&)> run) {
-        t.add({control, caption, kMainWindow, "", hint, std::move(run), -1, -1, ""});
+        t.add({control, caption, kMainWindow, "", hint, std::move(run), -1, -1, "", {}});
     };
     librarian("ViewSelected", "View Selected", "Display header of message in logging window", ViewSelectedClick);
     librarian("Button_send", "Send Selected",
@@ -178,7 +178,7 @@ CommandTable makeCommandTable()
 
     auto menu = [&t](const char* place, const char* control, const char* caption, const char* hint,
                      std::function<void(Session&)> run, const char* shortcut = "") {
-        t.add({control, caption, kMainWindow, place, hint, std::move(run), -1, -1, shortcut});
+        t.add({control, caption, kMainWindow, place, hint, std::move(run), -1, -1, shortcut, {}});
     };
     menu("File", "Open1sx", "&Open Sysex", "", Open1sxClick, "Open");
     menu("File", "OpenCSVfileMenu", "Open &CSV", "Open a CSV file", {});

@@ -26,6 +26,10 @@ struct Command {
     int row = -1;
     int column = -1;
     std::string shortcut;  // a menu item's standard key ("Open", "Save", "Quit"), or ""
+    // For a command on another window: what showing and activating that window
+    // does (it may load its records from the selected entry). The runner does it
+    // before the command, as a user opens the window before pressing its button.
+    std::function<void(Session&)> showWindow;
 };
 
 // An edit box or check box of a window that commands read: its control name,

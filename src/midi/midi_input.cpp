@@ -221,6 +221,10 @@ void TMidiInput::overflowNotification()
 void TMidiInput::lostNotification()
 {
     if (FState != misOpen || !ctl_.lost.load(std::memory_order_acquire)) return;
+    // What arrived before the loss is the user's: hand it out before closing
+    // (a sender that leaves right after its last message goes with it).
+    if (OnMidiInput && GetEventCount() > 0) OnMidiInput(*this);
+    if (FState != misOpen) return;
     const std::string reason = ctl_.lostReason;
     Close();
     FError = MidiErrorCode::Lost;

@@ -35,5 +35,21 @@ TEST(DeviceLost, LoggedEachTimeShownOnceAndSendsWarnAfterwards)
     EXPECT_EQ(rig.s.log.lines().back(), "Sending: F0 43 10 F7 ");
 }
 
+// The peer leaves right after its last messages: they are still stored.
+TEST(DeviceLost, WhatArrivedBeforeTheLossIsKept)
+{
+    testing::Rig rig;
+    rig.devices.onInput = [] {};  // the main thread has not got to them yet
+    rig.receive(Bytes{0xF0, 0x7D, 0x01, 0xF7});
+    rig.receive(Bytes{0xF0, 0x7D, 0x02, 0xF7});
+    rig.shell.runPosted();
+    rig.devices.onInput = [&rig] { MIDIInput1MidiInput(rig.s); };
+    rig.bus.lose(rig.port, "The connection to Synth was lost");
+    rig.shell.runPosted();
+    EXPECT_EQ(rig.s.messages.count(), 2u);
+    EXPECT_FALSE(rig.devices.inputOpen());
+    EXPECT_EQ(rig.s.log.lines().back(), "MIDI device lost: The connection to Synth was lost");
+}
+
 }  // namespace
 }  // namespace tolvex

@@ -215,6 +215,10 @@ TEST(YamahaFormats, TX802ChecksumsAreTracedNotEnforced)
     std::vector<std::string> trace;
     ExtractTX802PMEM(tx802, t.TX802PMEM, [&](const std::string& l) { trace.push_back(l); });
     ASSERT_EQ(trace.size(), 64u);
+    EXPECT_EQ(trace[1], "Perf 1, chksum in file: 23  calculated: 23, dif: 0");
+    EXPECT_EQ(trace[2], format("Perf 2, chksum in file: %X  calculated: %X, dif: 3", tx802[4 + 2 * 181 + 180],
+                               tx802[4 + 2 * 181 + 180] - 3));
+    EXPECT_EQ(trace[7].substr(trace[7].size() - 15), ", dif: FFFFFFFE");
     std::array<TX802Performance, 64> intact{};
     ExtractTX802PMEM(yamahaFixture("tx802-performance-bank.syx").at(0), intact);
     EXPECT_EQ(t.TX802PMEM, intact);  // unpacked completely all the same

@@ -4,6 +4,7 @@
 #include "core/sysex/sx_naming.h"
 #include "devices/peavey/peavey_naming.h"
 #include "devices/triton/triton_params.h"
+#include "devices/yamaha/yamaha_commands.h"
 
 namespace tolvex {
 
@@ -14,10 +15,11 @@ void registerDeviceFamilies()
     namers.peavey = PV_NameMessage;
 }
 
-void registerDeviceFamilies(CommandTable&)
+void registerDeviceFamilies(CommandTable& table)
 {
     registerDeviceFamilies();
     // Each family binds its page's controls here as it is built.
+    registerYamaha(table);
 }
 
 }  // namespace tolvex

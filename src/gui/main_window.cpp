@@ -479,6 +479,9 @@ void MainWindow::onSessionChanged(const std::string& name)
         syncing_ = false;
     } else if (auto* m = qobject_cast<QPlainTextEdit*>(w)) {
         m->setPlainText(q(session_.text.get(name)).replace("\r\n", "\n"));
+    } else if (auto* b = qobject_cast<QPushButton*>(w)) {
+        const std::string colour = session_.textColor.get(name);
+        b->setStyleSheet(colour.empty() ? QString() : q("color: " + colour));
     }
 }
 
@@ -486,6 +489,7 @@ void MainWindow::syncAll()
 {
     for (const auto& [name, value] : session_.text.all()) onSessionChanged(name);
     for (const auto& [name, value] : session_.checked.all()) onSessionChanged(name);
+    for (const auto& [name, value] : session_.textColor.all()) onSessionChanged(name);
     for (const char* name : {ctl::MidiInBusy, ctl::Cancel, ctl::cmbInput, ctl::cmbOutput}) onSessionChanged(name);
     syncPages();
     syncLog();

@@ -153,7 +153,13 @@ TEST(MainWindow, DropsSendsAndWaitsAsAUserExpects)
     ASSERT_NE(sendButton, nullptr);
     EXPECT_EQ(sendButton->text().toStdString(), "Send Selected");
     EXPECT_TRUE(sendButton->isEnabled());
-    EXPECT_FALSE(app->window->findChild<QPushButton*>("Conv_VMEM")->isEnabled());  // its family comes later
+    EXPECT_FALSE(app->window->findChild<QPushButton*>("dx7pb_to_tx802pb")->isEnabled());  // its family comes later
+    // A command's result colour reaches its button's text, and goes again.
+    auto* check = app->window->findChild<QPushButton*>("CheckSumCheck");
+    app->session.textColor.set("CheckSumCheck", "red");
+    EXPECT_EQ(check->styleSheet().toStdString(), "color: red");
+    app->session.textColor.set("CheckSumCheck", "");
+    EXPECT_EQ(check->styleSheet().toStdString(), "");
 
     EXPECT_EQ(app->window->control(ctl::Filter7F)->toolTip().toStdString(),
               "Don't display or log Kronos function 7F parameters");

@@ -6,7 +6,10 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
+#include <typeindex>
+#include <typeinfo>
 #include <vector>
 
 #include "core/app/log_list.h"
@@ -99,6 +102,8 @@ public:
     // Controls by name: edit boxes and labels, check boxes.
     FieldMap<std::string> text{[this](const std::string& n) { changed(n); }};
     FieldMap<bool> checked{[this](const std::string& n) { changed(n); }};
+    // Text colours of buttons that show a result ("green", "red"; empty: the usual colour).
+    FieldMap<std::string> textColor{[this](const std::string& n) { changed(n); }};
 
     DeviceSelector cmbInput;
     DeviceSelector cmbOutput;
@@ -132,8 +137,19 @@ public:
     // (device families register theirs, e.g. "TriParseEfx").
     std::map<std::string, std::function<void(Session&, std::int32_t)>> postProcessTasks;
 
+    // A device family's working records (the tables its commands fill and later
+    // commands read), made on first use and kept while the session lives.
+    template <class Records>
+    Records& records()
+    {
+        std::shared_ptr<void>& slot = records_[std::type_index(typeid(Records))];
+        if (!slot) slot = std::make_shared<Records>();
+        return *static_cast<Records*>(slot.get());
+    }
+
 private:
     std::vector<std::function<void(const std::string&)>> listeners_;
+    std::map<std::type_index, std::shared_ptr<void>> records_;
 };
 
 }  // namespace tolvex

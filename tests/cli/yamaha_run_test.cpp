@@ -1,0 +1,159 @@
+// The DX/TX page through `tolvex-cli run`, as a user reaches it from a
+// terminal: real dumps to files compared with reviewed reports, damaged dumps
+// with their boxes, and the checksum check over a MIDI port.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+
+#include "cli/runner.h"
+#include "midi/loopback.h"
+#include "midi/port_devices.h"
+#include "support/temp_dir.h"
+
+namespace tolvex {
+namespace {
+
+using testing::TempDir;
+
+const std::string kYamaha = std::string(TOLVEX_FIXTURES_DIR) + "/yamaha/";
+
+struct RunResult {
+    int status;
+    std::string out, err;
+};
+
+RunResult run(const std::vector<std::string>& args, const std::string& script = "", const DeviceFactory& devices = {})
+{
+    std::istringstream in(script);
+    std::ostringstream out, err;
+    const int status = runCommands(args, in, out, err, devices, nullptr);  // the program's own table
+    return {status, out.str(), err.str()};
+}
+
+std::string read(const std::string& path)
+{
+    std::ifstream f(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
+}
+
+std::set<std::string> filesIn(const TempDir& dir)
+{
+    std::set<std::string> out;
+    for (const auto& e : std::filesystem::directory_iterator(dir.str())) out.insert(e.path().filename().string());
+    return out;
+}
+
+// The fixture copied into the folder, so the files written beside it land there.
+std::string copyInto(const TempDir& dir, const std::string& name)
+{
+    return dir.write(name, read(kYamaha + name));
+}
+
+TEST(YamahaRun, RealBanksGiveTheReviewedReports)
+{
+    TempDir dir;
+    const std::string rom = copyInto(dir, "dx7-rom1a.syx");
+    const std::string dx7ii = copyInto(dir, "dx7ii-performance-bank-a.syx");
+    const std::string tx802 = copyInto(dir, "tx802-performance-bank.syx");
+
+    const RunResult vmem = run({"DX VMEM>file", rom});
+    EXPECT_EQ(vmem.status, 0) << vmem.err;
+    const char* const names[32] = {
+        "BRASS   1 ", "BRASS   2 ", "BRASS   3 ", "STRINGS 1 ", "STRINGS 2 ", "STRINGS 3 ", "ORCHESTRA ", "PIANO   1 ",
+        "PIANO   2 ", "PIANO   3 ", "E.PIANO 1 ", "GUITAR  1 ", "GUITAR  2 ", "SYN-LEAD 1", "BASS    1 ", "BASS    2 ",
+        "E.ORGAN 1 ", "PIPES   1 ", "HARPSICH 1", "CLAV    1 ", "VIBE    1 ", "MARIMBA   ", "KOTO      ", "FLUTE   1 ",
+        "ORCH-CHIME", "TUB BELLS ", "STEEL DRUM", "TIMPANI   ", "REFS WHISL", "VOICE   1 ", "TRAIN     ", "TAKE OFF  "};
+    std::string txt;
+    for (int v = 0; v < 32; ++v) txt += format("v%2d ", v + 1) + names[v] + " \r\n";
+    EXPECT_EQ(read(dir.file("dx7-rom1a.txt")), txt + "\r\ncksum: CD\r\n");
+    EXPECT_EQ(read(dir.file("dx7-rom1a.bin")), read(rom).substr(6, 4096));
+
+    // The voice names first, then two conversions: the second map lists the
+    // performances of both, each reference once although the DX7II bank ran twice.
+    const RunResult script =
+        run({"--script", "-"}, "open " + rom + "\ndo \"DX Map1-32\"\nopen " + dx7ii +
+                                   "\ndo DX7perf>file\ndo ConvDX7p\nopen " + tx802 + "\ndo TX802pb>file\n");
+    EXPECT_EQ(script.status, 0) << script.err;
+    for (const char* ext : {".txt", ".csv", ".lst", ".map"}) {
+        for (const char* bank : {"dx7ii-performance-bank-a", "tx802-performance-bank"}) {
+            const std::string name = bank + std::string(ext);
+            EXPECT_EQ(read(dir.file(name)), read(kYamaha + "expected/" + name)) << name;
+        }
+    }
+    EXPECT_EQ(read(dir.file("dx7ii-performance-bank-a.bin")), read(dx7ii).substr(16, 1632));
+    EXPECT_EQ(read(dir.file("tx802-performance-bank.bin")).size(), 64u * 84);
+    EXPECT_EQ(read(dir.file("tx802-performance-bank.bin")).substr(64, 20), "Hall Orchestra      ");
+}
+
+TEST(YamahaRun, DamagedDumpsAndWrongKindsStopWithTheirBox)
+{
+    const struct {
+        const char* command;
+        const char* fixture;  // "" loads nothing
+        const char* select;
+        int status;
+        std::string err;
+        bool files;
+    } cases[] = {
+        {"DX VMEM>file", "dx1-bank-bad-checksum-bit7.syx", "1", 1, "Error: Header does not match VMEM format\n", false},
+        {"DX VMEM>file", "dx7-bank-missing-checksum.syx", "1", 1,
+         "ExtractTX802VMEM Error: Index overflow: Protocol Error in TX802 Sysex\n", false},
+        {"DX VMEM>file", "dx7-bank-truncated-no-f7.syx", "1", 1,
+         "ExtractTX802VMEM Error: Index overflow: Protocol Error in TX802 Sysex\n", false},
+        {"DX VMEM>file", "dx7-bank-twice-concatenated.syx", "2", 0, "", true},
+        {"DX VMEM>file", "dx7s-bank-wrong-checksum.syx", "1", 0, "", true},
+        {"DX Map32-64", "dx7ii-performance-bank-a.syx", "1", 1, "Error: Header does not match VMEM format\n", false},
+        {"DX7perf>file", "dx7-rom1a.syx", "1", 1,
+         "Error: Header does not match DX7-II Packed Performance (LM  8973PM) format\n", false},
+        {"DX7peb>file", "dx7ii-performance-bank-a.syx", "1", 1,
+         "Error: Header does not match DX7-II Performance Edit Buffer (LM  8973PE) format\n", false},
+        {"TX802pb>file", "dx7ii-performance-bank-a.syx", "1", 1, "Error: Header does not match TX802PMEM format\n",
+         false},
+        {"TX802p>file", "tx802-performance-bank.syx", "1", 1, "Error: Header does not match TX802PCED format\n", false},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        const RunResult r = run({c.command, copyInto(dir, c.fixture), "--select", c.select});
+        EXPECT_EQ(r.status, c.status) << c.command << " " << c.fixture;
+        EXPECT_EQ(r.err.substr(0, c.err.size()), c.err) << c.command << " " << c.fixture;
+        EXPECT_EQ(filesIn(dir).size(), c.files ? 3u : 1u) << c.command << " " << c.fixture;
+    }
+    for (const char* command :
+         {"DX VMEM>file", "DX Map1-32", "DX Map32-64", "DX7perf>file", "DX7peb>file", "TX802pb>file", "TX802p>file"}) {
+        const RunResult r = run({command});
+        EXPECT_EQ(r.status, 1) << command;
+        EXPECT_EQ(r.err.substr(0, 26), "Warning: Nothing Selected\n") << command;
+    }
+}
+
+TEST(YamahaRun, CheckLogsTheVerdictOfEverySelectedDump)
+{
+    MidiLoopback bus({"Synth"});
+    const DeviceFactory loopback = [&](Shell& shell, const std::string&) -> std::unique_ptr<MidiDevices> {
+        return std::make_unique<PortDevices>(shell, bus.makeInput(), bus.makeOutput());
+    };
+    const RunResult r = run({"Check", kYamaha + "dx7-rom1a.syx", kYamaha + "dx7s-bank-wrong-checksum.syx",
+                             kYamaha + "tx802-performance-bank.syx", kYamaha + "tx802-voice-bank-with-amem.syx",
+                             kYamaha + "dx7-bank-truncated-no-f7.syx", "--out", "Synth"},
+                            "", loopback);
+    EXPECT_EQ(r.status, 0) << r.err;
+    std::vector<std::string> verdicts;
+    std::istringstream lines(r.out);
+    for (std::string line; std::getline(lines, line);)
+        if (line.rfind("Checking: ", 0) == 0) verdicts.push_back(line.substr(line.find(": Checksum")));
+    EXPECT_EQ(verdicts, (std::vector<std::string>{": Checksum Correct", ": Checksum Invalid is 2B, should be 1E",
+                                                  ": Checksum Correct", ": Checksum Invalid message too short",
+                                                  ": Checksum Correct", ": Checksum Correct",
+                                                  ": Checksum Invalid is 4D, should be 75"}));
+    EXPECT_NE(r.out.find("Checking: Yamaha Bulk Dump: Packed 32 Voice: Checksum Correct\n"), std::string::npos);
+
+    const RunResult noPort = run({"Check", kYamaha + "dx7-rom1a.syx"});
+    EXPECT_EQ(noPort.status, 1);
+    EXPECT_EQ(noPort.err, "Warning: MIDI Interface Not Installed\n");
+}
+
+}  // namespace
+}  // namespace tolvex

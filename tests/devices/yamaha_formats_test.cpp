@@ -1,0 +1,294 @@
+// The Yamaha bulk dump formats on real dumps and hand-built messages: unpacking,
+// building back, the checksum check and the dump requests.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "devices/yamaha/yamaha_formats.h"
+#include "devices/yamaha_test_util.h"
+
+namespace tolvex {
+namespace {
+
+using namespace testing;
+
+// A TX802 performance edit buffer of the given record, built by hand.
+Bytes pcedMessage(const TX802Pced& record, std::uint8_t device = 0)
+{
+    std::string chars;
+    for (std::uint8_t b : record) chars += format("%02X", b);
+    const Bytes body = textBytes(TX802_PerfBufID + chars);
+    return joined({{0xF0, 0x43, device, 0x7E, 0x01, 0x68}, body, {yamahaChecksum(body), 0xF7}});
+}
+
+// What an unpacker throws, as "TITLE: text", or "" when it unpacks.
+std::string stopOf(const std::function<void()>& unpack)
+{
+    try {
+        unpack();
+    } catch (const YamahaError& e) {
+        return e.title + ": " + e.what();
+    }
+    return "";
+}
+
+TEST(YamahaFormats, RealBanksUnpackAndBuildBackByteForByte)
+{
+    YamahaTables t;
+    const Bytes rom = yamahaFixture("dx7-rom1a.syx").at(0);
+    ExtractDXTX_VMEM(rom, t.DXTX_VMEM);
+    EXPECT_EQ(Bytes(t.DXTX_VMEM[0].begin(), t.DXTX_VMEM[0].end()), Bytes(rom.begin() + 6, rom.begin() + 134));
+    EXPECT_EQ(std::string(t.DXTX_VMEM[31].begin() + kVoiceName, t.DXTX_VMEM[31].end()), "TAKE OFF  ");
+
+    const Bytes dx7ii = yamahaFixture("dx7ii-performance-bank-a.syx").at(0);
+    ExtractDX7iiPerfBank(dx7ii, t.DX7iiPackedPerf);
+    EXPECT_EQ(std::string(t.DX7iiPackedPerf[1].begin() + dx7ii::kName, t.DX7iiPackedPerf[1].end()),
+              "    Mallet Brass    ");
+    EXPECT_EQ(DX7iiPerftoSysex(0, t.DX7iiPackedPerf), dx7ii);
+
+    const Bytes tx802 = yamahaFixture("tx802-performance-bank.syx").at(0);
+    std::vector<std::string> trace;
+    ExtractTX802PMEM(tx802, t.TX802PMEM, [&](const std::string& l) { trace.push_back(l); });
+    EXPECT_EQ(std::string(t.TX802PMEM[0].begin() + kPmemName, t.TX802PMEM[0].end()), "Hall Orchestra      ");
+    EXPECT_EQ(t.TX802PMEM[0][8], 138);  // TG0 plays A11
+    EXPECT_EQ(TX802PMEMtoSysex(0, t.TX802PMEM), tx802);
+    ASSERT_EQ(trace.size(), 64u);
+    EXPECT_EQ(trace[63].substr(0, 24), "Perf 63, chksum in file:");
+    EXPECT_EQ(trace[63].substr(trace[63].size() - 8), ", dif: 0");
+
+    // The edit buffers no fixture holds: every record byte value through the hex form.
+    TX802Pced pced{};
+    for (std::size_t i = 0; i < pced.size(); ++i) pced[i] = static_cast<std::uint8_t>(i * 37 + 11);
+    const Bytes built = TX802PCEDtoSysex(0x15, pced);
+    EXPECT_EQ(built, pcedMessage(pced, 0x05));
+    TX802Pced back{};
+    ExtractTX802PCED(built, back);
+    EXPECT_EQ(back, pced);
+
+    DX7iiPerformance eb{};
+    for (std::size_t i = 0; i < eb.size(); ++i) eb[i] = static_cast<std::uint8_t>(i + 70);
+    const Bytes body = joined({textBytes(DX7ii_PerfBufID), Bytes(eb.begin(), eb.end())});
+    const Bytes ebMessage = joined({{0xF0, 0x43, 0x00, 0x7E, 0x00, 0x3D}, body, {yamahaChecksum(body), 0xF7}});
+    DX7iiPerformance ebBack{};
+    ExtractDX7iiPerfEditBuf(ebMessage, ebBack);
+    EXPECT_EQ(ebBack, eb);
+}
+
+// Known answers, so that a builder and an unpacker cannot share one mistake.
+TEST(YamahaFormats, BuildersWriteTheDocumentedBytes)
+{
+    TX802Pced pced{};
+    for (std::size_t i = 0; i < pced.size(); ++i) pced[i] = static_cast<std::uint8_t>(i);
+    const Bytes p = TX802PCEDtoSysex(3, pced);
+    ASSERT_EQ(p.size(), kTX802PcedLength);
+    EXPECT_EQ(hexOf(ByteView(p).first(16)), "F0 43 03 7E 01 68 4C 4D 20 20 38 39 35 32 50 45");
+    EXPECT_EQ(std::string(p.begin() + 16, p.begin() + 56), "000102030405060708090A0B0C0D0E0F10111213");
+    EXPECT_EQ(std::string(p.begin() + 242, p.begin() + 248), "717273");
+    EXPECT_EQ(hexOf(ByteView(p).last(2)), "5A F7");
+
+    const Bytes zeroPced = TX802PCEDtoSysex(0, TX802Pced{});
+    EXPECT_EQ(hexOf(ByteView(zeroPced).last(2)), "3A F7");
+
+    const Bytes bank = DX7iiPerftoSysex(0x12, {});
+    ASSERT_EQ(bank.size(), kDX7iiBankLength);
+    EXPECT_EQ(hexOf(ByteView(bank).first(6)), "F0 43 02 7E 0C 6A");
+    EXPECT_EQ(std::string(bank.begin() + 6, bank.begin() + 16), "LM  8973PM");
+    EXPECT_EQ(hexOf(ByteView(bank).last(2)), "2F F7");
+
+    const Bytes pmem = TX802PMEMtoSysex(0, {});
+    ASSERT_EQ(pmem.size(), kTX802PmemLength);
+    for (std::size_t b = 0; b < 64; ++b) {
+        const std::size_t at = 4 + b * kTX802PmemBlock;
+        EXPECT_EQ(hexOf(ByteView(pmem).subspan(at, 2)), "01 28");
+        EXPECT_EQ(std::string(pmem.begin() + at + 2, pmem.begin() + at + 12), "LM  8952PM");
+        EXPECT_EQ(pmem[at + 180], 0x32) << b;
+    }
+    EXPECT_EQ(pmem.back(), 0xF7);
+
+    // Covered bytes that sum to a multiple of 128 carry checksum 0, and unpack.
+    std::array<DX7iiPerformance, 32> perfs{};
+    perfs[0][0] = 128 - 0x51;  // sum of "LM  8973PM" is 0x2D1
+    const Bytes zeroSum = DX7iiPerftoSysex(0, perfs);
+    EXPECT_EQ(zeroSum[1648], 0);
+    std::array<DX7iiPerformance, 32> back{};
+    EXPECT_EQ(stopOf([&] { ExtractDX7iiPerfBank(zeroSum, back); }), "");
+}
+
+TEST(YamahaFormats, EveryDeviceNumberPassesTheHeaderTest)
+{
+    const Bytes rom = yamahaFixture("dx7-rom1a.syx").at(0);
+    const Bytes voice = yamahaFixture("dx7-single-voice-keybd01.syx").at(0);
+    const Bytes bank = yamahaFixture("dx7ii-performance-bank-a.syx").at(0);
+    const Bytes tx802 = yamahaFixture("tx802-performance-bank.syx").at(0);
+    YamahaTables t;
+    for (std::uint8_t n = 0; n < 16; ++n) {
+        auto on = [n](Bytes m) {
+            m[2] = n;
+            return m;
+        };
+        EXPECT_EQ(stopOf([&] { ExtractDXTX_VMEM(on(rom), t.DXTX_VMEM); }), "") << int(n);
+        EXPECT_EQ(stopOf([&] { ExtractDX7iiVoiceEditBuf(on(voice), t.DXTX_VCED); }), "") << int(n);
+        EXPECT_EQ(stopOf([&] { ExtractDX7iiPerfBank(on(bank), t.DX7iiPackedPerf); }), "") << int(n);
+        EXPECT_EQ(stopOf([&] { ExtractTX802PMEM(on(tx802), t.TX802PMEM); }), "") << int(n);
+        EXPECT_EQ(stopOf([&] { ExtractTX802PCED(pcedMessage({}, n), t.TX802PCED); }), "") << int(n);
+    }
+    EXPECT_EQ(std::string(t.DXTX_VCED.begin() + 145, t.DXTX_VCED.end()), "KEYBD 01  ");
+}
+
+TEST(YamahaFormats, DamagedTruncatedAndForeignInputIsRefused)
+{
+    const Bytes bank = yamahaFixture("dx7ii-performance-bank-a.syx").at(0);
+    const Bytes tx802 = yamahaFixture("tx802-performance-bank.syx").at(0);
+    const Bytes pced = pcedMessage({});
+    const Bytes voice = yamahaFixture("dx7-single-voice-keybd01.syx").at(0);
+    auto with = [](Bytes m, std::size_t at, std::uint8_t value) {
+        m.at(at) = value;
+        return m;
+    };
+    auto cut = [](const Bytes& m, std::size_t length) { return Bytes(m.begin(), m.begin() + length); };
+    enum Kind { Vmem, Vced, EditBuf, Bank, Pced, Pmem };
+    const struct {
+        const char* name;
+        Kind kind;
+        Bytes message;
+        std::string stop;
+    } cases[] = {
+        {"DX1 bank", Vmem, yamahaFixture("dx1-bank-bad-checksum-bit7.syx").at(0),
+         "Error: Header does not match VMEM format"},
+        {"bank without checksum", Vmem, yamahaFixture("dx7-bank-missing-checksum.syx").at(0),
+         "ExtractTX802VMEM Error: Index overflow: Protocol Error in TX802 Sysex"},
+        {"bank cut short", Vmem, yamahaFixture("dx7-bank-truncated-no-f7.syx").at(0),
+         "ExtractTX802VMEM Error: Index overflow: Protocol Error in TX802 Sysex"},
+        {"no checksum test in a bank", Vmem, yamahaFixture("dx7s-bank-wrong-checksum.syx").at(0), ""},
+        {"empty", Vmem, {}, "Error: Header does not match VMEM format"},
+        {"header alone",
+         Vmem,
+         {0xF0, 0x43, 0x00, 0x09, 0x20, 0x00},
+         "ExtractTX802VMEM Error: Index overflow: Protocol Error in TX802 Sysex"},
+        {"voice header", Vced, {0xF0, 0x43, 0x00, 0x09, 0xF7}, "Error: Header does not match VCED format"},
+        {"voice byte above 7F", Vced, with(voice, 10, 0x80),
+         "Error: Invalid data >7F : Protocol Error in DX Sysex\nx: 4, i: 11"},
+        {"voice checksum", Vced, with(voice, 161, voice[161] ^ 1),
+         format("Error: Checksum error in DX Sysex\ncalculated: %X   file: %X ", voice[161], voice[161] ^ 1)},
+        {"edit buffer of a bank", EditBuf, bank,
+         "Error: Header does not match DX7-II Performance Edit Buffer (LM  8973PE) format"},
+        {"bank byte above 7F", Bank, with(bank, 16 + 51 * 2 + 5, 0xF7),
+         "Error: Invalid data >7F : Protocol Error in DX Sysex\nx: 5 p: 2, i: 124"},
+        {"bank cut in a record", Bank, cut(bank, 100), "Error: Index overflow:  Error in DX Sysex\nx: 32 p: 1, i: 100"},
+        {"bank without checksum", Bank, cut(bank, 1648),
+         "Error: Index overflow:  Error in DX Sysex\nx: 50 p: 31, i: 1648"},
+        {"bank checksum", Bank, with(bank, 1648, 0x11),
+         format("Error: Checksum error in DX Sysex\ncalculated: %X   file: 11 ", bank[1648])},
+        {"bank of a TX802", Bank, tx802, "Error: Header does not match DX7-II Packed Performance (LM  8973PM) format"},
+        {"lower-case hex", Pced, with(pced, 20, 'a'), "Error: Invalid data: Protocol Error in TX802 Sysex"},
+        {"PCED without checksum", Pced, cut(pced, 249), "Error: Index overflow: Protocol Error in TX802 Sysex"},
+        {"PCED identifier", Pced, with(pced, 15, 'M'), "Error: Header does not match TX802PCED format"},
+        {"PMEM of a PCED", Pmem, pced, "Error: Header does not match TX802PMEM format"},
+        {"PMEM cut in block 5", Pmem, cut(tx802, 4 + 5 * 181 + 40),
+         "Error: Index overflow: Protocol Error in TX802 Sysex"},
+        {"PMEM cut after the identifier", Pmem, cut(tx802, 16), "Error: Index overflow: Protocol Error in TX802 Sysex"},
+        {"PMEM junk character", Pmem, with(tx802, 4 + 63 * 181 + 100, 'G'),
+         "Error: Invalid data: Protocol Error in TX802 Sysex"},
+    };
+    for (const auto& c : cases) {
+        YamahaTables t;
+        const std::string stop = stopOf([&] {
+            switch (c.kind) {
+            case Vmem: ExtractDXTX_VMEM(c.message, t.DXTX_VMEM); break;
+            case Vced: ExtractDX7iiVoiceEditBuf(c.message, t.DXTX_VCED); break;
+            case EditBuf: ExtractDX7iiPerfEditBuf(c.message, t.DX7iiPerfEditBuf); break;
+            case Bank: ExtractDX7iiPerfBank(c.message, t.DX7iiPackedPerf); break;
+            case Pced: ExtractTX802PCED(c.message, t.TX802PCED); break;
+            case Pmem: ExtractTX802PMEM(c.message, t.TX802PMEM); break;
+            }
+        });
+        EXPECT_EQ(stop, c.stop) << c.name;
+    }
+}
+
+TEST(YamahaFormats, TX802ChecksumsAreTracedNotEnforced)
+{
+    Bytes tx802 = yamahaFixture("tx802-performance-bank.syx").at(0);
+    tx802[4 + 2 * 181 + 180] = static_cast<std::uint8_t>(tx802[4 + 2 * 181 + 180] + 3);
+    tx802[4 + 7 * 181 + 180] = static_cast<std::uint8_t>(tx802[4 + 7 * 181 + 180] - 2);
+    YamahaTables t;
+    std::vector<std::string> trace;
+    ExtractTX802PMEM(tx802, t.TX802PMEM, [&](const std::string& l) { trace.push_back(l); });
+    ASSERT_EQ(trace.size(), 64u);
+    EXPECT_EQ(trace[1], "Perf 1, chksum in file: 23  calculated: 23, dif: 0");
+    EXPECT_EQ(trace[2], format("Perf 2, chksum in file: %X  calculated: %X, dif: 3", tx802[4 + 2 * 181 + 180],
+                               tx802[4 + 2 * 181 + 180] - 3));
+    EXPECT_EQ(trace[7].substr(trace[7].size() - 15), ", dif: FFFFFFFE");
+    std::array<TX802Performance, 64> intact{};
+    ExtractTX802PMEM(yamahaFixture("tx802-performance-bank.syx").at(0), intact);
+    EXPECT_EQ(t.TX802PMEM, intact);  // unpacked completely all the same
+
+    TX802Pced record{};
+    Bytes pced = pcedMessage(record);
+    pced[248] = 0x00;  // the right checksum is 3A
+    std::vector<std::string> one;
+    ExtractTX802PCED(pced, t.TX802PCED, [&](const std::string& l) { one.push_back(l); });
+    EXPECT_EQ(one, std::vector<std::string>{"Chksum in file: 0  calculated: 3A, dif: FFFFFFC6"});
+}
+
+TEST(YamahaFormats, ChecksumCheckOfEveryKindOfDump)
+{
+    Bytes tx802 = yamahaFixture("tx802-performance-bank.syx").at(0);
+    Bytes badBlock = tx802;
+    badBlock[4 + 5 * 181 + 180] ^= 0x01;
+    const struct {
+        const char* name;
+        Bytes message;
+        bool ok;
+        std::string detail;
+    } cases[] = {
+        {"DX7 bank", yamahaFixture("dx7-rom1a.syx").at(0), true, "is 33, should be 33"},
+        {"wrong stored checksum", yamahaFixture("dx7s-bank-wrong-checksum.syx").at(0), false, "is 2B, should be 1E"},
+        {"DX7II bank", yamahaFixture("dx7ii-performance-bank-a.syx").at(0), true, ""},
+        {"TX802 bank", tx802, true, ""},
+        {"TX802 bank, block 5 bad", badBlock, false,
+         format("block 5 is %X, should be %X", badBlock[4 + 5 * 181 + 180], tx802[4 + 5 * 181 + 180])},
+        {"TX802 bank cut in block 9", Bytes(tx802.begin(), tx802.begin() + 4 + 9 * 181 + 50), false,
+         "block 9 is incomplete"},
+        {"empty", {}, false, "message too short"},
+        {"one byte", {0xF0}, false, "message too short"},
+        {"seven bytes", {0xF0, 0x43, 0x10, 0x00, 0x69, 0x28, 0xF7}, false, "message too short"},
+        {"eight bytes", {0xF0, 0x43, 0x00, 0x00, 0x00, 0x00, 0x00, 0xF7}, true, "is 0, should be 0"},
+    };
+    for (const auto& c : cases) {
+        std::string detail = "unset";
+        EXPECT_EQ(DX7VerifyCheckSum(c.message, detail), c.ok) << c.name;
+        if (!c.detail.empty() || !c.ok) {
+            EXPECT_EQ(detail, c.detail) << c.name;
+        }
+    }
+}
+
+TEST(YamahaFormats, DumpRequestsOfAllFormats)
+{
+    const struct {
+        DumpFormat format;
+        std::string bytes;
+    } cases[] = {
+        {DumpFormat::VEB, "F0 43 23 00 F7"},
+        {DumpFormat::SEB, "F0 43 23 05 F7"},
+        {DumpFormat::PV32, "F0 43 23 09 F7"},
+        {DumpFormat::PS32, "F0 43 23 06 F7"},
+        {DumpFormat::PEB, "F0 43 23 7E 4C 4D 20 20 38 39 37 33 50 45 F7"},   // LM  8973PE
+        {DumpFormat::PP32, "F0 43 23 7E 4C 4D 20 20 38 39 37 33 50 4D F7"},  // LM  8973PM
+        {DumpFormat::SS, "F0 43 23 7E 4C 4D 20 20 38 39 37 33 53 20 F7"},    // LM  8973S
+        {DumpFormat::MTEB, "F0 43 23 7E 4C 4D 20 20 4D 43 52 59 45 20 F7"},  // LM  MCRYE
+        {DumpFormat::MTM1, "F0 43 23 7E 4C 4D 20 20 4D 43 52 59 4D 00 F7"},  // LM  MCRYM 00
+        {DumpFormat::MTM2, "F0 43 23 7E 4C 4D 20 20 4D 43 52 59 4D 01 F7"},  // LM  MCRYM 01
+        {DumpFormat::MTC, "F0 43 23 7E 4C 4D 20 20 4D 43 52 59 43 20 F7"},   // LM  MCRYC
+        {DumpFormat::FSEB, "F0 43 23 7E 4C 4D 20 20 46 4B 53 59 45 20 F7"},  // LM  FKSYE
+        {DumpFormat::FSC, "F0 43 23 7E 4C 4D 20 20 46 4B 53 59 43 20 F7"},   // LM  FKSYC
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(hexOf(MakeDumpReq(c.format, 3)), c.bytes) << static_cast<int>(c.format);
+        EXPECT_EQ(MakeDumpReq(c.format, 0x13), MakeDumpReq(c.format, 3)) << "only the low nibble counts";
+    }
+}
+
+}  // namespace
+}  // namespace tolvex

@@ -1,7 +1,10 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
+
 #include <sys/wait.h>
 #include <unistd.h>
+#include <filesystem>
+#include <functional>
 
 #include <algorithm>
 #include <chrono>
@@ -124,9 +127,11 @@ TEST(Jack, LostConnectionAndStoppedServerAreReported)
     }
 
     // A server of our own, so that stopping it disturbs nobody.
-    // A fixed name: a server that did not end cleanly leaves its entry in
-    // JACK's registry of at most eight servers, and only the same name reuses it.
-    const std::string server = "tolvex-test-stopped-server";
+    // One name per build folder: a server that did not end cleanly leaves its
+    // entry in JACK's registry of at most eight servers, and only the same name
+    // reuses it; checkouts tested side by side do not meet.
+    const std::string server =
+        format("tolvex-test-stopped-%zu", std::hash<std::string>{}(std::filesystem::current_path().string()) % 100000);
     const pid_t jackd = fork();
     if (jackd == 0) {
         const int quiet = open("/dev/null", O_WRONLY);

@@ -52,7 +52,7 @@ TEST(Cli, NamesPrintsFiveColumnsAndReportsRefusedFiles)
          kFixtures + "/korg/triton-one-program.syx\t0\t627\tKorg Triton: One Program Dump\t\n",
          "Error: File Contains > 100 bytes of non-sysex - not loaded\n"},
         {{"names", two}, 0, "", ""},
-        {{"names"}, 2, "", "Usage: tolvex-cli names FILE...\n"},
+        {{"names"}, 2, "", "Usage: tolvex-cli names [--filter7f] FILE...\n"},
         {{"names", "--bogus", two}, 2, "", "tolvex-cli names: The following argument was not expected: --bogus\n"},
         {{"frobnicate"}, 2, "", "tolvex-cli: unknown command frobnicate\n"},
     };

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
+#include <filesystem>
 #include <iostream>
 #include <ostream>
 
@@ -19,6 +20,7 @@
 #include "core/text/text_utils.h"
 #include "core/text/version_info.h"
 #include "devices/devices.h"
+#include "devices/kronos/kronos_startup.h"
 #include "midi/port_devices.h"
 #include "midi/rtmidi_backend.h"
 
@@ -42,9 +44,13 @@ constexpr char kUsage[] =
     "Run 'tolvex-cli COMMAND --help' for a command's options.\n";
 
 constexpr char kNamesHelp[] =
-    "Usage: tolvex-cli names FILE...\n"
+    "Usage: tolvex-cli names [--filter7f] FILE...\n"
     "Prints one line per message: path, index from 0, length in bytes, name and\n"
-    "supplementary text, separated by tabs. Exits 1 when a file was refused.\n";
+    "supplementary text, separated by tabs. Kronos messages are named with the\n"
+    "table files the window reads; what the naming notices (a Kronos parameter\n"
+    "not in the tables) goes to standard error. --filter7f leaves out Kronos\n"
+    "function 7F messages, as \"Filter Function 7F msgs\" does in the window.\n"
+    "Exits 1 when a file was refused.\n";
 constexpr char kPortsHelp[] =
     "Usage: tolvex-cli ports\n"
     "Prints the MIDI input ports (\"in:\") and output ports (\"out:\"), one per line.\n";
@@ -68,6 +74,7 @@ struct Options {
     int count = -1;
     int timeout = 10;
     std::string save;
+    bool filter7F = false;
 };
 
 // The listed name that matches `wanted` the way the settings file matches.
@@ -78,6 +85,14 @@ std::optional<std::string> findPort(const std::vector<std::string>& names, const
     return std::nullopt;
 }
 
+// The window's tables, for the names of Kronos messages. A missing table is
+// reported in its box but does not fail the command: the rest is named.
+void startTables(Session& s, ConsoleShell& shell)
+{
+    KronosUnitStartup(s, programFolder(), false);
+    shell.clearFailed();
+}
+
 int cmdNames(const Options& o, std::ostream& out, std::ostream& err)
 {
     if (o.files.empty()) {
@@ -86,6 +101,10 @@ int cmdNames(const Options& o, std::ostream& out, std::ostream& err)
     }
     ConsoleShell shell(err);
     Session s(shell);
+    startTables(s, shell);
+    NamingOptions opts;
+    opts.Filter7F = o.filter7F;
+    opts.log = [&err](const std::string& line) { err << line << '\n'; };
     bool refused = false;
     for (const std::string& path : o.files) {
         if (!ReadSXfile(s, path)) {
@@ -95,7 +114,8 @@ int cmdNames(const Options& o, std::ostream& out, std::ostream& err)
         for (std::size_t i = 0; i < s.SX_List.size(); ++i) {
             std::string sup;
             bool ignore = false;
-            const std::string name = SxParseName(s.SX_List[i], sup, ignore);
+            const std::string name = SxParseName(s.SX_List[i], sup, ignore, opts);
+            if (ignore) continue;
             out << path << '\t' << i << '\t' << s.SX_List[i].size() << '\t' << name << '\t' << sup << '\n';
         }
     }
@@ -139,6 +159,7 @@ int cmdSend(const Options& o, std::ostream& out, std::ostream& err, const Device
     }
     ConsoleShell shell(err);
     Session s(shell);
+    startTables(s, shell);
     mirrorLog(s, out);
     bool ok = true;
     std::vector<Bytes> messages;
@@ -222,6 +243,7 @@ int cmdReceive(const Options& o, std::ostream& out, std::ostream& err, const Dev
     }
     ConsoleShell shell(err);
     Session s(shell);
+    startTables(s, shell);
     auto devices = makeDevices(shell, "Tolvex CLI Receive");
     const auto port = findPort(devices->inputNames(), o.port);
     if (!port) {
@@ -304,6 +326,7 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     };
     const CLI::Range whole(0, 1 << 30);
     CLI::App* names = command("names", "name every message of .syx files");
+    names->add_flag("--filter7f", o.filter7F);
     names->add_option("files", o.files);
     command("ports", "list MIDI input and output ports");
     CLI::App* send = command("send", "send every message of .syx files");
@@ -348,6 +371,13 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     if (receive->parsed()) return cmdReceive(o, out, err, makeDevices);
     (help ? out : err) << kUsage;
     return help ? 0 : 2;
+}
+
+std::string programFolder()
+{
+    std::error_code ec;
+    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    return ec ? std::string("./") : exe.parent_path().string() + "/";
 }
 
 DeviceFactory systemDeviceFactory()

@@ -25,6 +25,9 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
 // returns 128 + signalNumber. Each runCli starts with no request.
 void requestCliStop(int signalNumber) noexcept;
 
+// The folder of this program ('/' at the end): its settings and tables.
+std::string programFolder();
+
 // The platform's devices (TOLVEX_MIDI_API picks the service).
 DeviceFactory systemDeviceFactory();
 

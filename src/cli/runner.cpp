@@ -121,20 +121,16 @@ struct Step {
     int line = 0;  // 0: from the command line
 };
 
-std::string programFolder()
-{
-    std::error_code ec;
-    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    return ec ? std::string("./") : exe.parent_path().string() + "/";
-}
-
 class Runner {
 public:
     Runner(std::ostream& out, std::ostream& err, const DeviceFactory& makeDevices, const CommandTable& table)
         : out_(out), err_(err), makeDevices_(makeDevices), table_(table), shell_(err)
     {
-        // The window's start: its settings and boxes as the user left them.
-        FormCreate(s_, programFolder());
+        // The window's start: its tables, its settings and boxes as the user left them.
+        const std::string progpath = programFolder();
+        const StartupHooks hooks = deviceStartupHooks(progpath);
+        hooks.unitStartup(s_);
+        FormCreate(s_, progpath, hooks);
         shown_ = s_.log.appended;
         s_.log.onChange = [this] { followLog(false); };
     }

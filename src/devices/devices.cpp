@@ -2,6 +2,9 @@
 
 #include "core/app/command_table.h"
 #include "core/sysex/sx_naming.h"
+#include "devices/kronos/kronos_defs.h"
+#include "devices/kronos/kronos_startup.h"
+#include "devices/kronos/kronos_sysex.h"
 #include "devices/peavey/peavey_naming.h"
 #include "devices/triton/triton_params.h"
 #include "devices/yamaha/yamaha_commands.h"
@@ -13,6 +16,9 @@ void registerDeviceFamilies()
     FamilyNamers& namers = familyNamers();
     namers.tritonParameter = [](ByteView sx, std::string* shortDesc) { return TriParamParse(sx, shortDesc); };
     namers.peavey = PV_NameMessage;
+    namers.kronos = [](ByteView sx, std::string* shortDesc, const NamingLog& log) {
+        return KronosFunctionText(sx, shortDesc, log, kronosDefs());
+    };
 }
 
 void registerDeviceFamilies(CommandTable& table)
@@ -20,6 +26,21 @@ void registerDeviceFamilies(CommandTable& table)
     registerDeviceFamilies();
     // Each family binds its page's controls here as it is built.
     registerYamaha(table);
+    table.bind("KroReq1Prog", Kro_Req_1ProgClick);
+    table.bind("KroReq1Combi", Kro_Req_1CombiClick);
+    table.bind("CurProgReq", Kro_Cur_Prog_req_Click);
+    table.bind("CurCombReq", Kro_Cur_Combi_req_Click);
+    table.bind("CurSetlistReq", Kro_Cur_Setlist_req_Click);
+}
+
+StartupHooks deviceStartupHooks(const std::string& progpath)
+{
+    StartupHooks hooks;
+    hooks.unitStartup = [progpath](Session& s) { KronosUnitStartup(s, progpath, true); };
+    hooks.readSettings = TriKroReadSettings;
+    hooks.summaries = [](Session&) { return KronosStartupSummaries(); };
+    hooks.loadLists = [progpath](Session& s) { TriKroLoadLists(s, progpath); };
+    return hooks;
 }
 
 }  // namespace tolvex

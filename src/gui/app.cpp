@@ -25,6 +25,9 @@ std::unique_ptr<App> createApp(AppOptions options)
         app->devices = options.makeDevices(app->shell, ini.ReadString("Settings", "MidiApi", ""));
     }
     s.devices = app->devices.get();
+    // Unit start-up first: the tables, then the message core.
+    const StartupHooks hooks = deviceStartupHooks(options.progpath);
+    hooks.unitStartup(s);
     InitMessageCore(s, options.writeDebugFile);
 
     std::unique_ptr<TFormSplash> splash;
@@ -42,7 +45,7 @@ std::unique_ptr<App> createApp(AppOptions options)
         s.devices->onOverflow = [&s] { MIDIInput1Overflow(s); };
         s.devices->onLost = [&s](const std::string& reason) { MidiDeviceLost(s, reason); };
     }
-    FormCreate(s, options.progpath);
+    FormCreate(s, options.progpath, hooks);
     return app;
 }
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <fstream>
 #include <functional>
 #include <sstream>
 #include <thread>
@@ -52,7 +53,7 @@ TEST(Cli, NamesPrintsFiveColumnsAndReportsRefusedFiles)
          kFixtures + "/korg/triton-one-program.syx\t0\t627\tKorg Triton: One Program Dump\t\n",
          "Error: File Contains > 100 bytes of non-sysex - not loaded\n"},
         {{"names", two}, 0, "", ""},
-        {{"names"}, 2, "", "Usage: tolvex-cli names FILE...\n"},
+        {{"names"}, 2, "", "Usage: tolvex-cli names [--filter7f] FILE...\n"},
         {{"names", "--bogus", two}, 2, "", "tolvex-cli names: The following argument was not expected: --bogus\n"},
         {{"frobnicate"}, 2, "", "tolvex-cli: unknown command frobnicate\n"},
     };
@@ -78,6 +79,34 @@ TEST(Cli, NamesPrintsFiveColumnsAndReportsRefusedFiles)
         EXPECT_EQ(help.status, 0);
         EXPECT_EQ(help.out.rfind(std::string("Usage: tolvex-cli ") + cmd, 0), 0u);
     }
+}
+
+// Kronos messages named down to object, bank, parameter and reply with the
+// tables shipped beside the program; the fixture's text file holds the names.
+TEST(Cli, NamesKronosMessagesWithTheShippedTables)
+{
+    const std::string syx = kFixtures + "/kronos/kronos-messages.syx";
+    std::ifstream expected(kFixtures + "/kronos/kronos-messages.txt");
+    std::vector<std::string> want;
+    for (std::string line; std::getline(expected, line);)
+        if (!line.empty() && line[0] != '#') want.push_back(syx + '\t' + line + '\t');
+    ASSERT_EQ(want.size(), 11u);
+    const auto lines = [](const std::string& text) {
+        std::vector<std::string> out;
+        std::istringstream in(text);
+        for (std::string line; std::getline(in, line);) out.push_back(line);
+        return out;
+    };
+    const CliRun all = cli({"names", syx});
+    EXPECT_EQ(all.status, 0) << all.err;
+    EXPECT_EQ(lines(all.out), want);
+    // The drum track change is found under function 43 after its own group had nothing.
+    EXPECT_EQ(all.err, "  5023000000000000: Unknown Param: Fn6E Ty023 So000 Su000 Pi000 Ix000\n");
+
+    // Filtered, the two KARMA control (7F) messages are left out, as the window drops them.
+    const CliRun filtered = cli({"names", "--filter7f", syx});
+    want.erase(want.begin() + 7, want.begin() + 9);
+    EXPECT_EQ(lines(filtered.out), want);
 }
 
 TEST(Cli, SendAndReceiveOverTheLoopback)

@@ -4,11 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
 #include "core/app/librarian.h"
 #include "core/app/session.h"
+#include "devices/devices.h"
 #include "midi/loopback.h"
 #include "midi/port_devices.h"
 #include "support/temp_dir.h"
@@ -31,6 +33,7 @@ struct RunResult {
 CommandTable tableWithQuestion()
 {
     CommandTable t = makeCommandTable();
+    registerDeviceFamilies(t);
     t.add({"AskUser",
            "Ask User",
            kMainWindow,
@@ -61,6 +64,14 @@ RunResult run(const std::vector<std::string>& args, const std::string& input = "
     std::ostringstream out, err;
     const int status = runCommands(args, in, out, err, devices, &table);
     return {status, out.str(), err.str()};
+}
+
+Bytes hexBytesOf(const std::string& text)
+{
+    Bytes b;
+    std::istringstream in(text);
+    for (std::string w; in >> w;) b.push_back(static_cast<std::uint8_t>(std::stoi(w, nullptr, 16)));
+    return b;
 }
 
 std::string read(const std::string& path)
@@ -214,6 +225,63 @@ TEST(Runner, SendSysexFromAFieldToAPort)
     EXPECT_EQ(r.out, "Sending: F0 43 10 01 20 F7 \n");
     EXPECT_EQ(heard, (std::vector<Bytes>{{0xF0, 0x43, 0x10, 0x01, 0x20, 0xF7}}));
     EXPECT_EQ(run({"Send Sysex", "--out", "Nowhere"}, "", loopback).status, 2);
+}
+
+// The Kronos page's requests go out on the port as the instrument expects
+// them; a bad box refuses the request before anything is logged or sent.
+TEST(Runner, KronosRequestsAndTheirRefusals)
+{
+    MidiLoopback bus({"Kronos"});
+    std::vector<Bytes> heard;
+    bus.attach("Kronos", [&](ByteView m) { heard.emplace_back(m.begin(), m.end()); });
+    const DeviceFactory loopback = [&](Shell& shell, const std::string&) -> std::unique_ptr<MidiDevices> {
+        return std::make_unique<PortDevices>(shell, bus.makeInput(), bus.makeOutput());
+    };
+    const struct {
+        std::vector<std::string> args;
+        std::string sent;  // hex; "" when refused
+        std::string err;   // the box, when refused
+    } cases[] = {
+        {{"KroReq1Prog", "--set", "KroBank=71", "--set", "KroProg=5"}, "F0 42 30 68 72 00 47 00 05 F7", ""},
+        {{"KroReq1Combi", "--set", "Channel=15", "--set", "KroBank=64", "--set", "KroProg=127"},
+         "F0 42 3F 68 72 01 40 00 7F F7",
+         ""},
+        {{"CurProgReq"}, "F0 42 30 68 74 00 F7", ""},
+        {{"Cur Comb Req", "--set", "Channel=5"}, "F0 42 35 68 74 01 F7", ""},
+        {{"Cur Setlist Req"}, "F0 42 30 68 74 0D F7", ""},
+        {{"KroReq1Combi", "--set", "KroBank=71"}, "", "Error: The Kronos bank must be between 0 and 70.\n"},
+        {{"KroReq1Prog", "--set", "KroBank=78"}, "", "Error: The Kronos bank must be between 0 and 77.\n"},
+        {{"CurCombReq", "--set", "Channel=16"}, "", "Error: The Channel bank must be between 0 and 15\n"},
+        {{"CurCombReq", "--set", "Channel=x"}, "", "Error: You must specify a valid number for the Channel.\n"},
+        {{"CurProgReq", "--set", "KroBank="}, "", "Error: You must specify a valid number for the Kronos Bank.\n"},
+        // The current-object requests check the boxes they do not send too.
+        {{"CurSetlistReq", "--set", "KroProg=128"}, "", "Error: The program value must be between 0 and 127\n"},
+        {{"CurSetlistReq", "--set", "KroProg=-1"}, "", "Error: The program value must be between 0 and 127\n"},
+        {{"KroReq1Prog", "--set", "KroProg=1e"}, "", "Error: You must specify a valid number for the Program.\n"},
+    };
+    for (const auto& c : cases) {
+        heard.clear();
+        std::vector<std::string> args = c.args;
+        args.insert(args.end(), {"--set", "KroBank=0", "--set", "KroProg=0", "--set", "Channel=0", "--out", "kronos"});
+        std::rotate(args.begin() + 1, args.end() - 8, args.end());  // the defaults first, the case's own after them
+        const RunResult r = run(args, "", loopback);
+        const std::string what = c.args[0] + " " + (c.args.size() > 2 ? c.args[2] : "");
+        if (c.sent.empty()) {
+            EXPECT_EQ(r.status, 1) << what;
+            EXPECT_EQ(r.err, c.err) << what;
+            EXPECT_EQ(r.out, "") << what;
+            EXPECT_TRUE(heard.empty()) << what;
+        } else {
+            EXPECT_EQ(r.status, 0) << what << ": " << r.err;
+            EXPECT_EQ(r.out, "Sending: " + c.sent + " \n") << what;
+            EXPECT_EQ(heard, std::vector<Bytes>{hexBytesOf(c.sent)}) << what;
+        }
+    }
+    // Without an output the request is refused instead of logged as sent.
+    const RunResult none = run({"CurCombReq", "--set", "Channel=0", "--set", "KroBank=0", "--set", "KroProg=0"});
+    EXPECT_EQ(none.status, 1);
+    EXPECT_EQ(none.err, "Warning: MIDI Interface Not Installed\n");
+    EXPECT_EQ(none.out, "");
 }
 
 TEST(Runner, SplitsScriptLinesAsAShellWould)

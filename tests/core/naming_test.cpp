@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "devices/peavey/peavey_names.h"
 #include "core/sysex/sx_naming.h"
-#include "devices/triton/triton_params.h"
 #include "core/text/text_utils.h"
 #include "core_test_util.h"
+#include "devices/peavey/peavey_names.h"
+#include "devices/triton/triton_params.h"
 
 namespace tolvex {
 namespace {
@@ -226,7 +226,7 @@ const std::vector<Example>& examples()
          "Unknown : F0  31  01  02  03  04  05  06  07  "},
         {"F0 42 30 19 4C 00 F7", "Korg M1 Synthesizer : ALL Program Dump"},
         {"F0 42 30 28 4D 00 F7", "Korg Wavestation : All Performance Dump (within bank)"},
-        {"F0 42 30 68 7F 00 01 02 F7", "Korg Kronos"},
+        {"F0 42 30 68 7F 00 01 02 F7", "Korg Kronos: Karma Control: Unknown(0)"},  // too short for kind 0
         {"F0 42 30 50 4C 00 10 00 F7", "Korg Triton: Program Bank Dump"},
         // Bits 5-4 of the bank byte give the dump kind; the bank number and bit 6 do not matter.
         {"F0 42 30 50 4C 00 4B F7", "Korg Triton: Program Dump IA-IE"},

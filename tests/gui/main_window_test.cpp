@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPixmap>
@@ -11,6 +12,7 @@
 #include <QTest>
 #include <QUrl>
 
+#include <algorithm>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -32,11 +34,16 @@ struct QtApp {
     QApplication app{argc, argv};
 };
 
-// The program's window, offscreen, in a folder of its own; boxes are recorded
-// as "TITLE: text" and answered OK.
+// The program's window, offscreen, in a folder of its own holding the shipped
+// tables; boxes are recorded as "TITLE: text" and answered OK.
 struct Window {
     Window()
     {
+        // No user copy of a table from the settings folder.
+        qputenv("XDG_CONFIG_HOME", (progdir.path() + "/config").toUtf8());
+        const QDir shipped(QCoreApplication::applicationDirPath());
+        for (const QString& table : shipped.entryList({"*.txt"}, QDir::Files))
+            QFile::copy(shipped.filePath(table), QDir(progdir.path()).filePath(table));
         AppOptions options;
         options.progpath = progdir.path().toStdString();
         options.writeDebugFile = false;
@@ -68,6 +75,18 @@ TEST(MainWindow, StartsOffscreenWithDefaultsAndWritesSettingsOnClose)
     ASSERT_GE(app->window->logList()->count(), 3);
     EXPECT_EQ(app->window->logList()->item(0)->text().toStdString(), "InternalName = Tolvex ");
     EXPECT_EQ(app->window->logList()->item(1)->text().toStdString(), "FileVersion = 1.6.0.0 ");
+    // The tables' summaries follow, each table with the folder it came from.
+    std::vector<std::string> log;
+    for (int i = 0; i < app->window->logList()->count(); ++i)
+        log.push_back(app->window->logList()->item(i)->text().toStdString());
+    const std::string folder = progdir.path().toStdString() + "/";
+    for (const std::string& line :
+         {"Read Kro_Efx_Param.txt from " + folder + ": 4019 rows",
+          std::string("Loaded TriKroEfxMap, 1 rows, 0 max PIDs in row, 1 total PIDS, 0.00 Kbytes"),
+          std::string("Loaded KroEFXParamArray, 186 rows, 67 max PIDs in row, 4019 total PIDS, "
+                      "2,920.05 Kbytes"),
+          "Read TriEffectNameList.txt from " + folder + ": 103 rows"})
+        EXPECT_NE(std::find(log.begin(), log.end(), line), log.end()) << line;
     EXPECT_EQ(app->window->visiblePages(), (QStringList{"Triton", "Kronos"}));
     auto text = [&](const char* control) { return static_cast<QLineEdit*>(app->window->control(control))->text(); };
     EXPECT_EQ(text(ctl::Channel), "0");

@@ -29,13 +29,20 @@ void MidEventCountLabelClick(Session& s)
     s.text.set(ctl::MidEventCountLabel, format("%2.2d ", 0));
 }
 
+NamingOptions namingOptions(Session& s)
+{
+    NamingOptions opts;
+    opts.Filter7F = s.checked.get(ctl::Filter7F);
+    opts.log = [&s](const std::string& line) { s.LogString(line); };
+    return opts;
+}
+
 bool StoreReceivedMessage(Session& s, const Bytes& sxdata)
 {
     std::string sup;
     bool ignore = false;
     s.short_desc_string.clear();
-    const std::string name =
-        SxParseName(sxdata, sup, ignore, NamingOptions{s.checked.get(ctl::Filter7F)}, &s.short_desc_string);
+    const std::string name = SxParseName(sxdata, sup, ignore, namingOptions(s), &s.short_desc_string);
     if (ignore) return false;
     s.LogString(name);
     auto storage = std::make_unique<TSXstorage>();

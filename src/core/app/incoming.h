@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "core/app/session.h"
+#include "core/sysex/sx_naming.h"
 
 namespace tolvex {
 
@@ -18,6 +19,9 @@ void MIDIInput1Overflow(Session& s);
 // sends warn as with no device until the user chooses a port again.
 void MidiDeviceLost(Session& s, const std::string& reason);
 inline constexpr std::int64_t kLostBoxRepeatMs = 2000;
+// How the session names messages: the "Filter Function 7F msgs" check box,
+// and what the naming notices goes to the session's log.
+NamingOptions namingOptions(Session& s);
 // The output commands can send on: present and open.
 bool MidiOutputReady(const Session& s);
 

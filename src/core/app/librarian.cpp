@@ -95,7 +95,7 @@ bool OpenSysexFile(Session& s, const std::string& path)
     s.LogString(format("Loading: %d message(s)", static_cast<int>(s.SX_List.size())));
     if (!ok) return false;
     if (unterminated > 0) s.LogString(format("Warning: %d message(s) without end byte (F7)", unterminated));
-    const NamingOptions opts{s.checked.get(ctl::Filter7F)};
+    const NamingOptions opts = namingOptions(s);
     for (Bytes& m : s.SX_List) {
         std::string sup;
         bool ignore = false;

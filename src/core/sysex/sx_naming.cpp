@@ -142,7 +142,10 @@ void nameKorg(ByteView sx, std::string& name, bool& ignore, const NamingOptions&
             ignore = true;
             return;
         }
-        if (opts.kronos) name += opts.kronos->KronosFunctionText(sx, short_desc_string);
+        if (opts.kronos)
+            name += opts.kronos->KronosFunctionText(sx, short_desc_string);
+        else if (familyNamers().kronos)
+            name += familyNamers().kronos(sx, short_desc_string, opts.log);
         break;
     }
 }

@@ -21,10 +21,16 @@ public:
     virtual std::string KronosFunctionText(ByteView sx, std::string* short_desc_string) = 0;
 };
 
+// A line for the log of the session that names the message.
+using NamingLog = std::function<void(const std::string& line)>;
+
 // Naming steps that live with their device families, set once at start-up by
 // registerDeviceFamilies(); an empty step leaves the name as far as the core
 // takes it (the maker, and the function text).
 struct FamilyNamers {
+    // The Kronos function text (as KronosFunctionNamer::KronosFunctionText),
+    // used when NamingOptions::kronos is null. `log` may be empty.
+    std::function<std::string(ByteView sx, std::string* short_desc_string, const NamingLog& log)> kronos;
     // Appended to a Korg Triton parameter change (function 0x41).
     std::function<std::string(ByteView sx, std::string* short_desc_string)> tritonParameter;
     // Continues the name of a Peavey message ("Peavey" so far) and may fill `sup`.
@@ -36,9 +42,13 @@ struct NamingOptions {
     // The "Filter Function 7F msgs" check box: Kronos function 0x7F messages
     // are marked to be ignored instead of named.
     bool Filter7F = false;
-    // Kronos function texts; null names a Kronos message "Korg Kronos" only.
+    // Kronos function texts; null takes familyNamers().kronos, and without
+    // that a Kronos message is named "Korg Kronos" only.
     // Not owned; must outlive the call.
     KronosFunctionNamer* kronos = nullptr;
+    // Where the naming logs what it notices on the way (a Kronos parameter
+    // missing from the tables); empty: nowhere.
+    NamingLog log = {};
 };
 
 // Names one message sx (normally F0 ... F7; the F0 is not checked).

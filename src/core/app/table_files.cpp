@@ -1,0 +1,45 @@
+#include "core/app/table_files.h"
+
+#include <cstdlib>
+#include <filesystem>
+
+namespace tolvex {
+
+namespace {
+
+std::string withSlash(std::string folder)
+{
+    if (!folder.empty() && folder.back() != '/') folder += '/';
+    return folder;
+}
+
+}  // namespace
+
+std::string userSettingsFolder()
+{
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg) return withSlash(xdg) + "tolvex/";
+    if (const char* home = std::getenv("HOME"); home && *home) return withSlash(home) + ".config/tolvex/";
+    return {};
+}
+
+std::vector<std::string> tableFolders(const std::string& progpath)
+{
+    std::vector<std::string> folders;
+    if (std::string user = userSettingsFolder(); !user.empty()) folders.push_back(std::move(user));
+    const std::string prog = withSlash(progpath.empty() ? std::string("./") : progpath);
+    folders.push_back(prog);
+    folders.push_back(withSlash(std::filesystem::path(prog + "../share/tolvex/").lexically_normal().string()));
+    return folders;
+}
+
+std::optional<std::string> findTableFile(const std::string& name, const std::vector<std::string>& folders)
+{
+    for (const std::string& folder : folders) {
+        std::error_code ec;
+        const std::string path = withSlash(folder) + name;
+        if (std::filesystem::is_regular_file(path, ec)) return path;
+    }
+    return std::nullopt;
+}
+
+}  // namespace tolvex

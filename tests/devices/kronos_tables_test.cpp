@@ -1,0 +1,185 @@
+// Loading the Kronos and Triton to Kronos tables: rows taken and refused, the
+// value maps of the settings file, and the start-up that never stops on a
+// table problem.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+
+#include "core/app/session.h"
+#include "core/text/ini_file.h"
+#include "devices/kronos/kronos_defs.h"
+#include "devices/kronos/kronos_startup.h"
+#include "devices/triton2kronos/tri_kro_tables.h"
+#include "support/scripted_shell.h"
+#include "support/temp_dir.h"
+
+namespace tolvex {
+namespace {
+
+using testing::TempDir;
+
+TEST(KronosTables, EffectParameterRowsTakenAndRefused)
+{
+    const struct {
+        const char* name;
+        std::string text;
+        std::size_t rows;
+        std::vector<std::size_t> refused;
+    } cases[] = {
+        {"good rows, CR LF and blanks", "1,0,0,1,0\r\n\r\n1, 2 ,1,6,0\n185,67,63,16,7\n", 3, {}},
+        {"not integers", "1,0,0,1,x\n1,0,0,1\n1,0,0,1,0,0\n,,,,\n1.5,0,0,1,0\n", 0, {1, 2, 3, 4, 5}},
+        {"out of range, column by column",
+         "256,0,0,1,0\n1,100,0,1,0\n1,0,64,1,0\n1,0,0,17,0\n1,0,0,1,8\n-1,0,0,1,0\n",
+         0,
+         {1, 2, 3, 4, 5, 6}},
+        {"empty file", "", 0, {}},
+    };
+    for (const auto& c : cases) {
+        std::istringstream in(c.text);
+        KroEfxParamTable table;
+        const TableLoad load = loadKroEfxParamArray(in, table);
+        EXPECT_EQ(load.rows, c.rows) << c.name;
+        EXPECT_EQ(load.refused, c.refused) << c.name;
+    }
+    std::istringstream in("5,1,10,7,1\n3,0,0,1,0\n");
+    KroEfxParamTable table;
+    loadKroEfxParamArray(in, table);
+    ASSERT_EQ(table.size(), 6u);
+    EXPECT_EQ(table[4].size(), 0u);  // never given: empty
+    ASSERT_EQ(table[5].size(), 2u);
+    EXPECT_EQ(table[5][0].KroWidth, 0);
+    EXPECT_EQ((std::vector<int>{table[5][1].KroOfs, table[5][1].KroWidth, table[5][1].KroBitPos}),
+              (std::vector<int>{10, 7, 1}));
+    EXPECT_EQ(KroEfxParamSummary(table),
+              "Loaded KroEFXParamArray, 6 rows, 1 max PIDs in row, 3 total PIDS, 0.07 Kbytes");
+    EXPECT_EQ(tableSummary("X", 186, 67, 4019),
+              "Loaded X, 186 rows, 67 max PIDs in row, 4019 total PIDS, 2,920.05 Kbytes");
+    EXPECT_EQ(tableSummary("X", 0, 0, 0), "Loaded X, 0 rows, 0 max PIDs in row, 0 total PIDS, 0.00 Kbytes");
+}
+
+TEST(KronosTables, NameListsDropExactDuplicatesAndFindTheFirstOfAName)
+{
+    std::istringstream in("00100=Comp: Bypass\r\n00101=Wet/Dry\n00101=Wet/Dry\n00101=Dry\n\nno equals sign\n");
+    SortedNameValueList list;
+    const TableLoad load = loadNameValueList(in, list);
+    EXPECT_EQ(load.rows, 4u);
+    EXPECT_EQ(load.duplicatesDropped, 1u);
+    EXPECT_EQ(list.value("00101"), "Dry");  // first in sorted order
+    EXPECT_EQ(list.value("00100"), "Comp: Bypass");
+    EXPECT_FALSE(list.value("0010"));
+    EXPECT_FALSE(list.value("no equals sign"));
+}
+
+TEST(KronosTables, EffectMapRowsAndHighestParameterIds)
+{
+    std::istringstream in(
+        "5,0,8,7,0,1,0,0\n5,1,8,7,1,1,1,0\n5,2,4,3,2,1,2,3\n7,15,16,0,4,185,67,255\n"
+        "7,16,1,0,5,1,1,1\n7,0,17,0,6,1,1,1\n7,0,1,8,7,1,1,1\n7,0,1,0,8,256,1,1\n7,0,1,0\n");
+    TriKroEfxMap map;
+    const TableLoad load = create_Tri_Kro_Efx_Map_Table(in, map);
+    EXPECT_EQ(load.rows, 4u);
+    EXPECT_EQ(load.refused, (std::vector<std::size_t>{5, 6, 7, 8, 9}));
+    EXPECT_EQ(map.TriMaxEFXPIDArray, (std::vector<std::uint8_t>{0, 0, 0, 0, 0, 2, 0, 4}));
+    ASSERT_EQ(map.TriKroEFXMapArray.size(), 8u);
+    EXPECT_EQ(map.TriKroEFXMapArray[6].size(), 0u);
+    const Ttrikroefxmaparay& e = map.TriKroEFXMapArray[5][2];
+    EXPECT_EQ((std::vector<int>{e.TriOfs, e.TriWidth, e.TriBitPos, e.KroEFX, e.KroPID, e.KroXMAP}),
+              (std::vector<int>{2, 4, 3, 1, 2, 3}));
+    EXPECT_EQ(TriKroEfxMapSummary(map), "Loaded TriKroEfxMap, 8 rows, 4 max PIDs in row, 8 total PIDS, 0.25 Kbytes");
+}
+
+TEST(KronosTables, ValueMapsFromTheSettingsFile)
+{
+    TempDir dir;
+    const IniFile ini(dir.write("TOLVEX.INI",
+                                "[TriCombiCatMap]\n00=3\n01=Piano\n02=12 Strings\n03=1-2\n"
+                                "[TriSwitchMap]\n00=x\n01=4\n[TriDelayMap]\n5=300\n"
+                                "[TriKroEfxFcMidMap]\n97=9\n98=9\n127=9\n"
+                                "[TriKroConvert]\nDefaultSubCategory=3\n"));
+    TriKroValueMaps maps;
+    std::ostringstream record;
+    ReadTriKroValueMaps(ini, maps, &record);
+    EXPECT_EQ((std::vector<int>{maps.TriCombiCatMapping[0], maps.TriCombiCatMapping[1], maps.TriCombiCatMapping[2],
+                                maps.TriCombiCatMapping[3], maps.TriCombiCatMapping[4]}),
+              (std::vector<int>{3, 17, 12, 12, 17}));
+    EXPECT_EQ(maps.TriSwitchMapping[0], 0);
+    EXPECT_EQ(maps.TriSwitchMapping[1], 4);
+    EXPECT_EQ(maps.TriDelayMapping[5], 300);
+    EXPECT_EQ(maps.TriKroEfxFcMidMapping[97], 9);
+    EXPECT_EQ(maps.TriKroEfxFcMidMapping[98], 0);
+    EXPECT_EQ(maps.TriKroEfxFcMidMapping[127], 0);
+    EXPECT_EQ(maps.DefaultKroCombSubCat, 3);
+    const std::string r = record.str();
+    EXPECT_EQ(r.substr(0, 24), "TriCombiCatMap 0 \"3\"\r\nTr");
+    EXPECT_NE(r.find("TriDelayMap 5 \"300\"\r\n"), std::string::npos);
+    EXPECT_EQ(r.find("TriKroEfxFcMidMap 98 "), std::string::npos);
+    EXPECT_EQ(std::count(r.begin(), r.end(), '\n'), 16 + 13 + 98 + 6 + 14 + 98);
+
+    TriKroValueMaps defaults;
+    ReadTriKroValueMaps(IniFile(dir.file("none.ini")), defaults, nullptr);
+    EXPECT_EQ(defaults.TriCombiCatMapping[15], 17);
+    EXPECT_EQ(defaults.DefaultKroCombSubCat, 7);
+}
+
+// The start-up in a program folder of its own, with no user copies of the tables.
+struct Startup {
+    Startup() { setenv("XDG_CONFIG_HOME", dir.file("config").c_str(), 1); }
+    ~Startup() { unsetenv("XDG_CONFIG_HOME"); }
+    std::vector<std::string> boxes()
+    {
+        std::vector<std::string> b;
+        for (const auto& box : shell.boxes) b.push_back(box.title + ": " + box.text);
+        return b;
+    }
+    TempDir dir;
+    tolvex::testing::ScriptedShell shell;
+    Session s{shell};
+};
+
+TEST(KronosTables, StartupGoesOnWithoutItsTables)
+{
+    Startup st;
+    st.dir.write("Kro_Efx_Param_Names.txt", "00100=Comp: Bypass\n00100=Comp: Bypass\n");
+    st.dir.write("Kro_Efx_Param.txt", "1,0,0,1,0\n1,1,0,x,1\n1,2,64,1,0\n");
+    const std::string missing = st.dir.str() + "KronosParamList.txt";
+    KronosUnitStartup(st.s, st.dir.str(), false);
+    const std::string cannot = "Cannot open table file \"" + missing + "\" - table left empty";
+    const std::string conversion =
+        "Data Conversion Error loading Kronos EFX Param Array " + st.dir.file("Kro_Efx_Param.txt");
+    const std::string noMap = "Cannot open table file \"" + st.dir.str() + "Tri_Kro_Efx_Map.txt\" - table left empty";
+    EXPECT_EQ(st.boxes(), (std::vector<std::string>{"Error: " + cannot, "Error: " + noMap, "Error: " + conversion,
+                                                    "Error: " + conversion}));
+    EXPECT_EQ(KronosStartupSummaries(),
+              (std::vector<std::string>{
+                  cannot, "Read Kro_Efx_Param_Names.txt from " + st.dir.str() + ": 1 rows, 1 duplicate lines dropped",
+                  noMap, "Read Kro_Efx_Param.txt from " + st.dir.str() + ": 1 rows, 2 rows skipped",
+                  "Loaded TriKroEfxMap, 0 rows, 0 max PIDs in row, 0 total PIDS, 0.00 Kbytes",
+                  "Loaded KroEFXParamArray, 2 rows, 0 max PIDs in row, 1 total PIDS, 0.01 Kbytes"}));
+    EXPECT_EQ(kronosDefs().Kro_paramlist.count(), 0u);
+    EXPECT_EQ(kronosDefs().KroEfxNamelist.count(), 1u);
+
+    // A user's own copy wins over the program folder's; the log says where it came from.
+    std::filesystem::create_directories(st.dir.file("config/tolvex"));
+    st.dir.write("config/tolvex/Kro_Efx_Param.txt", "2,3,0,1,0\n");
+    KronosUnitStartup(st.s, st.dir.str(), false);
+    const auto lines = KronosStartupSummaries();
+    EXPECT_NE(
+        std::find(lines.begin(), lines.end(), "Read Kro_Efx_Param.txt from " + st.dir.str() + "config/tolvex/: 1 rows"),
+        lines.end());
+    EXPECT_EQ(kronosDefs().KroEFXParamArray.size(), 3u);
+
+    // The Triton effect names come with the window; missing, they say so in the log too.
+    TriKroLoadLists(st.s, st.dir.str());
+    const std::string noNames =
+        "Cannot open table file \"" + st.dir.str() + "TriEffectNameList.txt\" - table left empty";
+    EXPECT_EQ(st.boxes().back(), "Error: " + noNames);
+    EXPECT_EQ(st.s.log.lines().back(), noNames);
+    EXPECT_TRUE(triKroTables().TriEffectNameList.empty());
+    kronosDefs().clear();
+}
+
+}  // namespace
+}  // namespace tolvex

@@ -1,0 +1,205 @@
+// Kronos vocabulary and message texts: banks, objects, values, the parameter
+// look-up with its search of the other groups.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "devices/kronos/kronos_defs.h"
+#include "devices/kronos/kronos_sysex.h"
+#include "support/temp_dir.h"
+
+namespace tolvex {
+namespace {
+
+Bytes hex(const std::string& text)
+{
+    Bytes b;
+    std::istringstream in(text);
+    for (std::string w; in >> w;) b.push_back(static_cast<std::uint8_t>(std::stoi(w, nullptr, 16)));
+    return b;
+}
+
+TEST(KronosTexts, BanksAndObjects)
+{
+    const struct {
+        std::string got, want;
+    } cases[] = {
+        {Kro_Bank_Text(0, 71), "U-AA"},
+        {Kro_Bank_Text(19, 77), "U-GG"},
+        {Kro_Bank_Text(1, 71), "Invalid: 71 (47)"},
+        {Kro_Bank_Text(0, 5), "I-F"},
+        {Kro_Bank_Text(0, 6), "Invalid: 6 (06)"},
+        {Kro_Bank_Text(1, 6), "I-G"},  // Korg's seventh internal Combi bank
+        {Kro_Bank_Text(0, 16), "Gm1"},
+        {Kro_Bank_Text(0, 25), "Gm:"},
+        {Kro_Bank_Text(0, 26), "Gmd"},
+        {Kro_Bank_Text(18, 70), "U-G"},
+        {Kro_Bank_Text(22, 16), "Gm"},
+        {Kro_Bank_Text(4, 1), "Invalid Bank"},
+        {Kro_Bank_Text(21, 64), "UA"},
+        {Kro_Bank_Text(5, 16), "Invalid: 16 (10)"},
+        {Kro_Bank_Text(6, 11), "UL"},
+        {Kro_Bank_Text(7, 4), "Invalid Bank"},
+        {Kro_Bank_Text(16, 200), "SL:200"},
+        {Kro_Bank_Text(3, 0), "??"},
+        {Kro_Bank_Text(23, 0), "??"},
+        {Kro_Timbre_Bank_Text(1, 0),
+         "-B?"
+         "?-"},
+        {Kro_Timbre_Bank_Text(0, 6), "I-G"},
+        {Kro_Timbre_Bank_Text(19, 17), "U-A"},
+        {Kro_Timbre_Bank_Text(0, 30), "U-GG"},
+        {Kro_Timbre_Bank_Text(0, 16),
+         "-B?"
+         "?-"},
+        {Kro_obj_Text5(1, 64, 0, 3, 2), "Comb U-A003 v2"},
+        {Kro_obj_Text5(0, 0, 0, 0, 10), "Prog I-A000 vA"},
+        {Kro_obj_Text4(1, 0, 9, 5), "Comb I-A005"},
+        {Kro_obj_Text2(13, 2), "Set List ??"},
+        {Kro_obj_Text6(hex("F0 42 30 68 75 00 07 F7")), "Prog V7"},
+        {Kro_obj_Text6(hex("F0 42 30 68 75 00")), ""},
+        {Kro_obj_Text_Generic1(0x2A), " 0x2A"},
+        {Kro_Object_Text(23), "Set List Name"},
+        {Kro_Object_Text(24), ""},
+        {Kro_Object_Text(-1), ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(c.got, c.want);
+}
+
+TEST(KronosTexts, ValuesRepliesAndTimbreStatus)
+{
+    const struct {
+        const char* bytes;
+        int v21, v14;
+    } values[] = {
+        {"7F 7F 7F", -1, 0x3FFF}, {"40 00 00", -1048576, 0x2000}, {"3F 7F 7F", 1048575, 0x1FFF},
+        {"00 00 01", 1, 1},       {"00 01 00", 128, 0},           {"01 00 01", 16385, 129},
+    };
+    for (const auto& v : values) {
+        EXPECT_EQ(KorgVal21bit(hex(v.bytes)), v.v21) << v.bytes;
+        EXPECT_EQ(KorgVal14bit(hex(v.bytes)), v.v14) << v.bytes;
+    }
+    EXPECT_EQ(Kro_reply_text(6), "paramter value is out of range");
+    EXPECT_EQ(Kro_reply_text(65), "target object is protected");
+    EXPECT_EQ(Kro_reply_text(8), "Unspecified Error 8");
+    const struct {
+        std::uint8_t mfs;
+        const char* desc;
+        std::uint8_t mapped;  // mfs_map of the same byte, read as a Triton status
+    } status[] = {
+        {0x30, "(Gchan) Int", 0x10}, {0x45, "2?", 0x05},           {0x00, "Off", 0x20},
+        {0x6F, "Ext", 0x6F},         {0x90, "(Gchan) Ext2", 0x90}, {0xE1, "7?", 0x01},
+    };
+    for (const auto& st : status) {
+        EXPECT_EQ(mfs_desc(st.mfs), st.desc) << int(st.mfs);
+        EXPECT_EQ(mfs_map(st.mfs), st.mapped) << int(st.mfs);
+    }
+}
+
+TEST(KronosTexts, KarmaControlKindsAndShortMessages)
+{
+    const struct {
+        const char* msg;
+        const char* text;
+    } cases[] = {
+        {"F0 42 30 68 7F 00 01 02 03 04 05 06 F7", "Karma Control: Waveform Sel(0), MidiCh 1, p 2, ms 3, 504, 6"},
+        {"F0 42 30 68 7F 00 01 02 03 04 05", "Karma Control: Unknown(0)"},
+        {"F0 42 30 68 7F 01 0F F7", "Karma Control: Waveform Reset(1), MidiCh 15"},
+        {"F0 42 30 68 7F 01", "Karma Control: Unknown(1)"},
+        {"F0 42 30 68 7F 02 00 7F F7", "Karma Control: Vector Trigger(2), MidiCh 0, v 7F, "},
+        {"F0 42 30 68 7F 03 01 02 0A 0B F7", "Karma Control: Switch Modified State (3), Mod 1, Sc 2, V A B,"},
+        {"F0 42 30 68 7F 04 01 02 03 7F F7", "Karma Control: Slider Modified State(4), Mod 1, Sc 2, Sli 3, Data 7F"},
+        {"F0 42 30 68 7F 05 01 02 03 04 F7", "Karma Control: Module Modified State(5), Mod 1, Data 2 3 4 ..."},
+        {"F0 42 30 68 7F 05 01 02 03", "Karma Control: Unknown(5)"},
+        {"F0 42 30 68 7F 06 F7", "Karma Control: Unknown(6)"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(KroFunc7FParse(hex(c.msg)), c.text) << c.msg;
+}
+
+// Lines logged and written to the unknown-parameter file by the look-ups.
+struct Recorder {
+    Recorder()
+    {
+        defs.unknownParamFile.open(dir.file("unknown.txt"), std::ios::binary);
+        for (const char* line : {"1023000000000000=Insert Effect1 Switch", "5001000000002003=Drum Track Pattern",
+                                 "6001000000002003=Drum Kit Sample", "00100=Stereo Dyna Compressor: Bypass",
+                                 "00101=Wet/Dry", "00200=No colon here"})
+            defs.Kro_paramlist.add(line), defs.KroEfxNamelist.add(line);
+    }
+    std::string unknownFile()
+    {
+        defs.unknownParamFile.flush();
+        std::ifstream in(dir.file("unknown.txt"), std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+    testing::TempDir dir;
+    KronosDefs defs;
+    std::vector<std::string> log;
+    NamingLog logger = [this](const std::string& line) { log.push_back(line); };
+};
+
+TEST(KronosTexts, ParameterFoundDirectlyOrOnTheSearchOfTheOtherGroups)
+{
+    const struct {
+        int func, typ, soc, sub, pid, idx;
+        std::string text;
+        bool unknown;  // logged and written as not found under its own group
+    } cases[] = {
+        {0x43, 23, 0, 0, 0, 0, "Insert Effect1 Switch (Fn43 Ty023 So000 Su000 Pi000 Ix000)", false},
+        // Listed only under group 5 (6E) and group 6 (53): the first of the search wins.
+        {0x43, 1, 0, 0, 2, 3, "Drum Track Pattern (Fn6E Ty001 So000 Su000 Pi002 Ix003)", true},
+        // Listed under group 1 only, arriving as a KARMA change: the search includes group 1.
+        {0x6D, 23, 0, 0, 0, 0, "Insert Effect1 Switch (Fn43 Ty023 So000 Su000 Pi000 Ix000)", true},
+        {0x43, 99, 0, 0, 0, 0, "?", true},
+    };
+    for (const auto& c : cases) {
+        Recorder r;
+        EXPECT_EQ(r.defs.Kro_parm_desc(c.func, c.typ, c.soc, c.sub, c.pid, c.idx, r.logger), c.text);
+        if (!c.unknown) {
+            EXPECT_TRUE(r.log.empty()) << c.text;
+            EXPECT_EQ(r.unknownFile(), "") << c.text;
+            continue;
+        }
+        const std::string fn =
+            format("Fn%X Ty%3.3d So%3.3d Su%3.3d Pi%3.3d Ix%3.3d", c.func, c.typ, c.soc, c.sub, c.pid, c.idx);
+        const std::string key =
+            format("%d%3.3d%3.3d%3.3d%3.3d%3.3d", KronosParmFuncToIndex(c.func), c.typ, c.soc, c.sub, c.pid, c.idx);
+        EXPECT_EQ(r.log, std::vector<std::string>{"  " + key + ": Unknown Param: " + fn}) << c.text;
+        EXPECT_EQ(r.unknownFile(), "Unknown Parameter: " + fn + "\r\n") << c.text;
+    }
+}
+
+TEST(KronosTexts, EffectNamesAndParameterChangeForms)
+{
+    Recorder r;
+    EXPECT_EQ(r.defs.Kro_efx_name(1, r.logger), "Stereo Dyna Compressor:");
+    EXPECT_EQ(r.defs.Kro_efx_name(2, r.logger), "??");
+    EXPECT_EQ(r.defs.Kro_efx_desc(1, 1, r.logger), "Wet/Dry");
+    EXPECT_EQ(r.defs.Kro_efx_name(3, r.logger), "?");
+    EXPECT_EQ(r.defs.Kro_efx_desc(1, 2, r.logger), "?");
+    EXPECT_EQ(r.log, (std::vector<std::string>{"Did not Match: 00300in Kro_Efx_Param_Names.txt",
+                                               "Did not Match: EFX 001  PID 002 "}));
+
+    const struct {
+        const char* msg;
+        const char* text;
+        const char* shortDesc;  // "" when the form leaves it alone
+    } forms[] = {
+        {"F0 42 30 68 43 17 00 00 00 00 40 00 00 F7",
+         "Insert Effect1 Switch (Fn43 Ty023 So000 Su000 Pi000 Ix000) -1048576",
+         "Kronos Param Fn:43 Val -1048576 (0xFFF00000)"},
+        {"F0 42 30 68 44 17 00 00 7F 01 02 03 00 01 05 F7", "Fn 44 T 17, S 0, Su 0, P 82, IX 3, v 133",
+         "Kronos Param Fn:44 Val 133 (0x85)"},
+        {"F0 42 30 68 43 17 00 00 00 00 00 01 F7", "Unsupported format", ""},
+        {"F0 42 30 68 43 17 00 00 7F 01 02 03 00 01 05 00 F7", "Unsupported format", ""},
+    };
+    for (const auto& f : forms) {
+        std::string shortDesc;
+        EXPECT_EQ(KroParamParse(hex(f.msg), &shortDesc, r.logger, r.defs), f.text) << f.msg;
+        EXPECT_EQ(shortDesc, f.shortDesc) << f.msg;
+    }
+}
+
+}  // namespace
+}  // namespace tolvex

@@ -338,8 +338,9 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     receive->add_option("--count", o.count)->check(whole);
     receive->add_option("--timeout", o.timeout)->check(whole);
     receive->add_option("--save", o.save);
-    CLI::App* run = command("run", "run a command of the window");
-    run->prefix_command();  // its own options, in their order, go to the runner
+    CLI::App* run = app.add_subcommand("run", "run a command of the window");
+    run->set_help_flag();
+    run->prefix_command();  // its own options (--help too), in their order, go to the runner
 
     if (!args.empty() && args[0].rfind("-", 0) != 0 &&
         app.get_subcommands([&](CLI::App* c) { return c->get_name() == args[0]; }).empty()) {

@@ -4,6 +4,7 @@
 
 #include "core/app/incoming.h"
 #include "core/app/main_window_model.h"
+#include "core/app/table_files.h"
 #include "core/text/ini_file.h"
 #include "devices/devices.h"
 #include "gui/splash.h"
@@ -16,12 +17,13 @@ std::unique_ptr<App> createApp(AppOptions options)
     registerDeviceFamilies(app->commands);
     app->shell.answerBox = std::move(options.answerBox);
     Session& s = app->session;
+    // A first start leaves the settings file where the user will find it,
+    // before anything can keep the program from closing normally.
+    ensureSettingsFile(settingsFolder(options.progpath) + kSettingsFileName);
     if (options.makeDevices) {
         // The MIDI service is chosen before the devices are counted, so this one
         // key is read ahead of the rest of the settings.
-        std::string progpath = options.progpath;
-        if (!progpath.empty() && progpath.back() != '/') progpath += '/';
-        const IniFile ini(progpath + kSettingsFileName);
+        const IniFile ini(settingsFolder(options.progpath) + kSettingsFileName);
         app->devices = options.makeDevices(app->shell, ini.ReadString("Settings", "MidiApi", ""));
     }
     s.devices = app->devices.get();

@@ -1,16 +1,37 @@
 #include <QApplication>
+#include <QSocketNotifier>
+#include <csignal>
 
 #include <CLI/CLI.hpp>
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
+#include "core/app/librarian.h"
 #include "core/text/version_info.h"
-
 #include "gui/app.h"
 #include "midi/port_devices.h"
+
+namespace {
+
+int stopPipe[2] = {-1, -1};
+
+// SIGTERM (a session logging out) and SIGINT close the window as the user
+// would, so the settings are written; the handler only writes a byte.
+void onStopSignal(int)
+{
+    const char one = 1;
+    [[maybe_unused]] const auto n = ::write(stopPipe[1], &one, 1);
+}
+
+}  // namespace
 
 int main(int argc, char** argv)
 {
     CLI::App cli("Tolvex, the MIDI SysEx librarian and converter", "tolvex");
     cli.set_version_flag("--version", "tolvex " + tolvex::programVersionRecord().at("FileVersion"));
+    std::vector<std::string> files;
+    cli.add_option("files", files, "SysEx files to open");
     cli.allow_extras();  // Qt's own options
     try {
         cli.parse(argc, argv);
@@ -25,5 +46,16 @@ int main(int argc, char** argv)
     };
     auto app = tolvex::createApp(std::move(options));
     app->window->show();
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, stopPipe) == 0) {
+        auto* notifier = new QSocketNotifier(stopPipe[0], QSocketNotifier::Read, app->window.get());
+        QObject::connect(notifier, &QSocketNotifier::activated, app->window.get(), [&app] { app->window->close(); });
+        struct sigaction action {};
+        action.sa_handler = onStopSignal;
+        sigemptyset(&action.sa_mask);
+        sigaction(SIGTERM, &action, nullptr);
+        sigaction(SIGINT, &action, nullptr);
+    }
+    // Files given on the command line (a double-click in the file manager) open as Open Sysex opens them.
+    for (const std::string& file : files) tolvex::OpenSysexFile(app->session, file);
     return QApplication::exec();
 }

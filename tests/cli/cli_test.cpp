@@ -74,7 +74,7 @@ TEST(Cli, NamesPrintsFiveColumnsAndReportsRefusedFiles)
         ++n;
     }
     EXPECT_EQ(n, 2);
-    for (const char* cmd : {"names", "ports", "send", "receive"}) {
+    for (const char* cmd : {"names", "ports", "send", "receive", "run"}) {
         const CliRun help = cli({cmd, "--help"});
         EXPECT_EQ(help.status, 0);
         EXPECT_EQ(help.out.rfind(std::string("Usage: tolvex-cli ") + cmd, 0), 0u);

@@ -2,9 +2,13 @@
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
+#include <ostream>
 
 #include "core/app/controls.h"
 #include "core/app/mem_stats.h"
+#include "core/app/table_files.h"
+#include "core/text/atomic_file.h"
 #include "core/app/midi_devices.h"
 #include "core/text/ini_file.h"
 #include "core/text/text_utils.h"
@@ -59,6 +63,18 @@ std::string editDefault(const std::string& key)
 
 }  // namespace
 
+void ensureSettingsFile(const std::string& path)
+{
+    std::error_code ec;
+    if (std::filesystem::exists(path, ec) || ec) return;
+    try {
+        writeFileReplacing(
+            path, [](std::ostream& out) { out << "; Tolvex settings, written back when the main window closes\r\n"; },
+            "Cannot create settings file " + path, "Cannot write settings file " + path);
+    } catch (const TolvexError&) {
+    }
+}
+
 void InitMessageCore(Session& s, bool writeDebugFile)
 {
     if (writeDebugFile) s.debugFile.open();
@@ -82,7 +98,8 @@ void FormCreate(Session& s, const std::string& progpath, const StartupHooks& hoo
 
     s.text.set(ctl::ProgChange, "1");
 
-    const IniFile ini(s.progpath + kSettingsFileName);
+    s.settingsFolder = settingsFolder(s.progpath);
+    const IniFile ini(s.settingsFolder + kSettingsFileName);
     if (s.MIDI_In_Present) s.MidInDevName = ini.ReadString("MidiDevs", "Input", "");
     if (s.MIDI_Out_Present) s.MidOutDevName = ini.ReadString("MidiDevs", "Output", "");
 
@@ -119,6 +136,7 @@ void FormCreate(Session& s, const std::string& progpath, const StartupHooks& hoo
                        static_cast<unsigned long long>(heap.bytes)));
     if (hooks.summaries)
         for (const std::string& line : hooks.summaries(s)) s.LogString(line);
+    s.LogString("Settings file: " + s.settingsFolder + kSettingsFileName);
 
     s.MidiInBusy = false;
     s.changed(ctl::MidiInBusy);
@@ -141,7 +159,7 @@ void FormCreate(Session& s, const std::string& progpath, const StartupHooks& hoo
 
 void FormClose(Session& s)
 {
-    IniFile ini(s.progpath + kSettingsFileName);
+    IniFile ini((s.settingsFolder.empty() ? s.progpath : s.settingsFolder) + kSettingsFileName);
     if (s.MIDI_In_Present && s.cmbInput.itemIndex >= 0) ini.WriteString("MidiDevs", "Input", s.cmbInput.text());
     if (s.MIDI_Out_Present && s.cmbOutput.itemIndex >= 0) ini.WriteString("MidiDevs", "Output", s.cmbOutput.text());
     for (const char* key : kEditKeysWritten) ini.WriteString("Settings", key, s.text.get(key));

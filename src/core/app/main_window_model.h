@@ -27,6 +27,10 @@ struct StartupHooks {
 
 inline constexpr char kSettingsFileName[] = "TOLVEX.INI";
 
+// Creates the settings file with only a comment when it does not exist yet;
+// a folder that cannot be written is left alone (the close reports it).
+void ensureSettingsFile(const std::string& path);
+
 // The message core's start-up: device presence flags, the warning when there
 // is no MIDI device at all, and the debug file (when writeDebugFile).
 void InitMessageCore(Session& s, bool writeDebugFile);

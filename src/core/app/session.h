@@ -121,7 +121,8 @@ public:
     bool CancelState = false;
     bool CancelVisible = false;  // the Cancel button is shown and enabled only while an operation offers it
     bool PassPrgBankVal = false;
-    std::string progpath;  // program folder, ending in the path separator
+    std::string progpath;        // program folder, ending in the path separator
+    std::string settingsFolder;  // where TOLVEX.INI lives: the program folder, or the user's when installed
     std::string lastpath;  // folder the file dialogs open in
     int busyInterval = 0;  // current interval of the busy-lamp timer, ms
     std::uint64_t overflowDrops = 0;

@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include <unistd.h>
+
 namespace tolvex {
 
 namespace {
@@ -20,6 +22,24 @@ std::string userSettingsFolder()
     if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg) return withSlash(xdg) + "tolvex/";
     if (const char* home = std::getenv("HOME"); home && *home) return withSlash(home) + ".config/tolvex/";
     return {};
+}
+
+bool installedLayout(const std::string& progpath)
+{
+    std::error_code ec;
+    const std::string prog = withSlash(progpath.empty() ? std::string("./") : progpath);
+    return std::filesystem::is_directory(prog + "../share/tolvex", ec);
+}
+
+std::string settingsFolder(const std::string& progpath)
+{
+    const std::string prog = withSlash(progpath.empty() ? std::string("./") : progpath);
+    if (!installedLayout(prog) && ::access(prog.c_str(), W_OK) == 0) return prog;
+    const std::string user = userSettingsFolder();
+    if (user.empty()) return prog;
+    std::error_code ec;
+    std::filesystem::create_directories(user, ec);
+    return ec ? prog : user;
 }
 
 std::vector<std::string> tableFolders(const std::string& progpath)

@@ -13,6 +13,16 @@ namespace tolvex {
 // (ending in '/'); empty when neither variable is set.
 std::string userSettingsFolder();
 
+// Whether `progpath` is the bin folder of an installed program: a shared
+// folder "../share/tolvex/" stands beside it.
+bool installedLayout(const std::string& progpath);
+
+// The folder of the settings file and of the files the program keeps in its
+// own folder: the program folder itself for a build or portable copy (one that
+// is not installed and can be written), else the user's settings folder,
+// created when needed. Ends in '/'; the program folder when there is no home.
+std::string settingsFolder(const std::string& progpath);
+
 // The folders searched for table files, best first, each ending in '/'.
 std::vector<std::string> tableFolders(const std::string& progpath);
 

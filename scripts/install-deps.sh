@@ -8,6 +8,7 @@ packages=(
   librtmidi-dev libasound2-dev libjack-jackd2-dev jackd2
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
   desktop-file-utils appstream dpkg-dev
+  clang libclang-rt-14-dev python3
 )
 
 missing=()

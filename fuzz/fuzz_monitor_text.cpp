@@ -1,0 +1,31 @@
+// The monitor texts and the text utilities: hex lists, the field parser and
+// hexadecimal numbers as typed.
+#include <string>
+
+#include "core/text/text_utils.h"
+#include "fuzz_common.h"
+
+using namespace tolvex;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    if (size < 4) return 0;
+    TMyMidiEvent e;
+    e.MidiMessage = data[0];
+    e.Data1 = data[1];
+    e.Data2 = data[2];
+    e.Sysex.assign(data + 3, data + size);
+    (void)MonitorMessageText(e);
+    const std::string list = SxStringToHexList(e.Sysex);
+    fuzz::require(list.size() <= 3 * 25 + 8);
+    std::string text(reinterpret_cast<const char*>(data + 3), size - 3), item;
+    std::size_t guard = text.size() + 1;
+    while (!text.empty() && guard-- > 0) parse(text, item, data[0] & 1 ? ' ' : ',');
+    fuzz::require(text.empty());
+    try {
+        (void)HexStringToInt(std::string(reinterpret_cast<const char*>(data + 3), std::min<std::size_t>(size - 3, 12)));
+    } catch (const TolvexError&) {
+    }
+    (void)dialogNameFilters(item);
+    return 0;
+}

@@ -1,0 +1,19 @@
+// Naming of any message by every maker's steps (the families plugged in).
+#include "core/sysex/sx_naming.h"
+#include "devices/devices.h"
+#include "fuzz_common.h"
+
+using namespace tolvex;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    static const bool registered = (registerDeviceFamilies(), true);
+    (void)registered;
+    // An exact-size copy, so any read past the end leaves the allocation.
+    const Bytes sx(data, data + size);
+    std::string sup, shortDesc;
+    bool ignore = false;
+    const std::string name = SxParseName(sx, sup, ignore, {.Filter7F = size % 2 == 0}, &shortDesc);
+    fuzz::require(!name.empty() || ignore);
+    return 0;
+}

@@ -1,0 +1,18 @@
+// The .syx file reader: every message it keeps starts with F0 and all of them
+// together are no longer than the file.
+#include "core/sysex/syx_file.h"
+#include "fuzz_common.h"
+
+using namespace tolvex;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const SyxParse parsed = parseSyx(fuzz::view(data, size));
+    std::size_t total = 0;
+    for (const Bytes& m : parsed.messages) {
+        fuzz::require(!m.empty() && m.front() == 0xF0);
+        total += m.size();
+    }
+    fuzz::require(total <= size);
+    return 0;
+}

@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets with clang (ASan + UBSan) into build-fuzz/ and
+# runs each for SECONDS (default 60) on seeds from the project's fixtures and
+# ../shared/fixtures when present. Prints executions and coverage per target.
+# A finding leaves its reproducer in build-fuzz/findings/TARGET/ and makes the
+# script exit 1.   Usage: scripts/fuzz.sh [SECONDS] [TARGET-NAME-PART]
+set -uo pipefail
+cd "$(dirname "$0")/.."
+secs=${1:-60}
+only=${2:-}
+build=build-fuzz
+command -v clang++ >/dev/null || { echo "fuzz.sh: clang++ is needed (scripts/install-deps.sh installs it)" >&2; exit 2; }
+CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOLVEX_FUZZ=ON \
+  -DTOLVEX_BUILD_GUI=OFF -DTOLVEX_BUILD_TESTS=OFF -DTOLVEX_BUILD_BENCH=OFF >/dev/null || exit 2
+targets=$(cd fuzz && ls fuzz_*.cpp | sed 's/\.cpp$//')
+[ -n "$only" ] && targets=$(echo "$targets" | grep -- "$only")
+# shellcheck disable=SC2086
+cmake --build "$build" --target $targets || exit 2
+
+# Seeds: every .syx of the fixtures, whole and split into messages (a few hundred KB at most per target).
+seeds=$build/seeds
+rm -rf "$seeds" && mkdir -p "$seeds"
+for dir in tests/fixtures ../shared/fixtures; do
+  [ -d "$dir" ] || continue
+  find "$dir" -name '*.syx' -size -300k -print0 | while IFS= read -r -d '' f; do
+    cp "$f" "$seeds/$(echo "$f" | tr '/' '_')"
+  done
+done
+python3 - "$seeds" <<'PY'
+import os, sys
+d = sys.argv[1]
+for name in sorted(os.listdir(d)):
+    data = open(os.path.join(d, name), "rb").read()
+    for i, m in enumerate(data.split(b"\xF7")[:64]):
+        k = m.find(b"\xF0")
+        if k >= 0:
+            open(os.path.join(d, "%s.%d" % (name, i)), "wb").write(m[k:] + b"\xF7")
+PY
+
+status=0
+printf '%-24s %12s %8s %s\n' target executions coverage result
+for t in $targets; do
+  corpus=$build/corpus/$t findings=$build/findings/$t
+  mkdir -p "$corpus" "$findings"
+  log=$build/$t.log
+  "$build/bin/$t" "$corpus" "$seeds" -max_total_time="$secs" -dict=fuzz/sysex.dict -rss_limit_mb=2048 \
+    -timeout=10 -artifact_prefix="$findings/" -print_final_stats=1 >"$log" 2>&1
+  rc=$?
+  runs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$' | tail -1)
+  cov=$(grep -o 'cov: [0-9]*' "$log" | tail -1 | grep -o '[0-9]*')
+  if [ $rc -eq 0 ] && [ -z "$(ls -A "$findings")" ]; then result=ok; else result="FINDING (see $log, $findings)"; status=1; fi
+  printf '%-24s %12s %8s %s\n' "$t" "${runs:-?}" "${cov:-?}" "$result"
+done
+exit $status

@@ -166,7 +166,7 @@ TEST(TritonNames, ListsOfAllBanksDumps)
 {
     Workspace w;
     const auto p = programs();
-    Bytes dump = tritonAllProgramsDump(5, *p);
+    Bytes dump = tritonDump(5, 0x4C, 3, 0, 0, *p);
     dump[6] = 0x33;  // requested for bank 3: the bank number is ignored like the channel
     ScriptedShell shell;
     Session s(shell);
@@ -197,7 +197,7 @@ TEST(TritonNames, ListsOfAllBanksDumps)
     // Combinations, answered No: the report only.
     auto c = std::make_unique<triton::Ttri_Combi_allbanks>();
     setName((*c)[11][127].Combi_Name, "Last Combi");
-    s.messages.append("combis", tritonAllCombisDump(0, *c), "");
+    s.messages.append("combis", tritonDump(0, 0x4D, 3, 0, 0, *c), "");
     s.messages.makeCurrent(1);
     shell.boxAnswers = {MsgResult::No};
     const int from = s.log.count();
@@ -215,8 +215,8 @@ TEST(TritonNames, RefusedBeforeAnythingIsWritten)
 {
     Workspace w;
     const auto p = programs();
-    const Bytes all = tritonAllProgramsDump(0, *p);
-    const Bytes combis = tritonAllCombisDump(0, triton::Ttri_Combi_allbanks{});
+    const Bytes all = tritonDump(0, 0x4C, 3, 0, 0, *p);
+    const Bytes combis = tritonDump(0, 0x4D, 3, 0, 0, triton::Ttri_Combi_allbanks{});
     std::ifstream f(kOneProgram, std::ios::binary);
     const Bytes one((std::istreambuf_iterator<char>(f)), {});
     const struct {
@@ -227,7 +227,7 @@ TEST(TritonNames, RefusedBeforeAnythingIsWritten)
     } cases[] = {
         {"nothing selected", Tri_AllProgText, std::nullopt, "No Messages Were Selected - nothing to do"},
         {"one real program", Tri_AllProgText, one, "Message is not Triton Program"},
-        {"one bank", Tri_AllProgText, tritonProgramBankDump(0, 0, (*p)[0]), "Message is not Triton Program"},
+        {"one bank", Tri_AllProgText, tritonDump(0, 0x4C, 1, 0, 0, (*p)[0]), "Message is not Triton Program"},
         {"combis", Tri_AllProgText, combis, "Message is not Triton Program"},
         {"programs", Tri_AllCombiText, all, "Message is not Triton Combi"},
         {"no end byte", Tri_AllProgText, Bytes(all.begin(), all.end() - 1),
@@ -326,26 +326,16 @@ TEST(TritonEfxParse, WhatEndsTheParse)
         bool debugFile;  // the Combi was taken
     } cases[] = {
         {"all Combis",
-         tritonAllCombisDump(0, triton::Ttri_Combi_allbanks{}),
+         tritonDump(0, 0x4D, 3, 0, 0, triton::Ttri_Combi_allbanks{}),
          3,
          "",
          "Message not Triton Current Combi Bank: function 0x4D kind: 3",
          {"Combi Data Not Correct Format"},
          false},
-        {"one Combi",
-         tritonCombiDump(2, 1, 5, combi),
-         3,
-         "",
-         "Message not Triton Current Combi Bank: function 0x4D kind: 2",
-         {"Combi Data Not Correct Format"},
-         false},
         {"current Program", tritonCurrentProgramDump(0, {}), 3, "", "", {"Combi Data Not Correct Format"}, false},
         {"no end byte", Bytes(current.begin(), current.end() - 1), 3, "", "", {"Combi Data Not Correct Format"}, false},
-        {"six bytes", Bytes(current.begin(), current.begin() + 6), 3, "", "", {"Combi Data Not Correct Format"}, false},
         {"effect without a name", tritonCurrentCombiDump(0, combiWithIfx2(11, 55)), 3, "", "", {}, true},
         {"PID beyond the row", current, 4, "", "", {head}, true},
-        {"negative PID", current, -1, "", "", {head}, true},
-        {"effect beyond the map", current, 3, "9,2,7,6,3,5,4,28", "", {head}, true},
         {"no field",
          current,
          3,
@@ -353,13 +343,6 @@ TEST(TritonEfxParse, WhatEndsTheParse)
          "",
          {head, "Tri IFX2 PID 3, TriOfs 2, TriWidth 0, TriBitPos 6", kro,
           "Range Error extracting bitfield for Triton PID 3"},
-         true},
-        {"no value map",
-         current,
-         3,
-         "10,2,7,6,3,5,4,0",
-         "",
-         {head, ids, "Kro EFX# 5 Kro PID 4, KroXmap 0, Kronos Parameter Four", "Tri PID val 55 (0x37)"},
          true},
         {"value outside the map",
          current,

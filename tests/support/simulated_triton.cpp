@@ -1,7 +1,5 @@
 #include "support/simulated_triton.h"
 
-#include "core/sysex/korg_packing.h"
-
 namespace tolvex::testing {
 
 namespace {
@@ -19,11 +17,6 @@ Bytes dump(const Bytes& head, const Record& record)
     return KorgDatatoSXConvert(head, triton::recordBytes(record));
 }
 
-std::uint8_t bankByte(int kind, int bank)
-{
-    return static_cast<std::uint8_t>(kind << 4 | (bank & 0x0F));
-}
-
 }  // namespace
 
 Bytes tritonCurrentProgramDump(int channel, const triton::Ttri_ProgramPCM& program)
@@ -34,36 +27,6 @@ Bytes tritonCurrentProgramDump(int channel, const triton::Ttri_ProgramPCM& progr
 Bytes tritonCurrentCombiDump(int channel, const triton::Ttri_Combi& combi)
 {
     return dump(header(channel, {0x49, 0x00}), combi);
-}
-
-Bytes tritonProgramDump(int channel, int bank, int number, const triton::Ttri_ProgramPCM& program)
-{
-    return dump(header(channel, {0x4C, 0x00, bankByte(2, bank), static_cast<std::uint8_t>(number)}), program);
-}
-
-Bytes tritonProgramBankDump(int channel, int bank, const triton::Ttri_ProgramPCM_bank& programs)
-{
-    return dump(header(channel, {0x4C, 0x00, bankByte(1, bank), 0x00}), programs);
-}
-
-Bytes tritonAllProgramsDump(int channel, const triton::Ttri_ProgramPCM_allbanks& programs)
-{
-    return dump(header(channel, {0x4C, 0x02, bankByte(3, 0), 0x00}), programs);
-}
-
-Bytes tritonCombiDump(int channel, int bank, int number, const triton::Ttri_Combi& combi)
-{
-    return dump(header(channel, {0x4D, 0x00, bankByte(2, bank), static_cast<std::uint8_t>(number)}), combi);
-}
-
-Bytes tritonCombiBankDump(int channel, int bank, const triton::Ttri_Combi_bank& combis)
-{
-    return dump(header(channel, {0x4D, 0x00, bankByte(1, bank), 0x00}), combis);
-}
-
-Bytes tritonAllCombisDump(int channel, const triton::Ttri_Combi_allbanks& combis)
-{
-    return dump(header(channel, {0x4D, 0x00, bankByte(3, 0), 0x00}), combis);
 }
 
 SimulatedTriton::SimulatedTriton(MidiLoopback& bus, ScriptedShell& shell, std::string port, int channel)
@@ -103,16 +66,17 @@ Bytes SimulatedTriton::answer(ByteView m) const
         if (m.size() < 9) return {};
         const int kind = m[5] >> 4, bank = m[5] & 0x0F, number = m[6];
         if (bank > 11 || number > 127) return {};
-        const bool prog = m[4] == 0x1C;
         const auto b = static_cast<std::size_t>(bank), n = static_cast<std::size_t>(number);
+        const std::uint8_t f = m[4] == 0x1C ? 0x4C : 0x4D;
+        const bool prog = f == 0x4C;
         if (kind == 1)
-            return prog ? tritonProgramBankDump(channel_, bank, (*programs)[b])
-                        : tritonCombiBankDump(channel_, bank, (*combis)[b]);
+            return prog ? tritonDump(channel_, f, 1, bank, 0, (*programs)[b])
+                        : tritonDump(channel_, f, 1, bank, 0, (*combis)[b]);
         if (kind == 2)
-            return prog ? tritonProgramDump(channel_, bank, number, (*programs)[b][n])
-                        : tritonCombiDump(channel_, bank, number, (*combis)[b][n]);
+            return prog ? tritonDump(channel_, f, 2, bank, number, (*programs)[b][n])
+                        : tritonDump(channel_, f, 2, bank, number, (*combis)[b][n]);
         if (kind == 3)
-            return prog ? tritonAllProgramsDump(channel_, *programs) : tritonAllCombisDump(channel_, *combis);
+            return prog ? tritonDump(channel_, f, 3, bank, 0, *programs) : tritonDump(channel_, f, 3, bank, 0, *combis);
         return {};
     }
     default: return {};

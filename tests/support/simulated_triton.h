@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/sysex/korg_packing.h"
 #include "core/text/bytes.h"
 #include "devices/triton/triton_records.h"
 #include "midi/loopback.h"
@@ -14,15 +15,21 @@
 
 namespace tolvex::testing {
 
-// The dumps as the Triton sends them (F0 42 3n 50 ...; data Korg-packed, then F7).
+// The dumps as the Triton sends them: F0 42 3n 50, the function and its header
+// bytes, the record(s) Korg-packed, F7.
 Bytes tritonCurrentProgramDump(int channel, const triton::Ttri_ProgramPCM& program);  // function 40
 Bytes tritonCurrentCombiDump(int channel, const triton::Ttri_Combi& combi);           // function 49
-Bytes tritonProgramDump(int channel, int bank, int number, const triton::Ttri_ProgramPCM& program);
-Bytes tritonProgramBankDump(int channel, int bank, const triton::Ttri_ProgramPCM_bank& programs);
-Bytes tritonAllProgramsDump(int channel, const triton::Ttri_ProgramPCM_allbanks& programs);
-Bytes tritonCombiDump(int channel, int bank, int number, const triton::Ttri_Combi& combi);
-Bytes tritonCombiBankDump(int channel, int bank, const triton::Ttri_Combi_bank& combis);
-Bytes tritonAllCombisDump(int channel, const triton::Ttri_Combi_allbanks& combis);
+// Function 4C (Programs) or 4D (Combinations) of `kind` (1 bank, 2 one
+// record, 3 all banks); byte 5 is 02 for all Programs, else 00.
+template <class Records>
+Bytes tritonDump(int channel, std::uint8_t function, int kind, int bank, int number, const Records& records)
+{
+    const std::uint8_t byte5 = function == 0x4C && kind == 3 ? 0x02 : 0x00;
+    const Bytes head{
+        0xF0,     0x42,  static_cast<std::uint8_t>(0x30 | (channel & 0x0F)),   0x50,
+        function, byte5, static_cast<std::uint8_t>(kind << 4 | (bank & 0x0F)), static_cast<std::uint8_t>(number)};
+    return KorgDatatoSXConvert(head, triton::recordBytes(records));
+}
 
 class SimulatedTriton {
 public:

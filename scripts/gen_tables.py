@@ -10,6 +10,7 @@ data/README.md. Every row of every file comes from a fact; nothing is made up.
 """
 
 import argparse
+import ast
 import os
 import re
 import sys
@@ -228,15 +229,52 @@ def triton_effect_names(src):
     return names
 
 
+# The banks of the Triton name lists the conversion reads, in its order: 128
+# names each, one a line.
+TRITON_BANKS = ["INT-A", "INT-B", "INT-C", "INT-D", "INT-E",
+                "EXB-A", "EXB-B", "EXB-C", "EXB-D", "EXB-E", "EXB-F", "EXB-G"]
+
+
+def triton_name_lists(src):
+    """TriProgNameList.txt and TriCombiNameList.txt from the factory names of
+    the classic TRITON: every bank of the twelve, the banks the factory set does
+    not fill as empty lines. Names lose their trailing blanks, as the lists the
+    program writes from a dump do."""
+    path = os.path.join(src, "triton_factory_names_TRITON.tsv")
+    lists = {"program": [""] * (128 * len(TRITON_BANKS)), "combination": [""] * (128 * len(TRITON_BANKS))}
+    seen = set()
+    for line, r in read_tsv(path):
+        kind = r["kind"]
+        if kind not in lists:
+            raise FactError(f"{path}:{line}: kind {kind!r}")
+        if r["bank"] not in TRITON_BANKS:
+            raise FactError(f"{path}:{line}: bank {r['bank']!r}")
+        index = 128 * TRITON_BANKS.index(r["bank"]) + as_int(r["index"], "index", path, line, 0, 127)
+        try:
+            raw = ast.literal_eval(r["name_raw16"])  # the 16 characters, written as a quoted literal
+        except (ValueError, SyntaxError):
+            raw = None
+        if not isinstance(raw, str) or len(raw) != 16 or raw.rstrip(" ") != r["name"]:
+            raise FactError(f"{path}:{line}: name {r['name']!r} is not its 16 characters {raw!r}")
+        if (kind, index) in seen:
+            raise FactError(f"{path}:{line}: {kind} {r['bank']} {r['index']} twice")
+        seen.add((kind, index))
+        lists[kind][index] = r["name"]
+    return lists["program"], lists["combination"]
+
+
 def generate(src):
     report = []
     effects = kronos_effects(src)
     params = kronos_effect_params(src)
+    programs, combis = triton_name_lists(src)
     files = {
         "Kro_Efx_Param_Names.txt": efx_param_names(effects, params),
         "Kro_Efx_Param.txt": efx_param_positions(params),
         "KronosParamList.txt": param_list(src, report),
         "TriEffectNameList.txt": triton_effect_names(src),
+        "TriProgNameList.txt": programs,
+        "TriCombiNameList.txt": combis,
         # The Triton to Kronos effect map comes with the conversion; one
         # neutral row keeps the format exercised until then.
         "Tri_Kro_Efx_Map.txt": ["0,0,0,0,0,0,0,0"],

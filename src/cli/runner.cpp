@@ -335,10 +335,29 @@ private:
         try {
             if (c.showWindow) c.showWindow(s_);
             c.run(s_);
+            awaitPostProcess();
         } catch (const TolvexError& e) {
             shell_.messageBox("Error", e.what(), MsgIcon::Error, MsgButtons::Ok);
         }
     }
+
+    // A command that armed a post-process (Triton "ParsEfx") is done once the
+    // answer it asked for has arrived and the post-process has run, as the
+    // window would show it; a run does not end before that, or kPostProcessWaitMs.
+    void awaitPostProcess()
+    {
+        const std::int64_t start = shell_.nowMs();
+        while (s_.PendingPostProcess && devices_ && s_.MIDI_In_Present && shell_.nowMs() - start < kPostProcessWaitMs)
+            shell_.ProcessMessages();
+        if (s_.PendingPostProcess) {
+            s_.PendingPostProcess = false;
+            shell_.messageBox("Warning",
+                              format("No answer within %d s: post-process %s not run", kPostProcessWaitMs / 1000,
+                                     s_.PostProcessTask.c_str()),
+                              MsgIcon::Warning, MsgButtons::Ok);
+        }
+    }
+    static constexpr int kPostProcessWaitMs = 5000;
 
     // Prints each log line once, in its final form: a line waits until a newer
     // one follows it (progress lines are rewritten while they are the newest)

@@ -1,0 +1,181 @@
+#include "devices/triton/triton_sysex.h"
+
+#include <optional>
+
+#include "core/app/command_table.h"
+#include "core/app/controls.h"
+#include "core/app/incoming.h"
+#include "core/app/librarian.h"
+#include "core/app/session.h"
+#include "core/text/text_utils.h"
+#include "devices/triton/triton_efx_parse.h"
+#include "devices/triton/triton_names.h"
+
+namespace tolvex {
+
+namespace {
+
+void refuse(Session& s, const std::string& text)
+{
+    s.shell.messageBox("Error", text, MsgIcon::Warning);
+}
+
+// The Channel box as a global channel 0-15, or nothing after its box: a
+// channel OR-ed into 0x30 beyond that range would make another byte.
+std::optional<int> channelOf(Session& s)
+{
+    int channel = 0;
+    if (!readDecimal(s.text.get(ctl::Channel), channel)) {
+        refuse(s, "You must specify a valid number for the Channel.");
+        return std::nullopt;
+    }
+    if (channel < 0 || channel > 15) {
+        refuse(s, "The Channel bank must be between 0 and 15");
+        return std::nullopt;
+    }
+    return channel;
+}
+
+// Logs and sends a request; without an output nothing is claimed as sent.
+bool send(Session& s, const Bytes& m)
+{
+    if (!MidiOutputReady(s)) {
+        s.shell.messageBox("Warning", "MIDI Interface Not Installed", MsgIcon::Warning);
+        return false;
+    }
+    std::string line = "Sending: ";
+    for (std::uint8_t b : m) line += HexB(b) + " ";
+    s.LogString(line);
+    s.SX_Object.MidiSysex_bulk_out(m);
+    return true;
+}
+
+Bytes header(int channel)
+{
+    return {0xF0, 0x42 /* Korg */, static_cast<std::uint8_t>(0x30 | channel), 0x50 /* Triton */};
+}
+
+bool sendCurrentRequest(Session& s, int channel, std::uint8_t function)
+{
+    Bytes m = header(channel);
+    m.insert(m.end(), {function, 0x00, 0xF7});
+    return send(s, m);
+}
+
+void runTriParseEfx(Session& s, std::int32_t PID)
+{
+    // Runs from the input handler, where no command layer shows what is thrown.
+    try {
+        TriParseEfx(s, PID);
+    } catch (const TolvexError& e) {
+        s.shell.messageBox("Error", e.what(), MsgIcon::Error);
+    }
+}
+
+}  // namespace
+
+void Tri_sx_request(Session& s, std::uint8_t reqtype, std::uint8_t reqid)
+{
+    const std::optional<int> channel = channelOf(s);
+    if (!channel) return;
+    int bank = 0, program = 0;
+    if (!readDecimal(s.text.get(ctl::TriBank), bank))
+        return refuse(s, "You must specify a valid number for the Triton Studio Bank.");
+    if (reqid == kTriOneRecord) {
+        if (!readDecimal(s.text.get(ctl::TriProg), program))
+            return refuse(s, "You must specify a valid number for the Program.");
+        if (program < 0 || program > 127) return refuse(s, "The program value must be between 0 and 127");
+    }
+    if (bank < 0 || bank > 11) return refuse(s, format("The Triton Studio bank must be between 0 and %d.", 11));
+    Bytes m = header(*channel);
+    m.insert(m.end(), {reqtype, static_cast<std::uint8_t>(bank | (reqid & 3) << 4), static_cast<std::uint8_t>(program),
+                       0x00, 0xF7});
+    send(s, m);
+}
+
+void Tri_Req_1ProgClick(Session& s)
+{
+    Tri_sx_request(s, kTriProgramDumpRequest, kTriOneRecord);
+}
+
+void Tri_Req_1ProgbankClick(Session& s)
+{
+    Tri_sx_request(s, kTriProgramDumpRequest, kTriOneBank);
+}
+
+void Tri_ReqAllProgBanksClick(Session& s)
+{
+    Tri_sx_request(s, kTriProgramDumpRequest, kTriAllBanks);
+}
+
+void Tri_Req_1CombiClick(Session& s)
+{
+    Tri_sx_request(s, kTriCombiDumpRequest, kTriOneRecord);
+}
+
+void Tri_Req_1CombiBankClick(Session& s)
+{
+    Tri_sx_request(s, kTriCombiDumpRequest, kTriOneBank);
+}
+
+void Tri_ReqAllCombiBanksClick(Session& s)
+{
+    Tri_sx_request(s, kTriCombiDumpRequest, kTriAllBanks);
+}
+
+void Tri_ReqCurProgClick(Session& s)
+{
+    if (const auto channel = channelOf(s)) sendCurrentRequest(s, *channel, kTriCurrentProgramDumpRequest);
+}
+
+void Tri_ReqCurCombiClick(Session& s)
+{
+    if (const auto channel = channelOf(s)) sendCurrentRequest(s, *channel, kTriCurrentCombiDumpRequest);
+}
+
+void Tri_ParsEfxClick(Session& s)
+{
+    const std::optional<int> channel = channelOf(s);
+    if (!channel) return;
+    int PID = 0;
+    if (!readDecimal(s.text.get(ctl::TriEfxPIDtxt), PID))
+        return refuse(s, "You must specify a valid number for the PID.");
+    if (!sendCurrentRequest(s, *channel, kTriCurrentCombiDumpRequest)) return;
+    s.postProcessTasks.try_emplace(kTriParseEfxTask, runTriParseEfx);
+    SetPostProcess(s, kTriParseEfxTask, PID);
+}
+
+std::string mfs(std::uint8_t mfid)
+{
+    const char* prefix = "?st?";
+    switch (mfid >> 5) {
+    case 0: prefix = "INT-"; break;
+    case 1: prefix = "Off-"; break;
+    case 3: prefix = "EXT-"; break;
+    case 4: prefix = "EX2-"; break;
+    default: break;
+    }
+    return format("%s%2d%s", prefix, (mfid & 0x0F) + 1, (mfid & 0x10) ? "g" : " ");
+}
+
+void registerTriton(CommandTable& table)
+{
+    const auto add = [&table](const char* control, const char* caption, const char* hint, void (*run)(Session&)) {
+        table.add({control, caption, kMainWindow, "Triton", hint, run, -1, -1, "", {}});
+    };
+    add("TriReq1Prog", "Req 1 Prog", "Request 1 Program (Using Prog and Bank values)", Tri_Req_1ProgClick);
+    add("TriReq1ProgBank", "Req 1 Prog Bank", "Request 1 Bank of Programs (using only Bank value)",
+        Tri_Req_1ProgbankClick);
+    add("TriReqAllProgInallBanks", "All Prog", "Request all Banks of Programs", Tri_ReqAllProgBanksClick);
+    add("TriReq1Combi", "Req 1 Combi", "Request one Combi (Using Prog and Bank values)", Tri_Req_1CombiClick);
+    add("TriReq1CombiBank", "Req 1 Combi Bank", "Request 1 Bank of Combis (using only Bank value)",
+        Tri_Req_1CombiBankClick);
+    add("TriReqAllCombiInAllBanks", "All Combi", "Request all Banks of Combis", Tri_ReqAllCombiBanksClick);
+    add("ReqCurProg", "ReqCurProg", "", Tri_ReqCurProgClick);
+    add("ReqCurCombi", "ReqCurCombi", "", Tri_ReqCurCombiClick);
+    add("TriParsEfx", "ParsEfx", "", Tri_ParsEfxClick);
+    add("TriAllProgText", "AllProgText", "Convert All Progams Dump to Names Mapping Text", Tri_AllProgText);
+    add("TriAllCombiText", "AllCombiText", "Convert All Combis Dump to Names Mapping Text", Tri_AllCombiText);
+}
+
+}  // namespace tolvex

@@ -1,8 +1,10 @@
 #include "devices/wavestation/wavestation_commands.h"
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <type_traits>
 
 #include "core/app/command_table.h"
 #include "core/app/request_response.h"

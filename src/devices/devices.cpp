@@ -8,6 +8,7 @@
 #include "devices/peavey/peavey_naming.h"
 #include "devices/triton/triton_params.h"
 #include "devices/triton/triton_sysex.h"
+#include "devices/wavestation/wavestation_commands.h"
 #include "devices/yamaha/yamaha_commands.h"
 
 namespace tolvex {
@@ -28,6 +29,7 @@ void registerDeviceFamilies(CommandTable& table)
     // Each family binds its page's controls here as it is built.
     registerYamaha(table);
     registerTriton(table);
+    registerWavestation(table);
     table.bind("KroReq1Prog", Kro_Req_1ProgClick);
     table.bind("KroReq1Combi", Kro_Req_1CombiClick);
     table.bind("CurProgReq", Kro_Cur_Prog_req_Click);

@@ -4,6 +4,7 @@
 #include <unistd.h>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <fstream>
 #include <string>
 
@@ -28,6 +29,20 @@ inline std::string asFile(const std::uint8_t* data, std::size_t size, const char
     std::ofstream(path, std::ios::binary | std::ios::trunc)
         .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
     return path;
+}
+
+// Commands write their files to the current folder and the user's settings
+// folder: both become a private temporary folder for the run.
+inline void privateFolders()
+{
+    static const std::string dir = [] {
+        char tmpl[] = "/tmp/tolvex-fuzz-XXXXXX";
+        const char* made = ::mkdtemp(tmpl);
+        return std::string(made ? made : "/tmp");
+    }();
+    ::setenv("HOME", dir.c_str(), 1);
+    ::unsetenv("XDG_CONFIG_HOME");
+    if (::chdir(dir.c_str()) != 0) __builtin_trap();
 }
 
 // Fails the run (libFuzzer reports a crash and keeps the input).

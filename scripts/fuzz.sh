@@ -8,7 +8,7 @@ set -uo pipefail
 cd "$(dirname "$0")/.."
 secs=${1:-60}
 only=${2:-}
-build=build-fuzz
+build=$PWD/build-fuzz
 command -v clang++ >/dev/null || { echo "fuzz.sh: clang++ is needed (scripts/install-deps.sh installs it)" >&2; exit 2; }
 CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOLVEX_FUZZ=ON \
   -DTOLVEX_BUILD_GUI=OFF -DTOLVEX_BUILD_TESTS=OFF -DTOLVEX_BUILD_BENCH=OFF >/dev/null || exit 2
@@ -43,7 +43,7 @@ for t in $targets; do
   corpus=$build/corpus/$t findings=$build/findings/$t
   mkdir -p "$corpus" "$findings"
   log=$build/$t.log
-  "$build/bin/$t" "$corpus" "$seeds" -max_total_time="$secs" -dict=fuzz/sysex.dict -rss_limit_mb=2048 \
+  "$build/bin/$t" "$corpus" "$seeds" -max_total_time="$secs" -dict="$PWD/fuzz/sysex.dict" -rss_limit_mb=2048 \
     -timeout=10 -artifact_prefix="$findings/" -print_final_stats=1 >"$log" 2>&1
   rc=$?
   runs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$' | tail -1)

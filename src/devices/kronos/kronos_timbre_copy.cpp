@@ -185,7 +185,8 @@ void CopyKarmaParams(const TKro_Combi& src, TKro_Combi& dst)
 void copyInsEffect(const TKro_Combi& src, int s, TKro_Combi& dst, int d)
 {
     const std::size_t from = L::insEffect(s), to = L::insEffect(d);
-    copyRange(src, dst, from, I::size);
+    std::copy_n(src.begin() + static_cast<std::ptrdiff_t>(from), I::size,
+                dst.begin() + static_cast<std::ptrdiff_t>(to));
     std::uint8_t& sw = dst[to + I::Ins_Effect_ChChSw];
     if (!(sw & 0x80)) return;
     const int c = d - s + src[from + I::Ins_Effect_ChainTo];
@@ -288,7 +289,7 @@ void InitButton1Click(Session& s)
     const auto path = findTableFile(kKroInitCombiFile, tableFolders(s.progpath));
     std::ifstream in;
     if (path) in.open(*path, std::ios::binary);
-    if (!in) {
+    if (!in.is_open()) {
         warn(s, "Cannot open file " + path.value_or(s.progpath + kKroInitCombiFile));
         return;
     }

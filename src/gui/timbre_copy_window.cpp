@@ -71,7 +71,7 @@ void applyLook(QLabel* l, const CopyLabel& label)
     case CopyLabelLook::Normal: break;
     case CopyLabelLook::Grey: text = Qt::gray; break;
     case CopyLabelLook::Mute:
-        text = base.color(QPalette::Shadow);
+        text = Qt::black;  // the window-frame colour
         back = Qt::yellow;
         break;
     }
@@ -100,6 +100,8 @@ TimbreCopyWindow::TimbreCopyWindow(Session& session, QtShell& shell, const Comma
     setObjectName(kKroTimbreCopyWindow);
     setWindowTitle(kKroTimbreCopyWindow);
     setModal(false);
+    // A window of its own beside the main window; the program ends with the main window.
+    setAttribute(Qt::WA_QuitOnClose, false);
     setFixedSize(1104, 497);
 
     auto* objLabel = new QLabel("Object", this);
@@ -135,8 +137,8 @@ TimbreCopyWindow::TimbreCopyWindow(Session& session, QtShell& shell, const Comma
     group2->setGeometry(614, 36, 484, 455);
     auto* lines = new RowLines(group2, kIFXTop, kIFXPitch, kIFXRows);
     lines->setGeometry(4, 0, 476, kIFXTop + kIFXRows * kIFXPitch + 2);
-    for (const auto& [text, x] : {std::pair{"From Timbre", 280}, {"IFX Name", 348}, {"Chain", 446}})
-        (new QLabel(text, group2))->setGeometry(x, 18, 90, 16);
+    for (const auto& [text, x] : {std::pair{"From Timbre", 270}, {"IFX Name", 350}, {"Chain", 450}})
+        (new QLabel(text, group2))->setGeometry(x, 18, 78, 16);
     buildRows(group2, IFXCheckboxArray, IFXComboArray, kIFXRows, kIFXTop, kIFXPitch);
 
     const int below1 = kTimbreTop + kTimbreRows * kTimbrePitch + 6;
@@ -193,7 +195,7 @@ void TimbreCopyWindow::buildRows(QGroupBox* box, const char* checks, const char*
         auto* check = new QCheckBox(
             timbres ? QString::asprintf("Timbre %2d ----->", r) : QString::asprintf("IFX Slot %2d --->", r), box);
         check->setObjectName(q(checkKey));
-        check->setGeometry(48, y, timbres ? 108 : 112, 20);
+        check->setGeometry(46, y, 116, 20);
         connect(check, &QCheckBox::toggled, this, [this, checkKey](bool on) {
             if (!syncing_) session_.checked.set(checkKey, on);
         });
@@ -203,21 +205,21 @@ void TimbreCopyWindow::buildRows(QGroupBox* box, const char* checks, const char*
         combo->setObjectName(q(comboKey));
         if (comboField)
             for (const std::string& item : comboField->items) combo->addItem(q(item));
-        combo->setGeometry(timbres ? 158 : 162, y, 112, 20);
+        combo->setGeometry(164, y, timbres ? 106 : 112, 20);
         connect(combo, &QComboBox::activated, this,
                 [this, comboKey](int index) { session_.chosen.set(comboKey, index + 1); });
 
         if (timbres) {
             timbreNames_.push_back(
-                smallLabel(box, QString("TimbreNameArray[%1]").arg(r), "(Timbre-name)", QRect(276, y + 1, 138, 18)));
+                smallLabel(box, QString("TimbreNameArray[%1]").arg(r), "(Timbre-name)", QRect(274, y + 1, 140, 18)));
         } else {
             ifxSources_.push_back(
-                smallLabel(box, QString("IFXTSRCNameArray[%1]").arg(r), "(Tnn >", QRect(280, y + 1, 64, 18)));
+                smallLabel(box, QString("IFXTSRCNameArray[%1]").arg(r), "(Tnn >", QRect(282, y + 1, 60, 18)));
             ifxNames_.push_back(
-                smallLabel(box, QString("IFXNameArray[%1]").arg(r), "(name)", QRect(348, y + 1, 96, 18)));
+                smallLabel(box, QString("IFXNameArray[%1]").arg(r), "(name)", QRect(346, y + 1, 100, 18)));
             auto* chain = new QLabel("---", box);
             chain->setObjectName(QString("IFXChainLabelArray[%1]").arg(r));
-            chain->setGeometry(448, y, 32, 20);
+            chain->setGeometry(450, y, 30, 20);
             ifxChains_.push_back(chain);
         }
     }

@@ -219,6 +219,93 @@ def param_list(src, report):
     return lines
 
 
+def signed_hex(text, bits):
+    v = int(text, 16)
+    return v - (1 << bits) if v >= 1 << (bits - 1) else v
+
+
+def set_le_field(block, ofs, bitpos, width, value):
+    """Writes the low width bits of value at (ofs, bitpos), little-endian: the field's
+    lowest bit is bit bitpos of block[ofs] and it runs upward into the following bytes."""
+    value &= (1 << width) - 1
+    for i in range(width):
+        bit = bitpos + i
+        byte, mask = ofs + bit // 8, 1 << (bit % 8)
+        if value >> i & 1:
+            block[byte] |= mask
+        else:
+            block[byte] &= ~mask
+
+
+def default_efx_data(src):
+    """Kro_Default_EFX_Data.bin: a 64-byte parameter block for each effect 0-185. A fixed
+    field holds its fixed value; any other field 0 when 0 is in its range, else the low end
+    of its range. Block 0 (no effect) stays zero."""
+    path = os.path.join(src, "kronos_effect_params.tsv")
+    blocks = [bytearray(64) for _ in range(LAST_SLOT_EFFECT + 1)]
+    for line, r in read_tsv(path):
+        e = as_int(r["effect"], "effect", path, line, 0, 255)
+        if e == 0 or e > LAST_SLOT_EFFECT:
+            continue
+        ofs = as_int(r["ofs"], "ofs", path, line, 0, 63)
+        bitpos = as_int(r["bitpos_lsb"], "bitpos", path, line, 0, 7)
+        width = as_int(r["width"], "width", path, line, 1, 16)
+        if ofs * 8 + bitpos + width > 64 * 8:
+            raise FactError(f"{path}:{line}: field runs past the 64-byte block")
+        data = r["data_hex"]
+        fixed = re.fullmatch(r"([0-9A-F]+)\(fixed\)", data)
+        span = re.fullmatch(r"([0-9A-F]+)~([0-9A-F]+)", data)
+        if fixed:
+            value = int(fixed.group(1), 16)
+        elif span:
+            # Signed ranges are written sign-extended to the digits given (9C~64: -100..100).
+            bits = 4 * len(span.group(1))
+            signed = r["signed"] == "1"
+            low = signed_hex(span.group(1), bits) if signed else int(span.group(1), 16)
+            high = signed_hex(span.group(2), bits) if signed else int(span.group(2), 16)
+            if low > high:
+                raise FactError(f"{path}:{line}: range {data} runs backwards")
+            value = 0 if low <= 0 <= high else low
+        else:
+            raise FactError(f"{path}:{line}: data {data!r} is neither a range nor a fixed value")
+        set_le_field(blocks[e], ofs, bitpos, width, value)
+    return b"".join(bytes(b) for b in blocks)
+
+
+# The neutral Combi of KroInitCombi.bin, in TKro_Combi offsets.
+COMBI_SIZE = 7810
+COMBI_TEMPO = 1304          # Karma_Common bytes 0-1, hundredths of BPM, low byte first
+COMBI_MAST_VOL = 1188       # Total_Effect_MastVol
+TIMBRE_GROUP, TIMBRE_SIZE = 4802, 188
+T_PROG, T_BANK, T_MIDI_STATUS, T_VOLUME, T_PAN = 0, 1, 2, 5, 14
+T_KEY_TOP, T_KEY_BOT, T_VEL_TOP, T_VEL_BOT = 37, 38, 40, 41
+GLOBAL_CHANNEL = 16
+STATUS_OFF, STATUS_INT = 0, 1
+
+
+def init_combi():
+    """KroInitCombi.bin: "Init Combi", timbre 1 plays program I-A000 on the global
+    channel, timbres 2-16 are off (on the global channel when switched on), every
+    timbre at full volume, centred, over the whole keyboard and velocity range; no
+    effects (every effect slot type 0 and off), tempo 120.00; all else zero."""
+    c = bytearray(COMBI_SIZE)
+    c[0:24] = b"Init Combi".ljust(24, b"\0")
+    tempo = 12000
+    c[COMBI_TEMPO], c[COMBI_TEMPO + 1] = tempo & 0xFF, tempo >> 8
+    c[COMBI_MAST_VOL] = 127
+    for t in range(16):
+        at = TIMBRE_GROUP + TIMBRE_SIZE * t
+        c[at + T_PROG] = 0  # program 000
+        c[at + T_BANK] = 0  # bank I-A in the timbre bank numbering
+        status = STATUS_INT if t == 0 else STATUS_OFF
+        c[at + T_MIDI_STATUS] = status << 5 | GLOBAL_CHANNEL
+        c[at + T_VOLUME] = 127
+        c[at + T_PAN] = 64
+        c[at + T_KEY_TOP], c[at + T_KEY_BOT] = 127, 0
+        c[at + T_VEL_TOP], c[at + T_VEL_BOT] = 127, 1
+    return bytes(c)
+
+
 def triton_effect_names(src):
     path = os.path.join(src, "triton_effects.tsv")
     names = []
@@ -281,7 +368,12 @@ def generate(src):
     }
     for name, lines in files.items():
         report.append(f"{name}: {len(lines)} lines")
-    return {name: "".join(l + "\n" for l in lines) for name, lines in files.items()}, report
+    out = {name: "".join(l + "\n" for l in lines).encode("utf-8") for name, lines in files.items()}
+    out["Kro_Default_EFX_Data.bin"] = default_efx_data(src)
+    out["KroInitCombi.bin"] = init_combi()
+    for name in ("Kro_Default_EFX_Data.bin", "KroInitCombi.bin"):
+        report.append(f"{name}: {len(out[name])} bytes")
+    return out, report
 
 
 def main():
@@ -295,19 +387,19 @@ def main():
         print(f"gen_tables: {e}", file=sys.stderr)
         return 1
     differ = []
-    for name, text in files.items():
+    for name, content in files.items():
         path = os.path.join(a.data, name)
         if a.check:
             try:
-                with open(path, encoding="utf-8", newline="") as f:
-                    same = f.read() == text
+                with open(path, "rb") as f:
+                    same = f.read() == content
             except OSError:
                 same = False
             if not same:
                 differ.append(name)
         else:
-            with open(path, "w", encoding="utf-8", newline="") as f:
-                f.write(text)
+            with open(path, "wb") as f:
+                f.write(content)
     if differ:
         print("gen_tables: not what data/sources gives (run scripts/gen_tables.py): " + ", ".join(differ),
               file=sys.stderr)

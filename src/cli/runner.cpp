@@ -7,6 +7,7 @@
 #include <istream>
 #include <memory>
 #include <ostream>
+#include <sstream>
 #include <stdexcept>
 
 #include "cli/console_shell.h"
@@ -33,7 +34,8 @@ constexpr char kRunHelp[] =
     "named by its caption or control name (case ignored), as its button would.\n"
     "Options:\n"
     "  --select LIST      entries selected before the command, 1-based (\"1,3-5\"; default: all loaded)\n"
-    "  --set NAME=VALUE   a box or check box of a window, by control name or caption\n"
+    "  --set NAME=VALUE   a box, check box or drop-down of a window, by control name or caption;\n"
+    "                     NAME[ROW]=VALUE for a row of a control array, a drop-down by entry number or text\n"
     "  --answer TEXT      answers to question boxes in order: yes, no, ok, cancel\n"
     "  --file PATH        answers to file dialogs in order\n"
     "  --in PORT, --out PORT  MIDI ports for commands that talk to an instrument\n"
@@ -276,11 +278,20 @@ private:
         }
     }
 
-    const Field& field(const std::string& assignment) const
+    // The field an assignment names and the session key of its control:
+    // "NAME=VALUE", or "NAME[ROW]=VALUE" for a row of a control array.
+    std::pair<const Field*, std::string> field(const std::string& assignment) const
     {
         const auto eq = assignment.find('=');
         if (eq == std::string::npos || eq == 0) throw UsageError("set needs NAME=VALUE, not " + assignment);
-        const std::string name = assignment.substr(0, eq);
+        std::string name = assignment.substr(0, eq);
+        const auto open = name.find('[');
+        int row = 0;
+        if (open != std::string::npos) {
+            if (name.back() != ']' || !parseDecimal(name.substr(open + 1, name.size() - open - 2), row))
+                throw UsageError("a row is NAME[NUMBER], not " + name);
+            name.erase(open);
+        }
         const auto fields = table_.findFields(name);
         if (fields.empty()) {
             const auto close = table_.closeNames(name);
@@ -291,24 +302,56 @@ private:
             for (const Field* f : fields) controls.push_back(f->control);
             throw UsageError(name + " names several fields; use one of: " + joined(controls));
         }
-        return *fields.front();
+        const Field& f = *fields.front();
+        if (f.count == 0) {
+            if (open != std::string::npos) throw UsageError(f.control + " is a single control, not an array");
+            return {&f, f.control};
+        }
+        const std::string rows = "[1] to " + f.control + "[" + std::to_string(f.count) + "]";
+        if (open == std::string::npos)
+            throw UsageError(f.control + " is an array of controls: give a row, " + f.control + rows);
+        if (row < 1 || row > f.count)
+            throw UsageError(f.control + " has no row " + std::to_string(row) + ": its rows are " + f.control + rows);
+        return {&f, f.control + "[" + std::to_string(row) + "]"};
     }
 
     void set(const std::string& assignment)
     {
-        const Field& f = field(assignment);
+        const auto [f, key] = field(assignment);
         const std::string value = assignment.substr(assignment.find('=') + 1);
-        if (!f.check) {
-            s_.text.set(f.control, value);
+        if (!f->items.empty()) {
+            s_.chosen.set(key, entry(*f, value));
+            return;
+        }
+        if (!f->check) {
+            s_.text.set(key, value);
             return;
         }
         const std::string v = lower(value);
         if (v == "1" || v == "true" || v == "yes" || v == "on")
-            s_.checked.set(f.control, true);
+            s_.checked.set(key, true);
         else if (v == "0" || v == "false" || v == "no" || v == "off")
-            s_.checked.set(f.control, false);
+            s_.checked.set(key, false);
         else
-            throw UsageError(f.control + " is a check box: give 1 or 0, not " + value);
+            throw UsageError(f->control + " is a check box: give 1 or 0, not " + value);
+    }
+
+    // A drop-down's entry, 1-based, by its number or its text (case and runs of blanks ignored).
+    static int entry(const Field& f, const std::string& value)
+    {
+        const int n = static_cast<int>(f.items.size());
+        int number = 0;
+        if (parseDecimal(value, number) && number >= 1 && number <= n) return number;
+        const auto words = [](const std::string& text) {
+            std::string out;
+            std::istringstream in(text);
+            for (std::string w; in >> w;) out += (out.empty() ? "" : " ") + lower(w);
+            return out;
+        };
+        for (int i = 0; i < n; ++i)
+            if (words(f.items[static_cast<std::size_t>(i)]) == words(value)) return i + 1;
+        throw UsageError(f.control + " is a drop-down: give an entry 1 to " + std::to_string(n) + " or its text (\"" +
+                         f.items.front() + "\" ...), not " + value);
     }
 
     const Command& command(const std::string& name) const
@@ -415,7 +458,11 @@ void listCommands(std::ostream& out, const CommandTable& table)
     out << "\nfields (--set NAME=VALUE):\n";
     for (const Field& f : table.fields())
         out << f.window << '\t' << (f.caption.empty() ? "-" : f.caption) << '\t' << f.control
-            << (f.check ? "\tcheck box" : "\tbox") << '\n';
+            << (f.count > 0 ? "[1-" + std::to_string(f.count) + "]" : "")
+            << (!f.items.empty() ? "\tdrop-down"
+                : f.check        ? "\tcheck box"
+                                 : "\tbox")
+            << '\n';
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include "devices/kronos/kronos_defs.h"
 #include "devices/kronos/kronos_startup.h"
 #include "devices/kronos/kronos_sysex.h"
+#include "devices/kronos/kronos_timbre_copy.h"
 #include "devices/peavey/peavey_naming.h"
 #include "devices/triton/triton_params.h"
 #include "devices/triton/triton_sysex.h"
@@ -35,12 +36,16 @@ void registerDeviceFamilies(CommandTable& table)
     table.bind("CurProgReq", Kro_Cur_Prog_req_Click);
     table.bind("CurCombReq", Kro_Cur_Combi_req_Click);
     table.bind("CurSetlistReq", Kro_Cur_Setlist_req_Click);
+    registerKronosCombi(table);
 }
 
 StartupHooks deviceStartupHooks(const std::string& progpath)
 {
     StartupHooks hooks;
-    hooks.unitStartup = [progpath](Session& s) { KronosUnitStartup(s, progpath, true); };
+    hooks.unitStartup = [progpath](Session& s) {
+        KronosUnitStartup(s, progpath, true);
+        KroTimbreCopyFormCreate(s);
+    };
     hooks.readSettings = TriKroReadSettings;
     hooks.summaries = [](Session&) { return KronosStartupSummaries(); };
     hooks.loadLists = [progpath](Session& s) { TriKroLoadLists(s, progpath); };

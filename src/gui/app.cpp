@@ -48,6 +48,7 @@ std::unique_ptr<App> createApp(AppOptions options)
         s.devices->onLost = [&s](const std::string& reason) { MidiDeviceLost(s, reason); };
     }
     FormCreate(s, options.progpath, hooks);
+    app->timbreCopy = std::make_unique<TimbreCopyWindow>(s, app->shell, app->commands);
     return app;
 }
 

@@ -9,6 +9,7 @@
 #include "core/app/session.h"
 #include "gui/main_window.h"
 #include "gui/qt_shell.h"
+#include "gui/timbre_copy_window.h"
 
 namespace tolvex {
 
@@ -18,6 +19,7 @@ struct App {
     std::unique_ptr<MidiDevices> devices;
     CommandTable commands = makeCommandTable();
     std::unique_ptr<MainWindow> window;
+    std::unique_ptr<TimbreCopyWindow> timbreCopy;  // created hidden, shown by "Timbre Copy"
 };
 
 struct AppOptions {
@@ -32,7 +34,8 @@ struct AppOptions {
 };
 
 // Runs the start-up in order: message core, splash, main window (settings,
-// devices, start-up log). The window is built but not yet shown.
+// devices, start-up log), the hidden timbre-copy window. The main window is
+// built but not yet shown.
 std::unique_ptr<App> createApp(AppOptions options);
 
 }  // namespace tolvex

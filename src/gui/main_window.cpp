@@ -480,6 +480,8 @@ void MainWindow::onSessionChanged(const std::string& name)
     } else if (auto* m = qobject_cast<QPlainTextEdit*>(w)) {
         m->setPlainText(q(session_.text.get(name)).replace("\r\n", "\n"));
     } else if (auto* b = qobject_cast<QPushButton*>(w)) {
+        // A command may show its result as the button's caption (the Combi tempo on "?").
+        if (session_.text.all().count(name)) b->setText(q(session_.text.get(name)));
         const std::string colour = session_.textColor.get(name);
         b->setStyleSheet(colour.empty() ? QString() : q("color: " + colour));
     }

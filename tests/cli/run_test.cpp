@@ -161,9 +161,10 @@ TEST(Runner, CommandsWithSelectionsFieldsAndAnswers)
     }
     const RunResult list = run({"--list"});
     EXPECT_EQ(list.status, 0);
-    for (const char* line : {"Main window\tDX/TX\tDX7pb>TX802pb\tdx7pb_to_tx802pb\t(not built yet)\n",
-                             "Main window\tSpecial\tParse2Text\tKroParseToText\t(not built yet)\n",
-                             "Main window\tFile\tSave As\tSaveAs1\n", "Main window\tChan\tChannel\tbox\n"})
+    for (const char* line :
+         {"Main window\tDX/TX\tDX7pb>TX802pb\tdx7pb_to_tx802pb\t(not built yet)\n",
+          "Main window\tSpecial\tParse2Text\tKroParseToText\n", "Main window\tFile\tSave As\tSaveAs1\n",
+          "Main window\tChan\tChannel\tbox\n", "FormKroTimbreCopy\t-\tTimbreComboArray[1-16]\tdrop-down\n"})
         EXPECT_NE(list.out.find(line), std::string::npos) << line;
 }
 

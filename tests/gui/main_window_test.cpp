@@ -1,9 +1,12 @@
 // Starts the real window offscreen and checks what a user would see first.
 #include <gtest/gtest.h>
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPixmap>
@@ -20,6 +23,8 @@
 #include "core/app/controls.h"
 #include "gui/app.h"
 #include "gui/splash.h"
+#include "gui/timbre_copy_window.h"
+#include "support/kronos_records.h"
 
 namespace tolvex {
 namespace {
@@ -219,6 +224,79 @@ TEST(MainWindow, DropsSendsAndWaitsAsAUserExpects)
 
     app->window->close();
     EXPECT_FALSE(app->window->isVisible());
+}
+
+// The timbre-copy window: hidden at start, shown by "Timbre Copy", its rows
+// bound to the session, its LEDs showing the copies; a screenshot is kept.
+TEST(TimbreCopyWindow, ShowsTheSourceAndTheCopiesOfItsEditRecord)
+{
+    QtApp qt;
+    Window w;
+    auto& app = w.app;
+    TimbreCopyWindow* copy = app->timbreCopy.get();
+    ASSERT_NE(copy, nullptr);
+    EXPECT_FALSE(copy->isVisible());
+    EXPECT_EQ(copy->windowTitle().toStdString(), "FormKroTimbreCopy");
+    EXPECT_EQ(copy->size(), QSize(1104, 497));
+
+    // Every command of the window has its button, and each row its controls.
+    for (const Command& c : app->commands.all())
+        if (c.window == "FormKroTimbreCopy") {
+            EXPECT_NE(copy->findChild<QPushButton*>(QString::fromStdString(c.control)), nullptr) << c.control;
+        }
+    auto* combo3 = copy->findChild<QComboBox*>("TimbreComboArray[3]");
+    ASSERT_NE(combo3, nullptr);
+    EXPECT_EQ(combo3->count(), 16);
+    EXPECT_EQ(combo3->currentText().toStdString(), "To Timbre  3");
+    EXPECT_EQ(copy->findChild<QCheckBox*>("IFXCheckboxArray[12]")->text().toStdString(), "IFX Slot 12 --->");
+
+    app->session.messages.append("sample", testing::currentCombiDump(testing::sampleCombi()), "");
+    app->session.messages.makeCurrent(0);
+    w.boxes.clear();
+    app->window->findChild<QPushButton*>("TimbreCopy")->click();
+    QApplication::processEvents();
+    EXPECT_TRUE(copy->isVisible());
+    copy->activated();
+    auto text = [&](const char* name) {
+        QWidget* c = copy->control(name);
+        if (auto* e = qobject_cast<QLineEdit*>(c)) return e->text().toStdString();
+        return static_cast<QLabel*>(c)->text().toStdString();
+    };
+    EXPECT_EQ(text("SrcCombi"), "A Combi Name Of 24 Chars");
+    EXPECT_EQ(text("TimbreNameArray[1]"), "I-B-005 Int");
+    EXPECT_EQ(text("IFXNameArray[1]"), "Stereo Compressor:");
+    EXPECT_EQ(text("IFXChainLabelArray[1]"), "i3");
+    EXPECT_EQ(text("IFXTSRCNameArray[1]"), "T 1, 3 >");
+    EXPECT_EQ(text("IFXTSRCNameArray[3]"), "--");
+    EXPECT_TRUE(w.boxes.empty());
+
+    auto led = [&](const QString& name) { return &copy->findChild<ThhALed*>(name)->state(); };
+    copy->findChild<QPushButton*>("CopyFullBtn")->click();
+    EXPECT_TRUE(led("TimbreLEDArray[16]")->Value());
+    EXPECT_EQ(led("IFXLEDArray[1]")->TrueColor(), kLedLime);
+
+    // The rows reach the session; a mapped copy lights its destination yellow.
+    copy->findChild<QCheckBox*>("TimbreCheckboxArray[3]")->click();
+    combo3->setCurrentIndex(4);
+    emit combo3->activated(4);
+    EXPECT_TRUE(app->session.checked.get("TimbreCheckboxArray[3]"));
+    EXPECT_EQ(app->session.chosen.get("TimbreComboArray[3]"), 5);
+    copy->findChild<QPushButton*>("CopyTimbre")->click();
+    EXPECT_EQ(led("TimbreLEDArray[5]")->TrueColor(), kLedYellow);
+    EXPECT_EQ(led("TimbreLEDArray[4]")->TrueColor(), kLedLime);
+
+    // Nothing selected: one warning, and the labels stay.
+    app->session.messages.clear();
+    copy->activated();
+    EXPECT_EQ(w.boxes, std::vector<std::string>{"Warning: No Messages Were Selected - nothing to do"});
+    EXPECT_EQ(text("SrcCombi"), "A Combi Name Of 24 Chars");
+
+    const QPixmap shot = copy->grab();
+    EXPECT_FALSE(shot.isNull());
+    shot.save(QDir::current().filePath("tolvex-timbre-copy.png"));
+
+    copy->findChild<QPushButton*>("BtnCloseCopyDlg")->click();
+    EXPECT_FALSE(copy->isVisible());
 }
 
 TEST(Splash, ShowsItsPictureAndTheFileVersion)

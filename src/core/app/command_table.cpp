@@ -240,7 +240,7 @@ CommandTable makeCommandTable()
           {"Conv1TriCombi", "Conv Triton Combi"},
           {"TimbreCopy", "Timbre Copy"}});
     at(t, "Kronos", "SetlistAutoName", "SetlistAutoName", 1, 3, "(currently unimplemented)");
-    at(t, "Kronos", "CmbTempoButton", "?", -1, -1);
+    at(t, "Kronos", "CmbTempoButton", "?", -1, -1, "Shows tempo setting from current Combi object");
 
     const std::pair<const char*, const char*> edits[] = {
         {ctl::ProgChange, "Prog"},   {ctl::Channel, "Chan"},    {ctl::SXreqString, ""}, {ctl::SP_Bank_Num_edit, "Bank"},

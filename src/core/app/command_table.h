@@ -32,13 +32,28 @@ struct Command {
     std::function<void(Session&)> showWindow;
 };
 
-// An edit box or check box of a window that commands read: its control name,
-// the caption or label beside it, and whether it is a check box.
+// An edit box, check box or drop-down of a window that commands read: its
+// control name, the caption or label beside it, and whether it is a check box.
+// An edit box keeps its text in Session::text, a check box its state in
+// Session::checked, a drop-down the 1-based entry chosen in Session::chosen.
+// A control array of `count` rows keeps row r (from 1) under "control[r]".
 struct Field {
+    Field(std::string control, std::string caption, std::string window, bool check = false, int count = 0,
+          std::vector<std::string> items = {})
+        : control(std::move(control)),
+          caption(std::move(caption)),
+          window(std::move(window)),
+          check(check),
+          count(count),
+          items(std::move(items))
+    {
+    }
     std::string control;
     std::string caption;
     std::string window;
-    bool check = false;
+    bool check;
+    int count;                       // rows of a control array; 0: a single control
+    std::vector<std::string> items;  // a drop-down's entries; empty for boxes
 };
 
 class CommandTable {

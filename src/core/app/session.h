@@ -102,6 +102,8 @@ public:
     // Controls by name: edit boxes and labels, check boxes.
     FieldMap<std::string> text{[this](const std::string& n) { changed(n); }};
     FieldMap<bool> checked{[this](const std::string& n) { changed(n); }};
+    // Drop-downs: the 1-based entry chosen (0: none yet).
+    FieldMap<int> chosen{[this](const std::string& n) { changed(n); }};
     // Text colours of buttons that show a result ("green", "red"; empty: the usual colour).
     FieldMap<std::string> textColor{[this](const std::string& n) { changed(n); }};
 

@@ -1,0 +1,383 @@
+#include "devices/kronos/kronos_timbre_copy.h"
+
+#include <algorithm>
+#include <fstream>
+
+#include "core/app/command_table.h"
+#include "core/app/incoming.h"
+#include "core/app/session.h"
+#include "core/app/table_files.h"
+#include "core/sysex/korg_packing.h"
+#include "devices/kronos/kronos_combi.h"
+#include "devices/kronos/kronos_defs.h"
+#include "devices/kronos/kronos_sysex.h"
+
+namespace tolvex {
+
+using namespace kronos;
+using L = TKro_Combi_Layout;
+using I = TIns_Effect_Params;
+
+namespace {
+
+void copyRange(const TKro_Combi& src, TKro_Combi& dst, std::size_t from, std::size_t size)
+{
+    std::copy_n(src.begin() + static_cast<std::ptrdiff_t>(from), size, dst.begin() + static_cast<std::ptrdiff_t>(from));
+}
+
+KroTimbreCopyView& view(Session& s)
+{
+    return s.records<KroTimbreCopyView>();
+}
+
+KronosCombiRecords& records(Session& s)
+{
+    return s.records<KronosCombiRecords>();
+}
+
+void warn(Session& s, const std::string& text)
+{
+    s.shell.messageBox("Warning", text, MsgIcon::Warning);
+}
+
+// The destination a row's drop-down names (1..rows); a drop-down never set
+// names its own row.
+int chosenRow(const Session& s, const char* array, int row, int rows)
+{
+    const int d = s.chosen.get(arrayControl(array, row));
+    return d >= 1 && d <= rows ? d : row;
+}
+
+void allLeds(KroTimbreCopyView& v, bool lit)
+{
+    for (CopyLed& led : v.TimbreLEDArray) led = {lit, CopyLedColour::Lime};
+    for (CopyLed& led : v.IFXLEDArray) led = {lit, CopyLedColour::Lime};
+}
+
+// The labels of every row from the source record.
+void refreshLabels(Session& s)
+{
+    KroTimbreCopyView& v = view(s);
+    const TKro_Combi& c = records(s).Kro_Combi_CopyBuffer;
+    for (int t = 1; t <= kTimbreRows; ++t) {
+        const std::size_t at = L::timbre(t);
+        std::string text = Kro_Timbre_Bank_Text(0, c[at + TTimbre_Params::Bank_Num]) + "-" +
+                           format("%3.3d", c[at + TTimbre_Params::Prog_Num]);
+        CopyLabelLook look = CopyLabelLook::Normal;
+        if (c[at + TTimbre_Params::FilterBits + 2] & 0x80) {
+            text += " Mute";
+            look = CopyLabelLook::Mute;
+        } else {
+            switch (c[at + TTimbre_Params::MidiChan_Status] >> 5) {
+            case 0:
+                text += " Off";
+                look = CopyLabelLook::Grey;
+                break;
+            case 1: text += " Int"; break;
+            case 3: text += " Ext"; break;
+            case 4: text += " Ex2"; break;
+            default: text += "-?-"; break;
+            }
+        }
+        v.TimbreNameArray[static_cast<std::size_t>(t - 1)] = {text, look};
+    }
+    const NamingLog log = [&s](const std::string& line) { s.LogString(line); };
+    for (int n = 1; n <= kIFXRows; ++n) {
+        const std::size_t e = L::insEffect(n);
+        const auto i = static_cast<std::size_t>(n - 1);
+        const std::uint8_t sw = c[e + I::Ins_Effect_ChChSw];
+        CopyLabel label{kronosDefs().Kro_efx_name(c[e + I::Ins_Effect_Eff_Type], log), CopyLabelLook::Normal};
+        if (!(sw & 0x40)) {
+            label.text += " (off)";
+            label.look = CopyLabelLook::Grey;
+        }
+        v.IFXNameArray[i] = label;
+        // A slot that is not chained says so, rather than keeping the previous Combi's chain.
+        v.IFXChainLabelArray[i] = (sw & 0x40) && (sw & 0x80) ? format("i%d", c[e + I::Ins_Effect_ChainTo]) : "---";
+        v.IFXTSRCNameArray[i] = ifxRoutingLabel(c, n);
+    }
+}
+
+bool headerIs(ByteView m, std::initializer_list<std::uint8_t> head)
+{
+    return m.size() >= head.size() && std::equal(head.begin(), head.end(), m.begin());
+}
+
+// The selected Combi into the source record; false after a box.
+bool loadSource(Session& s)
+{
+    const auto selected = s.messages.selectedIndexes();
+    if (selected.empty()) {
+        warn(s, "No Messages Were Selected - nothing to do");
+        return false;
+    }
+    KroTimbreCopyView& v = view(s);
+    v.CopyEditObjName = s.messages.textAt(selected.front());
+    const ByteView m = s.messages.at(selected.front()).storage->sxdata;
+    const int kind = headerIs(m, {0xF0, 0x42, 0x30, 0x68}) && m.size() > 4 ? m[4] : -1;
+    std::size_t offset = 0;
+    if (kind == 0x73) {
+        // Any bank and index (bytes 6-8); version 03.
+        Bytes head(m.begin(), m.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(m.size(), 10)));
+        for (std::size_t i = 6; i < 9 && i < head.size(); ++i) head[i] = 0;
+        if (!headerIs(head, {0xF0, 0x42, 0x30, 0x68, 0x73, 0x01, 0x00, 0x00, 0x00, 0x03})) {
+            warn(s, "Message is an invalid Kronos Specific Combi Bank");
+            return false;
+        }
+        offset = kKroCombiDumpOffset;
+    } else if (kind == 0x75) {
+        if (!headerIs(m, {0xF0, 0x42, 0x30, 0x68, 0x75, 0x01, 0x03})) {
+            warn(s, "Message is invalid Kronos Edit Buffer Combi Bank");
+            return false;
+        }
+        offset = kKroCurrentCombiOffset;
+    } else {
+        warn(s, format("Message is not Kronos Combi Bank %X", static_cast<unsigned>(kind)));
+        return false;
+    }
+    try {
+        KroUnpack(m, offset, records(s).Kro_Combi_CopyBuffer);
+    } catch (const TolvexError& e) {
+        warn(s, e.what());
+        return false;
+    }
+    v.SrcCombi = KroCombiName(records(s).Kro_Combi_CopyBuffer);
+    return true;
+}
+
+}  // namespace
+
+std::string arrayControl(const char* array, int row)
+{
+    return std::string(array) + "[" + std::to_string(row) + "]";
+}
+
+KroTimbreCopyView::KroTimbreCopyView()
+{
+    TimbreNameArray.fill({"(Timbre-name)", CopyLabelLook::Design});
+    IFXNameArray.fill({"(name)", CopyLabelLook::Design});
+    IFXChainLabelArray.fill("---");
+    IFXTSRCNameArray.fill("(Tnn >");
+}
+
+void CopyNonTimbreCombiParams(const TKro_Combi& src, TKro_Combi& dst)
+{
+    // Everything before the gap, then everything from the effect LFOs up to the timbres.
+    copyRange(src, dst, 0, L::Gap);
+    copyRange(src, dst, L::Effect_LFO_Group, L::Timbre_Group - L::Effect_LFO_Group);
+}
+
+void CopyMFXParams(const TKro_Combi& src, TKro_Combi& dst)
+{
+    copyRange(src, dst, L::Mast_Effect_Group, L::Total_Effect_Group - L::Mast_Effect_Group);
+}
+
+void CopyTFXParams(const TKro_Combi& src, TKro_Combi& dst)
+{
+    copyRange(src, dst, L::Total_Effect_Group, L::Gap - L::Total_Effect_Group);
+}
+
+void CopyKarmaParams(const TKro_Combi& src, TKro_Combi& dst)
+{
+    copyRange(src, dst, L::Karma_Common, L::Common_Params - L::Karma_Common);
+}
+
+void copyInsEffect(const TKro_Combi& src, int s, TKro_Combi& dst, int d)
+{
+    const std::size_t from = L::insEffect(s), to = L::insEffect(d);
+    std::copy_n(src.begin() + static_cast<std::ptrdiff_t>(from), I::size,
+                dst.begin() + static_cast<std::ptrdiff_t>(to));
+    std::uint8_t& sw = dst[to + I::Ins_Effect_ChChSw];
+    if (!(sw & 0x80)) return;
+    const int c = d - s + src[from + I::Ins_Effect_ChainTo];
+    // A chain leads to a later slot, and there are twelve.
+    if (d < c && c <= kIFXRows)
+        dst[to + I::Ins_Effect_ChainTo] = static_cast<std::uint8_t>(c);
+    else
+        sw &= 0x7F;
+}
+
+std::string ifxRoutingLabel(const TKro_Combi& combi, int slot)
+{
+    std::string text = "T";
+    for (int t = 1; t <= kTimbreRows; ++t)
+        if ((combi[L::timbre(t) + TTimbre_Params::BusSelect] & 0x1F) == slot) text += format("%2d,", t);
+    if (text.size() > 1) text.pop_back();
+    text += " >";
+    return text == "T >" ? "--" : text;
+}
+
+void KroTimbreCopyFormCreate(Session& s)
+{
+    for (const auto& [checks, combos, rows] : {std::tuple{TimbreCheckboxArray, TimbreComboArray, kTimbreRows},
+                                               std::tuple{IFXCheckboxArray, IFXComboArray, kIFXRows}})
+        for (int row = 1; row <= rows; ++row) {
+            s.checked.set(arrayControl(checks, row), false);
+            s.chosen.set(arrayControl(combos, row), row);
+        }
+}
+
+void KroTimbreCopyFormActivate(Session& s)
+{
+    loadSource(s);
+    refreshLabels(s);
+    s.changed(kKroTimbreCopyView);
+}
+
+void TimbreCopyClick(Session& s)
+{
+    KroTimbreCopyView& v = view(s);
+    v.visible = true;
+    s.changed(kKroTimbreCopyView);
+    if (!v.windowAttached) KroTimbreCopyFormActivate(s);
+}
+
+void CopyFullBtnClick(Session& s)
+{
+    records(s).Kro_Combi_EditBuffer = records(s).Kro_Combi_CopyBuffer;
+    allLeds(view(s), true);
+    s.changed(kKroTimbreCopyView);
+}
+
+void CopyTimbreClick(Session& s)
+{
+    KronosCombiRecords& r = records(s);
+    for (int t = 1; t <= kTimbreRows; ++t) {
+        if (!s.checked.get(arrayControl(TimbreCheckboxArray, t))) continue;
+        const int d = chosenRow(s, TimbreComboArray, t, kTimbreRows);
+        std::copy_n(r.Kro_Combi_CopyBuffer.begin() + static_cast<std::ptrdiff_t>(L::timbre(t)), TTimbre_Params::size,
+                    r.Kro_Combi_EditBuffer.begin() + static_cast<std::ptrdiff_t>(L::timbre(d)));
+        view(s).TimbreLEDArray[static_cast<std::size_t>(d - 1)] = {true, CopyLedColour::Yellow};
+    }
+    s.changed(kKroTimbreCopyView);
+}
+
+void CopyIFXClick(Session& s)
+{
+    KronosCombiRecords& r = records(s);
+    for (int n = 1; n <= kIFXRows; ++n) {
+        if (!s.checked.get(arrayControl(IFXCheckboxArray, n))) continue;
+        const int d = chosenRow(s, IFXComboArray, n, kIFXRows);
+        copyInsEffect(r.Kro_Combi_CopyBuffer, n, r.Kro_Combi_EditBuffer, d);
+        view(s).IFXLEDArray[static_cast<std::size_t>(d - 1)] = {true, CopyLedColour::Yellow};
+    }
+    s.changed(kKroTimbreCopyView);
+}
+
+void CopyNonTimbreClick(Session& s)
+{
+    CopyNonTimbreCombiParams(records(s).Kro_Combi_CopyBuffer, records(s).Kro_Combi_EditBuffer);
+}
+
+void CopyMFXClick(Session& s)
+{
+    CopyMFXParams(records(s).Kro_Combi_CopyBuffer, records(s).Kro_Combi_EditBuffer);
+}
+
+void CopyTFXClick(Session& s)
+{
+    CopyTFXParams(records(s).Kro_Combi_CopyBuffer, records(s).Kro_Combi_EditBuffer);
+}
+
+void CopyKarmaClick(Session& s)
+{
+    CopyKarmaParams(records(s).Kro_Combi_CopyBuffer, records(s).Kro_Combi_EditBuffer);
+}
+
+void InitButton1Click(Session& s)
+{
+    const auto path = findTableFile(kKroInitCombiFile, tableFolders(s.progpath));
+    std::ifstream in;
+    if (path) in.open(*path, std::ios::binary);
+    if (!in.is_open()) {
+        warn(s, "Cannot open file " + path.value_or(s.progpath + kKroInitCombiFile));
+        return;
+    }
+    // Read aside: only a whole Combi replaces the edit record, so a short file
+    // never leaves a Combi that is half the old one.
+    TKro_Combi init{};
+    in.read(reinterpret_cast<char*>(init.data()), static_cast<std::streamsize>(init.size()));
+    if (in.bad()) {
+        warn(s, "Exception loading Kronos Init Combi");
+        return;
+    }
+    if (static_cast<std::size_t>(in.gcount()) != init.size()) {
+        warn(s, "Error loading Kronos Init Combi");
+        return;
+    }
+    records(s).Kro_Combi_EditBuffer = init;
+    allLeds(view(s), false);
+    s.changed(kKroTimbreCopyView);
+}
+
+void SendBtnClick(Session& s)
+{
+    if (!MidiOutputReady(s)) {
+        warn(s, "MIDI Interface Not Installed");
+        return;
+    }
+    s.SX_Object.MidiSysex_bulk_out(KroCurrentCombiMessage(records(s).Kro_Combi_EditBuffer));
+}
+
+void SaveEditBuffBtnClick(Session& s)
+{
+    s.messages.append("Kronos Combi with remapped Timbres", KroCurrentCombiMessage(records(s).Kro_Combi_EditBuffer),
+                      "Tri2Kro-Convert");
+}
+
+void BtnCloseCopyDlgClick(Session& s)
+{
+    view(s).visible = false;
+    s.changed(kKroTimbreCopyView);
+}
+
+void registerKronosCombi(CommandTable& table)
+{
+    table.bind("KroParseToText", Kro_ParseToText);
+    table.bind("KroSaveCombiBin", Kro_SaveCombiBin);
+    table.bind("KroGlobal2Txt", Kro_Global2Txt);
+    table.bind(kCmbTempoButton, Kro_GetCombiTempo);
+    table.bind("TimbreCopy", TimbreCopyClick);
+
+    const struct {
+        const char* control;
+        const char* caption;
+        const char* hint;
+        void (*run)(Session&);
+        const char* place;
+    } commands[] = {
+        {"CopyFullBtn", "Copy Full Combi", "Copy full Combi from source (including Name, EFX, GE, etc)",
+         CopyFullBtnClick, ""},
+        {"CopyNonTimbre", "Copy All Non Timbre",
+         "Copy the name and non-Timbre (all EFX) paramters of the source Combi to output edit buffer",
+         CopyNonTimbreClick, ""},
+        {"CopyMFX", "Copy MFX", "Copy MFX of the source Combi to output edit buffer", CopyMFXClick, ""},
+        {"CopyTFX", "Copy TFX", "Copy TFX of the source Combi to output edit buffer", CopyTFXClick, ""},
+        {"CopyKarma", "Copy Karma", "Copy Karma data to output edit buffer", CopyKarmaClick, ""},
+        {"InitButton1", "Initialize Combi Buffer", "Return Combi Edit Buffer to \"Init Combi\" values",
+         InitButton1Click, ""},
+        {"SendBtn", "Send Edit Buffer to Kronos", "Click to send Combi to Kronos Edit Buffer", SendBtnClick, ""},
+        {"SaveEditBuffBtn", "Save Edit Buffer", "Save current edit buffer back to main sysex object list",
+         SaveEditBuffBtnClick, ""},
+        {"BtnCloseCopyDlg", "Close", "", BtnCloseCopyDlgClick, ""},
+        {"CopyTimbre", "Copy Timbres", "Click to copy selected Timbres remapped to Combi Buffer", CopyTimbreClick,
+         "GroupBox1"},
+        {"CopyIFXButton", "Copy IFX", "Click to copy selected IFX slots remapped to Combi Buffer", CopyIFXClick,
+         "GroupBox2"},
+    };
+    for (const auto& c : commands) {
+        Command command{c.control, c.caption, kKroTimbreCopyWindow, c.place, c.hint, c.run, -1, -1, "", {}};
+        // Showing the window (or coming back to it) loads the source first.
+        command.showWindow = KroTimbreCopyFormActivate;
+        table.add(std::move(command));
+    }
+    std::vector<std::string> toTimbre, toSlot;
+    for (int d = 1; d <= kTimbreRows; ++d) toTimbre.push_back(format("To Timbre %2d", d));
+    for (int d = 1; d <= kIFXRows; ++d) toSlot.push_back(format("To IFX Slot %2d", d));
+    table.addField({TimbreCheckboxArray, "", kKroTimbreCopyWindow, true, kTimbreRows, {}});
+    table.addField({TimbreComboArray, "", kKroTimbreCopyWindow, false, kTimbreRows, toTimbre});
+    table.addField({IFXCheckboxArray, "", kKroTimbreCopyWindow, true, kIFXRows, {}});
+    table.addField({IFXComboArray, "", kKroTimbreCopyWindow, false, kIFXRows, toSlot});
+}
+
+}  // namespace tolvex

@@ -1,0 +1,411 @@
+// Kronos Combi and Global dumps: the layouts, recognising and unpacking, the
+// reports compared with reviewed files, and the timbre-copy window's commands
+// over a session.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "core/app/session.h"
+#include "devices/kronos/kronos_combi.h"
+#include "devices/kronos/kronos_defs.h"
+#include "devices/kronos/kronos_startup.h"
+#include "devices/kronos/kronos_timbre_copy.h"
+#include "support/kronos_records.h"
+#include "support/scripted_shell.h"
+#include "support/temp_dir.h"
+
+namespace tolvex {
+namespace {
+
+using namespace kronos;
+using testing::combiDump;
+using testing::currentCombiDump;
+using testing::globalDump;
+using testing::sampleCombi;
+using testing::sampleGlobal;
+using L = TKro_Combi_Layout;
+using G = TKro_Global_Layout;
+
+const std::string kFixtures = std::string(TOLVEX_FIXTURES_DIR) + "/kronos/";
+
+std::string programFolder()
+{
+    return std::filesystem::read_symlink("/proc/self/exe").parent_path().string() + "/";
+}
+
+std::string readFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// A session with the shipped tables loaded.
+struct KronosSession {
+    KronosSession()
+    {
+        KronosUnitStartup(s, programFolder(), false);
+        KroTimbreCopyFormCreate(s);
+    }
+    testing::ScriptedShell shell;
+    Session s{shell};
+    std::vector<std::string> boxes() const
+    {
+        std::vector<std::string> out;
+        for (const auto& b : shell.boxes) out.push_back(b.title + ": " + b.text);
+        return out;
+    }
+};
+
+TEST(KronosCombi, LayoutsPutEveryFieldWhereTheInstrumentHasIt)
+{
+    const struct {
+        std::size_t got, want;
+    } offsets[] = {
+        {L::insEffect(1), 24},
+        {L::insEffect(12) + TIns_Effect_Params::Ins_Effect_ChainTo, 24 + 74 * 11 + 66},
+        {L::mastEffect(2), 980},
+        {L::totalEffect(1), 1052},
+        {L::Total_Effect_MastVol, 1188},
+        {L::Karma_Common, 1304},
+        {L::Common_Params, 4790},
+        {L::timbre(1), 4802},
+        {L::timbre(16) + TTimbre_Params::BusSelect, 4802 + 188 * 15 + 29},
+        {L::size, 7810},
+        {G::category(G::ProgCategory, 0), 12912},
+        {G::subCategory(G::ProgSubCategory, 17, 7), 13344 + 24 * 143},
+        {G::category(G::CombiCategory, 0), 16800},
+        {G::subCategory(G::CombiSubCategory, 0, 1), 17232 + 24},
+        {G::size, 24620},
+        {TKro_Program_Layout::EQ_Tone_Params, 2572},
+        {TKro_SetList_Layout::SetList_EQ, 69400},
+    };
+    for (std::size_t i = 0; i < std::size(offsets); ++i) EXPECT_EQ(offsets[i].got, offsets[i].want) << "row " << i;
+}
+
+TEST(KronosCombi, DumpsRecognisedUnpackedOrRefused)
+{
+    const TKro_Combi combi = sampleCombi();
+    const Bytes bank = combiDump(combi, 5, 64, 3), current = currentCombiDump(combi);
+    const struct {
+        Bytes msg;
+        int function;
+    } kinds[] = {
+        {bank, 0x73},
+        {current, 0x75},
+        {{0xF0, 0x42, 0x30, 0x68, 0x73, 0x00, 0xF7}, 0},  // a Program dump
+        {{0xF0, 0x42, 0x30, 0x68, 0x72, 0x01, 0x00, 0x00, 0x00, 0xF7}, 0x72},
+        {{0xF0, 0x42, 0x30, 0x50, 0x73, 0x01}, 0},  // a Triton
+        {{0xF0, 0x42, 0x30, 0x68, 0x73}, 0},        // shorter than the header
+        {{}, 0},
+    };
+    for (const auto& k : kinds) EXPECT_EQ(Verify_Kro_Combi(k.msg), k.function) << k.msg.size();
+    EXPECT_TRUE(isKroGlobalDump(globalDump(sampleGlobal())));
+    EXPECT_FALSE(isKroGlobalDump(bank));
+
+    TKro_Combi out{};
+    KroUnpackCombi(bank, 0x73, out);
+    EXPECT_EQ(out, combi);
+    out = {};
+    KroUnpackCombi(current, 0x75, out);
+    EXPECT_EQ(out, combi);
+    EXPECT_EQ(KroCombiName(combi), "A Combi Name Of 24 Chars");
+    EXPECT_EQ(KroCombiTempoText(combi), "120.00");
+
+    // One byte short of the F7 is refused, and nothing is unpacked.
+    const struct {
+        Bytes msg;
+        std::size_t offset, size;
+        const char* text;
+    } shortOnes[] = {
+        {Bytes(bank.begin(), bank.end() - 1), kKroCombiDumpOffset, L::size,
+         "Message too short: 8936 bytes, 8937 needed"},
+        {Bytes(current.begin(), current.end() - 1), kKroCurrentCombiOffset, L::size,
+         "Message too short: 8933 bytes, 8934 needed"},
+        {Bytes(28148, 0), kKroGlobalDumpOffset, G::size, "Message too short: 28148 bytes, 28149 needed"},
+        {Bytes{0xF0, 0x42}, kKroCombiDumpOffset, L::size, "Message too short: 2 bytes, 8937 needed"},
+    };
+    for (const auto& c : shortOnes) {
+        Bytes target(c.size, 0x55);
+        try {
+            KroUnpack(c.msg, c.offset, target);
+            ADD_FAILURE() << c.text;
+        } catch (const TolvexError& e) {
+            EXPECT_STREQ(e.what(), c.text);
+        }
+        EXPECT_EQ(target, Bytes(c.size, 0x55));
+    }
+}
+
+// The reports of the sample records, reviewed by hand against the bytes set in
+// kronos_records.h (see tests/fixtures/kronos/combi-reports.txt).
+TEST(KronosCombi, ReportsEqualTheReviewedFiles)
+{
+    KronosSession k;
+    std::vector<std::string> logged;
+    const NamingLog log = [&](const std::string& l) { logged.push_back(l); };
+    const struct {
+        std::string got;
+        const char* file;
+    } reports[] = {
+        {KroCombiParseText(sampleCombi(), kronosDefs(), log), "combiparse.txt"},
+        {KroGlobalCatText(sampleGlobal()), "Kronos-Global-Cat-Parse.txt"},
+    };
+    for (const auto& r : reports) {
+        const std::string want = readFile(kFixtures + r.file);
+        EXPECT_EQ(r.got, want) << r.file;
+        if (r.got != want) std::ofstream(std::string(r.file) + ".actual", std::ios::binary) << r.got;
+    }
+    EXPECT_TRUE(logged.empty());
+}
+
+// The parameter items stop where the effect table has nothing to say.
+TEST(KronosCombi, ParameterItemsStopAtEffectsAndPositionsTheTableLacks)
+{
+    KronosDefs defs;
+    defs.KroEFXParamArray.resize(3);
+    defs.KroEFXParamArray[1] = {{0, 1, 0}, {0, 8, 0}, {1, 4, 2}, {0, 0, 0}, {2, 8, 0}};
+    defs.KroEFXParamArray[2] = {{0, 1, 0}, {63, 16, 7}};  // reaches past the block: read as 0
+    const struct {
+        int type;
+        const char* items;
+    } cases[] = {
+        {1, "PID1=ab, PID2= 3, "},  // pid 3 has width 0: pid 4 is not shown
+        {2, "PID1= 1, "},
+        {3, ""},  // beyond the table
+        {0, ""},
+    };
+    for (const auto& c : cases) {
+        TKro_Combi combi{};
+        combi[L::insEffect(1) + TIns_Effect_Params::Ins_Effect_Eff_Type] = static_cast<std::uint8_t>(c.type);
+        combi[L::insEffect(1)] = 0xAB;
+        combi[L::insEffect(1) + 1] = 0x0C;
+        combi[L::insEffect(1) + 63] = 0x80;
+        const std::string text = KroCombiParseText(combi, defs, {});
+        // The items follow the second line of data bytes of the first effect.
+        const auto second = text.find("\r\n", text.find("InsEff  1"));
+        std::istringstream lines(text.substr(second + 2));
+        std::string line;
+        for (int i = 0; i < 5; ++i) std::getline(lines, line);
+        EXPECT_EQ(line, std::string(c.items) + "\r") << c.type;
+    }
+}
+
+TEST(KronosTimbreCopy, InsertEffectsKeepTheirChainsWhereTheyCan)
+{
+    const struct {
+        int from, chainTo, to;
+        bool chained;
+        int wantChain;  // when still chained
+    } cases[] = {
+        {2, 3, 5, true, 6},   {4, 5, 1, true, 2}, {3, 2, 3, false, 0}, {1, 2, 12, false, 0},  // 13 is no slot
+        {1, 12, 1, true, 12}, {6, 7, 6, true, 7},
+    };
+    for (const auto& c : cases) {
+        TKro_Combi src{}, dst{};
+        const std::size_t s = L::insEffect(c.from), d = L::insEffect(c.to);
+        for (std::size_t i = 0; i < TIns_Effect_Params::size; ++i) src[s + i] = static_cast<std::uint8_t>(i + 1);
+        src[s + TIns_Effect_Params::Ins_Effect_ChChSw] = 0xC3;
+        src[s + TIns_Effect_Params::Ins_Effect_ChainTo] = static_cast<std::uint8_t>(c.chainTo);
+        copyInsEffect(src, c.from, dst, c.to);
+        const std::string what = std::to_string(c.from) + ">" + std::to_string(c.to);
+        EXPECT_EQ(dst[d + TIns_Effect_Params::Ins_Effect_ChChSw], c.chained ? 0xC3 : 0x43) << what;
+        if (c.chained) {
+            EXPECT_EQ(dst[d + TIns_Effect_Params::Ins_Effect_ChainTo], c.wantChain) << what;
+        }
+        EXPECT_EQ(dst[d + 63], 64) << what;
+        EXPECT_EQ(dst[d + TIns_Effect_Params::spare], 74) << what;
+    }
+}
+
+// Each partial copy writes exactly its areas of the edit record.
+TEST(KronosTimbreCopy, PartialCopiesWriteTheirAreasOnly)
+{
+    TKro_Combi src;
+    src.fill(0xAA);
+    const struct {
+        void (*copy)(const TKro_Combi&, TKro_Combi&);
+        std::vector<std::pair<std::size_t, std::size_t>> areas;  // [from, to)
+    } cases[] = {
+        {CopyNonTimbreCombiParams, {{0, 1189}, {1190, 4802}}},
+        {CopyMFXParams, {{912, 1052}}},
+        {CopyTFXParams, {{1052, 1189}}},
+        {CopyKarmaParams, {{1304, 4790}}},
+    };
+    for (const auto& c : cases) {
+        TKro_Combi dst{};
+        c.copy(src, dst);
+        for (std::size_t i = 0; i < dst.size(); ++i) {
+            const bool inside = std::any_of(c.areas.begin(), c.areas.end(),
+                                            [&](const auto& a) { return i >= a.first && i < a.second; });
+            ASSERT_EQ(dst[i], inside ? 0xAA : 0) << "byte " << i << " of area " << c.areas.front().first;
+        }
+    }
+}
+
+TEST(KronosTimbreCopy, SourceLabelsAndRefusals)
+{
+    KronosSession k;
+    Session& s = k.s;
+    const KroTimbreCopyView& v = s.records<KroTimbreCopyView>();
+    KroTimbreCopyFormActivate(s);
+    EXPECT_EQ(k.boxes(), std::vector<std::string>{"Warning: No Messages Were Selected - nothing to do"});
+
+    const TKro_Combi combi = sampleCombi();
+    s.messages.append("the sample", combiDump(combi, 0, 70, 127), "");
+    s.messages.makeCurrent(0);
+    KroTimbreCopyFormActivate(s);
+    EXPECT_EQ(s.records<KronosCombiRecords>().Kro_Combi_CopyBuffer, combi);
+    EXPECT_EQ(v.SrcCombi, "A Combi Name Of 24 Chars");
+    EXPECT_EQ(v.CopyEditObjName, "the sample");
+    const struct {
+        CopyLabel got;
+        std::string text;
+        CopyLabelLook look;
+    } labels[] = {
+        {v.TimbreNameArray[0], "I-B-005 Int", CopyLabelLook::Normal},
+        {v.TimbreNameArray[1], "U-AA-127 Ext", CopyLabelLook::Normal},
+        {v.TimbreNameArray[2], "I-A-000 Mute", CopyLabelLook::Mute},
+        {v.TimbreNameArray[3], "I-A-000 Off", CopyLabelLook::Grey},
+        {v.IFXNameArray[0], "Stereo Compressor:", CopyLabelLook::Normal},
+        {v.IFXNameArray[1], "No Effect:", CopyLabelLook::Normal},
+        {v.IFXNameArray[2], "Stereo Compressor: (off)", CopyLabelLook::Grey},
+    };
+    for (const auto& l : labels) {
+        EXPECT_EQ(l.got.text, l.text);
+        EXPECT_EQ(l.got.look, l.look) << l.text;
+    }
+    EXPECT_EQ(v.IFXChainLabelArray[0], "i3");
+    EXPECT_EQ(v.IFXChainLabelArray[1], "---");
+    EXPECT_EQ(v.IFXTSRCNameArray[0], "T 1, 3 >");
+    EXPECT_EQ(v.IFXTSRCNameArray[1], "T16 >");
+    EXPECT_EQ(v.IFXTSRCNameArray[2], "--");
+
+    // Refused messages keep the previous source; its labels are shown again.
+    auto with = [](Bytes m, std::size_t at, std::uint8_t b) {
+        m[at] = b;
+        return m;
+    };
+    const Bytes bank = combiDump(combi);
+    const struct {
+        Bytes msg;
+        const char* box;  // "" when accepted
+    } cases[] = {
+        {with(bank, 5, 0x02), "Message is an invalid Kronos Specific Combi Bank"},
+        {with(bank, 9, 0x04), "Message is an invalid Kronos Specific Combi Bank"},
+        {with(currentCombiDump(combi), 6, 0x02), "Message is invalid Kronos Edit Buffer Combi Bank"},
+        {currentCombiDump(combi, 1), "Message is not Kronos Combi Bank FFFFFFFF"},
+        {{0xF0, 0x42, 0x30, 0x68, 0x43, 0xF7}, "Message is not Kronos Combi Bank 43"},
+        {{0xF0, 0x42, 0x30}, "Message is not Kronos Combi Bank FFFFFFFF"},
+        {{0xF0, 0x42, 0x30, 0x68, 0x73, 0x01, 0x00, 0x00, 0x00, 0x03, 0xF7},
+         "Message too short: 11 bytes, 8937 needed"},
+        {Bytes(bank.begin(), bank.begin() + 8), "Message is an invalid Kronos Specific Combi Bank"},
+        {with(with(bank, 6, 0x7F), 8, 0x7F), ""},
+    };
+    for (const auto& c : cases) {
+        k.shell.boxes.clear();
+        s.messages.append("entry", c.msg, "");
+        s.messages.makeCurrent(s.messages.count() - 1);
+        KroTimbreCopyFormActivate(s);
+        EXPECT_EQ(k.boxes(),
+                  c.box[0] ? std::vector<std::string>{std::string("Warning: ") + c.box} : std::vector<std::string>{})
+            << c.box;
+        EXPECT_EQ(v.SrcCombi, "A Combi Name Of 24 Chars");
+        EXPECT_EQ(v.TimbreNameArray[0].text, "I-B-005 Int");
+    }
+
+    // A Combi without chains shows "---", not the chain of the Combi before.
+    s.messages.append("plain", currentCombiDump(TKro_Combi{}), "");
+    s.messages.makeCurrent(s.messages.count() - 1);
+    KroTimbreCopyFormActivate(s);
+    EXPECT_EQ(v.IFXChainLabelArray[0], "---");
+    EXPECT_EQ(v.SrcCombi, "");
+}
+
+TEST(KronosTimbreCopy, MappedCopiesInitialisationAndTheirLeds)
+{
+    KronosSession k;
+    Session& s = k.s;
+    const KroTimbreCopyView& v = s.records<KroTimbreCopyView>();
+    KronosCombiRecords& r = s.records<KronosCombiRecords>();
+    for (std::size_t i = 0; i < r.Kro_Combi_CopyBuffer.size(); ++i)
+        r.Kro_Combi_CopyBuffer[i] = static_cast<std::uint8_t>(i * 7);
+
+    CopyFullBtnClick(s);
+    EXPECT_EQ(r.Kro_Combi_EditBuffer, r.Kro_Combi_CopyBuffer);
+    EXPECT_EQ(v.TimbreLEDArray[15], (CopyLed{true, CopyLedColour::Lime}));
+    EXPECT_EQ(v.IFXLEDArray[11], (CopyLed{true, CopyLedColour::Lime}));
+
+    // Initialisation takes only a whole Combi.
+    testing::TempDir dir;
+    s.progpath = dir.str();
+    const TKro_Combi edited = r.Kro_Combi_EditBuffer;
+    InitButton1Click(s);
+    dir.write(kKroInitCombiFile, std::string(100, 'x'));
+    InitButton1Click(s);
+    EXPECT_EQ(k.boxes(), (std::vector<std::string>{"Warning: Cannot open file " + dir.str() + kKroInitCombiFile,
+                                                   "Warning: Error loading Kronos Init Combi"}));
+    EXPECT_EQ(r.Kro_Combi_EditBuffer, edited);
+    EXPECT_TRUE(v.TimbreLEDArray[0].lit);
+    const std::string init = readFile(programFolder() + kKroInitCombiFile);
+    ASSERT_EQ(init.size(), L::size);
+    dir.write(kKroInitCombiFile, init);
+    InitButton1Click(s);
+    EXPECT_EQ(std::string(r.Kro_Combi_EditBuffer.begin(), r.Kro_Combi_EditBuffer.end()), init);
+    EXPECT_EQ(KroCombiName(r.Kro_Combi_EditBuffer), "Init Combi");
+    EXPECT_EQ(KroCombiTempoText(r.Kro_Combi_EditBuffer), "120.00");
+    EXPECT_FALSE(v.TimbreLEDArray[0].lit);
+    EXPECT_FALSE(v.IFXLEDArray[0].lit);
+
+    // Timbres 3 and 7 both to 5: the higher source wins, one LED turns yellow.
+    for (int t : {3, 7}) {
+        s.checked.set(arrayControl(TimbreCheckboxArray, t), true);
+        s.chosen.set(arrayControl(TimbreComboArray, t), 5);
+    }
+    CopyTimbreClick(s);
+    const auto timbre = [&](ByteView c, int t) {
+        return Bytes(c.begin() + static_cast<long>(L::timbre(t)),
+                     c.begin() + static_cast<long>(L::timbre(t) + TTimbre_Params::size));
+    };
+    EXPECT_EQ(timbre(r.Kro_Combi_EditBuffer, 5), timbre(r.Kro_Combi_CopyBuffer, 7));
+    EXPECT_EQ(timbre(r.Kro_Combi_EditBuffer, 3),
+              timbre(ByteView(reinterpret_cast<const std::uint8_t*>(init.data()), init.size()), 3));
+    for (int t = 1; t <= kTimbreRows; ++t)
+        EXPECT_EQ(v.TimbreLEDArray[static_cast<std::size_t>(t - 1)],
+                  (CopyLed{t == 5, t == 5 ? CopyLedColour::Yellow : CopyLedColour::Lime}))
+            << t;
+
+    // An IFX copy: slot 2 to 9, its LED yellow.
+    s.checked.set(arrayControl(IFXCheckboxArray, 2), true);
+    s.chosen.set(arrayControl(IFXComboArray, 2), 9);
+    CopyIFXClick(s);
+    EXPECT_EQ(r.Kro_Combi_EditBuffer[L::insEffect(9) + TIns_Effect_Params::Ins_Effect_Eff_Type],
+              r.Kro_Combi_CopyBuffer[L::insEffect(2) + TIns_Effect_Params::Ins_Effect_Eff_Type]);
+    EXPECT_EQ(v.IFXLEDArray[8], (CopyLed{true, CopyLedColour::Yellow}));
+    EXPECT_FALSE(v.IFXLEDArray[1].lit);
+}
+
+// The shipped default effect data reads back through the shipped positions:
+// fixed parameters at their values, every other in its range.
+TEST(KronosTemplates, DefaultEffectDataHoldsTheFixedValues)
+{
+    KronosSession k;
+    const std::string data = readFile(programFolder() + "Kro_Default_EFX_Data.bin");
+    ASSERT_EQ(data.size(), 186u * 64);
+    EXPECT_EQ(data.substr(0, 64), std::string(64, '\0'));
+    const ByteView bytes(reinterpret_cast<const std::uint8_t*>(data.data()), data.size());
+    const struct {
+        int effect, pid, value;
+    } cases[] = {{2, 4, 100}, {2, 0, 0}, {1, 1, 0}, {3, 4, 100}};
+    for (const auto& c : cases) {
+        const TKroEfxParamArray& pos = kronosDefs().KroEFXParamArray.at(c.effect).at(c.pid);
+        std::int32_t v = -1;
+        ASSERT_TRUE(
+            GetBitField(bytes.subspan(64 * c.effect, 64), BFMode::LE, v, pos.KroOfs, pos.KroBitPos, pos.KroWidth));
+        EXPECT_EQ(v, c.value) << c.effect << "/" << c.pid;
+    }
+}
+
+}  // namespace
+}  // namespace tolvex

@@ -5,6 +5,7 @@
 #include "devices/kronos/kronos_defs.h"
 #include "devices/kronos/kronos_startup.h"
 #include "devices/kronos/kronos_sysex.h"
+#include "devices/peavey/peavey_commands.h"
 #include "devices/peavey/peavey_naming.h"
 #include "devices/triton/triton_params.h"
 #include "devices/yamaha/yamaha_commands.h"
@@ -26,6 +27,7 @@ void registerDeviceFamilies(CommandTable& table)
     registerDeviceFamilies();
     // Each family binds its page's controls here as it is built.
     registerYamaha(table);
+    registerPeavey(table);
     table.bind("KroReq1Prog", Kro_Req_1ProgClick);
     table.bind("KroReq1Combi", Kro_Req_1CombiClick);
     table.bind("CurProgReq", Kro_Cur_Prog_req_Click);

@@ -213,6 +213,29 @@ TEST(PeaveyBank, LoadBankAnswersCountdownAndRefusedBoxes)
     EXPECT_TRUE(none.sp.heard().empty());
 }
 
+TEST(PeaveyBank, BankNameIsTakenOnlyFromBytesBeforeTheF7)
+{
+    const struct {
+        const char* name;
+        std::vector<Bytes> replies;
+        std::string bankName;
+        std::size_t boxes;
+    } cases[] = {
+        {"whole", {spBankNameMessage("Strings & Pads")}, "Strings & Pads", 0},
+        {"short", {Bytes{0xF0, 0x00, 0x00, 0x1B, 0x02, 0x05, 0x00, 0x11, 0x02, 0x0F, 0x01, 'A', 'B', 0xF7}}, "AB", 0},
+        {"none", {}, "", 1},
+    };
+    for (const auto& c : cases) {
+        Rig rig("SP");
+        if (!c.replies.empty()) rig.synth().on(PV_BankNameRequest(0x7F), c.replies);
+        EXPECT_EQ(PV_Get_Bank_Name(rig.s, 0x7F), c.bankName) << c.name;
+        ASSERT_EQ(rig.shell.boxes.size(), c.boxes) << c.name;
+        if (c.boxes) {
+            EXPECT_EQ(rig.shell.boxes[0].text, "Timeout waiting for requested bank name sysex message");
+        }
+    }
+}
+
 std::vector<int> loadsIn(const std::vector<Bytes>& heard)
 {
     std::vector<int> banks;

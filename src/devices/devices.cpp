@@ -6,6 +6,7 @@
 #include "devices/kronos/kronos_startup.h"
 #include "devices/kronos/kronos_sysex.h"
 #include "devices/kronos/kronos_timbre_copy.h"
+#include "devices/peavey/peavey_commands.h"
 #include "devices/peavey/peavey_naming.h"
 #include "devices/triton/triton_params.h"
 #include "devices/triton/triton_sysex.h"
@@ -31,6 +32,7 @@ void registerDeviceFamilies(CommandTable& table)
     registerYamaha(table);
     registerTriton(table);
     registerWavestation(table);
+    registerPeavey(table);
     table.bind("KroReq1Prog", Kro_Req_1ProgClick);
     table.bind("KroReq1Combi", Kro_Req_1CombiClick);
     table.bind("CurProgReq", Kro_Cur_Prog_req_Click);

@@ -1,0 +1,420 @@
+#include "devices/peavey/peavey_commands.h"
+
+#include <cstring>
+#include <filesystem>
+#include <optional>
+#include <type_traits>
+
+#include "core/app/command_table.h"
+#include "core/app/controls.h"
+#include "core/app/incoming.h"
+#include "core/app/librarian.h"
+#include "core/app/request_response.h"
+#include "core/app/session.h"
+#include "core/text/atomic_file.h"
+#include "core/text/text_utils.h"
+#include "devices/peavey/peavey_names.h"
+#include "devices/peavey/peavey_report.h"
+#include "devices/peavey/peavey_sysex.h"
+
+namespace tolvex {
+
+namespace {
+
+constexpr std::uint8_t kAnyDevice = 0x7F;
+constexpr int kRequestPauseMs = 50;
+constexpr int kDumpWaitSeconds = 8;
+constexpr int kHighestDevice = 7;  // 0-6 SCSI, 7 floppy
+
+// Replies the requests wait for; FF stands for any device number.
+const Bytes kDirStatusReply = {0xF0, 0x00, 0x00, 0x1B, 0x02, 0x05, 0xFF, 0x04, 0x01, 0x00, 0x00, 0x01, 0x09};
+const Bytes kLoadReply = {0xF0, 0x00, 0x00, 0x1B, 0x02, 0x05, 0xFF, 0x10 /* reply */, 0x00 /* no error */, 0x00};
+const Bytes kBankNameReply = {0xF0, 0x00, 0x00, 0x1B, 0x02, 0x05, 0xFF, 0x11, 0x02 /* bank name */, 0x0F, 0x01};
+constexpr std::size_t kBankNameAt = 11;
+constexpr std::size_t kBankNameLength = 14;
+
+Bytes spMessage(std::uint8_t devid, std::initializer_list<std::uint8_t> body)
+{
+    Bytes m = {0xF0, 0x00, 0x00, 0x1B /* Peavey */, 0x02, 0x05 /* DPM SP */, devid};
+    m.insert(m.end(), body);
+    return m;
+}
+
+void showError(Session& s, const std::string& text)
+{
+    s.shell.messageBox("Error", text, MsgIcon::Warning);
+}
+
+// The number in a page box within 0..highest, or nothing after `message`.
+std::optional<int> boxNumber(Session& s, const char* control, int highest, const char* message)
+{
+    int value = 0;
+    if (!readDecimal(s.text.get(control), value) || value < 0 || value > highest) {
+        showError(s, message);
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::optional<int> channelNumber(Session& s)
+{
+    int value = 0;
+    if (!readDecimal(s.text.get(ctl::Channel), value)) {
+        showError(s, "You must specify a valid number for the Channel.");
+        return std::nullopt;
+    }
+    return value;
+}
+
+// The exchanges need both ports; without them every wait would end as a time-out.
+bool midiReady(Session& s)
+{
+    if (MidiOutputReady(s) && s.MIDI_In_Present) return true;
+    s.shell.messageBox("Warning", "MIDI Interface Not Installed", MsgIcon::Warning);
+    return false;
+}
+
+void writeText(const std::string& path, const std::string& content)
+{
+    writeFileReplacing(
+        path, [&](std::ostream& out) { out.write(content.data(), static_cast<std::streamsize>(content.size())); },
+        "Cannot create file " + path, "Cannot write file " + path);
+}
+
+std::string nameOf(const std::uint8_t* data)
+{
+    return std::string(reinterpret_cast<const char*>(data), 14);
+}
+
+template <class Record>
+Record recordOf(const PeaveyRecords& rec, std::size_t at = 0)
+{
+    static_assert(std::is_trivially_copyable_v<Record>);
+    Record r;
+    std::memcpy(&r, rec.PV_generic_obj.data() + at, sizeof(Record));
+    return r;
+}
+
+template <class Obj>
+void addPlaceholder(Session& s, std::vector<Obj>& list, const char* line)
+{
+    list.push_back(Obj{});
+    s.debuglog(line + std::to_string(list.size() - 1) + " []");
+}
+
+// A dump of the expected object: stored when its length is right. False when
+// the whole read must end.
+bool storeDump(Session& s, TPV_Bank_Object& bank, const PeaveyRecords& rec, int type, bool& failed)
+{
+    const std::int32_t len = rec.PV_dump_len;
+    const std::string name = nameOf(rec.PV_generic_obj.data());
+    const auto lengthIs = [&](std::int32_t expected, const char* what) {
+        if (len == expected) return true;
+        s.debuglog(format("%s dump length mismatch: PV_dump_len is %d; expected %d", what, len, expected));
+        failed = true;
+        return false;
+    };
+    switch (type) {
+    case 0:
+        if (!lengthIs(64, "Wave")) return true;
+        bank.Waves.push_back({name, true, recordOf<TPV_Wave_ctrl_rec>(rec)});
+        s.debuglog("Added new Wave to PV_Bank_Object.Waves objectlist at index " +
+                   std::to_string(bank.Waves.size() - 1) + " [" + name + "]");
+        return true;
+    case 1:
+        if (!lengthIs(80, "Tone")) return true;
+        bank.Tones.push_back({name, true, recordOf<TPV_Tone_hdr_rec>(rec)});
+        s.debuglog("Added new Tone to PV_Bank_Object.Tones objectlist at index " +
+                   std::to_string(bank.Tones.size() - 1) + " [" + name + "]");
+        return true;
+    case 3:
+        if (!lengthIs(256, "Preset")) return true;
+        bank.Presets.push_back({name, true, recordOf<TPV_Preset_rec>(rec)});
+        s.debuglog("Added new Preset to PV_Bank_Object.Presets objectlist at index " +
+                   std::to_string(bank.Presets.size() - 1) + " [" + name + "]");
+        return true;
+    default: break;
+    }
+    if (len < 48 || len % 16 != 0) {
+        s.debuglog(format("Map dump unexpected length : PV_dump_len is %d", len));
+        failed = true;
+        return true;
+    }
+    TPV_Map_Obj& map = bank.Maps.emplace_back();
+    map.Name = name;
+    map.Used = true;
+    map.Header = recordOf<TPV_Map_hdr_rec>(rec);
+    const std::string index = std::to_string(bank.Maps.size() - 1);
+    s.debuglog("Added PV_Map_Obj to PV_Bank_Object.Maps objectlist at index " + index + " [" + name + "]");
+    const int zones = map.Header.num_zones + 1;
+    const int slots = (len - 32) / 16;
+    s.debuglog(format("Processing %d zones, (zc: %d)", zones, slots));
+    if (zones != slots) {
+        const std::string text =
+            format("Zones length mismatch: header zones count is %d, length (%d) is for %d zones", zones, len, slots);
+        s.debuglog(text);
+        showError(s, text);
+        return false;
+    }
+    for (int k = 0; k < zones; ++k) {
+        const std::size_t from = 32 + 16 * static_cast<std::size_t>(k);
+        s.debuglog(format("Processing zone %d, copying from source index %d", k, static_cast<int>(from)));
+        map.Zones.push_back({recordOf<TPV_Map_zone_rec>(rec, from)});
+        s.debuglog("Added new Zone to PV_Map_Obj.Zones objectlist at index " + std::to_string(map.Zones.size() - 1));
+    }
+    s.debuglog("Zones in PV_MAP_Obj: " + std::to_string(map.Zones.size()));
+    return true;
+}
+
+void addPlaceholderOfType(Session& s, TPV_Bank_Object& bank, int type)
+{
+    switch (type) {
+    case 0:
+        addPlaceholder(s, bank.Waves, "Added unused PV_Wave_Obj to PV_Bank_Object.Waves objectlist at index ");
+        break;
+    case 1:
+        addPlaceholder(s, bank.Tones, "Added unused PV_Tone_Obj to PV_Bank_Object.Tones objectlist at index ");
+        break;
+    case 2: addPlaceholder(s, bank.Maps, "Added unused PV_Map_Obj to PV_Bank_Object.Maps objectlist at index "); break;
+    default:
+        addPlaceholder(s, bank.Presets, "Added PV_Preset_Obj to PV_Bank_Object.Presets objectlist at index ");
+        break;
+    }
+}
+
+// Decodes a reply, showing the decoder's box when it refused it.
+std::int32_t decode(Session& s, ByteView sx, PeaveyRecords& rec)
+{
+    std::string error;
+    const std::int32_t r = PV_Extract_SP_obj(sx, rec, error);
+    if (!error.empty()) showError(s, error);
+    return r;
+}
+
+// The Cancel button offered while the run lasts, however it ends.
+struct CancelOffer {
+    explicit CancelOffer(Session& session) : s(session)
+    {
+        s.CancelState = false;  // a click left over from before is no request to stop this run
+        OfferCancel(s, true);
+    }
+    ~CancelOffer() { OfferCancel(s, false); }
+    CancelOffer(const CancelOffer&) = delete;
+    CancelOffer& operator=(const CancelOffer&) = delete;
+    Session& s;
+};
+
+}  // namespace
+
+Bytes PV_DirStatusRequest(std::uint8_t devid, std::uint8_t type)
+{
+    return spMessage(devid, {0x12 /* directory request */, 0x01, 0x01 /* status */, type, 0xF7});
+}
+
+Bytes PV_DumpRequest(std::uint8_t devid, std::uint8_t type, std::uint32_t object)
+{
+    Bytes m = spMessage(devid, {0x01 /* dump request */, type, 0x00, 0x00, 0x00, 0x02});
+    const Bytes number = PV_to_string(object, 4);
+    m.insert(m.end(), number.begin(), number.end());
+    m.push_back(0xF7);
+    return m;
+}
+
+Bytes PV_LoadBankRequest(std::uint8_t devid, std::uint8_t scsiID, std::uint32_t bank)
+{
+    Bytes m = spMessage(devid, {0x30 /* disk access */, 0x01, 0x00, 0x00, 0x00, 0x03});
+    for (const Bytes& field : {PV_to_string(scsiID, 2), PV_to_string(bank, 4)})
+        m.insert(m.end(), field.begin(), field.end());
+    m.push_back(0xF7);
+    return m;
+}
+
+Bytes PV_BankNameRequest(std::uint8_t devid)
+{
+    return spMessage(devid, {0x11 /* control */, 0x02 /* bank name */, 0x01, 0x00, 0xF7});
+}
+
+void PV_SPtoFile(Session& s)
+{
+    const auto selected = s.messages.selectedIndexes();
+    if (selected.empty()) {
+        s.shell.messageBox("Warning", "Nothing Selected", MsgIcon::Warning);
+        return;
+    }
+    PeaveyRecords& rec = s.records<PeaveyRecords>();
+    rec.PV_SP_dir_list.clear();
+    for (std::size_t i : selected) {
+        const TSXstorage& m = *s.messages.at(i).storage;
+        const std::int32_t r = decode(s, m.sxdata, rec);
+        std::filesystem::path file(m.filename.empty() ? "untitled" : m.filename);
+        // Only a result with text opens the .txt, so a dump never empties what an
+        // earlier entry of the same file wrote there.
+        if (r >= 0 && r < 100) {
+            writeText(file.replace_extension(".txt").string(), PV_DirStatusText(rec, r));
+        } else if (r >= 100 && r < 200) {
+            writeText(file.replace_extension(".txt").string(), PV_DirListText(rec));
+        } else if (r >= 200) {
+            file.replace_extension();
+            const std::string path = file.string() + "[" + PV_SP_obj_name[static_cast<std::size_t>(r - 200)] + "].bin";
+            writeText(path, std::string(rec.PV_generic_obj.begin(),
+                                        rec.PV_generic_obj.begin() + static_cast<std::ptrdiff_t>(rec.PV_dump_len)));
+        }
+    }
+}
+
+bool Read_PV_SP_preset_data(Session& s, std::int32_t /*chan*/, std::uint8_t devid)
+{
+    PeaveyRecords& rec = s.records<PeaveyRecords>();
+    if (!rec.PV_Bank_Object) rec.PV_Bank_Object.emplace();
+    TPV_Bank_Object& bank = *rec.PV_Bank_Object;
+    bool failed = false;
+    for (int t = 0; t <= 3; ++t) {
+        const auto type = static_cast<std::uint8_t>(t);
+        s.debuglog("Preparing Sysex request for data object directory status of type: " + std::to_string(t));
+        while (s.MidiInBusy) s.shell.ProcessMessages();
+        s.shell.pause(kRequestPauseMs);
+
+        const std::int32_t status = ReqResponseSysex(s, PV_DirStatusRequest(devid, type), kDirStatusReply);
+        if (status < 0) {
+            showError(s, format("Timeout waiting for requested sysex message tt %d", t));
+            return false;
+        }
+        const Bytes reply = s.messages.at(static_cast<std::size_t>(status)).storage->sxdata;
+        s.debuglog("Received Sysex: " + SxStringToHexList(reply));
+        const std::int32_t got = decode(s, reply, rec);
+        const auto row = got >= 0 && got < kPVObjectTypes ? rec.PV_Dir_Status[static_cast<std::size_t>(got)]
+                                                          : std::array<std::int32_t, kPVDirStatusValues>{};
+        const std::int32_t lowobj = row[4], highobj = row[5];
+        s.debuglog(format("Object Type: %d numobjs: %d lowobj: %d highobj: %d", got, row[3], lowobj, highobj));
+        if (got != t) {
+            showError(s, format("Returned object type was %d; expected %d", got, t));
+            return false;
+        }
+
+        const Bytes expected = {0xF0, 0x00, 0x00, 0x1B, 0x02, 0x05, 0xFF, 0x02 /* dump */, type};
+        for (std::int32_t i = lowobj; i <= highobj; ++i) {
+            s.shell.pause(kRequestPauseMs);
+            s.debuglog(format("Sending Dump Request for object type %d and object index %d", t, i));
+            std::int32_t idx = -1;
+            if (!Alt_ReqResponseSysex(s, PV_DumpRequest(devid, type, static_cast<std::uint32_t>(i)), expected, idx,
+                                      false, kDumpWaitSeconds)) {
+                showError(s, format("Timeout waiting for requested sysex message tt %d", t));
+                return false;
+            }
+            if (idx < 0) {
+                // The SP answered, but not with the object: it has none by that number.
+                addPlaceholderOfType(s, bank, t);
+                continue;
+            }
+            const Bytes dump = s.messages.at(static_cast<std::size_t>(idx)).storage->sxdata;
+            s.debuglog("Received Dump Sysex: " + SxStringToHexList(dump));
+            const std::int32_t kind = decode(s, dump, rec);
+            s.debuglog("Returned dump Object Type: " + std::to_string(kind));
+            if (kind < 200) {
+                showError(s, format("Returned object type was %d; expected dump", kind));
+                return false;
+            }
+            if (rec.PV_dump_obj_num != i) {
+                showError(s, format("Returned object number was %d; expected %d", rec.PV_dump_obj_num, i));
+                return false;
+            }
+            if (!storeDump(s, bank, rec, t, failed)) return false;
+        }
+        s.debuglog("Completed object type " + std::to_string(t));
+    }
+    s.debuglog("Completed Read_PV_SP_preset_data\r\n");
+    return !failed;
+}
+
+std::string PV_Get_Bank_Name(Session& s, std::uint8_t devID)
+{
+    const std::int32_t idx = ReqResponseSysex(s, PV_BankNameRequest(devID), kBankNameReply);
+    if (idx < 0) {
+        showError(s, "Timeout waiting for requested bank name sysex message");
+        return "";
+    }
+    const Bytes& reply = s.messages.at(static_cast<std::size_t>(idx)).storage->sxdata;
+    std::string name;
+    for (std::size_t i = kBankNameAt; i < kBankNameAt + kBankNameLength && i < reply.size() && reply[i] != 0xF7; ++i)
+        name += static_cast<char>(reply[i]);
+    return name;
+}
+
+bool Rd_PV_SP_bank_proc(Session& s, const std::string& name_suf, std::int32_t banknum)
+{
+    const auto channel = channelNumber(s);
+    if (!channel || !midiReady(s)) return false;
+    PeaveyRecords& rec = s.records<PeaveyRecords>();
+    rec.PV_Bank_Object.emplace();
+    if (!Read_PV_SP_preset_data(s, *channel, kAnyDevice)) {
+        s.LogString("Error processing data: " + name_suf);
+        return false;
+    }
+    const std::string bankName = PV_Get_Bank_Name(s, kAnyDevice);
+    const std::string report = PV_BankReport(*rec.PV_Bank_Object, banknum, bankName);
+    rec.PV_Bank_Object.reset();
+    writeText("PV_SP_Preset_Data" + name_suf + ".txt", report);
+    return true;
+}
+
+PVLoadResult PV_Load_Bank(Session& s, std::uint8_t devID, std::uint8_t scsiID, std::uint32_t bank)
+{
+    std::int32_t idx = -1;
+    if (!Alt_ReqResponseSysex(s, PV_LoadBankRequest(devID, scsiID, bank), kLoadReply, idx, true, s.LongTimeOutVal))
+        return PVLoadResult::TimedOut;
+    if (idx < 0) {
+        s.LogString("Error Loading Bank");
+        return PVLoadResult::Refused;
+    }
+    s.LogString("Bank Loaded OK");
+    return PVLoadResult::Loaded;
+}
+
+void PV_SP_Load_Bank(Session& s)
+{
+    const auto bank = boxNumber(s, ctl::SP_Bank_Num_edit, 127, "You must specify a valid number for the bank (0-127).");
+    if (!bank) return;
+    const auto device = boxNumber(s, ctl::SP_DevID_edit, kHighestDevice,
+                                  "You must specify a valid number for the device number (0-7).");
+    if (!device || !midiReady(s)) return;
+    s.LogString(format("Sending request to load bank %d on device %d", *bank, *device));
+    if (PV_Load_Bank(s, kAnyDevice, static_cast<std::uint8_t>(*device), static_cast<std::uint32_t>(*bank)) ==
+        PVLoadResult::TimedOut)
+        showError(s, "Timeout waiting for requested sysex message");
+}
+
+void PV_SP_Load_All_Banks(Session& s)
+{
+    const auto first =
+        boxNumber(s, ctl::SP_Bank_Num_edit, 255, "You must specify a valid number for the bank (0-255).");
+    if (!first) return;
+    const auto device = boxNumber(s, ctl::SP_DevID_edit, kHighestDevice,
+                                  "You must specify a valid number for the device number (0-7).");
+    // Each bank's read takes the Channel box: a bad one is told once, here.
+    if (!device || !channelNumber(s) || !midiReady(s)) return;
+    const CancelOffer offer(s);
+    for (int bank = *first; bank <= 255 && !CancelButton(s); ++bank) {
+        s.LogString(format("Sending request to load bank %d on device %d", bank, *device));
+        const PVLoadResult loaded =
+            PV_Load_Bank(s, kAnyDevice, static_cast<std::uint8_t>(*device), static_cast<std::uint32_t>(bank));
+        if (CancelButton(s)) break;
+        if (loaded == PVLoadResult::Loaded) {
+            s.debuglog(format("\r\n------------ loaded disk bank %d ---------", bank));
+            s.LogString(format("Loaded bank %d from device %d", bank, *device));
+            Rd_PV_SP_bank_proc(s, std::to_string(bank), bank);
+            s.debuglog(format("\r\n------------ completed reading bank %d ---------", bank));
+        } else {
+            s.debuglog(format("\r\n------------- Unable to read bank %d -----------", bank));
+        }
+    }
+}
+
+void registerPeavey(CommandTable& table)
+{
+    table.bind("SPtoFile", PV_SPtoFile);
+    table.bind("SP_Load_Bank", PV_SP_Load_Bank);
+    table.bind("Rd_PV_SP_bank", [](Session& s) { Rd_PV_SP_bank_proc(s, "", -1); });
+    table.bind("SP_Load_All_Banks", PV_SP_Load_All_Banks);
+}
+
+}  // namespace tolvex

@@ -1,0 +1,88 @@
+// The SP page's commands through `tolvex-cli run` with ports, against a
+// simulated SP that answers on the command line's own (real) clock.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "cli/runner.h"
+#include "core/sysex/syx_file.h"
+#include "midi/loopback.h"
+#include "midi/port_devices.h"
+#include "support/simulated_sp.h"
+#include "support/temp_dir.h"
+
+namespace tolvex {
+namespace {
+
+using namespace testing;
+
+struct RunResult {
+    int status;
+    std::string out, err;
+};
+
+struct InFolder {
+    explicit InFolder(const std::string& folder) : previous(std::filesystem::current_path())
+    {
+        std::filesystem::current_path(folder);
+    }
+    ~InFolder() { std::filesystem::current_path(previous); }
+    std::filesystem::path previous;
+};
+
+// Runs with --in SP --out SP; the SP answers within milliseconds.
+RunResult runWithSp(std::vector<std::string> args)
+{
+    MidiLoopback bus({"SP"});
+    std::unique_ptr<SimulatedSP> sp;
+    const DeviceFactory devices = [&](Shell& shell, const std::string&) -> std::unique_ptr<MidiDevices> {
+        sp = std::make_unique<SimulatedSP>(bus, shell, "SP");
+        sp->delayMs = 2;
+        sp->loadDelayMs = 5;
+        return std::make_unique<PortDevices>(shell, bus.makeInput(), bus.makeOutput());
+    };
+    args.insert(args.end(), {"--set", "Channel=0", "--in", "SP", "--out", "SP"});
+    std::istringstream in;
+    std::ostringstream out, err;
+    const int status = runCommands(args, in, out, err, devices);
+    return {status, out.str(), err.str()};
+}
+
+TEST(PeaveyRun, TheSpPageFromTheCommandLine)
+{
+    TempDir dir;
+    const InFolder folder(dir.str());
+    std::ifstream fixture(std::string(TOLVEX_FIXTURES_DIR) + "/peavey/sp-bank-report.txt", std::ios::binary);
+    const std::string report{std::istreambuf_iterator<char>(fixture), {}};
+
+    RunResult r = runWithSp({"SP Load Bank", "--set", "SP_Bank_Num_edit=3", "--set", "SP_DevID_edit=0"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("Sending request to load bank 3 on device 0\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Bank Loaded OK\n"), std::string::npos) << r.out;
+
+    r = runWithSp({"Rd_PV_SP_bank"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(dir.read("PV_SP_Preset_Data.txt"), report);
+
+    r = runWithSp({"Read all SP Banks", "--set", "SP_Bank_Num_edit=255", "--set", "SP_DevID_edit=1"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("Loaded bank 255 from device 1\n"), std::string::npos) << r.out;
+    EXPECT_EQ(dir.read("PV_SP_Preset_Data255.txt").substr(0, 26), "Bank: 255 \"Disk Bank 255 \"");
+
+    r = runWithSp({"SP Load Bank", "--set", "SP_Bank_Num_edit=300", "--set", "SP_DevID_edit=0"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "Error: You must specify a valid number for the bank (0-127).\n");
+
+    const Bytes wave = spWave("Piano C4", 0, 22050, 22);
+    const Bytes status = spStatusMessage(0, 3, 0, 2), dump = spDumpMessage(0, 0, wave);
+    writeSyxFile(dir.file("sp.syx"), {status, dump});
+    r = runWithSp({"SP>File", dir.file("sp.syx")});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(dir.read("sp.txt").substr(0, 14), "0       Wave\r\n");
+    EXPECT_EQ(dir.read("sp[Wave].bin"), std::string(wave.begin(), wave.end()));
+}
+
+}  // namespace
+}  // namespace tolvex

@@ -1,0 +1,306 @@
+// Whole conversations with a simulated Peavey SP on the loopback port, on the
+// virtual clock: reading the loaded bank into its report, loading banks, and
+// walking a range of banks with Cancel.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "core/app/controls.h"
+#include "core/app/incoming.h"
+#include "devices/peavey/peavey_commands.h"
+#include "support/rig.h"
+#include "support/simulated_sp.h"
+#include "support/temp_dir.h"
+
+namespace tolvex {
+namespace {
+
+using namespace testing;
+
+// The report of the simulator's scripted bank, checked line by line by hand once.
+const std::string kReportFixture = std::string(TOLVEX_FIXTURES_DIR) + "/peavey/sp-bank-report.txt";
+
+std::string readFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// Reports go to the current folder: each test gets its own.
+struct InFolder {
+    explicit InFolder(const std::string& folder) : previous(std::filesystem::current_path())
+    {
+        std::filesystem::current_path(folder);
+    }
+    ~InFolder() { std::filesystem::current_path(previous); }
+    std::filesystem::path previous;
+};
+
+// A rig with the SP on its port, the debug file in a fresh folder that is
+// also the current folder.
+struct SpRig {
+    SpRig() : in(dir.str())
+    {
+        rig.s.debugFile.open(dir.file("debugfile.txt"));
+        rig.s.text.set(ctl::Channel, "0");
+        rig.s.text.set(ctl::SP_Bank_Num_edit, "3");
+        rig.s.text.set(ctl::SP_DevID_edit, "1");
+    }
+    std::string debugText()
+    {
+        rig.s.debugFile.close();
+        return dir.read("debugfile.txt");
+    }
+    std::vector<std::string> boxes() const
+    {
+        std::vector<std::string> out;
+        for (const RecordedBox& b : rig.shell.boxes) out.push_back(b.title + ": " + b.text);
+        return out;
+    }
+    bool logged(const std::string& line) const
+    {
+        for (int i = 0; i < rig.s.log.count(); ++i)
+            if (rig.s.log.line(i) == line) return true;
+        return false;
+    }
+
+    TempDir dir;
+    InFolder in;
+    Rig rig{"SP"};
+    SimulatedSP sp{rig.bus, rig.shell, "SP"};
+};
+
+TEST(PeaveyBank, ReadsTheLoadedBankIntoItsReport)
+{
+    SpRig r;
+    ASSERT_TRUE(Rd_PV_SP_bank_proc(r.rig.s, "", -1));
+    EXPECT_TRUE(r.boxes().empty());
+    EXPECT_EQ(r.dir.read("PV_SP_Preset_Data.txt"), readFile(kReportFixture));
+    // Four status requests, one dump request per object, the bank name.
+    const auto& heard = r.sp.heard();
+    ASSERT_EQ(heard.size(), 4u + 3 + 4 + 2 + 3 + 1);
+    EXPECT_EQ(heard[0], PV_DirStatusRequest(0x7F, 0));
+    EXPECT_EQ(heard[1], PV_DumpRequest(0x7F, 0, 0));
+    EXPECT_EQ(heard[5], PV_DumpRequest(0x7F, 1, 0));
+    EXPECT_EQ(heard.back(), PV_BankNameRequest(0x7F));
+    const std::string debug = r.debugText();
+    for (const char* line : {"Object Type: 1 numobjs: 4 lowobj: 0 highobj: 3\r\n",
+                             "Added unused PV_Tone_Obj to PV_Bank_Object.Tones objectlist at index 1 []\r\n",
+                             "Processing 3 zones, (zc: 3)\r\n", "Zones in PV_MAP_Obj: 3\r\n",
+                             "Added new Preset to PV_Bank_Object.Presets objectlist at index 2 [Only B        ]\r\n",
+                             "Completed Read_PV_SP_preset_data\r\n\r\n"})
+        EXPECT_NE(debug.find(line), std::string::npos) << line;
+}
+
+TEST(PeaveyBank, AFaultyAnswerEndsTheReadWithoutAReport)
+{
+    const struct {
+        const char* name;
+        std::function<void(SimulatedSP&)> setUp;
+        std::vector<std::string> boxes;
+        const char* debugLine;
+        std::int64_t atLeastMs;
+    } cases[] = {
+        {"wrong object number",
+         [](SimulatedSP& sp) {
+             sp.numberInReply[{1, 2}] = 5;
+         },
+         {"Error: Returned object number was 5; expected 2"},
+         "Returned dump Object Type: 201",
+         0},
+        {"3 zones claimed, 2 present",
+         [](SimulatedSP& sp) {
+             sp.bank.objects[2][0] = spMap("Piano Map", {0, 2}, 3);
+         },
+         {"Error: Zones length mismatch: header zones count is 3, length (64) is for 2 zones"},
+         "Processing 3 zones, (zc: 2)",
+         0},
+        // A dump of the wrong length adds nothing; the read goes on to the end.
+        {"wave of length 60",
+         [](SimulatedSP& sp) { sp.bank.objects[0][1].resize(60); },
+         {},
+         "Wave dump length mismatch: PV_dump_len is 60; expected 64",
+         0},
+        {"silence",
+         [](SimulatedSP& sp) { sp.silent = true; },
+         {"Error: Timeout waiting for requested sysex message tt 0"},
+         "Timed out waiting for  [F0 00 00 1B 02 05 FF 04 01 00 00 01 09 ]",
+         5000},
+    };
+    for (const auto& c : cases) {
+        SpRig r;
+        c.setUp(r.sp);
+        EXPECT_FALSE(Rd_PV_SP_bank_proc(r.rig.s, "", -1)) << c.name;
+        EXPECT_EQ(r.boxes(), c.boxes) << c.name;
+        EXPECT_TRUE(r.logged("Error processing data: ")) << c.name;
+        EXPECT_FALSE(std::filesystem::exists(r.dir.file("PV_SP_Preset_Data.txt"))) << c.name;
+        EXPECT_NE(r.debugText().find(c.debugLine), std::string::npos) << c.name;
+        EXPECT_GE(r.rig.shell.nowMs(), c.atLeastMs) << c.name;
+        EXPECT_NE(r.sp.heard().back(), PV_BankNameRequest(0x7F)) << c.name;
+    }
+}
+
+TEST(PeaveyBank, LoadBankAnswersCountdownAndRefusedBoxes)
+{
+    const struct {
+        const char* name;
+        std::string bank, device;
+        std::function<void(SimulatedSP&)> setUp;
+        const char* logLine;  // "" when nothing is sent
+        std::vector<std::string> boxes;
+    } cases[] = {
+        {"answered OK", "3", "0", [](SimulatedSP&) {}, "Bank Loaded OK", {}},
+        {"answered wrong", "3", "0", [](SimulatedSP& sp) { sp.refusedBanks = {3}; }, "Error Loading Bank", {}},
+        {"not answered",
+         "3",
+         "0",
+         [](SimulatedSP& sp) { sp.silentBanks = {3}; },
+         "Sending request to load bank 3 on device 0",
+         {"Error: Timeout waiting for requested sysex message"}},
+        {"bank 128",
+         "128",
+         "0",
+         [](SimulatedSP&) {},
+         "",
+         {"Error: You must specify a valid number for the bank (0-127)."}},
+        {"bank -1",
+         "-1",
+         "0",
+         [](SimulatedSP&) {},
+         "",
+         {"Error: You must specify a valid number for the bank (0-127)."}},
+        {"device 8",
+         "3",
+         "8",
+         [](SimulatedSP&) {},
+         "",
+         {"Error: You must specify a valid number for the device number (0-7)."}},
+        {"device x",
+         "3",
+         "x",
+         [](SimulatedSP&) {},
+         "",
+         {"Error: You must specify a valid number for the device number (0-7)."}},
+    };
+    for (const auto& c : cases) {
+        SpRig r;
+        c.setUp(r.sp);
+        r.rig.s.LongTimeOutVal = 3;
+        r.rig.s.text.set(ctl::SP_Bank_Num_edit, c.bank);
+        r.rig.s.text.set(ctl::SP_DevID_edit, c.device);
+        std::vector<std::string> countdown;
+        r.rig.s.addListener([&](const std::string& name) {
+            if (name == ctl::TimeoutLabel) countdown.push_back(r.rig.s.text.get(ctl::TimeoutLabel));
+        });
+        PV_SP_Load_Bank(r.rig.s);
+        EXPECT_EQ(r.boxes(), c.boxes) << c.name;
+        if (*c.logLine == '\0') {
+            EXPECT_TRUE(r.sp.heard().empty()) << c.name;
+            continue;
+        }
+        EXPECT_TRUE(r.logged(c.logLine)) << c.name;
+        EXPECT_EQ(r.sp.heard(), std::vector<Bytes>{PV_LoadBankRequest(0x7F, 0, 3)}) << c.name;
+        if (!c.boxes.empty()) {
+            EXPECT_EQ(countdown, (std::vector<std::string>{"3", "2", "1", ""})) << c.name;
+            EXPECT_GE(r.rig.shell.nowMs(), 3000) << c.name;
+        }
+    }
+    SpRig none;
+    none.rig.s.MIDI_In_Present = false;
+    PV_SP_Load_Bank(none.rig.s);
+    EXPECT_EQ(none.boxes(), std::vector<std::string>{"Warning: MIDI Interface Not Installed"});
+    EXPECT_TRUE(none.sp.heard().empty());
+}
+
+TEST(PeaveyBank, BankNameIsTakenOnlyFromBytesBeforeTheF7)
+{
+    const struct {
+        const char* name;
+        std::vector<Bytes> replies;
+        std::string bankName;
+        std::size_t boxes;
+    } cases[] = {
+        {"whole", {spBankNameMessage("Strings & Pads")}, "Strings & Pads", 0},
+        {"short", {Bytes{0xF0, 0x00, 0x00, 0x1B, 0x02, 0x05, 0x00, 0x11, 0x02, 0x0F, 0x01, 'A', 'B', 0xF7}}, "AB", 0},
+        {"none", {}, "", 1},
+    };
+    for (const auto& c : cases) {
+        Rig rig("SP");
+        if (!c.replies.empty()) rig.synth().on(PV_BankNameRequest(0x7F), c.replies);
+        EXPECT_EQ(PV_Get_Bank_Name(rig.s, 0x7F), c.bankName) << c.name;
+        ASSERT_EQ(rig.shell.boxes.size(), c.boxes) << c.name;
+        if (c.boxes) {
+            EXPECT_EQ(rig.shell.boxes[0].text, "Timeout waiting for requested bank name sysex message");
+        }
+    }
+}
+
+std::vector<int> loadsIn(const std::vector<Bytes>& heard)
+{
+    std::vector<int> banks;
+    for (const Bytes& m : heard)
+        if (m.size() == 20 && m[7] == 0x30) banks.push_back(m[15] << 12 | m[16] << 8 | m[17] << 4 | m[18]);
+    return banks;
+}
+
+TEST(PeaveyBank, ReadAllWalksUpToBank255UntilCancel)
+{
+    {
+        // A time-out is one debug line; the run ends after bank 255 with Cancel hidden.
+        SpRig r;
+        r.sp.silentBanks = {255};
+        r.rig.s.LongTimeOutVal = 2;
+        r.rig.s.text.set(ctl::SP_Bank_Num_edit, "254");
+        bool offered = false;
+        r.rig.s.addListener([&](const std::string& name) { offered |= name == ctl::Cancel && r.rig.s.CancelVisible; });
+        PV_SP_Load_All_Banks(r.rig.s);
+        EXPECT_EQ(loadsIn(r.sp.heard()), (std::vector<int>{254, 255}));
+        EXPECT_TRUE(r.boxes().empty());
+        EXPECT_EQ(r.dir.read("PV_SP_Preset_Data254.txt").substr(0, 26), "Bank: 254 \"Disk Bank 254 \"");
+        EXPECT_FALSE(std::filesystem::exists(r.dir.file("PV_SP_Preset_Data255.txt")));
+        EXPECT_TRUE(r.logged("Loaded bank 254 from device 1"));
+        EXPECT_TRUE(offered);
+        EXPECT_FALSE(r.rig.s.CancelVisible);
+        const std::string debug = r.debugText();
+        for (const char* line : {"\r\n------------ loaded disk bank 254 ---------\r\n",
+                                 "\r\n------------ completed reading bank 254 ---------\r\n",
+                                 "\r\n------------- Unable to read bank 255 -----------\r\n"})
+            EXPECT_NE(debug.find(line), std::string::npos) << line;
+    }
+    {
+        // A click left from before the run does not end it; one during a load ends it after that load.
+        SpRig r;
+        for (int b = 250; b <= 255; ++b) r.sp.refusedBanks.insert(b);
+        r.rig.s.text.set(ctl::SP_Bank_Num_edit, "250");
+        r.rig.s.CancelState = true;
+        r.rig.shell.startTimer("click", 3750, [&] {
+            r.rig.shell.stopTimer("click");
+            CancelClick(r.rig.s);
+        });
+        PV_SP_Load_All_Banks(r.rig.s);
+        EXPECT_EQ(loadsIn(r.sp.heard()), (std::vector<int>{250, 251, 252}));
+        EXPECT_FALSE(r.rig.s.CancelVisible);
+        EXPECT_FALSE(r.rig.s.CancelState);
+    }
+    const struct {
+        const char* field;
+        const char* value;
+        std::string box;
+    } refusals[] = {
+        {ctl::SP_Bank_Num_edit, "256", "Error: You must specify a valid number for the bank (0-255)."},
+        {ctl::SP_DevID_edit, "-1", "Error: You must specify a valid number for the device number (0-7)."},
+        {ctl::Channel, "x", "Error: You must specify a valid number for the Channel."},
+    };
+    for (const auto& c : refusals) {
+        SpRig r;
+        r.rig.s.text.set(c.field, c.value);
+        PV_SP_Load_All_Banks(r.rig.s);
+        EXPECT_EQ(r.boxes(), std::vector<std::string>{c.box}) << c.value;
+        EXPECT_TRUE(r.sp.heard().empty()) << c.value;
+        EXPECT_FALSE(r.rig.s.CancelVisible) << c.value;
+    }
+}
+
+}  // namespace
+}  // namespace tolvex

@@ -1,0 +1,214 @@
+// Peavey SP replies decoded into the object records, the texts written from
+// them, and "SP>File" over several selected entries.
+#include "devices/peavey/peavey_sysex.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <sstream>
+
+#include "core/app/session.h"
+#include "devices/peavey/peavey_commands.h"
+#include "devices/peavey/peavey_names.h"
+#include "devices/peavey/peavey_report.h"
+#include "support/scripted_shell.h"
+#include "support/simulated_sp.h"
+#include "support/temp_dir.h"
+
+namespace tolvex {
+namespace {
+
+using namespace testing;
+
+Bytes hex(const std::string& text)
+{
+    Bytes out;
+    std::istringstream in(text);
+    for (std::string w; in >> w;) out.push_back(static_cast<std::uint8_t>(std::stoul(w, nullptr, 16)));
+    return out;
+}
+
+// The first `keep` bytes of m and an F7, as a message cut short in transit.
+Bytes cut(const Bytes& m, std::size_t keep)
+{
+    Bytes out(m.begin(), m.begin() + static_cast<std::ptrdiff_t>(keep));
+    out.push_back(0xF7);
+    return out;
+}
+
+TEST(PeaveyNibbles, KnownAnswers)
+{
+    EXPECT_EQ(PV_to_string(0x1234, 4), hex("01 02 03 04"));
+    EXPECT_EQ(PV_to_string(200, 4), hex("00 00 0C 08"));
+    EXPECT_EQ(PV_to_string(0x1FF, 2), hex("0F 0F"));  // the low nibbles only
+    EXPECT_EQ(PV_DumpRequest(0x7F, 2, 0x12), hex("F0 00 00 1B 02 05 7F 01 02 00 00 00 02 00 00 01 02 F7"));
+    EXPECT_EQ(PV_LoadBankRequest(0x7F, 3, 200), hex("F0 00 00 1B 02 05 7F 30 01 00 00 00 03 00 03 00 00 0C 08 F7"));
+    EXPECT_EQ(PV_DirStatusRequest(0x7F, 3), hex("F0 00 00 1B 02 05 7F 12 01 01 03 F7"));
+    EXPECT_EQ(PV_BankNameRequest(0x7F), hex("F0 00 00 1B 02 05 7F 11 02 01 00 F7"));
+
+    const struct {
+        const char* sx;
+        int chars;
+        std::string text;
+        std::size_t offset;
+    } ascii[] = {
+        {"04 01 04 02 F7", 2, "AB", 4},
+        {"74 31 F7", 1, "A", 2},     // only the low halves count
+        {"04 01 04 F7", 2, "A", 2},  // a half character before the F7 is left out
+        {"04 F7", 1, "", 0},
+    };
+    for (const auto& c : ascii) {
+        std::size_t at = 0;
+        EXPECT_EQ(PV_extract_ascii(at, c.chars, hex(c.sx)), c.text) << c.sx;
+        EXPECT_EQ(at, c.offset) << c.sx;
+    }
+}
+
+TEST(PeaveyDecode, RepliesAndTheirRefusals)
+{
+    const Bytes wave = spWave("Piano C4", 0xA0, 22050, 22);
+    const Bytes fullDump = spDumpMessage(0, 0, wave);  // 148 bytes
+    const Bytes status = spStatusMessage(0, 1, 0, 0);
+    Bytes lengthFFFF = spDumpMessage(0, 0, wave);
+    for (std::size_t i = 9; i < 13; ++i) lengthFFFF[i] = 0x0F;
+    const struct {
+        const char* name;
+        Bytes sx;
+        int result;
+        std::string error;
+    } cases[] = {
+        // Data byte 3C travels as 03 0C, high half first.
+        {"known-answer dump", hex("F0 00 00 1B 02 05 00 02 01 00 00 00 04 00 00 00 07 00 00 03 0C F7"), 201, ""},
+        {"whole wave", fullDump, 200, ""},
+        {"status", spStatusMessage(1, 4, 0, 3), 1, ""},
+        {"list of 40 bytes: 2 entries", spDirListMessage(2, 40, {{0, "Piano Map"}, {1, "Pad Map"}, {2, "Not Counted"}}),
+         102, ""},
+        {"list declaring 40 entries with 2 present", spDirListMessage(3, 640, {{0, "Grand"}, {1, "Split Pad"}}), 103,
+         "Extract Overflow: offset: 81, nibs: 4"},
+        {"list entry with half its name", cut(spDirListMessage(3, 32, {{0, "Grand"}}), 40), 103,
+         "Extract Overflow: offset: 21, nibs: 28"},
+        {"length FFFF", lengthFFFF, -1, "Dump length 65532 out of range (1-2080)"},
+        {"length 3: no data", hex("F0 00 00 1B 02 05 00 02 00 00 00 00 03 00 00 00 00 00 00 F7"), -1,
+         "Dump length 0 out of range (1-2080)"},
+        {"dump of type 9", spDumpMessage(9, 0, wave), -1, ""},
+        {"truncated dump", cut(fullDump, 137), -1,
+         "Bulk Extract Overflow: offset: 20, nbytes: 64. SX length is 138, needed 148"},
+        {"dump cut in its header", hex("F0 00 00 1B 02 05 00 02 00"), -1, "Extract Overflow: offset: 9, nibs: 4"},
+        {"truncated status", Bytes(status.begin(), status.begin() + 30), -1, "Extract Overflow: offset: 29, nibs: 4"},
+        {"status of type 9", spStatusMessage(9, 1, 0, 0), -1, ""},
+        {"other directory reply", hex("F0 00 00 1B 02 05 00 04 03 00 F7"), -1, ""},
+        {"another maker", hex("F0 43 00 09 20 00 F7"), -1, "Header does not match currently supported format"},
+        {"SP reply kind", spReplyMessage(4), -1, "Header does not match currently supported format"},
+        {"five bytes", hex("F0 00 00 1B F7"), -1, "Header does not match currently supported format"},
+    };
+    for (const auto& c : cases) {
+        PeaveyRecords rec;
+        std::string error = "stale";
+        EXPECT_EQ(PV_Extract_SP_obj(c.sx, rec, error), c.result) << c.name;
+        EXPECT_EQ(error, c.error) << c.name;
+    }
+
+    PeaveyRecords rec;
+    std::string error;
+    ASSERT_EQ(PV_Extract_SP_obj(hex("F0 00 00 1B 02 05 00 02 01 00 00 00 04 00 00 00 07 00 00 03 0C F7"), rec, error),
+              201);
+    EXPECT_EQ(rec.PV_generic_obj[0], 0x3C);
+    EXPECT_EQ(rec.PV_dump_len, 1);
+    EXPECT_EQ(rec.PV_dump_obj_num, 7);
+    ASSERT_EQ(PV_Extract_SP_obj(spStatusMessage(1, 4, 0, 3), rec, error), 1);
+    EXPECT_EQ(rec.PV_Dir_Status[1], (std::array<std::int32_t, 11>{1, 256, 4, 4, 0, 3, 0x400, 0, 0x7F000, 2048, 1024}));
+    ASSERT_EQ(PV_Extract_SP_obj(spDirListMessage(2, 40, {{0, "Piano Map"}, {12, "Pad Map"}}), rec, error), 102);
+    EXPECT_EQ(rec.PV_SP_dir_list,
+              (std::vector<std::string>{"     Map    0   \"Piano Map     \"", "     Map   12   \"Pad Map       \""}));
+}
+
+template <class Record>
+Record recordOf(const Bytes& b)
+{
+    Record r;
+    std::memcpy(&r, b.data(), sizeof r);
+    return r;
+}
+
+TPV_Preset_Obj preset(std::uint8_t mode, SpLayer a, SpLayer b)
+{
+    return {"P", true, recordOf<TPV_Preset_rec>(spPreset("P", mode, 60, 2, -4, a, b))};
+}
+
+TEST(PeaveyReport, LayerLinesFollowModeSwitchesAndMaps)
+{
+    TPV_Bank_Object bank;
+    bank.Maps.push_back({"Piano Map     ", true, {}, {}});
+    bank.Maps.push_back({"Pad Map       ", true, {}, {}});
+    const SpLayer twoMaps{{0, 1, 0, 0}, {60, 128, 0}};
+    const struct {
+        const char* name;
+        TPV_Preset_Obj preset;
+        int lyr;
+        std::string line;
+    } cases[] = {
+        {"layer A, stopped after slot 2", preset(0, twoMaps, twoMaps), 1,
+         "    Layer A   m1: 0 {Piano Map     }  sw( 60)  m2: 1 {Pad Map       }     <<< \r\n"},
+        {"mode Layer A leaves B out", preset(0, twoMaps, twoMaps), 2, ""},
+        {"mode Layer B leaves A out", preset(1, twoMaps, twoMaps), 1, ""},
+        {"first switch 128", preset(1, twoMaps, {{1, 0, 0, 0}, {128, 0, 0}}), 2,
+         "    Layer B   m1: 1 {Pad Map       }     <<< \r\n"},
+        {"all four slots, one beyond the maps", preset(2, {{9, 0, 0, 1}, {1, 2, 3}}, twoMaps), 1,
+         "    Layer A     : 9 {----unused----}  sw(  1)  m2: 0 {Piano Map     }  sw(  2)  m3: 0 {Piano Map     }"
+         "  sw(  3)  m4: 1 {Pad Map       }\r\n"},
+        {"unknown mode shows both", preset(7, twoMaps, {{1, 0, 0, 0}, {200, 0, 0}}), 2,
+         "    Layer B   m1: 1 {Pad Map       }     <<< \r\n"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(Layer_Process(bank, c.preset, c.lyr), c.line) << c.name;
+
+    bank.Presets = {preset(7, twoMaps, twoMaps)};
+    const std::string report = PV_BankReport(bank, 5, "Name");
+    EXPECT_EQ(report.substr(0, report.find("Map   0")),
+              "Bank:   5 \"Name\"\r\n\r\n\r\n"
+              "Preset   0 P mode:        7  Split center:60  Split width:2  Detune:-4\r\n"
+              "    Layer A   m1: 0 {Piano Map     }  sw( 60)  m2: 1 {Pad Map       }     <<< \r\n"
+              "    Layer B   m1: 0 {Piano Map     }  sw( 60)  m2: 1 {Pad Map       }     <<< \r\n\r\n");
+    EXPECT_EQ(PV_BankReport({}, -1, "X"), "Bank:     \"X\"\r\n\r\n\r\n\r\n\r\n\r\n");
+}
+
+TEST(PeaveySPtoFile, TextsAccumulateAndDumpsGoToBinFiles)
+{
+    TempDir dir;
+    ScriptedShell shell;
+    Session s{shell};
+    const Bytes wave = spWave("Strings Loop", 0xA0, 88200, 87);
+    const struct {
+        Bytes sx;
+        std::string file;
+    } entries[] = {
+        {spDirListMessage(1, 32, {{0, "Piano Tone"}, {2, "Strings R"}}), "a.syx"},
+        {spDirListMessage(3, 16, {{1, "Split Pad"}}), "b.syx"},
+        {spStatusMessage(0, 3, 0, 2), "c.syx"},
+        {spDumpMessage(0, 1, wave), "c.syx"},  // beside the status text, which it leaves alone
+        {hex("F0 43 00 09 20 00 F7"), "d.syx"},
+    };
+    for (const auto& e : entries) s.messages.append("entry", e.sx, dir.file(e.file));
+    s.messages.selectAll(true);
+    PV_SPtoFile(s);
+
+    const std::string tones = "    Tone    0   \"Piano Tone    \"\r\n    Tone    2   \"Strings R     \"\r\n";
+    EXPECT_EQ(dir.read("a.txt"), tones);
+    EXPECT_EQ(dir.read("b.txt"), tones + "  Preset    1   \"Split Pad     \"\r\n");
+    const std::string status = dir.read("c.txt");
+    EXPECT_EQ(status.rfind("0       Wave\r\n      format =          1\r\n", 0), 0u) << status;
+    EXPECT_NE(status.find("     highobj =          2\r\n   parmbytes =       1024\r\n"), std::string::npos);
+    EXPECT_EQ(dir.read("c[Wave].bin"), std::string(wave.begin(), wave.end()));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("d.txt")));
+    ASSERT_EQ(shell.boxes.size(), 1u);
+    EXPECT_EQ(shell.boxes[0].title, "Error");
+    EXPECT_EQ(shell.boxes[0].text, "Header does not match currently supported format");
+
+    s.messages.selectAll(false);
+    PV_SPtoFile(s);
+    ASSERT_EQ(shell.boxes.size(), 2u);
+    EXPECT_EQ(shell.boxes[1].title + ": " + shell.boxes[1].text, "Warning: Nothing Selected");
+}
+
+}  // namespace
+}  // namespace tolvex

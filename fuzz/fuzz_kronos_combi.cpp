@@ -1,0 +1,37 @@
+// Kronos Combi and Global dumps: Parse2Text, the tempo and Global2Text on any
+// bytes after a Kronos header, through the commands the user runs.
+#include "core/app/session.h"
+#include "devices/devices.h"
+#include "devices/kronos/kronos_combi.h"
+#include "devices/kronos/kronos_startup.h"
+#include "fuzz_common.h"
+
+using namespace tolvex;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    static fuzz::NullShell shell;
+    static Session tables(shell);
+    static const bool ready = [] {
+        fuzz::privateFolders();
+        KronosUnitStartup(tables, TOLVEX_DATA_DIR "/", false);
+        registerDeviceFamilies();
+        return true;
+    }();
+    (void)ready;
+    Bytes sx = {0xF0, 0x42, 0x30, 0x68};
+    sx.insert(sx.end(), data, data + size);
+    sx.shrink_to_fit();
+    fuzz::NullShell commandShell;
+    Session s(commandShell);
+    s.messages.append("dump", sx, "");
+    s.messages.selectAll(true);
+    s.messages.setCurrentIndex(0);
+    try {
+        Kro_ParseToText(s);
+        Kro_GetCombiTempo(s);
+        Kro_Global2Txt(s);
+    } catch (const TolvexError&) {
+    }
+    return 0;
+}

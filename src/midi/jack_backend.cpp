@@ -109,8 +109,22 @@ protected:
 
     void closePort()
     {
-        // Once this returns, libjack calls none of the callbacks again.
-        if (client_ != nullptr) jack_client_close(client_);
+        // Once this returns, libjack calls none of the callbacks again. After
+        // the server has gone, closing would cancel libjack's own threads, and
+        // this libjack can end the program while one of them unwinds; such a
+        // client does nothing any more, so it is set aside (kept reachable)
+        // instead of closed.
+        if (client_ != nullptr) {
+            if (serverGone_.load()) {
+                static std::mutex lock;
+                static std::vector<jack_client_t*> setAside;
+                const std::lock_guard<std::mutex> guard(lock);
+                setAside.push_back(client_);
+            } else {
+                jack_client_close(client_);
+            }
+        }
+        serverGone_.store(false);
         client_ = nullptr;
         port_ = nullptr;
         watching_.store(false);
@@ -124,11 +138,13 @@ protected:
     jack_client_t* client_ = nullptr;
     jack_port_t* port_ = nullptr;
     std::atomic<bool> lost_{false};
+    std::atomic<bool> serverGone_{false};  // the server shut down under this client
 
 private:
     // Called on libjack's own threads: atomics and the watcher only.
     static void onShutdown(jack_status_t, const char*, void* self)
     {
+        static_cast<JackPort*>(self)->serverGone_.store(true);
         static_cast<JackPort*>(self)->lose("The JACK server has stopped");
     }
     static void onConnect(jack_port_id_t, jack_port_id_t, int connect, void* self)

@@ -316,6 +316,109 @@ def triton_effect_names(src):
     return names
 
 
+# The Triton to Kronos effect map. A Triton effect maps to the Kronos slot
+# effect of the same name once both are spelt alike: "St." written "Stereo",
+# blanks and case ignored. A parameter maps to the parameter of that Kronos
+# effect with the same name (blanks, case and a unit in brackets ignored) when
+# its field fits the Kronos field: the facts give the Triton fields' widths and
+# signs but not their value ranges, so the fit is judged on the fields.
+XMAP_UNCHANGED = 0     # the raw field value, unchanged
+XMAP_NOT_MAPPED = 3    # no selector: the conversion leaves the Kronos default
+XMAP_SIGNED = 11       # a signed value (-240..240), sign-extended into a wider field
+
+
+def effect_key(name):
+    name = re.sub(r"\bst\.", "stereo ", name.lower())
+    return "".join(name.split())
+
+
+def param_key(name):
+    return "".join(re.sub(r"\[[^\]]*\]", "", name).lower().split())
+
+
+def value_map(tri_width, tri_signed, kro):
+    """The selector that carries every value of the Triton field into the Kronos field."""
+    if kro["fixed"]:
+        return XMAP_NOT_MAPPED
+    kro_width, kro_signed = kro["width"], kro["signed"]
+    if not tri_signed and tri_width <= kro_width - (1 if kro_signed else 0):
+        return XMAP_UNCHANGED
+    if tri_signed and kro_signed and tri_width == kro_width:
+        return XMAP_UNCHANGED
+    # Fields of 1 and 2 bits are never read as signed by the conversion.
+    if tri_signed and kro_signed and 3 <= tri_width < kro_width and tri_width <= 8:
+        return XMAP_SIGNED
+    return XMAP_NOT_MAPPED
+
+
+def triton_effect_params(src):
+    path = os.path.join(src, "triton_effect_params_pcgtool.tsv")
+    params = {}
+    for line, r in read_tsv(path):
+        e = as_int(r["effect"], "effect", path, line, 1, 255)
+        order = as_int(r["order"], "order", path, line, 0, 255)
+        if order != len(params.setdefault(e, [])):
+            raise FactError(f"{path}:{line}: parameter {order} of effect {e} out of order")
+        if r["type"] not in ("Signed", "Unsigned"):
+            raise FactError(f"{path}:{line}: type {r['type']!r}")
+        params[e].append({
+            "name": blanks(r["param"]),
+            "ofs": as_int(r["be_TriOfs"], "be_TriOfs", path, line, 0, 15),
+            "bitpos": as_int(r["be_TriBitPos_msb"], "be_TriBitPos_msb", path, line, 0, 7),
+            "width": as_int(r["be_TriWidth"], "be_TriWidth", path, line, 1, 16),
+            "signed": r["type"] == "Signed",
+        })
+    return params
+
+
+def tri_kro_efx_map(src, report):
+    """Tri_Kro_Efx_Map.txt: TriEffect,TriOfs,TriWidth,TriBitPos,TriPID,KroEFX,KroPID,KroXMAP,
+    one row for every parameter of every mapped Triton effect, 0 to the last."""
+    tri_names = triton_effect_names(src)
+    kro_names = kronos_effects(src)
+    by_key = {}
+    for e in range(LAST_SLOT_EFFECT + 1):
+        by_key.setdefault(effect_key(kro_names[e]), e)
+    tri_params = triton_effect_params(src)
+    kro_params = {}
+    path = os.path.join(src, "kronos_effect_params.tsv")
+    for line, r in read_tsv(path):
+        e = as_int(r["effect"], "effect", path, line, 0, 255)
+        if e <= LAST_SLOT_EFFECT:
+            kro_params.setdefault(e, []).append({
+                "pid": as_int(r["pid"], "pid", path, line, 0, 99), "name": blanks(r["parameter"]),
+                "width": as_int(r["width"], "width", path, line, 1, 16),
+                "signed": r["signed"] == "1", "fixed": r["fixed"] == "1"})
+    lines, pairs, unmapped = [], [], []
+    params_total = params_mapped = 0
+    for t, name in enumerate(tri_names):
+        k = by_key.get(effect_key(name))
+        if k is None:
+            unmapped.append(f"{t:03d} {name}")
+            continue
+        pairs.append(f"{t:03d} {name} -> {k:03d} {kro_names[k]}")
+        params = tri_params.get(t, [])
+        if not params:
+            lines.append(f"{t},0,0,0,0,{k},0,{XMAP_UNCHANGED}")  # no parameters: the row names the effect
+            continue
+        used = set()
+        for pid, p in enumerate(params):
+            same = [q for q in kro_params.get(k, []) if param_key(q["name"]) == param_key(p["name"])]
+            kro_pid, xmap = 0, XMAP_NOT_MAPPED
+            if len(same) == 1 and same[0]["pid"] not in used:
+                xmap = value_map(p["width"], p["signed"], same[0])
+                if xmap != XMAP_NOT_MAPPED:
+                    kro_pid = same[0]["pid"]
+                    used.add(kro_pid)
+            params_total += 1
+            params_mapped += xmap != XMAP_NOT_MAPPED
+            lines.append(f"{t},{p['ofs']},{p['width']},{p['bitpos']},{pid},{k},{kro_pid},{xmap}")
+    report.append(f"Tri_Kro_Efx_Map.txt: {len(pairs)} of {len(tri_names)} Triton effects mapped, "
+                  f"{params_mapped} of their {params_total} parameters")
+    report += ["  mapped " + p for p in pairs] + ["  unmapped " + u for u in unmapped]
+    return lines
+
+
 # The banks of the Triton name lists the conversion reads, in its order: 128
 # names each, one a line.
 TRITON_BANKS = ["INT-A", "INT-B", "INT-C", "INT-D", "INT-E",
@@ -350,6 +453,35 @@ def triton_name_lists(src):
     return lists["program"], lists["combination"]
 
 
+# The value maps of the settings file: section, key form, first and last key,
+# the default the program takes for a key it cannot read, and what the keys and
+# the values mean. The facts hold no Triton or Kronos category, switch, delay,
+# drum-kit or bus lists to pair, so every key carries the program's default.
+VALUE_MAPS = [
+    ("TriCombiCatMap", "{:02d}", 0, 15, 17, "Triton Combi category 00-15", "Kronos Combi category (0-17)"),
+    ("TriSwitchMap", "{:02d}", 0, 12, 0, "Triton SW1/SW2 assignment 00-12", "Kronos switch assignment byte"),
+    ("TriDelayMap", "{}", 0, 97, 0, "Triton timbre delay start 0-97", "Kronos timbre delay, 0-65535"),
+    ("TriDrumKitIFXMap", "{}", 0, 5, 0, "Triton drum-kit patch insert-effect selector 0-5",
+     "Kronos drum-kit patch insert-effect byte"),
+    ("TriBusSelectMap", "{}", 0, 13, 0, "Triton timbre bus select 0-13", "Kronos timbre bus select byte"),
+    ("TriKroEfxFcMidMap", "{}", 0, 97, 0, "Triton master EQ mid frequency 0-97",
+     "Kronos master EQ (effect 13) mid frequency"),
+]
+
+
+def value_maps_ini():
+    """TOLVEX-valuemaps.ini: every value-map section with every key, for pasting into TOLVEX.INI."""
+    lines = ["; Value maps of the Triton to Kronos Combi conversion (see data/README.md).",
+             "; Paste these sections into TOLVEX.INI; Tolvex reads them at start and never writes them.",
+             "; Every value here is the one Tolvex takes when the key is missing: edit them to your instruments."]
+    for section, key, first, last, default, keys, values in VALUE_MAPS:
+        lines += ["", f"; KEY = {keys}, VALUE = {values}", f"[{section}]"]
+        lines += [f"{key.format(i)}={default}" for i in range(first, last + 1)]
+    lines += ["", "; DefaultSubCategory = the Kronos Combi sub-category 0-7 of every converted Combi",
+              "[TriKroConvert]", "DefaultSubCategory=7"]
+    return lines
+
+
 def generate(src):
     report = []
     effects = kronos_effects(src)
@@ -362,9 +494,8 @@ def generate(src):
         "TriEffectNameList.txt": triton_effect_names(src),
         "TriProgNameList.txt": programs,
         "TriCombiNameList.txt": combis,
-        # The Triton to Kronos effect map comes with the conversion; one
-        # neutral row keeps the format exercised until then.
-        "Tri_Kro_Efx_Map.txt": ["0,0,0,0,0,0,0,0"],
+        "Tri_Kro_Efx_Map.txt": tri_kro_efx_map(src, report),
+        "TOLVEX-valuemaps.ini": value_maps_ini(),
     }
     for name, lines in files.items():
         report.append(f"{name}: {len(lines)} lines")

@@ -10,6 +10,7 @@
 #include "devices/peavey/peavey_naming.h"
 #include "devices/triton/triton_params.h"
 #include "devices/triton/triton_sysex.h"
+#include "devices/triton2kronos/tri_kro_command.h"
 #include "devices/wavestation/wavestation_commands.h"
 #include "devices/yamaha/yamaha_commands.h"
 
@@ -39,6 +40,7 @@ void registerDeviceFamilies(CommandTable& table)
     table.bind("CurCombReq", Kro_Cur_Combi_req_Click);
     table.bind("CurSetlistReq", Kro_Cur_Setlist_req_Click);
     registerKronosCombi(table);
+    registerTritonToKronos(table);
 }
 
 StartupHooks deviceStartupHooks(const std::string& progpath)

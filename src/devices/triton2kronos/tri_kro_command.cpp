@@ -1,0 +1,228 @@
+#include "devices/triton2kronos/tri_kro_command.h"
+
+#include <fstream>
+#include <optional>
+
+#include "core/app/command_table.h"
+#include "core/app/controls.h"
+#include "core/app/incoming.h"
+#include "core/app/librarian.h"
+#include "core/app/session.h"
+#include "core/app/table_files.h"
+#include "core/sysex/korg_packing.h"
+#include "core/text/atomic_file.h"
+#include "devices/kronos/kronos_combi.h"
+#include "devices/kronos/kronos_defs.h"
+#include "devices/kronos/kronos_timbre_copy.h"
+#include "devices/triton/triton_names.h"
+#include "devices/triton2kronos/tri_kro_tables.h"
+
+namespace tolvex {
+
+namespace {
+
+constexpr std::size_t kCombiSize = sizeof(triton::Ttri_Combi);
+constexpr int kBankKind = 1, kOneCombiKind = 2, kCurrentKind = 0x7F;
+constexpr std::size_t kDumpDataOffset = 8;     // F0 42 3n 50 4D 00 kb nn
+constexpr std::size_t kCurrentDataOffset = 6;  // F0 42 3n 50 49 00
+
+void warn(Session& s, const std::string& text)
+{
+    s.shell.messageBox("Warning", text, MsgIcon::Warning);
+}
+
+// Reads a template of exactly out.size() bytes (a longer file gives its first
+// bytes); false after its box when it is missing, unreadable or short.
+bool readTemplate(Session& s, const char* name, std::span<std::uint8_t> out, const std::string& what)
+{
+    const auto path = findTableFile(name, tableFolders(s.progpath));
+    std::ifstream in;
+    if (path) in.open(*path, std::ios::binary);
+    if (!in.is_open()) {
+        warn(s, "Cannot open file " + path.value_or(s.progpath + name));
+        return false;
+    }
+    in.read(reinterpret_cast<char*>(out.data()), static_cast<std::streamsize>(out.size()));
+    if (in.bad()) {
+        warn(s, "Exception loading " + what + ": " + name);
+        return false;
+    }
+    if (static_cast<std::size_t>(in.gcount()) != out.size()) {
+        warn(s, "Error loading " + what + ": " + name);
+        return false;
+    }
+    return true;
+}
+
+std::vector<std::string> readNameList(Session& s, const char* name)
+{
+    std::vector<std::string> lines;
+    const auto path = findTableFile(name, tableFolders(s.progpath));
+    std::ifstream in;
+    if (path) in.open(*path, std::ios::binary);
+    if (!in.is_open()) {
+        s.LogString(std::string("Error loading Triton Name List: ") + name);
+        return lines;
+    }
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(std::move(line));
+    }
+    return lines;
+}
+
+// The program's own files go where its settings are: the program folder of a
+// build, the user's folder when installed. A file that cannot be written is
+// logged; the command goes on.
+void writeDebugFile(Session& s, const char* name, ByteView bytes)
+{
+    const std::string path = (s.settingsFolder.empty() ? s.progpath : s.settingsFolder) + name;
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    if (!out) s.LogString("Could not write " + path);
+}
+
+// The Combination the message holds (of a bank: number `prog`), or nothing after its box.
+std::optional<Bytes> pickCombi(Session& s, ByteView sx, bool& fromBank, int& prog)
+{
+    const auto notCombi = [&s] {
+        warn(s, "Message is not Triton Combi Bank");
+        return std::nullopt;
+    };
+    if (sx.size() < 7) return notCombi();
+    // The channel and the bank are ignored; a current Combination dump (49)
+    // reads as a Combination dump (4D) of its own kind.
+    std::array<std::uint8_t, 7> h{};
+    std::copy_n(sx.begin(), 7, h.begin());
+    h[2] &= 0xF0;
+    h[6] = 0;
+    h[4] |= 0x04;
+    constexpr std::array<std::uint8_t, 7> kCombiDump{
+        0xF0, 0x42 /* Korg */, 0x30, 0x50 /* Triton */, 0x4D /* Combination dump */, 0x00, 0x00};
+    if (h != kCombiDump) return notCombi();
+    const int kind = sx[4] == 0x49 /* current Combination dump */ ? kCurrentKind : sx[6] >> 4;
+    std::size_t offset = kDumpDataOffset, size = kCombiSize;
+    switch (kind) {
+    case kBankKind:
+        if (!readDecimal(s.text.get(ctl::KroProg), prog) || prog < 0 ||
+            prog >= static_cast<int>(triton::kRecordsPerBank)) {
+            warn(s, "You must specify a valid number for the Combi in the text box \"Prog\".");
+            return std::nullopt;
+        }
+        size = kCombiSize * triton::kRecordsPerBank;
+        fromBank = true;
+        break;
+    case kOneCombiKind: break;
+    case kCurrentKind: offset = kCurrentDataOffset; break;
+    default:
+        warn(s, format("Message unsupported type of Triton Combi Bank: function 0x%x kind: %d", sx[4], kind));
+        return std::nullopt;
+    }
+    const std::size_t needed = offset + KorgPackedSize(size) + 1 /* F7 */;
+    if (sx.size() < needed) {
+        warn(s, format("Message too short: %zu bytes, %zu needed", sx.size(), needed));
+        return std::nullopt;
+    }
+    const Bytes data = KorgSXtoDataConvert(sx, static_cast<int>(offset), static_cast<int>(size));
+    const std::size_t at = fromBank ? kCombiSize * static_cast<std::size_t>(prog) : 0;
+    return Bytes(data.begin() + static_cast<std::ptrdiff_t>(at),
+                 data.begin() + static_cast<std::ptrdiff_t>(at + kCombiSize));
+}
+
+void writeReports(Session& s, const TriKroConvertOutput& out)
+{
+    try {
+        writeFileReplacing(
+            kTriKroParseFile, [&](std::ostream& f) { f << out.parse; },
+            std::string("Cannot create file ") + kTriKroParseFile,
+            std::string("Cannot write file ") + kTriKroParseFile);
+    } catch (const TolvexError& e) {
+        s.LogString(e.what());
+    }
+    std::ofstream log(kTriKroConvertLogFile, std::ios::binary | std::ios::app);
+    log << out.convertLog;
+    log.close();
+    if (!log) s.LogString(std::string("Cannot write file ") + kTriKroConvertLogFile);
+}
+
+}  // namespace
+
+void ConvTriCombiBankClick(Session& s, const TriKroTables& tri, const KronosDefs& kro)
+{
+    TriKroConvertRecords& r = s.records<TriKroConvertRecords>();
+    const auto selected = s.messages.selectedIndexes();
+    int gchan = 0;
+    if (!readDecimal(s.text.get(ctl::Tri_Gchan), gchan) || gchan < 0 || gchan > 255) {
+        warn(s, "You must specify a valid number for the Triton Studio GChan.");
+        return;
+    }
+    r.TriGlobalChannel = gchan;
+    if (selected.empty()) {
+        warn(s, "No Messages Were Selected - nothing to do");
+        return;
+    }
+    // A Combi built on half a template must never be appended or sent.
+    if (!readTemplate(s, kKroInitCombiFile, r.Kro_Combi_default, "Kronos Init Combi")) return;
+    if (!readTemplate(s, kKroDefaultEfxDataFile, *r.Kro_Default_EFX_Data, "Kronos Init EFX Data")) return;
+    r.Kro_Combi = r.Kro_Combi_default;
+    const std::vector<std::string> progNames = readNameList(s, kTriProgNameList);
+
+    const ByteView sx = s.messages.at(selected.front()).storage->sxdata;
+    bool fromBank = false;
+    int prog = 0;
+    const std::optional<Bytes> picked = pickCombi(s, sx, fromBank, prog);
+    if (!picked) return;
+    triton::Ttri_Combi& tri_Combi = s.records<triton::TritonRecords>().tri_Combi;
+    triton::recordFromBytes(tri_Combi, *picked);
+    writeDebugFile(s, kTriDebugDataFile, *picked);
+
+    const TriKroConvertInput in{tri_Combi,
+                                r.Kro_Combi_default,
+                                *r.Kro_Default_EFX_Data,
+                                tri,
+                                kro,
+                                progNames,
+                                s.checked.get(ctl::PassPrgBank),  // as checked now, not as at start
+                                s.text.get(ctl::KroProg)};
+    s.PassPrgBankVal = in.PassPrgBankVal;
+    const TriKroConvertOutput out = Convert_Combi_Triton2Kronos(in);
+    r.Kro_Combi = out.Kro_Combi;
+    for (const std::string& line : out.mainLog) s.LogString(line);
+    writeReports(s, out);
+    writeDebugFile(s, kKroDebugDataFile, r.Kro_Combi);
+    for (const std::string& text : out.warnings) warn(s, text);
+
+    Bytes message = KroCurrentCombiMessage(r.Kro_Combi);
+    std::string label = kTriKroConvertedLabel;
+    if (fromBank) label += " " + std::to_string(prog);
+    s.messages.append(label, message, "Tri2Kro-Convert");
+    if (s.checked.get(ctl::AutoSendCB)) {
+        if (MidiOutputReady(s))
+            s.SX_Object.MidiSysex_bulk_out(message);
+        else
+            warn(s, "MIDI Interface Not Installed");
+    }
+}
+
+void ConvTriCombiBankClick(Session& s)
+{
+    ConvTriCombiBankClick(s, triKroTables(), kronosDefs());
+}
+
+void registerTritonToKronos(CommandTable& table)
+{
+    // Takes the place of the page's placeholder, keeping its position, with its hint.
+    table.add({"Conv1TriCombi",
+               "Conv Triton Combi",
+               kMainWindow,
+               "Kronos",
+               "Convert Triton Combi (or one in a Combi Bank) to one Kronos Combi",
+               [](Session& s) { ConvTriCombiBankClick(s); },
+               -1,
+               -1,
+               "",
+               {}});
+}
+
+}  // namespace tolvex

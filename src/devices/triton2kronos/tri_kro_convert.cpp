@@ -1,0 +1,639 @@
+#include "devices/triton2kronos/tri_kro_convert.h"
+
+#include <algorithm>
+#include <optional>
+#include <span>
+
+#include "core/sysex/bit_field.h"
+#include "core/text/text_utils.h"
+#include "devices/kronos/kronos_defs.h"
+#include "devices/kronos/kronos_sysex.h"
+#include "devices/triton/triton_names.h"
+#include "devices/triton/triton_sysex.h"
+#include "devices/triton2kronos/tri_kro_tables.h"
+#include "devices/triton2kronos/tri_kro_xmap.h"
+
+namespace tolvex {
+
+using namespace kronos;
+using L = TKro_Combi_Layout;
+using I = TIns_Effect_Params;
+using M = TMas_Tot_Effect_Params;
+using KT = TTimbre_Params;
+
+namespace {
+
+// Offsets in the Triton Combination.
+constexpr std::size_t kTriName = 0, kTriNameSize = 16;
+constexpr std::size_t kTriInsEffects = 16, kTriInsEffectSize = 24;
+constexpr std::size_t kTriMastEffects = 136, kTriMastEffectSize = 20;
+constexpr std::size_t kEfxParamBytes = 16;  // parameter bytes of every Triton effect
+constexpr std::size_t kEfxType = 16, kEfxSwitch = 17;
+constexpr std::size_t kReturn1 = 176, kReturn2 = 177, kChain = 178, kChainLevel = 179;
+constexpr std::size_t kEqLowGain = 180, kEqMidGain = 181, kEqHighGain = 182, kEqLowFc = 183, kEqMidFc = 184,
+                      kEqHighFc = 185, kEqMidQ = 186, kEqLowDMod = 187, kEqHighDMod = 188, kTfxChannel = 189;
+constexpr std::size_t kArp = 192;
+constexpr std::size_t kCommon = 214;
+constexpr std::size_t kTimbres = 224, kTimbreSize = 28;
+constexpr std::uint8_t kEffectOn = 0x40, kChainOn = 0x80;
+
+// The Kronos effect the master EQ becomes, and its parameters.
+constexpr int kMasterEq = 13;
+constexpr int kMasterEqParams = 16;
+constexpr int kMasterEqInputTrim = 4;
+
+// Timbre program banks: Triton timbre bank 0-23 to the bank of the program
+// name list (-1: none), and the Triton's own texts of the 24 bank numbers.
+constexpr std::array<int, 24> tri_combi2PCG_bank_map{0,  1,  2,  3,  4,  -1, -1, -1, -1, -1, -1, -1,
+                                                     -1, -1, -1, -1, -1, 5,  6,  7,  8,  9,  10, 11};
+constexpr std::array<const char*, 24> tri_PCG_banknames{
+    "int-A", "int-B", "int-C", "int-D", "int-E", "int-f", "-GM-G", "?~7~?", "?~8~?", "?~9~?", "?~10?", "?~11?",
+    "?~12?", "?~13?", "?~14?", "?~15?", "gm(d)", "EXB-A", "EXB-B", "EXB-C", "EXB-D", "EXB-E", "EXB-F", "EXB-G"};
+constexpr int kHighestTimbreBank = 23;
+
+// Lines of a text file, ended CR LF.
+class TextOut {
+public:
+    void write(const std::string& s) { text_ += s; }
+    void writeLn(const std::string& s = "")
+    {
+        text_ += s;
+        text_ += "\r\n";
+    }
+    std::string& text() { return text_; }
+
+private:
+    std::string text_;
+};
+
+const char* onOff(bool on)
+{
+    return on ? "On " : "Off";
+}
+
+template <class Table>
+auto entryOf(const Table& table, std::int64_t i) -> const typename Table::value_type*
+{
+    return i >= 0 && static_cast<std::uint64_t>(i) < table.size() ? &table[static_cast<std::size_t>(i)] : nullptr;
+}
+
+bool fitsByte(std::int64_t v)
+{
+    return v >= 0 && v <= 0xFF;
+}
+
+class Converter {
+public:
+    explicit Converter(const TriKroConvertInput& in) : in_(in), tri_(triton::recordBytes(in.tri_Combi))
+    {
+        out_.Kro_Combi = in.Kro_Combi_default;
+    }
+
+    TriKroConvertOutput run()
+    {
+        name();
+        for (int n = 1; n <= 5; ++n) insertEffect(n);
+        for (int m = 1; m <= 2; ++m) masterEffect(m);
+        masterChain();
+        masterEq();
+        arpeggiator();
+        common();
+        for (int i = 8; i < L::Timbres; ++i) {
+            const std::size_t R = L::timbre(i + 1);
+            k_[R + KT::MidiChan_Status] = static_cast<std::uint8_t>(i);  // status 0: off
+            k_[R + KT::Volume] = 0;
+            k_[R + KT::FilterBits + 2] = 0x80;  // muted
+        }
+        for (int t = 1; t <= 8; ++t) timbre(t);
+        guard();
+        log_.writeLn("\r\n\r\n");
+        out_.parse = std::move(parse_.text());
+        out_.convertLog = std::move(log_.text());
+        return std::move(out_);
+    }
+
+private:
+    void mainLog(const std::string& line) { out_.mainLog.push_back(line); }
+
+    NamingLog namingLog()
+    {
+        return [this](const std::string& line) { mainLog(line); };
+    }
+
+    std::string triEffectName(int t) const
+    {
+        const std::string* name = entryOf(in_.tri.TriEffectNameList, t);
+        return name ? *name : "?";
+    }
+
+    // The map row of Triton effect t, or null when the map has none (or an empty one).
+    const std::vector<Ttrikroefxmaparay>* mapRow(int t) const
+    {
+        const auto* row = entryOf(in_.tri.efxMap.TriKroEFXMapArray, t);
+        return row && !row->empty() ? row : nullptr;
+    }
+
+    int highestPid(int t) const
+    {
+        const std::uint8_t* max = entryOf(in_.tri.efxMap.TriMaxEFXPIDArray, t);
+        return max ? *max : 0;
+    }
+
+    // The Kronos effect of map row t; 0 (with its parse line) when the map
+    // names one that cannot sit in an effect slot.
+    int mappedEffect(const std::vector<Ttrikroefxmaparay>& row)
+    {
+        const int K = row.front().KroEFX;
+        if (K <= kKroLastEffect) return K;
+        parse_.writeLn(format("Kronos EFX Type %d out of legal range (0 - %d) MappedKroEfxType set to 0 (no effect)", K,
+                              kKroLastEffect));
+        return -1;
+    }
+
+    // Where a Kronos effect parameter sits; null when the table has no position for it.
+    const TKroEfxParamArray* position(int efx, int pid) const
+    {
+        const auto* row = entryOf(in_.kro.KroEFXParamArray, efx);
+        const TKroEfxParamArray* at = row ? entryOf(*row, pid) : nullptr;
+        return at && at->KroWidth > 0 && at->KroWidth < bmasks.size() ? at : nullptr;
+    }
+
+    static void setParam(std::span<std::uint8_t> W, const TKroEfxParamArray& P, std::int32_t value)
+    {
+        SetBitField(W, BFMode::LE, value, P.KroOfs, P.KroBitPos, P.KroWidth);
+    }
+
+    void loadDefaultData(std::size_t slot, int K)
+    {
+        const auto from = in_.Kro_Default_EFX_Data.begin() + static_cast<std::ptrdiff_t>(kEffectDataSize) * K;
+        std::copy_n(from, kEffectDataSize, k_.begin() + static_cast<std::ptrdiff_t>(slot));
+    }
+
+    // The Kronos effect number Triton effect t becomes, 0 when none; a
+    // negative result means the map's effect was refused (no parameters then).
+    int effectOf(int t, bool insert)
+    {
+        const auto* row = mapRow(t);
+        const int rows = static_cast<int>(in_.tri.efxMap.TriKroEFXMapArray.size());
+        if (insert && (t < 1 || t >= rows)) {
+            parse_.writeLn(format(
+                "Triton EFX Type out of legal range (1 - %d): %d MappedKroEfxType set to 0 (no effect)", rows - 1, t));
+            return -1;
+        }
+        if (!row) {
+            parse_.writeLn(
+                format("Triton EFX Type %d has no row in the effect map MappedKroEfxType set to 0 (no effect)", t));
+            return -1;
+        }
+        return mappedEffect(*row);
+    }
+
+    // Walks the parameters of Triton effect t (parameter bytes `params`) into W.
+    // ifx: insert effect n (else master effect n).
+    void convertParams(ByteView params, int t, int n, bool ifx, std::span<std::uint8_t> W)
+    {
+        const auto* row = mapRow(t);
+        if (!row) return;
+        const int highest = highestPid(t);
+        if (highest == 0) return;  // an effect with no parameters to convert
+        static const Ttrikroefxmaparay kEmpty{};
+        for (int p = 0; p <= highest; ++p) {
+            const Ttrikroefxmaparay* found = entryOf(*row, p);
+            const Ttrikroefxmaparay& E = found ? *found : kEmpty;
+            if (!convertParam(params, t, n, p, ifx, E, W))
+                parse_.writeLn(format("Parameter Not Mapped: %s%d , TriEFX %dPID %d", ifx ? "IFX" : "MFX", n, t, p));
+        }
+    }
+
+    // One parameter; false when it was not set.
+    bool convertParam(ByteView params, int t, int n, int p, bool ifx, const Ttrikroefxmaparay& E,
+                      std::span<std::uint8_t> W)
+    {
+        std::int32_t v = 0;
+        if (!GetBitField(params, BFMode::BE, v, E.TriOfs, E.TriBitPos, E.TriWidth)) {
+            const std::string line = format("Range Error extracting bitfield for Triton %s %d (type %d) PID %d",
+                                            ifx ? "IFX" : "MFX", n, t, p);
+            parse_.writeLn(line);
+            mainLog(line);
+            return false;
+        }
+        const TKroEfxParamArray* P = position(E.KroEFX, E.KroPID);
+        static const TKroEfxParamArray kNowhere{};
+        const TKroEfxParamArray& at = P ? *P : kNowhere;
+        std::int32_t r = v;
+        if (ifx) parse_.write(format("    Tri PID%2d val %3d (0x%x): ", p, v, static_cast<unsigned>(v)));
+        if (!ifx) parse_.writeLn(format("Tri PID val %d (0x%x)", v, static_cast<unsigned>(v)));
+        if (E.KroXMAP != 0) {
+            std::int32_t err = 0;
+            r = TriKroXmap(v, E.TriWidth, E.KroXMAP, err);
+            if (err != 0) {
+                parse_.writeLn(format("Error with XMAP %d", err));
+                return false;
+            }
+            const auto masked = static_cast<std::uint32_t>(r) & bmasks[at.KroWidth];
+            if (ifx) {
+                parse_.write(format("(Kronos EFXparm: Kpid:%d ofs:%d, width:%d, bitpos:%d, ", E.KroPID, at.KroOfs,
+                                    at.KroWidth, at.KroBitPos) +
+                             "\"" + in_.kro.Kro_efx_desc(E.KroEFX, E.KroPID, namingLog()) + "\") ");
+                parse_.writeLn(format("Mapped Kronos Param %d masked(0x%x)", r, masked));
+            } else {
+                parse_.writeLn(
+                    format("Kronos EFXparm: ofs:%d, width:%d, bitpos:%d ", at.KroOfs, at.KroWidth, at.KroBitPos));
+                parse_.writeLn(format("Mapped (Kronos) Parameter %d (0x%x)", r, masked));
+            }
+        } else if (ifx) {
+            parse_.writeLn(" Kronos (" + in_.kro.Kro_efx_desc(E.KroEFX, E.KroPID, namingLog()) +
+                           format(") NoMap Param %d (0x%x)", r, static_cast<unsigned>(r)));
+        }
+        if (!P) return false;
+        setParam(W, *P, r);
+        return true;
+    }
+
+    void name()
+    {
+        const auto field = ByteView(tri_).subspan(kTriName, kTriNameSize);
+        name_ = std::string(field.begin(), std::find(field.begin(), field.end(), std::uint8_t{0}));
+        std::fill_n(k_.begin() + L::Combi_Name, L::NameSize, std::uint8_t{0});
+        std::copy(name_.begin(), name_.end(), k_.begin() + L::Combi_Name);
+        mainLog(" Triton to Kronos Combi Convert: " + name_);
+        parse_.writeLn(name_);
+        log_.writeLn("Combi " + in_.progText + " " + name_);
+    }
+
+    void insertEffect(int n)
+    {
+        const ByteView b = ByteView(tri_).subspan(kTriInsEffects + kTriInsEffectSize * (n - 1), kTriInsEffectSize);
+        const std::size_t k = L::insEffect(n);
+        if (!(b[kEfxSwitch] & kEffectOn)) {
+            const std::string line = format("InsEff%d Off | ", n);
+            parse_.writeLn(line);
+            log_.writeLn(line);
+            k_[k + I::Ins_Effect_Eff_Type] = 0;
+        } else {
+            const int t = b[kEfxType];
+            const int mapped = effectOf(t, true);
+            const int K = std::max(mapped, 0);
+            const std::string triName = "\"" + triEffectName(t) + "\"";
+            parse_.writeLn(format("Tri InsEff%d %d: ", n, t) + triName + format(" ---> Kro Efx:%d ", K) + "\"" +
+                           in_.kro.Kro_efx_name(K, namingLog()) + "\"");
+            log_.writeLn(format("    Tri InsEff%d %d: ", n, t) + triName);
+            loadDefaultData(k + I::Ins_Effect_Data, K);
+            k_[k + I::Ins_Effect_Eff_Type] = static_cast<std::uint8_t>(K);
+            std::array<std::uint8_t, kEffectDataSize> W{};
+            std::copy_n(k_.begin() + static_cast<std::ptrdiff_t>(k), kEffectDataSize, W.begin());
+            if (mapped > 0) convertParams(b.first(kEfxParamBytes), t, n, true, W);
+            std::copy(W.begin(), W.end(), k_.begin() + static_cast<std::ptrdiff_t>(k));
+        }
+        k_[k + I::Ins_Effect_ChChSw] = b[kEfxSwitch];
+        if (b[kEfxSwitch] & kChainOn) k_[k + I::Ins_Effect_ChainTo] = static_cast<std::uint8_t>(n + 1);
+        k_[k + I::Ins_Effect_Panpot] = b[20];
+        k_[k + I::Ins_Effect_Bus_Sel_Fx] = b[21] & 7;
+        k_[k + I::Ins_Effect_Send1] = b[22];
+        k_[k + I::Ins_Effect_Send2] = b[23];
+    }
+
+    void masterEffect(int m)
+    {
+        const ByteView b = ByteView(tri_).subspan(kTriMastEffects + kTriMastEffectSize * (m - 1), kTriMastEffectSize);
+        const std::size_t k = L::mastEffect(m);
+        if (b[kEfxSwitch] & kEffectOn) {
+            const int t = b[kEfxType];
+            const std::string line = format("MastEff%d %d: ", m, t) + triEffectName(t);
+            parse_.writeLn(line);
+            log_.writeLn("    " + line);
+            const int mapped = effectOf(t, false);
+            const int K = std::max(mapped, 0);
+            loadDefaultData(k + M::MT_Effect_Data, K);
+            k_[k + M::MT_Effect_Eff_Type] = static_cast<std::uint8_t>(K);
+            std::array<std::uint8_t, kEffectDataSize> W{};
+            std::copy_n(k_.begin() + static_cast<std::ptrdiff_t>(k), kEffectDataSize, W.begin());
+            if (mapped > 0) convertParams(b.first(kEfxParamBytes), t, m, false, W);
+            std::copy(W.begin(), W.end(), k_.begin() + static_cast<std::ptrdiff_t>(k));
+        } else {
+            parse_.writeLn(format("MastEff%d Off", m));
+            log_.writeLn(format("    MastEff%d Off", m));
+            k_[k + M::MT_Effect_Eff_Type] = 0;
+        }
+        k_[k + M::MT_Effect_Chan_Sw] = b[kEfxSwitch];
+    }
+
+    void masterChain()
+    {
+        const std::uint8_t chain = tri_[kChain];
+        if (chain & 3) {
+            const std::string line = "MastEff L or R-channel only chain not supported on Kronos";
+            parse_.writeLn(line);
+            log_.writeLn(line);
+        }
+        const std::size_t k = L::Mast_Effect_Params;
+        k_[k + TextMastParams::MastEf_ChainDirSw] =
+            static_cast<std::uint8_t>(((chain & 0x04) ? 1 : 0) | ((chain & 0x08) ? 2 : 0));
+        k_[k + TextMastParams::MastEf_Return1] = tri_[kReturn1];
+        k_[k + TextMastParams::MastEf_Return2] = tri_[kReturn2];
+        k_[k + TextMastParams::MastEf_ChainLevel] = tri_[kChainLevel];
+    }
+
+    void masterEq()
+    {
+        const std::size_t k = L::totalEffect(1);
+        loadDefaultData(k + M::MT_Effect_Data, kMasterEq);
+        k_[k + M::MT_Effect_Eff_Type] = kMasterEq;
+        std::array<std::uint8_t, kEffectDataSize> W{};  // every parameter not written below is 0
+        const auto xmap = [](std::uint8_t v, std::int32_t selector) -> std::optional<std::int32_t> {
+            std::int32_t err = 0;
+            const std::int32_t r = TriKroXmap(v, 5, selector, err);
+            return err == 0 ? std::optional(r) : std::nullopt;
+        };
+        const auto& fcMid = in_.tri.valueMaps.TriKroEfxFcMidMapping;
+        for (int p = 0; p < kMasterEqParams; ++p) {
+            const TKroEfxParamArray* P = position(kMasterEq, p);
+            static const TKroEfxParamArray kNowhere{};
+            const TKroEfxParamArray& at = P ? *P : kNowhere;
+            parse_.write(format("TFX: PID %d  ", p));
+            std::optional<std::int32_t> value;
+            std::string text;
+            switch (p) {
+            case 5:
+                value = tri_[kEqLowFc];
+                text =
+                    format("Master EQ Low Fc %d ofs:%d, pos:%d, wid:%d", *value, at.KroOfs, at.KroBitPos, at.KroWidth);
+                break;
+            case 6:
+                value = xmap(tri_[kEqLowGain], 0);
+                text = format("Master EQ Low Gain %d, ofs:%d, pos:%d, wid:%d", value.value_or(0), at.KroOfs,
+                              at.KroBitPos, at.KroWidth);
+                break;
+            case 7:
+                value = xmap(tri_[kEqLowDMod], 1);
+                text = format("Master EQ Low DMod %d", value.value_or(0));
+                break;
+            case 9:
+                value = fcMid[tri_[kEqMidFc] & 0x7F];
+                text = format("Master EQ Mid Fc (tri: %d) kro: %d ", tri_[kEqMidFc], *value);
+                break;
+            case 10:
+                value = tri_[kEqMidQ];
+                text = format("Master EQ Mid Q %d", *value);
+                break;
+            case 11:
+                value = xmap(tri_[kEqMidGain], 0);
+                text = format("Master EQ Mid Gain %d", value.value_or(0));
+                break;
+            case 12:
+                value = tri_[kEqHighFc];
+                text = format("Master EQ High Fc %d", *value);
+                break;
+            case 13:
+                value = xmap(tri_[kEqHighGain], 0);
+                text = format("Master EQ High Gain %d", value.value_or(0));
+                break;
+            case 14:
+                value = xmap(tri_[kEqHighDMod], 1);
+                text = format("Master EQ High DMod %d", value.value_or(0));
+                break;
+            default: break;
+            }
+            parse_.writeLn(text);
+            if (value && P) setParam(W, *P, *value);
+        }
+        if (const TKroEfxParamArray* P = position(kMasterEq, kMasterEqInputTrim)) setParam(W, *P, 100);
+        std::copy(W.begin(), W.end(), k_.begin() + static_cast<std::ptrdiff_t>(k + M::MT_Effect_Data));
+        k_[k + M::MT_Effect_Chan_Sw] = static_cast<std::uint8_t>((tri_[kTfxChannel] & 0x3F) | 0x40);
+        k_[L::Total_Effect_MastVol] = 100;
+    }
+
+    void arpeggiator()
+    {
+        const std::uint8_t sw = tri_[kArp];
+        parse_.writeLn(format("ARPEG: tempo: %d Switch: ", sw) + onOff(sw & 1) + " RunA: " + onOff(sw & 2) +
+                       " RunB: " + onOff(sw & 4));
+        for (int a = 0; a < 2; ++a) {
+            const std::size_t b = kArp + 10 * static_cast<std::size_t>(a);
+            const int p = tri_[b + 2];
+            const char letter = a == 0 ? 'A' : 'B';
+            parse_.writeLn(
+                format("ARP%c: pattern: %d Octave: %d Res: %d", letter, p + (p & 0x20) * 8, p & 3, (p & 0x1C) >> 2));
+            parse_.writeLn(format("ARP Gate: %d Vel: %d Swing: %d", tri_[b + 4], tri_[b + 5], tri_[b + 6]));
+            const std::uint8_t f = tri_[b + 7];
+            parse_.writeLn(std::string("Sort: ") + onOff(f & 1) + "Latch: " + onOff(f & 2) + "Ksync: " + onOff(f & 4) +
+                           "Keybd: " + onOff(f & 8));
+            parse_.writeLn(format("ARP TopKey: %d BotKey: %d TopVel: %d BotVel: %d", tri_[b + 8], tri_[b + 9],
+                                  tri_[b + 10], tri_[b + 11]));
+        }
+    }
+
+    void common()
+    {
+        const auto& maps = in_.tri.valueMaps;
+        const std::size_t k = L::Common_Params;
+        std::vector<std::string> invalid;  // written after the line they interrupt
+        const int category = tri_[kCommon] & 0x0F;
+        parse_.write(format("Category %2d, ", category));
+        const std::int64_t cat =
+            static_cast<std::int64_t>(maps.TriCombiCatMapping[static_cast<std::size_t>(category)]) |
+            static_cast<std::int64_t>((maps.DefaultKroCombSubCat & 7) * 32);
+        if (maps.TriCombiCatMapping[static_cast<std::size_t>(category)] >= 0 && fitsByte(cat))
+            k_[k] = static_cast<std::uint8_t>(cat);
+        else
+            invalid.push_back(format("Invalid value for Triton Category %d", category));
+        parse_.write(format("MOSS BUS SELECT %2d, ", tri_[kCommon] >> 4));
+        k_[k + 3] = tri_[kCommon + 1];
+        parse_.write(format("SCALE TYPE %2d, ", tri_[kCommon + 1]));
+        k_[k + 4] = tri_[kCommon + 2];
+        parse_.write(format("SCALE Key %2d, ", tri_[kCommon + 2]));
+        k_[k + 5] = tri_[kCommon + 3];
+        parse_.writeLn(format("RANDOM INTENSITY %2d, ", tri_[kCommon + 3]));
+        for (const std::string& line : invalid) parse_.writeLn(line);
+        invalid.clear();
+
+        for (int s = 1; s <= 2; ++s) {
+            const std::uint8_t sw = tri_[kCommon + 3 + static_cast<std::size_t>(s)];
+            const int assign = sw & 0x1F;
+            parse_.write(format("SW%d Assign %2d, SW%d Togg/Mom %2d, SW%d On/Off %2d, ", s, assign, s, (sw >> 6) & 1, s,
+                                sw >> 7));
+            if (assign < static_cast<int>(maps.TriSwitchMapping.size())) {
+                const std::int32_t v = maps.TriSwitchMapping[static_cast<std::size_t>(assign)];
+                if (fitsByte(v))
+                    k_[k + 5 + static_cast<std::size_t>(s)] = static_cast<std::uint8_t>(v);
+                else
+                    invalid.push_back(format("Invalid value for Triton Switch %d", assign));
+            } else {
+                out_.warnings.push_back(format("Invalid value for Triton Switch Assignment %d", assign));
+            }
+        }
+        parse_.writeLn();
+        for (const std::string& line : invalid) parse_.writeLn(line);
+
+        for (int n = 1; n <= 4; ++n) {
+            const std::uint8_t knob = tri_[kCommon + 5 + static_cast<std::size_t>(n)];
+            parse_.write(format("Knob%d Assign %2d, Knob%d RT %2d, ", n, knob & 0x7F, n, knob >> 7));
+            k_[k + 7 + static_cast<std::size_t>(n)] = knob & 0x7F;
+        }
+        parse_.writeLn("\r\n");
+    }
+
+    // The name of the timbre's program, with the bank texts, into the parse
+    // file and the conversion log.
+    void timbreName(int t, const ByteView T)
+    {
+        const int prog = T[0], bank = T[1];
+        if (bank > kHighestTimbreBank) {
+            mainLog(format("Error-Timbre %d Prg %d: BankNum %d greater than %d", t, prog, bank, kHighestTimbreBank));
+            parse_.write(format("Timbre %d, Bank %2d (--?--), Prog %3d", t, bank, prog));
+        } else if (const int b = tri_combi2PCG_bank_map[static_cast<std::size_t>(bank)]; b >= 0) {
+            const int index = prog + 128 * b;
+            const std::string* found = entryOf(in_.TriProgNameList, index);
+            if (!found)
+                mainLog(format("Error-Timbre %d Prg %d Bnk %d: Idx %d exceeds %d", t, prog, bank, index,
+                               static_cast<int>(in_.TriProgNameList.size()) - 1));
+            const std::string text = format(", Bank %2d (", bank) + tri_combi_banknames[static_cast<std::size_t>(b)] +
+                                     format("), Prog %3d ", prog) + "\"" + (found ? *found : "--Bank?--") + "\"";
+            parse_.write(format("Timbre %d", t) + text);
+            log_.write(format("        Timbre %d", t) + text);
+        } else {
+            const std::string text = format(", Bank %2d (", bank) + tri_PCG_banknames[static_cast<std::size_t>(bank)] +
+                                     format("), Prog %3d", prog);
+            parse_.write(format("Timbre %d", t) + text);
+            log_.write(format("        Timbre %d", t) + text);
+        }
+        parse_.writeLn();
+    }
+
+    // A value of a value map into a Kronos byte; out of the table or of a
+    // byte, the byte keeps its initial value and the parse file says so.
+    template <std::size_t N>
+    void mappedByte(const std::array<std::int32_t, N>& map, int index, std::size_t at, const char* what,
+                    std::vector<std::string>& invalid)
+    {
+        const std::int32_t* v = entryOf(map, index);
+        if (v && fitsByte(*v))
+            k_[at] = static_cast<std::uint8_t>(*v);
+        else
+            invalid.push_back(format("Invalid value for Triton %s %d", what, index));
+    }
+
+    void timbre(int t)
+    {
+        const auto& maps = in_.tri.valueMaps;
+        const ByteView T =
+            ByteView(tri_).subspan(kTimbres + kTimbreSize * static_cast<std::size_t>(t - 1), kTimbreSize);
+        const std::size_t R = L::timbre(t);
+        std::vector<std::string> invalid;
+        timbreName(t, T);
+
+        k_[R + KT::Prog_Num] = in_.PassPrgBankVal ? T[0] : 1;
+        k_[R + KT::Bank_Num] = in_.PassPrgBankVal ? T[1] : 1;
+
+        parse_.writeLn("Combi Params Hex: ");
+        for (std::size_t i = 0; i < kTimbreSize; ++i) {
+            parse_.write(format("%x ", T[i]));
+            if (i == 15) parse_.writeLn();
+        }
+        parse_.writeLn();
+
+        parse_.writeLn("MidiChan_Status " + mfs(T[2]) + " " + format("%x2", T[2]) +
+                       format(", ExtBank(M/L):%d/%d", T[3], T[4]));
+        log_.write(" " + mfs(T[2]));
+        k_[R + KT::MidiChan_Status] = mfs_map(T[2]);
+        k_[R + KT::ExtBankMSB] = T[3];
+        k_[R + KT::ExtBankLSB] = T[4];
+
+        parse_.writeLn(format("Volume %d, Pan %d, PitchBendRange %d, Transpose %d, PortamentoTime %d", T[5], T[11],
+                              T[6], T[7], T[20]));
+        k_[R + KT::Volume] = T[5];
+        k_[R + KT::PitchBendRange] = T[6];
+        k_[R + KT::Transpose] = T[7];
+
+        parse_.writeLn(format("DelayStart %d, Detune(M/L):%d/%d", T[10], T[8], T[9]));
+        k_[R + KT::DetuneMSB] = T[9];  // the Kronos keeps the two bytes the other way round
+        k_[R + KT::DetuneLSB] = T[8];
+        const std::int32_t* delay = entryOf(maps.TriDelayMapping, T[10]);
+        if (delay && *delay >= 0 && *delay <= 0xFFFF) {
+            k_[R + KT::DelayMSB] = static_cast<std::uint8_t>((*delay >> 8) & 0xFF);
+            k_[R + KT::DelayLSB] = static_cast<std::uint8_t>(*delay & 0xFF);
+        } else {
+            invalid.push_back(format("Invalid value for Triton DelayStart %d", T[10]));
+        }
+        k_[R + KT::Pan] = T[11];
+
+        parse_.writeLn(format("Send1Level %3d, Send2Level %3d, DrumkitPatch345 %d, DrumkitPatch123 %d", T[12], T[13],
+                              T[14], T[15]));
+        k_[R + KT::Send1Level] = T[12];
+        k_[R + KT::Send2Level] = T[13];
+        drumKitPatches(T[14], T[15], R + KT::DrumkitPatchIFX, invalid);
+
+        parse_.writeLn(format("BusSelect %d, FilterBits %d, AssignKnobBits %d, OscBits %d, MossVoice %d", T[16], T[17],
+                              T[18], T[19], T[27]));
+        mappedByte(maps.TriBusSelectMapping, T[16], R + KT::BusSelect, "BusSelect", invalid);
+        const int x = (T[18] >> 4) & 7;
+        k_[R + KT::FilterBits] = T[17];
+        k_[R + KT::FilterBits + 1] = T[18] & 0x0F;
+        k_[R + KT::FilterBits + 2] = static_cast<std::uint8_t>(x | (x > 3 ? 8 : 0) | ((T[18] & 0x80) ? 0x10 : 0));
+        k_[R + KT::FilterBits + 3] = T[19] & 0x0F;
+        k_[R + KT::PortamentoTime] = T[20];
+
+        parse_.writeLn(format("KeyZoneTop %3d, KeyZoneBot %3d, KeyZoneSlope %3d", T[21], T[22], T[23]));
+        parse_.writeLn(format("VelZoneTop %3d, VelZoneBot %3d, VelZoneSlope %3d", T[24], T[25], T[26]));
+        k_[R + KT::KeyZoneTop] = T[21];
+        k_[R + KT::KeyZoneBot] = T[22];
+        log_.write(" B:" + MidiNoteTxt(T[22]) + " T:" + MidiNoteTxt(T[21]));
+        k_[R + KT::KeyZoneSlope] = T[23];
+        k_[R + KT::VelZoneTop] = T[24];
+        k_[R + KT::VelZoneBot] = T[25];
+        k_[R + KT::VelZoneSlope] = T[26];
+        k_[R + KT::VJ5AsnVolCenter] = 0;
+        k_[R + KT::VectorCC] = 0;
+
+        for (const std::string& line : invalid) parse_.writeLn(line);
+        parse_.writeLn();
+        log_.writeLn();
+    }
+
+    // Patches 1-5 of a drum kit: selectors packed in the two Triton bytes.
+    void drumKitPatches(std::uint8_t p345, std::uint8_t p123, std::size_t at, std::vector<std::string>& invalid)
+    {
+        const auto& D = in_.tri.valueMaps.TriDrumKitIFXMapping;
+        const int selectors[] = {p123 & 3, (p123 >> 3) & 7, -1, (p345 >> 1) & 7, (p345 >> 4) & 7};
+        for (std::size_t i = 0; i < 5; ++i) {
+            if (i == 2) {
+                // Patch 3: two table values combined, not one index.
+                const int a = p123 >> 6, b = (p345 & 1) * 4;
+                if (fitsByte(D[static_cast<std::size_t>(a)]) && fitsByte(D[static_cast<std::size_t>(b)]))
+                    k_[at + 2] =
+                        static_cast<std::uint8_t>(D[static_cast<std::size_t>(a)] | D[static_cast<std::size_t>(b)]);
+                else
+                    invalid.push_back(format("Invalid value for Triton Drumkit Patch IFX %d", a));
+                continue;
+            }
+            mappedByte(D, selectors[i], at + i, "Drumkit Patch IFX", invalid);
+        }
+    }
+
+    void guard()
+    {
+        bool changed = false;
+        for (std::size_t q = 0; q < k_.size(); ++q) {
+            if (!UnchangedRange(static_cast<std::int32_t>(q)) || k_[q] == in_.Kro_Combi_default[q]) continue;
+            parse_.writeLn(format("Change out of bounds offset %zu", q));
+            changed = true;
+        }
+        if (changed) mainLog("Note: Combi has data changes in unexpected areas");
+    }
+
+    const TriKroConvertInput& in_;
+    const Bytes tri_;
+    TriKroConvertOutput out_;
+    TKro_Combi& k_ = out_.Kro_Combi;
+    TextOut parse_, log_;
+    std::string name_;
+};
+
+}  // namespace
+
+TriKroConvertOutput Convert_Combi_Triton2Kronos(const TriKroConvertInput& in)
+{
+    return Converter(in).run();
+}
+
+}  // namespace tolvex

@@ -1,0 +1,423 @@
+// The Triton to Kronos Combi conversion: properties over random Combinations
+// packed as real dumps, effect parameters through the map, the value maps'
+// edges, and "Conv Triton Combi" on whole messages (kinds, refusals, files).
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <random>
+#include <sstream>
+
+#include "core/app/controls.h"
+#include "core/app/session.h"
+#include "core/sysex/bit_field.h"
+#include "core/sysex/korg_packing.h"
+#include "devices/kronos/kronos_combi.h"
+#include "devices/kronos/kronos_defs.h"
+#include "devices/kronos/kronos_sysex.h"
+#include "devices/kronos/kronos_timbre_copy.h"
+#include "devices/triton2kronos/tri_kro_command.h"
+#include "devices/triton2kronos/tri_kro_convert.h"
+#include "devices/triton2kronos/tri_kro_tables.h"
+#include "support/scripted_shell.h"
+#include "support/simulated_triton.h"
+#include "support/temp_dir.h"
+
+namespace tolvex {
+namespace {
+
+using namespace kronos;
+using testing::TempDir;
+using L = TKro_Combi_Layout;
+using KT = TTimbre_Params;
+
+// Triton effect 1 becomes Kronos effect 5: its parameter 0 (byte 0) goes
+// unchanged to Kronos parameter 1 (byte 3), parameter 1 (byte 1, bits 6-0)
+// through selector 28 to parameter 2 (byte 10), parameter 2 has no position
+// (width 0). Triton effect 2 names Kronos effect 200, which no slot takes.
+struct Tables {
+    Tables()
+    {
+        for (int i = 0; i <= 2; ++i) tri.TriEffectNameList.push_back(format("Tri Effect %d", i));
+        std::istringstream map("1,0,8,7,0,5,1,0\n1,1,7,6,1,5,2,28\n1,0,0,0,2,5,3,0\n2,0,8,7,0,200,0,0\n"),
+            names("00500=Kro Five: Bypass\n00501=Param One\n00502=Param Two\n01300=Master EQ:\n");
+        std::string positions = "5,1,3,8,0\n5,2,10,8,0\n";
+        for (int p = 4; p <= 14; ++p) positions += format("13,%d,%d,8,0\n", p, 20 + p);
+        std::istringstream pos(positions);
+        create_Tri_Kro_Efx_Map_Table(map, tri.efxMap);
+        loadKroEfxParamArray(pos, kro.KroEFXParamArray);
+        loadNameValueList(names, kro.KroEfxNamelist);
+        auto& m = tri.valueMaps;
+        for (int i = 0; i < 16; ++i) m.TriCombiCatMapping[i] = i;
+        for (int i = 0; i < 13; ++i) m.TriSwitchMapping[i] = i + 1;
+        for (int i = 0; i < 98; ++i) m.TriDelayMapping[i] = 300 + 7 * i;
+        for (int i = 0; i < 6; ++i) m.TriDrumKitIFXMapping[i] = 1 << i;
+        for (int i = 0; i < 14; ++i) m.TriBusSelectMapping[i] = 20 + i;
+        for (int i = 0; i < 98; ++i) m.TriKroEfxFcMidMapping[i] = 2 * i;
+        m.DefaultKroCombSubCat = 2;
+        for (std::size_t i = 0; i < efx.size(); ++i) efx[i] = static_cast<std::uint8_t>(i / 64);
+        for (std::size_t i = 0; i < init.size(); ++i) init[i] = static_cast<std::uint8_t>(i * 7);
+    }
+    TriKroTables tri;
+    KronosDefs kro;
+    KroDefaultEfxData efx{};
+    TKro_Combi init{};
+};
+
+// Random field values within the Triton layout: banks 0-23, delay 0-97, bus
+// 0-13, drum-kit selectors 0-5, switch assignments 0-12.
+triton::Ttri_Combi randomCombi(std::mt19937& rng)
+{
+    const auto any = [&rng](int n) { return static_cast<std::uint8_t>(rng() % static_cast<unsigned>(n)); };
+    Bytes b(sizeof(triton::Ttri_Combi));
+    for (auto& x : b) x = any(256);
+    const int length = 1 + any(16);
+    for (int i = 0; i < 16; ++i)
+        b[static_cast<std::size_t>(i)] = i < length ? static_cast<std::uint8_t>(' ' + any(95)) : 0;
+    b[218] = static_cast<std::uint8_t>((b[218] & 0xE0) | any(13));
+    b[219] = static_cast<std::uint8_t>((b[219] & 0xE0) | any(13));
+    for (std::size_t t = 0; t < 8; ++t) {
+        std::uint8_t* T = &b[224 + 28 * t];
+        T[1] = any(24);
+        T[10] = any(98);
+        T[16] = any(14);
+        T[15] = static_cast<std::uint8_t>(any(4) | any(6) << 3 | any(4) << 6);
+        T[14] = static_cast<std::uint8_t>(any(2) | any(6) << 1 | any(6) << 4 | (T[14] & 0x80));
+    }
+    triton::Ttri_Combi c{};
+    triton::recordFromBytes(c, b);
+    return c;
+}
+
+TriKroConvertOutput convert(const Tables& t, const triton::Ttri_Combi& c, bool pass,
+                            std::vector<std::string> progs = {})
+{
+    static std::vector<std::string> names;
+    names = std::move(progs);
+    return Convert_Combi_Triton2Kronos({c, t.init, t.efx, t.tri, t.kro, names, pass, "7"});
+}
+
+bool contains(const std::string& text, const std::string& part)
+{
+    return text.find(part) != std::string::npos;
+}
+
+TEST(TriKroConvert, PropertiesOfRandomCombis)
+{
+    const Tables t;
+    std::mt19937 rng(18);
+    for (int n = 0; n < 300; ++n) {
+        const triton::Ttri_Combi c = randomCombi(rng);
+        // Through a real dump and back, as the command takes it.
+        triton::Ttri_Combi read{};
+        const Bytes dump = testing::tritonDump(3, 0x4D, 2, 0, 0, c);
+        triton::recordFromBytes(read, KorgSXtoDataConvert(dump, 8, sizeof c));
+        const bool pass = n % 2 == 0;
+        const TriKroConvertOutput out = convert(t, read, pass);
+        const TKro_Combi& k = out.Kro_Combi;
+        SCOPED_TRACE(n);
+        const auto nameEnd = std::find(c.Combi_Name.begin(), c.Combi_Name.end(), 0);
+        std::string want(c.Combi_Name.begin(), nameEnd);
+        want.resize(24, '\0');
+        EXPECT_EQ(std::string(k.begin(), k.begin() + 24), want);
+        for (int i = 1; i <= 8; ++i) {
+            const auto& T = c.Timbre_Group[static_cast<std::size_t>(i - 1)];
+            const std::size_t R = L::timbre(i);
+            EXPECT_EQ(k[R + KT::Prog_Num], pass ? T.Prog_Num : 1);
+            EXPECT_EQ(k[R + KT::Bank_Num], pass ? T.Bank_Num : 1);
+            EXPECT_EQ(k[R + KT::MidiChan_Status], mfs_map(T.MidiChan_Status));
+            EXPECT_EQ(k[R + KT::DetuneMSB], T.DetuneLSB);
+            EXPECT_EQ(k[R + KT::DetuneLSB], T.DetuneMSB);
+            const int delay = 300 + 7 * T.DelayStart;
+            EXPECT_EQ(k[R + KT::DelayMSB] << 8 | k[R + KT::DelayLSB], delay);
+            EXPECT_EQ(k[R + KT::BusSelect], 20 + T.BusSelect);
+        }
+        for (int i = 9; i <= 16; ++i) {
+            const std::size_t R = L::timbre(i);
+            EXPECT_EQ(k[R + KT::MidiChan_Status], i - 1);
+            EXPECT_EQ(k[R + KT::Volume], 0);
+            EXPECT_EQ(k[R + KT::FilterBits + 2], 0x80);
+        }
+        EXPECT_TRUE(std::equal(k.begin() + 1206, k.begin() + 4790, t.init.begin() + 1206));
+        EXPECT_FALSE(contains(out.parse, "Change out of bounds"));
+        EXPECT_FALSE(contains(out.parse, "Invalid value"));
+        EXPECT_TRUE(out.warnings.empty());
+        ASSERT_GE(out.mainLog.size(), 1u);
+        EXPECT_EQ(out.mainLog[0], " Triton to Kronos Combi Convert: " + std::string(c.Combi_Name.begin(), nameEnd));
+    }
+}
+
+// Insert effects 1-3 and master effect 1 of a Combination, each 16 parameter bytes.
+triton::Ttri_Combi effectCombi()
+{
+    triton::Ttri_Combi c{};
+    auto& ifx1 = c.Ins_Effect_Group[0].Ins_Effect_Data;
+    ifx1[0] = 0xAB;
+    ifx1[1] = 0x80 | 55;  // bit 7 is not the parameter's
+    ifx1[16] = 1;
+    ifx1[17] = 0xC0 | 3;  // on, chained
+    ifx1[21] = 0xFA;
+    auto& ifx2 = c.Ins_Effect_Group[1].Ins_Effect_Data;
+    ifx2[16] = 2;
+    ifx2[17] = 0x40;
+    c.Ins_Effect_Group[3].Ins_Effect_Data[16] = 9;  // on, beyond the map
+    c.Ins_Effect_Group[3].Ins_Effect_Data[17] = 0x40;
+    c.Mast_Effect_Params[0] = 0x12;
+    c.Mast_Effect_Params[16] = 1;
+    c.Mast_Effect_Params[17] = 0x40;
+    c.Mast_Effect_Params[20 + 17] = 0x40;  // master effect 2: No Effect, on, without a map row
+    c.Mast_Effect_Params[42] = 0x0C;       // chain on, second chain flag
+    c.Mast_Effect_Params[44] = 9;          // EQ low gain
+    c.Mast_Effect_Params[48] = 0x85;       // EQ mid frequency 5, bit 7 set
+    c.Mast_Effect_Params[51] = 3;          // EQ low DMod: AMS 3
+    c.Mast_Effect_Params[53] = 0x3F;       // total-effect channel bits
+    return c;
+}
+
+TEST(TriKroConvert, EffectsThroughTheMap)
+{
+    const Tables t;
+    const TriKroConvertOutput out = convert(t, effectCombi(), true);
+    const TKro_Combi& k = out.Kro_Combi;
+    const auto field = [&k](std::size_t slot, int ofs, int pos, int width) {
+        std::int32_t v = -1;
+        GetBitField(ByteView(k).subspan(slot, 64), BFMode::LE, v, ofs, pos, width);
+        return v;
+    };
+    const std::size_t i1 = L::insEffect(1), i2 = L::insEffect(2), i4 = L::insEffect(4), m1 = L::mastEffect(1),
+                      m2 = L::mastEffect(2), tfx = L::totalEffect(1);
+    const struct {
+        const char* what;
+        int got, want;
+    } cases[] = {
+        {"IFX1 type", k[i1 + 64], 5},
+        {"IFX1 pid 1, selector 0", field(i1, 3, 0, 8), 0xAB},
+        {"IFX1 pid 2, selector 28", field(i1, 10, 0, 8), 75},
+        {"IFX1 untouched default byte", k[i1 + 20], 5},
+        {"IFX1 chain to", k[i1 + 66], 2},
+        {"IFX1 bus", k[i1 + 69], 2},
+        {"IFX2 effect 200 refused", k[i2 + 64], 0},
+        {"IFX2 default data of effect 0", k[i2 + 3], 0},
+        {"IFX4 beyond the map", k[i4 + 64], 0},
+        {"MFX1 type", k[m1 + 64], 5},
+        {"MFX1 pid 1", field(m1, 3, 0, 8), 0x12},
+        {"MFX2 without a row", k[m2 + 64], 0},
+        {"chain direction", k[L::Mast_Effect_Params + 2], 3},
+        {"TFX type", k[tfx + 64], 13},
+        {"TFX channel", k[tfx + 65], 0x7F},
+        {"TFX low gain (pid 6)", field(tfx, 26, 0, 8), 9},
+        {"TFX low DMod (pid 7)", field(tfx, 27, 0, 8), 3},
+        {"TFX mid Fc (pid 9)", field(tfx, 29, 0, 8), 10},
+        {"TFX input trim (pid 4)", field(tfx, 24, 0, 8), 100},
+        {"TFX pid 15 zero", k[tfx + 35], 0},
+        {"master volume", k[L::Total_Effect_MastVol], 100},
+    };
+    for (const auto& c : cases) EXPECT_EQ(c.got, c.want) << c.what;
+    for (const char* line :
+         {"Tri InsEff1 1: \"Tri Effect 1\" ---> Kro Efx:5 \"Kro Five:\"\r\n",
+          "    Tri PID 0 val 171 (0xab):  Kronos (Param One) NoMap Param 171 (0xab)\r\n",
+          "    Tri PID 1 val  55 (0x37): (Kronos EFXparm: Kpid:2 ofs:10, width:8, bitpos:0, "
+          "\"Param Two\") Mapped Kronos Param 75 masked(0x4b)\r\n",
+          "Range Error extracting bitfield for Triton IFX 1 (type 1) PID 2\r\n"
+          "Parameter Not Mapped: IFX1 , TriEFX 1PID 2\r\n",
+          "Kronos EFX Type 200 out of legal range (0 - 185) MappedKroEfxType set to 0 (no effect)\r\n",
+          "InsEff3 Off | \r\n",
+          "Triton EFX Type out of legal range (1 - 2): 9 MappedKroEfxType set to 0 (no effect)\r\n",
+          "Tri InsEff4 9: \"?\" ---> Kro Efx:0 ",
+          "Triton EFX Type 0 has no row in the effect map MappedKroEfxType set to 0 (no effect)\r\n",
+          "TFX: PID 9  Master EQ Mid Fc (tri: 133) kro: 10 \r\n"})
+        EXPECT_TRUE(contains(out.parse, line)) << line;
+    EXPECT_NE(std::find(out.mainLog.begin(), out.mainLog.end(),
+                        "Range Error extracting bitfield for Triton IFX 1 (type 1) PID 2"),
+              out.mainLog.end());
+}
+
+// Values the value maps do not cover keep the initial Combi's byte and say so.
+TEST(TriKroConvert, ValuesOutsideTheMaps)
+{
+    const struct {
+        const char* what;
+        std::size_t triOffset;
+        std::uint8_t value;
+        std::size_t kroOffset;
+        std::string line;
+    } cases[] = {
+        {"delay", 224 + 10, 98, L::timbre(1) + KT::DelayMSB, "Invalid value for Triton DelayStart 98"},
+        {"bus", 224 + 28 + 16, 14, L::timbre(2) + KT::BusSelect, "Invalid value for Triton BusSelect 14"},
+        {"drum kit", 224 + 15, 6 << 3, L::timbre(1) + KT::DrumkitPatchIFX + 1,
+         "Invalid value for Triton Drumkit Patch IFX 6"},
+        {"category", 214, 15, L::Common_Params, "Invalid value for Triton Category 15"},
+        {"switch", 218, 12, L::Common_Params + 6, "Invalid value for Triton Switch 12"},
+    };
+    Tables t;
+    t.tri.valueMaps.TriCombiCatMapping[15] = 300;
+    t.tri.valueMaps.TriSwitchMapping[12] = 256;
+    for (const auto& c : cases) {
+        Bytes b(sizeof(triton::Ttri_Combi), 0);
+        b[c.triOffset] = c.value;
+        triton::Ttri_Combi combi{};
+        triton::recordFromBytes(combi, b);
+        const TriKroConvertOutput out = convert(t, combi, false);
+        EXPECT_EQ(out.Kro_Combi[c.kroOffset], t.init[c.kroOffset]) << c.what;
+        EXPECT_TRUE(contains(out.parse, c.line + "\r\n")) << c.what;
+    }
+    Bytes b(sizeof(triton::Ttri_Combi), 0);
+    b[219] = 13;
+    triton::Ttri_Combi combi{};
+    triton::recordFromBytes(combi, b);
+    EXPECT_EQ(convert(t, combi, false).warnings,
+              std::vector<std::string>{"Invalid value for Triton Switch Assignment 13"});
+}
+
+// ------------------------------------------------------------ the command
+
+struct Workspace {
+    Workspace()
+    {
+        setenv("XDG_CONFIG_HOME", dir.file("config").c_str(), 1);
+        std::filesystem::current_path(dir.str());
+        s.progpath = s.settingsFolder = dir.str();
+        dir.write(kKroInitCombiFile, Bytes(t.init.begin(), t.init.end()));
+        dir.write(kKroDefaultEfxDataFile, Bytes(t.efx.begin(), t.efx.end()));
+        dir.write("TriProgNameList.txt", "Prog A0\r\nProg A1\r\n");
+        s.text.set(ctl::Tri_Gchan, "1");
+    }
+    ~Workspace() { std::filesystem::current_path(here); }
+
+    void run(const Bytes& message, const std::string& prog = "0")
+    {
+        s.messages.append("in", message, "");
+        s.messages.selectOnly(s.messages.count() - 1);
+        s.text.set(ctl::KroProg, prog);
+        ConvTriCombiBankClick(s, t.tri, t.kro);
+    }
+    Bytes last() const { return s.messages.at(s.messages.count() - 1).storage->sxdata; }
+    std::string lastLabel() const { return s.messages.at(s.messages.count() - 1).text; }
+
+    std::filesystem::path here = std::filesystem::current_path();
+    TempDir dir;
+    Tables t;
+    testing::ScriptedShell shell;
+    Session s{shell};
+};
+
+TEST(ConvTriCombi, KindsGiveTheSameCombi)
+{
+    std::mt19937 rng(5);
+    auto bank = std::make_unique<triton::Ttri_Combi_bank>();
+    for (auto& c : *bank) c = randomCombi(rng);
+    Workspace w;
+    w.run(testing::tritonCurrentCombiDump(4, (*bank)[5]));
+    const Bytes current = w.last();
+    EXPECT_EQ(w.lastLabel(), kTriKroConvertedLabel);
+    w.run(testing::tritonDump(9, 0x4D, 2, 3, 5, (*bank)[5]));
+    EXPECT_EQ(w.last(), current);
+    w.run(testing::tritonDump(0, 0x4D, 1, 0, 0, *bank), "5");
+    EXPECT_EQ(w.last(), current);
+    EXPECT_EQ(w.lastLabel(), std::string(kTriKroConvertedLabel) + " 5");
+    EXPECT_EQ(Bytes(current.begin(), current.begin() + 7), (Bytes{0xF0, 0x42, 0x30, 0x68, 0x75, 0x01, 0x03}));
+    const Bytes unpacked = KorgSXtoDataConvert(current, 7, L::size);
+    EXPECT_EQ(w.dir.read(kKroDebugDataFile), std::string(unpacked.begin(), unpacked.end()));
+    const Bytes picked = triton::recordBytes((*bank)[5]);
+    EXPECT_EQ(w.dir.read(kTriDebugDataFile), std::string(picked.begin(), picked.end()));
+    EXPECT_TRUE(w.shell.boxes.empty());
+    EXPECT_EQ(w.s.messages.count(), 6u);
+    const std::string log = w.dir.read(kTriKroConvertLogFile);
+    EXPECT_EQ(log.substr(0, 7), "Combi 0");
+    EXPECT_TRUE(contains(log, "\r\nCombi 5 "));
+
+    // The timbre-copy window takes the result as its source.
+    w.s.messages.selectOnly(w.s.messages.count() - 1);
+    KroTimbreCopyFormActivate(w.s);
+    const auto& name = (*bank)[5].Combi_Name;
+    EXPECT_EQ(w.s.records<KroTimbreCopyView>().SrcCombi,
+              std::string(name.begin(), std::find(name.begin(), name.end(), 0)));
+}
+
+TEST(ConvTriCombi, CheckBoxReadAtEachConversion)
+{
+    triton::Ttri_Combi c{};
+    c.Timbre_Group[0].Prog_Num = 9;
+    c.Timbre_Group[0].Bank_Num = 2;
+    Workspace w;
+    for (const bool pass : {false, true, false}) {
+        w.s.checked.set(ctl::PassPrgBank, pass);
+        w.run(testing::tritonCurrentCombiDump(0, c));
+        const Bytes k = KorgSXtoDataConvert(w.last(), 7, L::size);
+        EXPECT_EQ(k[L::timbre(1) + KT::Prog_Num], pass ? 9 : 1);
+        EXPECT_EQ(k[L::timbre(1) + KT::Bank_Num], pass ? 2 : 1);
+    }
+}
+
+TEST(ConvTriCombi, RefusalsLeaveTheListAlone)
+{
+    const Bytes one = testing::tritonDump(0, 0x4D, 2, 0, 0, triton::Ttri_Combi{});
+    const Bytes bank = testing::tritonDump(0, 0x4D, 1, 0, 0, triton::Ttri_Combi_bank{});
+    const struct {
+        const char* what;
+        Bytes message;
+        std::string prog, gchan, initFile;
+        std::string box;
+    } cases[] = {
+        {"program dump", testing::tritonDump(0, 0x4C, 2, 0, 0, triton::Ttri_ProgramPCM{}), "0", "1", "",
+         "Message is not Triton Combi Bank"},
+        {"prog 128", bank, "128", "1", "", "You must specify a valid number for the Combi in the text box \"Prog\"."},
+        {"all banks", testing::tritonDump(0, 0x4D, 3, 0, 0, triton::Ttri_Combi{}), "0", "1", "",
+         "Message unsupported type of Triton Combi Bank: function 0x4d kind: 3"},
+        {"one byte short", Bytes(one.begin(), one.end() - 1), "0", "1", "", "Message too short: 520 bytes, 521 needed"},
+        {"gchan", one, "0", "256", "", "You must specify a valid number for the Triton Studio GChan."},
+        {"short init Combi", one, "0", "1", "short", "Error loading Kronos Init Combi: KroInitCombi.bin"},
+    };
+    for (const auto& c : cases) {
+        Workspace w;
+        if (!c.initFile.empty()) w.dir.write(kKroInitCombiFile, c.initFile);
+        w.s.text.set(ctl::Tri_Gchan, c.gchan);
+        w.run(c.message, c.prog);
+        EXPECT_EQ(w.s.messages.count(), 1u) << c.what;
+        ASSERT_EQ(w.shell.boxes.size(), 1u) << c.what;
+        EXPECT_EQ(w.shell.boxes[0].text, c.box) << c.what;
+        EXPECT_FALSE(std::filesystem::exists(w.dir.file(kTriKroParseFile))) << c.what;
+    }
+}
+
+TEST(ConvTriCombi, MissingTablesAndNameList)
+{
+    Workspace w;
+    std::filesystem::remove(w.dir.file("TriProgNameList.txt"));
+    w.run(testing::tritonCurrentCombiDump(0, triton::Ttri_Combi{}));
+    EXPECT_EQ(w.s.messages.count(), 2u);
+    EXPECT_EQ(w.s.log.line(0), "Error loading Triton Name List: TriProgNameList.txt");
+    EXPECT_TRUE(contains(w.dir.read(kTriKroParseFile), "Timbre 1, Bank  0 (INT-A), Prog   0 \"--Bank?--\""));
+
+    std::filesystem::remove(w.dir.file(kKroDefaultEfxDataFile));
+    w.run(testing::tritonCurrentCombiDump(0, triton::Ttri_Combi{}));
+    EXPECT_EQ(w.s.messages.count(), 3u);
+    ASSERT_EQ(w.shell.boxes.size(), 1u);
+    EXPECT_EQ(w.shell.boxes[0].text, "Cannot open file " + w.dir.str() + kKroDefaultEfxDataFile);
+}
+
+// Every Combination of a generated bank in turn, as a user would convert a
+// whole bank (also run under the sanitizers).
+TEST(ConvTriCombi, WholeBank)
+{
+    std::mt19937 rng(128);
+    auto bank = std::make_unique<triton::Ttri_Combi_bank>();
+    for (auto& c : *bank) c = randomCombi(rng);
+    const Bytes dump = testing::tritonDump(2, 0x4D, 1, 4, 0, *bank);
+    Workspace w;
+    w.s.messages.append("bank", dump, "");
+    for (int n = 0; n < 128; ++n) {
+        w.s.messages.selectOnly(0);
+        w.s.text.set(ctl::KroProg, std::to_string(n));
+        ConvTriCombiBankClick(w.s, w.t.tri, w.t.kro);
+        const Bytes k = KorgSXtoDataConvert(w.last(), 7, L::size);
+        EXPECT_EQ(std::string(k.begin(), k.begin() + 2),
+                  std::string((*bank)[static_cast<std::size_t>(n)].Combi_Name.begin(),
+                              (*bank)[static_cast<std::size_t>(n)].Combi_Name.begin() + 2));
+    }
+    EXPECT_EQ(w.s.messages.count(), 129u);
+    EXPECT_TRUE(w.shell.boxes.empty());
+}
+
+}  // namespace
+}  // namespace tolvex

@@ -10,6 +10,7 @@
 #include "devices/triton/triton_sysex.h"
 #include "devices/wavestation/wavestation_commands.h"
 #include "devices/yamaha/yamaha_commands.h"
+#include "devices/yamaha/yamaha_remote.h"
 
 namespace tolvex {
 
@@ -41,7 +42,10 @@ StartupHooks deviceStartupHooks(const std::string& progpath)
 {
     StartupHooks hooks;
     hooks.unitStartup = [progpath](Session& s) { KronosUnitStartup(s, progpath, true); };
-    hooks.readSettings = TriKroReadSettings;
+    hooks.readSettings = [](Session& s, const IniFile& ini) {
+        TriKroReadSettings(s, ini);
+        YamReadSettings(s, ini);
+    };
     hooks.summaries = [](Session&) { return KronosStartupSummaries(); };
     hooks.loadLists = [progpath](Session& s) { TriKroLoadLists(s, progpath); };
     return hooks;

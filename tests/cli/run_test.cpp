@@ -126,11 +126,11 @@ TEST(Runner, CommandsWithSelectionsFieldsAndAnswers)
          2,
          "",
          "tolvex-cli run: Req 1 Prog is the caption of several"},
-        {"a command to come",
-         {"DX7pb>TX802pb", kBank},
+        {"a control without a command",
+         {"Fix", kBank},
          2,
          "",
-         "tolvex-cli run: dx7pb_to_tx802pb (\"DX7pb>TX802pb\") is not"},
+         "tolvex-cli run: CheckSumFix (\"Fix\") is not"},
         {"no output", {"Send Sysex", "--set", "SXreqString=43 10"}, 1, "", "Warning: MIDI Interface Not Installed"},
         {"answered", {"Ask User", "--answer", "No"}, 0, "no\n", ""},
         {"on another window", {"Other"}, 0, "window shown\nran\n", ""},
@@ -161,7 +161,7 @@ TEST(Runner, CommandsWithSelectionsFieldsAndAnswers)
     }
     const RunResult list = run({"--list"});
     EXPECT_EQ(list.status, 0);
-    for (const char* line : {"Main window\tDX/TX\tDX7pb>TX802pb\tdx7pb_to_tx802pb\t(not built yet)\n",
+    for (const char* line : {"Main window\tDX/TX\tFix\tCheckSumFix\t(not built yet)\n",
                              "Main window\tSpecial\tParse2Text\tKroParseToText\t(not built yet)\n",
                              "Main window\tFile\tSave As\tSaveAs1\n", "Main window\tChan\tChannel\tbox\n"})
         EXPECT_NE(list.out.find(line), std::string::npos) << line;

@@ -2,6 +2,7 @@
 
 #include "core/app/command_table.h"
 #include "core/sysex/sx_naming.h"
+#include "devices/csv_bank_files.h"
 #include "devices/kronos/kronos_defs.h"
 #include "devices/kronos/kronos_startup.h"
 #include "devices/kronos/kronos_sysex.h"
@@ -29,6 +30,7 @@ void registerDeviceFamilies(CommandTable& table)
     registerDeviceFamilies();
     // Each family binds its page's controls here as it is built.
     registerYamaha(table);
+    table.bind("OpenCSVfileMenu", OpenCSVfileMenuClick);
     registerTriton(table);
     registerWavestation(table);
     table.bind("KroReq1Prog", Kro_Req_1ProgClick);

@@ -145,9 +145,10 @@ CsvBank parseCsvBank(const std::string& content, int channel, YamahaTables& yama
 std::string ReadCSVfile(Session& s, const std::string& source)
 {
     s.SX_List.clear();
+    // Every box says why nothing (or less) was read: with the warning icon, so
+    // an unattended run counts it as a failure whatever its title.
     const auto box = [&s](const std::string& title, const std::string& text) {
-        s.shell.messageBox(title, text, title == "Warning" || title == "Error" ? MsgIcon::Warning : MsgIcon::None,
-                           MsgButtons::OkCancel);
+        s.shell.messageBox(title, text, MsgIcon::Warning, MsgButtons::OkCancel);
     };
     int channel = 0;
     const std::string channelText = s.text.get(ctl::Channel);

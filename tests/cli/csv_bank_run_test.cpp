@@ -74,5 +74,15 @@ TEST(CsvBankRun, OpenCsvReadsTheExportsBackByteForByte)
     }
 }
 
+TEST(CsvBankRun, ARefusedFileFailsTheRun)
+{
+    TempDir dir;
+    const std::string csv = dir.write("bank.csv", "DX7II Performance Bank\n\"Short\"\n");
+    const RunResult r = run({"Open CSV", "--file", csv, "--save-new", dir.file("new.syx")}, "");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "MIDI: CSV row too short: \"Short\"\n");
+    EXPECT_EQ(r.out, "");
+}
+
 }  // namespace
 }  // namespace tolvex

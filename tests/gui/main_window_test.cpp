@@ -1,15 +1,18 @@
 // Starts the real window offscreen and checks what a user would see first.
 #include <gtest/gtest.h>
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPixmap>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QUrl>
 
 #include <algorithm>
@@ -19,6 +22,7 @@
 
 #include "core/app/controls.h"
 #include "gui/app.h"
+#include "gui/qt_shell.h"
 #include "gui/splash.h"
 
 namespace tolvex {
@@ -219,6 +223,30 @@ TEST(MainWindow, DropsSendsAndWaitsAsAUserExpects)
 
     app->window->close();
     EXPECT_FALSE(app->window->isVisible());
+}
+
+// A question whose buttons Qt captions directly: the button pressed still
+// gives its standard result.
+TEST(QtShellBox, CaptionedButtonsKeepTheirResults)
+{
+    QtApp qt;
+    QtShell shell;
+    std::vector<std::string> shown;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) return;
+        QAbstractButton* pick = nullptr;
+        for (QAbstractButton* b : box->buttons()) {
+            shown.push_back(b->text().toStdString());
+            if (b->text() == "33-64") pick = b;
+        }
+        pick ? pick->click() : box->reject();  // never left waiting
+    });
+    const MsgResult r = shell.captionedBox("Tolvex", "Select Target Bank range for TX802", MsgIcon::Question,
+                                           MsgButtons::YesNoCancel, {"1-32", "33-64", "Cancel"});
+    EXPECT_EQ(r, MsgResult::No);
+    std::sort(shown.begin(), shown.end());
+    EXPECT_EQ(shown, (std::vector<std::string>{"1-32", "33-64", "Cancel"}));
 }
 
 TEST(Splash, ShowsItsPictureAndTheFileVersion)

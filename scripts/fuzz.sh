@@ -17,12 +17,12 @@ targets=$(cd fuzz && ls fuzz_*.cpp | sed 's/\.cpp$//')
 # shellcheck disable=SC2086
 cmake --build "$build" --target $targets || exit 2
 
-# Seeds: every .syx of the fixtures, whole and split into messages (a few hundred KB at most per target).
+# Seeds: every .syx and .csv of the fixtures, whole and split into messages (a few hundred KB at most per target).
 seeds=$build/seeds
 rm -rf "$seeds" && mkdir -p "$seeds"
 for dir in tests/fixtures ../shared/fixtures; do
   [ -d "$dir" ] || continue
-  find "$dir" -name '*.syx' -size -300k -print0 | while IFS= read -r -d '' f; do
+  find "$dir" \( -name '*.syx' -o -name '*.csv' \) -size -300k -print0 | while IFS= read -r -d '' f; do
     cp "$f" "$seeds/$(echo "$f" | tr '/' '_')"
   done
 done

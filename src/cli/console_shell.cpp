@@ -16,6 +16,15 @@ MsgResult ConsoleShell::messageBox(const std::string& title, const std::string& 
     return (buttons == MsgButtons::YesNo || buttons == MsgButtons::YesNoCancel) ? MsgResult::Yes : MsgResult::Ok;
 }
 
+MsgResult ConsoleShell::captionedBox(const std::string& title, const std::string& text, MsgIcon icon,
+                                     MsgButtons buttons, const std::vector<std::string>& captions)
+{
+    std::string shown = text;
+    for (std::size_t i = 0; i < captions.size(); ++i) shown += (i == 0 ? " [" : "/") + captions[i];
+    if (!captions.empty()) shown += "]";
+    return ConsoleShell::messageBox(title, shown, icon, buttons);
+}
+
 void ConsoleShell::ProcessMessages()
 {
     wakeups_.runPending();

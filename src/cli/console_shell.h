@@ -17,6 +17,9 @@ public:
     // "TITLE: text" on standard error. An error box (an error icon or a title
     // with "Error" in it) marks the command as failed.
     MsgResult messageBox(const std::string& title, const std::string& text, MsgIcon icon, MsgButtons buttons) override;
+    // The box with its buttons' captions after the text: "TITLE: text [1-32/33-64/Cancel]".
+    MsgResult captionedBox(const std::string& title, const std::string& text, MsgIcon icon, MsgButtons buttons,
+                           const std::vector<std::string>& captions) override;
     std::vector<std::string> openFileDialog(const FileDialogRequest&) override { return {}; }
     std::optional<std::string> saveFileDialog(const FileDialogRequest&) override { return std::nullopt; }
     void setClipboardText(const std::string& text) override { clipboard_ = text; }

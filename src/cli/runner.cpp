@@ -36,7 +36,8 @@ constexpr char kRunHelp[] =
     "  --select LIST      entries selected before the command, 1-based (\"1,3-5\"; default: all loaded)\n"
     "  --set NAME=VALUE   a box, check box or drop-down of a window, by control name or caption;\n"
     "                     NAME[ROW]=VALUE for a row of a control array, a drop-down by entry number or text\n"
-    "  --answer TEXT      answers to question boxes in order: yes, no, ok, cancel\n"
+    "  --answer TEXT      answers to question boxes in order: yes, no, ok, cancel,\n"
+    "                     or a button's own caption (\"1-32\")\n"
     "  --file PATH        answers to file dialogs in order\n"
     "  --in PORT, --out PORT  MIDI ports for commands that talk to an instrument\n"
     "  --save-list FILE   afterwards, every entry of the list to one .syx file\n"
@@ -75,6 +76,28 @@ public:
     MsgResult messageBox(const std::string& title, const std::string& text, MsgIcon icon, MsgButtons buttons) override
     {
         ConsoleShell::messageBox(title, text, icon, buttons);
+        return answer(title, text, icon, buttons, {});
+    }
+    // A box whose buttons carry their own captions takes those captions as
+    // answers (case ignored), not the standard names.
+    MsgResult captionedBox(const std::string& title, const std::string& text, MsgIcon icon, MsgButtons buttons,
+                           const std::vector<std::string>& captions) override
+    {
+        ConsoleShell::captionedBox(title, text, icon, buttons, captions);
+        return answer(title, text, icon, buttons, captions);
+    }
+    std::vector<std::string> openFileDialog(const FileDialogRequest& r) override { return {nextFile(r)}; }
+    std::optional<std::string> saveFileDialog(const FileDialogRequest& r) override { return nextFile(r); }
+
+    std::deque<std::string> answers;
+    std::deque<std::string> files;
+    bool warned = false;
+    std::string lastWarning;
+
+private:
+    MsgResult answer(const std::string& title, const std::string& text, MsgIcon icon, MsgButtons buttons,
+                     const std::vector<std::string>& captions)
+    {
         if (title == "Error" || title == "Warning" || icon == MsgIcon::Error || icon == MsgIcon::Warning) {
             warned = true;
             lastWarning = text;
@@ -86,8 +109,6 @@ public:
             throw UsageError("the box \"" + text + "\" asks a question and no answer is left (--answer)");
         const std::string a = lower(answers.front());
         answers.pop_front();
-        const std::pair<const char*, MsgResult> known[] = {
-            {"yes", MsgResult::Yes}, {"no", MsgResult::No}, {"ok", MsgResult::Ok}, {"cancel", MsgResult::Cancel}};
         std::vector<MsgResult> offered;
         switch (buttons) {
         case MsgButtons::Ok: offered = {MsgResult::Ok}; break;
@@ -95,19 +116,18 @@ public:
         case MsgButtons::YesNo: offered = {MsgResult::Yes, MsgResult::No}; break;
         case MsgButtons::YesNoCancel: offered = {MsgResult::Yes, MsgResult::No, MsgResult::Cancel}; break;
         }
-        for (const auto& [name, result] : known)
-            if (a == name && std::find(offered.begin(), offered.end(), result) != offered.end()) return result;
+        if (!captions.empty()) {
+            for (std::size_t i = 0; i < captions.size() && i < offered.size(); ++i)
+                if (a == lower(captions[i])) return offered[i];
+        } else {
+            const std::pair<const char*, MsgResult> known[] = {
+                {"yes", MsgResult::Yes}, {"no", MsgResult::No}, {"ok", MsgResult::Ok}, {"cancel", MsgResult::Cancel}};
+            for (const auto& [name, result] : known)
+                if (a == name && std::find(offered.begin(), offered.end(), result) != offered.end()) return result;
+        }
         throw UsageError("the answer '" + a + "' is no button of the box \"" + text + "\"");
     }
-    std::vector<std::string> openFileDialog(const FileDialogRequest& r) override { return {nextFile(r)}; }
-    std::optional<std::string> saveFileDialog(const FileDialogRequest& r) override { return nextFile(r); }
 
-    std::deque<std::string> answers;
-    std::deque<std::string> files;
-    bool warned = false;
-    std::string lastWarning;
-
-private:
     std::string nextFile(const FileDialogRequest& r)
     {
         if (files.empty()) throw UsageError("the command asks for a file (" + r.title + ") and no --file is left");

@@ -2,6 +2,7 @@
 
 #include "core/app/command_table.h"
 #include "core/sysex/sx_naming.h"
+#include "devices/csv_bank_files.h"
 #include "devices/kronos/kronos_defs.h"
 #include "devices/kronos/kronos_startup.h"
 #include "devices/kronos/kronos_sysex.h"
@@ -13,6 +14,7 @@
 #include "devices/triton2kronos/tri_kro_command.h"
 #include "devices/wavestation/wavestation_commands.h"
 #include "devices/yamaha/yamaha_commands.h"
+#include "devices/yamaha/yamaha_remote.h"
 
 namespace tolvex {
 
@@ -31,6 +33,7 @@ void registerDeviceFamilies(CommandTable& table)
     registerDeviceFamilies();
     // Each family binds its page's controls here as it is built.
     registerYamaha(table);
+    table.bind("OpenCSVfileMenu", OpenCSVfileMenuClick);
     registerTriton(table);
     registerWavestation(table);
     registerPeavey(table);
@@ -50,7 +53,10 @@ StartupHooks deviceStartupHooks(const std::string& progpath)
         KronosUnitStartup(s, progpath, true);
         KroTimbreCopyFormCreate(s);
     };
-    hooks.readSettings = TriKroReadSettings;
+    hooks.readSettings = [](Session& s, const IniFile& ini) {
+        TriKroReadSettings(s, ini);
+        YamReadSettings(s, ini);
+    };
     hooks.summaries = [](Session&) { return KronosStartupSummaries(); };
     hooks.loadLists = [progpath](Session& s) { TriKroLoadLists(s, progpath); };
     return hooks;

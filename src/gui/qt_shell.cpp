@@ -1,5 +1,6 @@
 #include "gui/qt_shell.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QClipboard>
 #include <QEventLoop>
@@ -65,6 +66,12 @@ void QtShell::wake(int id)
 
 MsgResult QtShell::messageBox(const std::string& title, const std::string& text, MsgIcon icon, MsgButtons buttons)
 {
+    return captionedBox(title, text, icon, buttons, {});
+}
+
+MsgResult QtShell::captionedBox(const std::string& title, const std::string& text, MsgIcon icon, MsgButtons buttons,
+                                const std::vector<std::string>& captions)
+{
     if (answerBox) return answerBox(title, text);
     QMessageBox box(window_);
     box.setWindowTitle(q(title));
@@ -76,14 +83,19 @@ MsgResult QtShell::messageBox(const std::string& title, const std::string& text,
     case MsgIcon::Question: box.setIcon(QMessageBox::Question); break;
     case MsgIcon::None: break;
     }
+    std::vector<QMessageBox::StandardButton> order;
     switch (buttons) {
-    case MsgButtons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
-    case MsgButtons::OkCancel: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
-    case MsgButtons::YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
-    case MsgButtons::YesNoCancel:
-        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
-        break;
+    case MsgButtons::Ok: order = {QMessageBox::Ok}; break;
+    case MsgButtons::OkCancel: order = {QMessageBox::Ok, QMessageBox::Cancel}; break;
+    case MsgButtons::YesNo: order = {QMessageBox::Yes, QMessageBox::No}; break;
+    case MsgButtons::YesNoCancel: order = {QMessageBox::Yes, QMessageBox::No, QMessageBox::Cancel}; break;
     }
+    QMessageBox::StandardButtons standard;
+    for (QMessageBox::StandardButton b : order) standard |= b;
+    box.setStandardButtons(standard);
+    // Qt captions a standard button directly; its role (and result) stays.
+    for (std::size_t i = 0; i < captions.size() && i < order.size(); ++i)
+        if (QAbstractButton* b = box.button(order[i])) b->setText(q(captions[i]));
     switch (box.exec()) {
     case QMessageBox::Cancel: return MsgResult::Cancel;
     case QMessageBox::Yes: return MsgResult::Yes;

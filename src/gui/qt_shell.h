@@ -27,6 +27,8 @@ public:
     std::function<MsgResult(const std::string& title, const std::string& text)> answerBox;
 
     MsgResult messageBox(const std::string& title, const std::string& text, MsgIcon icon, MsgButtons buttons) override;
+    MsgResult captionedBox(const std::string& title, const std::string& text, MsgIcon icon, MsgButtons buttons,
+                           const std::vector<std::string>& captions) override;
     std::vector<std::string> openFileDialog(const FileDialogRequest& request) override;
     std::optional<std::string> saveFileDialog(const FileDialogRequest& request) override;
     void setClipboardText(const std::string& text) override;

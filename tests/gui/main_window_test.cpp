@@ -1,5 +1,6 @@
 // Starts the real window offscreen and checks what a user would see first.
 #include <gtest/gtest.h>
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -9,10 +10,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPixmap>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QUrl>
 
 #include <algorithm>
@@ -22,6 +25,7 @@
 
 #include "core/app/controls.h"
 #include "gui/app.h"
+#include "gui/qt_shell.h"
 #include "gui/splash.h"
 #include "gui/timbre_copy_window.h"
 #include "support/kronos_records.h"
@@ -177,7 +181,7 @@ TEST(MainWindow, DropsSendsAndWaitsAsAUserExpects)
     ASSERT_NE(sendButton, nullptr);
     EXPECT_EQ(sendButton->text().toStdString(), "Send Selected");
     EXPECT_TRUE(sendButton->isEnabled());
-    EXPECT_FALSE(app->window->findChild<QPushButton*>("dx7pb_to_tx802pb")->isEnabled());  // its family comes later
+    EXPECT_FALSE(app->window->findChild<QPushButton*>("CheckSumFix")->isEnabled());  // "Fix" has no command
     // A command's result colour reaches its button's text, and goes again.
     auto* check = app->window->findChild<QPushButton*>("CheckSumCheck");
     app->session.textColor.set("CheckSumCheck", "red");
@@ -297,6 +301,30 @@ TEST(TimbreCopyWindow, ShowsTheSourceAndTheCopiesOfItsEditRecord)
 
     copy->findChild<QPushButton*>("BtnCloseCopyDlg")->click();
     EXPECT_FALSE(copy->isVisible());
+}
+
+// A question whose buttons Qt captions directly: the button pressed still
+// gives its standard result.
+TEST(QtShellBox, CaptionedButtonsKeepTheirResults)
+{
+    QtApp qt;
+    QtShell shell;
+    std::vector<std::string> shown;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) return;
+        QAbstractButton* pick = nullptr;
+        for (QAbstractButton* b : box->buttons()) {
+            shown.push_back(b->text().toStdString());
+            if (b->text() == "33-64") pick = b;
+        }
+        pick ? pick->click() : box->reject();  // never left waiting
+    });
+    const MsgResult r = shell.captionedBox("Tolvex", "Select Target Bank range for TX802", MsgIcon::Question,
+                                           MsgButtons::YesNoCancel, {"1-32", "33-64", "Cancel"});
+    EXPECT_EQ(r, MsgResult::No);
+    std::sort(shown.begin(), shown.end());
+    EXPECT_EQ(shown, (std::vector<std::string>{"1-32", "33-64", "Cancel"}));
 }
 
 TEST(Splash, ShowsItsPictureAndTheFileVersion)

@@ -4,13 +4,21 @@ namespace tolvex::testing {
 
 MsgResult ScriptedShell::messageBox(const std::string& title, const std::string& text, MsgIcon icon, MsgButtons buttons)
 {
-    boxes.push_back({title, text, icon, buttons});
+    boxes.push_back({title, text, icon, buttons, {}});
     if (!boxAnswers.empty()) {
         const MsgResult r = boxAnswers.front();
         boxAnswers.pop_front();
         return r;
     }
     return (buttons == MsgButtons::YesNo || buttons == MsgButtons::YesNoCancel) ? MsgResult::Yes : MsgResult::Ok;
+}
+
+MsgResult ScriptedShell::captionedBox(const std::string& title, const std::string& text, MsgIcon icon,
+                                      MsgButtons buttons, const std::vector<std::string>& captions)
+{
+    const MsgResult r = messageBox(title, text, icon, buttons);
+    boxes.back().captions = captions;
+    return r;
 }
 
 std::vector<std::string> ScriptedShell::openFileDialog(const FileDialogRequest& request)

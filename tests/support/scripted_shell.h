@@ -19,11 +19,14 @@ struct RecordedBox {
     std::string text;
     MsgIcon icon;
     MsgButtons buttons;
+    std::vector<std::string> captions;  // a captioned box's buttons, in order
 };
 
 class ScriptedShell : public Shell {
 public:
     MsgResult messageBox(const std::string& title, const std::string& text, MsgIcon icon, MsgButtons buttons) override;
+    MsgResult captionedBox(const std::string& title, const std::string& text, MsgIcon icon, MsgButtons buttons,
+                           const std::vector<std::string>& captions) override;
     std::vector<std::string> openFileDialog(const FileDialogRequest& request) override;
     std::optional<std::string> saveFileDialog(const FileDialogRequest& request) override;
     void setClipboardText(const std::string& text) override { clipboard = text; }

@@ -34,6 +34,15 @@ public:
     // Modal message box; returns the button pressed.
     virtual MsgResult messageBox(const std::string& title, const std::string& text, MsgIcon icon,
                                  MsgButtons buttons = MsgButtons::Ok) = 0;
+    // The same box with its buttons captioned anew, in button order (Yes, No,
+    // Cancel for YesNoCancel), e.g. {"1-32", "33-64", "Cancel"}; the result is
+    // still the standard button pressed. A shell that cannot caption buttons
+    // shows the standard ones.
+    virtual MsgResult captionedBox(const std::string& title, const std::string& text, MsgIcon icon, MsgButtons buttons,
+                                   const std::vector<std::string>& /*captions*/)
+    {
+        return messageBox(title, text, icon, buttons);
+    }
 
     // File dialogs; an empty result means the user cancelled.
     virtual std::vector<std::string> openFileDialog(const FileDialogRequest& request) = 0;

@@ -4,10 +4,14 @@
 #include <optional>
 
 #include "core/app/command_table.h"
+#include "core/app/controls.h"
 #include "core/app/incoming.h"
 #include "core/app/session.h"
 #include "core/text/atomic_file.h"
+#include "core/text/ini_file.h"
+#include "devices/yamaha/yamaha_convert.h"
 #include "devices/yamaha/yamaha_formats.h"
+#include "devices/yamaha/yamaha_remote.h"
 #include "devices/yamaha/yamaha_text.h"
 
 namespace tolvex {
@@ -172,6 +176,52 @@ void Yam_ConvTX802p(Session& s)
     files.write(".lst", report.lst);
 }
 
+std::optional<int> dxChannel(Session& s, int highest)
+{
+    const std::string text = s.text.get(ctl::Channel);
+    int chan = 0;
+    if (text == "Chan") {
+        s.text.set(ctl::Channel, "0");
+    } else if (!parseDecimal(text, chan) || chan < 0 || chan > highest) {
+        s.shell.messageBox("Error", "You must specify a valid number for the Channel.", MsgIcon::Warning);
+        return std::nullopt;
+    }
+    return chan;
+}
+
+void Yam_DX7pb_to_TX802pb(Session& s)
+{
+    const auto entry = selectedEntry(s);
+    if (!entry) return;
+    // The receive channel has five bits below the offset's three: 0-15 only.
+    const auto chan = dxChannel(s, 15);
+    if (!chan) return;
+    std::array<DX7iiPerformance, 32> source{};
+    if (!unpacked(s, [&] { ExtractDX7iiPerfBank(s.messages.at(*entry).storage->sxdata, source); })) return;
+    const MsgResult range = s.shell.captionedBox("Tolvex", "Select Target Bank range for TX802", MsgIcon::Question,
+                                                 MsgButtons::YesNoCancel, {"1-32", "33-64", "Cancel"});
+    if (range != MsgResult::Yes && range != MsgResult::No) return;
+    YamahaTables& t = s.records<YamahaTables>();
+    t.DX7iiPackedPerf = source;
+    Yam_DX7pb_to_TX802PMEM(source, range == MsgResult::Yes ? 0 : 32, *chan, t.TX802PMEM);
+    s.SX_stor = &s.messages.append("TX802 Perf converted from DX7", TX802PMEMtoSysex(*chan, t.TX802PMEM),
+                                   "DX7_to_TX802_perf_convert");
+}
+
+void Yam_DX7p_to_TX802p(Session& s)
+{
+    const auto entry = selectedEntry(s);
+    if (!entry) return;
+    const auto chan = dxChannel(s, 15);
+    if (!chan) return;
+    YamahaTables& t = s.records<YamahaTables>();
+    if (!unpacked(s, [&] { ExtractDX7iiPerfEditBuf(s.messages.at(*entry).storage->sxdata, t.DX7iiPerfEditBuf); }))
+        return;
+    t.TX802PCED = Yam_DX7p_to_TX802PCED(t.DX7iiPerfEditBuf, *chan);
+    s.SX_stor = &s.messages.append("TX802 Perf Edit Buf converted from DX7", TX802PCEDtoSysex(*chan, t.TX802PCED),
+                                   "DX7_to_TX802_single_perf_convert");
+}
+
 void CheckSumCheckClick(Session& s)
 {
     if (!MidiOutputReady(s)) {
@@ -197,6 +247,10 @@ void registerYamaha(CommandTable& table)
     table.bind("ConvTX802perfBank", Yam_ConvTX802pb);
     table.bind("ConvTX802Perf", Yam_ConvTX802p);
     table.bind(kCheckSumCheck, CheckSumCheckClick);
+    table.bind("dx7pb_to_tx802pb", Yam_DX7pb_to_TX802pb);
+    table.bind("DX7p_to_TX802p", Yam_DX7p_to_TX802p);
+    table.bind("RdDX7CRT", RdDX7CRTClick);
+    table.bind("RdTX802ROM", RdTX802ROMClick);
 }
 
 }  // namespace tolvex

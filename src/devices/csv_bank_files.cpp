@@ -1,0 +1,208 @@
+#include "devices/csv_bank_files.h"
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "core/app/controls.h"
+#include "core/sysex/syx_file.h"
+#include "core/text/atomic_file.h"
+#include "core/text/ini_file.h"
+#include "core/text/text_utils.h"
+#include "devices/wavestation/wavestation_sysex.h"
+#include "devices/yamaha/yamaha_formats.h"
+
+namespace tolvex {
+
+namespace {
+
+constexpr int kTX802Bank = 1;
+constexpr int kDX7iiBank = 3;
+constexpr int kPerfMap = 6;
+constexpr std::size_t kRowName = 1;     // the name's first character, after its opening quote
+constexpr std::size_t kRowValues = 24;  // the values' first character
+constexpr char kChannelText[] = "You must specify a valid number for the Channel.";
+
+CsvBankError midi(const std::string& text)
+{
+    return CsvBankError("MIDI", text);
+}
+
+bool isBlankOrControl(char c)
+{
+    return static_cast<unsigned char>(c) <= 0x20;
+}
+
+std::string trimmed(const std::string& line)
+{
+    std::size_t first = 0, last = line.size();
+    while (first < last && isBlankOrControl(line[first])) ++first;
+    while (last > first && isBlankOrControl(line[last - 1])) --last;
+    return line.substr(first, last - first);
+}
+
+// The next value of a row, first..last; `invalid` names the box of a field that is no number.
+int nextValue(std::string& rest, int first, int last, const CsvBankError& invalid)
+{
+    std::string field;
+    parse(rest, field, ',');
+    int value = 0;
+    if (!parseDecimal(field, value)) throw CsvBankError(invalid.title, invalid.what() + field);
+    if (value < first || value > last) throw midi("Value out of range in CSV file: " + field);
+    return value;
+}
+
+// Name and values of a performance row: characters 2-21, then `values.size()` values from character 25.
+void readPerformanceRow(const std::string& row, std::uint8_t* name, std::uint8_t* values, std::size_t count,
+                        int highest)
+{
+    if (row.size() < kRowName + kNameLength) throw midi("CSV row too short: " + row);
+    for (std::size_t i = 0; i < kNameLength; ++i) {
+        const auto c = static_cast<std::uint8_t>(row[kRowName + i]);
+        // A DX7II carries its name in the message as it is: no byte may look like a status byte.
+        if (c > highest) throw midi("Value out of range in CSV file: " + row.substr(kRowName, kNameLength));
+        name[i] = c;
+    }
+    std::string rest = row.size() > kRowValues ? row.substr(kRowValues) : std::string();
+    const CsvBankError invalid = midi("Invalid numeric data in CSV file: ");
+    for (std::size_t j = 0; j < count; ++j) values[j] = static_cast<std::uint8_t>(nextValue(rest, 0, highest, invalid));
+}
+
+// The rows after the type line, without their line ends and trailing blanks; blank rows are left out.
+std::vector<std::string> rowsOf(std::istringstream& in)
+{
+    std::vector<std::string> rows;
+    for (std::string line; std::getline(in, line);) {
+        while (!line.empty() && (line.back() == ' ' || line.back() == '\t' || line.back() == '\r')) line.pop_back();
+        if (!line.empty()) rows.push_back(std::move(line));
+    }
+    return rows;
+}
+
+void checkRowCount(const std::vector<std::string>& rows, std::size_t capacity)
+{
+    if (rows.size() > capacity) throw midi(format("Too many rows in CSV file: %d", static_cast<int>(rows.size())));
+}
+
+}  // namespace
+
+CsvBank parseCsvBank(const std::string& content, int channel, YamahaTables& yamaha, WSSRRecords& wavestation)
+{
+    std::istringstream in(content);
+    std::string first;
+    std::getline(in, first);
+    const std::string typeLine = trimmed(first);
+    CsvBank bank;
+    for (std::size_t i = 0; i < CSV_types.size() && bank.type == 0; ++i)
+        if (typeLine == CSV_types[i]) bank.type = static_cast<int>(i) + 1;
+    if (bank.type == 0) throw midi("Unknown CSV file type: " + typeLine);
+    if (bank.type != kTX802Bank && bank.type != kDX7iiBank && bank.type != kPerfMap)
+        throw CsvBankError("Error", format("Unimplemented CSV Type %d", bank.type));
+
+    const std::vector<std::string> rows = rowsOf(in);
+    if (bank.type == kTX802Bank) {
+        auto table = yamaha.TX802PMEM;
+        checkRowCount(rows, table.size());
+        for (std::size_t k = 0; k < rows.size(); ++k)
+            readPerformanceRow(rows[k], table[k].data() + kPmemName, table[k].data(), kPmemName, 255);
+        yamaha.TX802PMEM = table;
+        bank.message = TX802PMEMtoSysex(channel, table);
+    } else if (bank.type == kDX7iiBank) {
+        auto table = yamaha.DX7iiPackedPerf;
+        checkRowCount(rows, table.size());
+        for (std::size_t k = 0; k < rows.size(); ++k)
+            readPerformanceRow(rows[k], table[k].data() + dx7ii::kName, table[k].data(), dx7ii::kParameters, 127);
+        yamaha.DX7iiPackedPerf = table;
+        bank.message = DX7iiPerftoSysex(channel, table);
+    } else {
+        TWSSR_perfmap_block map = wavestation.WSSR_PerfMapSRExpanded;
+        checkRowCount(rows, map.perfmaps.size());
+        for (std::size_t k = 0; k < rows.size(); ++k) {
+            std::string rest = rows[k];
+            std::string field;
+            parse(rest, field, ',');
+            int pval = 0;
+            if (!parseDecimal(field, pval))
+                throw CsvBankError("Error", "Invalid pval numeric data in CSV file: " + field);
+            // Entry k sits in row k: nothing is written outside the map.
+            if (pval != static_cast<int>(k))
+                throw CsvBankError("Error", "Non-sequential numeric data in CSV file: item " + field);
+            TWSSR_perfmap& entry = map.perfmaps[k];
+            entry.Perfmap_Bank = static_cast<std::uint8_t>(
+                nextValue(rest, 0, 255, CsvBankError("Error", "Invalid m_bank numeric data in CSV file: ")));
+            entry.Perfmap_Prog = static_cast<std::uint8_t>(
+                nextValue(rest, 0, 255, CsvBankError("Error", "Invalid m_perf numeric data in CSV file: ")));
+        }
+        if (rows.size() < map.perfmaps.size())
+            bank.warning =
+                format("Warning: CSV file should contain 128 rows, but had only %d", static_cast<int>(rows.size()));
+        wavestation.WSSR_PerfMapSRExpanded = map;
+        bank.message = WSSR_PerfMaptoSysex(map, channel);
+    }
+    return bank;
+}
+
+std::string ReadCSVfile(Session& s, const std::string& source)
+{
+    s.SX_List.clear();
+    // Every box says why nothing (or less) was read: with the warning icon, so
+    // an unattended run counts it as a failure whatever its title.
+    const auto box = [&s](const std::string& title, const std::string& text) {
+        s.shell.messageBox(title, text, MsgIcon::Warning, MsgButtons::OkCancel);
+    };
+    int channel = 0;
+    const std::string channelText = s.text.get(ctl::Channel);
+    if (!parseDecimal(channelText, channel)) {
+        box("MIDI", kChannelText);
+        return {};
+    }
+    if (channel < 0 || channel > 255) {
+        box("MIDI", "Value out of range in CSV file: " + channelText);
+        return {};
+    }
+    std::ifstream file(source, std::ios::binary);
+    if (!file) {
+        box("MIDI", "Could not open file" + source);
+        return {};
+    }
+    std::ostringstream content;
+    content << file.rdbuf();
+    CsvBank bank;
+    try {
+        bank = parseCsvBank(content.str(), channel, s.records<YamahaTables>(), s.records<WSSRRecords>());
+    } catch (const CsvBankError& e) {
+        box(e.title, e.what());
+        return {};
+    }
+    if (!bank.warning.empty()) box("Warning", bank.warning);
+    if (bank.type == kDX7iiBank) {
+        std::string bytes;
+        for (const DX7iiPerformance& p : s.records<YamahaTables>().DX7iiPackedPerf) bytes.append(p.begin(), p.end());
+        writeFileReplacing(
+            kCsvPackedPerfFile,
+            [&](std::ostream& out) { out.write(bytes.data(), static_cast<std::streamsize>(bytes.size())); },
+            std::string("Cannot create file ") + kCsvPackedPerfFile,
+            std::string("Cannot write file ") + kCsvPackedPerfFile);
+    }
+    s.SX_List.push_back(std::move(bank.message));
+    return CSV_types[static_cast<std::size_t>(bank.type - 1)];
+}
+
+void OpenCSVfileMenuClick(Session& s)
+{
+    const auto files =
+        s.shell.openFileDialog({"Open CSV", "CSV files (*.CSV)|*.CSV|All files (*.*)|*.*", s.lastpath, "csv", false});
+    if (files.empty()) return;
+    const std::string& path = files.front();
+    s.lastpath = folderOf(path);
+    const std::string description = ReadCSVfile(s, path);
+    if (description.empty()) return;
+    s.LogString("Loaded CSV " + description);
+    const std::string filename =
+        (std::filesystem::path(path).parent_path() / ("CSV_" + std::filesystem::path(path).filename().string()))
+            .string();
+    for (Bytes& m : s.SX_List) s.SX_stor = &s.messages.append(description + " (CSV)", std::move(m), filename);
+    s.SX_List.clear();
+}
+
+}  // namespace tolvex

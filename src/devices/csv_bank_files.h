@@ -1,0 +1,64 @@
+// CSV bank files: one bank message built from a text file whose first line
+// names its type. The DX/TX exports write the Yamaha types ("DX7perf>file",
+// "TX802pb>file"); "Open CSV" reads them back.
+//
+// Rows follow the type line, one record each; blank rows are skipped, and
+// trailing blanks and CR are stripped from each row. Values are decimal
+// integers separated by commas (blanks before a value are skipped); what a
+// row holds after the values its type needs is ignored.
+//   TX802 Performance Bank   up to 64 rows: characters 2-21 the name, from
+//                            character 25 64 values 0-255 (PMEM bytes 0-63)
+//   DX7II Performance Bank   up to 32 rows: characters 2-21 the name, from
+//                            character 25 31 values 0-127 (bytes 0-30)
+//   WS SR Performance Map    up to 128 rows: entry (its row number from 0),
+//                            bank and performance, each 0-255
+// Rows a file lacks keep what the table held.
+#pragma once
+
+#include <array>
+#include <string>
+
+#include "core/app/session.h"
+#include "core/text/bytes.h"
+
+namespace tolvex {
+
+struct YamahaTables;
+struct WSSRRecords;
+
+// The type names of line 1, in type order 1-6; types 2, 4 and 5 are not read.
+inline constexpr std::array<const char*, 6> CSV_types = {"TX802 Performance Bank",    "TX802 Voice Bank",
+                                                         "DX7II Performance Bank",    "DX7II Voice Bank",
+                                                         "TX 802 Single Performance", "WS SR Performance Map"};
+
+inline constexpr char kCsvPackedPerfFile[] = "CSV-DX7iiPackedPerf.bin";
+
+// A file that cannot be read: the box title ("MIDI", "Error") and its text.
+class CsvBankError : public TolvexError {
+public:
+    CsvBankError(std::string title, const std::string& text) : TolvexError(text), title(std::move(title)) {}
+    std::string title;
+};
+
+struct CsvBank {
+    int type = 0;         // 1-6
+    Bytes message;        // the bank message, device number / channel `channel` AND 0F
+    std::string warning;  // a performance map of fewer than 128 rows says so here
+};
+
+// Reads a CSV bank file's content and builds its message on `channel`. The
+// tables it fills (TX802PMEM, DX7iiPackedPerf, WSSR_PerfMapSRExpanded) change
+// only when the whole file is good. Throws CsvBankError.
+CsvBank parseCsvBank(const std::string& content, int channel, YamahaTables& yamaha, WSSRRecords& wavestation);
+
+// `ReadCSVfile`: the Channel box (0-255), the file, its message into SX_List;
+// a DX7II bank also writes its 1632 record bytes to CSV-DX7iiPackedPerf.bin in
+// the current folder. Returns the type name, or "" after the box that says why
+// nothing was read.
+std::string ReadCSVfile(Session& s, const std::string& source);
+
+// "Open CSV": a file dialog, then the message appended as "<type> (CSV)" with
+// the file name "CSV_" + the file's name in its folder; logs "Loaded CSV <type>".
+void OpenCSVfileMenuClick(Session& s);
+
+}  // namespace tolvex

@@ -1,0 +1,154 @@
+// CSV bank files: every refusal with its box, the tables left alone by a
+// refused file, and Open CSV appending only what was read.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "core/app/controls.h"
+#include "devices/csv_bank_files.h"
+#include "devices/wavestation/wavestation_sysex.h"
+#include "devices/yamaha/yamaha_formats.h"
+#include "support/scripted_shell.h"
+#include "support/temp_dir.h"
+
+namespace tolvex {
+namespace {
+
+using testing::ScriptedShell;
+using testing::TempDir;
+
+std::string values(int count, int value)
+{
+    std::string out;
+    for (int i = 0; i < count; ++i) out += (i ? "," : "") + std::to_string(value);
+    return out;
+}
+
+// A performance row as the exports write it: quoted name, comma, blank, values.
+std::string perfRow(const std::string& rest, const std::string& name = "A Name              ")
+{
+    return "\"" + name + "\", " + rest + "\r\n";
+}
+
+std::string mapRows(int count)
+{
+    std::string out;
+    for (int k = 0; k < count; ++k) out += std::to_string(k) + "," + std::to_string(k % 12) + ",5  \r\n";
+    return out;
+}
+
+TEST(CsvBankFiles, RefusesWhatItCannotBuildWithItsBox)
+{
+    const std::string dx7 = "DX7II Performance Bank\r\n", tx = "TX802 Performance Bank\r\n",
+                      map = "WS SR Performance Map\r\n";
+    const struct {
+        std::string content;
+        std::string title, text;
+    } cases[] = {
+        {"dx7ii performance bank\r\n", "MIDI", "Unknown CSV file type: dx7ii performance bank"},
+        {"TX802 Voice Bank\r\n", "Error", "Unimplemented CSV Type 2"},
+        {"  DX7II Voice Bank\r\n", "Error", "Unimplemented CSV Type 4"},
+        {"TX 802 Single Performance\r\n", "Error", "Unimplemented CSV Type 5"},
+        {dx7 + perfRow(values(30, 1) + ",128"), "MIDI", "Value out of range in CSV file: 128"},
+        {dx7 + perfRow(values(30, 1) + ",x"), "MIDI", "Invalid numeric data in CSV file: x"},
+        {dx7 + perfRow(values(30, 1)), "MIDI", "Invalid numeric data in CSV file: "},
+        {dx7 + perfRow(values(31, 1), "Bad \xC1 name          "), "MIDI",
+         "Value out of range in CSV file: Bad \xC1 name          "},
+        {dx7 + "\"Short\", 1\r\n", "MIDI", "CSV row too short: \"Short\", 1"},
+        {[&] {
+             std::string s = dx7;
+             for (int k = 0; k < 33; ++k) s += perfRow(values(31, 1));
+             return s;
+         }(),
+         "MIDI", "Too many rows in CSV file: 33"},
+        {tx + perfRow(values(63, 255) + ",256"), "MIDI", "Value out of range in CSV file: 256"},
+        {tx + perfRow(values(63, 255) + ",-1"), "MIDI", "Value out of range in CSV file: -1"},
+        {map + "1,0,5\r\n", "Error", "Non-sequential numeric data in CSV file: item 1"},
+        {map + "-1,0,5\r\n", "Error", "Non-sequential numeric data in CSV file: item -1"},
+        {map + "256,0,5\r\n", "Error", "Non-sequential numeric data in CSV file: item 256"},
+        {map + "x,0,5\r\n", "Error", "Invalid pval numeric data in CSV file: x"},
+        {map + "0,b,5\r\n", "Error", "Invalid m_bank numeric data in CSV file: b"},
+        {map + "0,1\r\n", "Error", "Invalid m_perf numeric data in CSV file: "},
+        {map + "0,256,5\r\n", "MIDI", "Value out of range in CSV file: 256"},
+        {map + mapRows(129), "MIDI", "Too many rows in CSV file: 129"},
+    };
+    for (const auto& c : cases) {
+        YamahaTables yamaha;
+        yamaha.DX7iiPackedPerf[0].fill(9);
+        yamaha.TX802PMEM[0].fill(9);
+        WSSRRecords ws;
+        ws.WSSR_PerfMapSRExpanded.perfmaps[0] = {7, 7};
+        const YamahaTables before = yamaha;
+        try {
+            parseCsvBank(c.content, 0, yamaha, ws);
+            ADD_FAILURE() << "read: " << c.text;
+        } catch (const CsvBankError& e) {
+            EXPECT_EQ(e.title, c.title) << c.text;
+            EXPECT_EQ(std::string(e.what()), c.text);
+        }
+        // A refused file changes no table, also when its first rows were good.
+        EXPECT_EQ(yamaha.DX7iiPackedPerf, before.DX7iiPackedPerf) << c.text;
+        EXPECT_EQ(yamaha.TX802PMEM, before.TX802PMEM) << c.text;
+        EXPECT_EQ(ws.WSSR_PerfMapSRExpanded.perfmaps[0].Perfmap_Bank, 7) << c.text;
+    }
+}
+
+TEST(CsvBankFiles, APerformanceMapOfFewerRowsStillBuildsItsMessage)
+{
+    YamahaTables yamaha;
+    WSSRRecords ws;
+    ws.WSSR_PerfMapSRExpanded.perfmaps[127] = {3, 44};  // a row the file lacks keeps its entry
+    const CsvBank bank = parseCsvBank("  WS SR Performance Map \t\r\n" + mapRows(127) + "\r\n", 18, yamaha, ws);
+    EXPECT_EQ(bank.type, 6);
+    EXPECT_EQ(bank.warning, "Warning: CSV file should contain 128 rows, but had only 127");
+    EXPECT_EQ(bank.message, WSSR_PerfMaptoSysex(ws.WSSR_PerfMapSRExpanded, 2));
+    EXPECT_EQ(bank.message.size(), kWSSR_PerfMapMessageLength);
+    EXPECT_EQ(bank.message[2], 0x32);
+    EXPECT_EQ(ws.WSSR_PerfMapSRExpanded.perfmaps[126].Perfmap_Bank, 126 % 12);
+    EXPECT_EQ(ws.WSSR_PerfMapSRExpanded.perfmaps[127].Perfmap_Prog, 44);
+}
+
+TEST(CsvBankFiles, OpenCsvAppendsOnlyWhatItRead)
+{
+    TempDir dir;
+    const auto here = std::filesystem::current_path();
+    std::filesystem::current_path(dir.str());
+    const std::string good = dir.write("map.csv", "WS SR Performance Map\n" + mapRows(128));
+    const std::string unimplemented = dir.write("voices.csv", "TX802 Voice Bank\n");
+    const struct {
+        std::string channel, file;
+        std::string box;  // "" when read
+    } cases[] = {
+        {"x", good, "MIDI: You must specify a valid number for the Channel."},
+        {"256", good, "MIDI: Value out of range in CSV file: 256"},
+        {"0", dir.file("missing.csv"), "MIDI: Could not open file" + dir.file("missing.csv")},
+        {"0", unimplemented, "Error: Unimplemented CSV Type 2"},
+        {"255", good, ""},
+    };
+    for (const auto& c : cases) {
+        ScriptedShell shell;
+        Session s(shell);
+        s.text.set(ctl::Channel, c.channel);
+        shell.openAnswers.push_back({c.file});
+        OpenCSVfileMenuClick(s);
+        EXPECT_EQ(s.lastpath, dir.str()) << c.box;
+        if (c.box.empty()) {
+            EXPECT_TRUE(shell.boxes.empty());
+            ASSERT_EQ(s.messages.count(), 1u);
+            EXPECT_EQ(s.messages.textAt(0), "WS SR Performance Map (CSV)");
+            EXPECT_EQ(s.messages.at(0).storage->filename, dir.file("CSV_map.csv"));
+            EXPECT_EQ(s.messages.at(0).storage->sxdata[2], 0x3F);
+            EXPECT_EQ(s.log.line(s.log.count() - 1), "Loaded CSV WS SR Performance Map");
+        } else {
+            ASSERT_EQ(shell.boxes.size(), 1u) << c.box;
+            EXPECT_EQ(shell.boxes[0].title + ": " + shell.boxes[0].text, c.box);
+            EXPECT_EQ(s.messages.count(), 0u) << c.box;
+            EXPECT_EQ(s.log.count(), 0) << c.box;
+        }
+        EXPECT_FALSE(std::filesystem::exists(kCsvPackedPerfFile)) << c.box;
+    }
+    std::filesystem::current_path(here);
+}
+
+}  // namespace
+}  // namespace tolvex

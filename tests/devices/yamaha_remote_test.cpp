@@ -1,0 +1,200 @@
+// "Rd DX7 CRT" and "Rd TX802 ROM" against simulated instruments on the
+// loopback, on the scripted shell's virtual clock: whole reads, a silent
+// device, one that stops half-way, a damaged answer; and the settings
+// sections that name the voice map at start-up.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "core/text/ini_file.h"
+#include "core/text/text_utils.h"
+#include "devices/devices.h"
+#include "devices/yamaha/yamaha_remote.h"
+#include "support/rig.h"
+#include "support/simulated_yamaha.h"
+#include "support/temp_dir.h"
+#include "yamaha_test_util.h"
+
+namespace tolvex {
+namespace {
+
+using testing::Rig;
+using testing::SimulatedYamaha;
+using testing::TempDir;
+using testing::yamahaFixture;
+
+// Runs in a fresh current folder, where the readers write.
+struct InFolder {
+    InFolder() : here(std::filesystem::current_path()) { std::filesystem::current_path(dir.str()); }
+    ~InFolder() { std::filesystem::current_path(here); }
+    TempDir dir;
+    std::filesystem::path here;
+};
+
+std::array<DX7iiPerformance, 32> fixtureBank()
+{
+    std::array<DX7iiPerformance, 32> bank{};
+    ExtractDX7iiPerfBank(yamahaFixture("dx7ii-performance-bank-a.syx").at(0), bank);
+    return bank;
+}
+
+std::array<std::string, 32> romNames()
+{
+    std::array<PackedVoice, 32> voices{};
+    ExtractDXTX_VMEM(yamahaFixture("dx7-rom1a.syx").at(0), voices);
+    std::array<std::string, 32> names;
+    for (std::size_t v = 0; v < 32; ++v) names[v] = std::string(voices[v].begin() + kVoiceName, voices[v].end());
+    return names;
+}
+
+// A DX7II whose cartridge holds the DX7II bank fixture (programs 32-63) and
+// the ROM1A voices twice (64-127), listening on channel 3.
+struct Cartridge : Rig {
+    Cartridge()
+    {
+        const auto bank = fixtureBank();
+        for (std::size_t i = 0; i < 32; ++i) dx7.performances[32 + i] = bank[i];
+        const auto names = romNames();
+        for (std::size_t v = 0; v < 64; ++v) dx7.voices[64 + v] = testing::voiceNamed(names[v % 32]);
+    }
+    std::vector<int> programChanges() const
+    {
+        std::vector<int> out;
+        for (const Bytes& m : dx7.heard())
+            if (m.size() == 2 && (m[0] & 0xF0) == 0xC0) out.push_back((m[0] & 0x0F) << 8 | m[1]);
+        return out;
+    }
+    SimulatedYamaha dx7{bus, shell, port, 3};
+};
+
+std::string cartridgeLines(int lastVoice)
+{
+    const auto bank = fixtureBank();
+    const auto names = romNames();
+    std::string text;
+    for (int p = 32; p <= 63; ++p)
+        text += std::to_string(p) + "=" +
+                std::string(bank[p - 32].begin() + dx7ii::kName, bank[p - 32].begin() + dx7ii::kName + 20) + " \r\n";
+    text += "\r\n\r\n\r\n";
+    for (int p = 64; p <= lastVoice; ++p) text += std::to_string(p) + "=" + names[(p - 64) % 32] + "\r\n";
+    return text;
+}
+
+TEST(YamahaRemote, ACartridgeReadWritesEveryNameAndRebuildsTheBank)
+{
+    InFolder folder;
+    Cartridge rig;
+    ReadDX7Cart(rig.s, 19);  // program changes on 19 AND 0F
+    EXPECT_TRUE(rig.shell.boxes.empty()) << rig.shell.boxes.front().text;
+    EXPECT_EQ(folder.dir.read(kCartProgsFile), cartridgeLines(127));
+    std::vector<int> expected;
+    for (int p = 32; p <= 127; ++p) expected.push_back(3 << 8 | p);
+    EXPECT_EQ(rig.programChanges(), expected);
+
+    // The 96 answers and, among them, the bank the 32 performances make again.
+    ASSERT_EQ(rig.s.messages.count(), 97u);
+    int bankEntries = 0;
+    for (std::size_t i = 0; i < rig.s.messages.count(); ++i)
+        bankEntries += rig.s.messages.at(i).storage->sxdata.size() == kDX7iiBankLength;
+    EXPECT_EQ(bankEntries, 1);
+    Bytes fixture = yamahaFixture("dx7ii-performance-bank-a.syx").at(0);
+    fixture[2] = 0x00;  // the rebuilt bank goes to device 0
+    EXPECT_EQ(rig.s.messages.at(32).storage->sxdata, fixture);
+    EXPECT_EQ(rig.s.messages.at(32).storage->filename, "Yamaha Bulk Dump DX7 II Packed 32 Performance");
+    int said = 0;
+    for (int i = 0; i < rig.s.log.count(); ++i) said += rig.s.log.line(i) == "Now Reading Individual Voices...";
+    EXPECT_EQ(said, 1);
+}
+
+TEST(YamahaRemote, AnUnfinishedReadKeepsWhatArrivedAndSaysWhere)
+{
+    const struct {
+        const char* what;
+        int answers;      // answered requests before silence (-1: all)
+        int damaged;      // program answered with a bad checksum (-1: none)
+        std::string box;  // the last box
+        int lastVoice;    // last voice line written (63: none; 0: no file at all)
+        std::size_t entries;
+    } cases[] = {
+        {"silent", 0, -1, "Timeout waiting for requested sysex message 32", 0, 0},
+        {"stops in the performances", 10, -1, "Timeout waiting for requested sysex message 42", 0, 10},
+        {"stops in the voices", 40, -1, "Timeout waiting for requested sysex message 72", 71, 41},
+        {"bad checksum", -1, 70, "Checksum error in DX Sysex\ncalculated: ", 127, 97},
+    };
+    for (const auto& c : cases) {
+        InFolder folder;
+        folder.dir.write(kCartProgsFile, "earlier read\r\n");
+        Cartridge rig;
+        rig.dx7.answersLeft = c.answers;
+        if (c.damaged >= 0) rig.dx7.badChecksum.insert(c.damaged);
+        ReadDX7Cart(rig.s, 3);
+        ASSERT_FALSE(rig.shell.boxes.empty()) << c.what;
+        EXPECT_EQ(rig.shell.boxes.back().title, "Error") << c.what;
+        EXPECT_EQ(rig.shell.boxes.back().text.substr(0, c.box.size()), c.box) << c.what;
+        EXPECT_EQ(rig.shell.boxes.size(), 1u) << c.what;
+        EXPECT_EQ(rig.s.messages.count(), c.entries) << c.what;
+        const std::string file = folder.dir.read(kCartProgsFile);
+        if (c.lastVoice == 0 && c.answers == 0) {
+            EXPECT_EQ(file, "earlier read\r\n") << c.what;  // a silent device leaves the earlier file
+        } else if (c.lastVoice == 0) {
+            EXPECT_EQ(file, cartridgeLines(63).substr(0, file.size())) << c.what;
+            EXPECT_EQ(std::count(file.begin(), file.end(), '\n'), c.answers) << c.what;
+        } else {
+            EXPECT_EQ(file, cartridgeLines(c.lastVoice)) << c.what;  // a damaged answer still gives its name
+        }
+        if (c.answers >= 0) {
+            EXPECT_GE(rig.shell.nowMs(), 5000) << c.what;  // the time-out ran on the clock
+        }
+    }
+}
+
+TEST(YamahaRemote, TheTX802RomReadSendsPrograms0To63AndNumbers192To255)
+{
+    InFolder folder;
+    Rig rig;
+    SimulatedYamaha tx802(rig.bus, rig.shell, rig.port, 0);
+    const auto names = romNames();
+    for (std::size_t v = 0; v < 64; ++v) tx802.voices[v] = testing::voiceNamed(names[v % 32]);
+    ReadTX802ROM(rig.s, 0);
+    EXPECT_TRUE(rig.shell.boxes.empty());
+    std::string expected;
+    for (int p = 192; p <= 255; ++p) expected += std::to_string(p) + "=" + names[(p - 192) % 32] + "\r\n";
+    EXPECT_EQ(folder.dir.read(kTX802RomProgsFile), expected);
+    EXPECT_EQ(tx802.program(), 63);
+    EXPECT_GE(rig.shell.nowMs(), 64 * 85);  // its pauses before and after each program change
+
+    // Without an input nothing can answer: the reader says so before it writes anything.
+    Rig noInput;
+    noInput.s.MIDI_In_Present = false;
+    ReadTX802ROM(noInput.s, 0);
+    ReadDX7Cart(noInput.s, 0);
+    ASSERT_EQ(noInput.shell.boxes.size(), 2u);
+    EXPECT_EQ(noInput.shell.boxes[1].title, "Warning");
+    EXPECT_EQ(noInput.shell.boxes[1].text, "MIDI Interface Not Installed");
+}
+
+TEST(YamahaRemote, SettingsNameTheCartridgeAndRomVoicesAtStartUp)
+{
+    TempDir dir;
+    const std::string path = dir.write("TOLVEX.INI",
+                                       "[DXCart]\r\n40=Cart Voice 41 and more\r\n63=Last\r\n64=NotRead\r\n"
+                                       "[TX802rom]\r\n128=RomA 1\r\n255=RomB 64\r\n200=\r\n");
+    testing::ScriptedShell shell;
+    Session s(shell);
+    deviceStartupHooks(dir.str()).readSettings(s, IniFile(path));
+    const auto& map = s.records<YamahaTables>().YamPerfMapping;
+    const struct {
+        int entry;
+        std::string name;
+        int num;
+    } cases[] = {{40, "Cart Voice", 40}, {63, "Last", 63},      {64, "", -1}, {32, "", -1},
+                 {128, "RomA 1", 128},   {255, "RomB 64", 255}, {200, "", -1}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(map[static_cast<std::size_t>(c.entry)].VoiceName, c.name) << c.entry;
+        EXPECT_EQ(map[static_cast<std::size_t>(c.entry)].VoiceNum, c.num) << c.entry;
+    }
+}
+
+}  // namespace
+}  // namespace tolvex

@@ -158,153 +158,143 @@ TEST(Runner, CommandsWithSelectionsFieldsAndAnswers)
     const RunResult list = run({"--list"});
     EXPECT_EQ(list.status, 0);
     for (const char* line :
-         {
-        "Main window	DX/TX	Fix	CheckSumFix	(not built yet)
-        ",
-        "Main window	Special	Parse2Text	KroParseToText
-        ", " Main window File Save As SaveAs1
-        ",
-        "Main window	Chan	Channel	box
-        ", " FormKroTimbreCopy -
-                TimbreComboArray[1 - 16] drop -
-                down "})
-                EXPECT_NE(list.out.find(line), std::string::npos)
-            << line;
+         {"Main window\tDX/TX\tFix\tCheckSumFix\t(not built yet)\n",
+          "Main window\tSpecial\tParse2Text\tKroParseToText\n", "Main window\tFile\tSave As\tSaveAs1\n",
+          "Main window\tChan\tChannel\tbox\n", "FormKroTimbreCopy\t-\tTimbreComboArray[1-16]\tdrop-down\n"})
+        EXPECT_NE(list.out.find(line), std::string::npos) << line;
 }
 
 TEST(Runner, SavesWhatItLoadedAndWhatTheCommandAdded)
 {
-        TempDir dir;
-        const std::string out = dir.file("out.syx"), all = dir.file("all.syx"), added = dir.file("added.syx");
-        const RunResult saved = run({"Save As", kBank, "--file", out, "--save-list", all, "--save-new", added});
-        EXPECT_EQ(saved.status, 0) << saved.err;
-        EXPECT_EQ(saved.out, "Loading: 1 message(s)\nWriting: Yamaha Bulk Dump: Packed 32 Voice\n");
-        EXPECT_EQ(read(out), read(kBank));
-        EXPECT_EQ(read(all), read(kBank));
-        EXPECT_EQ(read(added), "");  // Save As adds no entry
+    TempDir dir;
+    const std::string out = dir.file("out.syx"), all = dir.file("all.syx"), added = dir.file("added.syx");
+    const RunResult saved = run({"Save As", kBank, "--file", out, "--save-list", all, "--save-new", added});
+    EXPECT_EQ(saved.status, 0) << saved.err;
+    EXPECT_EQ(saved.out, "Loading: 1 message(s)\nWriting: Yamaha Bulk Dump: Packed 32 Voice\n");
+    EXPECT_EQ(read(out), read(kBank));
+    EXPECT_EQ(read(all), read(kBank));
+    EXPECT_EQ(read(added), "");  // Save As adds no entry
 }
 
 // Each step works on what the steps before it left in the session.
 TEST(Runner, ScriptStepsShareOneSession)
 {
-        TempDir dir;
-        const std::string script =
-            "# remove two messages, then look at what is left\n"
-            "open '" +
-            kChanges +
-            "'\n"
-            "select 2-23\n"
-            "do \"Clear Selected\"\n"
-            "\n"
-            "select 1-2\n"
-            "do ViewSelected\n"
-            "save-list " +
-            dir.file("left.syx") +
-            "\n"
-            "list-entries\n";
-        const RunResult r = run({"--script", "-"}, script);
-        EXPECT_EQ(r.status, 0) << r.err;
-        const std::string changes = read(kChanges);
-        EXPECT_EQ(read(dir.file("left.syx")), changes.substr(0, 7) + changes.substr(23 * 7));
-        EXPECT_NE(r.out.find("Sysex: F0 43 10 00 69 28 F7 \nSysex: F0 43 10 00 03 3B F7 \n"), std::string::npos)
-            << r.out;
-        EXPECT_NE(r.out.find(kChanges + "\t1\t7\tYamaha Parameter Change"), std::string::npos) << r.out;
+    TempDir dir;
+    const std::string script =
+        "# remove two messages, then look at what is left\n"
+        "open '" +
+        kChanges +
+        "'\n"
+        "select 2-23\n"
+        "do \"Clear Selected\"\n"
+        "\n"
+        "select 1-2\n"
+        "do ViewSelected\n"
+        "save-list " +
+        dir.file("left.syx") +
+        "\n"
+        "list-entries\n";
+    const RunResult r = run({"--script", "-"}, script);
+    EXPECT_EQ(r.status, 0) << r.err;
+    const std::string changes = read(kChanges);
+    EXPECT_EQ(read(dir.file("left.syx")), changes.substr(0, 7) + changes.substr(23 * 7));
+    EXPECT_NE(r.out.find("Sysex: F0 43 10 00 69 28 F7 \nSysex: F0 43 10 00 03 3B F7 \n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find(kChanges + "\t1\t7\tYamaha Parameter Change"), std::string::npos) << r.out;
 
-        const RunResult failing = run({"--script", "-"}, "open " + kBank + "\ndo \"Send Selected\"\ndo ViewSelected\n");
-        EXPECT_EQ(failing.status, 1);
-        EXPECT_NE(failing.err.find("tolvex-cli run: line 2: MIDI Interface Not Installed"), std::string::npos);
-        EXPECT_EQ(failing.out.find("Sysex:"), std::string::npos);  // the third line never ran
-        EXPECT_EQ(run({"--script", "-"}, "open x.syx\nfrobnicate\n").status, 2);
-        EXPECT_EQ(run({"--script", "-"}, "do 'View Selected\n").err, "tolvex-cli run: line 1: unclosed '\n");
+    const RunResult failing = run({"--script", "-"}, "open " + kBank + "\ndo \"Send Selected\"\ndo ViewSelected\n");
+    EXPECT_EQ(failing.status, 1);
+    EXPECT_NE(failing.err.find("tolvex-cli run: line 2: MIDI Interface Not Installed"), std::string::npos);
+    EXPECT_EQ(failing.out.find("Sysex:"), std::string::npos);  // the third line never ran
+    EXPECT_EQ(run({"--script", "-"}, "open x.syx\nfrobnicate\n").status, 2);
+    EXPECT_EQ(run({"--script", "-"}, "do 'View Selected\n").err, "tolvex-cli run: line 1: unclosed '\n");
 }
 
 TEST(Runner, SendSysexFromAFieldToAPort)
 {
-        MidiLoopback bus({"Synth"});
-        std::vector<Bytes> heard;
-        bus.attach("Synth", [&](ByteView m) { heard.emplace_back(m.begin(), m.end()); });
-        const DeviceFactory loopback = [&](Shell& shell, const std::string&) -> std::unique_ptr<MidiDevices> {
-            return std::make_unique<PortDevices>(shell, bus.makeInput(), bus.makeOutput());
-        };
-        const RunResult r = run({"Send Sysex", "--set", "SXreqString=43 10\t1 20", "--out", "synth"}, "", loopback);
-        EXPECT_EQ(r.status, 0) << r.err;
-        EXPECT_EQ(r.out, "Sending: F0 43 10 01 20 F7 \n");
-        EXPECT_EQ(heard, (std::vector<Bytes>{{0xF0, 0x43, 0x10, 0x01, 0x20, 0xF7}}));
-        EXPECT_EQ(run({"Send Sysex", "--out", "Nowhere"}, "", loopback).status, 2);
+    MidiLoopback bus({"Synth"});
+    std::vector<Bytes> heard;
+    bus.attach("Synth", [&](ByteView m) { heard.emplace_back(m.begin(), m.end()); });
+    const DeviceFactory loopback = [&](Shell& shell, const std::string&) -> std::unique_ptr<MidiDevices> {
+        return std::make_unique<PortDevices>(shell, bus.makeInput(), bus.makeOutput());
+    };
+    const RunResult r = run({"Send Sysex", "--set", "SXreqString=43 10\t1 20", "--out", "synth"}, "", loopback);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "Sending: F0 43 10 01 20 F7 \n");
+    EXPECT_EQ(heard, (std::vector<Bytes>{{0xF0, 0x43, 0x10, 0x01, 0x20, 0xF7}}));
+    EXPECT_EQ(run({"Send Sysex", "--out", "Nowhere"}, "", loopback).status, 2);
 }
 
 // The Kronos page's requests go out on the port as the instrument expects
 // them; a bad box refuses the request before anything is logged or sent.
 TEST(Runner, KronosRequestsAndTheirRefusals)
 {
-        MidiLoopback bus({"Kronos"});
-        std::vector<Bytes> heard;
-        bus.attach("Kronos", [&](ByteView m) { heard.emplace_back(m.begin(), m.end()); });
-        const DeviceFactory loopback = [&](Shell& shell, const std::string&) -> std::unique_ptr<MidiDevices> {
-            return std::make_unique<PortDevices>(shell, bus.makeInput(), bus.makeOutput());
-        };
-        const struct {
-            std::vector<std::string> args;
-            std::string sent;  // hex; "" when refused
-            std::string err;   // the box, when refused
-        } cases[] = {
-            {{"KroReq1Prog", "--set", "KroBank=71", "--set", "KroProg=5"}, "F0 42 30 68 72 00 47 00 05 F7", ""},
-            {{"KroReq1Combi", "--set", "Channel=15", "--set", "KroBank=64", "--set", "KroProg=127"},
-             "F0 42 3F 68 72 01 40 00 7F F7",
-             ""},
-            {{"CurProgReq"}, "F0 42 30 68 74 00 F7", ""},
-            {{"Cur Comb Req", "--set", "Channel=5"}, "F0 42 35 68 74 01 F7", ""},
-            {{"Cur Setlist Req"}, "F0 42 30 68 74 0D F7", ""},
-            {{"KroReq1Combi", "--set", "KroBank=71"}, "", "Error: The Kronos bank must be between 0 and 70.\n"},
-            {{"KroReq1Prog", "--set", "KroBank=78"}, "", "Error: The Kronos bank must be between 0 and 77.\n"},
-            {{"CurCombReq", "--set", "Channel=16"}, "", "Error: The Channel bank must be between 0 and 15\n"},
-            {{"CurCombReq", "--set", "Channel=x"}, "", "Error: You must specify a valid number for the Channel.\n"},
-            {{"CurProgReq", "--set", "KroBank="}, "", "Error: You must specify a valid number for the Kronos Bank.\n"},
-            // The current-object requests check the boxes they do not send too.
-            {{"CurSetlistReq", "--set", "KroProg=128"}, "", "Error: The program value must be between 0 and 127\n"},
-            {{"CurSetlistReq", "--set", "KroProg=-1"}, "", "Error: The program value must be between 0 and 127\n"},
-            {{"KroReq1Prog", "--set", "KroProg=1e"}, "", "Error: You must specify a valid number for the Program.\n"},
-        };
-        for (const auto& c : cases) {
-            heard.clear();
-            std::vector<std::string> args = c.args;
-            args.insert(args.end(),
-                        {"--set", "KroBank=0", "--set", "KroProg=0", "--set", "Channel=0", "--out", "kronos"});
-            std::rotate(args.begin() + 1, args.end() - 8, args.end());  // the defaults first, the case's own after them
-            const RunResult r = run(args, "", loopback);
-            const std::string what = c.args[0] + " " + (c.args.size() > 2 ? c.args[2] : "");
-            if (c.sent.empty()) {
-                EXPECT_EQ(r.status, 1) << what;
-                EXPECT_EQ(r.err, c.err) << what;
-                EXPECT_EQ(r.out, "") << what;
-                EXPECT_TRUE(heard.empty()) << what;
-            } else {
-                EXPECT_EQ(r.status, 0) << what << ": " << r.err;
-                EXPECT_EQ(r.out, "Sending: " + c.sent + " \n") << what;
-                EXPECT_EQ(heard, std::vector<Bytes>{hexBytesOf(c.sent)}) << what;
-            }
+    MidiLoopback bus({"Kronos"});
+    std::vector<Bytes> heard;
+    bus.attach("Kronos", [&](ByteView m) { heard.emplace_back(m.begin(), m.end()); });
+    const DeviceFactory loopback = [&](Shell& shell, const std::string&) -> std::unique_ptr<MidiDevices> {
+        return std::make_unique<PortDevices>(shell, bus.makeInput(), bus.makeOutput());
+    };
+    const struct {
+        std::vector<std::string> args;
+        std::string sent;  // hex; "" when refused
+        std::string err;   // the box, when refused
+    } cases[] = {
+        {{"KroReq1Prog", "--set", "KroBank=71", "--set", "KroProg=5"}, "F0 42 30 68 72 00 47 00 05 F7", ""},
+        {{"KroReq1Combi", "--set", "Channel=15", "--set", "KroBank=64", "--set", "KroProg=127"},
+         "F0 42 3F 68 72 01 40 00 7F F7",
+         ""},
+        {{"CurProgReq"}, "F0 42 30 68 74 00 F7", ""},
+        {{"Cur Comb Req", "--set", "Channel=5"}, "F0 42 35 68 74 01 F7", ""},
+        {{"Cur Setlist Req"}, "F0 42 30 68 74 0D F7", ""},
+        {{"KroReq1Combi", "--set", "KroBank=71"}, "", "Error: The Kronos bank must be between 0 and 70.\n"},
+        {{"KroReq1Prog", "--set", "KroBank=78"}, "", "Error: The Kronos bank must be between 0 and 77.\n"},
+        {{"CurCombReq", "--set", "Channel=16"}, "", "Error: The Channel bank must be between 0 and 15\n"},
+        {{"CurCombReq", "--set", "Channel=x"}, "", "Error: You must specify a valid number for the Channel.\n"},
+        {{"CurProgReq", "--set", "KroBank="}, "", "Error: You must specify a valid number for the Kronos Bank.\n"},
+        // The current-object requests check the boxes they do not send too.
+        {{"CurSetlistReq", "--set", "KroProg=128"}, "", "Error: The program value must be between 0 and 127\n"},
+        {{"CurSetlistReq", "--set", "KroProg=-1"}, "", "Error: The program value must be between 0 and 127\n"},
+        {{"KroReq1Prog", "--set", "KroProg=1e"}, "", "Error: You must specify a valid number for the Program.\n"},
+    };
+    for (const auto& c : cases) {
+        heard.clear();
+        std::vector<std::string> args = c.args;
+        args.insert(args.end(), {"--set", "KroBank=0", "--set", "KroProg=0", "--set", "Channel=0", "--out", "kronos"});
+        std::rotate(args.begin() + 1, args.end() - 8, args.end());  // the defaults first, the case's own after them
+        const RunResult r = run(args, "", loopback);
+        const std::string what = c.args[0] + " " + (c.args.size() > 2 ? c.args[2] : "");
+        if (c.sent.empty()) {
+            EXPECT_EQ(r.status, 1) << what;
+            EXPECT_EQ(r.err, c.err) << what;
+            EXPECT_EQ(r.out, "") << what;
+            EXPECT_TRUE(heard.empty()) << what;
+        } else {
+            EXPECT_EQ(r.status, 0) << what << ": " << r.err;
+            EXPECT_EQ(r.out, "Sending: " + c.sent + " \n") << what;
+            EXPECT_EQ(heard, std::vector<Bytes>{hexBytesOf(c.sent)}) << what;
         }
-        // Without an output the request is refused instead of logged as sent.
-        const RunResult none = run({"CurCombReq", "--set", "Channel=0", "--set", "KroBank=0", "--set", "KroProg=0"});
-        EXPECT_EQ(none.status, 1);
-        EXPECT_EQ(none.err, "Warning: MIDI Interface Not Installed\n");
-        EXPECT_EQ(none.out, "");
+    }
+    // Without an output the request is refused instead of logged as sent.
+    const RunResult none = run({"CurCombReq", "--set", "Channel=0", "--set", "KroBank=0", "--set", "KroProg=0"});
+    EXPECT_EQ(none.status, 1);
+    EXPECT_EQ(none.err, "Warning: MIDI Interface Not Installed\n");
+    EXPECT_EQ(none.out, "");
 }
 
 TEST(Runner, SplitsScriptLinesAsAShellWould)
 {
-        const struct {
-            const char* line;
-            std::vector<std::string> words;
-        } cases[] = {
-            {"do  \"Send Selected\"", {"do", "Send Selected"}},
-            {"set 'SXreqString=43 10'", {"set", "SXreqString=43 10"}},
-            {"open a\\ b.syx \"c \\\"d\\\".syx\"", {"open", "a b.syx", "c \"d\".syx"}},
-            {"file ''", {"file", ""}},
-            {"\tlist-entries\t", {"list-entries"}},
-        };
-        for (const auto& c : cases) EXPECT_EQ(splitWords(c.line), c.words) << c.line;
-        EXPECT_THROW(splitWords("do \"x"), TolvexError);
+    const struct {
+        const char* line;
+        std::vector<std::string> words;
+    } cases[] = {
+        {"do  \"Send Selected\"", {"do", "Send Selected"}},
+        {"set 'SXreqString=43 10'", {"set", "SXreqString=43 10"}},
+        {"open a\\ b.syx \"c \\\"d\\\".syx\"", {"open", "a b.syx", "c \"d\".syx"}},
+        {"file ''", {"file", ""}},
+        {"\tlist-entries\t", {"list-entries"}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(splitWords(c.line), c.words) << c.line;
+    EXPECT_THROW(splitWords("do \"x"), TolvexError);
 }
 
 }  // namespace

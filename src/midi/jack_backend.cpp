@@ -87,10 +87,11 @@ protected:
         lost_.store(false);
         watching_.store(false);
         connectionLost_ = "The connection to " + name + " was lost";
+        gate_ = new Gate{{}, this};
         jack_set_process_callback(client_, process, this);
-        jack_on_info_shutdown(client_, &JackPort::onShutdown, this);
-        jack_set_port_connect_callback(client_, &JackPort::onConnect, this);
-        jack_set_port_registration_callback(client_, &JackPort::onPortRegistration, this);
+        jack_on_info_shutdown(client_, &JackPort::onShutdown, gate_);
+        jack_set_port_connect_callback(client_, &JackPort::onConnect, gate_);
+        jack_set_port_registration_callback(client_, &JackPort::onPortRegistration, gate_);
         if (jack_activate(client_) != 0) {
             closePort();
             throw MidiBackendError(MidiErrorCode::Driver, "The JACK server refused to activate the MIDI client");
@@ -116,14 +117,24 @@ protected:
         // instead of closed.
         if (client_ != nullptr) {
             if (serverGone_.load()) {
+                // Its notification thread may still call in: the gate turns
+                // those calls away, and both stay allocated with the client.
+                {
+                    const std::lock_guard<std::mutex> guard(gate_->mutex);
+                    gate_->port = nullptr;
+                }
                 static std::mutex lock;
-                static std::vector<jack_client_t*> setAside;
+                static std::vector<std::pair<jack_client_t*, Gate*>> setAside;
                 const std::lock_guard<std::mutex> guard(lock);
-                setAside.push_back(client_);
+                setAside.emplace_back(client_, gate_);
             } else {
                 jack_client_close(client_);
+                delete gate_;
             }
+        } else {
+            delete gate_;
         }
+        gate_ = nullptr;
         serverGone_.store(false);
         client_ = nullptr;
         port_ = nullptr;
@@ -141,19 +152,34 @@ protected:
     std::atomic<bool> serverGone_{false};  // the server shut down under this client
 
 private:
-    // Called on libjack's own threads: atomics and the watcher only.
-    static void onShutdown(jack_status_t, const char*, void* self)
+    // What libjack's notification threads reach the port through; `port` is
+    // cleared under the lock when the port closes without closing its client.
+    struct Gate {
+        std::mutex mutex;
+        JackPort* port = nullptr;
+    };
+
+    // Called on libjack's notification threads (never the process thread):
+    // the gate, atomics and the watcher only.
+    static void onShutdown(jack_status_t, const char*, void* arg)
     {
-        static_cast<JackPort*>(self)->serverGone_.store(true);
-        static_cast<JackPort*>(self)->lose("The JACK server has stopped");
+        auto* gate = static_cast<Gate*>(arg);
+        const std::lock_guard<std::mutex> guard(gate->mutex);
+        if (gate->port == nullptr) return;
+        gate->port->serverGone_.store(true);
+        gate->port->lose("The JACK server has stopped");
     }
-    static void onConnect(jack_port_id_t, jack_port_id_t, int connect, void* self)
+    static void onConnect(jack_port_id_t, jack_port_id_t, int connect, void* arg)
     {
-        if (connect == 0) static_cast<JackPort*>(self)->checkConnected();
+        auto* gate = static_cast<Gate*>(arg);
+        const std::lock_guard<std::mutex> guard(gate->mutex);
+        if (connect == 0 && gate->port != nullptr) gate->port->checkConnected();
     }
-    static void onPortRegistration(jack_port_id_t, int registered, void* self)
+    static void onPortRegistration(jack_port_id_t, int registered, void* arg)
     {
-        if (registered == 0) static_cast<JackPort*>(self)->checkConnected();
+        auto* gate = static_cast<Gate*>(arg);
+        const std::lock_guard<std::mutex> guard(gate->mutex);
+        if (registered == 0 && gate->port != nullptr) gate->port->checkConnected();
     }
     void checkConnected() noexcept
     {
@@ -165,6 +191,7 @@ private:
     MidiPortWatcher* watcher_ = nullptr;
     std::atomic<bool> watching_{false};  // the chosen connection has been made
     std::string connectionLost_;         // written before the client is activated
+    Gate* gate_ = nullptr;               // owned; set aside with a client whose server has gone
 };
 
 class JackInBackend final : public MidiInBackend, JackPort {

@@ -7,7 +7,6 @@
 #include <sstream>
 
 #include "cli/runner.h"
-#include "core/sysex/syx_file.h"
 #include "midi/loopback.h"
 #include "midi/port_devices.h"
 #include "support/simulated_sp.h"
@@ -50,38 +49,21 @@ RunResult runWithSp(std::vector<std::string> args)
     return {status, out.str(), err.str()};
 }
 
+// The waits on the command line's real clock: the bank read into its report,
+// and the walk of the banks, each load answered.
 TEST(PeaveyRun, TheSpPageFromTheCommandLine)
 {
     TempDir dir;
     const InFolder folder(dir.str());
     std::ifstream fixture(std::string(TOLVEX_FIXTURES_DIR) + "/peavey/sp-bank-report.txt", std::ios::binary);
-    const std::string report{std::istreambuf_iterator<char>(fixture), {}};
-
-    RunResult r = runWithSp({"SP Load Bank", "--set", "SP_Bank_Num_edit=3", "--set", "SP_DevID_edit=0"});
+    RunResult r = runWithSp({"Rd_PV_SP_bank"});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.out.find("Sending request to load bank 3 on device 0\n"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("Bank Loaded OK\n"), std::string::npos) << r.out;
-
-    r = runWithSp({"Rd_PV_SP_bank"});
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(dir.read("PV_SP_Preset_Data.txt"), report);
+    EXPECT_EQ(dir.read("PV_SP_Preset_Data.txt"), std::string(std::istreambuf_iterator<char>(fixture), {}));
 
     r = runWithSp({"Read all SP Banks", "--set", "SP_Bank_Num_edit=255", "--set", "SP_DevID_edit=1"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("Loaded bank 255 from device 1\n"), std::string::npos) << r.out;
     EXPECT_EQ(dir.read("PV_SP_Preset_Data255.txt").substr(0, 26), "Bank: 255 \"Disk Bank 255 \"");
-
-    r = runWithSp({"SP Load Bank", "--set", "SP_Bank_Num_edit=300", "--set", "SP_DevID_edit=0"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "Error: You must specify a valid number for the bank (0-127).\n");
-
-    const Bytes wave = spWave("Piano C4", 0, 22050, 22);
-    const Bytes status = spStatusMessage(0, 3, 0, 2), dump = spDumpMessage(0, 0, wave);
-    writeSyxFile(dir.file("sp.syx"), {status, dump});
-    r = runWithSp({"SP>File", dir.file("sp.syx")});
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(dir.read("sp.txt").substr(0, 14), "0       Wave\r\n");
-    EXPECT_EQ(dir.read("sp[Wave].bin"), std::string(wave.begin(), wave.end()));
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
 // The Triton page through `tolvex-cli run`: the requests as the instrument
-// gets them, their refusals, the name list tools on a real dump and "ParsEfx"
-// answered over the loopback.
+// gets them, their refusals, and "ParsEfx" answered by a simulated Triton.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,7 +9,6 @@
 #include "cli/runner.h"
 #include "core/text/text_utils.h"
 #include "devices/triton/triton_efx_parse.h"
-#include "devices/triton/triton_names.h"
 #include "midi/loopback.h"
 #include "midi/port_devices.h"
 #include "support/simulated_triton.h"
@@ -26,27 +24,26 @@ struct RunResult {
     std::string out, err;
 };
 
+// Runs with a simulated Triton on the port "Triton", answering within milliseconds.
 struct TritonPort {
-    TritonPort()
-    {
-        bus.attach("Triton", [this](ByteView m) {
-            heard.emplace_back(m.begin(), m.end());
-            if (answer) answer(m);
-        });
-    }
     RunResult run(std::vector<std::string> args)
     {
+        const DeviceFactory loopback = [this](Shell& shell, const std::string&) -> std::unique_ptr<MidiDevices> {
+            triton = std::make_unique<testing::SimulatedTriton>(bus, shell, "Triton");
+            triton->delayMs = 2;
+            triton->currentCombi = combi;
+            return std::make_unique<PortDevices>(shell, bus.makeInput(), bus.makeOutput());
+        };
+        triton.reset();
         std::istringstream in;
         std::ostringstream out, err;
         const int status = runCommands(args, in, out, err, loopback);
         return {status, out.str(), err.str()};
     }
+    std::vector<Bytes> heard() const { return triton ? triton->heard() : std::vector<Bytes>{}; }
     MidiLoopback bus{{"Triton"}};
-    std::vector<Bytes> heard;
-    std::function<void(ByteView)> answer;
-    DeviceFactory loopback = [this](Shell& shell, const std::string&) -> std::unique_ptr<MidiDevices> {
-        return std::make_unique<PortDevices>(shell, bus.makeInput(), bus.makeOutput());
-    };
+    std::unique_ptr<testing::SimulatedTriton> triton;
+    triton::Ttri_Combi combi{};
 };
 
 std::string hex(const Bytes& m)
@@ -85,18 +82,13 @@ TEST(TritonRun, RequestsAndTheirRefusals)
          "",
          "Error: You must specify a valid number for the Triton Studio Bank.\n"},
         {{"All Prog", "--set", "Channel=16"}, "", "Error: The Channel bank must be between 0 and 15\n"},
-        {{"ReqCurCombi", "--set", "Channel=16"}, "", "Error: The Channel bank must be between 0 and 15\n"},
         {{"ReqCurProg", "--set", "Channel=-1"}, "", "Error: The Channel bank must be between 0 and 15\n"},
         {{"ParsEfx", "--set", "Channel=x", "--set", "TriEfxPIDtxt=x"},
          "",
          "Error: You must specify a valid number for the Channel.\n"},
-        {{"ParsEfx", "--set", "Channel=16", "--set", "TriEfxPIDtxt=x"},
-         "",
-         "Error: The Channel bank must be between 0 and 15\n"},
         {{"ParsEfx", "--set", "TriEfxPIDtxt=1.5"}, "", "Error: You must specify a valid number for the PID.\n"},
     };
     for (const auto& c : cases) {
-        triton.heard.clear();
         std::vector<std::string> args = c.args;
         args.insert(args.begin() + 1, {"--set", "Channel=0", "--set", "TriBank=0", "--set", "TriProg=0", "--out",
                                        "triton"});  // the defaults first, the case's own after them
@@ -106,12 +98,12 @@ TEST(TritonRun, RequestsAndTheirRefusals)
             EXPECT_EQ(r.status, 1) << what;
             EXPECT_EQ(r.err, c.err) << what;
             EXPECT_EQ(r.out, "") << what;
-            EXPECT_TRUE(triton.heard.empty()) << what;
+            EXPECT_TRUE(triton.heard().empty()) << what;
         } else {
             EXPECT_EQ(r.status, 0) << what << ": " << r.err;
             EXPECT_EQ(r.out, "Sending: " + c.sent + " \n") << what;
-            ASSERT_EQ(triton.heard.size(), 1u) << what;
-            EXPECT_EQ(hex(triton.heard[0]), c.sent + " ") << what;
+            ASSERT_EQ(triton.heard().size(), 1u) << what;
+            EXPECT_EQ(hex(triton.heard()[0]), c.sent + " ") << what;
         }
     }
     const RunResult none = triton.run({"ReqCurProg"});
@@ -119,38 +111,31 @@ TEST(TritonRun, RequestsAndTheirRefusals)
     EXPECT_EQ(none.err, "Warning: MIDI Interface Not Installed\n");
 }
 
-// "ParsEfx" with the program's own tables: the Triton answers at once, the
-// run waits for the answer and shows the parse; without an input nothing can
-// answer and the run says so.
+// "ParsEfx" with the program's own tables: the run waits for the simulated
+// Triton's answer and shows the parse; without an input nothing can answer and
+// the run says so.
 TEST(TritonRun, ParsEfxWaitsForTheAnswer)
 {
     TempDir dir;
     const auto here = std::filesystem::current_path();
     std::filesystem::current_path(dir.str());
     TritonPort triton;
-    triton::Ttri_Combi combi{};
-    combi.Ins_Effect_Group[1].Ins_Effect_Data[0] = 0x2A;
-    triton.answer = [&](ByteView) { triton.bus.inject("Triton", testing::tritonCurrentCombiDump(0, combi)); };
+    auto& block = triton.combi.Ins_Effect_Group[1].Ins_Effect_Data;
+    block.fill(0x11);
+    block[0] = 0x2A;
+    block[16] = 0;  // no effect
     const RunResult r = triton.run({"ParsEfx", "--set", "TriEfxPIDtxt=0", "--in", "Triton", "--out", "Triton"});
     EXPECT_EQ(r.status, 0) << r.err;
     for (const char* line : {"Sending: F0 42 30 50 19 00 F7 \nSetting Post Process TriParseEfx\n",
                              "Starting Post Process\nRunning Post Process TaskTriParseEfx\n"
-                             "Tri IFX2 bytes 2A, 0, 0. EfxNum: 0  (No Effect\n"
+                             "Tri IFX2 bytes 2A, 11, 11. EfxNum: 0  (No Effect\n"
                              "Tri IFX2 PID 0, TriOfs 0, TriWidth 0, TriBitPos 0\n"})
         EXPECT_NE(r.out.find(line), std::string::npos) << r.out;
-    EXPECT_EQ(dir.read(kTriEfxDebugFile).substr(0, 1), "\x2A");
+    EXPECT_EQ(dir.read(kTriEfxDebugFile), std::string(block.begin(), block.end()));
 
-    triton.answer = nullptr;
     const RunResult unanswered = triton.run({"ParsEfx", "--out", "Triton"});
     EXPECT_EQ(unanswered.status, 1);
     EXPECT_EQ(unanswered.err, "Warning: No answer within 5 s: post-process TriParseEfx not run\n");
-
-    // The real one-Program dump is no all-Programs dump.
-    const RunResult one =
-        triton.run({"AllProgText", std::string(TOLVEX_FIXTURES_DIR) + "/korg/triton-one-program.syx"});
-    EXPECT_EQ(one.status, 1);
-    EXPECT_EQ(one.err, "Warning: Message is not Triton Program\n");
-    EXPECT_FALSE(std::filesystem::exists(kTriProgNamesReport));
     std::filesystem::current_path(here);
 }
 

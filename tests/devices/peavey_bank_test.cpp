@@ -98,41 +98,28 @@ TEST(PeaveyBank, AFaultyAnswerEndsTheReadWithoutAReport)
     const struct {
         const char* name;
         std::function<void(SimulatedSP&)> setUp;
-        std::vector<std::string> boxes;
+        std::string box;  // "" for none
         const char* debugLine;
         std::int64_t atLeastMs;
     } cases[] = {
-        {"wrong object number",
-         [](SimulatedSP& sp) {
-             sp.numberInReply[{1, 2}] = 5;
-         },
-         {"Error: Returned object number was 5; expected 2"},
-         "Returned dump Object Type: 201",
-         0},
+        {"wrong object number", [](SimulatedSP& sp) { sp.numberInReply[std::pair(1, 2)] = 5; },
+         "Error: Returned object number was 5; expected 2", "Returned dump Object Type: 201", 0},
         {"3 zones claimed, 2 present",
-         [](SimulatedSP& sp) {
-             sp.bank.objects[2][0] = spMap("Piano Map", {0, 2}, 3);
-         },
-         {"Error: Zones length mismatch: header zones count is 3, length (64) is for 2 zones"},
-         "Processing 3 zones, (zc: 2)",
-         0},
+         [](SimulatedSP& sp) { sp.bank.objects[2][0] = spMap("Piano Map", std::vector<std::uint8_t>(2), 3); },
+         "Error: Zones length mismatch: header zones count is 3, length (64) is for 2 zones",
+         "Processing 3 zones, (zc: 2)", 0},
         // A dump of the wrong length adds nothing; the read goes on to the end.
-        {"wave of length 60",
-         [](SimulatedSP& sp) { sp.bank.objects[0][1].resize(60); },
-         {},
-         "Wave dump length mismatch: PV_dump_len is 60; expected 64",
-         0},
-        {"silence",
-         [](SimulatedSP& sp) { sp.silent = true; },
-         {"Error: Timeout waiting for requested sysex message tt 0"},
-         "Timed out waiting for  [F0 00 00 1B 02 05 FF 04 01 00 00 01 09 ]",
-         5000},
+        {"wave of length 60", [](SimulatedSP& sp) { sp.bank.objects[0][1].resize(60); }, "",
+         "Wave dump length mismatch: PV_dump_len is 60; expected 64", 0},
+        {"silence", [](SimulatedSP& sp) { sp.silent = true; },
+         "Error: Timeout waiting for requested sysex message tt 0",
+         "Timed out waiting for  [F0 00 00 1B 02 05 FF 04 01 00 00 01 09 ]", 5000},
     };
     for (const auto& c : cases) {
         SpRig r;
         c.setUp(r.sp);
         EXPECT_FALSE(Rd_PV_SP_bank_proc(r.rig.s, "", -1)) << c.name;
-        EXPECT_EQ(r.boxes(), c.boxes) << c.name;
+        EXPECT_EQ(r.boxes(), c.box.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.box}) << c.name;
         EXPECT_TRUE(r.logged("Error processing data: ")) << c.name;
         EXPECT_FALSE(std::filesystem::exists(r.dir.file("PV_SP_Preset_Data.txt"))) << c.name;
         EXPECT_NE(r.debugText().find(c.debugLine), std::string::npos) << c.name;
@@ -143,49 +130,28 @@ TEST(PeaveyBank, AFaultyAnswerEndsTheReadWithoutAReport)
 
 TEST(PeaveyBank, LoadBankAnswersCountdownAndRefusedBoxes)
 {
+    const std::string badBank = "Error: You must specify a valid number for the bank (0-127).";
+    const std::string badDevice = "Error: You must specify a valid number for the device number (0-7).";
     const struct {
-        const char* name;
         std::string bank, device;
-        std::function<void(SimulatedSP&)> setUp;
+        char sp;              // answers OK ('k'), "operation failed" ('f') or nothing ('s')
         const char* logLine;  // "" when nothing is sent
-        std::vector<std::string> boxes;
+        std::string box;
     } cases[] = {
-        {"answered OK", "3", "0", [](SimulatedSP&) {}, "Bank Loaded OK", {}},
-        {"answered wrong", "3", "0", [](SimulatedSP& sp) { sp.refusedBanks = {3}; }, "Error Loading Bank", {}},
-        {"not answered",
-         "3",
-         "0",
-         [](SimulatedSP& sp) { sp.silentBanks = {3}; },
-         "Sending request to load bank 3 on device 0",
-         {"Error: Timeout waiting for requested sysex message"}},
-        {"bank 128",
-         "128",
-         "0",
-         [](SimulatedSP&) {},
-         "",
-         {"Error: You must specify a valid number for the bank (0-127)."}},
-        {"bank -1",
-         "-1",
-         "0",
-         [](SimulatedSP&) {},
-         "",
-         {"Error: You must specify a valid number for the bank (0-127)."}},
-        {"device 8",
-         "3",
-         "8",
-         [](SimulatedSP&) {},
-         "",
-         {"Error: You must specify a valid number for the device number (0-7)."}},
-        {"device x",
-         "3",
-         "x",
-         [](SimulatedSP&) {},
-         "",
-         {"Error: You must specify a valid number for the device number (0-7)."}},
+        {"3", "0", 'k', "Bank Loaded OK", ""},
+        {"3", "0", 'f', "Error Loading Bank", ""},
+        {"3", "0", 's', "Sending request to load bank 3 on device 0",
+         "Error: Timeout waiting for requested sysex message"},
+        {"128", "0", 'k', "", badBank},
+        {"-1", "0", 'k', "", badBank},
+        {"3", "8", 'k', "", badDevice},
+        {"3", "x", 'k', "", badDevice},
     };
     for (const auto& c : cases) {
+        const std::string what = c.bank + "/" + c.device + c.sp;
         SpRig r;
-        c.setUp(r.sp);
+        if (c.sp == 'f') r.sp.refusedBanks = {3};
+        if (c.sp == 's') r.sp.silentBanks = {3};
         r.rig.s.LongTimeOutVal = 3;
         r.rig.s.text.set(ctl::SP_Bank_Num_edit, c.bank);
         r.rig.s.text.set(ctl::SP_DevID_edit, c.device);
@@ -194,16 +160,16 @@ TEST(PeaveyBank, LoadBankAnswersCountdownAndRefusedBoxes)
             if (name == ctl::TimeoutLabel) countdown.push_back(r.rig.s.text.get(ctl::TimeoutLabel));
         });
         PV_SP_Load_Bank(r.rig.s);
-        EXPECT_EQ(r.boxes(), c.boxes) << c.name;
+        EXPECT_EQ(r.boxes(), c.box.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.box}) << what;
         if (*c.logLine == '\0') {
-            EXPECT_TRUE(r.sp.heard().empty()) << c.name;
+            EXPECT_TRUE(r.sp.heard().empty()) << what;
             continue;
         }
-        EXPECT_TRUE(r.logged(c.logLine)) << c.name;
-        EXPECT_EQ(r.sp.heard(), std::vector<Bytes>{PV_LoadBankRequest(0x7F, 0, 3)}) << c.name;
-        if (!c.boxes.empty()) {
-            EXPECT_EQ(countdown, (std::vector<std::string>{"3", "2", "1", ""})) << c.name;
-            EXPECT_GE(r.rig.shell.nowMs(), 3000) << c.name;
+        EXPECT_TRUE(r.logged(c.logLine)) << what;
+        EXPECT_EQ(r.sp.heard(), std::vector<Bytes>{PV_LoadBankRequest(0x7F, 0, 3)}) << what;
+        if (!c.box.empty()) {
+            EXPECT_EQ(countdown, (std::vector<std::string>{"3", "2", "1", ""})) << what;
+            EXPECT_GE(r.rig.shell.nowMs(), 3000) << what;
         }
     }
     SpRig none;

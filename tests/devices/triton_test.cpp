@@ -1,15 +1,12 @@
 // The Triton page: parameter-change and timbre texts, the effect value maps,
-// the name lists of all-banks dumps and the effect parse, the last end to end
-// against a simulated Triton.
+// the name lists of all-banks dumps and the effect parse (end to end against a
+// simulated Triton in tests/cli/triton_run_test.cpp).
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
 
-#include "core/app/controls.h"
-#include "core/app/librarian.h"
-#include "core/sysex/korg_packing.h"
 #include "core/sysex/sx_naming.h"
 #include "core/text/text_utils.h"
 #include "devices/devices.h"
@@ -20,7 +17,7 @@
 #include "devices/triton/triton_sysex.h"
 #include "devices/triton2kronos/tri_kro_tables.h"
 #include "devices/triton2kronos/tri_kro_xmap.h"
-#include "support/rig.h"
+#include "support/scripted_shell.h"
 #include "support/simulated_triton.h"
 #include "support/temp_dir.h"
 
@@ -166,7 +163,7 @@ TEST(TritonNames, ListsOfAllBanksDumps)
 {
     Workspace w;
     const auto p = programs();
-    Bytes dump = tritonDump(5, 0x4C, 3, 0, 0, *p);
+    Bytes dump = tritonDump(5, 0x4C, 3, *p);
     dump[6] = 0x33;  // requested for bank 3: the bank number is ignored like the channel
     ScriptedShell shell;
     Session s(shell);
@@ -197,7 +194,7 @@ TEST(TritonNames, ListsOfAllBanksDumps)
     // Combinations, answered No: the report only.
     auto c = std::make_unique<triton::Ttri_Combi_allbanks>();
     setName((*c)[11][127].Combi_Name, "Last Combi");
-    s.messages.append("combis", tritonDump(0, 0x4D, 3, 0, 0, *c), "");
+    s.messages.append("combis", tritonDump(0, 0x4D, 3, *c), "");
     s.messages.makeCurrent(1);
     shell.boxAnswers = {MsgResult::No};
     const int from = s.log.count();
@@ -215,8 +212,8 @@ TEST(TritonNames, RefusedBeforeAnythingIsWritten)
 {
     Workspace w;
     const auto p = programs();
-    const Bytes all = tritonDump(0, 0x4C, 3, 0, 0, *p);
-    const Bytes combis = tritonDump(0, 0x4D, 3, 0, 0, triton::Ttri_Combi_allbanks{});
+    const Bytes all = tritonDump(0, 0x4C, 3, *p);
+    const Bytes combis = tritonDump(0, 0x4D, 3, triton::Ttri_Combi_allbanks{});
     std::ifstream f(kOneProgram, std::ios::binary);
     const Bytes one((std::istreambuf_iterator<char>(f)), {});
     const struct {
@@ -227,7 +224,7 @@ TEST(TritonNames, RefusedBeforeAnythingIsWritten)
     } cases[] = {
         {"nothing selected", Tri_AllProgText, std::nullopt, "No Messages Were Selected - nothing to do"},
         {"one real program", Tri_AllProgText, one, "Message is not Triton Program"},
-        {"one bank", Tri_AllProgText, tritonDump(0, 0x4C, 1, 0, 0, (*p)[0]), "Message is not Triton Program"},
+        {"one bank", Tri_AllProgText, tritonDump(0, 0x4C, 1, (*p)[0]), "Message is not Triton Program"},
         {"combis", Tri_AllProgText, combis, "Message is not Triton Program"},
         {"programs", Tri_AllCombiText, all, "Message is not Triton Combi"},
         {"no end byte", Tri_AllProgText, Bytes(all.begin(), all.end() - 1),
@@ -274,48 +271,22 @@ Ttri_Combi combiWithIfx2(std::uint8_t effect, std::uint8_t paramByte2)
     return c;
 }
 
-TEST(TritonEfxParse, ParsEfxEndToEnd)
+std::string ifx2Of(const Ttri_Combi& c)
 {
-    Workspace w;
-    Rig rig("Triton");
-    SimulatedTriton triton(rig.bus, rig.shell, "Triton", 3);
-    triton.currentCombi = combiWithIfx2(10, 0x80 | 55);  // bit 7 lies outside the field
-    EfxTables t;
-    rig.s.postProcessTasks[kTriParseEfxTask] = [&t](Session& s, std::int32_t pid) {
-        TriParseEfx(s, pid, t.tri, t.kro);
-    };
-    rig.s.text.set(ctl::Channel, "3");
-    rig.s.text.set(ctl::TriEfxPIDtxt, "3");
-    Tri_ParsEfxClick(rig.s);
-    rig.shell.advance(200);
-    ASSERT_EQ(rig.s.messages.count(), 1u);
-    EXPECT_EQ(triton.heard(), std::vector<Bytes>{Bytes({0xF0, 0x42, 0x33, 0x50, 0x19, 0x00, 0xF7})});
-    std::vector<std::string> log = logSince(rig.s, 0);
-    ASSERT_GE(log.size(), 3u);
-    EXPECT_EQ(std::vector<std::string>(log.begin(), log.begin() + 2),
-              (std::vector<std::string>{"Sending: F0 42 33 50 19 00 F7 ", "Setting Post Process TriParseEfx"}));
-    const std::vector<std::string> parse = {"Starting Post Process",
-                                            "Running Post Process TaskTriParseEfx",
-                                            "Tri IFX2 bytes 12, 34, B7. EfxNum: 10  (Triton Effect 10",
-                                            "Tri IFX2 PID 3, TriOfs 2, TriWidth 7, TriBitPos 6",
-                                            "Kro EFX# 5 Kro PID 4, KroXmap 28, Kronos Parameter Four",
-                                            "Tri PID val 55 (0x37)",
-                                            "Kronos EFXparm: ofs:12, width:8, bitpos:0 ",
-                                            "Mapped Parameter 75 (0x4B)"};
-    ASSERT_GE(log.size(), parse.size());
-    EXPECT_EQ(std::vector<std::string>(log.end() - static_cast<long>(parse.size()), log.end()), parse);
-    const auto& ifx2 = triton.currentCombi.Ins_Effect_Group[1].Ins_Effect_Data;
-    EXPECT_EQ(w.dir.read(kTriEfxDebugFile), std::string(ifx2.begin(), ifx2.end()));
-    EXPECT_FALSE(rig.s.PendingPostProcess);
+    const auto& data = c.Ins_Effect_Group[1].Ins_Effect_Data;
+    return {data.begin(), data.end()};
 }
 
-TEST(TritonEfxParse, WhatEndsTheParse)
+// The parse of the last entry, mapped through the tables, or what ends it.
+TEST(TritonEfxParse, MapsTheParameterOrSaysWhatEndsTheParse)
 {
-    const Ttri_Combi combi = combiWithIfx2(10, 55);
+    const Ttri_Combi combi = combiWithIfx2(10, 0x80 | 55), unnamed = combiWithIfx2(11, 55);  // bit 7: outside the field
     const Bytes current = tritonCurrentCombiDump(0, combi);
-    const std::string head = "Tri IFX2 bytes 12, 34, 37. EfxNum: 10  (Triton Effect 10";
+    const std::string head = "Tri IFX2 bytes 12, 34, B7. EfxNum: 10  (Triton Effect 10";
     const std::string ids = "Tri IFX2 PID 3, TriOfs 2, TriWidth 7, TriBitPos 6";
     const std::string kro = "Kro EFX# 5 Kro PID 4, KroXmap 28, Kronos Parameter Four";
+    const std::string val = "Tri PID val 55 (0x37)";
+    const std::vector<std::string> notCombi = {"Combi Data Not Correct Format"};
     const struct {
         const char* name;
         Bytes message;
@@ -323,19 +294,21 @@ TEST(TritonEfxParse, WhatEndsTheParse)
         std::string mapRow;
         std::string box;
         std::vector<std::string> log;
-        bool debugFile;  // the Combi was taken
+        std::string debugFile;  // the IFX2 block, when the Combi was taken
     } cases[] = {
-        {"all Combis",
-         tritonDump(0, 0x4D, 3, 0, 0, triton::Ttri_Combi_allbanks{}),
+        {"mapped",
+         current,
          3,
          "",
-         "Message not Triton Current Combi Bank: function 0x4D kind: 3",
-         {"Combi Data Not Correct Format"},
-         false},
-        {"current Program", tritonCurrentProgramDump(0, {}), 3, "", "", {"Combi Data Not Correct Format"}, false},
-        {"no end byte", Bytes(current.begin(), current.end() - 1), 3, "", "", {"Combi Data Not Correct Format"}, false},
-        {"effect without a name", tritonCurrentCombiDump(0, combiWithIfx2(11, 55)), 3, "", "", {}, true},
-        {"PID beyond the row", current, 4, "", "", {head}, true},
+         "",
+         {head, ids, kro, val, "Kronos EFXparm: ofs:12, width:8, bitpos:0 ", "Mapped Parameter 75 (0x4B)"},
+         ifx2Of(combi)},
+        {"all Combis", tritonDump(0, 0x4D, 3, triton::Ttri_Combi_allbanks{}), 3, "",
+         "Message not Triton Current Combi Bank: function 0x4D kind: 3", notCombi, ""},
+        {"current Program", tritonCurrentProgramDump(0, {}), 3, "", "", notCombi, ""},
+        {"no end byte", Bytes(current.begin(), current.end() - 1), 3, "", "", notCombi, ""},
+        {"effect without a name", tritonCurrentCombiDump(0, unnamed), 3, "", "", {}, ifx2Of(unnamed)},
+        {"PID beyond the row", current, 4, "", "", {head}, ifx2Of(combi)},
         {"no field",
          current,
          3,
@@ -343,22 +316,21 @@ TEST(TritonEfxParse, WhatEndsTheParse)
          "",
          {head, "Tri IFX2 PID 3, TriOfs 2, TriWidth 0, TriBitPos 6", kro,
           "Range Error extracting bitfield for Triton PID 3"},
-         true},
+         ifx2Of(combi)},
         {"value outside the map",
          current,
          3,
          "10,2,7,6,3,5,4,9",
          "",
-         {head, ids, "Kro EFX# 5 Kro PID 4, KroXmap 9, Kronos Parameter Four", "Tri PID val 55 (0x37)",
-          "Error with XMAP 1"},
-         true},
+         {head, ids, "Kro EFX# 5 Kro PID 4, KroXmap 9, Kronos Parameter Four", val, "Error with XMAP 1"},
+         ifx2Of(combi)},
         {"no Kronos position",
          current,
          3,
          "10,2,7,6,3,6,4,28",
          "",
-         {head, ids, "Kro EFX# 6 Kro PID 4, KroXmap 28, ?", "Tri PID val 55 (0x37)"},
-         true},
+         {head, ids, "Kro EFX# 6 Kro PID 4, KroXmap 28, ?", val},
+         ifx2Of(combi)},
     };
     for (const auto& c : cases) {
         Workspace w;
@@ -373,7 +345,7 @@ TEST(TritonEfxParse, WhatEndsTheParse)
         std::erase(log, "Did not Match: EFX 006  PID 004 ");
         EXPECT_EQ(log, c.log) << c.name;
         EXPECT_EQ(shell.boxes.empty() ? "" : shell.boxes[0].text, c.box) << c.name;
-        EXPECT_EQ(std::filesystem::exists(kTriEfxDebugFile), c.debugFile) << c.name;
+        EXPECT_EQ(std::filesystem::exists(kTriEfxDebugFile) ? w.dir.read(kTriEfxDebugFile) : "", c.debugFile) << c.name;
         EXPECT_EQ(s.messages.count(), 2u) << c.name;
     }
 }

@@ -80,10 +80,8 @@ TEST(MainWindow, StartsOffscreenWithDefaultsAndWritesSettingsOnClose)
 
     // No MIDI devices are given: the start-up warning, and the window still opens.
     EXPECT_EQ(boxes, std::vector<std::string>{"Warning: MIDI Interface Not Installed"});
-    EXPECT_EQ(app->window->windowTitle().toStdString(), "Tolvex");
     ASSERT_GE(app->window->logList()->count(), 3);
     EXPECT_EQ(app->window->logList()->item(0)->text().toStdString(), "InternalName = Tolvex ");
-    EXPECT_EQ(app->window->logList()->item(1)->text().toStdString(), "FileVersion = 1.6.0.0 ");
     // The tables' summaries follow, each table with the folder it came from.
     std::vector<std::string> log;
     for (int i = 0; i < app->window->logList()->count(); ++i)
@@ -97,11 +95,7 @@ TEST(MainWindow, StartsOffscreenWithDefaultsAndWritesSettingsOnClose)
           "Read TriEffectNameList.txt from " + folder + ": 103 rows"})
         EXPECT_NE(std::find(log.begin(), log.end(), line), log.end()) << line;
     EXPECT_EQ(app->window->visiblePages(), (QStringList{"Triton", "Kronos"}));
-    auto text = [&](const char* control) { return static_cast<QLineEdit*>(app->window->control(control))->text(); };
-    EXPECT_EQ(text(ctl::Channel), "0");
-    EXPECT_EQ(text(ctl::ProgChange), "1");
-    EXPECT_EQ(text(ctl::Tri_Gchan), "1");
-    EXPECT_EQ(text(ctl::SXreqString), "");
+    EXPECT_EQ(static_cast<QLineEdit*>(app->window->control(ctl::ProgChange))->text(), "1");
 
     // A received message becomes the only selected entry in the view too.
     app->session.messages.append("Yamaha DX7 Bulk Dump", Bytes{0xF0, 0x43, 0xF7}, "x");
@@ -145,9 +139,7 @@ TEST(MainWindow, StartsOffscreenWithDefaultsAndWritesSettingsOnClose)
     app->session.checked.set(ctl::XTCheckBox1, true);
     EXPECT_EQ(app->window->visiblePages(), (QStringList{"DX/TX", "SP", "Wavestation", "Triton", "Kronos"}));
 
-    const QPixmap shot = app->window->grab();
-    EXPECT_FALSE(shot.isNull());
-    shot.save(QDir::current().filePath("tolvex-main-window.png"));
+    EXPECT_TRUE(app->window->grab().save(QDir::current().filePath("tolvex-main-window.png")));
 
     app->window->close();
     std::ifstream ini(progdir.filePath("TOLVEX.INI").toStdString());
@@ -177,10 +169,7 @@ TEST(MainWindow, DropsSendsAndWaitsAsAUserExpects)
         if (c.window == kMainWindow) entries.insert(c.control);
     EXPECT_EQ(controls, entries);
     EXPECT_EQ(std::set<std::string>(entries.begin(), entries.end()).size(), entries.size());
-    const auto* sendButton = app->window->findChild<QPushButton*>("Button_send");
-    ASSERT_NE(sendButton, nullptr);
-    EXPECT_EQ(sendButton->text().toStdString(), "Send Selected");
-    EXPECT_TRUE(sendButton->isEnabled());
+    EXPECT_TRUE(app->window->findChild<QPushButton*>("Button_send")->isEnabled());
     EXPECT_FALSE(app->window->findChild<QPushButton*>("CheckSumFix")->isEnabled());  // "Fix" has no command
     // A command's result colour reaches its button's text, and goes again.
     auto* check = app->window->findChild<QPushButton*>("CheckSumCheck");
@@ -240,8 +229,6 @@ TEST(TimbreCopyWindow, ShowsTheSourceAndTheCopiesOfItsEditRecord)
     TimbreCopyWindow* copy = app->timbreCopy.get();
     ASSERT_NE(copy, nullptr);
     EXPECT_FALSE(copy->isVisible());
-    EXPECT_EQ(copy->windowTitle().toStdString(), "FormKroTimbreCopy");
-    EXPECT_EQ(copy->size(), QSize(1104, 497));
 
     // Every command of the window has its button, and each row its controls.
     for (const Command& c : app->commands.all())
@@ -250,9 +237,7 @@ TEST(TimbreCopyWindow, ShowsTheSourceAndTheCopiesOfItsEditRecord)
         }
     auto* combo3 = copy->findChild<QComboBox*>("TimbreComboArray[3]");
     ASSERT_NE(combo3, nullptr);
-    EXPECT_EQ(combo3->count(), 16);
     EXPECT_EQ(combo3->currentText().toStdString(), "To Timbre  3");
-    EXPECT_EQ(copy->findChild<QCheckBox*>("IFXCheckboxArray[12]")->text().toStdString(), "IFX Slot 12 --->");
 
     app->session.messages.append("sample", testing::currentCombiDump(testing::sampleCombi()), "");
     app->session.messages.makeCurrent(0);
@@ -266,11 +251,9 @@ TEST(TimbreCopyWindow, ShowsTheSourceAndTheCopiesOfItsEditRecord)
         if (auto* e = qobject_cast<QLineEdit*>(c)) return e->text().toStdString();
         return static_cast<QLabel*>(c)->text().toStdString();
     };
+    // The labels themselves: in the timbre-copy tests of tests/devices.
     EXPECT_EQ(text("SrcCombi"), "A Combi Name Of 24 Chars");
     EXPECT_EQ(text("TimbreNameArray[1]"), "I-B-005 Int");
-    EXPECT_EQ(text("IFXNameArray[1]"), "Stereo Compressor:");
-    EXPECT_EQ(text("IFXChainLabelArray[1]"), "i3");
-    EXPECT_EQ(text("IFXTSRCNameArray[1]"), "T 1, 3 >");
     EXPECT_EQ(text("IFXTSRCNameArray[3]"), "--");
     EXPECT_TRUE(w.boxes.empty());
 
@@ -295,9 +278,7 @@ TEST(TimbreCopyWindow, ShowsTheSourceAndTheCopiesOfItsEditRecord)
     EXPECT_EQ(w.boxes, std::vector<std::string>{"Warning: No Messages Were Selected - nothing to do"});
     EXPECT_EQ(text("SrcCombi"), "A Combi Name Of 24 Chars");
 
-    const QPixmap shot = copy->grab();
-    EXPECT_FALSE(shot.isNull());
-    shot.save(QDir::current().filePath("tolvex-timbre-copy.png"));
+    EXPECT_TRUE(copy->grab().save(QDir::current().filePath("tolvex-timbre-copy.png")));
 
     copy->findChild<QPushButton*>("BtnCloseCopyDlg")->click();
     EXPECT_FALSE(copy->isVisible());

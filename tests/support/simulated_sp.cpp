@@ -36,14 +36,23 @@ std::uint32_t nibbleValue(ByteView m, std::size_t at, int count)
     return v;
 }
 
-}  // namespace
-
 Bytes spNibbles(std::uint32_t value, int count)
 {
     Bytes out;
     for (int i = count - 1; i >= 0; --i) out.push_back(static_cast<std::uint8_t>((value >> (4 * i)) & 0x0F));
     return out;
 }
+
+Bytes spTone(const std::string& name, std::uint8_t wave, std::uint8_t mode)
+{
+    Bytes b = padded(name);
+    b.resize(80);
+    b[15] = wave;
+    b[16] = mode;
+    return b;
+}
+
+}  // namespace
 
 Bytes spWave(const std::string& name, std::uint8_t mode, std::uint32_t words, std::uint16_t kwords)
 {
@@ -54,15 +63,6 @@ Bytes spWave(const std::string& name, std::uint8_t mode, std::uint32_t words, st
     b[21] = static_cast<std::uint8_t>(kwords);
     put32(b, 28, words);  // play end
     put32(b, 32, words);  // word length
-    return b;
-}
-
-Bytes spTone(const std::string& name, std::uint8_t wave, std::uint8_t mode)
-{
-    Bytes b = padded(name);
-    b.resize(80);
-    b[15] = wave;
-    b[16] = mode;
     return b;
 }
 
@@ -225,7 +225,6 @@ void SimulatedSP::hear(ByteView m)
         answer(spBankNameMessage(bank.name), delayMs);
     } else if (kind == 0x30 && m.size() > 18) {
         const int number = static_cast<int>(nibbleValue(m, 15, 4));
-        loaded_.push_back(number);
         if (silentBanks.count(number)) return;
         if (refusedBanks.count(number)) {
             answer(spReplyMessage(0x0A /* operation failed */), loadDelayMs);

@@ -24,7 +24,6 @@ struct SpBank {
 
 // Record bytes as the SP keeps them; names are padded with blanks to 14.
 Bytes spWave(const std::string& name, std::uint8_t mode, std::uint32_t words, std::uint16_t kwords);
-Bytes spTone(const std::string& name, std::uint8_t wave, std::uint8_t mode);
 // A header padded to 32 bytes and one 16-byte slot per tone; the header claims
 // `claimedZones` zones (-1: as many as there are slots).
 Bytes spMap(const std::string& name, const std::vector<std::uint8_t>& tones, int claimedZones = -1);
@@ -38,7 +37,6 @@ Bytes spPreset(const std::string& name, std::uint8_t mode, std::uint8_t center, 
 SpBank scriptedSpBank();
 
 // Messages as the SP sends them.
-Bytes spNibbles(std::uint32_t value, int count);
 Bytes spDumpMessage(int type, int number, ByteView data);
 Bytes spStatusMessage(int type, int numobjs, int low, int high);
 Bytes spDirListMessage(int type, int declaredLength, const std::vector<std::pair<int, std::string>>& entries);
@@ -61,7 +59,6 @@ public:
     std::map<std::pair<int, int>, int> numberInReply;  // (type, object): the number its dump claims instead
 
     const std::vector<Bytes>& heard() const { return heard_; }
-    const std::vector<int>& loadedBanks() const { return loaded_; }
 
 private:
     void hear(ByteView message);
@@ -71,7 +68,6 @@ private:
     Shell& shell_;
     std::string port_;
     std::vector<Bytes> heard_;
-    std::vector<int> loaded_;
     int timers_ = 0;
 };
 

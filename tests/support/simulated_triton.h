@@ -19,20 +19,21 @@ namespace tolvex::testing {
 Bytes tritonCurrentProgramDump(int channel, const triton::Ttri_ProgramPCM& program);  // function 40
 Bytes tritonCurrentCombiDump(int channel, const triton::Ttri_Combi& combi);           // function 49
 // Function 4C (Programs) or 4D (Combinations) of `kind` (1 bank, 2 one
-// record, 3 all banks); byte 5 is 02 for all Programs, else 00.
+// record, 3 all banks) with its bank and number bytes; byte 5 is 02 for all
+// Programs, else 00.
+template <class Records>
+Bytes tritonDump(int channel, std::uint8_t function, int kind, int bank, int number, const Records& records)
+{
+    const std::uint8_t byte5 = function == 0x4C && kind == 3 ? 0x02 : 0x00;
+    const Bytes head{
+        0xF0,     0x42,  static_cast<std::uint8_t>(0x30 | (channel & 0x0F)),   0x50,
+        function, byte5, static_cast<std::uint8_t>(kind << 4 | (bank & 0x0F)), static_cast<std::uint8_t>(number)};
+    return KorgDatatoSXConvert(head, triton::recordBytes(records));
+}
 template <class Records>
 Bytes tritonDump(int channel, std::uint8_t function, int kind, const Records& records)
 {
-    const std::uint8_t byte5 = function == 0x4C && kind == 3 ? 0x02 : 0x00;
-    const Bytes head{0xF0,
-                     0x42,
-                     static_cast<std::uint8_t>(0x30 | (channel & 0x0F)),
-                     0x50,
-                     function,
-                     byte5,
-                     static_cast<std::uint8_t>(kind << 4),
-                     0x00};
-    return KorgDatatoSXConvert(head, triton::recordBytes(records));
+    return tritonDump(channel, function, kind, 0, 0, records);
 }
 
 class SimulatedTriton {

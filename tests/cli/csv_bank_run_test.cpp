@@ -8,37 +8,23 @@
 
 #include "cli/runner.h"
 #include "core/sysex/syx_file.h"
+#include "support/run_tool.h"
 #include "support/temp_dir.h"
 
 namespace tolvex {
 namespace {
 
+using testing::messagesOf;
+using testing::readFile;
+using testing::RunResult;
+using testing::runTool;
 using testing::TempDir;
 
 const std::string kYamaha = std::string(TOLVEX_FIXTURES_DIR) + "/yamaha/";
 
-struct RunResult {
-    int status;
-    std::string out, err;
-};
-
 RunResult run(const std::vector<std::string>& args, const std::string& script)
 {
-    std::istringstream in(script);
-    std::ostringstream out, err;
-    const int status = runCommands(args, in, out, err, {}, nullptr);
-    return {status, out.str(), err.str()};
-}
-
-std::vector<Bytes> messagesOf(const std::string& path)
-{
-    return readSyxFile(path).messages;
-}
-
-std::string read(const std::string& path)
-{
-    std::ifstream f(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
+    return runTool(args, script);
 }
 
 TEST(CsvBankRun, OpenCsvReadsTheExportsBackByteForByte)
@@ -51,7 +37,7 @@ TEST(CsvBankRun, OpenCsvReadsTheExportsBackByteForByte)
                  {"tx802-performance-bank.syx", "TX802pb>file", "TX802 Performance Bank"}};
     for (const auto& c : cases) {
         TempDir dir;
-        const std::string syx = dir.write(c.fixture, read(kYamaha + c.fixture));
+        const std::string syx = dir.write(c.fixture, readFile(kYamaha + c.fixture));
         const Bytes original = messagesOf(syx).at(0);
         const std::string csv = syx.substr(0, syx.size() - 4) + ".csv";
         const auto here = std::filesystem::current_path();

@@ -13,6 +13,7 @@
 #include "midi/loopback.h"
 #include "midi/port_devices.h"
 #include "support/kronos_records.h"
+#include "support/run_tool.h"
 #include "support/temp_dir.h"
 
 namespace tolvex {
@@ -21,22 +22,13 @@ namespace {
 using namespace kronos;
 using testing::TempDir;
 
-struct RunResult {
-    int status;
-    std::string out, err;
-};
+using testing::RunResult;
 
 // Runs in `dir` (reports go to the current folder).
 RunResult run(const TempDir& dir, const std::vector<std::string>& args, const std::string& script = "",
               const DeviceFactory& devices = {})
 {
-    const auto here = std::filesystem::current_path();
-    std::filesystem::current_path(dir.str());
-    std::istringstream in(script);
-    std::ostringstream out, err;
-    const int status = runCommands(args, in, out, err, devices);
-    std::filesystem::current_path(here);
-    return {status, out.str(), err.str()};
+    return testing::runTool(args, script, devices, nullptr, dir.str());
 }
 
 TempDir& folder()

@@ -9,6 +9,7 @@
 #include "cli/runner.h"
 #include "midi/loopback.h"
 #include "midi/port_devices.h"
+#include "support/run_tool.h"
 #include "support/simulated_sp.h"
 #include "support/temp_dir.h"
 
@@ -17,19 +18,8 @@ namespace {
 
 using namespace testing;
 
-struct RunResult {
-    int status;
-    std::string out, err;
-};
-
-struct InFolder {
-    explicit InFolder(const std::string& folder) : previous(std::filesystem::current_path())
-    {
-        std::filesystem::current_path(folder);
-    }
-    ~InFolder() { std::filesystem::current_path(previous); }
-    std::filesystem::path previous;
-};
+using testing::InFolder;
+using testing::RunResult;
 
 // Runs with --in SP --out SP; the SP answers within milliseconds.
 RunResult runWithSp(std::vector<std::string> args)
@@ -43,10 +33,7 @@ RunResult runWithSp(std::vector<std::string> args)
         return std::make_unique<PortDevices>(shell, bus.makeInput(), bus.makeOutput());
     };
     args.insert(args.end(), {"--set", "Channel=0", "--in", "SP", "--out", "SP"});
-    std::istringstream in;
-    std::ostringstream out, err;
-    const int status = runCommands(args, in, out, err, devices);
-    return {status, out.str(), err.str()};
+    return testing::runTool(args, "", devices);
 }
 
 // The waits on the command line's real clock: the bank read into its report,

@@ -13,6 +13,7 @@
 #include "devices/devices.h"
 #include "midi/loopback.h"
 #include "midi/port_devices.h"
+#include "support/run_tool.h"
 #include "support/temp_dir.h"
 
 namespace tolvex {
@@ -24,10 +25,7 @@ const std::string kFixtures = TOLVEX_FIXTURES_DIR;
 const std::string kChanges = kFixtures + "/yamaha/dx7-parameter-changes.syx";  // 24 messages of 7 bytes
 const std::string kBank = kFixtures + "/yamaha/dx7-rom1a.syx";
 
-struct RunResult {
-    int status;
-    std::string out, err;
-};
+using testing::RunResult;
 
 // The program's table, plus a command that asks the user a question.
 CommandTable tableWithQuestion()
@@ -60,10 +58,7 @@ CommandTable tableWithQuestion()
 RunResult run(const std::vector<std::string>& args, const std::string& input = "", const DeviceFactory& devices = {})
 {
     static const CommandTable table = tableWithQuestion();
-    std::istringstream in(input);
-    std::ostringstream out, err;
-    const int status = runCommands(args, in, out, err, devices, &table);
-    return {status, out.str(), err.str()};
+    return testing::runTool(args, input, devices, &table);
 }
 
 Bytes hexBytesOf(const std::string& text)
@@ -72,12 +67,6 @@ Bytes hexBytesOf(const std::string& text)
     std::istringstream in(text);
     for (std::string w; in >> w;) b.push_back(static_cast<std::uint8_t>(std::stoi(w, nullptr, 16)));
     return b;
-}
-
-std::string read(const std::string& path)
-{
-    std::ifstream f(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
 }
 
 TEST(Runner, CommandsWithSelectionsFieldsAndAnswers)
@@ -171,9 +160,9 @@ TEST(Runner, SavesWhatItLoadedAndWhatTheCommandAdded)
     const RunResult saved = run({"Save As", kBank, "--file", out, "--save-list", all, "--save-new", added});
     EXPECT_EQ(saved.status, 0) << saved.err;
     EXPECT_EQ(saved.out, "Loading: 1 message(s)\nWriting: Yamaha Bulk Dump: Packed 32 Voice\n");
-    EXPECT_EQ(read(out), read(kBank));
-    EXPECT_EQ(read(all), read(kBank));
-    EXPECT_EQ(read(added), "");  // Save As adds no entry
+    EXPECT_EQ(testing::readFile(out), testing::readFile(kBank));
+    EXPECT_EQ(testing::readFile(all), testing::readFile(kBank));
+    EXPECT_EQ(testing::readFile(added), "");  // Save As adds no entry
 }
 
 // Each step works on what the steps before it left in the session.
@@ -196,8 +185,8 @@ TEST(Runner, ScriptStepsShareOneSession)
         "list-entries\n";
     const RunResult r = run({"--script", "-"}, script);
     EXPECT_EQ(r.status, 0) << r.err;
-    const std::string changes = read(kChanges);
-    EXPECT_EQ(read(dir.file("left.syx")), changes.substr(0, 7) + changes.substr(23 * 7));
+    const std::string changes = testing::readFile(kChanges);
+    EXPECT_EQ(testing::readFile(dir.file("left.syx")), changes.substr(0, 7) + changes.substr(23 * 7));
     EXPECT_NE(r.out.find("Sysex: F0 43 10 00 69 28 F7 \nSysex: F0 43 10 00 03 3B F7 \n"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find(kChanges + "\t1\t7\tYamaha Parameter Change"), std::string::npos) << r.out;
 

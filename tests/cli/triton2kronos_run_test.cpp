@@ -10,6 +10,7 @@
 #include "core/sysex/syx_file.h"
 #include "devices/kronos/kronos_layouts.h"
 #include "devices/triton2kronos/tri_kro_convert.h"
+#include "support/run_tool.h"
 #include "support/simulated_triton.h"
 #include "support/temp_dir.h"
 
@@ -18,20 +19,11 @@ namespace {
 
 using testing::TempDir;
 
-struct RunResult {
-    int status;
-    std::string out, err;
-};
+using testing::RunResult;
 
 RunResult run(const TempDir& dir, const std::vector<std::string>& args)
 {
-    const auto here = std::filesystem::current_path();
-    std::filesystem::current_path(dir.str());
-    std::istringstream in;
-    std::ostringstream out, err;
-    const int status = runCommands(args, in, out, err, {});
-    std::filesystem::current_path(here);
-    return {status, out.str(), err.str()};
+    return testing::runTool(args, "", {}, nullptr, dir.str());
 }
 
 TEST(TritonToKronosRun, OneCombiOfABankToAFile)

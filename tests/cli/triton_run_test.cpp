@@ -11,6 +11,7 @@
 #include "devices/triton/triton_efx_parse.h"
 #include "midi/loopback.h"
 #include "midi/port_devices.h"
+#include "support/run_tool.h"
 #include "support/simulated_triton.h"
 #include "support/temp_dir.h"
 
@@ -19,10 +20,7 @@ namespace {
 
 using testing::TempDir;
 
-struct RunResult {
-    int status;
-    std::string out, err;
-};
+using testing::RunResult;
 
 // Runs with a simulated Triton on the port "Triton", answering within milliseconds.
 struct TritonPort {
@@ -35,10 +33,7 @@ struct TritonPort {
             return std::make_unique<PortDevices>(shell, bus.makeInput(), bus.makeOutput());
         };
         triton.reset();
-        std::istringstream in;
-        std::ostringstream out, err;
-        const int status = runCommands(args, in, out, err, loopback);
-        return {status, out.str(), err.str()};
+        return testing::runTool(args, "", loopback);
     }
     std::vector<Bytes> heard() const { return triton ? triton->heard() : std::vector<Bytes>{}; }
     MidiLoopback bus{{"Triton"}};

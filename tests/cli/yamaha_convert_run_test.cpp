@@ -13,38 +13,24 @@
 #include "devices/yamaha/yamaha_remote.h"
 #include "midi/loopback.h"
 #include "midi/port_devices.h"
+#include "support/run_tool.h"
 #include "support/simulated_yamaha.h"
 #include "support/temp_dir.h"
 
 namespace tolvex {
 namespace {
 
+using testing::messagesOf;
+using testing::readFile;
+using testing::RunResult;
+using testing::runTool;
 using testing::TempDir;
 
 const std::string kYamaha = std::string(TOLVEX_FIXTURES_DIR) + "/yamaha/";
 
-struct RunResult {
-    int status;
-    std::string out, err;
-};
-
 RunResult run(const std::vector<std::string>& args, const std::string& script = "", const DeviceFactory& devices = {})
 {
-    std::istringstream in(script);
-    std::ostringstream out, err;
-    const int status = runCommands(args, in, out, err, devices, nullptr);
-    return {status, out.str(), err.str()};
-}
-
-std::vector<Bytes> messagesOf(const std::string& path)
-{
-    return readSyxFile(path).messages;
-}
-
-std::string read(const std::string& path)
-{
-    std::ifstream f(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
+    return runTool(args, script, devices);
 }
 
 TEST(YamahaConvertRun, BothHalvesOfADX7IIBankMakeOneTX802Bank)
@@ -153,8 +139,8 @@ TEST(YamahaConvertRun, AnEditBufferBecomesATX802Pced)
     dual[8] = 0;
     TempDir dir;
     const std::string file = dir.file("buffers.syx");
-    std::ofstream(file, std::ios::binary) << read(dir.write("a", testing::dx7iiPerfEditBufDump(0, split)))
-                                          << read(dir.write("b", testing::dx7iiPerfEditBufDump(0, dual)));
+    std::ofstream(file, std::ios::binary) << readFile(dir.write("a", testing::dx7iiPerfEditBufDump(0, split)))
+                                          << readFile(dir.write("b", testing::dx7iiPerfEditBufDump(0, dual)));
     const RunResult r = run({"--script", "-"}, "open " + file +
                                                    "\nset Channel=Chan\nselect 1\ndo DX7p>TX802p\nselect 2\n"
                                                    "set Channel=15\ndo DX7p_to_TX802p\nsave-list " +
@@ -213,7 +199,7 @@ TEST(YamahaConvertRun, ChannelAndKindAreCheckedBeforeTheQuestion)
         EXPECT_EQ(r.status, c.status) << c.args[0] << " " << c.err;
         EXPECT_EQ(r.err, c.err);
         const std::string added = dir.file("new.syx");
-        EXPECT_TRUE(!std::filesystem::exists(added) || read(added).empty()) << c.err;
+        EXPECT_TRUE(!std::filesystem::exists(added) || readFile(added).empty()) << c.err;
     }
 }
 

@@ -11,32 +11,23 @@
 #include "cli/runner.h"
 #include "midi/loopback.h"
 #include "midi/port_devices.h"
+#include "support/run_tool.h"
 #include "support/temp_dir.h"
 
 namespace tolvex {
 namespace {
 
+using testing::messagesOf;
+using testing::readFile;
+using testing::RunResult;
+using testing::runTool;
 using testing::TempDir;
 
 const std::string kYamaha = std::string(TOLVEX_FIXTURES_DIR) + "/yamaha/";
 
-struct RunResult {
-    int status;
-    std::string out, err;
-};
-
 RunResult run(const std::vector<std::string>& args, const std::string& script = "", const DeviceFactory& devices = {})
 {
-    std::istringstream in(script);
-    std::ostringstream out, err;
-    const int status = runCommands(args, in, out, err, devices, nullptr);  // the program's own table
-    return {status, out.str(), err.str()};
-}
-
-std::string read(const std::string& path)
-{
-    std::ifstream f(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
+    return runTool(args, script, devices);
 }
 
 std::set<std::string> filesIn(const TempDir& dir)
@@ -49,7 +40,7 @@ std::set<std::string> filesIn(const TempDir& dir)
 // The fixture copied into the folder, so the files written beside it land there.
 std::string copyInto(const TempDir& dir, const std::string& name)
 {
-    return dir.write(name, read(kYamaha + name));
+    return dir.write(name, readFile(kYamaha + name));
 }
 
 TEST(YamahaRun, RealBanksGiveTheReviewedReports)
@@ -68,8 +59,8 @@ TEST(YamahaRun, RealBanksGiveTheReviewedReports)
         "ORCH-CHIME", "TUB BELLS ", "STEEL DRUM", "TIMPANI   ", "REFS WHISL", "VOICE   1 ", "TRAIN     ", "TAKE OFF  "};
     std::string txt;
     for (int v = 0; v < 32; ++v) txt += format("v%2d ", v + 1) + names[v] + " \r\n";
-    EXPECT_EQ(read(dir.file("dx7-rom1a.txt")), txt + "\r\ncksum: CD\r\n");
-    EXPECT_EQ(read(dir.file("dx7-rom1a.bin")), read(rom).substr(6, 4096));
+    EXPECT_EQ(readFile(dir.file("dx7-rom1a.txt")), txt + "\r\ncksum: CD\r\n");
+    EXPECT_EQ(readFile(dir.file("dx7-rom1a.bin")), readFile(rom).substr(6, 4096));
 
     // The voice names first, then two conversions: the second map lists the
     // performances of both, each reference once although the DX7II bank ran twice.
@@ -80,12 +71,12 @@ TEST(YamahaRun, RealBanksGiveTheReviewedReports)
     for (const char* ext : {".txt", ".csv", ".lst", ".map"}) {
         for (const char* bank : {"dx7ii-performance-bank-a", "tx802-performance-bank"}) {
             const std::string name = bank + std::string(ext);
-            EXPECT_EQ(read(dir.file(name)), read(kYamaha + "expected/" + name)) << name;
+            EXPECT_EQ(readFile(dir.file(name)), readFile(kYamaha + "expected/" + name)) << name;
         }
     }
-    EXPECT_EQ(read(dir.file("dx7ii-performance-bank-a.bin")), read(dx7ii).substr(16, 1632));
-    EXPECT_EQ(read(dir.file("tx802-performance-bank.bin")).size(), 64u * 84);
-    EXPECT_EQ(read(dir.file("tx802-performance-bank.bin")).substr(64, 20), "Hall Orchestra      ");
+    EXPECT_EQ(readFile(dir.file("dx7ii-performance-bank-a.bin")), readFile(dx7ii).substr(16, 1632));
+    EXPECT_EQ(readFile(dir.file("tx802-performance-bank.bin")).size(), 64u * 84);
+    EXPECT_EQ(readFile(dir.file("tx802-performance-bank.bin")).substr(64, 20), "Hall Orchestra      ");
 }
 
 TEST(YamahaRun, DamagedDumpsAndWrongKindsStopWithTheirBox)

@@ -14,11 +14,14 @@
 #include "devices/kronos/kronos_startup.h"
 #include "devices/kronos/kronos_timbre_copy.h"
 #include "support/kronos_records.h"
+#include "support/run_tool.h"
 #include "support/scripted_shell.h"
 #include "support/temp_dir.h"
 
 namespace tolvex {
 namespace {
+
+using testing::readFile;
 
 using namespace kronos;
 using testing::combiDump;
@@ -32,12 +35,6 @@ using G = TKro_Global_Layout;
 std::string programFolder()
 {
     return std::filesystem::read_symlink("/proc/self/exe").parent_path().string() + "/";
-}
-
-std::string readFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 // A session with the shipped tables loaded.

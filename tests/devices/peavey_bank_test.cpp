@@ -10,22 +10,19 @@
 #include "core/app/incoming.h"
 #include "devices/peavey/peavey_commands.h"
 #include "support/rig.h"
+#include "support/run_tool.h"
 #include "support/simulated_sp.h"
 #include "support/temp_dir.h"
 
 namespace tolvex {
 namespace {
 
+using testing::readFile;
+
 using namespace testing;
 
 // The report of the simulator's scripted bank, checked line by line by hand once.
 const std::string kReportFixture = std::string(TOLVEX_FIXTURES_DIR) + "/peavey/sp-bank-report.txt";
-
-std::string readFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
 
 // Reports go to the current folder: each test gets its own.
 struct InFolder {

@@ -1,0 +1,58 @@
+// `tolvex-cli run` inside a test: its exit status and its two streams, and the
+// small file helpers the command-line tests share.
+#pragma once
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/runner.h"
+#include "core/sysex/syx_file.h"
+
+namespace tolvex::testing {
+
+struct RunResult {
+    int status;
+    std::string out, err;
+};
+
+// Changes the current folder for its lifetime (commands write reports there).
+struct InFolder {
+    explicit InFolder(const std::string& folder) : previous(std::filesystem::current_path())
+    {
+        if (!folder.empty()) std::filesystem::current_path(folder);
+    }
+    ~InFolder() { std::filesystem::current_path(previous); }
+    InFolder(const InFolder&) = delete;
+    InFolder& operator=(const InFolder&) = delete;
+    std::filesystem::path previous;
+};
+
+// Runs `tolvex-cli run ARGS` with `script` on standard input, in `folder` when
+// one is given; a null `table` is the program's own command table.
+inline RunResult runTool(const std::vector<std::string>& args, const std::string& script = "",
+                         const DeviceFactory& devices = {}, const CommandTable* table = nullptr,
+                         const std::string& folder = "")
+{
+    const InFolder in(folder);
+    std::istringstream input(script);
+    std::ostringstream out, err;
+    const int status = runCommands(args, input, out, err, devices, table);
+    return {status, out.str(), err.str()};
+}
+
+inline std::string readFile(const std::string& path)
+{
+    std::ifstream f(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
+}
+
+inline std::vector<Bytes> messagesOf(const std::string& path)
+{
+    return readSyxFile(path).messages;
+}
+
+}  // namespace tolvex::testing

@@ -5,19 +5,13 @@
 #include "devices/devices.h"
 #include "devices/kronos/kronos_startup.h"
 #include "fuzz_common.h"
+#include "fuzz_tables.h"
 
 using namespace tolvex;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    static const bool loaded = [] {
-        static fuzz::NullShell shell;
-        static Session s(shell);
-        KronosUnitStartup(s, TOLVEX_DATA_DIR "/", false);
-        registerDeviceFamilies();
-        return true;
-    }();
-    (void)loaded;
+    fuzz::loadShippedTables();
     Bytes sx = {0xF0, 0x42, 0x30, 0x68};
     sx.insert(sx.end(), data, data + size);
     sx.shrink_to_fit();

@@ -12,21 +12,13 @@
 #include "devices/kronos/kronos_startup.h"
 #include "devices/triton2kronos/tri_kro_command.h"
 #include "fuzz_common.h"
+#include "fuzz_tables.h"
 
 using namespace tolvex;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    static fuzz::NullShell shell;
-    static Session tables(shell);
-    static const bool ready = [] {
-        fuzz::privateFolders();
-        KronosUnitStartup(tables, TOLVEX_DATA_DIR "/", false);
-        TriKroLoadLists(tables, TOLVEX_DATA_DIR "/");
-        registerDeviceFamilies();
-        return true;
-    }();
-    (void)ready;
+    fuzz::loadShippedTables();
     if (size < 2) return 0;
     Bytes sx = {0xF0, 0x42, static_cast<std::uint8_t>(0x30 | (data[0] & 0x0F)), 0x50};
     if (data[0] & 0x80) {

@@ -6,21 +6,13 @@
 #include "devices/triton/triton_efx_parse.h"
 #include "devices/triton/triton_names.h"
 #include "fuzz_common.h"
+#include "fuzz_tables.h"
 
 using namespace tolvex;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    static fuzz::NullShell shell;
-    static Session tables(shell);
-    static const bool ready = [] {
-        fuzz::privateFolders();
-        KronosUnitStartup(tables, TOLVEX_DATA_DIR "/", false);
-        TriKroLoadLists(tables, TOLVEX_DATA_DIR "/");
-        registerDeviceFamilies();
-        return true;
-    }();
-    (void)ready;
+    fuzz::loadShippedTables();
     if (size < 2) return 0;
     // Header F0 42 3n 50, then the function and kind bytes the fuzzer chooses.
     Bytes sx = {0xF0, 0x42, static_cast<std::uint8_t>(0x30 | (data[0] & 0x0F)), 0x50};

@@ -22,11 +22,6 @@ using testing::TempDir;
 
 const std::string kYamaha = std::string(TOLVEX_FIXTURES_DIR) + "/yamaha/";
 
-RunResult run(const std::vector<std::string>& args, const std::string& script)
-{
-    return runTool(args, script);
-}
-
 TEST(CsvBankRun, OpenCsvReadsTheExportsBackByteForByte)
 {
     const struct {
@@ -43,9 +38,9 @@ TEST(CsvBankRun, OpenCsvReadsTheExportsBackByteForByte)
         const auto here = std::filesystem::current_path();
         std::filesystem::current_path(dir.str());
         const RunResult r =
-            run({"--script", "-"}, "open " + syx + "\ndo \"" + c.command +
-                                       "\"\nset Channel=" + std::to_string(original[2]) + "\nfile " + csv +
-                                       "\ndo \"Open CSV\"\nsave-new " + dir.file("csv.syx") + "\nlist-entries\n");
+            runTool({"--script", "-"}, "open " + syx + "\ndo \"" + c.command +
+                                           "\"\nset Channel=" + std::to_string(original[2]) + "\nfile " + csv +
+                                           "\ndo \"Open CSV\"\nsave-new " + dir.file("csv.syx") + "\nlist-entries\n");
         std::filesystem::current_path(here);
         EXPECT_EQ(r.status, 0) << r.err;
         const auto back = messagesOf(dir.file("csv.syx"));
@@ -64,7 +59,7 @@ TEST(CsvBankRun, ARefusedFileFailsTheRun)
 {
     TempDir dir;
     const std::string csv = dir.write("bank.csv", "DX7II Performance Bank\n\"Short\"\n");
-    const RunResult r = run({"Open CSV", "--file", csv, "--save-new", dir.file("new.syx")}, "");
+    const RunResult r = runTool({"Open CSV", "--file", csv, "--save-new", dir.file("new.syx")}, "");
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "MIDI: CSV row too short: \"Short\"\n");
     EXPECT_EQ(r.out, "");

@@ -28,21 +28,16 @@ using testing::TempDir;
 
 const std::string kYamaha = std::string(TOLVEX_FIXTURES_DIR) + "/yamaha/";
 
-RunResult run(const std::vector<std::string>& args, const std::string& script = "", const DeviceFactory& devices = {})
-{
-    return runTool(args, script, devices);
-}
-
 TEST(YamahaConvertRun, BothHalvesOfADX7IIBankMakeOneTX802Bank)
 {
     TempDir dir;
     const std::string bank = kYamaha + "dx7ii-performance-bank-a.syx";
-    const RunResult r = run({"--script", "-"}, "open " + bank +
-                                                   "\nset Channel=5\nanswer 1-32\ndo DX7pb>TX802pb\n"
-                                                   "select 1\nanswer 33-64\ndo dx7pb_to_tx802pb\n"
-                                                   "select 1\nanswer CANCEL\ndo DX7pb>TX802pb\n"
-                                                   "save-list " +
-                                                   dir.file("out.syx") + "\n");
+    const RunResult r = runTool({"--script", "-"}, "open " + bank +
+                                                       "\nset Channel=5\nanswer 1-32\ndo DX7pb>TX802pb\n"
+                                                       "select 1\nanswer 33-64\ndo dx7pb_to_tx802pb\n"
+                                                       "select 1\nanswer CANCEL\ndo DX7pb>TX802pb\n"
+                                                       "save-list " +
+                                                       dir.file("out.syx") + "\n");
     EXPECT_EQ(r.status, 0) << r.err;
     const auto saved = messagesOf(dir.file("out.syx"));
     ASSERT_EQ(saved.size(), 3u);  // the source and two conversions; Cancel added nothing
@@ -141,10 +136,10 @@ TEST(YamahaConvertRun, AnEditBufferBecomesATX802Pced)
     const std::string file = dir.file("buffers.syx");
     std::ofstream(file, std::ios::binary) << readFile(dir.write("a", testing::dx7iiPerfEditBufDump(0, split)))
                                           << readFile(dir.write("b", testing::dx7iiPerfEditBufDump(0, dual)));
-    const RunResult r = run({"--script", "-"}, "open " + file +
-                                                   "\nset Channel=Chan\nselect 1\ndo DX7p>TX802p\nselect 2\n"
-                                                   "set Channel=15\ndo DX7p_to_TX802p\nsave-list " +
-                                                   dir.file("out.syx") + "\n");
+    const RunResult r = runTool({"--script", "-"}, "open " + file +
+                                                       "\nset Channel=Chan\nselect 1\ndo DX7p>TX802p\nselect 2\n"
+                                                       "set Channel=15\ndo DX7p_to_TX802p\nsave-list " +
+                                                       dir.file("out.syx") + "\n");
     EXPECT_EQ(r.status, 0) << r.err;
     const auto saved = messagesOf(dir.file("out.syx"));
     ASSERT_EQ(saved.size(), 4u);
@@ -195,7 +190,7 @@ TEST(YamahaConvertRun, ChannelAndKindAreCheckedBeforeTheQuestion)
         TempDir dir;
         std::vector<std::string> args = c.args;
         args.insert(args.end(), {"--save-new", dir.file("new.syx")});
-        const RunResult r = run(args);
+        const RunResult r = runTool(args);
         EXPECT_EQ(r.status, c.status) << c.args[0] << " " << c.err;
         EXPECT_EQ(r.err, c.err);
         const std::string added = dir.file("new.syx");
@@ -221,10 +216,10 @@ TEST(YamahaConvertRun, TheCartridgeReaderTalksToThePortsItIsGiven)
     };
     const auto here = std::filesystem::current_path();
     std::filesystem::current_path(dir.str());
-    const RunResult r = run(
+    const RunResult r = runTool(
         {"Rd DX7 CRT", "--set", "Channel=Chan", "--in", "dx7ii", "--out", "DX7II", "--save-new", dir.file("bank.syx")},
         "", factory);
-    const RunResult noPorts = run({"RdTX802ROM"});
+    const RunResult noPorts = runTool({"RdTX802ROM"});
     std::filesystem::current_path(here);
     EXPECT_EQ(r.status, 0) << r.err;
     const std::string names = dir.read(kCartProgsFile);

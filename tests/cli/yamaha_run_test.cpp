@@ -25,11 +25,6 @@ using testing::TempDir;
 
 const std::string kYamaha = std::string(TOLVEX_FIXTURES_DIR) + "/yamaha/";
 
-RunResult run(const std::vector<std::string>& args, const std::string& script = "", const DeviceFactory& devices = {})
-{
-    return runTool(args, script, devices);
-}
-
 std::set<std::string> filesIn(const TempDir& dir)
 {
     std::set<std::string> out;
@@ -50,7 +45,7 @@ TEST(YamahaRun, RealBanksGiveTheReviewedReports)
     const std::string dx7ii = copyInto(dir, "dx7ii-performance-bank-a.syx");
     const std::string tx802 = copyInto(dir, "tx802-performance-bank.syx");
 
-    const RunResult vmem = run({"DX VMEM>file", rom});
+    const RunResult vmem = runTool({"DX VMEM>file", rom});
     EXPECT_EQ(vmem.status, 0) << vmem.err;
     const char* const names[32] = {
         "BRASS   1 ", "BRASS   2 ", "BRASS   3 ", "STRINGS 1 ", "STRINGS 2 ", "STRINGS 3 ", "ORCHESTRA ", "PIANO   1 ",
@@ -65,8 +60,8 @@ TEST(YamahaRun, RealBanksGiveTheReviewedReports)
     // The voice names first, then two conversions: the second map lists the
     // performances of both, each reference once although the DX7II bank ran twice.
     const RunResult script =
-        run({"--script", "-"}, "open " + rom + "\ndo \"DX Map1-32\"\nopen " + dx7ii +
-                                   "\ndo DX7perf>file\ndo ConvDX7p\nopen " + tx802 + "\ndo TX802pb>file\n");
+        runTool({"--script", "-"}, "open " + rom + "\ndo \"DX Map1-32\"\nopen " + dx7ii +
+                                       "\ndo DX7perf>file\ndo ConvDX7p\nopen " + tx802 + "\ndo TX802pb>file\n");
     EXPECT_EQ(script.status, 0) << script.err;
     for (const char* ext : {".txt", ".csv", ".lst", ".map"}) {
         for (const char* bank : {"dx7ii-performance-bank-a", "tx802-performance-bank"}) {
@@ -107,14 +102,14 @@ TEST(YamahaRun, DamagedDumpsAndWrongKindsStopWithTheirBox)
     };
     for (const auto& c : cases) {
         TempDir dir;
-        const RunResult r = run({c.command, copyInto(dir, c.fixture), "--select", c.select});
+        const RunResult r = runTool({c.command, copyInto(dir, c.fixture), "--select", c.select});
         EXPECT_EQ(r.status, c.status) << c.command << " " << c.fixture;
         EXPECT_EQ(r.err.substr(0, c.err.size()), c.err) << c.command << " " << c.fixture;
         EXPECT_EQ(filesIn(dir).size(), c.files ? 3u : 1u) << c.command << " " << c.fixture;
     }
     for (const char* command :
          {"DX VMEM>file", "DX Map1-32", "DX Map32-64", "DX7perf>file", "DX7peb>file", "TX802pb>file", "TX802p>file"}) {
-        const RunResult r = run({command});
+        const RunResult r = runTool({command});
         EXPECT_EQ(r.status, 1) << command;
         EXPECT_EQ(r.err.substr(0, 26), "Warning: Nothing Selected\n") << command;
     }
@@ -126,10 +121,10 @@ TEST(YamahaRun, CheckLogsTheVerdictOfEverySelectedDump)
     const DeviceFactory loopback = [&](Shell& shell, const std::string&) -> std::unique_ptr<MidiDevices> {
         return std::make_unique<PortDevices>(shell, bus.makeInput(), bus.makeOutput());
     };
-    const RunResult r = run({"Check", kYamaha + "dx7-rom1a.syx", kYamaha + "dx7s-bank-wrong-checksum.syx",
-                             kYamaha + "tx802-performance-bank.syx", kYamaha + "tx802-voice-bank-with-amem.syx",
-                             kYamaha + "dx7-bank-truncated-no-f7.syx", "--out", "Synth"},
-                            "", loopback);
+    const RunResult r = runTool({"Check", kYamaha + "dx7-rom1a.syx", kYamaha + "dx7s-bank-wrong-checksum.syx",
+                                 kYamaha + "tx802-performance-bank.syx", kYamaha + "tx802-voice-bank-with-amem.syx",
+                                 kYamaha + "dx7-bank-truncated-no-f7.syx", "--out", "Synth"},
+                                "", loopback);
     EXPECT_EQ(r.status, 0) << r.err;
     std::vector<std::string> verdicts;
     std::istringstream lines(r.out);
@@ -141,7 +136,7 @@ TEST(YamahaRun, CheckLogsTheVerdictOfEverySelectedDump)
                                                   ": Checksum Invalid is 4D, should be 75"}));
     EXPECT_NE(r.out.find("Checking: Yamaha Bulk Dump: Packed 32 Voice: Checksum Correct\n"), std::string::npos);
 
-    const RunResult noPort = run({"Check", kYamaha + "dx7-rom1a.syx"});
+    const RunResult noPort = runTool({"Check", kYamaha + "dx7-rom1a.syx"});
     EXPECT_EQ(noPort.status, 1);
     EXPECT_EQ(noPort.err, "Warning: MIDI Interface Not Installed\n");
 }

@@ -237,73 +237,75 @@ def set_le_field(block, ofs, bitpos, width, value):
             block[byte] &= ~mask
 
 
-def default_efx_data(src):
-    """Kro_Default_EFX_Data.bin: a 64-byte parameter block for each effect 0-185. A fixed
-    field holds its fixed value; any other field 0 when 0 is in its range, else the low end
-    of its range. Block 0 (no effect) stays zero."""
+def kronos_param_facts(src):
+    """(effect, pid) -> the Kronos slot-effect parameter: name, position, sign, whether
+    it is fixed, and its raw range (low, high; a fixed one's range is its value)."""
     path = os.path.join(src, "kronos_effect_params.tsv")
-    blocks = [bytearray(64) for _ in range(LAST_SLOT_EFFECT + 1)]
+    out = {}
     for line, r in read_tsv(path):
         e = as_int(r["effect"], "effect", path, line, 0, 255)
-        if e == 0 or e > LAST_SLOT_EFFECT:
+        if e > LAST_SLOT_EFFECT:
             continue
+        pid = as_int(r["pid"], "pid", path, line, 0, 99)
         ofs = as_int(r["ofs"], "ofs", path, line, 0, 63)
         bitpos = as_int(r["bitpos_lsb"], "bitpos", path, line, 0, 7)
         width = as_int(r["width"], "width", path, line, 1, 16)
         if ofs * 8 + bitpos + width > 64 * 8:
             raise FactError(f"{path}:{line}: field runs past the 64-byte block")
         data = r["data_hex"]
+        signed = r["signed"] == "1"
         fixed = re.fullmatch(r"([0-9A-F]+)\(fixed\)", data)
         span = re.fullmatch(r"([0-9A-F]+)~([0-9A-F]+)", data)
         if fixed:
-            value = int(fixed.group(1), 16)
+            low = high = int(fixed.group(1), 16)
         elif span:
             # Signed ranges are written sign-extended to the digits given (9C~64: -100..100).
             bits = 4 * len(span.group(1))
-            signed = r["signed"] == "1"
             low = signed_hex(span.group(1), bits) if signed else int(span.group(1), 16)
             high = signed_hex(span.group(2), bits) if signed else int(span.group(2), 16)
             if low > high:
                 raise FactError(f"{path}:{line}: range {data} runs backwards")
-            value = 0 if low <= 0 <= high else low
         else:
             raise FactError(f"{path}:{line}: data {data!r} is neither a range nor a fixed value")
-        set_le_field(blocks[e], ofs, bitpos, width, value)
-    return b"".join(bytes(b) for b in blocks)
+        if (e, pid) in out:
+            raise FactError(f"{path}:{line}: effect {e} parameter {pid} occurs twice")
+        out[(e, pid)] = {"effect": e, "pid": pid, "name": blanks(r["parameter"]), "ofs": ofs, "bitpos": bitpos,
+                         "width": width, "signed": signed, "fixed": bool(fixed), "low": low, "high": high,
+                         "display": blanks(r.get("value_range", ""))}
+    return out
 
 
-# The neutral Combi of KroInitCombi.bin, in TKro_Combi offsets.
-COMBI_SIZE = 7810
-COMBI_TEMPO = 1304          # Karma_Common bytes 0-1, hundredths of BPM, low byte first
-COMBI_MAST_VOL = 1188       # Total_Effect_MastVol
-TIMBRE_GROUP, TIMBRE_SIZE = 4802, 188
-T_PROG, T_BANK, T_MIDI_STATUS, T_VOLUME, T_PAN = 0, 1, 2, 5, 14
-T_KEY_TOP, T_KEY_BOT, T_VEL_TOP, T_VEL_BOT = 37, 38, 40, 41
-GLOBAL_CHANNEL = 16
-STATUS_OFF, STATUS_INT = 0, 1
+# Value-map selectors of the conversion (what each does is the conversion's
+# own table); the generator uses these and converts factory values with them.
+XMAP_UNCHANGED = 0     # the raw value; read as signed when the Kronos range is signed
+XMAP_AMS = 1           # Triton modulation source 0-31 through AMS_map
+XMAP_NOT_MAPPED = 3    # no selector: the conversion leaves the Kronos default
+XMAP_ENV_SELECT = 4    # envelope select 0-3 through EnvSel_map (1, 1, 2, 3)
+XMAP_TWICE_SIGNED = 5  # 2 x a signed value (raw 0-127)
+XMAP_TWICE_BYTE = 6    # 2 x 0-255, a byte
+XMAP_FIVE_TIMES = 7    # 5 x 0-255
+XMAP_BPM = 8           # 39 = MIDI -> 3999, 40-240 -> x100
+XMAP_TIMES = 10        # 0-31 -> 1-32
+XMAP_SIGNED = 11       # a signed value -240..240, sign-extended into a wider field
+XMAP_TWICE = 31        # 2 x 0-16383 (0.2 ms steps to 0.1 ms steps)
+AMS_MAP = [0, 1, 2, 3, 4, 5, 6, 8, 9, 10, 11, 12, 13, 14, 15, 16,
+           17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 29, 30, 31, 32, 37]
+ENV_SEL_MAP = [1, 1, 2, 3]
 
 
-def init_combi():
-    """KroInitCombi.bin: "Init Combi", timbre 1 plays program I-A000 on the global
-    channel, timbres 2-16 are off (on the global channel when switched on), every
-    timbre at full volume, centred, over the whole keyboard and velocity range; no
-    effects (every effect slot type 0 and off), tempo 120.00; all else zero."""
-    c = bytearray(COMBI_SIZE)
-    c[0:24] = b"Init Combi".ljust(24, b"\0")
-    tempo = 12000
-    c[COMBI_TEMPO], c[COMBI_TEMPO + 1] = tempo & 0xFF, tempo >> 8
-    c[COMBI_MAST_VOL] = 127
-    for t in range(16):
-        at = TIMBRE_GROUP + TIMBRE_SIZE * t
-        c[at + T_PROG] = 0  # program 000
-        c[at + T_BANK] = 0  # bank I-A in the timbre bank numbering
-        status = STATUS_INT if t == 0 else STATUS_OFF
-        c[at + T_MIDI_STATUS] = status << 5 | GLOBAL_CHANNEL
-        c[at + T_VOLUME] = 127
-        c[at + T_PAN] = 64
-        c[at + T_KEY_TOP], c[at + T_KEY_BOT] = 127, 0
-        c[at + T_VEL_TOP], c[at + T_VEL_BOT] = 127, 1
-    return bytes(c)
+def convert_value(selector, v):
+    """The Kronos value of a (signed where the Triton field is signed) Triton value, or None."""
+    if selector in (XMAP_UNCHANGED, XMAP_SIGNED):
+        return v if selector == XMAP_UNCHANGED or -240 <= v <= 240 else None
+    table = {XMAP_AMS: (0, 31, lambda x: AMS_MAP[x]), XMAP_ENV_SELECT: (0, 3, lambda x: ENV_SEL_MAP[x]),
+             XMAP_TWICE_SIGNED: (-64, 63, lambda x: 2 * x), XMAP_TWICE_BYTE: (0, 127, lambda x: 2 * x),
+             XMAP_FIVE_TIMES: (0, 255, lambda x: 5 * x),
+             XMAP_BPM: (39, 240, lambda x: 3999 if x == 39 else 100 * x),
+             XMAP_TIMES: (0, 31, lambda x: x + 1), XMAP_TWICE: (0, 16383, lambda x: 2 * x)}
+    if selector not in table:
+        return None
+    low, high, f = table[selector]
+    return f(v) if low <= v <= high else None
 
 
 def triton_effect_names(src):
@@ -314,41 +316,6 @@ def triton_effect_names(src):
             raise FactError(f"{path}:{line}: effect {r['number']} out of order")
         names.append(blanks(r["name"]))
     return names
-
-
-# The Triton to Kronos effect map. A Triton effect maps to the Kronos slot
-# effect of the same name once both are spelt alike: "St." written "Stereo",
-# blanks and case ignored. A parameter maps to the parameter of that Kronos
-# effect with the same name (blanks, case and a unit in brackets ignored) when
-# its field fits the Kronos field: the facts give the Triton fields' widths and
-# signs but not their value ranges, so the fit is judged on the fields.
-XMAP_UNCHANGED = 0     # the raw field value, unchanged
-XMAP_NOT_MAPPED = 3    # no selector: the conversion leaves the Kronos default
-XMAP_SIGNED = 11       # a signed value (-240..240), sign-extended into a wider field
-
-
-def effect_key(name):
-    name = re.sub(r"\bst\.", "stereo ", name.lower())
-    return "".join(name.split())
-
-
-def param_key(name):
-    return "".join(re.sub(r"\[[^\]]*\]", "", name).lower().split())
-
-
-def value_map(tri_width, tri_signed, kro):
-    """The selector that carries every value of the Triton field into the Kronos field."""
-    if kro["fixed"]:
-        return XMAP_NOT_MAPPED
-    kro_width, kro_signed = kro["width"], kro["signed"]
-    if not tri_signed and tri_width <= kro_width - (1 if kro_signed else 0):
-        return XMAP_UNCHANGED
-    if tri_signed and kro_signed and tri_width == kro_width:
-        return XMAP_UNCHANGED
-    # Fields of 1 and 2 bits are never read as signed by the conversion.
-    if tri_signed and kro_signed and 3 <= tri_width < kro_width and tri_width <= 8:
-        return XMAP_SIGNED
-    return XMAP_NOT_MAPPED
 
 
 def triton_effect_params(src):
@@ -371,52 +338,296 @@ def triton_effect_params(src):
     return params
 
 
-def tri_kro_efx_map(src, report):
-    """Tri_Kro_Efx_Map.txt: TriEffect,TriOfs,TriWidth,TriBitPos,TriPID,KroEFX,KroPID,KroXMAP,
-    one row for every parameter of every mapped Triton effect, 0 to the last."""
-    tri_names = triton_effect_names(src)
-    kro_names = kronos_effects(src)
-    by_key = {}
-    for e in range(LAST_SLOT_EFFECT + 1):
-        by_key.setdefault(effect_key(kro_names[e]), e)
-    tri_params = triton_effect_params(src)
-    kro_params = {}
-    path = os.path.join(src, "kronos_effect_params.tsv")
+def effect_pairs(src, kro_names):
+    """Triton effect -> Kronos slot effect, from Korg's names and parameter structure."""
+    path = os.path.join(src, "triton_kronos_effect_map.tsv")
+    pairs = {}
     for line, r in read_tsv(path):
-        e = as_int(r["effect"], "effect", path, line, 0, 255)
-        if e <= LAST_SLOT_EFFECT:
-            kro_params.setdefault(e, []).append({
-                "pid": as_int(r["pid"], "pid", path, line, 0, 99), "name": blanks(r["parameter"]),
-                "width": as_int(r["width"], "width", path, line, 1, 16),
-                "signed": r["signed"] == "1", "fixed": r["fixed"] == "1"})
-    lines, pairs, unmapped = [], [], []
-    params_total = params_mapped = 0
-    for t, name in enumerate(tri_names):
-        k = by_key.get(effect_key(name))
-        if k is None:
-            unmapped.append(f"{t:03d} {name}")
+        t = as_int(r["triton_effect"], "triton_effect", path, line, 0, 255)
+        if not r["kronos_effect"].strip():
             continue
-        pairs.append(f"{t:03d} {name} -> {k:03d} {kro_names[k]}")
-        params = tri_params.get(t, [])
-        if not params:
-            lines.append(f"{t},0,0,0,0,{k},0,{XMAP_UNCHANGED}")  # no parameters: the row names the effect
+        k = as_int(r["kronos_effect"].strip(), "kronos_effect", path, line, 0, LAST_SLOT_EFFECT)
+        if blanks(r["kronos_name"]) != kro_names[k]:
+            raise FactError(f"{path}:{line}: Kronos effect {k} is {kro_names[k]!r}, not {r['kronos_name']!r}")
+        pairs[t] = k
+    return pairs
+
+
+def param_candidates(src):
+    """(Triton effect, parameter order) -> the candidate Kronos parameter and how sure it is."""
+    path = os.path.join(src, "triton_kronos_param_map_candidates.tsv")
+    out = {}
+    for line, r in read_tsv(path):
+        t = as_int(r["triton_effect"], "triton_effect", path, line, 0, 255)
+        order = as_int(r["triton_order"], "triton_order", path, line, 0, 255)
+        pid = r["kronos_pid"].strip()
+        out[(t, order)] = {
+            "pid": as_int(pid, "kronos_pid", path, line, 0, 99) if pid else None,
+            "basis": r["match_basis"], "relation": r["range_relation"], "label": blanks(r["triton_param_label"])}
+    return out
+
+
+def factory_stats(src):
+    """(Triton effect, parameter order) -> (slots using the effect, most common value)."""
+    path = os.path.join(src, "triton_effect_param_factory_stats.tsv")
+    out = {}
+    for line, r in read_tsv(path):
+        t = as_int(r["effect"], "effect", path, line, 0, 255)
+        order = as_int(r["order"], "order", path, line, 0, 255)
+        n = as_int(r["n_slots"], "n_slots", path, line, 0, 1 << 20)
+        if n and re.fullmatch(r"-?\d+", r["most_common_value"]):
+            out[(t, order)] = (n, int(r["most_common_value"]))
+    return out
+
+
+def match_score(basis):
+    """How well a candidate's name matched: an equal name first, then the token overlap."""
+    if basis.startswith("name equal"):
+        return 2.0
+    m = re.fullmatch(r"token overlap ([0-9.]+)", basis)
+    return float(m.group(1)) if m else 0.0
+
+
+def choose_selector(t, p, cand, kro):
+    """(selector, reason) for Triton parameter p of effect t whose candidate is kro."""
+    label, relation = p["name"], cand["relation"]
+    kname = kro["name"]
+    tw, ts = p["width"], p["signed"]
+    if kro["fixed"]:
+        return XMAP_NOT_MAPPED, f"Kronos {kname} is fixed at {kro['low']}"
+    if tw == 1 and kro["high"] - kro["low"] > 1:
+        return XMAP_NOT_MAPPED, f"a Triton switch against Kronos {kname} ({kro['display']})"
+    if "Mod.Source" in kname:
+        return (XMAP_AMS, "modulation source") if not ts else (XMAP_NOT_MAPPED, "signed source field")
+    if (kro["low"], kro["high"]) == (3999, 30000):
+        return (XMAP_BPM, "BPM, 39 = MIDI") if not ts and tw <= 8 else (XMAP_NOT_MAPPED, "BPM field shape")
+    if "Base Note" in kname and "Times" not in kname:
+        return XMAP_NOT_MAPPED, "Base Note: the order of the Triton's list is not known (8 values against 10)"
+    if (kro["low"], kro["high"]) == (1, 32) and "Times" in label:
+        return (XMAP_TIMES, "BPM times + 1") if not ts and tw <= 5 else (XMAP_NOT_MAPPED, "times field shape")
+    if relation.startswith("kronos raw = 2 x triton raw"):
+        return (XMAP_TWICE_BYTE, "x 2") if tw <= 7 else (XMAP_TWICE, "0.2 ms steps to 0.1 ms, x 2")
+    if t == 7 and label.startswith("Band2 Cutoff"):
+        return XMAP_FIVE_TIMES, "x 5 (50 Hz-10 kHz in 200 against 996 steps)"
+    if t == 7 and label.startswith("Band2 Dynamic Gain Amt"):
+        return XMAP_TWICE_SIGNED, "x 2 (1 dB against 0.5 dB steps)"
+    if t in (44, 45, 48) and "Time [msec]" in label and tw >= 13:
+        return XMAP_TWICE, "0.2 ms steps to 0.1 ms, x 2"
+    if t == 99 and "Time [msec]" in label:
+        return XMAP_NOT_MAPPED, "0.2 ms steps only probable (x 2 not settled)"
+    if t == 46 and "Time [msec]" in label:
+        return XMAP_NOT_MAPPED, "delay time scale (x 1 or x 2) not determined"
+    if t == 18 and re.fullmatch(r"Tap\d \(\d+\) \[msec\]", label):
+        return XMAP_NOT_MAPPED, "tap time needs a lookup table (0-570 ms in 128 steps) the facts do not give"
+    if 52 <= t <= 57 and re.match(r"Pre [LH]EQ Gain", label):
+        return XMAP_NOT_MAPPED, "reverb Pre EQ step (1 dB or 0.5 dB) unresolved"
+    if (kro["low"], kro["high"]) == (1, 3) and "Envelope Select" in kname:
+        return XMAP_ENV_SELECT, "envelope select 0-3 to 1-3"
+    if not kro["signed"] and kro["display"].startswith("1~") and kro["low"] == 0:
+        return XMAP_NOT_MAPPED, f"Kronos {kname} is stored one below its display ({kro['display']})"
+    if ts != kro["signed"]:
+        return XMAP_NOT_MAPPED, ("signed Triton field, unsigned Kronos field" if ts
+                                 else "unsigned Triton field, signed Kronos field")
+    if ts and tw < kro["width"]:
+        return XMAP_SIGNED, "signed, sign-extended"
+    return XMAP_UNCHANGED, "same encoding"
+
+
+def effect_map_rows(src, report):
+    """Every parameter of every Triton effect with a Kronos counterpart, with its selector."""
+    kro_names = kronos_effects(src)
+    tri_names = triton_effect_names(src)
+    pairs = effect_pairs(src, kro_names)
+    tri_params = triton_effect_params(src)
+    cands = param_candidates(src)
+    kro = kronos_param_facts(src)
+    effects = []
+    for t in range(len(tri_names)):
+        if t not in pairs:
             continue
-        used = set()
-        for pid, p in enumerate(params):
-            same = [q for q in kro_params.get(k, []) if param_key(q["name"]) == param_key(p["name"])]
-            kro_pid, xmap = 0, XMAP_NOT_MAPPED
-            if len(same) == 1 and same[0]["pid"] not in used:
-                xmap = value_map(p["width"], p["signed"], same[0])
-                if xmap != XMAP_NOT_MAPPED:
-                    kro_pid = same[0]["pid"]
-                    used.add(kro_pid)
-            params_total += 1
-            params_mapped += xmap != XMAP_NOT_MAPPED
-            lines.append(f"{t},{p['ofs']},{p['width']},{p['bitpos']},{pid},{k},{kro_pid},{xmap}")
-    report.append(f"Tri_Kro_Efx_Map.txt: {len(pairs)} of {len(tri_names)} Triton effects mapped, "
-                  f"{params_mapped} of their {params_total} parameters")
-    report += ["  mapped " + p for p in pairs] + ["  unmapped " + u for u in unmapped]
+        k = pairs[t]
+        rows = []
+        for order, p in enumerate(tri_params.get(t, [])):
+            cand = cands.get((t, order))
+            if cand is None:
+                raise FactError(f"no candidate row for Triton effect {t} parameter {order}")
+            row = {"t": t, "order": order, "p": p, "k": k, "kpid": None, "sel": XMAP_NOT_MAPPED,
+                   "counterpart": False, "score": match_score(cand["basis"])}
+            if cand["pid"] is None:
+                row["reason"] = "reserved bits" if p["name"].lower().startswith("reserved") else "no Kronos counterpart"
+            elif (k, cand["pid"]) not in kro:
+                raise FactError(f"Triton effect {t} parameter {order}: Kronos {k} has no parameter {cand['pid']}")
+            else:
+                row["counterpart"] = True
+                row["kpid"] = cand["pid"]
+                row["sel"], row["reason"] = choose_selector(t, p, cand, kro[(k, cand["pid"])])
+            rows.append(row)
+        # A Kronos parameter takes one Triton parameter: the best-named one.
+        for kpid in {r["kpid"] for r in rows if r["sel"] != XMAP_NOT_MAPPED}:
+            users = [r for r in rows if r["kpid"] == kpid and r["sel"] != XMAP_NOT_MAPPED]
+            best = max(users, key=lambda r: (r["score"], -r["order"]))
+            for r in users:
+                if r is not best:
+                    r["sel"] = XMAP_NOT_MAPPED
+                    r["reason"] = f"Kronos {kro[(k, kpid)]['name']} already takes {best['p']['name']}"
+        effects.append((t, k, rows))
+    return effects, tri_names, kro_names, kro
+
+
+def tri_kro_efx_map(effects, kro, report):
+    """Tri_Kro_Efx_Map.txt: TriEffect,TriOfs,TriWidth,TriBitPos,TriPID,KroEFX,KroPID,KroXMAP,KroMin,KroMax;
+    the last two are the Kronos parameter's range, which the conversion checks every value against."""
+    lines = []
+    for t, k, rows in effects:
+        if not rows:
+            lines.append(f"{t},0,0,0,0,{k},0,{XMAP_UNCHANGED},0,0")  # no parameters: the row names the effect
+            continue
+        for r in rows:
+            p = r["p"]
+            kpid = r["kpid"] if r["kpid"] is not None else 0
+            q = kro.get((k, kpid), {"low": 0, "high": 0})
+            lines.append(f"{t},{p['ofs']},{p['width']},{p['bitpos']},{r['order']},{k},{kpid},{r['sel']},"
+                         f"{q['low']},{q['high']}")
     return lines
+
+
+def coverage_report(effects, tri_names, kro_names, report):
+    total = counterpart = mapped = 0
+    by_selector, kept = {}, []
+    for t, k, rows in effects:
+        for r in rows:
+            total += 1
+            counterpart += r["counterpart"]
+            if r["sel"] != XMAP_NOT_MAPPED:
+                mapped += 1
+                by_selector[r["sel"]] = by_selector.get(r["sel"], 0) + 1
+            elif r["counterpart"]:
+                kept.append(f"{t:03d} {tri_names[t]}: {r['p']['name']} -> {r['reason']}")
+    report.append(f"Tri_Kro_Efx_Map.txt: {len(effects)} of {len(tri_names)} Triton effects mapped, "
+                  f"{mapped} of the {counterpart} parameters with a counterpart ({total} parameters)")
+    report.append("  selectors: " + ", ".join(f"{s}: {n}" for s, n in sorted(by_selector.items())))
+    for t, k, rows in effects:
+        c = sum(r["counterpart"] for r in rows)
+        m = sum(r["sel"] != XMAP_NOT_MAPPED for r in rows)
+        report.append(f"  | {t:03d} {tri_names[t]} | {k:03d} {kro_names[k]} | {m}/{c}/{len(rows)} |")
+    report += ["  kept " + s for s in kept]
+
+
+def neutral_value(q):
+    """The value of a Kronos effect parameter no Triton value decides."""
+    name, low, high = q["name"], q["low"], q["high"]
+    zero_or_low = 0 if low <= 0 <= high else low
+    if q["fixed"]:
+        return low
+    if "Mod.Source" in name or "Intensity" in name or "Amount" in name:
+        return zero_or_low
+    if name.endswith("Wet/Dry") or name.endswith("Balance"):
+        return high
+    if "Level" in name or "Trim" in name:
+        return high if low >= 0 else zero_or_low
+    return zero_or_low
+
+
+def default_efx_data(effects, kro, stats, report):
+    """Kro_Default_EFX_Data.bin: a 64-byte parameter block for each effect 0-185. A fixed
+    field holds its fixed value; a field with a mapped Triton counterpart the converted
+    most common factory value of that counterpart (from the Triton effect most used
+    with it); any other the neutral value of neutral_value. Block 0 (no effect) stays zero."""
+    factory = {}  # (kronos effect, pid) -> (slots, value)
+    for t, k, rows in effects:
+        for r in rows:
+            if r["sel"] == XMAP_NOT_MAPPED or (t, r["order"]) not in stats:
+                continue
+            n, v = stats[(t, r["order"])]
+            w = convert_value(r["sel"], v)
+            q = kro[(k, r["kpid"])]
+            if w is None or not q["low"] <= w <= q["high"]:
+                continue
+            if n > factory.get((k, r["kpid"]), (-1, 0))[0]:
+                factory[(k, r["kpid"])] = (n, w)
+    blocks = [bytearray(64) for _ in range(LAST_SLOT_EFFECT + 1)]
+    from_factory = 0
+    for (e, pid), q in sorted(kro.items()):
+        if e == 0:
+            continue
+        if (e, pid) in factory and not q["fixed"]:
+            value = factory[(e, pid)][1]
+            from_factory += 1
+        else:
+            value = neutral_value(q)
+        set_le_field(blocks[e], q["ofs"], q["bitpos"], q["width"], value)
+    report.append(f"Kro_Default_EFX_Data.bin: {from_factory} parameters at a converted factory value, "
+                  f"{sum(1 for (e, _p) in kro if e) - from_factory} at a neutral or fixed value")
+    return b"".join(bytes(b) for b in blocks)
+
+
+# The neutral Combi of KroInitCombi.bin, in TKro_Combi offsets.
+COMBI_SIZE = 7810
+COMBI_TEMPO = 1304          # Karma_Common bytes 0-1, hundredths of BPM, low byte first
+COMBI_MAST_VOL = 1188       # Total_Effect_MastVol
+EFFECT_LFOS = (1190, 1206)  # Effect_LFO_Group: the two effect LFOs
+TIMBRE_GROUP, TIMBRE_SIZE = 4802, 188
+T_PROG, T_BANK, T_MIDI_STATUS, T_VOLUME, T_PAN = 0, 1, 2, 5, 14
+T_KEY_TOP, T_KEY_BOT, T_VEL_TOP, T_VEL_BOT = 37, 38, 40, 41
+T_TRACK_EQ_TRIM = 46        # bits 6-0 Track EQ Trim, bit 7 bypass
+GLOBAL_CHANNEL = 16
+STATUS_OFF, STATUS_INT = 0, 1
+
+
+def combi_fields(src):
+    """The documented fields of a Combi that hold a value range: (ofs, lowest bit, width,
+    low, high, name) with 16-bit fields (4 hex digits) low byte first."""
+    path = os.path.join(src, "kronos_paramids_CombiAndSongTimbreSet.tsv")
+    out = []
+    for line, r in read_tsv(path):
+        span = re.fullmatch(r"([0-9A-F]+)~([0-9A-F]+)", r.get("data_hex", ""))
+        if not re.fullmatch(r"\d+", r.get("ofs", "")) or not span:
+            continue
+        bits = r.get("bit", "").strip()
+        if re.fullmatch(r"\d+~\d+", bits):
+            hi, lo = map(int, bits.split("~"))
+        elif re.fullmatch(r"\d+", bits):
+            hi = lo = int(bits)
+        elif bits == "":
+            lo, hi = 0, 4 * len(span.group(1)) - 1
+        else:
+            raise FactError(f"{path}:{line}: bit {bits!r}")
+        out.append((int(r["ofs"]), lo, hi - lo + 1, int(span.group(1), 16), int(span.group(2), 16),
+                    blanks(f"{r.get('group', '')} {r.get('parameter', '')}")))
+    return out
+
+
+def init_combi(src):
+    """KroInitCombi.bin: "Init Combi", timbre 1 plays program I-A000 on the global
+    channel, timbres 2-16 are off (on the global channel when switched on), every
+    timbre at full volume, centred, over the whole keyboard and velocity range, Track
+    EQ Trim at the top; no effects (every effect slot type 0 and off), tempo 120.00;
+    every documented field of the effect LFOs and the timbres whose range does not
+    hold 0 at the low end of its range; all else zero."""
+    c = bytearray(COMBI_SIZE)
+    for ofs, lo, width, low, high, _name in combi_fields(src):
+        in_lfos = EFFECT_LFOS[0] <= ofs < EFFECT_LFOS[1]
+        in_timbres = TIMBRE_GROUP <= ofs < COMBI_SIZE
+        if (in_lfos or in_timbres) and low > high:
+            continue  # a signed range (E7~18): 0 lies in it
+        if (in_lfos or in_timbres) and low > 0:
+            set_le_field(c, ofs, lo, width, low)
+    c[0:24] = b"Init Combi".ljust(24, b"\0")
+    tempo = 12000
+    c[COMBI_TEMPO], c[COMBI_TEMPO + 1] = tempo & 0xFF, tempo >> 8
+    c[COMBI_MAST_VOL] = 127
+    for t in range(16):
+        at = TIMBRE_GROUP + TIMBRE_SIZE * t
+        c[at + T_PROG] = 0  # program 000
+        c[at + T_BANK] = 0  # bank I-A in the timbre bank numbering
+        status = STATUS_INT if t == 0 else STATUS_OFF
+        c[at + T_MIDI_STATUS] = status << 5 | GLOBAL_CHANNEL
+        c[at + T_VOLUME] = 127
+        c[at + T_PAN] = 64
+        c[at + T_KEY_TOP], c[at + T_KEY_BOT] = 127, 0
+        c[at + T_VEL_TOP], c[at + T_VEL_BOT] = 127, 1
+        c[at + T_TRACK_EQ_TRIM] = 99  # 00~63 = 0~99: the top
+    return bytes(c)
 
 
 # The banks of the Triton name lists the conversion reads, in its order: 128
@@ -453,30 +664,88 @@ def triton_name_lists(src):
     return lists["program"], lists["combination"]
 
 
-# The value maps of the settings file: section, key form, first and last key,
-# the default the program takes for a key it cannot read, and what the keys and
-# the values mean. The facts hold no Triton or Kronos category, switch, delay,
-# drum-kit or bus lists to pair, so every key carries the program's default.
-VALUE_MAPS = [
-    ("TriCombiCatMap", "{:02d}", 0, 15, 17, "Triton Combi category 00-15", "Kronos Combi category (0-17)"),
-    ("TriSwitchMap", "{:02d}", 0, 12, 0, "Triton SW1/SW2 assignment 00-12", "Kronos switch assignment byte"),
-    ("TriDelayMap", "{}", 0, 97, 0, "Triton timbre delay start 0-97", "Kronos timbre delay, 0-65535"),
-    ("TriDrumKitIFXMap", "{}", 0, 5, 0, "Triton drum-kit patch insert-effect selector 0-5",
-     "Kronos drum-kit patch insert-effect byte"),
-    ("TriBusSelectMap", "{}", 0, 13, 0, "Triton timbre bus select 0-13", "Kronos timbre bus select byte"),
-    ("TriKroEfxFcMidMap", "{}", 0, 97, 0, "Triton master EQ mid frequency 0-97",
-     "Kronos master EQ (effect 13) mid frequency"),
-]
+def value_lists(src):
+    """list name -> {index: (value, confidence)} of value_lists.tsv."""
+    path = os.path.join(src, "value_lists.tsv")
+    out = {}
+    for line, r in read_tsv(path):
+        i = as_int(r["index"], "index", path, line, 0, 255)
+        out.setdefault(r["list"], {})[i] = (blanks(r["value"]), r["confidence"])
+    return out
 
 
-def value_maps_ini():
-    """TOLVEX-valuemaps.ini: every value-map section with every key, for pasting into TOLVEX.INI."""
-    lines = ["; Value maps of the Triton to Kronos Combi conversion (see data/README.md).",
-             "; Paste these sections into TOLVEX.INI; Tolvex reads them at start and never writes them.",
-             "; Every value here is the one Tolvex takes when the key is missing: edit them to your instruments."]
-    for section, key, first, last, default, keys, values in VALUE_MAPS:
-        lines += ["", f"; KEY = {keys}, VALUE = {values}", f"[{section}]"]
-        lines += [f"{key.format(i)}={default}" for i in range(first, last + 1)]
+def words(name):
+    return [w for w in re.split(r"[^a-z0-9]+", name.lower()) if w]
+
+
+def category_map(lists):
+    """Triton Combi category -> Kronos Combi category of the same name (blanks, case and
+    punctuation ignored), else the only Kronos category sharing a word with it; None when
+    neither decides."""
+    kro = {i: v for i, (v, _c) in lists["kronos_combi_category"].items()}
+    out = {}
+    for i, (name, _c) in sorted(lists["triton_combi_category"].items()):
+        same = [k for k, v in kro.items() if "".join(words(v)) == "".join(words(name))]
+        shared = [k for k, v in kro.items() if set(words(v)) & set(words(name))]
+        out[i] = same[0] if len(same) == 1 else (shared[0] if len(shared) == 1 else None)
+    return out
+
+
+# The Triton timbre Bus Select order the real data supports (see data/README.md):
+# 0 DKit, 1 L/R, 2-6 IFX1-5, 7-10 outputs 1-4, 11 1/2, 12 3/4, 13 Off.
+TRITON_BUS_ORDER = ["DKit", "L/R", "IFX1", "IFX2", "IFX3", "IFX4", "IFX5", "1", "2", "3", "4", "1/2", "3/4", "Off"]
+KRO_USE_DRUM_KIT_BUS = 0x80  # Bus Select bit 7: "Use Drum Kit Bus Setting"
+TIMBRE_DELAY_OFF = 6001      # the top of the Kronos timbre delay (0000~1771 = 0~Off)
+KRO_EQ_MID_TOP = 165         # Kronos master EQ Mid Cutoff 00~A5 = 100 Hz~10 kHz
+TRI_EQ_MID_TOP = 97          # Triton master EQ mid frequency keys 0-97
+
+
+def value_maps(src):
+    """(section, key form, {index: value}, default, what the keys are, what the values are, note)
+    for each value map, generated from the facts; keys no fact decides take the default."""
+    lists = value_lists(src)
+    kro_bus = {v: i for i, (v, _c) in lists["kronos_timbre_bus_select"].items()}
+    bus = {}
+    for i, name in enumerate(TRITON_BUS_ORDER):
+        bus[i] = KRO_USE_DRUM_KIT_BUS | kro_bus["L/R"] if name == "DKit" else kro_bus[name]
+    cats = {i: k for i, k in category_map(lists).items() if k is not None}
+    drum = {}
+    for i, (v, _c) in lists["triton_drumkit_ifx_patch"].items():
+        if v in kro_bus:
+            drum[i] = kro_bus[v]
+    delay = {}
+    for i, (v, _c) in lists["triton_timbre_delay_candidate"].items():
+        m = re.fullmatch(r"(\d+) ms", v)
+        if m:
+            delay[i] = int(m.group(1))
+        elif v.lower().startswith("keyoff"):
+            delay[i] = TIMBRE_DELAY_OFF
+    fc_mid = {i: round(i * KRO_EQ_MID_TOP / TRI_EQ_MID_TOP) for i in range(TRI_EQ_MID_TOP + 1)}
+    return [
+        ("TriCombiCatMap", "{:02d}", 16, cats, 17, "Triton Combi category 00-15", "Kronos Combi category (0-17)",
+         "the Kronos category of the same name; none for the rest (17)"),
+        ("TriSwitchMap", "{:02d}", 13, {}, 0, "Triton SW1/SW2 assignment 00-12", "Kronos switch assignment byte",
+         "the Triton's list is not known: every key at 0 (Off)"),
+        ("TriDelayMap", "{}", 98, delay, 0, "Triton timbre delay start 0-97", "Kronos timbre delay in ms (6001: Off)",
+         "INFERENCE: the TRINITY's delay table in ms, 97 (key off) to the Kronos Off"),
+        ("TriDrumKitIFXMap", "{}", 6, drum, 0, "Triton drum-kit patch insert-effect selector 0-5",
+         "Kronos drum-kit patch bus (1-12: IFX1-12)", "IFX n to IFX n; 5 is not known (0, L/R)"),
+        ("TriBusSelectMap", "{}", 14, bus, 0, "Triton timbre bus select 0-13 (DKit, L/R, IFX1-5, 1-4, 1/2, 3/4, Off)",
+         "Kronos timbre bus select byte (bit 7: Use Drum Kit Bus Setting)", "the same bus on the Kronos"),
+        ("TriKroEfxFcMidMap", "{}", 98, fc_mid, 0, "Triton master EQ mid frequency 0-97",
+         "Kronos master EQ (effect 13) Mid Cutoff 0-165",
+         "INFERENCE: both read as 100 Hz-10 kHz on a log scale, interpolated between the ends"),
+    ]
+
+
+def value_maps_ini(maps):
+    """TOLVEX-valuemaps.ini: every value-map section with every key, read where TOLVEX.INI lacks a key."""
+    lines = ["; Value maps of the Triton to Kronos Combi conversion, generated from Korg's facts (see README.md).",
+             "; Tolvex reads a key here when TOLVEX.INI does not hold it; it never writes this file or TOLVEX.INI.",
+             "; To change a value, put the key (under its section) into TOLVEX.INI."]
+    for section, key, count, values, default, keys, meaning, note in maps:
+        lines += ["", f"; KEY = {keys}, VALUE = {meaning}", f"; {note}", f"[{section}]"]
+        lines += [f"{key.format(i)}={values.get(i, default)}" for i in range(count)]
     lines += ["", "; DefaultSubCategory = the Kronos Combi sub-category 0-7 of every converted Combi",
               "[TriKroConvert]", "DefaultSubCategory=7"]
     return lines
@@ -487,21 +756,23 @@ def generate(src):
     effects = kronos_effects(src)
     params = kronos_effect_params(src)
     programs, combis = triton_name_lists(src)
+    efx_rows, tri_names, kro_names, kro = effect_map_rows(src, report)
+    coverage_report(efx_rows, tri_names, kro_names, report)
     files = {
         "Kro_Efx_Param_Names.txt": efx_param_names(effects, params),
         "Kro_Efx_Param.txt": efx_param_positions(params),
         "KronosParamList.txt": param_list(src, report),
-        "TriEffectNameList.txt": triton_effect_names(src),
+        "TriEffectNameList.txt": tri_names,
         "TriProgNameList.txt": programs,
         "TriCombiNameList.txt": combis,
-        "Tri_Kro_Efx_Map.txt": tri_kro_efx_map(src, report),
-        "TOLVEX-valuemaps.ini": value_maps_ini(),
+        "Tri_Kro_Efx_Map.txt": tri_kro_efx_map(efx_rows, kro, report),
+        "TOLVEX-valuemaps.ini": value_maps_ini(value_maps(src)),
     }
     for name, lines in files.items():
         report.append(f"{name}: {len(lines)} lines")
     out = {name: "".join(l + "\n" for l in lines).encode("utf-8") for name, lines in files.items()}
-    out["Kro_Default_EFX_Data.bin"] = default_efx_data(src)
-    out["KroInitCombi.bin"] = init_combi()
+    out["Kro_Default_EFX_Data.bin"] = default_efx_data(efx_rows, kro, factory_stats(src), report)
+    out["KroInitCombi.bin"] = init_combi(src)
     for name in ("Kro_Default_EFX_Data.bin", "KroInitCombi.bin"):
         report.append(f"{name}: {len(out[name])} bytes")
     return out, report

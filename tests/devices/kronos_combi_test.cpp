@@ -349,7 +349,7 @@ TEST(KronosTimbreCopy, MappedCopiesInitialisationAndTheirLeds)
 }
 
 // The shipped default effect data reads back through the shipped positions:
-// fixed parameters at their values, every other in its range.
+// fixed parameters at their values, Wet/Dry at Wet, every other in its range.
 TEST(KronosTemplates, DefaultEffectDataHoldsTheFixedValues)
 {
     KronosSession k;
@@ -359,7 +359,7 @@ TEST(KronosTemplates, DefaultEffectDataHoldsTheFixedValues)
     const ByteView bytes(reinterpret_cast<const std::uint8_t*>(data.data()), data.size());
     const struct {
         int effect, pid, value;
-    } cases[] = {{2, 4, 100}, {2, 0, 0}, {1, 1, 0}, {3, 4, 100}};
+    } cases[] = {{2, 4, 100}, {2, 0, 0}, {1, 1, 100}, {3, 4, 100}};
     for (const auto& c : cases) {
         const TKroEfxParamArray& pos = kronosDefs().KroEFXParamArray.at(c.effect).at(c.pid);
         std::int32_t v = -1;

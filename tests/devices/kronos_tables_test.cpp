@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
@@ -99,29 +100,52 @@ TEST(KronosTables, ValueMapsFromTheSettingsFile)
                                 "[TriSwitchMap]\n00=x\n01=4\n[TriDelayMap]\n5=300\n"
                                 "[TriKroEfxFcMidMap]\n97=9\n98=9\n127=9\n"
                                 "[TriKroConvert]\nDefaultSubCategory=3\n"));
+    // The shipped maps fill only the keys the settings file lacks.
+    const IniFile shipped(dir.write("TOLVEX-valuemaps.ini",
+                                    "[TriCombiCatMap]\n00=5\n04=6\n[TriBusSelectMap]\n2=1\n13=25\n"
+                                    "[TriDelayMap]\n5=7\n"));
     TriKroValueMaps maps;
     std::ostringstream record;
-    ReadTriKroValueMaps(ini, maps, &record);
+    ReadTriKroValueMaps(ini, &shipped, maps, &record);
     EXPECT_EQ((std::vector<int>{maps.TriCombiCatMapping[0], maps.TriCombiCatMapping[1], maps.TriCombiCatMapping[2],
-                                maps.TriCombiCatMapping[3], maps.TriCombiCatMapping[4]}),
-              (std::vector<int>{3, 17, 12, 12, 17}));
+                                maps.TriCombiCatMapping[3], maps.TriCombiCatMapping[4], maps.TriCombiCatMapping[5]}),
+              (std::vector<int>{3, 17, 12, 12, 6, 17}));
     EXPECT_EQ(maps.TriSwitchMapping[0], 0);
     EXPECT_EQ(maps.TriSwitchMapping[1], 4);
     EXPECT_EQ(maps.TriDelayMapping[5], 300);
+    EXPECT_EQ(
+        (std::vector<int>{maps.TriBusSelectMapping[2], maps.TriBusSelectMapping[13], maps.TriBusSelectMapping[3]}),
+        (std::vector<int>{1, 25, 0}));
     EXPECT_EQ(maps.TriKroEfxFcMidMapping[97], 9);
     EXPECT_EQ(maps.TriKroEfxFcMidMapping[98], 0);
     EXPECT_EQ(maps.TriKroEfxFcMidMapping[127], 0);
     EXPECT_EQ(maps.DefaultKroCombSubCat, 3);
     const std::string r = record.str();
-    EXPECT_EQ(r.substr(0, 24), "TriCombiCatMap 0 \"3\"\r\nTr");
-    EXPECT_NE(r.find("TriDelayMap 5 \"300\"\r\n"), std::string::npos);
+    for (const std::string& line :
+         {"TriCombiCatMap 0 \"3\" " + ini.path() + "\r\n", "TriCombiCatMap 4 \"6\" " + shipped.path() + "\r\n",
+          std::string("TriCombiCatMap 5 \"\" default\r\n"), "TriDelayMap 5 \"300\" " + ini.path() + "\r\n"})
+        EXPECT_NE(r.find(line), std::string::npos) << line;
     EXPECT_EQ(r.find("TriKroEfxFcMidMap 98 "), std::string::npos);
     EXPECT_EQ(std::count(r.begin(), r.end(), '\n'), 16 + 13 + 98 + 6 + 14 + 98);
 
     TriKroValueMaps defaults;
-    ReadTriKroValueMaps(IniFile(dir.file("none.ini")), defaults, nullptr);
+    ReadTriKroValueMaps(IniFile(dir.file("none.ini")), nullptr, defaults, nullptr);
     EXPECT_EQ(defaults.TriCombiCatMapping[15], 17);
     EXPECT_EQ(defaults.DefaultKroCombSubCat, 7);
+}
+
+// The shipped value maps reach the conversion: every Triton bus to the same
+// Kronos bus, DKit to "Use Drum Kit Bus Setting", drum-kit patches to their IFX.
+TEST(KronosTables, ShippedValueMaps)
+{
+    TriKroValueMaps maps;
+    const std::string progpath = std::filesystem::read_symlink("/proc/self/exe").parent_path().string() + "/";
+    ReadTriKroValueMaps(IniFile(""), progpath, maps, nullptr);
+    EXPECT_EQ(maps.TriBusSelectMapping,
+              (std::array<std::int32_t, 14>{0x80, 0, 1, 2, 3, 4, 5, 13, 14, 15, 16, 21, 22, 25}));
+    EXPECT_EQ(maps.TriDrumKitIFXMapping, (std::array<std::int32_t, 6>{1, 2, 3, 4, 5, 0}));
+    EXPECT_EQ(maps.TriKroEfxFcMidMapping[97], 165);
+    EXPECT_EQ(maps.TriCombiCatMapping[0], 0);
 }
 
 // The start-up in a program folder of its own, with no user copies of the tables.

@@ -5,6 +5,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <random>
 #include <sstream>
 
@@ -12,8 +14,11 @@
 #include "core/app/session.h"
 #include "core/sysex/bit_field.h"
 #include "core/sysex/korg_packing.h"
+#include "core/sysex/syx_file.h"
+#include "core/text/ini_file.h"
 #include "devices/kronos/kronos_combi.h"
 #include "devices/kronos/kronos_defs.h"
+#include "devices/kronos/kronos_startup.h"
 #include "devices/kronos/kronos_sysex.h"
 #include "devices/kronos/kronos_timbre_copy.h"
 #include "devices/triton2kronos/tri_kro_command.h"
@@ -81,8 +86,9 @@ triton::Ttri_Combi randomCombi(std::mt19937& rng)
         T[1] = any(24);
         T[10] = any(98);
         T[16] = any(14);
-        T[15] = static_cast<std::uint8_t>(any(4) | any(6) << 3 | any(4) << 6);
-        T[14] = static_cast<std::uint8_t>(any(2) | any(6) << 1 | any(6) << 4 | (T[14] & 0x80));
+        const int patch3 = any(6);
+        T[15] = static_cast<std::uint8_t>(any(6) | any(6) << 3 | (patch3 & 3) << 6);
+        T[14] = static_cast<std::uint8_t>(patch3 >> 2 | any(6) << 1 | any(6) << 4 | (T[14] & 0x80));
     }
     triton::Ttri_Combi c{};
     triton::recordFromBytes(c, b);
@@ -209,7 +215,7 @@ TEST(TriKroConvert, EffectsThroughTheMap)
         {"TFX low DMod (pid 7)", field(tfx, 27, 0, 8), 3},
         {"TFX mid Fc (pid 9)", field(tfx, 29, 0, 8), 10},
         {"TFX input trim (pid 4)", field(tfx, 24, 0, 8), 100},
-        {"TFX pid 15 zero", k[tfx + 35], 0},
+        {"TFX byte no parameter writes keeps the default data", k[tfx + 35], 13},
         {"master volume", k[L::Total_Effect_MastVol], 100},
     };
     for (const auto& c : cases) EXPECT_EQ(c.got, c.want) << c.what;
@@ -230,6 +236,114 @@ TEST(TriKroConvert, EffectsThroughTheMap)
     EXPECT_NE(std::find(out.mainLog.begin(), out.mainLog.end(),
                         "Range Error extracting bitfield for Triton IFX 1 (type 1) PID 2"),
               out.mainLog.end());
+}
+
+// A value the Kronos parameter cannot hold is never written masked: the
+// default stays and the parse file names the value and the parameter.
+TEST(TriKroConvert, ValuesTheKronosFieldCannotHold)
+{
+    Tables t;
+    t.tri.efxMap = {};
+    t.kro.KroEFXParamArray.clear();
+    // Parameter 0: range 0-100 in 7 bits; 1: signed range -50..50 in 7 bits;
+    // 2: no range given, a 3-bit Kronos field.
+    std::istringstream map("1,0,8,7,0,5,1,0,0,100\n1,1,8,7,1,5,2,0,-50,50\n1,2,4,7,2,5,3,0\n"),
+        pos("5,1,3,7,0\n5,2,10,7,0\n5,3,12,3,0\n");
+    create_Tri_Kro_Efx_Map_Table(map, t.tri.efxMap);
+    loadKroEfxParamArray(pos, t.kro.KroEFXParamArray);
+    const struct {
+        std::uint8_t p0, p1, p2;
+        int want0, want1, want2;  // the 7-, 7- and 3-bit Kronos fields; 5, 5, 5: the default data
+        const char* invalid;
+        const char* summary;
+    } cases[] = {
+        {100, 0xF6, 0x70, 100, 0x76, 7, nullptr, "parameters 3 copied, 0 at defaults, 0 invalid"},
+        {101, 0xCE, 0x80, 5, 0x4E, 5, "Invalid value 101 for Kro Five: Param One\r\n",
+         "parameters 1 copied, 0 at defaults, 2 invalid"},
+        {0, 0xCD, 0, 0, 5, 0, "Invalid value -51 for Kro Five: Param Two\r\n",
+         "parameters 2 copied, 0 at defaults, 1 invalid"},
+    };
+    for (const auto& c : cases) {
+        triton::Ttri_Combi combi{};
+        auto& ifx1 = combi.Ins_Effect_Group[0].Ins_Effect_Data;
+        ifx1[0] = c.p0;
+        ifx1[1] = c.p1;
+        ifx1[2] = c.p2;
+        ifx1[16] = 1;
+        ifx1[17] = 0x40;
+        const TriKroConvertOutput out = convert(t, combi, false);
+        const auto field = [&out](int ofs, int width) {
+            std::int32_t v = -1;
+            GetBitField(ByteView(out.Kro_Combi).subspan(L::insEffect(1), 64), BFMode::LE, v, ofs, 0, width);
+            return v;
+        };
+        SCOPED_TRACE(c.p0);
+        EXPECT_EQ(field(3, 7), c.want0);
+        EXPECT_EQ(field(10, 7), c.want1);
+        EXPECT_EQ(field(12, 3), c.want2);
+        if (c.invalid) {
+            EXPECT_TRUE(contains(out.parse, c.invalid)) << c.invalid;
+        }
+        EXPECT_EQ(contains(out.parse, "Invalid value"), c.invalid != nullptr);
+        EXPECT_TRUE(contains(out.convertLog, std::string("effects 1 of 1 converted, ") + c.summary + "\r\n"))
+            << out.convertLog;
+    }
+}
+
+// Korg's factory Combinations through the shipped tables: the routing to the
+// insert effects and the master EQ survive, and no effect value is refused.
+TEST(TriKroConvert, FactoryCombinationsThroughTheShippedTables)
+{
+    const std::string progpath = std::filesystem::read_symlink("/proc/self/exe").parent_path().string() + "/";
+    testing::ScriptedShell shell;
+    Session s{shell};
+    KronosUnitStartup(s, progpath, false);
+    TriKroLoadLists(s, progpath);
+    TriKroTables& tri = triKroTables();
+    ReadTriKroValueMaps(IniFile(""), progpath, tri.valueMaps, nullptr);
+    const auto bytesOf = [](const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return Bytes(std::istreambuf_iterator<char>(in), {});
+    };
+    TKro_Combi init{};
+    KroDefaultEfxData efx{};
+    const Bytes initFile = bytesOf(progpath + kKroInitCombiFile), efxFile = bytesOf(progpath + kKroDefaultEfxDataFile);
+    ASSERT_EQ(initFile.size(), init.size());
+    ASSERT_EQ(efxFile.size(), efx.size());
+    std::copy(initFile.begin(), initFile.end(), init.begin());
+    std::copy(efxFile.begin(), efxFile.end(), efx.begin());
+    const SyxParse syx = readSyxFile(TOLVEX_FIXTURES_DIR "/korg/triton-factory-combi-bank-a.syx");
+    ASSERT_EQ(syx.messages.size(), 1u);
+    const Bytes bank = KorgSXtoDataConvert(syx.messages[0], 8, 128 * sizeof(triton::Ttri_Combi));
+    const std::vector<std::string> names;
+    for (std::size_t n = 0; n < 128; ++n) {
+        triton::Ttri_Combi c{};
+        triton::recordFromBytes(c, Bytes(bank.begin() + static_cast<std::ptrdiff_t>(n * sizeof c),
+                                         bank.begin() + static_cast<std::ptrdiff_t>((n + 1) * sizeof c)));
+        const TriKroConvertOutput out =
+            Convert_Combi_Triton2Kronos({c, init, efx, tri, kronosDefs(), names, true, std::to_string(n)});
+        const TKro_Combi& k = out.Kro_Combi;
+        SCOPED_TRACE(n);
+        for (std::size_t t = 0; t < 8; ++t) {
+            const int bus = c.Timbre_Group[t].BusSelect;
+            const std::uint8_t got = k[L::timbre(static_cast<int>(t) + 1) + KT::BusSelect];
+            if (bus >= 2 && bus <= 6) {
+                EXPECT_EQ(got, bus - 1) << "timbre " << t + 1;
+            }
+            if (bus == 0) {
+                EXPECT_EQ(got, 0x80) << "timbre " << t + 1;
+            }
+        }
+        std::int32_t wet = -1;
+        GetBitField(ByteView(k).subspan(L::totalEffect(1), 64), BFMode::LE, wet, 0, 1, 7);
+        EXPECT_EQ(wet, 100);
+        EXPECT_FALSE(contains(out.parse, "Invalid value"));
+        if (n == 0) {
+            EXPECT_TRUE(contains(out.convertLog,
+                                 "effects 7 of 7 converted, parameters 96 copied, 12 at defaults, 0 invalid\r\n"))
+                << out.convertLog;
+        }
+    }
 }
 
 // Values the value maps do not cover keep the initial Combi's byte and say so.

@@ -89,7 +89,7 @@ TEST(MainWindow, StartsOffscreenWithDefaultsAndWritesSettingsOnClose)
     const std::string folder = progdir.path().toStdString() + "/";
     for (const std::string& line :
          {"Read Kro_Efx_Param.txt from " + folder + ": 4019 rows",
-          std::string("Loaded TriKroEfxMap, 103 rows, 23 max PIDs in row, 907 total PIDS, 364.93 Kbytes"),
+          std::string("Loaded TriKroEfxMap, 103 rows, 24 max PIDs in row, 1703 total PIDS, 685.19 Kbytes"),
           std::string("Loaded KroEFXParamArray, 186 rows, 67 max PIDs in row, 4019 total PIDS, "
                       "2,920.05 Kbytes"),
           "Read TriEffectNameList.txt from " + folder + ": 103 rows"})

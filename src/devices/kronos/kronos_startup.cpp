@@ -106,11 +106,11 @@ void KronosUnitStartup(Session& s, const std::string& progpath, bool createUnkno
     efxSummary = KroEfxParamSummary(defs.KroEFXParamArray);
 }
 
-void TriKroReadSettings(Session&, const IniFile& ini)
+void TriKroReadSettings(Session& s, const IniFile& ini)
 {
     std::ofstream record(kDebugIniFile, std::ios::binary | std::ios::trunc);
     if (!record) pendingLines().push_back("Could not create " + inCurrentFolder(kDebugIniFile));
-    ReadTriKroValueMaps(ini, triKroTables().valueMaps, record ? &record : nullptr);
+    ReadTriKroValueMaps(ini, s.progpath, triKroTables().valueMaps, record ? &record : nullptr);
 }
 
 std::vector<std::string> KronosStartupSummaries()

@@ -27,7 +27,9 @@ inline constexpr char kDebugIniFile[] = "debugINI.txt";
 // Boxes are shown through s.shell; the lines for the log wait for
 // KronosStartupSummaries (the log comes with the main window).
 void KronosUnitStartup(Session& s, const std::string& progpath, bool createUnknownFile);
-// Reads the value maps, recording each key in "debugINI.txt" in the current folder.
+// Reads the value maps (a key TOLVEX.INI lacks from the shipped
+// "TOLVEX-valuemaps.ini"), recording each key and its file in "debugINI.txt"
+// in the current folder.
 void TriKroReadSettings(Session& s, const IniFile& ini);
 // What the start-up has to log: where each table came from, what could not
 // be opened or created, then the effect map's and the effect parameter table's summaries.

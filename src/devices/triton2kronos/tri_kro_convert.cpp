@@ -36,6 +36,7 @@ constexpr std::size_t kArp = 192;
 constexpr std::size_t kCommon = 214;
 constexpr std::size_t kTimbres = 224, kTimbreSize = 28;
 constexpr std::uint8_t kEffectOn = 0x40, kChainOn = 0x80;
+constexpr std::uint8_t kNoSelector = 3;  // the map's "not mapped" selector
 
 // The Kronos effect the master EQ becomes, and its parameters.
 constexpr int kMasterEq = 13;
@@ -106,6 +107,8 @@ public:
         }
         for (int t = 1; t <= 8; ++t) timbre(t);
         guard();
+        log_.writeLn(format("effects %d of %d converted, parameters %d copied, %d at defaults, %d invalid",
+                            tally_.effectsConverted, tally_.effectsOn, tally_.copied, tally_.defaults, tally_.invalid));
         log_.writeLn("\r\n\r\n");
         out_.parse = std::move(parse_.text());
         out_.convertLog = std::move(log_.text());
@@ -114,6 +117,14 @@ public:
 
 private:
     void mainLog(const std::string& line) { out_.mainLog.push_back(line); }
+
+    // A switched-on Triton effect t that became Kronos effect K (0: none).
+    void countEffect(int t, int K)
+    {
+        if (t == 0) return;
+        ++tally_.effectsOn;
+        if (K > 0) ++tally_.effectsConverted;
+    }
 
     NamingLog namingLog()
     {
@@ -200,14 +211,41 @@ private:
         for (int p = 0; p <= highest; ++p) {
             const Ttrikroefxmaparay* found = entryOf(*row, p);
             const Ttrikroefxmaparay& E = found ? *found : kEmpty;
-            if (!convertParam(params, t, n, p, ifx, E, W))
+            const Outcome done = convertParam(params, t, n, p, ifx, E, W);
+            if (done == Outcome::Set) ++tally_.copied;
+            if (done == Outcome::NotSet) ++tally_.defaults;
+            if (done == Outcome::BadValue || done == Outcome::OutOfRange) ++tally_.invalid;
+            if (done == Outcome::NotSet || done == Outcome::BadValue)
                 parse_.writeLn(format("Parameter Not Mapped: %s%d , TriEFX %dPID %d", ifx ? "IFX" : "MFX", n, t, p));
         }
     }
 
-    // One parameter; false when it was not set.
-    bool convertParam(ByteView params, int t, int n, int p, bool ifx, const Ttrikroefxmaparay& E,
-                      std::span<std::uint8_t> W)
+    // The Kronos range of map entry (t, p); unknown when the map gave none.
+    TriKroRange rangeOf(int t, int p) const
+    {
+        const auto* row = entryOf(in_.tri.efxMap.KroRangeArray, t);
+        const TriKroRange* range = row ? entryOf(*row, p) : nullptr;
+        return range ? *range : TriKroRange{};
+    }
+
+    // Whether the Kronos field of width bits holds r, within the range when known.
+    static bool fits(const TriKroRange& range, std::int32_t r, int width)
+    {
+        if (range.known && (r < range.low || r > range.high)) return false;
+        const std::int64_t top = std::int64_t{1} << width;
+        return r < 0 ? -static_cast<std::int64_t>(r) <= top / 2 : r < top;
+    }
+
+    // What became of one parameter.
+    enum class Outcome {
+        Set,         // written
+        NotSet,      // no map or no position: the default stays
+        BadValue,    // the value map refused the Triton value
+        OutOfRange,  // the Kronos field cannot hold the value
+    };
+
+    Outcome convertParam(ByteView params, int t, int n, int p, bool ifx, const Ttrikroefxmaparay& E,
+                         std::span<std::uint8_t> W)
     {
         std::int32_t v = 0;
         if (!GetBitField(params, BFMode::BE, v, E.TriOfs, E.TriBitPos, E.TriWidth)) {
@@ -215,11 +253,12 @@ private:
                                             ifx ? "IFX" : "MFX", n, t, p);
             parse_.writeLn(line);
             mainLog(line);
-            return false;
+            return Outcome::NotSet;
         }
         const TKroEfxParamArray* P = position(E.KroEFX, E.KroPID);
         static const TKroEfxParamArray kNowhere{};
         const TKroEfxParamArray& at = P ? *P : kNowhere;
+        const TriKroRange range = rangeOf(t, p);
         std::int32_t r = v;
         if (ifx) parse_.write(format("    Tri PID%2d val %3d (0x%x): ", p, v, static_cast<unsigned>(v)));
         if (!ifx) parse_.writeLn(format("Tri PID val %d (0x%x)", v, static_cast<unsigned>(v)));
@@ -228,8 +267,17 @@ private:
             r = TriKroXmap(v, E.TriWidth, E.KroXMAP, err);
             if (err != 0) {
                 parse_.writeLn(format("Error with XMAP %d", err));
-                return false;
+                return E.KroXMAP == kNoSelector ? Outcome::NotSet : Outcome::BadValue;
             }
+        } else if (range.known && range.low < 0 && E.TriWidth > 0) {
+            r = negatize(v, E.TriWidth);  // a signed Kronos field takes the Triton field as signed
+        }
+        if (P && !fits(range, r, P->KroWidth)) {
+            parse_.writeLn(format("Invalid value %d for ", r) + in_.kro.Kro_efx_name(E.KroEFX, namingLog()) + " " +
+                           in_.kro.Kro_efx_desc(E.KroEFX, E.KroPID, namingLog()));
+            return Outcome::OutOfRange;
+        }
+        if (E.KroXMAP != 0) {
             const auto masked = static_cast<std::uint32_t>(r) & bmasks[at.KroWidth];
             if (ifx) {
                 parse_.write(format("(Kronos EFXparm: Kpid:%d ofs:%d, width:%d, bitpos:%d, ", E.KroPID, at.KroOfs,
@@ -245,9 +293,9 @@ private:
             parse_.writeLn(" Kronos (" + in_.kro.Kro_efx_desc(E.KroEFX, E.KroPID, namingLog()) +
                            format(") NoMap Param %d (0x%x)", r, static_cast<unsigned>(r)));
         }
-        if (!P) return false;
+        if (!P) return Outcome::NotSet;
         setParam(W, *P, r);
-        return true;
+        return Outcome::Set;
     }
 
     void name()
@@ -274,6 +322,7 @@ private:
             const int t = b[kEfxType];
             const int mapped = effectOf(t, true);
             const int K = std::max(mapped, 0);
+            countEffect(t, K);
             const std::string triName = "\"" + triEffectName(t) + "\"";
             parse_.writeLn(format("Tri InsEff%d %d: ", n, t) + triName + format(" ---> Kro Efx:%d ", K) + "\"" +
                            in_.kro.Kro_efx_name(K, namingLog()) + "\"");
@@ -304,6 +353,7 @@ private:
             log_.writeLn("    " + line);
             const int mapped = effectOf(t, false);
             const int K = std::max(mapped, 0);
+            countEffect(t, K);
             loadDefaultData(k + M::MT_Effect_Data, K);
             k_[k + M::MT_Effect_Eff_Type] = static_cast<std::uint8_t>(K);
             std::array<std::uint8_t, kEffectDataSize> W{};
@@ -339,7 +389,10 @@ private:
         const std::size_t k = L::totalEffect(1);
         loadDefaultData(k + M::MT_Effect_Data, kMasterEq);
         k_[k + M::MT_Effect_Eff_Type] = kMasterEq;
-        std::array<std::uint8_t, kEffectDataSize> W{};  // every parameter not written below is 0
+        // Every parameter not written below keeps its default (Wet/Dry at Wet):
+        // zero bytes would leave the EQ dry.
+        std::array<std::uint8_t, kEffectDataSize> W{};
+        std::copy_n(k_.begin() + static_cast<std::ptrdiff_t>(k + M::MT_Effect_Data), kEffectDataSize, W.begin());
         const auto xmap = [](std::uint8_t v, std::int32_t selector) -> std::optional<std::int32_t> {
             std::int32_t err = 0;
             const std::int32_t r = TriKroXmap(v, 5, selector, err);
@@ -590,24 +643,16 @@ private:
         log_.writeLn();
     }
 
-    // Patches 1-5 of a drum kit: selectors packed in the two Triton bytes.
+    // Patches 1-5 of a drum kit: 3-bit selectors packed in the two Triton
+    // bytes, patch 3 with its high bit in the first byte. Each selector is one
+    // index into the map: combining two map values, or reading patch 1 as two
+    // bits, would route selectors 1-5 to the wrong bus.
     void drumKitPatches(std::uint8_t p345, std::uint8_t p123, std::size_t at, std::vector<std::string>& invalid)
     {
         const auto& D = in_.tri.valueMaps.TriDrumKitIFXMapping;
-        const int selectors[] = {p123 & 3, (p123 >> 3) & 7, -1, (p345 >> 1) & 7, (p345 >> 4) & 7};
-        for (std::size_t i = 0; i < 5; ++i) {
-            if (i == 2) {
-                // Patch 3: two table values combined, not one index.
-                const int a = p123 >> 6, b = (p345 & 1) * 4;
-                if (fitsByte(D[static_cast<std::size_t>(a)]) && fitsByte(D[static_cast<std::size_t>(b)]))
-                    k_[at + 2] =
-                        static_cast<std::uint8_t>(D[static_cast<std::size_t>(a)] | D[static_cast<std::size_t>(b)]);
-                else
-                    invalid.push_back(format("Invalid value for Triton Drumkit Patch IFX %d", a));
-                continue;
-            }
-            mappedByte(D, selectors[i], at + i, "Drumkit Patch IFX", invalid);
-        }
+        const int selectors[] = {p123 & 7, (p123 >> 3) & 7, ((p345 & 1) << 2) | (p123 >> 6), (p345 >> 1) & 7,
+                                 (p345 >> 4) & 7};
+        for (std::size_t i = 0; i < 5; ++i) mappedByte(D, selectors[i], at + i, "Drumkit Patch IFX", invalid);
     }
 
     void guard()
@@ -627,6 +672,11 @@ private:
     TKro_Combi& k_ = out_.Kro_Combi;
     TextOut parse_, log_;
     std::string name_;
+    // For the conversion log's summary line.
+    struct {
+        int effectsOn = 0, effectsConverted = 0;
+        int copied = 0, defaults = 0, invalid = 0;
+    } tally_;
 };
 
 }  // namespace

@@ -47,7 +47,11 @@ struct TriKroConvertOutput {
 
 // Never reads outside its tables: effect numbers, parameter ids, map rows and
 // value-map indexes that the tables do not hold are reported in the parse
-// file (or the main log) and leave the initial Combi's bytes.
+// file (or the main log) and leave the initial Combi's bytes. An effect value
+// the Kronos parameter cannot hold (outside the map row's Kronos range, or the
+// field's width) is never written masked: the default stays and the parse file
+// says "Invalid value N for <effect>: <parameter>". The conversion log's entry
+// ends with "effects N of M converted, parameters N copied, N at defaults, N invalid".
 TriKroConvertOutput Convert_Combi_Triton2Kronos(const TriKroConvertInput& in);
 
 inline constexpr char kTriKroParseFile[] = "Tri-Kronos-Combi-Parse.txt";

@@ -4,6 +4,7 @@
 #include <istream>
 #include <ostream>
 
+#include "core/app/table_files.h"
 #include "core/text/ini_file.h"
 
 namespace tolvex {
@@ -17,19 +18,34 @@ std::string trimmed(const std::string& s)
     return s.substr(first, s.find_last_not_of(" \t") - first + 1);
 }
 
-// Eight comma-separated integers within their limits.
-bool readMapRow(const std::string& line, std::array<int, 8>& v)
+// Eight or ten comma-separated integers within their limits; range.known
+// tells which.
+bool readMapRow(const std::string& line, std::array<int, 8>& v, TriKroRange& range)
 {
     // Triton effect, TriOfs (16 parameter bytes), TriWidth (what the bit-field
-    // routines take), TriBitPos (a bit of one byte), PID, KroEFX, KroPID, KroXMAP.
+    // routines take), TriBitPos (a bit of one byte), PID, KroEFX, KroPID,
+    // KroXMAP, then the Kronos range (a 16-bit field, signed or not).
     static constexpr std::array<int, 8> kHighest = {255, 15, 16, 7, 255, 255, 255, 255};
+    std::vector<int> cells;
     std::size_t start = 0;
-    for (std::size_t i = 0; i < v.size(); ++i) {
+    while (true) {
         const auto comma = line.find(',', start);
-        if ((comma == std::string::npos) != (i + 1 == v.size())) return false;
-        const std::string cell = trimmed(line.substr(start, comma == std::string::npos ? comma : comma - start));
-        if (!parseDecimal(cell, v[i]) || v[i] < 0 || v[i] > kHighest[i]) return false;
+        int value = 0;
+        if (!parseDecimal(trimmed(line.substr(start, comma == std::string::npos ? comma : comma - start)), value))
+            return false;
+        cells.push_back(value);
+        if (comma == std::string::npos || cells.size() > 10) break;
         start = comma + 1;
+    }
+    if (cells.size() != 8 && cells.size() != 10) return false;
+    for (std::size_t i = 0; i < v.size(); ++i) {
+        if (cells[i] < 0 || cells[i] > kHighest[i]) return false;
+        v[i] = cells[i];
+    }
+    range = {};
+    if (cells.size() == 10) {
+        if (cells[8] < -32768 || cells[9] > 65535 || cells[8] > cells[9]) return false;
+        range = {true, cells[8], cells[9]};
     }
     return true;
 }
@@ -40,14 +56,32 @@ void setMaxPid(TriKroEfxMap& map, std::size_t effect, int pid)
     map.TriMaxEFXPIDArray[effect] = static_cast<std::uint8_t>(pid);
 }
 
+// The settings file first, then the shipped maps; the text and where it came from.
+struct ValueSource {
+    const IniFile& ini;
+    const IniFile* shipped;
+
+    std::string read(const char* section, const std::string& key, std::string& from) const
+    {
+        for (const IniFile* file : {&ini, shipped})
+            if (file && file->HasKey(section, key)) {
+                from = file->path();
+                return file->ReadString(section, key, "");
+            }
+        from = "default";
+        return {};
+    }
+};
+
 template <std::size_t N>
-void readMap(const IniFile& ini, const char* section, std::array<std::int32_t, N>& table, std::size_t keys,
+void readMap(const ValueSource& src, const char* section, std::array<std::int32_t, N>& table, std::size_t keys,
              bool twoDigitKeys, bool digitsOnly, std::int32_t fallback, std::ostream* record)
 {
     for (std::size_t i = 0; i < keys; ++i) {
         const std::string key = twoDigitKeys ? format("%02zu", i) : std::to_string(i);
-        std::string text = ini.ReadString(section, key, "");
-        if (record) *record << section << ' ' << i << " \"" << text << "\"\r\n";
+        std::string from;
+        std::string text = src.read(section, key, from);
+        if (record) *record << section << ' ' << i << " \"" << text << "\" " << from << "\r\n";
         if (digitsOnly)
             text.erase(std::remove_if(text.begin(), text.end(), [](char c) { return c < '0' || c > '9'; }), text.end());
         int value = 0;
@@ -69,7 +103,8 @@ TableLoad create_Tri_Kro_Efx_Map_Table(std::istream& in, TriKroEfxMap& map)
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (trimmed(line).empty()) continue;
         std::array<int, 8> v{};
-        if (!readMapRow(line, v)) {
+        TriKroRange range;
+        if (!readMapRow(line, v, range)) {
             load.refused.push_back(number);
             continue;
         }
@@ -80,6 +115,10 @@ TableLoad create_Tri_Kro_Efx_Map_Table(std::istream& in, TriKroEfxMap& map)
         if (row.size() <= pid) row.resize(pid + 1);
         row[pid] = {static_cast<std::uint8_t>(v[1]), static_cast<std::uint8_t>(v[2]), static_cast<std::uint8_t>(v[3]),
                     static_cast<std::uint8_t>(v[5]), static_cast<std::uint8_t>(v[6]), static_cast<std::uint8_t>(v[7])};
+        if (map.KroRangeArray.size() <= effect) map.KroRangeArray.resize(effect + 1);
+        auto& ranges = map.KroRangeArray[effect];
+        if (ranges.size() <= pid) ranges.resize(pid + 1);
+        ranges[pid] = range;
         previousEffect = effect;
         previousPid = v[4];
         ++load.rows;
@@ -98,16 +137,29 @@ std::string TriKroEfxMapSummary(const TriKroEfxMap& map)
     return tableSummary("TriKroEfxMap", map.TriKroEFXMapArray.size(), maxPid, total);
 }
 
-void ReadTriKroValueMaps(const IniFile& ini, TriKroValueMaps& m, std::ostream* record)
+void ReadTriKroValueMaps(const IniFile& ini, const IniFile* shipped, TriKroValueMaps& m, std::ostream* record)
 {
-    readMap(ini, "TriCombiCatMap", m.TriCombiCatMapping, 16, true, true, 17, record);
-    readMap(ini, "TriSwitchMap", m.TriSwitchMapping, 13, true, false, 0, record);
-    readMap(ini, "TriDelayMap", m.TriDelayMapping, 98, false, false, 0, record);
-    readMap(ini, "TriDrumKitIFXMap", m.TriDrumKitIFXMapping, 6, false, false, 0, record);
-    readMap(ini, "TriBusSelectMap", m.TriBusSelectMapping, 14, false, false, 0, record);
-    readMap(ini, "TriKroEfxFcMidMap", m.TriKroEfxFcMidMapping, 98, false, false, 0, record);
+    const ValueSource src{ini, shipped};
+    readMap(src, "TriCombiCatMap", m.TriCombiCatMapping, 16, true, true, 17, record);
+    readMap(src, "TriSwitchMap", m.TriSwitchMapping, 13, true, false, 0, record);
+    readMap(src, "TriDelayMap", m.TriDelayMapping, 98, false, false, 0, record);
+    readMap(src, "TriDrumKitIFXMap", m.TriDrumKitIFXMapping, 6, false, false, 0, record);
+    readMap(src, "TriBusSelectMap", m.TriBusSelectMapping, 14, false, false, 0, record);
+    readMap(src, "TriKroEfxFcMidMap", m.TriKroEfxFcMidMapping, 98, false, false, 0, record);
+    std::string from;
     int sub = 0;
-    m.DefaultKroCombSubCat = parseDecimal(ini.ReadString("TriKroConvert", "DefaultSubCategory", ""), sub) ? sub : 7;
+    m.DefaultKroCombSubCat = parseDecimal(src.read("TriKroConvert", "DefaultSubCategory", from), sub) ? sub : 7;
+}
+
+void ReadTriKroValueMaps(const IniFile& ini, const std::string& progpath, TriKroValueMaps& maps, std::ostream* record)
+{
+    const auto found = findTableFile(kTriKroValueMapsFile, tableFolders(progpath));
+    if (!found) {
+        ReadTriKroValueMaps(ini, nullptr, maps, record);
+        return;
+    }
+    const IniFile shipped(*found);
+    ReadTriKroValueMaps(ini, &shipped, maps, record);
 }
 
 TriKroTables& triKroTables()

@@ -27,17 +27,29 @@ struct Ttrikroefxmaparay {
 };
 static_assert(sizeof(Ttrikroefxmaparay) == 6);
 
+// The raw range of the Kronos parameter a map row writes (signed where low is
+// negative); every value the conversion writes there is checked against it.
+struct TriKroRange {
+    bool known = false;  // false: the row gave none; the field's width then bounds the value
+    std::int32_t low = 0;
+    std::int32_t high = 0;
+};
+
 struct TriKroEfxMap {
     // Indexed by Triton effect number, then by Triton parameter id.
     std::vector<std::vector<Ttrikroefxmaparay>> TriKroEFXMapArray;
+    // Beside it, in the same shape: the Kronos range of each row.
+    std::vector<std::vector<TriKroRange>> KroRangeArray;
     // Per Triton effect, the highest parameter id to convert (0: none).
     std::vector<std::uint8_t> TriMaxEFXPIDArray;
 };
 
 // Reads "Tri_Kro_Efx_Map.txt" rows (eight integers: Triton effect, TriOfs,
-// TriWidth, TriBitPos, Triton PID, KroEFX, KroPID, KroXMAP) into map. A row
-// that is not eight integers, or whose TriOfs is above 15, TriWidth above 16,
-// TriBitPos above 7 or another column above 255, is refused and skipped.
+// TriWidth, TriBitPos, Triton PID, KroEFX, KroPID, KroXMAP, optionally followed
+// by two more: the Kronos parameter's lowest and highest raw value) into map. A
+// row that is not eight or ten integers, whose TriOfs is above 15, TriWidth
+// above 16, TriBitPos above 7 or another of the first eight columns above 255,
+// or whose range is not low <= high within -32768..65535, is refused and skipped.
 // Each effect's rows are expected together, its highest parameter id last.
 TableLoad create_Tri_Kro_Efx_Map_Table(std::istream& in, TriKroEfxMap& map);
 std::string TriKroEfxMapSummary(const TriKroEfxMap& map);
@@ -53,9 +65,17 @@ struct TriKroValueMaps {
     std::int32_t DefaultKroCombSubCat = 0;
 };
 
-// Reads the value maps from the settings file. Each key read adds a line
-// `SECTION INDEX "RAW"` to *record (the "debugINI.txt" record) when given.
-void ReadTriKroValueMaps(const IniFile& ini, TriKroValueMaps& maps, std::ostream* record);
+// The value maps shipped with the program, read for every key the settings
+// file lacks; found like the tables (settings folder, program folder, share).
+inline constexpr char kTriKroValueMapsFile[] = "TOLVEX-valuemaps.ini";
+
+// Reads the value maps: each key from the settings file `ini`, else from
+// `shipped` (when given), else the map's default. Each key read adds a line
+// `SECTION INDEX "RAW" SOURCE` to *record (the "debugINI.txt" record) when
+// given, SOURCE being the path of the file the text came from, or "default".
+void ReadTriKroValueMaps(const IniFile& ini, const IniFile* shipped, TriKroValueMaps& maps, std::ostream* record);
+// The same with the shipped file looked up in the table folders of progpath.
+void ReadTriKroValueMaps(const IniFile& ini, const std::string& progpath, TriKroValueMaps& maps, std::ostream* record);
 
 // Every table of the conversion, for the program.
 struct TriKroTables {

@@ -168,7 +168,11 @@ std::int32_t TriKroXmap(std::int32_t inval, std::int32_t bfwidth, std::int32_t m
         take(
             u(0, 13600), [&] { return inval; }, kAny, kAll);
         break;
-    default: break;  // 3 is no selector; neither are negative ones nor 31 and above
+    case 31:
+        take(
+            u(0, 16383), [&] { return 2 * inval; }, kAny, kAll);
+        break;       // delay times in 0.2 ms steps to 0.1 ms steps
+    default: break;  // 3 is no selector; neither are negative ones nor 32 and above
     }
     if (!ok) {
         err = 1;

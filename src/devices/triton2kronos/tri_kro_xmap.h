@@ -19,8 +19,9 @@ inline constexpr std::array<std::uint8_t, 4> EnvSel_map{1, 1, 2, 3};
 // a bfwidth-bit two's-complement number), `mapselector` the map row's KroXMAP.
 // err is 0 on success. A value outside the selector's input range, a value the
 // selector's result width cannot hold (selector 5 beyond -64..63 after reading,
-// 6 with 128-255, 14 with 0), selector 3, a negative selector or one of 31 and
-// above set err to 1 and give 0. Signed selectors give negative results as
+// 6 with 128-255, 14 with 0), selector 3, a negative selector or one of 32 and
+// above set err to 1 and give 0. Selector 31 doubles 0-16383 (delay times kept
+// in 0.2 ms steps, written in 0.1 ms steps). Signed selectors give negative results as
 // negative integers; the caller masks them to the Kronos field width.
 std::int32_t TriKroXmap(std::int32_t inval, std::int32_t bfwidth, std::int32_t mapselector, std::int32_t& err);
 

@@ -145,7 +145,7 @@ TEST(KronosCombi, ParameterItemsStopAtEffectsAndPositionsTheTableLacks)
         int type;
         const char* items;
     } cases[] = {
-        {1, "PID1=ab, PID2= 3, "},  // pid 3 has width 0: pid 4 is not shown
+        {1, "PID1=AB, PID2= 3, "},  // pid 3 has width 0: pid 4 is not shown
         {2, "PID1= 1, "},
         {3, ""},  // beyond the table
         {0, ""},

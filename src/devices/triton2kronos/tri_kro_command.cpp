@@ -116,7 +116,7 @@ std::optional<Bytes> pickCombi(Session& s, ByteView sx, bool& fromBank, int& pro
     case kOneCombiKind: break;
     case kCurrentKind: offset = kCurrentDataOffset; break;
     default:
-        warn(s, format("Message unsupported type of Triton Combi Bank: function 0x%x kind: %d", sx[4], kind));
+        warn(s, format("Message unsupported type of Triton Combi Bank: function 0x%X kind: %d", sx[4], kind));
         return std::nullopt;
     }
     const std::size_t needed = offset + KorgPackedSize(size) + 1 /* F7 */;

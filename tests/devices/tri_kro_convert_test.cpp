@@ -312,9 +312,9 @@ TEST(ConvTriCombi, KindsGiveTheSameCombi)
     EXPECT_EQ(w.lastLabel(), kTriKroConvertedLabel);
     w.run(testing::tritonDump(9, 0x4D, 2, 3, 5, (*bank)[5]));
     EXPECT_EQ(w.last(), current);
-    w.run(testing::tritonDump(0, 0x4D, 1, 0, 0, *bank), "5");
+    w.run(testing::tritonDump(0, 0x4D, 1, 0, 0, *bank), "05");
     EXPECT_EQ(w.last(), current);
-    EXPECT_EQ(w.lastLabel(), std::string(kTriKroConvertedLabel) + " 5");
+    EXPECT_EQ(w.lastLabel(), std::string(kTriKroConvertedLabel) + " 05");  // the box's text as typed
     EXPECT_EQ(Bytes(current.begin(), current.begin() + 7), (Bytes{0xF0, 0x42, 0x30, 0x68, 0x75, 0x01, 0x03}));
     const Bytes unpacked = KorgSXtoDataConvert(current, 7, L::size);
     EXPECT_EQ(w.dir.read(kKroDebugDataFile), std::string(unpacked.begin(), unpacked.end()));
@@ -324,7 +324,7 @@ TEST(ConvTriCombi, KindsGiveTheSameCombi)
     EXPECT_EQ(w.s.messages.count(), 6u);
     const std::string log = w.dir.read(kTriKroConvertLogFile);
     EXPECT_EQ(log.substr(0, 7), "Combi 0");
-    EXPECT_TRUE(contains(log, "\r\nCombi 5 "));
+    EXPECT_TRUE(contains(log, "\r\nCombi 05 "));
 
     // The timbre-copy window takes the result as its source.
     w.s.messages.selectOnly(w.s.messages.count() - 1);

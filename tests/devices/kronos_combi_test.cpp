@@ -369,5 +369,25 @@ TEST(KronosTemplates, DefaultEffectDataHoldsTheFixedValues)
     }
 }
 
+// Rows of the shipped parameter list, among them one whose columns the facts
+// give shifted by one (its data_hex cell is missing).
+TEST(KronosTemplates, ShippedParameterListDescribesGlobalRows)
+{
+    KronosSession k;
+    const struct {
+        int typ, soc, sub, pid, idx;
+        std::string text;
+    } cases[] = {
+        {15, 0, 0, 1, 0, "Basic Key Transpose (Fn43 Ty015 So000 Su000 Pi001 Ix000)"},
+        {15, 0, 0, 109, 0, "Basic Osc/Timbre/Track Transpose (Scale Type) (Fn43 Ty015 So000 Su000 Pi109 Ix000)"},
+    };
+    std::vector<std::string> log;
+    for (const auto& c : cases)
+        EXPECT_EQ(kronosDefs().Kro_parm_desc(0x43, c.typ, c.soc, c.sub, c.pid, c.idx,
+                                             [&](const std::string& l) { log.push_back(l); }),
+                  c.text);
+    EXPECT_TRUE(log.empty());
+}
+
 }  // namespace
 }  // namespace tolvex

@@ -175,6 +175,10 @@ def param_list(src, report):
         path = os.path.join(src, name)
         for line, r in read_tsv(path):
             ids = [r.get(c, "") for c in ("TYP", "SOC", "SUB", "PID", "IDX")]
+            if not ids[4] and all(re.fullmatch(r"\d+", r.get(c, "")) for c in ("value", "TYP", "SOC", "SUB", "PID")):
+                # A row without its data_hex cell: the value text sits in data_hex and
+                # the ids one column to the left, in value .. PID.
+                ids = [r.get(c, "") for c in ("value", "TYP", "SOC", "SUB", "PID")]
             typs = ids[0].split("/")
             if not all(re.fullmatch(r"\d+", t) for t in typs + ids[1:]):
                 skipped += 1  # the document gives no id for this row

@@ -47,7 +47,8 @@ constexpr char kRunHelp[] =
     "answer TEXT, file PATH, do COMMAND, save-list FILE, save-new FILE, list-entries;\n"
     "blank lines and lines starting with # are skipped.\n"
     "The log goes to standard output, boxes to standard error as \"TITLE: text\".\n"
-    "Exits 1 when an Error or Warning box was shown, 2 for a usage error.\n";
+    "Exits 1 when an Error or Warning box was shown, 2 for a usage error.\n"
+    "tolvex-cli run COMMAND --help tells what one command reads, asks and writes.\n";
 
 // A mistake in what the user asked for (exit 2), never a hang.
 struct UsageError : std::runtime_error {
@@ -238,7 +239,67 @@ public:
         return status;
     }
 
+    // What `run NAME --help` prints: for each command the name means, what it
+    // reads (with the fields' texts as they are now), asks, writes and how it exits.
+    int help(const std::string& name)
+    {
+        const auto found = table_.findAll(name);
+        if (found.empty()) {
+            const auto close = table_.closeNames(name);
+            throw UsageError("no command named " + name + (close.empty() ? "" : "; close names: " + joined(close)));
+        }
+        for (const Command* c : found) {
+            out_ << plainCaption(c->caption) << " (control " << c->control << "), " << c->window
+                 << (c->place.empty() ? "" : ", " + c->place) << "\n";
+            if (!c->hint.empty()) out_ << "  " << c->hint << "\n";
+            const CommandUse* use = table_.useOf(c->control);
+            if (!c->run) {
+                out_ << "  Not available: this control has no command.\n\n";
+                continue;
+            }
+            if (!use) {
+                out_ << "  Not described.\n\n";
+                continue;
+            }
+            out_ << "Reads:\n";
+            if (!use->selection.empty())
+                out_ << "  " << use->selection << " (--select LIST; default: every entry loaded)\n";
+            for (const std::string& control : use->fields) out_ << "  " << fieldNow(control) << "\n";
+            for (const std::string& r : use->reads) out_ << "  " << r << "\n";
+            if (use->selection.empty() && use->fields.empty() && use->reads.empty()) out_ << "  nothing\n";
+            if (!use->asks.empty()) {
+                out_ << "Asks (--answer TEXT, in this order):\n";
+                for (const Question& q : use->asks) {
+                    out_ << "  \"" << q.text << "\"\n";
+                    for (const std::string& a : q.answers) out_ << "    " << a << "\n";
+                }
+            }
+            out_ << "Writes:\n";
+            for (const std::string& w : use->writes) out_ << "  " << w << "\n";
+            out_ << "Exit status:\n  0  done without an Error or Warning box\n";
+            out_ << "  1  an Error or Warning box";
+            for (std::size_t i = 0; i < use->refuses.size(); ++i) out_ << (i ? "; " : ": ") << use->refuses[i];
+            out_ << "\n  2  a usage error (an unknown name or value"
+                 << (use->asks.empty() ? "" : ", a question with no --answer left") << ")\n\n";
+        }
+        return 0;
+    }
+
 private:
+    // A field as the help shows it: control, caption and its text now.
+    std::string fieldNow(const std::string& control) const
+    {
+        const auto fields = table_.findFields(control);
+        if (fields.empty()) return control;
+        const Field& f = *fields.front();
+        std::string text = f.control + (f.caption.empty() ? "" : " (\"" + f.caption + "\")");
+        if (f.count > 0) return text + ", rows 1-" + std::to_string(f.count) + " (--set " + f.control + "[ROW]=VALUE)";
+        if (f.check)
+            return text + ", check box, now " + (s_.checked.get(f.control) ? "1" : "0") + " (--set " + f.control +
+                   "=1|0)";
+        return text + ", now \"" + s_.text.get(f.control) + "\" (--set " + f.control + "=VALUE)";
+    }
+
     void step(const Step& st)
     {
         const auto need = [&](std::size_t n) {
@@ -557,7 +618,7 @@ int runCommands(const std::vector<std::string>& args, std::istream& in, std::ost
     std::string command, script, inPort, outPort;
     std::vector<std::string> files;
     std::vector<Step> before, after;
-    bool list = false;
+    bool list = false, help = false;
     try {
         for (std::size_t i = 0; i < args.size(); ++i) {
             const std::string& a = args[i];
@@ -566,8 +627,7 @@ int runCommands(const std::vector<std::string>& args, std::istream& in, std::ost
                 return args[++i];
             };
             if (a == "--help" || a == "-h") {
-                out << kRunHelp;
-                return 0;
+                help = true;
             } else if (a == "--list") {
                 list = true;
             } else if (a == "--script") {
@@ -596,10 +656,15 @@ int runCommands(const std::vector<std::string>& args, std::istream& in, std::ost
                 files.push_back(a);
             }
         }
+        if (help && (command.empty() || !script.empty())) {
+            out << kRunHelp;
+            return 0;
+        }
         if (list) {
             listCommands(out, commands);
             return 0;
         }
+        if (help) return Runner(out, err, makeDevices, commands).help(command);
         std::vector<Step> steps;
         if (!script.empty()) {
             if (!command.empty() || !files.empty()) throw UsageError("--script takes no command or files");

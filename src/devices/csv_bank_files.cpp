@@ -1,5 +1,6 @@
 #include "devices/csv_bank_files.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -52,27 +53,77 @@ int nextValue(std::string& rest, int first, int last, const CsvBankError& invali
     return value;
 }
 
-// Name and values of a performance row: characters 2-21, then `values.size()` values from character 25.
+// The end of a row's quoted name field: the position of the comma after its
+// closing quote, or npos when the row does not start with a quoted field of at
+// most kNameLength bytes ("" standing for one quote) closed by a quote and a
+// comma. Such a field may hold any byte, line ends included.
+std::size_t quotedNameEnd(const std::string& text, std::size_t pos, std::string* name = nullptr)
+{
+    if (pos >= text.size() || text[pos] != '"') return std::string::npos;
+    std::string field;
+    for (std::size_t i = pos + 1; i < text.size() && field.size() <= kNameLength; ++i) {
+        if (text[i] != '"') {
+            field += text[i];
+        } else if (i + 1 < text.size() && text[i + 1] == '"') {
+            field += '"';
+            ++i;
+        } else {
+            if (i + 1 >= text.size() || text[i + 1] != ',' || field.size() > kNameLength) return std::string::npos;
+            if (name) *name = field;
+            return i + 1;
+        }
+    }
+    return std::string::npos;
+}
+
+// Name and values of a performance row. The name is read exactly or the row
+// is refused, in this order: a quoted field of 20 bytes; the fixed columns of
+// a row whose characters 22-24 are a quote, a comma and a blank (the name is
+// characters 2-21 as they stand, an unpaired quote included); a shorter quoted
+// field or an unquoted one, padded with blanks to 20. The values follow the
+// comma after the name.
 void readPerformanceRow(const std::string& row, std::uint8_t* name, std::uint8_t* values, std::size_t count,
                         int highest)
 {
     if (row.size() < kRowName + kNameLength) throw midi("CSV row too short: " + row);
+    std::string text;
+    std::size_t comma = quotedNameEnd(row, 0, &text);
+    if (comma == std::string::npos || text.size() != kNameLength) {
+        if (row.size() >= kRowValues && row[0] == '"' && row.compare(kRowName + kNameLength, 3, "\", ") == 0) {
+            text = row.substr(kRowName, kNameLength);
+            comma = kRowName + kNameLength + 1;
+        } else if (comma == std::string::npos && row[0] != '"') {
+            comma = row.find(',');
+            if (comma == std::string::npos || comma > kNameLength) throw midi("CSV row format error: " + row);
+            text = row.substr(0, comma);
+        } else if (comma == std::string::npos) {
+            throw midi("CSV row format error: " + row);
+        }
+        text.resize(kNameLength, ' ');
+    }
     for (std::size_t i = 0; i < kNameLength; ++i) {
-        const auto c = static_cast<std::uint8_t>(row[kRowName + i]);
+        const auto c = static_cast<std::uint8_t>(text[i]);
         // A DX7II carries its name in the message as it is: no byte may look like a status byte.
-        if (c > highest) throw midi("Value out of range in CSV file: " + row.substr(kRowName, kNameLength));
+        if (c > highest) throw midi("Value out of range in CSV file: " + text);
         name[i] = c;
     }
-    std::string rest = row.size() > kRowValues ? row.substr(kRowValues) : std::string();
+    std::string rest = row.substr(comma + 1);
     const CsvBankError invalid = midi("Invalid numeric data in CSV file: ");
     for (std::size_t j = 0; j < count; ++j) values[j] = static_cast<std::uint8_t>(nextValue(rest, 0, highest, invalid));
 }
 
-// The rows after the type line, without their line ends and trailing blanks; blank rows are left out.
-std::vector<std::string> rowsOf(std::istringstream& in)
+// The rows after the type line, without their line ends and trailing blanks;
+// blank rows are left out. A row whose quoted name holds a line end goes on
+// over it.
+std::vector<std::string> rowsOf(const std::string& content, std::size_t pos)
 {
     std::vector<std::string> rows;
-    for (std::string line; std::getline(in, line);) {
+    while (pos < content.size()) {
+        const std::size_t nameEnd = quotedNameEnd(content, pos);
+        std::size_t end = content.find('\n', nameEnd == std::string::npos ? pos : nameEnd);
+        if (end == std::string::npos) end = content.size();
+        std::string line = content.substr(pos, end - pos);
+        pos = end + 1;
         while (!line.empty() && (line.back() == ' ' || line.back() == '\t' || line.back() == '\r')) line.pop_back();
         if (!line.empty()) rows.push_back(std::move(line));
     }
@@ -88,10 +139,8 @@ void checkRowCount(const std::vector<std::string>& rows, std::size_t capacity)
 
 CsvBank parseCsvBank(const std::string& content, int channel, YamahaTables& yamaha, WSSRRecords& wavestation)
 {
-    std::istringstream in(content);
-    std::string first;
-    std::getline(in, first);
-    const std::string typeLine = trimmed(first);
+    const std::size_t firstEnd = std::min(content.find('\n'), content.size());
+    const std::string typeLine = trimmed(content.substr(0, firstEnd));
     CsvBank bank;
     for (std::size_t i = 0; i < CSV_types.size() && bank.type == 0; ++i)
         if (typeLine == CSV_types[i]) bank.type = static_cast<int>(i) + 1;
@@ -99,7 +148,7 @@ CsvBank parseCsvBank(const std::string& content, int channel, YamahaTables& yama
     if (bank.type != kTX802Bank && bank.type != kDX7iiBank && bank.type != kPerfMap)
         throw CsvBankError("Error", format("Unimplemented CSV Type %d", bank.type));
 
-    const std::vector<std::string> rows = rowsOf(in);
+    const std::vector<std::string> rows = rowsOf(content, firstEnd + 1);
     if (bank.type == kTX802Bank) {
         auto table = yamaha.TX802PMEM;
         checkRowCount(rows, table.size());
@@ -157,7 +206,7 @@ std::string ReadCSVfile(Session& s, const std::string& source)
         return {};
     }
     if (channel < 0 || channel > 255) {
-        box("MIDI", "Value out of range in CSV file: " + channelText);
+        box("MIDI", "Channel must be 0-255");
         return {};
     }
     std::ifstream file(source, std::ios::binary);

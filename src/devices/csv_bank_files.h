@@ -6,10 +6,15 @@
 // trailing blanks and CR are stripped from each row. Values are decimal
 // integers separated by commas (blanks before a value are skipped); what a
 // row holds after the values its type needs is ignored.
-//   TX802 Performance Bank   up to 64 rows: characters 2-21 the name, from
-//                            character 25 64 values 0-255 (PMEM bytes 0-63)
-//   DX7II Performance Bank   up to 32 rows: characters 2-21 the name, from
-//                            character 25 31 values 0-127 (bytes 0-30)
+//   TX802 Performance Bank   up to 64 rows: the name, then 64 values 0-255
+//                            (PMEM bytes 0-63)
+//   DX7II Performance Bank   up to 32 rows: the name, then 31 values 0-127
+//                            (bytes 0-30)
+// A performance name is the row's first field: quoted (a quote inside doubled;
+// it may hold any byte, a line end too) as the exports write it, or characters
+// 2-21 when characters 22-24 are a quote, a comma and a blank, or unquoted; a
+// name of fewer than 20 bytes is padded with blanks. A row that cannot be read
+// exactly is refused with "CSV row format error: " and the row.
 //   WS SR Performance Map    up to 128 rows: entry (its row number from 0),
 //                            bank and performance, each 0-255
 // Rows a file lacks keep what the table held.

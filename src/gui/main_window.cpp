@@ -98,7 +98,7 @@ QLineEdit* MainWindow::edit(QWidget* parent, const char* name, const char* hint)
 {
     auto* e = new QLineEdit(parent);
     e->setObjectName(name);
-    e->setToolTip(hint);
+    e->setToolTip(q(*hint ? std::string(hint) : commands_.hintOf(name)));
     const std::string key = name;
     connect(e, &QLineEdit::textEdited, this, [this, key](const QString& t) {
         syncing_ = true;
@@ -112,7 +112,7 @@ QCheckBox* MainWindow::check(QWidget* parent, const char* name, const char* capt
 {
     auto* c = new QCheckBox(caption, parent);
     c->setObjectName(name);
-    c->setToolTip(hint);
+    c->setToolTip(q(*hint ? std::string(hint) : commands_.hintOf(name)));
     const std::string key = name;
     connect(c, &QCheckBox::toggled, this, [this, key](bool on) {
         if (!syncing_) session_.checked.set(key, on);
@@ -147,15 +147,17 @@ QWidget* MainWindow::buildTopBar()
     auto* row = new QHBoxLayout(bar);
     row->setContentsMargins(0, 0, 0, 0);
     auto* inLabel = new QLabel("MIDI In", bar);
-    inLabel->setToolTip("Midi Source Select");
+    inLabel->setToolTip(q(commands_.hintOf(ctl::cmbInput)));
     cmbInput_ = new PortComboBox(bar, [this] { run(RefreshInputSelector); });
     cmbInput_->setObjectName(ctl::cmbInput);
     cmbInput_->setMinimumWidth(220);
+    cmbInput_->setToolTip(inLabel->toolTip());
     auto* outLabel = new QLabel("MIDI Out", bar);
-    outLabel->setToolTip("Midi Source Select");
+    outLabel->setToolTip(q(commands_.hintOf(ctl::cmbOutput)));
     cmbOutput_ = new PortComboBox(bar, [this] { run(RefreshOutputSelector); });
     cmbOutput_->setObjectName(ctl::cmbOutput);
     cmbOutput_->setMinimumWidth(220);
+    cmbOutput_->setToolTip(outLabel->toolTip());
     connect(cmbInput_, &QComboBox::activated, this, [this](int i) {
         session_.cmbInput.itemIndex = i;
         run(cmbInputChange);
@@ -174,7 +176,7 @@ QWidget* MainWindow::buildTopBar()
 
     cancel_ = button(bar, ctl::Cancel);
 
-    auto* xt = check(bar, ctl::XTCheckBox1, "Enable Legacy (Unsupported)", "Enabled extended (unsupported) devices");
+    auto* xt = check(bar, ctl::XTCheckBox1, "Enable Legacy (Unsupported)");
     Q_UNUSED(xt);
 
     row->addWidget(inLabel);
@@ -206,12 +208,12 @@ QWidget* MainWindow::buildLibrarian()
     auto* prog = new QHBoxLayout;
     auto* progBox = new QVBoxLayout;
     progBox->addWidget(new QLabel("Prog", side));
-    auto* progEdit = edit(side, ctl::ProgChange, "Program Number for use with program change button");
+    auto* progEdit = edit(side, ctl::ProgChange);
     progEdit->setMaximumWidth(50);
     progBox->addWidget(progEdit);
     auto* chanBox = new QVBoxLayout;
     chanBox->addWidget(new QLabel("Chan", side));
-    auto* chanEdit = edit(side, ctl::Channel, "MIDI channel to send on");
+    auto* chanEdit = edit(side, ctl::Channel);
     chanEdit->setMaximumWidth(50);
     chanBox->addWidget(chanEdit);
     prog->addLayout(progBox);
@@ -227,7 +229,7 @@ QWidget* MainWindow::buildLibrarian()
     column->addWidget(new QLabel("Objects Window", side));
     objects_ = new MessageListView(session_.messages, side);
     objects_->setObjectName("ListBox1");
-    objects_->setToolTip("Select one or more sysex banks for buttons or File / Save operations");
+    objects_->setToolTip(q(commands_.hintOf("ListBox1")));
     column->addWidget(objects_, 1);
 
     pages_ = new QTabWidget(side);
@@ -250,8 +252,7 @@ QWidget* MainWindow::buildLogSide()
 
     log_ = new QListWidget(side);
     log_->setObjectName("lstLog");
-    log_->setToolTip(
-        "Right-Click to copy selected line to clipboard. Double-click to copy entire log to clipboard (up to 32K)");
+    log_->setToolTip(q(commands_.hintOf("lstLog")));
     log_->setUniformItemSizes(true);
     log_->setSelectionMode(QAbstractItemView::SingleSelection);
     log_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
@@ -265,15 +266,13 @@ QWidget* MainWindow::buildLogSide()
 
     auto* recv = new QHBoxLayout;
     recv->addWidget(new QLabel("Last SysEx", side));
-    auto* recvEdit = edit(side, ctl::SXrecvString, "Displays last SysEx Message Received (up to 64 bytes)");
+    auto* recvEdit = edit(side, ctl::SXrecvString);
     recvEdit->setReadOnly(true);
     recv->addWidget(recvEdit, 1);
     column->addLayout(recv);
 
     auto* send = new QHBoxLayout;
-    auto* reqEdit = edit(side, ctl::SXreqString,
-                         "Enter in hex, separated with spaces. It is OK to leave off F0 and F7 - they will be added if "
-                         "not present");
+    auto* reqEdit = edit(side, ctl::SXreqString);
     send->addWidget(reqEdit, 1);
     send->addWidget(button(side, "ReqSysex"));
     column->addLayout(send);
@@ -347,9 +346,7 @@ void MainWindow::buildPages()
         g->addWidget(labelled(w, "Bank", ctl::KroBank), 2, 1);
         g->addWidget(check(w, ctl::PassPrgBank, "Conv Pass Program and Bank"), 2, 2);
         g->addWidget(check(w, ctl::AutoSendCB, "Auto Send Triton Converted"), 2, 3);
-        g->addWidget(
-            check(w, ctl::Filter7F, "Filter Function 7F msgs", "Don't display or log Kronos function 7F parameters"), 2,
-            4);
+        g->addWidget(check(w, ctl::Filter7F, "Filter Function 7F msgs"), 2, 4);
         auto* memo = new QPlainTextEdit(w);
         memo->setObjectName(ctl::BankTextMemo1);
         memo->setReadOnly(true);

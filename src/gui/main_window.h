@@ -58,6 +58,7 @@ private:
 
     // The button of a command-table entry: caption, hint, enabled when it has a function.
     QPushButton* button(QWidget* parent, const char* control);
+    // A box or check box shows the hint given, else its hint in the command table.
     QLineEdit* edit(QWidget* parent, const char* name, const char* hint = "");
     QCheckBox* check(QWidget* parent, const char* name, const char* caption, const char* hint = "");
     QLabel* label(QWidget* parent, const char* name, const char* designText);

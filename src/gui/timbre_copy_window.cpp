@@ -108,14 +108,14 @@ TimbreCopyWindow::TimbreCopyWindow(Session& session, QtShell& shell, const Comma
     objLabel->setGeometry(8, 10, 50, 20);
     objName_ = new QLineEdit(this);
     objName_->setObjectName("CopyEditObjName");
-    objName_->setToolTip("Name of Object from main form (Combi)");
+    objName_->setToolTip(q(commands_.hintOf("CopyEditObjName")));
     objName_->setReadOnly(true);
     objName_->setGeometry(60, 8, 420, 22);
     auto* srcLabel = new QLabel("Source Combi", this);
     srcLabel->setGeometry(500, 10, 90, 20);
     srcCombi_ = new QLineEdit(this);
     srcCombi_->setObjectName("SrcCombi");
-    srcCombi_->setToolTip("Name of Combi selected as object on main form");
+    srcCombi_->setToolTip(q(commands_.hintOf("SrcCombi")));
     srcCombi_->setReadOnly(true);
     srcCombi_->setGeometry(592, 8, 240, 22);
 
@@ -127,13 +127,13 @@ TimbreCopyWindow::TimbreCopyWindow(Session& session, QtShell& shell, const Comma
 
     auto* group1 = new QGroupBox("Timbre Copy Mapping", this);
     group1->setObjectName("GroupBox1");
-    group1->setToolTip("If more than one Timbre is mapped to the same destination, the hightest number is used");
+    group1->setToolTip(q(commands_.hintOf("GroupBox1")));
     group1->setGeometry(188, 36, 420, 455);
     buildRows(group1, TimbreCheckboxArray, TimbreComboArray, kTimbreRows, kTimbreTop, kTimbrePitch);
 
     auto* group2 = new QGroupBox("IFX Copy Mapping", this);
     group2->setObjectName("GroupBox2");
-    group2->setToolTip(group1->toolTip());
+    group2->setToolTip(q(commands_.hintOf("GroupBox2")));
     group2->setGeometry(614, 36, 484, 455);
     auto* lines = new RowLines(group2, kIFXTop, kIFXPitch, kIFXRows);
     lines->setGeometry(4, 0, 476, kIFXTop + kIFXRows * kIFXPitch + 2);

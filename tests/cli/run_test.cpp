@@ -270,6 +270,48 @@ TEST(Runner, KronosRequestsAndTheirRefusals)
     EXPECT_EQ(none.out, "");
 }
 
+// `run COMMAND --help` comes from the command table: every command the program
+// runs is described there, with fields and controls the table knows.
+TEST(Runner, EveryCommandTellsWhatItReadsAsksAndWrites)
+{
+    CommandTable t = makeCommandTable();
+    registerDeviceFamilies(t);
+    for (const Command& c : t.all()) {
+        if (!c.run) continue;
+        const CommandUse* use = t.useOf(c.control);
+        ASSERT_NE(use, nullptr) << c.control << " has no description";
+        EXPECT_FALSE(use->writes.empty()) << c.control;
+        for (const std::string& f : use->fields) EXPECT_EQ(t.findFields(f).size(), 1u) << c.control << ": " << f;
+    }
+
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        std::vector<std::string> said;  // each must be in standard output
+    } cases[] = {
+        {{"DX7pb>TX802pb", "--help"},
+         0,
+         {"DX7pb>TX802pb (control dx7pb_to_tx802pb), Main window, DX/TX\n", "a DX7II 32-performance bank",
+          "Channel (\"Chan\"), now \"", "\"Select Target Bank range for TX802\"", "1-32 (or yes)", "33-64 (or no)",
+          "\"TX802 Perf converted from DX7\"", "a question with no --answer left"}},
+        {{"--help", "Conv1TriCombi"},
+         0,
+         {"Convert Triton Combi (or one in a Combi Bank) to one Kronos Combi",
+          "AutoSendCB (\"Auto Send Triton "
+          "Converted\"), check box, now 0",
+          "KroInitCombi.bin", "\"Message is not Triton Combi Bank\""}},
+        {{"Req 1 Prog", "--help"}, 0, {"control TriReq1Prog", "control KroReq1Prog", "TriProg (\"Prog\")"}},
+        {{"CheckSumFix", "--help"}, 0, {"Not available"}},
+        {{"--help"}, 0, {"Usage: tolvex-cli run COMMAND", "tolvex-cli run COMMAND --help"}},
+    };
+    for (const auto& c : cases) {
+        const RunResult r = testing::runTool(c.args);
+        EXPECT_EQ(r.status, c.status) << c.args.front() << r.err;
+        for (const std::string& text : c.said) EXPECT_NE(r.out.find(text), std::string::npos) << text << "\n" << r.out;
+    }
+    EXPECT_EQ(testing::runTool({"DX7pb>TX802p", "--help"}).status, 2);  // no such command: a usage error
+}
+
 TEST(Runner, SplitsScriptLinesAsAShellWould)
 {
     const struct {

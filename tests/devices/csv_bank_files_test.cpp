@@ -8,6 +8,7 @@
 #include "devices/csv_bank_files.h"
 #include "devices/wavestation/wavestation_sysex.h"
 #include "devices/yamaha/yamaha_formats.h"
+#include "devices/yamaha/yamaha_text.h"
 #include "support/scripted_shell.h"
 #include "support/temp_dir.h"
 
@@ -93,6 +94,78 @@ TEST(CsvBankFiles, RefusesWhatItCannotBuildWithItsBox)
     }
 }
 
+// What the exports write, Open CSV reads back: every byte a name can hold, at
+// its start, in its middle and at its end, comes back as it was.
+TEST(CsvBankFiles, ExportedNamesComeBackByteForByte)
+{
+    std::vector<std::uint8_t> awkward;
+    for (int b = 0; b < 0x20; ++b) awkward.push_back(static_cast<std::uint8_t>(b));
+    for (std::uint8_t b : {0x22, 0x2C, 0x7F}) awkward.push_back(b);
+    for (std::uint8_t b : awkward) {
+        YamahaTables t;
+        for (std::size_t p = 0; p < 32; ++p) {
+            DX7iiPerformance& r = t.DX7iiPackedPerf[p];
+            for (std::size_t j = 0; j < dx7ii::kParameters; ++j) r[j] = static_cast<std::uint8_t>((p * 7 + j) % 128);
+            std::fill_n(r.begin() + dx7ii::kName, kNameLength, std::uint8_t('a' + p % 26));
+            r[dx7ii::kName + (p % 3 == 0 ? 0 : p % 3 == 1 ? 9 : 19)] = b;
+        }
+        for (std::size_t p = 0; p < 64; ++p) {
+            TX802Performance& r = t.TX802PMEM[p];
+            for (std::size_t j = 0; j < kPmemName; ++j) r[j] = static_cast<std::uint8_t>(p * 5 + j * 3);
+            std::fill_n(r.begin() + kPmemName, kNameLength, std::uint8_t('A' + p % 26));
+            r[kPmemName + p % kNameLength] = b;
+        }
+        const YamahaTables exported = t;
+        const YamahaReport dx7 = dx7iiBankReport(t), tx = tx802BankReport(t);
+        YamahaTables back;
+        WSSRRecords ws;
+        try {
+            EXPECT_EQ(parseCsvBank(dx7.csv, 0, back, ws).message, DX7iiPerftoSysex(0, exported.DX7iiPackedPerf))
+                << int(b);
+            EXPECT_EQ(parseCsvBank(tx.csv, 0, back, ws).message, TX802PMEMtoSysex(0, exported.TX802PMEM)) << int(b);
+        } catch (const CsvBankError& e) {
+            ADD_FAILURE() << "byte " << int(b) << ": " << e.what();
+        }
+        EXPECT_EQ(back.DX7iiPackedPerf, exported.DX7iiPackedPerf) << int(b);
+        EXPECT_EQ(back.TX802PMEM, exported.TX802PMEM) << int(b);
+    }
+}
+
+// Rows another program wrote: read exactly, or refused; a value never shifts.
+TEST(CsvBankFiles, RowsFromOtherProgramsAreReadExactlyOrRefused)
+{
+    const std::string vals = "12," + values(30, 3);
+    const struct {
+        std::string row;
+        std::string name;  // "" when refused
+        std::string refusal;
+    } cases[] = {
+        {"\"Spreadsheet Name    \"," + vals, "Spreadsheet Name    ", ""},
+        {"\"Spreadsheet Name    \" ,  " + vals, "", "CSV row format error: \"Spreadsheet Name    \" ,  " + vals},
+        {"\"Short\"," + vals, "Short               ", ""},
+        {"Unquoted Name," + vals, "Unquoted Name       ", ""},
+        {" Leading blanks kept," + vals, " Leading blanks kept", ""},
+        {"\"Say \"\"hi\"\" here       \", " + vals, "Say \"hi\" here       ", ""},
+        {"\"Raw \"quote\" here    \", " + vals, "Raw \"quote\" here    ", ""},
+        {"\"A name far too long to be one\"," + vals, "",
+         "CSV row format error: \"A name far too long to be one\"," + vals},
+        {"A name far too long to be one," + vals, "", "CSV row format error: A name far too long to be one," + vals},
+    };
+    for (const auto& c : cases) {
+        YamahaTables t;
+        WSSRRecords ws;
+        try {
+            parseCsvBank("DX7II Performance Bank\r\n" + c.row + "\r\n", 0, t, ws);
+            const DX7iiPerformance& r = t.DX7iiPackedPerf[0];
+            EXPECT_EQ(std::string(r.begin() + dx7ii::kName, r.end()), c.name) << c.row;
+            EXPECT_EQ(r[0], 12) << c.row;
+            EXPECT_EQ(r[30], 3) << c.row;
+        } catch (const CsvBankError& e) {
+            EXPECT_EQ(e.what(), c.refusal) << c.row;
+        }
+    }
+}
+
 TEST(CsvBankFiles, APerformanceMapOfFewerRowsStillBuildsItsMessage)
 {
     YamahaTables yamaha;
@@ -120,7 +193,8 @@ TEST(CsvBankFiles, OpenCsvAppendsOnlyWhatItRead)
         std::string box;  // "" when read
     } cases[] = {
         {"x", good, "MIDI: You must specify a valid number for the Channel."},
-        {"256", good, "MIDI: Value out of range in CSV file: 256"},
+        {"256", good, "MIDI: Channel must be 0-255"},
+        {"-1", good, "MIDI: Channel must be 0-255"},
         {"0", dir.file("missing.csv"), "MIDI: Could not open file" + dir.file("missing.csv")},
         {"0", unimplemented, "Error: Unimplemented CSV Type 2"},
         {"255", good, ""},

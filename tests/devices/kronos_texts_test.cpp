@@ -114,6 +114,29 @@ TEST(KronosTexts, KarmaControlKindsAndShortMessages)
     for (const auto& c : cases) EXPECT_EQ(KroFunc7FParse(hex(c.msg)), c.text) << c.msg;
 }
 
+// A message cut short: the step that would read its F7 ends the text there.
+TEST(KronosTexts, TheEndByteOfAShortMessageIsNoField)
+{
+    const struct {
+        const char* msg;
+        const char* text;
+    } cases[] = {
+        {"F0 42 30 68 24 F7", ": Reply "},
+        {"F0 42 30 68 24 06 F7", ": Reply paramter value is out of range"},
+        {"F0 42 30 68 75 01 F7", ": Current Object Dump "},
+        {"F0 42 30 68 75 01 03 F7", ": Current Object Dump Comb V3"},
+        {"F0 42 30 68 73 01 00 00 F7", ": Dump "},
+        {"F0 42 30 68 72 01 40 00 F7", ": Object Dump Request "},
+        {"F0 42 30 68 37 01 F7", ": Bank Digest Request "},
+        {"F0 42 30 68 7D F7", ": Query Program Bank Type "},
+        {"F0 42 30 68 7F F7", ""},
+        {"F0 42 30 68 7F 01 F7", ": Karma Control: Unknown(1)"},
+        {"F0 42 30 68 7F 03 01 02 03 F7", ": Karma Control: Unknown(3)"},
+    };
+    KronosDefs defs;
+    for (const auto& c : cases) EXPECT_EQ(KronosFunctionText(hex(c.msg), nullptr, {}, defs), c.text) << c.msg;
+}
+
 // Lines logged and written to the unknown-parameter file by the look-ups.
 struct Recorder {
     Recorder()

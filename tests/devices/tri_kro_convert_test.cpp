@@ -221,9 +221,9 @@ TEST(TriKroConvert, EffectsThroughTheMap)
     for (const auto& c : cases) EXPECT_EQ(c.got, c.want) << c.what;
     for (const char* line :
          {"Tri InsEff1 1: \"Tri Effect 1\" ---> Kro Efx:5 \"Kro Five:\"\r\n",
-          "    Tri PID 0 val 171 (0xab):  Kronos (Param One) NoMap Param 171 (0xab)\r\n",
+          "    Tri PID 0 val 171 (0xAB):  Kronos (Param One) NoMap Param 171 (0xAB)\r\n",
           "    Tri PID 1 val  55 (0x37): (Kronos EFXparm: Kpid:2 ofs:10, width:8, bitpos:0, "
-          "\"Param Two\") Mapped Kronos Param 75 masked(0x4b)\r\n",
+          "\"Param Two\") Mapped Kronos Param 75 masked(0x4B)\r\n",
           "Range Error extracting bitfield for Triton IFX 1 (type 1) PID 2\r\n"
           "Parameter Not Mapped: IFX1 , TriEFX 1PID 2\r\n",
           "Kronos EFX Type 200 out of legal range (0 - 185) MappedKroEfxType set to 0 (no effect)\r\n",
@@ -426,9 +426,9 @@ TEST(ConvTriCombi, KindsGiveTheSameCombi)
     EXPECT_EQ(w.lastLabel(), kTriKroConvertedLabel);
     w.run(testing::tritonDump(9, 0x4D, 2, 3, 5, (*bank)[5]));
     EXPECT_EQ(w.last(), current);
-    w.run(testing::tritonDump(0, 0x4D, 1, 0, 0, *bank), "5");
+    w.run(testing::tritonDump(0, 0x4D, 1, 0, 0, *bank), "05");
     EXPECT_EQ(w.last(), current);
-    EXPECT_EQ(w.lastLabel(), std::string(kTriKroConvertedLabel) + " 5");
+    EXPECT_EQ(w.lastLabel(), std::string(kTriKroConvertedLabel) + " 05");  // the box's text as typed
     EXPECT_EQ(Bytes(current.begin(), current.begin() + 7), (Bytes{0xF0, 0x42, 0x30, 0x68, 0x75, 0x01, 0x03}));
     const Bytes unpacked = KorgSXtoDataConvert(current, 7, L::size);
     EXPECT_EQ(w.dir.read(kKroDebugDataFile), std::string(unpacked.begin(), unpacked.end()));
@@ -438,7 +438,7 @@ TEST(ConvTriCombi, KindsGiveTheSameCombi)
     EXPECT_EQ(w.s.messages.count(), 6u);
     const std::string log = w.dir.read(kTriKroConvertLogFile);
     EXPECT_EQ(log.substr(0, 7), "Combi 0");
-    EXPECT_TRUE(contains(log, "\r\nCombi 5 "));
+    EXPECT_TRUE(contains(log, "\r\nCombi 05 "));
 
     // The timbre-copy window takes the result as its source.
     w.s.messages.selectOnly(w.s.messages.count() - 1);
@@ -477,7 +477,7 @@ TEST(ConvTriCombi, RefusalsLeaveTheListAlone)
          "Message is not Triton Combi Bank"},
         {"prog 128", bank, "128", "1", "", "You must specify a valid number for the Combi in the text box \"Prog\"."},
         {"all banks", testing::tritonDump(0, 0x4D, 3, 0, 0, triton::Ttri_Combi{}), "0", "1", "",
-         "Message unsupported type of Triton Combi Bank: function 0x4d kind: 3"},
+         "Message unsupported type of Triton Combi Bank: function 0x4D kind: 3"},
         {"one byte short", Bytes(one.begin(), one.end() - 1), "0", "1", "", "Message too short: 520 bytes, 521 needed"},
         {"gchan", one, "0", "256", "", "You must specify a valid number for the Triton Studio GChan."},
         {"short init Combi", one, "0", "1", "short", "Error loading Kronos Init Combi: KroInitCombi.bin"},

@@ -175,6 +175,8 @@ TEST(YamahaFormats, DamagedTruncatedAndForeignInputIsRefused)
         {"bank byte above 7F", Bank, with(bank, 16 + 51 * 2 + 5, 0xF7),
          "Error: Invalid data >7F : Protocol Error in DX Sysex\nx: 5 p: 2, i: 124"},
         {"bank cut in a record", Bank, cut(bank, 100), "Error: Index overflow:  Error in DX Sysex\nx: 32 p: 1, i: 100"},
+        {"bank cut short with its F7 kept", Bank, joined({cut(bank, 1000), {0xF7}}),
+         "Error: Invalid data >7F : Protocol Error in DX Sysex\nx: 15 p: 19, i: 1001"},
         {"bank without checksum", Bank, cut(bank, 1648),
          "Error: Index overflow:  Error in DX Sysex\nx: 50 p: 31, i: 1648"},
         {"bank checksum", Bank, with(bank, 1648, 0x11),
@@ -231,11 +233,40 @@ TEST(YamahaFormats, TX802ChecksumsAreTracedNotEnforced)
     EXPECT_EQ(one, std::vector<std::string>{"Chksum in file: 0  calculated: 3A, dif: FFFFFFC6"});
 }
 
+// A DX7II cartridge dump as the instrument sends it: F0 43 0n 7E, then `blocks`
+// blocks of count (two 7-bit halves of identifier + data), identifier, data
+// bytes 0-127 and the block's checksum, then F7.
+Bytes cartridgeDump(const char* id, std::size_t blocks, std::size_t dataLength)
+{
+    Bytes m{0xF0, 0x43, 0x05, 0x7E};
+    for (std::size_t b = 0; b < blocks; ++b) {
+        const std::size_t count = 10 + dataLength;
+        m.push_back(static_cast<std::uint8_t>(count >> 7));
+        m.push_back(static_cast<std::uint8_t>(count & 0x7F));
+        Bytes body = textBytes(id);
+        for (std::size_t i = 0; i < dataLength; ++i) body.push_back(static_cast<std::uint8_t>((b * 37 + i * 11) % 128));
+        m.insert(m.end(), body.begin(), body.end());
+        m.push_back(yamahaChecksum(body));
+    }
+    m.push_back(0xF7);
+    return m;
+}
+
 TEST(YamahaFormats, ChecksumCheckOfEveryKindOfDump)
 {
     Bytes tx802 = yamahaFixture("tx802-performance-bank.syx").at(0);
     Bytes badBlock = tx802;
     badBlock[4 + 5 * 181 + 180] ^= 0x01;
+    // Fractional scaling: 32 blocks of 505 bytes; micro tuning: 64 blocks of 269.
+    const Bytes fksyc = cartridgeDump("LM  FKSYC ", 32, 492);
+    const Bytes mcryc = cartridgeDump("LM  MCRYC ", 64, 256);
+    ASSERT_EQ(fksyc.size(), 4u + 32 * 505 + 1);
+    ASSERT_EQ(std::vector<std::uint8_t>(fksyc.begin() + 4, fksyc.begin() + 6), (std::vector<std::uint8_t>{0x03, 0x76}));
+    Bytes fksycBad = fksyc;
+    fksycBad[4 + 17 * 505 + 504] ^= 0x02;
+    // Bytes that only look like a multi-block dump (another count) are checked as one message.
+    Bytes otherCount = mcryc;
+    otherCount[5] = 0x0B;
     const struct {
         const char* name;
         Bytes message;
@@ -250,6 +281,14 @@ TEST(YamahaFormats, ChecksumCheckOfEveryKindOfDump)
          format("block 5 is %X, should be %X", badBlock[4 + 5 * 181 + 180], tx802[4 + 5 * 181 + 180])},
         {"TX802 bank cut in block 9", Bytes(tx802.begin(), tx802.begin() + 4 + 9 * 181 + 50), false,
          "block 9 is incomplete"},
+        {"DX7II fractional scaling cartridge", fksyc, true, ""},
+        {"fractional scaling, block 17 bad", fksycBad, false,
+         format("block 17 is %X, should be %X", fksycBad[4 + 17 * 505 + 504], fksyc[4 + 17 * 505 + 504])},
+        {"DX7II micro tuning cartridge", mcryc, true, ""},
+        {"micro tuning cut in block 63", Bytes(mcryc.begin(), mcryc.end() - 2), false, "block 63 is incomplete"},
+        {"another count", otherCount, false,
+         format("is %X, should be %X", otherCount[otherCount.size() - 2],
+                yamahaChecksum(ByteView(otherCount).subspan(6, otherCount.size() - 8)))},
         {"empty", {}, false, "message too short"},
         {"one byte", {0xF0}, false, "message too short"},
         {"seven bytes", {0xF0, 0x43, 0x10, 0x00, 0x69, 0x28, 0xF7}, false, "message too short"},

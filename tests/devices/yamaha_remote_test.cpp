@@ -91,6 +91,13 @@ TEST(YamahaRemote, ACartridgeReadWritesEveryNameAndRebuildsTheBank)
     std::vector<int> expected;
     for (int p = 32; p <= 127; ++p) expected.push_back(3 << 8 | p);
     EXPECT_EQ(rig.programChanges(), expected);
+    int requests = 0;
+    for (const Bytes& m : rig.dx7.heard())
+        if (m.size() > 3 && m[1] == 0x43) {
+            EXPECT_EQ(m[2], 0x23);  // a dump request to device 3
+            ++requests;
+        }
+    EXPECT_EQ(requests, 96);
 
     // The 96 answers and, among them, the bank the 32 performances make again.
     ASSERT_EQ(rig.s.messages.count(), 97u);
@@ -153,10 +160,11 @@ TEST(YamahaRemote, TheTX802RomReadSendsPrograms0To63AndNumbers192To255)
 {
     InFolder folder;
     Rig rig;
-    SimulatedYamaha tx802(rig.bus, rig.shell, rig.port, 0);
+    // An instrument on another channel than 1 hears the requests on its device number too.
+    SimulatedYamaha tx802(rig.bus, rig.shell, rig.port, 5);
     const auto names = romNames();
     for (std::size_t v = 0; v < 64; ++v) tx802.voices[v] = testing::voiceNamed(names[v % 32]);
-    ReadTX802ROM(rig.s, 0);
+    ReadTX802ROM(rig.s, 5);
     EXPECT_TRUE(rig.shell.boxes.empty());
     std::string expected;
     for (int p = 192; p <= 255; ++p) expected += std::to_string(p) + "=" + names[(p - 192) % 32] + "\r\n";

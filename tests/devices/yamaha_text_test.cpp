@@ -150,7 +150,7 @@ TEST(YamahaText, TX802ToneGeneratorsThatFollowAnEarlierOneAddNothing)
               "  TG2   ^^^^\r\n");
     EXPECT_EQ(t.YamPerfMapping[200].References, std::set<std::string>{" 10_Two \"Quoted\" Layers "});
     for (int v = 202; v < 208; ++v) EXPECT_TRUE(t.YamPerfMapping[static_cast<std::size_t>(v)].References.empty());
-    EXPECT_NE(r.csv.find("\r\n\"Two \"Quoted\" Layers \",    3, 35, 35, 35, 35, 35, 35, 35,  200,200,202,"),
+    EXPECT_NE(r.csv.find("\r\n\"Two \"\"Quoted\"\" Layers \",    3, 35, 35, 35, 35, 35, 35, 35,  200,200,202,"),
               std::string::npos);
 }
 
@@ -188,7 +188,8 @@ TEST(YamahaCommands, EditBuffersGoToFilesBesideTheirEntry)
                   "  TG1   ^^^^\r\n");
     EXPECT_EQ(txt.substr(txt.size() - 15), "\r\n\r\ncksum: 91\r\n");  // 129 + 16 + 3 + ... of bytes 0-83
     EXPECT_EQ(dir.read("say.lst"), name + "  (0: A 2 ) \r\n");
-    const std::string csv = "TX 802 Single Performance\r\n\"" + name + "\",   16,  0,  0,";
+    // The quotes of the name are doubled in its quoted CSV field.
+    const std::string csv = "TX 802 Single Performance\r\n\"Say \"\"Hello\"\"         \",   16,  0,  0,";
     EXPECT_EQ(dir.read("say.csv").substr(0, csv.size()), csv);
 
     // An entry without a file (received from the instrument) writes "untitled" in the current folder.

@@ -62,10 +62,10 @@ void SimulatedYamaha::hear(ByteView m)
         return;
     }
     Bytes reply;
-    if (startsWith(m, MakeDumpReq(DumpFormat::PEB, 0)))
-        reply = dx7iiPerfEditBufDump(0, performances[static_cast<std::size_t>(program_)]);
-    else if (startsWith(m, MakeDumpReq(DumpFormat::VEB, 0)))
-        reply = voiceEditBufDump(0, voices[static_cast<std::size_t>(program_)]);
+    if (startsWith(m, MakeDumpReq(DumpFormat::PEB, channel_)))
+        reply = dx7iiPerfEditBufDump(channel_, performances[static_cast<std::size_t>(program_)]);
+    else if (startsWith(m, MakeDumpReq(DumpFormat::VEB, channel_)))
+        reply = voiceEditBufDump(channel_, voices[static_cast<std::size_t>(program_)]);
     if (reply.empty() || answersLeft == 0) return;
     if (answersLeft > 0) --answersLeft;
     if (badChecksum.count(program_)) reply[reply.size() - 2] ^= 0x01;

@@ -1,6 +1,6 @@
 // A Yamaha DX7II or TX802 on a loopback port: it follows program changes on
-// its channel and answers the performance and voice edit-buffer requests
-// (device number 0) with the records the test put at the current program,
+// its channel and answers the performance and voice edit-buffer requests on
+// that device number only, with the records the test put at the current program,
 // each `delayMs` after the request on the shell's clock (virtual with the
 // scripted shell, real with the runner's).
 #pragma once

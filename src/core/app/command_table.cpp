@@ -119,6 +119,31 @@ std::vector<const Field*> CommandTable::findFields(const std::string& name) cons
     return out;
 }
 
+const CommandUse* CommandTable::useOf(const std::string& control) const
+{
+    for (const auto& [name, use] : uses_)
+        if (name == control) return &use;
+    return nullptr;
+}
+
+std::string CommandTable::hintOf(const std::string& control) const
+{
+    for (const auto& [name, hint] : hints())
+        if (name == control) return hint;
+    return {};
+}
+
+std::vector<std::pair<std::string, std::string>> CommandTable::hints() const
+{
+    std::vector<std::pair<std::string, std::string>> out;
+    for (const Command& c : commands_)
+        if (!c.hint.empty()) out.emplace_back(c.control, c.hint);
+    for (const Field& f : fields_)
+        if (!f.hint.empty()) out.emplace_back(f.control, f.hint);
+    out.insert(out.end(), hints_.begin(), hints_.end());
+    return out;
+}
+
 std::vector<const Command*> CommandTable::on(const std::string& window, const std::string& place) const
 {
     std::vector<const Command*> out;
@@ -242,16 +267,49 @@ CommandTable makeCommandTable()
     at(t, "Kronos", "SetlistAutoName", "SetlistAutoName", 1, 3, "(currently unimplemented)");
     at(t, "Kronos", "CmbTempoButton", "?", -1, -1, "Shows tempo setting from current Combi object");
 
-    const std::pair<const char*, const char*> edits[] = {
-        {ctl::ProgChange, "Prog"},   {ctl::Channel, "Chan"},    {ctl::SXreqString, ""}, {ctl::SP_Bank_Num_edit, "Bank"},
-        {ctl::SP_DevID_edit, "Dev"}, {ctl::WS_Bank, "Bank"},    {ctl::TriProg, "Prog"}, {ctl::TriBank, "Bank"},
-        {ctl::TriEfxPIDtxt, "PID"},  {ctl::Tri_Gchan, "Gchan"}, {ctl::KroProg, "Prog"}, {ctl::KroBank, "Bank"}};
-    for (const auto& [control, caption] : edits) t.addField({control, caption, kMainWindow, false});
-    const std::pair<const char*, const char*> checks[] = {{ctl::XTCheckBox1, "Enable Legacy (Unsupported)"},
-                                                          {ctl::PassPrgBank, "Conv Pass Program and Bank"},
-                                                          {ctl::AutoSendCB, "Auto Send Triton Converted"},
-                                                          {ctl::Filter7F, "Filter Function 7F msgs"}};
-    for (const auto& [control, caption] : checks) t.addField({control, caption, kMainWindow, true});
+    const struct {
+        const char* control;
+        const char* caption;
+        const char* hint;
+    } edits[] = {
+        {ctl::ProgChange, "Prog", "Program Number for use with program change button"},
+        {ctl::Channel, "Chan", "MIDI channel to send on"},
+        {ctl::SXreqString, "",
+         "Enter in hex, separated with spaces. It is OK to leave off F0 and F7 - they will be added if not present"},
+        {ctl::SP_Bank_Num_edit, "Bank", "Bank number to Load from SP 0-127"},
+        {ctl::SP_DevID_edit, "Dev", "0-6 for SCSI Devs, 7 for Floppy"},
+        {ctl::WS_Bank, "Bank", ""},
+        {ctl::TriProg, "Prog", "Enter Triton Program Number (Decimal)"},
+        {ctl::TriBank, "Bank", "Enter Triton Bank Number (Decimal)"},
+        {ctl::TriEfxPIDtxt, "PID", ""},
+        {ctl::Tri_Gchan, "Gchan", ""},
+        {ctl::KroProg, "Prog", ""},
+        {ctl::KroBank, "Bank", ""}};
+    for (const auto& e : edits) t.addField({e.control, e.caption, kMainWindow, false, 0, {}, e.hint});
+    const struct {
+        const char* control;
+        const char* caption;
+        const char* hint;
+    } checks[] = {{ctl::XTCheckBox1, "Enable Legacy (Unsupported)", "Enabled extended (unsupported) devices"},
+                  {ctl::PassPrgBank, "Conv Pass Program and Bank", ""},
+                  {ctl::AutoSendCB, "Auto Send Triton Converted",
+                   "When Converting Triton to Kronos Combi, automatically send to Edit Buffer"},
+                  {ctl::Filter7F, "Filter Function 7F msgs", "Don't display or log Kronos function 7F parameters"}};
+    for (const auto& c : checks) t.addField({c.control, c.caption, kMainWindow, true, 0, {}, c.hint});
+
+    // Controls that no command reads.
+    t.addHint(ctl::cmbInput, "Midi Source Select");
+    t.addHint(ctl::cmbOutput, "Midi Source Select");
+    t.addHint("ListBox1", "Select one or more sysex banks for buttons or File / Save operations");
+    t.addHint(
+        "lstLog",
+        "Right-Click to copy selected line to clipboard. Double-click to copy entire log to clipboard (up to 32K)");
+    t.addHint(ctl::SXrecvString, "Displays last SysEx Message Received (up to 64 bytes)");
+    t.addHint("CopyEditObjName", "Name of Object from main form (Combi)");
+    t.addHint("SrcCombi", "Name of Combi selected as object on main form");
+    t.addHint("GroupBox1", "If more than one Timbre is mapped to the same destination, the hightest number is used");
+    t.addHint("GroupBox2", "If more than one Timbre is mapped to the same destination, the hightest number is used");
+    describeCommands(t);
     return t;
 }
 

@@ -39,13 +39,14 @@ struct Command {
 // A control array of `count` rows keeps row r (from 1) under "control[r]".
 struct Field {
     Field(std::string control, std::string caption, std::string window, bool check = false, int count = 0,
-          std::vector<std::string> items = {})
+          std::vector<std::string> items = {}, std::string hint = "")
         : control(std::move(control)),
           caption(std::move(caption)),
           window(std::move(window)),
           check(check),
           count(count),
-          items(std::move(items))
+          items(std::move(items)),
+          hint(std::move(hint))
     {
     }
     std::string control;
@@ -54,6 +55,26 @@ struct Field {
     bool check;
     int count;                       // rows of a control array; 0: a single control
     std::vector<std::string> items;  // a drop-down's entries; empty for boxes
+    std::string hint;
+};
+
+// A question box a command asks: its text and the answers `--answer` takes,
+// each with what it does ("1-32 (or yes): performances 1-32").
+struct Question {
+    std::string text;
+    std::vector<std::string> answers;
+};
+
+// What a command works on and leaves behind, for `tolvex-cli run COMMAND
+// --help`. Field entries are control names of the table's fields; the help
+// shows each with its caption and its current text.
+struct CommandUse {
+    std::string selection;             // what it takes from the selected entries; "" for none
+    std::vector<std::string> fields;   // the boxes and check boxes it reads
+    std::vector<std::string> reads;    // files and MIDI it reads
+    std::vector<Question> asks;        // question boxes, in the order they come
+    std::vector<std::string> writes;   // files, list entries, log lines, MIDI it sends
+    std::vector<std::string> refuses;  // what ends it with an Error or Warning box (exit 1)
 };
 
 class CommandTable {
@@ -81,9 +102,26 @@ public:
     // By control name, else every field with that caption; case ignored.
     std::vector<const Field*> findFields(const std::string& name) const;
 
+    // What a command reads, asks and writes; kept apart from its entry, so a
+    // family that adds the entry later keeps it.
+    void describe(std::string control, CommandUse use) { uses_.emplace_back(std::move(control), std::move(use)); }
+    // By exact control name; null for a command not described.
+    const CommandUse* useOf(const std::string& control) const;
+
+    // The hint of a control that is neither a command nor a field (a list, a
+    // label, a group box, a display box), by its control name.
+    void addHint(std::string control, std::string hint) { hints_.emplace_back(std::move(control), std::move(hint)); }
+    // The hint a window shows for a control: a command's, a field's or one
+    // added above, by exact control name; "" when it has none.
+    std::string hintOf(const std::string& control) const;
+    // Every control with a hint and its hint, commands first.
+    std::vector<std::pair<std::string, std::string>> hints() const;
+
 private:
     std::vector<Command> commands_;
     std::vector<Field> fields_;
+    std::vector<std::pair<std::string, std::string>> hints_;
+    std::vector<std::pair<std::string, CommandUse>> uses_;
 };
 
 // A caption as read, without the '&' that marks its accelerator key.
@@ -93,5 +131,7 @@ std::string plainCaption(const std::string& caption);
 // with their functions, and each device page's controls, bound by their
 // families as those are built.
 CommandTable makeCommandTable();
+// Gives the table's commands their descriptions (makeCommandTable calls it).
+void describeCommands(CommandTable& t);
 
 }  // namespace tolvex

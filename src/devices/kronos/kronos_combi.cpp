@@ -20,7 +20,7 @@ namespace {
 constexpr char kCrLf[] = "\r\n";
 constexpr int kPidItems = 8;  // parameters shown per effect
 
-// "%2x " items, 32 to a line; each line may start with a prefix of its own.
+// "%2X " items, 32 to a line; each line may start with a prefix of its own.
 class HexLines {
 public:
     explicit HexLines(std::string& out, std::function<std::string(std::size_t)> prefix = {})
@@ -30,7 +30,7 @@ public:
     void add(std::uint8_t b)
     {
         if (n_ % 32 == 0 && prefix_) out_ += prefix_(n_);
-        out_ += format("%2x ", b);
+        out_ += format("%2X ", b);
         if (++n_ % 32 == 0) out_ += kCrLf;
     }
     void add(ByteView bytes)
@@ -70,7 +70,7 @@ std::string pidItems(ByteView data, int type, const KronosDefs& defs)
         if (pos.KroWidth == 0) break;
         std::int32_t v = 0;
         if (!GetBitField(data, BFMode::LE, v, pos.KroOfs, pos.KroBitPos, pos.KroWidth)) break;
-        out += format("PID%d=%2x, ", p, static_cast<unsigned>(v));
+        out += format("PID%d=%2X, ", p, static_cast<unsigned>(v));
     }
     return out;
 }
@@ -218,7 +218,7 @@ std::string KroCombiParseText(const TKro_Combi& combi, const KronosDefs& defs, c
         out += format("Midi Chan: %d, EFXon: %d, ChainOn %d, ChainTo: %d", sw & 63, sw & 64, sw & 128,
                       c[e + I::Ins_Effect_ChainTo]) +
                kCrLf;
-        out += format("Pan: %d, BusSelFXC: %x, Send1 %d, Send2: %d", c[e + I::Ins_Effect_Panpot],
+        out += format("Pan: %d, BusSelFXC: %X, Send1 %d, Send2: %d", c[e + I::Ins_Effect_Panpot],
                       c[e + I::Ins_Effect_Bus_Sel_Fx], c[e + I::Ins_Effect_Send1], c[e + I::Ins_Effect_Send2]) +
                kCrLf;
         effectData(e + I::Ins_Effect_Data, type);
@@ -258,8 +258,8 @@ std::string KroCombiParseText(const TKro_Combi& combi, const KronosDefs& defs, c
     }
     out += std::string("Raw Combi Data:") + kCrLf;
     out += "--- | " + ruler("%2d|") + kCrLf;
-    out += "--- | " + ruler("%2x|") + kCrLf;
-    HexLines raw(out, [](std::size_t n) { return format("%3.3x | ", static_cast<unsigned>(n)); });
+    out += "--- | " + ruler("%2X|") + kCrLf;
+    HexLines raw(out, [](std::size_t n) { return format("%3.3X | ", static_cast<unsigned>(n)); });
     raw.add(c.first(TKro_Combi_Layout::Effect_LFO_Group));
     raw.end();
     return out;

@@ -1,5 +1,7 @@
 #include "devices/kronos/kronos_sysex.h"
 
+#include <algorithm>
+
 #include "core/app/controls.h"
 #include "core/app/incoming.h"
 #include "core/app/librarian.h"
@@ -25,6 +27,15 @@ std::string shortDesc(int func, std::int32_t v)
 bool has(ByteView sx, std::size_t i)
 {
     return i < sx.size();
+}
+
+// The message up to its F7 (from byte 5 on): a message cut short has its F7
+// where a field should be, and a field that would be the F7 is a missing byte.
+ByteView dataBytes(ByteView sx)
+{
+    std::size_t end = std::min<std::size_t>(5, sx.size());
+    while (end < sx.size() && sx[end] != 0xF7 /* end of SysEx */) ++end;
+    return sx.first(end);
 }
 
 }  // namespace
@@ -76,9 +87,10 @@ std::string KroParamParse(ByteView msg, std::string* short_desc_string, const Na
     return "Unsupported format";
 }
 
-std::string KroFunc7FParse(ByteView msg)
+std::string KroFunc7FParse(ByteView whole)
 {
-    const int kind = msg[5];
+    const int kind = whole[5];
+    const ByteView msg = dataBytes(whole);
     switch (kind) {
     case 0:
         if (!has(msg, 11)) break;
@@ -132,9 +144,11 @@ std::uint8_t mfs_map(std::uint8_t mfid)
     return static_cast<std::uint8_t>((mfid & 0x1F) | status << 5);
 }
 
-std::string KronosFunctionText(ByteView sx, std::string* short_desc_string, const NamingLog& log, KronosDefs& defs)
+std::string KronosFunctionText(ByteView message, std::string* short_desc_string, const NamingLog& log, KronosDefs& defs)
 {
     const auto fixed = [](const char* text) { return std::string(text); };
+    // The parameter changes are told apart by their whole length; every other step reads data bytes only.
+    const ByteView sx = dataBytes(message);
     switch (sx[4]) {
     case 0x12: return fixed(": Mode Request");
     case 0x13: return fixed(": Song Select");
@@ -153,14 +167,14 @@ std::string KronosFunctionText(ByteView sx, std::string* short_desc_string, cons
     case 0x41: return fixed(": Sequencer Parameter Change");
     case 0x42: return fixed(": Mode Data");
     case 0x43:
-    case 0x44: return ": Parm " + KroParamParse(sx, short_desc_string, log, defs);
+    case 0x44: return ": Parm " + KroParamParse(message, short_desc_string, log, defs);
     case 0x4E: return fixed(": Mode Change");
     case 0x53:
-    case 0x54: return ": Drum Kit Parm " + KroParamParse(sx, short_desc_string, log, defs);
+    case 0x54: return ": Drum Kit Parm " + KroParamParse(message, short_desc_string, log, defs);
     case 0x55:
-    case 0x56: return ": Wave Seq Parm " + KroParamParse(sx, short_desc_string, log, defs);
-    case 0x6D: return ": KARMA Parm " + KroParamParse(sx, short_desc_string, log, defs);
-    case 0x6E: return ": Drum Track Parm " + KroParamParse(sx, short_desc_string, log, defs);
+    case 0x56: return ": Wave Seq Parm " + KroParamParse(message, short_desc_string, log, defs);
+    case 0x6D: return ": KARMA Parm " + KroParamParse(message, short_desc_string, log, defs);
+    case 0x6E: return ": Drum Track Parm " + KroParamParse(message, short_desc_string, log, defs);
     case 0x71: return fixed(": Set Current Object");
     case 0x72:
         return ": Object Dump Request " + (has(sx, 8) ? Kro_obj_Text4(sx[5], sx[6], sx[7], sx[8]) : std::string());

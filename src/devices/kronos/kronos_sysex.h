@@ -34,7 +34,7 @@ std::int32_t KorgVal14bit(ByteView s);
 // Any other length gives "Unsupported format" and leaves it alone.
 std::string KroParamParse(ByteView msg, std::string* short_desc_string, const NamingLog& log, KronosDefs& defs);
 // The text of a function 7F message by its kind (byte 5); a kind that is not
-// known, or a message too short for its kind's fields, gives
+// known, or a message too short for its kind's fields (its F7 is no field), gives
 // "Karma Control: Unknown(%d)". msg must hold byte 5.
 std::string KroFunc7FParse(ByteView msg);
 
@@ -47,7 +47,8 @@ std::string mfs_desc(std::uint8_t mfs);
 std::uint8_t mfs_map(std::uint8_t mfid);
 
 // What the message naming appends to "Korg Kronos" (sx[4] must exist). A step
-// that needs a byte sx does not have stops there. Parameter texts look in defs.
+// that needs a byte sx does not have, or whose byte would be the F7 of a
+// message cut short, stops there. Parameter texts look in defs.
 std::string KronosFunctionText(ByteView sx, std::string* short_desc_string, const NamingLog& log, KronosDefs& defs);
 
 // Kronos request kinds and object types of the Kronos page's requests.

@@ -116,7 +116,7 @@ std::optional<Bytes> pickCombi(Session& s, ByteView sx, bool& fromBank, int& pro
     case kOneCombiKind: break;
     case kCurrentKind: offset = kCurrentDataOffset; break;
     default:
-        warn(s, format("Message unsupported type of Triton Combi Bank: function 0x%x kind: %d", sx[4], kind));
+        warn(s, format("Message unsupported type of Triton Combi Bank: function 0x%X kind: %d", sx[4], kind));
         return std::nullopt;
     }
     const std::size_t needed = offset + KorgPackedSize(size) + 1 /* F7 */;
@@ -195,7 +195,7 @@ void ConvTriCombiBankClick(Session& s, const TriKroTables& tri, const KronosDefs
 
     Bytes message = KroCurrentCombiMessage(r.Kro_Combi);
     std::string label = kTriKroConvertedLabel;
-    if (fromBank) label += " " + std::to_string(prog);
+    if (fromBank) label += " " + s.text.get(ctl::KroProg);  // the box's text as typed ("05")
     s.messages.append(label, message, "Tri2Kro-Convert");
     if (s.checked.get(ctl::AutoSendCB)) {
         if (MidiOutputReady(s))

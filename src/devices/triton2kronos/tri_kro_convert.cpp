@@ -260,8 +260,8 @@ private:
         const TKroEfxParamArray& at = P ? *P : kNowhere;
         const TriKroRange range = rangeOf(t, p);
         std::int32_t r = v;
-        if (ifx) parse_.write(format("    Tri PID%2d val %3d (0x%x): ", p, v, static_cast<unsigned>(v)));
-        if (!ifx) parse_.writeLn(format("Tri PID val %d (0x%x)", v, static_cast<unsigned>(v)));
+        if (ifx) parse_.write(format("    Tri PID%2d val %3d (0x%X): ", p, v, static_cast<unsigned>(v)));
+        if (!ifx) parse_.writeLn(format("Tri PID val %d (0x%X)", v, static_cast<unsigned>(v)));
         if (E.KroXMAP != 0) {
             std::int32_t err = 0;
             r = TriKroXmap(v, E.TriWidth, E.KroXMAP, err);
@@ -283,15 +283,15 @@ private:
                 parse_.write(format("(Kronos EFXparm: Kpid:%d ofs:%d, width:%d, bitpos:%d, ", E.KroPID, at.KroOfs,
                                     at.KroWidth, at.KroBitPos) +
                              "\"" + in_.kro.Kro_efx_desc(E.KroEFX, E.KroPID, namingLog()) + "\") ");
-                parse_.writeLn(format("Mapped Kronos Param %d masked(0x%x)", r, masked));
+                parse_.writeLn(format("Mapped Kronos Param %d masked(0x%X)", r, masked));
             } else {
                 parse_.writeLn(
                     format("Kronos EFXparm: ofs:%d, width:%d, bitpos:%d ", at.KroOfs, at.KroWidth, at.KroBitPos));
-                parse_.writeLn(format("Mapped (Kronos) Parameter %d (0x%x)", r, masked));
+                parse_.writeLn(format("Mapped (Kronos) Parameter %d (0x%X)", r, masked));
             }
         } else if (ifx) {
             parse_.writeLn(" Kronos (" + in_.kro.Kro_efx_desc(E.KroEFX, E.KroPID, namingLog()) +
-                           format(") NoMap Param %d (0x%x)", r, static_cast<unsigned>(r)));
+                           format(") NoMap Param %d (0x%X)", r, static_cast<unsigned>(r)));
         }
         if (!P) return Outcome::NotSet;
         setParam(W, *P, r);
@@ -580,12 +580,12 @@ private:
 
         parse_.writeLn("Combi Params Hex: ");
         for (std::size_t i = 0; i < kTimbreSize; ++i) {
-            parse_.write(format("%x ", T[i]));
+            parse_.write(format("%X ", T[i]));
             if (i == 15) parse_.writeLn();
         }
         parse_.writeLn();
 
-        parse_.writeLn("MidiChan_Status " + mfs(T[2]) + " " + format("%x2", T[2]) +
+        parse_.writeLn("MidiChan_Status " + mfs(T[2]) + " " + format("%X2", T[2]) +
                        format(", ExtBank(M/L):%d/%d", T[3], T[4]));
         log_.write(" " + mfs(T[2]));
         k_[R + KT::MidiChan_Status] = mfs_map(T[2]);

@@ -43,15 +43,17 @@ unsigned sumOf(ByteView bytes)
 }
 
 // The DX7 byte copy of the VCED and DX7II forms: `count` bytes from `start`
-// into `out`. A byte is refused when it is the message's last (its checksum
-// could not follow) or above 7F. `where(k)` gives the position text of data byte k.
+// into `out`. A byte above 7F is refused first (so a message cut short shows
+// its F7 as bad data), then one that is the message's last (its checksum
+// could not follow). `where(k)` gives the position text of data byte k.
 void copyDxBytes(ByteView sx, std::size_t start, std::size_t count, std::uint8_t* out,
                  const std::function<std::string(std::size_t k, std::size_t pos)>& where)
 {
     for (std::size_t k = 0; k < count; ++k) {
         const std::size_t pos = start + k;
+        if (pos < sx.size() && sx[pos] > 0x7F)
+            throw error("Invalid data >7F : Protocol Error in DX Sysex\n" + where(k, pos + 1));
         if (pos + 1 >= sx.size()) throw error("Index overflow:  Error in DX Sysex\n" + where(k, pos + 1));
-        if (sx[pos] > 0x7F) throw error("Invalid data >7F : Protocol Error in DX Sysex\n" + where(k, pos + 1));
         out[k] = sx[pos];
     }
 }
@@ -224,21 +226,31 @@ Bytes TX802PMEMtoSysex(int chan, const std::array<TX802Performance, 64>& table)
     return out;
 }
 
+const MultiBlockFormat* multiBlockFormatOf(ByteView sxdata)
+{
+    if (!headerMatches(sxdata, Yam_Univ_sysex_hdr) || sxdata.size() < kIdOffset + kIdLength) return nullptr;
+    for (const MultiBlockFormat& f : kMultiBlockFormats) {
+        const std::size_t count = f.blockLength - 3 - (f.countsIdentifier ? 0 : kIdLength);
+        if (sxdata[4] == (count >> 7) && sxdata[5] == (count & 0x7F) &&
+            std::memcmp(sxdata.data() + kIdOffset, f.id, kIdLength) == 0)
+            return &f;
+    }
+    return nullptr;
+}
+
 bool DX7VerifyCheckSum(ByteView sxdata, std::string& rtns)
 {
     if (sxdata.size() < 8) {
         rtns = "message too short";
         return false;
     }
-    static constexpr std::uint8_t kPmemBlockStart[] = {0x01, 0x28, 'L', 'M', ' ', ' ', '8', '9', '5', '2', 'P', 'M'};
-    if (sxdata.size() >= 4 + sizeof kPmemBlockStart &&
-        std::equal(std::begin(kPmemBlockStart), std::end(kPmemBlockStart), sxdata.begin() + 4)) {
-        // A checksum per block; the F7 follows the last one.
+    if (const MultiBlockFormat* f = multiBlockFormatOf(sxdata)) {
+        // A checksum per block over its identifier and data; the F7 follows the last block.
         std::size_t b = 0;
         std::size_t block = sizeof Yam_Univ_sysex_hdr;
-        for (; block + kTX802PmemBlock <= sxdata.size() - 1; block += kTX802PmemBlock, ++b) {
-            const unsigned stored = sxdata[block + kTX802PmemBlock - 1];
-            const unsigned computed = yamahaChecksum(sxdata.subspan(block + 2, kTX802PmemBlock - 3));
+        for (; block + f->blockLength <= sxdata.size() - 1; block += f->blockLength, ++b) {
+            const unsigned stored = sxdata[block + f->blockLength - 1];
+            const unsigned computed = yamahaChecksum(sxdata.subspan(block + 2, f->blockLength - 3));
             if (stored != computed) {
                 rtns = format("block %d is %X, should be %X", int(b), stored, computed);
                 return false;

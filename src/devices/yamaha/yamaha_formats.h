@@ -126,11 +126,31 @@ Bytes DX7iiPerftoSysex(int chan, const std::array<DX7iiPerformance, 32>& table);
 Bytes TX802PCEDtoSysex(int chan, const TX802Pced& table);
 Bytes TX802PMEMtoSysex(int chan, const std::array<TX802Performance, 64>& table);
 
+// The universal bulk dumps that carry several blocks in one message, each with
+// its own count, identifier, data and checksum: F0 43 0n 7E, the blocks back to
+// back, F7. A block is `blockLength` bytes: two count bytes, the ten-character
+// identifier, the data, one checksum over identifier and data. The count says
+// how many bytes follow it before the checksum, except in the TX802 bank, where
+// it counts only the hexadecimal characters.
+struct MultiBlockFormat {
+    const char* id;
+    std::size_t blockLength;
+    bool countsIdentifier;
+};
+inline constexpr MultiBlockFormat kMultiBlockFormats[] = {
+    {TX802_PackedPerfID, kTX802PmemBlock, false},  // TX802 64 performances: 01 28, 168 hex characters
+    {"LM  FKSYC ", 505, true},                     // DX7II fractional scaling cartridge, 32 blocks: 03 76, 492 bytes
+    {"LM  MCRYC ", 269, true},                     // DX7II micro tuning cartridge, 64 blocks: 02 0A, 256 bytes
+};
+// The multi-block format of a message: bytes 4-15 are one of the formats'
+// count and identifier (device nibble ignored). Null for any other message.
+const MultiBlockFormat* multiBlockFormatOf(ByteView sxdata);
+
 // The checksum test of any Yamaha bulk dump: the second-last byte against the
-// bytes from offset 6 to length - 3, detail "is %X, should be %X". A TX802
-// performance bank (bytes 4-15 01 28 "LM  8952PM") is tested block by block,
-// detail "block %d is %X, should be %X" for the first bad one (or "block %d is
-// incomplete" for a cut block). Fewer than 8 bytes: false, "message too short".
+// bytes from offset 6 to length - 3, detail "is %X, should be %X". A
+// multi-block dump is tested block by block, detail "block %d is %X, should be
+// %X" for the first bad one (or "block %d is incomplete" for a cut block).
+// Fewer than 8 bytes: false, "message too short".
 bool DX7VerifyCheckSum(ByteView sxdata, std::string& rtns);
 
 // The dump requests, in the order the instrument numbers them.

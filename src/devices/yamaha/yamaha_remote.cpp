@@ -90,12 +90,11 @@ std::string nameOf(const std::uint8_t* bytes, std::size_t length)
     return std::string(reinterpret_cast<const char*>(bytes), length);
 }
 
-const Bytes& voiceRequest()
+// The instrument answers on the device number it was asked on.
+Bytes vcedAnswer(int chan)
 {
-    static const Bytes request = MakeDumpReq(DumpFormat::VEB, 0);
-    return request;
+    return {0xF0, 0x43 /* Yamaha */, static_cast<std::uint8_t>(chan & 0x0F), 0x00 /* voice edit buffer */};
 }
-constexpr std::uint8_t kVcedAnswer[] = {0xF0, 0x43 /* Yamaha */, 0x00, 0x00 /* voice edit buffer */};
 
 }  // namespace
 
@@ -105,8 +104,10 @@ void ReadDX7Cart(Session& s, int chan)
     YamahaTables& t = s.records<YamahaTables>();
     NameFile file(kCartProgsFile);
 
-    const Bytes perfRequest = MakeDumpReq(DumpFormat::PEB, 0);
-    Bytes perfAnswer{0xF0, 0x43 /* Yamaha */, 0x00, 0x7E /* universal bulk dump */, 0x00, 0x3D /* 61 bytes */};
+    const Bytes perfRequest = MakeDumpReq(DumpFormat::PEB, chan);
+    Bytes perfAnswer{
+        0xF0, 0x43 /* Yamaha */, static_cast<std::uint8_t>(chan & 0x0F), 0x7E /* universal bulk dump */, 0x00,
+        0x3D /* 61 bytes */};
     perfAnswer.insert(perfAnswer.end(), DX7ii_PerfBufID, DX7ii_PerfBufID + 10);
     for (int p = 32; p <= 63; ++p) {
         const auto answer = answerTo(s, p, chan, perfRequest, perfAnswer);
@@ -125,8 +126,10 @@ void ReadDX7Cart(Session& s, int chan)
     s.LogString("Now Reading Individual Voices...");
     file.line("\r\n\r\n");
 
+    const Bytes voiceRequest = MakeDumpReq(DumpFormat::VEB, chan);
+    const Bytes voiceAnswer = vcedAnswer(chan);
     for (int p = 64; p <= 127; ++p) {
-        const auto answer = answerTo(s, p, chan, voiceRequest(), kVcedAnswer);
+        const auto answer = answerTo(s, p, chan, voiceRequest, voiceAnswer);
         if (!answer) return timedOut(s, p);
         unpackOrWarn(s, [&] { ExtractDX7iiVoiceEditBuf(*answer, t.DXTX_VCED); });
         file.line(std::to_string(p) + "=" + nameOf(t.DXTX_VCED.data() + kVcedName, kVcedNameLength));
@@ -138,9 +141,11 @@ void ReadTX802ROM(Session& s, int chan)
     if (!portsReady(s)) return;
     YamahaTables& t = s.records<YamahaTables>();
     NameFile file(kTX802RomProgsFile);
+    const Bytes voiceRequest = MakeDumpReq(DumpFormat::VEB, chan);
+    const Bytes voiceAnswer = vcedAnswer(chan);
     for (int p = 192; p <= 255; ++p) {
         // The TX802 takes a moment to settle on a new program before it dumps it.
-        const auto answer = answerTo(s, p & 63, chan, voiceRequest(), kVcedAnswer, 10, 75);
+        const auto answer = answerTo(s, p & 63, chan, voiceRequest, voiceAnswer, 10, 75);
         if (!answer) return timedOut(s, p);
         unpackOrWarn(s, [&] { ExtractDX7iiVoiceEditBuf(*answer, t.DXTX_VCED); });
         file.line(std::to_string(p) + "=" + nameOf(t.DXTX_VCED.data() + kVcedName, kVcedNameLength));

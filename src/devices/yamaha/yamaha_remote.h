@@ -18,7 +18,8 @@ inline constexpr char kTX802RomProgsFile[] = "TX802RomProgs.txt";
 // The 32 cartridge performances (programs 32-63, each line ending in a blank),
 // then, after three empty lines, the 64 cartridge voices (64-127). The
 // performances also become one DX7II bank message appended to the list.
-// Program changes go on chan AND 0F; requests carry device number 0.
+// Program changes and dump requests both go on chan AND 0F (the device number
+// of a request), and the answers are expected on that device number.
 void ReadDX7Cart(Session& s, int chan);
 // The 64 ROM voices: program changes 0-63, lines numbered 192-255.
 void ReadTX802ROM(Session& s, int chan);

@@ -21,6 +21,15 @@ std::string readable(std::string name)
     return name;
 }
 
+// A name as a quoted CSV field: every byte as it is, a quote doubled, so the
+// reader gives back each byte, line ends and commas included.
+std::string csvField(const std::string& name)
+{
+    std::string out = "\"";
+    for (char c : name) out += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return out + "\"";
+}
+
 std::string padLeft(const std::string& s, std::size_t width)
 {
     return s.size() >= width ? s : std::string(width - s.size(), ' ') + s;
@@ -148,7 +157,7 @@ YamahaReport dx7iiBankReport(YamahaTables& t)
         const std::string name = nameAt(perf.data() + dx7ii::kName);
         r.txt += format("p%2d ", int(p) + 1) + readable(name) + " ";
         r.lst += format("%2d ", int(p) + 1) + readable(name) + " ";
-        r.csv += "\"" + name + "\", ";
+        r.csv += csvField(name) + ", ";
         for (std::size_t j = 0; j < dx7ii::kParameters; ++j)
             r.csv += format("%3d", perf[j]) + (j + 1 < dx7ii::kParameters ? "," : "");
         const std::string ref = reference(static_cast<int>(p), name);
@@ -187,7 +196,7 @@ YamahaReport tx802BankReport(YamahaTables& t)
         const std::string ref = reference(static_cast<int>(p), name);
         r.txt += format("p%2d ", int(p) + 1) + readable(name) + " " + kEol;
         r.lst += format("%2d ", int(p) + 1) + readable(name) + " ";
-        r.csv += "\"" + name + "\",";
+        r.csv += csvField(name) + ",";
         for (int tg = 0; tg < 8; ++tg) {
             r.txt += format("  TG%d ", tg);
             auto x = [&](int k) { return perf[static_cast<std::size_t>(8 * k + tg)]; };
@@ -232,7 +241,7 @@ YamahaReport tx802PerfReport(YamahaTables& t)
     const TX802Pced& pced = t.TX802PCED;
     YamahaReport r;
     const std::string name = nameAt(pced.data() + kPcedName);
-    r.csv = std::string("TX 802 Single Performance") + kEol + "\"" + name + "\",";
+    r.csv = std::string("TX 802 Single Performance") + kEol + csvField(name) + ",";
     r.txt = readable(name) + " " + kEol;
     r.lst = readable(name) + " ";
     for (int tg = 0; tg < 8; ++tg) {

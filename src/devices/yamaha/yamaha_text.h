@@ -4,8 +4,9 @@
 //
 // Names are written with their full width, trailing blanks included. A name
 // byte below 0x20 is written as "?" in .txt, .lst and .map (a line feed inside
-// a fixed-width name would break the report's lines) and as it is in .csv, so
-// a CSV read back gives the same bytes.
+// a fixed-width name would break the report's lines). In .csv a name is a
+// quoted field holding every byte as it is, a quote doubled, so a CSV read
+// back gives the same bytes.
 #pragma once
 
 #include <string>

@@ -188,12 +188,11 @@ int addFiles(PatchLibrary& lib, const Args& a, std::ostream& out, std::ostream& 
     AddReport report;
     // A progress line only where someone watches it.
     const bool progress = a.files.size() > 20 && isatty(STDERR_FILENO) && &err == &std::cerr;
-    for (std::size_t i = 0; i < a.files.size(); ++i) {
-        lib.addFile(a.files[i], report);
-        if (progress && (i % 50 == 49 || i + 1 == a.files.size()))
-            err << "\rAdding " << i + 1 << " of " << a.files.size() << " files: " << report.added << " new, "
+    lib.addFiles(a.files, report, [&](std::size_t done) {
+        if (progress)
+            err << "\rAdding " << done << " of " << a.files.size() << " files: " << report.added << " new, "
                 << report.duplicates << " already kept" << std::flush;
-    }
+    });
     if (progress) err << '\n';
     printReport(report, out, err);
     return report.problems.empty() ? 0 : 1;

@@ -309,36 +309,71 @@ const PatchFormat* PatchLibrary::formatOf(const std::string& format, const Patch
     return nullptr;
 }
 
-void PatchLibrary::addMessages(const std::vector<Bytes>& messages, const std::string& source, AddReport& report)
+// The statements of one add, prepared once for all its messages.
+struct PatchLibrary::AddBatch {
+    explicit AddBatch(PatchLibrary& lib)
+        : withoutNames(lib.ignoreNames()),
+          now(std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
+                  .count()),
+          findMessage(lib.db_, "SELECT id, data FROM messages WHERE hash=?"),
+          insertMessage(lib.db_, "INSERT INTO messages(hash, data) VALUES(?, ?)"),
+          findItem(lib.db_, withoutNames ? "SELECT id, record, format FROM items WHERE fp_noname=?"
+                                         : "SELECT id, record, format FROM items WHERE fp=?"),
+          insertItem(lib.db_, "INSERT INTO items(name, maker, model, kind, bank, number, size, format, record, fp, "
+                              "fp_noname, source, added, message_id) VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?,?)"),
+          insertSearch(lib.db_, "INSERT INTO items_search(rowid, text) VALUES(?, ?)"),
+          insertSource(lib.db_, "INSERT OR IGNORE INTO sources(item_id, file, position, message_id, added) "
+                                "VALUES(?,?,?,?,?)")
+    {
+    }
+    const bool withoutNames;
+    const std::int64_t now;
+    Statement findMessage, insertMessage, findItem, insertItem, insertSearch, insertSource;
+};
+
+namespace {
+
+// Runs `body` in one transaction: all of it is kept, or nothing.
+template <class Body>
+void inTransaction(sqlite3* db, Body&& body)
 {
-    const std::int64_t now =
-        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
-    exec("BEGIN IMMEDIATE");
+    if (sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
+        throw LibraryError(std::string("Library error: ") + sqlite3_errmsg(db));
     try {
-        for (const Bytes& m : messages) addMessage(m, source, now, report);
-        exec("COMMIT");
+        body();
+        if (sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
+            throw LibraryError(std::string("Library error: ") + sqlite3_errmsg(db));
     } catch (...) {
-        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
         throw;
     }
 }
 
-void PatchLibrary::addMessage(ByteView sx, const std::string& source, std::int64_t now, AddReport& report)
+}  // namespace
+
+void PatchLibrary::addMessages(const std::vector<Bytes>& messages, const std::string& source, AddReport& report)
+{
+    inTransaction(db_, [&] {
+        AddBatch batch(*this);
+        for (const Bytes& m : messages) addMessage(batch, m, source, report);
+    });
+}
+
+void PatchLibrary::addMessage(AddBatch& b, ByteView sx, const std::string& source, AddReport& report)
 {
     ++report.messages;
-    // Statements are kept for the whole add of a file; preparing costs more than running them.
-    Statement findMessage(db_, "SELECT id, data FROM messages WHERE hash=?");
-    Statement insertMessage(db_, "INSERT INTO messages(hash, data) VALUES(?, ?)");
     const std::int64_t hash = signedOf(fingerprintOf(sx));
     std::int64_t messageId = 0;
-    findMessage.bind(1, hash);
-    while (findMessage.step())
-        if (findMessage.blobEquals(1, sx)) {
-            messageId = findMessage.integer(0);
+    b.findMessage.reset();
+    b.findMessage.bind(1, hash);
+    while (b.findMessage.step())
+        if (b.findMessage.blobEquals(1, sx)) {
+            messageId = b.findMessage.integer(0);
             break;
         }
     if (messageId == 0) {
-        insertMessage.bind(1, hash).bind(2, sx).step();
+        b.insertMessage.reset();
+        b.insertMessage.bind(1, hash).bind(2, sx).step();
         messageId = sqlite3_last_insert_rowid(db_);
     }
     std::vector<std::string> problems;
@@ -346,15 +381,6 @@ void PatchLibrary::addMessage(ByteView sx, const std::string& source, std::int64
     const std::string where = source.empty() ? std::string("received message") : source;
     for (const std::string& p : problems) report.problems.push_back(where + ": " + p);
 
-    const bool withoutNames = ignoreNames();
-    Statement findItem(db_, withoutNames ? "SELECT id, record, format, name FROM items WHERE fp_noname=?"
-                                         : "SELECT id, record, format FROM items WHERE fp=?");
-    Statement insertItem(db_,
-                         "INSERT INTO items(name, maker, model, kind, bank, number, size, format, record, fp, "
-                         "fp_noname, source, added, message_id) VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
-    Statement insertSearch(db_, "INSERT INTO items_search(rowid, text) VALUES(?, ?)");
-    Statement insertSource(db_,
-                           "INSERT OR IGNORE INTO sources(item_id, file, position, message_id, added) VALUES(?,?,?,?,?)");
     for (std::size_t i = 0; i < items.size(); ++i) {
         const PatchItem& it = items[i];
         const Bytes fpData = it.format == kWholeMessage ? messageFingerprintData(it.record) : it.record;
@@ -365,25 +391,26 @@ void PatchLibrary::addMessage(ByteView sx, const std::string& source, std::int64
                                                           it.format.size()));
         const std::int64_t fp = signedOf(fingerprintOf(fpData, seed));
         const std::int64_t fpNoName = signedOf(fingerprintOf(noName, seed));
+        // The fingerprint finds the candidates; the data decide.
         std::int64_t itemId = 0;
-        findItem.reset();
-        findItem.bind(1, withoutNames ? fpNoName : fp);
-        while (findItem.step()) {
-            if (findItem.text(2) != it.format) continue;
-            Bytes other = findItem.blob(1);
+        b.findItem.reset();
+        b.findItem.bind(1, b.withoutNames ? fpNoName : fp);
+        while (b.findItem.step()) {
+            if (b.findItem.text(2) != it.format) continue;
+            Bytes other = b.findItem.blob(1);
             if (it.format == kWholeMessage) other = messageFingerprintData(other);
-            if (withoutNames && it.nameLength > 0 && it.nameOffset + it.nameLength <= other.size())
+            if (b.withoutNames && it.nameLength > 0 && it.nameOffset + it.nameLength <= other.size())
                 std::fill_n(other.begin() + static_cast<long>(it.nameOffset), it.nameLength, 0);
-            if (other == (withoutNames ? noName : fpData)) {
-                itemId = findItem.integer(0);
+            if (other == (b.withoutNames ? noName : fpData)) {
+                itemId = b.findItem.integer(0);
                 break;
             }
         }
         if (itemId != 0) {
             ++report.duplicates;
         } else {
-            insertItem.reset();
-            insertItem.bind(1, it.name)
+            b.insertItem.reset();
+            b.insertItem.bind(1, it.name)
                 .bind(2, it.maker)
                 .bind(3, it.model)
                 .bind(4, it.kind)
@@ -395,25 +422,25 @@ void PatchLibrary::addMessage(ByteView sx, const std::string& source, std::int64
                 .bind(10, fp)
                 .bind(11, fpNoName)
                 .bind(12, source)
-                .bind(13, now)
+                .bind(13, b.now)
                 .bind(14, messageId)
                 .step();
             itemId = sqlite3_last_insert_rowid(db_);
-            insertSearch.reset();
-            insertSearch.bind(1, itemId).bind(2, searchText(it, source)).step();
+            b.insertSearch.reset();
+            b.insertSearch.bind(1, itemId).bind(2, searchText(it, source)).step();
             ++report.added;
         }
-        insertSource.reset();
-        insertSource.bind(1, itemId)
+        b.insertSource.reset();
+        b.insertSource.bind(1, itemId)
             .bind(2, source)
             .bind(3, static_cast<std::int64_t>(i))
             .bind(4, messageId)
-            .bind(5, now)
+            .bind(5, b.now)
             .step();
     }
 }
 
-void PatchLibrary::addFile(const std::string& path, AddReport& report)
+void PatchLibrary::addFileTo(AddBatch& batch, const std::string& path, AddReport& report)
 {
     SyxParse parsed;
     try {
@@ -434,7 +461,30 @@ void PatchLibrary::addFile(const std::string& path, AddReport& report)
         report.problems.push_back(path + format(": %d message(s) without end byte F7", parsed.withoutEndByte));
     std::error_code ec;
     const auto absolute = std::filesystem::absolute(path, ec);
-    addMessages(parsed.messages, ec ? path : absolute.lexically_normal().string(), report);
+    const std::string source = ec ? path : absolute.lexically_normal().string();
+    for (const Bytes& m : parsed.messages) addMessage(batch, m, source, report);
+}
+
+void PatchLibrary::addFile(const std::string& path, AddReport& report)
+{
+    addFiles({path}, report);
+}
+
+void PatchLibrary::addFiles(const std::vector<std::string>& paths, AddReport& report,
+                            const std::function<void(std::size_t done)>& progress)
+{
+    constexpr std::size_t kFilesPerTransaction = 250;
+    for (std::size_t from = 0; from < paths.size(); from += kFilesPerTransaction) {
+        const std::size_t to = std::min(paths.size(), from + kFilesPerTransaction);
+        // A failed transaction leaves the report as it was before it.
+        AddReport part = report;
+        inTransaction(db_, [&] {
+            AddBatch batch(*this);
+            for (std::size_t i = from; i < to; ++i) addFileTo(batch, paths[i], part);
+        });
+        report = std::move(part);
+        if (progress) progress(to);
+    }
 }
 
 std::int64_t PatchLibrary::count() const

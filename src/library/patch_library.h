@@ -83,6 +83,10 @@ public:
     void addMessages(const std::vector<Bytes>& messages, const std::string& source, AddReport& report);
     // Reads a .syx file and adds what it holds; a file that cannot be read is a problem of the report.
     void addFile(const std::string& path, AddReport& report);
+    // The same for many files, a few hundred to a transaction; `progress`
+    // (when given) hears the number of files done after each.
+    void addFiles(const std::vector<std::string>& paths, AddReport& report,
+                  const std::function<void(std::size_t done)>& progress = {});
 
     std::int64_t count() const;
     // The ids of the items that match, in the order of `column`.
@@ -112,10 +116,13 @@ public:
 
 private:
     class Statement;
+    struct AddBatch;
     void exec(const char* sql) const;
     void migrate();
     const PatchFormat* formatOf(const std::string& format, const PatchFamily** family = nullptr) const;
-    void addMessage(ByteView sx, const std::string& source, std::int64_t now, AddReport& report);
+    void addMessage(AddBatch& batch, ByteView sx, const std::string& source, AddReport& report);
+    // Reads one file into the batch's transaction.
+    void addFileTo(AddBatch& batch, const std::string& path, AddReport& report);
 
     std::string path_;
     sqlite3* db_ = nullptr;

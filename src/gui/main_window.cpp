@@ -381,6 +381,14 @@ void MainWindow::buildMenus()
     }
     session_.closeWindow = [this] { close(); };
 
+    QMenu* libraryMenu = menuBar()->addMenu("&Library");
+    QAction* library = libraryMenu->addAction("&Library...");
+    library->setObjectName("LibraryMenu");
+    library->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+    library->setToolTip("Every patch kept once: find, send, copy to the Objects Window or make a bank");
+    connect(library, &QAction::triggered, this, [this] { showLibrary(); });
+    session_.receivedStored = [this](const Bytes& sx) { library_.received(sx); };
+
     // Only while the Objects Window has the focus: Delete in the log must not remove messages.
     auto* del = new QShortcut(QKeySequence::Delete, objects_, nullptr, nullptr, Qt::WidgetShortcut);
     connect(del, &QShortcut::activated, this, [this] { run(ButtonClearSelClick); });
@@ -388,6 +396,16 @@ void MainWindow::buildMenus()
     connect(all, &QShortcut::activated, this, [this] { session_.messages.selectAll(true); });
 
     findChild<QLabel*>(ctl::MidEventCountLabel)->installEventFilter(this);
+}
+
+LibraryWindow* MainWindow::showLibrary()
+{
+    if (!libraryWindow_) libraryWindow_ = new LibraryWindow(session_, library_, this);
+    libraryWindow_->reload();
+    libraryWindow_->show();
+    libraryWindow_->raise();
+    libraryWindow_->activateWindow();
+    return libraryWindow_;
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)

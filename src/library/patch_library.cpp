@@ -271,6 +271,8 @@ void PatchLibrary::migrate()
                                   path_.c_str(), static_cast<int>(version), kLibrarySchemaVersion));
     exec("PRAGMA journal_mode=WAL");
     exec("PRAGMA synchronous=NORMAL");
+    exec("PRAGMA cache_size=-65536");  // 64 MiB: a large library's indexes stay in memory
+    exec("PRAGMA mmap_size=268435456");
     exec("PRAGMA foreign_keys=ON");
     for (auto v = version; v < kLibrarySchemaVersion; ++v) {
         exec("BEGIN IMMEDIATE");
@@ -286,16 +288,27 @@ void PatchLibrary::migrate()
     }
 }
 
+std::string PatchLibrary::setting(const std::string& key, const std::string& fallback) const
+{
+    Statement q(db_, "SELECT value FROM meta WHERE key=?");
+    q.bind(1, key);
+    return q.step() ? q.text(0) : fallback;
+}
+
+void PatchLibrary::setSetting(const std::string& key, const std::string& value)
+{
+    Statement q(db_, "INSERT OR REPLACE INTO meta(key, value) VALUES(?, ?)");
+    q.bind(1, key).bind(2, value).step();
+}
+
 bool PatchLibrary::ignoreNames() const
 {
-    Statement q(db_, "SELECT value FROM meta WHERE key='ignore_names'");
-    return q.step() && q.text(0) == "1";
+    return setting("ignore_names") == "1";
 }
 
 void PatchLibrary::setIgnoreNames(bool ignore)
 {
-    Statement q(db_, "INSERT OR REPLACE INTO meta(key, value) VALUES('ignore_names', ?)");
-    q.bind(1, std::string(ignore ? "1" : "0")).step();
+    setSetting("ignore_names", ignore ? "1" : "0");
 }
 
 const PatchFormat* PatchLibrary::formatOf(const std::string& format, const PatchFamily** family) const
@@ -495,7 +508,11 @@ std::int64_t PatchLibrary::count() const
 
 std::vector<std::int64_t> PatchLibrary::find(const LibraryQuery& query, LibraryColumn column, bool descending) const
 {
-    std::string sql = "SELECT id FROM items";
+    // With a search the matches come from the search index first and only they
+    // are ordered; reading the whole table in order and testing each row is slower.
+    std::string sql = query.search.empty() ? "SELECT id FROM items"
+                                           : "SELECT items.id FROM items_search CROSS JOIN items ON items.id = "
+                                             "items_search.rowid";
     std::vector<std::string> where;
     std::vector<std::string> args;
     if (!query.search.empty()) {
@@ -505,7 +522,7 @@ std::vector<std::int64_t> PatchLibrary::find(const LibraryQuery& query, LibraryC
             pattern += c;
         }
         pattern += '%';
-        where.push_back("id IN (SELECT rowid FROM items_search WHERE text LIKE ? ESCAPE '\\')");
+        where.push_back("items_search.text LIKE ? ESCAPE '\\'");
         args.push_back(pattern);
     }
     if (!query.maker.empty()) {
@@ -519,7 +536,7 @@ std::vector<std::int64_t> PatchLibrary::find(const LibraryQuery& query, LibraryC
     for (std::size_t i = 0; i < where.size(); ++i) sql += (i == 0 ? " WHERE " : " AND ") + where[i];
     const char* dir = descending ? " DESC" : "";
     switch (column) {
-    case LibraryColumn::Name: sql += std::string(" ORDER BY name COLLATE NOCASE") + dir + ", id" + dir; break;
+    case LibraryColumn::Name: sql += std::string(" ORDER BY items.name COLLATE NOCASE") + dir + ", items.id" + dir; break;
     case LibraryColumn::MakerModel:
         sql += std::string(" ORDER BY maker") + dir + ", model" + dir + ", name COLLATE NOCASE, id";
         break;

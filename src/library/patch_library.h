@@ -76,6 +76,9 @@ public:
     // Whether duplicates are found with the names left out (kept in the library).
     bool ignoreNames() const;
     void setIgnoreNames(bool ignore);
+    // The library's own settings by name ("" keys are not allowed); `fallback` when unset.
+    std::string setting(const std::string& key, const std::string& fallback = "") const;
+    void setSetting(const std::string& key, const std::string& value);
 
     // Adds the messages in one transaction: each message once, each patch
     // once (a duplicate gets `source` as a further source). `source` is the

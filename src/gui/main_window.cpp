@@ -382,8 +382,8 @@ void MainWindow::buildMenus()
     session_.closeWindow = [this] { close(); };
 
     QMenu* libraryMenu = menuBar()->addMenu("&Library");
+    // A window of its own rather than a command of the table: no control name.
     QAction* library = libraryMenu->addAction("&Library...");
-    library->setObjectName("LibraryMenu");
     library->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
     library->setToolTip("Every patch kept once: find, send, copy to the Objects Window or make a bank");
     connect(library, &QAction::triggered, this, [this] { showLibrary(); });

@@ -228,6 +228,13 @@ QWidget* MainWindow::buildLibrarian()
     objects_ = new MessageListView(session_.messages, side);
     objects_->setObjectName("ListBox1");
     objects_->setToolTip("Select one or more sysex banks for buttons or File / Save operations");
+    // Not a control of the table: it only narrows what the list shows.
+    auto* objectsFilter = new QLineEdit(side);
+    objectsFilter->setAccessibleName("Objects Window filter");
+    objectsFilter->setPlaceholderText("Filter by name or source file");
+    objectsFilter->setClearButtonEnabled(true);
+    connect(objectsFilter, &QLineEdit::textChanged, objects_, &MessageListView::setFilter);
+    column->addWidget(objectsFilter);
     column->addWidget(objects_, 1);
 
     pages_ = new QTabWidget(side);

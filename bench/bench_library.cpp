@@ -23,8 +23,7 @@ namespace fs = std::filesystem;
 
 const Bytes& romBank()
 {
-    static const Bytes bank =
-        readSyxFile(std::string(TOLVEX_FIXTURES_DIR) + "/yamaha/dx7-rom1a.syx").messages.at(0);
+    static const Bytes bank = readSyxFile(std::string(TOLVEX_FIXTURES_DIR) + "/yamaha/dx7-rom1a.syx").messages.at(0);
     return bank;
 }
 

@@ -75,23 +75,40 @@ Args parseArgs(const std::vector<std::string>& args)
             if (i + 1 >= args.size()) throw UsageError("missing value for " + w);
             return args[++i];
         };
-        if (w == "--library") a.library = value();
-        else if (w == "--search") a.search = value();
-        else if (w == "--maker") a.maker = value();
-        else if (w == "--kind") a.kind = value();
-        else if (w == "--out") a.out = value();
-        else if (w == "--family") a.family = value();
-        else if (w == "--items") a.items = value();
-        else if (w == "--in") a.in = value();
-        else if (w == "--channel") a.channel = number(w, value(), 0, 15);
-        else if (w == "--timeout") a.timeout = number(w, value(), 0, 1 << 20);
-        else if (w == "--count") a.count = number(w, value(), 1, 1 << 30);
-        else if (w == "--received") a.received = true;
-        else if (w == "--ignore-names") a.ignoreNames = true;
-        else if (w == "--help" || w == "-h") a.command = "help";
-        else if (w.rfind("--", 0) == 0) throw UsageError("unknown option " + w);
-        else if (a.command.empty()) a.command = w;
-        else a.files.push_back(w);
+        if (w == "--library")
+            a.library = value();
+        else if (w == "--search")
+            a.search = value();
+        else if (w == "--maker")
+            a.maker = value();
+        else if (w == "--kind")
+            a.kind = value();
+        else if (w == "--out")
+            a.out = value();
+        else if (w == "--family")
+            a.family = value();
+        else if (w == "--items")
+            a.items = value();
+        else if (w == "--in")
+            a.in = value();
+        else if (w == "--channel")
+            a.channel = number(w, value(), 0, 15);
+        else if (w == "--timeout")
+            a.timeout = number(w, value(), 0, 1 << 20);
+        else if (w == "--count")
+            a.count = number(w, value(), 1, 1 << 30);
+        else if (w == "--received")
+            a.received = true;
+        else if (w == "--ignore-names")
+            a.ignoreNames = true;
+        else if (w == "--help" || w == "-h")
+            a.command = "help";
+        else if (w.rfind("--", 0) == 0)
+            throw UsageError("unknown option " + w);
+        else if (a.command.empty())
+            a.command = w;
+        else
+            a.files.push_back(w);
     }
     return a;
 }

@@ -195,8 +195,8 @@ public:
     {
         for (const Step& st : steps) {
             try {
-                static const char* const verbs[] = {"open",      "select",   "set",          "answer", "file", "do",
-                                                    "save-list", "save-new", "list-entries", "library"};
+                static const char* const verbs[] = {"open", "select",    "set",      "answer",       "file",
+                                                    "do",   "save-list", "save-new", "list-entries", "library"};
                 if (std::find(std::begin(verbs), std::end(verbs), st.verb) == std::end(verbs))
                     throw UsageError("unknown step '" + st.verb + "'");
                 if (st.verb == "do" && st.args.size() == 1) command(st.args[0]);
@@ -295,7 +295,8 @@ private:
             followLog(true);
             const int status = runLibraryCommand(st.args, out_, err_, makeDevices_, &received_);
             if (status == 2) throw UsageError("library " + joined(st.args) + ": usage error");
-            if (status != 0) shell_.messageBox("Error", "library " + joined(st.args) + " failed", MsgIcon::Error, MsgButtons::Ok);
+            if (status != 0)
+                shell_.messageBox("Error", "library " + joined(st.args) + " failed", MsgIcon::Error, MsgButtons::Ok);
         } else if (st.verb == "list-entries") {
             need(0);
             followLog(true);

@@ -1,11 +1,11 @@
 #include "gui/library_window.h"
 
 #include <QDateTime>
-#include <algorithm>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "core/app/controls.h"
 #include "core/sysex/sx_naming.h"
@@ -38,9 +38,9 @@ PatchLibrary* LibraryAccess::get()
         library_ = std::make_unique<PatchLibrary>(path_);
     } catch (const TolvexError& e) {
         failed_ = true;
-        session_.shell.messageBox("Library",
-                                  std::string(e.what()) + "\nTolvex goes on without a library until it is started again.",
-                                  MsgIcon::Warning, MsgButtons::Ok);
+        session_.shell.messageBox(
+            "Library", std::string(e.what()) + "\nTolvex goes on without a library until it is started again.",
+            MsgIcon::Warning, MsgButtons::Ok);
     }
     return library_.get();
 }
@@ -114,7 +114,7 @@ const LibraryItem* LibraryModel::itemAt(int row) const
     const std::size_t at = static_cast<std::size_t>(row) % kPage;
     // A row removed meanwhile by another program is shown empty.
     return at < it->second.size() && it->second[at].id == ids_[static_cast<std::size_t>(row)] ? &it->second[at]
-                                                                                               : nullptr;
+                                                                                              : nullptr;
 }
 
 QVariant LibraryModel::data(const QModelIndex& index, int role) const
@@ -143,9 +143,8 @@ QVariant LibraryModel::headerData(int section, Qt::Orientation orientation, int 
 
 void LibraryModel::sort(int column, Qt::SortOrder order)
 {
-    static const LibraryColumn columns[] = {LibraryColumn::Name,       LibraryColumn::MakerModel,
-                                            LibraryColumn::Kind,       LibraryColumn::BankNumber,
-                                            LibraryColumn::Source,     LibraryColumn::Added};
+    static const LibraryColumn columns[] = {LibraryColumn::Name,       LibraryColumn::MakerModel, LibraryColumn::Kind,
+                                            LibraryColumn::BankNumber, LibraryColumn::Source,     LibraryColumn::Added};
     if (column < 0 || column >= ColumnCount) return;
     order_ = columns[column];
     descending_ = order == Qt::DescendingOrder;
@@ -356,7 +355,8 @@ void LibraryWindow::makeBank()
         for (const PatchFamily& f : lib->families())
             for (const PatchFormat& pf : f.formats)
                 if (!first.empty() && first[0].format == pf.format) family = f.name;
-        if (family.empty()) throw LibraryError("\"" + first.at(0).name + "\" is a whole message, not a patch of a bank");
+        if (family.empty())
+            throw LibraryError("\"" + first.at(0).name + "\" is a whole message, not a patch of a bank");
         Bytes bank = lib->assembleBank(family, ids, channelOf(session_));
         std::string sup;
         bool ignore = false;

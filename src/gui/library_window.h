@@ -94,8 +94,8 @@ public:
     void sendSelected();        // patches to the instrument's edit buffer
     void copyToObjects();       // as entries of the Objects Window
     void deleteSelected();
-    void exportSelected();      // to a .syx file
-    void makeBank();            // a bank message of one family, into the Objects Window
+    void exportSelected();  // to a .syx file
+    void makeBank();        // a bank message of one family, into the Objects Window
 
 private:
     std::vector<std::int64_t> selectedIds() const;

@@ -216,7 +216,8 @@ PatchLibrary::PatchLibrary(const std::string& path) : path_(path), families_(lib
     std::error_code ec;
     if (p.has_parent_path()) {
         fs::create_directories(p.parent_path(), ec);
-        if (ec) throw LibraryError("Cannot create the library folder " + p.parent_path().string() + ": " + ec.message());
+        if (ec)
+            throw LibraryError("Cannot create the library folder " + p.parent_path().string() + ": " + ec.message());
     }
     if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
         const std::string why = db_ ? sqlite3_errmsg(db_) : "out of memory";
@@ -266,9 +267,10 @@ void PatchLibrary::migrate()
     if (appId != kApplicationId && (appId != 0 || tables != 0 || version != 0))
         throw LibraryError(path_ + " is not a Tolvex library; it was left as it is");
     if (version > kLibrarySchemaVersion)
-        throw LibraryError(format("%s was made by a newer Tolvex (library version %d; this Tolvex reads up to %d); it "
-                                  "was left as it is",
-                                  path_.c_str(), static_cast<int>(version), kLibrarySchemaVersion));
+        throw LibraryError(
+            format("%s was made by a newer Tolvex (library version %d; this Tolvex reads up to %d); it "
+                   "was left as it is",
+                   path_.c_str(), static_cast<int>(version), kLibrarySchemaVersion));
     exec("PRAGMA journal_mode=WAL");
     exec("PRAGMA synchronous=NORMAL");
     exec("PRAGMA cache_size=-65536");  // 64 MiB: a large library's indexes stay in memory
@@ -332,11 +334,13 @@ struct PatchLibrary::AddBatch {
           insertMessage(lib.db_, "INSERT INTO messages(hash, data) VALUES(?, ?)"),
           findItem(lib.db_, withoutNames ? "SELECT id, record, format FROM items WHERE fp_noname=?"
                                          : "SELECT id, record, format FROM items WHERE fp=?"),
-          insertItem(lib.db_, "INSERT INTO items(name, maker, model, kind, bank, number, size, format, record, fp, "
-                              "fp_noname, source, added, message_id) VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?,?)"),
+          insertItem(lib.db_,
+                     "INSERT INTO items(name, maker, model, kind, bank, number, size, format, record, fp, "
+                     "fp_noname, source, added, message_id) VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?,?)"),
           insertSearch(lib.db_, "INSERT INTO items_search(rowid, text) VALUES(?, ?)"),
-          insertSource(lib.db_, "INSERT OR IGNORE INTO sources(item_id, file, position, message_id, added) "
-                                "VALUES(?,?,?,?,?)")
+          insertSource(lib.db_,
+                       "INSERT OR IGNORE INTO sources(item_id, file, position, message_id, added) "
+                       "VALUES(?,?,?,?,?)")
     {
     }
     const bool withoutNames;
@@ -400,8 +404,8 @@ void PatchLibrary::addMessage(AddBatch& b, ByteView sx, const std::string& sourc
         Bytes noName = fpData;
         if (it.nameLength > 0 && it.nameOffset + it.nameLength <= noName.size())
             std::fill_n(noName.begin() + static_cast<long>(it.nameOffset), it.nameLength, 0);
-        const std::uint64_t seed = fingerprintOf(ByteView(reinterpret_cast<const std::uint8_t*>(it.format.data()),
-                                                          it.format.size()));
+        const std::uint64_t seed =
+            fingerprintOf(ByteView(reinterpret_cast<const std::uint8_t*>(it.format.data()), it.format.size()));
         const std::int64_t fp = signedOf(fingerprintOf(fpData, seed));
         const std::int64_t fpNoName = signedOf(fingerprintOf(noName, seed));
         // The fingerprint finds the candidates; the data decide.
@@ -536,7 +540,9 @@ std::vector<std::int64_t> PatchLibrary::find(const LibraryQuery& query, LibraryC
     for (std::size_t i = 0; i < where.size(); ++i) sql += (i == 0 ? " WHERE " : " AND ") + where[i];
     const char* dir = descending ? " DESC" : "";
     switch (column) {
-    case LibraryColumn::Name: sql += std::string(" ORDER BY items.name COLLATE NOCASE") + dir + ", items.id" + dir; break;
+    case LibraryColumn::Name:
+        sql += std::string(" ORDER BY items.name COLLATE NOCASE") + dir + ", items.id" + dir;
+        break;
     case LibraryColumn::MakerModel:
         sql += std::string(" ORDER BY maker") + dir + ", model" + dir + ", name COLLATE NOCASE, id";
         break;
@@ -554,8 +560,9 @@ std::vector<std::int64_t> PatchLibrary::find(const LibraryQuery& query, LibraryC
 
 std::vector<LibraryItem> PatchLibrary::items(std::span<const std::int64_t> ids) const
 {
-    Statement q(db_, "SELECT id, name, maker, model, kind, bank, number, size, format, source, added FROM items "
-                     "WHERE id=?");
+    Statement q(db_,
+                "SELECT id, name, maker, model, kind, bank, number, size, format, source, added FROM items "
+                "WHERE id=?");
     std::vector<LibraryItem> out;
     out.reserve(ids.size());
     for (std::int64_t id : ids) {
@@ -615,7 +622,8 @@ Bytes PatchLibrary::assembleBank(const std::string& family, std::span<const std:
         const std::string f = q.text(0);
         if (fmt.empty()) fmt = f;
         if (f != fmt)
-            throw LibraryError("\"" + q.text(2) + "\" is a " + f + ", not a " + fmt + ": a bank holds one kind of patch");
+            throw LibraryError("\"" + q.text(2) + "\" is a " + f + ", not a " + fmt +
+                               ": a bank holds one kind of patch");
         records.push_back(q.blob(1));
     }
     const PatchFamily* fam = nullptr;
@@ -625,7 +633,8 @@ Bytes PatchLibrary::assembleBank(const std::string& family, std::span<const std:
     if (records.size() > pf->bankCount)
         throw LibraryError(format("A bank holds %zu patches, %zu were chosen", pf->bankCount, records.size()));
     for (const Bytes& r : records)
-        if (r.size() != pf->recordSize) throw LibraryError("A library item of " + fmt + " has a record of the wrong size");
+        if (r.size() != pf->recordSize)
+            throw LibraryError("A library item of " + fmt + " has a record of the wrong size");
     return pf->bank(records, channel);
 }
 
@@ -638,8 +647,9 @@ std::vector<std::vector<std::int64_t>> PatchLibrary::duplicates(bool ignoreNames
         while (q.step()) groups.push_back({q.integer(0)});
     }
     if (ignoreNames) {
-        Statement q(db_, "SELECT id, fp_noname FROM items WHERE fp_noname IN (SELECT fp_noname FROM items GROUP BY "
-                         "fp_noname HAVING count(*) > 1) ORDER BY fp_noname, id");
+        Statement q(db_,
+                    "SELECT id, fp_noname FROM items WHERE fp_noname IN (SELECT fp_noname FROM items GROUP BY "
+                    "fp_noname HAVING count(*) > 1) ORDER BY fp_noname, id");
         std::vector<std::vector<std::int64_t>> sameSound;
         std::int64_t last = 0;
         bool first = true;

@@ -40,16 +40,16 @@ struct LibraryItem {
     std::string name, maker, model, kind, bank;
     int number = -1;
     std::int64_t size = 0;
-    std::string format;  // a PatchFormat::format, or "message" for a whole message
-    std::string source;  // the file it was first added from
+    std::string format;      // a PatchFormat::format, or "message" for a whole message
+    std::string source;      // the file it was first added from
     std::int64_t added = 0;  // seconds since 1970, UTC
 };
 
 // What one add did.
 struct AddReport {
-    std::size_t messages = 0;    // messages read
-    std::size_t added = 0;       // new items
-    std::size_t duplicates = 0;  // items already there (a source was added, or was there)
+    std::size_t messages = 0;           // messages read
+    std::size_t added = 0;              // new items
+    std::size_t duplicates = 0;         // items already there (a source was added, or was there)
     std::vector<std::string> problems;  // what could not be read, "FILE: text"
 };
 

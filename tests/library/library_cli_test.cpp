@@ -94,7 +94,7 @@ TEST_F(LibraryCli, AddListExportBankAndDuplicates)
     const std::string out = (dir / "export.syx").string();
     r = cli({"library", "--library", db, "export", "--search", "piano", "--out", out});
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(readSyxFile(out).messages.size(), 4u);  // PIANO 1-3, E.PIANO 1
+    EXPECT_EQ(readSyxFile(out).messages.size(), 4u);       // PIANO 1-3, E.PIANO 1
     EXPECT_EQ(readSyxFile(out).messages[0].size(), 163u);  // single voices
 
     const std::string copy = (dir / "copy.syx").string();

@@ -113,15 +113,11 @@ TEST_F(LibraryTest, SearchFindsPartsOfEveryTextColumnAndFilters)
         std::size_t count;
     };
     const Case cases[] = {
-        {{"brass", "yamaha", ""}, 3},
-        {{"BRASS", "", ""}, 8},  // Combinations too
-        {{"", "yamaha", ""}, 32},
-        {{"", "korg", "combi"}, 128},
-        {{"triton", "", ""}, 128},
-        {{"rom1a", "", ""}, 32},  // the source file
-        {{"o3r", "", ""}, 1},     // the model of a message no family splits
-        {{"100%", "", ""}, 0},
-        {{"", "", ""}, 32 + 128 + 1},
+        {{"brass", "yamaha", ""}, 3}, {{"BRASS", "", ""}, 8},  // Combinations too
+        {{"", "yamaha", ""}, 32},     {{"", "korg", "combi"}, 128},
+        {{"triton", "", ""}, 128},    {{"rom1a", "", ""}, 32},  // the source file
+        {{"o3r", "", ""}, 1},                                   // the model of a message no family splits
+        {{"100%", "", ""}, 0},        {{"", "", ""}, 32 + 128 + 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.q.search + "|" + c.q.maker + "|" + c.q.kind);

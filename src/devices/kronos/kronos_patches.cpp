@@ -12,8 +12,12 @@ using kronos::TKro_Combi_Layout;
 
 Bytes combiSingle(ByteView record, int channel)
 {
-    const std::uint8_t header[] = {0xF0, 0x42 /* Korg */, static_cast<std::uint8_t>(0x30 | (channel & 0x0F)),
-                                   0x68 /* Kronos */, 0x75 /* current object dump */, 0x01 /* Combi */,
+    const std::uint8_t header[] = {0xF0,
+                                   0x42 /* Korg */,
+                                   static_cast<std::uint8_t>(0x30 | (channel & 0x0F)),
+                                   0x68 /* Kronos */,
+                                   0x75 /* current object dump */,
+                                   0x01 /* Combi */,
                                    0x03 /* version */};
     return KorgDatatoSXConvert(header, record);
 }

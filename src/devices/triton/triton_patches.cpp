@@ -55,7 +55,7 @@ Bytes bankDump(std::uint8_t function, std::uint8_t flags, std::size_t size, cons
         const Bytes& r = i < records.size() ? records[i] : init;
         data.insert(data.end(), r.begin(), r.begin() + static_cast<long>(size));
     }
-    const std::uint8_t header[] = {0xF0,     0x42 /* Korg */, channelByte(channel), 0x50 /* Triton */,
+    const std::uint8_t header[] = {0xF0,     0x42 /* Korg */, channelByte(channel),        0x50 /* Triton */,
                                    function, flags,           0x10 /* one bank, bank 0 */, 0x00};
     return KorgDatatoSXConvert(header, data);
 }
@@ -103,8 +103,7 @@ std::optional<PatchSplit> split(ByteView sx)
     if (sx.size() < 6 || sx[0] != 0xF0 || sx[1] != 0x42 || (sx[2] & 0xF0) != 0x30 || sx[3] != 0x50) return std::nullopt;
     const std::uint8_t function = sx[4];
     const bool program = function == kProgramDump || function == kCurrentProgram;
-    if (function != kProgramDump && function != kCombiDump && function != kCurrentProgram &&
-        function != kCurrentCombi)
+    if (function != kProgramDump && function != kCombiDump && function != kCurrentProgram && function != kCurrentCombi)
         return std::nullopt;
     const std::size_t size = program ? kProgramSize : kCombiSize;
     PatchSplit out;
@@ -144,8 +143,8 @@ std::optional<PatchSplit> split(ByteView sx)
         out.items.push_back(std::move(it));
     }
     if (found.size() < count)
-        out.problems.push_back(format("%zu of %zu %s cut off", count - found.size(), count,
-                                      program ? "Programs" : "Combinations"));
+        out.problems.push_back(
+            format("%zu of %zu %s cut off", count - found.size(), count, program ? "Programs" : "Combinations"));
     return out;
 }
 

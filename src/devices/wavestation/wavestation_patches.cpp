@@ -51,8 +51,8 @@ Bytes perfSingle(ByteView record, int channel)
 }
 Bytes patchBank(const std::vector<Bytes>& records, int channel)
 {
-    return message({kWSSR_PatchBank, 0x00},
-                   bankData(records, kPatchSize, kWSSR_PatchesPerBank, "Init Patch      "), channel);
+    return message({kWSSR_PatchBank, 0x00}, bankData(records, kPatchSize, kWSSR_PatchesPerBank, "Init Patch      "),
+                   channel);
 }
 Bytes perfBank(const std::vector<Bytes>& records, int channel)
 {

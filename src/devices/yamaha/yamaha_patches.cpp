@@ -37,7 +37,7 @@ std::array<std::uint8_t, kVcedSize> unpackVoice(ByteView p)
     for (std::size_t op = 0; op < 6; ++op) {
         const std::uint8_t* s = p.data() + op * kOpPacked;
         std::uint8_t* d = v.data() + op * kOpVced;
-        std::copy_n(s, 11, d);  // rates, levels, break point, depths
+        std::copy_n(s, 11, d);      // rates, levels, break point, depths
         d[11] = bits(s[11], 0, 2);  // left curve
         d[12] = bits(s[11], 2, 2);  // right curve
         d[13] = bits(s[12], 0, 3);  // rate scaling
@@ -51,15 +51,15 @@ std::array<std::uint8_t, kVcedSize> unpackVoice(ByteView p)
     }
     const std::uint8_t* s = p.data() + 102;
     std::uint8_t* d = v.data() + 126;
-    std::copy_n(s, 8, d);  // pitch envelope rates and levels
-    d[8] = bits(s[8], 0, 5);    // algorithm
-    d[9] = bits(s[9], 0, 3);    // feedback
-    d[10] = bits(s[9], 3, 1);   // oscillator key sync
-    std::copy_n(s + 10, 4, d + 11);  // LFO speed, delay, pitch and amplitude depth
-    d[15] = bits(s[14], 0, 1);  // LFO key sync
-    d[16] = bits(s[14], 1, 3);  // LFO wave
-    d[17] = bits(s[14], 4, 3);  // pitch modulation sensitivity
-    d[18] = s[15];              // transpose
+    std::copy_n(s, 8, d);             // pitch envelope rates and levels
+    d[8] = bits(s[8], 0, 5);          // algorithm
+    d[9] = bits(s[9], 0, 3);          // feedback
+    d[10] = bits(s[9], 3, 1);         // oscillator key sync
+    std::copy_n(s + 10, 4, d + 11);   // LFO speed, delay, pitch and amplitude depth
+    d[15] = bits(s[14], 0, 1);        // LFO key sync
+    d[16] = bits(s[14], 1, 3);        // LFO wave
+    d[17] = bits(s[14], 4, 3);        // pitch modulation sensitivity
+    d[18] = s[15];                    // transpose
     std::copy_n(s + 16, 10, d + 19);  // name
     return v;
 }
@@ -100,10 +100,10 @@ Bytes initVoice()
         std::fill_n(d, 4, 99);  // rates
         std::fill_n(d + 4, 3, 99);
         d[7] = 0;
-        d[8] = 39;                     // break point C3
-        d[16] = op == 5 ? 99 : 0;      // only operator 1 sounds
-        d[18] = 1;                     // ratio 1.00
-        d[20] = 7;                     // no detune
+        d[8] = 39;                 // break point C3
+        d[16] = op == 5 ? 99 : 0;  // only operator 1 sounds
+        d[18] = 1;                 // ratio 1.00
+        d[20] = 7;                 // no detune
     }
     std::uint8_t* d = v.data() + 126;
     std::fill_n(d, 4, 99);
@@ -131,11 +131,11 @@ Bytes initTX802Performance()
 {
     Bytes p(std::tuple_size_v<TX802Performance>, 0);
     for (std::size_t t = 0; t < 8; ++t) {
-        p[8 + t] = u8(t);      // voices I1 to I8
-        p[24 + t] = 99;        // output volume
-        p[32 + t] = 7 * 8 + 1; // no detune, output channel 1
-        p[48 + t] = 127;       // note limit high
-        p[56 + t] = 24;        // no note shift
+        p[8 + t] = u8(t);       // voices I1 to I8
+        p[24 + t] = 99;         // output volume
+        p[32 + t] = 7 * 8 + 1;  // no detune, output channel 1
+        p[48 + t] = 127;        // note limit high
+        p[56 + t] = 24;         // no note shift
     }
     std::memcpy(p.data() + kPmemName, "INIT PERFORMANCE    ", kNameLength);
     return p;
@@ -301,8 +301,8 @@ std::optional<PatchSplit> split(ByteView sx)
     if (headerIs(sx, {0xF0, 0x43 /* Yamaha */, 0x00, 0x09 /* 32 voices */, 0x20, 0x00})) {
         const std::size_t n = wholeRecords(sx, 6, 128, 32);
         for (std::size_t v = 0; v < n; ++v)
-            out.items.push_back(item("DX7", "Voice", int(v) + 1, "dx7-voice", sx.subspan(6 + 128 * v, 128),
-                                     kVoiceName, 10));
+            out.items.push_back(
+                item("DX7", "Voice", int(v) + 1, "dx7-voice", sx.subspan(6 + 128 * v, 128), kVoiceName, 10));
         cutOff(out, n, 32, "voices");
         if (n == 32) checkSum(sx, out);
         return out;
@@ -329,8 +329,8 @@ std::optional<PatchSplit> split(ByteView sx)
             cutOff(out, n, 32, "performances");
         }
         for (std::size_t p = 0; p < n; ++p)
-            out.items.push_back(item("DX7II", "Performance", int(p) + 1, "dx7ii-performance", table[p], dx7ii::kName,
-                                     kNameLength));
+            out.items.push_back(
+                item("DX7II", "Performance", int(p) + 1, "dx7ii-performance", table[p], dx7ii::kName, kNameLength));
         return out;
     }
     if (lmIs(sx, DX7ii_PerfBufID)) {

@@ -7,6 +7,7 @@ packages=(
   qt6-base-dev libgl-dev
   librtmidi-dev libasound2-dev libjack-jackd2-dev jackd2
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
+  libsqlite3-dev
   desktop-file-utils appstream dpkg-dev
   clang libclang-rt-14-dev python3
 )

@@ -10,6 +10,7 @@
 #include <CLI/CLI.hpp>
 
 #include "cli/console_shell.h"
+#include "cli/library_cli.h"
 #include "cli/runner.h"
 #include "core/app/incoming.h"
 #include "core/app/librarian.h"
@@ -40,6 +41,7 @@ constexpr char kUsage[] =
     "  send --out PORT FILE...       send every message of .syx files\n"
     "  receive --in PORT             receive SysEx and print each message\n"
     "  run COMMAND [FILE...]         run a command of the window (run --list names them)\n"
+    "  library COMMAND ...           the patch library: add, list, export, bank, duplicates\n"
     "\n"
     "Run 'tolvex-cli COMMAND --help' for a command's options.\n";
 
@@ -341,6 +343,9 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     CLI::App* run = app.add_subcommand("run", "run a command of the window");
     run->set_help_flag();
     run->prefix_command();  // its own options (--help too), in their order, go to the runner
+    CLI::App* library = app.add_subcommand("library", "the patch library");
+    library->set_help_flag();
+    library->prefix_command();
 
     if (!args.empty() && args[0].rfind("-", 0) != 0 &&
         app.get_subcommands([&](CLI::App* c) { return c->get_name() == args[0]; }).empty()) {
@@ -362,6 +367,7 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         return 2;
     }
     if (run->parsed()) return runCommands(run->remaining(), std::cin, out, err, makeDevices);
+    if (library->parsed()) return runLibraryCommand(library->remaining(), out, err, makeDevices);
     const std::pair<CLI::App*, const char*> helps[] = {
         {names, kNamesHelp}, {app.get_subcommand("ports"), kPortsHelp}, {send, kSendHelp}, {receive, kReceiveHelp}};
     for (const auto& [c, text] : helps)

@@ -11,6 +11,7 @@
 #include <stdexcept>
 
 #include "cli/console_shell.h"
+#include "cli/library_cli.h"
 #include "core/app/command_table.h"
 #include "core/app/incoming.h"
 #include "core/app/librarian.h"
@@ -44,7 +45,8 @@ constexpr char kRunHelp[] =
     "  --save-new FILE    afterwards, only the entries the command added\n"
     "  --list-entries     afterwards, the list as 'names' prints it\n"
     "A script has one step a line: open FILE..., select LIST, set NAME=VALUE,\n"
-    "answer TEXT, file PATH, do COMMAND, save-list FILE, save-new FILE, list-entries;\n"
+    "answer TEXT, file PATH, do COMMAND, save-list FILE, save-new FILE, list-entries,\n"
+    "library ARGS (as tolvex-cli library; add --received adds what arrived on --in);\n"
     "blank lines and lines starting with # are skipped.\n"
     "The log goes to standard output, boxes to standard error as \"TITLE: text\".\n"
     "Exits 1 when an Error or Warning box was shown, 2 for a usage error.\n"
@@ -168,7 +170,13 @@ public:
                 if (equalsIgnoringCase(n, wanted)) return n;
             throw UsageError("no MIDI port named " + wanted + " (tolvex-cli ports)");
         };
-        devices_->onInput = [this] { MIDIInput1MidiInput(s_); };
+        devices_->onInput = [this] {
+            // What arrives is kept for a later "library add --received".
+            const std::size_t before = s_.messages.count();
+            MIDIInput1MidiInput(s_);
+            for (std::size_t i = before; i < s_.messages.count(); ++i)
+                received_.push_back(s_.messages.at(i).storage->sxdata);
+        };
         devices_->onOverflow = [this] { MIDIInput1Overflow(s_); };
         devices_->onLost = [this](const std::string& reason) { MidiDeviceLost(s_, reason); };
         if (!inPort.empty()) {
@@ -188,8 +196,8 @@ public:
     {
         for (const Step& st : steps) {
             try {
-                static const char* const verbs[] = {"open", "select",    "set",      "answer",      "file",
-                                                    "do",   "save-list", "save-new", "list-entries"};
+                static const char* const verbs[] = {"open", "select",    "set",      "answer",       "file",
+                                                    "do",   "save-list", "save-new", "list-entries", "library"};
                 if (std::find(std::begin(verbs), std::end(verbs), st.verb) == std::end(verbs))
                     throw UsageError("unknown step '" + st.verb + "'");
                 if (st.verb == "do" && st.args.size() == 1) command(st.args[0]);
@@ -344,6 +352,12 @@ private:
             } catch (const TolvexError& e) {
                 shell_.messageBox("Error", e.what(), MsgIcon::Error, MsgButtons::Ok);
             }
+        } else if (st.verb == "library") {
+            followLog(true);
+            const int status = runLibraryCommand(st.args, out_, err_, makeDevices_, &received_);
+            if (status == 2) throw UsageError("library " + joined(st.args) + ": usage error");
+            if (status != 0)
+                shell_.messageBox("Error", "library " + joined(st.args) + " failed", MsgIcon::Error, MsgButtons::Ok);
         } else if (st.verb == "list-entries") {
             need(0);
             followLog(true);
@@ -506,6 +520,7 @@ private:
     std::unique_ptr<MidiDevices> devices_;
     std::size_t addedFrom_ = 0;
     std::uint64_t shown_ = 0;
+    std::vector<Bytes> received_;  // every message received while the script runs
 };
 
 std::vector<Step> readScript(std::istream& in)

@@ -230,6 +230,13 @@ QWidget* MainWindow::buildLibrarian()
     objects_ = new MessageListView(session_.messages, side);
     objects_->setObjectName("ListBox1");
     objects_->setToolTip(q(commands_.hintOf("ListBox1")));
+    // Not a control of the table: it only narrows what the list shows.
+    auto* objectsFilter = new QLineEdit(side);
+    objectsFilter->setAccessibleName("Objects Window filter");
+    objectsFilter->setPlaceholderText("Filter by name or source file");
+    objectsFilter->setClearButtonEnabled(true);
+    connect(objectsFilter, &QLineEdit::textChanged, objects_, &MessageListView::setFilter);
+    column->addWidget(objectsFilter);
     column->addWidget(objects_, 1);
 
     pages_ = new QTabWidget(side);
@@ -378,6 +385,14 @@ void MainWindow::buildMenus()
     }
     session_.closeWindow = [this] { close(); };
 
+    QMenu* libraryMenu = menuBar()->addMenu("&Library");
+    // A window of its own rather than a command of the table: no control name.
+    QAction* library = libraryMenu->addAction("&Library...");
+    library->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+    library->setToolTip("Every patch kept once: find, send, copy to the Objects Window or make a bank");
+    connect(library, &QAction::triggered, this, [this] { showLibrary(); });
+    session_.receivedStored = [this](const Bytes& sx) { library_.received(sx); };
+
     // Only while the Objects Window has the focus: Delete in the log must not remove messages.
     auto* del = new QShortcut(QKeySequence::Delete, objects_, nullptr, nullptr, Qt::WidgetShortcut);
     connect(del, &QShortcut::activated, this, [this] { run(ButtonClearSelClick); });
@@ -385,6 +400,16 @@ void MainWindow::buildMenus()
     connect(all, &QShortcut::activated, this, [this] { session_.messages.selectAll(true); });
 
     findChild<QLabel*>(ctl::MidEventCountLabel)->installEventFilter(this);
+}
+
+LibraryWindow* MainWindow::showLibrary()
+{
+    if (!libraryWindow_) libraryWindow_ = new LibraryWindow(session_, library_, this);
+    libraryWindow_->reload();
+    libraryWindow_->show();
+    libraryWindow_->raise();
+    libraryWindow_->activateWindow();
+    return libraryWindow_;
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)

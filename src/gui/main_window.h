@@ -16,6 +16,7 @@
 
 #include "core/app/command_table.h"
 #include "core/app/session.h"
+#include "gui/library_window.h"
 #include "gui/message_list_view.h"
 #include "gui/qt_shell.h"
 
@@ -35,6 +36,10 @@ public:
 
     // Names of the tab pages currently shown, in order.
     QStringList visiblePages() const;
+
+    // The Library window ("&Library" menu, Ctrl+L), made on first use.
+    LibraryWindow* showLibrary();
+    LibraryAccess& library() { return library_; }
 
     // Files dropped on the window load as Open Sysex loads them.
     void openDroppedFiles(const QList<QUrl>& urls);
@@ -88,6 +93,8 @@ private:
     bool logFollowPending_ = false;
     std::uint64_t shownAppended_ = 0, shownReplaced_ = 0, shownCleared_ = 0;  // the log as last shown
     bool closed_ = false;
+    LibraryAccess library_{session_};
+    LibraryWindow* libraryWindow_ = nullptr;
 };
 
 }  // namespace tolvex

@@ -53,6 +53,7 @@ bool StoreReceivedMessage(Session& s, const Bytes& sxdata)
     TSXstorage& stored = s.messages.append(text, std::move(storage));
     ViewShortSysex(s, stored);
     s.messages.makeCurrent(s.messages.count() - 1);
+    if (s.receivedStored) s.receivedStored(stored.sxdata);
     return true;
 }
 

@@ -133,6 +133,9 @@ public:
     std::string lostBoxText;     // the last "MIDI device lost" box, and when it was shown
     std::int64_t lostBoxAt = 0;  // "Send Selected" is sending; commands that remove entries wait
 
+    // Hears every message received and stored in the list (the patch library's "Add received dumps").
+    std::function<void(const Bytes&)> receivedStored;
+
     // Set by the window: "E&xit" closes it (nothing to close without one).
     std::function<void()> closeWindow;
 

@@ -1,0 +1,125 @@
+// The patch library at scale: adding 10,000 files (320,000 voices, every
+// name changed so each voice is new), adding them again (all duplicates),
+// and searching and ordering a library of 1,000,000 items, which is what the
+// Library window does when it opens and when the filter box changes.
+//
+// The data are made from the DX7 fixture bank in a temporary folder.
+// Run: build/bin/bench_library (about a minute of setup).
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <memory>
+
+#include "core/sysex/syx_file.h"
+#include "devices/yamaha/yamaha_formats.h"
+#include "library/patch_library.h"
+
+namespace tolvex {
+namespace {
+
+namespace fs = std::filesystem;
+
+const Bytes& romBank()
+{
+    static const Bytes bank = readSyxFile(std::string(TOLVEX_FIXTURES_DIR) + "/yamaha/dx7-rom1a.syx").messages.at(0);
+    return bank;
+}
+
+// The fixture bank with every voice renamed "%05d-%02d" (file, voice) and its checksum made right.
+Bytes renamedBank(int file)
+{
+    Bytes b = romBank();
+    for (int v = 0; v < 32; ++v) {
+        char name[16];
+        std::snprintf(name, sizeof name, "%05d-%02d  ", file % 100000, v);
+        std::memcpy(b.data() + 6 + 128 * v + kVoiceName, name, 10);
+    }
+    b[b.size() - 2] = yamahaChecksum(ByteView(b).subspan(6, b.size() - 8));
+    return b;
+}
+
+struct Folder {
+    Folder() : path(fs::temp_directory_path() / ("tolvex-bench-library-" + std::to_string(::getpid())))
+    {
+        fs::remove_all(path);
+        fs::create_directories(path);
+    }
+    ~Folder() { fs::remove_all(path); }
+    fs::path path;
+};
+
+void BM_AddTenThousandFiles(benchmark::State& state)
+{
+    Folder folder;
+    std::vector<std::string> files;
+    for (int i = 0; i < 10000; ++i) {
+        const std::string f = (folder.path / ("bank" + std::to_string(i) + ".syx")).string();
+        const Bytes b = renamedBank(i);
+        writeSyxFile(f, {ByteView(b)});
+        files.push_back(f);
+    }
+    for (auto _ : state) {
+        const std::string db = (folder.path / "library.sqlite").string();
+        fs::remove(db);
+        PatchLibrary lib(db);
+        AddReport first;
+        lib.addFiles(files, first);
+        state.counters["patches"] = static_cast<double>(first.added);
+        state.PauseTiming();
+        AddReport again;
+        const auto start = std::chrono::steady_clock::now();
+        lib.addFiles(files, again);
+        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+        state.counters["again_s"] = took.count();
+        state.counters["again_added"] = static_cast<double>(again.added);
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_AddTenThousandFiles)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+
+// One library of 1,000,000 items, made once for the search benchmarks.
+PatchLibrary& millionItems()
+{
+    static Folder folder;
+    static std::unique_ptr<PatchLibrary> lib;
+    if (!lib) {
+        lib = std::make_unique<PatchLibrary>((folder.path / "million.sqlite").string());
+        const int banks = 1000000 / 32 + 1;
+        for (int start = 0; start < banks; start += 500) {
+            std::vector<Bytes> batch;
+            for (int i = start; i < std::min(banks, start + 500); ++i) batch.push_back(renamedBank(i));
+            AddReport r;
+            lib->addMessages(batch, "/music/dx7/collection" + std::to_string(start) + ".syx", r);
+        }
+    }
+    return *lib;
+}
+
+void BM_SearchMillion(benchmark::State& state, LibraryQuery query)
+{
+    PatchLibrary& lib = millionItems();
+    std::size_t found = 0;
+    for (auto _ : state) found = lib.find(query).size();
+    state.counters["items"] = static_cast<double>(lib.count());
+    state.counters["found"] = static_cast<double>(found);
+}
+BENCHMARK_CAPTURE(BM_SearchMillion, one_name, LibraryQuery{"12345-07", "", ""})->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_SearchMillion, a_thousand, LibraryQuery{"4321", "", ""})->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_SearchMillion, a_source_file, LibraryQuery{"collection4500.", "", ""})
+    ->Unit(benchmark::kMillisecond);
+
+// What the window does to open: every id in name order, then the first screen of rows.
+void BM_OpenWindowMillion(benchmark::State& state)
+{
+    PatchLibrary& lib = millionItems();
+    for (auto _ : state) {
+        const auto ids = lib.find({}, LibraryColumn::Name);
+        benchmark::DoNotOptimize(lib.items(std::span(ids).first(std::min<std::size_t>(ids.size(), 64))));
+    }
+}
+BENCHMARK(BM_OpenWindowMillion)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace tolvex

@@ -1,0 +1,317 @@
+#include "cli/library_cli.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <ctime>
+#include <iostream>
+#include <ostream>
+#include <stdexcept>
+
+#include "cli/console_shell.h"
+#include "cli/runner.h"
+#include "core/app/incoming.h"
+#include "core/app/session.h"
+#include "core/sysex/syx_file.h"
+#include "core/text/ini_file.h"
+#include "core/text/text_utils.h"
+#include "library/patch_library.h"
+
+namespace tolvex {
+
+const char kLibraryHelp[] =
+    "Usage: tolvex-cli library [--library FILE] add FILE...\n"
+    "       tolvex-cli library [--library FILE] add --received --in PORT [--timeout S] [--count N]\n"
+    "       tolvex-cli library [--library FILE] list [--search TEXT] [--maker M] [--kind K]\n"
+    "       tolvex-cli library [--library FILE] export [--search TEXT] [--maker M] [--kind K] [--items N,...]\n"
+    "                                            [--channel C] --out FILE.syx\n"
+    "       tolvex-cli library [--library FILE] bank --family F --items N,... [--channel C] --out FILE.syx\n"
+    "       tolvex-cli library [--library FILE] duplicates [--ignore-names]\n"
+    "The patch library keeps every message added and every patch inside a bank\n"
+    "(DX7 voices, DX7II and TX802 performances, Triton Programs and Combinations,\n"
+    "Wavestation patches and performances, Kronos Combis) once, with the files\n"
+    "each came from. The library is FILE, by default library.sqlite beside the\n"
+    "program, or in $XDG_DATA_HOME/tolvex/ for an installed program.\n"
+    "  add         adds .syx files, or what arrives on the input port; a patch\n"
+    "              already kept gets the file as a further source\n"
+    "  list        one item a line, tab-separated: number (from 1), name, maker,\n"
+    "              model, kind, bank, number in the bank, size, source file, date\n"
+    "              added (UTC); control bytes as \\xHH\n"
+    "  export      the items as a .syx file (patches as edit-buffer messages)\n"
+    "  bank        a bank of the family (yamaha, triton, wavestation) from up to\n"
+    "              a bank's count of patches of one kind; the rest is the init patch\n"
+    "  duplicates  groups of one sound: item number, then its sources; with\n"
+    "              --ignore-names also patches that differ only in their names\n"
+    "Exits 1 when something could not be read or written, 2 for a usage error.\n";
+
+namespace {
+
+struct UsageError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+struct Args {
+    std::string library, command, search, maker, kind, out, family, items, in;
+    std::vector<std::string> files;
+    bool received = false, ignoreNames = false;
+    int channel = 0, timeout = 10, count = -1;
+};
+
+int number(const std::string& option, const std::string& text, int lo, int hi)
+{
+    int v = 0;
+    if (!parseDecimal(text, v) || v < lo || v > hi)
+        throw UsageError(option + " takes a number " + std::to_string(lo) + " to " + std::to_string(hi) + ", not " +
+                         text);
+    return v;
+}
+
+Args parseArgs(const std::vector<std::string>& args)
+{
+    Args a;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& w = args[i];
+        auto value = [&]() -> const std::string& {
+            if (i + 1 >= args.size()) throw UsageError("missing value for " + w);
+            return args[++i];
+        };
+        if (w == "--library")
+            a.library = value();
+        else if (w == "--search")
+            a.search = value();
+        else if (w == "--maker")
+            a.maker = value();
+        else if (w == "--kind")
+            a.kind = value();
+        else if (w == "--out")
+            a.out = value();
+        else if (w == "--family")
+            a.family = value();
+        else if (w == "--items")
+            a.items = value();
+        else if (w == "--in")
+            a.in = value();
+        else if (w == "--channel")
+            a.channel = number(w, value(), 0, 15);
+        else if (w == "--timeout")
+            a.timeout = number(w, value(), 0, 1 << 20);
+        else if (w == "--count")
+            a.count = number(w, value(), 1, 1 << 30);
+        else if (w == "--received")
+            a.received = true;
+        else if (w == "--ignore-names")
+            a.ignoreNames = true;
+        else if (w == "--help" || w == "-h")
+            a.command = "help";
+        else if (w.rfind("--", 0) == 0)
+            throw UsageError("unknown option " + w);
+        else if (a.command.empty())
+            a.command = w;
+        else
+            a.files.push_back(w);
+    }
+    return a;
+}
+
+std::string dateText(std::int64_t seconds)
+{
+    const std::time_t t = static_cast<std::time_t>(seconds);
+    std::tm tm{};
+    gmtime_r(&t, &tm);
+    char buf[32];
+    std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &tm);
+    return buf;
+}
+
+// The item numbers of "3,5-7" as the library numbers them.
+std::vector<std::int64_t> itemNumbers(const std::string& list)
+{
+    std::vector<std::int64_t> ids;
+    std::string rest = list;
+    while (!rest.empty()) {
+        const auto comma = rest.find(',');
+        const std::string part = rest.substr(0, comma);
+        rest = comma == std::string::npos ? "" : rest.substr(comma + 1);
+        const auto dash = part.find('-');
+        int lo = 0, hi = 0;
+        const bool ok = dash == std::string::npos
+                            ? parseDecimal(part, lo) && (hi = lo, true)
+                            : parseDecimal(part.substr(0, dash), lo) && parseDecimal(part.substr(dash + 1), hi);
+        if (!ok || lo < 1 || hi < lo || hi - lo > 100000)
+            throw UsageError("--items takes item numbers from 1 such as 3,5-7, not " + part);
+        for (int i = lo; i <= hi; ++i) ids.push_back(i);
+    }
+    if (ids.empty()) throw UsageError("--items names no item");
+    return ids;
+}
+
+void printReport(const AddReport& r, std::ostream& out, std::ostream& err)
+{
+    for (const std::string& p : r.problems) err << "Not read: " << p << '\n';
+    out << "Added " << r.added << " new item(s) from " << r.messages << " message(s); " << r.duplicates
+        << " already in the library\n";
+}
+
+// Receives on `port` and adds each complete message as it arrives.
+int addReceived(PatchLibrary& lib, const Args& a, std::ostream& out, std::ostream& err,
+                const DeviceFactory& makeDevices)
+{
+    ConsoleShell shell(err);
+    Session s(shell);
+    auto devices = makeDevices(shell, "Tolvex CLI Library");
+    std::string port;
+    for (const std::string& n : devices->inputNames())
+        if (equalsIgnoringCase(n, a.in)) port = n;
+    if (port.empty()) {
+        err << "tolvex-cli library: no MIDI input port named " << a.in << "\n";
+        return 1;
+    }
+    AddReport report;
+    std::int64_t last = shell.nowMs();
+    int received = 0;
+    s.messages.setListener([&](MessageList::Change change, std::size_t first, std::size_t count) {
+        if (change != MessageList::Change::Appended) return;
+        for (std::size_t i = first; i < first + count; ++i) {
+            lib.addMessages({s.messages.at(i).storage->sxdata}, "", report);
+            out << tabField(s.messages.textAt(i)) << '\n';
+            ++received;
+        }
+        out.flush();
+    });
+    s.devices = devices.get();
+    s.MIDI_In_Present = true;
+    bool lost = false;
+    devices->onInput = [&] {
+        last = shell.nowMs();
+        MIDIInput1MidiInput(s);
+    };
+    devices->onLost = [&](const std::string&) { lost = true; };
+    try {
+        devices->openInput(port, true);
+    } catch (const TolvexError& e) {
+        err << "MIDI: " << e.what() << "\n";
+        return 1;
+    }
+    while (!lost && (a.count < 0 || received < a.count) &&
+           shell.nowMs() - last < static_cast<std::int64_t>(a.timeout) * 1000)
+        shell.ProcessMessages();
+    devices->closeInput();
+    printReport(report, out, err);
+    return lost || !report.problems.empty() ? 1 : 0;
+}
+
+int addFiles(PatchLibrary& lib, const Args& a, std::ostream& out, std::ostream& err)
+{
+    AddReport report;
+    // A progress line only where someone watches it.
+    const bool progress = a.files.size() > 20 && isatty(STDERR_FILENO) && &err == &std::cerr;
+    lib.addFiles(a.files, report, [&](std::size_t done) {
+        if (progress)
+            err << "\rAdding " << done << " of " << a.files.size() << " files: " << report.added << " new, "
+                << report.duplicates << " already kept" << std::flush;
+    });
+    if (progress) err << '\n';
+    printReport(report, out, err);
+    return report.problems.empty() ? 0 : 1;
+}
+
+}  // namespace
+
+std::string tabField(const std::string& text)
+{
+    std::string out;
+    for (char c : text) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x20 || b == 0x7F || b == '\\')
+            out += format("\\x%02X", b);
+        else
+            out += c;
+    }
+    return out;
+}
+
+int runLibraryCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                      const DeviceFactory& makeDevices, const std::vector<Bytes>* received)
+{
+    Args a;
+    try {
+        a = parseArgs(args);
+        if (a.command == "help") {
+            out << kLibraryHelp;
+            return 0;
+        }
+        static const char* const commands[] = {"add", "list", "export", "bank", "duplicates"};
+        if (std::find(std::begin(commands), std::end(commands), a.command) == std::end(commands))
+            throw UsageError(a.command.empty() ? "a command is needed (add, list, export, bank, duplicates)"
+                                               : "unknown command " + a.command);
+        if (a.command == "add" && a.files.empty() == !a.received)
+            throw UsageError("add takes files or --received, one of the two");
+        if (a.command == "add" && a.received && !received && a.in.empty())
+            throw UsageError("add --received needs the input port (--in PORT)");
+        if (a.command != "add" && !a.files.empty()) throw UsageError("unexpected argument " + a.files.front());
+        if ((a.command == "export" || a.command == "bank") && a.out.empty())
+            throw UsageError(a.command + " needs --out FILE.syx");
+        if (a.command == "bank" && (a.family.empty() || a.items.empty()))
+            throw UsageError("bank needs --family F and --items N,...");
+    } catch (const UsageError& e) {
+        err << "tolvex-cli library: " << e.what() << "\n" << kLibraryHelp;
+        return 2;
+    }
+    try {
+        PatchLibrary lib(a.library.empty() ? defaultLibraryPath(programFolder()) : a.library);
+        if (a.command == "add") {
+            if (!a.received) return addFiles(lib, a, out, err);
+            if (!received) return addReceived(lib, a, out, err, makeDevices);
+            AddReport report;
+            lib.addMessages(*received, "", report);
+            printReport(report, out, err);
+            return report.problems.empty() ? 0 : 1;
+        }
+        const LibraryQuery query{a.search, a.maker, a.kind};
+        if (a.command == "list") {
+            const auto ids = lib.find(query);
+            for (const LibraryItem& it : lib.items(ids))
+                out << it.id << '\t' << tabField(it.name) << '\t' << tabField(it.maker) << '\t' << tabField(it.model)
+                    << '\t' << tabField(it.kind) << '\t' << tabField(it.bank) << '\t'
+                    << (it.number < 0 ? std::string() : std::to_string(it.number)) << '\t' << it.size << '\t'
+                    << tabField(it.source) << '\t' << dateText(it.added) << '\n';
+            return 0;
+        }
+        if (a.command == "duplicates") {
+            int group = 0;
+            for (const auto& g : lib.duplicates(a.ignoreNames)) {
+                ++group;
+                for (const LibraryItem& it : lib.items(g)) {
+                    out << group << '\t' << it.id << '\t' << tabField(it.name) << '\t' << tabField(it.maker) << '\t'
+                        << tabField(it.model) << '\t' << tabField(it.kind);
+                    for (const std::string& src : lib.sources(it.id)) out << '\t' << tabField(src);
+                    out << '\n';
+                }
+            }
+            return 0;
+        }
+        std::vector<Bytes> messages;
+        if (a.command == "bank") {
+            messages.push_back(lib.assembleBank(a.family, itemNumbers(a.items), a.channel));
+        } else {
+            const auto ids = a.items.empty() ? lib.find(query) : itemNumbers(a.items);
+            for (std::int64_t id : ids) messages.push_back(lib.message(id, a.channel));
+            if (messages.empty()) {
+                err << "tolvex-cli library: no item matches; " << a.out << " was left as it was\n";
+                return 1;
+            }
+        }
+        std::vector<ByteView> views(messages.begin(), messages.end());
+        writeSyxFile(a.out, views);
+        out << "Wrote " << messages.size() << " message(s) to " << a.out << '\n';
+        return 0;
+    } catch (const UsageError& e) {
+        err << "tolvex-cli library: " << e.what() << "\n";
+        return 2;
+    } catch (const TolvexError& e) {
+        err << "tolvex-cli library: " << e.what() << "\n";
+        return 1;
+    }
+}
+
+}  // namespace tolvex

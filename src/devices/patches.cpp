@@ -1,0 +1,16 @@
+#include "devices/patches.h"
+
+namespace tolvex {
+
+std::string patchNameText(ByteView bytes)
+{
+    std::string text;
+    for (std::uint8_t b : bytes) {
+        if (b == 0) break;
+        text.push_back(static_cast<char>(b));
+    }
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    return text;
+}
+
+}  // namespace tolvex

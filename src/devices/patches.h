@@ -1,0 +1,73 @@
+// Single sounds inside messages: how a device family splits a bank dump into
+// patches, names them, turns one patch back into a message for the
+// instrument's edit buffer and assembles a bank from single patches.
+//
+// A patch is kept in its family's own record form (`PatchItem::record`): the
+// sound's data without what only says where it came from or goes to (device
+// number or channel, bank and program number of a single dump, checksums,
+// packing). So the same sound in a single dump and inside a bank has the same
+// record. Each family exports one PatchFamily; the patch library builds its
+// list of families from these functions, so nothing here is process-wide state.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "core/text/bytes.h"
+
+namespace tolvex {
+
+struct PatchItem {
+    std::string name;    // as the instrument shows it, trailing blanks removed
+    std::string maker;   // "Yamaha", "Korg"
+    std::string model;   // "DX7", "DX7II", "TX802", "Triton", "Kronos", "Wavestation"
+    std::string kind;    // "Voice", "Performance", "Program", "Combi", "Patch"
+    std::string bank;    // the bank as the instrument names it; "" when the dump has none
+    int number = -1;     // the place in the bank as the instrument counts it; -1 when none
+    std::string format;  // the record form, a PatchFormat::format
+    Bytes record;
+    // Where the name lies in `record` (a fingerprint may leave it out).
+    std::size_t nameOffset = 0;
+    std::size_t nameLength = 0;
+};
+
+// What a family read from one message: its patches in dump order, and a line
+// for each part it could not read (a cut bank, a wrong checksum).
+struct PatchSplit {
+    std::vector<PatchItem> items;
+    std::vector<std::string> problems;
+};
+
+// One record form of a family.
+struct PatchFormat {
+    const char* format;      // e.g. "dx7-voice"
+    std::size_t recordSize;  // bytes of one record
+    std::size_t bankCount;   // records of the bank `bank` builds; 0: no bank assembly
+    // The message that loads one record into the instrument's edit buffer,
+    // on MIDI channel (device number) `channel` 0-15.
+    Bytes (*single)(ByteView record, int channel);
+    // A bank message of `records` (at most bankCount, each recordSize bytes);
+    // the places after them hold the family's init patch. Null: no bank assembly.
+    Bytes (*bank)(const std::vector<Bytes>& records, int channel);
+};
+
+struct PatchFamily {
+    const char* name;  // "yamaha", "triton", "kronos", "wavestation"
+    // The patches of one complete message; nothing when the family does not
+    // know the message. Never throws, never reads outside sx.
+    std::optional<PatchSplit> (*split)(ByteView sx);
+    std::span<const PatchFormat> formats;
+};
+
+PatchFamily yamahaPatchFamily();
+PatchFamily tritonPatchFamily();
+PatchFamily kronosPatchFamily();
+PatchFamily wavestationPatchFamily();
+
+// A fixed-width name as text: up to its first NUL, trailing blanks removed.
+std::string patchNameText(ByteView bytes);
+
+}  // namespace tolvex

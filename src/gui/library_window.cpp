@@ -1,0 +1,371 @@
+#include "gui/library_window.h"
+
+#include <QDateTime>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "core/app/controls.h"
+#include "core/sysex/sx_naming.h"
+#include "core/sysex/syx_file.h"
+#include "core/text/ini_file.h"
+
+namespace tolvex {
+
+namespace {
+
+QString q(const std::string& s)
+{
+    return QString::fromStdString(s);
+}
+
+// The main window's MIDI channel box, 0 when it holds no channel.
+int channelOf(Session& s)
+{
+    int c = 0;
+    return parseDecimal(s.text.get(ctl::Channel), c) && c >= 0 && c <= 15 ? c : 0;
+}
+
+}  // namespace
+
+PatchLibrary* LibraryAccess::get()
+{
+    if (library_ || failed_) return library_.get();
+    if (path_.empty()) path_ = defaultLibraryPath(session_.progpath);
+    try {
+        library_ = std::make_unique<PatchLibrary>(path_);
+    } catch (const TolvexError& e) {
+        failed_ = true;
+        session_.shell.messageBox(
+            "Library", std::string(e.what()) + "\nTolvex goes on without a library until it is started again.",
+            MsgIcon::Warning, MsgButtons::Ok);
+    }
+    return library_.get();
+}
+
+bool LibraryAccess::addReceived()
+{
+    PatchLibrary* lib = get();
+    return lib && lib->setting("add_received", "1") == "1";
+}
+
+void LibraryAccess::setAddReceived(bool on)
+{
+    if (PatchLibrary* lib = get()) lib->setSetting("add_received", on ? "1" : "0");
+}
+
+void LibraryAccess::received(const Bytes& sx)
+{
+    if (!addReceived()) return;
+    AddReport r;
+    try {
+        library_->addMessages({sx}, "", r);
+    } catch (const TolvexError& e) {
+        session_.LogString(std::string("Library: ") + e.what());
+        return;
+    }
+    for (const std::string& p : r.problems) session_.LogString("Library: not read: " + p);
+}
+
+void LibraryModel::setLibrary(PatchLibrary* library)
+{
+    library_ = library;
+    refresh();
+}
+
+void LibraryModel::refresh()
+{
+    beginResetModel();
+    pages_.clear();
+    ids_ = library_ ? library_->find(query_, order_, descending_) : std::vector<std::int64_t>{};
+    endResetModel();
+}
+
+void LibraryModel::setSearch(const QString& text)
+{
+    query_.search = text.trimmed().toStdString();
+    refresh();
+}
+
+int LibraryModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(ids_.size());
+}
+
+int LibraryModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+const LibraryItem* LibraryModel::itemAt(int row) const
+{
+    if (!library_ || row < 0 || static_cast<std::size_t>(row) >= ids_.size()) return nullptr;
+    const std::size_t page = static_cast<std::size_t>(row) / kPage;
+    auto it = pages_.find(page);
+    if (it == pages_.end()) {
+        // A few pages around the view are enough; the oldest read go first.
+        if (pages_.size() >= 16) pages_.erase(pages_.begin()->first == page ? std::prev(pages_.end()) : pages_.begin());
+        const std::size_t from = page * kPage;
+        const std::size_t n = std::min(kPage, ids_.size() - from);
+        it = pages_.emplace(page, library_->items(std::span(ids_).subspan(from, n))).first;
+    }
+    const std::size_t at = static_cast<std::size_t>(row) % kPage;
+    // A row removed meanwhile by another program is shown empty.
+    return at < it->second.size() && it->second[at].id == ids_[static_cast<std::size_t>(row)] ? &it->second[at]
+                                                                                              : nullptr;
+}
+
+QVariant LibraryModel::data(const QModelIndex& index, int role) const
+{
+    if (role != Qt::DisplayRole && role != Qt::ToolTipRole) return {};
+    const LibraryItem* it = itemAt(index.row());
+    if (!it) return {};
+    switch (index.column()) {
+    case Name: return q(it->name);
+    case MakerModel: return q(it->model.empty() ? it->maker : it->maker + " " + it->model);
+    case Kind: return q(it->kind);
+    case BankNumber:
+        return q(it->number < 0 ? it->bank : (it->bank.empty() ? "" : it->bank + " ") + std::to_string(it->number));
+    case Source: return role == Qt::ToolTipRole ? q(it->source) : q(it->source.substr(it->source.rfind('/') + 1));
+    case Added: return QDateTime::fromSecsSinceEpoch(it->added).toString("yyyy-MM-dd hh:mm");
+    default: return {};
+    }
+}
+
+QVariant LibraryModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
+    static const char* const names[] = {"Name", "Maker/Model", "Kind", "Bank/Number", "Source", "Added"};
+    return section >= 0 && section < ColumnCount ? QVariant(names[section]) : QVariant();
+}
+
+void LibraryModel::sort(int column, Qt::SortOrder order)
+{
+    static const LibraryColumn columns[] = {LibraryColumn::Name,       LibraryColumn::MakerModel, LibraryColumn::Kind,
+                                            LibraryColumn::BankNumber, LibraryColumn::Source,     LibraryColumn::Added};
+    if (column < 0 || column >= ColumnCount) return;
+    order_ = columns[column];
+    descending_ = order == Qt::DescendingOrder;
+    refresh();
+}
+
+LibraryWindow::LibraryWindow(Session& session, LibraryAccess& access, QWidget* parent)
+    : QWidget(parent, Qt::Window), session_(session), access_(access)
+{
+    setObjectName("LibraryWindow");
+    setWindowTitle("Library");
+    resize(900, 520);
+    auto* layout = new QVBoxLayout(this);
+    filter_ = new QLineEdit(this);
+    filter_->setObjectName("LibraryFilter");
+    filter_->setPlaceholderText("Search name, maker, model, kind or source file");
+    filter_->setClearButtonEnabled(true);
+    layout->addWidget(filter_);
+
+    model_ = new LibraryModel(this);
+    table_ = new QTableView(this);
+    table_->setObjectName("LibraryTable");
+    table_->setModel(model_);
+    table_->setSortingEnabled(true);
+    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    table_->verticalHeader()->setVisible(false);
+    // Fixed row heights: the view never asks for every row to measure it.
+    table_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    table_->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
+    table_->horizontalHeader()->setStretchLastSection(true);
+    table_->setColumnWidth(LibraryModel::Name, 200);
+    table_->setColumnWidth(LibraryModel::MakerModel, 140);
+    table_->setColumnWidth(LibraryModel::Source, 220);
+    table_->sortByColumn(LibraryModel::Name, Qt::AscendingOrder);
+    layout->addWidget(table_, 1);
+
+    auto* buttons = new QHBoxLayout;
+    const std::pair<const char*, void (LibraryWindow::*)()> commands[] = {
+        {"Add Selected Entries", &LibraryWindow::addSelectedEntries},
+        {"Send", &LibraryWindow::sendSelected},
+        {"Copy to Objects Window", &LibraryWindow::copyToObjects},
+        {"Make Bank", &LibraryWindow::makeBank},
+        {"Export .syx", &LibraryWindow::exportSelected},
+        {"Delete", &LibraryWindow::deleteSelected},
+    };
+    for (const auto& [caption, slot] : commands) {
+        auto* b = new QPushButton(caption, this);
+        b->setObjectName(QString("Library ") + caption);
+        connect(b, &QPushButton::clicked, this, slot);
+        buttons->addWidget(b);
+    }
+    buttons->addStretch();
+    autoAdd_ = new QCheckBox("Add received dumps", this);
+    autoAdd_->setObjectName("LibraryAddReceived");
+    autoAdd_->setToolTip("Every SysEx message received goes to the library as it arrives");
+    connect(autoAdd_, &QCheckBox::toggled, this, [this](bool on) { access_.setAddReceived(on); });
+    buttons->addWidget(autoAdd_);
+    layout->addLayout(buttons);
+    status_ = new QLabel(this);
+    layout->addWidget(status_);
+
+    connect(filter_, &QLineEdit::textChanged, this, [this](const QString& text) {
+        model_->setSearch(text);
+        status(QString("%1 items").arg(model_->rowCount()));
+    });
+}
+
+void LibraryWindow::reload()
+{
+    PatchLibrary* lib = access_.get();
+    setEnabled(lib != nullptr);
+    const QSignalBlocker block(autoAdd_);
+    autoAdd_->setChecked(access_.addReceived());
+    model_->setLibrary(lib);
+    status(lib ? QString("%1 items in %2").arg(model_->rowCount()).arg(q(lib->path())) : QString("No library"));
+}
+
+void LibraryWindow::status(const QString& text)
+{
+    status_->setText(text);
+}
+
+std::vector<std::int64_t> LibraryWindow::selectedIds() const
+{
+    std::vector<int> rows;
+    for (const QModelIndex& i : table_->selectionModel()->selectedRows()) rows.push_back(i.row());
+    std::sort(rows.begin(), rows.end());
+    std::vector<std::int64_t> ids;
+    for (int r : rows) ids.push_back(model_->idAt(r));
+    return ids;
+}
+
+void LibraryWindow::addSelectedEntries()
+{
+    PatchLibrary* lib = access_.get();
+    if (!lib) return;
+    AddReport r;
+    try {
+        for (std::size_t i : session_.messages.selectedIndexes()) {
+            const TSXstorage& m = *session_.messages.at(i).storage;
+            // A received message's file name is only its name made safe; it names no file.
+            lib->addMessages({m.sxdata}, m.filename.rfind('/', 0) == 0 ? m.filename : std::string(), r);
+        }
+    } catch (const TolvexError& e) {
+        session_.shell.messageBox("Error", e.what(), MsgIcon::Error, MsgButtons::Ok);
+    }
+    if (!r.problems.empty()) {
+        std::string text = "Not read:";
+        for (const std::string& p : r.problems) text += "\n" + p;
+        session_.shell.messageBox("Warning", text, MsgIcon::Warning, MsgButtons::Ok);
+    }
+    model_->refresh();
+    status(QString("Added %1 new item(s) from %2 message(s); %3 already in the library")
+               .arg(r.added)
+               .arg(r.messages)
+               .arg(r.duplicates));
+}
+
+void LibraryWindow::sendSelected()
+{
+    PatchLibrary* lib = access_.get();
+    if (!lib) return;
+    if (!session_.MIDI_Out_Present) {
+        session_.shell.messageBox("Warning", "MIDI Interface Not Installed", MsgIcon::Warning, MsgButtons::Ok);
+        return;
+    }
+    try {
+        const int channel = channelOf(session_);
+        for (const LibraryItem& it : lib->items(selectedIds())) {
+            session_.LogString("Sending: " + it.name);
+            session_.SX_Object.MidiSysex_bulk_out(lib->message(it.id, channel));
+        }
+    } catch (const TolvexError& e) {
+        session_.shell.messageBox("Error", e.what(), MsgIcon::Error, MsgButtons::Ok);
+    }
+}
+
+void LibraryWindow::copyToObjects()
+{
+    PatchLibrary* lib = access_.get();
+    if (!lib) return;
+    try {
+        const int channel = channelOf(session_);
+        for (const LibraryItem& it : lib->items(selectedIds())) {
+            Bytes m = lib->message(it.id, channel);
+            std::string sup;
+            bool ignore = false;
+            const std::string name = SxParseName(m, sup, ignore);
+            session_.messages.append(name + " " + it.name, std::move(m), it.source);
+        }
+    } catch (const TolvexError& e) {
+        session_.shell.messageBox("Error", e.what(), MsgIcon::Error, MsgButtons::Ok);
+    }
+}
+
+void LibraryWindow::deleteSelected()
+{
+    PatchLibrary* lib = access_.get();
+    const auto ids = selectedIds();
+    if (!lib || ids.empty()) return;
+    if (session_.shell.messageBox("Library", "Delete " + std::to_string(ids.size()) + " item(s) from the library?",
+                                  MsgIcon::Question, MsgButtons::YesNo) != MsgResult::Yes)
+        return;
+    try {
+        lib->remove(ids);
+    } catch (const TolvexError& e) {
+        session_.shell.messageBox("Error", e.what(), MsgIcon::Error, MsgButtons::Ok);
+    }
+    model_->refresh();
+}
+
+void LibraryWindow::exportSelected()
+{
+    PatchLibrary* lib = access_.get();
+    const auto ids = selectedIds();
+    if (!lib) return;
+    if (ids.empty()) {
+        session_.shell.messageBox("Warning", "No Messages Were Selected - nothing to do", MsgIcon::Warning,
+                                  MsgButtons::Ok);
+        return;
+    }
+    FileDialogRequest r;
+    r.title = "Export library items";
+    r.filter = "Sysex files|*.syx";
+    r.folder = session_.lastpath;
+    r.defaultExt = "syx";
+    const auto path = session_.shell.saveFileDialog(r);
+    if (!path) return;
+    try {
+        std::vector<Bytes> messages;
+        for (std::int64_t id : ids) messages.push_back(lib->message(id, channelOf(session_)));
+        writeSyxFile(*path, std::vector<ByteView>(messages.begin(), messages.end()));
+        session_.LogString("Exported " + std::to_string(messages.size()) + " item(s) to " + *path);
+    } catch (const TolvexError& e) {
+        session_.shell.messageBox("Error", e.what(), MsgIcon::Error, MsgButtons::Ok);
+    }
+}
+
+void LibraryWindow::makeBank()
+{
+    PatchLibrary* lib = access_.get();
+    const auto ids = selectedIds();
+    if (!lib || ids.empty()) return;
+    try {
+        const auto first = lib->items(std::span(ids).first(1));
+        std::string family;
+        for (const PatchFamily& f : lib->families())
+            for (const PatchFormat& pf : f.formats)
+                if (!first.empty() && first[0].format == pf.format) family = f.name;
+        if (family.empty())
+            throw LibraryError("\"" + first.at(0).name + "\" is a whole message, not a patch of a bank");
+        Bytes bank = lib->assembleBank(family, ids, channelOf(session_));
+        std::string sup;
+        bool ignore = false;
+        const std::string name = SxParseName(bank, sup, ignore);
+        session_.messages.append(name, std::move(bank), "");
+        session_.LogString(format("Bank of %zu patches made: ", ids.size()) + name);
+    } catch (const TolvexError& e) {
+        session_.shell.messageBox("Warning", e.what(), MsgIcon::Warning, MsgButtons::Ok);
+    }
+}
+
+}  // namespace tolvex

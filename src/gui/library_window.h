@@ -1,0 +1,113 @@
+// The Library window: the patch library as a table that is sorted by any
+// column and filtered as the user types, with the commands that move patches
+// between the library, the Objects Window and the instrument.
+//
+// The table holds only the ids of the rows in order; the rows themselves are
+// read from the database a page at a time as they come into sight, so the
+// window opens and scrolls the same on a million items as on ten.
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTableView>
+#include <QWidget>
+#include <map>
+#include <memory>
+
+#include "core/app/session.h"
+#include "library/patch_library.h"
+
+namespace tolvex {
+
+// The session's library, opened on first use. A library that cannot be
+// opened is reported in one box and the program goes on without it.
+class LibraryAccess {
+public:
+    // An empty path: the default library of the session's program folder.
+    LibraryAccess(Session& session, std::string path = "") : session_(session), path_(std::move(path)) {}
+    // Null when there is no library.
+    PatchLibrary* get();
+
+    // Whether received dumps go to the library as they arrive (kept in the library; on by default).
+    bool addReceived();
+    void setAddReceived(bool on);
+    // A message stored from the MIDI input: added when addReceived().
+    void received(const Bytes& sx);
+
+private:
+    Session& session_;
+    std::string path_;
+    std::unique_ptr<PatchLibrary> library_;
+    bool failed_ = false;
+};
+
+class LibraryModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    enum Column { Name, MakerModel, Kind, BankNumber, Source, Added, ColumnCount };
+    explicit LibraryModel(QObject* parent = nullptr) : QAbstractTableModel(parent) {}
+
+    void setLibrary(PatchLibrary* library);
+    // Reads the ids again (after a change, a new filter or order).
+    void refresh();
+    void setSearch(const QString& text);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    void sort(int column, Qt::SortOrder order) override;
+
+    std::int64_t idAt(int row) const { return ids_.at(static_cast<std::size_t>(row)); }
+    // Rows read from the database so far (the pages in sight).
+    std::size_t rowsRead() const { return pages_.size() * kPage; }
+
+    static constexpr std::size_t kPage = 128;
+
+private:
+    const LibraryItem* itemAt(int row) const;
+
+    PatchLibrary* library_ = nullptr;
+    std::vector<std::int64_t> ids_;
+    LibraryQuery query_;
+    LibraryColumn order_ = LibraryColumn::Name;
+    bool descending_ = false;
+    mutable std::map<std::size_t, std::vector<LibraryItem>> pages_;  // page number to its rows, a few kept
+};
+
+class LibraryWindow : public QWidget {
+    Q_OBJECT
+public:
+    LibraryWindow(Session& session, LibraryAccess& access, QWidget* parent = nullptr);
+
+    LibraryModel* model() const { return model_; }
+    QTableView* table() const { return table_; }
+    QLineEdit* filter() const { return filter_; }
+
+    // Opens the library if needed and shows its items.
+    void reload();
+
+    // The commands on the selected rows.
+    void addSelectedEntries();  // the Objects Window's selected entries into the library
+    void sendSelected();        // patches to the instrument's edit buffer
+    void copyToObjects();       // as entries of the Objects Window
+    void deleteSelected();
+    void exportSelected();  // to a .syx file
+    void makeBank();        // a bank message of one family, into the Objects Window
+
+private:
+    std::vector<std::int64_t> selectedIds() const;
+    void status(const QString& text);
+
+    Session& session_;
+    LibraryAccess& access_;
+    LibraryModel* model_;
+    QTableView* table_;
+    QLineEdit* filter_;
+    QCheckBox* autoAdd_;
+    QLabel* status_;
+};
+
+}  // namespace tolvex

@@ -1,0 +1,146 @@
+// The patch library: every message added and every patch inside it, kept
+// once in an SQLite database, searchable, with the files each came from.
+//
+// The database is one file (WAL mode; every change is one transaction, so a
+// crash or a full disk leaves it as it was before the change). It carries its
+// own application id and a schema version; a file that is not a Tolvex
+// library, or one of a newer schema, is refused and never written to.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "core/text/bytes.h"
+#include "devices/patches.h"
+
+struct sqlite3;
+
+namespace tolvex {
+
+// A library that cannot be opened or changed; what() is the text the user sees.
+class LibraryError : public TolvexError {
+public:
+    using TolvexError::TolvexError;
+};
+
+inline constexpr int kLibrarySchemaVersion = 2;
+inline constexpr char kLibraryFileName[] = "library.sqlite";
+
+// Where the library lives: beside the program for a build copy (a writable
+// program folder), else $XDG_DATA_HOME/tolvex/ (default ~/.local/share/tolvex/).
+std::string defaultLibraryPath(const std::string& progpath);
+
+struct LibraryItem {
+    std::int64_t id = 0;
+    std::string name, maker, model, kind, bank;
+    int number = -1;
+    std::int64_t size = 0;
+    std::string format;      // a PatchFormat::format, or "message" for a whole message
+    std::string source;      // the file it was first added from
+    std::int64_t added = 0;  // seconds since 1970, UTC
+};
+
+// What one add did.
+struct AddReport {
+    std::size_t messages = 0;           // messages read
+    std::size_t added = 0;              // new items
+    std::size_t duplicates = 0;         // items already there (a source was added, or was there)
+    std::vector<std::string> problems;  // what could not be read, "FILE: text"
+};
+
+struct LibraryQuery {
+    std::string search;  // part of the name, maker, model, kind or source file (case ignored)
+    std::string maker;   // whole maker name (case ignored), "" any
+    std::string kind;    // whole kind (case ignored), "" any
+};
+
+enum class LibraryColumn { Name, MakerModel, Kind, BankNumber, Source, Added };
+
+class PatchLibrary {
+public:
+    // Opens the library at `path`, creating it (and its folder) when absent,
+    // and brings an older schema up to date. Throws LibraryError when the file
+    // is not a Tolvex library, is of a newer schema, or cannot be created.
+    explicit PatchLibrary(const std::string& path);
+    ~PatchLibrary();
+    PatchLibrary(const PatchLibrary&) = delete;
+    PatchLibrary& operator=(const PatchLibrary&) = delete;
+
+    const std::string& path() const { return path_; }
+
+    // Whether duplicates are found with the names left out (kept in the library).
+    bool ignoreNames() const;
+    void setIgnoreNames(bool ignore);
+    // The library's own settings by name ("" keys are not allowed); `fallback` when unset.
+    std::string setting(const std::string& key, const std::string& fallback = "") const;
+    void setSetting(const std::string& key, const std::string& value);
+
+    // Adds the messages in one transaction: each message once, each patch
+    // once (a duplicate gets `source` as a further source). `source` is the
+    // file the messages came from, "" for received ones.
+    void addMessages(const std::vector<Bytes>& messages, const std::string& source, AddReport& report);
+    // Reads a .syx file and adds what it holds; a file that cannot be read is a problem of the report.
+    void addFile(const std::string& path, AddReport& report);
+    // The same for many files, a few hundred to a transaction; `progress`
+    // (when given) hears the number of files done after each.
+    void addFiles(const std::vector<std::string>& paths, AddReport& report,
+                  const std::function<void(std::size_t done)>& progress = {});
+
+    std::int64_t count() const;
+    // The ids of the items that match, in the order of `column`.
+    std::vector<std::int64_t> find(const LibraryQuery& query, LibraryColumn column = LibraryColumn::Name,
+                                   bool descending = false) const;
+    // The items of `ids`, in that order (ids not found are left out).
+    std::vector<LibraryItem> items(std::span<const std::int64_t> ids) const;
+    std::vector<std::string> sources(std::int64_t id) const;
+
+    // The message that loads the item into the instrument: the edit-buffer
+    // message of a patch (on `channel`), the message itself for a whole message.
+    Bytes message(std::int64_t id, int channel = 0) const;
+    // A bank message of `family` from the patches `ids` (in that order, one
+    // record form, at most the bank's count); the rest from the init patch.
+    // Throws LibraryError naming what does not fit.
+    Bytes assembleBank(const std::string& family, std::span<const std::int64_t> ids, int channel = 0) const;
+
+    // Groups of items that are the same sound: one item with several sources,
+    // and, with `ignoreNames`, items that differ only in their names.
+    // Each group lists the item ids, oldest first.
+    std::vector<std::vector<std::int64_t>> duplicates(bool ignoreNames) const;
+
+    void remove(std::span<const std::int64_t> ids);
+
+    // The families the library splits messages with.
+    const std::vector<PatchFamily>& families() const { return families_; }
+
+private:
+    class Statement;
+    struct AddBatch;
+    void exec(const char* sql) const;
+    void migrate();
+    const PatchFormat* formatOf(const std::string& format, const PatchFamily** family = nullptr) const;
+    void addMessage(AddBatch& batch, ByteView sx, const std::string& source, AddReport& report);
+    // Reads one file into the batch's transaction.
+    void addFileTo(AddBatch& batch, const std::string& path, AddReport& report);
+
+    std::string path_;
+    sqlite3* db_ = nullptr;
+    std::vector<PatchFamily> families_;
+};
+
+// 64-bit FNV-1a of the bytes, for the fingerprints.
+std::uint64_t fingerprintOf(ByteView bytes, std::uint64_t seed = 0xcbf29ce484222325ULL);
+
+// The items one message gives: the families' patches, or the message as one
+// item; problems of the split are appended to `problems`.
+std::vector<PatchItem> splitMessage(const std::vector<PatchFamily>& families, ByteView sx,
+                                    std::vector<std::string>& problems);
+
+// The families known to the library, in the order they are asked.
+std::vector<PatchFamily> libraryFamilies();
+
+}  // namespace tolvex

@@ -1,0 +1,127 @@
+// The Library window offscreen: the table, its filter and order, and the
+// commands between the library and the Objects Window.
+#include <gtest/gtest.h>
+#include <QApplication>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "core/app/incoming.h"
+#include "core/sysex/syx_file.h"
+#include "gui/library_window.h"
+#include "support/scripted_shell.h"
+
+namespace tolvex {
+namespace {
+
+struct QtApp {
+    bool offscreen = qputenv("QT_QPA_PLATFORM", "offscreen");
+    int argc = 1;
+    char name[18] = "tolvex_gui_tests";
+    char* argv[2] = {name, nullptr};
+    QApplication app{argc, argv};
+};
+
+std::string fixture(const std::string& name)
+{
+    return std::string(TOLVEX_FIXTURES_DIR) + "/" + name;
+}
+
+struct LibraryRig {
+    QtApp qt;
+    QTemporaryDir dir;
+    testing::ScriptedShell shell;
+    Session session{shell};
+    LibraryAccess access{session, (dir.path() + "/library.sqlite").toStdString()};
+    LibraryWindow window{session, access};
+};
+
+TEST(LibraryWindow, TableFiltersAsYouTypeSortsAndReadsOnlyRowsInSight)
+{
+    LibraryRig r;
+    AddReport report;
+    r.access.get()->addFiles({fixture("yamaha/dx7-rom1a.syx"), fixture("korg/triton-factory-combi-bank-a.syx")},
+                             report);
+    r.window.reload();
+    r.window.show();
+    LibraryModel* m = r.window.model();
+    EXPECT_EQ(m->rowCount(), 160);
+    EXPECT_LE(m->rowsRead(), 2 * LibraryModel::kPage);  // only the pages drawn
+
+    QTest::keyClicks(r.window.filter(), "piano");
+    EXPECT_EQ(m->rowCount(), 4 + 3);  // PIANO 1-3, E.PIANO 1 and three Combinations
+    r.window.filter()->clear();
+    QTest::keyClicks(r.window.filter(), "yamaha");
+    ASSERT_EQ(m->rowCount(), 32);
+    EXPECT_EQ(m->data(m->index(0, LibraryModel::Name), Qt::DisplayRole).toString(), "BASS    1");
+    EXPECT_EQ(m->data(m->index(0, LibraryModel::MakerModel), Qt::DisplayRole).toString(), "Yamaha DX7");
+    r.window.table()->sortByColumn(LibraryModel::Name, Qt::DescendingOrder);
+    EXPECT_EQ(m->data(m->index(0, LibraryModel::Name), Qt::DisplayRole).toString(), "VOICE   1");
+    r.window.table()->sortByColumn(LibraryModel::BankNumber, Qt::AscendingOrder);
+    EXPECT_EQ(m->data(m->index(0, LibraryModel::BankNumber), Qt::DisplayRole).toString(), "1");
+}
+
+TEST(LibraryWindow, CommandsMoveItemsBetweenLibraryAndObjectsWindow)
+{
+    LibraryRig r;
+    for (const Bytes& m : readSyxFile(fixture("yamaha/dx7-rom1a.syx")).messages)
+        r.session.messages.append("bank", m, fixture("yamaha/dx7-rom1a.syx"));
+    r.session.messages.selectAll(true);
+    r.window.reload();
+    r.window.addSelectedEntries();
+    EXPECT_EQ(r.window.model()->rowCount(), 32);
+
+    // Three brass voices make a bank in the Objects Window; one goes there as a single voice.
+    QTest::keyClicks(r.window.filter(), "brass");
+    r.window.table()->selectAll();
+    r.window.makeBank();
+    ASSERT_EQ(r.session.messages.count(), 2u);
+    EXPECT_EQ(r.session.messages.at(1).storage->sxdata.size(), 4104u);
+    r.window.table()->selectRow(0);
+    r.window.copyToObjects();
+    ASSERT_EQ(r.session.messages.count(), 3u);
+    EXPECT_EQ(r.session.messages.at(2).storage->sxdata.size(), 163u);
+
+    // Deleting asks first.
+    r.shell.boxAnswers.push_back(MsgResult::Yes);
+    r.window.table()->selectAll();
+    r.window.deleteSelected();
+    r.window.filter()->clear();
+    EXPECT_EQ(r.window.model()->rowCount(), 29);
+}
+
+TEST(LibraryWindow, ReceivedDumpsGoToTheLibraryUnlessTheBoxIsCleared)
+{
+    LibraryRig r;
+    r.session.receivedStored = [&r](const Bytes& sx) { r.access.received(sx); };
+    const Bytes voice = readSyxFile(fixture("yamaha/dx7-single-voice-keybd01.syx")).messages.at(0);
+    EXPECT_TRUE(StoreReceivedMessage(r.session, voice));
+    EXPECT_EQ(r.access.get()->count(), 1);
+    r.access.setAddReceived(false);
+    Bytes other = voice;
+    other[6] ^= 1;
+    EXPECT_TRUE(StoreReceivedMessage(r.session, other));
+    EXPECT_EQ(r.access.get()->count(), 1);
+    // The choice is kept with the library.
+    PatchLibrary again(r.access.get()->path());
+    EXPECT_EQ(again.setting("add_received"), "0");
+}
+
+TEST(LibraryWindow, ALibraryThatCannotBeOpenedIsReportedOnce)
+{
+    QtApp qt;
+    QTemporaryDir dir;
+    testing::ScriptedShell shell;
+    Session session{shell};
+    QFile blocker(dir.path() + "/file");
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    LibraryAccess access{session, (dir.path() + "/file/library.sqlite").toStdString()};
+    LibraryWindow window{session, access};
+    window.reload();
+    access.received(Bytes{0xF0, 0x43, 0x00, 0x00, 0xF7});
+    EXPECT_EQ(access.get(), nullptr);
+    EXPECT_EQ(shell.boxes.size(), 1u);
+    EXPECT_FALSE(window.isEnabled());
+}
+
+}  // namespace
+}  // namespace tolvex

@@ -1,0 +1,284 @@
+// The library database on a temporary folder: adding, duplicates, search,
+// bank assembly, and the files it must refuse or survive.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "core/sysex/syx_file.h"
+#include "devices/yamaha/yamaha_formats.h"
+#include "library/patch_library.h"
+
+namespace tolvex {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string fixture(const std::string& name)
+{
+    return std::string(TOLVEX_FIXTURES_DIR) + "/" + name;
+}
+
+class LibraryTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        dir = fs::temp_directory_path() / ("tolvex-library-" + std::to_string(::getpid()) + "-" +
+                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        db = (dir / "sub" / "library.sqlite").string();
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    // A copy of a fixture under another name, with voice names changed by `edit`.
+    std::string copyOf(const std::string& name, const std::string& as)
+    {
+        const std::string to = (dir / as).string();
+        fs::copy_file(fixture(name), to);
+        return to;
+    }
+
+    static void sql(const std::string& path, const char* statement)
+    {
+        sqlite3* h = nullptr;
+        ASSERT_EQ(sqlite3_open(path.c_str(), &h), SQLITE_OK);
+        EXPECT_EQ(sqlite3_exec(h, statement, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(h);
+        sqlite3_close(h);
+    }
+
+    static std::string contents(const std::string& path)
+    {
+        std::ifstream f(path, std::ios::binary);
+        return {std::istreambuf_iterator<char>(f), {}};
+    }
+
+    fs::path dir;
+    std::string db;
+};
+
+TEST_F(LibraryTest, EachPatchIsKeptOnceWithEverySourceItCameFrom)
+{
+    PatchLibrary lib(db);
+    AddReport first, again, copy;
+    lib.addFile(fixture("yamaha/dx7-rom1a.syx"), first);
+    lib.addFile(fixture("yamaha/dx7-rom1a.syx"), again);
+    lib.addFile(copyOf("yamaha/dx7-rom1a.syx", "copy.syx"), copy);
+    EXPECT_EQ(first.added, 32u);
+    EXPECT_EQ(again.added, 0u);
+    EXPECT_EQ(copy.added, 0u);
+    EXPECT_EQ(copy.duplicates, 32u);
+    EXPECT_EQ(lib.count(), 32);
+    const auto groups = lib.duplicates(false);
+    ASSERT_EQ(groups.size(), 32u);
+    EXPECT_EQ(lib.sources(groups[0][0]).size(), 2u);
+
+    // The same voice as a single dump on another device number is the same sound.
+    const Bytes bank = readSyxFile(fixture("yamaha/dx7-rom1a.syx")).messages.at(0);
+    const auto piano = lib.find({"PIANO   1", "", ""});
+    ASSERT_EQ(piano.size(), 1u);
+    AddReport single;
+    lib.addMessages({lib.message(piano[0], 9)}, "", single);
+    EXPECT_EQ(single.added, 0u);
+    EXPECT_EQ(single.duplicates, 1u);
+
+    // A renamed copy is a new item; with names ignored the two are one sound.
+    Bytes renamed = bank;
+    std::copy_n("MY PIANO  ", 10, renamed.begin() + 6 + 128 * 7 + kVoiceName);
+    AddReport r;
+    lib.addMessages({renamed}, "renamed.syx", r);
+    EXPECT_EQ(r.added, 1u);
+    EXPECT_EQ(r.duplicates, 31u);
+    bool grouped = false;
+    for (const auto& g : lib.duplicates(true)) grouped = grouped || g.size() == 2;
+    EXPECT_TRUE(grouped);
+    lib.setIgnoreNames(true);
+    std::copy_n("MY PIANO 2", 10, renamed.begin() + 6 + 128 * 7 + kVoiceName);
+    lib.addMessages({renamed}, "renamed2.syx", r);
+    EXPECT_EQ(r.added, 1u);  // nothing new this time
+}
+
+TEST_F(LibraryTest, SearchFindsPartsOfEveryTextColumnAndFilters)
+{
+    PatchLibrary lib(db);
+    AddReport r;
+    for (const char* f : {"yamaha/dx7-rom1a.syx", "korg/triton-factory-combi-bank-a.syx", "korg/03rw-program-bank.syx"})
+        lib.addFile(fixture(f), r);
+    struct Case {
+        LibraryQuery q;
+        std::size_t count;
+    };
+    const Case cases[] = {
+        {{"brass", "yamaha", ""}, 3}, {{"BRASS", "", ""}, 8},  // Combinations too
+        {{"", "yamaha", ""}, 32},     {{"", "korg", "combi"}, 128},
+        {{"triton", "", ""}, 128},    {{"rom1a", "", ""}, 32},  // the source file
+        {{"o3r", "", ""}, 1},                                   // the model of a message no family splits
+        {{"100%", "", ""}, 0},        {{"", "", ""}, 32 + 128 + 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.q.search + "|" + c.q.maker + "|" + c.q.kind);
+        EXPECT_EQ(lib.find(c.q).size(), c.count);
+    }
+    const auto byName = lib.items(lib.find({"", "yamaha", ""}));
+    EXPECT_EQ(byName.front().name, "BASS    1");
+    const auto desc = lib.items(lib.find({"", "yamaha", ""}, LibraryColumn::Name, true));
+    EXPECT_EQ(desc.front().name, "VOICE   1");
+}
+
+TEST_F(LibraryTest, BanksAreAssembledFromSinglePatchesAndInitPatches)
+{
+    PatchLibrary lib(db);
+    AddReport r;
+    for (const char* f : {"yamaha/dx7-rom1a.syx", "yamaha/tx802-performance-bank.syx", "korg/triton-one-program.syx"})
+        lib.addFile(fixture(f), r);
+    const auto brass = lib.find({"brass", "", "voice"});
+    const Bytes vmem = lib.assembleBank("yamaha", brass);
+    ASSERT_EQ(vmem.size(), 4104u);
+    std::string detail;
+    EXPECT_TRUE(DX7VerifyCheckSum(vmem, detail)) << detail;
+    std::vector<std::string> problems;
+    const auto voices = splitMessage(lib.families(), vmem, problems);
+    ASSERT_EQ(voices.size(), 32u);
+    EXPECT_EQ(voices[0].name, "BRASS   1");
+    EXPECT_EQ(voices[3].name, "INIT VOICE");
+
+    const auto perfs = lib.find({"", "", "performance"});
+    const Bytes pmem = lib.assembleBank("yamaha", std::span(perfs).first(5));
+    EXPECT_EQ(pmem.size(), kTX802PmemLength);
+    EXPECT_TRUE(DX7VerifyCheckSum(pmem, detail)) << detail;
+
+    const auto program = lib.find({"Noisy", "", ""});
+    const Bytes triton = lib.assembleBank("triton", program);
+    const auto programs = splitMessage(lib.families(), triton, problems);
+    ASSERT_EQ(programs.size(), 128u);
+    EXPECT_EQ(programs[0].name, "Noisy Stabber");
+    EXPECT_EQ(programs[1].name, "Init Program");
+    EXPECT_TRUE(problems.empty());
+
+    // What does not make a bank is refused with its reason.
+    std::vector<std::int64_t> mixed{brass[0], perfs[0]};
+    EXPECT_THROW(lib.assembleBank("yamaha", mixed), LibraryError);
+    EXPECT_THROW(lib.assembleBank("triton", brass), LibraryError);
+    const auto all = lib.find({"", "yamaha", "voice"});
+    std::vector<std::int64_t> tooMany(all.begin(), all.end());
+    tooMany.push_back(all[0]);
+    EXPECT_THROW(lib.assembleBank("yamaha", tooMany), LibraryError);
+}
+
+TEST_F(LibraryTest, ForeignNewerAndUnreachableFilesAreRefusedAndLeftAsTheyAre)
+{
+    fs::create_directories(dir / "sub");
+    struct Case {
+        const char* what;
+        std::function<void()> make;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"text file", [&] { std::ofstream(db) << "my notes, not a database\n"; }, "is not a Tolvex library"},
+        {"other SQLite file", [&] { sql(db, "CREATE TABLE songs(title TEXT)"); }, "is not a Tolvex library"},
+        {"newer library",
+         [&] {
+             PatchLibrary{db};
+             sql(db, "PRAGMA user_version=99");
+         },
+         "newer Tolvex"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove(db);
+        fs::remove(db + "-wal");
+        fs::remove(db + "-shm");
+        c.make();
+        const std::string before = contents(db);
+        try {
+            PatchLibrary lib(db);
+            ADD_FAILURE() << "opened";
+        } catch (const LibraryError& e) {
+            EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << e.what();
+        }
+        EXPECT_EQ(contents(db), before);
+    }
+    // A folder that cannot be made: one clear message.
+    std::ofstream(dir / "file") << "x";
+    EXPECT_THROW(PatchLibrary((dir / "file" / "library.sqlite").string()), LibraryError);
+}
+
+TEST_F(LibraryTest, AnOlderLibraryIsBroughtUpToDate)
+{
+    {
+        PatchLibrary lib(db);
+        AddReport r;
+        lib.addFile(fixture("yamaha/dx7-rom1a.syx"), r);
+    }
+    // What the first version of the library had: no search index.
+    sql(db, "DROP TABLE items_search; DROP INDEX items_by_name; PRAGMA user_version=1");
+    PatchLibrary lib(db);
+    EXPECT_EQ(lib.find({"brass", "", ""}).size(), 3u);
+}
+
+TEST_F(LibraryTest, AWriterKilledMidwayLeavesWholeAddsOnly)
+{
+    {
+        PatchLibrary lib(db);
+    }
+    const Bytes bank = readSyxFile(fixture("yamaha/dx7-rom1a.syx")).messages.at(0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        PatchLibrary lib(db);
+        Bytes b = bank;
+        for (int n = 0;; ++n) {
+            for (std::size_t v = 0; v < 32; ++v) {  // 32 new sounds each time
+                b[6 + 128 * v] = static_cast<std::uint8_t>(n & 0x7F);
+                b[7 + 128 * v] = static_cast<std::uint8_t>((n >> 7) & 0x7F);
+            }
+            AddReport r;
+            lib.addMessages({b}, "writer.syx", r);
+        }
+    }
+    // Kill it once it has written a few adds, in the middle of the next.
+    for (int i = 0; i < 400; ++i) {
+        ::usleep(50 * 1000);
+        PatchLibrary reader(db);
+        if (reader.count() >= 3 * 32) break;
+    }
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+    PatchLibrary lib(db);
+    // Each add is one transaction of 32 new voices.
+    const auto n = lib.count();
+    EXPECT_GT(n, 0);
+    EXPECT_EQ(n % 32, 0);
+    sqlite3* h = nullptr;
+    ASSERT_EQ(sqlite3_open(db.c_str(), &h), SQLITE_OK);
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(h, "PRAGMA integrity_check", -1, &st, nullptr);
+    ASSERT_EQ(sqlite3_step(st), SQLITE_ROW);
+    EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)), "ok");
+    sqlite3_finalize(st);
+    // Every item has its source: no add was kept in part.
+    sqlite3_prepare_v2(h, "SELECT count(*) FROM items WHERE id NOT IN (SELECT item_id FROM sources)", -1, &st, nullptr);
+    ASSERT_EQ(sqlite3_step(st), SQLITE_ROW);
+    EXPECT_EQ(sqlite3_column_int(st, 0), 0);
+    sqlite3_finalize(st);
+    sqlite3_close(h);
+}
+
+TEST_F(LibraryTest, RemovedItemsAreGoneFromListAndSearch)
+{
+    PatchLibrary lib(db);
+    AddReport r;
+    lib.addFile(fixture("yamaha/dx7-rom1a.syx"), r);
+    const auto brass = lib.find({"brass", "", ""});
+    lib.remove(brass);
+    EXPECT_EQ(lib.count(), 29);
+    EXPECT_TRUE(lib.find({"brass", "", ""}).empty());
+    EXPECT_THROW(lib.message(brass[0]), LibraryError);
+}
+
+}  // namespace
+}  // namespace tolvex

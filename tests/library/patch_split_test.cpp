@@ -1,0 +1,156 @@
+// The families' splitting and naming of real dumps, and the messages a patch
+// goes back as.
+#include <gtest/gtest.h>
+
+#include "core/sysex/syx_file.h"
+#include "devices/yamaha/yamaha_formats.h"
+#include "library/patch_library.h"
+
+namespace tolvex {
+namespace {
+
+std::string fixture(const std::string& name)
+{
+    return std::string(TOLVEX_FIXTURES_DIR) + "/" + name;
+}
+
+std::vector<PatchItem> splitFile(const std::string& name, std::vector<std::string>& problems)
+{
+    std::vector<PatchItem> all;
+    for (const Bytes& m : readSyxFile(fixture(name)).messages) {
+        auto items = splitMessage(libraryFamilies(), m, problems);
+        all.insert(all.end(), items.begin(), items.end());
+    }
+    return all;
+}
+
+TEST(PatchSplit, RealDumpsGiveTheirPatchesNamedInOrder)
+{
+    struct Case {
+        const char* file;
+        std::size_t count;
+        const char* model;
+        const char* kind;
+        const char* first;
+        const char* last;
+        const char* firstBank;
+        int firstNumber;
+    };
+    const Case cases[] = {
+        {"yamaha/dx7-rom1a.syx", 32, "DX7", "Voice", "BRASS   1", "TAKE OFF", "", 1},
+        {"yamaha/dx7ii-performance-bank-a.syx", 32, "DX7II", "Performance", "Warm String Section", nullptr, "", 1},
+        {"yamaha/tx802-performance-bank.syx", 64, "TX802", "Performance", nullptr, nullptr, "", 1},
+        {"yamaha/dx7-single-voice-keybd01.syx", 1, "DX7", "Voice", nullptr, nullptr, "", -1},
+        {"korg/triton-one-program.syx", 1, "Triton", "Program", "Noisy Stabber", nullptr, "INT-A", 0},
+        {"korg/triton-factory-combi-bank-a.syx", 128, "Triton", "Combi", "Romance Layers", "One FingerTVShow", "INT-A",
+         0},
+        {"korg/triton-factory-combi-current.syx", 1, "Triton", "Combi", "Lonely Moon", nullptr, "", -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        std::vector<std::string> problems;
+        const auto items = splitFile(c.file, problems);
+        EXPECT_TRUE(problems.empty()) << problems.front();
+        ASSERT_EQ(items.size(), c.count);
+        EXPECT_EQ(items.front().model, c.model);
+        EXPECT_EQ(items.front().kind, c.kind);
+        if (c.first) {
+            EXPECT_EQ(items.front().name, c.first);
+        }
+        if (c.last) {
+            EXPECT_EQ(items.back().name, c.last);
+        }
+        EXPECT_EQ(items.front().bank, c.firstBank);
+        EXPECT_EQ(items.front().number, c.firstNumber);
+    }
+}
+
+TEST(PatchSplit, WavestationBanksAndMessagesNoFamilySplits)
+{
+    std::vector<std::string> problems;
+    const auto items = splitFile("korg/wavestation-factory.syx", problems);
+    std::size_t perfs = 0, patches = 0, whole = 0;
+    for (const PatchItem& it : items) {
+        perfs += it.kind == "Performance";
+        patches += it.kind == "Patch";
+        whole += it.format == "message";
+    }
+    EXPECT_EQ(perfs, 100u);
+    EXPECT_EQ(patches, 70u);
+    EXPECT_EQ(whole, 5u);  // wave sequences, multi setup, scales, map, system: one item each
+    EXPECT_EQ(items.front().name, "Ski Jam");
+    EXPECT_EQ(items[49].name, "DebussyOnWheels");
+    EXPECT_EQ(items[100].name, "Wave Dance");
+    EXPECT_TRUE(problems.empty());
+
+    // A message of another maker is one item named as the Objects Window names it.
+    const Bytes roland{0xF0, 0x41, 0x10, 0x42, 0x12, 0x40, 0x00, 0x7F, 0x00, 0x41, 0xF7};
+    const auto one = splitMessage(libraryFamilies(), roland, problems);
+    ASSERT_EQ(one.size(), 1u);
+    EXPECT_EQ(one[0].name, "Roland");
+    EXPECT_EQ(one[0].maker, "Roland");
+    EXPECT_EQ(one[0].kind, "Message");
+}
+
+TEST(PatchSplit, DamagedDumpsGiveWhatCanBeReadAndSayWhatNot)
+{
+    struct Case {
+        const char* file;
+        std::size_t count;
+        const char* problem;
+    };
+    const Case cases[] = {
+        {"yamaha/dx7-bank-truncated-no-f7.syx", 4, "28 of 32 voices cut off"},
+        {"yamaha/dx7-bank-missing-checksum.syx", 32, "checksum"},
+        {"yamaha/dx7s-bank-wrong-checksum.syx", 32, "checksum is 2B"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        std::vector<std::string> problems;
+        const auto items = splitFile(c.file, problems);
+        EXPECT_EQ(items.size(), c.count);
+        ASSERT_FALSE(problems.empty());
+        EXPECT_NE(problems.front().find(c.problem), std::string::npos) << problems.front();
+    }
+    // Every cut of a bank: no crash, never more patches than bytes allow.
+    const Bytes bank = readSyxFile(fixture("korg/triton-factory-combi-bank-a.syx")).messages.at(0);
+    for (std::size_t n : {0, 1, 5, 8, 9, 520, 521, 30000, 65544}) {
+        std::vector<std::string> problems;
+        const auto items = splitMessage(libraryFamilies(), ByteView(bank).first(n), problems);
+        EXPECT_LE(items.size() * 512, n + 512);
+    }
+}
+
+TEST(PatchSplit, APatchGoesBackAsTheEditBufferMessageItCameFrom)
+{
+    // The single dumps come back byte for byte from their records.
+    for (const char* file : {"yamaha/dx7-single-voice-keybd01.syx", "korg/triton-factory-combi-current.syx"}) {
+        SCOPED_TRACE(file);
+        const Bytes sx = readSyxFile(fixture(file)).messages.at(0);
+        std::vector<std::string> problems;
+        const auto items = splitMessage(libraryFamilies(), sx, problems);
+        ASSERT_EQ(items.size(), 1u);
+        for (const PatchFamily& f : libraryFamilies())
+            for (const PatchFormat& pf : f.formats)
+                if (items[0].format == pf.format) {
+                    EXPECT_EQ(pf.single(items[0].record, 0), sx);
+                }
+    }
+    // A bank voice sent alone is a valid single voice with the bank's name.
+    const Bytes bank = readSyxFile(fixture("yamaha/dx7-rom1a.syx")).messages.at(0);
+    std::vector<std::string> problems;
+    const auto voices = splitMessage(libraryFamilies(), bank, problems);
+    const Bytes single = yamahaPatchFamily().formats[0].single(voices[7].record, 3);
+    ASSERT_EQ(single.size(), 163u);
+    EXPECT_EQ(single[2], 3);
+    EXPECT_EQ(std::string(single.begin() + 151, single.begin() + 161), "PIANO   1 ");
+    std::string detail;
+    EXPECT_TRUE(DX7VerifyCheckSum(single, detail)) << detail;
+    // ... and read back it is the same voice.
+    const auto again = splitMessage(libraryFamilies(), single, problems);
+    ASSERT_EQ(again.size(), 1u);
+    EXPECT_EQ(again[0].record, voices[7].record);
+}
+
+}  // namespace
+}  // namespace tolvex

@@ -409,7 +409,7 @@ QStringList MainWindow::visiblePages() const
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
-    if (session_.SendRunning) {
+    if (session_.SendRunning && !stopping) {
         // Closing frees the list and the devices under the running send.
         shell_.messageBox("Warning", "Wait for the send to finish or press Cancel", MsgIcon::Warning, MsgButtons::Ok);
         event->ignore();

@@ -25,7 +25,7 @@ std::unique_ptr<App> createApp(AppOptions options)
     Session& s = app->session;
     // A first start leaves the settings file where the user will find it,
     // before anything can keep the program from closing normally.
-    ensureSettingsFile(settingsFolder(options.progpath) + kSettingsFileName);
+    if (!options.newInstance) ensureSettingsFile(settingsFolder(options.progpath) + kSettingsFileName);
     if (options.makeDevices) {
         // The MIDI service is chosen before the devices are counted, so this one
         // key is read ahead of the rest of the settings.

@@ -112,7 +112,7 @@ TEST(KronosCombiRun, TimbreCopyScripts)
                 d.file("full.syx") + "\nlist-entries\n");
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(d.read("full.syx"), d.read("combi75.syx"));
-    EXPECT_NE(r.out.find("Tri2Kro-Convert\t1\t8934\t"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Tri2Kro-Convert\t2\t8934\t"), std::string::npos) << r.out;
 
     // The window takes Combis on channel 1 only: the script stops at the refusal.
     r = run(d, {"--script", "-"},

@@ -4,6 +4,7 @@
 #include <QDialog>
 #include <QTimer>
 #include <chrono>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 
@@ -34,6 +35,10 @@ std::unique_ptr<App> createApp(AppOptions options)
     }
     s.devices = app->devices.get();
     s.diagnosticsFolder = diagnosticsFolder(options.progpath);
+    {
+        std::error_code ec;
+        s.reportsFollowLastFile = reportsFollowLastFile(options.progpath, std::filesystem::current_path(ec).string());
+    }
     // Unit start-up first: the tables, then the message core.
     const StartupHooks hooks = deviceStartupHooks(options.progpath);
     hooks.unitStartup(s);

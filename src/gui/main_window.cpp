@@ -130,6 +130,7 @@ QLabel* MainWindow::label(QWidget* parent, const char* name, const char* designT
 void MainWindow::run(const std::function<void(Session&)>& command)
 {
     // Every command and handler comes through here: no exception ends the program.
+    enterReportsFolder(session_);
     try {
         command(session_);
     } catch (const TolvexError& e) {

@@ -53,13 +53,13 @@ TEST(Cli, NamesPrintsFiveColumnsAndReportsRefusedFiles)
         {{"names", junk, kFixtures + "/korg/triton-one-program.syx"},
          1,
          kFixtures + "/korg/triton-one-program.syx\t1\t627\tKorg Triton: One Program Dump\t\n",
-         "Error: File Contains > 100 bytes of non-sysex - not loaded\n" + junk +
-             ": File Contains > 100 bytes of non-sysex - not loaded\n"},
+         junk + ": File Contains > 100 bytes of non-sysex - not loaded\n"
+                "Error: File Contains > 100 bytes of non-sysex - not loaded\n"},
         {{"names", dir.str()}, 1, "", "Error: Cannot open file " + dir.str() + ": Is a folder\n"},
         {{"names", dir.write("empty.syx", "")},
          1,
          "",
-         "MIDI: No Sysex Messages In File\n" + dir.file("empty.syx") + ": No Sysex Messages In File\n"},
+         dir.file("empty.syx") + ": No Sysex Messages In File\nMIDI: No Sysex Messages In File\n"},
         {{"names", two}, 0, "", ""},
         {{"names"}, 2, "", "Usage: tolvex-cli names [--filter7f] FILE...\n"},
         {{"names", "--bogus", two}, 2, "", "tolvex-cli names: The following argument was not expected: --bogus\n"},
@@ -108,15 +108,15 @@ TEST(Cli, NamesEscapesControlBytesAndReadsStandardInput)
     const std::string message("\xF0\x7E\x00\x06\x01\xF7", 6);
     const std::string damaged = dir.write("bank\nB.syx", message);
     const CliRun r = cli({"names", damaged});
-    EXPECT_EQ(r.out, dir.str() + "bank\\x0AB.syx\t1\t6\tUniversal Non-Realtime: General Information\tIdentity Request\n");
+    EXPECT_EQ(r.out, dir.str() + "bank\\x0AB.syx\t1\t6\tUniversal Sysex Non Realtime (ch 00) - General Information : Identity Request\t\n");
 
     std::istringstream piped(message + message);
     std::streambuf* const original = std::cin.rdbuf(piped.rdbuf());
     const CliRun fromStdin = cli({"names", "-"});
     std::cin.rdbuf(original);
     EXPECT_EQ(fromStdin.status, 0) << fromStdin.err;
-    EXPECT_EQ(fromStdin.out, "-\t1\t6\tUniversal Non-Realtime: General Information\tIdentity Request\n"
-                             "-\t2\t6\tUniversal Non-Realtime: General Information\tIdentity Request\n");
+    EXPECT_EQ(fromStdin.out, "-\t1\t6\tUniversal Sysex Non Realtime (ch 00) - General Information : Identity Request\t\n"
+                             "-\t2\t6\tUniversal Sysex Non Realtime (ch 00) - General Information : Identity Request\t\n");
 }
 
 // Kronos messages named down to object, bank, parameter and reply with the

@@ -253,7 +253,10 @@ TEST(MainWindow, ASecondStartHandsItsFilesToTheRunningWindow)
         f << "\xF0\x43\x10\x01\xF7\xF0\x7E\x00\x06\x01\xF7";
     }
     EXPECT_TRUE(handToRunningWindow(name, {syx}));
-    QTRY_COMPARE(w.app->session.messages.count(), 2u);
+    QElapsedTimer waited;
+    waited.start();
+    while (w.app->session.messages.count() < 2 && waited.elapsed() < 3000) QTest::qWait(10);
+    ASSERT_EQ(w.app->session.messages.count(), 2u);
     EXPECT_EQ(w.app->session.messages.storageAt(0).filename, syx.toStdString());
     EXPECT_FALSE(handToRunningWindow(runtime.filePath("nobody.socket"), {syx}, 100));
 
@@ -275,7 +278,7 @@ TEST(MainWindow, ASignalNeverWaitsOnABox)
     Window w;
     w.app->shell.answerBox = nullptr;  // a real modal box
     w.app->session.text.set(ctl::Channel, "7");
-    QTimer::singleShot(0, [&] { w.app->shell.messageBox("Warning", "Waiting for you", MsgIcon::Warning); });
+    QTimer::singleShot(0, [&] { w.app->shell.messageBox("Warning", "Waiting for you", MsgIcon::Warning, MsgButtons::Ok); });
     QTimer::singleShot(100, [&] { quitOnSignal(*w.app); });
     QElapsedTimer clock;
     clock.start();

@@ -169,7 +169,9 @@ void FormCreate(Session& s, const std::string& progpath, const StartupHooks& hoo
     s.LogString("Settings file: " + s.settingsFolder + kSettingsFileName);
     if (!settingsTrouble.empty()) s.LogString(settingsTrouble);
     s.LogString("Diagnostic files: " + absoluteFolder(s.diagnosticsFolder));
-    s.LogString("Reports: " + absoluteFolder(""));
+    enterReportsFolder(s);
+    s.LogString(std::string("Reports: ") + (s.reportsFollowLastFile ? "the folder of the last opened or saved file, now " : "") +
+                absoluteFolder(""));
 
     s.MidiInBusy = false;
     s.changed(ctl::MidiInBusy);
@@ -296,6 +298,21 @@ bool legacyPagesVisible(const Session& s)
 void XTCheckBox1Click(Session& s, bool checked)
 {
     s.checked.set(ctl::XTCheckBox1, checked);
+}
+
+void enterReportsFolder(Session& s)
+{
+    if (!s.reportsFollowLastFile || s.lastpath.empty()) return;
+    std::error_code ec;
+    if (std::filesystem::is_directory(s.lastpath, ec)) std::filesystem::current_path(s.lastpath, ec);
+}
+
+bool reportsFollowLastFile(const std::string& progpath, const std::string& currentFolder)
+{
+    const char* home = std::getenv("HOME");
+    if (portableCopy(progpath) || !home || !*home) return false;
+    std::error_code ec;
+    return std::filesystem::equivalent(currentFolder, home, ec);
 }
 
 void ClearLogButtonClick(Session& s)

@@ -139,6 +139,9 @@ public:
     // The command line creates a diagnostic file only with its first line, and
     // keeps no record of the settings it read ("debugINI.txt").
     bool diagnosticsOnFirstLine = false;
+    // An installed copy started in the home folder (from the menu): reports go
+    // to the folder of the last opened or saved file instead of scattering in home.
+    bool reportsFollowLastFile = false;
     std::string lastpath;  // folder the file dialogs open in
     int busyInterval = 0;  // current interval of the busy-lamp timer, ms
     std::uint64_t overflowDrops = 0;

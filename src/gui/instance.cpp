@@ -56,8 +56,8 @@ InstanceServer::InstanceServer(QObject* parent) : QObject(parent)
 
 bool InstanceServer::listen(const QString& serverName)
 {
-    if (server_.listen(serverName)) return true;
-    // Nobody answers on it: a window that crashed left its socket behind.
+    // A window answers on the name: it stays the one. Nobody answers: a
+    // window that crashed left its socket behind, which is taken over.
     QLocalSocket probe;
     probe.connectToServer(serverName);
     if (probe.waitForConnected(200)) return false;

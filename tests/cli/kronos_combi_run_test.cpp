@@ -68,9 +68,9 @@ TEST(KronosCombiRun, CommandsOnTheSelectedDump)
          ""},
         {{"Parse2Text", d.file("combi73.syx")},
          0,
-         "Loading: 1 message(s)\ncombi name: " + name + "\nT16 Timbre Volume: 77\n",
+         "Loading: 1 message(s)\ncombi name: " + name + "\nT16 Timbre Volume: 77\nWrote combiparse.txt\n",
          ""},
-        {{"Global2Text", d.file("global.syx")}, 0, "Loading: 1 message(s)\n", ""},
+        {{"Global2Text", d.file("global.syx")}, 0, "Loading: 1 message(s)\nWrote Kronos-Global-Cat-Parse.txt\n", ""},
         // The commands share their look at the selection and the Combi test.
         {{"Global2Text"}, 1, "", "Warning: No Messages Were Selected - nothing to do\n"},
         {{"?", d.file("prog.syx")}, 1, "Loading: 1 message(s)\n", "Warning: Message is not Kronos Combi\n"},

@@ -11,6 +11,7 @@
 
 #include "cli/console_shell.h"
 #include "cli/library_cli.h"
+#include "cli/entry_line.h"
 #include "cli/runner.h"
 #include "core/app/incoming.h"
 #include "core/app/librarian.h"
@@ -47,8 +48,9 @@ constexpr char kUsage[] =
 
 constexpr char kNamesHelp[] =
     "Usage: tolvex-cli names [--filter7f] FILE...\n"
-    "Prints one line per message: path, index from 0, length in bytes, name and\n"
-    "supplementary text, separated by tabs. Kronos messages are named with the\n"
+    "Prints one line per message: path, number from 1, length in bytes, name and\n"
+    "supplementary text, separated by tabs; a byte below 20 hex, 7F or a backslash\n"
+    "in a field is written \\xHH. FILE - reads standard input. Kronos messages are named with the\n"
     "table files the window reads; what the naming notices (a Kronos parameter\n"
     "not in the tables) goes to standard error. --filter7f leaves out Kronos\n"
     "function 7F messages, as \"Filter Function 7F msgs\" does in the window.\n"
@@ -64,8 +66,8 @@ constexpr char kSendHelp[] =
     "not sent or the port was lost.\n";
 constexpr char kReceiveHelp[] =
     "Usage: tolvex-cli receive --in PORT [--count N] [--timeout S] [--save FILE.syx]\n"
-    "Receives SysEx on the input port and prints each complete message as the\n"
-    "Objects Window lists it. Stops after N messages, S seconds of silence\n"
+    "Receives SysEx on the input port and prints each complete message, its name\n"
+    "and detail separated by a tab (\\xHH as names writes them). Stops after N messages, S seconds of silence\n"
     "(default 10), Ctrl+C or SIGTERM, then saves what it received when --save is\n"
     "given. With nothing received the file is left as it was and it exits 1.\n";
 
@@ -95,6 +97,17 @@ void startTables(Session& s, ConsoleShell& shell)
     shell.clearFailed();
 }
 
+// Mirrors the session's log to a stream as lines are added or rewritten.
+void mirrorLog(Session& s, std::ostream& out)
+{
+    s.log.onChange = [&s, &out, shown = std::uint64_t{0}]() mutable {
+        if (s.log.appended == shown || s.log.lines().empty()) return;  // a rewrite, not a new line
+        shown = s.log.appended;
+        out << s.log.lines().back() << '\n';
+        out.flush();
+    };
+}
+
 int cmdNames(const Options& o, std::ostream& out, std::ostream& err)
 {
     if (o.files.empty()) {
@@ -107,6 +120,7 @@ int cmdNames(const Options& o, std::ostream& out, std::ostream& err)
     NamingOptions opts;
     opts.Filter7F = o.filter7F;
     opts.log = [&err](const std::string& line) { err << line << '\n'; };
+    mirrorLog(s, err);  // a refused file is named there
     bool refused = false;
     for (const std::string& path : o.files) {
         if (!ReadSXfile(s, path)) {
@@ -118,7 +132,7 @@ int cmdNames(const Options& o, std::ostream& out, std::ostream& err)
             bool ignore = false;
             const std::string name = SxParseName(s.SX_List[i], sup, ignore, opts);
             if (ignore) continue;
-            out << path << '\t' << i << '\t' << s.SX_List[i].size() << '\t' << name << '\t' << sup << '\n';
+            out << entryLine(path, i + 1, s.SX_List[i].size(), name, sup) << '\n';
         }
     }
     return refused || shell.failed() ? 1 : 0;
@@ -133,15 +147,15 @@ int cmdPorts(std::ostream& out, std::ostream& err, const DeviceFactory& makeDevi
     return 0;
 }
 
-// Mirrors the session's log to a stream as lines are added or rewritten.
-void mirrorLog(Session& s, std::ostream& out)
+// A received message as receive prints it: name, tab, detail, escaped as names escapes them.
+std::string receivedLine(Session& s, std::size_t i)
 {
-    s.log.onChange = [&s, &out, shown = std::uint64_t{0}]() mutable {
-        if (s.log.appended == shown || s.log.lines().empty()) return;  // a rewrite, not a new line
-        shown = s.log.appended;
-        out << s.log.lines().back() << '\n';
-        out.flush();
-    };
+    std::string detail;
+    bool ignore = false;
+    NamingOptions opts = namingOptions(s);
+    opts.log = {};  // what the naming notices was logged when the message arrived
+    const std::string name = SxParseName(s.messages.at(i).storage->sxdata, detail, ignore, opts);
+    return escapeField(name) + '\t' + escapeField(detail);
 }
 
 int stopStatus()
@@ -255,7 +269,7 @@ int cmdReceive(const Options& o, std::ostream& out, std::ostream& err, const Dev
     std::int64_t lastActivity = shell.nowMs();
     s.messages.setListener([&](MessageList::Change change, std::size_t first, std::size_t count) {
         if (change != MessageList::Change::Appended) return;
-        for (std::size_t i = first; i < first + count; ++i) out << s.messages.textAt(i) << '\n';
+        for (std::size_t i = first; i < first + count; ++i) out << receivedLine(s, i) << '\n';
         out.flush();
     });
     s.devices = devices.get();

@@ -12,13 +12,16 @@
 
 #include "cli/console_shell.h"
 #include "cli/library_cli.h"
+#include "cli/entry_line.h"
 #include "core/app/command_table.h"
 #include "core/app/incoming.h"
 #include "core/app/librarian.h"
 #include "core/app/main_window_model.h"
 #include "core/app/session.h"
+#include "core/app/table_files.h"
 #include "core/sysex/sx_naming.h"
 #include "core/sysex/syx_file.h"
+#include "core/text/atomic_file.h"
 #include "core/text/ini_file.h"
 #include "core/text/text_utils.h"
 #include "devices/devices.h"
@@ -39,11 +42,14 @@ constexpr char kRunHelp[] =
     "                     NAME[ROW]=VALUE for a row of a control array, a drop-down by entry number or text\n"
     "  --answer TEXT      answers to question boxes in order: yes, no, ok, cancel,\n"
     "                     or a button's own caption (\"1-32\")\n"
-    "  --file PATH        answers to file dialogs in order\n"
+    "  --file PATH        answers to file dialogs in order (\"-\" saves to standard output)\n"
     "  --in PORT, --out PORT  MIDI ports for commands that talk to an instrument\n"
     "  --save-list FILE   afterwards, every entry of the list to one .syx file\n"
     "  --save-new FILE    afterwards, only the entries the command added\n"
+    "                     (\"-\": standard output; after a failed command, or with\n"
+    "                     nothing to save, FILE is left as it was and the exit is 1)\n"
     "  --list-entries     afterwards, the list as 'names' prints it\n"
+    "Entries are numbered from 1 everywhere: --select, select, --list-entries, names.\n"
     "A script has one step a line: open FILE..., select LIST, set NAME=VALUE,\n"
     "answer TEXT, file PATH, do COMMAND, save-list FILE, save-new FILE, list-entries,\n"
     "library ARGS (as tolvex-cli library; add --received adds what arrived on --in);\n"
@@ -154,6 +160,10 @@ public:
         // The window's start: its tables, its settings and boxes as the user left them.
         const std::string progpath = programFolder();
         const StartupHooks hooks = deviceStartupHooks(progpath);
+        // The window's diagnostic file too, but only once there is a line for it.
+        s_.diagnosticsFolder = diagnosticsFolder(progpath);
+        s_.diagnosticsOnFirstLine = true;
+        s_.debugFile.openOnFirstLine(s_.diagnosticPath(DebugFile::kDefaultName));
         hooks.unitStartup(s_);
         FormCreate(s_, progpath, hooks);
         shown_ = s_.log.appended;
@@ -215,6 +225,7 @@ public:
                 step(st);
                 if (shell_.warned) {
                     status = 1;
+                    failed_ = true;
                     if (st.line > 0) {
                         err_ << "tolvex-cli run: line " << st.line << ": " << shell_.lastWarning << "\n";
                         break;
@@ -343,15 +354,7 @@ private:
             doCommand(st.args[0]);
         } else if (st.verb == "save-list" || st.verb == "save-new") {
             need(1);
-            const std::size_t from = st.verb == "save-list" ? 0 : addedFrom_;
-            std::vector<ByteView> data;
-            for (std::size_t i = from; i < s_.messages.count(); ++i)
-                data.emplace_back(s_.messages.at(i).storage->sxdata);
-            try {
-                writeSyxFile(st.args[0], data);
-            } catch (const TolvexError& e) {
-                shell_.messageBox("Error", e.what(), MsgIcon::Error, MsgButtons::Ok);
-            }
+            save(st.args[0], st.verb == "save-list" ? 0 : addedFrom_, st.verb == "save-list");
         } else if (st.verb == "library") {
             followLog(true);
             const int status = runLibraryCommand(st.args, out_, err_, makeDevices_, &received_);
@@ -366,10 +369,38 @@ private:
                 std::string sup;
                 bool ignore = false;
                 const std::string name = SxParseName(m.sxdata, sup, ignore);
-                out_ << m.filename << '\t' << i << '\t' << m.sxdata.size() << '\t' << name << '\t' << sup << '\n';
+                out_ << entryLine(m.filename, i + 1, m.sxdata.size(), name, sup) << '\n';
             }
         } else {
             throw UsageError("unknown step '" + st.verb + "'");
+        }
+    }
+
+    // Saves the entries from `from` on. A file the user already has is never
+    // emptied or replaced by nothing: not after a failed step, not when there
+    // is nothing to write ("-" is standard output).
+    void save(const std::string& path, std::size_t from, bool whole)
+    {
+        if (failed_) {
+            err_ << path << " not written: the command failed\n";
+            return;
+        }
+        if (from >= s_.messages.count()) {
+            const std::string text =
+                std::string("Nothing to save: ") + (whole ? "the list is empty" : "no entry was added");
+            err_ << text << "\n";
+            shell_.warned = true;
+            shell_.lastWarning = text;
+            return;
+        }
+        std::vector<ByteView> data;
+        for (std::size_t i = from; i < s_.messages.count(); ++i) data.emplace_back(s_.messages.at(i).storage->sxdata);
+        followLog(true);  // the log before the bytes when both go to standard output
+        try {
+            writeSyxFile(path, data);
+            if (!isStandardStream(path)) s_.LogString("Wrote " + path);
+        } catch (const TolvexError& e) {
+            shell_.messageBox("Error", e.what(), MsgIcon::Error, MsgButtons::Ok);
         }
     }
 
@@ -521,6 +552,7 @@ private:
     std::size_t addedFrom_ = 0;
     std::uint64_t shown_ = 0;
     std::vector<Bytes> received_;  // every message received while the script runs
+    bool failed_ = false;  // a step showed an Error or Warning box: nothing is saved after it
 };
 
 std::vector<Step> readScript(std::istream& in)

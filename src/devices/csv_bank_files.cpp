@@ -227,11 +227,16 @@ std::string ReadCSVfile(Session& s, const std::string& source)
     if (bank.type == kDX7iiBank) {
         std::string bytes;
         for (const DX7iiPerformance& p : s.records<YamahaTables>().DX7iiPackedPerf) bytes.append(p.begin(), p.end());
-        writeFileReplacing(
-            kCsvPackedPerfFile,
-            [&](std::ostream& out) { out.write(bytes.data(), static_cast<std::streamsize>(bytes.size())); },
-            std::string("Cannot create file ") + kCsvPackedPerfFile,
-            std::string("Cannot write file ") + kCsvPackedPerfFile);
+        // A side file for diagnosis: when it cannot be written the bank still loads.
+        const std::string side = s.diagnosticPath(kCsvPackedPerfFile);
+        try {
+            writeFileReplacing(
+                side, [&](std::ostream& out) { out.write(bytes.data(), static_cast<std::streamsize>(bytes.size())); },
+                "Could not create " + side, "Could not create " + side);
+            s.LogString("Wrote " + side);
+        } catch (const TolvexError&) {
+            s.LogString("Could not create " + side);
+        }
     }
     s.SX_List.push_back(std::move(bank.message));
     return CSV_types[static_cast<std::size_t>(bank.type - 1)];

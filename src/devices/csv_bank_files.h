@@ -58,7 +58,8 @@ CsvBank parseCsvBank(const std::string& content, int channel, YamahaTables& yama
 
 // `ReadCSVfile`: the Channel box (0-255), the file, its message into SX_List;
 // a DX7II bank also writes its 1632 record bytes to CSV-DX7iiPackedPerf.bin in
-// the current folder. Returns the type name, or "" after the box that says why
+// the diagnostics folder (the current folder of a build; "Could not create
+// PATH" is logged when it cannot be written). Returns the type name, or "" after the box that says why
 // nothing was read.
 std::string ReadCSVfile(Session& s, const std::string& source);
 

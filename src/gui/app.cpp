@@ -1,8 +1,15 @@
 #include "gui/app.h"
 
 #include <QApplication>
+#include <QDialog>
+#include <QTimer>
+#include <chrono>
+#include <filesystem>
+#include <iostream>
+#include <memory>
 
 #include "core/app/incoming.h"
+#include "core/app/librarian.h"
 #include "core/app/main_window_model.h"
 #include "core/app/table_files.h"
 #include "core/text/ini_file.h"
@@ -19,7 +26,7 @@ std::unique_ptr<App> createApp(AppOptions options)
     Session& s = app->session;
     // A first start leaves the settings file where the user will find it,
     // before anything can keep the program from closing normally.
-    ensureSettingsFile(settingsFolder(options.progpath) + kSettingsFileName);
+    if (!options.newInstance) ensureSettingsFile(settingsFolder(options.progpath) + kSettingsFileName);
     if (options.makeDevices) {
         // The MIDI service is chosen before the devices are counted, so this one
         // key is read ahead of the rest of the settings.
@@ -27,6 +34,11 @@ std::unique_ptr<App> createApp(AppOptions options)
         app->devices = options.makeDevices(app->shell, ini.ReadString("Settings", "MidiApi", ""));
     }
     s.devices = app->devices.get();
+    s.diagnosticsFolder = diagnosticsFolder(options.progpath);
+    {
+        std::error_code ec;
+        s.reportsFollowLastFile = reportsFollowLastFile(options.progpath, std::filesystem::current_path(ec).string());
+    }
     // Unit start-up first: the tables, then the message core.
     const StartupHooks hooks = deviceStartupHooks(options.progpath);
     hooks.unitStartup(s);
@@ -48,8 +60,51 @@ std::unique_ptr<App> createApp(AppOptions options)
         s.devices->onLost = [&s](const std::string& reason) { MidiDeviceLost(s, reason); };
     }
     FormCreate(s, options.progpath, hooks);
+    if (options.newInstance) {
+        s.settingsWritable = false;
+        s.LogString("New instance: the settings file " + s.settingsFolder + kSettingsFileName + " will not be written");
+    }
     app->timbreCopy = std::make_unique<TimbreCopyWindow>(s, app->shell, app->commands);
     return app;
+}
+
+void quitOnSignal(App& app)
+{
+    app.shell.answerBox = [](const std::string& title, const std::string& text) {
+        std::cerr << title << ": " << text << std::endl;
+        return MsgResult::Cancel;
+    };
+    app.session.CancelState = true;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* dialog = qobject_cast<QDialog*>(w); dialog && dialog->isVisible()) dialog->reject();
+    // The dismissed boxes return first; a send gets a moment to stop at its next message.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(700);
+    auto closeWhenFree = std::make_shared<std::function<void()>>();
+    *closeWhenFree = [&app, deadline, closeWhenFree] {
+        if (app.session.SendRunning && std::chrono::steady_clock::now() < deadline) {
+            QTimer::singleShot(20, app.window.get(), *closeWhenFree);
+            return;
+        }
+        app.window->stopping = true;
+        app.window->close();
+        *closeWhenFree = nullptr;  // ends the self-reference
+        QApplication::quit();
+    };
+    QTimer::singleShot(0, app.window.get(), *closeWhenFree);
+}
+
+void openHandedFiles(App& app, const std::vector<std::string>& files)
+{
+    for (const std::string& file : files) {
+        try {
+            OpenSysexFile(app.session, file);
+        } catch (const TolvexError& e) {
+            app.shell.messageBox("Error", e.what(), MsgIcon::Error, MsgButtons::Ok);
+        }
+    }
+    app.window->showNormal();
+    app.window->raise();
+    app.window->activateWindow();
 }
 
 }  // namespace tolvex

@@ -26,6 +26,9 @@ struct AppOptions {
     std::string progpath;        // program folder; the settings file lives there
     bool writeDebugFile = true;  // "debugfile.txt" in the current folder
     bool showSplash = true;
+    // A second window started with --new-instance: it reads the settings but
+    // never writes them, so two windows do not overwrite each other's.
+    bool newInstance = false;
     // Makes the devices once the shell exists; `apiSetting` is the settings key
     // "MidiApi" of "Settings". Unset: no devices (the window works on files).
     std::function<std::unique_ptr<MidiDevices>(Shell&, const std::string& apiSetting)> makeDevices;
@@ -37,5 +40,15 @@ struct AppOptions {
 // devices, start-up log), the hidden timbre-copy window. The main window is
 // built but not yet shown.
 std::unique_ptr<App> createApp(AppOptions options);
+
+// SIGTERM or SIGINT (the session logging out): no modal box is waited on any
+// more (open ones are dismissed, new ones go to standard error), a running
+// send is cancelled, the window closes writing what it can, and the event loop
+// ends, all within about a second.
+void quitOnSignal(App& app);
+
+// Files a second start handed over: opened as Open Sysex opens them, and the
+// window comes to the front.
+void openHandedFiles(App& app, const std::vector<std::string>& files);
 
 }  // namespace tolvex

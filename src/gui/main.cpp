@@ -10,14 +10,15 @@
 #include "core/app/librarian.h"
 #include "core/text/version_info.h"
 #include "gui/app.h"
+#include "gui/instance.h"
 #include "midi/port_devices.h"
 
 namespace {
 
 int stopPipe[2] = {-1, -1};
 
-// SIGTERM (a session logging out) and SIGINT close the window as the user
-// would, so the settings are written; the handler only writes a byte.
+// SIGTERM (a session logging out) and SIGINT close the window writing what
+// can be written, never waiting on a box; the handler only writes a byte.
 void onStopSignal(int)
 {
     const char one = 1;
@@ -32,6 +33,10 @@ int main(int argc, char** argv)
     cli.set_version_flag("--version", "tolvex " + tolvex::programVersionRecord().at("FileVersion"));
     std::vector<std::string> files;
     cli.add_option("files", files, "SysEx files to open");
+    bool newInstance = false;
+    cli.add_flag("--new-instance", newInstance,
+                 "start a window of its own (which does not write the settings) instead of handing the files to the "
+                 "running one");
     cli.allow_extras();  // Qt's own options
     try {
         cli.parse(argc, argv);
@@ -39,7 +44,15 @@ int main(int argc, char** argv)
         return cli.exit(e);
     }
     QApplication qapp(argc, argv);
+    // A double-click on a .syx while Tolvex is open: the running window opens it.
+    const QString serverName = tolvex::instanceServerName();
+    if (!newInstance) {
+        QStringList list;
+        for (const std::string& f : files) list << QString::fromStdString(f);
+        if (tolvex::handToRunningWindow(serverName, list)) return 0;
+    }
     tolvex::AppOptions options;
+    options.newInstance = newInstance;
     options.progpath = QApplication::applicationDirPath().toStdString();
     options.makeDevices = [](tolvex::Shell& shell, const std::string& api) -> std::unique_ptr<tolvex::MidiDevices> {
         return tolvex::makeSystemMidiDevices(shell, api);
@@ -48,12 +61,23 @@ int main(int argc, char** argv)
     app->window->show();
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, stopPipe) == 0) {
         auto* notifier = new QSocketNotifier(stopPipe[0], QSocketNotifier::Read, app->window.get());
-        QObject::connect(notifier, &QSocketNotifier::activated, app->window.get(), [&app] { app->window->close(); });
+        QObject::connect(notifier, &QSocketNotifier::activated, app->window.get(),
+                         [&app] { tolvex::quitOnSignal(*app); });
         struct sigaction action {};
         action.sa_handler = onStopSignal;
         sigemptyset(&action.sa_mask);
         sigaction(SIGTERM, &action, nullptr);
         sigaction(SIGINT, &action, nullptr);
+    }
+    tolvex::InstanceServer server;
+    if (!newInstance) {
+        QObject::connect(&server, &tolvex::InstanceServer::filesReceived, app->window.get(),
+                         [&app](const QStringList& handed) {
+                             std::vector<std::string> paths;
+                             for (const QString& f : handed) paths.push_back(f.toStdString());
+                             tolvex::openHandedFiles(*app, paths);
+                         });
+        if (!server.listen(serverName)) app->session.LogString("Another Tolvex window is running");
     }
     // Files given on the command line (a double-click in the file manager) open as Open Sysex opens them.
     for (const std::string& file : files) tolvex::OpenSysexFile(app->session, file);

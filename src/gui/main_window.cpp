@@ -130,6 +130,7 @@ QLabel* MainWindow::label(QWidget* parent, const char* name, const char* designT
 void MainWindow::run(const std::function<void(Session&)>& command)
 {
     // Every command and handler comes through here: no exception ends the program.
+    enterReportsFolder(session_);
     try {
         command(session_);
     } catch (const TolvexError& e) {
@@ -431,7 +432,7 @@ QStringList MainWindow::visiblePages() const
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
-    if (session_.SendRunning) {
+    if (session_.SendRunning && !stopping) {
         // Closing frees the list and the devices under the running send.
         shell_.messageBox("Warning", "Wait for the send to finish or press Cancel", MsgIcon::Warning, MsgButtons::Ok);
         event->ignore();

@@ -46,6 +46,8 @@ public:
 
     // Runs after the session's close step when the window closes.
     std::function<void()> onClosed;
+    // The program is ending on a signal: the close is not refused for a running send.
+    bool stopping = false;
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -7,9 +7,11 @@
 #include <csignal>
 #include <fstream>
 #include <functional>
+#include <iostream>
 #include <sstream>
 #include <thread>
 
+#include "cli/entry_line.h"
 #include "midi/loopback.h"
 #include "midi/port_devices.h"
 #include "support/temp_dir.h"
@@ -46,12 +48,18 @@ TEST(Cli, NamesPrintsFiveColumnsAndReportsRefusedFiles)
     } cases[] = {
         {{"names", kFixtures + "/yamaha/dx7-rom1a.syx"},
          0,
-         kFixtures + "/yamaha/dx7-rom1a.syx\t0\t4104\tYamaha Bulk Dump: Packed 32 Voice\tByte Count 1000H, 4096 (d)\n",
+         kFixtures + "/yamaha/dx7-rom1a.syx\t1\t4104\tYamaha Bulk Dump: Packed 32 Voice\tByte Count 1000H, 4096 (d)\n",
          ""},
         {{"names", junk, kFixtures + "/korg/triton-one-program.syx"},
          1,
-         kFixtures + "/korg/triton-one-program.syx\t0\t627\tKorg Triton: One Program Dump\t\n",
-         "Error: File Contains > 100 bytes of non-sysex - not loaded\n"},
+         kFixtures + "/korg/triton-one-program.syx\t1\t627\tKorg Triton: One Program Dump\t\n",
+         junk + ": File Contains > 100 bytes of non-sysex - not loaded\n"
+                "Error: File Contains > 100 bytes of non-sysex - not loaded\n"},
+        {{"names", dir.str()}, 1, "", "Error: Cannot open file " + dir.str() + ": Is a folder\n"},
+        {{"names", dir.write("empty.syx", "")},
+         1,
+         "",
+         dir.file("empty.syx") + ": No Sysex Messages In File\nMIDI: No Sysex Messages In File\n"},
         {{"names", two}, 0, "", ""},
         {{"names"}, 2, "", "Usage: tolvex-cli names [--filter7f] FILE...\n"},
         {{"names", "--bogus", two}, 2, "", "tolvex-cli names: The following argument was not expected: --bogus\n"},
@@ -79,6 +87,36 @@ TEST(Cli, NamesPrintsFiveColumnsAndReportsRefusedFiles)
         EXPECT_EQ(help.status, 0);
         EXPECT_EQ(help.out.rfind(std::string("Usage: tolvex-cli ") + cmd, 0), 0u);
     }
+}
+
+// One line per message whatever a name holds: a damaged name or path with a
+// line feed or a tab cannot break the columns.
+TEST(Cli, NamesEscapesControlBytesAndReadsStandardInput)
+{
+    const struct {
+        const char* text;
+        const char* escaped;
+    } fields[] = {{"plain name", "plain name"},
+                  {"two\nlines", "two\\x0Alines"},
+                  {"tab\there", "tab\\x09here"},
+                  {"back\\slash", "back\\x5Cslash"},
+                  {"del\x7F", "del\\x7F"},
+                  {"caf\xC3\xA9", "caf\xC3\xA9"}};
+    for (const auto& f : fields) EXPECT_EQ(escapeField(f.text), f.escaped) << f.text;
+
+    TempDir dir;
+    const std::string message("\xF0\x7E\x00\x06\x01\xF7", 6);
+    const std::string damaged = dir.write("bank\nB.syx", message);
+    const CliRun r = cli({"names", damaged});
+    EXPECT_EQ(r.out, dir.str() + "bank\\x0AB.syx\t1\t6\tUniversal Sysex Non Realtime (ch 00) - General Information : Identity Request\t\n");
+
+    std::istringstream piped(message + message);
+    std::streambuf* const original = std::cin.rdbuf(piped.rdbuf());
+    const CliRun fromStdin = cli({"names", "-"});
+    std::cin.rdbuf(original);
+    EXPECT_EQ(fromStdin.status, 0) << fromStdin.err;
+    EXPECT_EQ(fromStdin.out, "-\t1\t6\tUniversal Sysex Non Realtime (ch 00) - General Information : Identity Request\t\n"
+                             "-\t2\t6\tUniversal Sysex Non Realtime (ch 00) - General Information : Identity Request\t\n");
 }
 
 // Kronos messages named down to object, bank, parameter and reply with the
@@ -142,8 +180,8 @@ TEST(Cli, SendAndReceiveOverTheLoopback)
     player.join();
     EXPECT_EQ(got.status, 0) << got.err;
     EXPECT_EQ(got.out,
-              "Yamaha Bulk Dump: Packed 32 Voice Byte Count 1000H, 4096 (d)\n"
-              "Yamaha Bulk Dump: Packed 32 Voice Byte Count 1000H, 4096 (d)\n");
+              "Yamaha Bulk Dump: Packed 32 Voice\tByte Count 1000H, 4096 (d)\n"
+              "Yamaha Bulk Dump: Packed 32 Voice\tByte Count 1000H, 4096 (d)\n");
     EXPECT_EQ(dir.read("received.syx").size(), 2u * 4104u);
 
     const CliRun silent = cli({"receive", "--in", "Synth B", "--timeout", "0"}, loopback);

@@ -47,7 +47,7 @@ TEST(CsvBankRun, OpenCsvReadsTheExportsBackByteForByte)
         ASSERT_EQ(back.size(), 1u) << c.type;
         EXPECT_EQ(back[0], original) << c.type;
         EXPECT_NE(r.out.find(std::string("Loaded CSV ") + c.type + "\n"), std::string::npos) << r.out;
-        EXPECT_NE(r.out.find(dir.file(std::string("CSV_") + std::filesystem::path(csv).filename().string()) + "\t1\t"),
+        EXPECT_NE(r.out.find(dir.file(std::string("CSV_") + std::filesystem::path(csv).filename().string()) + "\t2\t"),
                   std::string::npos)
             << r.out;
         // Only the DX7II bank leaves its records beside the program's current folder.
@@ -61,7 +61,7 @@ TEST(CsvBankRun, ARefusedFileFailsTheRun)
     const std::string csv = dir.write("bank.csv", "DX7II Performance Bank\n\"Short\"\n");
     const RunResult r = runTool({"Open CSV", "--file", csv, "--save-new", dir.file("new.syx")}, "");
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "MIDI: CSV row too short: \"Short\"\n");
+    EXPECT_EQ(r.err, "MIDI: CSV row too short: \"Short\"\n" + dir.file("new.syx") + " not written: the command failed\n");
     EXPECT_EQ(r.out, "");
 }
 

@@ -31,7 +31,7 @@ done
   || { echo "send failed"; kill "$receiver"; exit 1; }
 wait "$receiver" || { echo "receive failed:"; cat "$work/receive.err"; exit 1; }
 
-expected=$'Yamaha Bulk Dump: Packed 32 Voice Byte Count 1000H, 4096 (d)\nKorg Triton: One Program Dump '
+expected=$'Yamaha Bulk Dump: Packed 32 Voice\tByte Count 1000H, 4096 (d)\nKorg Triton: One Program Dump\t'
 [ "$(cat "$work/received.txt")" = "$expected" ] || { echo "received:"; cat "$work/received.txt"; exit 1; }
 cmp "$saved" <(cat "$fixtures/yamaha/dx7-rom1a.syx" "$fixtures/korg/triton-one-program.syx") \
   || { echo "saved file differs from what was sent"; exit 1; }

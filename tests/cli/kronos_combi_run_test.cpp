@@ -60,7 +60,7 @@ TEST(KronosCombiRun, CommandsOnTheSelectedDump)
     } cases[] = {
         {{"SaveCombi2Bin", d.file("combi73.syx"), "--file", d.file("out.bin")},
          0,
-         "Loading: 1 message(s)\ncombi name: " + name + "\nWriting Binary Combi, 7810\n",
+         "Loading: 1 message(s)\ncombi name: " + name + "\nWriting Binary Combi, 7810\nWrote " + d.file("out.bin") + "\n",
          ""},
         {{"?", d.file("combi75.syx")},
          0,
@@ -68,9 +68,9 @@ TEST(KronosCombiRun, CommandsOnTheSelectedDump)
          ""},
         {{"Parse2Text", d.file("combi73.syx")},
          0,
-         "Loading: 1 message(s)\ncombi name: " + name + "\nT16 Timbre Volume: 77\n",
+         "Loading: 1 message(s)\ncombi name: " + name + "\nT16 Timbre Volume: 77\nWrote combiparse.txt\n",
          ""},
-        {{"Global2Text", d.file("global.syx")}, 0, "Loading: 1 message(s)\n", ""},
+        {{"Global2Text", d.file("global.syx")}, 0, "Loading: 1 message(s)\nWrote Kronos-Global-Cat-Parse.txt\n", ""},
         // The commands share their look at the selection and the Combi test.
         {{"Global2Text"}, 1, "", "Warning: No Messages Were Selected - nothing to do\n"},
         {{"?", d.file("prog.syx")}, 1, "Loading: 1 message(s)\n", "Warning: Message is not Kronos Combi\n"},
@@ -112,7 +112,7 @@ TEST(KronosCombiRun, TimbreCopyScripts)
                 d.file("full.syx") + "\nlist-entries\n");
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(d.read("full.syx"), d.read("combi75.syx"));
-    EXPECT_NE(r.out.find("Tri2Kro-Convert\t1\t8934\t"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Tri2Kro-Convert\t2\t8934\t"), std::string::npos) << r.out;
 
     // The window takes Combis on channel 1 only: the script stops at the refusal.
     r = run(d, {"--script", "-"},

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <iostream>
 #include <sstream>
 
 #include "core/app/librarian.h"
@@ -156,13 +157,68 @@ TEST(Runner, CommandsWithSelectionsFieldsAndAnswers)
 TEST(Runner, SavesWhatItLoadedAndWhatTheCommandAdded)
 {
     TempDir dir;
-    const std::string out = dir.file("out.syx"), all = dir.file("all.syx"), added = dir.file("added.syx");
-    const RunResult saved = run({"Save As", kBank, "--file", out, "--save-list", all, "--save-new", added});
+    const std::string out = dir.file("out.syx"), all = dir.file("all.syx");
+    const RunResult saved = run({"Save As", kBank, "--file", out, "--save-list", all});
     EXPECT_EQ(saved.status, 0) << saved.err;
-    EXPECT_EQ(saved.out, "Loading: 1 message(s)\nWriting: Yamaha Bulk Dump: Packed 32 Voice\n");
+    EXPECT_EQ(saved.out, "Loading: 1 message(s)\nWriting: Yamaha Bulk Dump: Packed 32 Voice\nWrote " + out + "\nWrote " +
+                             all + "\n");
     EXPECT_EQ(testing::readFile(out), testing::readFile(kBank));
     EXPECT_EQ(testing::readFile(all), testing::readFile(kBank));
-    EXPECT_EQ(testing::readFile(added), "");  // Save As adds no entry
+}
+
+// A file the user already has is never emptied: not when the command failed,
+// added nothing or was cancelled, and not when the list is empty.
+TEST(Runner, SavingNothingOrAfterAFailureLeavesTheFileAsItWas)
+{
+    TempDir dir;
+    const std::string mine = dir.write("mine.syx", "years of work");
+    const struct {
+        std::vector<std::string> args;
+        std::string err;  // the end of standard error
+    } cases[] = {
+        {{"View Selected", kBank, "--save-new", mine}, "Nothing to save: no entry was added\n"},
+        {{"Ask User", "--answer", "cancel", "--save-new", mine}, "Nothing to save: no entry was added\n"},
+        {{"View Selected", "--save-list", mine}, "Nothing to save: the list is empty\n"},
+        {{"Send Selected", kBank, "--save-list", mine}, mine + " not written: the command failed\n"},
+        {{"View Selected", dir.write("junk.syx", std::string(200, 'x')), "--save-list", mine},
+         mine + " not written: the command failed\n"},
+    };
+    for (const auto& c : cases) {
+        const RunResult r = run(c.args);
+        EXPECT_EQ(r.status, 1) << c.args[0] << ": " << r.err;
+        ASSERT_GE(r.err.size(), c.err.size()) << r.err;
+        EXPECT_EQ(r.err.substr(r.err.size() - c.err.size()), c.err) << c.args[0];
+        EXPECT_EQ(testing::readFile(mine), "years of work") << c.args[0];
+    }
+}
+
+// "-" is standard output for the saves and for the file dialog of Save As.
+TEST(Runner, ADashSavesToStandardOutput)
+{
+    std::ostringstream captured;
+    std::streambuf* const original = std::cout.rdbuf(captured.rdbuf());
+    const RunResult r = run({"Save As", kBank, "--file", "-", "--save-list", "-"});
+    std::cout.rdbuf(original);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(captured.str(), testing::readFile(kBank) + testing::readFile(kBank));
+    EXPECT_EQ(r.out.find("Wrote"), std::string::npos) << r.out;
+}
+
+// A run writes the window's diagnostic file when it has a line for it, and
+// leaves no empty diagnostic files behind when it has none.
+TEST(Runner, DiagnosticFilesOnlyWithSomethingInThem)
+{
+    TempDir dir;
+    const std::string factory = std::string(TOLVEX_FIXTURES_DIR) + "/korg/wavestation-factory.syx";
+    const RunResult quiet = testing::runTool({"View Selected", kBank}, "", {}, nullptr, dir.str());
+    EXPECT_EQ(quiet.status, 0) << quiet.err;
+    for (const char* name : {"debugfile.txt", "debugINI.txt", "KroUnknownParamFile.txt"})
+        EXPECT_FALSE(std::filesystem::exists(dir.file(name))) << name;
+
+    const RunResult traced = testing::runTool({"ExtractWS", factory, "--select", "1"}, "", {}, nullptr, dir.str());
+    EXPECT_EQ(traced.status, 0) << traced.err;
+    EXPECT_EQ(dir.read("debugfile.txt").rfind("Length of Sysex String: ", 0), 0u) << dir.read("debugfile.txt");
+    EXPECT_FALSE(std::filesystem::exists(dir.file("KroUnknownParamFile.txt")));
 }
 
 // Each step works on what the steps before it left in the session.
@@ -188,7 +244,7 @@ TEST(Runner, ScriptStepsShareOneSession)
     const std::string changes = testing::readFile(kChanges);
     EXPECT_EQ(testing::readFile(dir.file("left.syx")), changes.substr(0, 7) + changes.substr(23 * 7));
     EXPECT_NE(r.out.find("Sysex: F0 43 10 00 69 28 F7 \nSysex: F0 43 10 00 03 3B F7 \n"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find(kChanges + "\t1\t7\tYamaha Parameter Change"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find(kChanges + "\t2\t7\tYamaha Parameter Change"), std::string::npos) << r.out;  // from 1
 
     const RunResult failing = run({"--script", "-"}, "open " + kBank + "\ndo \"Send Selected\"\ndo ViewSelected\n");
     EXPECT_EQ(failing.status, 1);

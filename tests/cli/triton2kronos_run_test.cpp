@@ -52,10 +52,13 @@ TEST(TritonToKronosRun, OneCombiOfABankToAFile)
     EXPECT_EQ(parse.find("Change out of bounds"), std::string::npos);
     EXPECT_NE(parse.find("Tri InsEff1 52: \"Reverb Hall\" ---> Kro Efx:101 \"Reverb Hall:\""), std::string::npos);
 
+    // Refused: the file the user named is left as it was.
     const RunResult refused = run(dir, {"Conv Triton Combi", TOLVEX_FIXTURES_DIR "/korg/triton-one-program.syx",
-                                        "--save-new", dir.file("none.syx")});
+                                        "--save-new", dir.write("mine.syx", "mine")});
     EXPECT_EQ(refused.status, 1);
-    EXPECT_EQ(refused.err, "Warning: Message is not Triton Combi Bank\n");
+    EXPECT_EQ(refused.err, "Warning: Message is not Triton Combi Bank\n" + dir.file("mine.syx") +
+                               " not written: the command failed\n");
+    EXPECT_EQ(dir.read("mine.syx"), "mine");
 }
 
 }  // namespace

@@ -92,6 +92,9 @@ TEST(OpenSysex, LoadsNamedEntriesOrShowsWhyNot)
         if (c.box) {
             ASSERT_EQ(shell.boxes.size(), 1u);
             EXPECT_EQ(shell.boxes[0].title + ": " + shell.boxes[0].text, c.box);
+            // The box keeps its text; the log line beside it names the file.
+            const std::string box = c.box;
+            EXPECT_EQ(s.log.line(s.log.count() - 2), path + ": " + box.substr(box.find(": ") + 2));
         } else {
             EXPECT_TRUE(shell.boxes.empty());
             Bytes loaded;  // every byte of every message, in order
@@ -108,10 +111,17 @@ TEST(OpenSysex, LoadsNamedEntriesOrShowsWhyNot)
     }
     ScriptedShell shell;
     Session s(shell);
-    EXPECT_FALSE(OpenSysexFile(s, dir.file("missing.syx")));
-    ASSERT_EQ(shell.boxes.size(), 1u);
-    EXPECT_EQ(shell.boxes[0].text, "Cannot open file " + dir.file("missing.syx"));
-    EXPECT_EQ(shell.busyCursorLog, (std::vector<bool>{true, false}));  // never left on
+    // A file that cannot be opened says why.
+    const std::pair<std::string, const char*> unopened[] = {{dir.file("missing.syx"), "No such file"},
+                                                            {dir.str(), "Is a folder"}};
+    for (const auto& [path, why] : unopened) {
+        shell.boxes.clear();
+        shell.busyCursorLog.clear();
+        EXPECT_FALSE(OpenSysexFile(s, path));
+        ASSERT_EQ(shell.boxes.size(), 1u);
+        EXPECT_EQ(shell.boxes[0].text, "Cannot open file " + path + ": " + why);
+        EXPECT_EQ(shell.busyCursorLog, (std::vector<bool>{true, false}));  // never left on
+    }
 }
 
 TEST(SaveAs, WritesSelectedMessagesBackToBackAndReadsThemBack)
@@ -137,6 +147,7 @@ TEST(SaveAs, WritesSelectedMessagesBackToBackAndReadsThemBack)
         const std::string path = dir.file("round.syx");
         shell.saveAnswers.push_back(path);
         SaveAs1Click(s);
+        EXPECT_EQ(s.log.lines().back(), "Wrote " + path);  // a file replaced is seen as written
         for (std::size_t i : s.messages.selectedIndexes()) EXPECT_EQ(s.messages.storageAt(i).filename, path);
         EXPECT_EQ(s.lastpath, dir.str());
         EXPECT_EQ(shell.saveRequests.at(0).defaultExt, "syx");
@@ -159,7 +170,8 @@ TEST(SaveAs, WritesSelectedMessagesBackToBackAndReadsThemBack)
     s.messages.setSelected(0, true);
     shell.saveAnswers.push_back(dir.file("no/such/folder/x.syx"));
     SaveAs1Click(s);
-    EXPECT_EQ(shell.boxes.back().text, "Cannot create file " + dir.file("no/such/folder/x.syx"));
+    EXPECT_EQ(shell.boxes.back().text,
+              "Cannot create file " + dir.file("no/such/folder/x.syx") + ": No such file or directory");
     EXPECT_EQ(s.messages.storageAt(0).filename, "");
 }
 

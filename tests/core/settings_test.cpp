@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
+#include <optional>
 
 #include "core/app/controls.h"
 #include "core/app/main_window_model.h"
 #include "core/app/midi_devices.h"
+#include "core/app/table_files.h"
 #include "core/text/ini_file.h"
 #include "midi/loopback.h"
 #include "midi/port_devices.h"
@@ -45,14 +49,6 @@ TEST(IniFile, ReadsCaseInsensitivelyAndWritesInPlaceKeepingUnknownLines)
         EXPECT_EQ(f.ReadBool("S", "k"), v.checked) << v.value;
         EXPECT_EQ(f.ReadInteger("S", "k", 7), v.integer) << v.value;
     }
-
-    // A failed write (here: the file beside cannot be made) leaves the old file whole.
-    const std::string before = dir.read("TOLVEX.INI");
-    std::filesystem::create_directory(path + ".tolvex-tmp");
-    IniFile again(path);
-    again.WriteString("Settings", "Channel", "12");
-    EXPECT_THROW(again.UpdateFile(), TolvexError);
-    EXPECT_EQ(dir.read("TOLVEX.INI"), before);
 }
 
 TEST(Settings, DefaultsWithoutAFileAndEverythingWrittenBackOnClose)
@@ -223,6 +219,79 @@ TEST(Settings, PortListsAreAskedAnewWhenASelectorOpensKeepingTheChoice)
     EXPECT_EQ(changes, (std::vector<std::string>{ctl::cmbInput, ctl::cmbOutput}));
     RefreshInputSelector(s);  // nothing new: the window is not disturbed
     EXPECT_EQ(changes.size(), 2u);
+}
+
+// An environment variable set for the test's lifetime.
+struct ScopedEnv {
+    ScopedEnv(const char* name, const std::string& value) : name(name)
+    {
+        if (const char* old = std::getenv(name)) previous = old;
+        ::setenv(name, value.c_str(), 1);
+    }
+    ~ScopedEnv()
+    {
+        if (previous)
+            ::setenv(name, previous->c_str(), 1);
+        else
+            ::unsetenv(name);
+    }
+    const char* name;
+    std::optional<std::string> previous;
+};
+
+// An installed program (share/tolvex beside its bin folder) whose home cannot
+// be written: it says so once at start, keeps working, shows no box at close
+// and never writes into its program folder.
+TEST(Settings, AnInstalledCopyWithAnUnwritableHomeNeverFallsBackToItsProgramFolder)
+{
+    TempDir dir;
+    std::filesystem::create_directories(dir.file("usr/bin"));
+    std::filesystem::create_directories(dir.file("usr/share/tolvex"));
+    dir.write("home", "a file where the home folder should be");  // unwritable even for root
+    const ScopedEnv home("HOME", dir.file("home"));
+    const ScopedEnv config("XDG_CONFIG_HOME", "");
+    const ScopedEnv state("XDG_STATE_HOME", "");
+    ScriptedShell shell;
+    Session s(shell);
+    FormCreate(s, dir.file("usr/bin"));
+    const std::string problem = "Settings cannot be saved: " + dir.file("home/.config/tolvex/") + ": Not a directory";
+    EXPECT_EQ(std::count(s.log.lines().begin(), s.log.lines().end(), problem), 1);
+    EXPECT_EQ(s.lastpath, dir.file("home") + "/");  // the first Open starts at home, not in /usr/bin
+    EXPECT_EQ(diagnosticsFolder(dir.file("usr/bin")), "");
+    s.text.set(ctl::Channel, "5");
+    FormClose(s);
+    EXPECT_TRUE(shell.boxes.empty());
+    EXPECT_FALSE(std::filesystem::exists(dir.file("usr/bin/TOLVEX.INI")));
+
+    // With a state folder, its diagnostic files go there; a build copy keeps the current folder.
+    const ScopedEnv stateHere("XDG_STATE_HOME", dir.file("state"));
+    EXPECT_EQ(diagnosticsFolder(dir.file("usr/bin")), dir.file("state/tolvex/"));
+    EXPECT_TRUE(std::filesystem::is_directory(dir.file("state/tolvex")));
+    EXPECT_EQ(diagnosticsFolder(dir.str()), "");
+}
+
+// No window takes a port of a Tolvex (its own or another window's) as its default.
+TEST(Settings, TolvexPortsAreNeverTheDefault)
+{
+    const struct {
+        std::vector<std::string> ports;
+        int selected;
+    } cases[] = {{{"Tolvex:Tolvex In 128:0", "Synth A", "Tolvex In"}, 1},
+                 {{"Synth A", "Tolvex Out"}, 0},
+                 {{"Tolvex In"}, -1}};
+    for (const auto& c : cases) {
+        TempDir dir;
+        ScriptedShell shell;
+        Session s(shell);
+        ChangingDevices devices;
+        devices.ins = devices.outs = c.ports;
+        s.devices = &devices;
+        InitMessageCore(s, false);
+        FormCreate(s, dir.str());
+        EXPECT_EQ(s.cmbInput.itemIndex, c.selected) << c.ports.front();
+        EXPECT_EQ(s.cmbOutput.itemIndex, c.selected) << c.ports.front();
+        EXPECT_TRUE(shell.boxes.empty()) << c.ports.front();
+    }
 }
 
 TEST(Log, ResizeGivesVisibleLines)

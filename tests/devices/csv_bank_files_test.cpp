@@ -2,6 +2,7 @@
 // refused file, and Open CSV appending only what was read.
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <filesystem>
 
 #include "core/app/controls.h"
@@ -222,6 +223,31 @@ TEST(CsvBankFiles, OpenCsvAppendsOnlyWhatItRead)
         EXPECT_FALSE(std::filesystem::exists(kCsvPackedPerfFile)) << c.box;
     }
     std::filesystem::current_path(here);
+}
+
+// The side file CSV-DX7iiPackedPerf.bin never blocks the read: a folder that
+// cannot take it (here a "folder" that is a file, which holds even for root)
+// is logged and the bank loads.
+TEST(CsvBankFiles, TheSideFileNeverBlocksTheRead)
+{
+    TempDir dir;
+    const std::string csv = dir.write("perf.csv", "DX7II Performance Bank\n" + perfRow(values(31, 1)));
+    const std::string blocked = dir.write("not-a-folder", "x") + "/";
+    const std::pair<std::string, std::string> cases[] = {
+        {dir.str(), "Wrote " + dir.file(kCsvPackedPerfFile)},
+        {blocked, "Could not create " + blocked + kCsvPackedPerfFile},
+    };
+    for (const auto& [folder, line] : cases) {
+        ScriptedShell shell;
+        Session s(shell);
+        s.diagnosticsFolder = folder;
+        s.text.set(ctl::Channel, "0");
+        EXPECT_EQ(ReadCSVfile(s, csv), "DX7II Performance Bank");
+        EXPECT_TRUE(shell.boxes.empty());
+        ASSERT_EQ(s.SX_List.size(), 1u);
+        EXPECT_EQ(s.log.lines(), std::deque<std::string>{line});
+    }
+    EXPECT_EQ(dir.read(kCsvPackedPerfFile).size(), 1632u);
 }
 
 }  // namespace

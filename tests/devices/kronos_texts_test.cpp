@@ -141,7 +141,7 @@ TEST(KronosTexts, TheEndByteOfAShortMessageIsNoField)
 struct Recorder {
     Recorder()
     {
-        defs.unknownParamFile.open(dir.file("unknown.txt"), std::ios::binary);
+        defs.unknownParamFile.open(dir.file("unknown.txt"));
         for (const char* line : {"1023000000000000=Insert Effect1 Switch", "5001000000002003=Drum Track Pattern",
                                  "6001000000002003=Drum Kit Sample", "00100=Stereo Dyna Compressor: Bypass",
                                  "00101=Wet/Dry", "00200=No colon here"})
@@ -149,7 +149,6 @@ struct Recorder {
     }
     std::string unknownFile()
     {
-        defs.unknownParamFile.flush();
         std::ifstream in(dir.file("unknown.txt"), std::ios::binary);
         return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }

@@ -184,8 +184,10 @@ TEST(TritonNames, ListsOfAllBanksDumps)
     EXPECT_EQ(logSince(s, 0),
               (std::vector<std::string>{"Loaded Triton Programs",
                                         "Writing program names to \"TriProgNamesList.txt\" in current folder",
+                                        "Wrote TriProgNamesList.txt",
                                         "Writing program names for Triton to Kronos conversion to \"" +
-                                            w.dir.file("config") + "/tolvex/TriProgNameList.txt\""}));
+                                            w.dir.file("config") + "/tolvex/TriProgNameList.txt\"",
+                                        "Wrote " + w.dir.file("config") + "/tolvex/TriProgNameList.txt"}));
     const auto list = lines(w.dir.read("config/tolvex/TriProgNameList.txt"), "\n");
     ASSERT_EQ(list.size(), 1536u);
     EXPECT_EQ((std::vector<std::string>{list[0], list[1], list[2], list[1535]}),
@@ -204,7 +206,8 @@ TEST(TritonNames, ListsOfAllBanksDumps)
     EXPECT_EQ(combis[0], "Bank: INT-A, Prog:   0 ");
     EXPECT_EQ(combis[1535], "Bank: EXB-G, Prog: 127 Last Combi");
     EXPECT_EQ(logSince(s, from),
-              std::vector<std::string>{"Writing Combi names to \"TriCombiNamesList.txt\" in current folder"});
+              (std::vector<std::string>{"Writing Combi names to \"TriCombiNamesList.txt\" in current folder",
+                                        "Wrote TriCombiNamesList.txt"}));
     EXPECT_FALSE(std::filesystem::exists(w.dir.file("config/tolvex/TriCombiNameList.txt")));
 }
 

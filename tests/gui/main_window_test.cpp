@@ -25,6 +25,7 @@
 
 #include "core/app/controls.h"
 #include "gui/app.h"
+#include "gui/instance.h"
 #include "gui/qt_shell.h"
 #include "gui/splash.h"
 #include "gui/timbre_copy_window.h"
@@ -46,7 +47,7 @@ struct QtApp {
 // The program's window, offscreen, in a folder of its own holding the shipped
 // tables; boxes are recorded as "TITLE: text" and answered OK.
 struct Window {
-    Window()
+    explicit Window(bool newInstance = false)
     {
         // No user copy of a table from the settings folder.
         qputenv("XDG_CONFIG_HOME", (progdir.path() + "/config").toUtf8());
@@ -57,6 +58,7 @@ struct Window {
         options.progpath = progdir.path().toStdString();
         options.writeDebugFile = false;
         options.showSplash = false;
+        options.newInstance = newInstance;
         options.answerBox = [this](const std::string& title, const std::string& text) {
             boxes.push_back(title + ": " + text);
             return MsgResult::Ok;
@@ -193,7 +195,8 @@ TEST(MainWindow, DropsSendsAndWaitsAsAUserExpects)
     EXPECT_EQ(app->session.messages.count(), 2u);
     drop(progdir.filePath("missing.syx"));
     EXPECT_EQ(boxes,
-              std::vector<std::string>{"Error: Cannot open file " + progdir.filePath("missing.syx").toStdString()});
+              std::vector<std::string>{"Error: Cannot open file " + progdir.filePath("missing.syx").toStdString() +
+                                       ": No such file"});
 
     // Closing under a running send would free what it works on: refused.
     boxes.clear();
@@ -217,6 +220,73 @@ TEST(MainWindow, DropsSendsAndWaitsAsAUserExpects)
 
     app->window->close();
     EXPECT_FALSE(app->window->isVisible());
+}
+
+std::string settingsOf(const QTemporaryDir& progdir)
+{
+    std::ifstream ini(progdir.filePath("TOLVEX.INI").toStdString());
+    std::stringstream written;
+    written << ini.rdbuf();
+    return written.str();
+}
+
+// A second start hands its files to the running window over the local socket;
+// one started with --new-instance keeps its hands off the settings file.
+TEST(MainWindow, ASecondStartHandsItsFilesToTheRunningWindow)
+{
+    QtApp qt;
+    Window w;
+    const QTemporaryDir runtime;
+    const QString name = runtime.filePath("tolvex.socket");
+    InstanceServer server;
+    ASSERT_TRUE(server.listen(name));
+    InstanceServer second;
+    EXPECT_FALSE(second.listen(name));  // one window listens
+    QObject::connect(&server, &InstanceServer::filesReceived, [&](const QStringList& files) {
+        std::vector<std::string> paths;
+        for (const QString& f : files) paths.push_back(f.toStdString());
+        openHandedFiles(*w.app, paths);
+    });
+    const QString syx = w.progdir.filePath("two.syx");
+    {
+        std::ofstream f(syx.toStdString(), std::ios::binary);
+        f << "\xF0\x43\x10\x01\xF7\xF0\x7E\x00\x06\x01\xF7";
+    }
+    EXPECT_TRUE(handToRunningWindow(name, {syx}));
+    QElapsedTimer waited;
+    waited.start();
+    while (w.app->session.messages.count() < 2 && waited.elapsed() < 3000) QTest::qWait(10);
+    ASSERT_EQ(w.app->session.messages.count(), 2u);
+    EXPECT_EQ(w.app->session.messages.storageAt(0).filename, syx.toStdString());
+    EXPECT_FALSE(handToRunningWindow(runtime.filePath("nobody.socket"), {syx}, 100));
+
+    Window separate(true);
+    const std::string settings = separate.app->session.settingsFolder + "TOLVEX.INI";
+    const auto& log = separate.app->session.log.lines();
+    EXPECT_NE(std::find(log.begin(), log.end(), "New instance: the settings file " + settings + " will not be written"),
+              log.end());
+    separate.app->session.text.set(ctl::Channel, "9");
+    separate.app->window->close();
+    EXPECT_EQ(settingsOf(separate.progdir).find("Channel="), std::string::npos);
+}
+
+// SIGTERM or SIGINT while a box waits for the user: the box goes, the
+// settings are written and the program ends within a second.
+TEST(MainWindow, ASignalNeverWaitsOnABox)
+{
+    QtApp qt;
+    Window w;
+    w.app->shell.answerBox = nullptr;  // a real modal box
+    w.app->session.text.set(ctl::Channel, "7");
+    QTimer::singleShot(0, [&] { w.app->shell.messageBox("Warning", "Waiting for you", MsgIcon::Warning, MsgButtons::Ok); });
+    QTimer::singleShot(100, [&] { quitOnSignal(*w.app); });
+    QElapsedTimer clock;
+    clock.start();
+    QTimer::singleShot(5000, [] { QApplication::exit(3); });  // the test's own safety net
+    EXPECT_EQ(QApplication::exec(), 0);
+    EXPECT_LT(clock.elapsed(), 1100);
+    EXPECT_FALSE(w.app->window->isVisible());
+    EXPECT_NE(settingsOf(w.progdir).find("Channel=7\r\n"), std::string::npos);
 }
 
 // The timbre-copy window: hidden at start, shown by "Timbre Copy", its rows

@@ -1,12 +1,15 @@
 #include "core/app/librarian.h"
 
 #include <algorithm>
+#include <filesystem>
+#include <iostream>
 
 #include "core/app/controls.h"
 #include "core/app/incoming.h"
 #include "core/app/midi_port.h"
 #include "core/sysex/sx_naming.h"
 #include "core/sysex/syx_file.h"
+#include "core/text/atomic_file.h"
 #include "core/text/ini_file.h"
 #include "core/text/text_utils.h"
 
@@ -66,21 +69,39 @@ bool ReadSXfile(Session& s, const std::string& source, int* withoutEndByte)
     s.SX_List.clear();
     s.shell.setBusyCursor(true);
     SyxParse parsed;
+    // The box keeps its text; the log line beside it names the file.
+    const auto refuse = [&](const std::string& title, const std::string& text, MsgIcon icon, MsgButtons buttons) {
+        s.LogString(source + ": " + text);
+        s.shell.messageBox(title, text, icon, buttons);
+        return false;
+    };
     try {
-        parsed = readSyxFile(source);
+        if (isStandardStream(source)) {
+            SyxSplitter splitter;
+            std::vector<char> chunk(64 * 1024);
+            while (std::cin.read(chunk.data(), static_cast<std::streamsize>(chunk.size())) || std::cin.gcount() > 0)
+                splitter.feed(ByteView(reinterpret_cast<const std::uint8_t*>(chunk.data()),
+                                       static_cast<std::size_t>(std::cin.gcount())));
+            parsed = splitter.finish();
+        } else {
+            std::error_code ec;
+            if (std::filesystem::is_directory(source, ec)) throw TolvexError("Cannot open file " + source);
+            parsed = readSyxFile(source);
+        }
     } catch (const TolvexError& e) {
+        const std::string text =
+            isStandardStream(source) ? std::string(e.what()) : e.what() + (": " + openFailureReason(source));
         s.shell.setBusyCursor(false);
-        s.shell.messageBox("Error", e.what(), MsgIcon::Error);
+        s.shell.messageBox("Error", text, MsgIcon::Error);
         return false;
     }
     s.shell.setBusyCursor(false);
     switch (parsed.status) {
     case SyxParse::Status::TooManyLeadingBytes:
-        s.shell.messageBox("Error", "File Contains > 100 bytes of non-sysex - not loaded", MsgIcon::Warning);
-        return false;
+        return refuse("Error", "File Contains > 100 bytes of non-sysex - not loaded", MsgIcon::Warning,
+                      MsgButtons::Ok);
     case SyxParse::Status::NoMessages:
-        s.shell.messageBox("MIDI", "No Sysex Messages In File", MsgIcon::None, MsgButtons::OkCancel);
-        return false;
+        return refuse("MIDI", "No Sysex Messages In File", MsgIcon::None, MsgButtons::OkCancel);
     case SyxParse::Status::Ok: break;
     }
     s.SX_List = std::move(parsed.messages);
@@ -134,6 +155,8 @@ void SaveAs1Click(Session& s)
         s.LogString("Writing: " + s.messages.textAt(i));
         s.messages.storageAt(i).filename = *path;
     }
+    if (isStandardStream(*path)) return;
+    s.LogString("Wrote " + *path);
     s.lastpath = folderOf(*path);
 }
 

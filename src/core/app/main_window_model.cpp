@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <filesystem>
 #include <ostream>
 
@@ -18,12 +19,23 @@ namespace tolvex {
 
 namespace {
 
-// Fills a selector and selects the remembered device, or the first one with a warning.
+// A port of this program, of this or another running copy: never a default,
+// or a window would talk to itself or to the other window.
+bool isTolvexPort(const std::string& name)
+{
+    std::string lower = name;
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return lower.find("tolvex in") != std::string::npos || lower.find("tolvex out") != std::string::npos;
+}
+
+// Fills a selector and selects the remembered device, or the first one that is
+// no Tolvex port (with a warning when a remembered one is gone).
 void fillSelector(Session& s, DeviceSelector& sel, const std::vector<std::string>& names, const std::string& remembered,
                   const char* warning, const char* changeName)
 {
     sel.items = names;
-    sel.itemIndex = names.empty() ? -1 : 0;
+    const auto firstOther = std::find_if_not(names.begin(), names.end(), isTolvexPort);
+    sel.itemIndex = firstOther == names.end() ? -1 : static_cast<int>(firstOther - names.begin());
     if (!remembered.empty()) {
         const auto it = std::find_if(names.begin(), names.end(),
                                      [&](const std::string& n) { return equalsIgnoringCase(n, remembered); });
@@ -54,6 +66,21 @@ const char* const kEditKeysWritten[] = {ctl::Channel,       ctl::WS_Bank, ctl::S
                                         ctl::SP_DevID_edit, ctl::TriProg, ctl::TriBank,     ctl::TriEfxPIDtxt,
                                         ctl::KroProg,       ctl::KroBank, ctl::Tri_Gchan};
 
+std::string homeFolder(const std::string& fallback)
+{
+    const char* home = std::getenv("HOME");
+    return home && *home ? std::string(home) + (std::string(home).back() == '/' ? "" : "/") : fallback;
+}
+
+// A folder as the user finds it: "" is the current folder.
+std::string absoluteFolder(const std::string& folder)
+{
+    if (!folder.empty()) return folder;
+    std::error_code ec;
+    const auto here = std::filesystem::current_path(ec);
+    return ec ? std::string("./") : here.string() + "/";
+}
+
 std::string editDefault(const std::string& key)
 {
     if (key == ctl::SXreqString || key == ctl::SP_DevID_edit || key == ctl::SP_Bank_Num_edit) return "";
@@ -77,7 +104,8 @@ void ensureSettingsFile(const std::string& path)
 
 void InitMessageCore(Session& s, bool writeDebugFile)
 {
-    if (writeDebugFile) s.debugFile.open();
+    if (writeDebugFile && !s.debugFile.open(s.diagnosticPath(DebugFile::kDefaultName)))
+        s.LogString("Could not create " + s.debugFile.path());
     s.MIDI_In_Present = s.devices && !s.devices->inputNames().empty();
     s.MIDI_Out_Present = s.devices && !s.devices->outputNames().empty();
     if (!s.MIDI_In_Present && !s.MIDI_Out_Present)
@@ -99,6 +127,8 @@ void FormCreate(Session& s, const std::string& progpath, const StartupHooks& hoo
     s.text.set(ctl::ProgChange, "1");
 
     s.settingsFolder = settingsFolder(s.progpath);
+    const std::string settingsTrouble = settingsProblem(s.settingsFolder);
+    s.settingsWritable = settingsTrouble.empty();
     const IniFile ini(s.settingsFolder + kSettingsFileName);
     if (s.MIDI_In_Present) s.MidInDevName = ini.ReadString("MidiDevs", "Input", "");
     if (s.MIDI_Out_Present) s.MidOutDevName = ini.ReadString("MidiDevs", "Output", "");
@@ -114,7 +144,7 @@ void FormCreate(Session& s, const std::string& progpath, const StartupHooks& hoo
     s.checked.set(ctl::Filter7F, ini.ReadBool("Settings", "Filter7F"));
     s.checked.set(ctl::XTCheckBox1, ini.ReadBool("Settings", "XTCheckBox1"));
 
-    if (s.lastpath.empty()) s.lastpath = s.progpath;
+    if (s.lastpath.empty()) s.lastpath = portableCopy(s.progpath) ? s.progpath : homeFolder(s.progpath);
     if (!parseDecimal(longTimeOut, s.LongTimeOutVal)) s.LongTimeOutVal = 100;
     s.SendDelayMs = std::max(0, ini.ReadInteger("Settings", "SendDelayMs", 0));
 
@@ -137,6 +167,11 @@ void FormCreate(Session& s, const std::string& progpath, const StartupHooks& hoo
     if (hooks.summaries)
         for (const std::string& line : hooks.summaries(s)) s.LogString(line);
     s.LogString("Settings file: " + s.settingsFolder + kSettingsFileName);
+    if (!settingsTrouble.empty()) s.LogString(settingsTrouble);
+    s.LogString("Diagnostic files: " + absoluteFolder(s.diagnosticsFolder));
+    enterReportsFolder(s);
+    s.LogString(std::string("Reports: ") + (s.reportsFollowLastFile ? "the folder of the last opened or saved file, now " : "") +
+                absoluteFolder(""));
 
     s.MidiInBusy = false;
     s.changed(ctl::MidiInBusy);
@@ -159,6 +194,12 @@ void FormCreate(Session& s, const std::string& progpath, const StartupHooks& hoo
 
 void FormClose(Session& s)
 {
+    // Said once at start-up when the settings folder could not be made; no box now.
+    if (!s.settingsWritable) {
+        CloseDevs(s);
+        s.messages.clear();
+        return;
+    }
     IniFile ini((s.settingsFolder.empty() ? s.progpath : s.settingsFolder) + kSettingsFileName);
     if (s.MIDI_In_Present && s.cmbInput.itemIndex >= 0) ini.WriteString("MidiDevs", "Input", s.cmbInput.text());
     if (s.MIDI_Out_Present && s.cmbOutput.itemIndex >= 0) ini.WriteString("MidiDevs", "Output", s.cmbOutput.text());
@@ -183,13 +224,13 @@ void OpenDevs(Session& s)
 {
     MidiDevices* d = s.devices;
     if (s.MIDI_In_Present && d) {
-        tryDevice(s, [&] { d->openInput(s.cmbInput.text(), true); });
+        if (!s.cmbInput.text().empty()) tryDevice(s, [&] { d->openInput(s.cmbInput.text(), true); });
     } else {
         s.cmbInput.enabled = false;
         s.changed(ctl::cmbInput);
     }
     if (s.MIDI_Out_Present && d) {
-        tryDevice(s, [&] { d->openOutput(s.cmbOutput.text()); });
+        if (!s.cmbOutput.text().empty()) tryDevice(s, [&] { d->openOutput(s.cmbOutput.text()); });
         s.midiOutput = d->output();
     } else {
         s.cmbOutput.enabled = false;
@@ -257,6 +298,21 @@ bool legacyPagesVisible(const Session& s)
 void XTCheckBox1Click(Session& s, bool checked)
 {
     s.checked.set(ctl::XTCheckBox1, checked);
+}
+
+void enterReportsFolder(Session& s)
+{
+    if (!s.reportsFollowLastFile || s.lastpath.empty()) return;
+    std::error_code ec;
+    if (std::filesystem::is_directory(s.lastpath, ec)) std::filesystem::current_path(s.lastpath, ec);
+}
+
+bool reportsFollowLastFile(const std::string& progpath, const std::string& currentFolder)
+{
+    const char* home = std::getenv("HOME");
+    if (portableCopy(progpath) || !home || !*home) return false;
+    std::error_code ec;
+    return std::filesystem::equivalent(currentFolder, home, ec);
 }
 
 void ClearLogButtonClick(Session& s)

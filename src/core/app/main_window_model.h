@@ -54,6 +54,13 @@ void RefreshOutputSelector(Session& s);
 bool legacyPagesVisible(const Session& s);
 void XTCheckBox1Click(Session& s, bool checked);
 
+// Makes the folder reports go to the current folder: with
+// reportsFollowLastFile, the folder of the last opened or saved file.
+void enterReportsFolder(Session& s);
+// Whether an installed program started in `currentFolder` keeps its reports
+// beside the last file instead (it was started from the menu, in the home folder).
+bool reportsFollowLastFile(const std::string& progpath, const std::string& currentFolder);
+
 void ClearLogButtonClick(Session& s);
 // LogItemsVis from the log list's height and line height.
 void FormResize(Session& s, int logHeight, int lineHeight);

@@ -75,7 +75,12 @@ public:
     LogList log;           // the Debug Window (lstLog)
 
     int LogString(const std::string& text) { return log.LogString(text); }
-    void debuglog(const std::string& s) { debugFile.debuglog(s); }
+    // A diagnostic line; a debug file that cannot be created never stops the
+    // command that writes to it: the log says so once.
+    void debuglog(const std::string& s)
+    {
+        if (!debugFile.debuglog(s)) LogString("Could not create " + debugFile.path());
+    }
 
     // Message core state.
     TSXobject SX_Object{*this};
@@ -125,6 +130,18 @@ public:
     bool PassPrgBankVal = false;
     std::string progpath;        // program folder, ending in the path separator
     std::string settingsFolder;  // where TOLVEX.INI lives: the program folder, or the user's when installed
+    bool settingsWritable = true;  // false: the settings folder could not be made; nothing is written at close
+    // Where diagnostic files ("debugfile.txt", "debugINI.txt", traces) go, ending
+    // in '/': empty for the current folder (a build or portable copy), the
+    // user's state folder for an installed one.
+    std::string diagnosticsFolder;
+    std::string diagnosticPath(const std::string& name) const { return diagnosticsFolder + name; }
+    // The command line creates a diagnostic file only with its first line, and
+    // keeps no record of the settings it read ("debugINI.txt").
+    bool diagnosticsOnFirstLine = false;
+    // An installed copy started in the home folder (from the menu): reports go
+    // to the folder of the last opened or saved file instead of scattering in home.
+    bool reportsFollowLastFile = false;
     std::string lastpath;  // folder the file dialogs open in
     int busyInterval = 0;  // current interval of the busy-lamp timer, ms
     std::uint64_t overflowDrops = 0;

@@ -1,5 +1,6 @@
 #include "core/app/table_files.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 
@@ -31,15 +32,46 @@ bool installedLayout(const std::string& progpath)
     return std::filesystem::is_directory(prog + "../share/tolvex", ec);
 }
 
+bool portableCopy(const std::string& progpath)
+{
+    const std::string prog = withSlash(progpath.empty() ? std::string("./") : progpath);
+    return !installedLayout(prog) && ::access(prog.c_str(), W_OK) == 0;
+}
+
 std::string settingsFolder(const std::string& progpath)
 {
     const std::string prog = withSlash(progpath.empty() ? std::string("./") : progpath);
-    if (!installedLayout(prog) && ::access(prog.c_str(), W_OK) == 0) return prog;
+    if (portableCopy(prog)) return prog;
     const std::string user = userSettingsFolder();
     if (user.empty()) return prog;
     std::error_code ec;
     std::filesystem::create_directories(user, ec);
-    return ec ? prog : user;
+    return user;
+}
+
+std::string settingsProblem(const std::string& folder)
+{
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    if (!ec && !std::filesystem::is_directory(folder, ec)) ec = std::make_error_code(std::errc::not_a_directory);
+    if (!ec && ::access(folder.c_str(), W_OK) != 0) ec = std::error_code(errno, std::generic_category());
+    if (!ec) return {};
+    return "Settings cannot be saved: " + folder + ": " + ec.message();
+}
+
+std::string diagnosticsFolder(const std::string& progpath)
+{
+    if (portableCopy(progpath)) return {};
+    std::string folder;
+    if (const char* xdg = std::getenv("XDG_STATE_HOME"); xdg && *xdg)
+        folder = withSlash(xdg) + "tolvex/";
+    else if (const char* home = std::getenv("HOME"); home && *home)
+        folder = withSlash(home) + ".local/state/tolvex/";
+    else
+        return {};
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    return ec || ::access(folder.c_str(), W_OK) != 0 ? std::string() : folder;
 }
 
 std::vector<std::string> tableFolders(const std::string& progpath)

@@ -5,20 +5,35 @@ namespace tolvex {
 bool DebugFile::open(const std::string& path)
 {
     close();
+    path_ = path;
     file_.open(path, std::ios::binary | std::ios::trunc);
     return file_.is_open();
 }
 
+void DebugFile::openOnFirstLine(const std::string& path)
+{
+    close();
+    path_ = path;
+    pending_ = true;
+}
+
 void DebugFile::close()
 {
+    pending_ = false;
     if (file_.is_open()) file_.close();
 }
 
-void DebugFile::debuglog(const std::string& s)
+bool DebugFile::debuglog(const std::string& s)
 {
-    if (!file_.is_open()) return;
+    if (pending_) {
+        pending_ = false;
+        file_.open(path_, std::ios::binary | std::ios::trunc);
+        if (!file_.is_open()) return false;
+    }
+    if (!file_.is_open()) return true;
     file_ << s << "\r\n";
     file_.flush();
+    return true;
 }
 
 }  // namespace tolvex

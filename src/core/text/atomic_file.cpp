@@ -1,34 +1,159 @@
 #include "core/text/atomic_file.h"
 
-#include <cstdio>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
-#include <fstream>
+#include <iostream>
+#include <sstream>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "core/text/bytes.h"
 
 namespace tolvex {
 
+namespace {
+
+std::string withReason(const std::string& text, int error)
+{
+    return error == 0 ? text : text + ": " + std::strerror(error);
+}
+
+// The file a path finally names: links followed one by one (also a link whose
+// target does not exist yet), relative targets taken from the link's folder.
+std::filesystem::path resolveLinks(std::filesystem::path p)
+{
+    for (int hops = 0; hops < 40; ++hops) {
+        std::error_code ec;
+        if (!std::filesystem::is_symlink(std::filesystem::symlink_status(p, ec))) return p;
+        const std::filesystem::path target = std::filesystem::read_symlink(p, ec);
+        if (ec) return p;
+        p = target.is_absolute() ? target : p.parent_path() / target;
+    }
+    return p;  // a loop: the open below reports it
+}
+
+bool writeAll(int fd, const std::string& data)
+{
+    std::size_t done = 0;
+    while (done < data.size()) {
+        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// A character device, FIFO or socket is written as it is: renaming a regular
+// file over /dev/stdout or a named pipe would break what the user set up.
+void writeDirectly(const std::string& path, const std::string& data, const std::string& createError,
+                   const std::string& writeError)
+{
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0) throw TolvexError(withReason(createError, errno));
+    const bool ok = writeAll(fd, data);
+    const int error = errno;
+    ::close(fd);
+    if (!ok) throw TolvexError(withReason(writeError, error));
+}
+
+// Creates a temporary file with a short unused name in `folder`, mode 0666
+// less the umask; returns its descriptor and name.
+int createTemporary(const std::filesystem::path& folder, std::string& name)
+{
+    static std::atomic<unsigned> counter{0};
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const unsigned n = counter++ ^ (static_cast<unsigned>(::getpid()) << 8);
+        name = (folder / (".tolvex-" + std::to_string(n % 1000000u))).string();
+        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    errno = EEXIST;
+    return -1;
+}
+
+void syncFolder(const std::filesystem::path& folder)
+{
+    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+}  // namespace
+
 void writeFileReplacing(const std::string& path, const std::function<void(std::ostream&)>& write,
                         const std::string& createError, const std::string& writeError)
 {
-    const std::string temp = path + ".tolvex-tmp";
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (!out) throw TolvexError(createError);
-        write(out);
-        out.flush();
-        if (!out) {
-            out.close();
-            std::remove(temp.c_str());
-            throw TolvexError(writeError);
+    // The content first, in memory: an exception from `write` leaves no file behind.
+    std::ostringstream buffer(std::ios::binary);
+    write(buffer);
+    if (!buffer) throw TolvexError(writeError);
+    const std::string data = std::move(buffer).str();
+
+    if (isStandardStream(path)) {
+        std::cout.flush();
+        std::cout.write(data.data(), static_cast<std::streamsize>(data.size()));
+        std::cout.flush();
+        if (!std::cout) throw TolvexError(writeError);
+        return;
+    }
+
+    const std::filesystem::path target = resolveLinks(path);
+    struct stat old {};
+    const bool exists = ::stat(target.c_str(), &old) == 0;
+    if (exists && S_ISDIR(old.st_mode)) throw TolvexError(withReason(createError, EISDIR));
+    if (exists && !S_ISREG(old.st_mode)) return writeDirectly(target.string(), data, createError, writeError);
+
+    const std::filesystem::path folder = target.parent_path();
+    std::string temp;
+    const int fd = createTemporary(folder.empty() ? std::filesystem::path(".") : folder, temp);
+    if (fd < 0) throw TolvexError(withReason(createError, errno));
+    const auto fail = [&](const std::string& text, int error) {
+        ::close(fd);
+        ::unlink(temp.c_str());
+        throw TolvexError(withReason(text, error));
+    };
+    if (exists) {
+        // Owner and group first: changing them may clear the set-id bits the mode then restores.
+        if (::fchown(fd, old.st_uid, old.st_gid) != 0) {
+            [[maybe_unused]] const int groupOnly = ::fchown(fd, static_cast<uid_t>(-1), old.st_gid);
         }
+        if (::fchmod(fd, old.st_mode & 07777) != 0) fail(writeError, errno);
     }
+    if (!writeAll(fd, data)) fail(writeError, errno);
+    if (::fsync(fd) != 0) fail(writeError, errno);
+    if (::close(fd) != 0) {
+        const int error = errno;
+        ::unlink(temp.c_str());
+        throw TolvexError(withReason(writeError, error));
+    }
+    if (::rename(temp.c_str(), target.c_str()) != 0) {
+        const int error = errno;
+        ::unlink(temp.c_str());
+        throw TolvexError(withReason(writeError, error));
+    }
+    syncFolder(folder);
+}
+
+std::string openFailureReason(const std::string& path)
+{
     std::error_code ec;
-    std::filesystem::rename(temp, path, ec);
-    if (ec) {
-        std::remove(temp.c_str());
-        throw TolvexError(writeError);
+    if (std::filesystem::is_directory(path, ec)) return "Is a folder";
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::close(fd);
+        return "Cannot be read";
     }
+    if (errno == ENOENT) return "No such file";
+    if (errno == EACCES) return "Permission denied";
+    return std::strerror(errno);
 }
 
 }  // namespace tolvex

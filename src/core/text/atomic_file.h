@@ -1,4 +1,5 @@
-// Writing a file so that a failed write never destroys what was there.
+// Writing a file so that a failed write never destroys what was there, and a
+// finished one keeps what the user set up around the file.
 #pragma once
 
 #include <functional>
@@ -8,10 +9,31 @@
 namespace tolvex {
 
 // Writes through `write` into a file beside `path`, then renames it over
-// `path`. On any failure the temporary file is removed, `path` keeps its old
-// contents and TolvexError is thrown: `createError` when the file cannot be
-// made at all, `writeError` when writing or renaming fails.
+// `path`:
+// - a symbolic link stays a link: the file it points to (through any chain of
+//   links) is the one replaced;
+// - an existing file's permission bits are kept, and its owner and group where
+//   this process may set them; a new file gets 0666 less the umask;
+// - the data and the folder entry are flushed to disk before it returns;
+// - the temporary file has a short name of its own in the same folder, so a
+//   name at the file system's length limit still saves;
+// - "-" is standard output, and a character device or FIFO (/dev/stdout, a
+//   named pipe) is written directly, never replaced by a regular file.
+// On any failure (an exception from `write` too) the temporary file is
+// removed, `path` keeps its old contents and TolvexError is thrown:
+// `createError` when the file cannot be made at all, `writeError` when writing
+// or renaming fails; both end in ": " and the system's reason when it gave one.
 void writeFileReplacing(const std::string& path, const std::function<void(std::ostream&)>& write,
                         const std::string& createError, const std::string& writeError);
+
+// The name "-" for standard input or output on the command line.
+inline bool isStandardStream(const std::string& path)
+{
+    return path == "-";
+}
+
+// Why `path` cannot be opened for reading, as a user reads it: "No such file",
+// "Permission denied", "Is a folder", else the system's text.
+std::string openFailureReason(const std::string& path);
 
 }  // namespace tolvex

@@ -134,11 +134,12 @@ void logCombiName(Session& s, std::uint8_t function)
     s.LogString((function == 0x75 ? "Current combi name: " : "combi name: ") + name);
 }
 
-void writeText(const std::string& path, const std::string& text)
+void writeText(Session& s, const std::string& path, const std::string& text)
 {
     writeFileReplacing(
         path, [&](std::ostream& out) { out.write(text.data(), static_cast<std::streamsize>(text.size())); },
         "Cannot create file " + path, "Cannot write file " + path);
+    s.LogString("Wrote " + path);
 }
 
 }  // namespace
@@ -293,7 +294,7 @@ void Kro_ParseToText(Session& s)
     const TKro_Combi& combi = s.records<KronosCombiRecords>().Kro_Combi;
     s.LogString("combi name: " + KroCombiName(combi));
     s.LogString(format("T16 Timbre Volume: %d", combi[TKro_Combi_Layout::timbre(16) + TTimbre_Params::Volume]));
-    writeText(kCombiParseFile,
+    writeText(s, kCombiParseFile,
               KroCombiParseText(combi, kronosDefs(), [&s](const std::string& line) { s.LogString(line); }));
 }
 
@@ -306,7 +307,7 @@ void Kro_SaveCombiBin(Session& s)
     if (!path) return;
     const TKro_Combi& combi = s.records<KronosCombiRecords>().Kro_Combi;
     s.LogString(format("Writing Binary Combi, %d", static_cast<int>(combi.size())));
-    writeText(*path, std::string(combi.begin(), combi.end()));
+    writeText(s, *path, std::string(combi.begin(), combi.end()));
     s.lastpath = folderOf(*path);
 }
 
@@ -335,7 +336,7 @@ void Kro_Global2Txt(Session& s)
         warn(s, e.what());
         return;
     }
-    writeText(kGlobalCatParseFile, KroGlobalCatText(global));
+    writeText(s, kGlobalCatParseFile, KroGlobalCatText(global));
 }
 
 }  // namespace tolvex

@@ -278,10 +278,7 @@ std::string KronosDefs::Kro_parm_desc(int func, int typ, int soc, int sub, int p
     const std::string key = keyOf(group, typ, soc, sub, pid, idx);
     const std::string fn = fnText(func, typ, soc, sub, pid, idx);
     if (log) log("  " + key + ": Unknown Param: " + fn);
-    if (unknownParamFile.is_open()) {
-        unknownParamFile << "Unknown Parameter: " << fn << "\r\n";
-        unknownParamFile.flush();
-    }
+    unknownParamFile.debuglog("Unknown Parameter: " + fn);
     // The same parameter may be listed under another function's group.
     for (int g = 1; g <= 9; ++g) {
         if (g == group) continue;
@@ -315,7 +312,7 @@ void KronosDefs::clear()
     Kro_paramlist.clear();
     KroEfxNamelist.clear();
     KroEFXParamArray.clear();
-    if (unknownParamFile.is_open()) unknownParamFile.close();
+    unknownParamFile.close();
 }
 
 KronosDefs& kronosDefs()

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/sysex/debug_file.h"
 #include "core/sysex/sx_naming.h"
 #include "core/text/bytes.h"
 
@@ -98,7 +99,7 @@ struct KronosDefs {
     SortedNameValueList KroEfxNamelist;  // "Kro_Efx_Param_Names.txt"
     KroEfxParamTable KroEFXParamArray;   // "Kro_Efx_Param.txt"
     // "KroUnknownParamFile.txt": one line per parameter not found; closed when not created.
-    std::ofstream unknownParamFile;
+    DebugFile unknownParamFile;
 
     // The description of a parameter: its line of Kro_paramlist under the
     // group of func, followed by " (Fn%X Ty%3.3d So%3.3d Su%3.3d Pi%3.3d Ix%3.3d)".

@@ -77,8 +77,11 @@ void KronosUnitStartup(Session& s, const std::string& progpath, bool createUnkno
     log.clear();
 
     if (createUnknownFile) {
-        defs.unknownParamFile.open(kKroUnknownParamFile, std::ios::binary | std::ios::trunc);
-        if (!defs.unknownParamFile) log.push_back("Could not create " + inCurrentFolder(kKroUnknownParamFile));
+        const std::string unknown = s.diagnosticPath(kKroUnknownParamFile);
+        if (s.diagnosticsOnFirstLine)
+            defs.unknownParamFile.openOnFirstLine(unknown);
+        else if (!defs.unknownParamFile.open(unknown))
+            log.push_back("Could not create " + inCurrentFolder(unknown.c_str()));
     }
     std::string path;
     const auto nameValueTable = [&](const char* name, SortedNameValueList& list) {
@@ -108,8 +111,13 @@ void KronosUnitStartup(Session& s, const std::string& progpath, bool createUnkno
 
 void TriKroReadSettings(Session& s, const IniFile& ini)
 {
-    std::ofstream record(kDebugIniFile, std::ios::binary | std::ios::trunc);
-    if (!record) pendingLines().push_back("Could not create " + inCurrentFolder(kDebugIniFile));
+    // A run from the command line keeps no record of the value maps.
+    std::ofstream record;
+    if (!s.diagnosticsOnFirstLine) {
+        const std::string path = s.diagnosticPath(kDebugIniFile);
+        record.open(path, std::ios::binary | std::ios::trunc);
+        if (!record) pendingLines().push_back("Could not create " + inCurrentFolder(path.c_str()));
+    }
     ReadTriKroValueMaps(ini, s.progpath, triKroTables().valueMaps, record ? &record : nullptr);
 }
 

@@ -74,11 +74,12 @@ bool midiReady(Session& s)
     return false;
 }
 
-void writeText(const std::string& path, const std::string& content)
+void writeText(Session& s, const std::string& path, const std::string& content)
 {
     writeFileReplacing(
         path, [&](std::ostream& out) { out.write(content.data(), static_cast<std::streamsize>(content.size())); },
         "Cannot create file " + path, "Cannot write file " + path);
+    s.LogString("Wrote " + path);
 }
 
 std::string nameOf(const std::uint8_t* data)
@@ -250,13 +251,13 @@ void PV_SPtoFile(Session& s)
         // Only a result with text opens the .txt, so a dump never empties what an
         // earlier entry of the same file wrote there.
         if (r >= 0 && r < 100) {
-            writeText(file.replace_extension(".txt").string(), PV_DirStatusText(rec, r));
+            writeText(s, file.replace_extension(".txt").string(), PV_DirStatusText(rec, r));
         } else if (r >= 100 && r < 200) {
-            writeText(file.replace_extension(".txt").string(), PV_DirListText(rec));
+            writeText(s, file.replace_extension(".txt").string(), PV_DirListText(rec));
         } else if (r >= 200) {
             file.replace_extension();
             const std::string path = file.string() + "[" + PV_SP_obj_name[static_cast<std::size_t>(r - 200)] + "].bin";
-            writeText(path, std::string(rec.PV_generic_obj.begin(),
+            writeText(s, path, std::string(rec.PV_generic_obj.begin(),
                                         rec.PV_generic_obj.begin() + static_cast<std::ptrdiff_t>(rec.PV_dump_len)));
         }
     }
@@ -353,7 +354,7 @@ bool Rd_PV_SP_bank_proc(Session& s, const std::string& name_suf, std::int32_t ba
     const std::string bankName = PV_Get_Bank_Name(s, kAnyDevice);
     const std::string report = PV_BankReport(*rec.PV_Bank_Object, banknum, bankName);
     rec.PV_Bank_Object.reset();
-    writeText("PV_SP_Preset_Data" + name_suf + ".txt", report);
+    writeText(s, "PV_SP_Preset_Data" + name_suf + ".txt", report);
     return true;
 }
 

@@ -71,9 +71,15 @@ void TriParseEfx(Session& s, std::int32_t PID, const TriKroTables& tri, const Kr
     if (!loadCurrentCombi(s, tri_Combi)) return;
     const Bytes combi = triton::recordBytes(tri_Combi);
     const ByteView ifx2 = ByteView(combi).subspan(kIfx2, 24);
-    writeFileReplacing(
-        kTriEfxDebugFile, [&](std::ostream& out) { out.write(reinterpret_cast<const char*>(ifx2.data()), 24); },
-        std::string("Cannot create file ") + kTriEfxDebugFile, std::string("Cannot write file ") + kTriEfxDebugFile);
+    // A trace for diagnosis: the parse goes on without it.
+    const std::string trace = s.diagnosticPath(kTriEfxDebugFile);
+    try {
+        writeFileReplacing(
+            trace, [&](std::ostream& out) { out.write(reinterpret_cast<const char*>(ifx2.data()), 24); },
+            "Could not create " + trace, "Could not create " + trace);
+    } catch (const TolvexError&) {
+        s.LogString("Could not create " + trace);
+    }
 
     const int effect = combi[kIfx2Type];
     const std::string* name = entry(tri.TriEffectNameList, effect);

@@ -87,11 +87,12 @@ std::string readable(std::string name)
     return name;
 }
 
-void writeText(const std::string& path, const std::string& text)
+void writeText(Session& s, const std::string& path, const std::string& text)
 {
     writeFileReplacing(
         path, [&](std::ostream& out) { out.write(text.data(), static_cast<std::streamsize>(text.size())); },
         "Cannot create file " + path, "Cannot write file " + path);
+    s.LogString("Wrote " + path);
 }
 
 // The report, then, when the user wants it, the conversion's list.
@@ -103,7 +104,7 @@ void writeNames(Session& s, const ListTool& tool, const std::vector<std::string>
     for (std::size_t i = 0; i < names.size(); ++i)
         report += format("Bank: %s, Prog: %3zu %s\r\n", tri_prog_banknames[i / kRecordsPerBank], i % kRecordsPerBank,
                          readable(names[i]).c_str());
-    writeText(tool.report, report);
+    writeText(s, tool.report, report);
 
     if (s.shell.messageBox("Tolvex", "Use these names for Triton to Kronos conversion?", MsgIcon::Question,
                            MsgButtons::YesNo) != MsgResult::Yes)
@@ -121,7 +122,7 @@ void writeNames(Session& s, const ListTool& tool, const std::vector<std::string>
     }
     const std::string path = folder + tool.conversionList;
     s.LogString(format("Writing %s names for Triton to Kronos conversion to \"%s\"", tool.what, path.c_str()));
-    writeText(path, list);
+    writeText(s, path, list);
 }
 
 }  // namespace

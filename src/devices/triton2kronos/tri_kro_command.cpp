@@ -137,13 +137,14 @@ void writeReports(Session& s, const TriKroConvertOutput& out)
             kTriKroParseFile, [&](std::ostream& f) { f << out.parse; },
             std::string("Cannot create file ") + kTriKroParseFile,
             std::string("Cannot write file ") + kTriKroParseFile);
+        s.LogString(std::string("Wrote ") + kTriKroParseFile);
     } catch (const TolvexError& e) {
         s.LogString(e.what());
     }
     std::ofstream log(kTriKroConvertLogFile, std::ios::binary | std::ios::app);
     log << out.convertLog;
     log.close();
-    if (!log) s.LogString(std::string("Cannot write file ") + kTriKroConvertLogFile);
+    s.LogString(std::string(log ? "Wrote " : "Cannot write file ") + kTriKroConvertLogFile);
 }
 
 }  // namespace

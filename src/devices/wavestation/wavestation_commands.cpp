@@ -21,7 +21,7 @@ constexpr char kDebugFormatFile[] = "debug_format.bin";
 constexpr char kPatchMappingFile[] = "WS_SR_Global_Patch.txt";
 constexpr char kPerfMappingFile[] = "WS_SR_Global_Perf.txt";
 
-void writeFile(const std::string& path, ByteView content)
+void writeFile(Session& s, const std::string& path, ByteView content)
 {
     writeFileReplacing(
         path,
@@ -29,11 +29,12 @@ void writeFile(const std::string& path, ByteView content)
             out.write(reinterpret_cast<const char*>(content.data()), static_cast<std::streamsize>(content.size()));
         },
         "Cannot create file " + path, "Cannot write file " + path);
+    s.LogString("Wrote " + path);
 }
 
-void writeFile(const std::string& path, const std::string& content)
+void writeFile(Session& s, const std::string& path, const std::string& content)
 {
-    writeFile(path, ByteView(reinterpret_cast<const std::uint8_t*>(content.data()), content.size()));
+    writeFile(s, path, ByteView(reinterpret_cast<const std::uint8_t*>(content.data()), content.size()));
 }
 
 // What a message too short for its data holds, kept for a look at why.
@@ -41,7 +42,13 @@ void saveShortData(Session& s, ByteView sx, const WSSRFormat& f)
 {
     // WSSR_format leaves room for one data byte, the checksum and F7.
     const std::size_t n = (sx.size() - f.start - 2) / 2;
-    writeFile(kDebugFormatFile, WSSR_unnibble(sx, f.start, n));
+    // A trace for diagnosis: the command goes on without it.
+    const std::string trace = s.diagnosticPath(kDebugFormatFile);
+    try {
+        writeFile(s, trace, WSSR_unnibble(sx, f.start, n));
+    } catch (const TolvexError&) {
+        s.LogString("Could not create " + trace);
+    }
     const std::size_t after = f.start + 2 * n;
     s.debuglog(format("From Sysex message of length %zu Writing %zu bytes to debug_format.bin", sx.size(), n));
     s.debuglog(format("Next two characters Sysex file (cksum and F7): %x %x", sx[after], sx[after + 1]));
@@ -115,25 +122,25 @@ void Extract_WS_proc(Session& s)
     if (!Extract_WSSR(s, entry.sxdata)) return;
     WSSRRecords& r = s.records<WSSRRecords>();
     std::filesystem::path bin(entry.filename.empty() ? "untitled" : entry.filename);
-    writeFile(bin.replace_extension(".bin").string(), r.WSSR_generic_data);
+    writeFile(s, bin.replace_extension(".bin").string(), r.WSSR_generic_data);
 
     const std::uint8_t bank = r.WSSR_curr_bank_num;
     switch (r.WSSR_curr_message_type) {
     case kWSSR_PatchBank:
         fill(r.WSSR_35patch, r.WSSR_generic_data);
-        writeFile("WS_SR_Patchs_bank" + std::to_string(bank) + ".txt",
+        writeFile(s, "WS_SR_Patchs_bank" + std::to_string(bank) + ".txt",
                   bankNames(r.WSSR_35patch, &TWSSR_patch::Name, bank, r.WSSR_global_patch_name_table));
         break;
     case kWSSR_PerformanceBank:
         fill(r.WSSR_50performance, r.WSSR_generic_data);
-        writeFile("WS_SR_Perfs_bank" + std::to_string(bank) + ".txt",
+        writeFile(s, "WS_SR_Perfs_bank" + std::to_string(bank) + ".txt",
                   bankNames(r.WSSR_50performance, &TWSSR_performance::PERF_NAME, bank, r.WSSR_global_perf_name_table));
         break;
     case 0x5D:
     case 0x5F:
     case kWSSR_PerfMapDump:
         fill(r.WSSR_PerfMap, r.WSSR_generic_data);
-        writeFile("WS_SR_Perfmap.txt", WSSR_perfMapText(r.WSSR_PerfMap, r.WSSR_global_perf_name_table));
+        writeFile(s, "WS_SR_Perfmap.txt", WSSR_perfMapText(r.WSSR_PerfMap, r.WSSR_global_perf_name_table));
         break;
     default:
         s.shell.messageBox("ExtractWSClick", "Text File Parsing and output not yet implemented for this format",

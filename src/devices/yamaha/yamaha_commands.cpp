@@ -48,7 +48,10 @@ bool unpacked(Session& s, Unpack&& unpack)
 // the last path element replaced, or "untitled" in the current folder.
 class OutputFiles {
 public:
-    explicit OutputFiles(const TSXstorage& entry) : base_(entry.filename.empty() ? "untitled" : entry.filename) {}
+    OutputFiles(Session& s, const TSXstorage& entry)
+        : s_(s), base_(entry.filename.empty() ? "untitled" : entry.filename)
+    {
+    }
 
     void write(const char* extension, const std::string& content) const
     {
@@ -57,6 +60,7 @@ public:
         writeFileReplacing(
             name, [&](std::ostream& out) { out.write(content.data(), static_cast<std::streamsize>(content.size())); },
             "Cannot create file " + name, "Cannot write file " + name);
+        s_.LogString("Wrote " + name);
     }
     template <class Table>
     void writeTable(const Table& table) const
@@ -67,6 +71,7 @@ public:
     }
 
 private:
+    Session& s_;
     std::string base_;
 };
 
@@ -100,7 +105,7 @@ void Yam_Conv_VMEM(Session& s)
     YamahaTables& t = s.records<YamahaTables>();
     const TSXstorage& m = *s.messages.at(*entry).storage;
     if (!unpacked(s, [&] { ExtractDXTX_VMEM(m.sxdata, t.DXTX_VMEM); })) return;
-    const OutputFiles files(m);
+    const OutputFiles files(s, m);
     files.writeTable(t.DXTX_VMEM);
     files.write(".txt", vmemText(t));
 }
@@ -123,7 +128,7 @@ void Yam_ConvDX7p(Session& s)
     const TSXstorage& m = *s.messages.at(*entry).storage;
     if (!unpacked(s, [&] { ExtractDX7iiPerfBank(m.sxdata, t.DX7iiPackedPerf); })) return;
     const YamahaReport report = dx7iiBankReport(t);
-    const OutputFiles files(m);
+    const OutputFiles files(s, m);
     files.writeTable(t.DX7iiPackedPerf);
     files.write(".txt", report.txt);
     files.write(".csv", report.csv);
@@ -138,7 +143,7 @@ void Yam_ConvDX7peb(Session& s)
     YamahaTables& t = s.records<YamahaTables>();
     const TSXstorage& m = *s.messages.at(*entry).storage;
     if (!unpacked(s, [&] { ExtractDX7iiPerfEditBuf(m.sxdata, t.DX7iiPerfEditBuf); })) return;
-    const OutputFiles files(m);
+    const OutputFiles files(s, m);
     files.writeTable(std::array<DX7iiPerformance, 1>{t.DX7iiPerfEditBuf});
     files.write(".txt", dx7iiEditBufText(t));
 }
@@ -152,7 +157,7 @@ void Yam_ConvTX802pb(Session& s)
     if (!unpacked(s, [&] { ExtractTX802PMEM(m.sxdata, t.TX802PMEM, debugFileOf(s)); })) return;
     for (const TX802Performance& p : t.TX802PMEM) warnDoubleQuote(s, p.data() + kPmemName);
     const YamahaReport report = tx802BankReport(t);
-    const OutputFiles files(m);
+    const OutputFiles files(s, m);
     files.writeTable(t.TX802PMEM);
     files.write(".txt", report.txt);
     files.write(".csv", report.csv);
@@ -169,7 +174,7 @@ void Yam_ConvTX802p(Session& s)
     if (!unpacked(s, [&] { ExtractTX802PCED(m.sxdata, t.TX802PCED, debugFileOf(s)); })) return;
     warnDoubleQuote(s, t.TX802PCED.data() + kPcedName);
     const YamahaReport report = tx802PerfReport(t);
-    const OutputFiles files(m);
+    const OutputFiles files(s, m);
     files.writeTable(std::array<TX802Pced, 1>{t.TX802PCED});
     files.write(".txt", report.txt);
     files.write(".csv", report.csv);

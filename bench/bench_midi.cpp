@@ -12,8 +12,8 @@
 #include "midi/loopback.h"
 #include "midi/midi_input.h"
 #include "midi/midi_output.h"
+#include "midi/midi_system.h"
 #include "midi/port_devices.h"
-#include "midi/rtmidi_backend.h"
 #include "support/scripted_shell.h"
 
 namespace {
@@ -52,7 +52,8 @@ void BM_JackLatency(benchmark::State& state)
     const std::string client = "tolvex-bench-" + std::to_string(getpid());
     testing::ScriptedShell shell;
     Session session(shell);
-    TMidiInput in(shell, makeRtMidiIn(MidiApi::Jack, client));
+    MidiSystem jack = openMidiSystem("jack", client);
+    TMidiInput in(shell, std::move(jack.backends.in));
     in.SetProductName(kVirtualInName);
     storeIncoming(in, session);
     if (!in.Open()) {
@@ -60,7 +61,7 @@ void BM_JackLatency(benchmark::State& state)
         return;
     }
     in.Start();
-    TMidiOutput out(shell, makeRtMidiOut(MidiApi::Jack, client));
+    TMidiOutput out(shell, std::move(jack.backends.out));
     out.SetProductName(client + " In:" + kVirtualInName);  // the port is there once the input is open
     if (!out.Open()) {
         state.SkipWithError(out.OpenError().c_str());
@@ -189,8 +190,9 @@ struct JackLoop {
 
     std::string client = "tolvex-bench-" + std::to_string(getpid());
     testing::ScriptedShell shell;
-    TMidiInput in{shell, makeRtMidiIn(MidiApi::Jack, client)};
-    TMidiOutput out{shell, makeRtMidiOut(MidiApi::Jack, client)};
+    MidiSystem jack = openMidiSystem("jack", client);
+    TMidiInput in{shell, std::move(jack.backends.in)};
+    TMidiOutput out{shell, std::move(jack.backends.out)};
     std::size_t messages = 0;
     std::size_t bytes = 0;
     std::string error;

@@ -14,8 +14,10 @@
 #include <thread>
 
 #include "core/app/session.h"
+#include "midi/jack_backend.h"
 #include "midi/midi_output.h"
-#include "midi/rtmidi_backend.h"
+#include "midi/midi_system.h"
+#include "midi/port_devices.h"
 #include "midi_test_util.h"
 #include "support/scripted_shell.h"
 
@@ -24,7 +26,7 @@ namespace {
 
 using testing::sysex;
 
-TEST(RtMidi, NoMidiSystemMeansNoDevicesAndNoNoise)
+TEST(MidiSystem, NoMidiSystemMeansNoDevicesAndNoNoise)
 {
     // A server name nobody runs: the same as a machine without JACK. Put back
     // afterwards, since the JACK test may run in the same process.
@@ -33,11 +35,12 @@ TEST(RtMidi, NoMidiSystemMeansNoDevicesAndNoNoise)
     setenv("JACK_DEFAULT_SERVER", format("tolvex-absent-%d", static_cast<int>(getpid())).c_str(), 1);
 
     ::testing::internal::CaptureStderr();
-    EXPECT_EQ(chooseMidiApi("jack"), MidiApi::None);
     testing::ScriptedShell shell;
-    for (MidiApi api : {MidiApi::None, MidiApi::Jack}) {
-        TMidiInput in(shell, makeRtMidiIn(api));
-        TMidiOutput out(shell, makeRtMidiOut(api));
+    for (const char* requested : {"none", "jack"}) {
+        MidiSystem system = openMidiSystem(requested);
+        EXPECT_EQ(system.api, MidiApi::None) << requested;
+        TMidiInput in(shell, std::move(system.backends.in));
+        TMidiOutput out(shell, std::move(system.backends.out));
         EXPECT_EQ(in.Numdevs() + out.Numdevs(), 0);
         EXPECT_FALSE(in.Open() || out.Open());
     }
@@ -83,8 +86,9 @@ struct JackPair {
 
     std::string client;
     testing::ScriptedShell shell;
-    TMidiInput in{shell, makeRtMidiIn(MidiApi::Jack, client)};
-    TMidiOutput out{shell, makeRtMidiOut(MidiApi::Jack, client)};
+    MidiSystem system = openMidiSystem("jack", client);
+    TMidiInput in{shell, std::move(system.backends.in)};
+    TMidiOutput out{shell, std::move(system.backends.out)};
     std::vector<TMyMidiEvent> events;
     std::vector<std::string> lost;
 };

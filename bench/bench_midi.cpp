@@ -14,6 +14,7 @@
 #include "midi/midi_output.h"
 #include "midi/midi_system.h"
 #include "midi/port_devices.h"
+#include "support/fake_alsa_seq.h"
 #include "support/scripted_shell.h"
 
 namespace {
@@ -248,5 +249,30 @@ void BM_JackLargestDump(benchmark::State& state)
     state.counters["period_ms"] = jackPeriodMs();
 }
 BENCHMARK(BM_JackLargestDump)->Arg(16 << 20)->Iterations(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The ALSA output path on its own (a fake sequencer with a virtual clock, so
+// pacing costs no time): from PutLong to the last 256-byte event handed over.
+void BM_AlsaOutputPieces(benchmark::State& state)
+{
+    const Bytes dump = message(static_cast<std::size_t>(state.range(0)));
+    auto sequencer = std::make_shared<testing::FakeAlsaSeq::State>();
+    sequencer->addPort({{20, 0}, "Synth", "Port 1", false, true, false}, false);
+    testing::ScriptedShell shell;
+    MidiBackendPair pair = makeAlsaBackends(std::make_unique<testing::FakeAlsaSeq>(sequencer));
+    TMidiOutput out(shell, std::move(pair.out));
+    out.SetProductName("Synth:Port 1");
+    for (auto _ : state) {
+        if (!out.Open()) {
+            state.SkipWithError(out.OpenError().c_str());
+            return;
+        }
+        out.PutLong(dump);
+        out.Close();  // returns once every piece is handed over
+        const std::lock_guard<std::mutex> lock(sequencer->mutex);
+        sequencer->sent.clear();
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * state.range(0));
+}
+BENCHMARK(BM_AlsaOutputPieces)->Arg(16 << 20)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace

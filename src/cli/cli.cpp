@@ -199,7 +199,7 @@ int cmdSend(const Options& o, std::ostream& out, std::ostream& err, const Device
     // message waits until the one before it is out, then the pause. A long
     // message keeps the output busy while it goes out at the port's pace; no
     // port is slower than MIDI's 3125 bytes a second.
-    const auto* ports = dynamic_cast<PortDevices*>(devices.get());
+    auto* ports = dynamic_cast<PortDevices*>(devices.get());
     const auto messagesOut = [&]() -> std::uint64_t {
         return ports != nullptr ? ports->outputDevice().LongMessagesOut() : 0;
     };
@@ -231,8 +231,9 @@ int cmdSend(const Options& o, std::ostream& out, std::ostream& err, const Device
             ok = false;
             continue;
         }
+        if (ports != nullptr && ports->outputDevice().PortLost()) shell.ProcessMessages();  // says so
+        if (lost || s.midiOutput == nullptr) break;
         s.LogString("Sending: " + name);
-        if (s.midiOutput == nullptr) break;  // lost meanwhile
         try {
             s.midiOutput->PutLong(m);
             ++queued;
@@ -255,8 +256,8 @@ int cmdSend(const Options& o, std::ostream& out, std::ostream& err, const Device
     shell.ProcessMessages();
     if (lost) {
         // Only messages that left whole count: the one the loss cut off did not arrive.
-        const std::uint64_t out = ports != nullptr ? messagesOut() - outBefore : static_cast<std::uint64_t>(queued);
-        out << "Sent " << std::min<std::uint64_t>(out, static_cast<std::uint64_t>(queued)) << " of " << messages.size()
+        const std::uint64_t left = ports != nullptr ? messagesOut() - outBefore : static_cast<std::uint64_t>(queued);
+        out << "Sent " << std::min<std::uint64_t>(left, static_cast<std::uint64_t>(queued)) << " of " << messages.size()
             << " messages\n";
         return 1;
     }

@@ -342,6 +342,17 @@ public:
         write(message);
     }
 
+    void cancel() override
+    {
+        if (!writer_.joinable()) return;
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            cancel_.store(true);
+        }
+        wakeWriter_.notify_one();
+        waitUntil([this] { return !cancel_.load(); });
+    }
+
 private:
     // Waits (on the main thread) for room, streaming what does not fit at once.
     void write(ByteView bytes)
@@ -395,11 +406,12 @@ private:
         for (;;) {
             {
                 std::unique_lock<std::mutex> lock(mutex_);
-                wakeWriter_.wait(lock, [&] { return stop_.load() || ring_->Published() != readPos_; });
+                wakeWriter_.wait(lock,
+                                 [&] { return stop_.load() || cancel_.load() || ring_->Published() != readPos_; });
                 if (stop_.load() && ring_->Published() == readPos_) return;
                 writing_.store(true);
             }
-            while (!client_->out.lost.load() && available() >= sizeof(OutHeader)) {
+            while (!client_->out.lost.load() && available() >= sizeof(OutHeader) && !cancel_.load()) {
                 OutHeader header;
                 std::uint8_t bytes[sizeof header];
                 ring_->Read(readPos_, bytes, sizeof bytes);
@@ -409,6 +421,7 @@ private:
                 if (!writeMessage(header, paced)) break;
                 progress_.fetch_add(1);
             }
+            if (cancel_.load()) dropQueued();
             if (client_->out.lost.load()) {
                 // Nothing goes anywhere any more: what waits is dropped.
                 readPos_ = ring_->Published();
@@ -419,6 +432,23 @@ private:
     }
 
     std::uint64_t available() const { return ring_->Published() - readPos_; }
+
+    // Cancel: every message published (all whole: the main thread is not
+    // writing while it cancels) is dropped, its done still told.
+    void dropQueued()
+    {
+        while (available() >= sizeof(OutHeader)) {
+            OutHeader header;
+            std::uint8_t bytes[sizeof header];
+            ring_->Read(readPos_, bytes, sizeof bytes);
+            std::memcpy(&header, bytes, sizeof header);
+            readPos_ += sizeof header + header.length;
+            if (header.notify != 0) done_->sendDone();
+        }
+        ring_->Free(readPos_);
+        progress_.fetch_add(1);
+        cancel_.store(false);
+    }
 
     // Waits until `n` more bytes are published; false when the port was lost
     // or the output is closing.
@@ -440,6 +470,12 @@ private:
         std::uint8_t piece[kAlsaSysexPiece];
         bool sysex = false;
         for (std::size_t at = 0; at < header.length;) {
+            if (cancel_.load()) {
+                // The rest of this message is published: dropped with the queue.
+                readPos_ += header.length - at;
+                if (header.notify != 0) done_->sendDone();
+                return false;
+            }
             std::size_t n = std::min<std::size_t>(kAlsaSysexPiece, header.length - at);
             if (!await(at == 0 ? 1 : n)) return false;
             if (at == 0) {
@@ -501,6 +537,7 @@ private:
     std::condition_variable wakeWriter_;
     std::atomic<bool> stop_{false};
     std::atomic<bool> writing_{false};
+    std::atomic<bool> cancel_{false};         // set by the main thread, cleared by the writer once done
     std::atomic<std::uint64_t> progress_{0};  // events handed over and messages finished
     std::uint64_t readPos_ = 0;               // writer thread only
 };

@@ -245,16 +245,17 @@ private:
         gate->port->serverGone_.store(true);
         gate->port->lose("The JACK server has stopped");
     }
-    static void onConnect(jack_port_id_t a, jack_port_id_t b, int, void* arg)
+    static void onConnect(jack_port_id_t a, jack_port_id_t b, int connect, void* arg)
     {
         auto* gate = static_cast<Gate*>(arg);
         const std::lock_guard<std::mutex> guard(gate->mutex);
         JackPort* self = gate->port;
         if (self == nullptr || self->client_ == nullptr) return;
-        // Only a change of our own port's connections can cut a message.
+        // Only a connection of our own port going away can cut a message
+        // (one being made only starts a sender).
         if (jack_port_by_id(self->client_, a) == self->port_ || jack_port_by_id(self->client_, b) == self->port_) {
             self->connections_.store(jack_port_connected(self->port_));
-            self->regraph_.store(true);
+            if (connect == 0) self->regraph_.store(true);
         }
         self->checkConnected();
     }
@@ -388,6 +389,14 @@ public:
         write(message);
     }
 
+    void cancel() override
+    {
+        if (client_ == nullptr) return;
+        cancel_.store(true);
+        waitUntil([this] { return !cancel_.load(); });
+        cancel_.store(false);
+    }
+
 private:
     // Waits (on the main thread) for room, streaming what does not fit at once.
     void write(ByteView bytes)
@@ -443,6 +452,25 @@ private:
     {
         ByteRing& ring = *ring_;
         const std::uint64_t published = ring.Published();
+        if (cancel_.load()) {
+            // All that is published is whole (the main thread waits while it
+            // cancels): the message in progress stops here, the rest is dropped.
+            if (remaining_ > 0) {
+                readPos_ += remaining_;
+                remaining_ = 0;
+                if (current_.notify != 0) done_->sendDone();
+            }
+            while (published - readPos_ >= sizeof(OutHeader)) {
+                std::uint8_t bytes[sizeof(OutHeader)];
+                ring.Read(readPos_, bytes, sizeof bytes);
+                std::memcpy(&current_, bytes, sizeof current_);
+                readPos_ += sizeof bytes + current_.length;
+                if (current_.notify != 0) done_->sendDone();
+            }
+            ring.Free(readPos_);
+            cancel_.store(false);
+            return;
+        }
         for (;;) {
             if (remaining_ == 0) {
                 if (published - readPos_ < sizeof(OutHeader)) return;
@@ -479,6 +507,7 @@ private:
     std::unique_ptr<ByteRing> ring_;
     MidiSendDone* done_ = nullptr;
     std::atomic<std::uint64_t> cycles_{0};
+    std::atomic<bool> cancel_{false};  // set by the main thread, cleared by the process callback
     // The process callback's own state.
     std::uint64_t readPos_ = 0;
     std::size_t remaining_ = 0;  // bytes of the current message still to go

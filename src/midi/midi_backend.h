@@ -104,6 +104,10 @@ public:
     // returns. With notifyDone, done.sendDone() follows once the message is
     // out. Throws MidiBackendError.
     virtual void send(ByteView message, bool notifyDone) = 0;
+    // Drops what is still queued: the message going out stops between two of
+    // its pieces (a receiver drops it as unfinished) and those behind it are
+    // not sent; a dropped message that asked for done.sendDone() still gets it.
+    virtual void cancel() {}
 };
 
 }  // namespace tolvex

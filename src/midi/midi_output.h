@@ -64,9 +64,12 @@ public:
     // main thread. An empty message sends nothing. Throws EmidioutputError.
     void PutLong(ByteView data) override;
     void PutMidiEvent(const TMyMidiEvent& theEvent);
+    void CancelLong() override;
     bool MidiOutBusy() const override { return FMidiOutBusy; }
     // Long messages that have left the port since creation (counted on the
     // back-end's thread, so it may run ahead of the busy state).
+    // The open port has stopped working; OnLost follows on the main thread.
+    bool PortLost() const { return done_.lost.load(std::memory_order_acquire); }
     std::uint64_t LongMessagesOut() const { return done_.finished.load(std::memory_order_relaxed); }
 
     // Run on the main thread after a long message is done, and once when the

@@ -105,9 +105,10 @@ void FakeAlsaSeq::disconnect(SeqAddr sender, SeqAddr dest)
 
 int FakeAlsaSeq::output(int port, ByteView bytes, bool sysex)
 {
-    const std::lock_guard<std::mutex> lock(state_->mutex);
+    std::unique_lock<std::mutex> lock(state_->mutex);
     State& s = *state_;
     const int index = static_cast<int>(s.sent.size());
+    if (index == s.holdAt) s.changed.wait(lock, [&] { return !s.hold; });
     if (s.fullEvery > 0 && index > 0 && index % s.fullEvery == 0 && s.fullTries < s.fullFor * (index / s.fullEvery)) {
         ++s.fullTries;
         return -EAGAIN;

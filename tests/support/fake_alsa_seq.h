@@ -38,6 +38,8 @@ public:
         int fullFor = 0;
         int fullTries = 0;  // tries answered -EAGAIN so far
         int refuseAt = -1;  // the event with this index (from 0) is refused with -EINVAL
+        int holdAt = -1;    // the writer waits before the event with this index until `hold` is cleared
+        bool hold = false;
         std::int64_t nowNs = 0;
         std::deque<std::pair<int, SeqEvent>> input;  // result code and event
         std::deque<Bytes> inputBytes;                // what each queued Data event points into

@@ -90,7 +90,7 @@ void MIDIInput1Overflow(Session& s)
     if (losses.mixed > 0) s.LogString(format("Mixed SysEx from several senders: %u message(s)", losses.mixed));
     if (losses.messages > 0)
         s.LogString(format("MIDI data lost: %u SysEx message(s) with missing data discarded", losses.messages));
-    s.midiDataLost += losses.events + losses.messages;
+    s.midiDataLost += losses.events + losses.messages + losses.mixed;
     s.lostEventsUnlogged += losses.events;
     LogMidiDataLost(s, false);
     const std::uint32_t dropped = s.devices->takeOverflowDrops();

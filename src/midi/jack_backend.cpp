@@ -39,12 +39,14 @@ std::atomic<std::uint64_t> clientsOpened{0};
 // A client whose server has gone is set aside instead of closed: closing it
 // would cancel libjack's own threads, and this libjack can end the program
 // while one of them unwinds. Such a client does nothing any more.
-void setAside(jack_client_t* client)
+// `state` is what its callbacks still reach; it stays with the client.
+void setAside(jack_client_t* client, const void* state)
 {
+    // Never destroyed: the clients outlive every static destructor too.
     static std::mutex lock;
-    static std::vector<jack_client_t*> clients;
+    static auto* clients = new std::vector<std::pair<jack_client_t*, const void*>>;
     const std::lock_guard<std::mutex> guard(lock);
-    clients.push_back(client);
+    clients->emplace_back(client, state);
 }
 
 }  // namespace
@@ -56,7 +58,7 @@ public:
     {
         if (client_ == nullptr) return;
         if (gone_->load()) {
-            setAside(client_);
+            setAside(client_, gone_);
         } else {
             jack_client_close(client_);
             delete gone_;
@@ -107,7 +109,7 @@ private:
         if (client_ != nullptr && !gone_->load()) return true;
         jack_client_t* fresh = openQuietJackClient(name_);
         if (fresh == nullptr) return false;
-        if (client_ != nullptr) setAside(client_);
+        if (client_ != nullptr) setAside(client_, gone_);
         adopt(fresh);
         return true;
     }
@@ -197,7 +199,7 @@ protected:
                     const std::lock_guard<std::mutex> guard(gate_->mutex);
                     gate_->port = nullptr;
                 }
-                setAside(client_);
+                setAside(client_, gate_);
             } else {
                 jack_client_close(client_);
                 delete gate_;

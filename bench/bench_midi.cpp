@@ -12,8 +12,9 @@
 #include "midi/loopback.h"
 #include "midi/midi_input.h"
 #include "midi/midi_output.h"
+#include "midi/midi_system.h"
 #include "midi/port_devices.h"
-#include "midi/rtmidi_backend.h"
+#include "support/fake_alsa_seq.h"
 #include "support/scripted_shell.h"
 
 namespace {
@@ -52,7 +53,8 @@ void BM_JackLatency(benchmark::State& state)
     const std::string client = "tolvex-bench-" + std::to_string(getpid());
     testing::ScriptedShell shell;
     Session session(shell);
-    TMidiInput in(shell, makeRtMidiIn(MidiApi::Jack, client));
+    MidiSystem jack = openMidiSystem("jack", client);
+    TMidiInput in(shell, std::move(jack.backends.in));
     in.SetProductName(kVirtualInName);
     storeIncoming(in, session);
     if (!in.Open()) {
@@ -60,7 +62,7 @@ void BM_JackLatency(benchmark::State& state)
         return;
     }
     in.Start();
-    TMidiOutput out(shell, makeRtMidiOut(MidiApi::Jack, client));
+    TMidiOutput out(shell, std::move(jack.backends.out));
     out.SetProductName(client + " In:" + kVirtualInName);  // the port is there once the input is open
     if (!out.Open()) {
         state.SkipWithError(out.OpenError().c_str());
@@ -189,8 +191,9 @@ struct JackLoop {
 
     std::string client = "tolvex-bench-" + std::to_string(getpid());
     testing::ScriptedShell shell;
-    TMidiInput in{shell, makeRtMidiIn(MidiApi::Jack, client)};
-    TMidiOutput out{shell, makeRtMidiOut(MidiApi::Jack, client)};
+    MidiSystem jack = openMidiSystem("jack", client);
+    TMidiInput in{shell, std::move(jack.backends.in)};
+    TMidiOutput out{shell, std::move(jack.backends.out)};
     std::size_t messages = 0;
     std::size_t bytes = 0;
     std::string error;
@@ -246,5 +249,30 @@ void BM_JackLargestDump(benchmark::State& state)
     state.counters["period_ms"] = jackPeriodMs();
 }
 BENCHMARK(BM_JackLargestDump)->Arg(16 << 20)->Iterations(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The ALSA output path on its own (a fake sequencer with a virtual clock, so
+// pacing costs no time): from PutLong to the last 256-byte event handed over.
+void BM_AlsaOutputPieces(benchmark::State& state)
+{
+    const Bytes dump = message(static_cast<std::size_t>(state.range(0)));
+    auto sequencer = std::make_shared<testing::FakeAlsaSeq::State>();
+    sequencer->addPort({{20, 0}, "Synth", "Port 1", false, true, false}, false);
+    testing::ScriptedShell shell;
+    MidiBackendPair pair = makeAlsaBackends(std::make_unique<testing::FakeAlsaSeq>(sequencer));
+    TMidiOutput out(shell, std::move(pair.out));
+    out.SetProductName("Synth:Port 1");
+    for (auto _ : state) {
+        if (!out.Open()) {
+            state.SkipWithError(out.OpenError().c_str());
+            return;
+        }
+        out.PutLong(dump);
+        out.Close();  // returns once every piece is handed over
+        const std::lock_guard<std::mutex> lock(sequencer->mutex);
+        sequencer->sent.clear();
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * state.range(0));
+}
+BENCHMARK(BM_AlsaOutputPieces)->Arg(16 << 20)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace

@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config clang-format procps
   qt6-base-dev libgl-dev
-  librtmidi-dev libasound2-dev libjack-jackd2-dev jackd2
+  libasound2-dev libjack-jackd2-dev jackd2
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
   libsqlite3-dev
   desktop-file-utils appstream dpkg-dev

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
+#include <cstdint>
 #include <filesystem>
 #include <iostream>
 #include <ostream>
@@ -23,8 +24,8 @@
 #include "core/text/version_info.h"
 #include "devices/devices.h"
 #include "devices/kronos/kronos_startup.h"
+#include "midi/midi_system.h"
 #include "midi/port_devices.h"
-#include "midi/rtmidi_backend.h"
 
 namespace tolvex {
 
@@ -57,7 +58,8 @@ constexpr char kNamesHelp[] =
     "Exits 1 when a file was refused.\n";
 constexpr char kPortsHelp[] =
     "Usage: tolvex-cli ports\n"
-    "Prints the MIDI input ports (\"in:\") and output ports (\"out:\"), one per line.\n";
+    "Prints the MIDI input ports (\"in:\") and output ports (\"out:\"), one per line.\n"
+    "Which MIDI system was used (\"alsa\", \"jack\" or \"none\") goes to standard error first.\n";
 constexpr char kSendHelp[] =
     "Usage: tolvex-cli send --out PORT [--delay MS] FILE...\n"
     "Sends every message of the files in order to the output port (name matched\n"
@@ -142,6 +144,8 @@ int cmdPorts(std::ostream& out, std::ostream& err, const DeviceFactory& makeDevi
 {
     ConsoleShell shell(err);
     auto devices = makeDevices(shell, "Tolvex CLI");
+    if (const auto* ports = dynamic_cast<const PortDevices*>(devices.get()); ports && !ports->systemName().empty())
+        err << "MIDI system: " << ports->systemName() << '\n';
     for (const std::string& n : devices->inputNames()) out << "in:" << n << '\n';
     for (const std::string& n : devices->outputNames()) out << "out:" << n << '\n';
     return 0;
@@ -206,22 +210,34 @@ int cmdSend(const Options& o, std::ostream& out, std::ostream& err, const Device
     s.devices = devices.get();
     s.MIDI_Out_Present = true;
     s.midiOutput = devices->output();
-    // A long message keeps the output busy while it goes out at the port's
-    // pace; no port is slower than MIDI's 3125 bytes a second.
-    const auto waitWhileBusy = [&](std::size_t previous) {
-        const std::int64_t limit = TSXobject::kBusyWaitMs + static_cast<std::int64_t>(previous) * 1000 / 3125;
+    // Messages are queued as fast as the output takes them, so the back-end
+    // fills each period (or the cable) with as many as fit. With --delay a
+    // message waits until the one before it is out, then the pause. A long
+    // message keeps the output busy while it goes out at the port's pace; no
+    // port is slower than MIDI's 3125 bytes a second.
+    auto* ports = dynamic_cast<PortDevices*>(devices.get());
+    const auto messagesOut = [&]() -> std::uint64_t {
+        return ports != nullptr ? ports->outputDevice().LongMessagesOut() : 0;
+    };
+    const std::uint64_t outBefore = messagesOut();
+    const auto waitWhileBusy = [&](std::size_t backlog) {
+        const std::int64_t limit = TSXobject::kBusyWaitMs + static_cast<std::int64_t>(backlog) * 1000 / 3125;
         const std::int64_t start = shell.nowMs();
         while (!lost && stopSignal.load() == 0 && s.midiOutput && s.midiOutput->MidiOutBusy() &&
                shell.nowMs() - start < limit)
             shell.ProcessMessages();
     };
-    int sent = 0;
-    std::size_t previous = 0;
+    int queued = 0;
+    std::size_t backlog = 0;  // bytes queued since the output was last seen idle
+    std::int64_t looked = shell.nowMs();
     for (std::size_t i = 0; i < messages.size() && !lost && stopSignal.load() == 0; ++i) {
         const Bytes& m = messages[i];
-        if (i > 0 && o.delay > 0) shell.pause(o.delay);
-        waitWhileBusy(previous);
-        if (lost || stopSignal.load() != 0) break;
+        if (i > 0 && o.delay > 0) {
+            waitWhileBusy(backlog);
+            backlog = 0;
+            if (lost || stopSignal.load() != 0) break;
+            shell.pause(o.delay);
+        }
         std::string sup;
         bool ignore = false;
         const std::string name = SxParseName(m, sup, ignore);
@@ -231,20 +247,34 @@ int cmdSend(const Options& o, std::ostream& out, std::ostream& err, const Device
             ok = false;
             continue;
         }
+        if (ports != nullptr && ports->outputDevice().PortLost()) shell.ProcessMessages();  // says so
+        if (lost || s.midiOutput == nullptr) break;
         s.LogString("Sending: " + name);
-        if (s.SX_Object.MidiSysex_bulk_out(m)) {
-            ++sent;
-            previous = m.size();
-        } else {
+        try {
+            s.midiOutput->PutLong(m);
+            ++queued;
+            backlog += m.size();
+        } catch (const TolvexError& e) {
+            shell.messageBox("MIDI Out Error", e.what(), MsgIcon::Error, MsgButtons::Ok);
             ok = false;
+            break;
+        }
+        // A loss reported meanwhile stops the send.
+        if (shell.nowMs() - looked >= 20) {
+            shell.ProcessMessages();
+            looked = shell.nowMs();
         }
     }
     // Let the last message leave before the port closes.
-    waitWhileBusy(previous);
+    waitWhileBusy(backlog);
     shell.ProcessMessages();  // a loss reported meanwhile
     devices->closeOutput();
+    shell.ProcessMessages();
     if (lost) {
-        out << "Sent " << sent << " of " << messages.size() << " messages\n";
+        // Only messages that left whole count: the one the loss cut off did not arrive.
+        const std::uint64_t left = ports != nullptr ? messagesOut() - outBefore : static_cast<std::uint64_t>(queued);
+        out << "Sent " << std::min<std::uint64_t>(left, static_cast<std::uint64_t>(queued)) << " of " << messages.size()
+            << " messages\n";
         return 1;
     }
     if (stopSignal.load() != 0) return stopStatus();
@@ -266,10 +296,12 @@ int cmdReceive(const Options& o, std::ostream& out, std::ostream& err, const Dev
         err << "tolvex-cli receive: no MIDI input port named " << o.port << "\n";
         return 1;
     }
+    // With --count N only the first N messages count: one pass may store more.
+    const std::size_t wanted = o.count < 0 ? SIZE_MAX : static_cast<std::size_t>(o.count);
     std::int64_t lastActivity = shell.nowMs();
     s.messages.setListener([&](MessageList::Change change, std::size_t first, std::size_t count) {
         if (change != MessageList::Change::Appended) return;
-        for (std::size_t i = first; i < first + count; ++i) out << receivedLine(s, i) << '\n';
+        for (std::size_t i = first; i < first + count && i < wanted; ++i) out << receivedLine(s, i) << '\n';
         out.flush();
     });
     s.devices = devices.get();
@@ -290,22 +322,37 @@ int cmdReceive(const Options& o, std::ostream& out, std::ostream& err, const Dev
         shell.messageBox("MIDI", e.what(), MsgIcon::Error, MsgButtons::Ok);
         return 1;
     }
-    while (!lost && stopSignal.load() == 0 && (o.count < 0 || static_cast<int>(s.messages.count()) < o.count)) {
+    // Bytes arriving count as activity, so a long dump at cable speed is not cut off.
+    auto* ports = dynamic_cast<PortDevices*>(devices.get());
+    std::uint64_t bytesSeen = 0;
+    while (!lost && stopSignal.load() == 0 && s.messages.count() < wanted) {
+        if (ports != nullptr && ports->input().BytesReceived() != bytesSeen) {
+            bytesSeen = ports->input().BytesReceived();
+            lastActivity = shell.nowMs();
+        }
         if (shell.nowMs() - lastActivity >= static_cast<std::int64_t>(o.timeout) * 1000) break;
         shell.ProcessMessages();
     }
     if (!lost) shell.ProcessMessages();  // what arrived before a stop request counts as received
     devices->closeInput();
-    for (const auto& line : s.log.lines())
-        if (line.rfind("MIDI input overflow", 0) == 0) err << line << '\n';
+    InputStopped(s);
+    bool incomplete = false;
+    for (const auto& line : s.log.lines()) {
+        const bool unfinished = line.rfind("Incomplete SysEx message discarded", 0) == 0;
+        incomplete = incomplete || unfinished;
+        if (unfinished || line.rfind("MIDI input overflow", 0) == 0 || line.rfind("MIDI data lost", 0) == 0 ||
+            line.rfind("Several senders", 0) == 0 || line.rfind("Mixed SysEx", 0) == 0)
+            err << line << '\n';
+    }
+    const std::size_t kept = std::min(s.messages.count(), wanted);
     bool saved = true;
-    if (!o.save.empty() && s.messages.count() == 0) {
+    if (!o.save.empty() && kept == 0) {
         // An empty file would only destroy what the name held before.
         err << "No SysEx received\n";
         saved = false;
     } else if (!o.save.empty()) {
         std::vector<ByteView> data;
-        for (std::size_t i = 0; i < s.messages.count(); ++i) data.emplace_back(s.messages.at(i).storage->sxdata);
+        for (std::size_t i = 0; i < kept; ++i) data.emplace_back(s.messages.at(i).storage->sxdata);
         try {
             writeSyxFile(o.save, data);
         } catch (const TolvexError& e) {
@@ -313,7 +360,8 @@ int cmdReceive(const Options& o, std::ostream& out, std::ostream& err, const Dev
         }
     }
     if (stopSignal.load() != 0) return stopStatus();
-    return !saved || lost || shell.failed() || s.overflowDrops > 0 ? 1 : 0;
+    const bool damaged = s.overflowDrops > 0 || s.midiDataLost > 0 || incomplete;
+    return !saved || lost || shell.failed() || damaged ? 1 : 0;
 }
 
 }  // namespace

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "midi/circular_buffer.h"
-#include "midi/rtmidi_backend.h"
+#include "midi/midi_system.h"
 
 namespace tolvex {
 
@@ -34,49 +34,123 @@ static_assert(sizeof(OutHeader) == 8);
 
 void ignoreJackText(const char*) {}
 
-// The server's MIDI ports with these flags, then `virtualName`; nothing
-// without a server, as without a MIDI system.
-std::vector<std::string> jackPorts(unsigned long flags, const std::string& clientName, const char* virtualName)
+std::atomic<std::uint64_t> clientsOpened{0};
+
+// A client whose server has gone is set aside instead of closed: closing it
+// would cancel libjack's own threads, and this libjack can end the program
+// while one of them unwinds. Such a client does nothing any more.
+// `state` is what its callbacks still reach; it stays with the client.
+void setAside(jack_client_t* client, const void* state)
 {
-    std::vector<std::string> names;
-    jack_client_t* client = openQuietJackClient(clientName);
-    if (client == nullptr) return names;
-    if (const char** ports = jack_get_ports(client, nullptr, JACK_DEFAULT_MIDI_TYPE, flags)) {
-        for (const char** p = ports; *p != nullptr; ++p) names.emplace_back(*p);
-        jack_free(ports);
-    }
-    jack_client_close(client);
-    names.emplace_back(virtualName);
-    return names;
+    // Never destroyed: the clients outlive every static destructor too.
+    static std::mutex lock;
+    static auto* clients = new std::vector<std::pair<jack_client_t*, const void*>>;
+    const std::lock_guard<std::mutex> guard(lock);
+    clients->emplace_back(client, state);
 }
+
+}  // namespace
+
+class JackLister {
+public:
+    JackLister(std::string name, jack_client_t* client) : name_(std::move(name)) { adopt(client); }
+    ~JackLister()
+    {
+        if (client_ == nullptr) return;
+        if (gone_->load()) {
+            setAside(client_, gone_);
+        } else {
+            jack_client_close(client_);
+            delete gone_;
+        }
+    }
+
+    // The server's MIDI ports with these flags; nothing without a server.
+    std::vector<std::string> ports(unsigned long flags)
+    {
+        std::vector<std::string> names;
+        if (!ready()) return names;
+        if (const char** list = jack_get_ports(client_, nullptr, JACK_DEFAULT_MIDI_TYPE, flags)) {
+            for (const char** p = list; *p != nullptr; ++p) names.emplace_back(*p);
+            jack_free(list);
+        }
+        return names;
+    }
+
+    // A period carries at most one MIDI port buffer; 0 without a server.
+    double bytesPerSecond()
+    {
+        if (!ready()) return 0;
+        const double bytes = static_cast<double>(jack_port_type_get_buffer_size(client_, JACK_DEFAULT_MIDI_TYPE));
+        return bytes * jack_get_sample_rate(client_) / jack_get_buffer_size(client_);
+    }
+
+    double periodMs()
+    {
+        if (!ready()) return 0;
+        const double rate = jack_get_sample_rate(client_);
+        return rate > 0 ? 1000.0 * jack_get_buffer_size(client_) / rate : 0;
+    }
+
+private:
+    void adopt(jack_client_t* client)
+    {
+        client_ = client;
+        // Allocated apart from the lister: a client set aside may still report through it.
+        gone_ = new std::atomic<bool>(false);
+        jack_on_info_shutdown(
+            client_, [](jack_status_t, const char*, void* arg) { static_cast<std::atomic<bool>*>(arg)->store(true); },
+            gone_);
+    }
+
+    // A server that stopped and started again gets a new client.
+    bool ready()
+    {
+        if (client_ != nullptr && !gone_->load()) return true;
+        jack_client_t* fresh = openQuietJackClient(name_);
+        if (fresh == nullptr) return false;
+        if (client_ != nullptr) setAside(client_, gone_);
+        adopt(fresh);
+        return true;
+    }
+
+    std::string name_;
+    jack_client_t* client_ = nullptr;
+    std::atomic<bool>* gone_ = nullptr;  // owned unless set aside with the client
+};
+
+namespace {
 
 // One client with one MIDI port, connected to the port the user chose and
 // watched for the loss of the server or of that connection.
 class JackPort {
 protected:
-    JackPort(std::string clientName, bool input) : clientName_(std::move(clientName)), input_(input) {}
+    JackPort(std::shared_ptr<JackLister> lister, std::string clientName, bool input)
+        : lister_(std::move(lister)), clientName_(std::move(clientName)), input_(input)
+    {
+    }
     ~JackPort() { closePort(); }
 
     const char* virtualName() const { return input_ ? kVirtualInName : kVirtualOutName; }
 
     std::vector<std::string> names()
     {
-        return jackPorts(input_ ? JackPortIsOutput : JackPortIsInput, clientName_ + " list", virtualName());
+        auto list = lister_->ports(input_ ? JackPortIsOutput : JackPortIsInput);
+        list.emplace_back(virtualName());
+        return list;
     }
 
     void openPort(const std::string& name, MidiPortWatcher& watcher, JackProcessCallback process)
     {
         closePort();
-        client_ = openQuietJackClient(clientName_ + (input_ ? " In" : " Out"));
-        if (client_ == nullptr) throw MidiBackendError(MidiErrorCode::Driver, "The JACK server is not running");
         const bool chosen = name != virtualName();
         if (chosen) {
             const auto list = names();
-            if (list.empty() || std::find(list.begin(), list.end() - 1, name) == list.end() - 1) {
-                closePort();
+            if (std::find(list.begin(), list.end() - 1, name) == list.end() - 1)
                 throw MidiBackendError(MidiErrorCode::NoSuchPort, "MIDI port " + name + " not found");
-            }
         }
+        client_ = openQuietJackClient(clientName_ + (input_ ? " In" : " Out"));
+        if (client_ == nullptr) throw MidiBackendError(MidiErrorCode::Driver, "The JACK server is not running");
         port_ = jack_port_register(client_, virtualName(), JACK_DEFAULT_MIDI_TYPE,
                                    input_ ? JackPortIsInput : JackPortIsOutput, 0);
         if (port_ == nullptr) {
@@ -86,12 +160,18 @@ protected:
         watcher_ = &watcher;
         lost_.store(false);
         watching_.store(false);
+        viewShowedConnection_.store(false);
+        xrun_.store(false);
+        regraph_.store(false);
+        connections_.store(0);
+        peer_ = chosen ? name : std::string();
         connectionLost_ = "The connection to " + name + " was lost";
         gate_ = new Gate{{}, this};
         jack_set_process_callback(client_, process, this);
         jack_on_info_shutdown(client_, &JackPort::onShutdown, gate_);
         jack_set_port_connect_callback(client_, &JackPort::onConnect, gate_);
         jack_set_port_registration_callback(client_, &JackPort::onPortRegistration, gate_);
+        jack_set_xrun_callback(client_, &JackPort::onXrun, gate_);
         if (jack_activate(client_) != 0) {
             closePort();
             throw MidiBackendError(MidiErrorCode::Driver, "The JACK server refused to activate the MIDI client");
@@ -110,11 +190,7 @@ protected:
 
     void closePort()
     {
-        // Once this returns, libjack calls none of the callbacks again. After
-        // the server has gone, closing would cancel libjack's own threads, and
-        // this libjack can end the program while one of them unwinds; such a
-        // client does nothing any more, so it is set aside (kept reachable)
-        // instead of closed.
+        // Once this returns, libjack calls none of the callbacks again.
         if (client_ != nullptr) {
             if (serverGone_.load()) {
                 // Its notification thread may still call in: the gate turns
@@ -123,10 +199,7 @@ protected:
                     const std::lock_guard<std::mutex> guard(gate_->mutex);
                     gate_->port = nullptr;
                 }
-                static std::mutex lock;
-                static std::vector<std::pair<jack_client_t*, Gate*>> setAside;
-                const std::lock_guard<std::mutex> guard(lock);
-                setAside.emplace_back(client_, gate_);
+                setAside(client_, gate_);
             } else {
                 jack_client_close(client_);
                 delete gate_;
@@ -146,10 +219,15 @@ protected:
         if (!lost_.exchange(true)) watcher_->portLost(reason);
     }
 
+    std::shared_ptr<JackLister> lister_;
     jack_client_t* client_ = nullptr;
     jack_port_t* port_ = nullptr;
     std::atomic<bool> lost_{false};
     std::atomic<bool> serverGone_{false};  // the server shut down under this client
+    // Set by the notification threads, taken by the process thread.
+    std::atomic<bool> xrun_{false};     // the server missed a period
+    std::atomic<bool> regraph_{false};  // our port's connections changed
+    std::atomic<int> connections_{0};   // of our port, as last seen
 
 private:
     // What libjack's notification threads reach the port through; `port` is
@@ -169,11 +247,19 @@ private:
         gate->port->serverGone_.store(true);
         gate->port->lose("The JACK server has stopped");
     }
-    static void onConnect(jack_port_id_t, jack_port_id_t, int connect, void* arg)
+    static void onConnect(jack_port_id_t a, jack_port_id_t b, int connect, void* arg)
     {
         auto* gate = static_cast<Gate*>(arg);
         const std::lock_guard<std::mutex> guard(gate->mutex);
-        if (connect == 0 && gate->port != nullptr) gate->port->checkConnected();
+        JackPort* self = gate->port;
+        if (self == nullptr || self->client_ == nullptr) return;
+        // Only a connection of our own port going away can cut a message
+        // (one being made only starts a sender).
+        if (jack_port_by_id(self->client_, a) == self->port_ || jack_port_by_id(self->client_, b) == self->port_) {
+            self->connections_.store(jack_port_connected(self->port_));
+            if (connect == 0) self->regraph_.store(true);
+        }
+        self->checkConnected();
     }
     static void onPortRegistration(jack_port_id_t, int registered, void* arg)
     {
@@ -181,22 +267,44 @@ private:
         const std::lock_guard<std::mutex> guard(gate->mutex);
         if (registered == 0 && gate->port != nullptr) gate->port->checkConnected();
     }
+    static int onXrun(void* arg)
+    {
+        auto* gate = static_cast<Gate*>(arg);
+        const std::lock_guard<std::mutex> guard(gate->mutex);
+        if (gate->port != nullptr) gate->port->xrun_.store(true);
+        return 0;
+    }
+    // The chosen connection is gone when the peer's port is, or when this
+    // client's view of the graph, having shown the connection, no longer does.
+    // A view that does not show a fresh connection yet is no loss.
     void checkConnected() noexcept
     {
-        if (watching_.load() && jack_port_connected(port_) == 0) lose(connectionLost_.c_str());
+        if (!watching_.load()) return;
+        if (jack_port_by_name(client_, peer_.c_str()) == nullptr) {
+            lose(connectionLost_.c_str());
+        } else if (jack_port_connected_to(port_, peer_.c_str()) != 0) {
+            viewShowedConnection_.store(true);
+        } else if (viewShowedConnection_.load()) {
+            lose(connectionLost_.c_str());
+        }
     }
 
     std::string clientName_;
     bool input_;
     MidiPortWatcher* watcher_ = nullptr;
-    std::atomic<bool> watching_{false};  // the chosen connection has been made
-    std::string connectionLost_;         // written before the client is activated
-    Gate* gate_ = nullptr;               // owned; set aside with a client whose server has gone
+    std::atomic<bool> watching_{false};              // the chosen connection has been made
+    std::atomic<bool> viewShowedConnection_{false};  // and this client's graph has shown it
+    std::string peer_;                               // the chosen port; empty for the virtual one
+    std::string connectionLost_;                     // written before the client is activated
+    Gate* gate_ = nullptr;                           // owned; set aside with a client whose server has gone
 };
 
 class JackInBackend final : public MidiInBackend, JackPort {
 public:
-    explicit JackInBackend(std::string clientName) : JackPort(std::move(clientName), true) {}
+    JackInBackend(std::shared_ptr<JackLister> lister, std::string clientName)
+        : JackPort(std::move(lister), std::move(clientName), true)
+    {
+    }
     ~JackInBackend() override { closePort(); }
 
     std::vector<std::string> portNames() override { return names(); }
@@ -212,20 +320,21 @@ public:
     // A period carries at most one MIDI port buffer.
     double fastestBytesPerSecond() override
     {
-        jack_client_t* client = openQuietJackClient("Tolvex probe");
-        if (client == nullptr) return MidiInBackend::fastestBytesPerSecond();
-        const double bytes = static_cast<double>(jack_port_type_get_buffer_size(client, JACK_DEFAULT_MIDI_TYPE));
-        const double periods = static_cast<double>(jack_get_sample_rate(client)) / jack_get_buffer_size(client);
-        jack_client_close(client);
-        return bytes * periods;
+        const double rate = lister_->bytesPerSecond();
+        return rate > 0 ? rate : MidiInBackend::fastestBytesPerSecond();
     }
 
 private:
-    // The real-time thread: hands every event to the receiver, which copies it.
+    // The real-time thread: hands every event to the receiver, which copies
+    // it. What the server lost, an xrun and a change of our connections come
+    // first: a message in progress across them has a hole.
     static int process(jack_nframes_t frames, void* arg)
     {
         auto* self = static_cast<JackInBackend*>(static_cast<JackPort*>(arg));
         void* buffer = jack_port_get_buffer(self->port_, frames);
+        const std::uint32_t lost = jack_midi_get_lost_event_count(buffer);
+        if (lost > 0 || self->xrun_.exchange(false) || self->regraph_.exchange(false)) self->receiver_->dataLost(lost);
+        if (self->connections_.load(std::memory_order_relaxed) > 1) self->receiver_->severalSenders();
         const jack_nframes_t count = jack_midi_get_event_count(buffer);
         for (jack_nframes_t i = 0; i < count; ++i) {
             jack_midi_event_t event;
@@ -244,7 +353,10 @@ private:
 // JACK receivers that join SysEx expect; a short message is never split.
 class JackOutBackend final : public MidiOutBackend, JackPort {
 public:
-    explicit JackOutBackend(std::string clientName) : JackPort(std::move(clientName), false) {}
+    JackOutBackend(std::shared_ptr<JackLister> lister, std::string clientName)
+        : JackPort(std::move(lister), std::move(clientName), false)
+    {
+    }
     ~JackOutBackend() override { close(); }
 
     std::vector<std::string> portNames() override { return names(); }
@@ -277,6 +389,14 @@ public:
         std::memcpy(bytes, &header, sizeof header);
         write(ByteView(bytes, sizeof bytes));
         write(message);
+    }
+
+    void cancel() override
+    {
+        if (client_ == nullptr) return;
+        cancel_.store(true);
+        waitUntil([this] { return !cancel_.load(); });
+        cancel_.store(false);
     }
 
 private:
@@ -334,6 +454,25 @@ private:
     {
         ByteRing& ring = *ring_;
         const std::uint64_t published = ring.Published();
+        if (cancel_.load()) {
+            // All that is published is whole (the main thread waits while it
+            // cancels): the message in progress stops here, the rest is dropped.
+            if (remaining_ > 0) {
+                readPos_ += remaining_;
+                remaining_ = 0;
+                if (current_.notify != 0) done_->sendDone();
+            }
+            while (published - readPos_ >= sizeof(OutHeader)) {
+                std::uint8_t bytes[sizeof(OutHeader)];
+                ring.Read(readPos_, bytes, sizeof bytes);
+                std::memcpy(&current_, bytes, sizeof current_);
+                readPos_ += sizeof bytes + current_.length;
+                if (current_.notify != 0) done_->sendDone();
+            }
+            ring.Free(readPos_);
+            cancel_.store(false);
+            return;
+        }
         for (;;) {
             if (remaining_ == 0) {
                 if (published - readPos_ < sizeof(OutHeader)) return;
@@ -370,6 +509,7 @@ private:
     std::unique_ptr<ByteRing> ring_;
     MidiSendDone* done_ = nullptr;
     std::atomic<std::uint64_t> cycles_{0};
+    std::atomic<bool> cancel_{false};  // set by the main thread, cleared by the process callback
     // The process callback's own state.
     std::uint64_t readPos_ = 0;
     std::size_t remaining_ = 0;  // bytes of the current message still to go
@@ -389,17 +529,26 @@ jack_client_t* openQuietJackClient(const std::string& name)
         jack_set_info_function(ignoreJackText);
     });
     jack_status_t status{};
-    return jack_client_open(name.c_str(), JackNoStartServer, &status);
+    jack_client_t* client = jack_client_open(name.c_str(), JackNoStartServer, &status);
+    if (client != nullptr) clientsOpened.fetch_add(1);
+    return client;
 }
 
-std::unique_ptr<MidiInBackend> makeJackIn(const std::string& clientName)
+std::uint64_t jackClientsOpened()
 {
-    return std::make_unique<JackInBackend>(clientName);
+    return clientsOpened.load();
 }
 
-std::unique_ptr<MidiOutBackend> makeJackOut(const std::string& clientName)
+std::shared_ptr<JackLister> openJackLister(const std::string& clientName)
 {
-    return std::make_unique<JackOutBackend>(clientName);
+    jack_client_t* client = openQuietJackClient(clientName);
+    if (client == nullptr) return nullptr;
+    return std::make_shared<JackLister>(clientName, client);
+}
+
+MidiBackendPair makeJackBackends(std::shared_ptr<JackLister> lister, const std::string& clientName)
+{
+    return {std::make_unique<JackInBackend>(lister, clientName), std::make_unique<JackOutBackend>(lister, clientName)};
 }
 
 }  // namespace tolvex

@@ -1,5 +1,5 @@
 // The port back-end under TMidiInput and TMidiOutput: the platform's MIDI
-// service (RtMidi) or the in-process loopback. A back-end lists ports, opens
+// service (the ALSA sequencer or JACK) or the in-process loopback. A back-end lists ports, opens
 // one by name and moves whole messages; queueing, buffering and the main
 // thread's notifications belong to the devices above it.
 #pragma once
@@ -55,6 +55,13 @@ protected:
 class MidiReceiver : public MidiPortWatcher {
 public:
     virtual void receive(ByteView bytes) noexcept = 0;
+    // The service lost data meant for this port (`events` of them as far as
+    // it counts; 0 when it does not say): a SysEx message in progress has a
+    // hole and must not be stored. Same thread and rules as receive().
+    virtual void dataLost(std::uint32_t events) noexcept { (void)events; }
+    // Several senders now feed the port (only reported while a SysEx message
+    // is in progress, where their pieces can mix). Same rules as receive().
+    virtual void severalSenders() noexcept {}
 
 protected:
     ~MidiReceiver() = default;
@@ -97,6 +104,10 @@ public:
     // returns. With notifyDone, done.sendDone() follows once the message is
     // out. Throws MidiBackendError.
     virtual void send(ByteView message, bool notifyDone) = 0;
+    // Drops what is still queued: the message going out stops between two of
+    // its pieces (a receiver drops it as unfinished) and those behind it are
+    // not sent; a dropped message that asked for done.sendDone() still gets it.
+    virtual void cancel() {}
 };
 
 }  // namespace tolvex

@@ -30,10 +30,12 @@ TMidiInput::TMidiInput(Shell& shell, std::unique_ptr<MidiInBackend> backend)
     ctl_.inputWake = shell_.registerWakeup([this] { inputNotification(); });
     ctl_.overflowWake = shell_.registerWakeup([this] { overflowNotification(); });
     ctl_.lostWake = shell_.registerWakeup([this] { lostNotification(); });
-    if (ctl_.inputWake < 0 || ctl_.overflowWake < 0 || ctl_.lostWake < 0) {
+    ctl_.dataLostWake = shell_.registerWakeup([this] { dataLostNotification(); });
+    if (ctl_.inputWake < 0 || ctl_.overflowWake < 0 || ctl_.lostWake < 0 || ctl_.dataLostWake < 0) {
         shell_.unregisterWakeup(ctl_.inputWake);
         shell_.unregisterWakeup(ctl_.overflowWake);
         shell_.unregisterWakeup(ctl_.lostWake);
+        shell_.unregisterWakeup(ctl_.dataLostWake);
         throw EMidiInputError("No main-thread notification left for the MIDI input");
     }
     std::vector<std::string> list;
@@ -58,6 +60,7 @@ TMidiInput::~TMidiInput()
     shell_.unregisterWakeup(ctl_.inputWake);
     shell_.unregisterWakeup(ctl_.overflowWake);
     shell_.unregisterWakeup(ctl_.lostWake);
+    shell_.unregisterWakeup(ctl_.dataLostWake);
 }
 
 std::vector<std::string> TMidiInput::names()
@@ -117,6 +120,7 @@ bool TMidiInput::Open()
 {
     if (FState == misOpen) return true;
     FOpenError.clear();
+    FUnfinished = 0;
     try {
         if (FNumdevs == 0 || FProductName.empty()) throw EMidiInputError("Invalid device ID");
         PBuffer = std::make_unique<TCircularBuffer<TMidiBufferItem>>(FCapacity);
@@ -163,6 +167,10 @@ void TMidiInput::Close()
     FState = misClosed;
     ctl_.running.store(false);
     backend_->close();
+    // No driver call runs any more: the message it was receiving is left unfinished.
+    FUnfinished =
+        ctl_.inSysex && !ctl_.dropping && ring_ ? static_cast<std::size_t>(ring_->Head() - ctl_.sysexStart) : 0;
+    ctl_.inSysex = false;
     FMIDIHandle = 0;
     freeBuffers();
 }
@@ -216,6 +224,11 @@ void TMidiInput::inputNotification()
 void TMidiInput::overflowNotification()
 {
     if (OnOverflow && FState == misOpen) OnOverflow(*this);
+}
+
+void TMidiInput::dataLostNotification()
+{
+    if (OnDataLost && FState == misOpen) OnDataLost(*this);
 }
 
 void TMidiInput::lostNotification()
@@ -308,9 +321,31 @@ void TMidiInput::TMidiCtlInfo::endSysex() noexcept
     }
 }
 
+void TMidiInput::TMidiCtlInfo::dataLost(std::uint32_t events) noexcept
+{
+    if (!running.load(std::memory_order_acquire) || PBuffer == nullptr) return;
+    if (events > 0) lostEvents.fetch_add(events, std::memory_order_relaxed);
+    const bool cut = inSysex && !dropping;
+    if (cut) {
+        // What arrives after the hole cannot complete this message.
+        ring->Rewind(sysexStart);
+        dropping = true;
+        gapDiscards.fetch_add(1, std::memory_order_relaxed);
+    }
+    if (events > 0 || cut) shell->wake(dataLostWake);
+}
+
+void TMidiInput::TMidiCtlInfo::severalSenders() noexcept
+{
+    if (!inSysex || several.load(std::memory_order_relaxed)) return;
+    several.store(true, std::memory_order_relaxed);
+    shell->wake(dataLostWake);
+}
+
 void TMidiInput::TMidiCtlInfo::receive(ByteView bytes) noexcept
 {
     if (bytes.empty() || !running.load(std::memory_order_acquire) || PBuffer == nullptr) return;
+    this->bytes.fetch_add(bytes.size(), std::memory_order_relaxed);
     const std::uint8_t* p = bytes.data();
     const std::size_t n = bytes.size();
     std::size_t i = 0;
@@ -329,7 +364,13 @@ void TMidiInput::TMidiCtlInfo::receive(ByteView bytes) noexcept
                 shortMessage(p + j, 1);  // real-time bytes may come in the middle of a message
                 i = j + 1;
             } else {
-                endSysex();  // cut short: queued as it is, without F7
+                // Cut short: queued as it is, without F7. A new F0 while
+                // several senders feed the port is their pieces mixing.
+                if (status == kSysex && several.load(std::memory_order_relaxed)) {
+                    mixed.fetch_add(1, std::memory_order_relaxed);
+                    shell->wake(dataLostWake);
+                }
+                endSysex();
                 i = j;
             }
             continue;

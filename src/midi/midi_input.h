@@ -84,6 +84,19 @@ public:
     // Messages dropped since creation because the queue or the ring was full;
     // a SysEx message counts once, however long.
     std::uint64_t DroppedEvents() const { return ctl_.dropped.load(std::memory_order_relaxed); }
+    // Events the MIDI service lost before they reached the port, and SysEx
+    // messages discarded because data went missing inside them (a loss, an
+    // xrun, a change of the port's connections), since creation.
+    std::uint64_t LostEvents() const { return ctl_.lostEvents.load(std::memory_order_relaxed); }
+    std::uint64_t GapDiscards() const { return ctl_.gapDiscards.load(std::memory_order_relaxed); }
+    // Whether several senders fed the port while a SysEx message was in
+    // progress, and how many messages a new F0 from another sender cut.
+    bool SeveralSenders() const { return ctl_.several.load(std::memory_order_relaxed); }
+    std::uint64_t MixedMessages() const { return ctl_.mixed.load(std::memory_order_relaxed); }
+    // Bytes the port has delivered since creation (activity, even inside a long message).
+    std::uint64_t BytesReceived() const { return ctl_.bytes.load(std::memory_order_relaxed); }
+    // Bytes of the SysEx message still unfinished when the device last closed.
+    std::size_t UnfinishedBytes() const { return FUnfinished; }
 
     // Run on the main thread: OnMidiInput when events wait (the handler drains
     // them all; later notifications may find the queue empty), OnOverflow after
@@ -91,6 +104,8 @@ public:
     // closed by then; the text says why).
     std::function<void(TMidiInput&)> OnMidiInput;
     std::function<void(TMidiInput&)> OnOverflow;
+    // Run on the main thread after the service lost data (see LostEvents).
+    std::function<void(TMidiInput&)> OnDataLost;
     std::function<void(TMidiInput&, const std::string& reason)> OnLost;
 
 private:
@@ -98,6 +113,8 @@ private:
     struct TMidiCtlInfo final : MidiReceiver {
         void receive(ByteView bytes) noexcept override;
         void portLost(const char* reason) noexcept override;
+        void dataLost(std::uint32_t events) noexcept override;
+        void severalSenders() noexcept override;
         void drop() noexcept;
         void shortMessage(const std::uint8_t* bytes, std::size_t n) noexcept;
         void beginSysex() noexcept;
@@ -109,12 +126,18 @@ private:
         int inputWake = -1;
         int overflowWake = -1;
         int lostWake = -1;
+        int dataLostWake = -1;
         TCircularBuffer<TMidiBufferItem>* PBuffer = nullptr;
         ByteRing* ring = nullptr;  // nullptr: SysEx is dropped
         std::atomic<bool> SysexOnly{false};
         std::atomic<bool> running{false};
         std::chrono::steady_clock::time_point started;  // written before `running` is set
         std::atomic<std::uint64_t> dropped{0};
+        std::atomic<std::uint64_t> bytes{0};
+        std::atomic<std::uint64_t> lostEvents{0};
+        std::atomic<std::uint64_t> gapDiscards{0};
+        std::atomic<std::uint64_t> mixed{0};
+        std::atomic<bool> several{false};
         // The SysEx message being received (driver thread only).
         bool inSysex = false;
         bool dropping = false;  // it did not fit: its remaining bytes are skipped
@@ -128,6 +151,7 @@ private:
 
     void inputNotification();
     void overflowNotification();
+    void dataLostNotification();
     void lostNotification();
     void freeBuffers();
     std::vector<std::string> names();
@@ -147,6 +171,7 @@ private:
     std::size_t FSysexCeiling = 64 * 1024;
     std::unique_ptr<TCircularBuffer<TMidiBufferItem>> PBuffer;
     std::unique_ptr<ByteRing> ring_;
+    std::size_t FUnfinished = 0;
     std::size_t handedOut_ = 0;  // bytes of the oldest SysEx message already given out
     TMidiCtlInfo ctl_;
 };

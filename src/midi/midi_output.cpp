@@ -172,6 +172,11 @@ void TMidiOutput::PutMidiEvent(const TMyMidiEvent& theEvent)
     }
 }
 
+void TMidiOutput::CancelLong()
+{
+    if (FState == mosOpen) backend_->cancel();
+}
+
 void TMidiOutput::DoneNotifier::portLost(const char* reason) noexcept
 {
     if (lostClaimed.exchange(true)) return;

@@ -64,7 +64,13 @@ public:
     // main thread. An empty message sends nothing. Throws EmidioutputError.
     void PutLong(ByteView data) override;
     void PutMidiEvent(const TMyMidiEvent& theEvent);
+    void CancelLong() override;
     bool MidiOutBusy() const override { return FMidiOutBusy; }
+    // Long messages that have left the port since creation (counted on the
+    // back-end's thread, so it may run ahead of the busy state).
+    // The open port has stopped working; OnLost follows on the main thread.
+    bool PortLost() const { return done_.lost.load(std::memory_order_acquire); }
+    std::uint64_t LongMessagesOut() const { return done_.finished.load(std::memory_order_relaxed); }
 
     // Run on the main thread after a long message is done, and once when the
     // open port stopped working (the device is closed by then; the text says why).
@@ -74,11 +80,16 @@ public:
 
 private:
     struct DoneNotifier final : MidiSendDone {
-        void sendDone() noexcept override { shell->wake(wake); }
+        void sendDone() noexcept override
+        {
+            finished.fetch_add(1, std::memory_order_relaxed);
+            shell->wake(wake);
+        }
         void portLost(const char* reason) noexcept override;
         Shell* shell = nullptr;
         int wake = -1;
         int lostWake = -1;
+        std::atomic<std::uint64_t> finished{0};  // long messages out
         // Set once by portLost; the text is written before the flag.
         std::atomic<bool> lostClaimed{false};
         std::atomic<bool> lost{false};

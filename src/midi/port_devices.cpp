@@ -2,12 +2,13 @@
 
 #include <algorithm>
 
-#include "midi/rtmidi_backend.h"
+#include "midi/midi_system.h"
 
 namespace tolvex {
 
-PortDevices::PortDevices(Shell& shell, std::unique_ptr<MidiInBackend> in, std::unique_ptr<MidiOutBackend> out)
-    : input_(shell, std::move(in)), output_(shell, std::move(out))
+PortDevices::PortDevices(Shell& shell, std::unique_ptr<MidiInBackend> in, std::unique_ptr<MidiOutBackend> out,
+                         std::string systemName)
+    : input_(shell, std::move(in)), output_(shell, std::move(out)), systemName_(std::move(systemName))
 {
     input_.SetSysexBufferSize(kSysexBufferSize);
     input_.OnMidiInput = [this](TMidiInput&) {
@@ -16,7 +17,11 @@ PortDevices::PortDevices(Shell& shell, std::unique_ptr<MidiInBackend> in, std::u
     input_.OnOverflow = [this](TMidiInput&) {
         if (onOverflow) onOverflow();
     };
+    input_.OnDataLost = [this](TMidiInput&) {
+        if (onOverflow) onOverflow();
+    };
     input_.OnLost = [this](TMidiInput&, const std::string& reason) {
+        unfinished_ = input_.UnfinishedBytes();
         if (onLost) onLost(reason);
     };
     output_.OnLost = [this](TMidiOutput&, const std::string& reason) {
@@ -68,6 +73,13 @@ void PortDevices::openInput(const std::string& name, bool sysexOnly)
     input_.Start();
 }
 
+void PortDevices::closeInput()
+{
+    if (input_.State() != misOpen) return;
+    input_.Close();
+    unfinished_ = input_.UnfinishedBytes();
+}
+
 void PortDevices::openOutput(const std::string& name)
 {
     output_.Close();
@@ -83,11 +95,30 @@ std::uint32_t PortDevices::takeOverflowDrops()
     return fresh > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<std::uint32_t>(fresh);
 }
 
+MidiLosses PortDevices::takeLosses()
+{
+    MidiLosses fresh;
+    const std::uint64_t events = input_.LostEvents();
+    const std::uint64_t cut = input_.GapDiscards();
+    const std::uint64_t mixed = input_.MixedMessages();
+    const auto clamp = [](std::uint64_t n) { return n > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<std::uint32_t>(n); };
+    fresh.events = clamp(events - reportedLost_);
+    fresh.messages = clamp(cut - reportedCut_);
+    fresh.mixed = clamp(mixed - reportedMixed_);
+    fresh.severalSenders = input_.SeveralSenders() && !reportedSeveral_;
+    reportedLost_ = events;
+    reportedCut_ = cut;
+    reportedMixed_ = mixed;
+    reportedSeveral_ = reportedSeveral_ || fresh.severalSenders;
+    return fresh;
+}
+
 std::unique_ptr<PortDevices> makeSystemMidiDevices(Shell& shell, std::string_view apiSetting,
                                                    const std::string& clientName)
 {
-    const MidiApi api = chooseMidiApiFromEnvironment(apiSetting);
-    return std::make_unique<PortDevices>(shell, makeRtMidiIn(api, clientName), makeRtMidiOut(api, clientName));
+    MidiSystem system = openMidiSystemFromEnvironment(apiSetting, clientName);
+    return std::make_unique<PortDevices>(shell, std::move(system.backends.in), std::move(system.backends.out),
+                                         std::string(midiApiName(system.api)));
 }
 
 }  // namespace tolvex

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "core/app/midi_devices.h"
 #include "core/app/shell.h"
@@ -27,13 +28,16 @@ public:
     static std::size_t sysexCeilingFor(double bytesPerSecond);
     static std::uint32_t capacityFor(double bytesPerSecond);
 
-    PortDevices(Shell& shell, std::unique_ptr<MidiInBackend> in, std::unique_ptr<MidiOutBackend> out);
+    // `systemName` says which MIDI service the back-ends use ("alsa", "jack", "none").
+    PortDevices(Shell& shell, std::unique_ptr<MidiInBackend> in, std::unique_ptr<MidiOutBackend> out,
+                std::string systemName = {});
+    const std::string& systemName() const { return systemName_; }
 
     // Asked anew on each call, so devices plugged in later show up.
     std::vector<std::string> inputNames() const override;
     std::vector<std::string> outputNames() const override;
     void openInput(const std::string& name, bool sysexOnly) override;
-    void closeInput() override { input_.Close(); }
+    void closeInput() override;
     void openOutput(const std::string& name) override;
     void closeOutput() override { output_.Close(); }
     bool inputOpen() const override { return input_.State() == misOpen; }
@@ -41,6 +45,8 @@ public:
     MidiOutPort* output() override { return outputOpen() ? &output_ : nullptr; }
     std::optional<TMyMidiEvent> GetMidiEvent() override { return input_.GetMidiEvent(); }
     std::uint32_t takeOverflowDrops() override;
+    MidiLosses takeLosses() override;
+    std::size_t takeUnfinishedInput() override { return std::exchange(unfinished_, 0); }
 
     TMidiInput& input() { return input_; }
     TMidiOutput& outputDevice() { return output_; }
@@ -49,7 +55,13 @@ private:
     // Listing asks the back-end, which is not a const operation for the devices.
     mutable TMidiInput input_;
     mutable TMidiOutput output_;
+    std::string systemName_;
+    std::size_t unfinished_ = 0;
     std::uint64_t reportedDrops_ = 0;
+    std::uint64_t reportedLost_ = 0;
+    std::uint64_t reportedCut_ = 0;
+    std::uint64_t reportedMixed_ = 0;
+    bool reportedSeveral_ = false;
 };
 
 // The devices of the platform's MIDI service: TOLVEX_MIDI_API, else `apiSetting`

@@ -273,6 +273,44 @@ TEST(Cli, SendAndReceiveEndEarlyWithoutLosingWhatTheyHave)
          {},
          saved,
          Bytes{0xF0, 0x7D, 0x01, 0xF7, 0xF0, 0x7D, 0x02, 0xF7}},
+        {"more than --count at once",
+         {"receive", "--in", "Synth B", "--count", "1", "--timeout", "5", "--save", saved},
+         0,
+         [&] {
+             bus.inject("Synth B", Bytes{0xF0, 0x7D, 0x01, 0xF7, 0xF0, 0x7D, 0x02, 0xF7});
+         },
+         0,
+         {},
+         {},
+         saved,
+         one},
+        {"slow dump longer than the time-out",
+         {"receive", "--in", "Synth B", "--count", "1", "--timeout", "1", "--save", saved},
+         0,
+         [&] {
+             // Bytes keep arriving, more slowly than the time-out but never silent for it.
+             for (const Bytes& piece : {Bytes{0xF0, 0x7D}, Bytes{0x01}, Bytes{0x02}, Bytes{0xF7}}) {
+                 bus.inject("Synth B", piece);
+                 std::this_thread::sleep_for(std::chrono::milliseconds(600));
+             }
+         },
+         0,
+         {},
+         {},
+         saved,
+         Bytes{0xF0, 0x7D, 0x01, 0x02, 0xF7}},
+        {"message unfinished at the time-out",
+         {"receive", "--in", "Synth B", "--timeout", "1", "--save", saved},
+         0,
+         [&] {
+             bus.inject("Synth B", one);
+             bus.inject("Synth B", Bytes{0xF0, 0x7D, 0x05});
+         },
+         1,
+         {"Incomplete SysEx message discarded (3 bytes)\n"},
+         {},
+         saved,
+         one},
         {"port lost during receive",
          {"receive", "--in", "Synth B", "--timeout", "60", "--save", saved},
          0,

@@ -14,8 +14,10 @@
 #include <thread>
 
 #include "core/app/session.h"
+#include "midi/jack_backend.h"
 #include "midi/midi_output.h"
-#include "midi/rtmidi_backend.h"
+#include "midi/midi_system.h"
+#include "midi/port_devices.h"
 #include "midi_test_util.h"
 #include "support/scripted_shell.h"
 
@@ -24,7 +26,7 @@ namespace {
 
 using testing::sysex;
 
-TEST(RtMidi, NoMidiSystemMeansNoDevicesAndNoNoise)
+TEST(MidiSystem, NoMidiSystemMeansNoDevicesAndNoNoise)
 {
     // A server name nobody runs: the same as a machine without JACK. Put back
     // afterwards, since the JACK test may run in the same process.
@@ -33,11 +35,12 @@ TEST(RtMidi, NoMidiSystemMeansNoDevicesAndNoNoise)
     setenv("JACK_DEFAULT_SERVER", format("tolvex-absent-%d", static_cast<int>(getpid())).c_str(), 1);
 
     ::testing::internal::CaptureStderr();
-    EXPECT_EQ(chooseMidiApi("jack"), MidiApi::None);
     testing::ScriptedShell shell;
-    for (MidiApi api : {MidiApi::None, MidiApi::Jack}) {
-        TMidiInput in(shell, makeRtMidiIn(api));
-        TMidiOutput out(shell, makeRtMidiOut(api));
+    for (const char* requested : {"none", "jack"}) {
+        MidiSystem system = openMidiSystem(requested);
+        EXPECT_EQ(system.api, MidiApi::None) << requested;
+        TMidiInput in(shell, std::move(system.backends.in));
+        TMidiOutput out(shell, std::move(system.backends.out));
         EXPECT_EQ(in.Numdevs() + out.Numdevs(), 0);
         EXPECT_FALSE(in.Open() || out.Open());
     }
@@ -81,10 +84,18 @@ struct JackPair {
         }
     }
 
+    // Runs the main thread for a while, for what is still on its way.
+    void settle()
+    {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
+        runUntil([&] { return std::chrono::steady_clock::now() >= end; });
+    }
+
     std::string client;
     testing::ScriptedShell shell;
-    TMidiInput in{shell, makeRtMidiIn(MidiApi::Jack, client)};
-    TMidiOutput out{shell, makeRtMidiOut(MidiApi::Jack, client)};
+    MidiSystem system = openMidiSystem("jack", client);
+    TMidiInput in{shell, std::move(system.backends.in)};
+    TMidiOutput out{shell, std::move(system.backends.out)};
     std::vector<TMyMidiEvent> events;
     std::vector<std::string> lost;
 };
@@ -108,7 +119,9 @@ TEST(Jack, MessagesOfAnyLengthAndBurstsArriveWholeAndInOrder)
         sent[i][0] == 0xF0 ? jack.out.PutLong(sent[i]) : jack.out.PutShort(sent[i][0], sent[i][1], sent[i][2]);
     jack.runUntil([&] { return testing::messages(jack.events).size() >= sent.size(); });
     const auto received = testing::messages(jack.events);
-    EXPECT_TRUE(received == sent) << received.size() << " messages: the traffic arrived damaged or incomplete";
+    EXPECT_TRUE(received == sent) << received.size() << " messages: the traffic arrived damaged or incomplete ("
+                                  << jack.in.LostEvents() << " events lost, " << jack.in.GapDiscards()
+                                  << " messages with holes)";
     EXPECT_EQ(jack.in.DroppedEvents(), 0u);
     EXPECT_TRUE(jack.lost.empty());
 }
@@ -132,20 +145,25 @@ TEST(Jack, LostConnectionAndStoppedServerAreReported)
     // reuses it; checkouts tested side by side do not meet.
     const std::string server =
         format("tolvex-test-stopped-%zu", std::hash<std::string>{}(std::filesystem::current_path().string()) % 100000);
-    const pid_t jackd = fork();
-    if (jackd == 0) {
-        const int quiet = open("/dev/null", O_WRONLY);
-        dup2(quiet, STDOUT_FILENO);
-        dup2(quiet, STDERR_FILENO);
-        execlp("jackd", "jackd", "-n", server.c_str(), "-d", "dummy", "-r", "48000", "-p", "256",
-               static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    ASSERT_GT(jackd, 0);
+    const auto startServer = [&] {
+        const pid_t pid = fork();
+        if (pid == 0) {
+            const int quiet = open("/dev/null", O_WRONLY);
+            dup2(quiet, STDOUT_FILENO);
+            dup2(quiet, STDERR_FILENO);
+            execlp("jackd", "jackd", "-n", server.c_str(), "-d", "dummy", "-r", "48000", "-p", "256",
+                   static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        for (int i = 0; i < 100 && !jackServerRunning(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        return pid;
+    };
     std::optional<std::string> saved;
     if (const char* old = std::getenv("JACK_DEFAULT_SERVER")) saved = old;
     setenv("JACK_DEFAULT_SERVER", server.c_str(), 1);
-    for (int i = 0; i < 100 && !jackServerRunning(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    pid_t jackd = startServer();
+    ASSERT_GT(jackd, 0);
     {
         JackPair jack("tolvex-stopped");
         kill(jackd, SIGTERM);
@@ -154,9 +172,74 @@ TEST(Jack, LostConnectionAndStoppedServerAreReported)
         EXPECT_EQ(jack.lost,
                   (std::vector<std::string>{"in: The JACK server has stopped", "out: The JACK server has stopped"}));
         EXPECT_EQ(jack.in.State(), misClosed);
+        waitpid(jackd, nullptr, 0);
+
+        // The server comes back: choosing the ports again works with the same devices.
+        jackd = startServer();
+        jack.lost.clear();
+        EXPECT_TRUE(jack.in.Open()) << jack.in.OpenError();
+        jack.in.Start();
+        EXPECT_TRUE(jack.out.Open()) << jack.out.OpenError();
+        const Bytes m = sysex(5000, 9);
+        jack.out.PutLong(m);
+        jack.runUntil([&] { return !testing::messages(jack.events).empty(); });
+        jack.settle();
+        EXPECT_EQ(testing::messages(jack.events), std::vector<Bytes>{m});
+        EXPECT_TRUE(jack.lost.empty()) << jack.lost.front();
+        jack.in.Close();
+        jack.out.Close();
     }
+    kill(jackd, SIGTERM);
     waitpid(jackd, nullptr, 0);
     saved ? setenv("JACK_DEFAULT_SERVER", saved->c_str(), 1) : unsetenv("JACK_DEFAULT_SERVER");
+}
+
+// What the window does at start: count the ports, fill both selectors, ask
+// the input's speed, open both devices. One client lists, two carry MIDI.
+TEST(Jack, StartingTheDevicesOpensOneClientForListsAndOnePerOpenPort)
+{
+    if (!haveJack()) GTEST_SKIP() << "no JACK server running";
+    testing::ScriptedShell shell;
+    const std::uint64_t before = jackClientsOpened();
+    {
+        auto devices = makeSystemMidiDevices(shell, "jack", format("tolvex-start-%d", static_cast<int>(getpid())));
+        EXPECT_EQ(devices->systemName(), "jack");
+        for (int i = 0; i < 3; ++i) EXPECT_FALSE(devices->inputNames().empty() || devices->outputNames().empty());
+        devices->openInput(kVirtualInName, true);
+        devices->openOutput(devices->outputNames().front());
+        EXPECT_TRUE(devices->inputOpen() && devices->outputOpen());
+    }
+    EXPECT_EQ(jackClientsOpened() - before, 3u);
+}
+
+// Four senders at full speed into one input: JACK loses events and the pieces
+// of their messages mix. Every loss is counted, the mixing is told, and no
+// message with a hole is kept.
+TEST(Jack, SeveralSendersAtFullSpeedAreCountedAndNothingHoledIsKept)
+{
+    if (!haveJack()) GTEST_SKIP() << "no JACK server running";
+    JackPair jack(format("tolvex-senders-%d", static_cast<int>(getpid())));
+    std::vector<std::unique_ptr<TMidiOutput>> senders;
+    std::vector<MidiSystem> systems;
+    std::vector<Bytes> sent;
+    for (int i = 0; i < 4; ++i) {
+        systems.push_back(openMidiSystem("jack", format("tolvex-sender%d-%d", i, static_cast<int>(getpid()))));
+        senders.push_back(std::make_unique<TMidiOutput>(jack.shell, std::move(systems.back().backends.out)));
+        senders.back()->SetProductName(jack.client + " In:" + kVirtualInName);
+        ASSERT_TRUE(senders.back()->Open()) << senders.back()->OpenError();
+    }
+    for (int k = 0; k < 30; ++k)
+        for (std::size_t i = 0; i < senders.size(); ++i) {
+            sent.push_back(sysex(40000, static_cast<std::uint8_t>(k * 4 + i)));
+            senders[i]->PutLong(sent.back());
+        }
+    for (auto& s : senders) s->Close();  // waits until all is out
+    jack.settle();
+    EXPECT_TRUE(jack.in.SeveralSenders());
+    EXPECT_GT(jack.in.LostEvents() + jack.in.GapDiscards() + jack.in.MixedMessages(), 0u);
+    for (const Bytes& m : testing::messages(jack.events))
+        if (m.back() == 0xF7 && std::find(sent.begin(), sent.end(), m) == sent.end() && jack.in.MixedMessages() == 0)
+            ADD_FAILURE() << "a message of " << m.size() << " bytes matches none sent, and no mixing was counted";
 }
 
 }  // namespace

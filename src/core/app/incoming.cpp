@@ -86,16 +86,50 @@ void MIDIInput1MidiInput(Session& s)
 void MIDIInput1Overflow(Session& s)
 {
     if (s.devices == nullptr) return;
+    const MidiLosses losses = s.devices->takeLosses();
+    if (losses.severalSenders) s.LogString("Several senders are connected to Tolvex In; long SysEx from them can mix");
+    if (losses.mixed > 0) s.LogString(format("Mixed SysEx from several senders: %u message(s)", losses.mixed));
+    if (losses.messages > 0)
+        s.LogString(format("MIDI data lost: %u SysEx message(s) with missing data discarded", losses.messages));
+    s.midiDataLost += losses.events + losses.messages + losses.mixed;
+    s.lostEventsUnlogged += losses.events;
+    LogMidiDataLost(s, false);
     const std::uint32_t dropped = s.devices->takeOverflowDrops();
     if (dropped == 0) return;
     s.overflowDrops += dropped;
     s.LogString(format("MIDI input overflow: %u event(s) dropped", dropped));
 }
 
+void InputStopped(Session& s)
+{
+    const std::size_t unfinished = s.devices != nullptr ? s.devices->takeUnfinishedInput() : 0;
+    if (unfinished > 0)
+        s.LogString(format("Incomplete SysEx message discarded (%d bytes)", static_cast<int>(unfinished)));
+    if (s.SX_Object.partial) {
+        s.LogString(
+            format("Incomplete SysEx message discarded (%d bytes)", static_cast<int>(s.SX_Object.sxdata.size())));
+        s.SX_Object.partial = false;
+        s.SX_Object.partials = 0;
+        s.SX_Object.sxdata.clear();
+    }
+    LogMidiDataLost(s, true);
+}
+
+void LogMidiDataLost(Session& s, bool now)
+{
+    if (s.lostEventsUnlogged == 0) return;
+    if (!now && s.shell.nowMs() - s.lostEventsLoggedAt < 1000) return;
+    s.LogString(format("MIDI data lost: %llu events dropped by the audio server",
+                       static_cast<unsigned long long>(s.lostEventsUnlogged)));
+    s.lostEventsUnlogged = 0;
+    s.lostEventsLoggedAt = s.shell.nowMs();
+}
+
 void MidiDeviceLost(Session& s, const std::string& reason)
 {
     const std::string line = "MIDI device lost: " + reason;
     s.LogString(line);
+    if (s.devices && !s.devices->inputOpen()) InputStopped(s);
     if (s.devices && !s.devices->outputOpen()) s.midiOutput = nullptr;
     // A stopped server takes the input and the output at once: one box says it.
     const std::int64_t now = s.shell.nowMs();

@@ -13,6 +13,13 @@ namespace tolvex {
 void MIDIInput1MidiInput(Session& s);
 // The device dropped events: tell the user how many, so a damaged dump is noticed.
 void MIDIInput1Overflow(Session& s);
+// Logs "MIDI data lost: N events dropped by the audio server" for the events
+// not yet logged: at most once a second, or at once with `now` (when input stops).
+void LogMidiDataLost(Session& s, bool now);
+// The input has stopped (closed or lost): a message left unfinished, in the
+// device or in the assembler, is logged as "Incomplete SysEx message
+// discarded (N bytes)", and losses not yet logged are.
+void InputStopped(Session& s);
 // An open device stopped working: logs "MIDI device lost: " + reason, shows it
 // once in a box titled "MIDI" (the same loss of both devices within
 // kLostBoxRepeatMs shows one box), and treats a closed output as absent, so

@@ -198,12 +198,31 @@ void Button_sendClick(Session& s)
         }
     } running(s);
     const int progress = total > 1 ? s.LogString(format("Sending %d of %d", 0, total)) : -1;
-    if (total > 1) OfferCancel(s, true);
+    // A dump that takes long on a cable can be cancelled too.
+    const bool hasLongDump =
+        std::any_of(batch.begin(), batch.end(), [](const auto& m) { return m.sxdata.size() >= 65536; });
+    if (total > 1 || hasLongDump) OfferCancel(s, true);
     s.CancelState = false;
     int sent = 0;
     int attempted = 0;
+    // The output streams a long message on its own thread; meanwhile the
+    // window handles events, and Cancel stops the message between two pieces.
+    const auto waitForOutput = [&] {
+        while (MidiOutputReady(s) && s.midiOutput->MidiOutBusy()) {
+            if (CancelButton(s)) {
+                s.midiOutput->CancelLong();
+                return false;
+            }
+            s.shell.ProcessMessages();
+        }
+        return true;
+    };
     for (const OutgoingMessage& m : batch) {
         if (attempted > 0) {
+            if (!waitForOutput()) {
+                s.LogString(format("Sending cancelled after %d of %d", std::max(0, sent - 1), total));
+                break;
+            }
             if (s.SendDelayMs > 0) s.shell.pause(s.SendDelayMs);
             if (CancelButton(s)) {
                 s.LogString(format("Sending cancelled after %d of %d", sent, total));
@@ -228,6 +247,9 @@ void Button_sendClick(Session& s)
         ++sent;
         if (progress >= 0) s.log.replace(progress, format("Sending %d of %d", sent, total));
     }
+    // The last long dump may still be going out: it stays cancellable.
+    if (hasLongDump && sent > 0 && !waitForOutput())
+        s.LogString(format("Sending cancelled after %d of %d", sent - 1, total));
 }
 
 void ButtonClearSelClick(Session& s)

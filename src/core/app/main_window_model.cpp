@@ -1,5 +1,7 @@
 #include "core/app/main_window_model.h"
 
+#include "core/app/incoming.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
@@ -242,6 +244,7 @@ void CloseDevs(Session& s)
 {
     MidiDevices* d = s.devices;
     if (s.MIDI_In_Present && d) tryDevice(s, [&] { d->closeInput(); });
+    InputStopped(s);
     s.shell.pause(100);
     if (s.MIDI_Out_Present && d) tryDevice(s, [&] { d->closeOutput(); });
     s.midiOutput = nullptr;

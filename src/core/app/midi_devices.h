@@ -2,6 +2,7 @@
 // implements it over real ports; tests implement it over the loopback.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -12,6 +13,14 @@
 #include "core/sysex/midi_event.h"
 
 namespace tolvex {
+
+// What the MIDI service lost on the input since the last look.
+struct MidiLosses {
+    std::uint32_t events = 0;     // events the service itself dropped
+    std::uint32_t messages = 0;   // SysEx messages discarded because data went missing inside them
+    std::uint32_t mixed = 0;      // SysEx messages cut by another sender's message
+    bool severalSenders = false;  // several senders now feed the input (told once)
+};
 
 class MidiDevices {
 public:
@@ -37,6 +46,11 @@ public:
     virtual std::optional<TMyMidiEvent> GetMidiEvent() = 0;
     // Events dropped because the queue or the buffers were full, since the last call.
     virtual std::uint32_t takeOverflowDrops() = 0;
+    // Losses of the MIDI service since the last call (reported through onOverflow too).
+    virtual MidiLosses takeLosses() { return {}; }
+    // Bytes of a SysEx message the input was still receiving when it last
+    // closed (or was lost), once; 0 when none was left unfinished.
+    virtual std::size_t takeUnfinishedInput() { return 0; }
 
     // Set by the owner; called on the main thread when events are waiting or were dropped.
     std::function<void()> onInput;

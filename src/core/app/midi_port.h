@@ -18,6 +18,9 @@ public:
     virtual void PutLong(ByteView data) = 0;
     // Sends one short message (status and up to two data bytes). Throws TolvexError on failure.
     virtual void PutShort(std::uint8_t MidiMessage, std::uint8_t Data1, std::uint8_t Data2) = 0;
+    // Stops the long message going out between two of its pieces (its
+    // receiver drops it as unfinished) and drops the ones queued behind it.
+    virtual void CancelLong() {}
 };
 
 }  // namespace tolvex

@@ -145,6 +145,11 @@ public:
     std::string lastpath;  // folder the file dialogs open in
     int busyInterval = 0;  // current interval of the busy-lamp timer, ms
     std::uint64_t overflowDrops = 0;
+    // What the MIDI service lost on the input: events it dropped and messages
+    // discarded for holes; the log says so at most once a second.
+    std::uint64_t midiDataLost = 0;
+    std::uint64_t lostEventsUnlogged = 0;
+    std::int64_t lostEventsLoggedAt = -1000000;
     int SendDelayMs = 0;  // pause between two messages of "Send Selected"
     bool SendRunning = false;
     std::string lostBoxText;     // the last "MIDI device lost" box, and when it was shown

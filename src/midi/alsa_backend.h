@@ -1,0 +1,32 @@
+// MIDI ports on the ALSA sequencer, over one sequencer client shared by the
+// input and the output: messages of any length in both directions (SysEx
+// travels in pieces of kAlsaSysexPiece bytes, paced so that no port is
+// overrun), the port lists kept fresh by the sequencer's announcements, and a
+// chosen port that goes away (or whose connection is removed) told to its device.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+
+#include "midi/alsa_seq.h"
+#include "midi/midi_backend.h"
+
+namespace tolvex {
+
+inline constexpr std::size_t kAlsaSysexPiece = 256;
+// The pace of output to a port that ends in a MIDI cable (a kernel client),
+// and to a program's port, whose input pool the sequencer does not let a
+// sender wait for.
+inline constexpr double kAlsaCableBytesPerSecond = 3125;
+inline constexpr double kAlsaProgramBytesPerSecond = 1 << 20;
+
+struct MidiBackendPair {
+    std::unique_ptr<MidiInBackend> in;
+    std::unique_ptr<MidiOutBackend> out;
+};
+
+// Both back-ends over `seq`, which they own together. Port names are
+// "client:port"; the program's own ports are "Tolvex In" and "Tolvex Out".
+MidiBackendPair makeAlsaBackends(std::unique_ptr<AlsaSeq> seq);
+
+}  // namespace tolvex

@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# tolvex-cli send and receive talking to each other over real ALSA MIDI ports.
+# Usage: alsa_send_receive.sh CLI FIXTURES_DIR WORK_DIR
+# Exit 77 (skipped) without an ALSA sequencer (/dev/snd/seq).
+set -u
+cli=$1 fixtures=$2 work=$3
+export TOLVEX_MIDI_API=alsa
+mkdir -p "$work"
+
+if [ ! -e /dev/snd/seq ] || ! "$cli" ports 2>/dev/null | grep -q '^in:Tolvex In$'; then
+  echo "no ALSA sequencer (/dev/snd/seq): skipped"
+  exit 77
+fi
+
+saved="$work/received.syx"
+rm -f "$saved"
+"$cli" receive --in "Tolvex In" --count 2 --timeout 20 --save "$saved" >"$work/received.txt" 2>"$work/receive.err" &
+receiver=$!
+
+# Wait until the receiver's port is there, then send to it.
+target=""
+for _ in $(seq 100); do
+  target=$("$cli" ports | sed -n 's/^out:\(Tolvex CLI Receive:Tolvex In\)$/\1/p' | head -n 1)
+  [ -n "$target" ] && break
+  sleep 0.1
+done
+[ -n "$target" ] || { echo "receiver port never appeared"; kill "$receiver"; exit 1; }
+
+"$cli" send --out "$target" --delay 20 "$fixtures/yamaha/dx7-rom1a.syx" "$fixtures/korg/triton-one-program.syx" \
+  || { echo "send failed"; kill "$receiver"; exit 1; }
+wait "$receiver" || { echo "receive failed:"; cat "$work/receive.err"; exit 1; }
+
+expected=$'Yamaha Bulk Dump: Packed 32 Voice Byte Count 1000H, 4096 (d)\nKorg Triton: One Program Dump '
+[ "$(cat "$work/received.txt")" = "$expected" ] || { echo "received:"; cat "$work/received.txt"; exit 1; }
+cmp "$saved" <(cat "$fixtures/yamaha/dx7-rom1a.syx" "$fixtures/korg/triton-one-program.syx") \
+  || { echo "saved file differs from what was sent"; exit 1; }
+echo "send and receive over ALSA: ok"

@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# A receiver stopped (SIGSTOP, as an xrun stops it) in the middle of a long
+# dump over JACK: the dump arrives whole or is discarded and reported, never
+# saved with a hole.
+# Usage: jack_xrun.sh CLI WORK_DIR. Exit 77 (skipped) without a JACK server,
+# unless TOLVEX_REQUIRE_JACK=1.
+set -u
+cli=$1 work=$2
+export TOLVEX_MIDI_API=jack
+mkdir -p "$work"
+
+if ! "$cli" ports 2>/dev/null | grep -q '^in:Tolvex In$'; then
+  [ "${TOLVEX_REQUIRE_JACK:-}" = 1 ] && { echo "no JACK server, but one is required"; exit 1; }
+  echo "no JACK server: skipped"
+  exit 77
+fi
+
+big="$work/big.syx" got="$work/got.syx"
+python3 -c "import sys; sys.stdout.buffer.write(b'\xF0\x7D' + bytes(i % 128 for i in range(8 << 20)) + b'\xF7')" >"$big"
+rm -f "$got"
+"$cli" receive --in "Tolvex In" --count 1 --timeout 10 --save "$got" >"$work/receive.out" 2>&1 &
+receiver=$!
+target=""
+for _ in $(seq 100); do
+  target=$("$cli" ports 2>/dev/null | sed -n 's/^out:\(Tolvex CLI Receive In:.*\)$/\1/p' | head -n 1)
+  [ -n "$target" ] && break
+  sleep 0.1
+done
+[ -n "$target" ] || { echo "receiver port never appeared"; kill "$receiver"; exit 1; }
+"$cli" send --out "$target" "$big" >"$work/send.out" 2>&1 &
+sender=$!
+# Stop the receiver once the dump is flowing.
+for _ in $(seq 200); do grep -q "^Sending" "$work/send.out" 2>/dev/null && break; sleep 0.05; done
+sleep 0.3
+kill -STOP "$receiver"
+sleep 0.2
+kill -CONT "$receiver"
+wait "$sender"
+wait "$receiver"; rc=$?
+if [ -f "$got" ] && ! cmp -s "$got" "$big"; then
+  echo "a dump with a hole was saved ($(stat -c %s "$got") of $(stat -c %s "$big") bytes), exit $rc"; exit 1
+fi
+if [ ! -f "$got" ] && { [ $rc -ne 1 ] || ! grep -q "MIDI data lost" "$work/receive.out"; }; then
+  echo "the dump was discarded without saying so (exit $rc):"; cat "$work/receive.out"; exit 1
+fi
+echo "receiver stopped during a dump: $([ -f "$got" ] && echo "arrived whole" || echo "discarded and reported")"

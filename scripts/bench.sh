@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the benchmarks with optimisation and runs them all (or those matching $1).
 set -euo pipefail
 cd "$(dirname "$0")/.."

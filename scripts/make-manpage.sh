@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Writes the manual page of tolvex-cli from its own --help texts.
 # Usage: scripts/make-manpage.sh PATH/TO/tolvex-cli > tolvex-cli.1
 set -euo pipefail

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The diagnostic file "debugfile.txt" that request/response exchanges write to.
 #pragma once
 

@@ -318,7 +318,7 @@ TEST(Splash, ShowsItsPictureAndTheFileVersion)
     const auto* picture = splash.findChild<QLabel*>("SplashPicture");
     ASSERT_NE(picture, nullptr);
     EXPECT_FALSE(picture->pixmap().isNull());
-    EXPECT_EQ(splash.VerLabel()->text().toStdString(), "FileVersion = 1.6.0.0 ");
+    EXPECT_EQ(splash.VerLabel()->text().toStdString(), "FileVersion = " TOLVEX_VERSION " ");
     splash.grab().save(QDir::current().filePath("tolvex-splash.png"));
 }
 

@@ -8,6 +8,7 @@
 #include "core/app/table_files.h"
 #include "core/text/ini_file.h"
 #include "devices/devices.h"
+#include "gui/app_icon.h"
 #include "gui/splash.h"
 
 namespace tolvex {
@@ -40,6 +41,8 @@ std::unique_ptr<App> createApp(AppOptions options)
         QApplication::processEvents();
     }
     QApplication::setApplicationName("Tolvex");
+    QGuiApplication::setDesktopFileName(kDesktopFileName);
+    if (QGuiApplication::windowIcon().isNull()) QApplication::setWindowIcon(tolvexIcon());
 
     app->window = std::make_unique<MainWindow>(s, app->shell, app->commands);
     app->shell.setWindow(app->window.get());

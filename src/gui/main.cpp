@@ -11,6 +11,7 @@
 #include "core/app/librarian.h"
 #include "core/text/version_info.h"
 #include "gui/app.h"
+#include "gui/app_icon.h"
 #include "midi/port_devices.h"
 
 namespace {
@@ -40,6 +41,11 @@ int main(int argc, char** argv)
         return cli.exit(e);
     }
     QApplication qapp(argc, argv);
+    // The window belongs to its menu entry: the desktop file names the program
+    // on Wayland, WM_CLASS ("tolvex", "Tolvex") matches its StartupWMClass on X11.
+    QApplication::setApplicationName("Tolvex");
+    QGuiApplication::setDesktopFileName(tolvex::kDesktopFileName);
+    QApplication::setWindowIcon(tolvex::tolvexIcon());
     tolvex::AppOptions options;
     options.progpath = QApplication::applicationDirPath().toStdString();
     options.makeDevices = [](tolvex::Shell& shell, const std::string& api) -> std::unique_ptr<tolvex::MidiDevices> {
@@ -49,7 +55,8 @@ int main(int argc, char** argv)
     app->window->show();
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, stopPipe) == 0) {
         auto* notifier = new QSocketNotifier(stopPipe[0], QSocketNotifier::Read, app->window.get());
-        QObject::connect(notifier, &QSocketNotifier::activated, app->window.get(), [&app] { app->window->close(); });
+        QObject::connect(notifier, &QSocketNotifier::activated, app->window.get(),
+                         [&app] { app->window->closeWithoutAsking(); });
         struct sigaction action {};
         action.sa_handler = onStopSignal;
         sigemptyset(&action.sa_mask);

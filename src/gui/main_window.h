@@ -3,6 +3,7 @@
 // name, and forwards clicks to the commands. It holds no behaviour of its own.
 #pragma once
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -43,6 +44,12 @@ public:
     // Runs after the session's close step when the window closes.
     std::function<void()> onClosed;
 
+    // Closes without the question about received messages never saved
+    // (SIGTERM: nobody is there to answer it).
+    void closeWithoutAsking();
+
+    QAction* undoAction() const { return undo_; }
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -56,6 +63,7 @@ private:
     QWidget* buildLogSide();
     void buildPages();
     void buildMenus();
+    void buildHelpMenu();
 
     // The button of a command-table entry: caption, hint, enabled when it has a function.
     QPushButton* button(QWidget* parent, const char* control);
@@ -88,6 +96,8 @@ private:
     bool logFollowPending_ = false;
     std::uint64_t shownAppended_ = 0, shownReplaced_ = 0, shownCleared_ = 0;  // the log as last shown
     bool closed_ = false;
+    bool noCloseQuestion_ = false;
+    QAction* undo_ = nullptr;
 };
 
 }  // namespace tolvex

@@ -196,7 +196,10 @@ void ConvTriCombiBankClick(Session& s, const TriKroTables& tri, const KronosDefs
 
     Bytes message = KroCurrentCombiMessage(r.Kro_Combi);
     std::string label = kTriKroConvertedLabel;
-    if (fromBank) label += " " + std::to_string(prog);
+    if (fromBank) {
+        label += ' ';
+        label += std::to_string(prog);
+    }
     s.messages.append(label, message, "Tri2Kro-Convert");
     if (s.checked.get(ctl::AutoSendCB)) {
         if (MidiOutputReady(s))

@@ -321,11 +321,14 @@ TEST(Cli, ExitStatusesAndOutputAreTheSameForEveryCommand)
     for (const auto& c : cases) {
         const CliRun r = cli(c.args, *c.devices, c.terminal);
         EXPECT_EQ(r.status, c.status) << c.name << ": " << r.err;
-        if (c.out != "*") EXPECT_EQ(r.out, c.out) << c.name;
-        if (c.err.rfind("*", 0) == 0)
+        if (c.out != "*") {
+            EXPECT_EQ(r.out, c.out) << c.name;
+        }
+        if (c.err.rfind("*", 0) == 0) {
             EXPECT_NE(r.err.find(c.err.substr(1)), std::string::npos) << c.name << ": " << r.err;
-        else
+        } else {
             EXPECT_EQ(r.err, c.err) << c.name;
+        }
     }
 }
 

@@ -179,12 +179,14 @@ TEST(MainWindow, PagesKeepTheirCaptionsWholeAtTwoScales)
                 if (qobject_cast<QAbstractButton*>(c) == nullptr && qobject_cast<QLabel*>(c) == nullptr) continue;
                 const QString name = c->objectName().isEmpty() ? c->property("text").toString() : c->objectName();
                 EXPECT_GE(c->width(), c->sizeHint().width()) << where << ": " << name.toStdString() << " cut";
-                if (qobject_cast<QPushButton*>(c))
+                if (qobject_cast<QPushButton*>(c)) {
                     EXPECT_LE(c->width(), 2 * c->sizeHint().width() + 40)
                         << where << ": " << name.toStdString() << " stretched";
+                }
             }
-            if (auto* memo = page->findChild<QWidget*>(ctl::BankTextMemo1))
+            if (auto* memo = page->findChild<QWidget*>(ctl::BankTextMemo1)) {
                 EXPECT_GE(memo->width(), memo->minimumWidth()) << where;
+            }
             const QString file = QString("screenshots/page-%1-%2.png")
                                      .arg(pages->tabText(i).replace('/', '-'))
                                      .arg(static_cast<int>(scale * 100));

@@ -65,7 +65,8 @@ MainWindow::MainWindow(Session& session, QtShell& shell, const CommandTable& com
     setWindowTitle(q(WindowTitle(session_)));
     setWindowIcon(tolvexIcon());
     setObjectName("Form1");
-    setMinimumSize(1127, 530);
+    // No fixed minimum: the layout's own keeps every caption whole, and the
+    // window grows past 1127 by 530 where the fonts need it.
     resize(1127, 530);
     setAcceptDrops(true);
 

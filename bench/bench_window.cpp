@@ -1,4 +1,3 @@
-// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window under a long stream of received messages, and the list
 // commands on large lists, offscreen.
 #include <benchmark/benchmark.h>

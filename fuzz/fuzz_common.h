@@ -1,4 +1,3 @@
-// SPDX-License-Identifier: GPL-3.0-or-later
 // Helpers shared by the fuzz targets.
 #pragma once
 

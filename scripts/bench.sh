@@ -1,5 +1,4 @@
 #!/usr/bin/env bash
-# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the benchmarks with optimisation and runs them all (or those matching $1).
 set -euo pipefail
 cd "$(dirname "$0")/.."

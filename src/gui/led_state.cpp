@@ -1,4 +1,3 @@
-// SPDX-License-Identifier: GPL-3.0-or-later
 #include "gui/led_state.h"
 
 namespace tolvex {

@@ -1,4 +1,3 @@
-// SPDX-License-Identifier: GPL-3.0-or-later
 // The Objects Window: draws the session's message list and edits its selection.
 // The list is the only record of the selection; the view keeps nothing per
 // entry and draws only the rows in sight, so appending a message, making it the

@@ -1,4 +1,3 @@
-// SPDX-License-Identifier: GPL-3.0-or-later
 // The window shown while Tolvex starts: product name and file version.
 #pragma once
 

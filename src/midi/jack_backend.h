@@ -1,4 +1,3 @@
-// SPDX-License-Identifier: GPL-3.0-or-later
 // MIDI ports on a JACK server, straight over libjack: messages of any length
 // in both directions, and a port that stops working (server gone, the chosen
 // connection gone) is told to its device.

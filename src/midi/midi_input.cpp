@@ -1,4 +1,3 @@
-// SPDX-License-Identifier: GPL-3.0-or-later
 #include "midi/midi_input.h"
 
 #include "midi/midi_output.h"

@@ -1,4 +1,3 @@
-// SPDX-License-Identifier: GPL-3.0-or-later
 #include "midi/rtmidi_backend.h"
 
 #include <fcntl.h>

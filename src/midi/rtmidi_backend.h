@@ -1,4 +1,3 @@
-// SPDX-License-Identifier: GPL-3.0-or-later
 // The platform MIDI service on Linux: ALSA through RtMidi, JACK straight over
 // libjack (jack_backend.h).
 #pragma once

@@ -1,4 +1,3 @@
-// SPDX-License-Identifier: GPL-3.0-or-later
 // The windows' commands through `tolvex-cli run`: one command, scripts, and
 // the usage errors that must end a run instead of hanging it.
 #include "cli/runner.h"

@@ -1,4 +1,3 @@
-// SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/text/csv_parser.h"
 
 #include <gtest/gtest.h>

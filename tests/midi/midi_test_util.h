@@ -1,4 +1,3 @@
-// SPDX-License-Identifier: GPL-3.0-or-later
 // Messages and a drained-event log shared by the MIDI device tests.
 #pragma once
 

@@ -1,4 +1,3 @@
-// SPDX-License-Identifier: GPL-3.0-or-later
 #include "support/simulated_sp.h"
 
 #include <cstdio>

@@ -1,4 +1,3 @@
-// SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/app/mem_stats.h"
 
 #if defined(__GLIBC__)

@@ -1,4 +1,3 @@
-// SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/app/request_response.h"
 
 #include "core/app/controls.h"

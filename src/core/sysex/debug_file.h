@@ -1,4 +1,3 @@
-// SPDX-License-Identifier: GPL-3.0-or-later
 // The diagnostic file "debugfile.txt" that request/response exchanges write to.
 #pragma once
 

@@ -1,4 +1,3 @@
-// SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/sysex/message_list.h"
 
 #include <algorithm>

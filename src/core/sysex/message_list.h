@@ -1,4 +1,3 @@
-// SPDX-License-Identifier: GPL-3.0-or-later
 // The stored messages of the Objects Window and the list that owns them.
 #pragma once
 

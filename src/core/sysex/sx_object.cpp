@@ -1,4 +1,3 @@
-// SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/sysex/sx_object.h"
 
 #include <cstring>

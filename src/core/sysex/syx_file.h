@@ -1,4 +1,3 @@
-// SPDX-License-Identifier: GPL-3.0-or-later
 // SysEx (.syx) files: messages back to back, no header or separators.
 #pragma once
 

@@ -1,4 +1,3 @@
-// SPDX-License-Identifier: GPL-3.0-or-later
 // Writing a file so that a failed write never destroys what was there.
 #pragma once
 

@@ -1,4 +1,3 @@
-// SPDX-License-Identifier: GPL-3.0-or-later
 #include "devices/kronos/kronos_sysex.h"
 
 #include "core/app/controls.h"

@@ -1,4 +1,3 @@
-// SPDX-License-Identifier: GPL-3.0-or-later
 #include "devices/triton/triton_efx_parse.h"
 
 #include <array>

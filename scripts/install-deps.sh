@@ -8,7 +8,7 @@ packages=(
   libasound2-dev libjack-jackd2-dev jackd2
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
   libsqlite3-dev
-  desktop-file-utils appstream dpkg-dev
+  desktop-file-utils appstream dpkg-dev lintian
   clang libclang-rt-14-dev python3
 )
 

@@ -45,7 +45,12 @@ constexpr char kUsage[] =
     "  run COMMAND [FILE...]         run a command of the window (run --list names them)\n"
     "  library COMMAND ...           the patch library: add, list, export, bank, duplicates\n"
     "\n"
-    "Run 'tolvex-cli COMMAND --help' for a command's options.\n";
+    "Run 'tolvex-cli COMMAND --help' for a command's options.\n"
+    "\n"
+    "Exit status, the same for every command: 0 done; 1 failed or nothing done\n"
+    "(a file refused, a message not sent, nothing received, no MIDI system);\n"
+    "2 usage error (an unknown command, option or port); 130 or 143 after\n"
+    "Ctrl+C or SIGTERM.\n";
 
 constexpr char kNamesHelp[] =
     "Usage: tolvex-cli names [--filter7f] FILE...\n"
@@ -55,23 +60,32 @@ constexpr char kNamesHelp[] =
     "table files the window reads; what the naming notices (a Kronos parameter\n"
     "not in the tables) goes to standard error. --filter7f leaves out Kronos\n"
     "function 7F messages, as \"Filter Function 7F msgs\" does in the window.\n"
-    "Exits 1 when a file was refused.\n";
+    "Exits 0 when every file was named, 1 when a file was refused, 2 for a\n"
+    "usage error.\n";
 constexpr char kPortsHelp[] =
     "Usage: tolvex-cli ports\n"
     "Prints the MIDI input ports (\"in:\") and output ports (\"out:\"), one per line.\n"
-    "Which MIDI system was used (\"alsa\", \"jack\" or \"none\") goes to standard error first.\n";
+    "Which MIDI system was used (\"alsa\", \"jack\" or \"none\") goes to standard error first.\n"
+    "Exits 0, or 1 when there is no MIDI system (ALSA sequencer or JACK server).\n";
 constexpr char kSendHelp[] =
-    "Usage: tolvex-cli send --out PORT [--delay MS] FILE...\n"
+    "Usage: tolvex-cli send --out PORT [--delay MS] [--quiet] FILE...\n"
     "Sends every message of the files in order to the output port (name matched\n"
     "whole, case ignored), waiting MS milliseconds between messages (default 0).\n"
-    "A message without its end byte F7 is not sent. Exits 1 when a message was\n"
-    "not sent or the port was lost.\n";
+    "A message without its end byte F7 is not sent. Each message sent is named\n"
+    "on standard output; on a terminal, \"Sent 3 of 40\" shows the progress on\n"
+    "standard error. --quiet prints nothing but errors.\n"
+    "Exits 0 when every message was sent, 1 when one was not sent, the port was\n"
+    "lost or there is no MIDI system, 2 for a usage error or an unknown port.\n";
 constexpr char kReceiveHelp[] =
-    "Usage: tolvex-cli receive --in PORT [--count N] [--timeout S] [--save FILE.syx]\n"
+    "Usage: tolvex-cli receive --in PORT [--count N] [--timeout S] [--save FILE.syx] [--quiet]\n"
     "Receives SysEx on the input port and prints each complete message, its name\n"
     "and detail separated by a tab (\\xHH as names writes them). Stops after N messages, S seconds of silence\n"
     "(default 10), Ctrl+C or SIGTERM, then saves what it received when --save is\n"
-    "given. With nothing received the file is left as it was and it exits 1.\n";
+    "given. On a terminal the bytes of a dump under way show on standard error.\n"
+    "--quiet prints nothing but errors.\n"
+    "Exits 0 when something was received, 1 when nothing was (the --save file is\n"
+    "then left as it was), the port was lost or there is no MIDI system, 2 for a\n"
+    "usage error or an unknown port.\n";
 
 struct Options {
     std::vector<std::string> files;
@@ -81,6 +95,40 @@ struct Options {
     int timeout = 10;
     std::string save;
     bool filter7F = false;
+    bool quiet = false;
+    bool progress = false;  // standard error is a terminal: progress lines, rewritten in place
+};
+
+constexpr char kNoMidiSystem[] = "No MIDI system found (ALSA sequencer or JACK server)";
+
+// A line on standard error that is rewritten in place, at most ten times a second.
+class ProgressLine {
+public:
+    ProgressLine(std::ostream& err, bool enabled, Shell& shell) : err_(err), enabled_(enabled), shell_(shell) {}
+    ~ProgressLine() { clear(); }
+    void show(const std::string& text, bool force = false)
+    {
+        if (!enabled_) return;
+        const std::int64_t now = shell_.nowMs();
+        if (!force && shown_ && now - lastMs_ < 100) return;
+        lastMs_ = now;
+        err_ << "\r\033[K" << text << std::flush;
+        shown_ = true;
+    }
+    // Takes the line away before other output, so the two do not mix.
+    void clear()
+    {
+        if (!shown_) return;
+        err_ << "\r\033[K" << std::flush;
+        shown_ = false;
+    }
+
+private:
+    std::ostream& err_;
+    bool enabled_;
+    Shell& shell_;
+    bool shown_ = false;
+    std::int64_t lastMs_ = 0;
 };
 
 // The listed name that matches `wanted` the way the settings file matches.
@@ -144,6 +192,10 @@ int cmdPorts(std::ostream& out, std::ostream& err, const DeviceFactory& makeDevi
 {
     ConsoleShell shell(err);
     auto devices = makeDevices(shell, "Tolvex CLI");
+    if (!devices) {
+        err << kNoMidiSystem << '\n';
+        return 1;
+    }
     if (const auto* ports = dynamic_cast<const PortDevices*>(devices.get()); ports && !ports->systemName().empty())
         err << "MIDI system: " << ports->systemName() << '\n';
     for (const std::string& n : devices->inputNames()) out << "in:" << n << '\n';
@@ -160,6 +212,20 @@ std::string receivedLine(Session& s, std::size_t i)
     opts.log = {};  // what the naming notices was logged when the message arrived
     const std::string name = SxParseName(s.messages.at(i).storage->sxdata, detail, ignore, opts);
     return escapeField(name) + '\t' + escapeField(detail);
+}
+
+// Mirrors the session's log to a stream as lines are added or rewritten.
+// `errorsOnly`: only the lines that report a message not sent.
+void mirrorLog(Session& s, std::ostream& out, ProgressLine& progress, bool errorsOnly)
+{
+    s.log.onChange = [&s, &out, &progress, errorsOnly, shown = std::uint64_t{0}]() mutable {
+        if (s.log.appended == shown || s.log.lines().empty()) return;  // a rewrite, not a new line
+        shown = s.log.appended;
+        if (errorsOnly && s.log.lines().back().rfind("Not sent", 0) != 0) return;
+        progress.clear();
+        out << s.log.lines().back() << '\n';
+        out.flush();
+    };
 }
 
 int stopStatus()
@@ -180,7 +246,8 @@ int cmdSend(const Options& o, std::ostream& out, std::ostream& err, const Device
     ConsoleShell shell(err);
     Session s(shell);
     startTables(s, shell);
-    mirrorLog(s, out);
+    ProgressLine progress(err, o.progress && !o.quiet, shell);
+    mirrorLog(s, o.quiet ? err : out, progress, o.quiet);
     bool ok = true;
     std::vector<Bytes> messages;
     for (const std::string& path : o.files) {
@@ -191,10 +258,14 @@ int cmdSend(const Options& o, std::ostream& out, std::ostream& err, const Device
         messages.insert(messages.end(), s.SX_List.begin(), s.SX_List.end());
     }
     auto devices = makeDevices(shell, "Tolvex CLI Send");
+    if (!devices) {
+        err << kNoMidiSystem << '\n';
+        return 1;
+    }
     const auto port = findPort(devices->outputNames(), o.port);
     if (!port) {
         err << "tolvex-cli send: no MIDI output port named " << o.port << "\n";
-        return 1;
+        return 2;
     }
     bool lost = false;
     devices->onLost = [&](const std::string& reason) {
@@ -254,6 +325,8 @@ int cmdSend(const Options& o, std::ostream& out, std::ostream& err, const Device
             s.midiOutput->PutLong(m);
             ++queued;
             backlog += m.size();
+            progress.show("Sent " + std::to_string(queued) + " of " + std::to_string(messages.size()),
+                          i + 1 == messages.size());
         } catch (const TolvexError& e) {
             shell.messageBox("MIDI Out Error", e.what(), MsgIcon::Error, MsgButtons::Ok);
             ok = false;
@@ -270,10 +343,11 @@ int cmdSend(const Options& o, std::ostream& out, std::ostream& err, const Device
     shell.ProcessMessages();  // a loss reported meanwhile
     devices->closeOutput();
     shell.ProcessMessages();
+    progress.clear();
     if (lost) {
         // Only messages that left whole count: the one the loss cut off did not arrive.
         const std::uint64_t left = ports != nullptr ? messagesOut() - outBefore : static_cast<std::uint64_t>(queued);
-        out << "Sent " << std::min<std::uint64_t>(left, static_cast<std::uint64_t>(queued)) << " of " << messages.size()
+        (o.quiet ? err : out) << "Sent " << std::min<std::uint64_t>(left, static_cast<std::uint64_t>(queued)) << " of " << messages.size()
             << " messages\n";
         return 1;
     }
@@ -291,19 +365,34 @@ int cmdReceive(const Options& o, std::ostream& out, std::ostream& err, const Dev
     Session s(shell);
     startTables(s, shell);
     auto devices = makeDevices(shell, "Tolvex CLI Receive");
+    if (!devices) {
+        err << kNoMidiSystem << '\n';
+        return 1;
+    }
     const auto port = findPort(devices->inputNames(), o.port);
     if (!port) {
         err << "tolvex-cli receive: no MIDI input port named " << o.port << "\n";
-        return 1;
+        return 2;
     }
     // With --count N only the first N messages count: one pass may store more.
     const std::size_t wanted = o.count < 0 ? SIZE_MAX : static_cast<std::size_t>(o.count);
     std::int64_t lastActivity = shell.nowMs();
+    ProgressLine progress(err, o.progress && !o.quiet, shell);
     s.messages.setListener([&](MessageList::Change change, std::size_t first, std::size_t count) {
-        if (change != MessageList::Change::Appended) return;
+        if (change != MessageList::Change::Appended || o.quiet) return;
+        progress.clear();
         for (std::size_t i = first; i < first + count && i < wanted; ++i) out << receivedLine(s, i) << '\n';
         out.flush();
     });
+    // The log's progress line of a dump arriving in several buffers ("Partial
+    // Sysex buffer 3, total bytes: 8192") gives the bytes of the dump under way.
+    s.log.onChange = [&] {
+        if (s.log.lines().empty()) return;
+        const std::string& line = s.log.lines().back();
+        const auto at = line.find("total bytes: ");
+        if (line.rfind("Partial Sysex", 0) == 0 && at != std::string::npos)
+            progress.show("Receiving a dump: " + line.substr(at + 13) + " bytes");
+    };
     s.devices = devices.get();
     s.MIDI_In_Present = true;
     bool lost = false;
@@ -336,6 +425,7 @@ int cmdReceive(const Options& o, std::ostream& out, std::ostream& err, const Dev
     if (!lost) shell.ProcessMessages();  // what arrived before a stop request counts as received
     devices->closeInput();
     InputStopped(s);
+    progress.clear();
     bool incomplete = false;
     for (const auto& line : s.log.lines()) {
         const bool unfinished = line.rfind("Incomplete SysEx message discarded", 0) == 0;
@@ -346,8 +436,8 @@ int cmdReceive(const Options& o, std::ostream& out, std::ostream& err, const Dev
     }
     const std::size_t kept = std::min(s.messages.count(), wanted);
     bool saved = true;
-    if (!o.save.empty() && kept == 0) {
-        // An empty file would only destroy what the name held before.
+    if (kept == 0) {
+        // Nothing done; with --save, an empty file would only destroy what the name held before.
         err << "No SysEx received\n";
         saved = false;
     } else if (!o.save.empty()) {
@@ -371,7 +461,8 @@ void requestCliStop(int signalNumber) noexcept
     stopSignal.store(signalNumber);
 }
 
-int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, const DeviceFactory& makeDevices)
+int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, const DeviceFactory& makeDevices,
+           bool errIsTerminal)
 {
     stopSignal.store(0);
     registerDeviceFamilies();
@@ -382,6 +473,7 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     app.add_flag("-h,--help", help);
     app.require_subcommand(0, 1);
     Options o;
+    o.progress = errIsTerminal;
     auto command = [&](const char* name, const char* description) {
         CLI::App* c = app.add_subcommand(name, description);
         c->set_help_flag();
@@ -396,12 +488,14 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     CLI::App* send = command("send", "send every message of .syx files");
     send->add_option("--out", o.port);
     send->add_option("--delay", o.delay)->check(whole);
+    send->add_flag("-q,--quiet", o.quiet);
     send->add_option("files", o.files);
     CLI::App* receive = command("receive", "receive SysEx and print each message");
     receive->add_option("--in", o.port);
     receive->add_option("--count", o.count)->check(whole);
     receive->add_option("--timeout", o.timeout)->check(whole);
     receive->add_option("--save", o.save);
+    receive->add_flag("-q,--quiet", o.quiet);
     CLI::App* run = app.add_subcommand("run", "run a command of the window");
     run->set_help_flag();
     run->prefix_command();  // its own options (--help too), in their order, go to the runner
@@ -452,6 +546,7 @@ std::string programFolder()
 DeviceFactory systemDeviceFactory()
 {
     return [](Shell& shell, const std::string& clientName) -> std::unique_ptr<MidiDevices> {
+        if (chooseMidiApiFromEnvironment() == MidiApi::None) return nullptr;  // no MIDI system
         return makeSystemMidiDevices(shell, {}, clientName);
     };
 }

@@ -16,9 +16,12 @@ namespace tolvex {
 using DeviceFactory = std::function<std::unique_ptr<MidiDevices>(Shell& shell, const std::string& clientName)>;
 
 // Runs one command line (args without the program name). Returns the exit
-// status: 0, 1 when the command ended on an error, 2 for a usage error.
+// status, the same for every command: 0 done, 1 failed or nothing done, 2 for
+// a usage error (an unknown command, option or port). `makeDevices` returns
+// nullptr when there is no MIDI system. `errIsTerminal`: `err` is a terminal,
+// so send and receive show progress lines there.
 int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-           const DeviceFactory& makeDevices);
+           const DeviceFactory& makeDevices, bool errIsTerminal = false);
 
 // Async-signal-safe: the running send or receive stops at its next step, as
 // after Ctrl+C (SIGINT) or SIGTERM; receive saves what it has. runCli then
@@ -28,7 +31,8 @@ void requestCliStop(int signalNumber) noexcept;
 // The folder of this program ('/' at the end): its settings and tables.
 std::string programFolder();
 
-// The platform's devices (TOLVEX_MIDI_API picks the service).
+// The platform's devices (TOLVEX_MIDI_API picks the service); nullptr when
+// there is no MIDI system at all.
 DeviceFactory systemDeviceFactory();
 
 }  // namespace tolvex

@@ -1,6 +1,8 @@
 #include <csignal>
 #include <iostream>
 
+#include <unistd.h>
+
 #include "cli/cli.h"
 
 namespace {
@@ -20,5 +22,5 @@ int main(int argc, char** argv)
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
-    return tolvex::runCli(args, std::cout, std::cerr, tolvex::systemDeviceFactory());
+    return tolvex::runCli(args, std::cout, std::cerr, tolvex::systemDeviceFactory(), ::isatty(STDERR_FILENO) == 1);
 }

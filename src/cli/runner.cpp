@@ -471,7 +471,10 @@ private:
         const auto words = [](const std::string& text) {
             std::string out;
             std::istringstream in(text);
-            for (std::string w; in >> w;) out += (out.empty() ? "" : " ") + lower(w);
+            for (std::string w; in >> w;) {
+                if (!out.empty()) out += ' ';
+                out += lower(w);
+            }
             return out;
         };
         for (int i = 0; i < n; ++i)

@@ -14,6 +14,7 @@
 #include "core/app/table_files.h"
 #include "core/text/ini_file.h"
 #include "devices/devices.h"
+#include "gui/app_icon.h"
 #include "gui/splash.h"
 
 namespace tolvex {
@@ -51,6 +52,8 @@ std::unique_ptr<App> createApp(AppOptions options)
         QApplication::processEvents();
     }
     QApplication::setApplicationName("Tolvex");
+    QGuiApplication::setDesktopFileName(kDesktopFileName);
+    if (QGuiApplication::windowIcon().isNull()) QApplication::setWindowIcon(tolvexIcon());
 
     app->window = std::make_unique<MainWindow>(s, app->shell, app->commands);
     app->shell.setWindow(app->window.get());
@@ -86,7 +89,7 @@ void quitOnSignal(App& app)
             return;
         }
         app.window->stopping = true;
-        app.window->close();
+        app.window->closeWithoutAsking();
         *closeWhenFree = nullptr;  // ends the self-reference
         QApplication::quit();
     };

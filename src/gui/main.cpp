@@ -11,6 +11,7 @@
 #include "core/text/version_info.h"
 #include "gui/app.h"
 #include "gui/instance.h"
+#include "gui/app_icon.h"
 #include "midi/port_devices.h"
 
 namespace {
@@ -44,6 +45,11 @@ int main(int argc, char** argv)
         return cli.exit(e);
     }
     QApplication qapp(argc, argv);
+    // The window belongs to its menu entry: the desktop file names the program
+    // on Wayland, WM_CLASS ("tolvex", "Tolvex") matches its StartupWMClass on X11.
+    QApplication::setApplicationName("Tolvex");
+    QGuiApplication::setDesktopFileName(tolvex::kDesktopFileName);
+    QApplication::setWindowIcon(tolvex::tolvexIcon());
     // A double-click on a .syx while Tolvex is open: the running window opens it.
     const QString serverName = tolvex::instanceServerName();
     if (!newInstance) {

@@ -1,6 +1,8 @@
 #include "gui/main_window.h"
 
 #include <QCloseEvent>
+#include <QDesktopServices>
+#include <QMessageBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFontDatabase>
@@ -12,6 +14,7 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
+#include <QTextDocument>
 #include <QShortcut>
 #include <QTimer>
 #include <QUrl>
@@ -21,6 +24,8 @@
 #include "core/app/incoming.h"
 #include "core/app/librarian.h"
 #include "core/app/main_window_model.h"
+#include "core/app/window_session.h"
+#include "gui/app_icon.h"
 
 namespace tolvex {
 
@@ -56,9 +61,11 @@ private:
 MainWindow::MainWindow(Session& session, QtShell& shell, const CommandTable& commands, QWidget* parent)
     : QMainWindow(parent), session_(session), shell_(shell), commands_(commands)
 {
-    setWindowTitle("Tolvex");
+    setWindowTitle(q(WindowTitle(session_)));
+    setWindowIcon(tolvexIcon());
     setObjectName("Form1");
-    setMinimumSize(1127, 530);
+    // No fixed minimum: the layout's own keeps every caption whole, and the
+    // window grows past 1127 by 530 where the fonts need it.
     resize(1127, 530);
     setAcceptDrops(true);
 
@@ -87,7 +94,12 @@ QPushButton* MainWindow::button(QWidget* parent, const char* control)
     auto* b = new QPushButton(q(c->caption), parent);
     b->setObjectName(q(c->control));
     b->setToolTip(q(c->hint));
-    if (c->run)
+    // The two Clear buttons keep what they remove for one Undo.
+    if (c->control == "ButtonClearSel")
+        connect(b, &QPushButton::clicked, this, [this] { run(ClearSelectedWithUndo); });
+    else if (c->control == "Button_clear")
+        connect(b, &QPushButton::clicked, this, [this] { run(ClearAllWithUndo); });
+    else if (c->run)
         connect(b, &QPushButton::clicked, this, [this, c] { run(c->run); });
     else
         b->setEnabled(false);  // its command comes with its device family
@@ -174,6 +186,7 @@ QWidget* MainWindow::buildTopBar()
     busyPanel_->setFrameShape(QFrame::Panel);
     busyPanel_->setFrameShadow(QFrame::Sunken);
     busyPanel_->setAutoFillBackground(true);
+    busyPanel_->setToolTip("MIDI lamp: red while MIDI data is arriving on the input port");
 
     cancel_ = button(bar, ctl::Cancel);
 
@@ -262,6 +275,9 @@ QWidget* MainWindow::buildLogSide()
     log_->setObjectName("lstLog");
     log_->setToolTip(q(commands_.hintOf("lstLog")));
     log_->setUniformItemSizes(true);
+    // Long lines are scrolled to, never cut short with "...".
+    log_->setTextElideMode(Qt::ElideNone);
+    log_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     log_->setSelectionMode(QAbstractItemView::SingleSelection);
     log_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     log_->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -312,16 +328,25 @@ void MainWindow::buildPages()
         l->addWidget(e);
         return box;
     };
-    // A page's buttons at the places the command table gives them.
+    // A page's buttons at the places the command table gives them, each as
+    // wide as its caption (at least as wide as its neighbours in the column).
     auto buttons = [this](QWidget* w, QGridLayout* g, const char* title) {
         for (const Command* c : commands_.on(kMainWindow, title))
             if (c->row >= 0) g->addWidget(button(w, c->control.c_str()), c->row, c->column);
+    };
+    // The cells keep their natural size: what is left over goes to an empty
+    // last column and row, so no button is stretched across the page and no
+    // caption is squeezed.
+    auto finish = [](QGridLayout* g) {
+        g->setColumnStretch(g->columnCount(), 1);
+        g->setRowStretch(g->rowCount(), 1);
     };
 
     {
         auto [w, g] = page("DX/TX");
         buttons(w, g, "DX/TX");
         g->addWidget(new QLabel("Checksum", w), 2, 0);
+        finish(g);
     }
     {
         auto [w, g] = page("SP");
@@ -329,11 +354,13 @@ void MainWindow::buildPages()
         g->addWidget(labelled(w, "Bank", ctl::SP_Bank_Num_edit), 1, 0);
         g->addWidget(labelled(w, "Dev", ctl::SP_DevID_edit), 1, 1);
         g->addWidget(label(w, ctl::TimeoutLabel, ""), 1, 2);
+        finish(g);
     }
     {
         auto [w, g] = page("Wavestation");
         buttons(w, g, "Wavestation");
         g->addWidget(labelled(w, "Bank", ctl::WS_Bank), 0, 2);
+        finish(g);
     }
     {
         auto [w, g] = page("Triton");
@@ -342,6 +369,7 @@ void MainWindow::buildPages()
         g->addWidget(labelled(w, "Bank", ctl::TriBank), 2, 1);
         g->addWidget(labelled(w, "PID", ctl::TriEfxPIDtxt), 2, 2);
         g->addWidget(labelled(w, "Gchan", ctl::Tri_Gchan), 2, 3);
+        finish(g);
     }
     {
         auto [w, g] = page("Kronos");
@@ -358,8 +386,16 @@ void MainWindow::buildPages()
         auto* memo = new QPlainTextEdit(w);
         memo->setObjectName(ctl::BankTextMemo1);
         memo->setReadOnly(true);
-        memo->setMaximumHeight(70);
+        // The bank legend keeps its lines whole: as wide as its longest line.
+        memo->setLineWrapMode(QPlainTextEdit::NoWrap);
+        memo->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+        const QFontMetrics fm(memo->font());
+        memo->setMinimumWidth(fm.horizontalAdvance("USER-AA- GG : 71 - 77 (prg only)") + 2 * memo->frameWidth() +
+                              2 * static_cast<int>(memo->document()->documentMargin()) + 4);
+        memo->setMinimumHeight(4 * fm.lineSpacing() + 2 * memo->frameWidth() +
+                               2 * static_cast<int>(memo->document()->documentMargin()));
         g->addWidget(memo, 0, 5, 3, 1);
+        finish(g);
     }
     for (const char* title : kLegacyPages) legacyPages_[title] = pages_->findChild<QWidget*>(title);
 }
@@ -386,6 +422,13 @@ void MainWindow::buildMenus()
     }
     session_.closeWindow = [this] { close(); };
 
+    QMenu* editMenu = menuBar()->addMenu("&Edit");
+    undo_ = editMenu->addAction("&Undo Clear");
+    undo_->setObjectName("UndoClear");
+    undo_->setShortcut(QKeySequence::Undo);
+    undo_->setToolTip("Put back what Clear Selected or Clear All Buffers removed last");
+    undo_->setEnabled(false);
+    connect(undo_, &QAction::triggered, this, [this] { run(UndoClear); });
     QMenu* libraryMenu = menuBar()->addMenu("&Library");
     // A window of its own rather than a command of the table: no control name.
     QAction* library = libraryMenu->addAction("&Library...");
@@ -393,10 +436,11 @@ void MainWindow::buildMenus()
     library->setToolTip("Every patch kept once: find, send, copy to the Objects Window or make a bank");
     connect(library, &QAction::triggered, this, [this] { showLibrary(); });
     session_.receivedStored = [this](const Bytes& sx) { library_.received(sx); };
+    buildHelpMenu();
 
     // Only while the Objects Window has the focus: Delete in the log must not remove messages.
     auto* del = new QShortcut(QKeySequence::Delete, objects_, nullptr, nullptr, Qt::WidgetShortcut);
-    connect(del, &QShortcut::activated, this, [this] { run(ButtonClearSelClick); });
+    connect(del, &QShortcut::activated, this, [this] { run(ClearSelectedWithUndo); });
     auto* all = new QShortcut(QKeySequence::SelectAll, objects_, nullptr, nullptr, Qt::WidgetShortcut);
     connect(all, &QShortcut::activated, this, [this] { session_.messages.selectAll(true); });
 
@@ -411,6 +455,36 @@ LibraryWindow* MainWindow::showLibrary()
     libraryWindow_->raise();
     libraryWindow_->activateWindow();
     return libraryWindow_;
+}
+
+void MainWindow::buildHelpMenu()
+{
+    QMenu* help = menuBar()->addMenu("&Help");
+    QAction* readme = help->addAction("&README");
+    readme->setObjectName("HelpReadme");
+    connect(readme, &QAction::triggered, this, [this] {
+        const std::string path = ReadmePath(session_.progpath);
+        if (path.empty() || !QDesktopServices::openUrl(QUrl::fromLocalFile(q(path))))
+            shell_.messageBox("Tolvex", "The README is in /usr/share/doc/tolvex/ once Tolvex is installed, else in the "
+                                        "repository's folder.", MsgIcon::Information, MsgButtons::Ok);
+    });
+    QAction* about = help->addAction("&About Tolvex");
+    about->setObjectName("HelpAbout");
+    about->setMenuRole(QAction::AboutRole);
+    connect(about, &QAction::triggered, this, [this] {
+        QMessageBox box(this);
+        box.setObjectName("AboutBox");
+        box.setWindowTitle("About Tolvex");
+        box.setIconPixmap(tolvexIcon().pixmap(64, 64));
+        box.setText(q(AboutText(session_)));
+        box.exec();
+    });
+}
+
+void MainWindow::closeWithoutAsking()
+{
+    noCloseQuestion_ = true;
+    close();
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)
@@ -435,6 +509,10 @@ void MainWindow::closeEvent(QCloseEvent* event)
     if (session_.SendRunning && !stopping) {
         // Closing frees the list and the devices under the running send.
         shell_.messageBox("Warning", "Wait for the send to finish or press Cancel", MsgIcon::Warning, MsgButtons::Ok);
+        event->ignore();
+        return;
+    }
+    if (!closed_ && !noCloseQuestion_ && !ConfirmClose(session_)) {
         event->ignore();
         return;
     }
@@ -489,6 +567,12 @@ void MainWindow::onSessionChanged(const std::string& name)
         syncSelector(cmbOutput_, session_.cmbOutput);
     } else if (name == ctl::XTCheckBox1) {
         syncPages();
+    } else if (name == kLastFileChanged) {
+        setWindowTitle(q(WindowTitle(session_)));
+        return;
+    } else if (name == kUndoChanged) {
+        if (undo_) undo_->setEnabled(CanUndoClear(session_));
+        return;
     }
     QWidget* w = control(q(name));
     if (w == nullptr) return;

@@ -2,6 +2,7 @@
 // name, and forwards clicks to the commands. It holds no behaviour of its own.
 #pragma once
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -49,6 +50,12 @@ public:
     // The program is ending on a signal: the close is not refused for a running send.
     bool stopping = false;
 
+    // Closes without the question about received messages never saved
+    // (SIGTERM: nobody is there to answer it).
+    void closeWithoutAsking();
+
+    QAction* undoAction() const { return undo_; }
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -62,6 +69,7 @@ private:
     QWidget* buildLogSide();
     void buildPages();
     void buildMenus();
+    void buildHelpMenu();
 
     // The button of a command-table entry: caption, hint, enabled when it has a function.
     QPushButton* button(QWidget* parent, const char* control);
@@ -97,6 +105,8 @@ private:
     bool closed_ = false;
     LibraryAccess library_{session_};
     LibraryWindow* libraryWindow_ = nullptr;
+    bool noCloseQuestion_ = false;
+    QAction* undo_ = nullptr;
 };
 
 }  // namespace tolvex

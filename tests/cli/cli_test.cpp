@@ -26,10 +26,10 @@ struct CliRun {
     std::string out, err;
 };
 
-CliRun cli(const std::vector<std::string>& args, const DeviceFactory& devices = {})
+CliRun cli(const std::vector<std::string>& args, const DeviceFactory& devices = {}, bool terminal = false)
 {
     std::ostringstream out, err;
-    const int status = runCli(args, out, err, devices);
+    const int status = runCli(args, out, err, devices, terminal);
     return {status, out.str(), err.str()};
 }
 
@@ -167,7 +167,7 @@ TEST(Cli, SendAndReceiveOverTheLoopback)
     EXPECT_EQ(heard[0].size(), 4104u);
 
     const CliRun wrongPort = cli({"send", "--out", "Synth", file}, loopback);
-    EXPECT_EQ(wrongPort.status, 1);
+    EXPECT_EQ(wrongPort.status, 2);
     EXPECT_EQ(wrongPort.err, "tolvex-cli send: no MIDI output port named Synth\n");
 
     // The receiver gets both dumps and stops at the count.
@@ -185,8 +185,9 @@ TEST(Cli, SendAndReceiveOverTheLoopback)
     EXPECT_EQ(dir.read("received.syx").size(), 2u * 4104u);
 
     const CliRun silent = cli({"receive", "--in", "Synth B", "--timeout", "0"}, loopback);
-    EXPECT_EQ(silent.status, 0);
+    EXPECT_EQ(silent.status, 1);
     EXPECT_EQ(silent.out, "");
+    EXPECT_EQ(silent.err, "No SysEx received\n");
 }
 
 // Sends and receives that end early: refused, cut short, lost, stopped.
@@ -345,6 +346,63 @@ TEST(Cli, SendAndReceiveEndEarlyWithoutLosingWhatTheyHave)
         if (!c.savedFile.empty()) {
             const std::string file = dir.read(c.savedFile.substr(c.savedFile.rfind('/') + 1));
             EXPECT_EQ(file, std::string(c.saved.begin(), c.saved.end())) << c.name;
+        }
+    }
+}
+
+// One set of exit statuses for every command: 0 done, 1 failed or nothing
+// done, 2 usage; and what --quiet and a terminal change in the output.
+TEST(Cli, ExitStatusesAndOutputAreTheSameForEveryCommand)
+{
+    TempDir dir;
+    MidiLoopback bus({"Synth A", "Synth B"});
+    const DeviceFactory loopback = [&](Shell& shell, const std::string&) -> std::unique_ptr<MidiDevices> {
+        return std::make_unique<PortDevices>(shell, bus.makeInput(), bus.makeOutput());
+    };
+    const DeviceFactory noMidiSystem = [](Shell&, const std::string&) -> std::unique_ptr<MidiDevices> {
+        return nullptr;
+    };
+    const std::string two = dir.write("two.syx", Bytes{0xF0, 0x7D, 0x01, 0xF7, 0xF0, 0x7D, 0x02, 0xF7});
+    const std::string junk = dir.write("junk.syx", Bytes{0x01, 0x02});
+    const std::string noSystem = "No MIDI system found (ALSA sequencer or JACK server)\n";
+    const struct {
+        const char* name;
+        std::vector<std::string> args;
+        const DeviceFactory* devices;
+        bool terminal;
+        int status;
+        std::string out;  // exactly, unless "*"
+        std::string err;  // exactly, unless "*"
+    } cases[] = {
+        {"unknown command", {"nmaes", two}, &loopback, false, 2, "", "*"},
+        {"unknown option", {"names", "--bogus", two}, &loopback, false, 2, "", "*"},
+        {"names without files", {"names"}, &loopback, false, 2, "", "*"},
+        {"names of a refused file", {"names", junk}, &loopback, false, 1, "", "*"},
+        {"names done", {"names", two}, &loopback, false, 0, "*", ""},
+        {"ports without a MIDI system", {"ports"}, &noMidiSystem, false, 1, "", noSystem},
+        {"send without a MIDI system", {"send", "--out", "Synth A", two}, &noMidiSystem, false, 1, "", noSystem},
+        {"receive without a MIDI system", {"receive", "--in", "Synth B"}, &noMidiSystem, false, 1, "", noSystem},
+        {"ports", {"ports"}, &loopback, false, 0, "in:Synth A\nin:Synth B\nout:Synth A\nout:Synth B\n", ""},
+        {"send to an unknown port", {"send", "--out", "Synth C", two}, &loopback, false, 2, "",
+         "tolvex-cli send: no MIDI output port named Synth C\n"},
+        {"receive from an unknown port", {"receive", "--in", "Synth C"}, &loopback, false, 2, "",
+         "tolvex-cli receive: no MIDI input port named Synth C\n"},
+        {"receive with nothing received", {"receive", "--in", "Synth B", "--timeout", "0"}, &loopback, false, 1, "",
+         "No SysEx received\n"},
+        {"send, quiet", {"send", "--quiet", "--out", "Synth A", two}, &loopback, true, 0, "", ""},
+        {"send, not on a terminal", {"send", "--out", "Synth A", two}, &loopback, false, 0, "*", ""},
+        {"send on a terminal", {"send", "--out", "Synth A", two}, &loopback, true, 0, "*", "*Sent 2 of 2"},
+    };
+    for (const auto& c : cases) {
+        const CliRun r = cli(c.args, *c.devices, c.terminal);
+        EXPECT_EQ(r.status, c.status) << c.name << ": " << r.err;
+        if (c.out != "*") {
+            EXPECT_EQ(r.out, c.out) << c.name;
+        }
+        if (c.err.rfind("*", 0) == 0) {
+            EXPECT_NE(r.err.find(c.err.substr(1)), std::string::npos) << c.name << ": " << r.err;
+        } else {
+            EXPECT_EQ(r.err, c.err) << c.name;
         }
     }
 }

@@ -65,7 +65,7 @@ TEST(Settings, DefaultsWithoutAFileAndEverythingWrittenBackOnClose)
     EXPECT_EQ(s.LongTimeOutVal, 100);
     EXPECT_EQ(s.text.get(ctl::BankTextMemo1).substr(0, 25), "Bank INT-A - F  : 0  -  5");
     EXPECT_EQ(s.log.line(0), "InternalName = Tolvex ");
-    EXPECT_EQ(s.log.line(1), "FileVersion = 1.6.0.0 ");
+    EXPECT_EQ(s.log.line(1), "FileVersion = " TOLVEX_VERSION " ");
     EXPECT_EQ(s.log.line(2).rfind("allocated mem count: ", 0), 0u);
     EXPECT_EQ(s.text.get(ctl::MemLabel).rfind("Memory: ", 0), 0u);
     EXPECT_TRUE(shell.boxes.empty());

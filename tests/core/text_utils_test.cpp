@@ -130,7 +130,7 @@ TEST(TextUtils, CleanFilenameStripRemovesTheEightReservedCharacters)
 
 TEST(TextUtils, GetExeVersionGivesItsThreeForms)
 {
-    EXPECT_EQ(GetExeVersion(3), "FileVersion = 1.6.0.0 ");
+    EXPECT_EQ(GetExeVersion(3), "FileVersion = " TOLVEX_VERSION " ");
     EXPECT_EQ(GetExeVersion(4), "InternalName = Tolvex ");
     EXPECT_EQ(GetExeVersion(8), "ProductName = Tolvex ");
     EXPECT_EQ(GetExeVersion(5), "");   // LegalCopyright is not in the record

@@ -12,7 +12,9 @@ DESTDIR="$dest" cmake --install "$build" --prefix /usr >"$work/install.log" 2>&1
 for f in usr/bin/tolvex usr/bin/tolvex-cli usr/share/tolvex/KronosParamList.txt \
          usr/share/applications/org.tolvex.Tolvex.desktop usr/share/mime/packages/org.tolvex.Tolvex.xml \
          usr/share/icons/hicolor/scalable/apps/org.tolvex.Tolvex.svg usr/share/metainfo/org.tolvex.Tolvex.metainfo.xml \
-         usr/share/man/man1/tolvex-cli.1; do
+         usr/share/man/man1/tolvex-cli.1.gz usr/share/man/man1/tolvex.1.gz \
+         usr/share/doc/tolvex/copyright usr/share/doc/tolvex/changelog.gz \
+         usr/share/doc/tolvex/README.md usr/share/doc/tolvex/README.data.md; do
   [ -e "$dest/$f" ] || fail "not installed: $f"
 done
 [ ! -e "$dest/usr/share/tolvex/sources" ] || fail "the table sources were installed"
@@ -22,6 +24,30 @@ fi
 if command -v appstreamcli >/dev/null; then
   appstreamcli validate --no-net "$dest/usr/share/metainfo/org.tolvex.Tolvex.metainfo.xml" >"$work/as.log" 2>&1 ||
     fail "metainfo: $(cat "$work/as.log")"
+fi
+
+# The manual pages: the sections a reader looks for, and no page named that is not there.
+man=$(zcat "$dest/usr/share/man/man1/tolvex-cli.1.gz")
+for section in FILES ENVIRONMENT "EXIT STATUS" EXAMPLES; do
+  grep -q "^\.SH $section\$" <<<"$man" || fail "tolvex-cli.1 has no $section section"
+done
+for page in $(zcat "$dest"/usr/share/man/man1/*.gz | sed -n 's/^\.BR \([a-z\\-]*\) *(1).*/\1/p' | sed 's/\\//g'); do
+  [ -e "$dest/usr/share/man/man1/$page.1.gz" ] || fail "SEE ALSO names $page(1), which is not installed"
+done
+
+# The MIME type: .syx by name, other files only by a SysEx start (F0 and a maker byte).
+if command -v update-mime-database >/dev/null && command -v gio >/dev/null; then
+  mkdir -p "$work/mime/mime/packages" "$work/mime/files"
+  cp "$dest/usr/share/mime/packages/org.tolvex.Tolvex.xml" "$work/mime/mime/packages/"
+  update-mime-database "$work/mime/mime" >/dev/null 2>&1 || fail "update-mime-database"
+  printf '\xF0\x43\x00\x09\xF7' >"$work/mime/files/dx7-dump"
+  printf '\xF0\x80\x00\x09\xF7' >"$work/mime/files/no-maker-byte"
+  printf 'text' >"$work/mime/files/bank.syx"
+  for expect in dx7-dump:audio/x-syx no-maker-byte:application/octet-stream bank.syx:audio/x-syx; do
+    got=$(XDG_DATA_HOME="$work/mime" XDG_DATA_DIRS="$work/mime" gio info -a standard::content-type \
+          "$work/mime/files/${expect%%:*}" 2>/dev/null | sed -n 's/.*content-type: //p')
+    [ "$got" = "${expect#*:}" ] || fail "MIME type of ${expect%%:*}: $got, not ${expect#*:}"
+  done
 fi
 
 home=$work/home

@@ -48,6 +48,7 @@ bool StoreReceivedMessage(Session& s, const Bytes& sxdata)
     auto storage = std::make_unique<TSXstorage>();
     storage->sxdata = sxdata;
     storage->filename = CleanFilenameStrip(name);
+    storage->unsaved = true;
     s.SX_stor = storage.get();
     const std::string text = s.short_desc_string.empty() ? name + " " + sup : s.short_desc_string;
     TSXstorage& stored = s.messages.append(text, std::move(storage));

@@ -7,6 +7,7 @@
 #include "core/app/controls.h"
 #include "core/app/incoming.h"
 #include "core/app/midi_port.h"
+#include "core/app/window_session.h"
 #include "core/sysex/sx_naming.h"
 #include "core/sysex/syx_file.h"
 #include "core/text/atomic_file.h"
@@ -125,6 +126,7 @@ bool OpenSysexFile(Session& s, const std::string& path)
     }
     s.SX_List.clear();
     s.lastpath = folderOf(path);
+    NoteLastFile(s, path);
     return true;
 }
 
@@ -154,10 +156,12 @@ void SaveAs1Click(Session& s)
     for (std::size_t i : selected) {
         s.LogString("Writing: " + s.messages.textAt(i));
         s.messages.storageAt(i).filename = *path;
+        s.messages.storageAt(i).unsaved = false;
     }
     if (isStandardStream(*path)) return;
     s.LogString("Wrote " + *path);
     s.lastpath = folderOf(*path);
+    NoteLastFile(s, *path);
 }
 
 void ListBox1Click(Session& s)

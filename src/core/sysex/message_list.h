@@ -16,6 +16,7 @@ namespace tolvex {
 struct TSXstorage {
     Bytes sxdata;
     std::string filename;
+    bool unsaved = false;  // received over MIDI and not saved to a file since
 };
 
 struct MessageEntry {

@@ -2,8 +2,9 @@
 
 #include <array>
 
+// The build passes the project's version (CMakeLists.txt); there is no second copy here.
 #ifndef TOLVEX_FILE_VERSION
-#define TOLVEX_FILE_VERSION "1.6.0.0"
+#error "TOLVEX_FILE_VERSION comes from the build"
 #endif
 
 namespace tolvex {

@@ -6,7 +6,7 @@
 
 namespace tolvex {
 
-// Key/value strings of a version record (for example "FileVersion" -> "1.6.0.0").
+// Key/value strings of a version record (for example "FileVersion" -> "1.6.0").
 using VersionRecord = std::map<std::string, std::string>;
 
 // The record compiled into this program.

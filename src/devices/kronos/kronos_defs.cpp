@@ -43,6 +43,15 @@ std::string letter(int first, int bank)
     return std::string(1, static_cast<char>('A' + (bank - first)));
 }
 
+// "U" + letter, built by appending: GCC 12 takes `"U" + std::string` for an
+// overlapping copy (-Wrestrict) in optimised builds.
+std::string userBank(int first, int bank)
+{
+    std::string text = "U";
+    text += static_cast<char>('A' + (bank - first));
+    return text;
+}
+
 std::string invalidBank(int bank)
 {
     return format("Invalid: %d (%02X)", bank, static_cast<unsigned>(bank & 0xFF));
@@ -146,18 +155,18 @@ std::string Kro_Bank_Text(int objtype, int bank)
     case 22:  // drum kits
         if (bank == 0) return "Int";
         if (bank == 16) return "Gm";
-        if (bank >= 64 && bank <= 70) return "U" + letter(64, bank);
+        if (bank >= 64 && bank <= 70) return userBank(64, bank);
         return "Invalid Bank";
     case 5:
     case 21:  // wave sequences
         if (bank == 0) return "Int";
-        if (bank >= 64 && bank <= 70) return "U" + letter(64, bank);
+        if (bank >= 64 && bank <= 70) return userBank(64, bank);
         return invalidBank(bank);
     case 6:  // KARMA GE
-        if (bank >= 0 && bank <= 11) return "U" + letter(0, bank);
+        if (bank >= 0 && bank <= 11) return userBank(0, bank);
         return invalidBank(bank);
     case 7:  // KARMA Template
-        if (bank >= 0 && bank <= 3) return "U" + letter(0, bank);
+        if (bank >= 0 && bank <= 3) return userBank(0, bank);
         return "Invalid Bank";
     case 11:
     case 16: return format("SL:%d", bank);
@@ -253,9 +262,13 @@ std::string tableSummary(const char* what, std::size_t rows, std::size_t maxPid,
 {
     const double kbytes = static_cast<double>(rows) * static_cast<double>(totalPids) * 4.0 / 1024.0;
     // Two decimals, then thousands separators in the whole part.
-    std::string number = format("%.2f", kbytes);
-    for (auto pos = static_cast<long>(number.find('.')) - 3; pos > 0; pos -= 3)
-        number.insert(static_cast<std::size_t>(pos), ",");
+    const std::string plain = format("%.2f", kbytes);
+    const std::size_t dot = plain.find('.');
+    std::string number;
+    for (std::size_t i = 0; i < plain.size(); ++i) {
+        if (i > 0 && i < dot && (dot - i) % 3 == 0) number += ',';
+        number += plain[i];
+    }
     return format("Loaded %s, %zu rows, %zu max PIDs in row, %zu total PIDS, %s Kbytes", what, rows, maxPid, totalPids,
                   number.c_str());
 }

@@ -35,8 +35,12 @@ constexpr std::size_t kBankNameLength = 14;
 
 Bytes spMessage(std::uint8_t devid, std::initializer_list<std::uint8_t> body)
 {
-    Bytes m = {0xF0, 0x00, 0x00, 0x1B /* Peavey */, 0x02, 0x05 /* DPM SP */, devid};
-    m.insert(m.end(), body);
+    // Sized once and filled in place: GCC 12 misreads an insert into the
+    // 7-byte header as a copy past its end (-Warray-bounds) in optimised builds.
+    Bytes m(7 + body.size());
+    const std::uint8_t header[] = {0xF0, 0x00, 0x00, 0x1B /* Peavey */, 0x02, 0x05 /* DPM SP */, devid};
+    std::copy(std::begin(header), std::end(header), m.begin());
+    std::copy(body.begin(), body.end(), m.begin() + 7);
     return m;
 }
 

@@ -196,7 +196,10 @@ void ConvTriCombiBankClick(Session& s, const TriKroTables& tri, const KronosDefs
 
     Bytes message = KroCurrentCombiMessage(r.Kro_Combi);
     std::string label = kTriKroConvertedLabel;
-    if (fromBank) label += " " + s.text.get(ctl::KroProg);  // the box's text as typed ("05")
+    if (fromBank) {  // the box's text as typed ("05")
+        label += ' ';
+        label += s.text.get(ctl::KroProg);
+    }
     s.messages.append(label, message, "Tri2Kro-Convert");
     if (s.checked.get(ctl::AutoSendCB)) {
         if (MidiOutputReady(s))

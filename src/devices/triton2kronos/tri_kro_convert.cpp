@@ -323,7 +323,9 @@ private:
             const int mapped = effectOf(t, true);
             const int K = std::max(mapped, 0);
             countEffect(t, K);
-            const std::string triName = "\"" + triEffectName(t) + "\"";
+            std::string triName = "\"";
+            triName += triEffectName(t);
+            triName += '"';
             parse_.writeLn(format("Tri InsEff%d %d: ", n, t) + triName + format(" ---> Kro Efx:%d ", K) + "\"" +
                            in_.kro.Kro_efx_name(K, namingLog()) + "\"");
             log_.writeLn(format("    Tri InsEff%d %d: ", n, t) + triName);
@@ -587,7 +589,9 @@ private:
 
         parse_.writeLn("MidiChan_Status " + mfs(T[2]) + " " + format("%X2", T[2]) +
                        format(", ExtBank(M/L):%d/%d", T[3], T[4]));
-        log_.write(" " + mfs(T[2]));
+        std::string channel = " ";
+        channel += mfs(T[2]);
+        log_.write(channel);
         k_[R + KT::MidiChan_Status] = mfs_map(T[2]);
         k_[R + KT::ExtBankMSB] = T[3];
         k_[R + KT::ExtBankLSB] = T[4];

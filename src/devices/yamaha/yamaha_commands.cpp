@@ -66,7 +66,8 @@ public:
     void writeTable(const Table& table) const
     {
         std::string bytes;
-        for (const auto& record : table) bytes.append(record.begin(), record.end());
+        for (const auto& record : table)
+            for (const std::uint8_t b : record) bytes.push_back(static_cast<char>(b));
         write(".bin", bytes);
     }
 

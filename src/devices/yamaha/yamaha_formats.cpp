@@ -102,7 +102,7 @@ void appendHex(Bytes& out, ByteView record)
 
 void appendText(Bytes& out, const char* text, std::size_t length)
 {
-    out.insert(out.end(), text, text + length);
+    for (std::size_t i = 0; i < length; ++i) out.push_back(static_cast<std::uint8_t>(text[i]));
 }
 
 std::uint8_t deviceByte(int chan)

@@ -105,7 +105,9 @@ std::string cksumLines(unsigned sum)
 std::string TX802VoiceBankXlate(int z)
 {
     static const char banks[] = "ICAB";
-    return std::string(1, banks[(z >> 6) & 3]) + format("%2d", (z & 63) + 1);
+    std::string text(1, banks[(z >> 6) & 3]);
+    text += format("%2d", (z & 63) + 1);
+    return text;
 }
 
 TX802Performance TX802_PCED_to_PMEM(const TX802Pced& p)

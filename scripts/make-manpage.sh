@@ -1,11 +1,7 @@
 #!/usr/bin/env bash
-<<<<<<< HEAD
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Writes the manual page of tolvex-cli from its own --help texts and the
 # sections below (files, environment, exit status, examples).
-=======
-# Writes the manual page of tolvex-cli from its own --help texts.
->>>>>>> parent of 0cbf67e (GPL-3.0-or-later: the licence text, and its SPDX line on every source file by scripts/add-spdx.sh (safe to run again; --check lists files without it))
 # Usage: scripts/make-manpage.sh PATH/TO/tolvex-cli > tolvex-cli.1
 set -euo pipefail
 cli=$1

@@ -61,13 +61,15 @@ bool readDecimal(const std::string& text, int& value)
     return parseDecimal(text, value);
 }
 
-bool ReadSXfile(Session& s, const std::string& source, int* withoutEndByte)
+namespace {
+
+// Reads and checks a file, showing the boxes of a refused one.
+bool readChecked(Session& s, const std::string& source, SyxSplitter::Sink sink, SyxParse& parsed)
 {
     s.SX_List.clear();
     s.shell.setBusyCursor(true);
-    SyxParse parsed;
     try {
-        parsed = readSyxFile(source);
+        parsed = readSyxFile(source, std::move(sink));
     } catch (const TolvexError& e) {
         s.shell.setBusyCursor(false);
         s.shell.messageBox("Error", e.what(), MsgIcon::Error);
@@ -83,9 +85,24 @@ bool ReadSXfile(Session& s, const std::string& source, int* withoutEndByte)
         return false;
     case SyxParse::Status::Ok: break;
     }
+    return true;
+}
+
+}  // namespace
+
+bool ReadSXfile(Session& s, const std::string& source, int* withoutEndByte)
+{
+    SyxParse parsed;
+    if (!readChecked(s, source, {}, parsed)) return false;
     s.SX_List = std::move(parsed.messages);
     if (withoutEndByte) *withoutEndByte = parsed.withoutEndByte;
     return !s.SX_List.empty();
+}
+
+bool ReadSXfile(Session& s, const std::string& source, const std::function<void(Bytes&&)>& sink)
+{
+    SyxParse parsed;
+    return readChecked(s, source, sink, parsed);
 }
 
 bool OpenSysexFile(Session& s, const std::string& path)
@@ -130,9 +147,10 @@ void SaveAs1Click(Session& s)
         s.shell.messageBox("Error", e.what(), MsgIcon::Error);
         return;
     }
+    const SharedText written(*path);  // one copy of the path for all the entries written
     for (std::size_t i : selected) {
         s.LogString("Writing: " + s.messages.textAt(i));
-        s.messages.storageAt(i).filename = *path;
+        s.messages.storageAt(i).filename = written;
     }
     s.lastpath = folderOf(*path);
 }

@@ -1,6 +1,7 @@
 #include "gui/app.h"
 
 #include <QApplication>
+#include <QTimer>
 
 #include "core/app/incoming.h"
 #include "core/app/main_window_model.h"
@@ -49,6 +50,8 @@ std::unique_ptr<App> createApp(AppOptions options)
     }
     FormCreate(s, options.progpath, hooks);
     app->timbreCopy = std::make_unique<TimbreCopyWindow>(s, app->shell, app->commands);
+    // The definition tables are read once the event loop runs, after the window is shown.
+    QTimer::singleShot(0, app->window.get(), [] { loadDeferredTables(); });
     return app;
 }
 

@@ -107,19 +107,25 @@ bool ReadSXfile(Session& s, const std::string& source, const std::function<void(
 
 bool OpenSysexFile(Session& s, const std::string& path)
 {
-    int unterminated = 0;
-    const bool ok = ReadSXfile(s, path, &unterminated);
-    s.LogString(format("Loading: %d message(s)", static_cast<int>(s.SX_List.size())));
-    if (!ok) return false;
-    if (unterminated > 0) s.LogString(format("Warning: %d message(s) without end byte (F7)", unterminated));
+    // Each message is named and appended as soon as it is read: the file's
+    // messages are never held twice.
     const NamingOptions opts = namingOptions(s);
-    for (Bytes& m : s.SX_List) {
-        std::string sup;
-        bool ignore = false;
-        const std::string name = SxParseName(m, sup, ignore, opts, nullptr);
-        s.SX_stor = &s.messages.append(name, std::move(m), path);
-    }
-    s.SX_List.clear();
+    std::size_t loaded = 0;
+    SyxParse parsed;
+    const bool ok = readChecked(
+        s, path,
+        [&](Bytes&& m) {
+            std::string sup;
+            bool ignore = false;
+            const std::string name = SxParseName(m, sup, ignore, opts, nullptr);
+            s.SX_stor = &s.messages.append(name, std::move(m), path);
+            ++loaded;
+        },
+        parsed);
+    s.LogString(format("Loading: %d message(s)", static_cast<int>(loaded)));
+    if (!ok) return false;
+    if (parsed.withoutEndByte > 0)
+        s.LogString(format("Warning: %d message(s) without end byte (F7)", parsed.withoutEndByte));
     s.lastpath = folderOf(path);
     return true;
 }

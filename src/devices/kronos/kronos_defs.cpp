@@ -239,7 +239,21 @@ void SortedNameValueList::clear()
 
 TableLoad loadNameValueList(std::istream& in, SortedNameValueList& list)
 {
-    std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    // The whole file in one read when its size is known (a table file); else piece by piece.
+    std::string text;
+    const auto start = in.tellg();
+    if (start >= 0 && in.seekg(0, std::ios::end)) {
+        const auto end = in.tellg();
+        in.seekg(start);
+        if (end > start) {
+            text.resize(static_cast<std::size_t>(end - start));
+            in.read(text.data(), static_cast<std::streamsize>(text.size()));
+            text.resize(static_cast<std::size_t>(in.gcount()));
+        }
+    } else {
+        in.clear();
+        text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
     TableLoad load;
     load.duplicatesDropped = list.assign(std::move(text));
     load.rows = list.count();

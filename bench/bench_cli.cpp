@@ -8,6 +8,7 @@
 // mostly measures the others), ratio = program / reference, *_wall_ms the best
 // wall time, *_peak_MiB the largest resident size.
 #include <benchmark/benchmark.h>
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>

@@ -154,10 +154,16 @@ public:
         hooks.unitStartup(s_);
         // The tables are read when first needed; a missing one is reported but
         // is no failure of the step that happened to need them.
+        // Their start-up lines stay out of the output, as when they were read at start.
         wrapDeferredTableLoad([this](const std::function<void()>& load) {
             const bool warned = shell_.warned;
             const std::string lastWarning = shell_.lastWarning;
+            followLog(true);
+            auto follow = std::move(s_.log.onChange);
+            s_.log.onChange = nullptr;
             load();
+            s_.log.onChange = std::move(follow);
+            shown_ = s_.log.appended;
             shell_.warned = warned;
             shell_.lastWarning = lastWarning;
         });

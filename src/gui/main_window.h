@@ -37,6 +37,7 @@ public:
     // The control of that name (buttons, edit boxes, labels, check boxes), or nullptr.
     QWidget* control(const QString& name) const { return control(name.toStdString()); }
     QWidget* control(const std::string& name) const;
+    QWidget* control(const char* name) const { return control(std::string(name)); }
 
     // Names of the tab pages currently shown, in order.
     QStringList visiblePages() const;

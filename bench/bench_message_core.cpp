@@ -1,9 +1,14 @@
 // Assembling a large SysEx from input buffers, and the hex/monitor texts.
 #include <benchmark/benchmark.h>
 
+#include <malloc.h>
+#include <unistd.h>
+
 #include <cstring>
+#include <fstream>
 #include <memory>
 
+#include "core/app/incoming.h"
 #include "core/app/session.h"
 #include "core/text/text_utils.h"
 #include "support/scripted_shell.h"
@@ -120,5 +125,63 @@ void BM_MonitorMessageText(benchmark::State& state)
     state.SetItemsProcessed(2 * state.iterations());
 }
 BENCHMARK(BM_MonitorMessageText);
+
+std::size_t heapInUse()
+{
+    const struct mallinfo2 m = mallinfo2();
+    return m.uordblks + m.hblkhd;
+}
+
+std::size_t residentBytes()
+{
+    std::ifstream statm("/proc/self/statm");
+    std::size_t size = 0, resident = 0;
+    statm >> size >> resident;
+    return resident * static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+}
+
+Bytes eightBytes(std::uint32_t i)
+{
+    return {0xF0, 0x43, 0x10, 0x01, static_cast<std::uint8_t>(i >> 14 & 0x7F), static_cast<std::uint8_t>(i >> 7 & 0x7F),
+            static_cast<std::uint8_t>(i & 0x7F), 0xF7};
+}
+
+// What a list entry costs besides its message bytes, for 1,000,000 8-byte
+// messages: heap in use and resident memory, per entry. `received`: stored as
+// a reception stores them (named, logged, made current); otherwise appended
+// with a different text each, all from one file.
+void listMemory(benchmark::State& state, bool received)
+{
+    constexpr std::uint32_t kEntries = 1000000;
+    for (auto _ : state) {
+        testing::ScriptedShell shell;
+        auto s = std::make_unique<Session>(shell);
+        malloc_trim(0);
+        const std::size_t heap0 = heapInUse(), rss0 = residentBytes();
+        for (std::uint32_t i = 0; i < kEntries; ++i) {
+            if (received)
+                StoreReceivedMessage(*s, eightBytes(i));
+            else
+                s->messages.append("Entry " + std::to_string(i) + " of a long list", eightBytes(i), "/tmp/list.syx");
+        }
+        const double heap = static_cast<double>(heapInUse() - heap0) / kEntries;
+        const double rss = static_cast<double>(residentBytes() - rss0) / kEntries;
+        state.counters["heap_B_per_entry_beyond_msg"] = heap - 8;
+        state.counters["rss_B_per_entry_beyond_msg"] = rss - 8;
+        s.reset();
+    }
+}
+
+void BM_ListMemoryReceived1M(benchmark::State& state)
+{
+    listMemory(state, true);
+}
+BENCHMARK(BM_ListMemoryReceived1M)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+void BM_ListMemoryDistinctTexts1M(benchmark::State& state)
+{
+    listMemory(state, false);
+}
+BENCHMARK(BM_ListMemoryDistinctTexts1M)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace

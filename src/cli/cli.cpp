@@ -139,12 +139,17 @@ std::optional<std::string> findPort(const std::vector<std::string>& names, const
     return std::nullopt;
 }
 
-// The window's tables, for the names of Kronos messages. A missing table is
-// reported in its box but does not fail the command: the rest is named.
+// The window's tables, for the names of Kronos messages, read when the first
+// Kronos message needs them. A missing table is reported in its box but does
+// not fail the command: the rest is named.
 void startTables(Session& s, ConsoleShell& shell)
 {
-    KronosUnitStartup(s, programFolder(), false);
-    shell.clearFailed();
+    KronosDeferStartup(s, programFolder(), false);
+    wrapDeferredTableLoad([&shell](const std::function<void()>& load) {
+        const bool failedBefore = shell.failed();
+        load();
+        if (!failedBefore) shell.clearFailed();
+    });
 }
 
 // Mirrors the session's log to a stream as lines are added or rewritten.
@@ -172,18 +177,27 @@ int cmdNames(const Options& o, std::ostream& out, std::ostream& err)
     opts.log = [&err](const std::string& line) { err << line << '\n'; };
     mirrorLog(s, err);  // a refused file is named there
     bool refused = false;
+    // Lines are gathered and written in large pieces; each message is named as
+    // soon as it is read, so no file is ever held whole.
+    std::string lines;
+    const auto flush = [&] {
+        out.write(lines.data(), static_cast<std::streamsize>(lines.size()));
+        lines.clear();
+    };
     for (const std::string& path : o.files) {
-        if (!ReadSXfile(s, path)) {
-            refused = true;
-            continue;
-        }
-        for (std::size_t i = 0; i < s.SX_List.size(); ++i) {
+        std::size_t index = 0;
+        const bool ok = ReadSXfile(s, path, [&](Bytes&& m) {
             std::string sup;
             bool ignore = false;
-            const std::string name = SxParseName(s.SX_List[i], sup, ignore, opts);
-            if (ignore) continue;
-            out << entryLine(path, i + 1, s.SX_List[i].size(), name, sup) << '\n';
-        }
+            const std::string name = SxParseName(m, sup, ignore, opts);
+            const std::size_t i = index++;
+            if (ignore) return;
+            lines += entryLine(path, i + 1, m.size(), name, sup);
+            lines += '\n';
+            if (lines.size() >= 64 * 1024) flush();
+        });
+        flush();
+        if (!ok) refused = true;
     }
     return refused || shell.failed() ? 1 : 0;
 }

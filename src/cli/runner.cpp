@@ -165,6 +165,21 @@ public:
         s_.diagnosticsOnFirstLine = true;
         s_.debugFile.openOnFirstLine(s_.diagnosticPath(DebugFile::kDefaultName));
         hooks.unitStartup(s_);
+        // The tables are read when first needed; a missing one is reported but
+        // is no failure of the step that happened to need them.
+        // Their start-up lines stay out of the output, as when they were read at start.
+        wrapDeferredTableLoad([this](const std::function<void()>& load) {
+            const bool warned = shell_.warned;
+            const std::string lastWarning = shell_.lastWarning;
+            followLog(true);
+            auto follow = std::move(s_.log.onChange);
+            s_.log.onChange = nullptr;
+            load();
+            s_.log.onChange = std::move(follow);
+            shown_ = s_.log.appended;
+            shell_.warned = warned;
+            shell_.lastWarning = lastWarning;
+        });
         FormCreate(s_, progpath, hooks);
         shown_ = s_.log.appended;
         s_.log.onChange = [this] { followLog(false); };
@@ -542,7 +557,13 @@ private:
         for (std::uint64_t k = std::max(shown_, first); k < end; ++k)
             out_ << log.line(static_cast<int>(k - first)) << '\n';
         if (end > shown_) shown_ = end;
-        out_.flush();
+        // A step that logs a million lines ("Freeing: ...") is not held up by a
+        // flush per line; one who watches still sees the lines within a tenth of a second.
+        const std::int64_t now = shell_.nowMs();
+        if (all || now - flushedAt_ >= 100) {
+            out_.flush();
+            flushedAt_ = now;
+        }
     }
 
     std::ostream& out_;
@@ -556,6 +577,7 @@ private:
     std::uint64_t shown_ = 0;
     std::vector<Bytes> received_;  // every message received while the script runs
     bool failed_ = false;  // a step showed an Error or Warning box: nothing is saved after it
+    std::int64_t flushedAt_ = 0;
 };
 
 std::vector<Step> readScript(std::istream& in)
@@ -635,12 +657,16 @@ std::vector<std::string> splitWords(const std::string& line)
 
 std::vector<std::size_t> parseSelection(const std::string& list, std::size_t count)
 {
-    std::vector<std::size_t> out;
-    std::string rest = list;
-    while (!rest.empty()) {
-        const auto comma = rest.find(',');
-        const std::string part = rest.substr(0, comma);
-        rest = comma == std::string::npos ? "" : rest.substr(comma + 1);
+    // Marks in list order, so any number of parts costs one pass over the text
+    // and one over the entries.
+    std::vector<bool> marked(count);
+    bool any = false;
+    std::size_t start = 0;
+    while (start < list.size()) {
+        auto comma = list.find(',', start);
+        if (comma == std::string::npos) comma = list.size();
+        const std::string part = list.substr(start, comma - start);
+        start = comma + 1;
         const auto dash = part.find('-');
         int lo = 0, hi = 0;
         const bool ok = dash == std::string::npos
@@ -648,11 +674,13 @@ std::vector<std::size_t> parseSelection(const std::string& list, std::size_t cou
                             : parseDecimal(part.substr(0, dash), lo) && parseDecimal(part.substr(dash + 1), hi);
         if (!ok || lo < 1 || hi < lo || static_cast<std::size_t>(hi) > count)
             throw TolvexError("no entries " + part + " among " + std::to_string(count) + " (select counts from 1)");
-        for (int i = lo; i <= hi; ++i) out.push_back(static_cast<std::size_t>(i - 1));
+        for (int i = lo; i <= hi; ++i) marked[static_cast<std::size_t>(i - 1)] = true;
+        any = true;
     }
-    if (out.empty()) throw TolvexError("an empty selection");
-    std::sort(out.begin(), out.end());
-    out.erase(std::unique(out.begin(), out.end()), out.end());
+    if (!any) throw TolvexError("an empty selection");
+    std::vector<std::size_t> out;
+    for (std::size_t i = 0; i < count; ++i)
+        if (marked[i]) out.push_back(i);
     return out;
 }
 

@@ -50,7 +50,7 @@ StartupHooks deviceStartupHooks(const std::string& progpath)
 {
     StartupHooks hooks;
     hooks.unitStartup = [progpath](Session& s) {
-        KronosUnitStartup(s, progpath, true);
+        KronosDeferStartup(s, progpath, true);
         KroTimbreCopyFormCreate(s);
     };
     hooks.readSettings = [](Session& s, const IniFile& ini) {
@@ -60,6 +60,16 @@ StartupHooks deviceStartupHooks(const std::string& progpath)
     hooks.summaries = [](Session&) { return KronosStartupSummaries(); };
     hooks.loadLists = [progpath](Session& s) { TriKroLoadLists(s, progpath); };
     return hooks;
+}
+
+bool loadDeferredTables()
+{
+    return KronosLoadDeferredTables();
+}
+
+void wrapDeferredTableLoad(std::function<void(const std::function<void()>& load)> wrapper)
+{
+    setKronosTableLoader([wrapper = std::move(wrapper)] { wrapper([] { KronosLoadDeferredTables(); }); });
 }
 
 }  // namespace tolvex

@@ -68,6 +68,8 @@ std::unique_ptr<App> createApp(AppOptions options)
         s.LogString("New instance: the settings file " + s.settingsFolder + kSettingsFileName + " will not be written");
     }
     app->timbreCopy = std::make_unique<TimbreCopyWindow>(s, app->shell, app->commands);
+    // The definition tables are read once the event loop runs, after the window is shown.
+    QTimer::singleShot(0, app->window.get(), [] { loadDeferredTables(); });
     return app;
 }
 

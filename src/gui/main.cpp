@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <csignal>
 
 #include <CLI/CLI.hpp>
@@ -87,5 +88,8 @@ int main(int argc, char** argv)
     }
     // Files given on the command line (a double-click in the file manager) open as Open Sysex opens them.
     for (const std::string& file : files) tolvex::OpenSysexFile(app->session, file);
+    // For the start-up benchmark: leave at the first idle pass of the event
+    // loop, once the window is shown and the tables deferred to then are read.
+    if (qEnvironmentVariableIsSet("TOLVEX_QUIT_WHEN_IDLE")) QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
     return QApplication::exec();
 }

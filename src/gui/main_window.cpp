@@ -81,10 +81,45 @@ MainWindow::MainWindow(Session& session, QtShell& shell, const CommandTable& com
     buildPages();
     buildMenus();
 
+    frameTimer_ = new QTimer(this);
+    frameTimer_->setSingleShot(true);
+    connect(frameTimer_, &QTimer::timeout, this, [this] {
+        for (QWidget* w : {static_cast<QWidget*>(log_), static_cast<QWidget*>(objects_)}) w->setUpdatesEnabled(true);
+        lastFrame_.start();
+    });
+    lastFrame_.start();
     session_.log.onChange = [this] { followLog(); };
     session_.addListener([this](const std::string& name) { onSessionChanged(name); });
+    session_.messages.setListener([this, view = objects_](MessageList::Change c, std::size_t first, std::size_t count) {
+        view->listChanged(c, first, count);
+        limitFrameRate();
+    });
     connect(objects_, &MessageListView::clicked, this, [this](int) { run(ListBox1Click); });
     syncAll();
+}
+
+QWidget* MainWindow::control(const std::string& name) const
+{
+    const auto it = controls_.find(name);
+    if (it != controls_.end()) return it->second;
+    QWidget* w = findChild<QWidget*>(QString::fromStdString(name));
+    controls_.emplace(name, w);
+    return w;
+}
+
+void MainWindow::limitFrameRate()
+{
+    // The first change after a quiet spell shows at once; changes that follow
+    // within a frame wait for its end and are painted together.
+    constexpr int kFrameMs = 16;
+    if (frameTimer_->isActive()) return;
+    const qint64 since = lastFrame_.elapsed();
+    if (since >= kFrameMs) {
+        lastFrame_.start();
+        return;
+    }
+    for (QWidget* w : {static_cast<QWidget*>(log_), static_cast<QWidget*>(objects_)}) w->setUpdatesEnabled(false);
+    frameTimer_->start(static_cast<int>(kFrameMs - since));
 }
 
 QPushButton* MainWindow::button(QWidget* parent, const char* control)
@@ -574,7 +609,7 @@ void MainWindow::onSessionChanged(const std::string& name)
         if (undo_) undo_->setEnabled(CanUndoClear(session_));
         return;
     }
-    QWidget* w = control(q(name));
+    QWidget* w = control(name);
     if (w == nullptr) return;
     if (auto* e = qobject_cast<QLineEdit*>(w)) {
         if (!syncing_ && e->text() != q(session_.text.get(name))) e->setText(q(session_.text.get(name)));
@@ -656,6 +691,7 @@ void MainWindow::followLog()
 
 void MainWindow::showLogChanges()
 {
+    limitFrameRate();
     const LogList& log = session_.log;
     const auto& lines = log.lines();
     const auto n = static_cast<std::uint64_t>(lines.size());

@@ -5,15 +5,19 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMainWindow>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTimer>
 #include <QUrl>
 #include <functional>
 #include <map>
+#include <string>
+#include <unordered_map>
 
 #include "core/app/command_table.h"
 #include "core/app/session.h"
@@ -33,7 +37,9 @@ public:
     QListWidget* logList() const { return log_; }
     QTabWidget* pages() const { return pages_; }
     // The control of that name (buttons, edit boxes, labels, check boxes), or nullptr.
-    QWidget* control(const QString& name) const { return findChild<QWidget*>(name); }
+    QWidget* control(const QString& name) const { return control(name.toStdString()); }
+    QWidget* control(const std::string& name) const;
+    QWidget* control(const char* name) const { return control(std::string(name)); }
 
     // Names of the tab pages currently shown, in order.
     QStringList visiblePages() const;
@@ -87,6 +93,9 @@ private:
     void showLogChanges();
     void syncSelector(QComboBox* box, const DeviceSelector& sel);
     void syncPages();
+    // Paints the log and the Objects Window at most once per display frame:
+    // a stream of received messages changes them far more often than a screen shows.
+    void limitFrameRate();
 
     Session& session_;
     QtShell& shell_;
@@ -107,6 +116,10 @@ private:
     LibraryWindow* libraryWindow_ = nullptr;
     bool noCloseQuestion_ = false;
     QAction* undo_ = nullptr;
+    // Controls by name, found once (nullptr: no control has that name).
+    mutable std::unordered_map<std::string, QWidget*> controls_;
+    QTimer* frameTimer_ = nullptr;
+    QElapsedTimer lastFrame_;
 };
 
 }  // namespace tolvex

@@ -148,6 +148,11 @@ void MessageListView::ensureVisible(int row)
         scrollToTop(row - visibleRows() + 1);
 }
 
+void MessageListView::listChanged(MessageList::Change change, std::size_t first, std::size_t count)
+{
+    onListChanged(change, first, count);
+}
+
 void MessageListView::onListChanged(MessageList::Change change, std::size_t first, std::size_t)
 {
     switch (change) {

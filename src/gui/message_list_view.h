@@ -33,6 +33,9 @@ public:
     int rowAt(const QPoint& viewportPos) const;
     // Scrolls so that `row` is the top line, as far as the list allows.
     void scrollToTop(int row);
+    // Follows a change of the list (the view is the list's listener unless
+    // its owner takes that role and forwards the changes here).
+    void listChanged(MessageList::Change change, std::size_t first, std::size_t count);
 
 signals:
     // A row was clicked (after the selection changed).

@@ -50,12 +50,33 @@ TEST(SyxFile, SplitsFilesIntoMessagesKeepingEveryMessage)
         // Whole, and fed a byte at a time as a file read in pieces would be.
         SyxSplitter bytewise;
         for (std::uint8_t b : file) bytewise.feed(ByteView(&b, 1));
-        for (const SyxParse& p : {parseSyx(file), bytewise.finish()}) {
+        // And handing each message on as soon as it is complete, in pieces of 3 bytes.
+        std::vector<Bytes> handed;
+        SyxSplitter streaming([&handed](Bytes&& m) { handed.push_back(std::move(m)); });
+        for (std::size_t at = 0; at < file.size(); at += 3)
+            streaming.feed(ByteView(file).subspan(at, std::min<std::size_t>(3, file.size() - at)));
+        SyxParse streamed = streaming.finish();
+        EXPECT_TRUE(streamed.messages.empty());
+        streamed.messages = handed;
+        for (const SyxParse& p : {parseSyx(file), bytewise.finish(), streamed}) {
             EXPECT_EQ(p.status, c.status);
             EXPECT_EQ(p.messages, testing::messagesOf(c.messages));
             EXPECT_EQ(p.withoutEndByte, c.withoutEnd);
         }
     }
+}
+
+TEST(SyxFile, LongMessagesAcrossManyReadsComeWholeAndTight)
+{
+    TempDir dir;
+    Bytes big(3 * 1024 * 1024 + 5, 0x11), file;
+    big.front() = 0xF0;
+    big.back() = 0xF7;
+    for (const Bytes& m : {bytesOf("F0 01 F7"), big, bytesOf("F0 02 F7"), big}) file.insert(file.end(), m.begin(), m.end());
+    const SyxParse p = readSyxFile(dir.write("big.syx", file));
+    ASSERT_EQ(p.messages.size(), 4u);
+    EXPECT_TRUE(p.messages[1] == big && p.messages[3] == big);
+    for (const Bytes& m : p.messages) EXPECT_LE(m.capacity() - m.size(), m.size() / 8);  // no doubled buffers kept
 }
 
 TEST(OpenSysex, LoadsNamedEntriesOrShowsWhyNot)

@@ -225,6 +225,37 @@ TEST(MessageList, AppendRemoveSelectAndCurrent)
     EXPECT_EQ(many.selectedCount(), 0u);
 }
 
+TEST(MessageList, StoragesStayPutAndEqualNeighboursShareTheirTexts)
+{
+    MessageList list;
+    std::vector<TSXstorage*> kept;
+    for (int i = 0; i < 5000; ++i)
+        kept.push_back(&list.append(i % 2 ? "odd" : "even", Bytes{0xF0, static_cast<std::uint8_t>(i & 0x7F), 0xF7},
+                                    i < 2500 ? "/a.syx" : "/b.syx"));
+    // An entry's storage keeps its address while the list grows and others go.
+    for (std::size_t i = 0; i < list.count(); i += 3) list.setSelected(i, true);
+    list.removeSelected();
+    for (std::size_t i = 0, n = 0; n < 5000; ++n) {
+        if (n % 3 == 0) continue;
+        ASSERT_EQ(&list.storageAt(i), kept[n]) << n;
+        EXPECT_EQ(list.storageAt(i).sxdata[1], n & 0x7F);
+        ++i;
+    }
+    // One copy of a file's path; texts are shared only when equal.
+    EXPECT_TRUE(list.storageAt(0).filename.sharesWith(list.storageAt(1000).filename));
+    EXPECT_FALSE(list.storageAt(0).filename.sharesWith(list.storageAt(3000).filename));
+    EXPECT_EQ(list.storageAt(3000).filename, "/b.syx");
+    EXPECT_EQ(list.textAt(0) + list.textAt(1), "oddeven");
+    // A removed entry's storage is reused, empty, by the next one.
+    list.storageAt(0).filename = "/saved.syx";
+    EXPECT_EQ(list.storageAt(0).filename, "/saved.syx");
+    list.removeAt(0);
+    TSXstorage& reused = list.append("new", Bytes{0xF0, 0xF7}, "");
+    EXPECT_EQ(&reused, kept[1]);
+    EXPECT_TRUE(reused.filename.empty());
+    EXPECT_EQ(list.textAt(list.count() - 1), "new");
+}
+
 TEST(LogList, KeepsTheLastLinesAndRewritesInPlace)
 {
     LogList log;

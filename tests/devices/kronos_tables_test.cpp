@@ -205,5 +205,33 @@ TEST(KronosTables, StartupGoesOnWithoutItsTables)
     kronosDefs().clear();
 }
 
+TEST(KronosTables, DeferredStartupReadsOnFirstUseAndForgetsAnEndedSession)
+{
+    Startup st;
+    st.dir.write("KronosParamList.txt", "1023000000001000=Volume\r\n");
+    st.dir.write("Kro_Efx_Param.txt", "1,0,0,1,0\n");
+    {
+        tolvex::testing::ScriptedShell shell;
+        Session gone(shell);
+        KronosDeferStartup(gone, st.dir.str(), false);
+    }
+    // The session that deferred the load has ended: nothing is read for it.
+    EXPECT_EQ(kronosDefs().KroEFXParamArray.size(), 0u);
+
+    KronosDeferStartup(st.s, st.dir.str(), false);
+    EXPECT_TRUE(st.boxes().empty());  // nothing read yet, so nothing missed yet
+    EXPECT_TRUE(KronosStartupSummaries().empty());
+    const KronosDefs& defs = kronosDefs();  // the first use reads every table
+    EXPECT_EQ(defs.KroEFXParamArray.size(), 2u);
+    EXPECT_EQ(defs.Kro_paramlist.value("1023000000001000"), std::optional<std::string_view>("Volume"));
+    EXPECT_EQ(st.boxes().size(), 2u);  // Kro_Efx_Param_Names.txt and Tri_Kro_Efx_Map.txt are missing
+    const auto& log = st.s.log.lines();
+    EXPECT_NE(std::find(log.begin(), log.end(), "Read KronosParamList.txt from " + st.dir.str() + ": 1 rows"),
+              log.end());
+    EXPECT_FALSE(KronosLoadDeferredTables());  // read once only
+    EXPECT_EQ(st.boxes().size(), 2u);
+    kronosDefs().clear();
+}
+
 }  // namespace
 }  // namespace tolvex

@@ -142,10 +142,12 @@ struct Recorder {
     Recorder()
     {
         defs.unknownParamFile.open(dir.file("unknown.txt"));
-        for (const char* line : {"1023000000000000=Insert Effect1 Switch", "5001000000002003=Drum Track Pattern",
-                                 "6001000000002003=Drum Kit Sample", "00100=Stereo Dyna Compressor: Bypass",
-                                 "00101=Wet/Dry", "00200=No colon here"})
-            defs.Kro_paramlist.add(line), defs.KroEfxNamelist.add(line);
+        const std::string lines =
+            "1023000000000000=Insert Effect1 Switch\n5001000000002003=Drum Track Pattern\n"
+            "6001000000002003=Drum Kit Sample\n00100=Stereo Dyna Compressor: Bypass\n00101=Wet/Dry\n"
+            "00200=No colon here\n";
+        defs.Kro_paramlist.assign(lines);
+        defs.KroEfxNamelist.assign(lines);
     }
     std::string unknownFile()
     {

@@ -259,7 +259,7 @@ struct EfxTables {
         std::istringstream map(mapRow + "\n"), positions("5,4,12,8,0\n");
         create_Tri_Kro_Efx_Map_Table(map, tri.efxMap);
         loadKroEfxParamArray(positions, kro.KroEFXParamArray);
-        kro.KroEfxNamelist.add("00504=Kronos Parameter Four");
+        kro.KroEfxNamelist.assign("00504=Kronos Parameter Four");
     }
     TriKroTables tri;
     KronosDefs kro;

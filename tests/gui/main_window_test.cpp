@@ -68,7 +68,8 @@ struct Window {
         };
         app = createApp(std::move(options));
         app->window->show();
-        QApplication::processEvents();
+        QApplication::processEvents();  // the tables are read once the window is shown
+        QApplication::processEvents();  // and their lines shown in the log
     }
     QTemporaryDir progdir;
     std::vector<std::string> boxes;

@@ -45,13 +45,10 @@ bool StoreReceivedMessage(Session& s, const Bytes& sxdata)
     const std::string name = SxParseName(sxdata, sup, ignore, namingOptions(s), &s.short_desc_string);
     if (ignore) return false;
     s.LogString(name);
-    auto storage = std::make_unique<TSXstorage>();
-    storage->sxdata = sxdata;
-    storage->filename = CleanFilenameStrip(name);
-    storage->unsaved = true;
-    s.SX_stor = storage.get();
-    const std::string text = s.short_desc_string.empty() ? name + " " + sup : s.short_desc_string;
-    TSXstorage& stored = s.messages.append(text, std::move(storage));
+    std::string text = s.short_desc_string.empty() ? name + " " + sup : s.short_desc_string;
+    TSXstorage& stored = s.messages.append(std::move(text), sxdata, CleanFilenameStrip(name));
+    s.SX_stor = &stored;
+    stored.unsaved = true;
     ViewShortSysex(s, stored);
     s.messages.makeCurrent(s.messages.count() - 1);
     if (s.receivedStored) s.receivedStored(stored.sxdata);

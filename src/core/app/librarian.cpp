@@ -65,11 +65,13 @@ bool readDecimal(const std::string& text, int& value)
     return parseDecimal(text, value);
 }
 
-bool ReadSXfile(Session& s, const std::string& source, int* withoutEndByte)
+namespace {
+
+// Reads and checks a file, showing the boxes of a refused one.
+bool readChecked(Session& s, const std::string& source, SyxSplitter::Sink sink, SyxParse& parsed)
 {
     s.SX_List.clear();
     s.shell.setBusyCursor(true);
-    SyxParse parsed;
     // The box keeps its text; the log line beside it names the file.
     const auto refuse = [&](const std::string& title, const std::string& text, MsgIcon icon, MsgButtons buttons) {
         s.LogString(source + ": " + text);
@@ -78,7 +80,7 @@ bool ReadSXfile(Session& s, const std::string& source, int* withoutEndByte)
     };
     try {
         if (isStandardStream(source)) {
-            SyxSplitter splitter;
+            SyxSplitter splitter(sink);
             std::vector<char> chunk(64 * 1024);
             while (std::cin.read(chunk.data(), static_cast<std::streamsize>(chunk.size())) || std::cin.gcount() > 0)
                 splitter.feed(ByteView(reinterpret_cast<const std::uint8_t*>(chunk.data()),
@@ -87,7 +89,7 @@ bool ReadSXfile(Session& s, const std::string& source, int* withoutEndByte)
         } else {
             std::error_code ec;
             if (std::filesystem::is_directory(source, ec)) throw TolvexError("Cannot open file " + source);
-            parsed = readSyxFile(source);
+            parsed = readSyxFile(source, std::move(sink));
         }
     } catch (const TolvexError& e) {
         const std::string text =
@@ -105,26 +107,47 @@ bool ReadSXfile(Session& s, const std::string& source, int* withoutEndByte)
         return refuse("MIDI", "No Sysex Messages In File", MsgIcon::None, MsgButtons::OkCancel);
     case SyxParse::Status::Ok: break;
     }
+    return true;
+}
+
+}  // namespace
+
+bool ReadSXfile(Session& s, const std::string& source, int* withoutEndByte)
+{
+    SyxParse parsed;
+    if (!readChecked(s, source, {}, parsed)) return false;
     s.SX_List = std::move(parsed.messages);
     if (withoutEndByte) *withoutEndByte = parsed.withoutEndByte;
     return !s.SX_List.empty();
 }
 
+bool ReadSXfile(Session& s, const std::string& source, const std::function<void(Bytes&&)>& sink)
+{
+    SyxParse parsed;
+    return readChecked(s, source, sink, parsed);
+}
+
 bool OpenSysexFile(Session& s, const std::string& path)
 {
-    int unterminated = 0;
-    const bool ok = ReadSXfile(s, path, &unterminated);
-    s.LogString(format("Loading: %d message(s)", static_cast<int>(s.SX_List.size())));
-    if (!ok) return false;
-    if (unterminated > 0) s.LogString(format("Warning: %d message(s) without end byte (F7)", unterminated));
+    // Each message is named and appended as soon as it is read: the file's
+    // messages are never held twice.
     const NamingOptions opts = namingOptions(s);
-    for (Bytes& m : s.SX_List) {
-        std::string sup;
-        bool ignore = false;
-        const std::string name = SxParseName(m, sup, ignore, opts, nullptr);
-        s.SX_stor = &s.messages.append(name, std::move(m), path);
-    }
-    s.SX_List.clear();
+    std::size_t loaded = 0;
+    SyxParse parsed;
+    const bool ok = readChecked(
+        s, path,
+        [&](Bytes&& m) {
+            std::string sup;
+            bool ignore = false;
+            const std::string name = SxParseName(m, sup, ignore, opts, nullptr);
+            s.SX_stor = &s.messages.append(name, std::move(m), path);
+            ++loaded;
+        },
+        parsed);
+    s.LogString(format("Loading: %d message(s)", static_cast<int>(loaded)));
+    if (!ok) return false;
+    if (parsed.withoutEndByte > 0)
+        s.LogString(format("Warning: %d message(s) without end byte (F7)", parsed.withoutEndByte));
     s.lastpath = folderOf(path);
     NoteLastFile(s, path);
     return true;
@@ -153,9 +176,10 @@ void SaveAs1Click(Session& s)
         s.shell.messageBox("Error", e.what(), MsgIcon::Error);
         return;
     }
+    const SharedText written(*path);  // one copy of the path for all the entries written
     for (std::size_t i : selected) {
         s.LogString("Writing: " + s.messages.textAt(i));
-        s.messages.storageAt(i).filename = *path;
+        s.messages.storageAt(i).filename = written;
         s.messages.storageAt(i).unsaved = false;
     }
     if (isStandardStream(*path)) return;

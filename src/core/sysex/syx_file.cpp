@@ -25,26 +25,41 @@ void SyxSplitter::feed(ByteView chunk)
             }
             if (i == n) break;
             started_ = true;
-            out_.messages.emplace_back();
+            current_.clear();
         }
         // Up to the end byte (a byte with the high bit set) or the end of this piece.
         std::size_t j = inMessage_ ? i : i + 1;
         while (j < n && !(chunk[j] & 0x80)) ++j;
-        Bytes& m = out_.messages.back();
         const bool ends = j < n && chunk[j] != 0xF0;  // an F0 starts the next message instead
-        // Exact size, so a list of thousands of dumps holds no spare capacity.
-        m.reserve(m.size() + (j - i) + (ends ? 1 : 0));
-        m.insert(m.end(), at(i), at(ends ? j + 1 : j));
+        // A message within one piece gets exactly its size; one that spans
+        // pieces grows geometrically, so a single long message costs linear time.
+        current_.insert(current_.end(), at(i), at(ends ? j + 1 : j));
         if (ends && chunk[j] != 0xF7) ++out_.withoutEndByte;
         if (j < n && !ends) ++out_.withoutEndByte;  // cut short by the next message's F0
         inMessage_ = j == n;
+        if (!inMessage_) complete();
         i = ends ? j + 1 : j;
     }
 }
 
+void SyxSplitter::complete()
+{
+    if (sink_) {
+        sink_(std::move(current_));
+    } else {
+        // A list of thousands of dumps keeps no spare capacity; one copy at the end stays linear.
+        if (current_.capacity() - current_.size() > current_.size() / 8) current_.shrink_to_fit();
+        out_.messages.push_back(std::move(current_));
+    }
+    current_ = Bytes();
+}
+
 SyxParse SyxSplitter::finish()
 {
-    if (inMessage_) ++out_.withoutEndByte;  // cut off by the end of the file
+    if (inMessage_) {
+        ++out_.withoutEndByte;  // cut off by the end of the file
+        complete();
+    }
     inMessage_ = false;
     if (out_.status == SyxParse::Status::Ok && !started_) out_.status = SyxParse::Status::NoMessages;
     return std::move(out_);
@@ -57,11 +72,11 @@ SyxParse parseSyx(ByteView data)
     return splitter.finish();
 }
 
-SyxParse readSyxFile(const std::string& path)
+SyxParse readSyxFile(const std::string& path, SyxSplitter::Sink sink)
 {
     std::ifstream in(path, std::ios::binary);
     if (!in) throw TolvexError("Cannot open file " + path);
-    SyxSplitter splitter;
+    SyxSplitter splitter(std::move(sink));
     std::vector<char> chunk(256 * 1024);
     while (in) {
         in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));

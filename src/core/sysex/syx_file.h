@@ -1,6 +1,7 @@
 // SysEx (.syx) files: messages back to back, no header or separators.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,23 +21,37 @@ struct SyxParse {
 // byte with the high bit set (included), except that an F0 always starts a new
 // message: the unterminated one ends before it, so no message is ever lost.
 // Feed it the file in pieces of any size; finish() gives the result.
+//
+// With a sink, each message goes to the sink as soon as it is complete and
+// SyxParse::messages stays empty, so a file of any size is split in the memory
+// of its longest message. The leading-bytes verdict falls before the first
+// message, so a refused file never reaches the sink.
 class SyxSplitter {
 public:
+    using Sink = std::function<void(Bytes&& message)>;
+
+    SyxSplitter() = default;
+    explicit SyxSplitter(Sink sink) : sink_(std::move(sink)) {}
+
     void feed(ByteView chunk);
     SyxParse finish();
 
 private:
+    void complete();
+
     SyxParse out_;
+    Sink sink_;
+    Bytes current_;            // the message being collected
     std::size_t leading_ = 0;  // bytes before the first F0
     bool started_ = false;     // an F0 was seen
-    bool inMessage_ = false;   // collecting into out_.messages.back()
+    bool inMessage_ = false;   // collecting into current_
 };
 
 SyxParse parseSyx(ByteView data);
 
 // Reads and splits a file piece by piece; throws TolvexError naming the file
-// when it cannot be read.
-SyxParse readSyxFile(const std::string& path);
+// when it cannot be read. With a sink the messages go there (see SyxSplitter).
+SyxParse readSyxFile(const std::string& path, SyxSplitter::Sink sink = {});
 
 // Writes the messages back to back. The file is written beside the target and
 // renamed over it at the end, so a failed save never destroys an existing file.

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <istream>
+#include <iterator>
 
 #include "core/text/ini_file.h"
 
@@ -202,32 +204,68 @@ int KronosParmIndexToFunc(int index)
                : 0;
 }
 
-bool SortedNameValueList::add(const std::string& line)
+std::size_t SortedNameValueList::assign(std::string text)
 {
-    return lines_.insert(line).second;
+    text_ = std::move(text);
+    lines_.clear();
+    if (text_.size() > UINT32_MAX) throw TolvexError("Table file too large");
+    std::size_t pos = 0;
+    while (pos < text_.size()) {
+        std::size_t end = text_.find('\n', pos);
+        if (end == std::string::npos) end = text_.size();
+        std::size_t stop = end;
+        if (stop > pos && text_[stop - 1] == '\r') --stop;
+        if (stop > pos)
+            lines_.push_back({static_cast<std::uint32_t>(pos), static_cast<std::uint32_t>(stop - pos)});
+        pos = end + 1;
+    }
+    const auto less = [this](const Line& a, const Line& b) { return line(a) < line(b); };
+    std::sort(lines_.begin(), lines_.end(), less);
+    const auto same = [this](const Line& a, const Line& b) { return line(a) == line(b); };
+    const std::size_t before = lines_.size();
+    lines_.erase(std::unique(lines_.begin(), lines_.end(), same), lines_.end());
+    return before - lines_.size();
 }
 
-std::optional<std::string_view> SortedNameValueList::value(const std::string& name) const
+std::optional<std::string_view> SortedNameValueList::value(std::string_view name) const
 {
     // Every line of this name starts with name + '='; they sort together, first
     // at the lower bound of that prefix.
-    const std::string prefix = name + '=';
-    const auto it = lines_.lower_bound(prefix);
-    if (it == lines_.end() || it->compare(0, prefix.size(), prefix) != 0) return std::nullopt;
-    return std::string_view(*it).substr(prefix.size());
+    std::string prefix;
+    prefix.reserve(name.size() + 1);
+    prefix.append(name).push_back('=');
+    const auto it = std::lower_bound(lines_.begin(), lines_.end(), std::string_view(prefix),
+                                     [this](const Line& l, std::string_view p) { return line(l) < p; });
+    if (it == lines_.end() || line(*it).substr(0, prefix.size()) != prefix) return std::nullopt;
+    return line(*it).substr(prefix.size());
+}
+
+void SortedNameValueList::clear()
+{
+    text_.clear();
+    lines_.clear();
 }
 
 TableLoad loadNameValueList(std::istream& in, SortedNameValueList& list)
 {
-    TableLoad load;
-    std::string line;
-    while (nextLine(in, line)) {
-        if (line.empty()) continue;
-        if (list.add(line))
-            ++load.rows;
-        else
-            ++load.duplicatesDropped;
+    // The whole file in one read when its size is known (a table file); else piece by piece.
+    std::string text;
+    const auto start = in.tellg();
+    if (start >= 0 && in.seekg(0, std::ios::end)) {
+        const auto end = in.tellg();
+        in.seekg(start);
+        if (end > start) {
+            text.resize(static_cast<std::size_t>(end - start));
+            in.read(text.data(), static_cast<std::streamsize>(text.size()));
+            text.resize(static_cast<std::size_t>(in.gcount()));
+        }
+    } else {
+        in.clear();
+        text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
+    TableLoad load;
+    load.duplicatesDropped = list.assign(std::move(text));
+    load.rows = list.count();
     return load;
 }
 
@@ -328,9 +366,30 @@ void KronosDefs::clear()
     unknownParamFile.close();
 }
 
+namespace {
+
+std::function<void()>& tableLoader()
+{
+    static std::function<void()> loader;
+    return loader;
+}
+
+}  // namespace
+
+void setKronosTableLoader(std::function<void()> loader)
+{
+    tableLoader() = std::move(loader);
+}
+
 KronosDefs& kronosDefs()
 {
     static KronosDefs defs;
+    if (tableLoader()) {
+        // Taken first: the loader fills the tables through this accessor.
+        const auto load = std::move(tableLoader());
+        tableLoader() = nullptr;
+        load();
+    }
     return defs;
 }
 

@@ -5,9 +5,9 @@
 
 #include <cstdint>
 #include <fstream>
+#include <functional>
 #include <iosfwd>
 #include <optional>
-#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -59,18 +59,29 @@ using KroEfxParamTable = std::vector<std::vector<TKroEfxParamArray>>;
 // A sorted list of "name=value" lines in which an exact duplicate line is kept
 // once. A name with several different values finds the first of its lines in
 // sorted order. Lines without '=' are kept but never found by name.
+// The lines live in one text block, indexed by a sorted array of (offset,
+// length): a table of thousands of lines costs two allocations and loads
+// with one sort.
 class SortedNameValueList {
 public:
-    // Adds one line; false when the same line is already there (dropped).
-    bool add(const std::string& line);
-    // The value of the first line with this name (valid while the line is in
-    // the list), or nullopt.
-    std::optional<std::string_view> value(const std::string& name) const;
+    // Replaces the contents by the lines of `text` (CR LF or LF; blank lines
+    // skipped); returns the number of exact duplicate lines dropped.
+    std::size_t assign(std::string text);
+    // The value of the first line with this name (valid while the list is
+    // unchanged), or nullopt.
+    std::optional<std::string_view> value(std::string_view name) const;
     std::size_t count() const { return lines_.size(); }
-    void clear() { lines_.clear(); }
+    void clear();
 
 private:
-    std::set<std::string> lines_;
+    struct Line {
+        std::uint32_t offset;
+        std::uint32_t length;
+    };
+    std::string_view line(const Line& l) const { return std::string_view(text_).substr(l.offset, l.length); }
+
+    std::string text_;
+    std::vector<Line> lines_;  // sorted by their text
 };
 
 // Rows of a table file that the loader refused, by 1-based line number.
@@ -115,7 +126,10 @@ struct KronosDefs {
     void clear();
 };
 
-// The program's tables (filled by the start-up, see kronos_startup.h).
+// The program's tables (filled by the start-up, see kronos_startup.h). When the
+// start-up deferred the loading, the first call loads them.
 KronosDefs& kronosDefs();
+// What the first call of kronosDefs() runs (set by a deferred start-up); empty: nothing pending.
+void setKronosTableLoader(std::function<void()> loader);
 
 }  // namespace tolvex

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
 
 #include "core/app/session.h"
 #include "core/app/table_files.h"
@@ -65,10 +66,66 @@ std::string readLine(const char* name, const std::string& path, const TableLoad&
 std::string mapSummary;
 std::string efxSummary;
 
+// A start-up whose loading waits for the first use of the tables.
+struct Deferred {
+    Session* s = nullptr;
+    std::string progpath;
+    bool createUnknownFile = false;
+};
+
+std::optional<Deferred>& deferred()
+{
+    static std::optional<Deferred> d;
+    return d;
+}
+
+void cancelDeferred()
+{
+    deferred().reset();
+    setKronosTableLoader(nullptr);
+}
+
+// Kept in the session: a load still pending when its session ends is dropped,
+// so it never reaches a session that no longer exists.
+struct DeferredOwner {
+    Session* s = nullptr;
+    DeferredOwner() = default;
+    DeferredOwner(const DeferredOwner&) = delete;
+    DeferredOwner& operator=(const DeferredOwner&) = delete;
+    ~DeferredOwner()
+    {
+        if (deferred() && deferred()->s == s) cancelDeferred();
+    }
+};
+
 }  // namespace
+
+void KronosDeferStartup(Session& s, const std::string& progpath, bool createUnknownFile)
+{
+    cancelDeferred();
+    kronosDefs().clear();
+    triKroTables().efxMap = {};
+    pendingLines().clear();
+    mapSummary.clear();
+    efxSummary.clear();
+    s.records<DeferredOwner>().s = &s;
+    deferred() = Deferred{&s, progpath, createUnknownFile};
+    setKronosTableLoader([] { KronosLoadDeferredTables(); });
+}
+
+bool KronosLoadDeferredTables()
+{
+    if (!deferred()) return false;
+    const Deferred d = *deferred();
+    cancelDeferred();
+    KronosUnitStartup(*d.s, d.progpath, d.createUnknownFile);
+    for (const std::string& line : KronosStartupSummaries()) d.s->LogString(line);
+    return true;
+}
 
 void KronosUnitStartup(Session& s, const std::string& progpath, bool createUnknownFile)
 {
+    cancelDeferred();
     KronosDefs& defs = kronosDefs();
     TriKroTables& tri = triKroTables();
     defs.clear();
@@ -125,6 +182,7 @@ std::vector<std::string> KronosStartupSummaries()
 {
     std::vector<std::string> lines = pendingLines();
     pendingLines().clear();
+    if (deferred()) return lines;  // the tables' own lines are logged when they load
     lines.push_back(mapSummary);
     lines.push_back(efxSummary);
     return lines;

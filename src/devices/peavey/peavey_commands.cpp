@@ -251,7 +251,7 @@ void PV_SPtoFile(Session& s)
     for (std::size_t i : selected) {
         const TSXstorage& m = *s.messages.at(i).storage;
         const std::int32_t r = decode(s, m.sxdata, rec);
-        std::filesystem::path file(m.filename.empty() ? "untitled" : m.filename);
+        std::filesystem::path file(m.filename.empty() ? "untitled" : m.filename.str());
         // Only a result with text opens the .txt, so a dump never empties what an
         // earlier entry of the same file wrote there.
         if (r >= 0 && r < 100) {

@@ -121,7 +121,7 @@ void Extract_WS_proc(Session& s)
     const TSXstorage& entry = *s.messages.at(selected.front()).storage;
     if (!Extract_WSSR(s, entry.sxdata)) return;
     WSSRRecords& r = s.records<WSSRRecords>();
-    std::filesystem::path bin(entry.filename.empty() ? "untitled" : entry.filename);
+    std::filesystem::path bin(entry.filename.empty() ? "untitled" : entry.filename.str());
     writeFile(s, bin.replace_extension(".bin").string(), r.WSSR_generic_data);
 
     const std::uint8_t bank = r.WSSR_curr_bank_num;

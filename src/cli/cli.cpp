@@ -145,9 +145,13 @@ std::optional<std::string> findPort(const std::vector<std::string>& names, const
 void startTables(Session& s, ConsoleShell& shell)
 {
     KronosDeferStartup(s, programFolder(), false);
-    wrapDeferredTableLoad([&shell](const std::function<void()>& load) {
+    wrapDeferredTableLoad([&s, &shell](const std::function<void()>& load) {
         const bool failedBefore = shell.failed();
+        // The tables' start-up lines are the window's, not this command's output.
+        auto follow = std::move(s.log.onChange);
+        s.log.onChange = nullptr;
         load();
+        s.log.onChange = std::move(follow);
         if (!failedBefore) shell.clearFailed();
     });
 }
@@ -560,8 +564,9 @@ std::string programFolder()
 DeviceFactory systemDeviceFactory()
 {
     return [](Shell& shell, const std::string& clientName) -> std::unique_ptr<MidiDevices> {
-        if (chooseMidiApiFromEnvironment() == MidiApi::None) return nullptr;  // no MIDI system
-        return makeSystemMidiDevices(shell, {}, clientName);
+        auto devices = makeSystemMidiDevices(shell, {}, clientName);
+        if (devices->systemName() == midiApiName(MidiApi::None)) return nullptr;  // no MIDI system
+        return devices;
     };
 }
 

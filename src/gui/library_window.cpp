@@ -247,7 +247,7 @@ void LibraryWindow::addSelectedEntries()
         for (std::size_t i : session_.messages.selectedIndexes()) {
             const TSXstorage& m = *session_.messages.at(i).storage;
             // A received message's file name is only its name made safe; it names no file.
-            lib->addMessages({m.sxdata}, m.filename.rfind('/', 0) == 0 ? m.filename : std::string(), r);
+            lib->addMessages({m.sxdata}, m.filename.view().rfind('/', 0) == 0 ? m.filename.str() : std::string(), r);
         }
     } catch (const TolvexError& e) {
         session_.shell.messageBox("Error", e.what(), MsgIcon::Error, MsgButtons::Ok);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whole programs as a user starts them, each timed beside its reference in the
 // same iteration (the machine is shared, so only a ratio measured side by side
 // means much): tolvex-cli names and run, the runner's selection parser, and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading a 50 MiB .syx of 12,000 DX7 banks into the message list and writing it back.
 #include <benchmark/benchmark.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Korg 7-bit unpacking and packing of all Triton Programs (829,440 values,
 // 947,932 packed bytes) against copying the same bytes.
 #include <benchmark/benchmark.h>

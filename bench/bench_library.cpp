@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The patch library at scale: adding 10,000 files (320,000 voices, every
 // name changed so each voice is new), adding them again (all duplicates),
 // and searching and ordering a library of 1,000,000 items, which is what the

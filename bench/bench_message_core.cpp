@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Assembling a large SysEx from input buffers, and the hex/monitor texts.
 #include <benchmark/benchmark.h>
 

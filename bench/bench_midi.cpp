@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The MIDI input path: latency, bursts and the largest dump over real JACK
 // ports, and the throughput of the queue, GetMidiEvent and the SysEx
 // assembler in-process.

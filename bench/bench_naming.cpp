@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Naming throughput over a mix like a musician's library and live input:
 // Yamaha bulk dumps, Korg parameter changes, universal messages and other makers.
 #include <benchmark/benchmark.h>

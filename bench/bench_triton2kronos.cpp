@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Triton to Kronos Combi conversion with the shipped tables: all 128
 // Combinations of a bank (unpack, convert, pack, append), and one "Conv
 // Triton Combi" command with its files.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window under a long stream of received messages, and the list
 // commands on large lists, offscreen.
 #include <benchmark/benchmark.h>

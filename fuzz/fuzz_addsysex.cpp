@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The assembler: the input split into buffers at points the fuzzer chooses,
 // with realtime bytes between them, as a driver may hand them over.
 #include "core/app/session.h"

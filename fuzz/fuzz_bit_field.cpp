@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Bit fields of both orders at any offset, position and width: a read never
 // leaves the object, a write then read inside it gives the written bits back.
 #include "core/sysex/bit_field.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The CSV reader: any file reads line by line into fields without a crash.
 #include "core/text/csv_parser.h"
 #include "fuzz_common.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The DX/TX checksum test of any message: a verdict and a detail, never a
 // read outside the message.
 #include "devices/yamaha/yamaha_formats.h"

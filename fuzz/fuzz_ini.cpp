@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings file: any file reads; what is written reads back equal.
 #include <cstdio>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Kronos Combi and Global dumps: Parse2Text, the tempo and Global2Text on any
 // bytes after a Kronos header, through the commands the user runs.
 #include "core/app/session.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Kronos messages named with the shipped tables: every function, parameter,
 // reply and KARMA form from any bytes after a Kronos header.
 #include "core/app/session.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The monitor texts and the text utilities: hex lists, the field parser and
 // hexadecimal numbers as typed.
 #include <string>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Naming of any message by every maker's steps (the families plugged in).
 #include "core/sysex/sx_naming.h"
 #include "devices/devices.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Peavey SP messages: the naming step and the nibble numbers it reads.
 #include "devices/peavey/peavey_names.h"
 #include "devices/peavey/peavey_naming.h"

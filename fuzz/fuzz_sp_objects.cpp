@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Peavey SP object dumps and directory replies: the decoder on any message
 // after an SP header, then the texts and the bank report of what it kept.
 #include "devices/peavey/peavey_report.h"

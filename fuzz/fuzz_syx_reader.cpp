@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The .syx file reader: every message it keeps starts with F0 and all of them
 // together are no longer than the file.
 #include "core/sysex/syx_file.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The shipped tables, loaded once per fuzz process as the programs load them
 // at start, with the families plugged in and the files written to a private
 // folder.

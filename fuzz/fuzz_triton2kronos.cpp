@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "Conv Triton Combi" on any Triton Combination: the input is the message
 // after F0 42 3n 50, or (first byte odd) the 448 bytes of a Combination sent
 // as a current-Combination dump. With the shipped tables and templates, a

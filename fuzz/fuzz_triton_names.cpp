@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Triton name lists and the effect parse on any Triton dump: refused with
 // a box or written, never a read past the message.
 #include "core/app/session.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Triton parameter-change texts, from any bytes.
 #include "devices/triton/triton_params.h"
 #include "fuzz_common.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Wavestation SR dumps: the format look-up, the nibble unpacking and the whole
 // "ExtractWS" command on any message after a Wavestation header.
 #include "core/app/session.h"

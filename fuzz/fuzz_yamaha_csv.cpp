@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CSV bank files and the DX7II to TX802 conversion: any text is read or
 // refused with its error; what is read builds a message that unpacks to the
 // same records, and converting those records gives TX802 messages that do too.

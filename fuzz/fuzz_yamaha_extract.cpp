@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The DX/TX extractors: any message is unpacked or refused with its error;
 // what one builder makes of an unpacked bank unpacks to the same tables.
 #include <memory>

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the benchmarks with optimisation and runs them all (or those matching $1).
 # The whole-program benchmarks (bench_cli) time tolvex-cli and the window beside
 # their references in the same run; the window start-up needs a JACK server, so

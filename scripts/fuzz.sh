@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the libFuzzer targets with clang (ASan + UBSan) into build-fuzz/ and
 # runs each for SECONDS (default 60) on seeds from the project's fixtures and
 # ../shared/fixtures when present. Prints executions and coverage per target.

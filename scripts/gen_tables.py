@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Generates the table files in data/ from the facts in data/sources/.
 
 usage: gen_tables.py [--check] [--data DIR]

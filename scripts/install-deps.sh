@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs every Debian package Tolvex needs to build, test and run. Safe to run again.
 set -euo pipefail
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds Tolvex (release) and starts it from its program folder, beside its bundled data.
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs the ALSA sequencer tests on a machine that has one (/dev/snd/seq): the
 # back-end against the real sequencer (two clients of our own, 16 MiB, a
 # burst, a receiver that goes away) and tolvex-cli send and receive over it.

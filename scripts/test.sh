@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Configures, builds and runs every test. Usage: scripts/test.sh [build-dir]
 # TOLVEX_SANITIZE=1 builds with AddressSanitizer and UndefinedBehaviorSanitizer.
 # The MIDI tests use real JACK ports: a JACK server with the dummy driver (no

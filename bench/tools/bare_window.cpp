@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The reference of the window start-up benchmark: a bare Qt main window, shown
 // and left at its first idle pass of the event loop (a zero timer fires once the
 // pending window-system events are done), the same end point tolvex is timed to.

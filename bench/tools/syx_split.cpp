@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The reference splitter of the command-line benchmarks: the least a program
 // can do to list the messages of a .syx file (read in large pieces, cut at
 // F0 ... first byte with the high bit set, print one line per message), written

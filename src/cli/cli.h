@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tolvex-cli: the session's commands without a window (names, ports, send, receive).
 #pragma once
 

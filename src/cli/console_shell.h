@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Shell of the command-line front end: boxes go to standard error, there
 // are no dialogs, and the event loop is a polling loop on the real clock.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The lines `names`, `receive` and `run --list-entries` print: one line per
 // message, fields separated by tabs, so a script can cut them apart.
 #pragma once

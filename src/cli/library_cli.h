@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // `tolvex-cli library`: the patch library from the command line (add, list,
 // export, bank, duplicates), also as a step of `tolvex-cli run --script`.
 #pragma once

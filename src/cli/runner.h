@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // `tolvex-cli run`: the windows' commands from the command line, one command or
 // a script of steps in one session, through the same command table as the window.
 #pragma once

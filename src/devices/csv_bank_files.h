@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CSV bank files: one bank message built from a text file whose first line
 // names its type. The DX/TX exports write the Yamaha types ("DX7perf>file",
 // "TX802pb>file"); "Open CSV" reads them back.

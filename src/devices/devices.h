@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The device families: each plugs its naming steps into the message naming
 // and its commands into the command table.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Single sounds inside messages: how a device family splits a bank dump into
 // patches, names them, turns one patch back into a message for the
 // instrument's edit buffer and assembles a bank from single patches.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up of the program, shared by main() and the offscreen window test.
 #pragma once
 

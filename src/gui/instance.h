@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One window per user: a second `tolvex FILE...` (a double-click on a .syx
 // while Tolvex is open) hands its files to the running window over a local
 // socket and ends; `tolvex --new-instance` starts a window of its own.

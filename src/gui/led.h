@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ThhALed: a small lamp, lit in one colour and unlit in another, optionally
 // blinking, in one of six shapes. Its images are drawn with QPainter from the
 // state's colours and shape; the state (LedState) holds all behaviour.

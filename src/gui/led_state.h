@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The state of the LED indicator control (ThhALed) without any drawing: which
 // of its two images is shown, its colours, shape and blinking. The blink timer
 // comes from an injected factory, so the state runs on a fake timer in tests.

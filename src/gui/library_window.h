@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Library window: the patch library as a table that is sorted by any
 // column and filtered as the user types, with the commands that move patches
 // between the library, the Objects Window and the instrument.

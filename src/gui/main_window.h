@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window: lays out every control, binds it to the Session by control
 // name, and forwards clicks to the commands. It holds no behaviour of its own.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Objects Window: draws the session's message list in columns (number,
 // name, size, source file) and edits its selection; a filter shows only the
 // entries whose name or source file holds a text.

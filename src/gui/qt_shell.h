@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Shell of the program: Qt message boxes, dialogs, clipboard and timers.
 #pragma once
 

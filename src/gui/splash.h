@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window shown while Tolvex starts: product name and file version.
 #pragma once
 

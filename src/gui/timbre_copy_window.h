@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Kronos Combi timbre-copy window (TFormKroTimbreCopy): its buttons come
 // from the command table, its check boxes and drop-downs are the session's
 // fields, its labels and LEDs show the model's view. It holds no behaviour.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The patch library: every message added and every patch inside it, kept
 // once in an SQLite database, searchable, with the files each came from.
 //

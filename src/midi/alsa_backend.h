@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // MIDI ports on the ALSA sequencer, over one sequencer client shared by the
 // input and the output: messages of any length in both directions (SysEx
 // travels in pieces of kAlsaSysexPiece bytes, paced so that no port is

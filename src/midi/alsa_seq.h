@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The few ALSA sequencer operations the ALSA back-end needs, behind an
 // interface so that tests drive the back-end with a fake where no sequencer
 // exists. One object is one sequencer client (one handle); the back-end's

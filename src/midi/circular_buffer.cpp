@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "midi/circular_buffer.h"
 
 #include <sys/mman.h>

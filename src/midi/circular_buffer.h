@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The storage shared by the MIDI driver's thread and the main thread: the
 // event queue and the byte ring that holds SysEx data.
 #pragma once

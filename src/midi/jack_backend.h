@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // MIDI ports on a JACK server, straight over libjack: messages of any length
 // in both directions, losses inside the server counted, and a port that
 // stops working (server gone, the chosen connection gone) told to its device.

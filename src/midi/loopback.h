@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // An in-process MIDI bus standing in for the platform's MIDI service, for tests
 // and for the simulated devices attached to it.
 #pragma once

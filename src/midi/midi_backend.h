@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The port back-end under TMidiInput and TMidiOutput: the platform's MIDI
 // service (the ALSA sequencer or JACK) or the in-process loopback. A back-end lists ports, opens
 // one by name and moves whole messages; queueing, buffering and the main

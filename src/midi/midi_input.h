@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The MIDI input device: receives on a back-end's port, queues events without
 // locks for the main thread, and hands them out one by one.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The MIDI output device: short and long messages to a back-end's port, with
 // the busy state the bulk sender waits on.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The platform's MIDI service on Linux: the ALSA sequencer (alsa_backend.h)
 // or a JACK server (jack_backend.h), both written directly against their
 // libraries, chosen once at start.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's two MIDI devices over one pair of back-ends.
 #pragma once
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # tolvex-cli send and receive talking to each other over real ALSA MIDI ports.
 # Usage: alsa_send_receive.sh CLI FIXTURES_DIR WORK_DIR
 # Exit 77 (skipped) without an ALSA sequencer (/dev/snd/seq).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Open CSV through `tolvex-cli run`: the .csv files the DX/TX exports write
 // are read back into the dumps they came from, byte for byte.
 #include <gtest/gtest.h>

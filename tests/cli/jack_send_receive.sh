@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # tolvex-cli send and receive talking to each other over real JACK MIDI ports.
 # Usage: jack_send_receive.sh CLI FIXTURES_DIR WORK_DIR
 # Exit 77 (skipped) without a JACK server, unless TOLVEX_REQUIRE_JACK=1.

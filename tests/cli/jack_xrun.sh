@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # A receiver stopped (SIGSTOP, as an xrun stops it) in the middle of a long
 # dump over JACK: the dump arrives whole or is discarded and reported, never
 # saved with a hole.

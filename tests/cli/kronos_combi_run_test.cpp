@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Kronos Combi commands and the timbre-copy window through `tolvex-cli run`,
 // on dumps built from the sample records, in a folder of their own.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The SP page's commands through `tolvex-cli run` with ports, against a
 // simulated SP that answers on the command line's own (real) clock.
 #include <gtest/gtest.h>

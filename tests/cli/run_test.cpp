@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The windows' commands through `tolvex-cli run`: one command, scripts, and
 // the usage errors that must end a run instead of hanging it.
 #include "cli/runner.h"
@@ -209,7 +210,9 @@ TEST(Runner, ADashSavesToStandardOutput)
 TEST(Runner, DiagnosticFilesOnlyWithSomethingInThem)
 {
     TempDir dir;
-    const std::string factory = std::string(TOLVEX_FIXTURES_DIR) + "/korg/wavestation-factory.syx";
+    // ExtractWS writes its .bin beside the message's file: a copy keeps the fixtures as they are.
+    const std::string factory = dir.file("factory.syx");
+    std::filesystem::copy_file(std::string(TOLVEX_FIXTURES_DIR) + "/korg/wavestation-factory.syx", factory);
     const RunResult quiet = testing::runTool({"View Selected", kBank}, "", {}, nullptr, dir.str());
     EXPECT_EQ(quiet.status, 0) << quiet.err;
     for (const char* name : {"debugfile.txt", "debugINI.txt", "KroUnknownParamFile.txt"})

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "Conv Triton Combi" through `tolvex-cli run` with the shipped tables: one
 // Combination of a bank to a .syx file, and a Program dump refused.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Triton page through `tolvex-cli run`: the requests as the instrument
 // gets them, their refusals, and "ParsEfx" answered by a simulated Triton.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Wavestation page through `tolvex-cli run`: the factory dump extracted
 // message by message in one session, the name tables from mapping files, and
 // the refusals a user meets.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // DX7II to TX802 conversion and the cartridge reader through `tolvex-cli run`:
 // the bank-range question answered by its captions, and a cartridge read over
 // ports given with --in/--out.

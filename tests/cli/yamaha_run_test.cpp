@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The DX/TX page through `tolvex-cli run`, as a user reaches it from a
 // terminal: real dumps to files compared with reviewed reports, damaged dumps
 // with their boxes, and the checksum check over a MIDI port.

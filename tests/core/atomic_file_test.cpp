@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Replacing a file keeps what the user set up around it: links, modes, pipes,
 // the old content when anything fails.
 #include "core/text/atomic_file.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Byte and error helpers shared by the core tests.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The programs plug the device families' naming steps in at start; so do the
 // core tests, which name messages of every maker.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Korg 7-bit packing and the bit fields inside unpacked data: known answers,
 // the refusals, and sweeps against references written value by value and bit
 // by bit from the documented layouts, independently of the code under test.

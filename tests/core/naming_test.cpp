@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Message naming: every row of every naming table, the documented examples, cut and random input,
 // the names of real dumps, and the value and text helpers naming shares with the Triton and SP tools.
 #include <gtest/gtest.h>

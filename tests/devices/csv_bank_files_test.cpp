@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CSV bank files: every refusal with its box, the tables left alone by a
 // refused file, and Open CSV appending only what was read.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Kronos Combi and Global dumps: the layouts, recognising and unpacking, the
 // parameter items of the report, and the timbre-copy window's commands over a
 // session. The reports against reviewed files and the copied bytes saved back

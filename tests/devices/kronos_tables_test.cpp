@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Loading the Kronos and Triton to Kronos tables: rows taken and refused, the
 // value maps of the settings file, and the start-up that never stops on a
 // table problem.

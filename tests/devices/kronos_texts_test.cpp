@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Kronos vocabulary and message texts: banks, objects, values, the parameter
 // look-up with its search of the other groups.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whole conversations with a simulated Peavey SP on the loopback port, on the
 // virtual clock: reading the loaded bank into its report, loading banks, and
 // walking a range of banks with Cancel.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Peavey SP replies decoded into the object records, the texts written from
 // them, and "SP>File" over several selected entries.
 #include "devices/peavey/peavey_sysex.h"

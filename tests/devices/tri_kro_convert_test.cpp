@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Triton to Kronos Combi conversion: properties over random Combinations
 // packed as real dumps, effect parameters through the map, the value maps'
 // edges, and "Conv Triton Combi" on whole messages (kinds, refusals, files).

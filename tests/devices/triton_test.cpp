@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Triton page: parameter-change and timbre texts, the effect value maps,
 // the name lists of all-banks dumps and the effect parse (end to end against a
 // simulated Triton in tests/cli/triton_run_test.cpp).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Wavestation SR: the message formats, the nibble form both ways, the factory
 // dump through "ExtractWS", short dumps, and the mapping files.
 #include <gtest/gtest.h>

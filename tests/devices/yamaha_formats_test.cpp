@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Yamaha bulk dump formats on real dumps and hand-built messages: unpacking,
 // building back, the checksum check and the dump requests.
 #include <gtest/gtest.h>

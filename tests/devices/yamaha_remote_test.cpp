@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "Rd DX7 CRT" and "Rd TX802 ROM" against simulated instruments on the
 // loopback, on the scripted shell's virtual clock: whole reads, a silent
 // device, one that stops half-way, a damaged answer; and the settings

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fixtures and hand-built messages shared by the Yamaha tests.
 #pragma once
 

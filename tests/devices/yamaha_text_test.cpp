@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The DX/TX reports on hand-built records and messages: the forms no fixture
 // holds (edit buffers, odd modes, names with control bytes or quotes), where
 // the files go, and the checksum button.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The LED control's state on a fake timer: which image it shows, when it
 // blinks, and that a setting it already has changes nothing.
 #include "gui/led_state.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Library window offscreen: the table, its filter and order, and the
 // commands between the library and the Objects Window.
 #include <gtest/gtest.h>

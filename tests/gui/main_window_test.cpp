@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Starts the real window offscreen and checks what a user would see first.
 #include <gtest/gtest.h>
 #include <QAbstractButton>

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the build into a temporary DESTDIR and uses the installed programs as
 # a user would: tables from share/tolvex, settings under the XDG folder, a
 # user's own table taking precedence; the desktop files validate.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // `tolvex-cli library` and its step in `run --script`.
 #include <gtest/gtest.h>
 #include <unistd.h>

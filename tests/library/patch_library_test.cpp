@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The library database on a temporary folder: adding, duplicates, search,
 // bank assembly, and the files it must refuse or survive.
 #include <gtest/gtest.h>

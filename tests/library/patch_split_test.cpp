@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The families' splitting and naming of real dumps, and the messages a patch
 // goes back as.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The ALSA back-end against a fake sequencer (always), and against the real
 // one where this machine has it (/dev/snd/seq).
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Messages and a drained-event log shared by the MIDI device tests.
 #pragma once
 

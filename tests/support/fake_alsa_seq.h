@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // An ALSA sequencer client without a sequencer: other clients' ports, the
 // events our ports send, events to deliver to us, a pool that fills, refused
 // events and a virtual clock, all set and read by the test.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // An output port that records what is sent, for commands that only send.
 #pragma once
 

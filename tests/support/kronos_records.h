@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Kronos Combi and Global records filled for the tests, and the dumps that
 // carry them (Korg 7-bit packed), so that every value a report shows can be
 // traced to the byte set here.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A session wired to a loopback bus the way the program wires it to real
 // ports: both devices open on one port, incoming MIDI handled by the session.
 #pragma once

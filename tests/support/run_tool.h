@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // `tolvex-cli run` inside a test: its exit status and its two streams, and the
 // small file helpers the command-line tests share.
 #pragma once

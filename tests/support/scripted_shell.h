@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A Shell for tests: records every box and dialog, answers them from a script,
 // and runs timers on a virtual clock so waits take no real time.
 #pragma once

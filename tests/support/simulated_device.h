@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A synthesizer on a loopback port that answers requests from a table, on the
 // scripted shell's virtual clock, so tests can hold whole conversations.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A Peavey SP sampler on a loopback port: it holds a bank of waves, tones,
 // maps and presets and answers directory status, object dump, bank name and
 // bank load requests after delays on the shell's clock (virtual in tests,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A Korg Triton on a loopback port: it answers a current Combi dump request on
 // its global channel with a dump of `currentCombi`, `delayMs` after the
 // request on the shell's clock (virtual in tests, real under the command

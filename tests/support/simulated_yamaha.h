@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A Yamaha DX7II or TX802 on a loopback port: it follows program changes on
 // its channel and answers the performance and voice edit-buffer requests on
 // that device number only, with the records the test put at the current program,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A fresh folder under the system temp folder, removed with the object.
 #pragma once
 

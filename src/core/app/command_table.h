@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every command of the windows in one table: the control that starts it, its
 // caption and hint, where it sits, and the function over the Session it runs.
 // The window builds its buttons and menu items from the table; `tolvex-cli run`

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What each command of the windows reads, asks and writes, as
 // `tolvex-cli run COMMAND --help` tells it.
 #include "core/app/command_table.h"

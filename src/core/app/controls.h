@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Names of the main window's controls, as the session keys their values and
 // the window names its widgets.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the main window does with incoming MIDI: joining, naming and storing
 // SysEx, the busy lamp, the time-out countdown and the Cancel request.
 #pragma once

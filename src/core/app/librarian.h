@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The generic librarian commands of the main window: files, sending, viewing,
 // deleting, the clipboard and the post-process hook.
 #pragma once

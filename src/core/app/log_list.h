@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's log ("Debug Window"): the last lines, addressable by index
 // so progress lines can be rewritten in place.
 #pragma once

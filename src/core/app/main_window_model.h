@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up, device selection and close of the main window, as functions over
 // the Session. The Qt window and the CLI call these; they hold no behaviour.
 #pragma once

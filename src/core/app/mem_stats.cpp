@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/app/mem_stats.h"
 
 #if defined(__GLIBC__)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Heap use of the process, for the start-up log and the memory label.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the main window needs of its two MIDI devices. The MIDI library
 // implements it over real ports; tests implement it over the loopback.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The output the message core sends through. The MIDI library implements it
 // over real ports and the loopback; tests can fake it.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Request/response exchanges with a device: send a request, keep the event loop
 // running, and find the answer among the messages that arrive meanwhile.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Everything the main window knows, as a plain model. Commands are functions
 // over a Session; the Qt window and the CLI bind to it through a Shell and the
 // change notifications below.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a command needs from a user interface, and nothing more. Three shells
 // implement it: QtShell (the program), ConsoleShell (the CLI) and ScriptedShell
 // (tests, on a virtual clock).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the table and template files the program reads are found: a user's own
 // copy in the settings folder wins, then the program folder, then the shared
 // folder of an installed program (../share/tolvex/ beside it).

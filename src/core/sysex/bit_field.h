@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Bit fields inside unpacked Korg data: parameters that may straddle
 // bytes, read and written in big-endian (Triton) or little-endian (Kronos) order.
 #pragma once

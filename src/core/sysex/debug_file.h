@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A diagnostic file: "debugfile.txt" that request/response exchanges and the
 // device tools write to, and the other trace files of the program.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Korg 7-bit packing: 8-bit data carried in SysEx data bytes.
 //
 // A packed block is a run of groups, each a bit-7 byte followed by up to 7 data

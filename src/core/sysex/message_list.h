@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The stored messages of the Objects Window and the list that owns them.
 #pragma once
 

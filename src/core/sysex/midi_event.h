@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One received MIDI event: a short message or one SysEx buffer.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The fixed texts of message naming: maker names by ID byte, and the model
 // and function texts of the makers whose messages are named past the maker.
 // Every lookup takes any byte value and returns a pointer to a string literal

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Message naming: the human-readable name of a SysEx message, from its bytes
 // alone (maker, and for the makers known well, model and function).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The assembler that joins incoming SysEx buffers into whole messages, and the
 // bulk output of one message.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // SysEx (.syx) files: messages back to back, no header or separators.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writing a file so that a failed write never destroys what was there, and a
 // finished one keeps what the user set up around the file.
 #pragma once

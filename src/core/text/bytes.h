@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Byte strings and the error type that byte-level code throws.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Line-by-line CSV reader used for the mapping tables and CSV bank files.
 #pragma once
 

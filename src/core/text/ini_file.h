@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings file (TOLVEX.INI): sections and keys compared without regard to
 // case, values as text, booleans as integers. Lines the program does not know
 // (other sections, other keys, comments) are kept when the file is written back.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Small text routines shared by the whole program: monitor lines, hex dumps,
 // note names, hexadecimal conversion, field splitting and file-name cleaning.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Kronos Combi and Global dumps: recognising and unpacking them, the Combi as
 // text, as a raw file and its tempo, the Global category names as text, and
 // the commands of the Special menu and the Kronos page that do this on the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Kronos vocabulary: object and bank texts, the parameter function groups,
 // and the definition tables read from files at start-up (parameter
 // descriptions, effect and effect-parameter names, effect parameter positions).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Kronos object layouts as byte offsets into the unpacked (8-bit) data of
 // a Combi, a Program, the Global data and a set list. Each record is a set of
 // named offsets and its size; the records themselves are plain byte arrays,

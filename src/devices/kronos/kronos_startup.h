@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up of the Kronos and Triton to Kronos tables, in the program's order:
 // before any window the unknown-parameter file is created and the tables
 // "KronosParamList.txt", "Kro_Efx_Param_Names.txt", "Tri_Kro_Efx_Map.txt" and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Kronos messages: the texts of replies, parameter changes and function 7F
 // (KARMA control) messages, the function texts of the message naming, the
 // timbre MIDI channel and status byte, and the dump requests of the Kronos page.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Kronos Combi timbre-copy window as a model: the selected Combi is loaded
 // into a source record each time the window becomes active, and pieces of it
 // (all of it, timbres moved to other slots, insert effects moved to other slots

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The commands of the SP page: "SP>File", reading the bank the SP has loaded
 // into a report, loading a bank, and reading a range of disk banks. The
 // exchanges wait through the shell, so a test's virtual clock drives them.

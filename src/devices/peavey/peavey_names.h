@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Peavey SP basics shared by message naming and the SP tools: the object and
 // reply names, and the reader of numbers sent as nibble bytes.
 #pragma once

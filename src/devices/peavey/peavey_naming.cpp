@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "devices/peavey/peavey_naming.h"
 
 #include "core/text/bytes.h"

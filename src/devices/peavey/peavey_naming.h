@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Peavey SP part of message naming: object dumps and requests, directory
 // and status messages, replies and remote controls of the DPM SP sampler.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The texts the SP tools write: a directory status or list from "SP>File",
 // and the bank report of a bank read into the object tree. Lines end in CR LF.
 #pragma once

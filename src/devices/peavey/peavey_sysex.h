@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Peavey SP data objects: the record layouts of waves, tones, maps and
 // presets as the sampler sends them, the bank tree they are kept in, the
 // decoder of the SP's replies (object dumps, directory status and lists) and

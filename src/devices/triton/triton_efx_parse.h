@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The effect parse of the Triton page ("ParsEfx"): how one parameter of the
 // second insert effect of the Triton's current Combination maps onto the
 // Kronos, step by step in the log. A diagnostic of the effect map.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Name lists of the Triton page: an all-banks Program or Combination dump
 // turned into a text list of its 1,536 names, and, when the user wants it, into
 // the name lists the Triton to Kronos conversion reads.

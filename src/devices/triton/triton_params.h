@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Texts of Korg Triton parameter-change messages (function 0x41), shared by
 // message naming and the Triton tools.
 #pragma once

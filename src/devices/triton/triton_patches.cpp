@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Triton family's patches: Programs and Combinations from their dumps
 // (one record, one bank, all banks) and from the current-object dumps, kept
 // as the unpacked records; a record goes back as a current-object dump, and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Korg Triton's Program and Combination records as they travel unpacked in
 // its dumps, and the banks the all-banks dumps hold. Every field is a byte or a
 // byte array, so a record is copied from and to dump data byte for byte; the

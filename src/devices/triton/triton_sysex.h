@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Triton page's requests and the text of a Triton timbre's MIDI byte.
 // Every Triton message starts F0 42 3n 50 (42 Korg, n the global channel 0-15,
 // 50 Triton); byte 4 is the function. No request waits for its answer: the

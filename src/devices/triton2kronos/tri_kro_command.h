@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "Conv Triton Combi" on the Kronos page: the selected Triton Combination dump
 // (a bank of 128, one Combination, or the current one) gives one Kronos Combi,
 // appended to the Objects Window as a current-Combi dump and sent to the

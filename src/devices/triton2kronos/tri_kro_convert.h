@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One Triton Combination turned into one Kronos Combi: the name, insert
 // effects 1-5 parameter by parameter through the effect map, master effects
 // 1-2, the master EQ as total effect 1 (Kronos effect 13), the master chain,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The tables that drive the Triton to Kronos Combi conversion: the value maps
 // kept in the settings file, the effect map of "Tri_Kro_Efx_Map.txt" and the
 // Triton effect names of "TriEffectNameList.txt". Loaded at start-up, read

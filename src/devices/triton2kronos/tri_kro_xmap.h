@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Value maps between a Triton effect parameter and the Kronos parameter it
 // becomes, and the areas of a Kronos Combi the conversion never changes.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The commands of the Wavestation page: a dump to its files and the name
 // tables, and the name tables from two mapping files.
 #pragma once

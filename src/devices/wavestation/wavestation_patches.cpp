@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Wavestation family's patches: patches and performances from the single
 // dumps, the bank dumps and the all-data dump, kept as the unpacked records,
 // sent back as single dumps, assembled into bank dumps.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Korg Wavestation SR data: the message layout by function, the nibble form
 // its data travels in, the unpacked records the tools read (names and the
 // performance map), the name tables that connect them, and the text files

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The commands of the DX/TX page: banks and performances to files beside the
 // dump, the voice map, and the checksum check.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // DX7II performances as TX802 performances: a DX7II plays voices A and B, a
 // TX802 eight tone generators. Single gives all eight voice A; Dual and Split
 // give tone generators 0-3 voice A and 4-7 voice B (group B's channel offset 4).

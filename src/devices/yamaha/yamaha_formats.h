@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Yamaha DX7 / DX7II / TX802 bulk dumps: the layouts, the tables they unpack
 // into, the checksum, the unpackers and builders, and the dump requests.
 //

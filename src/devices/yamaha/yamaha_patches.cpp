@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Yamaha family's patches: DX7 voices (a 32-voice bank or a single voice),
 // DX7II performances (bank or edit buffer) and TX802 performances (bank or
 // edit buffer), split, named, sent to the edit buffer and assembled into banks.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Voice and performance names read from the instrument by remote control: the
 // reader steps a DX7II through its cartridge, or a TX802 through its ROM, by
 // program changes, asks for the edit buffer after each and writes one line

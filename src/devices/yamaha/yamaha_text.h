@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Yamaha banks as readable text: the reports the DX/TX page writes beside a
 // dump (.txt, .csv, .lst, .map; lines end in CR LF) and the voice map that
 // tells which performances use each voice.

@@ -89,6 +89,7 @@ TEST(YamahaRemote, ACartridgeReadWritesEveryNameAndRebuildsTheBank)
     ReadDX7Cart(rig.s, 19);  // program changes on 19 AND 0F
     EXPECT_TRUE(rig.shell.boxes.empty()) << rig.shell.boxes.front().text;
     EXPECT_EQ(folder.dir.read(kCartProgsFile), cartridgeLines(127));
+    EXPECT_EQ(rig.s.log.lines().back(), std::string("Wrote ") + kCartProgsFile);
     std::vector<int> expected;
     for (int p = 32; p <= 127; ++p) expected.push_back(3 << 8 | p);
     EXPECT_EQ(rig.programChanges(), expected);
@@ -170,6 +171,7 @@ TEST(YamahaRemote, TheTX802RomReadSendsPrograms0To63AndNumbers192To255)
     std::string expected;
     for (int p = 192; p <= 255; ++p) expected += std::to_string(p) + "=" + names[(p - 192) % 32] + "\r\n";
     EXPECT_EQ(folder.dir.read(kTX802RomProgsFile), expected);
+    EXPECT_EQ(rig.s.log.lines().back(), std::string("Wrote ") + kTX802RomProgsFile);
     EXPECT_EQ(tx802.program(), 63);
     EXPECT_GE(rig.shell.nowMs(), 64 * 85);  // its pauses before and after each program change
 

@@ -20,10 +20,17 @@ namespace {
 constexpr std::size_t kVcedName = 145;  // 10 characters
 constexpr std::size_t kVcedNameLength = 10;
 
-// A name file that comes into being with its first line.
+// A name file that comes into being with its first line; the log says it was
+// written once the read ends, also when a time-out cuts it short.
 class NameFile {
 public:
-    explicit NameFile(std::string path) : path_(std::move(path)) {}
+    NameFile(Session& s, std::string path) : s_(s), path_(std::move(path)) {}
+    NameFile(const NameFile&) = delete;
+    NameFile& operator=(const NameFile&) = delete;
+    ~NameFile()
+    {
+        if (out_.is_open()) s_.LogString("Wrote " + path_);
+    }
 
     void write(const std::string& text)
     {
@@ -38,6 +45,7 @@ public:
     void line(const std::string& text) { write(text + "\r\n"); }
 
 private:
+    Session& s_;
     std::string path_;
     std::ofstream out_;
 };
@@ -103,7 +111,7 @@ void ReadDX7Cart(Session& s, int chan)
 {
     if (!portsReady(s)) return;
     YamahaTables& t = s.records<YamahaTables>();
-    NameFile file(kCartProgsFile);
+    NameFile file(s, kCartProgsFile);
 
     const Bytes perfRequest = MakeDumpReq(DumpFormat::PEB, chan);
     Bytes perfAnswer{
@@ -141,7 +149,7 @@ void ReadTX802ROM(Session& s, int chan)
 {
     if (!portsReady(s)) return;
     YamahaTables& t = s.records<YamahaTables>();
-    NameFile file(kTX802RomProgsFile);
+    NameFile file(s, kTX802RomProgsFile);
     const Bytes voiceRequest = MakeDumpReq(DumpFormat::VEB, chan);
     const Bytes voiceAnswer = vcedAnswer(chan);
     for (int p = 192; p <= 255; ++p) {

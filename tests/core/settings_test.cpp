@@ -271,6 +271,38 @@ TEST(Settings, AnInstalledCopyWithAnUnwritableHomeNeverFallsBackToItsProgramFold
     EXPECT_EQ(diagnosticsFolder(dir.str()), "");
 }
 
+// An installed copy started in the home folder (from the menu) writes the
+// reports a user asks for beside the last file opened or saved; started
+// elsewhere, or as a build copy, it keeps the current folder.
+TEST(Settings, ReportsOfACopyStartedAtHomeGoBesideTheLastFile)
+{
+    TempDir dir;
+    std::filesystem::create_directories(dir.file("usr/bin"));
+    std::filesystem::create_directories(dir.file("usr/share/tolvex"));
+    std::filesystem::create_directories(dir.file("home/dumps"));
+    std::filesystem::create_directories(dir.file("work"));
+    const ScopedEnv home("HOME", dir.file("home"));
+    const struct {
+        std::string progpath, startedIn;
+        bool follows;
+    } cases[] = {{dir.file("usr/bin"), dir.file("home"), true},
+                 {dir.file("usr/bin"), dir.file("work"), false},
+                 {dir.str(), dir.file("home"), false}};
+    const auto before = std::filesystem::current_path();
+    for (const auto& c : cases) {
+        EXPECT_EQ(reportsFollowLastFile(c.progpath, c.startedIn), c.follows) << c.progpath << " in " << c.startedIn;
+        std::filesystem::current_path(c.startedIn);
+        ScriptedShell shell;
+        Session s(shell);
+        s.reportsFollowLastFile = reportsFollowLastFile(c.progpath, c.startedIn);
+        s.lastpath = dir.file("home/dumps") + "/";
+        enterReportsFolder(s);
+        const std::string expected = c.follows ? dir.file("home/dumps") : c.startedIn;
+        EXPECT_TRUE(std::filesystem::equivalent(std::filesystem::current_path(), expected)) << c.startedIn;
+    }
+    std::filesystem::current_path(before);
+}
+
 // No window takes a port of a Tolvex (its own or another window's) as its default.
 TEST(Settings, TolvexPortsAreNeverTheDefault)
 {

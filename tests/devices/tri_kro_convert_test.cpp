@@ -4,7 +4,9 @@
 // edges, and "Conv Triton Combi" on whole messages (kinds, refusals, files).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -433,6 +435,11 @@ TEST(ConvTriCombi, KindsGiveTheSameCombi)
     EXPECT_EQ(Bytes(current.begin(), current.begin() + 7), (Bytes{0xF0, 0x42, 0x30, 0x68, 0x75, 0x01, 0x03}));
     const Bytes unpacked = KorgSXtoDataConvert(current, 7, L::size);
     EXPECT_EQ(w.dir.read(kKroDebugDataFile), std::string(unpacked.begin(), unpacked.end()));
+    const auto& lines = w.s.log.lines();
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const std::string& l) {
+        return l.rfind("Wrote ", 0) == 0 && l.size() >= std::strlen(kKroDebugDataFile) &&
+               l.compare(l.size() - std::strlen(kKroDebugDataFile), std::string::npos, kKroDebugDataFile) == 0;
+    }));
     const Bytes picked = triton::recordBytes((*bank)[5]);
     EXPECT_EQ(w.dir.read(kTriDebugDataFile), std::string(picked.begin(), picked.end()));
     EXPECT_TRUE(w.shell.boxes.empty());

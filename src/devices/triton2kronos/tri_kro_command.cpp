@@ -81,7 +81,7 @@ void writeDebugFile(Session& s, const char* name, ByteView bytes)
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     out.close();
-    if (!out) s.LogString("Could not write " + path);
+    s.LogString((out ? "Wrote " : "Could not create ") + path);
 }
 
 // The Combination the message holds (of a bank: number `prog`), or nothing after its box.

@@ -20,5 +20,5 @@ if grep -q SKIPPED "$build/alsa-tests.log"; then
   echo "test-alsa.sh: the sequencer tests were skipped although /dev/snd/seq exists" >&2
   exit 1
 fi
-bash tests/cli/alsa_send_receive.sh "$build/bin/tolvex-cli" tests/fixtures "$build/cli-alsa"
+bash tests/cli/send_receive.sh alsa "$build/bin/tolvex-cli" tests/fixtures "$build/cli-alsa"
 echo "test-alsa.sh: all ALSA tests passed"

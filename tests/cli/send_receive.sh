@@ -1,16 +1,26 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# tolvex-cli send and receive talking to each other over real JACK MIDI ports.
-# Usage: jack_send_receive.sh CLI FIXTURES_DIR WORK_DIR
-# Exit 77 (skipped) without a JACK server, unless TOLVEX_REQUIRE_JACK=1.
+# tolvex-cli send and receive talking to each other over real MIDI ports.
+# Usage: send_receive.sh jack|alsa CLI FIXTURES_DIR WORK_DIR
+# Exit 77 (skipped) without the MIDI system: a JACK server (unless
+# TOLVEX_REQUIRE_JACK=1) or an ALSA sequencer (/dev/snd/seq).
 set -u
-cli=$1 fixtures=$2 work=$3
-export TOLVEX_MIDI_API=jack
+api=$1 cli=$2 fixtures=$3 work=$4
+export TOLVEX_MIDI_API=$api
 mkdir -p "$work"
 
-if ! "$cli" ports | grep -q '^in:Tolvex In$'; then
-  [ "${TOLVEX_REQUIRE_JACK:-}" = 1 ] && { echo "no JACK server, but one is required"; exit 1; }
-  echo "no JACK server: skipped"
+if [ "$api" = alsa ]; then
+  system="the ALSA sequencer (/dev/snd/seq)"
+  # ALSA names the receiver's port CLIENT:PORT.
+  receiver_port='Tolvex CLI Receive:Tolvex In'
+  [ -e /dev/snd/seq ] || { echo "no $system: skipped"; exit 77; }
+else
+  system="a JACK server"
+  receiver_port='Tolvex CLI Receive In:.*'
+fi
+if ! "$cli" ports 2>/dev/null | grep -q '^in:Tolvex In$'; then
+  [ "$api" = jack ] && [ "${TOLVEX_REQUIRE_JACK:-}" = 1 ] && { echo "no JACK server, but one is required"; exit 1; }
+  echo "no $system: skipped"
   exit 77
 fi
 
@@ -22,7 +32,7 @@ receiver=$!
 # Wait until the receiver's port is there, then send to it.
 target=""
 for _ in $(seq 100); do
-  target=$("$cli" ports | sed -n 's/^out:\(Tolvex CLI Receive In:.*\)$/\1/p' | head -n 1)
+  target=$("$cli" ports | sed -n "s/^out:\\($receiver_port\\)\$/\\1/p" | head -n 1)
   [ -n "$target" ] && break
   sleep 0.1
 done
@@ -36,4 +46,4 @@ expected=$'Yamaha Bulk Dump: Packed 32 Voice\tByte Count 1000H, 4096 (d)\nKorg T
 [ "$(cat "$work/received.txt")" = "$expected" ] || { echo "received:"; cat "$work/received.txt"; exit 1; }
 cmp "$saved" <(cat "$fixtures/yamaha/dx7-rom1a.syx" "$fixtures/korg/triton-one-program.syx") \
   || { echo "saved file differs from what was sent"; exit 1; }
-echo "send and receive over JACK: ok"
+echo "send and receive over $api: ok"

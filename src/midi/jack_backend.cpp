@@ -152,12 +152,6 @@ protected:
         }
         client_ = openQuietJackClient(clientName_ + (input_ ? " In" : " Out"));
         if (client_ == nullptr) throw MidiBackendError(MidiErrorCode::Driver, "The JACK server is not running");
-        port_ = jack_port_register(client_, virtualName(), JACK_DEFAULT_MIDI_TYPE,
-                                   input_ ? JackPortIsInput : JackPortIsOutput, 0);
-        if (port_ == nullptr) {
-            closePort();
-            throw MidiBackendError(MidiErrorCode::Driver, "JACK refused the MIDI port " + std::string(virtualName()));
-        }
         watcher_ = &watcher;
         lost_.store(false);
         watching_.store(false);
@@ -173,10 +167,19 @@ protected:
         jack_set_port_connect_callback(client_, &JackPort::onConnect, gate_);
         jack_set_port_registration_callback(client_, &JackPort::onPortRegistration, gate_);
         jack_set_xrun_callback(client_, &JackPort::onXrun, gate_);
+        // Running before its port exists: a sender that finds the port finds
+        // it read from the first period on.
         if (jack_activate(client_) != 0) {
             closePort();
             throw MidiBackendError(MidiErrorCode::Driver, "The JACK server refused to activate the MIDI client");
         }
+        jack_port_t* port = jack_port_register(client_, virtualName(), JACK_DEFAULT_MIDI_TYPE,
+                                               input_ ? JackPortIsInput : JackPortIsOutput, 0);
+        if (port == nullptr) {
+            closePort();
+            throw MidiBackendError(MidiErrorCode::Driver, "JACK refused the MIDI port " + std::string(virtualName()));
+        }
+        port_.store(port, std::memory_order_release);
         if (!chosen) return;
         const char* ours = jack_port_name(port_);
         const int result =
@@ -222,7 +225,8 @@ protected:
 
     std::shared_ptr<JackLister> lister_;
     jack_client_t* client_ = nullptr;
-    jack_port_t* port_ = nullptr;
+    // Set once the client runs; the process callback does nothing before.
+    std::atomic<jack_port_t*> port_{nullptr};
     std::atomic<bool> lost_{false};
     std::atomic<bool> serverGone_{false};  // the server shut down under this client
     // Set by the notification threads, taken by the process thread.
@@ -254,10 +258,12 @@ private:
         const std::lock_guard<std::mutex> guard(gate->mutex);
         JackPort* self = gate->port;
         if (self == nullptr || self->client_ == nullptr) return;
+        jack_port_t* ours = self->port_.load();
+        if (ours == nullptr) return;
         // Only a connection of our own port going away can cut a message
         // (one being made only starts a sender).
-        if (jack_port_by_id(self->client_, a) == self->port_ || jack_port_by_id(self->client_, b) == self->port_) {
-            self->connections_.store(jack_port_connected(self->port_));
+        if (jack_port_by_id(self->client_, a) == ours || jack_port_by_id(self->client_, b) == ours) {
+            self->connections_.store(jack_port_connected(ours));
             if (connect == 0) self->regraph_.store(true);
         }
         self->checkConnected();
@@ -332,7 +338,9 @@ private:
     static int process(jack_nframes_t frames, void* arg)
     {
         auto* self = static_cast<JackInBackend*>(static_cast<JackPort*>(arg));
-        void* buffer = jack_port_get_buffer(self->port_, frames);
+        jack_port_t* port = self->port_.load(std::memory_order_acquire);
+        if (port == nullptr) return 0;
+        void* buffer = jack_port_get_buffer(port, frames);
         const std::uint32_t lost = jack_midi_get_lost_event_count(buffer);
         if (lost > 0 || self->xrun_.exchange(false) || self->regraph_.exchange(false)) self->receiver_->dataLost(lost);
         if (self->connections_.load(std::memory_order_relaxed) > 1) self->receiver_->severalSenders();
@@ -444,10 +452,12 @@ private:
     static int process(jack_nframes_t frames, void* arg)
     {
         auto* self = static_cast<JackOutBackend*>(static_cast<JackPort*>(arg));
-        void* buffer = jack_port_get_buffer(self->port_, frames);
+        self->cycles_.fetch_add(1, std::memory_order_release);
+        jack_port_t* port = self->port_.load(std::memory_order_acquire);
+        if (port == nullptr) return 0;
+        void* buffer = jack_port_get_buffer(port, frames);
         jack_midi_clear_buffer(buffer);
         self->fill(buffer);
-        self->cycles_.fetch_add(1, std::memory_order_release);
         return 0;
     }
 

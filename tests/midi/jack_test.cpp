@@ -201,6 +201,38 @@ TEST(Jack, LostConnectionAndStoppedServerAreReported)
     saved ? setenv("JACK_DEFAULT_SERVER", saved->c_str(), 1) : unsetenv("JACK_DEFAULT_SERVER");
 }
 
+// A peer that runs no process callback of its own (a patchbay, a paused
+// program) is connected to like any other: no loss until it really goes.
+TEST(Jack, APeerWithoutProcessCallbackIsNoLossUntilItGoes)
+{
+    if (!haveJack()) GTEST_SKIP() << "no JACK server running";
+    const std::string peerName = format("tolvex-quiet-%d", static_cast<int>(getpid()));
+    jack_client_t* peer = openQuietJackClient(peerName);
+    ASSERT_NE(peer, nullptr);
+    ASSERT_NE(jack_port_register(peer, "in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0), nullptr);
+    ASSERT_NE(jack_port_register(peer, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0), nullptr);
+    ASSERT_EQ(jack_activate(peer), 0);
+
+    JackPair jack(format("tolvex-peer-%d", static_cast<int>(getpid())));
+    jack.in.Close();
+    jack.out.Close();
+    jack.in.SetProductName(peerName + ":out");
+    jack.out.SetProductName(peerName + ":in");
+    ASSERT_TRUE(jack.in.Open()) << jack.in.OpenError();
+    jack.in.Start();
+    ASSERT_TRUE(jack.out.Open()) << jack.out.OpenError();
+    jack.out.PutLong(sysex(3000, 1));
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(1500);
+    jack.runUntil([&] { return std::chrono::steady_clock::now() >= end || !jack.lost.empty(); });
+    EXPECT_TRUE(jack.lost.empty()) << jack.lost.front();
+
+    jack_client_close(peer);
+    jack.runUntil([&] { return jack.lost.size() >= 2; });
+    std::sort(jack.lost.begin(), jack.lost.end());
+    EXPECT_EQ(jack.lost, (std::vector<std::string>{"in: The connection to " + peerName + ":out was lost",
+                                                   "out: The connection to " + peerName + ":in was lost"}));
+}
+
 // What the window does at start: count the ports, fill both selectors, ask
 // the input's speed, open both devices. One client lists, two carry MIDI.
 TEST(Jack, StartingTheDevicesOpensOneClientForListsAndOnePerOpenPort)

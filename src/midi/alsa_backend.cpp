@@ -343,6 +343,9 @@ public:
         write(message);
     }
 
+    // The ring holds each message's header too: at most 8 bytes more per message.
+    std::uint64_t queuedBytes() override { return ring_ ? ring_->Ceiling() - ring_->Room() : 0; }
+
     void cancel() override
     {
         if (!writer_.joinable()) return;

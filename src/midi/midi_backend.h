@@ -109,6 +109,8 @@ public:
     // its pieces (a receiver drops it as unfinished) and those behind it are
     // not sent; a dropped message that asked for done.sendDone() still gets it.
     virtual void cancel() {}
+    // Bytes handed to send() that have not left yet (0 where the service does not say).
+    virtual std::uint64_t queuedBytes() { return 0; }
 };
 
 }  // namespace tolvex

@@ -178,6 +178,11 @@ void TMidiOutput::CancelLong()
     if (FState == mosOpen) backend_->cancel();
 }
 
+std::uint64_t TMidiOutput::QueuedBytes() const
+{
+    return FState == mosOpen ? backend_->queuedBytes() : 0;
+}
+
 void TMidiOutput::DoneNotifier::portLost(const char* reason) noexcept
 {
     if (lostClaimed.exchange(true)) return;

@@ -301,6 +301,28 @@ TEST(SendSelected, SendsInOrderPacedAndCancellable)
     }
 }
 
+// A dump that streams for long shows how much of it has gone out.
+TEST(SendSelected, ALongDumpShowsTheBytesGoneOut)
+{
+    OutputSession o;
+    o.out.stream = true;
+    Bytes dump(100000, 0x11);
+    dump.front() = 0xF0;
+    dump.back() = 0xF7;
+    o.s.messages.append("bank", dump, "");
+    o.s.messages.setSelected(0, true);
+    std::vector<std::string> seen;
+    o.shell.startTimer("cable", 100, [&] {
+        seen.push_back(o.s.log.lines().back());
+        o.out.queued -= std::min<std::uint64_t>(o.out.queued, 10000);
+        if (o.out.queued == 0) o.shell.stopTimer("cable");
+    });
+    Button_sendClick(o.s);
+    EXPECT_EQ(std::vector<std::string>(o.s.log.lines().begin(), o.s.log.lines().end()),
+              (std::vector<std::string>{"Sending: bank", "Sent 100000 of 100000 bytes"}));
+    EXPECT_NE(std::find(seen.begin(), seen.end(), "Sent 20000 of 100000 bytes"), seen.end());
+}
+
 // Waits inside a send handle events: what the user does then must neither free
 // what is being sent nor shift which messages go out.
 TEST(SendSelected, SendsItsOwnCopiesAndRefusesRemovalsMeanwhile)

@@ -10,18 +10,22 @@ namespace tolvex::testing {
 
 class FakeOutput : public MidiOutPort {
 public:
-    bool MidiOutBusy() const override { return busy; }
+    bool MidiOutBusy() const override { return busy || queued > 0; }
     void PutLong(ByteView data) override
     {
         if (fail || (failAfter >= 0 && static_cast<int>(sent.size()) >= failAfter))
             throw TolvexError("The MIDI device is gone");
         sent.emplace_back(data.begin(), data.end());
+        if (stream) queued = data.size();
     }
+    std::uint64_t QueuedBytes() const override { return queued; }
     void PutShort(std::uint8_t st, std::uint8_t d1, std::uint8_t d2) override { sent.push_back(Bytes{st, d1, d2}); }
 
     bool busy = false;
     bool fail = false;
     int failAfter = -1;  // fails once this many messages were sent (-1: never)
+    bool stream = false;       // a long message stays queued until the test drains `queued`
+    std::uint64_t queued = 0;
     std::vector<Bytes> sent;
 };
 

@@ -234,6 +234,27 @@ void Button_sendClick(Session& s)
     s.CancelState = false;
     int sent = 0;
     int attempted = 0;
+    // A long dump takes minutes on a cable: while the output says how much of
+    // it is still queued, a line shows the bytes gone out.
+    std::size_t longSize = 0;  // of the long dump going out; 0 for a short message
+    bool reported = false;
+    int bytesLine = -1;
+    std::int64_t shownAt = 0;
+    const auto showBytes = [&](bool last) {
+        if (longSize == 0 || !MidiOutputReady(s)) return;
+        const std::uint64_t queued = std::min<std::uint64_t>(s.midiOutput->QueuedBytes(), longSize);
+        reported = reported || queued > 0;
+        const std::int64_t now = s.shell.nowMs();
+        if (!reported || (!last && bytesLine >= 0 && now - shownAt < 250)) return;
+        shownAt = now;
+        const std::string text = format("Sent %llu of %llu bytes", static_cast<unsigned long long>(longSize - queued),
+                                        static_cast<unsigned long long>(longSize));
+        if (bytesLine < 0) {
+            bytesLine = s.LogString(text);
+        } else {
+            s.log.replace(bytesLine, text);
+        }
+    };
     // The output streams a long message on its own thread; meanwhile the
     // window handles events, and Cancel stops the message between two pieces.
     const auto waitForOutput = [&] {
@@ -242,8 +263,10 @@ void Button_sendClick(Session& s)
                 s.midiOutput->CancelLong();
                 return false;
             }
+            showBytes(false);
             s.shell.ProcessMessages();
         }
+        showBytes(true);
         return true;
     };
     for (const OutgoingMessage& m : batch) {
@@ -269,6 +292,9 @@ void Button_sendClick(Session& s)
             break;
         }
         s.LogString("Sending: " + m.text);
+        longSize = m.sxdata.size() >= 65536 ? m.sxdata.size() : 0;
+        reported = false;
+        bytesLine = -1;
         if (!s.SX_Object.MidiSysex_bulk_out(m.sxdata)) {
             s.LogString(format("Sent %d of %d messages", sent, total));
             break;

@@ -22,6 +22,8 @@ public:
     // Stops the long message going out between two of its pieces (its
     // receiver drops it as unfinished) and drops the ones queued behind it.
     virtual void CancelLong() {}
+    // Bytes handed to PutLong that have not gone out yet (0 where the device does not say).
+    virtual std::uint64_t QueuedBytes() const { return 0; }
 };
 
 }  // namespace tolvex

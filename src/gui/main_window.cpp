@@ -17,6 +17,7 @@
 #include <QPlainTextEdit>
 #include <QTextDocument>
 #include <QShortcut>
+#include <QSplitter>
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -74,10 +75,15 @@ MainWindow::MainWindow(Session& session, QtShell& shell, const CommandTable& com
     auto* column = new QVBoxLayout(central);
     column->setContentsMargins(6, 4, 6, 4);
     column->addWidget(buildTopBar());
-    auto* row = new QHBoxLayout;
-    row->addWidget(buildLibrarian(), 5);
-    row->addWidget(buildLogSide(), 6);
-    column->addLayout(row, 1);
+    // The user sets how the width is shared between the list and the log.
+    auto* row = new QSplitter(Qt::Horizontal, central);
+    row->setObjectName("MainSplitter");
+    row->setChildrenCollapsible(false);
+    row->addWidget(buildLibrarian());
+    row->addWidget(buildLogSide());
+    row->setStretchFactor(0, 5);
+    row->setStretchFactor(1, 6);
+    column->addWidget(row, 1);
     setCentralWidget(central);
     buildPages();
     buildMenus();
@@ -298,7 +304,7 @@ QWidget* MainWindow::buildLibrarian()
 QWidget* MainWindow::buildLogSide()
 {
     auto* side = new QWidget(this);
-    side->setMinimumWidth(440);
+    side->setMinimumWidth(320);
     auto* column = new QVBoxLayout(side);
     column->setContentsMargins(0, 0, 0, 0);
     auto* head = new QHBoxLayout;
@@ -416,20 +422,27 @@ void MainWindow::buildPages()
         g->addLayout(tempo, 1, 4);
         g->addWidget(labelled(w, "Prog", ctl::KroProg), 2, 0);
         g->addWidget(labelled(w, "Bank", ctl::KroBank), 2, 1);
-        g->addWidget(check(w, ctl::PassPrgBank, "Conv Pass Program and Bank"), 2, 2);
-        g->addWidget(check(w, ctl::AutoSendCB, "Auto Send Triton Converted"), 2, 3);
-        g->addWidget(check(w, ctl::Filter7F, "Filter Function 7F msgs"), 2, 4);
+        // The options share a row of their own, so that the button columns
+        // above stay as wide as their buttons and the page fits a small screen.
+        auto* options = new QHBoxLayout;
+        options->addWidget(check(w, ctl::PassPrgBank, "Conv Pass Program and Bank"));
+        options->addWidget(check(w, ctl::AutoSendCB, "Auto Send Triton Converted"));
+        options->addWidget(check(w, ctl::Filter7F, "Filter Function 7F msgs"));
+        options->addStretch(1);
+        g->addLayout(options, 3, 0, 1, 5);
         auto* memo = new QPlainTextEdit(w);
         memo->setObjectName(ctl::BankTextMemo1);
         memo->setReadOnly(true);
         // The bank legend keeps its lines whole: as wide as its longest line.
         memo->setLineWrapMode(QPlainTextEdit::NoWrap);
-        memo->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+        memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        memo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         const QFontMetrics fm(memo->font());
         memo->setMinimumWidth(fm.horizontalAdvance("USER-AA- GG : 71 - 77 (prg only)") + 2 * memo->frameWidth() +
-                              2 * static_cast<int>(memo->document()->documentMargin()) + 4);
-        memo->setMinimumHeight(4 * fm.lineSpacing() + 2 * memo->frameWidth() +
-                               2 * static_cast<int>(memo->document()->documentMargin()));
+                              2 * static_cast<int>(memo->document()->documentMargin()) + 12);
+        // Its four lines and no more: a text box's own size hint would make the page tall.
+        memo->setFixedHeight(4 * fm.lineSpacing() + 2 * memo->frameWidth() +
+                             2 * static_cast<int>(memo->document()->documentMargin()) + 4);
         g->addWidget(memo, 0, 5, 3, 1);
         finish(g);
     }

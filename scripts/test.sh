@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Configures, builds and runs every test. Usage: scripts/test.sh [build-dir]
-# TOLVEX_SANITIZE=1 builds with AddressSanitizer and UndefinedBehaviorSanitizer.
+# TOLVEX_SANITIZE=1 builds with AddressSanitizer and UndefinedBehaviorSanitizer;
+# TOLVEX_SANITIZE=thread builds the MIDI tests alone with ThreadSanitizer (the
+# code where threads meet: drivers' threads, rings, notifications) and runs them.
 # The MIDI tests use real JACK ports: a JACK server with the dummy driver (no
 # sound hardware needed) is started for the run and stopped afterwards; one
 # that already runs is used and left alone.
@@ -10,10 +12,19 @@ cd "$(dirname "$0")/.."
 build=${1:-build}
 sanitize=${TOLVEX_SANITIZE:-0}
 san_flag=OFF
+tsan_flag=OFF
+targets=()
+only=()
 [ "$sanitize" = 1 ] && san_flag=ON
+if [ "$sanitize" = thread ]; then
+  tsan_flag=ON
+  targets=(--target tolvex_midi_tests)
+  only=(-R '^(MidiSystem|Jack|Alsa|CircularBuffer|MidiInput|MidiOutput|MidiDevices|PortDevices)[.]')
+fi
 
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTOLVEX_WERROR=ON -DTOLVEX_SANITIZE=$san_flag >/dev/null
-cmake --build "$build"
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTOLVEX_WERROR=ON -DTOLVEX_SANITIZE=$san_flag \
+  -DTOLVEX_TSAN=$tsan_flag >/dev/null
+cmake --build "$build" "${targets[@]}"
 
 jack_pid=""
 stop_jack() {
@@ -58,4 +69,5 @@ fi
 export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
-ctest --test-dir "$build" --output-on-failure -j 2
+export TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1}
+ctest --test-dir "$build" --output-on-failure -j 2 "${only[@]}"

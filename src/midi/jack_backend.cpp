@@ -35,6 +35,23 @@ static_assert(sizeof(OutHeader) == 8);
 
 void ignoreJackText(const char*) {}
 
+// ThreadSanitizer does not see how the server orders the clients' periods and
+// hands port buffers from one client to the next through shared memory: under
+// it, each period of our clients is marked as following the one before.
+#if defined(__SANITIZE_THREAD__)
+extern "C" void __tsan_acquire(void* addr);
+extern "C" void __tsan_release(void* addr);
+char periodOrder;
+struct PeriodOrder {
+    PeriodOrder() { __tsan_acquire(&periodOrder); }
+    ~PeriodOrder() { __tsan_release(&periodOrder); }
+    PeriodOrder(const PeriodOrder&) = delete;
+    PeriodOrder& operator=(const PeriodOrder&) = delete;
+};
+#else
+struct PeriodOrder {};
+#endif
+
 std::atomic<std::uint64_t> clientsOpened{0};
 
 // A client whose server has gone is set aside instead of closed: closing it
@@ -153,6 +170,7 @@ protected:
         client_ = openQuietJackClient(clientName_ + (input_ ? " In" : " Out"));
         if (client_ == nullptr) throw MidiBackendError(MidiErrorCode::Driver, "The JACK server is not running");
         watcher_ = &watcher;
+        closing_.store(false);
         lost_.store(false);
         watching_.store(false);
         viewShowedConnection_.store(false);
@@ -196,6 +214,10 @@ protected:
     {
         // Once this returns, libjack calls none of the callbacks again.
         if (client_ != nullptr) {
+            // A client set aside is never closed: its process callback may be
+            // under way, and must be done before what it reads is freed.
+            closing_.store(true);
+            while (inProcess_.load() > 0) std::this_thread::sleep_for(std::chrono::microseconds(100));
             if (serverGone_.load()) {
                 // Its notification thread may still call in: the gate turns
                 // those calls away, and both stay allocated with the client.
@@ -229,6 +251,26 @@ protected:
     std::atomic<jack_port_t*> port_{nullptr};
     std::atomic<bool> lost_{false};
     std::atomic<bool> serverGone_{false};  // the server shut down under this client
+    // The process callback runs only between open and close: it counts itself
+    // in, and closing waits until it is out.
+    std::atomic<bool> closing_{false};
+    std::atomic<int> inProcess_{0};
+    class InProcess {
+    public:
+        explicit InProcess(JackPort& port) : port_(port)
+        {
+            port_.inProcess_.fetch_add(1);
+            running_ = !port_.closing_.load();
+        }
+        ~InProcess() { port_.inProcess_.fetch_sub(1); }
+        InProcess(const InProcess&) = delete;
+        InProcess& operator=(const InProcess&) = delete;
+        bool running() const { return running_; }
+
+    private:
+        JackPort& port_;
+        bool running_;
+    };
     // Set by the notification threads, taken by the process thread.
     std::atomic<bool> xrun_{false};     // the server missed a period
     std::atomic<bool> regraph_{false};  // our port's connections changed
@@ -338,8 +380,10 @@ private:
     static int process(jack_nframes_t frames, void* arg)
     {
         auto* self = static_cast<JackInBackend*>(static_cast<JackPort*>(arg));
+        [[maybe_unused]] const PeriodOrder order;
+        const InProcess in(*self);
         jack_port_t* port = self->port_.load(std::memory_order_acquire);
-        if (port == nullptr) return 0;
+        if (port == nullptr || !in.running()) return 0;
         void* buffer = jack_port_get_buffer(port, frames);
         const std::uint32_t lost = jack_midi_get_lost_event_count(buffer);
         if (lost > 0 || self->xrun_.exchange(false) || self->regraph_.exchange(false)) self->receiver_->dataLost(lost);
@@ -455,9 +499,11 @@ private:
     static int process(jack_nframes_t frames, void* arg)
     {
         auto* self = static_cast<JackOutBackend*>(static_cast<JackPort*>(arg));
+        [[maybe_unused]] const PeriodOrder order;
+        const InProcess in(*self);
         self->cycles_.fetch_add(1, std::memory_order_release);
         jack_port_t* port = self->port_.load(std::memory_order_acquire);
-        if (port == nullptr) return 0;
+        if (port == nullptr || !in.running()) return 0;
         void* buffer = jack_port_get_buffer(port, frames);
         jack_midi_clear_buffer(buffer);
         self->fill(buffer);

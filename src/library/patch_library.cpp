@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <string_view>
 
 #include "core/app/table_files.h"
 #include "core/sysex/naming_tables.h"
@@ -43,6 +44,9 @@ constexpr const char* kMigrations[] = {
     "INSERT INTO items_search(rowid, text) SELECT id, name || char(31) || maker || char(31) || model || char(31) ||"
     " kind || char(31) || source FROM items;"
     "CREATE INDEX items_by_name ON items(name COLLATE NOCASE, id);",
+    // 3: patches of one form compared in another's (a TX802 edit-buffer performance in the bank form)
+    // get fingerprints of that form: refingerprint() after this step.
+    "",
 };
 static_assert(std::size(kMigrations) == kLibrarySchemaVersion);
 
@@ -281,6 +285,7 @@ void PatchLibrary::migrate()
         exec("BEGIN IMMEDIATE");
         try {
             exec(kMigrations[v]);
+            if (v + 1 == 3) refingerprint();
             exec(format("PRAGMA application_id=%d; PRAGMA user_version=%d", kApplicationId, static_cast<int>(v + 1))
                      .c_str());
             exec("COMMIT");
@@ -323,6 +328,53 @@ const PatchFormat* PatchLibrary::formatOf(const std::string& format, const Patch
                 return &pf;
             }
     return nullptr;
+}
+
+Bytes PatchLibrary::soundOf(const std::string& format, ByteView record, std::size_t nameOffset, std::size_t nameLength,
+                            bool withoutName, std::string& form) const
+{
+    form = format;
+    if (format == kWholeMessage) return messageFingerprintData(record);
+    if (const PatchFormat* pf = formatOf(format); pf && pf->asSame)
+        if (auto same = pf->asSame(record, withoutName)) {
+            form = pf->sameAs;
+            return std::move(*same);
+        }
+    Bytes b(record.begin(), record.end());
+    if (withoutName && nameLength > 0 && nameOffset + nameLength <= b.size())
+        std::fill_n(b.begin() + static_cast<long>(nameOffset), nameLength, 0);
+    return b;
+}
+
+PatchLibrary::SoundPrint PatchLibrary::soundPrint(const std::string& format, ByteView record, std::size_t nameOffset,
+                                                  std::size_t nameLength) const
+{
+    SoundPrint p;
+    std::string form;
+    p.data = soundOf(format, record, nameOffset, nameLength, false, p.form);
+    p.noName = soundOf(format, record, nameOffset, nameLength, true, form);
+    const std::uint64_t seed =
+        fingerprintOf(ByteView(reinterpret_cast<const std::uint8_t*>(p.form.data()), p.form.size()));
+    p.fp = signedOf(fingerprintOf(p.data, seed));
+    p.fpNoName = signedOf(fingerprintOf(p.noName, seed));
+    return p;
+}
+
+void PatchLibrary::refingerprint()
+{
+    Statement update(db_, "UPDATE items SET fp=?, fp_noname=? WHERE id=?");
+    for (const PatchFamily& f : families_)
+        for (const PatchFormat& pf : f.formats) {
+            if (!pf.asSame || std::string_view(pf.sameAs) == pf.format) continue;
+            Statement q(db_, "SELECT id, record FROM items WHERE format=?");
+            q.bind(1, std::string(pf.format));
+            while (q.step()) {
+                const SoundPrint print = soundPrint(pf.format, q.blob(1), 0, 0);
+                if (print.form == pf.format) continue;  // not comparable: its fingerprints stay
+                update.reset();
+                update.bind(1, print.fp).bind(2, print.fpNoName).bind(3, q.integer(0)).step();
+            }
+        }
 }
 
 // The statements of one add, prepared once for all its messages.
@@ -401,25 +453,17 @@ void PatchLibrary::addMessage(AddBatch& b, ByteView sx, const std::string& sourc
 
     for (std::size_t i = 0; i < items.size(); ++i) {
         const PatchItem& it = items[i];
-        const Bytes fpData = it.format == kWholeMessage ? messageFingerprintData(it.record) : it.record;
-        Bytes noName = fpData;
-        if (it.nameLength > 0 && it.nameOffset + it.nameLength <= noName.size())
-            std::fill_n(noName.begin() + static_cast<long>(it.nameOffset), it.nameLength, 0);
-        const std::uint64_t seed =
-            fingerprintOf(ByteView(reinterpret_cast<const std::uint8_t*>(it.format.data()), it.format.size()));
-        const std::int64_t fp = signedOf(fingerprintOf(fpData, seed));
-        const std::int64_t fpNoName = signedOf(fingerprintOf(noName, seed));
+        const SoundPrint print = soundPrint(it.format, it.record, it.nameOffset, it.nameLength);
+        const Bytes& wanted = b.withoutNames ? print.noName : print.data;
         // The fingerprint finds the candidates; the data decide.
         std::int64_t itemId = 0;
         b.findItem.reset();
-        b.findItem.bind(1, b.withoutNames ? fpNoName : fp);
+        b.findItem.bind(1, b.withoutNames ? print.fpNoName : print.fp);
         while (b.findItem.step()) {
-            if (b.findItem.text(2) != it.format) continue;
-            Bytes other = b.findItem.blob(1);
-            if (it.format == kWholeMessage) other = messageFingerprintData(other);
-            if (b.withoutNames && it.nameLength > 0 && it.nameOffset + it.nameLength <= other.size())
-                std::fill_n(other.begin() + static_cast<long>(it.nameOffset), it.nameLength, 0);
-            if (other == (b.withoutNames ? noName : fpData)) {
+            std::string form;
+            const Bytes other =
+                soundOf(b.findItem.text(2), b.findItem.blob(1), it.nameOffset, it.nameLength, b.withoutNames, form);
+            if (form == print.form && other == wanted) {
                 itemId = b.findItem.integer(0);
                 break;
             }
@@ -437,8 +481,8 @@ void PatchLibrary::addMessage(AddBatch& b, ByteView sx, const std::string& sourc
                 .bind(7, static_cast<std::int64_t>(it.record.size()))
                 .bind(8, it.format)
                 .bind(9, ByteView(it.record))
-                .bind(10, fp)
-                .bind(11, fpNoName)
+                .bind(10, print.fp)
+                .bind(11, print.fpNoName)
                 .bind(12, source)
                 .bind(13, b.now)
                 .bind(14, messageId)
@@ -521,14 +565,24 @@ std::vector<std::int64_t> PatchLibrary::find(const LibraryQuery& query, LibraryC
     std::vector<std::string> where;
     std::vector<std::string> args;
     if (!query.search.empty()) {
-        std::string pattern = "%";
-        for (char c : query.search) {
-            if (c == '%' || c == '_' || c == '\\') pattern += '\\';
-            pattern += c;
+        // The trigram index answers a phrase of three or more characters as a
+        // substring, case ignored. LIKE with an ESCAPE clause would bypass the
+        // index and read every row, so wildcards are never escaped: shorter
+        // searches read every row anyway, and one holding % or _ is matched by instr.
+        const auto chars = std::count_if(query.search.begin(), query.search.end(),
+                                         [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; });
+        if (chars >= 3) {
+            std::string phrase = "\"";
+            for (char c : query.search) phrase += c == '"' ? std::string("\"\"") : std::string(1, c);
+            where.push_back("items_search MATCH ?");
+            args.push_back(phrase + '"');
+        } else if (query.search.find_first_of("%_") == std::string::npos) {
+            where.push_back("items_search.text LIKE ?");
+            args.push_back("%" + query.search + "%");
+        } else {
+            where.push_back("instr(lower(items_search.text), lower(?)) > 0");
+            args.push_back(query.search);
         }
-        pattern += '%';
-        where.push_back("items_search.text LIKE ? ESCAPE '\\'");
-        args.push_back(pattern);
     }
     if (!query.maker.empty()) {
         where.push_back("maker = ? COLLATE NOCASE");
@@ -620,12 +674,14 @@ Bytes PatchLibrary::assembleBank(const std::string& family, std::span<const std:
         q.reset();
         q.bind(1, id);
         if (!q.step()) throw LibraryError(format("No item %lld in the library", static_cast<long long>(id)));
-        const std::string f = q.text(0);
+        // An edit-buffer patch goes into the bank in the bank's form when it has one.
+        std::string f;
+        Bytes record = soundOf(q.text(0), q.blob(1), 0, 0, false, f);
         if (fmt.empty()) fmt = f;
         if (f != fmt)
             throw LibraryError("\"" + q.text(2) + "\" is a " + f + ", not a " + fmt +
                                ": a bank holds one kind of patch");
-        records.push_back(q.blob(1));
+        records.push_back(std::move(record));
     }
     const PatchFamily* fam = nullptr;
     const PatchFormat* pf = formatOf(fmt, &fam);

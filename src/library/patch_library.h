@@ -29,7 +29,7 @@ public:
     using TolvexError::TolvexError;
 };
 
-inline constexpr int kLibrarySchemaVersion = 2;
+inline constexpr int kLibrarySchemaVersion = 3;
 inline constexpr char kLibraryFileName[] = "library.sqlite";
 
 // Where the library lives: beside the program for a build copy (a writable
@@ -124,6 +124,19 @@ private:
     void exec(const char* sql) const;
     void migrate();
     const PatchFormat* formatOf(const std::string& format, const PatchFamily** family = nullptr) const;
+    // The bytes a patch's sound is compared by and `form`, the record form
+    // they are in; the name cleared when `withoutName`.
+    Bytes soundOf(const std::string& format, ByteView record, std::size_t nameOffset, std::size_t nameLength,
+                  bool withoutName, std::string& form) const;
+    struct SoundPrint {
+        std::string form;
+        Bytes data, noName;
+        std::int64_t fp = 0, fpNoName = 0;
+    };
+    SoundPrint soundPrint(const std::string& format, ByteView record, std::size_t nameOffset,
+                          std::size_t nameLength) const;
+    // Gives the items compared in another form than their own the fingerprints of that form.
+    void refingerprint();
     void addMessage(AddBatch& batch, ByteView sx, const std::string& source, AddReport& report);
     // Reads one file into the batch's transaction.
     void addFileTo(AddBatch& batch, const std::string& path, AddReport& report);

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <map>
 #include <string_view>
+#include <utility>
 
 #include "core/app/table_files.h"
 #include "core/sysex/naming_tables.h"
@@ -555,8 +556,55 @@ std::int64_t PatchLibrary::count() const
     return q.step() ? q.integer(0) : 0;
 }
 
+namespace {
+
+// The condition and argument that find the search text in items_search.
+std::pair<std::string, std::string> searchCondition(const std::string& search)
+{
+    // The trigram index answers a phrase of three or more characters as a
+    // substring, case ignored. LIKE with an ESCAPE clause would bypass the
+    // index and read every row, so wildcards are never escaped: shorter
+    // searches read every row anyway, and one holding % or _ is matched by instr.
+    const auto chars = std::count_if(search.begin(), search.end(),
+                                     [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; });
+    if (chars >= 3) {
+        std::string phrase = "\"";
+        for (char c : search) phrase += c == '"' ? std::string("\"\"") : std::string(1, c);
+        return {"items_search MATCH ?", phrase + '"'};
+    }
+    if (search.find_first_of("%_") == std::string::npos) return {"items_search.text LIKE ?", "%" + search + "%"};
+    return {"instr(lower(items_search.text), lower(?)) > 0", search};
+}
+
+}  // namespace
+
+PatchLibrary::Stamp PatchLibrary::stamp() const
+{
+    Statement q(db_, "PRAGMA data_version");
+    return {q.step() ? q.integer(0) : 0, sqlite3_total_changes64(db_)};
+}
+
 std::vector<std::int64_t> PatchLibrary::find(const LibraryQuery& query, LibraryColumn column, bool descending) const
 {
+    const bool whole = query.search.empty() && query.maker.empty() && query.kind.empty();
+    const bool searchOnly = !query.search.empty() && query.maker.empty() && query.kind.empty();
+    if (searchOnly && order_.column == column && order_.descending == descending && !order_.ids.empty() &&
+        order_.stamp == stamp()) {
+        // The matches in the order already read: no sort of a large match set.
+        const auto [condition, arg] = searchCondition(query.search);
+        Statement q(db_, "SELECT rowid FROM items_search WHERE " + condition);
+        q.bind(1, arg);
+        std::vector<std::uint8_t> hit(order_.ids.size());
+        while (q.step()) {
+            const std::int64_t id = q.integer(0);
+            if (id >= 0 && static_cast<std::uint64_t>(id) < order_.rank.size() && order_.rank[id] != kNoRank)
+                hit[order_.rank[id]] = 1;
+        }
+        std::vector<std::int64_t> ids;
+        for (std::size_t i = 0; i < hit.size(); ++i)
+            if (hit[i]) ids.push_back(order_.ids[i]);
+        return ids;
+    }
     // With a search the matches come from the search index first and only they
     // are ordered; reading the whole table in order and testing each row is slower.
     std::string sql = query.search.empty() ? "SELECT id FROM items"
@@ -565,24 +613,9 @@ std::vector<std::int64_t> PatchLibrary::find(const LibraryQuery& query, LibraryC
     std::vector<std::string> where;
     std::vector<std::string> args;
     if (!query.search.empty()) {
-        // The trigram index answers a phrase of three or more characters as a
-        // substring, case ignored. LIKE with an ESCAPE clause would bypass the
-        // index and read every row, so wildcards are never escaped: shorter
-        // searches read every row anyway, and one holding % or _ is matched by instr.
-        const auto chars = std::count_if(query.search.begin(), query.search.end(),
-                                         [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; });
-        if (chars >= 3) {
-            std::string phrase = "\"";
-            for (char c : query.search) phrase += c == '"' ? std::string("\"\"") : std::string(1, c);
-            where.push_back("items_search MATCH ?");
-            args.push_back(phrase + '"');
-        } else if (query.search.find_first_of("%_") == std::string::npos) {
-            where.push_back("items_search.text LIKE ?");
-            args.push_back("%" + query.search + "%");
-        } else {
-            where.push_back("instr(lower(items_search.text), lower(?)) > 0");
-            args.push_back(query.search);
-        }
+        auto [condition, arg] = searchCondition(query.search);
+        where.push_back(std::move(condition));
+        args.push_back(std::move(arg));
     }
     if (!query.maker.empty()) {
         where.push_back("maker = ? COLLATE NOCASE");
@@ -606,10 +639,24 @@ std::vector<std::int64_t> PatchLibrary::find(const LibraryQuery& query, LibraryC
     case LibraryColumn::Source: sql += std::string(" ORDER BY source") + dir + ", id"; break;
     case LibraryColumn::Added: sql += std::string(" ORDER BY added") + dir + ", id" + dir; break;
     }
+    const Stamp before = whole ? stamp() : Stamp{};
     Statement q(db_, sql);
     for (std::size_t i = 0; i < args.size(); ++i) q.bind(static_cast<int>(i) + 1, args[i]);
     std::vector<std::int64_t> ids;
     while (q.step()) ids.push_back(q.integer(0));
+    if (whole) {
+        order_ = {};
+        const std::int64_t top = ids.empty() ? 0 : *std::max_element(ids.begin(), ids.end());
+        // Ids far beyond the count (a library mostly deleted) are not worth a table.
+        if (ids.size() < kNoRank && top >= 0 && static_cast<std::uint64_t>(top) < 4 * ids.size() + 1024) {
+            order_.rank.assign(static_cast<std::size_t>(top) + 1, kNoRank);
+            for (std::size_t i = 0; i < ids.size(); ++i) order_.rank[ids[i]] = static_cast<std::uint32_t>(i);
+            order_.ids = ids;
+            order_.column = column;
+            order_.descending = descending;
+            order_.stamp = before;
+        }
+    }
     return ids;
 }
 

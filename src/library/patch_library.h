@@ -141,6 +141,26 @@ private:
     // Reads one file into the batch's transaction.
     void addFileTo(AddBatch& batch, const std::string& path, AddReport& report);
 
+    // What the library was when it was last read: other connections' commits
+    // and this connection's own changes.
+    struct Stamp {
+        std::int64_t dataVersion = -1, changes = -1;
+        bool operator==(const Stamp&) const = default;
+    };
+    Stamp stamp() const;
+    static constexpr std::uint32_t kNoRank = 0xFFFFFFFF;
+    // The whole library in the order of one column, kept from the last find()
+    // without a query while the library is unchanged: a search orders its
+    // matches by it instead of sorting them. rank[id] is the place of id.
+    struct Order {
+        LibraryColumn column = LibraryColumn::Name;
+        bool descending = false;
+        Stamp stamp;
+        std::vector<std::int64_t> ids;
+        std::vector<std::uint32_t> rank;
+    };
+    mutable Order order_;
+
     std::string path_;
     sqlite3* db_ = nullptr;
     std::vector<PatchFamily> families_;

@@ -186,6 +186,34 @@ TEST_F(LibraryTest, SearchFindsPartsOfEveryTextColumnAndFilters)
     EXPECT_EQ(byName.front().name, "BASS    1");
     const auto desc = lib.items(lib.find({"", "yamaha", ""}, LibraryColumn::Name, true));
     EXPECT_EQ(desc.front().name, "VOICE   1");
+
+    // Once the whole library has been read in an order, a search is ordered by
+    // it: the same ids in the same order as a search on its own.
+    const LibraryColumn columns[] = {LibraryColumn::Name,       LibraryColumn::MakerModel, LibraryColumn::Kind,
+                                     LibraryColumn::BankNumber, LibraryColumn::Source,     LibraryColumn::Added};
+    for (const LibraryColumn column : columns)
+        for (bool descending : {false, true})
+            for (const char* search : {"piano", "o", "%"}) {
+                SCOPED_TRACE(std::string(search) + " " + std::to_string(int(column)) + (descending ? " down" : ""));
+                const auto alone = lib.find({search, "", ""}, column, descending);
+                lib.find({}, column, descending);
+                EXPECT_EQ(lib.find({search, "", ""}, column, descending), alone);
+            }
+    // A new item, added here or through another connection, is found at once.
+    const auto pianos = lib.find({"piano", "", ""});
+    const auto renamed = [&](const char* name) {
+        Bytes v = lib.message(pianos.at(0));
+        std::copy_n(name, 10, v.begin() + 6 + 145);
+        v[v.size() - 2] = yamahaChecksum(ByteView(v).subspan(6, 155));
+        return v;
+    };
+    lib.find({});
+    lib.addMessages({renamed("PIANO NEW1")}, "", r);
+    EXPECT_EQ(lib.find({"piano", "", ""}).size(), pianos.size() + 1);
+    PatchLibrary other(db);
+    lib.find({});
+    other.addMessages({renamed("PIANO NEW2")}, "", r);
+    EXPECT_EQ(lib.find({"piano", "", ""}).size(), pianos.size() + 2);
 }
 
 TEST_F(LibraryTest, BanksAreAssembledFromSinglePatchesAndInitPatches)

@@ -53,6 +53,14 @@ struct PatchFormat {
     // A bank message of `records` (at most bankCount, each recordSize bytes);
     // the places after them hold the family's init patch. Null: no bank assembly.
     Bytes (*bank)(const std::vector<Bytes>& records, int channel);
+    // Forms that can hold the same sound as each other (an edit-buffer dump
+    // and a place in a bank) are compared in one of them, `sameAs`: `asSame`
+    // gives the record in that form, the name cleared when `withoutName`, or
+    // nothing when the record holds what that form cannot carry (then it is
+    // compared in its own form only). A form named as `sameAs` gives its own
+    // `asSame` too. Null: records are compared as they are.
+    const char* sameAs = nullptr;
+    std::optional<Bytes> (*asSame)(ByteView record, bool withoutName) = nullptr;
 };
 
 struct PatchFamily {

@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <string_view>
+#include <utility>
 
 #include "core/app/table_files.h"
 #include "core/sysex/naming_tables.h"
@@ -43,6 +45,9 @@ constexpr const char* kMigrations[] = {
     "INSERT INTO items_search(rowid, text) SELECT id, name || char(31) || maker || char(31) || model || char(31) ||"
     " kind || char(31) || source FROM items;"
     "CREATE INDEX items_by_name ON items(name COLLATE NOCASE, id);",
+    // 3: patches of one form compared in another's (a TX802 edit-buffer performance in the bank form)
+    // get fingerprints of that form: refingerprint() after this step.
+    "",
 };
 static_assert(std::size(kMigrations) == kLibrarySchemaVersion);
 
@@ -281,6 +286,7 @@ void PatchLibrary::migrate()
         exec("BEGIN IMMEDIATE");
         try {
             exec(kMigrations[v]);
+            if (v + 1 == 3) refingerprint();
             exec(format("PRAGMA application_id=%d; PRAGMA user_version=%d", kApplicationId, static_cast<int>(v + 1))
                      .c_str());
             exec("COMMIT");
@@ -323,6 +329,53 @@ const PatchFormat* PatchLibrary::formatOf(const std::string& format, const Patch
                 return &pf;
             }
     return nullptr;
+}
+
+Bytes PatchLibrary::soundOf(const std::string& format, ByteView record, std::size_t nameOffset, std::size_t nameLength,
+                            bool withoutName, std::string& form) const
+{
+    form = format;
+    if (format == kWholeMessage) return messageFingerprintData(record);
+    if (const PatchFormat* pf = formatOf(format); pf && pf->asSame)
+        if (auto same = pf->asSame(record, withoutName)) {
+            form = pf->sameAs;
+            return std::move(*same);
+        }
+    Bytes b(record.begin(), record.end());
+    if (withoutName && nameLength > 0 && nameOffset + nameLength <= b.size())
+        std::fill_n(b.begin() + static_cast<long>(nameOffset), nameLength, 0);
+    return b;
+}
+
+PatchLibrary::SoundPrint PatchLibrary::soundPrint(const std::string& format, ByteView record, std::size_t nameOffset,
+                                                  std::size_t nameLength) const
+{
+    SoundPrint p;
+    std::string form;
+    p.data = soundOf(format, record, nameOffset, nameLength, false, p.form);
+    p.noName = soundOf(format, record, nameOffset, nameLength, true, form);
+    const std::uint64_t seed =
+        fingerprintOf(ByteView(reinterpret_cast<const std::uint8_t*>(p.form.data()), p.form.size()));
+    p.fp = signedOf(fingerprintOf(p.data, seed));
+    p.fpNoName = signedOf(fingerprintOf(p.noName, seed));
+    return p;
+}
+
+void PatchLibrary::refingerprint()
+{
+    Statement update(db_, "UPDATE items SET fp=?, fp_noname=? WHERE id=?");
+    for (const PatchFamily& f : families_)
+        for (const PatchFormat& pf : f.formats) {
+            if (!pf.asSame || std::string_view(pf.sameAs) == pf.format) continue;
+            Statement q(db_, "SELECT id, record FROM items WHERE format=?");
+            q.bind(1, std::string(pf.format));
+            while (q.step()) {
+                const SoundPrint print = soundPrint(pf.format, q.blob(1), 0, 0);
+                if (print.form == pf.format) continue;  // not comparable: its fingerprints stay
+                update.reset();
+                update.bind(1, print.fp).bind(2, print.fpNoName).bind(3, q.integer(0)).step();
+            }
+        }
 }
 
 // The statements of one add, prepared once for all its messages.
@@ -401,25 +454,17 @@ void PatchLibrary::addMessage(AddBatch& b, ByteView sx, const std::string& sourc
 
     for (std::size_t i = 0; i < items.size(); ++i) {
         const PatchItem& it = items[i];
-        const Bytes fpData = it.format == kWholeMessage ? messageFingerprintData(it.record) : it.record;
-        Bytes noName = fpData;
-        if (it.nameLength > 0 && it.nameOffset + it.nameLength <= noName.size())
-            std::fill_n(noName.begin() + static_cast<long>(it.nameOffset), it.nameLength, 0);
-        const std::uint64_t seed =
-            fingerprintOf(ByteView(reinterpret_cast<const std::uint8_t*>(it.format.data()), it.format.size()));
-        const std::int64_t fp = signedOf(fingerprintOf(fpData, seed));
-        const std::int64_t fpNoName = signedOf(fingerprintOf(noName, seed));
+        const SoundPrint print = soundPrint(it.format, it.record, it.nameOffset, it.nameLength);
+        const Bytes& wanted = b.withoutNames ? print.noName : print.data;
         // The fingerprint finds the candidates; the data decide.
         std::int64_t itemId = 0;
         b.findItem.reset();
-        b.findItem.bind(1, b.withoutNames ? fpNoName : fp);
+        b.findItem.bind(1, b.withoutNames ? print.fpNoName : print.fp);
         while (b.findItem.step()) {
-            if (b.findItem.text(2) != it.format) continue;
-            Bytes other = b.findItem.blob(1);
-            if (it.format == kWholeMessage) other = messageFingerprintData(other);
-            if (b.withoutNames && it.nameLength > 0 && it.nameOffset + it.nameLength <= other.size())
-                std::fill_n(other.begin() + static_cast<long>(it.nameOffset), it.nameLength, 0);
-            if (other == (b.withoutNames ? noName : fpData)) {
+            std::string form;
+            const Bytes other =
+                soundOf(b.findItem.text(2), b.findItem.blob(1), it.nameOffset, it.nameLength, b.withoutNames, form);
+            if (form == print.form && other == wanted) {
                 itemId = b.findItem.integer(0);
                 break;
             }
@@ -437,8 +482,8 @@ void PatchLibrary::addMessage(AddBatch& b, ByteView sx, const std::string& sourc
                 .bind(7, static_cast<std::int64_t>(it.record.size()))
                 .bind(8, it.format)
                 .bind(9, ByteView(it.record))
-                .bind(10, fp)
-                .bind(11, fpNoName)
+                .bind(10, print.fp)
+                .bind(11, print.fpNoName)
                 .bind(12, source)
                 .bind(13, b.now)
                 .bind(14, messageId)
@@ -511,8 +556,55 @@ std::int64_t PatchLibrary::count() const
     return q.step() ? q.integer(0) : 0;
 }
 
+namespace {
+
+// The condition and argument that find the search text in items_search.
+std::pair<std::string, std::string> searchCondition(const std::string& search)
+{
+    // The trigram index answers a phrase of three or more characters as a
+    // substring, case ignored. LIKE with an ESCAPE clause would bypass the
+    // index and read every row, so wildcards are never escaped: shorter
+    // searches read every row anyway, and one holding % or _ is matched by instr.
+    const auto chars = std::count_if(search.begin(), search.end(),
+                                     [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; });
+    if (chars >= 3) {
+        std::string phrase = "\"";
+        for (char c : search) phrase += c == '"' ? std::string("\"\"") : std::string(1, c);
+        return {"items_search MATCH ?", phrase + '"'};
+    }
+    if (search.find_first_of("%_") == std::string::npos) return {"items_search.text LIKE ?", "%" + search + "%"};
+    return {"instr(lower(items_search.text), lower(?)) > 0", search};
+}
+
+}  // namespace
+
+PatchLibrary::Stamp PatchLibrary::stamp() const
+{
+    Statement q(db_, "PRAGMA data_version");
+    return {q.step() ? q.integer(0) : 0, sqlite3_total_changes64(db_)};
+}
+
 std::vector<std::int64_t> PatchLibrary::find(const LibraryQuery& query, LibraryColumn column, bool descending) const
 {
+    const bool whole = query.search.empty() && query.maker.empty() && query.kind.empty();
+    const bool searchOnly = !query.search.empty() && query.maker.empty() && query.kind.empty();
+    if (searchOnly && order_.column == column && order_.descending == descending && !order_.ids.empty() &&
+        order_.stamp == stamp()) {
+        // The matches in the order already read: no sort of a large match set.
+        const auto [condition, arg] = searchCondition(query.search);
+        Statement q(db_, "SELECT rowid FROM items_search WHERE " + condition);
+        q.bind(1, arg);
+        std::vector<std::uint8_t> hit(order_.ids.size());
+        while (q.step()) {
+            const std::int64_t id = q.integer(0);
+            if (id >= 0 && static_cast<std::uint64_t>(id) < order_.rank.size() && order_.rank[id] != kNoRank)
+                hit[order_.rank[id]] = 1;
+        }
+        std::vector<std::int64_t> ids;
+        for (std::size_t i = 0; i < hit.size(); ++i)
+            if (hit[i]) ids.push_back(order_.ids[i]);
+        return ids;
+    }
     // With a search the matches come from the search index first and only they
     // are ordered; reading the whole table in order and testing each row is slower.
     std::string sql = query.search.empty() ? "SELECT id FROM items"
@@ -521,14 +613,9 @@ std::vector<std::int64_t> PatchLibrary::find(const LibraryQuery& query, LibraryC
     std::vector<std::string> where;
     std::vector<std::string> args;
     if (!query.search.empty()) {
-        std::string pattern = "%";
-        for (char c : query.search) {
-            if (c == '%' || c == '_' || c == '\\') pattern += '\\';
-            pattern += c;
-        }
-        pattern += '%';
-        where.push_back("items_search.text LIKE ? ESCAPE '\\'");
-        args.push_back(pattern);
+        auto [condition, arg] = searchCondition(query.search);
+        where.push_back(std::move(condition));
+        args.push_back(std::move(arg));
     }
     if (!query.maker.empty()) {
         where.push_back("maker = ? COLLATE NOCASE");
@@ -552,10 +639,24 @@ std::vector<std::int64_t> PatchLibrary::find(const LibraryQuery& query, LibraryC
     case LibraryColumn::Source: sql += std::string(" ORDER BY source") + dir + ", id"; break;
     case LibraryColumn::Added: sql += std::string(" ORDER BY added") + dir + ", id" + dir; break;
     }
+    const Stamp before = whole ? stamp() : Stamp{};
     Statement q(db_, sql);
     for (std::size_t i = 0; i < args.size(); ++i) q.bind(static_cast<int>(i) + 1, args[i]);
     std::vector<std::int64_t> ids;
     while (q.step()) ids.push_back(q.integer(0));
+    if (whole) {
+        order_ = {};
+        const std::int64_t top = ids.empty() ? 0 : *std::max_element(ids.begin(), ids.end());
+        // Ids far beyond the count (a library mostly deleted) are not worth a table.
+        if (ids.size() < kNoRank && top >= 0 && static_cast<std::uint64_t>(top) < 4 * ids.size() + 1024) {
+            order_.rank.assign(static_cast<std::size_t>(top) + 1, kNoRank);
+            for (std::size_t i = 0; i < ids.size(); ++i) order_.rank[ids[i]] = static_cast<std::uint32_t>(i);
+            order_.ids = ids;
+            order_.column = column;
+            order_.descending = descending;
+            order_.stamp = before;
+        }
+    }
     return ids;
 }
 
@@ -620,12 +721,14 @@ Bytes PatchLibrary::assembleBank(const std::string& family, std::span<const std:
         q.reset();
         q.bind(1, id);
         if (!q.step()) throw LibraryError(format("No item %lld in the library", static_cast<long long>(id)));
-        const std::string f = q.text(0);
+        // An edit-buffer patch goes into the bank in the bank's form when it has one.
+        std::string f;
+        Bytes record = soundOf(q.text(0), q.blob(1), 0, 0, false, f);
         if (fmt.empty()) fmt = f;
         if (f != fmt)
             throw LibraryError("\"" + q.text(2) + "\" is a " + f + ", not a " + fmt +
                                ": a bank holds one kind of patch");
-        records.push_back(q.blob(1));
+        records.push_back(std::move(record));
     }
     const PatchFamily* fam = nullptr;
     const PatchFormat* pf = formatOf(fmt, &fam);

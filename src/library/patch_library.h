@@ -29,7 +29,7 @@ public:
     using TolvexError::TolvexError;
 };
 
-inline constexpr int kLibrarySchemaVersion = 2;
+inline constexpr int kLibrarySchemaVersion = 3;
 inline constexpr char kLibraryFileName[] = "library.sqlite";
 
 // Where the library lives: beside the program for a build copy (a writable
@@ -124,9 +124,42 @@ private:
     void exec(const char* sql) const;
     void migrate();
     const PatchFormat* formatOf(const std::string& format, const PatchFamily** family = nullptr) const;
+    // The bytes a patch's sound is compared by and `form`, the record form
+    // they are in; the name cleared when `withoutName`.
+    Bytes soundOf(const std::string& format, ByteView record, std::size_t nameOffset, std::size_t nameLength,
+                  bool withoutName, std::string& form) const;
+    struct SoundPrint {
+        std::string form;
+        Bytes data, noName;
+        std::int64_t fp = 0, fpNoName = 0;
+    };
+    SoundPrint soundPrint(const std::string& format, ByteView record, std::size_t nameOffset,
+                          std::size_t nameLength) const;
+    // Gives the items compared in another form than their own the fingerprints of that form.
+    void refingerprint();
     void addMessage(AddBatch& batch, ByteView sx, const std::string& source, AddReport& report);
     // Reads one file into the batch's transaction.
     void addFileTo(AddBatch& batch, const std::string& path, AddReport& report);
+
+    // What the library was when it was last read: other connections' commits
+    // and this connection's own changes.
+    struct Stamp {
+        std::int64_t dataVersion = -1, changes = -1;
+        bool operator==(const Stamp&) const = default;
+    };
+    Stamp stamp() const;
+    static constexpr std::uint32_t kNoRank = 0xFFFFFFFF;
+    // The whole library in the order of one column, kept from the last find()
+    // without a query while the library is unchanged: a search orders its
+    // matches by it instead of sorting them. rank[id] is the place of id.
+    struct Order {
+        LibraryColumn column = LibraryColumn::Name;
+        bool descending = false;
+        Stamp stamp;
+        std::vector<std::int64_t> ids;
+        std::vector<std::uint32_t> rank;
+    };
+    mutable Order order_;
 
     std::string path_;
     sqlite3* db_ = nullptr;

@@ -9,6 +9,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 #include "core/sysex/syx_file.h"
 #include "devices/yamaha/yamaha_formats.h"
@@ -50,6 +51,19 @@ protected:
         ASSERT_EQ(sqlite3_open(path.c_str(), &h), SQLITE_OK);
         EXPECT_EQ(sqlite3_exec(h, statement, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(h);
         sqlite3_close(h);
+    }
+
+    // Performance 1 of the TX802 bank fixture as the edit-buffer message the
+    // library sends, its data changed by `edit`.
+    Bytes firstTX802Performance(const std::function<void(TX802Pced&)>& edit = {})
+    {
+        PatchLibrary scratch((dir / "scratch.sqlite").string());
+        AddReport r;
+        scratch.addFile(fixture("yamaha/tx802-performance-bank.syx"), r);
+        TX802Pced p{};
+        ExtractTX802PCED(scratch.message(scratch.find({"Hall Orchestra", "", ""}).at(0)), p);
+        if (edit) edit(p);
+        return TX802PCEDtoSysex(0, p);
     }
 
     static std::string contents(const std::string& path)
@@ -103,6 +117,49 @@ TEST_F(LibraryTest, EachPatchIsKeptOnceWithEverySourceItCameFrom)
     EXPECT_EQ(r.added, 1u);  // nothing new this time
 }
 
+TEST_F(LibraryTest, ATX802EditBufferPerformanceIsTheSameSoundAsItsPlaceInABank)
+{
+    struct Case {
+        const char* what;
+        std::function<void(TX802Pced&)> edit;
+        std::size_t added;
+    };
+    const Case cases[] = {
+        {"as sent", {}, 0},
+        {"parameter 10, which a bank does not carry", [](TX802Pced& p) { std::fill_n(p.begin() + 80, 8, 1); }, 0},
+        {"another voice", [](TX802Pced& p) { p[16] ^= 1; }, 1},
+        {"an offset a bank cannot carry", [](TX802Pced& p) { p[0] = 8; }, 1},
+    };
+    std::size_t bankOnly = 0;  // the fixture bank holds some performances more than once
+    {
+        PatchLibrary lib((dir / "bank.sqlite").string());
+        AddReport r;
+        lib.addFile(fixture("yamaha/tx802-performance-bank.syx"), r);
+        bankOnly = r.added;
+    }
+    for (bool singleFirst : {false, true})
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.what) + (singleFirst ? ", single added first" : ""));
+            fs::remove_all(dir / "sub");
+            PatchLibrary lib(db);
+            const Bytes single = firstTX802Performance(c.edit);
+            AddReport r;
+            if (singleFirst) lib.addMessages({single}, "single.syx", r);
+            lib.addFile(fixture("yamaha/tx802-performance-bank.syx"), r);
+            if (!singleFirst) lib.addMessages({single}, "single.syx", r);
+            EXPECT_EQ(r.added, bankOnly + c.added);
+        }
+    // An edit-buffer performance goes into a bank too.
+    PatchLibrary lib((dir / "single.sqlite").string());
+    AddReport r;
+    lib.addMessages({firstTX802Performance()}, "single.syx", r);
+    const Bytes pmem = lib.assembleBank("yamaha", lib.find({"Hall", "", ""}));
+    EXPECT_EQ(pmem.size(), kTX802PmemLength);
+    std::vector<std::string> problems;
+    EXPECT_EQ(splitMessage(lib.families(), pmem, problems).at(0).name, "Hall Orchestra");
+    EXPECT_TRUE(problems.empty());
+}
+
 TEST_F(LibraryTest, SearchFindsPartsOfEveryTextColumnAndFilters)
 {
     PatchLibrary lib(db);
@@ -115,10 +172,11 @@ TEST_F(LibraryTest, SearchFindsPartsOfEveryTextColumnAndFilters)
     };
     const Case cases[] = {
         {{"brass", "yamaha", ""}, 3}, {{"BRASS", "", ""}, 8},  // Combinations too
-        {{"", "yamaha", ""}, 32},     {{"", "korg", "combi"}, 128},
-        {{"triton", "", ""}, 128},    {{"rom1a", "", ""}, 32},  // the source file
-        {{"o3r", "", ""}, 1},                                   // the model of a message no family splits
-        {{"100%", "", ""}, 0},        {{"", "", ""}, 32 + 128 + 1},
+        {{"", "yamaha", ""}, 32},     {{"", "korg", "combi"}, 128}, {{"triton", "", ""}, 128},
+        {{"rom1a", "", ""}, 32},                           // the source file
+        {{"o3r", "", ""}, 1},                              // the model of a message no family splits
+        {{"100%", "", ""}, 0},        {{"_", "", ""}, 0},  // wildcards are letters here
+        {{"a\"b", "", ""}, 0},        {{"Bras", "korg", ""}, 5},    {{"", "", ""}, 32 + 128 + 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.q.search + "|" + c.q.maker + "|" + c.q.kind);
@@ -128,6 +186,34 @@ TEST_F(LibraryTest, SearchFindsPartsOfEveryTextColumnAndFilters)
     EXPECT_EQ(byName.front().name, "BASS    1");
     const auto desc = lib.items(lib.find({"", "yamaha", ""}, LibraryColumn::Name, true));
     EXPECT_EQ(desc.front().name, "VOICE   1");
+
+    // Once the whole library has been read in an order, a search is ordered by
+    // it: the same ids in the same order as a search on its own.
+    const LibraryColumn columns[] = {LibraryColumn::Name,       LibraryColumn::MakerModel, LibraryColumn::Kind,
+                                     LibraryColumn::BankNumber, LibraryColumn::Source,     LibraryColumn::Added};
+    for (const LibraryColumn column : columns)
+        for (bool descending : {false, true})
+            for (const char* search : {"piano", "o", "%"}) {
+                SCOPED_TRACE(std::string(search) + " " + std::to_string(int(column)) + (descending ? " down" : ""));
+                const auto alone = lib.find({search, "", ""}, column, descending);
+                lib.find({}, column, descending);
+                EXPECT_EQ(lib.find({search, "", ""}, column, descending), alone);
+            }
+    // A new item, added here or through another connection, is found at once.
+    const auto pianos = lib.find({"piano", "", ""});
+    const auto renamed = [&](const char* name) {
+        Bytes v = lib.message(pianos.at(0));
+        std::copy_n(name, 10, v.begin() + 6 + 145);
+        v[v.size() - 2] = yamahaChecksum(ByteView(v).subspan(6, 155));
+        return v;
+    };
+    lib.find({});
+    lib.addMessages({renamed("PIANO NEW1")}, "", r);
+    EXPECT_EQ(lib.find({"piano", "", ""}).size(), pianos.size() + 1);
+    PatchLibrary other(db);
+    lib.find({});
+    other.addMessages({renamed("PIANO NEW2")}, "", r);
+    EXPECT_EQ(lib.find({"piano", "", ""}).size(), pianos.size() + 2);
 }
 
 TEST_F(LibraryTest, BanksAreAssembledFromSinglePatchesAndInitPatches)
@@ -215,10 +301,29 @@ TEST_F(LibraryTest, AnOlderLibraryIsBroughtUpToDate)
         AddReport r;
         lib.addFile(fixture("yamaha/dx7-rom1a.syx"), r);
     }
-    // What the first version of the library had: no search index.
+    const Bytes single = firstTX802Performance();
+    {
+        PatchLibrary lib(db);
+        AddReport r;
+        lib.addMessages({single}, "single.syx", r);
+    }
+    // What the first version of the library had: no search index, and an
+    // edit-buffer performance fingerprinted in its own form.
+    std::vector<std::string> problems;
+    const Bytes record = splitMessage(libraryFamilies(), single, problems).at(0).record;
+    Bytes noName = record;
+    std::fill_n(noName.begin() + kPcedName, kNameLength, 0);
+    const auto seed = fingerprintOf(ByteView(reinterpret_cast<const std::uint8_t*>("tx802-pced"), 10));
+    const std::string old = "UPDATE items SET fp=" + std::to_string(std::int64_t(fingerprintOf(record, seed))) +
+                            ", fp_noname=" + std::to_string(std::int64_t(fingerprintOf(noName, seed))) +
+                            " WHERE format='tx802-pced'";
+    sql(db, old.c_str());
     sql(db, "DROP TABLE items_search; DROP INDEX items_by_name; PRAGMA user_version=1");
     PatchLibrary lib(db);
     EXPECT_EQ(lib.find({"brass", "", ""}).size(), 3u);
+    AddReport r;
+    lib.addFile(fixture("yamaha/tx802-performance-bank.syx"), r);
+    EXPECT_EQ(lib.find({"Hall Orchestra", "", ""}).size(), 1u);  // its performance 1 is the one there
 }
 
 TEST_F(LibraryTest, AWriterKilledMidwayLeavesWholeAddsOnly)

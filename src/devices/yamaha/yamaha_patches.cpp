@@ -164,6 +164,45 @@ TX802Pced pmemToPced(ByteView m)
     return p;
 }
 
+// The bank form of a TX802 edit-buffer performance: nothing when it holds a
+// value the bank's packed fields cannot carry. Parameter 10 has no place in a
+// bank, so it is left out.
+std::optional<TX802Performance> pcedToPmem(ByteView p)
+{
+    TX802Performance m{};
+    const auto pack = [](int high, int shift, int low) { return u8(((high << shift) | low) & 0xFF); };
+    for (std::size_t t = 0; t < 8; ++t) {
+        m[t] = pack(p[t], 5, p[8 + t]);
+        m[8 + t] = p[16 + t];
+        m[16 + t] = p[88 + t];
+        m[24 + t] = p[32 + t];
+        m[32 + t] = pack(p[24 + t], 3, p[40 + t]);
+        m[40 + t] = p[48 + t];
+        m[48 + t] = p[56 + t];
+        m[56 + t] = pack(p[72 + t], 6, p[64 + t]);
+    }
+    std::copy_n(p.begin() + kPcedName, kNameLength, m.begin() + kPmemName);
+    TX802Pced back = pmemToPced(m);
+    std::copy_n(p.begin() + 80, 8, back.begin() + 80);
+    if (!std::equal(back.begin(), back.end(), p.begin())) return std::nullopt;
+    return m;
+}
+
+std::optional<Bytes> pmemAsSame(ByteView record, bool withoutName)
+{
+    if (record.size() != std::tuple_size_v<TX802Performance>) return std::nullopt;
+    Bytes b(record.begin(), record.end());
+    if (withoutName) std::fill_n(b.begin() + kPmemName, kNameLength, 0);
+    return b;
+}
+
+std::optional<Bytes> pcedAsSame(ByteView record, bool withoutName)
+{
+    if (record.size() != std::tuple_size_v<TX802Pced>) return std::nullopt;
+    const auto m = pcedToPmem(record);
+    return m ? pmemAsSame(*m, withoutName) : std::nullopt;
+}
+
 Bytes withChecksum(Bytes out, std::size_t coveredFrom)
 {
     out.push_back(yamahaChecksum(ByteView(out).subspan(coveredFrom)));
@@ -233,8 +272,9 @@ Bytes pcedSingle(ByteView record, int channel)
 constexpr PatchFormat kFormats[] = {
     {"dx7-voice", 128, 32, voiceSingle, voiceBank},
     {"dx7ii-performance", std::tuple_size_v<DX7iiPerformance>, 32, dx7iiSingle, dx7iiBank},
-    {"tx802-performance", std::tuple_size_v<TX802Performance>, 64, tx802Single, tx802Bank},
-    {"tx802-pced", std::tuple_size_v<TX802Pced>, 0, pcedSingle, nullptr},
+    {"tx802-performance", std::tuple_size_v<TX802Performance>, 64, tx802Single, tx802Bank, "tx802-performance",
+     pmemAsSame},
+    {"tx802-pced", std::tuple_size_v<TX802Pced>, 0, pcedSingle, nullptr, "tx802-performance", pcedAsSame},
 };
 
 bool headerIs(ByteView sx, std::initializer_list<std::uint8_t> header)

@@ -5,6 +5,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -208,9 +209,24 @@ LibraryWindow::LibraryWindow(Session& session, LibraryAccess& access, QWidget* p
     status_ = new QLabel(this);
     layout->addWidget(status_);
 
-    connect(filter_, &QLineEdit::textChanged, this, [this](const QString& text) {
-        model_->setSearch(text);
+    // A search of one or two letters reads every item (too short for the
+    // index): it waits for a pause in the typing, so that typing a word runs
+    // only the search of the whole word. Longer searches answer at once.
+    auto* pending = new QTimer(this);
+    pending->setSingleShot(true);
+    pending->setInterval(300);
+    const auto search = [this] {
+        model_->setSearch(filter_->text());
         status(QString("%1 items").arg(model_->rowCount()));
+    };
+    connect(pending, &QTimer::timeout, this, search);
+    connect(filter_, &QLineEdit::textChanged, this, [pending, search](const QString& text) {
+        if (text.size() == 1 || text.size() == 2) {
+            pending->start();
+            return;
+        }
+        pending->stop();
+        search();
     });
 }
 

@@ -18,9 +18,27 @@
 
 namespace tolvex {
 
+namespace {
+
+// Asks for huge pages for a large buffer not yet written to (a hint only):
+// a message of many megabytes is then faulted in a few hundred pieces, not
+// in thousands.
+void adviseHugePages([[maybe_unused]] std::uint8_t* data, [[maybe_unused]] std::size_t size)
+{
+#if defined(__GLIBC__) && defined(MADV_HUGEPAGE)
+    const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+    const std::uintptr_t start = (reinterpret_cast<std::uintptr_t>(data) + page - 1) & ~(page - 1);
+    const std::uintptr_t end = (reinterpret_cast<std::uintptr_t>(data) + size) & ~(page - 1);
+    if (end > start) madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
+#endif
+}
+
+}  // namespace
+
 void SyxSplitter::feed(ByteView chunk)
 {
     if (out_.status == SyxParse::Status::TooManyLeadingBytes) return;
+    fed_ += chunk.size();
     const auto at = [&chunk](std::size_t k) { return chunk.begin() + static_cast<std::ptrdiff_t>(k); };
     std::size_t i = 0;
     const std::size_t n = chunk.size();
@@ -43,8 +61,17 @@ void SyxSplitter::feed(ByteView chunk)
         std::size_t j = inMessage_ ? i : i + 1;
         while (j < n && !(chunk[j] & 0x80)) ++j;
         const bool ends = j < n && chunk[j] != 0xF0;  // an F0 starts the next message instead
-        // A message within one piece gets exactly its size; one that spans
-        // pieces grows geometrically, so a single long message costs linear time.
+        // A message within one piece gets exactly its size. One that fills
+        // most of a piece and goes on into the next gets room for the rest of
+        // the input when its size is known (up to kMostRoom, so a huge file
+        // never asks for all its size at once); beyond that, and for a short
+        // one that merely straddles two pieces, it grows geometrically, so a
+        // single long message costs linear time.
+        if (j == n && !inMessage_ && expected_ > fed_ && (j - i) >= n / 2) {
+            constexpr std::uintmax_t kMostRoom = 256u << 20;
+            current_.reserve(static_cast<std::size_t>(std::min((j - i) + (expected_ - fed_), kMostRoom)));
+            adviseHugePages(current_.data(), current_.capacity());
+        }
         current_.insert(current_.end(), at(i), at(ends ? j + 1 : j));
         if (ends && chunk[j] != 0xF7) ++out_.withoutEndByte;
         if (j < n && !ends) ++out_.withoutEndByte;  // cut short by the next message's F0
@@ -56,13 +83,13 @@ void SyxSplitter::feed(ByteView chunk)
 
 void SyxSplitter::complete()
 {
-    if (sink_) {
+    // A list of thousands of dumps keeps no spare capacity (nor the room a
+    // message was given for the rest of the input); one copy at the end stays linear.
+    if (current_.capacity() - current_.size() > current_.size() / 8) current_.shrink_to_fit();
+    if (sink_)
         sink_(std::move(current_));
-    } else {
-        // A list of thousands of dumps keeps no spare capacity; one copy at the end stays linear.
-        if (current_.capacity() - current_.size() > current_.size() / 8) current_.shrink_to_fit();
+    else
         out_.messages.push_back(std::move(current_));
-    }
     current_ = Bytes();
 }
 
@@ -147,6 +174,7 @@ SyxParse readSyxFile(const std::string& path, SyxSplitter::Sink sink)
     HeapGrowthAdvice heap(ec ? 0 : bytes);
     const std::unique_ptr<std::uint8_t[]> piece(new std::uint8_t[size]);
     SyxSplitter splitter(std::move(sink));
+    if (!ec) splitter.expectBytes(bytes);
     for (;;) {
         const std::size_t got = std::fread(piece.get(), 1, size, in.get());
         if (got > 0) splitter.feed(ByteView(piece.get(), got));

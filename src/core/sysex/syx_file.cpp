@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <string_view>
@@ -59,6 +60,11 @@ void SyxSplitter::feed(ByteView chunk)
         }
         // Up to the end byte (a byte with the high bit set) or the end of this piece.
         std::size_t j = inMessage_ ? i : i + 1;
+        // Eight data bytes at a time while none has the high bit set.
+        for (std::uint64_t word = 0; j + 8 <= n; j += 8) {
+            std::memcpy(&word, chunk.data() + j, 8);
+            if (word & 0x8080808080808080u) break;
+        }
         while (j < n && !(chunk[j] & 0x80)) ++j;
         const bool ends = j < n && chunk[j] != 0xF0;  // an F0 starts the next message instead
         // A message within one piece gets exactly its size. One that fills

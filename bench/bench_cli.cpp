@@ -44,12 +44,12 @@ std::string binFolder()
 
 const testing::TempDir& dir();
 
-// Starts a program (through bench_measure, which reports its CPU time and peak
+// Starts a program (through run_measured, which reports its CPU time and peak
 // size) with its output to `out` (and errors to /dev/null), waits for it.
 Run start(const std::vector<std::string>& program, const std::string& out = "/dev/null",
           const std::vector<std::string>& env = {})
 {
-    static const std::string measure = binFolder() + "bench_measure";
+    static const std::string measure = binFolder() + "run_measured";
     static const std::string result = dir().file("measured.txt");
     std::vector<std::string> args{measure, result};
     args.insert(args.end(), program.begin(), program.end());

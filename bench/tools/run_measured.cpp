@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Runs a program and writes its exit status, CPU time (user + system, seconds)
-// and peak resident size (KiB) to a file: "measure RESULT PROGRAM ARGS...".
+// and peak resident size (KiB) to a file: "run_measured RESULT PROGRAM ARGS...".
 // The whole-program benchmarks start every program through it because a
 // program started straight from the benchmark (posix_spawn shares the
 // benchmark's memory until the exec) reports the benchmark's own peak size as

@@ -96,7 +96,10 @@ void sqlite3_free(void* p)
 }
 
 #define TOLVEX_FORWARD(ret, name, params, args) \
-    ret name params { return sqlite().name args; }
+    ret name params                             \
+    {                                           \
+        return sqlite().name args;              \
+    }
 TOLVEX_SQLITE_FUNCTIONS(TOLVEX_FORWARD)
 #undef TOLVEX_FORWARD
 

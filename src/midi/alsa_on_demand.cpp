@@ -105,7 +105,10 @@ int snd_lib_error_set_handler(snd_lib_error_handler_t handler)
 }
 
 #define TOLVEX_FORWARD(ret, name, params, args) \
-    ret name params { return alsa().name args; }
+    ret name params                             \
+    {                                           \
+        return alsa().name args;                \
+    }
 TOLVEX_ALSA_FUNCTIONS(TOLVEX_FORWARD)
 #undef TOLVEX_FORWARD
 

@@ -112,7 +112,10 @@ void jack_set_info_function(void (*func)(const char*))
 }
 
 #define TOLVEX_FORWARD(ret, name, params, args) \
-    ret name params { return jack().name args; }
+    ret name params                             \
+    {                                           \
+        return jack().name args;                \
+    }
 TOLVEX_JACK_FUNCTIONS(TOLVEX_FORWARD)
 #undef TOLVEX_FORWARD
 

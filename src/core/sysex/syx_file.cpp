@@ -154,7 +154,10 @@ public:
 private:
     static constexpr std::uintmax_t kLarge = 16u << 20;
 #if defined(__GLIBC__) && defined(MADV_HUGEPAGE)
-    static std::uintptr_t currentBreak() { return reinterpret_cast<std::uintptr_t>(sbrk(0)); }
+    static std::uintptr_t currentBreak()
+    {
+        return reinterpret_cast<std::uintptr_t>(sbrk(0));
+    }
     bool active_ = false;
     std::uintptr_t advised_ = 0;
 #endif

@@ -46,10 +46,10 @@ private:
 
     SyxParse out_;
     Sink sink_;
-    Bytes current_;            // the message being collected
-    std::size_t leading_ = 0;  // bytes before the first F0
-    bool started_ = false;     // an F0 was seen
-    bool inMessage_ = false;   // collecting into current_
+    Bytes current_;                // the message being collected
+    std::size_t leading_ = 0;      // bytes before the first F0
+    bool started_ = false;         // an F0 was seen
+    bool inMessage_ = false;       // collecting into current_
     std::uintmax_t expected_ = 0;  // the whole input's size (0: not known)
     std::uintmax_t fed_ = 0;       // bytes fed so far
 };

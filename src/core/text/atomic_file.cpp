@@ -120,8 +120,8 @@ void writeFileReplacing(const std::string& path, const std::function<void(std::o
     writeFileReplacing(path, std::span(&whole, 1), createError, writeError);
 }
 
-void writeFileReplacing(const std::string& path, std::span<const std::string_view> data,
-                        const std::string& createError, const std::string& writeError)
+void writeFileReplacing(const std::string& path, std::span<const std::string_view> data, const std::string& createError,
+                        const std::string& writeError)
 {
     if (isStandardStream(path)) {
         std::cout.flush();

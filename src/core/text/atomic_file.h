@@ -30,8 +30,8 @@ void writeFileReplacing(const std::string& path, const std::function<void(std::o
                         const std::string& createError, const std::string& writeError);
 // The same for content already in memory: the pieces are written one after
 // the other, straight from where they are (no copy of the whole is made).
-void writeFileReplacing(const std::string& path, std::span<const std::string_view> data,
-                        const std::string& createError, const std::string& writeError);
+void writeFileReplacing(const std::string& path, std::span<const std::string_view> data, const std::string& createError,
+                        const std::string& writeError);
 
 // The name "-" for standard input or output on the command line.
 inline bool isStandardStream(const std::string& path)

@@ -11,7 +11,6 @@
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <spawn.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -43,10 +42,17 @@ std::string binFolder()
     return std::filesystem::read_symlink("/proc/self/exe").parent_path().string() + "/";
 }
 
-// Starts a program with its output to `out` (and errors to /dev/null), waits for it.
-Run start(const std::vector<std::string>& args, const std::string& out = "/dev/null",
+const testing::TempDir& dir();
+
+// Starts a program (through run_measured, which reports its CPU time and peak
+// size) with its output to `out` (and errors to /dev/null), waits for it.
+Run start(const std::vector<std::string>& program, const std::string& out = "/dev/null",
           const std::vector<std::string>& env = {})
 {
+    static const std::string measure = binFolder() + "run_measured";
+    static const std::string result = dir().file("measured.txt");
+    std::vector<std::string> args{measure, result};
+    args.insert(args.end(), program.begin(), program.end());
     std::vector<char*> argv;
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
@@ -61,18 +67,20 @@ Run start(const std::vector<std::string>& args, const std::string& out = "/dev/n
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    std::filesystem::remove(result);
     const auto t0 = std::chrono::steady_clock::now();
     pid_t pid = 0;
     Run r;
     if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) == 0) {
         int status = 0;
-        rusage usage{};
-        wait4(pid, &status, 0, &usage);
+        waitpid(pid, &status, 0);
         r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-        r.peakMiB = static_cast<double>(usage.ru_maxrss) / 1024.0;
-        const auto secs = [](const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) * 1e-6; };
-        r.cpu = secs(usage.ru_utime) + secs(usage.ru_stime);
-        r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        long peakKiB = 0;
+        std::ifstream measured(result);
+        if (WIFEXITED(status) && WEXITSTATUS(status) == 0 && measured >> r.status >> r.cpu >> peakKiB)
+            r.peakMiB = static_cast<double>(peakKiB) / 1024.0;
+        else
+            r.status = -1;
     }
     posix_spawn_file_actions_destroy(&actions);
     return r;

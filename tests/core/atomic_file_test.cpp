@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -125,6 +126,26 @@ TEST(AtomicFile, WritesPipesDevicesAndStandardOutputDirectly)
     put("-", std::string("\xF0\x7E\xF7", 3));
     std::cout.rdbuf(original);
     EXPECT_EQ(captured.str(), std::string("\xF0\x7E\xF7", 3));
+}
+
+TEST(AtomicFile, WritesPiecesInOrderAcrossManyWrites)
+{
+    TempDir dir;
+    // Counts around the number of pieces one system call takes, with empty pieces among them.
+    for (std::size_t count : {0u, 1u, 1023u, 1024u, 1025u, 5000u}) {
+        SCOPED_TRACE(count);
+        std::vector<std::string> texts;
+        std::string whole;
+        for (std::size_t i = 0; i < count; ++i) {
+            texts.push_back(i % 7 == 3 ? std::string() : std::string(1 + i % 300, static_cast<char>('a' + i % 26)));
+            whole += texts.back();
+        }
+        const std::vector<std::string_view> pieces(texts.begin(), texts.end());
+        const std::string path = dir.file("pieces.bin");
+        writeFileReplacing(path, pieces, "Cannot create file", "Cannot write file");
+        std::ifstream in(path, std::ios::binary);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), whole);
+    }
 }
 
 TEST(AtomicFile, SaysWhyAFileCannotBeOpened)

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include "core/app/controls.h"
@@ -74,10 +75,21 @@ TEST(SyxFile, LongMessagesAcrossManyReadsComeWholeAndTight)
     big.front() = 0xF0;
     big.back() = 0xF7;
     for (const Bytes& m : {bytesOf("F0 01 F7"), big, bytesOf("F0 02 F7"), big}) file.insert(file.end(), m.begin(), m.end());
-    const SyxParse p = readSyxFile(dir.write("big.syx", file));
-    ASSERT_EQ(p.messages.size(), 4u);
-    EXPECT_TRUE(p.messages[1] == big && p.messages[3] == big);
-    for (const Bytes& m : p.messages) EXPECT_LE(m.capacity() - m.size(), m.size() / 8);  // no doubled buffers kept
+    // Short messages straddling the 256 KiB pieces the file is read in, too.
+    Bytes small(1000, 0x22);
+    small.front() = 0xF0;
+    small.back() = 0xF7;
+    for (int i = 0; i < 600; ++i) file.insert(file.end(), small.begin(), small.end());
+    const std::string path = dir.write("big.syx", file);
+    std::vector<Bytes> handed;
+    const SyxParse streamed = readSyxFile(path, [&handed](Bytes&& m) { handed.push_back(std::move(m)); });
+    EXPECT_TRUE(streamed.messages.empty());
+    for (const std::vector<Bytes>& messages : {readSyxFile(path).messages, handed}) {
+        ASSERT_EQ(messages.size(), 604u);
+        EXPECT_TRUE(messages[1] == big && messages[3] == big);
+        EXPECT_TRUE(std::all_of(messages.begin() + 4, messages.end(), [&](const Bytes& m) { return m == small; }));
+        for (const Bytes& m : messages) EXPECT_LE(m.capacity() - m.size(), m.size() / 8);  // no room kept
+    }
 }
 
 TEST(OpenSysex, LoadsNamedEntriesOrShowsWhyNot)

@@ -2,6 +2,7 @@
 // SysEx (.syx) files: messages back to back, no header or separators.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -34,6 +35,9 @@ public:
     SyxSplitter() = default;
     explicit SyxSplitter(Sink sink) : sink_(std::move(sink)) {}
 
+    // The size of the whole input, when known beforehand: a message that spans
+    // pieces then gets its room once instead of growing step by step.
+    void expectBytes(std::uintmax_t total) { expected_ = total; }
     void feed(ByteView chunk);
     SyxParse finish();
 
@@ -42,10 +46,12 @@ private:
 
     SyxParse out_;
     Sink sink_;
-    Bytes current_;            // the message being collected
-    std::size_t leading_ = 0;  // bytes before the first F0
-    bool started_ = false;     // an F0 was seen
-    bool inMessage_ = false;   // collecting into current_
+    Bytes current_;                // the message being collected
+    std::size_t leading_ = 0;      // bytes before the first F0
+    bool started_ = false;         // an F0 was seen
+    bool inMessage_ = false;       // collecting into current_
+    std::uintmax_t expected_ = 0;  // the whole input's size (0: not known)
+    std::uintmax_t fed_ = 0;       // bytes fed so far
 };
 
 SyxParse parseSyx(ByteView data);

@@ -7,9 +7,11 @@
 #include <filesystem>
 #include <iostream>
 #include <sstream>
+#include <vector>
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include "core/text/bytes.h"
@@ -37,23 +39,40 @@ std::filesystem::path resolveLinks(std::filesystem::path p)
     return p;  // a loop: the open below reports it
 }
 
-bool writeAll(int fd, const std::string& data)
+// Writes the pieces in order, many to a system call.
+bool writeAll(int fd, std::span<const std::string_view> pieces)
 {
-    std::size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
+    constexpr std::size_t kBatch = 1024;  // IOV_MAX on Linux
+    std::vector<iovec> batch;
+    std::size_t next = 0, offset = 0;  // the first piece not wholly written, and how much of it is
+    while (next < pieces.size()) {
+        batch.clear();
+        for (std::size_t k = next; k < pieces.size() && batch.size() < kBatch; ++k) {
+            const std::size_t skip = k == next ? offset : 0;
+            if (pieces[k].size() > skip)
+                batch.push_back({const_cast<char*>(pieces[k].data() + skip), pieces[k].size() - skip});
+        }
+        if (batch.empty()) return true;  // only empty pieces are left
+        ssize_t n = ::writev(fd, batch.data(), static_cast<int>(batch.size()));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (n == 0) errno = EIO;
             return false;
         }
-        done += static_cast<std::size_t>(n);
+        auto done = static_cast<std::size_t>(n);
+        while (next < pieces.size() && done >= pieces[next].size() - offset) {
+            done -= pieces[next].size() - offset;
+            offset = 0;
+            ++next;
+        }
+        offset += done;
     }
     return true;
 }
 
 // A character device, FIFO or socket is written as it is: renaming a regular
 // file over /dev/stdout or a named pipe would break what the user set up.
-void writeDirectly(const std::string& path, const std::string& data, const std::string& createError,
+void writeDirectly(const std::string& path, std::span<const std::string_view> data, const std::string& createError,
                    const std::string& writeError)
 {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
@@ -97,10 +116,16 @@ void writeFileReplacing(const std::string& path, const std::function<void(std::o
     write(buffer);
     if (!buffer) throw TolvexError(writeError);
     const std::string data = std::move(buffer).str();
+    const std::string_view whole(data);
+    writeFileReplacing(path, std::span(&whole, 1), createError, writeError);
+}
 
+void writeFileReplacing(const std::string& path, std::span<const std::string_view> data, const std::string& createError,
+                        const std::string& writeError)
+{
     if (isStandardStream(path)) {
         std::cout.flush();
-        std::cout.write(data.data(), static_cast<std::streamsize>(data.size()));
+        for (std::string_view piece : data) std::cout.write(piece.data(), static_cast<std::streamsize>(piece.size()));
         std::cout.flush();
         if (!std::cout) throw TolvexError(writeError);
         return;

@@ -5,7 +5,9 @@
 
 #include <functional>
 #include <ostream>
+#include <span>
 #include <string>
+#include <string_view>
 
 namespace tolvex {
 
@@ -26,6 +28,10 @@ namespace tolvex {
 // or renaming fails; both end in ": " and the system's reason when it gave one.
 void writeFileReplacing(const std::string& path, const std::function<void(std::ostream&)>& write,
                         const std::string& createError, const std::string& writeError);
+// The same for content already in memory: the pieces are written one after
+// the other, straight from where they are (no copy of the whole is made).
+void writeFileReplacing(const std::string& path, std::span<const std::string_view> data, const std::string& createError,
+                        const std::string& writeError);
 
 // The name "-" for standard input or output on the command line.
 inline bool isStandardStream(const std::string& path)

@@ -32,8 +32,22 @@ int channelOf(Session& s)
 
 }  // namespace
 
+namespace {
+// Received messages wait this long, or until this many bytes, for the ones
+// that follow: a burst of dumps costs one transaction, not one each.
+constexpr int kReceivedBatchMs = 250;
+constexpr std::size_t kReceivedBatchBytes = 16u << 20;
+constexpr const char* kReceivedTimer = "LibraryReceived";
+}  // namespace
+
+LibraryAccess::~LibraryAccess()
+{
+    flush();
+}
+
 PatchLibrary* LibraryAccess::get()
 {
+    if (!pending_.empty()) flush();
     if (library_ || failed_) return library_.get();
     if (path_.empty()) path_ = defaultLibraryPath(session_.progpath);
     try {
@@ -49,21 +63,42 @@ PatchLibrary* LibraryAccess::get()
 
 bool LibraryAccess::addReceived()
 {
-    PatchLibrary* lib = get();
-    return lib && lib->setting("add_received", "1") == "1";
+    if (!addReceived_) {
+        PatchLibrary* lib = get();
+        if (lib == nullptr) return false;
+        addReceived_ = lib->setting("add_received", "1") == "1";
+    }
+    return *addReceived_;
 }
 
 void LibraryAccess::setAddReceived(bool on)
 {
-    if (PatchLibrary* lib = get()) lib->setSetting("add_received", on ? "1" : "0");
+    if (PatchLibrary* lib = get()) {
+        lib->setSetting("add_received", on ? "1" : "0");
+        addReceived_ = on;
+    }
 }
 
 void LibraryAccess::received(const Bytes& sx)
 {
     if (!addReceived()) return;
+    if (pending_.empty()) session_.shell.startTimer(kReceivedTimer, kReceivedBatchMs, [this] { flush(); });
+    pending_.push_back(sx);
+    pendingBytes_ += sx.size();
+    if (pendingBytes_ >= kReceivedBatchBytes) flush();
+}
+
+void LibraryAccess::flush()
+{
+    if (pending_.empty()) return;
+    session_.shell.stopTimer(kReceivedTimer);
+    std::vector<Bytes> batch;
+    batch.swap(pending_);
+    pendingBytes_ = 0;
+    if (!library_) return;
     AddReport r;
     try {
-        library_->addMessages({sx}, "", r);
+        library_->addMessages(batch, "", r);
     } catch (const TolvexError& e) {
         session_.LogString(std::string("Library: ") + e.what());
         return;

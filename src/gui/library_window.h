@@ -17,6 +17,9 @@
 #include <map>
 #include <memory>
 
+#include <optional>
+#include <vector>
+
 #include "core/app/session.h"
 #include "library/patch_library.h"
 
@@ -28,20 +31,29 @@ class LibraryAccess {
 public:
     // An empty path: the default library of the session's program folder.
     LibraryAccess(Session& session, std::string path = "") : session_(session), path_(std::move(path)) {}
-    // Null when there is no library.
+    ~LibraryAccess();
+    LibraryAccess(const LibraryAccess&) = delete;
+    LibraryAccess& operator=(const LibraryAccess&) = delete;
+    // Null when there is no library. What was received and not added yet is added first.
     PatchLibrary* get();
 
     // Whether received dumps go to the library as they arrive (kept in the library; on by default).
     bool addReceived();
     void setAddReceived(bool on);
-    // A message stored from the MIDI input: added when addReceived().
+    // A message stored from the MIDI input: added when addReceived(), with
+    // the others that arrive within a moment, in one transaction.
     void received(const Bytes& sx);
+    // Adds what was received and not added yet.
+    void flush();
 
 private:
     Session& session_;
     std::string path_;
     std::unique_ptr<PatchLibrary> library_;
     bool failed_ = false;
+    std::optional<bool> addReceived_;  // the library's setting, read once
+    std::vector<Bytes> pending_;       // received, not added yet
+    std::size_t pendingBytes_ = 0;
 };
 
 class LibraryModel : public QAbstractTableModel {

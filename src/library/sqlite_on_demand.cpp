@@ -24,7 +24,8 @@
     X(sqlite3_int64, sqlite3_last_insert_rowid, (sqlite3* db), (db)) \
     X(int, sqlite3_prepare_v2, (sqlite3* db, const char* q, int n, sqlite3_stmt** s, const char** t), (db, q, n, s, t)) \
     X(int, sqlite3_reset, (sqlite3_stmt* s), (s)) \
-    X(int, sqlite3_step, (sqlite3_stmt* s), (s))
+    X(int, sqlite3_step, (sqlite3_stmt* s), (s)) \
+    X(sqlite3_int64, sqlite3_total_changes64, (sqlite3* db), (db))
 // clang-format on
 
 namespace {

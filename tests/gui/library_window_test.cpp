@@ -95,13 +95,21 @@ TEST(LibraryWindow, ReceivedDumpsGoToTheLibraryUnlessTheBoxIsCleared)
     LibraryRig r;
     r.session.receivedStored = [&r](const Bytes& sx) { r.access.received(sx); };
     const Bytes voice = readSyxFile(fixture("yamaha/dx7-single-voice-keybd01.syx")).messages.at(0);
+    const std::string path = (r.dir.path() + "/library.sqlite").toStdString();
+    // A burst is added in one go, a moment after its last message.
+    Bytes second = voice;
+    second[7] ^= 1;
     EXPECT_TRUE(StoreReceivedMessage(r.session, voice));
-    EXPECT_EQ(r.access.get()->count(), 1);
+    EXPECT_TRUE(StoreReceivedMessage(r.session, second));
+    EXPECT_EQ(PatchLibrary(path).count(), 0);
+    r.shell.advance(250);
+    EXPECT_EQ(PatchLibrary(path).count(), 2);
+    EXPECT_FALSE(r.shell.timerActive("LibraryReceived"));
     r.access.setAddReceived(false);
     Bytes other = voice;
     other[6] ^= 1;
     EXPECT_TRUE(StoreReceivedMessage(r.session, other));
-    EXPECT_EQ(r.access.get()->count(), 1);
+    EXPECT_EQ(r.access.get()->count(), 2);
     // The choice is kept with the library.
     PatchLibrary again(r.access.get()->path());
     EXPECT_EQ(again.setting("add_received"), "0");

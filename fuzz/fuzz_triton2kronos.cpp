@@ -60,8 +60,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     bytes.resize(sizeof(triton::Ttri_Combi));
     triton::Ttri_Combi combi{};
     triton::recordFromBytes(combi, bytes);
-    const TriKroConvertInput in{combi,           t.initCombi, *t.efxData, triKroTables(), kronosDefs(),
-                                t.progNames,     (data[0] & 0x80) != 0,   std::to_string(data[0] & 0x7F)};
+    const TriKroConvertInput in{combi,
+                                t.initCombi,
+                                *t.efxData,
+                                triKroTables(),
+                                kronosDefs(),
+                                t.progNames,
+                                (data[0] & 0x80) != 0,
+                                std::to_string(data[0] & 0x7F)};
     const TriKroConvertOutput out = Convert_Combi_Triton2Kronos(in);
     const Bytes k = KroCurrentCombiMessage(out.Kro_Combi);
     constexpr std::size_t kro = kronos::TKro_Combi_Layout::size;

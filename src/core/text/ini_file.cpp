@@ -137,9 +137,8 @@ void IniFile::UpdateFile() const
 {
     // Written beside and renamed over, so a full disk leaves the old file whole.
     writeFileReplacing(
-        path_,
-        [this](std::ostream& out) { write(out); },
-        "Cannot write settings file " + path_, "Cannot write settings file " + path_);
+        path_, [this](std::ostream& out) { write(out); }, "Cannot write settings file " + path_,
+        "Cannot write settings file " + path_);
 }
 
 void IniFile::write(std::ostream& out) const

@@ -2,8 +2,10 @@
 // The Wavestation reader alone: any message after a Wavestation header
 // unpacks into the records or is refused with its box, and the name lists and
 // map text come from what it unpacked. One session holds the records for the
-// whole run; the trace of a short message goes nowhere (a folder that cannot
-// exist), so no input writes a file.
+// whole run and each input leaves its data and log lines empty again (what an
+// input allocates it frees, so libFuzzer never suspects a leak); the trace of
+// a short message goes nowhere (a folder that cannot exist), so no input
+// writes a file.
 #include <cstring>
 
 #include "core/app/session.h"
@@ -21,24 +23,9 @@ void fill(Records& records, const Bytes& data)
     std::memcpy(&records, data.data(), std::min(sizeof records, data.size()));
 }
 
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+void unpacked(WSSRRecords& r, const Bytes& sx)
 {
-    static fuzz::NullShell shell;
-    static Session s(shell);
-    s.diagnosticsFolder = "/dev/null/";
-    Bytes sx = {0xF0, 0x42, 0x30, 0x28};
-    sx.insert(sx.end(), data, data + size);
-    sx.shrink_to_fit();
-    if (size >= 2) {
-        const std::size_t start = data[0] % (sx.size() + 1), n = data[1];
-        if (start + 2 * n <= sx.size()) fuzz::require(WSSR_unnibble(sx, start, n).size() == n);
-    }
-    s.log.clear();
-    if (!Extract_WSSR(s, sx)) return 0;
     fuzz::require(WSSR_format(sx).has_value());
-    WSSRRecords& r = s.records<WSSRRecords>();
     switch (r.WSSR_curr_message_type) {
     case kWSSR_PatchBank:
         fill(r.WSSR_35patch, r.WSSR_generic_data);
@@ -56,5 +43,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         break;
     default: break;
     }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    static fuzz::NullShell shell;
+    static Session s(shell);
+    s.diagnosticsFolder = "/dev/null/";
+    Bytes sx = {0xF0, 0x42, 0x30, 0x28};
+    sx.insert(sx.end(), data, data + size);
+    sx.shrink_to_fit();
+    if (size >= 2) {
+        const std::size_t start = data[0] % (sx.size() + 1), n = data[1];
+        if (start + 2 * n <= sx.size()) fuzz::require(WSSR_unnibble(sx, start, n).size() == n);
+    }
+    WSSRRecords& r = s.records<WSSRRecords>();
+    if (Extract_WSSR(s, sx)) unpacked(r, sx);
+    Bytes().swap(r.WSSR_generic_data);
+    s.log.clear();
     return 0;
 }

@@ -6,7 +6,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <fstream>
 #include <string>
 
 #include <functional>
@@ -21,15 +20,6 @@ namespace tolvex::fuzz {
 inline ByteView view(const std::uint8_t* data, std::size_t size)
 {
     return ByteView(data, size);
-}
-
-// A file holding the input, for readers that take a path (one per process).
-inline std::string asFile(const std::uint8_t* data, std::size_t size, const char* suffix)
-{
-    static const std::string path = "/tmp/tolvex-fuzz-" + std::to_string(::getpid()) + suffix;
-    std::ofstream(path, std::ios::binary | std::ios::trunc)
-        .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-    return path;
 }
 
 // Commands write their files to the current folder and the user's settings

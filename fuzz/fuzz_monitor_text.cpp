@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The monitor texts and the text utilities: hex lists, the field parser and
-// hexadecimal numbers as typed.
+// The monitor texts and the text utilities: the line of any event, hex lists,
+// the field parser on a line of text and hexadecimal numbers as typed.
 #include <string>
 
 #include "core/text/text_utils.h"
@@ -19,7 +19,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     (void)MonitorMessageText(e);
     const std::string list = SxStringToHexList(e.Sysex);
     fuzz::require(list.size() <= 3 * 25 + 8);
-    std::string text(reinterpret_cast<const char*>(data + 3), size - 3), item;
+    // The field parser takes one line of a file or of what the user typed.
+    constexpr std::size_t kLine = 256;
+    std::string text(reinterpret_cast<const char*>(data + 3), std::min(size - 3, kLine)), item;
     std::size_t guard = text.size() + 1;
     while (!text.empty() && guard-- > 0) parse(text, item, data[0] & 1 ? ' ' : ',');
     fuzz::require(text.empty());

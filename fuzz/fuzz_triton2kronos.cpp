@@ -1,53 +1,77 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// "Conv Triton Combi" on any Triton Combination: the input is the message
-// after F0 42 3n 50, or (first byte odd) the 448 bytes of a Combination sent
-// as a current-Combination dump. With the shipped tables and templates, a
-// conversion always appends a Kronos current-Combi dump that unpacks whole.
-#include <algorithm>
+// The Triton to Kronos conversion alone: any 448 bytes as a Triton Combination
+// (the first byte picks whether timbres keep their program and bank, and the
+// number typed in "Prog"), converted with the shipped tables and templates
+// (read once). The result always gives a Kronos current-Combi dump that
+// unpacks whole.
+#include <fstream>
+#include <memory>
 
-#include "core/app/controls.h"
-#include "core/app/session.h"
 #include "core/sysex/korg_packing.h"
-#include "devices/devices.h"
+#include "devices/kronos/kronos_combi.h"
+#include "devices/kronos/kronos_defs.h"
 #include "devices/kronos/kronos_layouts.h"
-#include "devices/kronos/kronos_startup.h"
-#include "devices/triton2kronos/tri_kro_command.h"
+#include "devices/triton2kronos/tri_kro_convert.h"
+#include "devices/triton2kronos/tri_kro_tables.h"
 #include "fuzz_common.h"
 #include "fuzz_tables.h"
 
 using namespace tolvex;
 
+namespace {
+
+struct Templates {
+    kronos::TKro_Combi initCombi{};
+    std::unique_ptr<KroDefaultEfxData> efxData = std::make_unique<KroDefaultEfxData>();
+    std::vector<std::string> progNames;
+};
+
+void readWhole(const char* name, std::span<std::uint8_t> out)
+{
+    std::ifstream in(std::string(TOLVEX_DATA_DIR "/") + name, std::ios::binary);
+    in.read(reinterpret_cast<char*>(out.data()), static_cast<std::streamsize>(out.size()));
+    fuzz::require(static_cast<std::size_t>(in.gcount()) == out.size());
+}
+
+const Templates& templates()
+{
+    static const Templates t = [] {
+        Templates made;
+        readWhole("KroInitCombi.bin", made.initCombi);
+        readWhole("Kro_Default_EFX_Data.bin", *made.efxData);
+        std::ifstream names(TOLVEX_DATA_DIR "/TriProgNameList.txt", std::ios::binary);
+        for (std::string line; std::getline(names, line);) {
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            made.progNames.push_back(line);
+        }
+        return made;
+    }();
+    return t;
+}
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     fuzz::loadShippedTables();
-    if (size < 2) return 0;
-    Bytes sx = {0xF0, 0x42, static_cast<std::uint8_t>(0x30 | (data[0] & 0x0F)), 0x50};
-    if (data[0] & 0x80) {
-        Bytes combi(data + 1, data + std::min<std::size_t>(size, 1 + 448));
-        combi.resize(448);
-        sx = KorgDatatoSXConvert(Bytes{0xF0, 0x42, 0x30, 0x50, 0x49 /* current Combination */, 0x00}, combi);
-    } else {
-        sx.insert(sx.end(), data + 1, data + size);
-    }
-    fuzz::NullShell commandShell;
-    Session s(commandShell);
-    s.progpath = TOLVEX_DATA_DIR "/";
-    s.settingsFolder = "./";
-    s.text.set(ctl::Tri_Gchan, "1");
-    s.text.set(ctl::KroProg, std::to_string(data[0] & 0x7F));
-    s.checked.set(ctl::PassPrgBank, data[0] & 0x40);
-    s.messages.append("dump", sx, "");
-    s.messages.selectAll(true);
-    try {
-        ConvTriCombiBankClick(s);
-    } catch (const TolvexError&) {
-        fuzz::require(false);  // the command reports every refusal in a box
-    }
-    if (s.messages.count() == 2) {
-        const Bytes& k = s.messages.at(1).storage->sxdata;
-        constexpr std::size_t kro = kronos::TKro_Combi_Layout::size;
-        fuzz::require(k.size() == 7 + KorgPackedSize(kro) + 1 && k.back() == 0xF7);
-        fuzz::require(KorgSXtoDataConvert(k, 7, static_cast<int>(kro)).size() == kro);
-    }
+    const Templates& t = templates();
+    if (size < 1) return 0;
+    Bytes bytes(data + 1, data + std::min<std::size_t>(size, 1 + sizeof(triton::Ttri_Combi)));
+    bytes.resize(sizeof(triton::Ttri_Combi));
+    triton::Ttri_Combi combi{};
+    triton::recordFromBytes(combi, bytes);
+    const TriKroConvertInput in{combi,
+                                t.initCombi,
+                                *t.efxData,
+                                triKroTables(),
+                                kronosDefs(),
+                                t.progNames,
+                                (data[0] & 0x80) != 0,
+                                std::to_string(data[0] & 0x7F)};
+    const TriKroConvertOutput out = Convert_Combi_Triton2Kronos(in);
+    const Bytes k = KroCurrentCombiMessage(out.Kro_Combi);
+    constexpr std::size_t kro = kronos::TKro_Combi_Layout::size;
+    fuzz::require(k.size() == 7 + KorgPackedSize(kro) + 1 && k.back() == 0xF7);
+    fuzz::require(KorgSXtoDataConvert(k, 7, static_cast<int>(kro)).size() == kro);
     return 0;
 }

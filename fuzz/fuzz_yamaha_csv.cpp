@@ -18,8 +18,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The channel box may hold 0-255; the file's length picks one, so whole files seed the run.
     const int channel = static_cast<int>(size & 0xFF);
     const std::string content(reinterpret_cast<const char*>(data), size);
-    auto yamaha = std::make_unique<YamahaTables>();
-    auto ws = std::make_unique<WSSRRecords>();
+    // The tables live for the whole run: a good file replaces what they hold.
+    static const auto yamaha = std::make_unique<YamahaTables>();
+    static const auto ws = std::make_unique<WSSRRecords>();
     CsvBank bank;
     try {
         bank = parseCsvBank(content, channel, *yamaha, *ws);

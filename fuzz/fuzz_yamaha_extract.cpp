@@ -26,7 +26,8 @@ bool extracted(F&& f)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const Bytes sx(data, data + size);
-    auto t = std::make_unique<YamahaTables>();
+    // The tables live for the whole run: each reader replaces what it reads.
+    static const auto t = std::make_unique<YamahaTables>();
     extracted([&] { ExtractDXTX_VMEM(sx, t->DXTX_VMEM); });
     std::array<std::uint8_t, 155> voice{};
     extracted([&] { ExtractDX7iiVoiceEditBuf(sx, voice); });

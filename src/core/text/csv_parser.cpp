@@ -64,13 +64,24 @@ void TwpsCsvParser::LoadFromFile(const std::string& FileName)
     Close();
     FFile.open(FileName, std::ios::binary);
     if (!FFile.is_open()) throw TolvexError("Cannot open file " + FileName);
+    FIn = &FFile;
+    FIsFirstLine = true;
+    FIsFileOpen = true;
+}
+
+void TwpsCsvParser::LoadFromText(std::string text)
+{
+    Close();
+    FText.str(std::move(text));
+    FText.clear();
+    FIn = &FText;
     FIsFirstLine = true;
     FIsFileOpen = true;
 }
 
 bool TwpsCsvParser::readLine(std::string& line)
 {
-    if (!FIsFileOpen || !std::getline(FFile, line)) return false;
+    if (!FIsFileOpen || !std::getline(*FIn, line)) return false;
     if (!line.empty() && line.back() == '\r') line.pop_back();
     return true;
 }
@@ -89,7 +100,7 @@ bool TwpsCsvParser::ReadLn()
 
 void TwpsCsvParser::Close()
 {
-    if (FIsFileOpen) FFile.close();
+    if (FIsFileOpen && FIn == &FFile) FFile.close();
     FIsFileOpen = false;
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 #include "core/text/bytes.h"
@@ -18,9 +19,13 @@ enum TValueSeparatorType { vsComma = 0, vsTab = 1 };
 class TwpsCsvParser {
 public:
     TwpsCsvParser() = default;
+    TwpsCsvParser(const TwpsCsvParser&) = delete;
+    TwpsCsvParser& operator=(const TwpsCsvParser&) = delete;
 
     // Opens the file for reading; throws TolvexError when it cannot be opened.
     void LoadFromFile(const std::string& FileName);
+    // Reads the lines of `text` as if they were a file's.
+    void LoadFromText(std::string text);
     // Reads the next line into Line and Fields; false at the end of the file.
     bool ReadLn();
     void Close();
@@ -41,6 +46,8 @@ private:
     bool FIsFileOpen = false;
     std::vector<std::string> FFields;
     std::ifstream FFile;
+    std::istringstream FText;
+    std::istream* FIn = &FFile;
     std::string FLine;
     TValueSeparatorType FValueSeparatorType = vsComma;
     char FValueSeparator = ',';

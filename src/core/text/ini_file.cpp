@@ -45,6 +45,16 @@ bool parseDecimal(const std::string& text, int& value)
 IniFile::IniFile(std::string path) : path_(std::move(path))
 {
     std::ifstream in(path_, std::ios::binary);
+    read(in);
+}
+
+IniFile::IniFile(std::string path, std::istream& content) : path_(std::move(path))
+{
+    read(content);
+}
+
+void IniFile::read(std::istream& in)
+{
     std::string text, section;
     while (std::getline(in, text)) {
         if (!text.empty() && text.back() == '\r') text.pop_back();
@@ -127,11 +137,13 @@ void IniFile::UpdateFile() const
 {
     // Written beside and renamed over, so a full disk leaves the old file whole.
     writeFileReplacing(
-        path_,
-        [this](std::ostream& out) {
-            for (const Line& line : lines_) out << line.text << "\r\n";
-        },
-        "Cannot write settings file " + path_, "Cannot write settings file " + path_);
+        path_, [this](std::ostream& out) { write(out); }, "Cannot write settings file " + path_,
+        "Cannot write settings file " + path_);
+}
+
+void IniFile::write(std::ostream& out) const
+{
+    for (const Line& line : lines_) out << line.text << "\r\n";
 }
 
 }  // namespace tolvex

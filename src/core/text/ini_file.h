@@ -4,6 +4,7 @@
 // (other sections, other keys, comments) are kept when the file is written back.
 #pragma once
 
+#include <iosfwd>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,8 @@ class IniFile {
 public:
     // Reads the file; a missing file is an empty settings file.
     explicit IniFile(std::string path);
+    // Reads the settings from `content`; UpdateFile still writes to `path`.
+    IniFile(std::string path, std::istream& content);
 
     std::string ReadString(const std::string& section, const std::string& key, const std::string& def) const;
     // Any non-zero integer is true; a missing or non-numeric value is false.
@@ -27,6 +30,8 @@ public:
 
     // Writes the file back. Throws TolvexError naming the file when it cannot be written.
     void UpdateFile() const;
+    // The lines as UpdateFile writes them, each ended by CR LF.
+    void write(std::ostream& out) const;
 
     const std::string& path() const { return path_; }
 
@@ -37,6 +42,7 @@ private:
         std::string key;      // empty for section, comment and blank lines
         std::string value;
     };
+    void read(std::istream& in);
     // Index of the key line, or -1.
     long find(const std::string& section, const std::string& key) const;
 

@@ -18,8 +18,14 @@ constexpr std::size_t kAllPerfRam1 = 1753, kAllPerfRam2 = 10803, kAllPatchRam1 =
 
 Bytes message(std::initializer_list<std::uint8_t> head, ByteView data, int channel)
 {
-    Bytes sx{0xF0, 0x42 /* Korg */, static_cast<std::uint8_t>(0x30 | (channel & 0x0F)), 0x28 /* Wavestation */};
-    sx.insert(sx.end(), head.begin(), head.end());
+    Bytes sx;
+    sx.reserve(4 + head.size() + 2 * data.size() + 2);
+    sx.push_back(0xF0);
+    sx.push_back(0x42 /* Korg */);
+    sx.push_back(static_cast<std::uint8_t>(0x30 | (channel & 0x0F)));
+    sx.push_back(0x28 /* Wavestation */);
+    // Byte by byte: GCC 12 takes an insert of the list into a 4-byte vector for an overflow.
+    for (std::uint8_t b : head) sx.push_back(b);
     const std::size_t first = 5;
     for (std::uint8_t b : data) {
         sx.push_back(b & 0x0F);

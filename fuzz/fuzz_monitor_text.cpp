@@ -3,7 +3,7 @@
 // hexadecimal numbers as typed.
 #include <string>
 
-#include "core/text/text_utils.h"
+#include "core/sysex/monitor_text.h"
 #include "fuzz_common.h"
 
 using namespace tolvex;

@@ -131,7 +131,7 @@ void ReadDX7Cart(Session& s, int chan)
     std::string sup;
     bool ignore = false;
     const std::string name = SxParseName(bank, sup, ignore, namingOptions(s));
-    s.SX_stor = &s.messages.append(name + " " + sup, std::move(bank), CleanFilenameStrip(name));
+    s.messages.append(name + " " + sup, std::move(bank), CleanFilenameStrip(name));
     s.LogString("Now Reading Individual Voices...");
     file.line("\r\n\r\n");
 

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "core/sysex/monitor_text.h"
+#include "core/text/text_utils.h"
 #include "fuzz_common.h"
 
 using namespace tolvex;

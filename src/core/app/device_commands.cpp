@@ -62,6 +62,13 @@ bool requireOutput(Session& s)
     return false;
 }
 
+bool requirePorts(Session& s)
+{
+    if (s.MIDI_In_Present && MidiOutputReady(s)) return true;
+    warn(s, "MIDI Interface Not Installed");
+    return false;
+}
+
 bool sendLogged(Session& s, ByteView m)
 {
     if (!requireOutput(s)) return false;

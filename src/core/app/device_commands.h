@@ -35,6 +35,9 @@ std::optional<int> checkedChannel(Session& s, int highest, const std::string& ra
 
 // False after the "MIDI Interface Not Installed" box when no output is open.
 bool requireOutput(Session& s);
+// The request/response exchanges need both ports; without them every wait
+// would end as a time-out: the same box as requireOutput and false.
+bool requirePorts(Session& s);
 // Logs "Sending: " and the message's bytes and sends it. Without an output
 // nothing is claimed as sent: the box of requireOutput and false.
 bool sendLogged(Session& s, ByteView m);

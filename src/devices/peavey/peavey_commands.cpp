@@ -56,14 +56,6 @@ std::optional<int> channelNumber(Session& s)
     return value;
 }
 
-// The exchanges need both ports; without them every wait would end as a time-out.
-bool midiReady(Session& s)
-{
-    if (MidiOutputReady(s) && s.MIDI_In_Present) return true;
-    s.shell.messageBox("Warning", "MIDI Interface Not Installed", MsgIcon::Warning);
-    return false;
-}
-
 std::string nameOf(const std::uint8_t* data)
 {
     return std::string(reinterpret_cast<const char*>(data), 14);
@@ -327,7 +319,7 @@ std::string PV_Get_Bank_Name(Session& s, std::uint8_t devID)
 bool Rd_PV_SP_bank_proc(Session& s, const std::string& name_suf, std::int32_t banknum)
 {
     const auto channel = channelNumber(s);
-    if (!channel || !midiReady(s)) return false;
+    if (!channel || !requirePorts(s)) return false;
     PeaveyRecords& rec = s.records<PeaveyRecords>();
     rec.PV_Bank_Object.emplace();
     if (!Read_PV_SP_preset_data(s, *channel, kAnyDevice)) {
@@ -361,7 +353,7 @@ void PV_SP_Load_Bank(Session& s)
     if (!bank) return;
     const auto device = checkedNumber(s, ctl::SP_DevID_edit, 0, kHighestDevice,
                                       "You must specify a valid number for the device number (0-7).");
-    if (!device || !midiReady(s)) return;
+    if (!device || !requirePorts(s)) return;
     s.LogString(format("Sending request to load bank %d on device %d", *bank, *device));
     if (PV_Load_Bank(s, kAnyDevice, static_cast<std::uint8_t>(*device), static_cast<std::uint32_t>(*bank)) ==
         PVLoadResult::TimedOut)
@@ -376,7 +368,7 @@ void PV_SP_Load_All_Banks(Session& s)
     const auto device = checkedNumber(s, ctl::SP_DevID_edit, 0, kHighestDevice,
                                       "You must specify a valid number for the device number (0-7).");
     // Each bank's read takes the Channel box: a bad one is told once, here.
-    if (!device || !channelNumber(s) || !midiReady(s)) return;
+    if (!device || !channelNumber(s) || !requirePorts(s)) return;
     const CancelOffer offer(s);
     for (int bank = *first; bank <= 255 && !CancelButton(s); ++bank) {
         s.LogString(format("Sending request to load bank %d on device %d", bank, *device));

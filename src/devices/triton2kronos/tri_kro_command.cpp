@@ -199,12 +199,7 @@ void ConvTriCombiBankClick(Session& s, const TriKroTables& tri, const KronosDefs
         label += s.text.get(ctl::KroProg);
     }
     s.messages.append(label, message, "Tri2Kro-Convert");
-    if (s.checked.get(ctl::AutoSendCB)) {
-        if (MidiOutputReady(s))
-            MidiSysex_bulk_out(s, message);
-        else
-            warn(s, "MIDI Interface Not Installed");
-    }
+    if (s.checked.get(ctl::AutoSendCB) && requireOutput(s)) MidiSysex_bulk_out(s, message);
 }
 
 void ConvTriCombiBankClick(Session& s)

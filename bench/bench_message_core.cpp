@@ -11,6 +11,7 @@
 
 #include "core/app/incoming.h"
 #include "core/app/session.h"
+#include "core/sysex/monitor_text.h"
 #include "core/text/text_utils.h"
 #include "support/scripted_shell.h"
 

@@ -3,6 +3,7 @@
 // the field parser on a line of text and hexadecimal numbers as typed.
 #include <string>
 
+#include "core/sysex/monitor_text.h"
 #include "core/text/text_utils.h"
 #include "fuzz_common.h"
 

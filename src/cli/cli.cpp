@@ -18,6 +18,7 @@
 #include "core/app/incoming.h"
 #include "core/app/librarian.h"
 #include "core/app/session.h"
+#include "core/app/sysex_out.h"
 #include "core/sysex/sx_naming.h"
 #include "core/sysex/syx_file.h"
 #include "core/text/ini_file.h"
@@ -131,14 +132,6 @@ private:
     bool shown_ = false;
     std::int64_t lastMs_ = 0;
 };
-
-// The listed name that matches `wanted` the way the settings file matches.
-std::optional<std::string> findPort(const std::vector<std::string>& names, const std::string& wanted)
-{
-    for (const std::string& n : names)
-        if (equalsIgnoringCase(n, wanted)) return n;
-    return std::nullopt;
-}
 
 // The window's tables, for the names of Kronos messages, read when the first
 // Kronos message needs them. A missing table is reported in its box but does
@@ -276,23 +269,17 @@ int cmdSend(const Options& o, std::ostream& out, std::ostream& err, const Device
         }
         messages.insert(messages.end(), s.SX_List.begin(), s.SX_List.end());
     }
-    auto devices = makeDevices(shell, "Tolvex CLI Send");
-    if (!devices) {
-        err << kNoMidiSystem << '\n';
-        return 1;
-    }
-    const auto port = findPort(devices->outputNames(), o.port);
-    if (!port) {
-        err << "tolvex-cli send: no MIDI output port named " << o.port << "\n";
-        return 2;
-    }
+    CliPort found = findCliPort(makeDevices, shell, "Tolvex CLI Send", false, o.port, "send", err);
+    if (!found.devices) return 1;
+    if (found.port.empty()) return 2;
+    std::unique_ptr<MidiDevices>& devices = found.devices;
     bool lost = false;
     devices->onLost = [&](const std::string& reason) {
         lost = true;
         MidiDeviceLost(s, reason);
     };
     try {
-        devices->openOutput(*port);
+        devices->openOutput(found.port);
     } catch (const TolvexError& e) {
         shell.messageBox("MIDI", e.what(), MsgIcon::Error, MsgButtons::Ok);
         return 1;
@@ -311,7 +298,7 @@ int cmdSend(const Options& o, std::ostream& out, std::ostream& err, const Device
     };
     const std::uint64_t outBefore = messagesOut();
     const auto waitWhileBusy = [&](std::size_t backlog) {
-        const std::int64_t limit = TSXobject::kBusyWaitMs + static_cast<std::int64_t>(backlog) * 1000 / 3125;
+        const std::int64_t limit = kBusyWaitMs + static_cast<std::int64_t>(backlog) * 1000 / 3125;
         const std::int64_t start = shell.nowMs();
         while (!lost && stopSignal.load() == 0 && s.midiOutput && s.midiOutput->MidiOutBusy() &&
                shell.nowMs() - start < limit)
@@ -383,16 +370,10 @@ int cmdReceive(const Options& o, std::ostream& out, std::ostream& err, const Dev
     ConsoleShell shell(err);
     Session s(shell);
     startTables(s, shell);
-    auto devices = makeDevices(shell, "Tolvex CLI Receive");
-    if (!devices) {
-        err << kNoMidiSystem << '\n';
-        return 1;
-    }
-    const auto port = findPort(devices->inputNames(), o.port);
-    if (!port) {
-        err << "tolvex-cli receive: no MIDI input port named " << o.port << "\n";
-        return 2;
-    }
+    CliPort found = findCliPort(makeDevices, shell, "Tolvex CLI Receive", true, o.port, "receive", err);
+    if (!found.devices) return 1;
+    if (found.port.empty()) return 2;
+    std::unique_ptr<MidiDevices>& devices = found.devices;
     // With --count N only the first N messages count: one pass may store more.
     const std::size_t wanted = o.count < 0 ? SIZE_MAX : static_cast<std::size_t>(o.count);
     std::int64_t lastActivity = shell.nowMs();
@@ -425,7 +406,7 @@ int cmdReceive(const Options& o, std::ostream& out, std::ostream& err, const Dev
         MidiDeviceLost(s, reason);
     };
     try {
-        devices->openInput(*port, true);
+        devices->openInput(found.port, true);
     } catch (const TolvexError& e) {
         shell.messageBox("MIDI", e.what(), MsgIcon::Error, MsgButtons::Ok);
         return 1;
@@ -478,6 +459,24 @@ int cmdReceive(const Options& o, std::ostream& out, std::ostream& err, const Dev
 void requestCliStop(int signalNumber) noexcept
 {
     stopSignal.store(signalNumber);
+}
+
+CliPort findCliPort(const DeviceFactory& makeDevices, Shell& shell, const std::string& clientName, bool input,
+                    const std::string& wanted, const std::string& command, std::ostream& err)
+{
+    CliPort found;
+    found.devices = makeDevices(shell, clientName);
+    if (!found.devices) {
+        err << kNoMidiSystem << '\n';
+        return found;
+    }
+    for (const std::string& n : input ? found.devices->inputNames() : found.devices->outputNames())
+        if (equalsIgnoringCase(n, wanted)) {
+            found.port = n;
+            return found;
+        }
+    err << "tolvex-cli " << command << ": no MIDI " << (input ? "input" : "output") << " port named " << wanted << "\n";
+    return found;
 }
 
 int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, const DeviceFactory& makeDevices,

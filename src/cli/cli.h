@@ -32,6 +32,17 @@ void requestCliStop(int signalNumber) noexcept;
 // The folder of this program ('/' at the end): its settings and tables.
 std::string programFolder();
 
+// The MIDI devices of one command and the listed input (or output) port that
+// matches `wanted`, letter case ignored. With no MIDI system `devices` is
+// empty, with no such port `port` is: `err` has been told which, as
+// "tolvex-cli COMMAND: no MIDI input port named WANTED".
+struct CliPort {
+    std::unique_ptr<MidiDevices> devices;
+    std::string port;
+};
+CliPort findCliPort(const DeviceFactory& makeDevices, Shell& shell, const std::string& clientName, bool input,
+                    const std::string& wanted, const std::string& command, std::ostream& err);
+
 // The platform's devices (TOLVEX_MIDI_API picks the service); nullptr when
 // there is no MIDI system at all.
 DeviceFactory systemDeviceFactory();

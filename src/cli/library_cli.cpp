@@ -8,7 +8,9 @@
 #include <iostream>
 #include <ostream>
 #include <stdexcept>
+#include <utility>
 
+#include "cli/cli.h"
 #include "cli/console_shell.h"
 #include "cli/runner.h"
 #include "core/app/incoming.h"
@@ -76,22 +78,12 @@ Args parseArgs(const std::vector<std::string>& args)
             if (i + 1 >= args.size()) throw UsageError("missing value for " + w);
             return args[++i];
         };
-        if (w == "--library")
-            a.library = value();
-        else if (w == "--search")
-            a.search = value();
-        else if (w == "--maker")
-            a.maker = value();
-        else if (w == "--kind")
-            a.kind = value();
-        else if (w == "--out")
-            a.out = value();
-        else if (w == "--family")
-            a.family = value();
-        else if (w == "--items")
-            a.items = value();
-        else if (w == "--in")
-            a.in = value();
+        const std::pair<const char*, std::string*> texts[] = {
+            {"--library", &a.library}, {"--search", &a.search}, {"--maker", &a.maker}, {"--kind", &a.kind},
+            {"--out", &a.out},         {"--family", &a.family}, {"--items", &a.items}, {"--in", &a.in}};
+        const auto text = std::find_if(std::begin(texts), std::end(texts), [&](const auto& t) { return w == t.first; });
+        if (text != std::end(texts))
+            *text->second = value();
         else if (w == "--channel")
             a.channel = number(w, value(), 0, 15);
         else if (w == "--timeout")
@@ -159,14 +151,11 @@ int addReceived(PatchLibrary& lib, const Args& a, std::ostream& out, std::ostrea
 {
     ConsoleShell shell(err);
     Session s(shell);
-    auto devices = makeDevices(shell, "Tolvex CLI Library");
-    std::string port;
-    for (const std::string& n : devices->inputNames())
-        if (equalsIgnoringCase(n, a.in)) port = n;
-    if (port.empty()) {
-        err << "tolvex-cli library: no MIDI input port named " << a.in << "\n";
-        return 1;
-    }
+    // Without a MIDI system there is nothing to receive from.
+    CliPort found = findCliPort(makeDevices, shell, "Tolvex CLI Library", true, a.in, "library", err);
+    if (found.port.empty()) return 1;
+    std::unique_ptr<MidiDevices>& devices = found.devices;
+    const std::string& port = found.port;
     AddReport report;
     std::int64_t last = shell.nowMs();
     int received = 0;

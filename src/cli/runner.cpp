@@ -19,6 +19,7 @@
 #include "core/app/librarian.h"
 #include "core/app/main_window_model.h"
 #include "core/app/session.h"
+#include "core/app/sysex_out.h"
 #include "core/app/table_files.h"
 #include "core/sysex/sx_naming.h"
 #include "core/sysex/syx_file.h"
@@ -63,12 +64,6 @@ constexpr char kRunHelp[] =
 struct UsageError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
-
-std::string lower(std::string s)
-{
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
 
 std::string joined(const std::vector<std::string>& names)
 {
@@ -117,7 +112,7 @@ private:
         if (!question) return MsgResult::Ok;
         if (answers.empty())
             throw UsageError("the box \"" + text + "\" asks a question and no answer is left (--answer)");
-        const std::string a = lower(answers.front());
+        const std::string a = lowerCase(answers.front());
         answers.pop_front();
         std::vector<MsgResult> offered;
         switch (buttons) {
@@ -128,7 +123,7 @@ private:
         }
         if (!captions.empty()) {
             for (std::size_t i = 0; i < captions.size() && i < offered.size(); ++i)
-                if (a == lower(captions[i])) return offered[i];
+                if (a == lowerCase(captions[i])) return offered[i];
         } else {
             const std::pair<const char*, MsgResult> known[] = {
                 {"yes", MsgResult::Yes}, {"no", MsgResult::No}, {"ok", MsgResult::Ok}, {"cancel", MsgResult::Cancel}};
@@ -266,7 +261,7 @@ public:
         if (devices_) {
             // What is still going out leaves before the port closes.
             const std::int64_t start = shell_.nowMs();
-            while (s_.midiOutput && s_.midiOutput->MidiOutBusy() && shell_.nowMs() - start < TSXobject::kBusyWaitMs)
+            while (s_.midiOutput && s_.midiOutput->MidiOutBusy() && shell_.nowMs() - start < kBusyWaitMs)
                 shell_.ProcessMessages();
             devices_->closeInput();
             devices_->closeOutput();
@@ -274,15 +269,20 @@ public:
         return status;
     }
 
+    // A name that matches no command or field, with the names close to it.
+    [[noreturn]] void refuseUnknown(const char* what, const std::string& name) const
+    {
+        const auto close = table_.closeNames(name);
+        throw UsageError(std::string("no ") + what + " named " + name +
+                         (close.empty() ? "" : "; close names: " + joined(close)));
+    }
+
     // What `run NAME --help` prints: for each command the name means, what it
     // reads (with the fields' texts as they are now), asks, writes and how it exits.
     int help(const std::string& name)
     {
         const auto found = table_.findAll(name);
-        if (found.empty()) {
-            const auto close = table_.closeNames(name);
-            throw UsageError("no command named " + name + (close.empty() ? "" : "; close names: " + joined(close)));
-        }
+        if (found.empty()) refuseUnknown("command", name);
         for (const Command* c : found) {
             out_ << plainCaption(c->caption) << " (control " << c->control << "), " << c->window
                  << (c->place.empty() ? "" : ", " + c->place) << "\n";
@@ -435,10 +435,7 @@ private:
             name.erase(open);
         }
         const auto fields = table_.findFields(name);
-        if (fields.empty()) {
-            const auto close = table_.closeNames(name);
-            throw UsageError("no field named " + name + (close.empty() ? "" : "; close names: " + joined(close)));
-        }
+        if (fields.empty()) refuseUnknown("field", name);
         if (fields.size() > 1) {
             std::vector<std::string> controls;
             for (const Field* f : fields) controls.push_back(f->control);
@@ -469,7 +466,7 @@ private:
             s_.text.set(key, value);
             return;
         }
-        const std::string v = lower(value);
+        const std::string v = lowerCase(value);
         if (v == "1" || v == "true" || v == "yes" || v == "on")
             s_.checked.set(key, true);
         else if (v == "0" || v == "false" || v == "no" || v == "off")
@@ -489,7 +486,7 @@ private:
             std::istringstream in(text);
             for (std::string w; in >> w;) {
                 if (!out.empty()) out += ' ';
-                out += lower(w);
+                out += lowerCase(w);
             }
             return out;
         };
@@ -502,10 +499,7 @@ private:
     const Command& command(const std::string& name) const
     {
         const auto found = table_.findAll(name);
-        if (found.empty()) {
-            const auto close = table_.closeNames(name);
-            throw UsageError("no command named " + name + (close.empty() ? "" : "; close names: " + joined(close)));
-        }
+        if (found.empty()) refuseUnknown("command", name);
         if (found.size() > 1) {
             std::vector<std::string> controls;
             for (const Command* c : found) controls.push_back(c->control + " (" + c->place + ")");

@@ -30,19 +30,6 @@ CsvBankError midi(const std::string& text)
     return CsvBankError("MIDI", text);
 }
 
-bool isBlankOrControl(char c)
-{
-    return static_cast<unsigned char>(c) <= 0x20;
-}
-
-std::string trimmed(const std::string& line)
-{
-    std::size_t first = 0, last = line.size();
-    while (first < last && isBlankOrControl(line[first])) ++first;
-    while (last > first && isBlankOrControl(line[last - 1])) --last;
-    return line.substr(first, last - first);
-}
-
 // The next value of a row, first..last; `invalid` names the box of a field that is no number.
 int nextValue(std::string& rest, int first, int last, const CsvBankError& invalid)
 {
@@ -141,7 +128,7 @@ void checkRowCount(const std::vector<std::string>& rows, std::size_t capacity)
 CsvBank parseCsvBank(const std::string& content, int channel, YamahaTables& yamaha, WSSRRecords& wavestation)
 {
     const std::size_t firstEnd = std::min(content.find('\n'), content.size());
-    const std::string typeLine = trimmed(content.substr(0, firstEnd));
+    const std::string typeLine = trimmed(content.substr(0, firstEnd), kBlanksAndControls);
     CsvBank bank;
     for (std::size_t i = 0; i < CSV_types.size() && bank.type == 0; ++i)
         if (typeLine == CSV_types[i]) bank.type = static_cast<int>(i) + 1;
@@ -256,7 +243,7 @@ void OpenCSVfileMenuClick(Session& s)
     const std::string filename =
         (std::filesystem::path(path).parent_path() / ("CSV_" + std::filesystem::path(path).filename().string()))
             .string();
-    for (Bytes& m : s.SX_List) s.SX_stor = &s.messages.append(description + " (CSV)", std::move(m), filename);
+    for (Bytes& m : s.SX_List) s.messages.append(description + " (CSV)", std::move(m), filename);
     s.SX_List.clear();
 }
 

@@ -10,6 +10,7 @@
 #include <algorithm>
 
 #include "core/app/controls.h"
+#include "core/app/sysex_out.h"
 #include "core/sysex/sx_naming.h"
 #include "core/sysex/syx_file.h"
 #include "core/text/ini_file.h"
@@ -328,7 +329,7 @@ void LibraryWindow::sendSelected()
         const int channel = channelOf(session_);
         for (const LibraryItem& it : lib->items(selectedIds())) {
             session_.LogString("Sending: " + it.name);
-            session_.SX_Object.MidiSysex_bulk_out(lib->message(it.id, channel));
+            MidiSysex_bulk_out(session_, lib->message(it.id, channel));
         }
     } catch (const TolvexError& e) {
         session_.shell.messageBox("Error", e.what(), MsgIcon::Error, MsgButtons::Ok);

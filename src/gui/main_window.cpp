@@ -233,7 +233,9 @@ QWidget* MainWindow::buildTopBar()
     cancel_ = button(bar, ctl::Cancel);
 
     auto* xt = check(bar, ctl::XTCheckBox1, "Enable Legacy (Unsupported)");
-    Q_UNUSED(xt);
+    connect(xt, &QCheckBox::toggled, this, [this](bool on) {
+        if (!syncing_) XTCheckBox1Click(session_, on);
+    });
 
     row->addWidget(inLabel);
     row->addWidget(cmbInput_);

@@ -14,6 +14,7 @@
 #include "midi/circular_buffer.h"
 #include "midi/midi_output.h"
 #include "midi/midi_system.h"
+#include "midi/out_ring.h"
 
 namespace tolvex {
 
@@ -24,11 +25,6 @@ using Clock = std::chrono::steady_clock;
 // Messages wait here for the writer thread; reserved, so only what a send
 // fills costs memory: room for the largest dumps at once.
 constexpr std::size_t kOutRing = 64u << 20;
-struct OutHeader {
-    std::uint32_t length;
-    std::uint32_t notify;
-};
-static_assert(sizeof(OutHeader) == 8);
 // A sequencer that takes no event for this long is not carrying data.
 constexpr auto kStall = std::chrono::seconds(5);
 // Output after a pause may run ahead of the pace by this much: a quarter of a
@@ -245,18 +241,21 @@ void closeWatch(AlsaClient& client, AlsaClient::Watch& w, bool input)
     client.seq().deletePort(port);
 }
 
+// The ports of one direction, then this program's own virtual port.
+std::vector<std::string> portList(AlsaClient& client, bool input, const char* virtualName)
+{
+    std::vector<std::string> names;
+    for (const auto& e : client.list(input)) names.push_back(e.first);
+    names.emplace_back(virtualName);
+    return names;
+}
+
 class AlsaInBackend final : public MidiInBackend {
 public:
     explicit AlsaInBackend(std::shared_ptr<AlsaClient> client) : client_(std::move(client)) {}
     ~AlsaInBackend() override { close(); }
 
-    std::vector<std::string> portNames() override
-    {
-        std::vector<std::string> names;
-        for (const auto& e : client_->list(true)) names.push_back(e.first);
-        names.emplace_back(kVirtualInName);
-        return names;
-    }
+    std::vector<std::string> portNames() override { return portList(*client_, true, kVirtualInName); }
 
     void open(const std::string& name, MidiReceiver& receiver) override
     {
@@ -292,13 +291,7 @@ public:
     explicit AlsaOutBackend(std::shared_ptr<AlsaClient> client) : client_(std::move(client)) {}
     ~AlsaOutBackend() override { close(); }
 
-    std::vector<std::string> portNames() override
-    {
-        std::vector<std::string> names;
-        for (const auto& e : client_->list(false)) names.push_back(e.first);
-        names.emplace_back(kVirtualOutName);
-        return names;
-    }
+    std::vector<std::string> portNames() override { return portList(*client_, false, kVirtualOutName); }
 
     void open(const std::string& name, MidiSendDone& done) override
     {
@@ -334,13 +327,7 @@ public:
     void send(ByteView message, bool notifyDone) override
     {
         if (!writer_.joinable()) throw MidiBackendError(MidiErrorCode::NoSuchPort, "MIDI output not open");
-        if (message.empty()) return;
-        if (message.size() > 0xFFFFFFFFu) throw MidiBackendError(MidiErrorCode::TooLong, "MIDI message too long");
-        const OutHeader header{static_cast<std::uint32_t>(message.size()), notifyDone ? 1u : 0u};
-        std::uint8_t bytes[sizeof header];
-        std::memcpy(bytes, &header, sizeof header);
-        write(ByteView(bytes, sizeof bytes));
-        write(message);
+        queueMessage(message, notifyDone, [this](ByteView bytes) { write(bytes); });
     }
 
     // The ring holds each message's header too: at most 8 bytes more per message.
@@ -361,25 +348,20 @@ private:
     // Waits (on the main thread) for room, streaming what does not fit at once.
     void write(ByteView bytes)
     {
-        std::size_t pos = 0;
-        while (pos < bytes.size()) {
-            const std::size_t n = std::min(bytes.size() - pos, ring_->Room());
-            if (n > 0) {
-                ring_->Write(bytes.data() + pos, n);
-                {
-                    const std::lock_guard<std::mutex> lock(mutex_);
-                    ring_->Publish();
-                }
-                wakeWriter_.notify_one();
-                pos += n;
-                continue;
+        const auto publish = [this] {
+            {
+                const std::lock_guard<std::mutex> lock(mutex_);
+                ring_->Publish();
             }
-            if (!waitUntil([this] { return ring_->Room() > 0; })) {
+            wakeWriter_.notify_one();
+        };
+        streamInto(
+            *ring_, bytes, publish, [this] { return waitUntil([this] { return ring_->Room() > 0; }); },
+            [this] {
                 if (client_->out.lost.load())
                     throw MidiBackendError(MidiErrorCode::Lost, "The MIDI output port was lost");
                 throw MidiBackendError(MidiErrorCode::Driver, "The ALSA sequencer takes no MIDI - message not sent");
-            }
-        }
+            });
     }
 
     // False when the port was lost or the writer made no progress for kStall.

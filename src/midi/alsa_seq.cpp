@@ -90,24 +90,14 @@ public:
 
     int connect(SeqAddr sender, SeqAddr dest) override
     {
-        snd_seq_port_subscribe_t* sub;
-        snd_seq_port_subscribe_alloca(&sub);
-        const snd_seq_addr_t s{static_cast<unsigned char>(sender.client), static_cast<unsigned char>(sender.port)};
-        const snd_seq_addr_t d{static_cast<unsigned char>(dest.client), static_cast<unsigned char>(dest.port)};
-        snd_seq_port_subscribe_set_sender(sub, &s);
-        snd_seq_port_subscribe_set_dest(sub, &d);
-        return snd_seq_subscribe_port(seq_, sub);
+        return withSubscription(sender, dest,
+                                [this](snd_seq_port_subscribe_t* sub) { return snd_seq_subscribe_port(seq_, sub); });
     }
 
     void disconnect(SeqAddr sender, SeqAddr dest) override
     {
-        snd_seq_port_subscribe_t* sub;
-        snd_seq_port_subscribe_alloca(&sub);
-        const snd_seq_addr_t s{static_cast<unsigned char>(sender.client), static_cast<unsigned char>(sender.port)};
-        const snd_seq_addr_t d{static_cast<unsigned char>(dest.client), static_cast<unsigned char>(dest.port)};
-        snd_seq_port_subscribe_set_sender(sub, &s);
-        snd_seq_port_subscribe_set_dest(sub, &d);
-        snd_seq_unsubscribe_port(seq_, sub);
+        withSubscription(sender, dest,
+                         [this](snd_seq_port_subscribe_t* sub) { return snd_seq_unsubscribe_port(seq_, sub); });
     }
 
     int watchAnnouncements(int port) override
@@ -207,6 +197,20 @@ public:
     void sleepNs(std::int64_t ns) override { std::this_thread::sleep_for(std::chrono::nanoseconds(ns)); }
 
 private:
+    // Runs act on the subscription of dest to sender; the subscription lives
+    // on this frame's stack only.
+    template <class Act>
+    static int withSubscription(SeqAddr sender, SeqAddr dest, Act act)
+    {
+        snd_seq_port_subscribe_t* sub;
+        snd_seq_port_subscribe_alloca(&sub);
+        const snd_seq_addr_t s{static_cast<unsigned char>(sender.client), static_cast<unsigned char>(sender.port)};
+        const snd_seq_addr_t d{static_cast<unsigned char>(dest.client), static_cast<unsigned char>(dest.port)};
+        snd_seq_port_subscribe_set_sender(sub, &s);
+        snd_seq_port_subscribe_set_dest(sub, &d);
+        return act(sub);
+    }
+
     // True when the sequencer is ready (or the wake descriptor was written, with `wakeable`).
     bool pollFor(short events, int timeoutMs, bool wakeable)
     {

@@ -14,6 +14,7 @@
 
 #include "midi/circular_buffer.h"
 #include "midi/midi_system.h"
+#include "midi/out_ring.h"
 
 namespace tolvex {
 
@@ -26,12 +27,6 @@ constexpr auto kStall = std::chrono::seconds(1);
 // Messages wait here for the process callback; a longer one streams through.
 // Reserved, so only what a send fills costs memory: room for the largest dumps at once.
 constexpr std::size_t kOutRing = 64u << 20;
-// Each message in the output ring: its length, then whether to tell when it is out.
-struct OutHeader {
-    std::uint32_t length;
-    std::uint32_t notify;
-};
-static_assert(sizeof(OutHeader) == 8);
 
 void ignoreJackText(const char*) {}
 
@@ -435,13 +430,7 @@ public:
     void send(ByteView message, bool notifyDone) override
     {
         if (client_ == nullptr) throw MidiBackendError(MidiErrorCode::NoSuchPort, "MIDI output not open");
-        if (message.empty()) return;
-        if (message.size() > 0xFFFFFFFFu) throw MidiBackendError(MidiErrorCode::TooLong, "MIDI message too long");
-        const OutHeader header{static_cast<std::uint32_t>(message.size()), notifyDone ? 1u : 0u};
-        std::uint8_t bytes[sizeof header];
-        std::memcpy(bytes, &header, sizeof header);
-        write(ByteView(bytes, sizeof bytes));
-        write(message);
+        queueMessage(message, notifyDone, [this](ByteView bytes) { write(bytes); });
     }
 
     // The ring holds each message's header too: at most 8 bytes more per message.
@@ -459,20 +448,13 @@ private:
     // Waits (on the main thread) for room, streaming what does not fit at once.
     void write(ByteView bytes)
     {
-        std::size_t pos = 0;
-        while (pos < bytes.size()) {
-            const std::size_t n = std::min(bytes.size() - pos, ring_->Room());
-            if (n > 0) {
-                ring_->Write(bytes.data() + pos, n);
-                ring_->Publish();
-                pos += n;
-                continue;
-            }
-            if (!waitUntil([this] { return ring_->Room() > 0; })) {
+        streamInto(
+            *ring_, bytes, [this] { ring_->Publish(); },
+            [this] { return waitUntil([this] { return ring_->Room() > 0; }); },
+            [this] {
                 if (lost_.load()) throw MidiBackendError(MidiErrorCode::Lost, "The MIDI output port was lost");
                 throw MidiBackendError(MidiErrorCode::Driver, "The JACK server is not processing - message not sent");
-            }
-        }
+            });
     }
 
     // False when the port was lost or the server ran no period for kStall.

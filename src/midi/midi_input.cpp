@@ -7,6 +7,8 @@
 #include <cstring>
 #include <new>
 
+#include "midi/port_selection.h"
+
 namespace tolvex {
 
 namespace {
@@ -45,8 +47,14 @@ TMidiInput::TMidiInput(Shell& shell, std::unique_ptr<MidiInBackend> backend)
     } catch (const MidiBackendError&) {
         // A broken MIDI service leaves the program working on files.
     }
-    FNumdevs = static_cast<std::uint16_t>(std::min<std::size_t>(list.size(), 0xFFFF));
-    if (FNumdevs > 0) FProductName = list.front();
+    FNumdevs = portCount(list);
+    if (FNumdevs > 0) {
+        try {
+            SetDeviceID(0);
+        } catch (const EMidiInputError&) {
+            // The service failed between the two reads: no device is chosen yet.
+        }
+    }
     FState = misClosed;
 }
 
@@ -64,39 +72,27 @@ TMidiInput::~TMidiInput()
     shell_.unregisterWakeup(ctl_.dataLostWake);
 }
 
-std::vector<std::string> TMidiInput::names()
-{
-    try {
-        return backend_->portNames();
-    } catch (const MidiBackendError& e) {
-        FError = e.code;
-        throw EMidiInputError(e.what());
-    }
-}
-
 std::vector<std::string> TMidiInput::DeviceNames()
 {
-    return names();
+    return portNamesOf<EMidiInputError>(*backend_, FError);
 }
 
 void TMidiInput::SetDeviceID(std::uint16_t id)
 {
     if (FState == misOpen) throw EMidiInputError("Change to DeviceID while device was open");
-    if (id >= FNumdevs) throw EMidiInputError("Invalid device ID");
-    const auto list = names();
-    if (id >= list.size()) throw EMidiInputError("Invalid device ID");
+    FProductName = portAt<EMidiInputError>(DeviceNames(), id, FNumdevs);
     FDeviceID = id;
-    FProductName = list[id];
 }
 
 void TMidiInput::SetProductName(const std::string& name)
 {
     if (FState == misOpen) throw EMidiInputError("Change to ProductName while device was open");
-    const auto list = names();
-    const auto it = std::find(list.begin(), list.end(), name);
-    if (it == list.end()) throw EMidiInputError("MIDI Input Device " + name + " not installed ");
-    FDeviceID = static_cast<std::uint16_t>(it - list.begin());
-    FProductName = name;
+    const auto list = DeviceNames();
+    const std::size_t at = portIndexOf<EMidiInputError>(list, name, "MIDI Input Device " + name + " not installed ");
+    // Ports come and go: the count SetDeviceID checks against is the one just read.
+    FNumdevs = portCount(list);
+    SetDeviceID(static_cast<std::uint16_t>(at));
+    if (FProductName != name) throw EMidiInputError("MIDI Input Device " + name + " not installed ");
 }
 
 void TMidiInput::SetSysexBufferSize(std::uint16_t size)

@@ -155,7 +155,6 @@ private:
     void dataLostNotification();
     void lostNotification();
     void freeBuffers();
-    std::vector<std::string> names();
 
     Shell& shell_;
     std::unique_ptr<MidiInBackend> backend_;

@@ -5,6 +5,8 @@
 #include <atomic>
 #include <cstring>
 
+#include "midi/port_selection.h"
+
 namespace tolvex {
 
 namespace {
@@ -50,8 +52,14 @@ TMidiOutput::TMidiOutput(Shell& shell, std::unique_ptr<MidiOutBackend> backend)
     } catch (const MidiBackendError&) {
         // A broken MIDI service leaves the program working on files.
     }
-    FNumdevs = static_cast<std::uint16_t>(std::min<std::size_t>(list.size(), 0xFFFF));
-    if (FNumdevs > 0) FProductName = list.front();
+    FNumdevs = portCount(list);
+    if (FNumdevs > 0) {
+        try {
+            SetDeviceID(0);
+        } catch (const EmidioutputError&) {
+            // The service failed between the two reads: no device is chosen yet.
+        }
+    }
 }
 
 TMidiOutput::~TMidiOutput()
@@ -61,40 +69,28 @@ TMidiOutput::~TMidiOutput()
     shell_.unregisterWakeup(done_.lostWake);
 }
 
-std::vector<std::string> TMidiOutput::names()
-{
-    try {
-        return backend_->portNames();
-    } catch (const MidiBackendError& e) {
-        FError = e.code;
-        throw EmidioutputError(e.what());
-    }
-}
-
 std::vector<std::string> TMidiOutput::DeviceNames()
 {
-    return names();
+    return portNamesOf<EmidioutputError>(*backend_, FError);
 }
 
 void TMidiOutput::SetDeviceID(std::int32_t id)
 {
     if (FState == mosOpen) throw EmidioutputError("Change to DeviceID while device was open");
     // -1 (the Windows MIDI mapper) has no counterpart among the ports.
-    if (id < 0 || id >= FNumdevs) throw EmidioutputError("Invalid device ID");
-    const auto list = names();
-    if (static_cast<std::size_t>(id) >= list.size()) throw EmidioutputError("Invalid device ID");
+    FProductName = portAt<EmidioutputError>(DeviceNames(), id, FNumdevs);
     FDeviceID = id;
-    FProductName = list[static_cast<std::size_t>(id)];
 }
 
 void TMidiOutput::SetProductName(const std::string& name)
 {
     if (FState == mosOpen) throw EmidioutputError("Change to ProductName while device was open");
-    const auto list = names();
-    const auto it = std::find(list.begin(), list.end(), name);
-    if (it == list.end()) throw EmidioutputError("MIDI output Device " + name + " not installed");
-    FDeviceID = static_cast<std::int32_t>(it - list.begin());
-    FProductName = name;
+    const auto list = DeviceNames();
+    const std::size_t at = portIndexOf<EmidioutputError>(list, name, "MIDI output Device " + name + " not installed");
+    // Ports come and go: the count SetDeviceID checks against is the one just read.
+    FNumdevs = portCount(list);
+    SetDeviceID(static_cast<std::int32_t>(at));
+    if (FProductName != name) throw EmidioutputError("MIDI output Device " + name + " not installed");
 }
 
 bool TMidiOutput::Open()

@@ -100,7 +100,6 @@ private:
 
     void doneNotification();
     void lostNotification();
-    std::vector<std::string> names();
     void send(ByteView message, bool notifyDone);
 
     Shell& shell_;

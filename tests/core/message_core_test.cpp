@@ -7,6 +7,7 @@
 
 #include "core/app/midi_port.h"
 #include "core/app/session.h"
+#include "core/app/sysex_out.h"
 #include "core_test_util.h"
 #include "support/fake_output.h"
 #include "support/rig.h"
@@ -172,7 +173,7 @@ TEST(BulkOut, SendsWaitsForBusyOutputAndNeverDropsSilently)
         s.midiOutput = &out;
         s.MIDI_Out_Present = c.present;
         if (c.busyForMs > 0) shell.startTimer("free", c.busyForMs, [&] { out.busy = false; });
-        EXPECT_EQ(s.SX_Object.MidiSysex_bulk_out(c.data), c.result) << c.name;
+        EXPECT_EQ(MidiSysex_bulk_out(s, c.data), c.result) << c.name;
         EXPECT_EQ(out.sent.size(), c.sent) << c.name;
         if (c.sent) {
             EXPECT_EQ(out.sent.front(), c.data) << c.name;
@@ -185,7 +186,7 @@ TEST(BulkOut, SendsWaitsForBusyOutputAndNeverDropsSilently)
             EXPECT_TRUE(shell.boxes.empty()) << c.name;
         }
         if (c.busyForMs < 0) {
-            EXPECT_GE(shell.nowMs(), TSXobject::kBusyWaitMs) << c.name;
+            EXPECT_GE(shell.nowMs(), kBusyWaitMs) << c.name;
         }
     }
 }

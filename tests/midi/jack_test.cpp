@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "core/app/session.h"
+#include "core/app/sysex_out.h"
 #include "midi/jack_backend.h"
 #include "midi/midi_output.h"
 #include "midi/midi_system.h"
@@ -118,7 +119,7 @@ TEST(Jack, MessagesOfAnyLengthAndBurstsArriveWholeAndInOrder)
         Session session(jack.shell);
         session.midiOutput = &jack.out;
         session.MIDI_Out_Present = true;
-        EXPECT_TRUE(session.SX_Object.MidiSysex_bulk_out(sent[0]));
+        EXPECT_TRUE(MidiSysex_bulk_out(session, sent[0]));
         for (std::size_t i = 1; i < sent.size(); ++i)
             sent[i][0] == 0xF0 ? jack.out.PutLong(sent[i]) : jack.out.PutShort(sent[i][0], sent[i][1], sent[i][2]);
         jack.runUntil([&] { return testing::messages(jack.events).size() >= sent.size(); });

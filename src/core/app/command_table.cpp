@@ -15,12 +15,6 @@ namespace tolvex {
 
 namespace {
 
-std::string lower(std::string s)
-{
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
-
 std::size_t editDistance(const std::string& a, const std::string& b)
 {
     std::vector<std::size_t> row(b.size() + 1);
@@ -91,33 +85,40 @@ void CommandTable::bind(const std::string& control, std::function<void(Session&)
     throw TolvexError("No control named " + control + " to give a command");
 }
 
+namespace {
+
+// The entry whose control is `name`; without one, every entry whose caption matches.
+template <class Entry, class CaptionMatches>
+std::vector<const Entry*> byControlOrCaption(const std::vector<Entry>& entries, const std::string& name,
+                                             CaptionMatches captionMatches)
+{
+    for (const Entry& e : entries)
+        if (equalsIgnoringCase(e.control, name)) return {&e};
+    std::vector<const Entry*> out;
+    for (const Entry& e : entries)
+        if (captionMatches(e)) out.push_back(&e);
+    return out;
+}
+
+}  // namespace
+
 const Command* CommandTable::find(const std::string& name) const
 {
-    for (const Command& c : commands_)
-        if (equalsIgnoringCase(c.control, name)) return &c;
-    for (const Command& c : commands_)
-        if (equalsIgnoringCase(plainCaption(c.caption), plainCaption(name))) return &c;
-    return nullptr;
+    const auto all = findAll(name);
+    return all.empty() ? nullptr : all.front();
 }
 
 std::vector<const Command*> CommandTable::findAll(const std::string& name) const
 {
-    for (const Command& c : commands_)
-        if (equalsIgnoringCase(c.control, name)) return {&c};
-    std::vector<const Command*> out;
-    for (const Command& c : commands_)
-        if (equalsIgnoringCase(plainCaption(c.caption), plainCaption(name))) out.push_back(&c);
-    return out;
+    return byControlOrCaption(commands_, name, [&](const Command& c) {
+        return equalsIgnoringCase(plainCaption(c.caption), plainCaption(name));
+    });
 }
 
 std::vector<const Field*> CommandTable::findFields(const std::string& name) const
 {
-    for (const Field& f : fields_)
-        if (equalsIgnoringCase(f.control, name)) return {&f};
-    std::vector<const Field*> out;
-    for (const Field& f : fields_)
-        if (!f.caption.empty() && equalsIgnoringCase(f.caption, name)) out.push_back(&f);
-    return out;
+    return byControlOrCaption(
+        fields_, name, [&](const Field& f) { return !f.caption.empty() && equalsIgnoringCase(f.caption, name); });
 }
 
 const CommandUse* CommandTable::useOf(const std::string& control) const
@@ -156,7 +157,7 @@ std::vector<const Command*> CommandTable::on(const std::string& window, const st
 std::vector<std::string> CommandTable::closeNames(const std::string& name, std::size_t most) const
 {
     std::vector<std::pair<std::size_t, std::string>> scored;
-    const std::string wanted = lower(plainCaption(name));
+    const std::string wanted = lowerCase(plainCaption(name));
     std::vector<std::string> names;
     for (const Command& c : commands_) {
         names.push_back(c.control);
@@ -167,7 +168,7 @@ std::vector<std::string> CommandTable::closeNames(const std::string& name, std::
         if (!f.caption.empty()) names.push_back(f.caption);
     }
     for (const std::string& known : names) {
-        const std::string k = lower(known);
+        const std::string k = lowerCase(known);
         // A name that contains what was typed is as close as a one-letter slip.
         const std::size_t d = k.find(wanted) != std::string::npos ? 1 : editDistance(wanted, k);
         if (std::none_of(scored.begin(), scored.end(), [&](const auto& s) { return s.second == known; }))

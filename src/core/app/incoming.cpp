@@ -12,11 +12,7 @@ namespace tolvex {
 
 std::string shortSysexText(ByteView sx)
 {
-    std::string out;
-    const std::size_t n = std::min<std::size_t>(24, sx.size());
-    for (std::size_t i = 0; i < n; ++i) out += HexB(sx[i]) + " ";
-    if (sx.size() > 24) out += "...";
-    return out;
+    return sx.size() > 24 ? hexLine(sx.first(24)) + "..." : hexLine(sx);
 }
 
 void ViewShortSysex(Session& s, const TSXstorage& m)
@@ -48,7 +44,6 @@ bool StoreReceivedMessage(Session& s, const Bytes& sxdata)
     s.LogString(name);
     std::string text = s.short_desc_string.empty() ? name + " " + sup : s.short_desc_string;
     TSXstorage& stored = s.messages.append(std::move(text), sxdata, CleanFilenameStrip(name));
-    s.SX_stor = &stored;
     stored.unsaved = true;
     ViewShortSysex(s, stored);
     s.messages.makeCurrent(s.messages.count() - 1);

@@ -6,8 +6,10 @@
 #include <iostream>
 
 #include "core/app/controls.h"
+#include "core/app/device_commands.h"
 #include "core/app/incoming.h"
 #include "core/app/midi_port.h"
+#include "core/app/sysex_out.h"
 #include "core/app/window_session.h"
 #include "core/sysex/sx_naming.h"
 #include "core/sysex/syx_file.h"
@@ -21,13 +23,6 @@ namespace {
 
 constexpr char kSyxOpenFilter[] = "Sysex files (*.syx)|*.SYX|All files (*.*)|*.*";
 constexpr char kSyxSaveFilter[] = "Sysex files|*.syx";
-
-bool requireOutput(Session& s)
-{
-    if (MidiOutputReady(s)) return true;
-    s.shell.messageBox("Warning", "MIDI Interface Not Installed", MsgIcon::Warning);
-    return false;
-}
 
 // A running send holds copies of its messages, but removing entries under it
 // would still surprise the user; they wait for it or cancel it.
@@ -43,14 +38,6 @@ struct OutgoingMessage {
     std::string text;
     Bytes sxdata;
 };
-
-std::string hexBytes(ByteView bytes)
-{
-    std::string out;
-    out.reserve(bytes.size() * 3);
-    for (std::uint8_t b : bytes) out += HexB(b) + " ";
-    return out;
-}
 
 bool isHexWord(const std::string& w)
 {
@@ -141,7 +128,7 @@ bool OpenSysexFile(Session& s, const std::string& path)
             std::string sup;
             bool ignore = false;
             const std::string name = SxParseName(m, sup, ignore, opts, nullptr);
-            s.SX_stor = &s.messages.append(name, std::move(m), path);
+            s.messages.append(name, std::move(m), path);
             ++loaded;
         },
         parsed);
@@ -163,10 +150,7 @@ void Open1sxClick(Session& s)
 void SaveAs1Click(Session& s)
 {
     const auto selected = s.messages.selectedIndexes();
-    if (selected.empty()) {
-        s.shell.messageBox("Warning", "No Messages Were Selected - nothing to do", MsgIcon::Warning);
-        return;
-    }
+    if (selected.empty()) return warn(s, kNoMessagesSelected);
     const auto path = s.shell.saveFileDialog({"Save As", kSyxSaveFilter, s.lastpath, "syx", false});
     if (!path) return;
     std::vector<ByteView> data;
@@ -295,7 +279,7 @@ void Button_sendClick(Session& s)
         longSize = m.sxdata.size() >= 65536 ? m.sxdata.size() : 0;
         reported = false;
         bytesLine = -1;
-        if (!s.SX_Object.MidiSysex_bulk_out(m.sxdata)) {
+        if (!MidiSysex_bulk_out(s, m.sxdata)) {
             s.LogString(format("Sent %d of %d messages", sent, total));
             break;
         }
@@ -311,7 +295,6 @@ void ButtonClearSelClick(Session& s)
 {
     if (refuseWhileSending(s)) return;
     for (std::size_t i : s.messages.selectedIndexes()) s.LogString("Freeing: " + s.messages.textAt(i));
-    s.SX_stor = nullptr;
     s.messages.removeSelected();
 }
 
@@ -319,7 +302,6 @@ void Button_clearClick(Session& s)
 {
     if (refuseWhileSending(s)) return;
     s.LogString(format("Freeing %d objects", static_cast<int>(s.messages.count())));
-    s.SX_stor = nullptr;
     s.messages.clear();
 }
 
@@ -337,17 +319,12 @@ void ProgChange(Session& s, int prgnum, int chan)
 void SendProgChangeClick(Session& s)
 {
     if (!requireOutput(s)) return;
-    int program = 0, channel = 0;
-    if (!readDecimal(s.text.get(ctl::ProgChange), program) || program < 0 || program > 255) {
-        s.shell.messageBox("Error", "You must specify a valid number for the program.", MsgIcon::Warning);
-        return;
-    }
-    if (!readDecimal(s.text.get(ctl::Channel), channel) || channel < 0 || channel > 255) {
-        s.shell.messageBox("Error", "You must specify a valid number for the Channel.", MsgIcon::Warning);
-        return;
-    }
-    s.LogString(format("Sending program change %d on channel %d", program, channel));
-    ProgChange(s, program, channel);
+    const auto program = checkedNumber(s, ctl::ProgChange, 0, 255, "You must specify a valid number for the program.");
+    if (!program) return;
+    const auto channel = checkedChannel(s, 255, kChannelText);
+    if (!channel) return;
+    s.LogString(format("Sending program change %d on channel %d", *program, *channel));
+    ProgChange(s, *program, *channel);
 }
 
 void ReqSysexClick(Session& s)
@@ -377,8 +354,8 @@ void ReqSysexClick(Session& s)
     }
     if (bytes.front() != 0xF0) bytes.insert(bytes.begin(), 0xF0);
     if (bytes.back() != 0xF7) bytes.push_back(0xF7);
-    s.LogString("Sending: " + hexBytes(bytes));
-    s.SX_Object.MidiSysex_bulk_out(bytes);
+    s.LogString("Sending: " + hexLine(bytes));
+    MidiSysex_bulk_out(s, bytes);
 }
 
 void ListBoxToClipboard(Session& s, int size, bool all)

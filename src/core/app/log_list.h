@@ -8,15 +8,17 @@
 #include <functional>
 #include <string>
 
+#include "core/sysex/line_log.h"
+
 namespace tolvex {
 
-class LogList {
+class LogList : public LineLog {
 public:
     // Appends a line and returns its index; an empty text (or a max of 0) adds
     // nothing and returns 0. At the limit the oldest line is removed first.
-    int LogString(const std::string& text);
+    int LogString(const std::string& text) override;
     // Rewrites line `index` when it still exists; otherwise nothing happens.
-    void replace(int index, const std::string& text);
+    void replace(int index, const std::string& text) override;
     void clear();
 
     int count() const { return static_cast<int>(lines_.size()); }

@@ -26,8 +26,7 @@ namespace {
 // or a window would talk to itself or to the other window.
 bool isTolvexPort(const std::string& name)
 {
-    std::string lower = name;
-    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const std::string lower = lowerCase(name);
     return lower.find("tolvex in") != std::string::npos || lower.find("tolvex out") != std::string::npos;
 }
 

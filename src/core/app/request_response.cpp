@@ -3,6 +3,7 @@
 
 #include "core/app/controls.h"
 #include "core/app/incoming.h"
+#include "core/app/sysex_out.h"
 #include "core/text/text_utils.h"
 
 namespace tolvex {
@@ -16,7 +17,7 @@ bool devicesPresent(const Session& s)
 
 void sendRequest(Session& s, ByteView request)
 {
-    s.SX_Object.MidiSysex_bulk_out(request);
+    MidiSysex_bulk_out(s, request);
     s.debuglog("Sending Request: [" + SxStringToHexList(request) + "]");
 }
 
@@ -123,13 +124,9 @@ bool SX_extract_bulk(Session& s, NibbleOrder sty, std::int32_t& offset, std::int
         s.shell.messageBox("Error", "Request to extract 0 bytes", MsgIcon::Warning);
         return false;
     }
-    return_array.resize(static_cast<std::size_t>(Nbytes));
-    for (std::int32_t i = 0; i < Nbytes; ++i) {
-        const std::uint8_t h = sx[static_cast<std::size_t>(offset - 1)] & 0x0F;
-        const std::uint8_t l = sx[static_cast<std::size_t>(offset)] & 0x0F;
-        return_array[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(sty == Peavey ? h * 16 + l : l * 16 + h);
-        offset += 2;
-    }
+    return_array = joinNibbles(sx.subspan(static_cast<std::size_t>(offset - 1), 2 * static_cast<std::size_t>(Nbytes)),
+                               sty == Peavey);
+    offset += 2 * Nbytes;
     return true;
 }
 

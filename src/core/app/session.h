@@ -84,8 +84,7 @@ public:
     }
 
     // Message core state.
-    TSXobject SX_Object{*this};
-    TSXstorage* SX_stor = nullptr;  // most recent storage made for the list; the list owns it
+    TSXobject SX_Object{log};
     std::vector<Bytes> SX_List;     // filled by the file readers
     std::string short_desc_string;  // short display text message naming may set
     bool MIDI_In_Present = false;

@@ -1,11 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/sysex/sx_object.h"
 
-#include <cstring>
-#include <new>
-
-#include "core/app/midi_port.h"
-#include "core/app/session.h"
+#include "core/text/bytes.h"
 
 namespace tolvex {
 
@@ -27,7 +23,7 @@ bool TSXobject::Addsysex(const TMyMidiEvent& thisevent)
 
 bool TSXobject::addPiece(ByteView buf)
 {
-    LogList& log = owner_.log;
+    LineLog& log = log_;
     if (partial && buf.front() == 0xF0) {
         // The partial message can never be completed.
         log.LogString(format("Incomplete SysEx message discarded (%d bytes)", static_cast<int>(sxdata.size())));
@@ -65,37 +61,6 @@ bool TSXobject::addPiece(ByteView buf)
         complete = true;
     }
     return complete;
-}
-
-bool TSXobject::MidiSysex_bulk_out(ByteView data)
-{
-    if (!owner_.MIDI_Out_Present || owner_.midiOutput == nullptr || data.empty()) return false;
-    Shell& shell = owner_.shell;
-    // Copied before any wait: events handled while waiting may free the caller's bytes.
-    Bytes buffer;
-    try {
-        buffer.assign(data.begin(), data.end());
-    } catch (const std::bad_alloc&) {
-        shell.messageBox("MIDI Out Error", "Could not allocate memory", MsgIcon::Warning);
-        return false;
-    }
-    if (owner_.midiOutput->MidiOutBusy()) {
-        const std::int64_t start = shell.nowMs();
-        while (owner_.midiOutput && owner_.midiOutput->MidiOutBusy() && shell.nowMs() - start < kBusyWaitMs)
-            shell.ProcessMessages();
-        if (owner_.midiOutput == nullptr) return false;  // the device was lost while waiting
-        if (owner_.midiOutput->MidiOutBusy()) {
-            shell.messageBox("MIDI Out Error", "MIDI output busy - message not sent", MsgIcon::Warning);
-            return false;
-        }
-    }
-    try {
-        owner_.midiOutput->PutLong(buffer);
-    } catch (const TolvexError& e) {
-        shell.messageBox("MIDI Out Error", e.what(), MsgIcon::Error);
-        return false;
-    }
-    return true;
 }
 
 }  // namespace tolvex

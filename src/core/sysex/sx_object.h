@@ -1,22 +1,21 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The assembler that joins incoming SysEx buffers into whole messages, and the
-// bulk output of one message.
+// The assembler that joins incoming SysEx buffers into whole messages.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "core/sysex/line_log.h"
 #include "core/sysex/midi_event.h"
 #include "core/text/bytes.h"
 
 namespace tolvex {
 
-class Session;
-
 class TSXobject {
 public:
-    explicit TSXobject(Session& owner) : owner_(owner) {}
+    // Progress goes to log, which must outlive the assembler.
+    explicit TSXobject(LineLog& log) : log_(log) {}
 
     // Appends one received SysEx buffer; true when it completes the message,
     // which is then in sxdata. Only the last byte of a buffer decides whether
@@ -25,13 +24,6 @@ public:
     // logged and dropped. Messages completed inside the buffer before its
     // last F0 are left in `earlier`, oldest first, until the next call.
     bool Addsysex(const TMyMidiEvent& thisevent);
-
-    // Sends one message as a single long message on the session's output. Waits
-    // up to kBusyWaitMs (handling events) for a previous message to finish;
-    // never drops a message without telling the user. True when it was sent.
-    bool MidiSysex_bulk_out(ByteView sxdata);
-
-    static constexpr int kBusyWaitMs = 2000;
 
     Bytes sxdata;
     std::vector<Bytes> earlier;
@@ -43,7 +35,7 @@ public:
 private:
     bool addPiece(ByteView piece);
 
-    Session& owner_;
+    LineLog& log_;
 };
 
 }  // namespace tolvex

@@ -2,6 +2,8 @@
 #include "core/text/csv_parser.h"
 
 #include "core/text/bytes.h"
+#include "core/text/ini_file.h"
+#include "core/text/text_utils.h"
 
 namespace tolvex {
 
@@ -57,6 +59,16 @@ void ParseCSVLine(const std::string& ALine, std::vector<std::string>& AFields, c
             break;
         }
     }
+}
+
+bool ParseCSVIntegers(const std::string& ALine, std::vector<int>& values)
+{
+    std::vector<std::string> fields;
+    ParseCSVLine(ALine, fields, ',');
+    values.assign(fields.size(), 0);
+    for (std::size_t i = 0; i < fields.size(); ++i)
+        if (!parseDecimal(trimmed(fields[i]), values[i])) return false;
+    return true;
 }
 
 void TwpsCsvParser::LoadFromFile(const std::string& FileName)

@@ -14,6 +14,10 @@ namespace tolvex {
 // and doubled quotes; an empty line gives no fields.
 void ParseCSVLine(const std::string& ALine, std::vector<std::string>& AFields, char ValueSeparator);
 
+// The comma-separated decimal integers of a table row, each field without its
+// blanks and tabs around it; false when a field is no number.
+bool ParseCSVIntegers(const std::string& ALine, std::vector<int>& values);
+
 enum TValueSeparatorType { vsComma = 0, vsTab = 1 };
 
 class TwpsCsvParser {

@@ -8,26 +8,9 @@
 
 #include "core/text/atomic_file.h"
 #include "core/text/bytes.h"
+#include "core/text/text_utils.h"
 
 namespace tolvex {
-
-namespace {
-
-std::string lower(std::string s)
-{
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return s;
-}
-
-std::string trim(const std::string& s)
-{
-    const auto b = s.find_first_not_of(" \t");
-    if (b == std::string::npos) return "";
-    const auto e = s.find_last_not_of(" \t");
-    return s.substr(b, e - b + 1);
-}
-
-}  // namespace
 
 bool parseDecimal(const std::string& text, int& value)
 {
@@ -59,16 +42,16 @@ void IniFile::read(std::istream& in)
     while (std::getline(in, text)) {
         if (!text.empty() && text.back() == '\r') text.pop_back();
         Line line{text, "", "", ""};
-        const std::string t = trim(text);
+        const std::string t = trimmed(text);
         if (t.size() >= 2 && t.front() == '[' && t.back() == ']') {
-            section = lower(trim(t.substr(1, t.size() - 2)));
+            section = lowerCase(trimmed(t.substr(1, t.size() - 2)));
             line.section = section;
         } else if (!t.empty() && t.front() != ';' && t.front() != '#') {
             const auto eq = text.find('=');
             if (eq != std::string::npos) {
                 line.section = section;
-                line.key = lower(trim(text.substr(0, eq)));
-                line.value = trim(text.substr(eq + 1));  // hand-edited files have blanks around '='
+                line.key = lowerCase(trimmed(text.substr(0, eq)));
+                line.value = trimmed(text.substr(eq + 1));  // hand-edited files have blanks around '='
             }
         }
         lines_.push_back(std::move(line));
@@ -77,7 +60,7 @@ void IniFile::read(std::istream& in)
 
 long IniFile::find(const std::string& section, const std::string& key) const
 {
-    const std::string s = lower(section), k = lower(key);
+    const std::string s = lowerCase(section), k = lowerCase(key);
     for (std::size_t i = 0; i < lines_.size(); ++i)
         if (!lines_[i].key.empty() && lines_[i].section == s && lines_[i].key == k) return static_cast<long>(i);
     return -1;
@@ -97,7 +80,7 @@ std::string IniFile::ReadString(const std::string& section, const std::string& k
 int IniFile::ReadInteger(const std::string& section, const std::string& key, int def) const
 {
     int v;
-    return parseDecimal(trim(ReadString(section, key, "")), v) ? v : def;
+    return parseDecimal(trimmed(ReadString(section, key, "")), v) ? v : def;
 }
 
 bool IniFile::ReadBool(const std::string& section, const std::string& key, bool def) const
@@ -115,17 +98,17 @@ void IniFile::WriteString(const std::string& section, const std::string& key, co
         line.text = line.text.substr(0, line.text.find('=') + 1) + value;
         return;
     }
-    const std::string s = lower(section);
+    const std::string s = lowerCase(section);
     // After the last line of the section, or a new section at the end of the file.
     long insertAt = -1;
     for (std::size_t j = 0; j < lines_.size(); ++j)
         if (lines_[j].section == s) insertAt = static_cast<long>(j) + 1;
     if (insertAt < 0) {
-        if (!lines_.empty() && !trim(lines_.back().text).empty()) lines_.push_back(Line{"", "", "", ""});
+        if (!lines_.empty() && !trimmed(lines_.back().text).empty()) lines_.push_back(Line{"", "", "", ""});
         lines_.push_back(Line{"[" + section + "]", s, "", ""});
         insertAt = static_cast<long>(lines_.size());
     }
-    lines_.insert(lines_.begin() + insertAt, Line{key + "=" + value, s, lower(key), value});
+    lines_.insert(lines_.begin() + insertAt, Line{key + "=" + value, s, lowerCase(key), value});
 }
 
 void IniFile::WriteBool(const std::string& section, const std::string& key, bool value)

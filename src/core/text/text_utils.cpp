@@ -9,27 +9,6 @@ namespace tolvex {
 
 namespace {
 
-constexpr std::array<const char*, 8> EventNames = {"Note Off",       "Note On",        "Key Aftertouch",
-                                                   "Control Change", "Program Change", "Channel Aftertouch",
-                                                   "Pitch Bend",     "System Message"};
-
-constexpr std::array<const char*, 16> SysMsgNames = {"System Exclusive",
-                                                     "MTC Quarter Frame",
-                                                     "Song Position Pointer",
-                                                     "Song Select",
-                                                     "Undefined",
-                                                     "Undefined",
-                                                     "Tune Request",
-                                                     "System Exclusive End",
-                                                     "Timing Clock",
-                                                     "Undefined",
-                                                     "Start",
-                                                     "Continue",
-                                                     "Stop",
-                                                     "Undefined",
-                                                     "Active Sensing",
-                                                     "System Reset"};
-
 constexpr std::array<const char*, 12> Midi_Note_Names = {"C",  "C#", "D",  "D#", "E",  "F",
                                                          "F#", "G",  "G#", "A",  "A#", "B"};
 
@@ -55,30 +34,6 @@ std::string hexListOf(ByteView bytes, std::size_t shown)
 
 }  // namespace
 
-std::string MonitorMessageText(const TMyMidiEvent& e)
-{
-    const unsigned hi = e.Time >> 16;
-    const unsigned lo = e.Time & 0xFFFF;
-    const unsigned st = e.MidiMessage;
-    if (st < 0x80) return "Unrecognized MIDI Event";
-    if (st < 0xF0) {
-        const char* name = EventNames[(st - 0x80) / 16];
-        if (st >= 0xC0 && st <= 0xDF)
-            return format("%4.4X%4.4X   %2.2X       %2.2X           %s", hi, lo, st, e.Data1, name);
-        return format("%4.4X%4.4X   %2.2X       %2.2X    %2.2X     %s", hi, lo, st, e.Data1, e.Data2, name);
-    }
-    const char* name = SysMsgNames[st & 0x0F];
-    switch (st) {
-    case 0xF0:
-        if (e.Sysex.empty() || e.Sysex[0] != 0xF0) return "";
-        return format("Sysex (%5d): ", static_cast<int>(e.Sysex.size())) + BinaryToHexList(e.Sysex);
-    case 0xF1:
-    case 0xF3: return format("%4.4X%4.4X   %2.2X       %2.2X           %s", hi, lo, st, e.Data1, name);
-    case 0xF2: return format("%4.4X%4.4X   %2.2X       %2.2X    %2.2X     %s", hi, lo, st, e.Data1, e.Data2, name);
-    default: return format("%4.4X%4.4X   %2.2X                    %s", hi, lo, st, name);
-    }
-}
-
 std::string BinaryToHexList(ByteView bin)
 {
     return hexListOf(bin, 24);
@@ -87,6 +42,21 @@ std::string BinaryToHexList(ByteView bin)
 std::string SxStringToHexList(ByteView sx)
 {
     return hexListOf(sx, 25);
+}
+
+std::string hexLine(ByteView bytes)
+{
+    return hexListOf(bytes, bytes.size());
+}
+
+Bytes joinNibbles(ByteView pairs, bool highFirst)
+{
+    Bytes out(pairs.size() / 2);
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        const std::uint8_t first = pairs[2 * i] & 0x0F, second = pairs[2 * i + 1] & 0x0F;
+        out[i] = static_cast<std::uint8_t>(highFirst ? first << 4 | second : second << 4 | first);
+    }
+    return out;
 }
 
 std::string MidiNoteTxt(int mnote)
@@ -152,6 +122,19 @@ std::string TrimLeadL(const std::string& s)
     std::size_t i = 0;
     while (i < s.size() && static_cast<unsigned char>(s[i]) <= 0x20) ++i;
     return s.substr(i);
+}
+
+std::string trimmed(std::string_view s, std::string_view chars)
+{
+    const auto first = s.find_first_not_of(chars);
+    if (first == std::string_view::npos) return {};
+    return std::string(s.substr(first, s.find_last_not_of(chars) - first + 1));
+}
+
+std::string lowerCase(std::string s)
+{
+    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
 }
 
 void parse(std::string& s, std::string& item, char delim)

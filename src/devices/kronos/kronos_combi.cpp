@@ -4,11 +4,13 @@
 #include <algorithm>
 #include <optional>
 
+#include "core/app/device_commands.h"
 #include "core/app/session.h"
 #include "core/sysex/bit_field.h"
 #include "core/sysex/korg_packing.h"
 #include "core/sysex/syx_file.h"
 #include "core/text/atomic_file.h"
+#include "core/text/text_utils.h"
 #include "devices/kronos/kronos_defs.h"
 #include "devices/kronos/kronos_sysex.h"
 
@@ -83,27 +85,12 @@ std::string nameAt(ByteView bytes, std::size_t offset, std::size_t size)
     return std::string(field.begin(), end);
 }
 
-std::string trimmedBlanks(const std::string& s)
-{
-    const auto first = s.find_first_not_of(' ');
-    if (first == std::string::npos) return "";
-    return s.substr(first, s.find_last_not_of(' ') - first + 1);
-}
-
-void warn(Session& s, const std::string& text)
-{
-    s.shell.messageBox("Warning", text, MsgIcon::Warning);
-}
-
 // The first selected entry's bytes, or nothing after the warning.
 std::optional<ByteView> selectedMessage(Session& s)
 {
-    const auto selected = s.messages.selectedIndexes();
-    if (selected.empty()) {
-        warn(s, "No Messages Were Selected - nothing to do");
-        return std::nullopt;
-    }
-    return ByteView(s.messages.at(selected.front()).storage->sxdata);
+    const auto entry = firstSelected(s, kNoMessagesSelected);
+    if (!entry) return std::nullopt;
+    return ByteView(s.messages.at(*entry).storage->sxdata);
 }
 
 // The selected Combi in Kro_Combi; its function (0x73 or 0x75), or 0 after a box.
@@ -133,14 +120,6 @@ void logCombiName(Session& s, std::uint8_t function)
 {
     const std::string name = KroCombiName(s.records<KronosCombiRecords>().Kro_Combi);
     s.LogString((function == 0x75 ? "Current combi name: " : "combi name: ") + name);
-}
-
-void writeText(Session& s, const std::string& path, const std::string& text)
-{
-    writeFileReplacing(
-        path, [&](std::ostream& out) { out.write(text.data(), static_cast<std::streamsize>(text.size())); },
-        "Cannot create file " + path, "Cannot write file " + path);
-    s.LogString("Wrote " + path);
 }
 
 }  // namespace
@@ -278,10 +257,10 @@ std::string KroGlobalCatText(const TKro_Global& global)
                  {"      Combcat ", L::CombiCategory, L::CombiSubCategory}};
     for (const auto& k : kinds)
         for (int cat = 0; cat < L::Categories; ++cat) {
-            const std::string name = trimmedBlanks(nameAt(global, L::category(k.names, cat), L::NameSize));
+            const std::string name = trimmed(nameAt(global, L::category(k.names, cat), L::NameSize), " ");
             for (int sub = 0; sub < L::SubCategories; ++sub) {
                 const std::string subName =
-                    trimmedBlanks(nameAt(global, L::subCategory(k.subNames, cat, sub), L::NameSize));
+                    trimmed(nameAt(global, L::subCategory(k.subNames, cat, sub), L::NameSize), " ");
                 out += k.label + format("%d \"", cat) + name + format("\"; Sub %d \"", sub) + subName + "\"" + kCrLf;
             }
         }
@@ -295,8 +274,8 @@ void Kro_ParseToText(Session& s)
     const TKro_Combi& combi = s.records<KronosCombiRecords>().Kro_Combi;
     s.LogString("combi name: " + KroCombiName(combi));
     s.LogString(format("T16 Timbre Volume: %d", combi[TKro_Combi_Layout::timbre(16) + TTimbre_Params::Volume]));
-    writeText(s, kCombiParseFile,
-              KroCombiParseText(combi, kronosDefs(), [&s](const std::string& line) { s.LogString(line); }));
+    writeReportFile(s, kCombiParseFile,
+                    KroCombiParseText(combi, kronosDefs(), [&s](const std::string& line) { s.LogString(line); }));
 }
 
 void Kro_SaveCombiBin(Session& s)
@@ -308,7 +287,7 @@ void Kro_SaveCombiBin(Session& s)
     if (!path) return;
     const TKro_Combi& combi = s.records<KronosCombiRecords>().Kro_Combi;
     s.LogString(format("Writing Binary Combi, %d", static_cast<int>(combi.size())));
-    writeText(s, *path, std::string(combi.begin(), combi.end()));
+    writeReportFile(s, *path, std::string(combi.begin(), combi.end()));
     s.lastpath = folderOf(*path);
 }
 
@@ -337,7 +316,7 @@ void Kro_Global2Txt(Session& s)
         warn(s, e.what());
         return;
     }
-    writeText(s, kGlobalCatParseFile, KroGlobalCatText(global));
+    writeReportFile(s, kGlobalCatParseFile, KroGlobalCatText(global));
 }
 
 }  // namespace tolvex

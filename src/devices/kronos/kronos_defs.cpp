@@ -7,7 +7,9 @@
 #include <istream>
 #include <iterator>
 
+#include "core/text/csv_parser.h"
 #include "core/text/ini_file.h"
+#include "core/text/text_utils.h"
 
 namespace tolvex {
 
@@ -60,13 +62,6 @@ std::string invalidBank(int bank)
     return format("Invalid: %d (%02X)", bank, static_cast<unsigned>(bank & 0xFF));
 }
 
-std::string trimmed(const std::string& s)
-{
-    const auto first = s.find_first_not_of(" \t");
-    if (first == std::string::npos) return {};
-    return s.substr(first, s.find_last_not_of(" \t") - first + 1);
-}
-
 // One line of a table file without its line end; false at the end.
 bool nextLine(std::istream& in, std::string& line)
 {
@@ -79,13 +74,11 @@ bool nextLine(std::istream& in, std::string& line)
 template <std::size_t N>
 bool readRow(const std::string& line, std::array<int, N>& values, const std::array<int, N>& highest)
 {
-    std::size_t start = 0;
+    std::vector<int> cells;
+    if (!ParseCSVIntegers(line, cells) || cells.size() != N) return false;  // too few or too many columns
     for (std::size_t i = 0; i < N; ++i) {
-        const auto comma = line.find(',', start);
-        if ((comma == std::string::npos) != (i + 1 == N)) return false;  // too few or too many columns
-        const std::string cell = trimmed(line.substr(start, comma == std::string::npos ? comma : comma - start));
-        if (!parseDecimal(cell, values[i]) || values[i] < 0 || values[i] > highest[i]) return false;
-        start = comma + 1;
+        if (cells[i] < 0 || cells[i] > highest[i]) return false;
+        values[i] = cells[i];
     }
     return true;
 }

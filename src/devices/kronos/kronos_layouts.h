@@ -130,6 +130,17 @@ static_assert(TTimbre_Params::ExiInpSource + 2 == TTimbre_Params::size);
 
 inline constexpr std::size_t kKarmaModuleSize = 744;  // Karma_Module_Data, opaque
 
+// The bytes of a Combi's Common_Params.
+struct TCombiCommon {
+    static constexpr std::size_t Category = 0;  // bits 0-4 category, 5-7 sub-category
+    static constexpr std::size_t ScaleType = 3;
+    static constexpr std::size_t ScaleKey = 4;
+    static constexpr std::size_t RandomIntensity = 5;
+    static constexpr std::size_t SwitchAssign = 6;  // switches 1-2
+    static constexpr std::size_t KnobAssign = 8;    // knobs 1-4
+    static constexpr std::size_t size = 12;
+};
+
 // A Combi.
 struct TKro_Combi_Layout {
     static constexpr std::size_t Combi_Name = 0;  // 24 characters, NUL-padded
@@ -171,7 +182,7 @@ static_assert(C::Effect_LFO_Group + 2 * TEffect_LFO_Params::size == C::Vect_Aud_
 static_assert(C::Vect_Aud__Drum_Params + 98 == C::Karma_Common);
 static_assert(C::Karma_Common + 510 == C::Karma_Module);
 static_assert(C::Karma_Module + 4 * kKarmaModuleSize == C::Common_Params);
-static_assert(C::Common_Params + 12 == C::Timbre_Group);
+static_assert(C::Common_Params + TCombiCommon::size == C::Timbre_Group);
 static_assert(C::timbre(C::Timbres + 1) == C::size);
 }  // namespace layout_checks
 

@@ -4,9 +4,11 @@
 #include <algorithm>
 
 #include "core/app/controls.h"
+#include "core/app/device_commands.h"
 #include "core/app/incoming.h"
 #include "core/app/librarian.h"
 #include "core/app/session.h"
+#include "core/app/sysex_out.h"
 #include "core/text/text_utils.h"
 #include "devices/kronos/kronos_defs.h"
 
@@ -212,29 +214,18 @@ Bytes KroRequestMessage(int channel, std::uint8_t reqtype, std::uint8_t reqid, i
 
 void Kro_sx_request(Session& s, std::uint8_t reqtype, std::uint8_t reqid)
 {
-    const auto refuse = [&s](const std::string& text) { s.shell.messageBox("Error", text, MsgIcon::Warning); };
-    int channel = 0, bank = 0, program = 0;
-    if (!readDecimal(s.text.get(ctl::Channel), channel))
-        return refuse("You must specify a valid number for the Channel.");
-    if (channel < 0 || channel > 15) return refuse("The Channel bank must be between 0 and 15");
+    const auto channel = checkedChannel(s, 15, "The Channel bank must be between 0 and 15");
+    if (!channel) return;
+    int bank = 0, program = 0;
     if (!readDecimal(s.text.get(ctl::KroBank), bank))
-        return refuse("You must specify a valid number for the Kronos Bank.");
+        return refuse(s, "You must specify a valid number for the Kronos Bank.");
     // Programs reach the banks USER-AA..GG (71-77), other objects stop at USER-G.
     const int highest = reqid == 0 ? 77 : 70;
-    if (bank < 0 || bank > highest) return refuse(format("The Kronos bank must be between 0 and %d.", highest));
+    if (bank < 0 || bank > highest) return refuse(s, format("The Kronos bank must be between 0 and %d.", highest));
     if (!readDecimal(s.text.get(ctl::KroProg), program))
-        return refuse("You must specify a valid number for the Program.");
-    if (program < 0 || program > 127) return refuse("The program value must be between 0 and 127");
-    if (!MidiOutputReady(s)) {
-        // Logging "Sending:" with nothing to send it on would claim a request that never left.
-        s.shell.messageBox("Warning", "MIDI Interface Not Installed", MsgIcon::Warning);
-        return;
-    }
-    const Bytes m = KroRequestMessage(channel, reqtype, reqid, bank, program);
-    std::string line = "Sending: ";
-    for (std::uint8_t b : m) line += HexB(b) + " ";
-    s.LogString(line);
-    s.SX_Object.MidiSysex_bulk_out(m);
+        return refuse(s, "You must specify a valid number for the Program.");
+    if (program < 0 || program > 127) return refuse(s, "The program value must be between 0 and 127");
+    sendLogged(s, KroRequestMessage(*channel, reqtype, reqid, bank, program));
 }
 
 void Kro_Req_1ProgClick(Session& s)

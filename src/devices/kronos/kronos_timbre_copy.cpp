@@ -5,8 +5,10 @@
 #include <fstream>
 
 #include "core/app/command_table.h"
+#include "core/app/device_commands.h"
 #include "core/app/incoming.h"
 #include "core/app/session.h"
+#include "core/app/sysex_out.h"
 #include "core/app/table_files.h"
 #include "core/sysex/korg_packing.h"
 #include "devices/kronos/kronos_combi.h"
@@ -34,11 +36,6 @@ KroTimbreCopyView& view(Session& s)
 KronosCombiRecords& records(Session& s)
 {
     return s.records<KronosCombiRecords>();
-}
-
-void warn(Session& s, const std::string& text)
-{
-    s.shell.messageBox("Warning", text, MsgIcon::Warning);
 }
 
 // The destination a row's drop-down names (1..rows); a drop-down never set
@@ -107,14 +104,11 @@ bool headerIs(ByteView m, std::initializer_list<std::uint8_t> head)
 // The selected Combi into the source record; false after a box.
 bool loadSource(Session& s)
 {
-    const auto selected = s.messages.selectedIndexes();
-    if (selected.empty()) {
-        warn(s, "No Messages Were Selected - nothing to do");
-        return false;
-    }
+    const auto entry = firstSelected(s, kNoMessagesSelected);
+    if (!entry) return false;
     KroTimbreCopyView& v = view(s);
-    v.CopyEditObjName = s.messages.textAt(selected.front());
-    const ByteView m = s.messages.at(selected.front()).storage->sxdata;
+    v.CopyEditObjName = s.messages.textAt(*entry);
+    const ByteView m = s.messages.at(*entry).storage->sxdata;
     const int kind = headerIs(m, {0xF0, 0x42, 0x30, 0x68}) && m.size() > 4 ? m[4] : -1;
     std::size_t offset = 0;
     if (kind == 0x73) {
@@ -317,7 +311,7 @@ void SendBtnClick(Session& s)
         warn(s, "MIDI Interface Not Installed");
         return;
     }
-    s.SX_Object.MidiSysex_bulk_out(KroCurrentCombiMessage(records(s).Kro_Combi_EditBuffer));
+    MidiSysex_bulk_out(s, KroCurrentCombiMessage(records(s).Kro_Combi_EditBuffer));
 }
 
 void SaveEditBuffBtnClick(Session& s)

@@ -8,6 +8,7 @@
 
 #include "core/app/command_table.h"
 #include "core/app/controls.h"
+#include "core/app/device_commands.h"
 #include "core/app/incoming.h"
 #include "core/app/librarian.h"
 #include "core/app/request_response.h"
@@ -45,46 +46,14 @@ Bytes spMessage(std::uint8_t devid, std::initializer_list<std::uint8_t> body)
     return m;
 }
 
-void showError(Session& s, const std::string& text)
-{
-    s.shell.messageBox("Error", text, MsgIcon::Warning);
-}
-
-// The number in a page box within 0..highest, or nothing after `message`.
-std::optional<int> boxNumber(Session& s, const char* control, int highest, const char* message)
-{
-    int value = 0;
-    if (!readDecimal(s.text.get(control), value) || value < 0 || value > highest) {
-        showError(s, message);
-        return std::nullopt;
-    }
-    return value;
-}
-
 std::optional<int> channelNumber(Session& s)
 {
     int value = 0;
     if (!readDecimal(s.text.get(ctl::Channel), value)) {
-        showError(s, "You must specify a valid number for the Channel.");
+        refuse(s, kChannelText);
         return std::nullopt;
     }
     return value;
-}
-
-// The exchanges need both ports; without them every wait would end as a time-out.
-bool midiReady(Session& s)
-{
-    if (MidiOutputReady(s) && s.MIDI_In_Present) return true;
-    s.shell.messageBox("Warning", "MIDI Interface Not Installed", MsgIcon::Warning);
-    return false;
-}
-
-void writeText(Session& s, const std::string& path, const std::string& content)
-{
-    writeFileReplacing(
-        path, [&](std::ostream& out) { out.write(content.data(), static_cast<std::streamsize>(content.size())); },
-        "Cannot create file " + path, "Cannot write file " + path);
-    s.LogString("Wrote " + path);
 }
 
 std::string nameOf(const std::uint8_t* data)
@@ -159,7 +128,7 @@ bool storeDump(Session& s, TPV_Bank_Object& bank, const PeaveyRecords& rec, int 
         const std::string text =
             format("Zones length mismatch: header zones count is %d, length (%d) is for %d zones", zones, len, slots);
         s.debuglog(text);
-        showError(s, text);
+        refuse(s, text);
         return false;
     }
     for (int k = 0; k < zones; ++k) {
@@ -193,7 +162,7 @@ std::int32_t decode(Session& s, ByteView sx, PeaveyRecords& rec)
 {
     std::string error;
     const std::int32_t r = PV_Extract_SP_obj(sx, rec, error);
-    if (!error.empty()) showError(s, error);
+    if (!error.empty()) refuse(s, error);
     return r;
 }
 
@@ -256,13 +225,14 @@ void PV_SPtoFile(Session& s)
         // Only a result with text opens the .txt, so a dump never empties what an
         // earlier entry of the same file wrote there.
         if (r >= 0 && r < 100) {
-            writeText(s, file.replace_extension(".txt").string(), PV_DirStatusText(rec, r));
+            writeReportFile(s, file.replace_extension(".txt").string(), PV_DirStatusText(rec, r));
         } else if (r >= 100 && r < 200) {
-            writeText(s, file.replace_extension(".txt").string(), PV_DirListText(rec));
+            writeReportFile(s, file.replace_extension(".txt").string(), PV_DirListText(rec));
         } else if (r >= 200) {
             file.replace_extension();
             const std::string path = file.string() + "[" + PV_SP_obj_name[static_cast<std::size_t>(r - 200)] + "].bin";
-            writeText(s, path, std::string(rec.PV_generic_obj.begin(),
+            writeReportFile(s, path,
+                            std::string(rec.PV_generic_obj.begin(),
                                         rec.PV_generic_obj.begin() + static_cast<std::ptrdiff_t>(rec.PV_dump_len)));
         }
     }
@@ -282,7 +252,7 @@ bool Read_PV_SP_preset_data(Session& s, std::int32_t /*chan*/, std::uint8_t devi
 
         const std::int32_t status = ReqResponseSysex(s, PV_DirStatusRequest(devid, type), kDirStatusReply);
         if (status < 0) {
-            showError(s, format("Timeout waiting for requested sysex message tt %d", t));
+            refuse(s, format("Timeout waiting for requested sysex message tt %d", t));
             return false;
         }
         const Bytes reply = s.messages.at(static_cast<std::size_t>(status)).storage->sxdata;
@@ -293,7 +263,7 @@ bool Read_PV_SP_preset_data(Session& s, std::int32_t /*chan*/, std::uint8_t devi
         const std::int32_t lowobj = row[4], highobj = row[5];
         s.debuglog(format("Object Type: %d numobjs: %d lowobj: %d highobj: %d", got, row[3], lowobj, highobj));
         if (got != t) {
-            showError(s, format("Returned object type was %d; expected %d", got, t));
+            refuse(s, format("Returned object type was %d; expected %d", got, t));
             return false;
         }
 
@@ -304,7 +274,7 @@ bool Read_PV_SP_preset_data(Session& s, std::int32_t /*chan*/, std::uint8_t devi
             std::int32_t idx = -1;
             if (!Alt_ReqResponseSysex(s, PV_DumpRequest(devid, type, static_cast<std::uint32_t>(i)), expected, idx,
                                       false, kDumpWaitSeconds)) {
-                showError(s, format("Timeout waiting for requested sysex message tt %d", t));
+                refuse(s, format("Timeout waiting for requested sysex message tt %d", t));
                 return false;
             }
             if (idx < 0) {
@@ -317,11 +287,11 @@ bool Read_PV_SP_preset_data(Session& s, std::int32_t /*chan*/, std::uint8_t devi
             const std::int32_t kind = decode(s, dump, rec);
             s.debuglog("Returned dump Object Type: " + std::to_string(kind));
             if (kind < 200) {
-                showError(s, format("Returned object type was %d; expected dump", kind));
+                refuse(s, format("Returned object type was %d; expected dump", kind));
                 return false;
             }
             if (rec.PV_dump_obj_num != i) {
-                showError(s, format("Returned object number was %d; expected %d", rec.PV_dump_obj_num, i));
+                refuse(s, format("Returned object number was %d; expected %d", rec.PV_dump_obj_num, i));
                 return false;
             }
             if (!storeDump(s, bank, rec, t, failed)) return false;
@@ -336,7 +306,7 @@ std::string PV_Get_Bank_Name(Session& s, std::uint8_t devID)
 {
     const std::int32_t idx = ReqResponseSysex(s, PV_BankNameRequest(devID), kBankNameReply);
     if (idx < 0) {
-        showError(s, "Timeout waiting for requested bank name sysex message");
+        refuse(s, "Timeout waiting for requested bank name sysex message");
         return "";
     }
     const Bytes& reply = s.messages.at(static_cast<std::size_t>(idx)).storage->sxdata;
@@ -349,7 +319,7 @@ std::string PV_Get_Bank_Name(Session& s, std::uint8_t devID)
 bool Rd_PV_SP_bank_proc(Session& s, const std::string& name_suf, std::int32_t banknum)
 {
     const auto channel = channelNumber(s);
-    if (!channel || !midiReady(s)) return false;
+    if (!channel || !requirePorts(s)) return false;
     PeaveyRecords& rec = s.records<PeaveyRecords>();
     rec.PV_Bank_Object.emplace();
     if (!Read_PV_SP_preset_data(s, *channel, kAnyDevice)) {
@@ -359,7 +329,7 @@ bool Rd_PV_SP_bank_proc(Session& s, const std::string& name_suf, std::int32_t ba
     const std::string bankName = PV_Get_Bank_Name(s, kAnyDevice);
     const std::string report = PV_BankReport(*rec.PV_Bank_Object, banknum, bankName);
     rec.PV_Bank_Object.reset();
-    writeText(s, "PV_SP_Preset_Data" + name_suf + ".txt", report);
+    writeReportFile(s, "PV_SP_Preset_Data" + name_suf + ".txt", report);
     return true;
 }
 
@@ -378,26 +348,27 @@ PVLoadResult PV_Load_Bank(Session& s, std::uint8_t devID, std::uint8_t scsiID, s
 
 void PV_SP_Load_Bank(Session& s)
 {
-    const auto bank = boxNumber(s, ctl::SP_Bank_Num_edit, 127, "You must specify a valid number for the bank (0-127).");
+    const auto bank =
+        checkedNumber(s, ctl::SP_Bank_Num_edit, 0, 127, "You must specify a valid number for the bank (0-127).");
     if (!bank) return;
-    const auto device = boxNumber(s, ctl::SP_DevID_edit, kHighestDevice,
-                                  "You must specify a valid number for the device number (0-7).");
-    if (!device || !midiReady(s)) return;
+    const auto device = checkedNumber(s, ctl::SP_DevID_edit, 0, kHighestDevice,
+                                      "You must specify a valid number for the device number (0-7).");
+    if (!device || !requirePorts(s)) return;
     s.LogString(format("Sending request to load bank %d on device %d", *bank, *device));
     if (PV_Load_Bank(s, kAnyDevice, static_cast<std::uint8_t>(*device), static_cast<std::uint32_t>(*bank)) ==
         PVLoadResult::TimedOut)
-        showError(s, "Timeout waiting for requested sysex message");
+        refuse(s, "Timeout waiting for requested sysex message");
 }
 
 void PV_SP_Load_All_Banks(Session& s)
 {
     const auto first =
-        boxNumber(s, ctl::SP_Bank_Num_edit, 255, "You must specify a valid number for the bank (0-255).");
+        checkedNumber(s, ctl::SP_Bank_Num_edit, 0, 255, "You must specify a valid number for the bank (0-255).");
     if (!first) return;
-    const auto device = boxNumber(s, ctl::SP_DevID_edit, kHighestDevice,
-                                  "You must specify a valid number for the device number (0-7).");
+    const auto device = checkedNumber(s, ctl::SP_DevID_edit, 0, kHighestDevice,
+                                      "You must specify a valid number for the device number (0-7).");
     // Each bank's read takes the Channel box: a bad one is told once, here.
-    if (!device || !channelNumber(s) || !midiReady(s)) return;
+    if (!device || !channelNumber(s) || !requirePorts(s)) return;
     const CancelOffer offer(s);
     for (int bank = *first; bank <= 255 && !CancelButton(s); ++bank) {
         s.LogString(format("Sending request to load bank %d on device %d", bank, *device));

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 
+#include "core/text/text_utils.h"
 #include "devices/peavey/peavey_names.h"
 
 namespace tolvex {
@@ -75,9 +76,8 @@ std::int32_t extractDump(ByteView sx, PeaveyRecords& rec, std::string& error)
                        static_cast<int>(kDumpData + 1), datalen, static_cast<int>(sx.size()), static_cast<int>(needed));
         return -1;
     }
-    for (std::size_t i = 0; i < static_cast<std::size_t>(datalen); ++i)
-        rec.PV_generic_obj[i] =
-            static_cast<std::uint8_t>((sx[kDumpData + 2 * i] & 0x0F) << 4 | (sx[kDumpData + 2 * i + 1] & 0x0F));
+    const Bytes data = joinNibbles(sx.subspan(kDumpData, 2 * static_cast<std::size_t>(datalen)), true);
+    std::copy(data.begin(), data.end(), rec.PV_generic_obj.begin());
     rec.PV_dump_obj_num = number;
     rec.PV_dump_len = datalen;
     return 200 + type;

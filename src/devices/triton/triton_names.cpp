@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <optional>
 
+#include "core/app/device_commands.h"
 #include "core/app/session.h"
 #include "core/app/table_files.h"
 #include "core/sysex/korg_packing.h"
@@ -50,20 +51,12 @@ constexpr ListTool kCombis{{0xF0, 0x42 /* Korg */, 0x30, 0x50 /* Triton */, 0x4D
                            kTriCombiNameList,
                            "Combi"};
 
-void warn(Session& s, const std::string& text)
-{
-    s.shell.messageBox("Warning", text, MsgIcon::Warning);
-}
-
 // The unpacked data of the first selected entry, or nothing after its box.
 std::optional<Bytes> allBanksData(Session& s, const ListTool& tool)
 {
-    const auto selected = s.messages.selectedIndexes();
-    if (selected.empty()) {
-        warn(s, "No Messages Were Selected - nothing to do");
-        return std::nullopt;
-    }
-    const Bytes& sx = s.messages.at(selected.front()).storage->sxdata;
+    const auto entry = firstSelected(s, kNoMessagesSelected);
+    if (!entry) return std::nullopt;
+    const Bytes& sx = s.messages.at(*entry).storage->sxdata;
     const std::size_t dataLength = kBanks * kRecordsPerBank * tool.recordSize;
     const std::size_t needed = kDataOffset + KorgPackedSize(dataLength) + 1 /* F7 */;
     const auto tooShort = [&] {
@@ -88,14 +81,6 @@ std::string readable(std::string name)
     return name;
 }
 
-void writeText(Session& s, const std::string& path, const std::string& text)
-{
-    writeFileReplacing(
-        path, [&](std::ostream& out) { out.write(text.data(), static_cast<std::streamsize>(text.size())); },
-        "Cannot create file " + path, "Cannot write file " + path);
-    s.LogString("Wrote " + path);
-}
-
 // The report, then, when the user wants it, the conversion's list.
 void writeNames(Session& s, const ListTool& tool, const std::vector<std::string>& names)
 {
@@ -105,7 +90,7 @@ void writeNames(Session& s, const ListTool& tool, const std::vector<std::string>
     for (std::size_t i = 0; i < names.size(); ++i)
         report += format("Bank: %s, Prog: %3zu %s\r\n", tri_prog_banknames[i / kRecordsPerBank], i % kRecordsPerBank,
                          readable(names[i]).c_str());
-    writeText(s, tool.report, report);
+    writeReportFile(s, tool.report, report);
 
     if (s.shell.messageBox("Tolvex", "Use these names for Triton to Kronos conversion?", MsgIcon::Question,
                            MsgButtons::YesNo) != MsgResult::Yes)
@@ -123,7 +108,7 @@ void writeNames(Session& s, const ListTool& tool, const std::vector<std::string>
     }
     const std::string path = folder + tool.conversionList;
     s.LogString(format("Writing %s names for Triton to Kronos conversion to \"%s\"", tool.what, path.c_str()));
-    writeText(s, path, list);
+    writeReportFile(s, path, list);
 }
 
 }  // namespace
@@ -146,30 +131,34 @@ bool TriDumpHeaderMatches(ByteView sx, ByteView header)
     return true;
 }
 
-void Tri_AllProgText(Session& s)
+namespace {
+
+// The names of every record of an all-banks dump into the tool's list.
+template <class AllBanks, class NameOf>
+void writeAllNames(Session& s, const ListTool& tool, std::unique_ptr<AllBanks>& records, NameOf nameOf)
 {
-    const std::optional<Bytes> data = allBanksData(s, kPrograms);
+    const std::optional<Bytes> data = allBanksData(s, tool);
     if (!data) return;
-    auto& records = s.records<triton::TritonRecords>().tri_ProgramPCM_allbanks;
-    if (!records) records = std::make_unique<triton::Ttri_ProgramPCM_allbanks>();
+    if (!records) records = std::make_unique<AllBanks>();
     triton::recordFromBytes(*records, *data);
     std::vector<std::string> names;
     for (const auto& bank : *records)
-        for (const auto& program : bank) names.push_back(TriRecordName(program.Prog_Name));
-    writeNames(s, kPrograms, names);
+        for (const auto& record : bank) names.push_back(nameOf(record));
+    writeNames(s, tool, names);
+}
+
+}  // namespace
+
+void Tri_AllProgText(Session& s)
+{
+    writeAllNames(s, kPrograms, s.records<triton::TritonRecords>().tri_ProgramPCM_allbanks,
+                  [](const triton::Ttri_ProgramPCM& p) { return TriRecordName(p.Prog_Name); });
 }
 
 void Tri_AllCombiText(Session& s)
 {
-    const std::optional<Bytes> data = allBanksData(s, kCombis);
-    if (!data) return;
-    auto& records = s.records<triton::TritonRecords>().tri_Combi_allbanks;
-    if (!records) records = std::make_unique<triton::Ttri_Combi_allbanks>();
-    triton::recordFromBytes(*records, *data);
-    std::vector<std::string> names;
-    for (const auto& bank : *records)
-        for (const auto& combi : bank) names.push_back(TriRecordName(combi.Combi_Name));
-    writeNames(s, kCombis, names);
+    writeAllNames(s, kCombis, s.records<triton::TritonRecords>().tri_Combi_allbanks,
+                  [](const triton::Ttri_Combi& c) { return TriRecordName(c.Combi_Name); });
 }
 
 }  // namespace tolvex

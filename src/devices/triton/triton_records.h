@@ -20,13 +20,74 @@
 
 namespace tolvex::triton {
 
-// One insert effect: bytes 0-15 the effect parameters as bit fields (positions
-// from the effect map), 16 the effect type, 17 bit 6 on / bit 7 chained to the
-// next insert effect, 20 pan, 21 bits 0-2 bus select, 22 send 1, 23 send 2.
+// One insert effect: its bytes are named by InsEffectBytes.
 struct TIns_Effect_Params {
     std::array<std::uint8_t, 24> Ins_Effect_Data;
 };
 static_assert(sizeof(TIns_Effect_Params) == 24);
+
+// The bytes of Ins_Effect_Data, and of each master effect in Mast_Effect_Params.
+struct InsEffectBytes {
+    static constexpr std::size_t Params = 0;  // 16 bytes: the parameters as bit fields (positions from the effect map)
+    static constexpr std::size_t ParamSize = 16;
+    static constexpr std::size_t EffType = 16;
+    static constexpr std::size_t Switch = 17;  // bit 6 on, bit 7 chained to the next insert effect
+    static constexpr std::size_t Pan = 20;
+    static constexpr std::size_t BusSelect = 21;  // bits 0-2
+    static constexpr std::size_t Send1 = 22;
+    static constexpr std::size_t Send2 = 23;
+    static constexpr std::uint8_t On = 0x40, ChainOn = 0x80;  // bits of Switch
+};
+
+// The bytes of a Combination's Mast_Effect_Params.
+struct MastEffectBytes {
+    static constexpr std::size_t Effects = 0;  // master effects 1-2: parameters, type and switch as InsEffectBytes
+    static constexpr std::size_t EffectSize = 20;
+    static constexpr std::size_t Return1 = 40;
+    static constexpr std::size_t Return2 = 41;
+    static constexpr std::size_t Chain = 42;  // bits 0-1 L or R only, bit 2 and 3 the chain direction
+    static constexpr std::size_t ChainLevel = 43;
+    static constexpr std::size_t EqLowGain = 44;
+    static constexpr std::size_t EqMidGain = 45;
+    static constexpr std::size_t EqHighGain = 46;
+    static constexpr std::size_t EqLowFc = 47;
+    static constexpr std::size_t EqMidFc = 48;
+    static constexpr std::size_t EqHighFc = 49;
+    static constexpr std::size_t EqMidQ = 50;
+    static constexpr std::size_t EqLowDMod = 51;
+    static constexpr std::size_t EqHighDMod = 52;
+    static constexpr std::size_t TfxChannel = 53;  // bits 0-5
+    static constexpr std::size_t effect(int n) { return Effects + EffectSize * static_cast<std::size_t>(n - 1); }
+};
+static_assert(MastEffectBytes::effect(3) == MastEffectBytes::Return1);
+
+// The bytes of a Combination's Arp_Effect_Params: the switches, then
+// arpeggiators A and B, ArpSize bytes apart, each using its bytes 2-11.
+struct ArpBytes {
+    static constexpr std::size_t Switches = 0;  // bit 0 on, bit 1 run A, bit 2 run B
+    static constexpr std::size_t ArpSize = 10;
+    static constexpr std::size_t Pattern = 2;  // bits 0-1 octave, 2-4 resolution, 5 the pattern's high bit
+    static constexpr std::size_t Gate = 4;
+    static constexpr std::size_t Velocity = 5;
+    static constexpr std::size_t Swing = 6;
+    static constexpr std::size_t Flags = 7;  // bit 0 sort, 1 latch, 2 key sync, 3 keyboard
+    static constexpr std::size_t TopKey = 8;
+    static constexpr std::size_t BottomKey = 9;
+    static constexpr std::size_t TopVelocity = 10;
+    static constexpr std::size_t BottomVelocity = 11;
+    static constexpr std::size_t arp(int a) { return ArpSize * static_cast<std::size_t>(a); }  // a: 0 for A, 1 for B
+};
+static_assert(ArpBytes::arp(1) + ArpBytes::BottomVelocity == 21);
+
+// The bytes of a Combination's Common_Params.
+struct CommonBytes {
+    static constexpr std::size_t Category = 0;  // bits 0-3 category, 4-7 MOSS bus select
+    static constexpr std::size_t ScaleType = 1;
+    static constexpr std::size_t ScaleKey = 2;
+    static constexpr std::size_t RandomIntensity = 3;
+    static constexpr std::size_t Switches = 4;  // switches 1-2: bits 0-4 assignment, 6 toggle, 7 on
+    static constexpr std::size_t Knobs = 6;     // knobs 1-4: bits 0-6 assignment, 7 real-time
+};
 
 // One Combination timbre.
 struct TTimbre_Params {

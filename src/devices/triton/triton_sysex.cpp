@@ -5,9 +5,11 @@
 
 #include "core/app/command_table.h"
 #include "core/app/controls.h"
+#include "core/app/device_commands.h"
 #include "core/app/incoming.h"
 #include "core/app/librarian.h"
 #include "core/app/session.h"
+#include "core/app/sysex_out.h"
 #include "core/text/text_utils.h"
 #include "devices/triton/triton_efx_parse.h"
 #include "devices/triton/triton_names.h"
@@ -16,39 +18,11 @@ namespace tolvex {
 
 namespace {
 
-void refuse(Session& s, const std::string& text)
-{
-    s.shell.messageBox("Error", text, MsgIcon::Warning);
-}
-
 // The Channel box as a global channel 0-15, or nothing after its box: a
 // channel OR-ed into 0x30 beyond that range would make another byte.
 std::optional<int> channelOf(Session& s)
 {
-    int channel = 0;
-    if (!readDecimal(s.text.get(ctl::Channel), channel)) {
-        refuse(s, "You must specify a valid number for the Channel.");
-        return std::nullopt;
-    }
-    if (channel < 0 || channel > 15) {
-        refuse(s, "The Channel bank must be between 0 and 15");
-        return std::nullopt;
-    }
-    return channel;
-}
-
-// Logs and sends a request; without an output nothing is claimed as sent.
-bool send(Session& s, const Bytes& m)
-{
-    if (!MidiOutputReady(s)) {
-        s.shell.messageBox("Warning", "MIDI Interface Not Installed", MsgIcon::Warning);
-        return false;
-    }
-    std::string line = "Sending: ";
-    for (std::uint8_t b : m) line += HexB(b) + " ";
-    s.LogString(line);
-    s.SX_Object.MidiSysex_bulk_out(m);
-    return true;
+    return checkedChannel(s, 15, "The Channel bank must be between 0 and 15");
 }
 
 Bytes header(int channel)
@@ -60,7 +34,7 @@ bool sendCurrentRequest(Session& s, int channel, std::uint8_t function)
 {
     Bytes m = header(channel);
     m.insert(m.end(), {function, 0x00, 0xF7});
-    return send(s, m);
+    return sendLogged(s, m);
 }
 
 void runTriParseEfx(Session& s, std::int32_t PID)
@@ -91,7 +65,7 @@ void Tri_sx_request(Session& s, std::uint8_t reqtype, std::uint8_t reqid)
     Bytes m = header(*channel);
     m.insert(m.end(), {reqtype, static_cast<std::uint8_t>(bank | (reqid & 3) << 4), static_cast<std::uint8_t>(program),
                        0x00, 0xF7});
-    send(s, m);
+    sendLogged(s, m);
 }
 
 void Tri_Req_1ProgClick(Session& s)

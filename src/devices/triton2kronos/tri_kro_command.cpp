@@ -6,9 +6,11 @@
 
 #include "core/app/command_table.h"
 #include "core/app/controls.h"
+#include "core/app/device_commands.h"
 #include "core/app/incoming.h"
 #include "core/app/librarian.h"
 #include "core/app/session.h"
+#include "core/app/sysex_out.h"
 #include "core/app/table_files.h"
 #include "core/sysex/korg_packing.h"
 #include "core/text/atomic_file.h"
@@ -26,11 +28,6 @@ constexpr std::size_t kCombiSize = sizeof(triton::Ttri_Combi);
 constexpr int kBankKind = 1, kOneCombiKind = 2, kCurrentKind = 0x7F;
 constexpr std::size_t kDumpDataOffset = 8;     // F0 42 3n 50 4D 00 kb nn
 constexpr std::size_t kCurrentDataOffset = 6;  // F0 42 3n 50 49 00
-
-void warn(Session& s, const std::string& text)
-{
-    s.shell.messageBox("Warning", text, MsgIcon::Warning);
-}
 
 // Reads a template of exactly out.size() bytes (a longer file gives its first
 // bytes); false after its box when it is missing, unreadable or short.
@@ -161,7 +158,7 @@ void ConvTriCombiBankClick(Session& s, const TriKroTables& tri, const KronosDefs
     }
     r.TriGlobalChannel = gchan;
     if (selected.empty()) {
-        warn(s, "No Messages Were Selected - nothing to do");
+        warn(s, kNoMessagesSelected);
         return;
     }
     // A Combi built on half a template must never be appended or sent.
@@ -202,12 +199,7 @@ void ConvTriCombiBankClick(Session& s, const TriKroTables& tri, const KronosDefs
         label += s.text.get(ctl::KroProg);
     }
     s.messages.append(label, message, "Tri2Kro-Convert");
-    if (s.checked.get(ctl::AutoSendCB)) {
-        if (MidiOutputReady(s))
-            s.SX_Object.MidiSysex_bulk_out(message);
-        else
-            warn(s, "MIDI Interface Not Installed");
-    }
+    if (s.checked.get(ctl::AutoSendCB) && requireOutput(s)) MidiSysex_bulk_out(s, message);
 }
 
 void ConvTriCombiBankClick(Session& s)

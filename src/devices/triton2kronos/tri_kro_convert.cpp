@@ -21,22 +21,14 @@ using L = TKro_Combi_Layout;
 using I = TIns_Effect_Params;
 using M = TMas_Tot_Effect_Params;
 using KT = TTimbre_Params;
+using KC = TCombiCommon;
+using TE = triton::InsEffectBytes;
+using TM = triton::MastEffectBytes;
+using TA = triton::ArpBytes;
+using TC = triton::CommonBytes;
 
 namespace {
 
-// Offsets in the Triton Combination.
-constexpr std::size_t kTriName = 0, kTriNameSize = 16;
-constexpr std::size_t kTriInsEffects = 16, kTriInsEffectSize = 24;
-constexpr std::size_t kTriMastEffects = 136, kTriMastEffectSize = 20;
-constexpr std::size_t kEfxParamBytes = 16;  // parameter bytes of every Triton effect
-constexpr std::size_t kEfxType = 16, kEfxSwitch = 17;
-constexpr std::size_t kReturn1 = 176, kReturn2 = 177, kChain = 178, kChainLevel = 179;
-constexpr std::size_t kEqLowGain = 180, kEqMidGain = 181, kEqHighGain = 182, kEqLowFc = 183, kEqMidFc = 184,
-                      kEqHighFc = 185, kEqMidQ = 186, kEqLowDMod = 187, kEqHighDMod = 188, kTfxChannel = 189;
-constexpr std::size_t kArp = 192;
-constexpr std::size_t kCommon = 214;
-constexpr std::size_t kTimbres = 224, kTimbreSize = 28;
-constexpr std::uint8_t kEffectOn = 0x40, kChainOn = 0x80;
 constexpr std::uint8_t kNoSelector = 3;  // the map's "not mapped" selector
 
 // The Kronos effect the master EQ becomes, and its parameters.
@@ -86,7 +78,7 @@ bool fitsByte(std::int64_t v)
 
 class Converter {
 public:
-    explicit Converter(const TriKroConvertInput& in) : in_(in), tri_(triton::recordBytes(in.tri_Combi))
+    explicit Converter(const TriKroConvertInput& in) : in_(in), tri_(in.tri_Combi)
     {
         out_.Kro_Combi = in.Kro_Combi_default;
     }
@@ -301,7 +293,7 @@ private:
 
     void name()
     {
-        const auto field = ByteView(tri_).subspan(kTriName, kTriNameSize);
+        const ByteView field(tri_.Combi_Name);
         name_ = std::string(field.begin(), std::find(field.begin(), field.end(), std::uint8_t{0}));
         std::fill_n(k_.begin() + L::Combi_Name, L::NameSize, std::uint8_t{0});
         std::copy(name_.begin(), name_.end(), k_.begin() + L::Combi_Name);
@@ -312,15 +304,15 @@ private:
 
     void insertEffect(int n)
     {
-        const ByteView b = ByteView(tri_).subspan(kTriInsEffects + kTriInsEffectSize * (n - 1), kTriInsEffectSize);
+        const ByteView b(tri_.Ins_Effect_Group[static_cast<std::size_t>(n - 1)].Ins_Effect_Data);
         const std::size_t k = L::insEffect(n);
-        if (!(b[kEfxSwitch] & kEffectOn)) {
+        if (!(b[TE::Switch] & TE::On)) {
             const std::string line = format("InsEff%d Off | ", n);
             parse_.writeLn(line);
             log_.writeLn(line);
             k_[k + I::Ins_Effect_Eff_Type] = 0;
         } else {
-            const int t = b[kEfxType];
+            const int t = b[TE::EffType];
             const int mapped = effectOf(t, true);
             const int K = std::max(mapped, 0);
             countEffect(t, K);
@@ -334,23 +326,23 @@ private:
             k_[k + I::Ins_Effect_Eff_Type] = static_cast<std::uint8_t>(K);
             std::array<std::uint8_t, kEffectDataSize> W{};
             std::copy_n(k_.begin() + static_cast<std::ptrdiff_t>(k), kEffectDataSize, W.begin());
-            if (mapped > 0) convertParams(b.first(kEfxParamBytes), t, n, true, W);
+            if (mapped > 0) convertParams(b.subspan(TE::Params, TE::ParamSize), t, n, true, W);
             std::copy(W.begin(), W.end(), k_.begin() + static_cast<std::ptrdiff_t>(k));
         }
-        k_[k + I::Ins_Effect_ChChSw] = b[kEfxSwitch];
-        if (b[kEfxSwitch] & kChainOn) k_[k + I::Ins_Effect_ChainTo] = static_cast<std::uint8_t>(n + 1);
-        k_[k + I::Ins_Effect_Panpot] = b[20];
-        k_[k + I::Ins_Effect_Bus_Sel_Fx] = b[21] & 7;
-        k_[k + I::Ins_Effect_Send1] = b[22];
-        k_[k + I::Ins_Effect_Send2] = b[23];
+        k_[k + I::Ins_Effect_ChChSw] = b[TE::Switch];
+        if (b[TE::Switch] & TE::ChainOn) k_[k + I::Ins_Effect_ChainTo] = static_cast<std::uint8_t>(n + 1);
+        k_[k + I::Ins_Effect_Panpot] = b[TE::Pan];
+        k_[k + I::Ins_Effect_Bus_Sel_Fx] = b[TE::BusSelect] & 7;
+        k_[k + I::Ins_Effect_Send1] = b[TE::Send1];
+        k_[k + I::Ins_Effect_Send2] = b[TE::Send2];
     }
 
     void masterEffect(int m)
     {
-        const ByteView b = ByteView(tri_).subspan(kTriMastEffects + kTriMastEffectSize * (m - 1), kTriMastEffectSize);
+        const ByteView b = ByteView(tri_.Mast_Effect_Params).subspan(TM::effect(m), TM::EffectSize);
         const std::size_t k = L::mastEffect(m);
-        if (b[kEfxSwitch] & kEffectOn) {
-            const int t = b[kEfxType];
+        if (b[TE::Switch] & TE::On) {
+            const int t = b[TE::EffType];
             const std::string line = format("MastEff%d %d: ", m, t) + triEffectName(t);
             parse_.writeLn(line);
             log_.writeLn("    " + line);
@@ -361,19 +353,19 @@ private:
             k_[k + M::MT_Effect_Eff_Type] = static_cast<std::uint8_t>(K);
             std::array<std::uint8_t, kEffectDataSize> W{};
             std::copy_n(k_.begin() + static_cast<std::ptrdiff_t>(k), kEffectDataSize, W.begin());
-            if (mapped > 0) convertParams(b.first(kEfxParamBytes), t, m, false, W);
+            if (mapped > 0) convertParams(b.subspan(TE::Params, TE::ParamSize), t, m, false, W);
             std::copy(W.begin(), W.end(), k_.begin() + static_cast<std::ptrdiff_t>(k));
         } else {
             parse_.writeLn(format("MastEff%d Off", m));
             log_.writeLn(format("    MastEff%d Off", m));
             k_[k + M::MT_Effect_Eff_Type] = 0;
         }
-        k_[k + M::MT_Effect_Chan_Sw] = b[kEfxSwitch];
+        k_[k + M::MT_Effect_Chan_Sw] = b[TE::Switch];
     }
 
     void masterChain()
     {
-        const std::uint8_t chain = tri_[kChain];
+        const std::uint8_t chain = mast(TM::Chain);
         if (chain & 3) {
             const std::string line = "MastEff L or R-channel only chain not supported on Kronos";
             parse_.writeLn(line);
@@ -382,9 +374,9 @@ private:
         const std::size_t k = L::Mast_Effect_Params;
         k_[k + TextMastParams::MastEf_ChainDirSw] =
             static_cast<std::uint8_t>(((chain & 0x04) ? 1 : 0) | ((chain & 0x08) ? 2 : 0));
-        k_[k + TextMastParams::MastEf_Return1] = tri_[kReturn1];
-        k_[k + TextMastParams::MastEf_Return2] = tri_[kReturn2];
-        k_[k + TextMastParams::MastEf_ChainLevel] = tri_[kChainLevel];
+        k_[k + TextMastParams::MastEf_Return1] = mast(TM::Return1);
+        k_[k + TextMastParams::MastEf_Return2] = mast(TM::Return2);
+        k_[k + TextMastParams::MastEf_ChainLevel] = mast(TM::ChainLevel);
     }
 
     void masterEq()
@@ -411,41 +403,41 @@ private:
             std::string text;
             switch (p) {
             case 5:
-                value = tri_[kEqLowFc];
+                value = mast(TM::EqLowFc);
                 text =
                     format("Master EQ Low Fc %d ofs:%d, pos:%d, wid:%d", *value, at.KroOfs, at.KroBitPos, at.KroWidth);
                 break;
             case 6:
-                value = xmap(tri_[kEqLowGain], 0);
+                value = xmap(mast(TM::EqLowGain), 0);
                 text = format("Master EQ Low Gain %d, ofs:%d, pos:%d, wid:%d", value.value_or(0), at.KroOfs,
                               at.KroBitPos, at.KroWidth);
                 break;
             case 7:
-                value = xmap(tri_[kEqLowDMod], 1);
+                value = xmap(mast(TM::EqLowDMod), 1);
                 text = format("Master EQ Low DMod %d", value.value_or(0));
                 break;
             case 9:
-                value = fcMid[tri_[kEqMidFc] & 0x7F];
-                text = format("Master EQ Mid Fc (tri: %d) kro: %d ", tri_[kEqMidFc], *value);
+                value = fcMid[mast(TM::EqMidFc) & 0x7F];
+                text = format("Master EQ Mid Fc (tri: %d) kro: %d ", mast(TM::EqMidFc), *value);
                 break;
             case 10:
-                value = tri_[kEqMidQ];
+                value = mast(TM::EqMidQ);
                 text = format("Master EQ Mid Q %d", *value);
                 break;
             case 11:
-                value = xmap(tri_[kEqMidGain], 0);
+                value = xmap(mast(TM::EqMidGain), 0);
                 text = format("Master EQ Mid Gain %d", value.value_or(0));
                 break;
             case 12:
-                value = tri_[kEqHighFc];
+                value = mast(TM::EqHighFc);
                 text = format("Master EQ High Fc %d", *value);
                 break;
             case 13:
-                value = xmap(tri_[kEqHighGain], 0);
+                value = xmap(mast(TM::EqHighGain), 0);
                 text = format("Master EQ High Gain %d", value.value_or(0));
                 break;
             case 14:
-                value = xmap(tri_[kEqHighDMod], 1);
+                value = xmap(mast(TM::EqHighDMod), 1);
                 text = format("Master EQ High DMod %d", value.value_or(0));
                 break;
             default: break;
@@ -455,27 +447,28 @@ private:
         }
         if (const TKroEfxParamArray* P = position(kMasterEq, kMasterEqInputTrim)) setParam(W, *P, 100);
         std::copy(W.begin(), W.end(), k_.begin() + static_cast<std::ptrdiff_t>(k + M::MT_Effect_Data));
-        k_[k + M::MT_Effect_Chan_Sw] = static_cast<std::uint8_t>((tri_[kTfxChannel] & 0x3F) | 0x40);
+        k_[k + M::MT_Effect_Chan_Sw] = static_cast<std::uint8_t>((mast(TM::TfxChannel) & 0x3F) | 0x40);
         k_[L::Total_Effect_MastVol] = 100;
     }
 
     void arpeggiator()
     {
-        const std::uint8_t sw = tri_[kArp];
+        const std::uint8_t sw = arp(TA::Switches);
         parse_.writeLn(format("ARPEG: tempo: %d Switch: ", sw) + onOff(sw & 1) + " RunA: " + onOff(sw & 2) +
                        " RunB: " + onOff(sw & 4));
         for (int a = 0; a < 2; ++a) {
-            const std::size_t b = kArp + 10 * static_cast<std::size_t>(a);
-            const int p = tri_[b + 2];
+            const std::size_t b = TA::arp(a);
+            const int p = arp(b + TA::Pattern);
             const char letter = a == 0 ? 'A' : 'B';
             parse_.writeLn(
                 format("ARP%c: pattern: %d Octave: %d Res: %d", letter, p + (p & 0x20) * 8, p & 3, (p & 0x1C) >> 2));
-            parse_.writeLn(format("ARP Gate: %d Vel: %d Swing: %d", tri_[b + 4], tri_[b + 5], tri_[b + 6]));
-            const std::uint8_t f = tri_[b + 7];
+            parse_.writeLn(
+                format("ARP Gate: %d Vel: %d Swing: %d", arp(b + TA::Gate), arp(b + TA::Velocity), arp(b + TA::Swing)));
+            const std::uint8_t f = arp(b + TA::Flags);
             parse_.writeLn(std::string("Sort: ") + onOff(f & 1) + "Latch: " + onOff(f & 2) + "Ksync: " + onOff(f & 4) +
                            "Keybd: " + onOff(f & 8));
-            parse_.writeLn(format("ARP TopKey: %d BotKey: %d TopVel: %d BotVel: %d", tri_[b + 8], tri_[b + 9],
-                                  tri_[b + 10], tri_[b + 11]));
+            parse_.writeLn(format("ARP TopKey: %d BotKey: %d TopVel: %d BotVel: %d", arp(b + TA::TopKey),
+                                  arp(b + TA::BottomKey), arp(b + TA::TopVelocity), arp(b + TA::BottomVelocity)));
         }
     }
 
@@ -484,34 +477,34 @@ private:
         const auto& maps = in_.tri.valueMaps;
         const std::size_t k = L::Common_Params;
         std::vector<std::string> invalid;  // written after the line they interrupt
-        const int category = tri_[kCommon] & 0x0F;
+        const int category = commonByte(TC::Category) & 0x0F;
         parse_.write(format("Category %2d, ", category));
         const std::int64_t cat =
             static_cast<std::int64_t>(maps.TriCombiCatMapping[static_cast<std::size_t>(category)]) |
             static_cast<std::int64_t>((maps.DefaultKroCombSubCat & 7) * 32);
         if (maps.TriCombiCatMapping[static_cast<std::size_t>(category)] >= 0 && fitsByte(cat))
-            k_[k] = static_cast<std::uint8_t>(cat);
+            k_[k + KC::Category] = static_cast<std::uint8_t>(cat);
         else
             invalid.push_back(format("Invalid value for Triton Category %d", category));
-        parse_.write(format("MOSS BUS SELECT %2d, ", tri_[kCommon] >> 4));
-        k_[k + 3] = tri_[kCommon + 1];
-        parse_.write(format("SCALE TYPE %2d, ", tri_[kCommon + 1]));
-        k_[k + 4] = tri_[kCommon + 2];
-        parse_.write(format("SCALE Key %2d, ", tri_[kCommon + 2]));
-        k_[k + 5] = tri_[kCommon + 3];
-        parse_.writeLn(format("RANDOM INTENSITY %2d, ", tri_[kCommon + 3]));
+        parse_.write(format("MOSS BUS SELECT %2d, ", commonByte(TC::Category) >> 4));
+        k_[k + KC::ScaleType] = commonByte(TC::ScaleType);
+        parse_.write(format("SCALE TYPE %2d, ", commonByte(TC::ScaleType)));
+        k_[k + KC::ScaleKey] = commonByte(TC::ScaleKey);
+        parse_.write(format("SCALE Key %2d, ", commonByte(TC::ScaleKey)));
+        k_[k + KC::RandomIntensity] = commonByte(TC::RandomIntensity);
+        parse_.writeLn(format("RANDOM INTENSITY %2d, ", commonByte(TC::RandomIntensity)));
         for (const std::string& line : invalid) parse_.writeLn(line);
         invalid.clear();
 
         for (int s = 1; s <= 2; ++s) {
-            const std::uint8_t sw = tri_[kCommon + 3 + static_cast<std::size_t>(s)];
+            const std::uint8_t sw = commonByte(TC::Switches + static_cast<std::size_t>(s - 1));
             const int assign = sw & 0x1F;
             parse_.write(format("SW%d Assign %2d, SW%d Togg/Mom %2d, SW%d On/Off %2d, ", s, assign, s, (sw >> 6) & 1, s,
                                 sw >> 7));
             if (assign < static_cast<int>(maps.TriSwitchMapping.size())) {
                 const std::int32_t v = maps.TriSwitchMapping[static_cast<std::size_t>(assign)];
                 if (fitsByte(v))
-                    k_[k + 5 + static_cast<std::size_t>(s)] = static_cast<std::uint8_t>(v);
+                    k_[k + KC::SwitchAssign + static_cast<std::size_t>(s - 1)] = static_cast<std::uint8_t>(v);
                 else
                     invalid.push_back(format("Invalid value for Triton Switch %d", assign));
             } else {
@@ -522,18 +515,18 @@ private:
         for (const std::string& line : invalid) parse_.writeLn(line);
 
         for (int n = 1; n <= 4; ++n) {
-            const std::uint8_t knob = tri_[kCommon + 5 + static_cast<std::size_t>(n)];
+            const std::uint8_t knob = commonByte(TC::Knobs + static_cast<std::size_t>(n - 1));
             parse_.write(format("Knob%d Assign %2d, Knob%d RT %2d, ", n, knob & 0x7F, n, knob >> 7));
-            k_[k + 7 + static_cast<std::size_t>(n)] = knob & 0x7F;
+            k_[k + KC::KnobAssign + static_cast<std::size_t>(n - 1)] = knob & 0x7F;
         }
         parse_.writeLn("\r\n");
     }
 
     // The name of the timbre's program, with the bank texts, into the parse
     // file and the conversion log.
-    void timbreName(int t, const ByteView T)
+    void timbreName(int t, const triton::TTimbre_Params& T)
     {
-        const int prog = T[0], bank = T[1];
+        const int prog = T.Prog_Num, bank = T.Bank_Num;
         if (bank > kHighestTimbreBank) {
             mainLog(format("Error-Timbre %d Prg %d: BankNum %d greater than %d", t, prog, bank, kHighestTimbreBank));
             parse_.write(format("Timbre %d, Bank %2d (--?--), Prog %3d", t, bank, prog));
@@ -572,74 +565,77 @@ private:
     void timbre(int t)
     {
         const auto& maps = in_.tri.valueMaps;
-        const ByteView T =
-            ByteView(tri_).subspan(kTimbres + kTimbreSize * static_cast<std::size_t>(t - 1), kTimbreSize);
+        const triton::TTimbre_Params& T = tri_.Timbre_Group[static_cast<std::size_t>(t - 1)];
         const std::size_t R = L::timbre(t);
         std::vector<std::string> invalid;
         timbreName(t, T);
 
-        k_[R + KT::Prog_Num] = in_.PassPrgBankVal ? T[0] : 1;
-        k_[R + KT::Bank_Num] = in_.PassPrgBankVal ? T[1] : 1;
+        k_[R + KT::Prog_Num] = in_.PassPrgBankVal ? T.Prog_Num : 1;
+        k_[R + KT::Bank_Num] = in_.PassPrgBankVal ? T.Bank_Num : 1;
 
         parse_.writeLn("Combi Params Hex: ");
-        for (std::size_t i = 0; i < kTimbreSize; ++i) {
-            parse_.write(format("%X ", T[i]));
+        const Bytes raw = triton::recordBytes(T);
+        for (std::size_t i = 0; i < raw.size(); ++i) {
+            parse_.write(format("%X ", raw[i]));
             if (i == 15) parse_.writeLn();
         }
         parse_.writeLn();
 
-        parse_.writeLn("MidiChan_Status " + mfs(T[2]) + " " + format("%X2", T[2]) +
-                       format(", ExtBank(M/L):%d/%d", T[3], T[4]));
+        parse_.writeLn("MidiChan_Status " + mfs(T.MidiChan_Status) + " " + format("%X2", T.MidiChan_Status) +
+                       format(", ExtBank(M/L):%d/%d", T.ExtBankMSB, T.ExtBankLSB));
         std::string channel = " ";
-        channel += mfs(T[2]);
+        channel += mfs(T.MidiChan_Status);
         log_.write(channel);
-        k_[R + KT::MidiChan_Status] = mfs_map(T[2]);
-        k_[R + KT::ExtBankMSB] = T[3];
-        k_[R + KT::ExtBankLSB] = T[4];
+        k_[R + KT::MidiChan_Status] = mfs_map(T.MidiChan_Status);
+        k_[R + KT::ExtBankMSB] = T.ExtBankMSB;
+        k_[R + KT::ExtBankLSB] = T.ExtBankLSB;
 
-        parse_.writeLn(format("Volume %d, Pan %d, PitchBendRange %d, Transpose %d, PortamentoTime %d", T[5], T[11],
-                              T[6], T[7], T[20]));
-        k_[R + KT::Volume] = T[5];
-        k_[R + KT::PitchBendRange] = T[6];
-        k_[R + KT::Transpose] = T[7];
+        parse_.writeLn(format("Volume %d, Pan %d, PitchBendRange %d, Transpose %d, PortamentoTime %d", T.Volume, T.Pan,
+                              T.PitchBendRange, T.Transpose, T.PortamentoTime));
+        k_[R + KT::Volume] = T.Volume;
+        k_[R + KT::PitchBendRange] = T.PitchBendRange;
+        k_[R + KT::Transpose] = T.Transpose;
 
-        parse_.writeLn(format("DelayStart %d, Detune(M/L):%d/%d", T[10], T[8], T[9]));
-        k_[R + KT::DetuneMSB] = T[9];  // the Kronos keeps the two bytes the other way round
-        k_[R + KT::DetuneLSB] = T[8];
-        const std::int32_t* delay = entryOf(maps.TriDelayMapping, T[10]);
+        parse_.writeLn(format("DelayStart %d, Detune(M/L):%d/%d", T.DelayStart, T.DetuneMSB, T.DetuneLSB));
+        k_[R + KT::DetuneMSB] = T.DetuneLSB;  // the Kronos keeps the two bytes the other way round
+        k_[R + KT::DetuneLSB] = T.DetuneMSB;
+        const std::int32_t* delay = entryOf(maps.TriDelayMapping, T.DelayStart);
         if (delay && *delay >= 0 && *delay <= 0xFFFF) {
             k_[R + KT::DelayMSB] = static_cast<std::uint8_t>((*delay >> 8) & 0xFF);
             k_[R + KT::DelayLSB] = static_cast<std::uint8_t>(*delay & 0xFF);
         } else {
-            invalid.push_back(format("Invalid value for Triton DelayStart %d", T[10]));
+            invalid.push_back(format("Invalid value for Triton DelayStart %d", T.DelayStart));
         }
-        k_[R + KT::Pan] = T[11];
+        k_[R + KT::Pan] = T.Pan;
 
-        parse_.writeLn(format("Send1Level %3d, Send2Level %3d, DrumkitPatch345 %d, DrumkitPatch123 %d", T[12], T[13],
-                              T[14], T[15]));
-        k_[R + KT::Send1Level] = T[12];
-        k_[R + KT::Send2Level] = T[13];
-        drumKitPatches(T[14], T[15], R + KT::DrumkitPatchIFX, invalid);
+        parse_.writeLn(format("Send1Level %3d, Send2Level %3d, DrumkitPatch345 %d, DrumkitPatch123 %d", T.Send1Level,
+                              T.Send2Level, T.DrumkitPatch345, T.DrumkitPatch123));
+        k_[R + KT::Send1Level] = T.Send1Level;
+        k_[R + KT::Send2Level] = T.Send2Level;
+        drumKitPatches(T.DrumkitPatch345, T.DrumkitPatch123, R + KT::DrumkitPatchIFX, invalid);
 
-        parse_.writeLn(format("BusSelect %d, FilterBits %d, AssignKnobBits %d, OscBits %d, MossVoice %d", T[16], T[17],
-                              T[18], T[19], T[27]));
-        mappedByte(maps.TriBusSelectMapping, T[16], R + KT::BusSelect, "BusSelect", invalid);
-        const int x = (T[18] >> 4) & 7;
-        k_[R + KT::FilterBits] = T[17];
-        k_[R + KT::FilterBits + 1] = T[18] & 0x0F;
-        k_[R + KT::FilterBits + 2] = static_cast<std::uint8_t>(x | (x > 3 ? 8 : 0) | ((T[18] & 0x80) ? 0x10 : 0));
-        k_[R + KT::FilterBits + 3] = T[19] & 0x0F;
-        k_[R + KT::PortamentoTime] = T[20];
+        parse_.writeLn(format("BusSelect %d, FilterBits %d, AssignKnobBits %d, OscBits %d, MossVoice %d", T.BusSelect,
+                              T.FilterBits, T.AssignKnobBits, T.OscBits, T.MossVoice));
+        mappedByte(maps.TriBusSelectMapping, T.BusSelect, R + KT::BusSelect, "BusSelect", invalid);
+        const int x = (T.AssignKnobBits >> 4) & 7;
+        k_[R + KT::FilterBits] = T.FilterBits;
+        k_[R + KT::FilterBits + 1] = T.AssignKnobBits & 0x0F;
+        k_[R + KT::FilterBits + 2] =
+            static_cast<std::uint8_t>(x | (x > 3 ? 8 : 0) | ((T.AssignKnobBits & 0x80) ? 0x10 : 0));
+        k_[R + KT::FilterBits + 3] = T.OscBits & 0x0F;
+        k_[R + KT::PortamentoTime] = T.PortamentoTime;
 
-        parse_.writeLn(format("KeyZoneTop %3d, KeyZoneBot %3d, KeyZoneSlope %3d", T[21], T[22], T[23]));
-        parse_.writeLn(format("VelZoneTop %3d, VelZoneBot %3d, VelZoneSlope %3d", T[24], T[25], T[26]));
-        k_[R + KT::KeyZoneTop] = T[21];
-        k_[R + KT::KeyZoneBot] = T[22];
-        log_.write(" B:" + MidiNoteTxt(T[22]) + " T:" + MidiNoteTxt(T[21]));
-        k_[R + KT::KeyZoneSlope] = T[23];
-        k_[R + KT::VelZoneTop] = T[24];
-        k_[R + KT::VelZoneBot] = T[25];
-        k_[R + KT::VelZoneSlope] = T[26];
+        parse_.writeLn(
+            format("KeyZoneTop %3d, KeyZoneBot %3d, KeyZoneSlope %3d", T.KeyZoneTop, T.KeyZoneBot, T.KeyZoneSlope));
+        parse_.writeLn(
+            format("VelZoneTop %3d, VelZoneBot %3d, VelZoneSlope %3d", T.VelZoneTop, T.VelZoneBot, T.VelZoneSlope));
+        k_[R + KT::KeyZoneTop] = T.KeyZoneTop;
+        k_[R + KT::KeyZoneBot] = T.KeyZoneBot;
+        log_.write(" B:" + MidiNoteTxt(T.KeyZoneBot) + " T:" + MidiNoteTxt(T.KeyZoneTop));
+        k_[R + KT::KeyZoneSlope] = T.KeyZoneSlope;
+        k_[R + KT::VelZoneTop] = T.VelZoneTop;
+        k_[R + KT::VelZoneBot] = T.VelZoneBot;
+        k_[R + KT::VelZoneSlope] = T.VelZoneSlope;
         k_[R + KT::VJ5AsnVolCenter] = 0;
         k_[R + KT::VectorCC] = 0;
 
@@ -671,8 +667,13 @@ private:
         if (changed) mainLog("Note: Combi has data changes in unexpected areas");
     }
 
+    // The Triton Combination's master effect, arpeggiator and common bytes.
+    std::uint8_t mast(std::size_t at) const { return tri_.Mast_Effect_Params[at]; }
+    std::uint8_t arp(std::size_t at) const { return tri_.Arp_Effect_Params[at]; }
+    std::uint8_t commonByte(std::size_t at) const { return tri_.Common_Params[at]; }
+
     const TriKroConvertInput& in_;
-    const Bytes tri_;
+    const triton::Ttri_Combi& tri_;
     TriKroConvertOutput out_;
     TKro_Combi& k_ = out_.Kro_Combi;
     TextOut parse_, log_;

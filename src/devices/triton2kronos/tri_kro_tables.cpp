@@ -6,18 +6,13 @@
 #include <ostream>
 
 #include "core/app/table_files.h"
+#include "core/text/csv_parser.h"
 #include "core/text/ini_file.h"
+#include "core/text/text_utils.h"
 
 namespace tolvex {
 
 namespace {
-
-std::string trimmed(const std::string& s)
-{
-    const auto first = s.find_first_not_of(" \t");
-    if (first == std::string::npos) return {};
-    return s.substr(first, s.find_last_not_of(" \t") - first + 1);
-}
 
 // Eight or ten comma-separated integers within their limits; range.known
 // tells which.
@@ -28,17 +23,7 @@ bool readMapRow(const std::string& line, std::array<int, 8>& v, TriKroRange& ran
     // KroXMAP, then the Kronos range (a 16-bit field, signed or not).
     static constexpr std::array<int, 8> kHighest = {255, 15, 16, 7, 255, 255, 255, 255};
     std::vector<int> cells;
-    std::size_t start = 0;
-    while (true) {
-        const auto comma = line.find(',', start);
-        int value = 0;
-        if (!parseDecimal(trimmed(line.substr(start, comma == std::string::npos ? comma : comma - start)), value))
-            return false;
-        cells.push_back(value);
-        if (comma == std::string::npos || cells.size() > 10) break;
-        start = comma + 1;
-    }
-    if (cells.size() != 8 && cells.size() != 10) return false;
+    if (!ParseCSVIntegers(line, cells) || (cells.size() != 8 && cells.size() != 10)) return false;
     for (std::size_t i = 0; i < v.size(); ++i) {
         if (cells[i] < 0 || cells[i] > kHighest[i]) return false;
         v[i] = cells[i];

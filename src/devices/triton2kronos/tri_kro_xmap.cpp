@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "core/sysex/bit_field.h"
+#include "devices/kronos/kronos_layouts.h"
 
 namespace tolvex {
 
@@ -184,9 +185,12 @@ std::int32_t TriKroXmap(std::int32_t inval, std::int32_t bfwidth, std::int32_t m
 
 bool UnchangedRange(std::int32_t q)
 {
-    if (q < 1206) return false;
-    if (q < 4790) return true;
-    return q >= 7910;
+    using L = kronos::TKro_Combi_Layout;
+    // Beyond the Combi and a margin of 100 bytes after it.
+    constexpr std::size_t kPastCombi = L::size + 100;
+    if (q < static_cast<std::int32_t>(L::Vect_Aud__Drum_Params)) return false;
+    if (q < static_cast<std::int32_t>(L::Common_Params)) return true;
+    return q >= static_cast<std::int32_t>(kPastCombi);
 }
 
 }  // namespace tolvex

@@ -8,6 +8,7 @@
 #include <type_traits>
 
 #include "core/app/command_table.h"
+#include "core/app/device_commands.h"
 #include "core/app/request_response.h"
 #include "core/app/session.h"
 #include "core/text/atomic_file.h"
@@ -22,22 +23,6 @@ constexpr char kDebugFormatFile[] = "debug_format.bin";
 constexpr char kPatchMappingFile[] = "WS_SR_Global_Patch.txt";
 constexpr char kPerfMappingFile[] = "WS_SR_Global_Perf.txt";
 
-void writeFile(Session& s, const std::string& path, ByteView content)
-{
-    writeFileReplacing(
-        path,
-        [&](std::ostream& out) {
-            out.write(reinterpret_cast<const char*>(content.data()), static_cast<std::streamsize>(content.size()));
-        },
-        "Cannot create file " + path, "Cannot write file " + path);
-    s.LogString("Wrote " + path);
-}
-
-void writeFile(Session& s, const std::string& path, const std::string& content)
-{
-    writeFile(s, path, ByteView(reinterpret_cast<const std::uint8_t*>(content.data()), content.size()));
-}
-
 // What a message too short for its data holds, kept for a look at why.
 void saveShortData(Session& s, ByteView sx, const WSSRFormat& f)
 {
@@ -46,7 +31,7 @@ void saveShortData(Session& s, ByteView sx, const WSSRFormat& f)
     // A trace for diagnosis: the command goes on without it.
     const std::string trace = s.diagnosticPath(kDebugFormatFile);
     try {
-        writeFile(s, trace, WSSR_unnibble(sx, f.start, n));
+        writeReportFile(s, trace, WSSR_unnibble(sx, f.start, n));
     } catch (const TolvexError&) {
         s.LogString("Could not create " + trace);
     }
@@ -114,34 +99,32 @@ bool Extract_WSSR(Session& s, ByteView sx)
 
 void Extract_WS_proc(Session& s)
 {
-    const auto selected = s.messages.selectedIndexes();
-    if (selected.empty()) {
-        s.shell.messageBox("Warning", "Nothing Selected", MsgIcon::Warning);
-        return;
-    }
-    const TSXstorage& entry = *s.messages.at(selected.front()).storage;
+    const auto selected = firstSelected(s, kNothingSelected);
+    if (!selected) return;
+    const TSXstorage& entry = *s.messages.at(*selected).storage;
     if (!Extract_WSSR(s, entry.sxdata)) return;
     WSSRRecords& r = s.records<WSSRRecords>();
     std::filesystem::path bin(entry.filename.empty() ? "untitled" : entry.filename.str());
-    writeFile(s, bin.replace_extension(".bin").string(), r.WSSR_generic_data);
+    writeReportFile(s, bin.replace_extension(".bin").string(), r.WSSR_generic_data);
 
     const std::uint8_t bank = r.WSSR_curr_bank_num;
     switch (r.WSSR_curr_message_type) {
     case kWSSR_PatchBank:
         fill(r.WSSR_35patch, r.WSSR_generic_data);
-        writeFile(s, "WS_SR_Patchs_bank" + std::to_string(bank) + ".txt",
-                  bankNames(r.WSSR_35patch, &TWSSR_patch::Name, bank, r.WSSR_global_patch_name_table));
+        writeReportFile(s, "WS_SR_Patchs_bank" + std::to_string(bank) + ".txt",
+                        bankNames(r.WSSR_35patch, &TWSSR_patch::Name, bank, r.WSSR_global_patch_name_table));
         break;
     case kWSSR_PerformanceBank:
         fill(r.WSSR_50performance, r.WSSR_generic_data);
-        writeFile(s, "WS_SR_Perfs_bank" + std::to_string(bank) + ".txt",
-                  bankNames(r.WSSR_50performance, &TWSSR_performance::PERF_NAME, bank, r.WSSR_global_perf_name_table));
+        writeReportFile(
+            s, "WS_SR_Perfs_bank" + std::to_string(bank) + ".txt",
+            bankNames(r.WSSR_50performance, &TWSSR_performance::PERF_NAME, bank, r.WSSR_global_perf_name_table));
         break;
     case 0x5D:
     case 0x5F:
     case kWSSR_PerfMapDump:
         fill(r.WSSR_PerfMap, r.WSSR_generic_data);
-        writeFile(s, "WS_SR_Perfmap.txt", WSSR_perfMapText(r.WSSR_PerfMap, r.WSSR_global_perf_name_table));
+        writeReportFile(s, "WS_SR_Perfmap.txt", WSSR_perfMapText(r.WSSR_PerfMap, r.WSSR_global_perf_name_table));
         break;
     default:
         s.shell.messageBox("ExtractWSClick", "Text File Parsing and output not yet implemented for this format",

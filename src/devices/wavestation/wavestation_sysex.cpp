@@ -19,14 +19,6 @@ std::optional<int> indexToken(const std::string& token, int limit)
     return value;
 }
 
-std::string trimmed(const std::string& s)
-{
-    std::size_t first = 0, last = s.size();
-    while (first < last && static_cast<unsigned char>(s[first]) <= ' ') ++first;
-    while (last > first && static_cast<unsigned char>(s[last - 1]) <= ' ') --last;
-    return s.substr(first, last - first);
-}
-
 }  // namespace
 
 std::optional<WSSRFormat> WSSR_format(ByteView sx)
@@ -60,12 +52,7 @@ std::optional<WSSRFormat> WSSR_format(ByteView sx)
 
 Bytes WSSR_unnibble(ByteView sx, std::size_t start, std::size_t n)
 {
-    Bytes out(n);
-    for (std::size_t i = 0; i < n; ++i) {
-        const std::size_t at = start + 2 * i;
-        out[i] = static_cast<std::uint8_t>((sx[at] & 0x0F) | (sx[at + 1] & 0x0F) << 4);
-    }
-    return out;
+    return joinNibbles(sx.subspan(start, 2 * n), false);
 }
 
 std::uint8_t WSSR_checksum(ByteView nibbles)
@@ -123,7 +110,7 @@ void WSSR_readMapping(const std::string& content, const std::string& fileName, W
     while (from < content.size()) {
         std::size_t to = content.find('\n', from);
         if (to == std::string::npos) to = content.size();
-        std::string line = trimmed(content.substr(from, to - from));
+        std::string line = trimmed(content.substr(from, to - from), kBlanksAndControls);
         from = to + 1;
         if (line.empty()) continue;
         std::string token;

@@ -6,6 +6,7 @@
 
 #include "core/app/command_table.h"
 #include "core/app/controls.h"
+#include "core/app/device_commands.h"
 #include "core/app/incoming.h"
 #include "core/app/session.h"
 #include "core/text/atomic_file.h"
@@ -21,17 +22,6 @@ namespace {
 
 constexpr char kCheckSumCheck[] = "CheckSumCheck";
 
-// The first selected entry, or nothing after the "Nothing Selected" box.
-std::optional<std::size_t> selectedEntry(Session& s)
-{
-    const auto selected = s.messages.selectedIndexes();
-    if (selected.empty()) {
-        s.shell.messageBox("Warning", "Nothing Selected", MsgIcon::Warning);
-        return std::nullopt;
-    }
-    return selected.front();
-}
-
 // Runs an unpacker; its stop becomes its box and false.
 template <class Unpack>
 bool unpacked(Session& s, Unpack&& unpack)
@@ -43,6 +33,17 @@ bool unpacked(Session& s, Unpack&& unpack)
         s.shell.messageBox(e.title, e.what(), MsgIcon::Warning);
         return false;
     }
+}
+
+// The first selected entry once `unpack` has read its bytes into the tables;
+// null after the box of no selection or of the unpacker's stop.
+template <class Unpack>
+const TSXstorage* unpackSelected(Session& s, Unpack&& unpack)
+{
+    const auto entry = firstSelected(s, kNothingSelected);
+    if (!entry) return nullptr;
+    const TSXstorage& m = *s.messages.at(*entry).storage;
+    return unpacked(s, [&] { unpack(m.sxdata); }) ? &m : nullptr;
 }
 
 // Where the files of an entry go: its file name with only the extension of
@@ -57,11 +58,17 @@ public:
     void write(const char* extension, const std::string& content) const
     {
         std::filesystem::path path(base_);
-        const std::string name = path.replace_extension(extension).string();
-        writeFileReplacing(
-            name, [&](std::ostream& out) { out.write(content.data(), static_cast<std::streamsize>(content.size())); },
-            "Cannot create file " + name, "Cannot write file " + name);
-        s_.LogString("Wrote " + name);
+        writeReportFile(s_, path.replace_extension(extension).string(), content);
+    }
+    // The table as .bin, then the report's .txt, .csv and .lst, and its .map when withMap.
+    template <class Table>
+    void writeReport(const Table& table, const YamahaReport& report, bool withMap) const
+    {
+        writeTable(table);
+        write(".txt", report.txt);
+        write(".csv", report.csv);
+        write(".lst", report.lst);
+        if (withMap) write(".map", report.map);
     }
     template <class Table>
     void writeTable(const Table& table) const
@@ -86,11 +93,8 @@ void warnDoubleQuote(Session& s, const std::uint8_t* name)
 
 void mapVoicesOfSelected(Session& s, int first)
 {
-    const auto entry = selectedEntry(s);
-    if (!entry) return;
     YamahaTables& t = s.records<YamahaTables>();
-    if (!unpacked(s, [&] { ExtractDXTX_VMEM(s.messages.at(*entry).storage->sxdata, t.DXTX_VMEM); })) return;
-    mapVoices(t, first);
+    if (unpackSelected(s, [&](const Bytes& sx) { ExtractDXTX_VMEM(sx, t.DXTX_VMEM); })) mapVoices(t, first);
 }
 
 DebugLog debugFileOf(Session& s)
@@ -102,12 +106,10 @@ DebugLog debugFileOf(Session& s)
 
 void Yam_Conv_VMEM(Session& s)
 {
-    const auto entry = selectedEntry(s);
-    if (!entry) return;
     YamahaTables& t = s.records<YamahaTables>();
-    const TSXstorage& m = *s.messages.at(*entry).storage;
-    if (!unpacked(s, [&] { ExtractDXTX_VMEM(m.sxdata, t.DXTX_VMEM); })) return;
-    const OutputFiles files(s, m);
+    const TSXstorage* m = unpackSelected(s, [&](const Bytes& sx) { ExtractDXTX_VMEM(sx, t.DXTX_VMEM); });
+    if (!m) return;
+    const OutputFiles files(s, *m);
     files.writeTable(t.DXTX_VMEM);
     files.write(".txt", vmemText(t));
 }
@@ -124,81 +126,54 @@ void Yam_Map32_64(Session& s)
 
 void Yam_ConvDX7p(Session& s)
 {
-    const auto entry = selectedEntry(s);
-    if (!entry) return;
     YamahaTables& t = s.records<YamahaTables>();
-    const TSXstorage& m = *s.messages.at(*entry).storage;
-    if (!unpacked(s, [&] { ExtractDX7iiPerfBank(m.sxdata, t.DX7iiPackedPerf); })) return;
-    const YamahaReport report = dx7iiBankReport(t);
-    const OutputFiles files(s, m);
-    files.writeTable(t.DX7iiPackedPerf);
-    files.write(".txt", report.txt);
-    files.write(".csv", report.csv);
-    files.write(".lst", report.lst);
-    files.write(".map", report.map);
+    const TSXstorage* m = unpackSelected(s, [&](const Bytes& sx) { ExtractDX7iiPerfBank(sx, t.DX7iiPackedPerf); });
+    if (!m) return;
+    OutputFiles(s, *m).writeReport(t.DX7iiPackedPerf, dx7iiBankReport(t), true);
 }
 
 void Yam_ConvDX7peb(Session& s)
 {
-    const auto entry = selectedEntry(s);
-    if (!entry) return;
     YamahaTables& t = s.records<YamahaTables>();
-    const TSXstorage& m = *s.messages.at(*entry).storage;
-    if (!unpacked(s, [&] { ExtractDX7iiPerfEditBuf(m.sxdata, t.DX7iiPerfEditBuf); })) return;
-    const OutputFiles files(s, m);
+    const TSXstorage* m = unpackSelected(s, [&](const Bytes& sx) { ExtractDX7iiPerfEditBuf(sx, t.DX7iiPerfEditBuf); });
+    if (!m) return;
+    const OutputFiles files(s, *m);
     files.writeTable(std::array<DX7iiPerformance, 1>{t.DX7iiPerfEditBuf});
     files.write(".txt", dx7iiEditBufText(t));
 }
 
 void Yam_ConvTX802pb(Session& s)
 {
-    const auto entry = selectedEntry(s);
-    if (!entry) return;
     YamahaTables& t = s.records<YamahaTables>();
-    const TSXstorage& m = *s.messages.at(*entry).storage;
-    if (!unpacked(s, [&] { ExtractTX802PMEM(m.sxdata, t.TX802PMEM, debugFileOf(s)); })) return;
+    const TSXstorage* m =
+        unpackSelected(s, [&](const Bytes& sx) { ExtractTX802PMEM(sx, t.TX802PMEM, debugFileOf(s)); });
+    if (!m) return;
     for (const TX802Performance& p : t.TX802PMEM) warnDoubleQuote(s, p.data() + kPmemName);
-    const YamahaReport report = tx802BankReport(t);
-    const OutputFiles files(s, m);
-    files.writeTable(t.TX802PMEM);
-    files.write(".txt", report.txt);
-    files.write(".csv", report.csv);
-    files.write(".lst", report.lst);
-    files.write(".map", report.map);
+    OutputFiles(s, *m).writeReport(t.TX802PMEM, tx802BankReport(t), true);
 }
 
 void Yam_ConvTX802p(Session& s)
 {
-    const auto entry = selectedEntry(s);
-    if (!entry) return;
     YamahaTables& t = s.records<YamahaTables>();
-    const TSXstorage& m = *s.messages.at(*entry).storage;
-    if (!unpacked(s, [&] { ExtractTX802PCED(m.sxdata, t.TX802PCED, debugFileOf(s)); })) return;
+    const TSXstorage* m =
+        unpackSelected(s, [&](const Bytes& sx) { ExtractTX802PCED(sx, t.TX802PCED, debugFileOf(s)); });
+    if (!m) return;
     warnDoubleQuote(s, t.TX802PCED.data() + kPcedName);
-    const YamahaReport report = tx802PerfReport(t);
-    const OutputFiles files(s, m);
-    files.writeTable(std::array<TX802Pced, 1>{t.TX802PCED});
-    files.write(".txt", report.txt);
-    files.write(".csv", report.csv);
-    files.write(".lst", report.lst);
+    OutputFiles(s, *m).writeReport(std::array<TX802Pced, 1>{t.TX802PCED}, tx802PerfReport(t), false);
 }
 
 std::optional<int> dxChannel(Session& s, int highest)
 {
-    const std::string text = s.text.get(ctl::Channel);
-    int chan = 0;
-    if (text == "Chan") {
+    if (s.text.get(ctl::Channel) == "Chan") {
         s.text.set(ctl::Channel, "0");
-    } else if (!parseDecimal(text, chan) || chan < 0 || chan > highest) {
-        s.shell.messageBox("Error", "You must specify a valid number for the Channel.", MsgIcon::Warning);
-        return std::nullopt;
+        return 0;
     }
-    return chan;
+    return checkedChannel(s, highest, kChannelText);
 }
 
 void Yam_DX7pb_to_TX802pb(Session& s)
 {
-    const auto entry = selectedEntry(s);
+    const auto entry = firstSelected(s, kNothingSelected);
     if (!entry) return;
     // The receive channel has five bits below the offset's three: 0-15 only.
     const auto chan = dxChannel(s, 15);
@@ -211,13 +186,13 @@ void Yam_DX7pb_to_TX802pb(Session& s)
     YamahaTables& t = s.records<YamahaTables>();
     t.DX7iiPackedPerf = source;
     Yam_DX7pb_to_TX802PMEM(source, range == MsgResult::Yes ? 0 : 32, *chan, t.TX802PMEM);
-    s.SX_stor = &s.messages.append("TX802 Perf converted from DX7", TX802PMEMtoSysex(*chan, t.TX802PMEM),
-                                   "DX7_to_TX802_perf_convert");
+    s.messages.append("TX802 Perf converted from DX7", TX802PMEMtoSysex(*chan, t.TX802PMEM),
+                      "DX7_to_TX802_perf_convert");
 }
 
 void Yam_DX7p_to_TX802p(Session& s)
 {
-    const auto entry = selectedEntry(s);
+    const auto entry = firstSelected(s, kNothingSelected);
     if (!entry) return;
     const auto chan = dxChannel(s, 15);
     if (!chan) return;
@@ -225,8 +200,8 @@ void Yam_DX7p_to_TX802p(Session& s)
     if (!unpacked(s, [&] { ExtractDX7iiPerfEditBuf(s.messages.at(*entry).storage->sxdata, t.DX7iiPerfEditBuf); }))
         return;
     t.TX802PCED = Yam_DX7p_to_TX802PCED(t.DX7iiPerfEditBuf, *chan);
-    s.SX_stor = &s.messages.append("TX802 Perf Edit Buf converted from DX7", TX802PCEDtoSysex(*chan, t.TX802PCED),
-                                   "DX7_to_TX802_single_perf_convert");
+    s.messages.append("TX802 Perf Edit Buf converted from DX7", TX802PCEDtoSysex(*chan, t.TX802PCED),
+                      "DX7_to_TX802_single_perf_convert");
 }
 
 void CheckSumCheckClick(Session& s)

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <optional>
 
+#include "core/app/device_commands.h"
 #include "core/app/incoming.h"
 #include "core/app/librarian.h"
 #include "core/app/request_response.h"
@@ -49,13 +50,6 @@ private:
     std::string path_;
     std::ofstream out_;
 };
-
-bool portsReady(Session& s)
-{
-    if (s.MIDI_In_Present && MidiOutputReady(s)) return true;
-    s.shell.messageBox("Warning", "MIDI Interface Not Installed", MsgIcon::Warning);
-    return false;
-}
 
 // A dump still arriving is let in before the next request goes out.
 void waitWhileBusy(Session& s)
@@ -109,7 +103,7 @@ Bytes vcedAnswer(int chan)
 
 void ReadDX7Cart(Session& s, int chan)
 {
-    if (!portsReady(s)) return;
+    if (!requirePorts(s)) return;
     YamahaTables& t = s.records<YamahaTables>();
     NameFile file(s, kCartProgsFile);
 
@@ -131,7 +125,7 @@ void ReadDX7Cart(Session& s, int chan)
     std::string sup;
     bool ignore = false;
     const std::string name = SxParseName(bank, sup, ignore, namingOptions(s));
-    s.SX_stor = &s.messages.append(name + " " + sup, std::move(bank), CleanFilenameStrip(name));
+    s.messages.append(name + " " + sup, std::move(bank), CleanFilenameStrip(name));
     s.LogString("Now Reading Individual Voices...");
     file.line("\r\n\r\n");
 
@@ -147,7 +141,7 @@ void ReadDX7Cart(Session& s, int chan)
 
 void ReadTX802ROM(Session& s, int chan)
 {
-    if (!portsReady(s)) return;
+    if (!requirePorts(s)) return;
     YamahaTables& t = s.records<YamahaTables>();
     NameFile file(s, kTX802RomProgsFile);
     const Bytes voiceRequest = MakeDumpReq(DumpFormat::VEB, chan);
@@ -163,13 +157,13 @@ void ReadTX802ROM(Session& s, int chan)
 
 void RdDX7CRTClick(Session& s)
 {
-    if (!portsReady(s)) return;
+    if (!requirePorts(s)) return;
     if (const auto chan = dxChannel(s, 255)) ReadDX7Cart(s, *chan);
 }
 
 void RdTX802ROMClick(Session& s)
 {
-    if (!portsReady(s)) return;
+    if (!requirePorts(s)) return;
     if (const auto chan = dxChannel(s, 255)) ReadTX802ROM(s, *chan);
 }
 

@@ -1,0 +1,96 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "core/app/device_commands.h"
+
+#include "core/app/controls.h"
+#include "core/app/incoming.h"
+#include "core/app/session.h"
+#include "core/app/sysex_out.h"
+#include "core/text/atomic_file.h"
+#include "core/text/ini_file.h"
+#include "core/text/text_utils.h"
+
+namespace tolvex {
+
+std::optional<std::size_t> firstSelected(Session& s, const char* noneText)
+{
+    const auto selected = s.messages.selectedIndexes();
+    if (selected.empty()) {
+        warn(s, noneText);
+        return std::nullopt;
+    }
+    return selected.front();
+}
+
+void warn(Session& s, const std::string& text)
+{
+    s.shell.messageBox("Warning", text, MsgIcon::Warning);
+}
+
+void refuse(Session& s, const std::string& text)
+{
+    s.shell.messageBox("Error", text, MsgIcon::Warning);
+}
+
+std::optional<int> checkedNumber(Session& s, const char* control, int first, int last, const std::string& text)
+{
+    int value = 0;
+    if (!parseDecimal(s.text.get(control), value) || value < first || value > last) {
+        refuse(s, text);
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::optional<int> checkedChannel(Session& s, int highest, const std::string& rangeText)
+{
+    int channel = 0;
+    if (!parseDecimal(s.text.get(ctl::Channel), channel)) {
+        refuse(s, kChannelText);
+        return std::nullopt;
+    }
+    if (channel < 0 || channel > highest) {
+        refuse(s, rangeText);
+        return std::nullopt;
+    }
+    return channel;
+}
+
+bool requireOutput(Session& s)
+{
+    if (MidiOutputReady(s)) return true;
+    warn(s, "MIDI Interface Not Installed");
+    return false;
+}
+
+bool requirePorts(Session& s)
+{
+    if (s.MIDI_In_Present && MidiOutputReady(s)) return true;
+    warn(s, "MIDI Interface Not Installed");
+    return false;
+}
+
+bool sendLogged(Session& s, ByteView m)
+{
+    if (!requireOutput(s)) return false;
+    s.LogString("Sending: " + hexLine(m));
+    MidiSysex_bulk_out(s, m);
+    return true;
+}
+
+void writeReportFile(Session& s, const std::string& path, ByteView content)
+{
+    writeFileReplacing(
+        path,
+        [&](std::ostream& out) {
+            out.write(reinterpret_cast<const char*>(content.data()), static_cast<std::streamsize>(content.size()));
+        },
+        "Cannot create file " + path, "Cannot write file " + path);
+    s.LogString("Wrote " + path);
+}
+
+void writeReportFile(Session& s, const std::string& path, const std::string& text)
+{
+    writeReportFile(s, path, ByteView(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+}
+
+}  // namespace tolvex

@@ -1,0 +1,51 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The steps device commands share: the entry they work on, the boxes they
+// check, and the requests they send. Each shows its own box and returns
+// nothing (or false) when the command has to stop.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+
+#include "core/text/bytes.h"
+
+namespace tolvex {
+
+class Session;
+
+inline constexpr char kNothingSelected[] = "Nothing Selected";
+inline constexpr char kNoMessagesSelected[] = "No Messages Were Selected - nothing to do";
+inline constexpr char kChannelText[] = "You must specify a valid number for the Channel.";
+
+// The index of the first selected entry; with none, a "Warning" box saying noneText.
+std::optional<std::size_t> firstSelected(Session& s, const char* noneText);
+
+// A "Warning" box titled "Warning": how a command refuses the entry it was given.
+void warn(Session& s, const std::string& text);
+// An "Error" box with the warning icon: how a command refuses a box's value.
+void refuse(Session& s, const std::string& text);
+
+// The decimal number in box `control` when it lies within first..last;
+// otherwise refuse(text).
+std::optional<int> checkedNumber(Session& s, const char* control, int first, int last, const std::string& text);
+// The Channel box within 0..highest: kChannelText when it holds no number,
+// rangeText when it lies outside.
+std::optional<int> checkedChannel(Session& s, int highest, const std::string& rangeText);
+
+// False after the "MIDI Interface Not Installed" box when no output is open.
+bool requireOutput(Session& s);
+// The request/response exchanges need both ports; without them every wait
+// would end as a time-out: the same box as requireOutput and false.
+bool requirePorts(Session& s);
+// Logs "Sending: " and the message's bytes and sends it. Without an output
+// nothing is claimed as sent: the box of requireOutput and false.
+bool sendLogged(Session& s, ByteView m);
+
+// Writes a file the user asked for (a report or data), replacing it, and logs
+// "Wrote " and its path. Throws TolvexError ("Cannot create file " or "Cannot
+// write file " and the path) when it cannot.
+void writeReportFile(Session& s, const std::string& path, ByteView content);
+void writeReportFile(Session& s, const std::string& path, const std::string& text);
+
+}  // namespace tolvex

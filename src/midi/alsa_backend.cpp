@@ -100,7 +100,8 @@ public:
         }
         // Two alike interfaces: their addresses tell them apart.
         for (auto& [name, p] : out)
-            if (seen[name] > 1) name += " " + std::to_string(p.addr.client) + ":" + std::to_string(p.addr.port);
+            if (seen[name] > 1)
+                name.append(" ").append(std::to_string(p.addr.client)).append(":").append(std::to_string(p.addr.port));
         return out;
     }
 

@@ -4,6 +4,8 @@
 // fields, its labels and LEDs show the model's view. It holds no behaviour.
 #pragma once
 
+#include <map>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
@@ -32,7 +34,15 @@ public:
 
     // The control of that name ("CopyFullBtn", "TimbreCheckboxArray[3]",
     // "TimbreLEDArray[5]", ...), or nullptr.
-    QWidget* control(const QString& name) const { return findChild<QWidget*>(name); }
+    // Every session change asks for its control: looked up once by name, then kept.
+    QWidget* control(const QString& name) const
+    {
+        const auto it = controls_.find(name);
+        if (it != controls_.end()) return it->second;
+        QWidget* w = findChild<QWidget*>(name);
+        controls_.emplace(name, w);
+        return w;
+    }
     // What becoming the active window does: loads the source from the selection.
     void activated();
 
@@ -57,6 +67,7 @@ private:
     bool loading_ = false;
     bool focusWasBox_ = false;
     bool syncing_ = false;
+    mutable std::map<QString, QWidget*> controls_;  // built once: the window owns them all
 };
 
 }  // namespace tolvex

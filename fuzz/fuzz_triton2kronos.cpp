@@ -10,7 +10,7 @@
 #include "core/sysex/korg_packing.h"
 #include "devices/devices.h"
 #include "devices/kronos/kronos_layouts.h"
-#include "devices/kronos/kronos_startup.h"
+#include "devices/triton2kronos/tri_kro_startup.h"
 #include "devices/triton2kronos/tri_kro_command.h"
 #include "fuzz_common.h"
 #include "fuzz_tables.h"

@@ -13,7 +13,7 @@
 #include "core/sysex/korg_packing.h"
 #include "devices/kronos/kronos_combi.h"
 #include "devices/kronos/kronos_defs.h"
-#include "devices/kronos/kronos_startup.h"
+#include "devices/triton2kronos/tri_kro_startup.h"
 #include "devices/triton2kronos/tri_kro_command.h"
 #include "devices/triton2kronos/tri_kro_tables.h"
 #include "support/scripted_shell.h"

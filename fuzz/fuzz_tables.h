@@ -6,7 +6,7 @@
 
 #include "core/app/session.h"
 #include "devices/devices.h"
-#include "devices/kronos/kronos_startup.h"
+#include "devices/triton2kronos/tri_kro_startup.h"
 #include "fuzz_common.h"
 
 namespace tolvex::fuzz {

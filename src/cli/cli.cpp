@@ -25,7 +25,7 @@
 #include "core/text/text_utils.h"
 #include "core/text/version_info.h"
 #include "devices/devices.h"
-#include "devices/kronos/kronos_startup.h"
+#include "devices/triton2kronos/tri_kro_startup.h"
 #include "midi/midi_system.h"
 #include "midi/port_devices.h"
 

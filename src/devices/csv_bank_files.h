@@ -42,7 +42,7 @@ inline constexpr char kCsvPackedPerfFile[] = "CSV-DX7iiPackedPerf.bin";
 // A file that cannot be read: the box title ("MIDI", "Error") and its text.
 class CsvBankError : public TolvexError {
 public:
-    CsvBankError(std::string title, const std::string& text) : TolvexError(text), title(std::move(title)) {}
+    CsvBankError(std::string title_, const std::string& text) : TolvexError(text), title(std::move(title_)) {}
     std::string title;
 };
 

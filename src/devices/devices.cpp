@@ -5,7 +5,7 @@
 #include "core/sysex/sx_naming.h"
 #include "devices/csv_bank_files.h"
 #include "devices/kronos/kronos_defs.h"
-#include "devices/kronos/kronos_startup.h"
+#include "devices/triton2kronos/tri_kro_startup.h"
 #include "devices/kronos/kronos_sysex.h"
 #include "devices/kronos/kronos_timbre_copy.h"
 #include "devices/peavey/peavey_commands.h"

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "core/text/bytes.h"
-#include "devices/patches.h"
+#include "devices/common/patches.h"
 
 struct sqlite3;
 

@@ -89,20 +89,20 @@ public:
     std::vector<std::pair<std::string, SeqPortInfo>> list(bool readable)
     {
         if (!announcing_ || stale_.exchange(false)) ports_ = seq_->ports();
-        std::vector<std::pair<std::string, SeqPortInfo>> out;
+        std::vector<std::pair<std::string, SeqPortInfo>> listed;
         std::map<std::string, int> seen;
         for (const SeqPortInfo& p : ports_) {
             // The system's timer and announcement ports, and our own ports.
             if (p.addr.client == 0 || p.addr.client == seq_->clientId()) continue;
             if (readable ? !p.readable : !p.writable) continue;
-            out.emplace_back(portLabel(p), p);
+            listed.emplace_back(portLabel(p), p);
             ++seen[portLabel(p)];
         }
         // Two alike interfaces: their addresses tell them apart.
-        for (auto& [name, p] : out)
+        for (auto& [name, p] : listed)
             if (seen[name] > 1)
                 name.append(" ").append(std::to_string(p.addr.client)).append(":").append(std::to_string(p.addr.port));
-        return out;
+        return listed;
     }
 
     // What the reader thread watches for one direction: the port of ours, the

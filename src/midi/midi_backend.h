@@ -32,7 +32,7 @@ std::string midioutErrorString(MidiErrorCode code);
 // what() is the back-end's own text, shown to the user as it is.
 class MidiBackendError : public TolvexError {
 public:
-    MidiBackendError(MidiErrorCode code, const std::string& text) : TolvexError(text), code(code) {}
+    MidiBackendError(MidiErrorCode code_, const std::string& text) : TolvexError(text), code(code_) {}
     MidiErrorCode code;
 };
 

@@ -265,16 +265,16 @@ std::uint32_t TMidiInput::TMidiCtlInfo::now() const noexcept
     return static_cast<std::uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count());
 }
 
-void TMidiInput::TMidiCtlInfo::shortMessage(const std::uint8_t* bytes, std::size_t n) noexcept
+void TMidiInput::TMidiCtlInfo::shortMessage(const std::uint8_t* data, std::size_t n) noexcept
 {
-    const std::uint8_t status = bytes[0];
+    const std::uint8_t status = data[0];
     if (n == 1 && (status == kActiveSensing || status == kTimingClock)) return;
     if (SysexOnly.load(std::memory_order_relaxed)) return;
     TMidiBufferItem item;
     item.timestamp = now();
     item.data = status;
-    if (n > 1) item.data |= static_cast<std::uint32_t>(bytes[1]) << 8;
-    if (n > 2) item.data |= static_cast<std::uint32_t>(bytes[2]) << 16;
+    if (n > 1) item.data |= static_cast<std::uint32_t>(data[1]) << 8;
+    if (n > 2) item.data |= static_cast<std::uint32_t>(data[2]) << 16;
     if (PBuffer->Put(item)) {
         shell->wake(inputWake);
     } else {
@@ -294,9 +294,9 @@ void TMidiInput::TMidiCtlInfo::beginSysex() noexcept
 // All of a message or none of it: a message with a hole would be joined into a
 // wrong dump. Bytes are written ahead of the queue and taken back when the
 // message turns out not to fit.
-void TMidiInput::TMidiCtlInfo::appendSysex(const std::uint8_t* bytes, std::size_t n) noexcept
+void TMidiInput::TMidiCtlInfo::appendSysex(const std::uint8_t* data, std::size_t n) noexcept
 {
-    if (dropping || ring->Write(bytes, n)) return;
+    if (dropping || ring->Write(data, n)) return;
     ring->Rewind(sysexStart);
     dropping = true;
     drop();
@@ -339,12 +339,12 @@ void TMidiInput::TMidiCtlInfo::severalSenders() noexcept
     shell->wake(dataLostWake);
 }
 
-void TMidiInput::TMidiCtlInfo::receive(ByteView bytes) noexcept
+void TMidiInput::TMidiCtlInfo::receive(ByteView data) noexcept
 {
-    if (bytes.empty() || !running.load(std::memory_order_acquire) || PBuffer == nullptr) return;
-    this->bytes.fetch_add(bytes.size(), std::memory_order_relaxed);
-    const std::uint8_t* p = bytes.data();
-    const std::size_t n = bytes.size();
+    if (data.empty() || !running.load(std::memory_order_acquire) || PBuffer == nullptr) return;
+    bytes.fetch_add(data.size(), std::memory_order_relaxed);
+    const std::uint8_t* p = data.data();
+    const std::size_t n = data.size();
     std::size_t i = 0;
     while (i < n) {
         if (inSysex) {

@@ -112,14 +112,14 @@ public:
 private:
     // The driver callback's instance data: all it touches, nothing it allocates.
     struct TMidiCtlInfo final : MidiReceiver {
-        void receive(ByteView bytes) noexcept override;
+        void receive(ByteView data) noexcept override;
         void portLost(const char* reason) noexcept override;
         void dataLost(std::uint32_t events) noexcept override;
         void severalSenders() noexcept override;
         void drop() noexcept;
-        void shortMessage(const std::uint8_t* bytes, std::size_t n) noexcept;
+        void shortMessage(const std::uint8_t* data, std::size_t n) noexcept;
         void beginSysex() noexcept;
-        void appendSysex(const std::uint8_t* bytes, std::size_t n) noexcept;
+        void appendSysex(const std::uint8_t* data, std::size_t n) noexcept;
         void endSysex() noexcept;
         std::uint32_t now() const noexcept;
 

@@ -9,7 +9,7 @@
 
 #include "cli/runner.h"
 #include "core/text/text_utils.h"
-#include "devices/triton/triton_efx_parse.h"
+#include "devices/triton2kronos/tri_kro_efx_parse.h"
 #include "midi/loopback.h"
 #include "midi/port_devices.h"
 #include "support/run_tool.h"

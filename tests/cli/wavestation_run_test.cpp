@@ -45,14 +45,14 @@ struct WsRun {
     // The files a Wavestation command writes.
     std::vector<std::string> written() const
     {
-        std::vector<std::string> out;
+        std::vector<std::string> files;
         for (const auto& e : std::filesystem::directory_iterator(dir.str())) {
             const std::string name = e.path().filename().string();
             if (name.rfind("WS_SR_", 0) == 0 || name == "factory.bin" || name == "debug_format.bin")
-                out.push_back(name);
+                files.push_back(name);
         }
-        std::sort(out.begin(), out.end());
-        return out;
+        std::sort(files.begin(), files.end());
+        return files;
     }
 };
 

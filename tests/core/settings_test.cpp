@@ -224,7 +224,7 @@ TEST(Settings, PortListsAreAskedAnewWhenASelectorOpensKeepingTheChoice)
 
 // An environment variable set for the test's lifetime.
 struct ScopedEnv {
-    ScopedEnv(const char* name, const std::string& value) : name(name)
+    ScopedEnv(const char* name_, const std::string& value) : name(name_)
     {
         if (const char* old = std::getenv(name)) previous = old;
         ::setenv(name, value.c_str(), 1);

@@ -12,7 +12,7 @@
 #include "core/app/session.h"
 #include "devices/kronos/kronos_combi.h"
 #include "devices/kronos/kronos_defs.h"
-#include "devices/kronos/kronos_startup.h"
+#include "devices/triton2kronos/tri_kro_startup.h"
 #include "devices/kronos/kronos_timbre_copy.h"
 #include "support/kronos_records.h"
 #include "support/run_tool.h"

@@ -13,7 +13,7 @@
 #include "core/app/session.h"
 #include "core/text/ini_file.h"
 #include "devices/kronos/kronos_defs.h"
-#include "devices/kronos/kronos_startup.h"
+#include "devices/triton2kronos/tri_kro_startup.h"
 #include "devices/triton2kronos/tri_kro_tables.h"
 #include "support/scripted_shell.h"
 #include "support/temp_dir.h"

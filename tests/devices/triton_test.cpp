@@ -12,7 +12,7 @@
 #include "core/text/text_utils.h"
 #include "devices/devices.h"
 #include "devices/kronos/kronos_defs.h"
-#include "devices/triton/triton_efx_parse.h"
+#include "devices/triton2kronos/tri_kro_efx_parse.h"
 #include "devices/triton/triton_names.h"
 #include "devices/triton/triton_params.h"
 #include "devices/triton/triton_sysex.h"

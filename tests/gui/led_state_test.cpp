@@ -13,8 +13,8 @@ namespace {
 
 struct FakeTimers {
     struct Timer : LedTimer {
-        Timer(FakeTimers& owner, int interval, std::function<void()> tick)
-            : owner(owner), interval(interval), tick(std::move(tick))
+        Timer(FakeTimers& owner_, int interval_, std::function<void()> tick_)
+            : owner(owner_), interval(interval_), tick(std::move(tick_))
         {
             owner.alive = this;
             ++owner.made;

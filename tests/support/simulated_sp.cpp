@@ -178,8 +178,8 @@ Bytes spBankNameMessage(const std::string& name)
     return message({{0x11, 0x02, 0x0F, 0x01}, padded(name)});
 }
 
-SimulatedSP::SimulatedSP(MidiLoopback& bus, Shell& shell, std::string port, SpBank bank)
-    : bank(std::move(bank)), bus_(bus), shell_(shell), port_(std::move(port))
+SimulatedSP::SimulatedSP(MidiLoopback& bus, Shell& shell, std::string port, SpBank bank_)
+    : bank(std::move(bank_)), bus_(bus), shell_(shell), port_(std::move(port))
 {
     bus_.attach(port_, [this](ByteView m) { hear(m); });
 }

@@ -39,15 +39,15 @@ struct Command {
 // Session::checked, a drop-down the 1-based entry chosen in Session::chosen.
 // A control array of `count` rows keeps row r (from 1) under "control[r]".
 struct Field {
-    Field(std::string control, std::string caption, std::string window, bool check = false, int count = 0,
-          std::vector<std::string> items = {}, std::string hint = "")
-        : control(std::move(control)),
-          caption(std::move(caption)),
-          window(std::move(window)),
-          check(check),
-          count(count),
-          items(std::move(items)),
-          hint(std::move(hint))
+    Field(std::string control_, std::string caption_, std::string window_, bool check_ = false, int count_ = 0,
+          std::vector<std::string> items_ = {}, std::string hint_ = "")
+        : control(std::move(control_)),
+          caption(std::move(caption_)),
+          window(std::move(window_)),
+          check(check_),
+          count(count_),
+          items(std::move(items_)),
+          hint(std::move(hint_))
     {
     }
     std::string control;

@@ -66,7 +66,7 @@ struct DeviceSelector {
 
 class Session {
 public:
-    explicit Session(Shell& shell) : shell(shell) {}
+    explicit Session(Shell& shell_) : shell(shell_) {}
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
@@ -75,7 +75,7 @@ public:
     MessageList messages;  // the Objects Window (ListBox1)
     LogList log;           // the Debug Window (lstLog)
 
-    int LogString(const std::string& text) { return log.LogString(text); }
+    int LogString(const std::string& line) { return log.LogString(line); }
     // A diagnostic line; a debug file that cannot be created never stops the
     // command that writes to it: the log says so once.
     void debuglog(const std::string& s)

@@ -71,11 +71,11 @@ std::string MidiNoteTxt(int mnote)
     return std::string(Midi_Note_Names[static_cast<std::size_t>(note)]) + std::to_string(octave - 1);
 }
 
-std::string Hex(std::uint32_t Number, int Bytes)
+std::string Hex(std::uint32_t Number, int nbytes)
 {
-    if (Bytes < 0 || Bytes > 4) throw TolvexError(format("Hex: %d bytes is out of range (0 to 4)", Bytes));
-    std::string out(static_cast<std::size_t>(2 * Bytes), '0');
-    for (int i = 2 * Bytes - 1; i >= 0; --i) {
+    if (nbytes < 0 || nbytes > 4) throw TolvexError(format("Hex: %d bytes is out of range (0 to 4)", nbytes));
+    std::string out(static_cast<std::size_t>(2 * nbytes), '0');
+    for (int i = 2 * nbytes - 1; i >= 0; --i) {
         out[static_cast<std::size_t>(i)] = kDigits[Number & 0x0F];
         Number >>= 4;
     }

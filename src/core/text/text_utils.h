@@ -28,8 +28,8 @@ Bytes joinNibbles(ByteView pairs, bool highFirst);
 // "C-1" for 0, "C4" for 60, "G9" for 127.
 std::string MidiNoteTxt(int mnote);
 
-// Exactly 2*Bytes upper-case digits of Number; Bytes is 0..4, anything else throws.
-std::string Hex(std::uint32_t Number, int Bytes);
+// Exactly 2*nbytes upper-case digits of Number; nbytes is 0..4, anything else throws.
+std::string Hex(std::uint32_t Number, int nbytes);
 char HexNib(std::uint32_t Number);
 std::string HexB(std::uint8_t B);
 

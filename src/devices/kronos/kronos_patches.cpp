@@ -3,7 +3,7 @@
 // dump, kept as the unpacked 7,810-byte record, sent back as a current-Combi dump.
 #include "core/sysex/korg_packing.h"
 #include "devices/kronos/kronos_combi.h"
-#include "devices/patches.h"
+#include "devices/common/patches.h"
 
 namespace tolvex {
 

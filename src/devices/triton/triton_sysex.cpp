@@ -11,7 +11,6 @@
 #include "core/app/session.h"
 #include "core/app/sysex_out.h"
 #include "core/text/text_utils.h"
-#include "devices/triton/triton_efx_parse.h"
 #include "devices/triton/triton_names.h"
 
 namespace tolvex {
@@ -35,16 +34,6 @@ bool sendCurrentRequest(Session& s, int channel, std::uint8_t function)
     Bytes m = header(channel);
     m.insert(m.end(), {function, 0x00, 0xF7});
     return sendLogged(s, m);
-}
-
-void runTriParseEfx(Session& s, std::int32_t PID)
-{
-    // Runs from the input handler, where no command layer shows what is thrown.
-    try {
-        TriParseEfx(s, PID);
-    } catch (const TolvexError& e) {
-        s.shell.messageBox("Error", e.what(), MsgIcon::Error);
-    }
 }
 
 }  // namespace
@@ -108,7 +97,7 @@ void Tri_ReqCurCombiClick(Session& s)
     if (const auto channel = channelOf(s)) sendCurrentRequest(s, *channel, kTriCurrentCombiDumpRequest);
 }
 
-void Tri_ParsEfxClick(Session& s)
+void Tri_ParsEfxClick(Session& s, const std::function<void(Session&, std::int32_t)>& parse)
 {
     const std::optional<int> channel = channelOf(s);
     if (!channel) return;
@@ -116,7 +105,7 @@ void Tri_ParsEfxClick(Session& s)
     if (!readDecimal(s.text.get(ctl::TriEfxPIDtxt), PID))
         return refuse(s, "You must specify a valid number for the PID.");
     if (!sendCurrentRequest(s, *channel, kTriCurrentCombiDumpRequest)) return;
-    s.postProcessTasks.try_emplace(kTriParseEfxTask, runTriParseEfx);
+    s.postProcessTasks.try_emplace(kTriParseEfxTask, parse);
     SetPostProcess(s, kTriParseEfxTask, PID);
 }
 
@@ -148,7 +137,8 @@ void registerTriton(CommandTable& table)
     add("TriReqAllCombiInAllBanks", "All Combi", "Request all Banks of Combis", Tri_ReqAllCombiBanksClick);
     add("ReqCurProg", "ReqCurProg", "", Tri_ReqCurProgClick);
     add("ReqCurCombi", "ReqCurCombi", "", Tri_ReqCurCombiClick);
-    add("TriParsEfx", "ParsEfx", "", Tri_ParsEfxClick);
+    // The parse of the answer belongs to the conversion, which gives the command its function.
+    add("TriParsEfx", "ParsEfx", "", nullptr);
     add("TriAllProgText", "AllProgText", "Convert All Progams Dump to Names Mapping Text", Tri_AllProgText);
     add("TriAllCombiText", "AllCombiText", "Convert All Combis Dump to Names Mapping Text", Tri_AllCombiText);
 }

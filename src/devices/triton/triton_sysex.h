@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "core/text/bytes.h"
@@ -41,10 +42,11 @@ void Tri_ReqAllCombiBanksClick(Session& s);  // "All Combi"
 // channel is checked as for the other requests.
 void Tri_ReqCurProgClick(Session& s);   // "ReqCurProg"
 void Tri_ReqCurCombiClick(Session& s);  // "ReqCurCombi"
+inline constexpr char kTriParseEfxTask[] = "TriParseEfx";
 // "ParsEfx": checks the channel, then the PID box, sends the current-Combi
-// request and arms the post-process "TriParseEfx" with the PID, which parses
+// request and arms the post-process "TriParseEfx" with the PID: `parse` reads
 // the answer when it arrives.
-void Tri_ParsEfxClick(Session& s);
+void Tri_ParsEfxClick(Session& s, const std::function<void(Session&, std::int32_t)>& parse);
 
 // The status and channel of a Triton timbre's MIDI byte (bits 7-5 status,
 // bit 4 global, bits 3-0 channel - 1): "INT-", "Off-", "EXT-", "EX2-" or

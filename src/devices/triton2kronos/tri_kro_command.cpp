@@ -18,6 +18,8 @@
 #include "devices/kronos/kronos_defs.h"
 #include "devices/kronos/kronos_timbre_copy.h"
 #include "devices/triton/triton_names.h"
+#include "devices/triton/triton_sysex.h"
+#include "devices/triton2kronos/tri_kro_efx_parse.h"
 #include "devices/triton2kronos/tri_kro_tables.h"
 
 namespace tolvex {
@@ -209,6 +211,7 @@ void ConvTriCombiBankClick(Session& s)
 
 void registerTritonToKronos(CommandTable& table)
 {
+    table.bind("TriParsEfx", [](Session& s) { Tri_ParsEfxClick(s, TriParseEfxPostProcess); });
     // Takes the place of the page's placeholder, keeping its position, with its hint.
     table.add({"Conv1TriCombi",
                "Conv Triton Combi",

@@ -4,7 +4,7 @@
 // sent back as single dumps, assembled into bank dumps.
 #include <cstring>
 
-#include "devices/patches.h"
+#include "devices/common/patches.h"
 #include "devices/wavestation/wavestation_sysex.h"
 
 namespace tolvex {

@@ -117,7 +117,7 @@ std::string WSSR_perfMapText(const TWSSR_perfmap_block& map, const WSSRNameTable
 // A line of a mapping file that cannot be read: the box title "MIDI" and the text.
 class WavestationError : public TolvexError {
 public:
-    WavestationError(std::string title, const std::string& text) : TolvexError(text), title(std::move(title)) {}
+    WavestationError(std::string title_, const std::string& text) : TolvexError(text), title(std::move(title_)) {}
     std::string title;
 };
 

@@ -101,7 +101,7 @@ struct YamahaTables {
 // exact text the user sees.
 class YamahaError : public TolvexError {
 public:
-    YamahaError(std::string title, const std::string& text) : TolvexError(text), title(std::move(title)) {}
+    YamahaError(std::string title_, const std::string& text) : TolvexError(text), title(std::move(title_)) {}
     std::string title;
 };
 

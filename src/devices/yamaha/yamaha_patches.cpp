@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "devices/patches.h"
+#include "devices/common/patches.h"
 #include "devices/yamaha/yamaha_formats.h"
 #include "devices/yamaha/yamaha_text.h"
 

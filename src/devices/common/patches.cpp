@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "devices/patches.h"
+#include "devices/common/patches.h"
 
 namespace tolvex {
 

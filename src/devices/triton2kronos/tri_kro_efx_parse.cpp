@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "devices/triton/triton_efx_parse.h"
+#include "devices/triton2kronos/tri_kro_efx_parse.h"
 
 #include <array>
 
@@ -122,6 +122,15 @@ void TriParseEfx(Session& s, std::int32_t PID, const TriKroTables& tri, const Kr
 void TriParseEfx(Session& s, std::int32_t PID)
 {
     TriParseEfx(s, PID, triKroTables(), kronosDefs());
+}
+
+void TriParseEfxPostProcess(Session& s, std::int32_t PID)
+{
+    try {
+        TriParseEfx(s, PID);
+    } catch (const TolvexError& e) {
+        s.shell.messageBox("Error", e.what(), MsgIcon::Error);
+    }
 }
 
 }  // namespace tolvex

@@ -12,7 +12,6 @@ class Session;
 struct KronosDefs;
 struct TriKroTables;
 
-inline constexpr char kTriParseEfxTask[] = "TriParseEfx";
 inline constexpr char kTriEfxDebugFile[] = "TriEfxDebug.bin";
 
 // Parses the last entry of the message list, which must be a current
@@ -28,5 +27,9 @@ inline constexpr char kTriEfxDebugFile[] = "TriEfxDebug.bin";
 void TriParseEfx(Session& s, std::int32_t PID, const TriKroTables& tri, const KronosDefs& kro);
 // The same with the program's tables.
 void TriParseEfx(Session& s, std::int32_t PID);
+// The post-process "TriParseEfx" the Triton page's "ParsEfx" arms: the parse
+// above, run from the input handler, where a file that cannot be written is
+// shown in an Error box.
+void TriParseEfxPostProcess(Session& s, std::int32_t PID);
 
 }  // namespace tolvex

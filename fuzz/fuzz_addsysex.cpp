@@ -26,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static fuzz::NullShell shell;
     static Session owner(shell);
     if (size < 1) return 0;
-    TSXobject assembler(owner);
+    TSXobject assembler(owner.log);
     // The first byte picks the buffer length (1-64).
     const std::size_t chunk = data[0] % 64 + 1;
     std::size_t total = 0;

@@ -94,8 +94,9 @@ const testing::TempDir& dir()
 
 // Runs the program and its reference in turn each iteration; reports the best
 // time of each (the least disturbed by the other users of the machine).
-void sideBySide(benchmark::State& state, const std::vector<std::string>& program, const std::vector<std::string>& reference,
-                const std::string& out = "/dev/null", const std::vector<std::string>& env = {})
+void sideBySide(benchmark::State& state, const std::vector<std::string>& program,
+                const std::vector<std::string>& reference, const std::string& out = "/dev/null",
+                const std::vector<std::string>& env = {})
 {
     double best = 1e9, bestRef = 1e9, wall = 1e9, wallRef = 1e9, peak = 0, peakRef = 0;
     int status = 0;
@@ -182,7 +183,8 @@ BENCHMARK(BM_NamesSmallFileVsTrue)->Iterations(20)->UseManualTime()->Unit(benchm
 void BM_NamesKronosMessageVsTrue(benchmark::State& state)
 {
     const std::string path = dir().file("kronos-param.syx");
-    std::ofstream(path, std::ios::binary) << std::string("\xF0\x42\x30\x68\x43\x17\x00\x00\x00\x00\x00\x00\x01\xF7", 14);
+    std::ofstream(path, std::ios::binary)
+        << std::string("\xF0\x42\x30\x68\x43\x17\x00\x00\x00\x00\x00\x00\x01\xF7", 14);
     sideBySide(state, {cli, "names", path}, {"/bin/true"});
 }
 BENCHMARK(BM_NamesKronosMessageVsTrue)->Iterations(20)->UseManualTime()->Unit(benchmark::kMillisecond);
@@ -192,7 +194,12 @@ void BM_NamesOneMessageVsSplitter(benchmark::State& state)
     const std::string path = oneMessage(static_cast<std::size_t>(state.range(0)));
     sideBySide(state, {cli, "names", path}, {splitter, path});
 }
-BENCHMARK(BM_NamesOneMessageVsSplitter)->Arg(16)->Arg(64)->Iterations(3)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_NamesOneMessageVsSplitter)
+    ->Arg(16)
+    ->Arg(64)
+    ->Iterations(3)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 
 // 101 MiB of real dumps (the fixtures over and over).
 void BM_NamesRealDumpsVsSplitter(benchmark::State& state)

@@ -144,8 +144,14 @@ std::size_t residentBytes()
 
 Bytes eightBytes(std::uint32_t i)
 {
-    return {0xF0, 0x43, 0x10, 0x01, static_cast<std::uint8_t>(i >> 14 & 0x7F), static_cast<std::uint8_t>(i >> 7 & 0x7F),
-            static_cast<std::uint8_t>(i & 0x7F), 0xF7};
+    return {0xF0,
+            0x43,
+            0x10,
+            0x01,
+            static_cast<std::uint8_t>(i >> 14 & 0x7F),
+            static_cast<std::uint8_t>(i >> 7 & 0x7F),
+            static_cast<std::uint8_t>(i & 0x7F),
+            0xF7};
 }
 
 // What a list entry costs besides its message bytes, for 1,000,000 8-byte

@@ -12,8 +12,8 @@
 #include <CLI/CLI.hpp>
 
 #include "cli/console_shell.h"
-#include "cli/library_cli.h"
 #include "cli/entry_line.h"
+#include "cli/library_cli.h"
 #include "cli/runner.h"
 #include "core/app/incoming.h"
 #include "core/app/librarian.h"
@@ -353,8 +353,8 @@ int cmdSend(const Options& o, std::ostream& out, std::ostream& err, const Device
     if (lost) {
         // Only messages that left whole count: the one the loss cut off did not arrive.
         const std::uint64_t left = ports != nullptr ? messagesOut() - outBefore : static_cast<std::uint64_t>(queued);
-        (o.quiet ? err : out) << "Sent " << std::min<std::uint64_t>(left, static_cast<std::uint64_t>(queued)) << " of " << messages.size()
-            << " messages\n";
+        (o.quiet ? err : out) << "Sent " << std::min<std::uint64_t>(left, static_cast<std::uint64_t>(queued)) << " of "
+                              << messages.size() << " messages\n";
         return 1;
     }
     if (stopSignal.load() != 0) return stopStatus();

@@ -21,8 +21,8 @@ using DeviceFactory = std::function<std::unique_ptr<MidiDevices>(Shell& shell, c
 // a usage error (an unknown command, option or port). `makeDevices` returns
 // nullptr when there is no MIDI system. `errIsTerminal`: `err` is a terminal,
 // so send and receive show progress lines there.
-int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-           const DeviceFactory& makeDevices, bool errIsTerminal = false);
+int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, const DeviceFactory& makeDevices,
+           bool errIsTerminal = false);
 
 // Async-signal-safe: the running send or receive stops at its next step, as
 // after Ctrl+C (SIGINT) or SIGTERM; receive saves what it has. runCli then

@@ -12,8 +12,8 @@
 #include <stdexcept>
 
 #include "cli/console_shell.h"
-#include "cli/library_cli.h"
 #include "cli/entry_line.h"
+#include "cli/library_cli.h"
 #include "core/app/command_table.h"
 #include "core/app/incoming.h"
 #include "core/app/librarian.h"
@@ -571,7 +571,7 @@ private:
     std::size_t addedFrom_ = 0;
     std::uint64_t shown_ = 0;
     std::vector<Bytes> received_;  // every message received while the script runs
-    bool failed_ = false;  // a step showed an Error or Warning box: nothing is saved after it
+    bool failed_ = false;          // a step showed an Error or Warning box: nothing is saved after it
     std::int64_t flushedAt_ = 0;
 };
 

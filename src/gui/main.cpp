@@ -4,16 +4,16 @@
 #include <QTimer>
 #include <csignal>
 
-#include <CLI/CLI.hpp>
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <CLI/CLI.hpp>
 
 #include "core/app/librarian.h"
 #include "core/text/version_info.h"
 #include "gui/app.h"
-#include "gui/instance.h"
 #include "gui/app_icon.h"
+#include "gui/instance.h"
 #include "midi/port_devices.h"
 
 namespace {

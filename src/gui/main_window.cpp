@@ -3,7 +3,6 @@
 
 #include <QCloseEvent>
 #include <QDesktopServices>
-#include <QMessageBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFontDatabase>
@@ -12,12 +11,13 @@
 #include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
-#include <QTextDocument>
 #include <QShortcut>
 #include <QSplitter>
+#include <QTextDocument>
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -516,8 +516,10 @@ void MainWindow::buildHelpMenu()
     connect(readme, &QAction::triggered, this, [this] {
         const std::string path = ReadmePath(session_.progpath);
         if (path.empty() || !QDesktopServices::openUrl(QUrl::fromLocalFile(q(path))))
-            shell_.messageBox("Tolvex", "The README is in /usr/share/doc/tolvex/ once Tolvex is installed, else in the "
-                                        "repository's folder.", MsgIcon::Information, MsgButtons::Ok);
+            shell_.messageBox("Tolvex",
+                              "The README is in /usr/share/doc/tolvex/ once Tolvex is installed, else in the "
+                              "repository's folder.",
+                              MsgIcon::Information, MsgButtons::Ok);
     });
     QAction* about = help->addAction("&About Tolvex");
     about->setObjectName("HelpAbout");

@@ -97,27 +97,27 @@ TEST(Cli, NamesEscapesControlBytesAndReadsStandardInput)
     const struct {
         const char* text;
         const char* escaped;
-    } fields[] = {{"plain name", "plain name"},
-                  {"two\nlines", "two\\x0Alines"},
-                  {"tab\there", "tab\\x09here"},
-                  {"back\\slash", "back\\x5Cslash"},
-                  {"del\x7F", "del\\x7F"},
-                  {"caf\xC3\xA9", "caf\xC3\xA9"}};
+    } fields[] = {{"plain name", "plain name"},      {"two\nlines", "two\\x0Alines"}, {"tab\there", "tab\\x09here"},
+                  {"back\\slash", "back\\x5Cslash"}, {"del\x7F", "del\\x7F"},         {"caf\xC3\xA9", "caf\xC3\xA9"}};
     for (const auto& f : fields) EXPECT_EQ(escapeField(f.text), f.escaped) << f.text;
 
     TempDir dir;
     const std::string message("\xF0\x7E\x00\x06\x01\xF7", 6);
     const std::string damaged = dir.write("bank\nB.syx", message);
     const CliRun r = cli({"names", damaged});
-    EXPECT_EQ(r.out, dir.str() + "bank\\x0AB.syx\t1\t6\tUniversal Sysex Non Realtime (ch 00) - General Information : Identity Request\t\n");
+    EXPECT_EQ(
+        r.out,
+        dir.str() +
+            "bank\\x0AB.syx\t1\t6\tUniversal Sysex Non Realtime (ch 00) - General Information : Identity Request\t\n");
 
     std::istringstream piped(message + message);
     std::streambuf* const original = std::cin.rdbuf(piped.rdbuf());
     const CliRun fromStdin = cli({"names", "-"});
     std::cin.rdbuf(original);
     EXPECT_EQ(fromStdin.status, 0) << fromStdin.err;
-    EXPECT_EQ(fromStdin.out, "-\t1\t6\tUniversal Sysex Non Realtime (ch 00) - General Information : Identity Request\t\n"
-                             "-\t2\t6\tUniversal Sysex Non Realtime (ch 00) - General Information : Identity Request\t\n");
+    EXPECT_EQ(fromStdin.out,
+              "-\t1\t6\tUniversal Sysex Non Realtime (ch 00) - General Information : Identity Request\t\n"
+              "-\t2\t6\tUniversal Sysex Non Realtime (ch 00) - General Information : Identity Request\t\n");
 }
 
 // Kronos messages named down to object, bank, parameter and reply with the

@@ -62,7 +62,8 @@ TEST(CsvBankRun, ARefusedFileFailsTheRun)
     const std::string csv = dir.write("bank.csv", "DX7II Performance Bank\n\"Short\"\n");
     const RunResult r = runTool({"Open CSV", "--file", csv, "--save-new", dir.file("new.syx")}, "");
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "MIDI: CSV row too short: \"Short\"\n" + dir.file("new.syx") + " not written: the command failed\n");
+    EXPECT_EQ(r.err,
+              "MIDI: CSV row too short: \"Short\"\n" + dir.file("new.syx") + " not written: the command failed\n");
     EXPECT_EQ(r.out, "");
 }
 

@@ -61,7 +61,8 @@ TEST(KronosCombiRun, CommandsOnTheSelectedDump)
     } cases[] = {
         {{"SaveCombi2Bin", d.file("combi73.syx"), "--file", d.file("out.bin")},
          0,
-         "Loading: 1 message(s)\ncombi name: " + name + "\nWriting Binary Combi, 7810\nWrote " + d.file("out.bin") + "\n",
+         "Loading: 1 message(s)\ncombi name: " + name + "\nWriting Binary Combi, 7810\nWrote " + d.file("out.bin") +
+             "\n",
          ""},
         {{"?", d.file("combi75.syx")},
          0,

@@ -161,8 +161,8 @@ TEST(Runner, SavesWhatItLoadedAndWhatTheCommandAdded)
     const std::string out = dir.file("out.syx"), all = dir.file("all.syx");
     const RunResult saved = run({"Save As", kBank, "--file", out, "--save-list", all});
     EXPECT_EQ(saved.status, 0) << saved.err;
-    EXPECT_EQ(saved.out, "Loading: 1 message(s)\nWriting: Yamaha Bulk Dump: Packed 32 Voice\nWrote " + out + "\nWrote " +
-                             all + "\n");
+    EXPECT_EQ(saved.out, "Loading: 1 message(s)\nWriting: Yamaha Bulk Dump: Packed 32 Voice\nWrote " + out +
+                             "\nWrote " + all + "\n");
     EXPECT_EQ(testing::readFile(out), testing::readFile(kBank));
     EXPECT_EQ(testing::readFile(all), testing::readFile(kBank));
 }

@@ -26,8 +26,8 @@ using testing::TempDir;
 
 void put(const std::string& path, const std::string& text)
 {
-    writeFileReplacing(path, [&](std::ostream& out) { out << text; }, "Cannot create file " + path,
-                       "Cannot write file " + path);
+    writeFileReplacing(
+        path, [&](std::ostream& out) { out << text; }, "Cannot create file " + path, "Cannot write file " + path);
 }
 
 mode_t modeOf(const std::string& path)

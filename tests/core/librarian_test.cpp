@@ -74,7 +74,8 @@ TEST(SyxFile, LongMessagesAcrossManyReadsComeWholeAndTight)
     Bytes big(3 * 1024 * 1024 + 5, 0x11), file;
     big.front() = 0xF0;
     big.back() = 0xF7;
-    for (const Bytes& m : {bytesOf("F0 01 F7"), big, bytesOf("F0 02 F7"), big}) file.insert(file.end(), m.begin(), m.end());
+    for (const Bytes& m : {bytesOf("F0 01 F7"), big, bytesOf("F0 02 F7"), big})
+        file.insert(file.end(), m.begin(), m.end());
     // Short messages straddling the 256 KiB pieces the file is read in, too.
     Bytes small(1000, 0x22);
     small.front() = 0xF0;

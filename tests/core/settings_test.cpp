@@ -309,9 +309,8 @@ TEST(Settings, TolvexPortsAreNeverTheDefault)
     const struct {
         std::vector<std::string> ports;
         int selected;
-    } cases[] = {{{"Tolvex:Tolvex In 128:0", "Synth A", "Tolvex In"}, 1},
-                 {{"Synth A", "Tolvex Out"}, 0},
-                 {{"Tolvex In"}, -1}};
+    } cases[] = {
+        {{"Tolvex:Tolvex In 128:0", "Synth A", "Tolvex In"}, 1}, {{"Synth A", "Tolvex Out"}, 0}, {{"Tolvex In"}, -1}};
     for (const auto& c : cases) {
         TempDir dir;
         ScriptedShell shell;

@@ -75,7 +75,7 @@ TEST(WindowSession, CloseAsksAboutReceivedMessagesNeverSaved)
     const struct {
         const char* name;
         int received;
-        std::optional<MsgResult> answer;       // none: no box expected
+        std::optional<MsgResult> answer;    // none: no box expected
         std::optional<std::string> saveAs;  // the save dialog's answer
         bool closes;
         std::size_t savedBytes;

@@ -268,8 +268,8 @@ TEST(MainWindow, DropsSendsAndWaitsAsAUserExpects)
     for (const QPushButton* b : app->window->findChildren<QPushButton*>())
         controls.insert(b->objectName().toStdString());
     for (const QAction* a : app->window->menuBar()->findChildren<QAction*>())
-        if (!a->objectName().isEmpty() && !a->isSeparator() && a->menu() == nullptr &&
-            a->parent() != nullptr && a->objectName() != "UndoClear" && !a->objectName().startsWith("Help"))
+        if (!a->objectName().isEmpty() && !a->isSeparator() && a->menu() == nullptr && a->parent() != nullptr &&
+            a->objectName() != "UndoClear" && !a->objectName().startsWith("Help"))
             controls.insert(a->objectName().toStdString());
     for (const Command& c : app->commands.all())
         if (c.window == kMainWindow) entries.insert(c.control);
@@ -298,9 +298,8 @@ TEST(MainWindow, DropsSendsAndWaitsAsAUserExpects)
     drop(syx);
     EXPECT_EQ(app->session.messages.count(), 2u);
     drop(progdir.filePath("missing.syx"));
-    EXPECT_EQ(boxes,
-              std::vector<std::string>{"Error: Cannot open file " + progdir.filePath("missing.syx").toStdString() +
-                                       ": No such file"});
+    EXPECT_EQ(boxes, std::vector<std::string>{"Error: Cannot open file " +
+                                              progdir.filePath("missing.syx").toStdString() + ": No such file"});
 
     // Closing under a running send would free what it works on: refused.
     boxes.clear();
@@ -382,7 +381,8 @@ TEST(MainWindow, ASignalNeverWaitsOnABox)
     Window w;
     w.app->shell.answerBox = nullptr;  // a real modal box
     w.app->session.text.set(ctl::Channel, "7");
-    QTimer::singleShot(0, [&] { w.app->shell.messageBox("Warning", "Waiting for you", MsgIcon::Warning, MsgButtons::Ok); });
+    QTimer::singleShot(
+        0, [&] { w.app->shell.messageBox("Warning", "Waiting for you", MsgIcon::Warning, MsgButtons::Ok); });
     QTimer::singleShot(100, [&] { quitOnSignal(*w.app); });
     QElapsedTimer clock;
     clock.start();

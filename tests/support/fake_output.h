@@ -23,8 +23,8 @@ public:
 
     bool busy = false;
     bool fail = false;
-    int failAfter = -1;  // fails once this many messages were sent (-1: never)
-    bool stream = false;       // a long message stays queued until the test drains `queued`
+    int failAfter = -1;   // fails once this many messages were sent (-1: never)
+    bool stream = false;  // a long message stays queued until the test drains `queued`
     std::uint64_t queued = 0;
     std::vector<Bytes> sent;
 };

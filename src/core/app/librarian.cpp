@@ -89,8 +89,7 @@ bool readChecked(Session& s, const std::string& source, SyxSplitter::Sink sink, 
     s.shell.setBusyCursor(false);
     switch (parsed.status) {
     case SyxParse::Status::TooManyLeadingBytes:
-        return refuse("Error", "File Contains > 100 bytes of non-sysex - not loaded", MsgIcon::Warning,
-                      MsgButtons::Ok);
+        return refuse("Error", "File Contains > 100 bytes of non-sysex - not loaded", MsgIcon::Warning, MsgButtons::Ok);
     case SyxParse::Status::NoMessages:
         return refuse("MIDI", "No Sysex Messages In File", MsgIcon::None, MsgButtons::OkCancel);
     case SyxParse::Status::Ok: break;

@@ -11,9 +11,9 @@
 
 #include "core/app/controls.h"
 #include "core/app/mem_stats.h"
+#include "core/app/midi_devices.h"
 #include "core/app/table_files.h"
 #include "core/text/atomic_file.h"
-#include "core/app/midi_devices.h"
 #include "core/text/ini_file.h"
 #include "core/text/text_utils.h"
 #include "core/text/version_info.h"
@@ -172,7 +172,8 @@ void FormCreate(Session& s, const std::string& progpath, const StartupHooks& hoo
     if (!settingsTrouble.empty()) s.LogString(settingsTrouble);
     s.LogString("Diagnostic files: " + absoluteFolder(s.diagnosticsFolder));
     enterReportsFolder(s);
-    s.LogString(std::string("Reports: ") + (s.reportsFollowLastFile ? "the folder of the last opened or saved file, now " : "") +
+    s.LogString(std::string("Reports: ") +
+                (s.reportsFollowLastFile ? "the folder of the last opened or saved file, now " : "") +
                 absoluteFolder(""));
 
     s.MidiInBusy = false;

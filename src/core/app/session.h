@@ -128,8 +128,8 @@ public:
     bool CancelState = false;
     bool CancelVisible = false;  // the Cancel button is shown and enabled only while an operation offers it
     bool PassPrgBankVal = false;
-    std::string progpath;        // program folder, ending in the path separator
-    std::string settingsFolder;  // where TOLVEX.INI lives: the program folder, or the user's when installed
+    std::string progpath;          // program folder, ending in the path separator
+    std::string settingsFolder;    // where TOLVEX.INI lives: the program folder, or the user's when installed
     bool settingsWritable = true;  // false: the settings folder could not be made; nothing is written at close
     // Where diagnostic files ("debugfile.txt", "debugINI.txt", traces) go, ending
     // in '/': empty for the current folder (a build or portable copy), the

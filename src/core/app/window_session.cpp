@@ -73,9 +73,9 @@ bool ConfirmClose(Session& s)
 {
     const std::size_t n = UnsavedReceivedCount(s);
     if (n == 0) return true;
-    const MsgResult answer = s.shell.captionedBox("Tolvex", format("Save the %zu received messages?", n),
-                                                  MsgIcon::Question, MsgButtons::YesNoCancel,
-                                                  {"Save", "Discard", "Cancel"});
+    const MsgResult answer =
+        s.shell.captionedBox("Tolvex", format("Save the %zu received messages?", n), MsgIcon::Question,
+                             MsgButtons::YesNoCancel, {"Save", "Discard", "Cancel"});
     if (answer == MsgResult::Cancel) return false;
     if (answer != MsgResult::Yes) return true;  // Discard
     std::vector<bool> selection(s.messages.count());
@@ -143,8 +143,8 @@ void UndoClear(Session& s)
             add(std::move(e.text), std::move(e.storage), e.selected);
         }
     }
-    for (; nextKept < now.size(); ++nextKept) add(std::move(now[nextKept].text), std::move(now[nextKept].storage),
-                                                  now[nextKept].selected);
+    for (; nextKept < now.size(); ++nextKept)
+        add(std::move(now[nextKept].text), std::move(now[nextKept].storage), now[nextKept].selected);
     s.messages.setSelection(selection);
     s.LogString(format("Restored %zu objects", undo.removed.size()));
     undo.removed.clear();

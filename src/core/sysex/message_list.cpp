@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
-#include <stdexcept>
 #include <ostream>
+#include <stdexcept>
 
 namespace tolvex {
 

@@ -209,8 +209,7 @@ std::size_t SortedNameValueList::assign(std::string text)
         if (end == std::string::npos) end = text_.size();
         std::size_t stop = end;
         if (stop > pos && text_[stop - 1] == '\r') --stop;
-        if (stop > pos)
-            lines_.push_back({static_cast<std::uint32_t>(pos), static_cast<std::uint32_t>(stop - pos)});
+        if (stop > pos) lines_.push_back({static_cast<std::uint32_t>(pos), static_cast<std::uint32_t>(stop - pos)});
         pos = end + 1;
     }
     const auto less = [this](const Line& a, const Line& b) { return line(a) < line(b); };

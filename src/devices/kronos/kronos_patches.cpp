@@ -2,8 +2,8 @@
 // The Kronos family's patches: a Combi from a Combi dump or a current-Combi
 // dump, kept as the unpacked 7,810-byte record, sent back as a current-Combi dump.
 #include "core/sysex/korg_packing.h"
-#include "devices/kronos/kronos_combi.h"
 #include "devices/common/patches.h"
+#include "devices/kronos/kronos_combi.h"
 
 namespace tolvex {
 

@@ -239,7 +239,7 @@ Bytes dx7iiSingle(ByteView record, int channel)
     out.reserve(6 + 10 + record.size() + 2);
     // Byte by byte: GCC 12's Release build takes an insert into the 6-byte list for an overflow.
     for (std::uint8_t b : std::initializer_list<std::uint8_t>{0xF0, 0x43 /* Yamaha */, u8(channel & 0x0F), 0x7E, 0x00,
-                                                             0x3D /* 61 bytes */})
+                                                              0x3D /* 61 bytes */})
         out.push_back(b);
     for (int i = 0; i < 10; ++i) out.push_back(static_cast<std::uint8_t>(DX7ii_PerfBufID[i]));
     out.insert(out.end(), record.begin(), record.end());

@@ -3,10 +3,9 @@
 // program starts: commands that never touch the library never load it. The
 // declarations come from SQLite's own header, so a definition here that does
 // not match its declaration does not compile.
-#include <dlfcn.h>
 #include <sqlite3.h>
 
-#include <type_traits>
+#include "core/text/on_demand.h"
 
 // clang-format off
 #define TOLVEX_SQLITE_FUNCTIONS(X) \
@@ -28,43 +27,14 @@
     X(sqlite3_int64, sqlite3_total_changes64, (sqlite3* db), (db))
 // clang-format on
 
+// clang-format off
+#define TOLVEX_SQLITE_OWN(X) X(, sqlite3_open_v2, , ) X(, sqlite3_close, , ) X(, sqlite3_errmsg, , ) X(, sqlite3_free, , )
+// clang-format on
+
 namespace {
 
-struct Sqlite {
-#define TOLVEX_FIELD(ret, name, params, args) decltype(&::name) name = nullptr;
-    TOLVEX_SQLITE_FUNCTIONS(TOLVEX_FIELD)
-#undef TOLVEX_FIELD
-    decltype(&::sqlite3_open_v2) sqlite3_open_v2 = nullptr;
-    decltype(&::sqlite3_close) sqlite3_close = nullptr;
-    decltype(&::sqlite3_errmsg) sqlite3_errmsg = nullptr;
-    decltype(&::sqlite3_free) sqlite3_free = nullptr;
-    bool complete = false;
-};
-
 // Opened once, on the first call that needs it, and never closed.
-const Sqlite& sqlite()
-{
-    static const Sqlite loaded = [] {
-        Sqlite s;
-        void* lib = dlopen("libsqlite3.so.0", RTLD_NOW | RTLD_LOCAL);
-        if (!lib) return s;
-        bool all = true;
-        const auto find = [&](auto& slot, const char* name) {
-            slot = reinterpret_cast<std::remove_reference_t<decltype(slot)>>(dlsym(lib, name));
-            all = all && slot;
-        };
-#define TOLVEX_FIND(ret, name, params, args) find(s.name, #name);
-        TOLVEX_SQLITE_FUNCTIONS(TOLVEX_FIND)
-#undef TOLVEX_FIND
-        find(s.sqlite3_open_v2, "sqlite3_open_v2");
-        find(s.sqlite3_close, "sqlite3_close");
-        find(s.sqlite3_errmsg, "sqlite3_errmsg");
-        find(s.sqlite3_free, "sqlite3_free");
-        s.complete = all;
-        return s;
-    }();
-    return loaded;
-}
+TOLVEX_ON_DEMAND_LIBRARY(Sqlite, sqlite, "libsqlite3.so.0", TOLVEX_SQLITE_FUNCTIONS, TOLVEX_SQLITE_OWN)
 
 }  // namespace
 
@@ -96,11 +66,7 @@ void sqlite3_free(void* p)
     if (sqlite().complete) sqlite().sqlite3_free(p);
 }
 
-#define TOLVEX_FORWARD(ret, name, params, args) \
-    ret name params                             \
-    {                                           \
-        return sqlite().name args;              \
-    }
+#define TOLVEX_FORWARD(ret, name, params, args) TOLVEX_ON_DEMAND_FORWARD(sqlite, ret, name, params, args)
 TOLVEX_SQLITE_FUNCTIONS(TOLVEX_FORWARD)
 #undef TOLVEX_FORWARD
 

@@ -4,10 +4,10 @@
 // The declarations come from alsa-lib's own headers, so a definition here that
 // does not match its declaration does not compile.
 #include <alsa/asoundlib.h>
-#include <dlfcn.h>
 
 #include <cerrno>
-#include <type_traits>
+
+#include "core/text/on_demand.h"
 
 // clang-format off
 #define TOLVEX_ALSA_FUNCTIONS(X) \
@@ -53,39 +53,14 @@
     X(int, snd_seq_unsubscribe_port, (snd_seq_t* s, snd_seq_port_subscribe_t* p), (s, p))
 // clang-format on
 
+// clang-format off
+#define TOLVEX_ALSA_OWN(X) X(, snd_seq_open, , ) X(, snd_lib_error_set_handler, , )
+// clang-format on
+
 namespace {
 
-struct Alsa {
-#define TOLVEX_FIELD(ret, name, params, args) decltype(&::name) name = nullptr;
-    TOLVEX_ALSA_FUNCTIONS(TOLVEX_FIELD)
-#undef TOLVEX_FIELD
-    decltype(&::snd_seq_open) snd_seq_open = nullptr;
-    decltype(&::snd_lib_error_set_handler) snd_lib_error_set_handler = nullptr;
-    bool complete = false;
-};
-
 // Opened once, on the first call that needs it, and never closed.
-const Alsa& alsa()
-{
-    static const Alsa loaded = [] {
-        Alsa a;
-        void* lib = dlopen("libasound.so.2", RTLD_NOW | RTLD_LOCAL);
-        if (!lib) return a;
-        bool all = true;
-        const auto find = [&](auto& slot, const char* name) {
-            slot = reinterpret_cast<std::remove_reference_t<decltype(slot)>>(dlsym(lib, name));
-            all = all && slot;
-        };
-#define TOLVEX_FIND(ret, name, params, args) find(a.name, #name);
-        TOLVEX_ALSA_FUNCTIONS(TOLVEX_FIND)
-#undef TOLVEX_FIND
-        find(a.snd_seq_open, "snd_seq_open");
-        find(a.snd_lib_error_set_handler, "snd_lib_error_set_handler");
-        a.complete = all;
-        return a;
-    }();
-    return loaded;
-}
+TOLVEX_ON_DEMAND_LIBRARY(Alsa, alsa, "libasound.so.2", TOLVEX_ALSA_FUNCTIONS, TOLVEX_ALSA_OWN)
 
 }  // namespace
 
@@ -104,11 +79,7 @@ int snd_lib_error_set_handler(snd_lib_error_handler_t handler)
     return alsa().complete ? alsa().snd_lib_error_set_handler(handler) : 0;
 }
 
-#define TOLVEX_FORWARD(ret, name, params, args) \
-    ret name params                             \
-    {                                           \
-        return alsa().name args;                \
-    }
+#define TOLVEX_FORWARD(ret, name, params, args) TOLVEX_ON_DEMAND_FORWARD(alsa, ret, name, params, args)
 TOLVEX_ALSA_FUNCTIONS(TOLVEX_FORWARD)
 #undef TOLVEX_FORWARD
 

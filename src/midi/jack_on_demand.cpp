@@ -5,12 +5,12 @@
 // at that first opening, all at once, so the process callback never waits on
 // a lookup. The declarations come from JACK's own headers, so a definition
 // here that does not match its declaration does not compile.
-#include <dlfcn.h>
 #include <jack/jack.h>
 #include <jack/midiport.h>
 
 #include <cstdarg>
-#include <type_traits>
+
+#include "core/text/on_demand.h"
 
 // clang-format off
 #define TOLVEX_JACK_FUNCTIONS(X) \
@@ -42,42 +42,14 @@
     X(int, jack_set_xrun_callback, (jack_client_t* c, JackXRunCallback f, void* a), (c, f, a))
 // clang-format on
 
+// clang-format off
+#define TOLVEX_JACK_OWN(X) X(, jack_client_open, , ) X(, jack_set_error_function, , ) X(, jack_set_info_function, , )
+// clang-format on
+
 namespace {
 
-struct Jack {
-#define TOLVEX_FIELD(ret, name, params, args) decltype(&::name) name = nullptr;
-    TOLVEX_JACK_FUNCTIONS(TOLVEX_FIELD)
-#undef TOLVEX_FIELD
-    decltype(&::jack_client_open) jack_client_open = nullptr;
-    decltype(&::jack_set_error_function) jack_set_error_function = nullptr;
-    decltype(&::jack_set_info_function) jack_set_info_function = nullptr;
-    bool complete = false;
-};
-
-// Opened once, on the first call that needs it; never closed (JACK's own
-// threads may run until the process ends).
-const Jack& jack()
-{
-    static const Jack loaded = [] {
-        Jack j;
-        void* lib = dlopen("libjack.so.0", RTLD_NOW | RTLD_LOCAL);
-        if (!lib) return j;
-        bool all = true;
-        const auto find = [&](auto& slot, const char* name) {
-            slot = reinterpret_cast<std::remove_reference_t<decltype(slot)>>(dlsym(lib, name));
-            all = all && slot;
-        };
-#define TOLVEX_FIND(ret, name, params, args) find(j.name, #name);
-        TOLVEX_JACK_FUNCTIONS(TOLVEX_FIND)
-#undef TOLVEX_FIND
-        find(j.jack_client_open, "jack_client_open");
-        find(j.jack_set_error_function, "jack_set_error_function");
-        find(j.jack_set_info_function, "jack_set_info_function");
-        j.complete = all;
-        return j;
-    }();
-    return loaded;
-}
+// Opened once, on the first call that needs it, and never closed.
+TOLVEX_ON_DEMAND_LIBRARY(Jack, jack, "libjack.so.0", TOLVEX_JACK_FUNCTIONS, TOLVEX_JACK_OWN)
 
 }  // namespace
 
@@ -111,11 +83,7 @@ void jack_set_info_function(void (*func)(const char*))
     if (jack().complete) jack().jack_set_info_function(func);
 }
 
-#define TOLVEX_FORWARD(ret, name, params, args) \
-    ret name params                             \
-    {                                           \
-        return jack().name args;                \
-    }
+#define TOLVEX_FORWARD(ret, name, params, args) TOLVEX_ON_DEMAND_FORWARD(jack, ret, name, params, args)
 TOLVEX_JACK_FUNCTIONS(TOLVEX_FORWARD)
 #undef TOLVEX_FORWARD
 

@@ -9,18 +9,13 @@
 #include "core/app/incoming.h"
 #include "core/sysex/syx_file.h"
 #include "gui/library_window.h"
+#include "qt_app.h"
 #include "support/scripted_shell.h"
 
 namespace tolvex {
 namespace {
 
-struct QtApp {
-    bool offscreen = qputenv("QT_QPA_PLATFORM", "offscreen");
-    int argc = 1;
-    char name[18] = "tolvex_gui_tests";
-    char* argv[2] = {name, nullptr};
-    QApplication app{argc, argv};
-};
+using testing::QtApp;
 
 std::string fixture(const std::string& name)
 {

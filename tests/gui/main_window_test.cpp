@@ -19,6 +19,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
+#include "qt_app.h"
 
 #include <algorithm>
 #include <fstream>
@@ -40,13 +41,7 @@ namespace {
 
 // One application per test, destroyed with it, so that Qt and the libraries
 // under it release what they hold before the leak check at exit.
-struct QtApp {
-    bool offscreen = qputenv("QT_QPA_PLATFORM", "offscreen");  // before the application starts
-    int argc = 1;
-    char name[17] = "tolvex_gui_tests";
-    char* argv[2] = {name, nullptr};
-    QApplication app{argc, argv};
-};
+using testing::QtApp;
 
 // The program's window, offscreen, in a folder of its own holding the shipped
 // tables; boxes are recorded as "TITLE: text" and answered OK.

@@ -7,18 +7,13 @@
 
 #include "core/app/session.h"
 #include "gui/message_list_view.h"
+#include "qt_app.h"
 #include "support/scripted_shell.h"
 
 namespace tolvex {
 namespace {
 
-struct QtApp {
-    bool offscreen = qputenv("QT_QPA_PLATFORM", "offscreen");
-    int argc = 1;
-    char name[17] = "tolvex_gui_tests";
-    char* argv[2] = {name, nullptr};
-    QApplication app{argc, argv};
-};
+using testing::QtApp;
 
 struct ObjectsRig {
     ObjectsRig()

@@ -356,6 +356,7 @@ public:
     void open(const std::string& name, MidiReceiver& receiver) override
     {
         receiver_ = &receiver;
+        flowing_ = false;
         openPort(name, receiver, &JackInBackend::process);
     }
 
@@ -381,9 +382,15 @@ private:
         if (port == nullptr || !in.running()) return 0;
         void* buffer = jack_port_get_buffer(port, frames);
         const std::uint32_t lost = jack_midi_get_lost_event_count(buffer);
-        if (lost > 0 || self->xrun_.exchange(false) || self->regraph_.exchange(false)) self->receiver_->dataLost(lost);
+        const bool xrun = self->xrun_.exchange(false);
+        const bool regraph = self->regraph_.exchange(false);
+        if (lost > 0 || xrun || regraph) self->receiver_->dataLost(lost);
         if (self->connections_.load(std::memory_order_relaxed) > 1) self->receiver_->severalSenders();
         const jack_nframes_t count = jack_midi_get_event_count(buffer);
+        // A period the server skipped while MIDI was flowing lost what was
+        // sent in it, whole messages too; one skipped in silence lost nothing.
+        if (xrun && (count > 0 || self->flowing_)) self->receiver_->periodMissed();
+        self->flowing_ = count > 0;
         for (jack_nframes_t i = 0; i < count; ++i) {
             jack_midi_event_t event;
             if (jack_midi_event_get(&event, buffer, i) == 0 && event.size > 0)
@@ -393,6 +400,7 @@ private:
     }
 
     MidiReceiver* receiver_ = nullptr;
+    bool flowing_ = false;  // the last period carried MIDI (the process callback's own)
 };
 
 // Messages go through a reserved ring to the process callback, which writes

@@ -127,6 +127,13 @@ void MidiLoopback::inject(const std::string& port, ByteView message)
     if (p != nullptr && p->input != nullptr) p->input->receive(message);
 }
 
+void MidiLoopback::missPeriod(const std::string& port)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    Port* p = find(port);
+    if (p != nullptr && p->input != nullptr) p->input->periodMissed();
+}
+
 bool MidiLoopback::inputOpen(const std::string& port)
 {
     std::lock_guard<std::mutex> lock(mutex_);

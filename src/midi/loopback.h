@@ -31,6 +31,8 @@ public:
     // `port`, as the driver would; any thread may call it. Nothing happens
     // while no input is open there.
     void inject(const std::string& port, ByteView message);
+    // The service skipped a period of the input open on `port` (an xrun).
+    void missPeriod(const std::string& port);
     // Whether an input is open on `port`.
     bool inputOpen(const std::string& port);
     // The port stops working, as when the MIDI server goes away: the input and

@@ -63,6 +63,10 @@ public:
     // Several senders now feed the port (only reported while a SysEx message
     // is in progress, where their pieces can mix). Same rules as receive().
     virtual void severalSenders() noexcept {}
+    // The service skipped a period of this port while MIDI was arriving (an
+    // xrun): whatever was sent in it never arrived, whole messages included.
+    // Same rules as receive().
+    virtual void periodMissed() noexcept {}
 
 protected:
     ~MidiReceiver() = default;

@@ -332,6 +332,13 @@ void TMidiInput::TMidiCtlInfo::dataLost(std::uint32_t events) noexcept
     if (events > 0 || cut) shell->wake(dataLostWake);
 }
 
+void TMidiInput::TMidiCtlInfo::periodMissed() noexcept
+{
+    if (!running.load(std::memory_order_acquire) || PBuffer == nullptr) return;
+    missedPeriods.fetch_add(1, std::memory_order_relaxed);
+    shell->wake(dataLostWake);
+}
+
 void TMidiInput::TMidiCtlInfo::severalSenders() noexcept
 {
     if (!inSysex || several.load(std::memory_order_relaxed)) return;

@@ -94,6 +94,8 @@ public:
     // progress, and how many messages a new F0 from another sender cut.
     bool SeveralSenders() const { return ctl_.several.load(std::memory_order_relaxed); }
     std::uint64_t MixedMessages() const { return ctl_.mixed.load(std::memory_order_relaxed); }
+    // Periods the service skipped while MIDI was arriving, since creation.
+    std::uint64_t MissedPeriods() const { return ctl_.missedPeriods.load(std::memory_order_relaxed); }
     // Bytes the port has delivered since creation (activity, even inside a long message).
     std::uint64_t BytesReceived() const { return ctl_.bytes.load(std::memory_order_relaxed); }
     // Bytes of the SysEx message still unfinished when the device last closed.
@@ -116,6 +118,7 @@ private:
         void portLost(const char* reason) noexcept override;
         void dataLost(std::uint32_t events) noexcept override;
         void severalSenders() noexcept override;
+        void periodMissed() noexcept override;
         void drop() noexcept;
         void shortMessage(const std::uint8_t* data, std::size_t n) noexcept;
         void beginSysex() noexcept;
@@ -138,6 +141,7 @@ private:
         std::atomic<std::uint64_t> lostEvents{0};
         std::atomic<std::uint64_t> gapDiscards{0};
         std::atomic<std::uint64_t> mixed{0};
+        std::atomic<std::uint64_t> missedPeriods{0};
         std::atomic<bool> several{false};
         // The SysEx message being received (driver thread only).
         bool inSysex = false;

@@ -107,6 +107,9 @@ MidiLosses PortDevices::takeLosses()
     fresh.messages = clamp(cut - reportedCut_);
     fresh.mixed = clamp(mixed - reportedMixed_);
     fresh.severalSenders = input_.SeveralSenders() && !reportedSeveral_;
+    const std::uint64_t periods = input_.MissedPeriods();
+    fresh.periods = clamp(periods - reportedPeriods_);
+    reportedPeriods_ = periods;
     reportedLost_ = events;
     reportedCut_ = cut;
     reportedMixed_ = mixed;

@@ -62,6 +62,7 @@ private:
     std::uint64_t reportedLost_ = 0;
     std::uint64_t reportedCut_ = 0;
     std::uint64_t reportedMixed_ = 0;
+    std::uint64_t reportedPeriods_ = 0;
     bool reportedSeveral_ = false;
 };
 

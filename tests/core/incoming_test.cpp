@@ -142,5 +142,31 @@ TEST(Incoming, DroppedEventsAreReportedInTheLog)
     EXPECT_NE(std::find(lines.begin(), lines.end(), "MIDI input overflow: 4 event(s) dropped"), lines.end());
 }
 
+// Whole messages go with a period the server skipped: the loss is said (at
+// most once a second) and counted, never a quiet gap in what was kept.
+TEST(Incoming, PeriodsTheServerSkippedAreCountedAndSaidOnceASecond)
+{
+    Rig rig;
+    rig.receive(sysex(10, 1));
+    rig.bus.missPeriod(rig.port);
+    rig.bus.missPeriod(rig.port);
+    rig.shell.runPosted();
+    rig.bus.missPeriod(rig.port);
+    rig.shell.runPosted();
+    EXPECT_EQ(rig.s.midiDataLost, 3u);
+    const auto said = [&] {
+        return std::count_if(rig.s.log.lines().begin(), rig.s.log.lines().end(), [](const std::string& l) {
+            return l.rfind("MIDI data lost: the audio server skipped", 0) == 0;
+        });
+    };
+    EXPECT_EQ(said(), 1);
+    EXPECT_EQ(rig.s.log.lines().back(), "MIDI data lost: the audio server skipped 2 period(s) while MIDI was arriving");
+    rig.shell.advance(1000);
+    rig.bus.missPeriod(rig.port);
+    rig.shell.runPosted();
+    EXPECT_EQ(said(), 2);
+    EXPECT_EQ(rig.s.messages.count(), 1u);
+}
+
 }  // namespace
 }  // namespace tolvex

@@ -85,8 +85,9 @@ void MIDIInput1Overflow(Session& s)
     if (losses.mixed > 0) s.LogString(format("Mixed SysEx from several senders: %u message(s)", losses.mixed));
     if (losses.messages > 0)
         s.LogString(format("MIDI data lost: %u SysEx message(s) with missing data discarded", losses.messages));
-    s.midiDataLost += losses.events + losses.messages + losses.mixed;
+    s.midiDataLost += losses.events + losses.messages + losses.mixed + losses.periods;
     s.lostEventsUnlogged += losses.events;
+    s.missedPeriodsUnlogged += losses.periods;
     LogMidiDataLost(s, false);
     const std::uint32_t dropped = s.devices->takeOverflowDrops();
     if (dropped == 0) return;
@@ -111,11 +112,16 @@ void InputStopped(Session& s)
 
 void LogMidiDataLost(Session& s, bool now)
 {
-    if (s.lostEventsUnlogged == 0) return;
+    if (s.lostEventsUnlogged == 0 && s.missedPeriodsUnlogged == 0) return;
     if (!now && s.shell.nowMs() - s.lostEventsLoggedAt < 1000) return;
-    s.LogString(format("MIDI data lost: %llu events dropped by the audio server",
-                       static_cast<unsigned long long>(s.lostEventsUnlogged)));
+    if (s.lostEventsUnlogged > 0)
+        s.LogString(format("MIDI data lost: %llu events dropped by the audio server",
+                           static_cast<unsigned long long>(s.lostEventsUnlogged)));
+    if (s.missedPeriodsUnlogged > 0)
+        s.LogString(format("MIDI data lost: the audio server skipped %llu period(s) while MIDI was arriving",
+                           static_cast<unsigned long long>(s.missedPeriodsUnlogged)));
     s.lostEventsUnlogged = 0;
+    s.missedPeriodsUnlogged = 0;
     s.lostEventsLoggedAt = s.shell.nowMs();
 }
 

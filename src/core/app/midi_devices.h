@@ -21,6 +21,7 @@ struct MidiLosses {
     std::uint32_t messages = 0;   // SysEx messages discarded because data went missing inside them
     std::uint32_t mixed = 0;      // SysEx messages cut by another sender's message
     bool severalSenders = false;  // several senders now feed the input (told once)
+    std::uint32_t periods = 0;    // periods the service skipped while MIDI was arriving
 };
 
 class MidiDevices {

@@ -149,6 +149,7 @@ public:
     // discarded for holes; the log says so at most once a second.
     std::uint64_t midiDataLost = 0;
     std::uint64_t lostEventsUnlogged = 0;
+    std::uint64_t missedPeriodsUnlogged = 0;
     std::int64_t lostEventsLoggedAt = -1000000;
     int SendDelayMs = 0;  // pause between two messages of "Send Selected"
     bool SendRunning = false;

@@ -19,7 +19,11 @@ only=()
 if [ "$sanitize" = thread ]; then
   tsan_flag=ON
   targets=(--target tolvex_midi_tests)
-  only=(-R '^(MidiSystem|Jack|Alsa|CircularBuffer|MidiInput|MidiOutput|MidiDevices|PortDevices)[.]')
+  # Not the tests on real JACK ports: libjack hands port buffers between
+  # clients through shared memory ordered by the server's semaphores, which
+  # ThreadSanitizer cannot see (TOLVEX_TSAN_JACK=1 runs them too).
+  only=(-R '^(MidiSystem|Alsa|CircularBuffer|MidiInput|MidiOutput|MidiDevices|PortDevices)[.]')
+  [ "${TOLVEX_TSAN_JACK:-0}" = 1 ] && only=(-R '^(MidiSystem|Jack|Alsa|CircularBuffer|MidiInput|MidiOutput|MidiDevices|PortDevices)[.]')
 fi
 
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTOLVEX_WERROR=ON -DTOLVEX_SANITIZE=$san_flag \

@@ -13,6 +13,7 @@
 #include "core/app/session.h"
 #include "core/sysex/monitor_text.h"
 #include "core/text/text_utils.h"
+#include "numbered_message.h"
 #include "support/scripted_shell.h"
 
 namespace {
@@ -142,18 +143,6 @@ std::size_t residentBytes()
     return resident * static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
 }
 
-Bytes eightBytes(std::uint32_t i)
-{
-    return {0xF0,
-            0x43,
-            0x10,
-            0x01,
-            static_cast<std::uint8_t>(i >> 14 & 0x7F),
-            static_cast<std::uint8_t>(i >> 7 & 0x7F),
-            static_cast<std::uint8_t>(i & 0x7F),
-            0xF7};
-}
-
 // What a list entry costs besides its message bytes, for 1,000,000 8-byte
 // messages: heap in use and resident memory, per entry. `received`: stored as
 // a reception stores them (named, logged, made current); otherwise appended
@@ -168,9 +157,10 @@ void listMemory(benchmark::State& state, bool received)
         const std::size_t heap0 = heapInUse(), rss0 = residentBytes();
         for (std::uint32_t i = 0; i < kEntries; ++i) {
             if (received)
-                StoreReceivedMessage(*s, eightBytes(i));
+                StoreReceivedMessage(*s, bench::numberedMessage(i));
             else
-                s->messages.append("Entry " + std::to_string(i) + " of a long list", eightBytes(i), "/tmp/list.syx");
+                s->messages.append("Entry " + std::to_string(i) + " of a long list", bench::numberedMessage(i),
+                                   "/tmp/list.syx");
         }
         const double heap = static_cast<double>(heapInUse() - heap0) / kEntries;
         const double rss = static_cast<double>(residentBytes() - rss0) / kEntries;

@@ -9,6 +9,7 @@
 #include "core/app/incoming.h"
 #include "core/app/librarian.h"
 #include "gui/app.h"
+#include "numbered_message.h"
 
 namespace {
 
@@ -46,18 +47,6 @@ double cpuSeconds()
     return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
 }
 
-Bytes smallMessage(std::uint32_t i)
-{
-    return {0xF0,
-            0x43,
-            0x10,
-            0x01,
-            static_cast<std::uint8_t>(i >> 14 & 0x7F),
-            static_cast<std::uint8_t>(i >> 7 & 0x7F),
-            static_cast<std::uint8_t>(i & 0x7F),
-            0xF7};
-}
-
 // 300,000 messages (the argument) as they arrive at 3,000 a second: 15 per pass of the event
 // loop (one 5 ms JACK period), each named, logged, listed and made the only
 // selected entry, and the window repainted between passes. Counters give the
@@ -70,7 +59,7 @@ void BM_WindowReceives(benchmark::State& state)
         auto app = offscreenWindow();
         double firstStart = cpuSeconds(), first = 0, lastStart = 0;
         for (std::uint32_t i = 0; i < kTotal; ++i) {
-            StoreReceivedMessage(app->session, smallMessage(i));
+            StoreReceivedMessage(app->session, bench::numberedMessage(i));
             if (i % kPerPass == kPerPass - 1) QApplication::processEvents();
             if (i + 1 == kSample) first = cpuSeconds() - firstStart;
             if (i + 1 == kTotal - kSample) lastStart = cpuSeconds();
@@ -92,7 +81,7 @@ void BM_WindowClearSelected50kOf100k(benchmark::State& state)
     for (auto _ : state) {
         state.PauseTiming();
         s.messages.clear();
-        for (std::uint32_t i = 0; i < 100000; ++i) s.messages.append("entry", smallMessage(i), "");
+        for (std::uint32_t i = 0; i < 100000; ++i) s.messages.append("entry", bench::numberedMessage(i), "");
         std::vector<bool> every(100000);
         for (std::size_t i = 0; i < every.size(); i += 2) every[i] = true;
         s.messages.setSelection(every);
@@ -115,7 +104,8 @@ void BM_WindowAppend100kNamed(benchmark::State& state)
         s.messages.clear();
         QApplication::processEvents();
         state.ResumeTiming();
-        for (std::uint32_t i = 0; i < 100000; ++i) s.messages.append("Yamaha Bulk Dump: entry", smallMessage(i), "");
+        for (std::uint32_t i = 0; i < 100000; ++i)
+            s.messages.append("Yamaha Bulk Dump: entry", bench::numberedMessage(i), "");
         QApplication::processEvents();
     }
     app->window->close();

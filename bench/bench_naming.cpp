@@ -6,8 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "core/app/incoming.h"
+#include "core/app/session.h"
 #include "core/sysex/sx_naming.h"
 #include "devices/devices.h"
+#include "support/scripted_shell.h"
 
 namespace {
 
@@ -54,7 +57,10 @@ std::vector<Bytes> mix()
 
 void BM_NameMix(benchmark::State& state)
 {
-    registerDeviceFamilies();  // as the programs do at start
+    testing::ScriptedShell shell;
+    Session s(shell);
+    installDeviceFamilies(s);  // as the programs do at start
+    const NamingOptions naming = namingOf(s);
     const auto messages = mix();
     std::string sup;
     std::string shortDesc;
@@ -62,7 +68,7 @@ void BM_NameMix(benchmark::State& state)
     for (auto _ : state) {
         for (const auto& sx : messages) {
             shortDesc.clear();
-            std::string name = SxParseName(sx, sup, ignore, {}, &shortDesc);
+            std::string name = SxParseName(sx, sup, ignore, naming, &shortDesc);
             benchmark::DoNotOptimize(name.data());
         }
     }

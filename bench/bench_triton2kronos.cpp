@@ -13,6 +13,8 @@
 #include "core/sysex/korg_packing.h"
 #include "devices/kronos/kronos_combi.h"
 #include "devices/kronos/kronos_defs.h"
+#include "devices/kronos/kronos_family.h"
+#include "devices/triton/triton_family.h"
 #include "devices/triton2kronos/tri_kro_command.h"
 #include "devices/triton2kronos/tri_kro_startup.h"
 #include "devices/triton2kronos/tri_kro_tables.h"
@@ -74,7 +76,7 @@ void BM_ConvertWholeBank(benchmark::State& state)
             triton::Ttri_Combi c{};
             triton::recordFromBytes(c, ByteView(bank).subspan(448 * n, 448));
             const TriKroConvertOutput out =
-                Convert_Combi_Triton2Kronos({c, init, *efx, triKroTables(), kronosDefs(), names, true, "0"});
+                Convert_Combi_Triton2Kronos({c, init, *efx, triKroTables(w.s), kronosDefs(w.s), names, true, "0"});
             w.s.messages.append("converted", KroCurrentCombiMessage(out.Kro_Combi), "Tri2Kro-Convert");
         }
         state.PauseTiming();

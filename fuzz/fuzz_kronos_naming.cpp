@@ -12,13 +12,14 @@ using namespace tolvex;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    fuzz::loadShippedTables();
+    Session& tables = fuzz::loadShippedTables();
     Bytes sx = {0xF0, 0x42, 0x30, 0x68};
     sx.insert(sx.end(), data, data + size);
     sx.shrink_to_fit();
     std::string sup, shortDesc;
     bool ignore = false;
-    const std::string name = SxParseName(sx, sup, ignore, {.Filter7F = size % 3 == 0}, &shortDesc);
+    const std::string name =
+        SxParseName(sx, sup, ignore, {.Filter7F = size % 3 == 0, .families = &tables.namers}, &shortDesc);
     fuzz::require(name.rfind("Korg Kronos", 0) == 0);
     return 0;
 }

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The shipped tables, loaded once per fuzz process as the programs load them
-// at start, with the families plugged in and the files written to a private
-// folder.
+// One session with the shipped tables, loaded once per fuzz process as the
+// programs load them at start, with the families plugged in and the files
+// written to a private folder.
 #pragma once
 
 #include "core/app/session.h"
@@ -11,18 +11,19 @@
 
 namespace tolvex::fuzz {
 
-inline void loadShippedTables()
+inline Session& loadShippedTables()
 {
     static NullShell shell;
     static Session tables(shell);
     static const bool loaded = [] {
         privateFolders();
+        installDeviceFamilies(tables);
         KronosUnitStartup(tables, TOLVEX_DATA_DIR "/", false);
         TriKroLoadLists(tables, TOLVEX_DATA_DIR "/");
-        registerDeviceFamilies();
         return true;
     }();
     (void)loaded;
+    return tables;
 }
 
 }  // namespace tolvex::fuzz

@@ -53,7 +53,7 @@ const Templates& templates()
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    fuzz::loadShippedTables();
+    Session& tables = fuzz::loadShippedTables();
     const Templates& t = templates();
     if (size < 1) return 0;
     Bytes bytes(data + 1, data + std::min<std::size_t>(size, 1 + sizeof(triton::Ttri_Combi)));
@@ -63,8 +63,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const TriKroConvertInput in{combi,
                                 t.initCombi,
                                 *t.efxData,
-                                triKroTables(),
-                                kronosDefs(),
+                                triKroTables(tables),
+                                kronosDefs(tables),
                                 t.progNames,
                                 (data[0] & 0x80) != 0,
                                 std::to_string(data[0] & 0x7F)};

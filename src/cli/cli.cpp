@@ -138,8 +138,9 @@ private:
 // not fail the command: the rest is named.
 void startTables(Session& s, ConsoleShell& shell)
 {
+    installDeviceFamilies(s);
     KronosDeferStartup(s, programFolder(), false);
-    wrapDeferredTableLoad([&s, &shell](const std::function<void()>& load) {
+    s.families.wrapDeferredLoads([&s, &shell](const std::function<void()>& load) {
         const bool failedBefore = shell.failed();
         // The tables' start-up lines are the window's, not this command's output.
         auto follow = std::move(s.log.onChange);
@@ -170,7 +171,7 @@ int cmdNames(const Options& o, std::ostream& out, std::ostream& err)
     ConsoleShell shell(err);
     Session s(shell);
     startTables(s, shell);
-    NamingOptions opts;
+    NamingOptions opts = namingOf(s);
     opts.Filter7F = o.filter7F;
     opts.log = [&err](const std::string& line) { err << line << '\n'; };
     mirrorLog(s, err);  // a refused file is named there
@@ -317,7 +318,7 @@ int cmdSend(const Options& o, std::ostream& out, std::ostream& err, const Device
         }
         std::string sup;
         bool ignore = false;
-        const std::string name = SxParseName(m, sup, ignore);
+        const std::string name = SxParseName(m, sup, ignore, namingOf(s));
         if (m.empty() || m.back() != 0xF7) {
             // A receiver would take the next message's bytes as the rest of this one.
             s.LogString("Not sent (no end byte F7): " + name);
@@ -483,7 +484,6 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
            bool errIsTerminal)
 {
     stopSignal.store(0);
-    registerDeviceFamilies();
     CLI::App app("Tolvex, the MIDI SysEx librarian, without a window", "tolvex-cli");
     app.set_version_flag("--version", "tolvex-cli " + programVersionRecord().at("FileVersion"));
     app.set_help_flag();  // each command has its own --help text

@@ -18,6 +18,7 @@
 #include "core/sysex/syx_file.h"
 #include "core/text/ini_file.h"
 #include "core/text/text_utils.h"
+#include "devices/devices.h"
 #include "library/patch_library.h"
 
 namespace tolvex {
@@ -249,6 +250,11 @@ int runLibraryCommand(const std::vector<std::string>& args, std::ostream& out, s
     }
     try {
         PatchLibrary lib(a.library.empty() ? defaultLibraryPath(programFolder()) : a.library);
+        // A message no family splits is named as the window names it.
+        ConsoleShell namingShell(err);
+        Session naming(namingShell);
+        installDeviceFamilies(naming);
+        lib.useNamers(&naming.namers);
         if (a.command == "add") {
             if (!a.received) return addFiles(lib, a, out, err);
             if (!received) return addReceived(lib, a, out, err, makeDevices);

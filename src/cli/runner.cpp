@@ -155,16 +155,16 @@ public:
     {
         // The window's start: its tables, its settings and boxes as the user left them.
         const std::string progpath = programFolder();
-        const StartupHooks hooks = deviceStartupHooks(progpath);
         // The window's diagnostic file too, but only once there is a line for it.
         s_.diagnosticsFolder = diagnosticsFolder(progpath);
         s_.diagnosticsOnFirstLine = true;
         s_.debugFile.openOnFirstLine(s_.diagnosticPath(DebugFile::kDefaultName));
-        hooks.unitStartup(s_);
+        installDeviceFamilies(s_);
+        startFamilyTables(s_, progpath);
         // The tables are read when first needed; a missing one is reported but
         // is no failure of the step that happened to need them.
         // Their start-up lines stay out of the output, as when they were read at start.
-        wrapDeferredTableLoad([this](const std::function<void()>& load) {
+        s_.families.wrapDeferredLoads([this](const std::function<void()>& load) {
             const bool warned = shell_.warned;
             const std::string lastWarning = shell_.lastWarning;
             followLog(true);
@@ -176,7 +176,7 @@ public:
             shell_.warned = warned;
             shell_.lastWarning = lastWarning;
         });
-        FormCreate(s_, progpath, hooks);
+        FormCreate(s_, progpath);
         shown_ = s_.log.appended;
         s_.log.onChange = [this] { followLog(false); };
     }
@@ -384,7 +384,7 @@ private:
                 const TSXstorage& m = *s_.messages.at(i).storage;
                 std::string sup;
                 bool ignore = false;
-                const std::string name = SxParseName(m.sxdata, sup, ignore);
+                const std::string name = SxParseName(m.sxdata, sup, ignore, namingOf(s_));
                 out_ << entryLine(m.filename, i + 1, m.sxdata.size(), name, sup) << '\n';
             }
         } else {

@@ -42,8 +42,8 @@ std::unique_ptr<App> createApp(AppOptions options)
         s.reportsFollowLastFile = reportsFollowLastFile(options.progpath, std::filesystem::current_path(ec).string());
     }
     // Unit start-up first: the tables, then the message core.
-    const StartupHooks hooks = deviceStartupHooks(options.progpath);
-    hooks.unitStartup(s);
+    installDeviceFamilies(s);
+    startFamilyTables(s, options.progpath);
     InitMessageCore(s, options.writeDebugFile);
 
     std::unique_ptr<TFormSplash> splash;
@@ -63,14 +63,14 @@ std::unique_ptr<App> createApp(AppOptions options)
         s.devices->onOverflow = [&s] { MIDIInput1Overflow(s); };
         s.devices->onLost = [&s](const std::string& reason) { MidiDeviceLost(s, reason); };
     }
-    FormCreate(s, options.progpath, hooks);
+    FormCreate(s, options.progpath);
     if (options.newInstance) {
         s.settingsWritable = false;
         s.LogString("New instance: the settings file " + s.settingsFolder + kSettingsFileName + " will not be written");
     }
     app->timbreCopy = std::make_unique<TimbreCopyWindow>(s, app->shell, app->commands);
     // The definition tables are read once the event loop runs, after the window is shown.
-    QTimer::singleShot(0, app->window.get(), [] { loadDeferredTables(); });
+    QTimer::singleShot(0, app->window.get(), [&s] { loadDeferredFamilyTables(s); });
     return app;
 }
 

@@ -10,6 +10,7 @@
 #include <algorithm>
 
 #include "core/app/controls.h"
+#include "core/app/incoming.h"
 #include "core/app/sysex_out.h"
 #include "core/sysex/sx_naming.h"
 #include "core/sysex/syx_file.h"
@@ -53,6 +54,7 @@ PatchLibrary* LibraryAccess::get()
     if (path_.empty()) path_ = defaultLibraryPath(session_.progpath);
     try {
         library_ = std::make_unique<PatchLibrary>(path_);
+        library_->useNamers(&session_.namers);
     } catch (const TolvexError& e) {
         failed_ = true;
         session_.shell.messageBox(
@@ -346,7 +348,7 @@ void LibraryWindow::copyToObjects()
             Bytes m = lib->message(it.id, channel);
             std::string sup;
             bool ignore = false;
-            const std::string name = SxParseName(m, sup, ignore);
+            const std::string name = SxParseName(m, sup, ignore, namingOf(session_));
             session_.messages.append(name + " " + it.name, std::move(m), it.source);
         }
     } catch (const TolvexError& e) {
@@ -413,7 +415,7 @@ void LibraryWindow::makeBank()
         Bytes bank = lib->assembleBank(family, ids, channelOf(session_));
         std::string sup;
         bool ignore = false;
-        const std::string name = SxParseName(bank, sup, ignore);
+        const std::string name = SxParseName(bank, sup, ignore, namingOf(session_));
         session_.messages.append(name, std::move(bank), "");
         session_.LogString(format("Bank of %zu patches made: ", ids.size()) + name);
     } catch (const TolvexError& e) {

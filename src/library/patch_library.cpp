@@ -179,7 +179,7 @@ std::vector<PatchFamily> libraryFamilies()
 }
 
 std::vector<PatchItem> splitMessage(const std::vector<PatchFamily>& families, ByteView sx,
-                                    std::vector<std::string>& problems)
+                                    std::vector<std::string>& problems, const FamilyNamers* namers)
 {
     for (const PatchFamily& f : families) {
         auto split = f.split(sx);
@@ -191,7 +191,9 @@ std::vector<PatchItem> splitMessage(const std::vector<PatchFamily>& families, By
     PatchItem it;
     std::string sup;
     bool ignore = false;
-    it.name = SxParseName(sx, sup, ignore);
+    NamingOptions naming;
+    naming.families = namers;
+    it.name = SxParseName(sx, sup, ignore, naming);
     makerAndModel(sx, it.maker, it.model);
     it.kind = "Message";
     it.format = kWholeMessage;
@@ -448,7 +450,7 @@ void PatchLibrary::addMessage(AddBatch& b, ByteView sx, const std::string& sourc
         messageId = sqlite3_last_insert_rowid(db_);
     }
     std::vector<std::string> problems;
-    const std::vector<PatchItem> items = splitMessage(families_, sx, problems);
+    const std::vector<PatchItem> items = splitMessage(families_, sx, problems, namers_);
     const std::string where = source.empty() ? std::string("received message") : source;
     for (const std::string& p : problems) report.problems.push_back(where + ": " + p);
 

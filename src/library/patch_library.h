@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "core/sysex/sx_naming.h"
 #include "core/text/bytes.h"
 #include "devices/common/patches.h"
 
@@ -117,6 +118,9 @@ public:
 
     // The families the library splits messages with.
     const std::vector<PatchFamily>& families() const { return families_; }
+    // The naming steps for a message no family splits (a session's `namers`;
+    // not owned, must outlive the library); null: the core's naming alone.
+    void useNamers(const FamilyNamers* namers) { namers_ = namers; }
 
 private:
     class Statement;
@@ -164,15 +168,17 @@ private:
     std::string path_;
     sqlite3* db_ = nullptr;
     std::vector<PatchFamily> families_;
+    const FamilyNamers* namers_ = nullptr;
 };
 
 // 64-bit FNV-1a of the bytes, for the fingerprints.
 std::uint64_t fingerprintOf(ByteView bytes, std::uint64_t seed = 0xcbf29ce484222325ULL);
 
 // The items one message gives: the families' patches, or the message as one
-// item; problems of the split are appended to `problems`.
+// item (named with the naming steps `namers`, when given); problems of the
+// split are appended to `problems`.
 std::vector<PatchItem> splitMessage(const std::vector<PatchFamily>& families, ByteView sx,
-                                    std::vector<std::string>& problems);
+                                    std::vector<std::string>& problems, const FamilyNamers* namers = nullptr);
 
 // The families known to the library, in the order they are asked.
 std::vector<PatchFamily> libraryFamilies();

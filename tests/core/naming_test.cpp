@@ -10,11 +10,14 @@
 #include <string>
 #include <vector>
 
+#include "core/app/session.h"
 #include "core/sysex/sx_naming.h"
 #include "core/text/text_utils.h"
 #include "core_test_util.h"
+#include "devices/devices.h"
 #include "devices/peavey/peavey_names.h"
 #include "devices/triton/triton_params.h"
+#include "support/scripted_shell.h"
 
 namespace tolvex {
 namespace {
@@ -26,10 +29,21 @@ struct Named {
     bool ignore = true;
 };
 
+// The naming steps the programs plug in, from one session of this test program.
+const FamilyNamers& familySteps()
+{
+    static testing::ScriptedShell shell;
+    static Session s(shell);
+    static const bool installed = (installDeviceFamilies(s), true);
+    (void)installed;
+    return s.namers;
+}
+
 // Starts from stale outputs: naming must clear sup and ignore, and set the
 // short description only for the forms that have one.
-Named nameOf(const Bytes& sx, const NamingOptions& opts = {})
+Named nameOf(const Bytes& sx, NamingOptions opts = {})
 {
+    if (!opts.families) opts.families = &familySteps();
     Named n;
     n.name = SxParseName(sx, n.sup, n.ignore, opts, &n.shortDesc);
     return n;

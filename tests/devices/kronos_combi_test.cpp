@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "core/app/session.h"
+#include "devices/devices.h"
 #include "devices/kronos/kronos_combi.h"
 #include "devices/kronos/kronos_defs.h"
 #include "devices/kronos/kronos_timbre_copy.h"
@@ -42,6 +43,7 @@ std::string programFolder()
 struct KronosSession {
     KronosSession()
     {
+        installDeviceFamilies(s);
         KronosUnitStartup(s, programFolder(), false);
         KroTimbreCopyFormCreate(s);
     }
@@ -362,7 +364,7 @@ TEST(KronosTemplates, DefaultEffectDataHoldsTheFixedValues)
         int effect, pid, value;
     } cases[] = {{2, 4, 100}, {2, 0, 0}, {1, 1, 100}, {3, 4, 100}};
     for (const auto& c : cases) {
-        const TKroEfxParamArray& pos = kronosDefs().KroEFXParamArray.at(c.effect).at(c.pid);
+        const TKroEfxParamArray& pos = kronosDefs(k.s).KroEFXParamArray.at(c.effect).at(c.pid);
         std::int32_t v = -1;
         ASSERT_TRUE(
             GetBitField(bytes.subspan(64 * c.effect, 64), BFMode::LE, v, pos.KroOfs, pos.KroBitPos, pos.KroWidth));
@@ -384,8 +386,8 @@ TEST(KronosTemplates, ShippedParameterListDescribesGlobalRows)
     };
     std::vector<std::string> log;
     for (const auto& c : cases)
-        EXPECT_EQ(kronosDefs().Kro_parm_desc(0x43, c.typ, c.soc, c.sub, c.pid, c.idx,
-                                             [&](const std::string& l) { log.push_back(l); }),
+        EXPECT_EQ(kronosDefs(k.s).Kro_parm_desc(0x43, c.typ, c.soc, c.sub, c.pid, c.idx,
+                                                [&](const std::string& l) { log.push_back(l); }),
                   c.text);
     EXPECT_TRUE(log.empty());
 }

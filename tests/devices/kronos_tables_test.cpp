@@ -177,24 +177,24 @@ TEST(KronosTables, StartupGoesOnWithoutItsTables)
     const std::string noMap = "Cannot open table file \"" + st.dir.str() + "Tri_Kro_Efx_Map.txt\" - table left empty";
     EXPECT_EQ(st.boxes(), (std::vector<std::string>{"Error: " + cannot, "Error: " + noMap, "Error: " + conversion,
                                                     "Error: " + conversion}));
-    EXPECT_EQ(KronosStartupSummaries(),
+    EXPECT_EQ(KronosStartupSummaries(st.s),
               (std::vector<std::string>{
                   cannot, "Read Kro_Efx_Param_Names.txt from " + st.dir.str() + ": 1 rows, 1 duplicate lines dropped",
                   noMap, "Read Kro_Efx_Param.txt from " + st.dir.str() + ": 1 rows, 2 rows skipped",
                   "Loaded TriKroEfxMap, 0 rows, 0 max PIDs in row, 0 total PIDS, 0.00 Kbytes",
                   "Loaded KroEFXParamArray, 2 rows, 0 max PIDs in row, 1 total PIDS, 0.01 Kbytes"}));
-    EXPECT_EQ(kronosDefs().Kro_paramlist.count(), 0u);
-    EXPECT_EQ(kronosDefs().KroEfxNamelist.count(), 1u);
+    EXPECT_EQ(kronosDefs(st.s).Kro_paramlist.count(), 0u);
+    EXPECT_EQ(kronosDefs(st.s).KroEfxNamelist.count(), 1u);
 
     // A user's own copy wins over the program folder's; the log says where it came from.
     std::filesystem::create_directories(st.dir.file("config/tolvex"));
     st.dir.write("config/tolvex/Kro_Efx_Param.txt", "2,3,0,1,0\n");
     KronosUnitStartup(st.s, st.dir.str(), false);
-    const auto lines = KronosStartupSummaries();
+    const auto lines = KronosStartupSummaries(st.s);
     EXPECT_NE(
         std::find(lines.begin(), lines.end(), "Read Kro_Efx_Param.txt from " + st.dir.str() + "config/tolvex/: 1 rows"),
         lines.end());
-    EXPECT_EQ(kronosDefs().KroEFXParamArray.size(), 3u);
+    EXPECT_EQ(kronosDefs(st.s).KroEFXParamArray.size(), 3u);
 
     // The Triton effect names come with the window; missing, they say so in the log too.
     TriKroLoadLists(st.s, st.dir.str());
@@ -202,36 +202,32 @@ TEST(KronosTables, StartupGoesOnWithoutItsTables)
         "Cannot open table file \"" + st.dir.str() + "TriEffectNameList.txt\" - table left empty";
     EXPECT_EQ(st.boxes().back(), "Error: " + noNames);
     EXPECT_EQ(st.s.log.lines().back(), noNames);
-    EXPECT_TRUE(triKroTables().TriEffectNameList.empty());
-    kronosDefs().clear();
+    EXPECT_TRUE(triKroTables(st.s).TriEffectNameList.empty());
 }
 
-TEST(KronosTables, DeferredStartupReadsOnFirstUseAndForgetsAnEndedSession)
+TEST(KronosTables, DeferredStartupReadsOnFirstUseForItsOwnSessionOnly)
 {
     Startup st;
     st.dir.write("KronosParamList.txt", "1023000000001000=Volume\r\n");
     st.dir.write("Kro_Efx_Param.txt", "1,0,0,1,0\n");
-    {
-        tolvex::testing::ScriptedShell shell;
-        Session gone(shell);
-        KronosDeferStartup(gone, st.dir.str(), false);
-    }
-    // The session that deferred the load has ended: nothing is read for it.
-    EXPECT_EQ(kronosDefs().KroEFXParamArray.size(), 0u);
-
     KronosDeferStartup(st.s, st.dir.str(), false);
     EXPECT_TRUE(st.boxes().empty());  // nothing read yet, so nothing missed yet
-    EXPECT_TRUE(KronosStartupSummaries().empty());
-    const KronosDefs& defs = kronosDefs();  // the first use reads every table
+    EXPECT_TRUE(KronosStartupSummaries(st.s).empty());
+    const KronosDefs& defs = kronosDefs(st.s);  // the first use reads every table
     EXPECT_EQ(defs.KroEFXParamArray.size(), 2u);
     EXPECT_EQ(defs.Kro_paramlist.value("1023000000001000"), std::optional<std::string_view>("Volume"));
     EXPECT_EQ(st.boxes().size(), 2u);  // Kro_Efx_Param_Names.txt and Tri_Kro_Efx_Map.txt are missing
     const auto& log = st.s.log.lines();
     EXPECT_NE(std::find(log.begin(), log.end(), "Read KronosParamList.txt from " + st.dir.str() + ": 1 rows"),
               log.end());
-    EXPECT_FALSE(KronosLoadDeferredTables());  // read once only
+    EXPECT_FALSE(KronosLoadDeferredTables(st.s));  // read once only
     EXPECT_EQ(st.boxes().size(), 2u);
-    kronosDefs().clear();
+
+    // Another session in the same process has tables of its own.
+    tolvex::testing::ScriptedShell shell;
+    Session other(shell);
+    EXPECT_EQ(kronosDefs(other).KroEFXParamArray.size(), 0u);
+    EXPECT_TRUE(shell.boxes.empty());
 }
 
 }  // namespace

@@ -21,10 +21,13 @@
 #include "core/text/ini_file.h"
 #include "devices/kronos/kronos_combi.h"
 #include "devices/kronos/kronos_defs.h"
+#include "devices/kronos/kronos_family.h"
 #include "devices/kronos/kronos_sysex.h"
 #include "devices/kronos/kronos_timbre_copy.h"
+#include "devices/triton/triton_family.h"
 #include "devices/triton2kronos/tri_kro_command.h"
 #include "devices/triton2kronos/tri_kro_convert.h"
+#include "devices/triton2kronos/tri_kro_family.h"
 #include "devices/triton2kronos/tri_kro_startup.h"
 #include "devices/triton2kronos/tri_kro_tables.h"
 #include "support/scripted_shell.h"
@@ -302,7 +305,7 @@ TEST(TriKroConvert, FactoryCombinationsThroughTheShippedTables)
     Session s{shell};
     KronosUnitStartup(s, progpath, false);
     TriKroLoadLists(s, progpath);
-    TriKroTables& tri = triKroTables();
+    TriKroTables& tri = triKroTables(s);
     ReadTriKroValueMaps(IniFile(""), progpath, tri.valueMaps, nullptr);
     const auto bytesOf = [](const std::string& path) {
         std::ifstream in(path, std::ios::binary);
@@ -324,7 +327,7 @@ TEST(TriKroConvert, FactoryCombinationsThroughTheShippedTables)
         triton::recordFromBytes(c, Bytes(bank.begin() + static_cast<std::ptrdiff_t>(n * sizeof c),
                                          bank.begin() + static_cast<std::ptrdiff_t>((n + 1) * sizeof c)));
         const TriKroConvertOutput out =
-            Convert_Combi_Triton2Kronos({c, init, efx, tri, kronosDefs(), names, true, std::to_string(n)});
+            Convert_Combi_Triton2Kronos({c, init, efx, tri, kronosDefs(s), names, true, std::to_string(n)});
         const TKro_Combi& k = out.Kro_Combi;
         SCOPED_TRACE(n);
         for (std::size_t t = 0; t < 8; ++t) {

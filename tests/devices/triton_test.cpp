@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <sstream>
 
+#include "core/app/incoming.h"
+#include "core/app/session.h"
 #include "core/sysex/sx_naming.h"
 #include "core/text/text_utils.h"
 #include "devices/devices.h"
@@ -89,11 +91,13 @@ TEST(Triton, ParameterChangeAndTimbreTexts)
          "Korg Triton: Parm Unknown format",
          ""},
     };
-    registerDeviceFamilies();  // the naming's Triton step
+    testing::ScriptedShell shell;
+    Session s(shell);
+    installDeviceFamilies(s);  // the naming's Triton step
     for (const auto& c : changes) {
         std::string sup;
         bool ignore = false;
-        EXPECT_EQ(SxParseName(c.sx, sup, ignore), c.name);
+        EXPECT_EQ(SxParseName(c.sx, sup, ignore, namingOf(s)), c.name);
         std::string shortDesc;
         TriParamParse(c.sx, &shortDesc);
         EXPECT_EQ(shortDesc, c.shortDesc) << c.name;

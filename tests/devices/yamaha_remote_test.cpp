@@ -193,7 +193,9 @@ TEST(YamahaRemote, SettingsNameTheCartridgeAndRomVoicesAtStartUp)
                                        "[TX802rom]\r\n128=RomA 1\r\n255=RomB 64\r\n200=\r\n");
     testing::ScriptedShell shell;
     Session s(shell);
-    deviceStartupHooks(dir.str()).readSettings(s, IniFile(path));
+    installDeviceFamilies(s);
+    const IniFile ini(path);
+    for (const auto& f : s.families.all()) f->readSettings(s, ini);
     const auto& map = s.records<YamahaTables>().YamPerfMapping;
     const struct {
         int entry;

@@ -31,23 +31,6 @@ std::size_t editDistance(const std::string& a, const std::string& b)
     return row[b.size()];
 }
 
-// One page's buttons in rows of `columns`, in the order given.
-void page(CommandTable& t, const char* title, int columns,
-          std::initializer_list<std::pair<const char*, const char*>> buttons)
-{
-    int i = 0;
-    for (const auto& [control, caption] : buttons) {
-        t.add({control, caption, kMainWindow, title, "", {}, i / columns, i % columns, "", {}});
-        ++i;
-    }
-}
-
-void at(CommandTable& t, const char* title, const char* control, const char* caption, int row, int column,
-        const char* hint = "")
-{
-    t.add({control, caption, kMainWindow, title, hint, {}, row, column, "", {}});
-}
-
 }  // namespace
 
 std::string plainCaption(const std::string& caption)
@@ -56,6 +39,27 @@ std::string plainCaption(const std::string& caption)
     for (char c : caption)
         if (c != '&') out += c;
     return out;
+}
+
+void CommandTable::addPage(const std::string& page, int columns,
+                           std::initializer_list<std::pair<const char*, const char*>> buttons)
+{
+    int i = 0;
+    for (const auto& [control, caption] : buttons) {
+        add({control, caption, kMainWindow, page, "", {}, i / columns, i % columns, "", {}});
+        ++i;
+    }
+}
+
+void CommandTable::addAt(const std::string& page, const char* control, const char* caption, int row, int column,
+                         const char* hint)
+{
+    add({control, caption, kMainWindow, page, hint, {}, row, column, "", {}});
+}
+
+void CommandTable::addMenu(const std::string& menu, const char* control, const char* caption)
+{
+    add({control, caption, kMainWindow, menu, "", {}, -1, -1, "", {}});
 }
 
 void CommandTable::add(Command command)
@@ -216,59 +220,6 @@ CommandTable makeCommandTable()
             if (s.closeWindow) s.closeWindow();
         },
         "Quit");
-    menu("Special", "KroGlobal2Txt", "&Global2Text", "", {});
-    menu("Special", "KroParseToText", "&Parse2Text", "", {});
-    menu("Special", "KroSaveCombiBin", "&SaveCombi2Bin", "", {});
-
-    page(t, "DX/TX", 6,
-         {{"Conv_VMEM", "DX VMEM>file"},
-          {"DX7peb", "DX7peb>file"},
-          {"ConvDX7p", "DX7perf>file"},
-          {"Map1_32", "DX Map1-32"},
-          {"Map32_64", "DX Map32-64"},
-          {"RdTX802ROM", "Rd TX802 ROM"},
-          {"RdDX7CRT", "Rd DX7 CRT"},
-          {"ConvTX802perfBank", "TX802pb>file"},
-          {"ConvTX802Perf", "TX802p>file"},
-          {"DX7p_to_TX802p", "DX7p>TX802p"},
-          {"dx7pb_to_tx802pb", "DX7pb>TX802pb"}});
-    at(t, "DX/TX", "CheckSumCheck", "Check", 2, 1);
-    at(t, "DX/TX", "CheckSumFix", "Fix", 2, 2);
-    page(t, "SP", 4,
-         {{"SPtoFile", "SP>File"},
-          {"SP_Load_Bank", "SP Load Bank"},
-          {"Rd_PV_SP_bank", "Rd SP bank data"},
-          {"SP_Load_All_Banks", "Read all SP Banks"}});
-    at(t, "Wavestation", "ExtractWS", "ExtractWS", 0, 0);
-    at(t, "Wavestation", "LoadMappingButton", "Load Mapping", 0, 1);
-    at(t, "Wavestation", "ReqPatchBank", "Req Patch Bank", 1, 0);
-    at(t, "Wavestation", "ReqPerfBank", "Req Perf Bank", 1, 1);
-    at(t, "Wavestation", "AllPatch", "All Patch", 1, 2);
-    at(t, "Wavestation", "AllPerf", "All Perf", 1, 3);
-    page(t, "Triton", 6,
-         {{"TriReq1Prog", "Req 1 Prog"},
-          {"TriReq1ProgBank", "Req 1 Prog Bank"},
-          {"TriReqAllProgInallBanks", "All Prog"},
-          {"TriReq1Combi", "Req 1 Combi"},
-          {"TriReq1CombiBank", "Req 1 Combi Bank"},
-          {"TriReqAllCombiInAllBanks", "All Combi"},
-          {"ReqCurProg", "ReqCurProg"},
-          {"ReqCurCombi", "ReqCurCombi"},
-          {"TriParsEfx", "ParsEfx"},
-          {"TriAllProgText", "AllProgText"},
-          {"TriAllCombiText", "AllCombiText"}});
-    page(t, "Kronos", 5,
-         {{"KroReq1Prog", "Req 1 Prog"},
-          {"KroReq1Combi", "Req 1 Combi"},
-          {"CurProgReq", "Cur Prog Req"},
-          {"CurCombReq", "Cur Comb Req"},
-          {"CurSetlistReq", "Cur Setlist Req"},
-          {"Setlist2EditBuf", "Setlist 2 EditBuf"},
-          {"Conv1TriCombi", "Conv Triton Combi"},
-          {"TimbreCopy", "Timbre Copy"}});
-    at(t, "Kronos", "SetlistAutoName", "SetlistAutoName", 1, 3, "(currently unimplemented)");
-    at(t, "Kronos", "CmbTempoButton", "?", -1, -1, "Shows tempo setting from current Combi object");
-
     const struct {
         const char* control;
         const char* caption;
@@ -277,25 +228,13 @@ CommandTable makeCommandTable()
         {ctl::ProgChange, "Prog", "Program Number for use with program change button"},
         {ctl::Channel, "Chan", "MIDI channel to send on"},
         {ctl::SXreqString, "",
-         "Enter in hex, separated with spaces. It is OK to leave off F0 and F7 - they will be added if not present"},
-        {ctl::SP_Bank_Num_edit, "Bank", "Bank number to Load from SP 0-127"},
-        {ctl::SP_DevID_edit, "Dev", "0-6 for SCSI Devs, 7 for Floppy"},
-        {ctl::WS_Bank, "Bank", ""},
-        {ctl::TriProg, "Prog", "Enter Triton Program Number (Decimal)"},
-        {ctl::TriBank, "Bank", "Enter Triton Bank Number (Decimal)"},
-        {ctl::TriEfxPIDtxt, "PID", ""},
-        {ctl::Tri_Gchan, "Gchan", ""},
-        {ctl::KroProg, "Prog", ""},
-        {ctl::KroBank, "Bank", ""}};
+         "Enter in hex, separated with spaces. It is OK to leave off F0 and F7 - they will be added if not present"}};
     for (const auto& e : edits) t.addField({e.control, e.caption, kMainWindow, false, 0, {}, e.hint});
     const struct {
         const char* control;
         const char* caption;
         const char* hint;
     } checks[] = {{ctl::XTCheckBox1, "Enable Legacy (Unsupported)", "Enabled extended (unsupported) devices"},
-                  {ctl::PassPrgBank, "Conv Pass Program and Bank", ""},
-                  {ctl::AutoSendCB, "Auto Send Triton Converted",
-                   "When Converting Triton to Kronos Combi, automatically send to Edit Buffer"},
                   {ctl::Filter7F, "Filter Function 7F msgs", "Don't display or log Kronos function 7F parameters"}};
     for (const auto& c : checks) t.addField({c.control, c.caption, kMainWindow, true, 0, {}, c.hint});
 
@@ -307,10 +246,6 @@ CommandTable makeCommandTable()
         "lstLog",
         "Right-Click to copy selected line to clipboard. Double-click to copy entire log to clipboard (up to 32K)");
     t.addHint(ctl::SXrecvString, "Displays last SysEx Message Received (up to 64 bytes)");
-    t.addHint("CopyEditObjName", "Name of Object from main form (Combi)");
-    t.addHint("SrcCombi", "Name of Combi selected as object on main form");
-    t.addHint("GroupBox1", "If more than one Timbre is mapped to the same destination, the hightest number is used");
-    t.addHint("GroupBox2", "If more than one Timbre is mapped to the same destination, the hightest number is used");
     describeCommands(t);
     return t;
 }

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -19,7 +20,7 @@ struct Command {
     std::string control;  // the control's name, e.g. "Conv_VMEM"
     std::string caption;  // as shown, menus with their '&' accelerator, e.g. "DX VMEM>file", "&Save As"
     std::string window;   // kMainWindow, or the caption of another window
-    std::string place;    // page ("DX/TX", "Kronos", ...), menu ("File", "Special") or "" for the window itself
+    std::string place;    // a family's page, a menu ("File", "Special") or "" for the window itself
     std::string hint;
     // Empty while the command's device family is not built: the control is shown disabled.
     std::function<void(Session&)> run;
@@ -98,6 +99,16 @@ public:
     // Known names (controls and captions) closest to an unknown one, best first.
     std::vector<std::string> closeNames(const std::string& name, std::size_t most = 5) const;
 
+    // A page's buttons in reading order, `columns` to a row, without their
+    // functions yet (bind gives them).
+    void addPage(const std::string& page, int columns,
+                 std::initializer_list<std::pair<const char*, const char*>> buttons);
+    // One button of a page at a place of its grid (-1, -1: the window places it).
+    void addAt(const std::string& page, const char* control, const char* caption, int row, int column,
+               const char* hint = "");
+    // A menu entry without its function yet.
+    void addMenu(const std::string& menu, const char* control, const char* caption);
+
     void addField(Field field) { fields_.push_back(std::move(field)); }
     const std::vector<Field>& fields() const { return fields_; }
     // By control name, else every field with that caption; case ignored.
@@ -128,11 +139,22 @@ private:
 // A caption as read, without the '&' that marks its accelerator key.
 std::string plainCaption(const std::string& caption);
 
-// The table of every command of the program's windows: the librarian's own
-// with their functions, and each device page's controls, bound by their
-// families as those are built.
+// The librarian's commands of the main window with their functions, its menus
+// and its own boxes; each device family adds its pages (see DeviceFamily).
 CommandTable makeCommandTable();
-// Gives the table's commands their descriptions (makeCommandTable calls it).
+// Gives the librarian's commands their descriptions (makeCommandTable calls it).
 void describeCommands(CommandTable& t);
+
+// Phrases the descriptions of commands share.
+namespace uses {
+inline constexpr char kOut[] = "MIDI: the output port (--out PORT)";
+inline constexpr char kInOut[] = "MIDI: the answers on the input port (--in PORT), requests to the output (--out PORT)";
+inline constexpr char kNoOutput[] = "no MIDI output: \"MIDI Interface Not Installed\"";
+inline constexpr char kNothingSelected[] = "no entry selected: \"Nothing Selected\"";
+inline constexpr char kNoneSelected[] = "no entry selected: \"No Messages Were Selected - nothing to do\"";
+inline constexpr char kBadNumber[] = "a box that holds no number, or one out of range: its box";
+// A file written beside the entry's own file, as its description reads.
+std::string beside(const char* extensions);
+}  // namespace uses
 
 }  // namespace tolvex

@@ -30,7 +30,15 @@ NamingOptions namingOptions(Session& s)
 {
     NamingOptions opts;
     opts.Filter7F = s.checked.get(ctl::Filter7F);
+    opts.families = &s.namers;
     opts.log = [&s](const std::string& line) { s.LogString(line); };
+    return opts;
+}
+
+NamingOptions namingOf(const Session& s)
+{
+    NamingOptions opts;
+    opts.families = &s.namers;
     return opts;
 }
 

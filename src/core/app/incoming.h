@@ -30,6 +30,8 @@ inline constexpr std::int64_t kLostBoxRepeatMs = 2000;
 // How the session names messages: the "Filter Function 7F msgs" check box,
 // and what the naming notices goes to the session's log.
 NamingOptions namingOptions(Session& s);
+// The session's family naming steps alone: no box read, nothing logged.
+NamingOptions namingOf(const Session& s);
 // The output commands can send on: present and open.
 bool MidiOutputReady(const Session& s);
 

@@ -60,13 +60,17 @@ void tryDevice(Session& s, F&& f)
     }
 }
 
-const char* const kEditKeysRead1[] = {ctl::Channel, ctl::WS_Bank, ctl::SXreqString, ctl::SP_DevID_edit,
-                                      ctl::SP_Bank_Num_edit};
-const char* const kEditKeysRead2[] = {ctl::TriProg, ctl::TriBank, ctl::TriEfxPIDtxt,
-                                      ctl::KroProg, ctl::KroBank, ctl::Tri_Gchan};
-const char* const kEditKeysWritten[] = {ctl::Channel,       ctl::WS_Bank, ctl::SXreqString, ctl::SP_Bank_Num_edit,
-                                        ctl::SP_DevID_edit, ctl::TriProg, ctl::TriBank,     ctl::TriEfxPIDtxt,
-                                        ctl::KroProg,       ctl::KroBank, ctl::Tri_Gchan};
+// The boxes the settings file keeps: the window's own, then each family's.
+std::vector<RememberedControl> rememberedControls(const Session& s)
+{
+    std::vector<RememberedControl> out = {{ctl::Channel, "Channel", "0"},
+                                          {ctl::SXreqString, "SXreqString", ""},
+                                          {ctl::Filter7F, "Filter7F", "", true},
+                                          {ctl::XTCheckBox1, "XTCheckBox1", "", true}};
+    for (const auto& f : s.families.all())
+        for (const RememberedControl& c : f->remembered()) out.push_back(c);
+    return out;
+}
 
 std::string homeFolder(const std::string& fallback)
 {
@@ -81,13 +85,6 @@ std::string absoluteFolder(const std::string& folder)
     std::error_code ec;
     const auto here = std::filesystem::current_path(ec);
     return ec ? std::string("./") : here.string() + "/";
-}
-
-std::string editDefault(const std::string& key)
-{
-    if (key == ctl::SXreqString || key == ctl::SP_DevID_edit || key == ctl::SP_Bank_Num_edit) return "";
-    if (key == ctl::Tri_Gchan) return "1";
-    return "0";
 }
 
 }  // namespace
@@ -114,7 +111,7 @@ void InitMessageCore(Session& s, bool writeDebugFile)
         s.shell.messageBox("Warning", "MIDI Interface Not Installed", MsgIcon::Warning);
 }
 
-void FormCreate(Session& s, const std::string& progpath, const StartupHooks& hooks)
+void FormCreate(Session& s, const std::string& progpath)
 {
     s.shell.setBusyCursor(true);
     s.log.logItemMax = 300;
@@ -135,22 +132,20 @@ void FormCreate(Session& s, const std::string& progpath, const StartupHooks& hoo
     if (s.MIDI_In_Present) s.MidInDevName = ini.ReadString("MidiDevs", "Input", "");
     if (s.MIDI_Out_Present) s.MidOutDevName = ini.ReadString("MidiDevs", "Output", "");
 
-    for (const char* key : kEditKeysRead1) s.text.set(key, ini.ReadString("Settings", key, editDefault(key)));
     const std::string longTimeOut = ini.ReadString("Settings", "LongTimeOut", "");
     s.lastpath = ini.ReadString("Settings", "LastPath", "");
-    for (const char* key : kEditKeysRead2) s.text.set(key, ini.ReadString("Settings", key, editDefault(key)));
-
-    s.checked.set(ctl::PassPrgBank, ini.ReadBool("Settings", "PassPrgBankVal"));
-    s.PassPrgBankVal = s.checked.get(ctl::PassPrgBank);
-    s.checked.set(ctl::AutoSendCB, ini.ReadBool("Settings", "AutoSendCB"));
-    s.checked.set(ctl::Filter7F, ini.ReadBool("Settings", "Filter7F"));
-    s.checked.set(ctl::XTCheckBox1, ini.ReadBool("Settings", "XTCheckBox1"));
+    for (const RememberedControl& c : rememberedControls(s)) {
+        if (c.check)
+            s.checked.set(c.control, ini.ReadBool("Settings", c.key));
+        else
+            s.text.set(c.control, ini.ReadString("Settings", c.key, c.firstText));
+    }
 
     if (s.lastpath.empty()) s.lastpath = portableCopy(s.progpath) ? s.progpath : homeFolder(s.progpath);
     if (!parseDecimal(longTimeOut, s.LongTimeOutVal)) s.LongTimeOutVal = 100;
     s.SendDelayMs = std::max(0, ini.ReadInteger("Settings", "SendDelayMs", 0));
 
-    if (hooks.readSettings) hooks.readSettings(s, ini);
+    for (const auto& f : s.families.all()) f->readSettings(s, ini);
 
     if (s.MIDI_In_Present && s.devices)
         fillSelector(s, s.cmbInput, s.devices->inputNames(), s.MidInDevName,
@@ -166,8 +161,8 @@ void FormCreate(Session& s, const std::string& progpath, const StartupHooks& hoo
     const HeapStats heap = heapStats();
     s.LogString(format("allocated mem count: %llu, size %llu", static_cast<unsigned long long>(heap.blocks),
                        static_cast<unsigned long long>(heap.bytes)));
-    if (hooks.summaries)
-        for (const std::string& line : hooks.summaries(s)) s.LogString(line);
+    for (const auto& f : s.families.all())
+        for (const std::string& line : f->summaries(s)) s.LogString(line);
     s.LogString("Settings file: " + s.settingsFolder + kSettingsFileName);
     if (!settingsTrouble.empty()) s.LogString(settingsTrouble);
     s.LogString("Diagnostic files: " + absoluteFolder(s.diagnosticsFolder));
@@ -180,14 +175,11 @@ void FormCreate(Session& s, const std::string& progpath, const StartupHooks& hoo
     s.changed(ctl::MidiInBusy);
     s.shell.setBusyCursor(false);
 
-    s.text.set(ctl::BankTextMemo1,
-               "Bank INT-A - F  : 0  -  5\r\nGM, g(1)-g(9,d)): 16 - 26\r\nUSER-A - G      : 64 - 70\r\n"
-               "USER-AA- GG : 71 - 77 (prg only)");
     s.text.set(ctl::SXrecvString, "");
     s.text.set(ctl::MemLabel, memLabelText());
-    if (hooks.loadLists) {
+    for (const auto& f : s.families.all()) {
         try {
-            hooks.loadLists(s);
+            f->loadLists(s, s.progpath);
         } catch (const TolvexError& e) {
             s.shell.messageBox("Error", e.what(), MsgIcon::Error);
         }
@@ -197,6 +189,7 @@ void FormCreate(Session& s, const std::string& progpath, const StartupHooks& hoo
 
 void FormClose(Session& s)
 {
+    for (const auto& f : s.families.all()) f->shutDown(s);
     // Said once at start-up when the settings folder could not be made; no box now.
     if (!s.settingsWritable) {
         CloseDevs(s);
@@ -206,13 +199,13 @@ void FormClose(Session& s)
     IniFile ini((s.settingsFolder.empty() ? s.progpath : s.settingsFolder) + kSettingsFileName);
     if (s.MIDI_In_Present && s.cmbInput.itemIndex >= 0) ini.WriteString("MidiDevs", "Input", s.cmbInput.text());
     if (s.MIDI_Out_Present && s.cmbOutput.itemIndex >= 0) ini.WriteString("MidiDevs", "Output", s.cmbOutput.text());
-    for (const char* key : kEditKeysWritten) ini.WriteString("Settings", key, s.text.get(key));
+    const std::vector<RememberedControl> remembered = rememberedControls(s);
+    for (const RememberedControl& c : remembered)
+        if (!c.check) ini.WriteString("Settings", c.key, s.text.get(c.control));
     ini.WriteString("Settings", "LastPath", s.lastpath);
     ini.WriteString("Settings", "SendDelayMs", std::to_string(s.SendDelayMs));
-    ini.WriteBool("Settings", "PassPrgBankVal", s.checked.get(ctl::PassPrgBank));
-    ini.WriteBool("Settings", "AutoSendCB", s.checked.get(ctl::AutoSendCB));
-    ini.WriteBool("Settings", "Filter7F", s.checked.get(ctl::Filter7F));
-    ini.WriteBool("Settings", "XTCheckBox1", s.checked.get(ctl::XTCheckBox1));
+    for (const RememberedControl& c : remembered)
+        if (c.check) ini.WriteBool("Settings", c.key, s.checked.get(c.control));
     try {
         ini.UpdateFile();
     } catch (const TolvexError& e) {

@@ -13,19 +13,6 @@ namespace tolvex {
 
 class IniFile;
 
-// Steps of start-up that belong to the device families. Each family fills its
-// hook; an empty hook does and logs nothing.
-struct StartupHooks {
-    // Unit start-up before any window: tables read from the program folder.
-    std::function<void(Session&)> unitStartup;
-    // Reads the family's own settings sections (voice names, value maps).
-    std::function<void(Session&, const IniFile&)> readSettings;
-    // Summary lines logged after the version lines.
-    std::function<std::vector<std::string>(Session&)> summaries;
-    // Loads list files from the program folder (e.g. the Triton effect names).
-    std::function<void(Session&)> loadLists;
-};
-
 inline constexpr char kSettingsFileName[] = "TOLVEX.INI";
 
 // Creates the settings file with only a comment when it does not exist yet;
@@ -36,9 +23,12 @@ void ensureSettingsFile(const std::string& path);
 // is no MIDI device at all, and the debug file (when writeDebugFile).
 void InitMessageCore(Session& s, bool writeDebugFile);
 
-// The main window's creation step: settings, selectors, devices, start-up log.
-void FormCreate(Session& s, const std::string& progpath, const StartupHooks& hooks = {});
-// Writes the settings back and closes the devices; frees the stored messages.
+// The main window's creation step: settings (the boxes the session's families
+// keep, and their own sections), selectors, devices, start-up log (with the
+// families' summaries), then the families' lists.
+void FormCreate(Session& s, const std::string& progpath);
+// Shuts the families down, writes the settings back and closes the devices;
+// frees the stored messages.
 void FormClose(Session& s);
 
 void OpenDevs(Session& s);
@@ -51,7 +41,7 @@ void cmbOutputChange(Session& s);
 void RefreshInputSelector(Session& s);
 void RefreshOutputSelector(Session& s);
 
-// The legacy pages ("DX/TX", "SP", "Wavestation") are shown exactly while checked.
+// The pages of the older instruments are shown exactly while "Enable Legacy (Unsupported)" is checked.
 bool legacyPagesVisible(const Session& s);
 void XTCheckBox1Click(Session& s, bool checked);
 

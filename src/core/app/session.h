@@ -13,10 +13,12 @@
 #include <typeinfo>
 #include <vector>
 
+#include "core/app/device_family.h"
 #include "core/app/log_list.h"
 #include "core/app/shell.h"
 #include "core/sysex/debug_file.h"
 #include "core/sysex/message_list.h"
+#include "core/sysex/sx_naming.h"
 #include "core/sysex/sx_object.h"
 #include "core/text/bytes.h"
 
@@ -165,6 +167,10 @@ public:
     // Tasks a post-process may run after the next stored message, by name
     // (device families register theirs, e.g. "TriParseEfx").
     std::map<std::string, std::function<void(Session&, std::int32_t)>> postProcessTasks;
+
+    // The device families of this session, and the naming steps they gave it.
+    FamilyRegistry families;
+    FamilyNamers namers;
 
     // A device family's working records (the tables its commands fill and later
     // commands read), made on first use and kept while the session lives.

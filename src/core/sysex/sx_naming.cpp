@@ -103,7 +103,7 @@ void nameEnsoniq(ByteView sx, std::string& name)
     if (const char* type = EnsoniqTypeText(sx[2], sx[5])) name += type;
 }
 
-void nameTritonFunction(ByteView sx, std::string& name, std::string* short_desc_string)
+void nameTritonFunction(ByteView sx, std::string& name, const FamilyNamers* families, std::string* short_desc_string)
 {
     const std::uint8_t function = sx[4];
     if (function == 0x4C || function == 0x4D) {
@@ -115,8 +115,8 @@ void nameTritonFunction(ByteView sx, std::string& name, std::string* short_desc_
     const char* text = TritonFunctionText(function);
     if (!text) return;
     name += text;
-    if (function == 0x41 && familyNamers().tritonParameter)
-        name += familyNamers().tritonParameter(sx, short_desc_string);
+    if (function == 0x41 && families && families->tritonParameter)
+        name += families->tritonParameter(sx, short_desc_string);
 }
 
 void nameKorg(ByteView sx, std::string& name, bool& ignore, const NamingOptions& opts, std::string* short_desc_string)
@@ -137,7 +137,7 @@ void nameKorg(ByteView sx, std::string& name, bool& ignore, const NamingOptions&
     case KorgFunctions::Wavestation:
         if (const char* text = WavestationFunctionText(function)) name += text;
         break;
-    case KorgFunctions::Triton: nameTritonFunction(sx, name, short_desc_string); break;
+    case KorgFunctions::Triton: nameTritonFunction(sx, name, opts.families, short_desc_string); break;
     case KorgFunctions::Kronos:
         if (function == 0x7F /* Karma control */ && opts.Filter7F) {
             ignore = true;
@@ -145,8 +145,8 @@ void nameKorg(ByteView sx, std::string& name, bool& ignore, const NamingOptions&
         }
         if (opts.kronos)
             name += opts.kronos->KronosFunctionText(sx, short_desc_string);
-        else if (familyNamers().kronos)
-            name += familyNamers().kronos(sx, short_desc_string, opts.log);
+        else if (opts.families && opts.families->kronos)
+            name += opts.families->kronos(sx, short_desc_string, opts.log);
         break;
     }
 }
@@ -232,24 +232,18 @@ void nameYamaha(ByteView sx, std::string& name, std::string& sup)
     }
 }
 
-void nameThreeByteId(ByteView sx, std::string& name, std::string& sup)
+void nameThreeByteId(ByteView sx, std::string& name, std::string& sup, const FamilyNamers* families)
 {
     if (sx.size() <= 3) return;
     if (sx[2] == 0x00 /* American group */) {
         if (const char* maker = AmericanMakerName(sx[3])) name = maker;
-        if (sx[3] == 0x1B /* Peavey */ && familyNamers().peavey) familyNamers().peavey(sx, name, sup);
+        if (sx[3] == 0x1B /* Peavey */ && families && families->peavey) families->peavey(sx, name, sup);
     } else if (sx[2] == 0x20 /* European group */) {
         name = EuropeanMakerName(sx[3]);
     }
 }
 
 }  // namespace
-
-FamilyNamers& familyNamers()
-{
-    static FamilyNamers namers;
-    return namers;
-}
 
 std::string SxParseName(ByteView sx, std::string& sup, bool& ignore, const NamingOptions& opts,
                         std::string* short_desc_string)
@@ -260,7 +254,7 @@ std::string SxParseName(ByteView sx, std::string& sup, bool& ignore, const Namin
     if (sx.size() > 1) {
         const std::uint8_t id = sx[1];
         switch (id) {
-        case 0x00: nameThreeByteId(sx, name, sup); break;
+        case 0x00: nameThreeByteId(sx, name, sup, opts.families); break;
         case 0x0F /* Ensoniq */:
             name = OneByteMakerName(id);
             nameEnsoniq(sx, name);

@@ -25,9 +25,9 @@ public:
 // A line for the log of the session that names the message.
 using NamingLog = std::function<void(const std::string& line)>;
 
-// Naming steps that live with their device families, set once at start-up by
-// registerDeviceFamilies(); an empty step leaves the name as far as the core
-// takes it (the maker, and the function text).
+// Naming steps that live with their device families, which each session's
+// families fill; an empty step leaves the name as far as the core takes it
+// (the maker, and the function text).
 struct FamilyNamers {
     // The Kronos function text (as KronosFunctionNamer::KronosFunctionText),
     // used when NamingOptions::kronos is null. `log` may be empty.
@@ -37,16 +37,17 @@ struct FamilyNamers {
     // Continues the name of a Peavey message ("Peavey" so far) and may fill `sup`.
     std::function<void(ByteView sx, std::string& name, std::string& sup)> peavey;
 };
-FamilyNamers& familyNamers();
 
 struct NamingOptions {
     // The "Filter Function 7F msgs" check box: Kronos function 0x7F messages
     // are marked to be ignored instead of named.
     bool Filter7F = false;
-    // Kronos function texts; null takes familyNamers().kronos, and without
+    // Kronos function texts; null takes families->kronos, and without
     // that a Kronos message is named "Korg Kronos" only.
     // Not owned; must outlive the call.
     KronosFunctionNamer* kronos = nullptr;
+    // The families' naming steps (a session's `namers`); null: the core's own naming only.
+    const FamilyNamers* families = nullptr;
     // Where the naming logs what it notices on the way (a Kronos parameter
     // missing from the tables); empty: nowhere.
     NamingLog log = {};

@@ -275,7 +275,7 @@ void Kro_ParseToText(Session& s)
     s.LogString("combi name: " + KroCombiName(combi));
     s.LogString(format("T16 Timbre Volume: %d", combi[TKro_Combi_Layout::timbre(16) + TTimbre_Params::Volume]));
     writeReportFile(s, kCombiParseFile,
-                    KroCombiParseText(combi, kronosDefs(), [&s](const std::string& line) { s.LogString(line); }));
+                    KroCombiParseText(combi, kronosDefs(s), [&s](const std::string& line) { s.LogString(line); }));
 }
 
 void Kro_SaveCombiBin(Session& s)

@@ -7,6 +7,7 @@
 #include <istream>
 #include <iterator>
 
+#include "core/app/session.h"
 #include "core/text/csv_parser.h"
 #include "core/text/ini_file.h"
 #include "core/text/text_utils.h"
@@ -361,29 +362,29 @@ void KronosDefs::clear()
 
 namespace {
 
-std::function<void()>& tableLoader()
-{
-    static std::function<void()> loader;
-    return loader;
-}
+// The tables of one session, and the load a deferred start-up left pending.
+struct SessionKronosDefs {
+    KronosDefs defs;
+    std::function<void()> loader;
+};
 
 }  // namespace
 
-void setKronosTableLoader(std::function<void()> loader)
+void setKronosTableLoader(Session& s, std::function<void()> loader)
 {
-    tableLoader() = std::move(loader);
+    s.records<SessionKronosDefs>().loader = std::move(loader);
 }
 
-KronosDefs& kronosDefs()
+KronosDefs& kronosDefs(Session& s)
 {
-    static KronosDefs defs;
-    if (tableLoader()) {
+    SessionKronosDefs& t = s.records<SessionKronosDefs>();
+    if (t.loader) {
         // Taken first: the loader fills the tables through this accessor.
-        const auto load = std::move(tableLoader());
-        tableLoader() = nullptr;
-        load();
+        const auto load = std::move(t.loader);
+        t.loader = nullptr;
+        s.families.runDeferredLoad(load);
     }
-    return defs;
+    return t.defs;
 }
 
 }  // namespace tolvex

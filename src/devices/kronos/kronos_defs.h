@@ -19,6 +19,8 @@
 
 namespace tolvex {
 
+class Session;
+
 // Object type texts ("Prog", "Comb", ... "Set List Name" for 0-23); any
 // other ix gives "".
 std::string Kro_Object_Text(int ix);
@@ -127,10 +129,11 @@ struct KronosDefs {
     void clear();
 };
 
-// The program's tables (filled by the start-up, see kronos_startup.h). When the
-// start-up deferred the loading, the first call loads them.
-KronosDefs& kronosDefs();
-// What the first call of kronosDefs() runs (set by a deferred start-up); empty: nothing pending.
-void setKronosTableLoader(std::function<void()> loader);
+// The session's tables (filled by the start-up, see tri_kro_startup.h). When the
+// start-up deferred the loading, the first call loads them (through the
+// session's families, which may wrap the load).
+KronosDefs& kronosDefs(Session& s);
+// What the first call of kronosDefs(s) runs (set by a deferred start-up); empty: nothing pending.
+void setKronosTableLoader(Session& s, std::function<void()> loader);
 
 }  // namespace tolvex

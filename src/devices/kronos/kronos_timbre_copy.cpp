@@ -84,7 +84,7 @@ void refreshLabels(Session& s)
         const std::size_t e = L::insEffect(n);
         const auto i = static_cast<std::size_t>(n - 1);
         const std::uint8_t sw = c[e + I::Ins_Effect_ChChSw];
-        CopyLabel label{kronosDefs().Kro_efx_name(c[e + I::Ins_Effect_Eff_Type], log), CopyLabelLook::Normal};
+        CopyLabel label{kronosDefs(s).Kro_efx_name(c[e + I::Ins_Effect_Eff_Type], log), CopyLabelLook::Normal};
         if (!(sw & 0x40)) {
             label.text += " (off)";
             label.look = CopyLabelLook::Grey;

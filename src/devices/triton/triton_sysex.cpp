@@ -11,6 +11,7 @@
 #include "core/app/session.h"
 #include "core/app/sysex_out.h"
 #include "core/text/text_utils.h"
+#include "devices/triton/triton_family.h"
 #include "devices/triton/triton_names.h"
 
 namespace tolvex {

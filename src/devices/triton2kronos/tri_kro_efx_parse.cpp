@@ -121,7 +121,7 @@ void TriParseEfx(Session& s, std::int32_t PID, const TriKroTables& tri, const Kr
 
 void TriParseEfx(Session& s, std::int32_t PID)
 {
-    TriParseEfx(s, PID, triKroTables(), kronosDefs());
+    TriParseEfx(s, PID, triKroTables(s), kronosDefs(s));
 }
 
 void TriParseEfxPostProcess(Session& s, std::int32_t PID)

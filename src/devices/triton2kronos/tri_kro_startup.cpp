@@ -14,13 +14,6 @@ namespace tolvex {
 
 namespace {
 
-// Lines the start-up keeps for the log until the main window logs its summaries.
-std::vector<std::string>& pendingLines()
-{
-    static std::vector<std::string> lines;
-    return lines;
-}
-
 std::string inCurrentFolder(const char* name)
 {
     std::error_code ec;
@@ -64,74 +57,67 @@ std::string readLine(const char* name, const std::string& path, const TableLoad&
     return line;
 }
 
-std::string mapSummary;
-std::string efxSummary;
-
 // A start-up whose loading waits for the first use of the tables.
 struct Deferred {
-    Session* s = nullptr;
     std::string progpath;
     bool createUnknownFile = false;
 };
 
-std::optional<Deferred>& deferred()
-{
-    static std::optional<Deferred> d;
-    return d;
-}
-
-void cancelDeferred()
-{
-    deferred().reset();
-    setKronosTableLoader(nullptr);
-}
-
-// Kept in the session: a load still pending when its session ends is dropped,
-// so it never reaches a session that no longer exists.
-struct DeferredOwner {
-    Session* s = nullptr;
-    DeferredOwner() = default;
-    DeferredOwner(const DeferredOwner&) = delete;
-    DeferredOwner& operator=(const DeferredOwner&) = delete;
-    ~DeferredOwner()
-    {
-        if (deferred() && deferred()->s == s) cancelDeferred();
-    }
+// The start-up's state in one session.
+struct TriKroStartup {
+    // Lines kept for the log until the main window logs its summaries.
+    std::vector<std::string> pendingLines;
+    std::string mapSummary;
+    std::string efxSummary;
+    std::optional<Deferred> deferred;
 };
+
+TriKroStartup& startup(Session& s)
+{
+    return s.records<TriKroStartup>();
+}
+
+void cancelDeferred(Session& s)
+{
+    startup(s).deferred.reset();
+    setKronosTableLoader(s, nullptr);
+}
 
 }  // namespace
 
 void KronosDeferStartup(Session& s, const std::string& progpath, bool createUnknownFile)
 {
-    cancelDeferred();
-    kronosDefs().clear();
-    triKroTables().efxMap = {};
-    pendingLines().clear();
-    mapSummary.clear();
-    efxSummary.clear();
-    s.records<DeferredOwner>().s = &s;
-    deferred() = Deferred{&s, progpath, createUnknownFile};
-    setKronosTableLoader([] { KronosLoadDeferredTables(); });
+    cancelDeferred(s);
+    kronosDefs(s).clear();
+    triKroTables(s).efxMap = {};
+    TriKroStartup& st = startup(s);
+    st.pendingLines.clear();
+    st.mapSummary.clear();
+    st.efxSummary.clear();
+    st.deferred = Deferred{progpath, createUnknownFile};
+    setKronosTableLoader(s, [&s] { KronosLoadDeferredTables(s); });
 }
 
-bool KronosLoadDeferredTables()
+bool KronosLoadDeferredTables(Session& s)
 {
-    if (!deferred()) return false;
-    const Deferred d = *deferred();
-    cancelDeferred();
-    KronosUnitStartup(*d.s, d.progpath, d.createUnknownFile);
-    for (const std::string& line : KronosStartupSummaries()) d.s->LogString(line);
+    TriKroStartup& st = startup(s);
+    if (!st.deferred) return false;
+    const Deferred d = *st.deferred;
+    cancelDeferred(s);
+    KronosUnitStartup(s, d.progpath, d.createUnknownFile);
+    for (const std::string& line : KronosStartupSummaries(s)) s.LogString(line);
     return true;
 }
 
 void KronosUnitStartup(Session& s, const std::string& progpath, bool createUnknownFile)
 {
-    cancelDeferred();
-    KronosDefs& defs = kronosDefs();
-    TriKroTables& tri = triKroTables();
+    cancelDeferred(s);
+    KronosDefs& defs = kronosDefs(s);
+    TriKroTables& tri = triKroTables(s);
     defs.clear();
     tri.efxMap = {};
-    std::vector<std::string>& log = pendingLines();
+    TriKroStartup& st = startup(s);
+    std::vector<std::string>& log = st.pendingLines;
     log.clear();
 
     if (createUnknownFile) {
@@ -163,8 +149,8 @@ void KronosUnitStartup(Session& s, const std::string& progpath, bool createUnkno
             s.shell.messageBox("Error", "Data Conversion Error loading Kronos EFX Param Array " + path, MsgIcon::Error);
         log.push_back(readLine("Kro_Efx_Param.txt", path, load));
     }
-    mapSummary = TriKroEfxMapSummary(tri.efxMap);
-    efxSummary = KroEfxParamSummary(defs.KroEFXParamArray);
+    st.mapSummary = TriKroEfxMapSummary(tri.efxMap);
+    st.efxSummary = KroEfxParamSummary(defs.KroEFXParamArray);
 }
 
 void TriKroReadSettings(Session& s, const IniFile& ini)
@@ -174,24 +160,25 @@ void TriKroReadSettings(Session& s, const IniFile& ini)
     if (!s.diagnosticsOnFirstLine) {
         const std::string path = s.diagnosticPath(kDebugIniFile);
         record.open(path, std::ios::binary | std::ios::trunc);
-        if (!record) pendingLines().push_back("Could not create " + inCurrentFolder(path.c_str()));
+        if (!record) startup(s).pendingLines.push_back("Could not create " + inCurrentFolder(path.c_str()));
     }
-    ReadTriKroValueMaps(ini, s.progpath, triKroTables().valueMaps, record ? &record : nullptr);
+    ReadTriKroValueMaps(ini, s.progpath, triKroTables(s).valueMaps, record ? &record : nullptr);
 }
 
-std::vector<std::string> KronosStartupSummaries()
+std::vector<std::string> KronosStartupSummaries(Session& s)
 {
-    std::vector<std::string> lines = pendingLines();
-    pendingLines().clear();
-    if (deferred()) return lines;  // the tables' own lines are logged when they load
-    lines.push_back(mapSummary);
-    lines.push_back(efxSummary);
+    TriKroStartup& st = startup(s);
+    std::vector<std::string> lines = std::move(st.pendingLines);
+    st.pendingLines.clear();
+    if (st.deferred) return lines;  // the tables' own lines are logged when they load
+    lines.push_back(st.mapSummary);
+    lines.push_back(st.efxSummary);
     return lines;
 }
 
 void TriKroLoadLists(Session& s, const std::string& progpath)
 {
-    std::vector<std::string>& names = triKroTables().TriEffectNameList;
+    std::vector<std::string>& names = triKroTables(s).TriEffectNameList;
     names.clear();
     std::vector<std::string> log;
     std::string path;

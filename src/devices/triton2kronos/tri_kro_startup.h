@@ -29,12 +29,12 @@ inline constexpr char kDebugIniFile[] = "debugINI.txt";
 // KronosStartupSummaries (the log comes with the main window).
 void KronosUnitStartup(Session& s, const std::string& progpath, bool createUnknownFile);
 // Remembers where the four definition tables are without reading them: the
-// first use of kronosDefs() (a Kronos message to name, a Kronos command) or
+// first use of kronosDefs(s) (a Kronos message to name, a Kronos command) or
 // KronosLoadDeferredTables reads them as KronosUnitStartup does and logs the
-// summaries to s. A load still pending when s ends is dropped.
+// summaries to s. Everything here is the session's own.
 void KronosDeferStartup(Session& s, const std::string& progpath, bool createUnknownFile);
 // Runs a deferred load now (the window, once it is shown); false when none was pending.
-bool KronosLoadDeferredTables();
+bool KronosLoadDeferredTables(Session& s);
 // Reads the value maps (a key TOLVEX.INI lacks from the shipped
 // "TOLVEX-valuemaps.ini"), recording each key and its file in "debugINI.txt"
 // in the current folder.
@@ -42,7 +42,7 @@ void TriKroReadSettings(Session& s, const IniFile& ini);
 // What the start-up has to log: where each table came from, what could not
 // be opened or created, then the effect map's and the effect parameter table's summaries.
 // Nothing while the load is deferred (the load logs them itself).
-std::vector<std::string> KronosStartupSummaries();
+std::vector<std::string> KronosStartupSummaries(Session& s);
 // Loads "TriEffectNameList.txt" and logs where it came from.
 void TriKroLoadLists(Session& s, const std::string& progpath);
 

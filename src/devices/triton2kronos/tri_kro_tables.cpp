@@ -5,6 +5,7 @@
 #include <istream>
 #include <ostream>
 
+#include "core/app/session.h"
 #include "core/app/table_files.h"
 #include "core/text/csv_parser.h"
 #include "core/text/ini_file.h"
@@ -148,10 +149,9 @@ void ReadTriKroValueMaps(const IniFile& ini, const std::string& progpath, TriKro
     ReadTriKroValueMaps(ini, &shipped, maps, record);
 }
 
-TriKroTables& triKroTables()
+TriKroTables& triKroTables(Session& s)
 {
-    static TriKroTables tables;
-    return tables;
+    return s.records<TriKroTables>();
 }
 
 }  // namespace tolvex

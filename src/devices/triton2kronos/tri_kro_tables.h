@@ -15,6 +15,8 @@
 
 namespace tolvex {
 
+class Session;
+
 class IniFile;
 
 // One Triton effect parameter and where it goes in the Kronos effect.
@@ -78,12 +80,12 @@ void ReadTriKroValueMaps(const IniFile& ini, const IniFile* shipped, TriKroValue
 // The same with the shipped file looked up in the table folders of progpath.
 void ReadTriKroValueMaps(const IniFile& ini, const std::string& progpath, TriKroValueMaps& maps, std::ostream* record);
 
-// Every table of the conversion, for the program.
+// Every table of the conversion, for one session.
 struct TriKroTables {
     TriKroEfxMap efxMap;
     TriKroValueMaps valueMaps;
     std::vector<std::string> TriEffectNameList;  // line i: Triton effect i
 };
-TriKroTables& triKroTables();
+TriKroTables& triKroTables(Session& s);
 
 }  // namespace tolvex

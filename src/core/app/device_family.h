@@ -1,0 +1,93 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// A device family as the rest of the program sees it: its pages and commands,
+// the boxes it keeps between runs, its steps of naming a message, the tables
+// it reads at start, and its start-up and shut-down. Each family folder
+// implements one; the session holds them in its registry, so nothing of a
+// family is shared between two sessions.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tolvex {
+
+class CommandTable;
+class IniFile;
+class Session;
+struct FamilyNamers;
+
+// An edit box or check box whose value the settings file keeps in its
+// [Settings] section under `key`, with the text an edit box has on a first start.
+struct RememberedControl {
+    const char* control;
+    const char* key;
+    const char* firstText = "";
+    bool check = false;
+};
+
+class DeviceFamily {
+public:
+    DeviceFamily() = default;
+    DeviceFamily(const DeviceFamily&) = delete;
+    DeviceFamily& operator=(const DeviceFamily&) = delete;
+    virtual ~DeviceFamily() = default;
+
+    virtual const char* name() const = 0;
+    // Its pages (captions, hints, grid positions), menu entries, boxes and what
+    // each command uses, each command bound to its function.
+    virtual void addCommands(CommandTable&) const {}
+    // The boxes it keeps in the settings file.
+    virtual std::vector<RememberedControl> remembered() const { return {}; }
+    // Its steps of naming a message, for this session.
+    virtual void addNamers(Session&, FamilyNamers&) const {}
+    // Before any window: the tables it reads from the program's table folders
+    // (in their search order; a table that cannot be opened shows its error box
+    // and stays empty), or the note to read them when first needed.
+    virtual void startTables(Session&, const std::string& /*progpath*/) const {}
+    // Its own sections of the settings file.
+    virtual void readSettings(Session&, const IniFile&) const {}
+    // Lines the start-up logs after the version lines (where its tables came from).
+    virtual std::vector<std::string> summaries(Session&) const { return {}; }
+    // What the main window loads once its log is shown (list files, legends).
+    virtual void loadLists(Session&, const std::string& /*progpath*/) const {}
+    // Reads the tables startTables left for later, now; false when none were pending.
+    virtual bool loadDeferredTables(Session&) const { return false; }
+    // The window closes.
+    virtual void shutDown(Session&) const {}
+};
+
+// The families of one session, in the order of their pages.
+class FamilyRegistry {
+public:
+    void add(std::unique_ptr<const DeviceFamily> family) { families_.push_back(std::move(family)); }
+    const std::vector<std::unique_ptr<const DeviceFamily>>& all() const { return families_; }
+    bool empty() const { return families_.empty(); }
+
+    // How a front end runs a deferred table load (e.g. so that a missing
+    // table's box is no failure of the command that needed the table); unset,
+    // the load simply runs.
+    void wrapDeferredLoads(std::function<void(const std::function<void()>& load)> wrapper)
+    {
+        wrapper_ = std::move(wrapper);
+    }
+    void runDeferredLoad(const std::function<void()>& load) const
+    {
+        if (wrapper_)
+            wrapper_(load);
+        else
+            load();
+    }
+
+private:
+    std::vector<std::unique_ptr<const DeviceFamily>> families_;
+    std::function<void(const std::function<void()>& load)> wrapper_;
+};
+
+// The steps every family takes at the same moment, over the session's registry.
+void startFamilyTables(Session& s, const std::string& progpath);
+// Reads what startFamilyTables left for later; false when nothing was pending.
+bool loadDeferredFamilyTables(Session& s);
+
+}  // namespace tolvex

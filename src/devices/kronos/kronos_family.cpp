@@ -1,0 +1,135 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "devices/kronos/kronos_family.h"
+
+#include "core/app/command_table.h"
+#include "core/app/controls.h"
+#include "core/app/session.h"
+#include "devices/kronos/kronos_defs.h"
+#include "devices/kronos/kronos_sysex.h"
+#include "devices/kronos/kronos_timbre_copy.h"
+
+namespace tolvex {
+
+namespace {
+
+void describeUses(CommandTable& t)
+{
+    using namespace uses;
+    t.describe("KroGlobal2Txt", {"the first selected entry: a Kronos Global dump",
+                                 {},
+                                 {},
+                                 {},
+                                 {"Kronos-Global-Cat-Parse.txt in the current folder"},
+                                 {"a message of another kind"}});
+    t.describe("KroParseToText", {"the first selected entry: a Kronos Combi or current-Combi dump",
+                                  {},
+                                  {},
+                                  {},
+                                  {"combiparse.txt in the current folder", "log: the Combi's name"},
+                                  {"\"Message is not Kronos Combi\""}});
+    t.describe("KroSaveCombiBin", {"the first selected entry: a Kronos Combi or current-Combi dump",
+                                   {},
+                                   {},
+                                   {},
+                                   {"the unpacked Combi (7810 bytes) to a file (--file PATH)"},
+                                   {"\"Message is not Kronos Combi\""}});
+
+    // Kronos.
+    const char* const kKronosChecks = "a channel outside 0-15, a bank or program out of range: its box";
+    for (const char* control : {"KroReq1Prog", "KroReq1Combi", "CurProgReq", "CurCombReq", "CurSetlistReq"})
+        t.describe(control, {"",
+                             {ctl::Channel, ctl::KroBank, ctl::KroProg},
+                             {},
+                             {},
+                             {"MIDI: the request (--out PORT)"},
+                             {kKronosChecks}});
+    t.describe("TimbreCopy", {"the first selected entry: a Kronos Combi dump",
+                              {},
+                              {},
+                              {},
+                              {"shows the timbre-copy window with it as the source"},
+                              {}});
+    t.describe("CmbTempoButton", {"the first selected entry: a Kronos Combi dump",
+                                  {},
+                                  {},
+                                  {},
+                                  {"log: \"Combi Tempo: \" and the tempo"},
+                                  {"\"Message is not Kronos Combi\""}});
+
+    // Timbre-copy window: the source is the first selected entry when the window is shown.
+    const char* const kSource = "the first selected entry (the source Combi)";
+    const char* const kEditBuffer = "the window's edit buffer";
+    for (const char* control : {"CopyFullBtn", "CopyNonTimbre", "CopyMFX", "CopyTFX", "CopyKarma"})
+        t.describe(control, {kSource, {}, {}, {}, {kEditBuffer}, {}});
+    t.describe("CopyTimbre", {kSource, {"TimbreCheckboxArray", "TimbreComboArray"}, {}, {}, {kEditBuffer}, {}});
+    t.describe("CopyIFXButton", {kSource, {"IFXCheckboxArray", "IFXComboArray"}, {}, {}, {kEditBuffer}, {}});
+    t.describe("InitButton1", {"", {}, {"KroInitCombi.bin"}, {}, {kEditBuffer}, {}});
+    t.describe("SendBtn",
+               {"", {}, {}, {}, {"MIDI: the edit buffer as a current-Combi dump (--out PORT)"}, {kNoOutput}});
+    t.describe("SaveEditBuffBtn", {"", {}, {}, {}, {"the list: the edit buffer as a new entry"}, {}});
+    t.describe("BtnCloseCopyDlg", {"", {}, {}, {}, {"hides the window"}, {}});
+}
+
+class KronosFamily final : public DeviceFamily {
+public:
+    const char* name() const override { return "Korg Kronos"; }
+    void addCommands(CommandTable& t) const override
+    {
+        t.addMenu("Special", "KroGlobal2Txt", "&Global2Text");
+        t.addMenu("Special", "KroParseToText", "&Parse2Text");
+        t.addMenu("Special", "KroSaveCombiBin", "&SaveCombi2Bin");
+        t.addPage("Kronos", 5,
+                  {{"KroReq1Prog", "Req 1 Prog"},
+                   {"KroReq1Combi", "Req 1 Combi"},
+                   {"CurProgReq", "Cur Prog Req"},
+                   {"CurCombReq", "Cur Comb Req"},
+                   {"CurSetlistReq", "Cur Setlist Req"},
+                   {"Setlist2EditBuf", "Setlist 2 EditBuf"}});
+        t.addAt("Kronos", "TimbreCopy", "Timbre Copy", 1, 2);
+        t.addAt("Kronos", "SetlistAutoName", "SetlistAutoName", 1, 3, "(currently unimplemented)");
+        t.addAt("Kronos", "CmbTempoButton", "?", -1, -1, "Shows tempo setting from current Combi object");
+        t.addField({ctl::KroProg, "Prog", kMainWindow, false, 0, {}, ""});
+        t.addField({ctl::KroBank, "Bank", kMainWindow, false, 0, {}, ""});
+        t.bind("KroReq1Prog", Kro_Req_1ProgClick);
+        t.bind("KroReq1Combi", Kro_Req_1CombiClick);
+        t.bind("CurProgReq", Kro_Cur_Prog_req_Click);
+        t.bind("CurCombReq", Kro_Cur_Combi_req_Click);
+        t.bind("CurSetlistReq", Kro_Cur_Setlist_req_Click);
+        registerKronosCombi(t);
+        t.addHint("CopyEditObjName", "Name of Object from main form (Combi)");
+        t.addHint("SrcCombi", "Name of Combi selected as object on main form");
+        t.addHint("GroupBox1",
+                  "If more than one Timbre is mapped to the same destination, the hightest number is used");
+        t.addHint("GroupBox2",
+                  "If more than one Timbre is mapped to the same destination, the hightest number is used");
+        describeUses(t);
+    }
+    std::vector<RememberedControl> remembered() const override
+    {
+        return {{ctl::KroProg, "KroProg", "0"}, {ctl::KroBank, "KroBank", "0"}};
+    }
+    void addNamers(Session& s, FamilyNamers& namers) const override
+    {
+        namers.kronos = [&s](ByteView sx, std::string* shortDesc, const NamingLog& log) {
+            return KronosFunctionText(sx, shortDesc, log, kronosDefs(s));
+        };
+    }
+    // The timbre-copy window's boxes start cleared, each row mapped to itself.
+    void startTables(Session& s, const std::string&) const override { KroTimbreCopyFormCreate(s); }
+    // The page's legend of the Kronos banks.
+    void loadLists(Session& s, const std::string&) const override
+    {
+        s.text.set(ctl::BankTextMemo1,
+                   "Bank INT-A - F  : 0  -  5\r\nGM, g(1)-g(9,d)): 16 - 26\r\nUSER-A - G      : 64 - 70\r\n"
+                   "USER-AA- GG : 71 - 77 (prg only)");
+    }
+};
+
+}  // namespace
+
+std::unique_ptr<const DeviceFamily> makeKronosFamily()
+{
+    return std::make_unique<KronosFamily>();
+}
+
+}  // namespace tolvex

@@ -1,0 +1,99 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "devices/triton/triton_family.h"
+
+#include "core/app/command_table.h"
+#include "core/app/controls.h"
+#include "core/app/session.h"
+#include "devices/triton/triton_params.h"
+#include "devices/triton/triton_sysex.h"
+
+namespace tolvex {
+
+namespace {
+
+void describeUses(CommandTable& t)
+{
+    using namespace uses;
+    // Triton.
+    const char* const kTritonChecks = "a channel outside 0-15, a bank outside 0-11, a program outside 0-127: its box";
+    for (const char* control : {"TriReq1Prog", "TriReq1Combi"})
+        t.describe(control, {"",
+                             {ctl::Channel, ctl::TriBank, ctl::TriProg},
+                             {},
+                             {},
+                             {"MIDI: the request (--out PORT)"},
+                             {kTritonChecks}});
+    for (const char* control :
+         {"TriReq1ProgBank", "TriReqAllProgInallBanks", "TriReq1CombiBank", "TriReqAllCombiInAllBanks"})
+        t.describe(control,
+                   {"", {ctl::Channel, ctl::TriBank}, {}, {}, {"MIDI: the request (--out PORT)"}, {kTritonChecks}});
+    for (const char* control : {"ReqCurProg", "ReqCurCombi"})
+        t.describe(control, {"", {ctl::Channel}, {}, {}, {"MIDI: the request (--out PORT)"}, {kBadNumber}});
+    t.describe("TriParsEfx", {"",
+                              {ctl::Channel, ctl::TriEfxPIDtxt},
+                              {kInOut},
+                              {},
+                              {"TriEfxDebug.bin in the current folder", "log: the effect parameter and its mapping"},
+                              {kBadNumber, "no answer within 5 s"}});
+    const Question useNames{"Use these names for Triton to Kronos conversion?",
+                            {"yes: the names also go to the conversion's name list in the settings folder",
+                             "no: only the report is written"}};
+    t.describe("TriAllProgText", {"the first selected entry: a Triton all-banks Program dump",
+                                  {},
+                                  {},
+                                  {useNames},
+                                  {"TriProgNamesList.txt in the current folder (1,536 lines)"},
+                                  {kNoneSelected, "a message of another kind"}});
+    t.describe("TriAllCombiText", {"the first selected entry: a Triton all-banks Combination dump",
+                                   {},
+                                   {},
+                                   {useNames},
+                                   {"TriCombiNamesList.txt in the current folder (1,536 lines)"},
+                                   {kNoneSelected, "\"Message is not Triton Combi\""}});
+}
+
+class TritonFamily final : public DeviceFamily {
+public:
+    const char* name() const override { return "Korg Triton"; }
+    void addCommands(CommandTable& t) const override
+    {
+        t.addPage("Triton", 6,
+                  {{"TriReq1Prog", "Req 1 Prog"},
+                   {"TriReq1ProgBank", "Req 1 Prog Bank"},
+                   {"TriReqAllProgInallBanks", "All Prog"},
+                   {"TriReq1Combi", "Req 1 Combi"},
+                   {"TriReq1CombiBank", "Req 1 Combi Bank"},
+                   {"TriReqAllCombiInAllBanks", "All Combi"},
+                   {"ReqCurProg", "ReqCurProg"},
+                   {"ReqCurCombi", "ReqCurCombi"},
+                   {"TriParsEfx", "ParsEfx"},
+                   {"TriAllProgText", "AllProgText"},
+                   {"TriAllCombiText", "AllCombiText"}});
+        t.addField({ctl::TriProg, "Prog", kMainWindow, false, 0, {}, "Enter Triton Program Number (Decimal)"});
+        t.addField({ctl::TriBank, "Bank", kMainWindow, false, 0, {}, "Enter Triton Bank Number (Decimal)"});
+        t.addField({ctl::TriEfxPIDtxt, "PID", kMainWindow, false, 0, {}, ""});
+        t.addField({ctl::Tri_Gchan, "Gchan", kMainWindow, false, 0, {}, ""});
+        registerTriton(t);
+        describeUses(t);
+    }
+    std::vector<RememberedControl> remembered() const override
+    {
+        return {{ctl::TriProg, "TriProg", "0"},
+                {ctl::TriBank, "TriBank", "0"},
+                {ctl::TriEfxPIDtxt, "TriEfxPIDtxt", "0"},
+                {ctl::Tri_Gchan, "Tri_Gchan", "1"}};
+    }
+    void addNamers(Session&, FamilyNamers& namers) const override
+    {
+        namers.tritonParameter = [](ByteView sx, std::string* shortDesc) { return TriParamParse(sx, shortDesc); };
+    }
+};
+
+}  // namespace
+
+std::unique_ptr<const DeviceFamily> makeTritonFamily()
+{
+    return std::make_unique<TritonFamily>();
+}
+
+}  // namespace tolvex

@@ -1,0 +1,72 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "devices/triton2kronos/tri_kro_family.h"
+
+#include "core/app/command_table.h"
+#include "core/app/controls.h"
+#include "core/app/session.h"
+#include "devices/kronos/kronos_family.h"
+#include "devices/triton/triton_family.h"
+#include "devices/triton2kronos/tri_kro_command.h"
+#include "devices/triton2kronos/tri_kro_startup.h"
+
+namespace tolvex {
+
+namespace {
+
+void describeUses(CommandTable& t)
+{
+    using namespace uses;
+    t.describe("Conv1TriCombi",
+               {"the first selected entry: a Triton Combi bank, one-Combi or current-Combi dump",
+                {ctl::Tri_Gchan, ctl::KroProg, ctl::PassPrgBank, ctl::AutoSendCB},
+                {"KroInitCombi.bin, Kro_Default_EFX_Data.bin, TriProgNameList.txt, TriCombiNameList.txt"},
+                {},
+                {"the list: \"Kronos Combi converted from Triton\" (+ \" \" and the Prog box for a bank)",
+                 "Tri-Kronos-Combi-Parse.txt (replaced) and Tri-Kronos-Combi-Convert-Log.txt (appended) in the "
+                 "current folder; debug-tri-data.bin, debug-kro-data.bin",
+                 "MIDI: the converted Combi when Auto Send is checked (--out PORT)"},
+                {kNoneSelected, "\"Message is not Triton Combi Bank\"", kBadNumber}});
+}
+
+class TritonToKronosFamily final : public DeviceFamily {
+public:
+    const char* name() const override { return "Korg Triton to Kronos"; }
+    void addCommands(CommandTable& t) const override
+    {
+        t.addAt("Kronos", "Conv1TriCombi", "Conv Triton Combi", 1, 1);
+        t.addField({ctl::PassPrgBank, "Conv Pass Program and Bank", kMainWindow, true, 0, {}, ""});
+        t.addField({ctl::AutoSendCB,
+                    "Auto Send Triton Converted",
+                    kMainWindow,
+                    true,
+                    0,
+                    {},
+                    "When Converting Triton to Kronos Combi, automatically send to Edit Buffer"});
+        registerTritonToKronos(t);
+        describeUses(t);
+    }
+    std::vector<RememberedControl> remembered() const override
+    {
+        return {{ctl::PassPrgBank, "PassPrgBankVal", "", true}, {ctl::AutoSendCB, "AutoSendCB", "", true}};
+    }
+    // The Kronos definition tables and the effect map, read when first needed;
+    // the unknown-parameter file is made at once.
+    void startTables(Session& s, const std::string& progpath) const override { KronosDeferStartup(s, progpath, true); }
+    void readSettings(Session& s, const IniFile& ini) const override
+    {
+        s.PassPrgBankVal = s.checked.get(ctl::PassPrgBank);
+        TriKroReadSettings(s, ini);
+    }
+    std::vector<std::string> summaries(Session& s) const override { return KronosStartupSummaries(s); }
+    void loadLists(Session& s, const std::string& progpath) const override { TriKroLoadLists(s, progpath); }
+    bool loadDeferredTables(Session& s) const override { return KronosLoadDeferredTables(s); }
+};
+
+}  // namespace
+
+std::unique_ptr<const DeviceFamily> makeTritonToKronosFamily()
+{
+    return std::make_unique<TritonToKronosFamily>();
+}
+
+}  // namespace tolvex

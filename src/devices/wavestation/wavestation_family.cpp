@@ -1,0 +1,57 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "devices/wavestation/wavestation_family.h"
+
+#include "core/app/command_table.h"
+#include "core/app/controls.h"
+#include "devices/wavestation/wavestation_commands.h"
+
+namespace tolvex {
+
+namespace {
+
+void describeUses(CommandTable& t)
+{
+    using namespace uses;
+    // Wavestation.
+    t.describe("ExtractWS", {"the first selected entry: a Wavestation SR dump",
+                             {},
+                             {"WS_SR_Global_Patch.txt and WS_SR_Global_Perf.txt names, when loaded"},
+                             {},
+                             {beside(".bin"),
+                              "WS_SR_Patchs_bankN.txt, WS_SR_Perfs_bankN.txt or WS_SR_Perfmap.txt "
+                              "in the current folder"},
+                             {"a function the tool does not handle"}});
+    t.describe("LoadMappingButton", {"",
+                                     {},
+                                     {"WS_SR_Global_Patch.txt and WS_SR_Global_Perf.txt in the current folder"},
+                                     {},
+                                     {"the name tables of later extractions"},
+                                     {"a file that cannot be read"}});
+}
+
+class WavestationFamily final : public DeviceFamily {
+public:
+    const char* name() const override { return "Korg Wavestation SR"; }
+    void addCommands(CommandTable& t) const override
+    {
+        t.addAt("Wavestation", "ExtractWS", "ExtractWS", 0, 0);
+        t.addAt("Wavestation", "LoadMappingButton", "Load Mapping", 0, 1);
+        t.addAt("Wavestation", "ReqPatchBank", "Req Patch Bank", 1, 0);
+        t.addAt("Wavestation", "ReqPerfBank", "Req Perf Bank", 1, 1);
+        t.addAt("Wavestation", "AllPatch", "All Patch", 1, 2);
+        t.addAt("Wavestation", "AllPerf", "All Perf", 1, 3);
+        t.addField({ctl::WS_Bank, "Bank", kMainWindow, false, 0, {}, ""});
+        registerWavestation(t);
+        describeUses(t);
+    }
+    std::vector<RememberedControl> remembered() const override { return {{ctl::WS_Bank, "WS_Bank", "0"}}; }
+};
+
+}  // namespace
+
+std::unique_ptr<const DeviceFamily> makeWavestationFamily()
+{
+    return std::make_unique<WavestationFamily>();
+}
+
+}  // namespace tolvex

@@ -83,31 +83,24 @@ bool storeDump(Session& s, TPV_Bank_Object& bank, const PeaveyRecords& rec, int 
 {
     const std::int32_t len = rec.PV_dump_len;
     const std::string name = nameOf(rec.PV_generic_obj.data());
-    const auto lengthIs = [&](std::int32_t expected, const char* what) {
-        if (len == expected) return true;
-        s.debuglog(format("%s dump length mismatch: PV_dump_len is %d; expected %d", what, len, expected));
-        failed = true;
-        return false;
+    // The object, stored in `list` when the dump is `expected` bytes long.
+    const auto add = [&](auto& list, std::int32_t expected, const char* what, const char* listName) {
+        if (len != expected) {
+            s.debuglog(format("%s dump length mismatch: PV_dump_len is %d; expected %d", what, len, expected));
+            failed = true;
+            return true;
+        }
+        using Obj = typename std::remove_reference_t<decltype(list)>::value_type;
+        list.push_back({name, true, recordOf<decltype(Obj::Data)>(rec)});
+        s.debuglog(
+            format("Added new %s to PV_Bank_Object.%s objectlist at index %zu [", what, listName, list.size() - 1) +
+            name + "]");
+        return true;
     };
     switch (type) {
-    case 0:
-        if (!lengthIs(64, "Wave")) return true;
-        bank.Waves.push_back({name, true, recordOf<TPV_Wave_ctrl_rec>(rec)});
-        s.debuglog("Added new Wave to PV_Bank_Object.Waves objectlist at index " +
-                   std::to_string(bank.Waves.size() - 1) + " [" + name + "]");
-        return true;
-    case 1:
-        if (!lengthIs(80, "Tone")) return true;
-        bank.Tones.push_back({name, true, recordOf<TPV_Tone_hdr_rec>(rec)});
-        s.debuglog("Added new Tone to PV_Bank_Object.Tones objectlist at index " +
-                   std::to_string(bank.Tones.size() - 1) + " [" + name + "]");
-        return true;
-    case 3:
-        if (!lengthIs(256, "Preset")) return true;
-        bank.Presets.push_back({name, true, recordOf<TPV_Preset_rec>(rec)});
-        s.debuglog("Added new Preset to PV_Bank_Object.Presets objectlist at index " +
-                   std::to_string(bank.Presets.size() - 1) + " [" + name + "]");
-        return true;
+    case 0: return add(bank.Waves, 64, "Wave", "Waves");
+    case 1: return add(bank.Tones, 80, "Tone", "Tones");
+    case 3: return add(bank.Presets, 256, "Preset", "Presets");
     default: break;
     }
     if (len < 48 || len % 16 != 0) {

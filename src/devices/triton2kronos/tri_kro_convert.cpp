@@ -659,10 +659,18 @@ private:
     void guard()
     {
         bool changed = false;
-        for (std::size_t q = 0; q < k_.size(); ++q) {
-            if (!UnchangedRange(static_cast<std::int32_t>(q)) || k_[q] == in_.Kro_Combi_default[q]) continue;
-            parse_.writeLn(format("Change out of bounds offset %zu", q));
-            changed = true;
+        // Most blocks are as the initial Combi left them: compared whole first.
+        constexpr std::size_t kBlock = 64;
+        for (std::size_t from = 0; from < k_.size(); from += kBlock) {
+            const std::size_t to = std::min(k_.size(), from + kBlock);
+            if (std::equal(k_.begin() + static_cast<std::ptrdiff_t>(from), k_.begin() + static_cast<std::ptrdiff_t>(to),
+                           in_.Kro_Combi_default.begin() + static_cast<std::ptrdiff_t>(from)))
+                continue;
+            for (std::size_t q = from; q < to; ++q) {
+                if (k_[q] == in_.Kro_Combi_default[q] || !UnchangedRange(static_cast<std::int32_t>(q))) continue;
+                parse_.writeLn(format("Change out of bounds offset %zu", q));
+                changed = true;
+            }
         }
         if (changed) mainLog("Note: Combi has data changes in unexpected areas");
     }

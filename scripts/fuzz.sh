@@ -44,8 +44,8 @@ PY
 # cut to the longest input they read (with the shipped settings and table
 # files) and no longer inputs: a longer one costs each run more and reaches
 # nothing new. The others get whole dumps.
-declare -A maxlen=([fuzz_addsysex]=256 [fuzz_csv]=1024 [fuzz_ini]=512 [fuzz_monitor_text]=1024
-  [fuzz_triton2kronos]=449 [fuzz_yamaha_csv]=4096)
+declare -A maxlen=([fuzz_addsysex]=256 [fuzz_csv]=1024 [fuzz_ini]=256 [fuzz_monitor_text]=1024
+  [fuzz_triton2kronos]=449 [fuzz_yamaha_csv]=2048)
 seedsCutTo() {
   local dir=$build/seeds-$1
   if [ ! -d "$dir" ]; then

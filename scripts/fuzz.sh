@@ -40,14 +40,17 @@ for name in sorted(os.listdir(d)):
             open(os.path.join(d, "%s.%d" % (name, i)), "wb").write(m[k:] + b"\xF7")
 PY
 
-# Targets that take a few buffers, lines or settings get the seeds cut to 1 KiB
-# (with the shipped settings and table files) and inputs no longer than that;
-# the others get whole dumps.
-light=" fuzz_addsysex fuzz_csv fuzz_ini fuzz_monitor_text "
-lightmax=1024
-small=$build/seeds-small
-rm -rf "$small" && mkdir -p "$small"
-python3 - "$seeds" "$small" "$lightmax" data/*.ini data/sources/*.tsv <<'PY'
+# Targets that take a few buffers, lines, settings or one record get the seeds
+# cut to the longest input they read (with the shipped settings and table
+# files) and no longer inputs: a longer one costs each run more and reaches
+# nothing new. The others get whole dumps.
+declare -A maxlen=([fuzz_addsysex]=256 [fuzz_csv]=1024 [fuzz_ini]=256 [fuzz_monitor_text]=1024
+  [fuzz_triton2kronos]=449 [fuzz_yamaha_csv]=2048)
+seedsCutTo() {
+  local dir=$build/seeds-$1
+  if [ ! -d "$dir" ]; then
+    mkdir -p "$dir"
+    python3 - "$seeds" "$dir" "$1" data/*.ini data/sources/*.tsv <<'PY'
 import os, sys
 src, dst, cut = sys.argv[1], sys.argv[2], int(sys.argv[3])
 files = [os.path.join(src, n) for n in sorted(os.listdir(src))] + sys.argv[4:]
@@ -55,10 +58,16 @@ for path in files:
     data = open(path, "rb").read(cut)
     open(os.path.join(dst, os.path.basename(path)), "wb").write(data)
 PY
+  fi
+  echo "$dir"
+}
+rm -rf "$build"/seeds-*
 
-# A small quarantine: each input frees what it allocated long before 16 MB of
+# A small quarantine: each input frees what it allocated long before 4 MB of
 # later frees, and the run spends its time fuzzing rather than faulting in pages.
-export ASAN_OPTIONS=${ASAN_OPTIONS:-quarantine_size_mb=16}
+# No stack is kept per allocation (most of the allocator's cost); a finding is
+# run once more with them, so its report says where the memory came from.
+export ASAN_OPTIONS=${ASAN_OPTIONS:-quarantine_size_mb=4:malloc_context_size=0}
 TIMEFORMAT='%U %S'
 status=0
 printf '%-24s %12s %8s %10s %8s %s\n' target executions exec/s exec/cpu-s coverage result
@@ -66,7 +75,7 @@ for t in $targets; do
   corpus=$build/corpus/$t findings=$build/findings/$t
   mkdir -p "$corpus" "$findings"
   log=$build/$t.log
-  if [[ $light == *" $t "* ]]; then from=("$small" -max_len=$lightmax); else from=("$seeds"); fi
+  if [ -n "${maxlen[$t]:-}" ]; then from=("$(seedsCutTo "${maxlen[$t]}")" -max_len="${maxlen[$t]}"); else from=("$seeds"); fi
   { time "$build/bin/$t" "$corpus" "${from[@]}" -max_total_time="$secs" -dict="$PWD/fuzz/sysex.dict" \
     -rss_limit_mb=2048 -timeout=10 -artifact_prefix="$findings/" -print_final_stats=1 >"$log" 2>&1; } 2>"$log.cpu"
   rc=$?
@@ -74,7 +83,15 @@ for t in $targets; do
   rate=$(grep -o 'stat::average_exec_per_sec: *[0-9]*' "$log" | grep -o '[0-9]*$' | tail -1)
   cpurate=$(awk -v n="${runs:-0}" '{ t = $1 + $2; if (t > 0) printf "%d", n / t }' "$log.cpu")
   cov=$(grep -o 'cov: [0-9]*' "$log" | tail -1 | grep -o '[0-9]*')
-  if [ $rc -eq 0 ] && [ -z "$(ls -A "$findings")" ]; then result=ok; else result="FINDING (see $log, $findings)"; status=1; fi
+  if [ $rc -eq 0 ] && [ -z "$(ls -A "$findings")" ]; then
+    result=ok
+  else
+    result="FINDING (see $log, $log.full, $findings)"
+    status=1
+    for f in "$findings"/*; do
+      [ -f "$f" ] && ASAN_OPTIONS=quarantine_size_mb=16 "$build/bin/$t" "$f" >>"$log.full" 2>&1
+    done
+  fi
   printf '%-24s %12s %8s %10s %8s %s\n' "$t" "${runs:-?}" "${rate:-?}" "${cpurate:-?}" "${cov:-?}" "$result"
 done
 exit $status

@@ -206,18 +206,20 @@ QWidget* MainWindow::buildTopBar()
     auto* bar = new QWidget(this);
     auto* row = new QHBoxLayout(bar);
     row->setContentsMargins(0, 0, 0, 0);
-    auto* inLabel = new QLabel("MIDI In", bar);
-    inLabel->setToolTip(q(commands_.hintOf(ctl::cmbInput)));
-    cmbInput_ = new PortComboBox(bar, [this] { run(RefreshInputSelector); });
-    cmbInput_->setObjectName(ctl::cmbInput);
-    cmbInput_->setMinimumWidth(220);
-    cmbInput_->setToolTip(inLabel->toolTip());
-    auto* outLabel = new QLabel("MIDI Out", bar);
-    outLabel->setToolTip(q(commands_.hintOf(ctl::cmbOutput)));
-    cmbOutput_ = new PortComboBox(bar, [this] { run(RefreshOutputSelector); });
-    cmbOutput_->setObjectName(ctl::cmbOutput);
-    cmbOutput_->setMinimumWidth(220);
-    cmbOutput_->setToolTip(outLabel->toolTip());
+    // A port list with its label, both hinted; the list is read anew as it opens.
+    const auto portList = [&](const char* caption, const char* name, void (*refresh)(Session&)) {
+        auto* label = new QLabel(caption, bar);
+        label->setToolTip(q(commands_.hintOf(name)));
+        auto* list = new PortComboBox(bar, [this, refresh] { run(refresh); });
+        list->setObjectName(name);
+        list->setMinimumWidth(220);
+        list->setToolTip(label->toolTip());
+        return std::pair{label, list};
+    };
+    const auto [inLabel, inList] = portList("MIDI In", ctl::cmbInput, RefreshInputSelector);
+    const auto [outLabel, outList] = portList("MIDI Out", ctl::cmbOutput, RefreshOutputSelector);
+    cmbInput_ = inList;
+    cmbOutput_ = outList;
     connect(cmbInput_, &QComboBox::activated, this, [this](int i) {
         session_.cmbInput.itemIndex = i;
         run(cmbInputChange);

@@ -105,20 +105,18 @@ TimbreCopyWindow::TimbreCopyWindow(Session& session, QtShell& shell, const Comma
     setAttribute(Qt::WA_QuitOnClose, false);
     setFixedSize(1104, 497);
 
-    auto* objLabel = new QLabel("Object", this);
-    objLabel->setGeometry(8, 10, 50, 20);
-    objName_ = new QLineEdit(this);
-    objName_->setObjectName("CopyEditObjName");
-    objName_->setToolTip(q(commands_.hintOf("CopyEditObjName")));
-    objName_->setReadOnly(true);
-    objName_->setGeometry(60, 8, 420, 22);
-    auto* srcLabel = new QLabel("Source Combi", this);
-    srcLabel->setGeometry(500, 10, 90, 20);
-    srcCombi_ = new QLineEdit(this);
-    srcCombi_->setObjectName("SrcCombi");
-    srcCombi_->setToolTip(q(commands_.hintOf("SrcCombi")));
-    srcCombi_->setReadOnly(true);
-    srcCombi_->setGeometry(592, 8, 240, 22);
+    // A read-only field of `width` after its label, the label starting at x.
+    const auto shownField = [this](const char* caption, const char* name, int x, int labelWidth, int width) {
+        (new QLabel(caption, this))->setGeometry(x, 10, labelWidth, 20);
+        auto* field = new QLineEdit(this);
+        field->setObjectName(name);
+        field->setToolTip(q(commands_.hintOf(name)));
+        field->setReadOnly(true);
+        field->setGeometry(x + labelWidth + 2, 8, width, 22);
+        return field;
+    };
+    objName_ = shownField("Object", "CopyEditObjName", 8, 50, 420);
+    srcCombi_ = shownField("Source Combi", "SrcCombi", 500, 90, 240);
 
     int y = 44;
     for (const Command* c : commands_.on(kKroTimbreCopyWindow, "")) {

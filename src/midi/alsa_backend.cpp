@@ -10,6 +10,7 @@
 #include <map>
 #include <mutex>
 #include <thread>
+#include <type_traits>
 
 #include "midi/circular_buffer.h"
 #include "midi/midi_output.h"
@@ -19,8 +20,6 @@
 namespace tolvex {
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 // Messages wait here for the writer thread; reserved, so only what a send
 // fills costs memory: room for the largest dumps at once.
@@ -251,12 +250,26 @@ std::vector<std::string> portList(AlsaClient& client, bool input, const char* vi
     return names;
 }
 
-class AlsaInBackend final : public MidiInBackend {
+// One direction's back-end on the shared client.
+template <class Backend>
+class AlsaEnd : public Backend {
 public:
-    explicit AlsaInBackend(std::shared_ptr<AlsaClient> client) : client_(std::move(client)) {}
-    ~AlsaInBackend() override { close(); }
+    explicit AlsaEnd(std::shared_ptr<AlsaClient> client) : client_(std::move(client)) {}
 
-    std::vector<std::string> portNames() override { return portList(*client_, true, kVirtualInName); }
+    std::vector<std::string> portNames() override
+    {
+        return portList(*client_, kInput, kInput ? kVirtualInName : kVirtualOutName);
+    }
+
+protected:
+    static constexpr bool kInput = std::is_same_v<Backend, MidiInBackend>;
+    std::shared_ptr<AlsaClient> client_;
+};
+
+class AlsaInBackend final : public AlsaEnd<MidiInBackend> {
+public:
+    using AlsaEnd::AlsaEnd;
+    ~AlsaInBackend() override { close(); }
 
     void open(const std::string& name, MidiReceiver& receiver) override
     {
@@ -278,21 +291,16 @@ public:
 
     // The sequencer moves events between programs far faster than a MIDI cable.
     double fastestBytesPerSecond() override { return kAlsaProgramBytesPerSecond; }
-
-private:
-    std::shared_ptr<AlsaClient> client_;
 };
 
 // Messages go through a reserved ring to the writer thread, which hands them
 // to the sequencer: SysEx in pieces of kAlsaSysexPiece bytes, each short
 // message as one event, paced for the receiving port, waiting while the
 // output pool is full.
-class AlsaOutBackend final : public MidiOutBackend {
+class AlsaOutBackend final : public AlsaEnd<MidiOutBackend> {
 public:
-    explicit AlsaOutBackend(std::shared_ptr<AlsaClient> client) : client_(std::move(client)) {}
+    using AlsaEnd::AlsaEnd;
     ~AlsaOutBackend() override { close(); }
-
-    std::vector<std::string> portNames() override { return portList(*client_, false, kVirtualOutName); }
 
     void open(const std::string& name, MidiSendDone& done) override
     {
@@ -358,31 +366,15 @@ private:
         };
         streamInto(
             *ring_, bytes, publish, [this] { return waitUntil([this] { return ring_->Room() > 0; }); },
-            [this] {
-                if (client_->out.lost.load())
-                    throw MidiBackendError(MidiErrorCode::Lost, "The MIDI output port was lost");
-                throw MidiBackendError(MidiErrorCode::Driver, "The ALSA sequencer takes no MIDI - message not sent");
-            });
+            [this] { throwStalled(client_->out.lost.load(), "The ALSA sequencer takes no MIDI - message not sent"); });
     }
 
     // False when the port was lost or the writer made no progress for kStall.
     template <class Done>
     bool waitUntil(Done done)
     {
-        std::uint64_t seen = progress_.load();
-        auto last = Clock::now();
-        while (!done()) {
-            if (client_->out.lost.load()) return false;
-            const std::uint64_t now = progress_.load();
-            if (now != seen) {
-                seen = now;
-                last = Clock::now();
-            } else if (Clock::now() - last >= kStall) {
-                return false;
-            }
-            std::this_thread::sleep_for(std::chrono::microseconds(250));
-        }
-        return true;
+        return waitWhileProgressing(
+            progress_, kStall, [this] { return client_->out.lost.load(); }, done);
     }
 
     // The writer thread: streams each message as its bytes are published.
@@ -515,7 +507,6 @@ private:
         return false;
     }
 
-    std::shared_ptr<AlsaClient> client_;
     std::unique_ptr<ByteRing> ring_;
     MidiSendDone* done_ = nullptr;
     double rate_ = kAlsaProgramBytesPerSecond;

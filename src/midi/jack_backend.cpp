@@ -10,6 +10,7 @@
 #include <cstring>
 #include <mutex>
 #include <thread>
+#include <type_traits>
 #include <vector>
 
 #include "midi/circular_buffer.h"
@@ -19,8 +20,6 @@
 namespace tolvex {
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 // A server that runs no period for this long is not carrying data.
 constexpr auto kStall = std::chrono::seconds(1);
@@ -343,15 +342,22 @@ private:
     Gate* gate_ = nullptr;                           // owned; set aside with a client whose server has gone
 };
 
-class JackInBackend final : public MidiInBackend, JackPort {
+// One direction's back-end over a JackPort, which lists its ports.
+template <class Backend>
+class JackEnd : public Backend, protected JackPort {
 public:
-    JackInBackend(std::shared_ptr<JackLister> lister, std::string clientName)
-        : JackPort(std::move(lister), std::move(clientName), true)
+    JackEnd(std::shared_ptr<JackLister> lister, std::string clientName)
+        : JackPort(std::move(lister), std::move(clientName), std::is_same_v<Backend, MidiInBackend>)
     {
     }
-    ~JackInBackend() override { closePort(); }
 
     std::vector<std::string> portNames() override { return names(); }
+};
+
+class JackInBackend final : public JackEnd<MidiInBackend> {
+public:
+    using JackEnd::JackEnd;
+    ~JackInBackend() override { closePort(); }
 
     void open(const std::string& name, MidiReceiver& receiver) override
     {
@@ -407,15 +413,10 @@ private:
 // each period as much as the port buffer takes. A SysEx message longer than
 // that leaves as several events (F0 and data, data, ..., data and F7), as
 // JACK receivers that join SysEx expect; a short message is never split.
-class JackOutBackend final : public MidiOutBackend, JackPort {
+class JackOutBackend final : public JackEnd<MidiOutBackend> {
 public:
-    JackOutBackend(std::shared_ptr<JackLister> lister, std::string clientName)
-        : JackPort(std::move(lister), std::move(clientName), false)
-    {
-    }
+    using JackEnd::JackEnd;
     ~JackOutBackend() override { close(); }
-
-    std::vector<std::string> portNames() override { return names(); }
 
     void open(const std::string& name, MidiSendDone& done) override
     {
@@ -459,30 +460,15 @@ private:
         streamInto(
             *ring_, bytes, [this] { ring_->Publish(); },
             [this] { return waitUntil([this] { return ring_->Room() > 0; }); },
-            [this] {
-                if (lost_.load()) throw MidiBackendError(MidiErrorCode::Lost, "The MIDI output port was lost");
-                throw MidiBackendError(MidiErrorCode::Driver, "The JACK server is not processing - message not sent");
-            });
+            [this] { throwStalled(lost_.load(), "The JACK server is not processing - message not sent"); });
     }
 
     // False when the port was lost or the server ran no period for kStall.
     template <class Done>
     bool waitUntil(Done done)
     {
-        std::uint64_t seen = cycles_.load();
-        auto progress = Clock::now();
-        while (!done()) {
-            if (lost_.load()) return false;
-            const std::uint64_t now = cycles_.load();
-            if (now != seen) {
-                seen = now;
-                progress = Clock::now();
-            } else if (Clock::now() - progress >= kStall) {
-                return false;
-            }
-            std::this_thread::sleep_for(std::chrono::microseconds(250));
-        }
-        return true;
+        return waitWhileProgressing(
+            cycles_, kStall, [this] { return lost_.load(); }, done);
     }
 
     // The real-time thread: reads the ring, writes events, never waits.

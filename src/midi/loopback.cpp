@@ -5,62 +5,65 @@
 
 namespace tolvex {
 
-class MidiLoopback::Input final : public MidiInBackend {
+// What both ends share: the bus, the port they have open, and opening a port
+// by name under the bus's lock.
+template <class Backend, class Watcher>
+class MidiLoopback::End : public Backend {
 public:
-    explicit Input(MidiLoopback& bus) : bus_(bus) {}
-    ~Input() override { close(); }
+    explicit End(MidiLoopback& bus) : bus_(bus) {}
 
     std::vector<std::string> portNames() override { return bus_.names(); }
 
-    void open(const std::string& name, MidiReceiver& receiver) override
+    void open(const std::string& name, Watcher& watcher) final
     {
         std::lock_guard<std::mutex> lock(bus_.mutex_);
         Port* port = bus_.find(name);
         if (port == nullptr) throw MidiBackendError(MidiErrorCode::NoSuchPort, "No loopback port " + name);
-        if (port->input != nullptr)
-            throw MidiBackendError(MidiErrorCode::PortInUse, "Loopback port " + name + " is already open");
-        port->input = &receiver;
-        open_ = port->name;
+        attach(*port, watcher);
+        open_ = name;
     }
 
-    void close() override
+    void close() final
     {
         std::lock_guard<std::mutex> lock(bus_.mutex_);
-        if (Port* port = bus_.find(open_)) port->input = nullptr;
+        detach(bus_.find(open_));
         open_.clear();
     }
 
-private:
+protected:
+    ~End() override = default;
+    // Ties the watcher to the port (the lock is held); throws when it cannot.
+    virtual void attach(Port& port, Watcher& watcher) = 0;
+    // Unties it (the lock is held); `port` is null when no port is open.
+    virtual void detach(Port* port) = 0;
+
     MidiLoopback& bus_;
     std::string open_;
 };
 
-class MidiLoopback::Output final : public MidiOutBackend {
+class MidiLoopback::Input final : public End<MidiInBackend, MidiReceiver> {
 public:
-    explicit Output(MidiLoopback& bus) : bus_(bus) {}
+    using End::End;
+    ~Input() override { close(); }
+
+private:
+    void attach(Port& port, MidiReceiver& receiver) override
+    {
+        if (port.input != nullptr)
+            throw MidiBackendError(MidiErrorCode::PortInUse, "Loopback port " + port.name + " is already open");
+        port.input = &receiver;
+    }
+
+    void detach(Port* port) override
+    {
+        if (port != nullptr) port->input = nullptr;
+    }
+};
+
+class MidiLoopback::Output final : public End<MidiOutBackend, MidiSendDone> {
+public:
+    using End::End;
     ~Output() override { close(); }
-
-    std::vector<std::string> portNames() override { return bus_.names(); }
-
-    void open(const std::string& name, MidiSendDone& done) override
-    {
-        std::lock_guard<std::mutex> lock(bus_.mutex_);
-        Port* port = bus_.find(name);
-        if (port == nullptr) throw MidiBackendError(MidiErrorCode::NoSuchPort, "No loopback port " + name);
-        port->outputs.push_back(&done);
-        open_ = name;
-        done_ = &done;
-    }
-
-    void close() override
-    {
-        std::lock_guard<std::mutex> lock(bus_.mutex_);
-        // A held completion must not reach a closed output.
-        std::erase(bus_.held_, done_);
-        if (Port* port = bus_.find(open_)) std::erase(port->outputs, done_);
-        open_.clear();
-        done_ = nullptr;
-    }
 
     void send(ByteView message, bool notifyDone) override
     {
@@ -87,8 +90,20 @@ public:
     }
 
 private:
-    MidiLoopback& bus_;
-    std::string open_;
+    void attach(Port& port, MidiSendDone& done) override
+    {
+        port.outputs.push_back(&done);
+        done_ = &done;
+    }
+
+    void detach(Port* port) override
+    {
+        // A held completion must not reach a closed output.
+        std::erase(bus_.held_, done_);
+        if (port != nullptr) std::erase(port->outputs, done_);
+        done_ = nullptr;
+    }
+
     MidiSendDone* done_ = nullptr;
 };
 

@@ -56,6 +56,8 @@ private:
         std::function<void(ByteView)> device;
         bool failing = false;
     };
+    template <class Backend, class Watcher>
+    class End;
     class Input;
     class Output;
 

@@ -81,30 +81,33 @@ protected:
     ~MidiSendDone() = default;
 };
 
-class MidiInBackend {
+// A back-end of one direction: lists the ports, opens one by name for a
+// watcher (a MidiReceiver or a MidiSendDone), closes it.
+template <class Watcher>
+class MidiPortBackend {
 public:
-    virtual ~MidiInBackend() = default;
+    virtual ~MidiPortBackend() = default;
     // Port names in the service's order; the program's own virtual port, when
     // the service has one, comes last. Empty when there is no MIDI service.
     virtual std::vector<std::string> portNames() = 0;
-    // Opens the port with exactly this name. From then until close() returns,
-    // `receiver` (which must outlive that) gets every message. Throws MidiBackendError.
-    virtual void open(const std::string& name, MidiReceiver& receiver) = 0;
-    // When it returns, no call to the receiver is running and none will start.
+    // Opens the port with exactly this name; `watcher` must outlive the open
+    // port. Throws MidiBackendError.
+    virtual void open(const std::string& name, Watcher& watcher) = 0;
     virtual void close() = 0;
+};
+
+// From open() until close() returns, the receiver gets every message; when
+// close() returns, no call to the receiver is running and none will start.
+class MidiInBackend : public MidiPortBackend<MidiReceiver> {
+public:
     // The most bytes a second the service can deliver on one port (an estimate
     // where it has no fixed figure); sizes the input's buffers. 3125 is MIDI's wire speed.
     virtual double fastestBytesPerSecond() { return 3125; }
 };
 
-class MidiOutBackend {
+// Messages sent before close() are not lost by closing (unless the port was lost).
+class MidiOutBackend : public MidiPortBackend<MidiSendDone> {
 public:
-    virtual ~MidiOutBackend() = default;
-    virtual std::vector<std::string> portNames() = 0;
-    // `done` must outlive the open port. Throws MidiBackendError.
-    virtual void open(const std::string& name, MidiSendDone& done) = 0;
-    // Messages sent before close() are not lost by closing (unless the port was lost).
-    virtual void close() = 0;
     // Sends one complete message of any length; the bytes are copied when it
     // returns. With notifyDone, done.sendDone() follows once the message is
     // out. Throws MidiBackendError.

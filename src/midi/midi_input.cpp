@@ -7,8 +7,6 @@
 #include <cstring>
 #include <new>
 
-#include "midi/port_selection.h"
-
 namespace tolvex {
 
 namespace {
@@ -18,16 +16,10 @@ constexpr std::uint8_t kSysexEnd = 0xF7;
 constexpr std::uint8_t kTimingClock = 0xF8;
 constexpr std::uint8_t kActiveSensing = 0xFE;
 
-std::uint32_t nextHandle()
-{
-    static std::atomic<std::uint32_t> handles{0};
-    return ++handles;
-}
-
 }  // namespace
 
 TMidiInput::TMidiInput(Shell& shell, std::unique_ptr<MidiInBackend> backend)
-    : shell_(shell), backend_(std::move(backend))
+    : PortChoice(std::move(backend), "MIDI Input Device ", " not installed "), shell_(shell)
 {
     ctl_.shell = &shell_;
     ctl_.inputWake = shell_.registerWakeup([this] { inputNotification(); });
@@ -41,20 +33,7 @@ TMidiInput::TMidiInput(Shell& shell, std::unique_ptr<MidiInBackend> backend)
         shell_.unregisterWakeup(ctl_.dataLostWake);
         throw EMidiInputError("No main-thread notification left for the MIDI input");
     }
-    std::vector<std::string> list;
-    try {
-        list = backend_->portNames();
-    } catch (const MidiBackendError&) {
-        // A broken MIDI service leaves the program working on files.
-    }
-    FNumdevs = portCount(list);
-    if (FNumdevs > 0) {
-        try {
-            SetDeviceID(0);
-        } catch (const EMidiInputError&) {
-            // The service failed between the two reads: no device is chosen yet.
-        }
-    }
+    chooseFirstPort();
     FState = misClosed;
 }
 
@@ -70,29 +49,6 @@ TMidiInput::~TMidiInput()
     shell_.unregisterWakeup(ctl_.overflowWake);
     shell_.unregisterWakeup(ctl_.lostWake);
     shell_.unregisterWakeup(ctl_.dataLostWake);
-}
-
-std::vector<std::string> TMidiInput::DeviceNames()
-{
-    return portNamesOf<EMidiInputError>(*backend_, FError);
-}
-
-void TMidiInput::SetDeviceID(std::uint16_t id)
-{
-    if (FState == misOpen) throw EMidiInputError("Change to DeviceID while device was open");
-    FProductName = portAt<EMidiInputError>(DeviceNames(), id, FNumdevs);
-    FDeviceID = id;
-}
-
-void TMidiInput::SetProductName(const std::string& name)
-{
-    if (FState == misOpen) throw EMidiInputError("Change to ProductName while device was open");
-    const auto list = DeviceNames();
-    const std::size_t at = portIndexOf<EMidiInputError>(list, name, "MIDI Input Device " + name + " not installed ");
-    // Ports come and go: the count SetDeviceID checks against is the one just read.
-    FNumdevs = portCount(list);
-    SetDeviceID(static_cast<std::uint16_t>(at));
-    if (FProductName != name) throw EMidiInputError("MIDI Input Device " + name + " not installed ");
 }
 
 void TMidiInput::SetSysexBufferSize(std::uint16_t size)
@@ -131,8 +87,7 @@ bool TMidiInput::Open()
         ctl_.running.store(false);
         ctl_.inSysex = false;
         ctl_.dropping = false;
-        ctl_.lost.store(false);
-        ctl_.lostClaimed.store(false);
+        ctl_.lost.reset();
         backend_->open(FProductName, ctl_);
     } catch (const MidiBackendError& e) {
         FError = e.code;
@@ -230,12 +185,12 @@ void TMidiInput::dataLostNotification()
 
 void TMidiInput::lostNotification()
 {
-    if (FState != misOpen || !ctl_.lost.load(std::memory_order_acquire)) return;
+    if (FState != misOpen || !ctl_.lost.isLost()) return;
     // What arrived before the loss is the user's: hand it out before closing
     // (a sender that leaves right after its last message goes with it).
     if (OnMidiInput && GetEventCount() > 0) OnMidiInput(*this);
     if (FState != misOpen) return;
-    const std::string reason = ctl_.lostReason;
+    const std::string reason = ctl_.lost.reason;
     Close();
     FError = MidiErrorCode::Lost;
     if (OnLost) OnLost(*this, reason);
@@ -243,11 +198,7 @@ void TMidiInput::lostNotification()
 
 void TMidiInput::TMidiCtlInfo::portLost(const char* reason) noexcept
 {
-    if (lostClaimed.exchange(true)) return;
-    std::strncpy(lostReason, reason, sizeof lostReason - 1);
-    lostReason[sizeof lostReason - 1] = '\0';
-    lost.store(true, std::memory_order_release);
-    shell->wake(lostWake);
+    if (lost.claim(reason)) shell->wake(lostWake);
 }
 
 // Everything below runs on the driver's thread: checks, copies into reserved

@@ -17,6 +17,7 @@
 #include "core/text/bytes.h"
 #include "midi/circular_buffer.h"
 #include "midi/midi_backend.h"
+#include "midi/port_selection.h"
 
 namespace tolvex {
 
@@ -27,7 +28,7 @@ public:
 
 enum TMidiInputState { misOpen = 0, misClosed = 1, misCreating = 2, misDestroying = 3 };
 
-class TMidiInput {
+class TMidiInput : public PortChoice<TMidiInput, EMidiInputError, MidiInBackend, std::uint16_t> {
 public:
     // `shell` carries the notifications to the main thread and must outlive the device.
     TMidiInput(Shell& shell, std::unique_ptr<MidiInBackend> backend);
@@ -35,14 +36,8 @@ public:
     TMidiInput(const TMidiInput&) = delete;
     TMidiInput& operator=(const TMidiInput&) = delete;
 
-    // Device selection, only while closed. Numdevs is counted at creation;
-    // DeviceNames() asks the back-end again.
-    void SetDeviceID(std::uint16_t id);
-    std::uint16_t DeviceID() const { return FDeviceID; }
-    void SetProductName(const std::string& name);
-    const std::string& ProductName() const { return FProductName; }
-    std::uint16_t Numdevs() const { return FNumdevs; }
-    std::vector<std::string> DeviceNames();
+    // Device selection (SetDeviceID, SetProductName, DeviceNames, Numdevs,
+    // Error) comes from PortChoice: only while closed.
     // The most bytes a second the port can deliver (the back-end's figure).
     double PortBytesPerSecond() { return backend_->fastestBytesPerSecond(); }
 
@@ -67,15 +62,12 @@ public:
     // Reserves the queue and the ring and opens the selected port. False leaves
     // the device closed; OpenError() then has the back-end's text for the user.
     bool Open();
-    const std::string& OpenError() const { return FOpenError; }
     // Lets input flow; time stamps count from here.
     void Start();
     // Pending notifications do nothing once this has begun; queued events are discarded.
     void Close();
 
     TMidiInputState State() const { return FState; }
-    std::uint32_t MIDIHandle() const { return FMIDIHandle; }
-    MidiErrorCode Error() const { return FError; }
     // Queued messages (a long SysEx message may still give several events).
     std::uint32_t GetEventCount() const;
     std::uint32_t MessageCount() const { return GetEventCount(); }
@@ -148,10 +140,7 @@ private:
         bool dropping = false;  // it did not fit: its remaining bytes are skipped
         std::uint64_t sysexStart = 0;
         std::uint32_t sysexTime = 0;
-        // Set once by portLost; the text is written before the flag.
-        std::atomic<bool> lostClaimed{false};
-        std::atomic<bool> lost{false};
-        char lostReason[256] = {};
+        PortLostNotice lost;
     };
 
     void inputNotification();
@@ -160,15 +149,11 @@ private:
     void lostNotification();
     void freeBuffers();
 
+    friend PortChoice;
+    bool portOpen() const { return FState == misOpen; }
+
     Shell& shell_;
-    std::unique_ptr<MidiInBackend> backend_;
     TMidiInputState FState = misCreating;
-    std::uint16_t FDeviceID = 0;
-    std::string FProductName;
-    std::uint16_t FNumdevs = 0;
-    std::uint32_t FMIDIHandle = 0;
-    MidiErrorCode FError = MidiErrorCode::None;
-    std::string FOpenError;
     bool FSysexOnly = false;
     std::uint32_t FCapacity = 1024;
     std::uint16_t FSysexBufferSize = 4096;

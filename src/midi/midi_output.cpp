@@ -5,19 +5,7 @@
 #include <atomic>
 #include <cstring>
 
-#include "midi/port_selection.h"
-
 namespace tolvex {
-
-namespace {
-
-std::uint32_t nextHandle()
-{
-    static std::atomic<std::uint32_t> handles{0};
-    return ++handles;
-}
-
-}  // namespace
 
 int shortMessageLength(std::uint8_t status)
 {
@@ -36,7 +24,7 @@ int shortMessageLength(std::uint8_t status)
 }
 
 TMidiOutput::TMidiOutput(Shell& shell, std::unique_ptr<MidiOutBackend> backend)
-    : shell_(shell), backend_(std::move(backend))
+    : PortChoice(std::move(backend), "MIDI output Device ", " not installed"), shell_(shell)
 {
     done_.shell = &shell_;
     done_.wake = shell_.registerWakeup([this] { doneNotification(); });
@@ -46,20 +34,7 @@ TMidiOutput::TMidiOutput(Shell& shell, std::unique_ptr<MidiOutBackend> backend)
         shell_.unregisterWakeup(done_.lostWake);
         throw EmidioutputError("No main-thread notification left for the MIDI output");
     }
-    std::vector<std::string> list;
-    try {
-        list = backend_->portNames();
-    } catch (const MidiBackendError&) {
-        // A broken MIDI service leaves the program working on files.
-    }
-    FNumdevs = portCount(list);
-    if (FNumdevs > 0) {
-        try {
-            SetDeviceID(0);
-        } catch (const EmidioutputError&) {
-            // The service failed between the two reads: no device is chosen yet.
-        }
-    }
+    chooseFirstPort();
 }
 
 TMidiOutput::~TMidiOutput()
@@ -67,30 +42,6 @@ TMidiOutput::~TMidiOutput()
     if (FState == mosOpen) backend_->close();
     shell_.unregisterWakeup(done_.wake);
     shell_.unregisterWakeup(done_.lostWake);
-}
-
-std::vector<std::string> TMidiOutput::DeviceNames()
-{
-    return portNamesOf<EmidioutputError>(*backend_, FError);
-}
-
-void TMidiOutput::SetDeviceID(std::int32_t id)
-{
-    if (FState == mosOpen) throw EmidioutputError("Change to DeviceID while device was open");
-    // -1 (the Windows MIDI mapper) has no counterpart among the ports.
-    FProductName = portAt<EmidioutputError>(DeviceNames(), id, FNumdevs);
-    FDeviceID = id;
-}
-
-void TMidiOutput::SetProductName(const std::string& name)
-{
-    if (FState == mosOpen) throw EmidioutputError("Change to ProductName while device was open");
-    const auto list = DeviceNames();
-    const std::size_t at = portIndexOf<EmidioutputError>(list, name, "MIDI output Device " + name + " not installed");
-    // Ports come and go: the count SetDeviceID checks against is the one just read.
-    FNumdevs = portCount(list);
-    SetDeviceID(static_cast<std::int32_t>(at));
-    if (FProductName != name) throw EmidioutputError("MIDI output Device " + name + " not installed");
 }
 
 bool TMidiOutput::Open()
@@ -101,8 +52,7 @@ bool TMidiOutput::Open()
         FOpenError = "Invalid device ID";
         return false;
     }
-    done_.lost.store(false);
-    done_.lostClaimed.store(false);
+    done_.lost.reset();
     try {
         backend_->open(FProductName, done_);
     } catch (const MidiBackendError& e) {
@@ -181,17 +131,13 @@ std::uint64_t TMidiOutput::QueuedBytes() const
 
 void TMidiOutput::DoneNotifier::portLost(const char* reason) noexcept
 {
-    if (lostClaimed.exchange(true)) return;
-    std::strncpy(lostReason, reason, sizeof lostReason - 1);
-    lostReason[sizeof lostReason - 1] = '\0';
-    lost.store(true, std::memory_order_release);
-    shell->wake(lostWake);
+    if (lost.claim(reason)) shell->wake(lostWake);
 }
 
 void TMidiOutput::lostNotification()
 {
-    if (FState != mosOpen || !done_.lost.load(std::memory_order_acquire)) return;
-    const std::string reason = done_.lostReason;
+    if (FState != mosOpen || !done_.lost.isLost()) return;
+    const std::string reason = done_.lost.reason;
     Close();
     FError = MidiErrorCode::Lost;
     if (OnLost) OnLost(*this, reason);

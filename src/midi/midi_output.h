@@ -15,6 +15,7 @@
 #include "core/sysex/midi_event.h"
 #include "core/text/bytes.h"
 #include "midi/midi_backend.h"
+#include "midi/port_selection.h"
 
 namespace tolvex {
 
@@ -30,7 +31,7 @@ enum TOutPortTech { opt_None = 0, opt_MidiPort = 1, opt_Synth = 2, opt_SQSynth =
 // status or starts a SysEx message).
 int shortMessageLength(std::uint8_t status);
 
-class TMidiOutput : public MidiOutPort {
+class TMidiOutput : public MidiOutPort, public PortChoice<TMidiOutput, EmidioutputError, MidiOutBackend, std::int32_t> {
 public:
     // `shell` carries the done notifications to the main thread and must outlive the device.
     TMidiOutput(Shell& shell, std::unique_ptr<MidiOutBackend> backend);
@@ -38,25 +39,18 @@ public:
     TMidiOutput(const TMidiOutput&) = delete;
     TMidiOutput& operator=(const TMidiOutput&) = delete;
 
-    // Device selection, only while closed. Numdevs is counted at creation.
-    void SetDeviceID(std::int32_t id);
-    std::int32_t DeviceID() const { return FDeviceID; }
-    void SetProductName(const std::string& name);
-    const std::string& ProductName() const { return FProductName; }
-    std::uint16_t Numdevs() const { return FNumdevs; }
-    std::vector<std::string> DeviceNames();
+    // Device selection (SetDeviceID, SetProductName, DeviceNames, Numdevs,
+    // Error) comes from PortChoice: only while closed. Device -1 (the Windows
+    // MIDI mapper) has no counterpart among the ports.
     // Every port a back-end offers is a MIDI port; the other kinds name Windows synths.
     TOutPortTech Technology() const { return FNumdevs > 0 ? opt_MidiPort : opt_None; }
 
     // False leaves the device closed; OpenError() then has the back-end's text for the user.
     bool Open();
-    const std::string& OpenError() const { return FOpenError; }
     // The back-end delivers what was sent before closing. False when it was not open.
     bool Close();
 
     TMidiOutputState State() const { return FState; }
-    std::uint32_t MIDIHandle() const { return FMIDIHandle; }
-    MidiErrorCode Error() const { return FError; }
 
     // Sends status and the data bytes that status takes (C3 05 for a program
     // change, whatever Data2 says). Throws EmidioutputError.
@@ -71,7 +65,7 @@ public:
     // Long messages that have left the port since creation (counted on the
     // back-end's thread, so it may run ahead of the busy state).
     // The open port has stopped working; OnLost follows on the main thread.
-    bool PortLost() const { return done_.lost.load(std::memory_order_acquire); }
+    bool PortLost() const { return done_.lost.isLost(); }
     std::uint64_t LongMessagesOut() const { return done_.finished.load(std::memory_order_relaxed); }
 
     // Run on the main thread after a long message is done, and once when the
@@ -92,25 +86,18 @@ private:
         int wake = -1;
         int lostWake = -1;
         std::atomic<std::uint64_t> finished{0};  // long messages out
-        // Set once by portLost; the text is written before the flag.
-        std::atomic<bool> lostClaimed{false};
-        std::atomic<bool> lost{false};
-        char lostReason[256] = {};
+        PortLostNotice lost;
     };
 
     void doneNotification();
     void lostNotification();
     void send(ByteView message, bool notifyDone);
 
+    friend PortChoice;
+    bool portOpen() const { return FState == mosOpen; }
+
     Shell& shell_;
-    std::unique_ptr<MidiOutBackend> backend_;
     TMidiOutputState FState = mosClosed;
-    std::int32_t FDeviceID = 0;
-    std::string FProductName;
-    std::uint16_t FNumdevs = 0;
-    std::uint32_t FMIDIHandle = 0;
-    MidiErrorCode FError = MidiErrorCode::None;
-    std::string FOpenError;
     bool FMidiOutBusy = false;
     DoneNotifier done_;
 };

@@ -10,24 +10,21 @@ namespace tolvex {
 namespace {
 
 // No MIDI service: no ports, and opening one says so.
-class NoMidiIn final : public MidiInBackend {
+template <class Backend, class Watcher>
+class NoMidi : public Backend {
 public:
     std::vector<std::string> portNames() override { return {}; }
-    void open(const std::string&, MidiReceiver&) override
+    void open(const std::string&, Watcher&) override
     {
         throw MidiBackendError(MidiErrorCode::NoSuchPort, "No MIDI system");
     }
     void close() override {}
 };
 
-class NoMidiOut final : public MidiOutBackend {
+using NoMidiIn = NoMidi<MidiInBackend, MidiReceiver>;
+
+class NoMidiOut final : public NoMidi<MidiOutBackend, MidiSendDone> {
 public:
-    std::vector<std::string> portNames() override { return {}; }
-    void open(const std::string&, MidiSendDone&) override
-    {
-        throw MidiBackendError(MidiErrorCode::NoSuchPort, "No MIDI system");
-    }
-    void close() override {}
     void send(ByteView, bool) override { throw MidiBackendError(MidiErrorCode::NoSuchPort, "MIDI output not open"); }
 };
 

@@ -4,8 +4,11 @@
 #pragma once
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <cstring>
+#include <thread>
 
 #include "core/text/bytes.h"
 #include "midi/midi_backend.h"
@@ -49,6 +52,37 @@ void streamInto(Ring& ring, ByteView bytes, Publish&& publish, WaitForRoom&& wai
         }
         if (!waitForRoom()) stalled();
     }
+}
+
+// The error of a send that found no room: the port was lost, or the service
+// stopped taking bytes (`stalledText`).
+[[noreturn]] inline void throwStalled(bool lost, const char* stalledText)
+{
+    if (lost) throw MidiBackendError(MidiErrorCode::Lost, "The MIDI output port was lost");
+    throw MidiBackendError(MidiErrorCode::Driver, stalledText);
+}
+
+// Waits on the main thread until done(). False when lost() or when
+// `progress`, a count the sending side advances, stood still for `stall`.
+template <class Lost, class Done>
+bool waitWhileProgressing(const std::atomic<std::uint64_t>& progress, std::chrono::steady_clock::duration stall,
+                          Lost&& lost, Done&& done)
+{
+    using Clock = std::chrono::steady_clock;
+    std::uint64_t seen = progress.load();
+    auto last = Clock::now();
+    while (!done()) {
+        if (lost()) return false;
+        const std::uint64_t now = progress.load();
+        if (now != seen) {
+            seen = now;
+            last = Clock::now();
+        } else if (Clock::now() - last >= stall) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(250));
+    }
+    return true;
 }
 
 }  // namespace tolvex

@@ -5,6 +5,7 @@
 #include <cctype>
 #include <charconv>
 #include <fstream>
+#include <string_view>
 
 #include "core/text/atomic_file.h"
 #include "core/text/bytes.h"
@@ -38,22 +39,31 @@ IniFile::IniFile(std::string path, std::istream& content) : path_(std::move(path
 
 void IniFile::read(std::istream& in)
 {
+    // Views into the line, so that a line costs only the strings it keeps.
+    const auto trimmedView = [](std::string_view v) {
+        const auto first = v.find_first_not_of(kBlanks);
+        if (first == std::string_view::npos) return std::string_view();
+        return v.substr(first, v.find_last_not_of(kBlanks) - first + 1);
+    };
     std::string text, section;
     while (std::getline(in, text)) {
         if (!text.empty() && text.back() == '\r') text.pop_back();
-        Line line{text, "", "", ""};
-        const std::string t = trimmed(text);
+        Line line;
+        const std::string_view whole(text);
+        const std::string_view t = trimmedView(whole);
         if (t.size() >= 2 && t.front() == '[' && t.back() == ']') {
-            section = lowerCase(trimmed(t.substr(1, t.size() - 2)));
+            section = lowerCase(std::string(trimmedView(t.substr(1, t.size() - 2))));
             line.section = section;
         } else if (!t.empty() && t.front() != ';' && t.front() != '#') {
-            const auto eq = text.find('=');
-            if (eq != std::string::npos) {
+            const auto eq = whole.find('=');
+            if (eq != std::string_view::npos) {
                 line.section = section;
-                line.key = lowerCase(trimmed(text.substr(0, eq)));
-                line.value = trimmed(text.substr(eq + 1));  // hand-edited files have blanks around '='
+                line.key = lowerCase(std::string(trimmedView(whole.substr(0, eq))));
+                // Hand-edited files have blanks around '='.
+                line.value = std::string(trimmedView(whole.substr(eq + 1)));
             }
         }
+        line.text = std::move(text);
         lines_.push_back(std::move(line));
     }
 }

@@ -2,6 +2,7 @@
 #include "devices/kronos/kronos_sysex.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "core/app/controls.h"
 #include "core/app/device_commands.h"
@@ -148,38 +149,48 @@ std::uint8_t mfs_map(std::uint8_t mfid)
     return static_cast<std::uint8_t>((mfid & 0x1F) | status << 5);
 }
 
+// The functions whose text needs no data bytes.
+constexpr std::pair<std::uint8_t, const char*> kFixedFunctionTexts[] = {
+    {0x12, ": Mode Request"},
+    {0x13, ": Song Select"},
+    {0x30, ": Current Sample Information Request"},
+    {0x31, ": Current Sample Information"},
+    {0x32, ": Current Performance Id Request"},
+    {0x33, ": Current Performance Id"},
+    {0x34, ": Current Piano Types Request"},
+    {0x35, ": Current Piano Types"},
+    {0x36, ": Notify Piano Types Changed"},
+    {0x39, ": Bank Digest Collection Request "},
+    {0x3A, ": Bank Digest Collection "},
+    {0x41, ": Sequencer Parameter Change"},
+    {0x42, ": Mode Data"},
+    {0x4E, ": Mode Change"},
+    {0x71, ": Set Current Object"},
+    {0x78, ": Reset Controller"},
+    {0x79, ": SMF Data Dump Request"},
+    {0x7A, ": SMF Data Dump"},
+    {0x7B, ": Preset Pattern SMF Dump"},
+    {0x7C, ": Change Program Bank Type"},
+};
+
 std::string KronosFunctionText(ByteView message, std::string* short_desc_string, const NamingLog& log, KronosDefs& defs)
 {
-    const auto fixed = [](const char* text) { return std::string(text); };
     // The parameter changes are told apart by their whole length; every other step reads data bytes only.
     const ByteView sx = dataBytes(message);
+    for (const auto& [function, text] : kFixedFunctionTexts)
+        if (sx[4] == function) return text;
     switch (sx[4]) {
-    case 0x12: return fixed(": Mode Request");
-    case 0x13: return fixed(": Song Select");
     case 0x24: return has(sx, 5) ? ": Reply " + Kro_reply_text(sx[5]) : ": Reply ";
-    case 0x30: return fixed(": Current Sample Information Request");
-    case 0x31: return fixed(": Current Sample Information");
-    case 0x32: return fixed(": Current Performance Id Request");
-    case 0x33: return fixed(": Current Performance Id");
-    case 0x34: return fixed(": Current Piano Types Request");
-    case 0x35: return fixed(": Current Piano Types");
-    case 0x36: return fixed(": Notify Piano Types Changed");
     case 0x37: return ": Bank Digest Request " + (has(sx, 6) ? Kro_obj_Text2(sx[5], sx[6]) : std::string());
     case 0x38: return ": Bank Digest " + (has(sx, 6) ? Kro_obj_Text2(sx[5], sx[6]) : std::string());
-    case 0x39: return fixed(": Bank Digest Collection Request ");
-    case 0x3A: return fixed(": Bank Digest Collection ");
-    case 0x41: return fixed(": Sequencer Parameter Change");
-    case 0x42: return fixed(": Mode Data");
     case 0x43:
     case 0x44: return ": Parm " + KroParamParse(message, short_desc_string, log, defs);
-    case 0x4E: return fixed(": Mode Change");
     case 0x53:
     case 0x54: return ": Drum Kit Parm " + KroParamParse(message, short_desc_string, log, defs);
     case 0x55:
     case 0x56: return ": Wave Seq Parm " + KroParamParse(message, short_desc_string, log, defs);
     case 0x6D: return ": KARMA Parm " + KroParamParse(message, short_desc_string, log, defs);
     case 0x6E: return ": Drum Track Parm " + KroParamParse(message, short_desc_string, log, defs);
-    case 0x71: return fixed(": Set Current Object");
     case 0x72:
         return ": Object Dump Request " + (has(sx, 8) ? Kro_obj_Text4(sx[5], sx[6], sx[7], sx[8]) : std::string());
     case 0x73: return ": Dump " + (has(sx, 9) ? Kro_obj_Text5(sx[5], sx[6], sx[7], sx[8], sx[9]) : std::string());
@@ -187,11 +198,6 @@ std::string KronosFunctionText(ByteView message, std::string* short_desc_string,
     case 0x75: return ": Current Object Dump " + Kro_obj_Text6(sx);
     case 0x76: return ": Store Bank Request " + (has(sx, 6) ? Kro_obj_Text2(sx[5], sx[6]) : std::string());
     case 0x77: return ": Dump Bank Request " + (has(sx, 6) ? Kro_obj_Text2(sx[5], sx[6]) : std::string());
-    case 0x78: return fixed(": Reset Controller");
-    case 0x79: return fixed(": SMF Data Dump Request");
-    case 0x7A: return fixed(": SMF Data Dump");
-    case 0x7B: return fixed(": Preset Pattern SMF Dump");
-    case 0x7C: return fixed(": Change Program Bank Type");
     case 0x7D: return ": Query Program Bank Type " + (has(sx, 5) ? Kro_obj_Text_Generic1(sx[5]) : std::string());
     case 0x7E: return ": Query Program Bank Type Reply " + (has(sx, 5) ? Kro_obj_Text_Generic1(sx[5]) : std::string());
     case 0x7F /* KARMA control */: return has(sx, 5) ? ": " + KroFunc7FParse(sx) : std::string();

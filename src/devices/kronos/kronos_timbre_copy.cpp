@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <span>
 
 #include "core/app/command_table.h"
 #include "core/app/device_commands.h"
@@ -234,29 +235,35 @@ void CopyFullBtnClick(Session& s)
     s.changed(kKroTimbreCopyView);
 }
 
+// Copies each checked row of a list to the row its box chooses, and lights
+// the LED of the row written.
+template <class Copy>
+void copyCheckedRows(Session& s, const char* checks, const char* combos, std::span<CopyLed> leds, Copy copy)
+{
+    const int rows = static_cast<int>(leds.size());
+    for (int n = 1; n <= rows; ++n) {
+        if (!s.checked.get(arrayControl(checks, n))) continue;
+        const int d = chosenRow(s, combos, n, rows);
+        copy(n, d);
+        leds[static_cast<std::size_t>(d - 1)] = {true, CopyLedColour::Yellow};
+    }
+    s.changed(kKroTimbreCopyView);
+}
+
 void CopyTimbreClick(Session& s)
 {
     KronosCombiRecords& r = records(s);
-    for (int t = 1; t <= kTimbreRows; ++t) {
-        if (!s.checked.get(arrayControl(TimbreCheckboxArray, t))) continue;
-        const int d = chosenRow(s, TimbreComboArray, t, kTimbreRows);
+    copyCheckedRows(s, TimbreCheckboxArray, TimbreComboArray, view(s).TimbreLEDArray, [&r](int t, int d) {
         std::copy_n(r.Kro_Combi_CopyBuffer.begin() + static_cast<std::ptrdiff_t>(L::timbre(t)), TTimbre_Params::size,
                     r.Kro_Combi_EditBuffer.begin() + static_cast<std::ptrdiff_t>(L::timbre(d)));
-        view(s).TimbreLEDArray[static_cast<std::size_t>(d - 1)] = {true, CopyLedColour::Yellow};
-    }
-    s.changed(kKroTimbreCopyView);
+    });
 }
 
 void CopyIFXClick(Session& s)
 {
     KronosCombiRecords& r = records(s);
-    for (int n = 1; n <= kIFXRows; ++n) {
-        if (!s.checked.get(arrayControl(IFXCheckboxArray, n))) continue;
-        const int d = chosenRow(s, IFXComboArray, n, kIFXRows);
-        copyInsEffect(r.Kro_Combi_CopyBuffer, n, r.Kro_Combi_EditBuffer, d);
-        view(s).IFXLEDArray[static_cast<std::size_t>(d - 1)] = {true, CopyLedColour::Yellow};
-    }
-    s.changed(kKroTimbreCopyView);
+    copyCheckedRows(s, IFXCheckboxArray, IFXComboArray, view(s).IFXLEDArray,
+                    [&r](int n, int d) { copyInsEffect(r.Kro_Combi_CopyBuffer, n, r.Kro_Combi_EditBuffer, d); });
 }
 
 void CopyNonTimbreClick(Session& s)

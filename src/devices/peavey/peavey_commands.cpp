@@ -84,31 +84,24 @@ bool storeDump(Session& s, TPV_Bank_Object& bank, const PeaveyRecords& rec, int 
 {
     const std::int32_t len = rec.PV_dump_len;
     const std::string name = nameOf(rec.PV_generic_obj.data());
-    const auto lengthIs = [&](std::int32_t expected, const char* what) {
-        if (len == expected) return true;
-        s.debuglog(format("%s dump length mismatch: PV_dump_len is %d; expected %d", what, len, expected));
-        failed = true;
-        return false;
+    // The object, stored in `list` when the dump is `expected` bytes long.
+    const auto add = [&](auto& list, std::int32_t expected, const char* what, const char* listName) {
+        if (len != expected) {
+            s.debuglog(format("%s dump length mismatch: PV_dump_len is %d; expected %d", what, len, expected));
+            failed = true;
+            return true;
+        }
+        using Obj = typename std::remove_reference_t<decltype(list)>::value_type;
+        list.push_back({name, true, recordOf<decltype(Obj::Data)>(rec)});
+        s.debuglog(
+            format("Added new %s to PV_Bank_Object.%s objectlist at index %zu [", what, listName, list.size() - 1) +
+            name + "]");
+        return true;
     };
     switch (type) {
-    case 0:
-        if (!lengthIs(64, "Wave")) return true;
-        bank.Waves.push_back({name, true, recordOf<TPV_Wave_ctrl_rec>(rec)});
-        s.debuglog("Added new Wave to PV_Bank_Object.Waves objectlist at index " +
-                   std::to_string(bank.Waves.size() - 1) + " [" + name + "]");
-        return true;
-    case 1:
-        if (!lengthIs(80, "Tone")) return true;
-        bank.Tones.push_back({name, true, recordOf<TPV_Tone_hdr_rec>(rec)});
-        s.debuglog("Added new Tone to PV_Bank_Object.Tones objectlist at index " +
-                   std::to_string(bank.Tones.size() - 1) + " [" + name + "]");
-        return true;
-    case 3:
-        if (!lengthIs(256, "Preset")) return true;
-        bank.Presets.push_back({name, true, recordOf<TPV_Preset_rec>(rec)});
-        s.debuglog("Added new Preset to PV_Bank_Object.Presets objectlist at index " +
-                   std::to_string(bank.Presets.size() - 1) + " [" + name + "]");
-        return true;
+    case 0: return add(bank.Waves, 64, "Wave", "Waves");
+    case 1: return add(bank.Tones, 80, "Tone", "Tones");
+    case 3: return add(bank.Presets, 256, "Preset", "Presets");
     default: break;
     }
     if (len < 48 || len % 16 != 0) {
@@ -347,38 +340,48 @@ PVLoadResult PV_Load_Bank(Session& s, std::uint8_t devID, std::uint8_t scsiID, s
     return PVLoadResult::Loaded;
 }
 
-void PV_SP_Load_Bank(Session& s)
+namespace {
+
+// The bank (0 to highestBank) and device number boxes; each refusal is told.
+std::optional<std::pair<int, int>> bankAndDevice(Session& s, int highestBank)
 {
-    const auto bank =
-        checkedNumber(s, ctl::SP_Bank_Num_edit, 0, 127, "You must specify a valid number for the bank (0-127).");
-    if (!bank) return;
+    const auto bank = checkedNumber(s, ctl::SP_Bank_Num_edit, 0, highestBank,
+                                    format("You must specify a valid number for the bank (0-%d).", highestBank));
+    if (!bank) return std::nullopt;
     const auto device = checkedNumber(s, ctl::SP_DevID_edit, 0, kHighestDevice,
                                       "You must specify a valid number for the device number (0-7).");
-    if (!device || !requirePorts(s)) return;
-    s.LogString(format("Sending request to load bank %d on device %d", *bank, *device));
-    if (PV_Load_Bank(s, kAnyDevice, static_cast<std::uint8_t>(*device), static_cast<std::uint32_t>(*bank)) ==
+    if (!device) return std::nullopt;
+    return std::pair{*bank, *device};
+}
+
+}  // namespace
+
+void PV_SP_Load_Bank(Session& s)
+{
+    const auto chosen = bankAndDevice(s, 127);
+    if (!chosen || !requirePorts(s)) return;
+    const auto [bank, device] = *chosen;
+    s.LogString(format("Sending request to load bank %d on device %d", bank, device));
+    if (PV_Load_Bank(s, kAnyDevice, static_cast<std::uint8_t>(device), static_cast<std::uint32_t>(bank)) ==
         PVLoadResult::TimedOut)
         refuse(s, "Timeout waiting for requested sysex message");
 }
 
 void PV_SP_Load_All_Banks(Session& s)
 {
-    const auto first =
-        checkedNumber(s, ctl::SP_Bank_Num_edit, 0, 255, "You must specify a valid number for the bank (0-255).");
-    if (!first) return;
-    const auto device = checkedNumber(s, ctl::SP_DevID_edit, 0, kHighestDevice,
-                                      "You must specify a valid number for the device number (0-7).");
+    const auto chosen = bankAndDevice(s, 255);
     // Each bank's read takes the Channel box: a bad one is told once, here.
-    if (!device || !channelNumber(s) || !requirePorts(s)) return;
+    if (!chosen || !channelNumber(s) || !requirePorts(s)) return;
+    const auto [first, device] = *chosen;
     const CancelOffer offer(s);
-    for (int bank = *first; bank <= 255 && !CancelButton(s); ++bank) {
-        s.LogString(format("Sending request to load bank %d on device %d", bank, *device));
+    for (int bank = first; bank <= 255 && !CancelButton(s); ++bank) {
+        s.LogString(format("Sending request to load bank %d on device %d", bank, device));
         const PVLoadResult loaded =
-            PV_Load_Bank(s, kAnyDevice, static_cast<std::uint8_t>(*device), static_cast<std::uint32_t>(bank));
+            PV_Load_Bank(s, kAnyDevice, static_cast<std::uint8_t>(device), static_cast<std::uint32_t>(bank));
         if (CancelButton(s)) break;
         if (loaded == PVLoadResult::Loaded) {
             s.debuglog(format("\r\n------------ loaded disk bank %d ---------", bank));
-            s.LogString(format("Loaded bank %d from device %d", bank, *device));
+            s.LogString(format("Loaded bank %d from device %d", bank, device));
             Rd_PV_SP_bank_proc(s, std::to_string(bank), bank);
             s.debuglog(format("\r\n------------ completed reading bank %d ---------", bank));
         } else {

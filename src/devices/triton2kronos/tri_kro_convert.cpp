@@ -302,6 +302,22 @@ private:
         log_.writeLn("Combi " + in_.progText + " " + name_);
     }
 
+    // The Kronos effect for Triton effect t (`mapped`, 0 or less when it has
+    // none) into the block at k: its default data at dataAt, its type at
+    // typeAt, then the Triton effect's parameters (`b`) converted where the
+    // map knows the effect.
+    void writeEffect(std::size_t k, std::size_t dataAt, std::size_t typeAt, int mapped, ByteView b, int t, int n,
+                     bool insert)
+    {
+        const int K = std::max(mapped, 0);
+        loadDefaultData(dataAt, K);
+        k_[typeAt] = static_cast<std::uint8_t>(K);
+        std::array<std::uint8_t, kEffectDataSize> W{};
+        std::copy_n(k_.begin() + static_cast<std::ptrdiff_t>(k), kEffectDataSize, W.begin());
+        if (mapped > 0) convertParams(b.subspan(TE::Params, TE::ParamSize), t, n, insert, W);
+        std::copy(W.begin(), W.end(), k_.begin() + static_cast<std::ptrdiff_t>(k));
+    }
+
     void insertEffect(int n)
     {
         const ByteView b(tri_.Ins_Effect_Group[static_cast<std::size_t>(n - 1)].Ins_Effect_Data);
@@ -322,12 +338,7 @@ private:
             parse_.writeLn(format("Tri InsEff%d %d: ", n, t) + triName + format(" ---> Kro Efx:%d ", K) + "\"" +
                            in_.kro.Kro_efx_name(K, namingLog()) + "\"");
             log_.writeLn(format("    Tri InsEff%d %d: ", n, t) + triName);
-            loadDefaultData(k + I::Ins_Effect_Data, K);
-            k_[k + I::Ins_Effect_Eff_Type] = static_cast<std::uint8_t>(K);
-            std::array<std::uint8_t, kEffectDataSize> W{};
-            std::copy_n(k_.begin() + static_cast<std::ptrdiff_t>(k), kEffectDataSize, W.begin());
-            if (mapped > 0) convertParams(b.subspan(TE::Params, TE::ParamSize), t, n, true, W);
-            std::copy(W.begin(), W.end(), k_.begin() + static_cast<std::ptrdiff_t>(k));
+            writeEffect(k, k + I::Ins_Effect_Data, k + I::Ins_Effect_Eff_Type, mapped, b, t, n, true);
         }
         k_[k + I::Ins_Effect_ChChSw] = b[TE::Switch];
         if (b[TE::Switch] & TE::ChainOn) k_[k + I::Ins_Effect_ChainTo] = static_cast<std::uint8_t>(n + 1);
@@ -347,14 +358,8 @@ private:
             parse_.writeLn(line);
             log_.writeLn("    " + line);
             const int mapped = effectOf(t, false);
-            const int K = std::max(mapped, 0);
-            countEffect(t, K);
-            loadDefaultData(k + M::MT_Effect_Data, K);
-            k_[k + M::MT_Effect_Eff_Type] = static_cast<std::uint8_t>(K);
-            std::array<std::uint8_t, kEffectDataSize> W{};
-            std::copy_n(k_.begin() + static_cast<std::ptrdiff_t>(k), kEffectDataSize, W.begin());
-            if (mapped > 0) convertParams(b.subspan(TE::Params, TE::ParamSize), t, m, false, W);
-            std::copy(W.begin(), W.end(), k_.begin() + static_cast<std::ptrdiff_t>(k));
+            countEffect(t, std::max(mapped, 0));
+            writeEffect(k, k + M::MT_Effect_Data, k + M::MT_Effect_Eff_Type, mapped, b, t, m, false);
         } else {
             parse_.writeLn(format("MastEff%d Off", m));
             log_.writeLn(format("    MastEff%d Off", m));
@@ -378,6 +383,19 @@ private:
         k_[k + TextMastParams::MastEf_Return2] = mast(TM::Return2);
         k_[k + TextMastParams::MastEf_ChainLevel] = mast(TM::ChainLevel);
     }
+
+    // Master EQ parameters taken as they are (selector -1) or through value
+    // map `selector`, by parameter id.
+    struct EqParam {
+        int pid;
+        std::size_t field;
+        std::int32_t selector;
+        const char* name;
+    };
+    static constexpr EqParam kEqParams[] = {
+        {7, TM::EqLowDMod, 1, "Low DMod"}, {10, TM::EqMidQ, -1, "Mid Q"},        {11, TM::EqMidGain, 0, "Mid Gain"},
+        {12, TM::EqHighFc, -1, "High Fc"}, {13, TM::EqHighGain, 0, "High Gain"}, {14, TM::EqHighDMod, 1, "High DMod"},
+    };
 
     void masterEq()
     {
@@ -412,35 +430,18 @@ private:
                 text = format("Master EQ Low Gain %d, ofs:%d, pos:%d, wid:%d", value.value_or(0), at.KroOfs,
                               at.KroBitPos, at.KroWidth);
                 break;
-            case 7:
-                value = xmap(mast(TM::EqLowDMod), 1);
-                text = format("Master EQ Low DMod %d", value.value_or(0));
-                break;
             case 9:
                 value = fcMid[mast(TM::EqMidFc) & 0x7F];
                 text = format("Master EQ Mid Fc (tri: %d) kro: %d ", mast(TM::EqMidFc), *value);
                 break;
-            case 10:
-                value = mast(TM::EqMidQ);
-                text = format("Master EQ Mid Q %d", *value);
+            default:
+                for (const EqParam& e : kEqParams) {
+                    if (e.pid != p) continue;
+                    value =
+                        e.selector < 0 ? std::optional<std::int32_t>(mast(e.field)) : xmap(mast(e.field), e.selector);
+                    text = format("Master EQ %s %d", e.name, value.value_or(0));
+                }
                 break;
-            case 11:
-                value = xmap(mast(TM::EqMidGain), 0);
-                text = format("Master EQ Mid Gain %d", value.value_or(0));
-                break;
-            case 12:
-                value = mast(TM::EqHighFc);
-                text = format("Master EQ High Fc %d", *value);
-                break;
-            case 13:
-                value = xmap(mast(TM::EqHighGain), 0);
-                text = format("Master EQ High Gain %d", value.value_or(0));
-                break;
-            case 14:
-                value = xmap(mast(TM::EqHighDMod), 1);
-                text = format("Master EQ High DMod %d", value.value_or(0));
-                break;
-            default: break;
             }
             parse_.writeLn(text);
             if (value && P) setParam(W, *P, *value);
@@ -659,10 +660,18 @@ private:
     void guard()
     {
         bool changed = false;
-        for (std::size_t q = 0; q < k_.size(); ++q) {
-            if (!UnchangedRange(static_cast<std::int32_t>(q)) || k_[q] == in_.Kro_Combi_default[q]) continue;
-            parse_.writeLn(format("Change out of bounds offset %zu", q));
-            changed = true;
+        // Most blocks are as the initial Combi left them: compared whole first.
+        constexpr std::size_t kBlock = 64;
+        for (std::size_t from = 0; from < k_.size(); from += kBlock) {
+            const std::size_t to = std::min(k_.size(), from + kBlock);
+            if (std::equal(k_.begin() + static_cast<std::ptrdiff_t>(from), k_.begin() + static_cast<std::ptrdiff_t>(to),
+                           in_.Kro_Combi_default.begin() + static_cast<std::ptrdiff_t>(from)))
+                continue;
+            for (std::size_t q = from; q < to; ++q) {
+                if (k_[q] == in_.Kro_Combi_default[q] || !UnchangedRange(static_cast<std::int32_t>(q))) continue;
+                parse_.writeLn(format("Change out of bounds offset %zu", q));
+                changed = true;
+            }
         }
         if (changed) mainLog("Note: Combi has data changes in unexpected areas");
     }

@@ -246,12 +246,19 @@ Bytes dx7iiSingle(ByteView record, int channel)
     return withChecksum(std::move(out), 6);
 }
 
+// A table of N records: the records given, then copies of `init`.
+template <class Record, std::size_t N>
+std::array<Record, N> bankOf(const std::vector<Bytes>& records, const Bytes& init)
+{
+    std::array<Record, N> table{};
+    const auto all = filled(records, N, init);
+    for (std::size_t i = 0; i < N; ++i) std::copy_n(all[i].begin(), table[i].size(), table[i].begin());
+    return table;
+}
+
 Bytes dx7iiBank(const std::vector<Bytes>& records, int channel)
 {
-    std::array<DX7iiPerformance, 32> table{};
-    const auto all = filled(records, table.size(), initDX7iiPerformance());
-    for (std::size_t i = 0; i < table.size(); ++i) std::copy_n(all[i].begin(), table[i].size(), table[i].begin());
-    return DX7iiPerftoSysex(channel, table);
+    return DX7iiPerftoSysex(channel, bankOf<DX7iiPerformance, 32>(records, initDX7iiPerformance()));
 }
 
 Bytes tx802Single(ByteView record, int channel)
@@ -261,10 +268,7 @@ Bytes tx802Single(ByteView record, int channel)
 
 Bytes tx802Bank(const std::vector<Bytes>& records, int channel)
 {
-    std::array<TX802Performance, 64> table{};
-    const auto all = filled(records, table.size(), initTX802Performance());
-    for (std::size_t i = 0; i < table.size(); ++i) std::copy_n(all[i].begin(), table[i].size(), table[i].begin());
-    return TX802PMEMtoSysex(channel, table);
+    return TX802PMEMtoSysex(channel, bankOf<TX802Performance, 64>(records, initTX802Performance()));
 }
 
 Bytes pcedSingle(ByteView record, int channel)
@@ -328,6 +332,19 @@ std::string oneLine(std::string text)
     return text;
 }
 
+// Runs `read`; the error it throws becomes a problem line. False when it threw.
+template <class Read>
+bool readOrNote(PatchSplit& out, Read read)
+{
+    try {
+        read();
+        return true;
+    } catch (const TolvexError& e) {
+        out.problems.push_back(oneLine(e.what()));
+        return false;
+    }
+}
+
 // Records of `size` bytes from `start`, as many as the message holds whole, at most `count`.
 std::size_t wholeRecords(ByteView sx, std::size_t start, std::size_t size, std::size_t count)
 {
@@ -366,10 +383,7 @@ std::optional<PatchSplit> split(ByteView sx)
     if (lmIs(sx, DX7ii_PackedPerfID)) {
         std::array<DX7iiPerformance, 32> table{};
         std::size_t n = 32;
-        try {
-            ExtractDX7iiPerfBank(sx, table);
-        } catch (const TolvexError& e) {
-            out.problems.push_back(oneLine(e.what()));
+        if (!readOrNote(out, [&] { ExtractDX7iiPerfBank(sx, table); })) {
             n = wholeRecords(sx, 16, perf, 32);
             for (std::size_t p = 0; p < n; ++p) std::copy_n(sx.begin() + 16 + long(perf * p), perf, table[p].begin());
             cutOff(out, n, 32, "performances");
@@ -381,10 +395,7 @@ std::optional<PatchSplit> split(ByteView sx)
     }
     if (lmIs(sx, DX7ii_PerfBufID)) {
         DX7iiPerformance p{};
-        try {
-            ExtractDX7iiPerfEditBuf(sx, p);
-        } catch (const TolvexError& e) {
-            out.problems.push_back(oneLine(e.what()));
+        if (!readOrNote(out, [&] { ExtractDX7iiPerfEditBuf(sx, p); })) {
             if (wholeRecords(sx, 16, perf, 1) == 0) return out;
             std::copy_n(sx.begin() + 16, perf, p.begin());
         }
@@ -394,13 +405,11 @@ std::optional<PatchSplit> split(ByteView sx)
     if (lmIs(sx, TX802_PackedPerfID)) {
         std::array<TX802Performance, 64> table{};
         std::size_t n = 0;
-        try {
+        const bool whole = readOrNote(out, [&] {
             ExtractTX802PMEM(sx, table, [&n](const std::string&) { ++n; });
             checkSum(sx, out);
-        } catch (const TolvexError& e) {
-            out.problems.push_back(oneLine(e.what()));
-            cutOff(out, n, 64, "performances");
-        }
+        });
+        if (!whole) cutOff(out, n, 64, "performances");
         for (std::size_t p = 0; p < n; ++p)
             out.items.push_back(
                 item("TX802", "Performance", int(p) + 1, "tx802-performance", table[p], kPmemName, kNameLength));
@@ -408,12 +417,7 @@ std::optional<PatchSplit> split(ByteView sx)
     }
     if (lmIs(sx, TX802_PerfBufID)) {
         TX802Pced p{};
-        try {
-            ExtractTX802PCED(sx, p);
-        } catch (const TolvexError& e) {
-            out.problems.push_back(oneLine(e.what()));
-            return out;
-        }
+        if (!readOrNote(out, [&] { ExtractTX802PCED(sx, p); })) return out;
         out.items.push_back(item("TX802", "Performance", -1, "tx802-pced", p, kPcedName, kNameLength));
         return out;
     }

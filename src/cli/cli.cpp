@@ -481,7 +481,7 @@ CliPort findCliPort(const DeviceFactory& makeDevices, Shell& shell, const std::s
 }
 
 int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, const DeviceFactory& makeDevices,
-           bool errIsTerminal)
+           bool errIsTerminal, bool processEnds)
 {
     stopSignal.store(0);
     CLI::App app("Tolvex, the MIDI SysEx librarian, without a window", "tolvex-cli");
@@ -540,7 +540,7 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         err << "tolvex-cli" << (failed ? " " + failed->get_name() : std::string()) << ": " << e.what() << "\n";
         return 2;
     }
-    if (run->parsed()) return runCommands(run->remaining(), std::cin, out, err, makeDevices);
+    if (run->parsed()) return runCommands(run->remaining(), std::cin, out, err, makeDevices, nullptr, processEnds);
     if (library->parsed()) return runLibraryCommand(library->remaining(), out, err, makeDevices);
     const std::pair<CLI::App*, const char*> helps[] = {
         {names, kNamesHelp}, {app.get_subcommand("ports"), kPortsHelp}, {send, kSendHelp}, {receive, kReceiveHelp}};

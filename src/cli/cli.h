@@ -20,9 +20,10 @@ using DeviceFactory = std::function<std::unique_ptr<MidiDevices>(Shell& shell, c
 // status, the same for every command: 0 done, 1 failed or nothing done, 2 for
 // a usage error (an unknown command, option or port). `makeDevices` returns
 // nullptr when there is no MIDI system. `errIsTerminal`: `err` is a terminal,
-// so send and receive show progress lines there.
+// so send and receive show progress lines there. `processEnds`: the process
+// ends after the call, so what it read is left to the system, not freed.
 int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, const DeviceFactory& makeDevices,
-           bool errIsTerminal = false);
+           bool errIsTerminal = false, bool processEnds = false);
 
 // Async-signal-safe: the running send or receive stops at its next step, as
 // after Ctrl+C (SIGINT) or SIGTERM; receive saves what it has. runCli then

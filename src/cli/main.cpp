@@ -23,5 +23,6 @@ int main(int argc, char** argv)
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
-    return tolvex::runCli(args, std::cout, std::cerr, tolvex::systemDeviceFactory(), ::isatty(STDERR_FILENO) == 1);
+    return tolvex::runCli(args, std::cout, std::cerr, tolvex::systemDeviceFactory(), ::isatty(STDERR_FILENO) == 1,
+                          true);
 }

@@ -269,6 +269,9 @@ public:
         return status;
     }
 
+    // The steps are done and the process ends: the list is not freed entry by entry.
+    void abandonList() { s_.messages.abandon(); }
+
     // A name that matches no command or field, with the names close to it.
     [[noreturn]] void refuseUnknown(const char* what, const std::string& name) const
     {
@@ -680,7 +683,7 @@ std::vector<std::size_t> parseSelection(const std::string& list, std::size_t cou
 }
 
 int runCommands(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err,
-                const DeviceFactory& makeDevices, const CommandTable* table)
+                const DeviceFactory& makeDevices, const CommandTable* table, bool processEnds)
 {
     CommandTable programTable;
     if (!table) {
@@ -760,7 +763,9 @@ int runCommands(const std::vector<std::string>& args, std::istream& in, std::ost
         }
         Runner runner(out, err, makeDevices, commands);
         runner.openPorts(inPort, outPort);
-        return runner.run(steps);
+        const int status = runner.run(steps);
+        if (processEnds) runner.abandonList();
+        return status;
     } catch (const UsageError& e) {
         err << "tolvex-cli run: " << e.what() << "\n";
         return 2;

@@ -16,8 +16,9 @@ namespace tolvex {
 // Returns 0, 1 when an "Error" or "Warning" box was shown or a step failed, 2
 // for a usage error (also a question with no answer left).
 // `table` replaces the program's command table (tests add commands of their own).
+// `processEnds`: the list is left to the system at the end (MessageList::abandon).
 int runCommands(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err,
-                const DeviceFactory& makeDevices, const CommandTable* table = nullptr);
+                const DeviceFactory& makeDevices, const CommandTable* table = nullptr, bool processEnds = false);
 
 // A script line split into words as a shell would: blanks separate, quotes
 // ('...' or "...") keep blanks, a backslash takes the next character as it is.

@@ -109,6 +109,20 @@ void LibraryAccess::flush()
     for (const std::string& p : r.problems) session_.LogString("Library: not read: " + p);
 }
 
+namespace {
+// A search shows its first screenful at once; the rest waits this long for
+// a pause in the typing, so typing a word does not find every match of each
+// of its first letters.
+constexpr int kCompletionMs = 250;
+}  // namespace
+
+LibraryModel::LibraryModel(QObject* parent) : QAbstractTableModel(parent), completion_(new QTimer(this))
+{
+    completion_->setSingleShot(true);
+    completion_->setInterval(kCompletionMs);
+    connect(completion_, &QTimer::timeout, this, &LibraryModel::completeSearch);
+}
+
 void LibraryModel::setLibrary(PatchLibrary* library)
 {
     library_ = library;
@@ -119,8 +133,41 @@ void LibraryModel::refresh()
 {
     beginResetModel();
     pages_.clear();
-    ids_ = library_ ? library_->find(query_, order_, descending_) : std::vector<std::int64_t>{};
+    completion_->stop();
+    complete_ = true;
+    if (!library_) {
+        ids_.clear();
+    } else if (query_.search.empty()) {
+        ids_ = library_->find(query_, order_, descending_);
+    } else {
+        LibraryPage first = library_->findFirst(query_, kLibraryFirstRows, order_, descending_);
+        ids_ = std::move(first.ids);
+        complete_ = first.complete;
+    }
     endResetModel();
+    if (!complete_) completion_->start();
+}
+
+void LibraryModel::completeSearch()
+{
+    if (complete_) return;
+    completion_->stop();
+    std::vector<std::int64_t> all = library_ ? library_->find(query_, order_, descending_) : std::vector<std::int64_t>{};
+    complete_ = true;
+    if (all.size() >= ids_.size() && std::equal(ids_.begin(), ids_.end(), all.begin())) {
+        // The rows shown stay; the rest follow them.
+        if (all.size() > ids_.size()) {
+            beginInsertRows({}, static_cast<int>(ids_.size()), static_cast<int>(all.size()) - 1);
+            ids_ = std::move(all);
+            endInsertRows();
+        }
+    } else {
+        beginResetModel();
+        pages_.clear();
+        ids_ = std::move(all);
+        endResetModel();
+    }
+    emit searchComplete();
 }
 
 void LibraryModel::setSearch(const QString& text)
@@ -255,8 +302,10 @@ LibraryWindow::LibraryWindow(Session& session, LibraryAccess& access, QWidget* p
     pending->setInterval(300);
     const auto search = [this] {
         model_->setSearch(filter_->text());
-        status(QString("%1 items").arg(model_->rowCount()));
+        status(model_->complete() ? QString("%1 items").arg(model_->rowCount()) : QString("Searching..."));
     };
+    connect(model_, &LibraryModel::searchComplete, this,
+            [this] { status(QString("%1 items").arg(model_->rowCount())); });
     connect(pending, &QTimer::timeout, this, search);
     connect(filter_, &QLineEdit::textChanged, this, [pending, search](const QString& text) {
         if (text.size() == 1 || text.size() == 2) {

@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QTableView>
+#include <QTimer>
 #include <QWidget>
 #include <map>
 #include <memory>
@@ -60,7 +61,7 @@ class LibraryModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     enum Column { Name, MakerModel, Kind, BankNumber, Source, Added, ColumnCount };
-    explicit LibraryModel(QObject* parent = nullptr) : QAbstractTableModel(parent) {}
+    explicit LibraryModel(QObject* parent = nullptr);
 
     void setLibrary(PatchLibrary* library);
     // Reads the ids again (after a change, a new filter or order).
@@ -74,10 +75,18 @@ public:
     void sort(int column, Qt::SortOrder order) override;
 
     std::int64_t idAt(int row) const { return ids_.at(static_cast<std::size_t>(row)); }
+    // False while a search shows its first screenful only: the rest of the
+    // matches (and so the count) follow after a pause in the typing, or at once
+    // through completeSearch(). searchComplete() is emitted when they are in.
+    bool complete() const { return complete_; }
+    void completeSearch();
     // Rows read from the database so far (the pages in sight).
     std::size_t rowsRead() const { return pages_.size() * kPage; }
 
     static constexpr std::size_t kPage = 128;
+
+signals:
+    void searchComplete();
 
 private:
     const LibraryItem* itemAt(int row) const;
@@ -88,6 +97,8 @@ private:
     LibraryColumn order_ = LibraryColumn::Name;
     bool descending_ = false;
     mutable std::map<std::size_t, std::vector<LibraryItem>> pages_;  // page number to its rows, a few kept
+    bool complete_ = true;
+    QTimer* completion_ = nullptr;  // the rest of a search, after a pause
 };
 
 class LibraryWindow : public QWidget {

@@ -141,6 +141,12 @@ public:
         sqlite3_clear_bindings(stmt_);
     }
     std::int64_t integer(int col) { return sqlite3_column_int64(stmt_, col); }
+    // Valid until the next step or reset.
+    std::string_view textView(int col)
+    {
+        const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, col));
+        return p ? std::string_view(p, static_cast<std::size_t>(sqlite3_column_bytes(stmt_, col))) : std::string_view();
+    }
     std::string text(int col)
     {
         const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, col));
@@ -586,12 +592,100 @@ PatchLibrary::Stamp PatchLibrary::stamp() const
     return {q.step() ? q.integer(0) : 0, sqlite3_total_changes64(db_)};
 }
 
+bool PatchLibrary::orderKept(LibraryColumn column, bool descending) const
+{
+    return order_.column == column && order_.descending == descending && !order_.ids.empty() &&
+           order_.stamp == stamp();
+}
+
+namespace {
+
+bool asciiOnly(std::string_view text)
+{
+    return std::all_of(text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0x80) == 0; });
+}
+
+char asciiLower(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// Whether `lowered` (an ASCII text in lower case) is in `text`, ASCII case
+// ignored: for an ASCII search the same answer as the search index, LIKE and
+// instr(lower()) give.
+bool containsIgnoringCase(std::string_view text, std::string_view lowered)
+{
+    if (lowered.empty()) return true;
+    const auto at = std::search(text.begin(), text.end(), lowered.begin(), lowered.end(),
+                                [](char a, char b) { return asciiLower(a) == b; });
+    return at != text.end();
+}
+
+}  // namespace
+
+LibraryPage PatchLibrary::findFirst(const LibraryQuery& query, std::size_t limit, LibraryColumn column,
+                                    bool descending) const
+{
+    const bool searchOnly = !query.search.empty() && query.maker.empty() && query.kind.empty();
+    if (!searchOnly || !asciiOnly(query.search)) return {find(query, column, descending), true};
+    // The whole library in this order, kept for the searches that follow
+    // (what the window reads when it opens or changes its order anyway).
+    if (!orderKept(column, descending)) (void)find({}, column, descending);
+    if (!orderKept(column, descending)) return {find(query, column, descending), true};
+
+    // A few matches: the search index finds them all, and they are put in order.
+    const auto chars = query.search.size();
+    if (chars >= 3) {
+        const auto [condition, arg] = searchCondition(query.search);
+        Statement q(db_, "SELECT rowid FROM items_search WHERE " + condition);
+        q.bind(1, arg);
+        std::vector<std::uint32_t> ranks;
+        bool more = false;
+        while (q.step()) {
+            if (ranks.size() >= kFewMatches) {
+                more = true;
+                break;
+            }
+            const std::int64_t id = q.integer(0);
+            if (id >= 0 && static_cast<std::uint64_t>(id) < order_.rank.size() && order_.rank[id] != kNoRank)
+                ranks.push_back(order_.rank[id]);
+        }
+        if (!more) {
+            std::sort(ranks.begin(), ranks.end());
+            LibraryPage page{{}, true};
+            page.ids.reserve(ranks.size());
+            for (std::uint32_t r : ranks) page.ids.push_back(order_.ids[r]);
+            return page;
+        }
+    }
+    // Many matches, or a search too short for the index: the items are read
+    // in order until a screenful matches. Matches are then common, so few are
+    // read; when they turn out rare the whole search runs after all.
+    std::string lowered = query.search;
+    std::transform(lowered.begin(), lowered.end(), lowered.begin(), asciiLower);
+    // The search index keeps its texts in an ordinary table: read there, a row
+    // costs less than through the index.
+    Statement text(db_, "SELECT c0 FROM items_search_content WHERE id=?");
+    LibraryPage page{{}, false};
+    const std::size_t budget = std::max<std::size_t>(kWalkRows, limit * 64);
+    for (std::size_t i = 0; i < order_.ids.size(); ++i) {
+        if (i == budget) return {find(query, column, descending), true};
+        text.reset();
+        text.bind(1, order_.ids[i]);
+        if (text.step() && containsIgnoringCase(text.textView(0), lowered)) {
+            page.ids.push_back(order_.ids[i]);
+            if (page.ids.size() == limit) return page;
+        }
+    }
+    page.complete = true;
+    return page;
+}
+
 std::vector<std::int64_t> PatchLibrary::find(const LibraryQuery& query, LibraryColumn column, bool descending) const
 {
     const bool whole = query.search.empty() && query.maker.empty() && query.kind.empty();
     const bool searchOnly = !query.search.empty() && query.maker.empty() && query.kind.empty();
-    if (searchOnly && order_.column == column && order_.descending == descending && !order_.ids.empty() &&
-        order_.stamp == stamp()) {
+    if (searchOnly && orderKept(column, descending)) {
         // The matches in the order already read: no sort of a large match set.
         const auto [condition, arg] = searchCondition(query.search);
         Statement q(db_, "SELECT rowid FROM items_search WHERE " + condition);

@@ -63,6 +63,15 @@ struct LibraryQuery {
 
 enum class LibraryColumn { Name, MakerModel, Kind, BankNumber, Source, Added };
 
+// The rows a search answers first in the Library window: more than it shows at once.
+inline constexpr std::size_t kLibraryFirstRows = 256;
+
+// The first matches of a search, in order: all of them when `complete`.
+struct LibraryPage {
+    std::vector<std::int64_t> ids;
+    bool complete = false;
+};
+
 class PatchLibrary {
 public:
     // Opens the library at `path`, creating it (and its folder) when absent,
@@ -97,6 +106,13 @@ public:
     // The ids of the items that match, in the order of `column`.
     std::vector<std::int64_t> find(const LibraryQuery& query, LibraryColumn column = LibraryColumn::Name,
                                    bool descending = false) const;
+    // The first ids of find(), at least `limit` of them (a screenful), or all
+    // when there are fewer: a search that matches much of the library reads
+    // items in the kept order only until `limit` match. When the page is not
+    // complete, find() gives the rest (and the count). The order of `column`
+    // is read and kept first when it is not kept already.
+    LibraryPage findFirst(const LibraryQuery& query, std::size_t limit, LibraryColumn column = LibraryColumn::Name,
+                          bool descending = false) const;
     // The items of `ids`, in that order (ids not found are left out).
     std::vector<LibraryItem> items(std::span<const std::int64_t> ids) const;
     std::vector<std::string> sources(std::int64_t id) const;
@@ -153,6 +169,12 @@ private:
     };
     Stamp stamp() const;
     static constexpr std::uint32_t kNoRank = 0xFFFFFFFF;
+    // findFirst(): up to this many index matches are put in order at once;
+    // more go through the kept order, reading at most kWalkRows items (or 64
+    // per row asked for) before the whole search runs instead.
+    static constexpr std::size_t kFewMatches = 20000;
+    static constexpr std::size_t kWalkRows = 12000;
+    bool orderKept(LibraryColumn column, bool descending) const;
     // The whole library in the order of one column, kept from the last find()
     // without a query while the library is unchanged: a search orders its
     // matches by it instead of sorting them. rank[id] is the place of id.

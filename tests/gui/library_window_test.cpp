@@ -8,6 +8,7 @@
 
 #include "core/app/incoming.h"
 #include "core/sysex/syx_file.h"
+#include "devices/yamaha/yamaha_formats.h"
 #include "gui/library_window.h"
 #include "qt_app.h"
 #include "support/scripted_shell.h"
@@ -54,6 +55,44 @@ TEST(LibraryWindow, TableFiltersAsYouTypeSortsAndReadsOnlyRowsInSight)
     EXPECT_EQ(m->data(m->index(0, LibraryModel::Name), Qt::DisplayRole).toString(), "VOICE   1");
     r.window.table()->sortByColumn(LibraryModel::BankNumber, Qt::AscendingOrder);
     EXPECT_EQ(m->data(m->index(0, LibraryModel::BankNumber), Qt::DisplayRole).toString(), "1");
+}
+
+// A search that matches much of a large library shows its first screenful at
+// once and the rest of the matches after a pause, below the rows shown.
+TEST(LibraryWindow, ABroadSearchShowsItsFirstRowsThenEveryMatch)
+{
+    LibraryRig r;
+    PatchLibrary* lib = r.access.get();
+    const Bytes rom = readSyxFile(fixture("yamaha/dx7-rom1a.syx")).messages.at(0);
+    std::vector<Bytes> banks;
+    for (int b = 0; b < 10; ++b) {
+        Bytes bank = rom;
+        for (int v = 0; v < 32; ++v) {
+            const std::string name = "VOX " + std::to_string(b) + "-" + std::to_string(v) + "       ";
+            std::copy_n(name.begin(), 10, bank.begin() + 6 + 128 * v + kVoiceName);
+        }
+        bank[bank.size() - 2] = yamahaChecksum(ByteView(bank).subspan(6, bank.size() - 8));
+        banks.push_back(std::move(bank));
+    }
+    AddReport report;
+    lib->addMessages(banks, "", report);
+    r.window.reload();
+    LibraryModel* m = r.window.model();
+    ASSERT_EQ(m->rowCount(), 320);
+
+    m->setSearch("v");
+    ASSERT_FALSE(m->complete());
+    ASSERT_EQ(static_cast<std::size_t>(m->rowCount()), kLibraryFirstRows);
+    std::vector<std::int64_t> shown;
+    for (int row = 0; row < m->rowCount(); ++row) shown.push_back(m->idAt(row));
+    ASSERT_TRUE(QTest::qWaitFor([m] { return m->complete(); }, 5000));
+    ASSERT_EQ(m->rowCount(), 320);
+    for (std::size_t row = 0; row < shown.size(); ++row) EXPECT_EQ(m->idAt(static_cast<int>(row)), shown[row]);
+    // Typing on before the rest came in: only the last search completes.
+    m->setSearch("vo");
+    m->setSearch("vox 1");
+    EXPECT_TRUE(m->complete());
+    EXPECT_EQ(m->rowCount(), 32);
 }
 
 TEST(LibraryWindow, CommandsMoveItemsBetweenLibraryAndObjectsWindow)

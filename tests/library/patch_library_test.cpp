@@ -193,11 +193,21 @@ TEST_F(LibraryTest, SearchFindsPartsOfEveryTextColumnAndFilters)
                                      LibraryColumn::BankNumber, LibraryColumn::Source,     LibraryColumn::Added};
     for (const LibraryColumn column : columns)
         for (bool descending : {false, true})
-            for (const char* search : {"piano", "o", "%"}) {
+            for (const char* search : {"piano", "o", "%", "A", "1 ", "ROM1", "\xC3\xA9", "zq"}) {
                 SCOPED_TRACE(std::string(search) + " " + std::to_string(int(column)) + (descending ? " down" : ""));
                 const auto alone = lib.find({search, "", ""}, column, descending);
                 lib.find({}, column, descending);
                 EXPECT_EQ(lib.find({search, "", ""}, column, descending), alone);
+                // The first screenful is the start of the whole answer, and says when it is all of it.
+                for (std::size_t limit : {1, 7, 500}) {
+                    const LibraryPage first = lib.findFirst({search, "", ""}, limit, column, descending);
+                    ASSERT_LE(first.ids.size(), alone.size());
+                    EXPECT_TRUE(std::equal(first.ids.begin(), first.ids.end(), alone.begin()));
+                    if (first.complete)
+                        EXPECT_EQ(first.ids.size(), alone.size());
+                    else
+                        EXPECT_EQ(first.ids.size(), limit);
+                }
             }
     // A new item, added here or through another connection, is found at once.
     const auto pianos = lib.find({"piano", "", ""});

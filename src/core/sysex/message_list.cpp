@@ -32,7 +32,7 @@ std::ostream& operator<<(std::ostream& out, const SharedText& t)
 namespace {
 
 // The text of the entry before when it is the same, so equal neighbours share one copy.
-SharedText sharedWith(const SharedText* previous, const std::string& text)
+SharedText sharedWith(const SharedText* previous, std::string_view text)
 {
     if (previous && previous->view() == text) return *previous;
     return SharedText(text);
@@ -108,7 +108,7 @@ void MessageList::releaseStorage(TSXstorage* storage)
     freeStorage_.push_back(storage);
 }
 
-TSXstorage& MessageList::append(std::string text, std::unique_ptr<TSXstorage> storage)
+TSXstorage& MessageList::append(std::string_view text, std::unique_ptr<TSXstorage> storage)
 {
     const MessageEntry* previous = entries_.empty() ? nullptr : &entries_.back();
     TSXstorage& slot = newStorage();
@@ -122,7 +122,7 @@ TSXstorage& MessageList::append(std::string text, std::unique_ptr<TSXstorage> st
     return slot;
 }
 
-TSXstorage& MessageList::append(std::string text, Bytes sxdata, std::string filename)
+TSXstorage& MessageList::append(std::string_view text, Bytes sxdata, std::string_view filename)
 {
     const MessageEntry* previous = entries_.empty() ? nullptr : &entries_.back();
     TSXstorage& slot = newStorage();
@@ -186,6 +186,32 @@ void MessageList::clear()
     selected_.clear();
     current_ = -1;
     notify(Change::Reset, 0, 0);
+}
+
+// A build with the leak checker frees everything.
+#if defined(__SANITIZE_ADDRESS__)
+#define TOLVEX_LEAK_CHECKED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TOLVEX_LEAK_CHECKED 1
+#endif
+#endif
+
+void MessageList::abandon()
+{
+#if defined(TOLVEX_LEAK_CHECKED)
+    clear();
+#else
+    // Moved into storage that is never freed: the moves take no time.
+    (void)new std::deque<MessageEntry>(std::move(entries_));
+    (void)new std::deque<TSXstorage>(std::move(pool_));
+    entries_ = {};
+    pool_ = {};
+    freeStorage_.clear();
+    selected_.clear();
+    current_ = -1;
+    notify(Change::Reset, 0, 0);
+#endif
 }
 
 void MessageList::makeCurrent(std::size_t index)

@@ -320,13 +320,13 @@ int cmdSend(const Options& o, std::ostream& out, std::ostream& err, const Device
         const std::string name = SxParseName(m, sup, ignore);
         if (m.empty() || m.back() != 0xF7) {
             // A receiver would take the next message's bytes as the rest of this one.
-            s.LogString("Not sent (no end byte F7): " + name);
+            s.log.LogString("Not sent (no end byte F7): " + name);
             ok = false;
             continue;
         }
         if (ports != nullptr && ports->outputDevice().PortLost()) shell.ProcessMessages();  // says so
         if (lost || s.midiOutput == nullptr) break;
-        s.LogString("Sending: " + name);
+        s.log.LogString("Sending: " + name);
         try {
             s.midiOutput->PutLong(m);
             ++queued;

@@ -159,7 +159,7 @@ public:
         // The window's diagnostic file too, but only once there is a line for it.
         s_.diagnosticsFolder = diagnosticsFolder(progpath);
         s_.diagnosticsOnFirstLine = true;
-        s_.debugFile.openOnFirstLine(s_.diagnosticPath(DebugFile::kDefaultName));
+        s_.log.debugFile.openOnFirstLine(s_.diagnosticPath(DebugFile::kDefaultName));
         hooks.unitStartup(s_);
         // The tables are read when first needed; a missing one is reported but
         // is no failure of the step that happened to need them.
@@ -414,7 +414,7 @@ private:
         followLog(true);  // the log before the bytes when both go to standard output
         try {
             writeSyxFile(path, data);
-            if (!isStandardStream(path)) s_.LogString("Wrote " + path);
+            if (!isStandardStream(path)) s_.log.LogString("Wrote " + path);
         } catch (const TolvexError& e) {
             shell_.messageBox("Error", e.what(), MsgIcon::Error, MsgButtons::Ok);
         }

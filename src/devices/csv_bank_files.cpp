@@ -221,9 +221,9 @@ std::string ReadCSVfile(Session& s, const std::string& source)
             writeFileReplacing(
                 side, [&](std::ostream& out) { out.write(bytes.data(), static_cast<std::streamsize>(bytes.size())); },
                 "Could not create " + side, "Could not create " + side);
-            s.LogString("Wrote " + side);
+            s.log.LogString("Wrote " + side);
         } catch (const TolvexError&) {
-            s.LogString("Could not create " + side);
+            s.log.LogString("Could not create " + side);
         }
     }
     s.SX_List.push_back(std::move(bank.message));
@@ -239,7 +239,7 @@ void OpenCSVfileMenuClick(Session& s)
     s.lastpath = folderOf(path);
     const std::string description = ReadCSVfile(s, path);
     if (description.empty()) return;
-    s.LogString("Loaded CSV " + description);
+    s.log.LogString("Loaded CSV " + description);
     const std::string filename =
         (std::filesystem::path(path).parent_path() / ("CSV_" + std::filesystem::path(path).filename().string()))
             .string();

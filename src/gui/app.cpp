@@ -66,7 +66,8 @@ std::unique_ptr<App> createApp(AppOptions options)
     FormCreate(s, options.progpath, hooks);
     if (options.newInstance) {
         s.settingsWritable = false;
-        s.LogString("New instance: the settings file " + s.settingsFolder + kSettingsFileName + " will not be written");
+        s.log.LogString("New instance: the settings file " + s.settingsFolder + kSettingsFileName +
+                        " will not be written");
     }
     app->timbreCopy = std::make_unique<TimbreCopyWindow>(s, app->shell, app->commands);
     // The definition tables are read once the event loop runs, after the window is shown.

@@ -101,10 +101,10 @@ void LibraryAccess::flush()
     try {
         library_->addMessages(batch, "", r);
     } catch (const TolvexError& e) {
-        session_.LogString(std::string("Library: ") + e.what());
+        session_.log.LogString(std::string("Library: ") + e.what());
         return;
     }
-    for (const std::string& p : r.problems) session_.LogString("Library: not read: " + p);
+    for (const std::string& p : r.problems) session_.log.LogString("Library: not read: " + p);
 }
 
 void LibraryModel::setLibrary(PatchLibrary* library)
@@ -328,7 +328,7 @@ void LibraryWindow::sendSelected()
     try {
         const int channel = channelOf(session_);
         for (const LibraryItem& it : lib->items(selectedIds())) {
-            session_.LogString("Sending: " + it.name);
+            session_.log.LogString("Sending: " + it.name);
             MidiSysex_bulk_out(session_, lib->message(it.id, channel));
         }
     } catch (const TolvexError& e) {
@@ -391,7 +391,7 @@ void LibraryWindow::exportSelected()
         std::vector<Bytes> messages;
         for (std::int64_t id : ids) messages.push_back(lib->message(id, channelOf(session_)));
         writeSyxFile(*path, std::vector<ByteView>(messages.begin(), messages.end()));
-        session_.LogString("Exported " + std::to_string(messages.size()) + " item(s) to " + *path);
+        session_.log.LogString("Exported " + std::to_string(messages.size()) + " item(s) to " + *path);
     } catch (const TolvexError& e) {
         session_.shell.messageBox("Error", e.what(), MsgIcon::Error, MsgButtons::Ok);
     }
@@ -415,7 +415,7 @@ void LibraryWindow::makeBank()
         bool ignore = false;
         const std::string name = SxParseName(bank, sup, ignore);
         session_.messages.append(name, std::move(bank), "");
-        session_.LogString(format("Bank of %zu patches made: ", ids.size()) + name);
+        session_.log.LogString(format("Bank of %zu patches made: ", ids.size()) + name);
     } catch (const TolvexError& e) {
         session_.shell.messageBox("Warning", e.what(), MsgIcon::Warning, MsgButtons::Ok);
     }

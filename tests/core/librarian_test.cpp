@@ -451,14 +451,14 @@ TEST(Clipboard, CopiesWholeLinesBelowTheLimit)
 {
     ScriptedShell shell;
     Session s(shell);
-    for (int i = 0; i < 300; ++i) s.LogString(std::string(199, 'a') + static_cast<char>('0' + i % 10));
+    for (int i = 0; i < 300; ++i) s.log.LogString(std::string(199, 'a') + static_cast<char>('0' + i % 10));
     lstLogDblClick(s);
     EXPECT_EQ(shell.clipboard.size(), 157u * 202u);
     EXPECT_EQ(shell.clipboard.substr(200, 2), "\r\n");
 
     s.log.clear();
-    s.LogString(std::string(300, 'b'));
-    s.LogString("second");
+    s.log.LogString(std::string(300, 'b'));
+    s.log.LogString("second");
     s.log.selected = 0;
     lstLogContextPopup(s);
     EXPECT_EQ(shell.clipboard, std::string(255, 'b') + "\r\n");

@@ -57,7 +57,7 @@ TEST(RequestResponse, ReqResponseSysexFindsTheAnswerOrTimesOut)
     for (const auto& c : cases) {
         Rig rig;
         testing::TempDir dir;
-        rig.s.debugFile.open(dir.file("debugfile.txt"));
+        rig.s.log.debugFile.open(dir.file("debugfile.txt"));
         if (c.preexisting) rig.s.messages.append("old", kAnswer, "");
         const std::size_t before = rig.s.messages.count();
         rig.synth();
@@ -68,7 +68,7 @@ TEST(RequestResponse, ReqResponseSysexFindsTheAnswerOrTimesOut)
         EXPECT_LT(rig.shell.nowMs(), 5100) << c.name;
         EXPECT_EQ(rig.synth().heard(), std::vector<Bytes>{kRequest}) << c.name;
         EXPECT_FALSE(rig.shell.timerActive("Timeout")) << c.name;
-        rig.s.debugFile.close();
+        rig.s.log.debugFile.close();
         std::string log = dir.read("debugfile.txt");
         EXPECT_EQ(log.rfind("Sending Request: [F0 43 20 09 F7 ]\r\n", 0), 0u) << c.name;
         if (c.result < 0) {

@@ -40,14 +40,14 @@ struct InFolder {
 struct SpRig {
     SpRig() : in(dir.str())
     {
-        rig.s.debugFile.open(dir.file("debugfile.txt"));
+        rig.s.log.debugFile.open(dir.file("debugfile.txt"));
         rig.s.text.set(ctl::Channel, "0");
         rig.s.text.set(ctl::SP_Bank_Num_edit, "3");
         rig.s.text.set(ctl::SP_DevID_edit, "1");
     }
     std::string debugText()
     {
-        rig.s.debugFile.close();
+        rig.s.log.debugFile.close();
         return dir.read("debugfile.txt");
     }
     std::vector<std::string> boxes() const

@@ -72,7 +72,7 @@ bool requirePorts(Session& s)
 bool sendLogged(Session& s, ByteView m)
 {
     if (!requireOutput(s)) return false;
-    s.LogString("Sending: " + hexLine(m));
+    s.log.LogString("Sending: " + hexLine(m));
     MidiSysex_bulk_out(s, m);
     return true;
 }
@@ -85,7 +85,7 @@ void writeReportFile(Session& s, const std::string& path, ByteView content)
             out.write(reinterpret_cast<const char*>(content.data()), static_cast<std::streamsize>(content.size()));
         },
         "Cannot create file " + path, "Cannot write file " + path);
-    s.LogString("Wrote " + path);
+    s.log.LogString("Wrote " + path);
 }
 
 void writeReportFile(Session& s, const std::string& path, const std::string& text)

@@ -30,7 +30,7 @@ NamingOptions namingOptions(Session& s)
 {
     NamingOptions opts;
     opts.Filter7F = s.checked.get(ctl::Filter7F);
-    opts.log = [&s](const std::string& line) { s.LogString(line); };
+    opts.log = [&s](const std::string& line) { s.log.LogString(line); };
     return opts;
 }
 
@@ -41,7 +41,7 @@ bool StoreReceivedMessage(Session& s, const Bytes& sxdata)
     s.short_desc_string.clear();
     const std::string name = SxParseName(sxdata, sup, ignore, namingOptions(s), &s.short_desc_string);
     if (ignore) return false;
-    s.LogString(name);
+    s.log.LogString(name);
     std::string text = s.short_desc_string.empty() ? name + " " + sup : s.short_desc_string;
     TSXstorage& stored = s.messages.append(std::move(text), sxdata, CleanFilenameStrip(name));
     stored.unsaved = true;
@@ -71,7 +71,7 @@ void MIDIInput1MidiInput(Session& s)
         }
     } catch (const std::exception& e) {
         // The event in hand is gone with its pass; the rest wait for the next notification.
-        s.LogString(std::string("Error while receiving: ") + e.what());
+        s.log.LogString(std::string("Error while receiving: ") + e.what());
     }
     if (stored && s.PendingPostProcess) DoPostProcess(s);
     s.text.set(ctl::MemLabel, memLabelText());
@@ -81,10 +81,11 @@ void MIDIInput1Overflow(Session& s)
 {
     if (s.devices == nullptr) return;
     const MidiLosses losses = s.devices->takeLosses();
-    if (losses.severalSenders) s.LogString("Several senders are connected to Tolvex In; long SysEx from them can mix");
-    if (losses.mixed > 0) s.LogString(format("Mixed SysEx from several senders: %u message(s)", losses.mixed));
+    if (losses.severalSenders)
+        s.log.LogString("Several senders are connected to Tolvex In; long SysEx from them can mix");
+    if (losses.mixed > 0) s.log.LogString(format("Mixed SysEx from several senders: %u message(s)", losses.mixed));
     if (losses.messages > 0)
-        s.LogString(format("MIDI data lost: %u SysEx message(s) with missing data discarded", losses.messages));
+        s.log.LogString(format("MIDI data lost: %u SysEx message(s) with missing data discarded", losses.messages));
     s.midiDataLost += losses.events + losses.messages + losses.mixed + losses.periods;
     s.lostEventsUnlogged += losses.events;
     s.missedPeriodsUnlogged += losses.periods;
@@ -92,16 +93,16 @@ void MIDIInput1Overflow(Session& s)
     const std::uint32_t dropped = s.devices->takeOverflowDrops();
     if (dropped == 0) return;
     s.overflowDrops += dropped;
-    s.LogString(format("MIDI input overflow: %u event(s) dropped", dropped));
+    s.log.LogString(format("MIDI input overflow: %u event(s) dropped", dropped));
 }
 
 void InputStopped(Session& s)
 {
     const std::size_t unfinished = s.devices != nullptr ? s.devices->takeUnfinishedInput() : 0;
     if (unfinished > 0)
-        s.LogString(format("Incomplete SysEx message discarded (%d bytes)", static_cast<int>(unfinished)));
+        s.log.LogString(format("Incomplete SysEx message discarded (%d bytes)", static_cast<int>(unfinished)));
     if (s.SX_Object.partial) {
-        s.LogString(
+        s.log.LogString(
             format("Incomplete SysEx message discarded (%d bytes)", static_cast<int>(s.SX_Object.sxdata.size())));
         s.SX_Object.partial = false;
         s.SX_Object.partials = 0;
@@ -115,11 +116,11 @@ void LogMidiDataLost(Session& s, bool now)
     if (s.lostEventsUnlogged == 0 && s.missedPeriodsUnlogged == 0) return;
     if (!now && s.shell.nowMs() - s.lostEventsLoggedAt < 1000) return;
     if (s.lostEventsUnlogged > 0)
-        s.LogString(format("MIDI data lost: %llu events dropped by the audio server",
-                           static_cast<unsigned long long>(s.lostEventsUnlogged)));
+        s.log.LogString(format("MIDI data lost: %llu events dropped by the audio server",
+                               static_cast<unsigned long long>(s.lostEventsUnlogged)));
     if (s.missedPeriodsUnlogged > 0)
-        s.LogString(format("MIDI data lost: the audio server skipped %llu period(s) while MIDI was arriving",
-                           static_cast<unsigned long long>(s.missedPeriodsUnlogged)));
+        s.log.LogString(format("MIDI data lost: the audio server skipped %llu period(s) while MIDI was arriving",
+                               static_cast<unsigned long long>(s.missedPeriodsUnlogged)));
     s.lostEventsUnlogged = 0;
     s.missedPeriodsUnlogged = 0;
     s.lostEventsLoggedAt = s.shell.nowMs();
@@ -128,7 +129,7 @@ void LogMidiDataLost(Session& s, bool now)
 void MidiDeviceLost(Session& s, const std::string& reason)
 {
     const std::string line = "MIDI device lost: " + reason;
-    s.LogString(line);
+    s.log.LogString(line);
     if (s.devices && !s.devices->inputOpen()) InputStopped(s);
     if (s.devices && !s.devices->outputOpen()) s.midiOutput = nullptr;
     // A stopped server takes the input and the output at once: one box says it.

@@ -62,7 +62,7 @@ bool readChecked(Session& s, const std::string& source, SyxSplitter::Sink sink, 
     s.shell.setBusyCursor(true);
     // The box keeps its text; the log line beside it names the file.
     const auto refuse = [&](const std::string& title, const std::string& text, MsgIcon icon, MsgButtons buttons) {
-        s.LogString(source + ": " + text);
+        s.log.LogString(source + ": " + text);
         s.shell.messageBox(title, text, icon, buttons);
         return false;
     };
@@ -131,10 +131,10 @@ bool OpenSysexFile(Session& s, const std::string& path)
             ++loaded;
         },
         parsed);
-    s.LogString(format("Loading: %d message(s)", static_cast<int>(loaded)));
+    s.log.LogString(format("Loading: %d message(s)", static_cast<int>(loaded)));
     if (!ok) return false;
     if (parsed.withoutEndByte > 0)
-        s.LogString(format("Warning: %d message(s) without end byte (F7)", parsed.withoutEndByte));
+        s.log.LogString(format("Warning: %d message(s) without end byte (F7)", parsed.withoutEndByte));
     s.lastpath = folderOf(path);
     NoteLastFile(s, path);
     return true;
@@ -162,12 +162,12 @@ void SaveAs1Click(Session& s)
     }
     const SharedText written(*path);  // one copy of the path for all the entries written
     for (std::size_t i : selected) {
-        s.LogString("Writing: " + s.messages.textAt(i));
+        s.log.LogString("Writing: " + s.messages.textAt(i));
         s.messages.storageAt(i).filename = written;
         s.messages.storageAt(i).unsaved = false;
     }
     if (isStandardStream(*path)) return;
-    s.LogString("Wrote " + *path);
+    s.log.LogString("Wrote " + *path);
     s.lastpath = folderOf(*path);
     NoteLastFile(s, *path);
 }
@@ -184,7 +184,7 @@ void ListBox1Click(Session& s)
 void ViewSelectedClick(Session& s)
 {
     for (std::size_t i : s.messages.selectedIndexes())
-        s.LogString("Sysex: " + shortSysexText(s.messages.at(i).storage->sxdata));
+        s.log.LogString("Sysex: " + shortSysexText(s.messages.at(i).storage->sxdata));
 }
 
 void Button_sendClick(Session& s)
@@ -209,7 +209,7 @@ void Button_sendClick(Session& s)
             if (s.CancelVisible) OfferCancel(s, false);
         }
     } running(s);
-    const int progress = total > 1 ? s.LogString(format("Sending %d of %d", 0, total)) : -1;
+    const int progress = total > 1 ? s.log.LogString(format("Sending %d of %d", 0, total)) : -1;
     // A dump that takes long on a cable can be cancelled too.
     const bool hasLongDump =
         std::any_of(batch.begin(), batch.end(), [](const auto& m) { return m.sxdata.size() >= 65536; });
@@ -233,7 +233,7 @@ void Button_sendClick(Session& s)
         const std::string text = format("Sent %llu of %llu bytes", static_cast<unsigned long long>(longSize - queued),
                                         static_cast<unsigned long long>(longSize));
         if (bytesLine < 0) {
-            bytesLine = s.LogString(text);
+            bytesLine = s.log.LogString(text);
         } else {
             s.log.replace(bytesLine, text);
         }
@@ -255,31 +255,31 @@ void Button_sendClick(Session& s)
     for (const OutgoingMessage& m : batch) {
         if (attempted > 0) {
             if (!waitForOutput()) {
-                s.LogString(format("Sending cancelled after %d of %d", std::max(0, sent - 1), total));
+                s.log.LogString(format("Sending cancelled after %d of %d", std::max(0, sent - 1), total));
                 break;
             }
             if (s.SendDelayMs > 0) s.shell.pause(s.SendDelayMs);
             if (CancelButton(s)) {
-                s.LogString(format("Sending cancelled after %d of %d", sent, total));
+                s.log.LogString(format("Sending cancelled after %d of %d", sent, total));
                 break;
             }
         }
         ++attempted;
         // A stored dump cut short would be joined by the receiver to whatever comes next.
         if (m.sxdata.front() == 0xF0 && m.sxdata.back() != 0xF7) {
-            s.LogString("Not sent (no end byte F7): " + m.text);
+            s.log.LogString("Not sent (no end byte F7): " + m.text);
             continue;
         }
         if (!MidiOutputReady(s)) {
-            s.LogString(format("Sent %d of %d messages", sent, total));
+            s.log.LogString(format("Sent %d of %d messages", sent, total));
             break;
         }
-        s.LogString("Sending: " + m.text);
+        s.log.LogString("Sending: " + m.text);
         longSize = m.sxdata.size() >= 65536 ? m.sxdata.size() : 0;
         reported = false;
         bytesLine = -1;
         if (!MidiSysex_bulk_out(s, m.sxdata)) {
-            s.LogString(format("Sent %d of %d messages", sent, total));
+            s.log.LogString(format("Sent %d of %d messages", sent, total));
             break;
         }
         ++sent;
@@ -287,20 +287,20 @@ void Button_sendClick(Session& s)
     }
     // The last long dump may still be going out: it stays cancellable.
     if (hasLongDump && sent > 0 && !waitForOutput())
-        s.LogString(format("Sending cancelled after %d of %d", sent - 1, total));
+        s.log.LogString(format("Sending cancelled after %d of %d", sent - 1, total));
 }
 
 void ButtonClearSelClick(Session& s)
 {
     if (refuseWhileSending(s)) return;
-    for (std::size_t i : s.messages.selectedIndexes()) s.LogString("Freeing: " + s.messages.textAt(i));
+    for (std::size_t i : s.messages.selectedIndexes()) s.log.LogString("Freeing: " + s.messages.textAt(i));
     s.messages.removeSelected();
 }
 
 void Button_clearClick(Session& s)
 {
     if (refuseWhileSending(s)) return;
-    s.LogString(format("Freeing %d objects", static_cast<int>(s.messages.count())));
+    s.log.LogString(format("Freeing %d objects", static_cast<int>(s.messages.count())));
     s.messages.clear();
 }
 
@@ -322,7 +322,7 @@ void SendProgChangeClick(Session& s)
     if (!program) return;
     const auto channel = checkedChannel(s, 255, kChannelText);
     if (!channel) return;
-    s.LogString(format("Sending program change %d on channel %d", *program, *channel));
+    s.log.LogString(format("Sending program change %d on channel %d", *program, *channel));
     ProgChange(s, *program, *channel);
 }
 
@@ -353,7 +353,7 @@ void ReqSysexClick(Session& s)
     }
     if (bytes.front() != 0xF0) bytes.insert(bytes.begin(), 0xF0);
     if (bytes.back() != 0xF7) bytes.push_back(0xF7);
-    s.LogString("Sending: " + hexLine(bytes));
+    s.log.LogString("Sending: " + hexLine(bytes));
     MidiSysex_bulk_out(s, bytes);
 }
 
@@ -390,18 +390,18 @@ void SXreqStringContextPopup(Session& s, const std::string& selectedText)
 void SetPostProcess(Session& s, const std::string& task, std::int32_t param)
 {
     s.PendingPostProcess = true;
-    s.LogString("Setting Post Process " + task);
+    s.log.LogString("Setting Post Process " + task);
     s.PostProcessTask = task;
     s.PostProcessParam = param;
 }
 
 void DoPostProcess(Session& s)
 {
-    s.LogString("Starting Post Process");
+    s.log.LogString("Starting Post Process");
     const auto it = s.postProcessTasks.find(s.PostProcessTask);
     s.PendingPostProcess = false;
     if (it != s.postProcessTasks.end()) {
-        s.LogString("Running Post Process Task" + s.PostProcessTask);
+        s.log.LogString("Running Post Process Task" + s.PostProcessTask);
         it->second(s, s.PostProcessParam);
     }
 }

@@ -106,8 +106,8 @@ void ensureSettingsFile(const std::string& path)
 
 void InitMessageCore(Session& s, bool writeDebugFile)
 {
-    if (writeDebugFile && !s.debugFile.open(s.diagnosticPath(DebugFile::kDefaultName)))
-        s.LogString("Could not create " + s.debugFile.path());
+    if (writeDebugFile && !s.log.debugFile.open(s.diagnosticPath(DebugFile::kDefaultName)))
+        s.log.LogString("Could not create " + s.log.debugFile.path());
     s.MIDI_In_Present = s.devices && !s.devices->inputNames().empty();
     s.MIDI_Out_Present = s.devices && !s.devices->outputNames().empty();
     if (!s.MIDI_In_Present && !s.MIDI_Out_Present)
@@ -161,20 +161,20 @@ void FormCreate(Session& s, const std::string& progpath, const StartupHooks& hoo
 
     OpenDevs(s);
 
-    s.LogString(GetExeVersion(4));
-    s.LogString(GetExeVersion(3));
+    s.log.LogString(GetExeVersion(4));
+    s.log.LogString(GetExeVersion(3));
     const HeapStats heap = heapStats();
-    s.LogString(format("allocated mem count: %llu, size %llu", static_cast<unsigned long long>(heap.blocks),
-                       static_cast<unsigned long long>(heap.bytes)));
+    s.log.LogString(format("allocated mem count: %llu, size %llu", static_cast<unsigned long long>(heap.blocks),
+                           static_cast<unsigned long long>(heap.bytes)));
     if (hooks.summaries)
-        for (const std::string& line : hooks.summaries(s)) s.LogString(line);
-    s.LogString("Settings file: " + s.settingsFolder + kSettingsFileName);
-    if (!settingsTrouble.empty()) s.LogString(settingsTrouble);
-    s.LogString("Diagnostic files: " + absoluteFolder(s.diagnosticsFolder));
+        for (const std::string& line : hooks.summaries(s)) s.log.LogString(line);
+    s.log.LogString("Settings file: " + s.settingsFolder + kSettingsFileName);
+    if (!settingsTrouble.empty()) s.log.LogString(settingsTrouble);
+    s.log.LogString("Diagnostic files: " + absoluteFolder(s.diagnosticsFolder));
     enterReportsFolder(s);
-    s.LogString(std::string("Reports: ") +
-                (s.reportsFollowLastFile ? "the folder of the last opened or saved file, now " : "") +
-                absoluteFolder(""));
+    s.log.LogString(std::string("Reports: ") +
+                    (s.reportsFollowLastFile ? "the folder of the last opened or saved file, now " : "") +
+                    absoluteFolder(""));
 
     s.MidiInBusy = false;
     s.changed(ctl::MidiInBusy);

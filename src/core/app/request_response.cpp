@@ -18,15 +18,15 @@ bool devicesPresent(const Session& s)
 void sendRequest(Session& s, ByteView request)
 {
     MidiSysex_bulk_out(s, request);
-    s.debuglog("Sending Request: [" + SxStringToHexList(request) + "]");
+    s.log.debuglog("Sending Request: [" + SxStringToHexList(request) + "]");
 }
 
 void logNonMatching(Session& s, std::size_t from, std::size_t patternLength)
 {
     for (std::size_t i = from; i < s.messages.count(); ++i) {
         const Bytes& m = s.messages.at(i).storage->sxdata;
-        s.debuglog("Non Matching Response: [" +
-                   SxStringToHexList(ByteView(m).first(std::min(patternLength, m.size()))) + "]");
+        s.log.debuglog("Non Matching Response: [" +
+                       SxStringToHexList(ByteView(m).first(std::min(patternLength, m.size()))) + "]");
     }
 }
 
@@ -66,7 +66,7 @@ std::int32_t ReqResponseSysex(Session& s, ByteView request, ByteView expected)
     if (!s.Timed_Out || CheckForSysexReceived(s, expected, existing, idx)) {
         result = idx;
     } else {
-        s.debuglog("Timed out waiting for  [" + SxStringToHexList(expected) + "]");
+        s.log.debuglog("Timed out waiting for  [" + SxStringToHexList(expected) + "]");
         logNonMatching(s, existing, expected.size());
     }
     StopTimeout(s);
@@ -98,7 +98,7 @@ bool Alt_ReqResponseSysex(Session& s, ByteView request, ByteView expected, std::
         if (CheckForSysexReceived(s, expected, existing, found)) {
             idx = found;
         } else {
-            s.debuglog("Did not receive expctd [" + SxStringToHexList(expected) + "]");
+            s.log.debuglog("Did not receive expctd [" + SxStringToHexList(expected) + "]");
             logNonMatching(s, existing, expected.size());
             idx = -1;
         }

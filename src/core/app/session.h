@@ -64,6 +64,19 @@ struct DeviceSelector {
     }
 };
 
+// The log ("Debug Window", lstLog) and the diagnostic file beside it.
+class SessionLog : public LogList {
+public:
+    // A diagnostic line; a debug file that cannot be created never stops the
+    // command that writes to it: the log says so once.
+    void debuglog(const std::string& s)
+    {
+        if (!debugFile.debuglog(s)) LogString("Could not create " + debugFile.path());
+    }
+
+    DebugFile debugFile;
+};
+
 class Session {
 public:
     explicit Session(Shell& shell_) : shell(shell_) {}
@@ -72,16 +85,8 @@ public:
 
     Shell& shell;
 
-    MessageList messages;  // the Objects Window (ListBox1)
-    LogList log;           // the Debug Window (lstLog)
-
-    int LogString(const std::string& line) { return log.LogString(line); }
-    // A diagnostic line; a debug file that cannot be created never stops the
-    // command that writes to it: the log says so once.
-    void debuglog(const std::string& s)
-    {
-        if (!debugFile.debuglog(s)) LogString("Could not create " + debugFile.path());
-    }
+    MessageList messages;  // the Objects Window (ListBox1) and its selection
+    SessionLog log;        // the Debug Window (lstLog) and the debug file
 
     // Message core state.
     TSXobject SX_Object{log};
@@ -89,7 +94,6 @@ public:
     std::string short_desc_string;  // short display text message naming may set
     bool MIDI_In_Present = false;
     bool MIDI_Out_Present = false;
-    DebugFile debugFile;
 
     // The output the bulk sender uses (non-owning; set by OpenDevs or a test).
     MidiOutPort* midiOutput = nullptr;

@@ -146,7 +146,7 @@ void UndoClear(Session& s)
     for (; nextKept < now.size(); ++nextKept)
         add(std::move(now[nextKept].text), std::move(now[nextKept].storage), now[nextKept].selected);
     s.messages.setSelection(selection);
-    s.LogString(format("Restored %zu objects", undo.removed.size()));
+    s.log.LogString(format("Restored %zu objects", undo.removed.size()));
     undo.removed.clear();
     s.changed(kUndoChanged);
 }

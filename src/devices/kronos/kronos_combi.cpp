@@ -119,7 +119,7 @@ std::uint8_t loadSelectedCombi(Session& s, const char* otherFunctionText)
 void logCombiName(Session& s, std::uint8_t function)
 {
     const std::string name = KroCombiName(s.records<KronosCombiRecords>().Kro_Combi);
-    s.LogString((function == 0x75 ? "Current combi name: " : "combi name: ") + name);
+    s.log.LogString((function == 0x75 ? "Current combi name: " : "combi name: ") + name);
 }
 
 }  // namespace
@@ -272,10 +272,10 @@ void Kro_ParseToText(Session& s)
     const std::uint8_t function = loadSelectedCombi(s, "Not a valid Kronos Combi Function Number");
     if (function == 0) return;
     const TKro_Combi& combi = s.records<KronosCombiRecords>().Kro_Combi;
-    s.LogString("combi name: " + KroCombiName(combi));
-    s.LogString(format("T16 Timbre Volume: %d", combi[TKro_Combi_Layout::timbre(16) + TTimbre_Params::Volume]));
+    s.log.LogString("combi name: " + KroCombiName(combi));
+    s.log.LogString(format("T16 Timbre Volume: %d", combi[TKro_Combi_Layout::timbre(16) + TTimbre_Params::Volume]));
     writeReportFile(s, kCombiParseFile,
-                    KroCombiParseText(combi, kronosDefs(), [&s](const std::string& line) { s.LogString(line); }));
+                    KroCombiParseText(combi, kronosDefs(), [&s](const std::string& line) { s.log.LogString(line); }));
 }
 
 void Kro_SaveCombiBin(Session& s)
@@ -286,7 +286,7 @@ void Kro_SaveCombiBin(Session& s)
     const auto path = s.shell.saveFileDialog({"Save Combi", "Binary Files|*.bin", s.lastpath, "bin", false});
     if (!path) return;
     const TKro_Combi& combi = s.records<KronosCombiRecords>().Kro_Combi;
-    s.LogString(format("Writing Binary Combi, %d", static_cast<int>(combi.size())));
+    s.log.LogString(format("Writing Binary Combi, %d", static_cast<int>(combi.size())));
     writeReportFile(s, *path, std::string(combi.begin(), combi.end()));
     s.lastpath = folderOf(*path);
 }
@@ -298,7 +298,7 @@ void Kro_GetCombiTempo(Session& s)
     logCombiName(s, function);
     const std::string tempo = KroCombiTempoText(s.records<KronosCombiRecords>().Kro_Combi);
     s.text.set(kCmbTempoButton, tempo);
-    s.LogString("Combi Tempo: " + tempo);
+    s.log.LogString("Combi Tempo: " + tempo);
 }
 
 void Kro_Global2Txt(Session& s)

@@ -79,7 +79,7 @@ void refreshLabels(Session& s)
         }
         v.TimbreNameArray[static_cast<std::size_t>(t - 1)] = {text, look};
     }
-    const NamingLog log = [&s](const std::string& line) { s.LogString(line); };
+    const NamingLog log = [&s](const std::string& line) { s.log.LogString(line); };
     for (int n = 1; n <= kIFXRows; ++n) {
         const std::size_t e = L::insEffect(n);
         const auto i = static_cast<std::size_t>(n - 1);

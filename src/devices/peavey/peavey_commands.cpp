@@ -74,7 +74,7 @@ template <class Obj>
 void addPlaceholder(Session& s, std::vector<Obj>& list, const char* line)
 {
     list.push_back(Obj{});
-    s.debuglog(line + std::to_string(list.size() - 1) + " []");
+    s.log.debuglog(line + std::to_string(list.size() - 1) + " []");
 }
 
 // A dump of the expected object: stored when its length is right. False when
@@ -85,7 +85,7 @@ bool storeDump(Session& s, TPV_Bank_Object& bank, const PeaveyRecords& rec, int 
     const std::string name = nameOf(rec.PV_generic_obj.data());
     const auto lengthIs = [&](std::int32_t expected, const char* what) {
         if (len == expected) return true;
-        s.debuglog(format("%s dump length mismatch: PV_dump_len is %d; expected %d", what, len, expected));
+        s.log.debuglog(format("%s dump length mismatch: PV_dump_len is %d; expected %d", what, len, expected));
         failed = true;
         return false;
     };
@@ -93,25 +93,25 @@ bool storeDump(Session& s, TPV_Bank_Object& bank, const PeaveyRecords& rec, int 
     case 0:
         if (!lengthIs(64, "Wave")) return true;
         bank.Waves.push_back({name, true, recordOf<TPV_Wave_ctrl_rec>(rec)});
-        s.debuglog("Added new Wave to PV_Bank_Object.Waves objectlist at index " +
-                   std::to_string(bank.Waves.size() - 1) + " [" + name + "]");
+        s.log.debuglog("Added new Wave to PV_Bank_Object.Waves objectlist at index " +
+                       std::to_string(bank.Waves.size() - 1) + " [" + name + "]");
         return true;
     case 1:
         if (!lengthIs(80, "Tone")) return true;
         bank.Tones.push_back({name, true, recordOf<TPV_Tone_hdr_rec>(rec)});
-        s.debuglog("Added new Tone to PV_Bank_Object.Tones objectlist at index " +
-                   std::to_string(bank.Tones.size() - 1) + " [" + name + "]");
+        s.log.debuglog("Added new Tone to PV_Bank_Object.Tones objectlist at index " +
+                       std::to_string(bank.Tones.size() - 1) + " [" + name + "]");
         return true;
     case 3:
         if (!lengthIs(256, "Preset")) return true;
         bank.Presets.push_back({name, true, recordOf<TPV_Preset_rec>(rec)});
-        s.debuglog("Added new Preset to PV_Bank_Object.Presets objectlist at index " +
-                   std::to_string(bank.Presets.size() - 1) + " [" + name + "]");
+        s.log.debuglog("Added new Preset to PV_Bank_Object.Presets objectlist at index " +
+                       std::to_string(bank.Presets.size() - 1) + " [" + name + "]");
         return true;
     default: break;
     }
     if (len < 48 || len % 16 != 0) {
-        s.debuglog(format("Map dump unexpected length : PV_dump_len is %d", len));
+        s.log.debuglog(format("Map dump unexpected length : PV_dump_len is %d", len));
         failed = true;
         return true;
     }
@@ -120,24 +120,25 @@ bool storeDump(Session& s, TPV_Bank_Object& bank, const PeaveyRecords& rec, int 
     map.Used = true;
     map.Header = recordOf<TPV_Map_hdr_rec>(rec);
     const std::string index = std::to_string(bank.Maps.size() - 1);
-    s.debuglog("Added PV_Map_Obj to PV_Bank_Object.Maps objectlist at index " + index + " [" + name + "]");
+    s.log.debuglog("Added PV_Map_Obj to PV_Bank_Object.Maps objectlist at index " + index + " [" + name + "]");
     const int zones = map.Header.num_zones + 1;
     const int slots = (len - 32) / 16;
-    s.debuglog(format("Processing %d zones, (zc: %d)", zones, slots));
+    s.log.debuglog(format("Processing %d zones, (zc: %d)", zones, slots));
     if (zones != slots) {
         const std::string text =
             format("Zones length mismatch: header zones count is %d, length (%d) is for %d zones", zones, len, slots);
-        s.debuglog(text);
+        s.log.debuglog(text);
         refuse(s, text);
         return false;
     }
     for (int k = 0; k < zones; ++k) {
         const std::size_t from = 32 + 16 * static_cast<std::size_t>(k);
-        s.debuglog(format("Processing zone %d, copying from source index %d", k, static_cast<int>(from)));
+        s.log.debuglog(format("Processing zone %d, copying from source index %d", k, static_cast<int>(from)));
         map.Zones.push_back({recordOf<TPV_Map_zone_rec>(rec, from)});
-        s.debuglog("Added new Zone to PV_Map_Obj.Zones objectlist at index " + std::to_string(map.Zones.size() - 1));
+        s.log.debuglog("Added new Zone to PV_Map_Obj.Zones objectlist at index " +
+                       std::to_string(map.Zones.size() - 1));
     }
-    s.debuglog("Zones in PV_MAP_Obj: " + std::to_string(map.Zones.size()));
+    s.log.debuglog("Zones in PV_MAP_Obj: " + std::to_string(map.Zones.size()));
     return true;
 }
 
@@ -246,7 +247,7 @@ bool Read_PV_SP_preset_data(Session& s, std::int32_t /*chan*/, std::uint8_t devi
     bool failed = false;
     for (int t = 0; t <= 3; ++t) {
         const auto type = static_cast<std::uint8_t>(t);
-        s.debuglog("Preparing Sysex request for data object directory status of type: " + std::to_string(t));
+        s.log.debuglog("Preparing Sysex request for data object directory status of type: " + std::to_string(t));
         while (s.MidiInBusy) s.shell.ProcessMessages();
         s.shell.pause(kRequestPauseMs);
 
@@ -256,12 +257,12 @@ bool Read_PV_SP_preset_data(Session& s, std::int32_t /*chan*/, std::uint8_t devi
             return false;
         }
         const Bytes reply = s.messages.at(static_cast<std::size_t>(status)).storage->sxdata;
-        s.debuglog("Received Sysex: " + SxStringToHexList(reply));
+        s.log.debuglog("Received Sysex: " + SxStringToHexList(reply));
         const std::int32_t got = decode(s, reply, rec);
         const auto row = got >= 0 && got < kPVObjectTypes ? rec.PV_Dir_Status[static_cast<std::size_t>(got)]
                                                           : std::array<std::int32_t, kPVDirStatusValues>{};
         const std::int32_t lowobj = row[4], highobj = row[5];
-        s.debuglog(format("Object Type: %d numobjs: %d lowobj: %d highobj: %d", got, row[3], lowobj, highobj));
+        s.log.debuglog(format("Object Type: %d numobjs: %d lowobj: %d highobj: %d", got, row[3], lowobj, highobj));
         if (got != t) {
             refuse(s, format("Returned object type was %d; expected %d", got, t));
             return false;
@@ -270,7 +271,7 @@ bool Read_PV_SP_preset_data(Session& s, std::int32_t /*chan*/, std::uint8_t devi
         const Bytes expected = {0xF0, 0x00, 0x00, 0x1B, 0x02, 0x05, 0xFF, 0x02 /* dump */, type};
         for (std::int32_t i = lowobj; i <= highobj; ++i) {
             s.shell.pause(kRequestPauseMs);
-            s.debuglog(format("Sending Dump Request for object type %d and object index %d", t, i));
+            s.log.debuglog(format("Sending Dump Request for object type %d and object index %d", t, i));
             std::int32_t idx = -1;
             if (!Alt_ReqResponseSysex(s, PV_DumpRequest(devid, type, static_cast<std::uint32_t>(i)), expected, idx,
                                       false, kDumpWaitSeconds)) {
@@ -283,9 +284,9 @@ bool Read_PV_SP_preset_data(Session& s, std::int32_t /*chan*/, std::uint8_t devi
                 continue;
             }
             const Bytes dump = s.messages.at(static_cast<std::size_t>(idx)).storage->sxdata;
-            s.debuglog("Received Dump Sysex: " + SxStringToHexList(dump));
+            s.log.debuglog("Received Dump Sysex: " + SxStringToHexList(dump));
             const std::int32_t kind = decode(s, dump, rec);
-            s.debuglog("Returned dump Object Type: " + std::to_string(kind));
+            s.log.debuglog("Returned dump Object Type: " + std::to_string(kind));
             if (kind < 200) {
                 refuse(s, format("Returned object type was %d; expected dump", kind));
                 return false;
@@ -296,9 +297,9 @@ bool Read_PV_SP_preset_data(Session& s, std::int32_t /*chan*/, std::uint8_t devi
             }
             if (!storeDump(s, bank, rec, t, failed)) return false;
         }
-        s.debuglog("Completed object type " + std::to_string(t));
+        s.log.debuglog("Completed object type " + std::to_string(t));
     }
-    s.debuglog("Completed Read_PV_SP_preset_data\r\n");
+    s.log.debuglog("Completed Read_PV_SP_preset_data\r\n");
     return !failed;
 }
 
@@ -323,7 +324,7 @@ bool Rd_PV_SP_bank_proc(Session& s, const std::string& name_suf, std::int32_t ba
     PeaveyRecords& rec = s.records<PeaveyRecords>();
     rec.PV_Bank_Object.emplace();
     if (!Read_PV_SP_preset_data(s, *channel, kAnyDevice)) {
-        s.LogString("Error processing data: " + name_suf);
+        s.log.LogString("Error processing data: " + name_suf);
         return false;
     }
     const std::string bankName = PV_Get_Bank_Name(s, kAnyDevice);
@@ -339,10 +340,10 @@ PVLoadResult PV_Load_Bank(Session& s, std::uint8_t devID, std::uint8_t scsiID, s
     if (!Alt_ReqResponseSysex(s, PV_LoadBankRequest(devID, scsiID, bank), kLoadReply, idx, true, s.LongTimeOutVal))
         return PVLoadResult::TimedOut;
     if (idx < 0) {
-        s.LogString("Error Loading Bank");
+        s.log.LogString("Error Loading Bank");
         return PVLoadResult::Refused;
     }
-    s.LogString("Bank Loaded OK");
+    s.log.LogString("Bank Loaded OK");
     return PVLoadResult::Loaded;
 }
 
@@ -354,7 +355,7 @@ void PV_SP_Load_Bank(Session& s)
     const auto device = checkedNumber(s, ctl::SP_DevID_edit, 0, kHighestDevice,
                                       "You must specify a valid number for the device number (0-7).");
     if (!device || !requirePorts(s)) return;
-    s.LogString(format("Sending request to load bank %d on device %d", *bank, *device));
+    s.log.LogString(format("Sending request to load bank %d on device %d", *bank, *device));
     if (PV_Load_Bank(s, kAnyDevice, static_cast<std::uint8_t>(*device), static_cast<std::uint32_t>(*bank)) ==
         PVLoadResult::TimedOut)
         refuse(s, "Timeout waiting for requested sysex message");
@@ -371,17 +372,17 @@ void PV_SP_Load_All_Banks(Session& s)
     if (!device || !channelNumber(s) || !requirePorts(s)) return;
     const CancelOffer offer(s);
     for (int bank = *first; bank <= 255 && !CancelButton(s); ++bank) {
-        s.LogString(format("Sending request to load bank %d on device %d", bank, *device));
+        s.log.LogString(format("Sending request to load bank %d on device %d", bank, *device));
         const PVLoadResult loaded =
             PV_Load_Bank(s, kAnyDevice, static_cast<std::uint8_t>(*device), static_cast<std::uint32_t>(bank));
         if (CancelButton(s)) break;
         if (loaded == PVLoadResult::Loaded) {
-            s.debuglog(format("\r\n------------ loaded disk bank %d ---------", bank));
-            s.LogString(format("Loaded bank %d from device %d", bank, *device));
+            s.log.debuglog(format("\r\n------------ loaded disk bank %d ---------", bank));
+            s.log.LogString(format("Loaded bank %d from device %d", bank, *device));
             Rd_PV_SP_bank_proc(s, std::to_string(bank), bank);
-            s.debuglog(format("\r\n------------ completed reading bank %d ---------", bank));
+            s.log.debuglog(format("\r\n------------ completed reading bank %d ---------", bank));
         } else {
-            s.debuglog(format("\r\n------------- Unable to read bank %d -----------", bank));
+            s.log.debuglog(format("\r\n------------- Unable to read bank %d -----------", bank));
         }
     }
 }

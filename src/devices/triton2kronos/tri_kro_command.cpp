@@ -61,7 +61,7 @@ std::vector<std::string> readNameList(Session& s, const char* name)
     std::ifstream in;
     if (path) in.open(*path, std::ios::binary);
     if (!in.is_open()) {
-        s.LogString(std::string("Error loading Triton Name List: ") + name);
+        s.log.LogString(std::string("Error loading Triton Name List: ") + name);
         return lines;
     }
     for (std::string line; std::getline(in, line);) {
@@ -80,7 +80,7 @@ void writeDebugFile(Session& s, const char* name, ByteView bytes)
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     out.close();
-    s.LogString((out ? "Wrote " : "Could not create ") + path);
+    s.log.LogString((out ? "Wrote " : "Could not create ") + path);
 }
 
 // The Combination the message holds (of a bank: number `prog`), or nothing after its box.
@@ -137,14 +137,14 @@ void writeReports(Session& s, const TriKroConvertOutput& out)
             kTriKroParseFile, [&](std::ostream& f) { f << out.parse; },
             std::string("Cannot create file ") + kTriKroParseFile,
             std::string("Cannot write file ") + kTriKroParseFile);
-        s.LogString(std::string("Wrote ") + kTriKroParseFile);
+        s.log.LogString(std::string("Wrote ") + kTriKroParseFile);
     } catch (const TolvexError& e) {
-        s.LogString(e.what());
+        s.log.LogString(e.what());
     }
     std::ofstream log(kTriKroConvertLogFile, std::ios::binary | std::ios::app);
     log << out.convertLog;
     log.close();
-    s.LogString(std::string(log ? "Wrote " : "Cannot write file ") + kTriKroConvertLogFile);
+    s.log.LogString(std::string(log ? "Wrote " : "Cannot write file ") + kTriKroConvertLogFile);
 }
 
 }  // namespace
@@ -189,7 +189,7 @@ void ConvTriCombiBankClick(Session& s, const TriKroTables& tri, const KronosDefs
     s.PassPrgBankVal = in.PassPrgBankVal;
     const TriKroConvertOutput out = Convert_Combi_Triton2Kronos(in);
     r.Kro_Combi = out.Kro_Combi;
-    for (const std::string& line : out.mainLog) s.LogString(line);
+    for (const std::string& line : out.mainLog) s.log.LogString(line);
     writeReports(s, out);
     writeDebugFile(s, kKroDebugDataFile, r.Kro_Combi);
     for (const std::string& text : out.warnings) warn(s, text);

@@ -120,7 +120,7 @@ bool KronosLoadDeferredTables()
     const Deferred d = *deferred();
     cancelDeferred();
     KronosUnitStartup(*d.s, d.progpath, d.createUnknownFile);
-    for (const std::string& line : KronosStartupSummaries()) d.s->LogString(line);
+    for (const std::string& line : KronosStartupSummaries()) d.s->log.LogString(line);
     return true;
 }
 
@@ -203,7 +203,7 @@ void TriKroLoadLists(Session& s, const std::string& progpath)
         }
         log.push_back(format("Read TriEffectNameList.txt from %s: %zu rows", folderOf(path).c_str(), names.size()));
     }
-    for (const std::string& line : log) s.LogString(line);
+    for (const std::string& line : log) s.log.LogString(line);
 }
 
 }  // namespace tolvex

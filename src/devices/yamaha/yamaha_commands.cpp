@@ -99,7 +99,7 @@ void mapVoicesOfSelected(Session& s, int first)
 
 DebugLog debugFileOf(Session& s)
 {
-    return [&s](const std::string& line) { s.debuglog(line); };
+    return [&s](const std::string& line) { s.log.debuglog(line); };
 }
 
 }  // namespace
@@ -214,8 +214,8 @@ void CheckSumCheckClick(Session& s)
         std::string detail;
         const bool ok = DX7VerifyCheckSum(s.messages.at(i).storage->sxdata, detail);
         s.textColor.set(kCheckSumCheck, ok ? "green" : "red");
-        s.LogString("Checking: " + s.messages.textAt(i) +
-                    (ok ? std::string(": Checksum Correct") : ": Checksum Invalid " + detail));
+        s.log.LogString("Checking: " + s.messages.textAt(i) +
+                        (ok ? std::string(": Checksum Correct") : ": Checksum Invalid " + detail));
     }
 }
 

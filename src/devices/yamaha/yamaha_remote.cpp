@@ -30,7 +30,7 @@ public:
     NameFile& operator=(const NameFile&) = delete;
     ~NameFile()
     {
-        if (out_.is_open()) s_.LogString("Wrote " + path_);
+        if (out_.is_open()) s_.log.LogString("Wrote " + path_);
     }
 
     void write(const std::string& text)
@@ -120,13 +120,13 @@ void ReadDX7Cart(Session& s, int chan)
         t.DX7iiPackedPerf[static_cast<std::size_t>(p - 32)] = t.DX7iiPerfEditBuf;
     }
 
-    s.debuglog("\r\nConverting to SXdata");
+    s.log.debuglog("\r\nConverting to SXdata");
     Bytes bank = DX7iiPerftoSysex(0, t.DX7iiPackedPerf);
     std::string sup;
     bool ignore = false;
     const std::string name = SxParseName(bank, sup, ignore, namingOptions(s));
     s.messages.append(name + " " + sup, std::move(bank), CleanFilenameStrip(name));
-    s.LogString("Now Reading Individual Voices...");
+    s.log.LogString("Now Reading Individual Voices...");
     file.line("\r\n\r\n");
 
     const Bytes voiceRequest = MakeDumpReq(DumpFormat::VEB, chan);

@@ -330,9 +330,9 @@ private:
         std::string text = f.control + (f.caption.empty() ? "" : " (\"" + f.caption + "\")");
         if (f.count > 0) return text + ", rows 1-" + std::to_string(f.count) + " (--set " + f.control + "[ROW]=VALUE)";
         if (f.check)
-            return text + ", check box, now " + (s_.checked.get(f.control) ? "1" : "0") + " (--set " + f.control +
-                   "=1|0)";
-        return text + ", now \"" + s_.text.get(f.control) + "\" (--set " + f.control + "=VALUE)";
+            return text + ", check box, now " + (s_.controls.checked.get(f.control) ? "1" : "0") + " (--set " +
+                   f.control + "=1|0)";
+        return text + ", now \"" + s_.controls.text.get(f.control) + "\" (--set " + f.control + "=VALUE)";
     }
 
     void step(const Step& st)
@@ -459,18 +459,18 @@ private:
         const auto [f, key] = field(assignment);
         const std::string value = assignment.substr(assignment.find('=') + 1);
         if (!f->items.empty()) {
-            s_.chosen.set(key, entry(*f, value));
+            s_.controls.chosen.set(key, entry(*f, value));
             return;
         }
         if (!f->check) {
-            s_.text.set(key, value);
+            s_.controls.text.set(key, value);
             return;
         }
         const std::string v = lowerCase(value);
         if (v == "1" || v == "true" || v == "yes" || v == "on")
-            s_.checked.set(key, true);
+            s_.controls.checked.set(key, true);
         else if (v == "0" || v == "false" || v == "no" || v == "off")
-            s_.checked.set(key, false);
+            s_.controls.checked.set(key, false);
         else
             throw UsageError(f->control + " is a check box: give 1 or 0, not " + value);
     }

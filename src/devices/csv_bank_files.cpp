@@ -188,7 +188,7 @@ std::string ReadCSVfile(Session& s, const std::string& source)
         s.shell.messageBox(title, text, MsgIcon::Warning, MsgButtons::OkCancel);
     };
     int channel = 0;
-    const std::string channelText = s.text.get(ctl::Channel);
+    const std::string channelText = s.controls.text.get(ctl::Channel);
     if (!parseDecimal(channelText, channel)) {
         box("MIDI", kChannelText);
         return {};

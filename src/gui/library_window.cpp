@@ -28,7 +28,7 @@ QString q(const std::string& s)
 int channelOf(Session& s)
 {
     int c = 0;
-    return parseDecimal(s.text.get(ctl::Channel), c) && c >= 0 && c <= 15 ? c : 0;
+    return parseDecimal(s.controls.text.get(ctl::Channel), c) && c >= 0 && c <= 15 ? c : 0;
 }
 
 }  // namespace

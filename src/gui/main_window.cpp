@@ -156,7 +156,7 @@ QLineEdit* MainWindow::edit(QWidget* parent, const char* name, const char* hint)
     const std::string key = name;
     connect(e, &QLineEdit::textEdited, this, [this, key](const QString& t) {
         syncing_ = true;
-        session_.text.set(key, t.toStdString());
+        session_.controls.text.set(key, t.toStdString());
         syncing_ = false;
     });
     return e;
@@ -169,7 +169,7 @@ QCheckBox* MainWindow::check(QWidget* parent, const char* name, const char* capt
     c->setToolTip(q(*hint ? std::string(hint) : commands_.hintOf(name)));
     const std::string key = name;
     connect(c, &QCheckBox::toggled, this, [this, key](bool on) {
-        if (!syncing_) session_.checked.set(key, on);
+        if (!syncing_) session_.controls.checked.set(key, on);
     });
     return c;
 }
@@ -630,28 +630,29 @@ void MainWindow::onSessionChanged(const std::string& name)
     QWidget* w = control(name);
     if (w == nullptr) return;
     if (auto* e = qobject_cast<QLineEdit*>(w)) {
-        if (!syncing_ && e->text() != q(session_.text.get(name))) e->setText(q(session_.text.get(name)));
+        if (!syncing_ && e->text() != q(session_.controls.text.get(name)))
+            e->setText(q(session_.controls.text.get(name)));
     } else if (auto* l = qobject_cast<QLabel*>(w)) {
-        if (w != busyPanel_) l->setText(q(session_.text.get(name)));
+        if (w != busyPanel_) l->setText(q(session_.controls.text.get(name)));
     } else if (auto* c = qobject_cast<QCheckBox*>(w)) {
         syncing_ = true;
-        c->setChecked(session_.checked.get(name));
+        c->setChecked(session_.controls.checked.get(name));
         syncing_ = false;
     } else if (auto* m = qobject_cast<QPlainTextEdit*>(w)) {
-        m->setPlainText(q(session_.text.get(name)).replace("\r\n", "\n"));
+        m->setPlainText(q(session_.controls.text.get(name)).replace("\r\n", "\n"));
     } else if (auto* b = qobject_cast<QPushButton*>(w)) {
         // A command may show its result as the button's caption (the Combi tempo on "?").
-        if (session_.text.all().count(name)) b->setText(q(session_.text.get(name)));
-        const std::string colour = session_.textColor.get(name);
+        if (session_.controls.text.all().count(name)) b->setText(q(session_.controls.text.get(name)));
+        const std::string colour = session_.controls.textColor.get(name);
         b->setStyleSheet(colour.empty() ? QString() : q("color: " + colour));
     }
 }
 
 void MainWindow::syncAll()
 {
-    for (const auto& [name, value] : session_.text.all()) onSessionChanged(name);
-    for (const auto& [name, value] : session_.checked.all()) onSessionChanged(name);
-    for (const auto& [name, value] : session_.textColor.all()) onSessionChanged(name);
+    for (const auto& [name, value] : session_.controls.text.all()) onSessionChanged(name);
+    for (const auto& [name, value] : session_.controls.checked.all()) onSessionChanged(name);
+    for (const auto& [name, value] : session_.controls.textColor.all()) onSessionChanged(name);
     for (const char* name : {ctl::MidiInBusy, ctl::Cancel, ctl::cmbInput, ctl::cmbOutput}) onSessionChanged(name);
     syncPages();
     syncLog();

@@ -198,7 +198,7 @@ void TimbreCopyWindow::buildRows(QGroupBox* box, const char* checks, const char*
         check->setObjectName(q(checkKey));
         check->setGeometry(46, y, 116, 20);
         connect(check, &QCheckBox::toggled, this, [this, checkKey](bool on) {
-            if (!syncing_) session_.checked.set(checkKey, on);
+            if (!syncing_) session_.controls.checked.set(checkKey, on);
         });
 
         const std::string comboKey = arrayControl(combos, r);
@@ -208,7 +208,7 @@ void TimbreCopyWindow::buildRows(QGroupBox* box, const char* checks, const char*
             for (const std::string& item : comboField->items) combo->addItem(q(item));
         combo->setGeometry(164, y, timbres ? 106 : 112, 20);
         connect(combo, &QComboBox::activated, this,
-                [this, comboKey](int index) { session_.chosen.set(comboKey, index + 1); });
+                [this, comboKey](int index) { session_.controls.chosen.set(comboKey, index + 1); });
 
         if (timbres) {
             timbreNames_.push_back(
@@ -271,8 +271,8 @@ void TimbreCopyWindow::onSessionChanged(const std::string& name)
     QWidget* w = control(q(name));
     if (w == nullptr) return;
     syncing_ = true;
-    if (auto* c = qobject_cast<QCheckBox*>(w)) c->setChecked(session_.checked.get(name));
-    if (auto* c = qobject_cast<QComboBox*>(w)) c->setCurrentIndex(session_.chosen.get(name) - 1);
+    if (auto* c = qobject_cast<QCheckBox*>(w)) c->setChecked(session_.controls.checked.get(name));
+    if (auto* c = qobject_cast<QComboBox*>(w)) c->setCurrentIndex(session_.controls.chosen.get(name) - 1);
     syncing_ = false;
 }
 

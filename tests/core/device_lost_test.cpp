@@ -27,7 +27,7 @@ TEST(DeviceLost, LoggedEachTimeShownOnceAndSendsWarnAfterwards)
     EXPECT_EQ(rig.shell.boxes.size(), 2u);
     EXPECT_EQ(rig.s.log.count(), 3);
 
-    rig.s.text.set(ctl::SXreqString, "43 10");
+    rig.s.controls.text.set(ctl::SXreqString, "43 10");
     ReqSysexClick(rig.s);
     EXPECT_EQ(rig.shell.boxes.back().text, "MIDI Interface Not Installed");
     rig.devices.openOutput(rig.port);  // the user chooses the port again

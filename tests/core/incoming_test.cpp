@@ -28,7 +28,7 @@ TEST(Incoming, LongDumpCountsEventsLightsTheLampAndIsStored)
     Rig rig;
     std::vector<std::string> counts;
     rig.s.addListener([&](const std::string& n) {
-        if (n == ctl::MidEventCountLabel) counts.push_back(rig.s.text.get(ctl::MidEventCountLabel));
+        if (n == ctl::MidEventCountLabel) counts.push_back(rig.s.controls.text.get(ctl::MidEventCountLabel));
     });
     const Bytes dump = sysex(40000, 1);
     rig.receive(dump);
@@ -39,7 +39,7 @@ TEST(Incoming, LongDumpCountsEventsLightsTheLampAndIsStored)
     EXPECT_EQ(counts, expected);
     ASSERT_EQ(rig.s.messages.count(), 1u);
     EXPECT_EQ(rig.s.messages.storageAt(0).sxdata, dump);
-    EXPECT_EQ(rig.s.text.get(ctl::Label_nbytes), "40000 bytes in buffer");
+    EXPECT_EQ(rig.s.controls.text.get(ctl::Label_nbytes), "40000 bytes in buffer");
     EXPECT_TRUE(rig.s.MidiInBusy);
     // The last buffer holds 40000 - 9 * 4096 = 3136 bytes: 3136 * 1000 / 3125 + 10 ms.
     rig.shell.advance(1012);
@@ -53,7 +53,7 @@ TEST(Incoming, LongDumpCountsEventsLightsTheLampAndIsStored)
     EXPECT_EQ(counts, (std::vector<std::string>{"11 events", ""}));
     MidEventCountLabelClick(rig.s);
     EXPECT_EQ(rig.s.NumMIDIevents, 0);
-    EXPECT_EQ(rig.s.text.get(ctl::MidEventCountLabel), "00 ");
+    EXPECT_EQ(rig.s.controls.text.get(ctl::MidEventCountLabel), "00 ");
 }
 
 TEST(Incoming, TwoMessagesInOneNotificationSelectTheNewestAndPostProcessOnce)
@@ -74,7 +74,7 @@ TEST(Incoming, TwoMessagesInOneNotificationSelectTheNewestAndPostProcessOnce)
     EXPECT_EQ(rig.s.messages.current(), 2);
     EXPECT_EQ(postProcessed, 1);
     EXPECT_FALSE(rig.s.PendingPostProcess);
-    EXPECT_EQ(rig.s.text.get(ctl::SXrecvString), "F0 43 00 09 20 00 01 F7 ");
+    EXPECT_EQ(rig.s.controls.text.get(ctl::SXrecvString), "F0 43 00 09 20 00 01 F7 ");
     // The entry text is name + " " + supplement; the file name is the cleaned name.
     EXPECT_EQ(rig.s.messages.textAt(1),
               "Universal Sysex Non Realtime (ch 00) - General Information : Identity Request ");
@@ -86,14 +86,14 @@ TEST(Incoming, FilteredKronosFunction7FIsNeitherLoggedNorStored)
 {
     for (bool filter : {false, true}) {
         Rig rig;
-        rig.s.checked.set(ctl::Filter7F, filter);
+        rig.s.controls.checked.set(ctl::Filter7F, filter);
         const Bytes kronos7F = {0xF0, 0x42, 0x30, 0x68, 0x7F, 0x01, 0x02, 0xF7};
         rig.receive(kronos7F);
         rig.shell.runPosted();
         EXPECT_EQ(rig.s.messages.count(), filter ? 0u : 1u);
         EXPECT_EQ(rig.s.NumMIDIevents, 1);
         EXPECT_TRUE(rig.s.MidiInBusy);
-        EXPECT_EQ(rig.s.text.get(ctl::Label_nbytes), filter ? "" : " 8 bytes in buffer");
+        EXPECT_EQ(rig.s.controls.text.get(ctl::Label_nbytes), filter ? "" : " 8 bytes in buffer");
     }
 }
 

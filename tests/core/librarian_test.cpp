@@ -248,7 +248,7 @@ TEST(SendSysex, ParsesHexWordsAndAddsTheFrame)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
         OutputSession o;
-        o.s.text.set(ctl::SXreqString, c.text);
+        o.s.controls.text.set(ctl::SXreqString, c.text);
         ReqSysexClick(o.s);
         EXPECT_EQ(o.out.sent, testing::messagesOf(c.sent));
         EXPECT_EQ(o.box(), c.box);
@@ -273,8 +273,8 @@ TEST(ProgramChange, ChecksRangesAndSendsOnTheChannel)
     };
     for (const auto& c : cases) {
         OutputSession o;
-        o.s.text.set(ctl::ProgChange, c.prog);
-        o.s.text.set(ctl::Channel, c.chan);
+        o.s.controls.text.set(ctl::ProgChange, c.prog);
+        o.s.controls.text.set(ctl::Channel, c.chan);
         SendProgChangeClick(o.s);
         EXPECT_EQ(o.out.sent, testing::messagesOf(c.sent)) << c.prog;
         EXPECT_EQ(o.box(), c.box) << c.prog;
@@ -410,9 +410,9 @@ TEST(Sending, WarnsAndLogsNothingWithoutAnOpenOutput)
                 rig.s.MIDI_Out_Present = false;
             rig.s.messages.append("m", bytesOf("F0 01 F7"), "");
             rig.s.messages.selectAll(true);
-            rig.s.text.set(ctl::SXreqString, "43 10");
-            rig.s.text.set(ctl::ProgChange, "1");
-            rig.s.text.set(ctl::Channel, "0");
+            rig.s.controls.text.set(ctl::SXreqString, "43 10");
+            rig.s.controls.text.set(ctl::ProgChange, "1");
+            rig.s.controls.text.set(ctl::Channel, "0");
             command(rig.s);
             ASSERT_EQ(rig.shell.boxes.size(), 1u);
             EXPECT_EQ(rig.shell.boxes[0].text, "MIDI Interface Not Installed");
@@ -433,7 +433,7 @@ TEST(ListCommands, ViewClearAndCount)
     ViewSelectedClick(s);
     s.messages.setCurrentIndex(1);
     ListBox1Click(s);
-    EXPECT_EQ(s.text.get(ctl::Label_nbytes), "30 bytes in buffer");
+    EXPECT_EQ(s.controls.text.get(ctl::Label_nbytes), "30 bytes in buffer");
     ButtonClearSelClick(s);
     ASSERT_EQ(s.messages.count(), 1u);
     EXPECT_EQ(s.messages.textAt(0), "other");

@@ -101,14 +101,14 @@ TEST(RequestResponse, AltWaitsForAnyMessageAndCountsDown)
         std::vector<std::string> labels;
         rig.s.addListener([&](const std::string& n) {
             if (n != ctl::TimeoutLabel) return;
-            const std::string t = rig.s.text.get(ctl::TimeoutLabel);
+            const std::string t = rig.s.controls.text.get(ctl::TimeoutLabel);
             if (!t.empty() && (labels.empty() || labels.back() != t)) labels.push_back(t);
         });
         std::int32_t idx = 99;
         EXPECT_EQ(Alt_ReqResponseSysex(rig.s, kRequest, kPattern, idx, true, c.xtimeout), c.result) << c.name;
         EXPECT_EQ(idx, c.idx) << c.name;
         EXPECT_EQ(labels, c.labels) << c.name;
-        EXPECT_EQ(rig.s.text.get(ctl::TimeoutLabel), "") << c.name;
+        EXPECT_EQ(rig.s.controls.text.get(ctl::TimeoutLabel), "") << c.name;
         if (!c.result) {
             EXPECT_GE(rig.shell.nowMs(), std::max(1, c.xtimeout) * 1000) << c.name;
             EXPECT_LT(rig.shell.nowMs(), std::max(1, c.xtimeout) * 1000 + 100) << c.name;

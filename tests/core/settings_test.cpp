@@ -59,20 +59,20 @@ TEST(Settings, DefaultsWithoutAFileAndEverythingWrittenBackOnClose)
     Session s(shell);
     FormCreate(s, dir.str());
     // Every other default shows in the file written back below.
-    EXPECT_EQ(s.text.get(ctl::Channel), "0");
-    EXPECT_EQ(s.text.get(ctl::ProgChange), "1");
-    EXPECT_FALSE(s.checked.get(ctl::Filter7F));
+    EXPECT_EQ(s.controls.text.get(ctl::Channel), "0");
+    EXPECT_EQ(s.controls.text.get(ctl::ProgChange), "1");
+    EXPECT_FALSE(s.controls.checked.get(ctl::Filter7F));
     EXPECT_EQ(s.lastpath, dir.str());
     EXPECT_EQ(s.LongTimeOutVal, 100);
-    EXPECT_EQ(s.text.get(ctl::BankTextMemo1).substr(0, 25), "Bank INT-A - F  : 0  -  5");
+    EXPECT_EQ(s.controls.text.get(ctl::BankTextMemo1).substr(0, 25), "Bank INT-A - F  : 0  -  5");
     EXPECT_EQ(s.log.line(0), "InternalName = Tolvex ");
     EXPECT_EQ(s.log.line(1), "FileVersion = " TOLVEX_VERSION " ");
     EXPECT_EQ(s.log.line(2).rfind("allocated mem count: ", 0), 0u);
-    EXPECT_EQ(s.text.get(ctl::MemLabel).rfind("Memory: ", 0), 0u);
+    EXPECT_EQ(s.controls.text.get(ctl::MemLabel).rfind("Memory: ", 0), 0u);
     EXPECT_TRUE(shell.boxes.empty());
 
-    s.text.set(ctl::Channel, "2");
-    s.checked.set(ctl::Filter7F, true);
+    s.controls.text.set(ctl::Channel, "2");
+    s.controls.checked.set(ctl::Filter7F, true);
     s.lastpath = "/music/syx/";
     FormClose(s);
     EXPECT_EQ(dir.read("TOLVEX.INI"),
@@ -102,7 +102,7 @@ TEST(Settings, ValuesReadBackAsTheUserLeftThem)
         FormCreate(s, dir.str());
         EXPECT_EQ(s.LongTimeOutVal, c.longTimeOut) << c.line;
         EXPECT_EQ(s.PassPrgBankVal, c.passPrgBank) << c.line;
-        EXPECT_EQ(s.text.get(ctl::Channel), c.channel) << c.line;
+        EXPECT_EQ(s.controls.text.get(ctl::Channel), c.channel) << c.line;
         EXPECT_TRUE(legacyPagesVisible(s));
         EXPECT_EQ(s.lastpath, "/x/");
     }
@@ -259,7 +259,7 @@ TEST(Settings, AnInstalledCopyWithAnUnwritableHomeNeverFallsBackToItsProgramFold
     EXPECT_EQ(std::count(s.log.lines().begin(), s.log.lines().end(), problem), 1);
     EXPECT_EQ(s.lastpath, dir.file("home") + "/");  // the first Open starts at home, not in /usr/bin
     EXPECT_EQ(diagnosticsFolder(dir.file("usr/bin")), "");
-    s.text.set(ctl::Channel, "5");
+    s.controls.text.set(ctl::Channel, "5");
     FormClose(s);
     EXPECT_TRUE(shell.boxes.empty());
     EXPECT_FALSE(std::filesystem::exists(dir.file("usr/bin/TOLVEX.INI")));

@@ -204,7 +204,7 @@ TEST(CsvBankFiles, OpenCsvAppendsOnlyWhatItRead)
     for (const auto& c : cases) {
         ScriptedShell shell;
         Session s(shell);
-        s.text.set(ctl::Channel, c.channel);
+        s.controls.text.set(ctl::Channel, c.channel);
         shell.openAnswers.push_back({c.file});
         OpenCSVfileMenuClick(s);
         EXPECT_EQ(s.lastpath, dir.str()) << c.box;
@@ -242,7 +242,7 @@ TEST(CsvBankFiles, TheSideFileNeverBlocksTheRead)
         ScriptedShell shell;
         Session s(shell);
         s.diagnosticsFolder = folder;
-        s.text.set(ctl::Channel, "0");
+        s.controls.text.set(ctl::Channel, "0");
         EXPECT_EQ(ReadCSVfile(s, csv), "DX7II Performance Bank");
         EXPECT_TRUE(shell.boxes.empty());
         ASSERT_EQ(s.SX_List.size(), 1u);

@@ -332,8 +332,8 @@ TEST(KronosTimbreCopy, MappedCopiesInitialisationAndTheirLeds)
 
     // Timbres 3 and 7 both to 5 (the bytes: in the runner's test): one LED turns yellow.
     for (int t : {3, 7}) {
-        s.checked.set(arrayControl(TimbreCheckboxArray, t), true);
-        s.chosen.set(arrayControl(TimbreComboArray, t), 5);
+        s.controls.checked.set(arrayControl(TimbreCheckboxArray, t), true);
+        s.controls.chosen.set(arrayControl(TimbreComboArray, t), 5);
     }
     CopyTimbreClick(s);
     for (int t = 1; t <= kTimbreRows; ++t)
@@ -342,8 +342,8 @@ TEST(KronosTimbreCopy, MappedCopiesInitialisationAndTheirLeds)
             << t;
 
     // An IFX copy: slot 2 to 9, its LED yellow.
-    s.checked.set(arrayControl(IFXCheckboxArray, 2), true);
-    s.chosen.set(arrayControl(IFXComboArray, 2), 9);
+    s.controls.checked.set(arrayControl(IFXCheckboxArray, 2), true);
+    s.controls.chosen.set(arrayControl(IFXComboArray, 2), 9);
     CopyIFXClick(s);
     EXPECT_EQ(v.IFXLEDArray[8], (CopyLed{true, CopyLedColour::Yellow}));
     EXPECT_FALSE(v.IFXLEDArray[1].lit);

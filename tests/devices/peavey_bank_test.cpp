@@ -41,9 +41,9 @@ struct SpRig {
     SpRig() : in(dir.str())
     {
         rig.s.log.debugFile.open(dir.file("debugfile.txt"));
-        rig.s.text.set(ctl::Channel, "0");
-        rig.s.text.set(ctl::SP_Bank_Num_edit, "3");
-        rig.s.text.set(ctl::SP_DevID_edit, "1");
+        rig.s.controls.text.set(ctl::Channel, "0");
+        rig.s.controls.text.set(ctl::SP_Bank_Num_edit, "3");
+        rig.s.controls.text.set(ctl::SP_DevID_edit, "1");
     }
     std::string debugText()
     {
@@ -151,11 +151,11 @@ TEST(PeaveyBank, LoadBankAnswersCountdownAndRefusedBoxes)
         if (c.sp == 'f') r.sp.refusedBanks = {3};
         if (c.sp == 's') r.sp.silentBanks = {3};
         r.rig.s.LongTimeOutVal = 3;
-        r.rig.s.text.set(ctl::SP_Bank_Num_edit, c.bank);
-        r.rig.s.text.set(ctl::SP_DevID_edit, c.device);
+        r.rig.s.controls.text.set(ctl::SP_Bank_Num_edit, c.bank);
+        r.rig.s.controls.text.set(ctl::SP_DevID_edit, c.device);
         std::vector<std::string> countdown;
         r.rig.s.addListener([&](const std::string& name) {
-            if (name == ctl::TimeoutLabel) countdown.push_back(r.rig.s.text.get(ctl::TimeoutLabel));
+            if (name == ctl::TimeoutLabel) countdown.push_back(r.rig.s.controls.text.get(ctl::TimeoutLabel));
         });
         PV_SP_Load_Bank(r.rig.s);
         EXPECT_EQ(r.boxes(), c.box.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.box}) << what;
@@ -215,7 +215,7 @@ TEST(PeaveyBank, ReadAllWalksUpToBank255UntilCancel)
         SpRig r;
         r.sp.silentBanks = {255};
         r.rig.s.LongTimeOutVal = 2;
-        r.rig.s.text.set(ctl::SP_Bank_Num_edit, "254");
+        r.rig.s.controls.text.set(ctl::SP_Bank_Num_edit, "254");
         bool offered = false;
         r.rig.s.addListener([&](const std::string& name) { offered |= name == ctl::Cancel && r.rig.s.CancelVisible; });
         PV_SP_Load_All_Banks(r.rig.s);
@@ -236,7 +236,7 @@ TEST(PeaveyBank, ReadAllWalksUpToBank255UntilCancel)
         // A click left from before the run does not end it; one during a load ends it after that load.
         SpRig r;
         for (int b = 250; b <= 255; ++b) r.sp.refusedBanks.insert(b);
-        r.rig.s.text.set(ctl::SP_Bank_Num_edit, "250");
+        r.rig.s.controls.text.set(ctl::SP_Bank_Num_edit, "250");
         r.rig.s.CancelState = true;
         r.rig.shell.startTimer("click", 3750, [&] {
             r.rig.shell.stopTimer("click");
@@ -258,7 +258,7 @@ TEST(PeaveyBank, ReadAllWalksUpToBank255UntilCancel)
     };
     for (const auto& c : refusals) {
         SpRig r;
-        r.rig.s.text.set(c.field, c.value);
+        r.rig.s.controls.text.set(c.field, c.value);
         PV_SP_Load_All_Banks(r.rig.s);
         EXPECT_EQ(r.boxes(), std::vector<std::string>{c.box}) << c.value;
         EXPECT_TRUE(r.sp.heard().empty()) << c.value;

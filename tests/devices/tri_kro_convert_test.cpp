@@ -397,7 +397,7 @@ struct Workspace {
         dir.write(kKroInitCombiFile, Bytes(t.init.begin(), t.init.end()));
         dir.write(kKroDefaultEfxDataFile, Bytes(t.efx.begin(), t.efx.end()));
         dir.write("TriProgNameList.txt", "Prog A0\r\nProg A1\r\n");
-        s.text.set(ctl::Tri_Gchan, "1");
+        s.controls.text.set(ctl::Tri_Gchan, "1");
     }
     ~Workspace() { std::filesystem::current_path(here); }
 
@@ -405,7 +405,7 @@ struct Workspace {
     {
         s.messages.append("in", message, "");
         s.messages.selectOnly(s.messages.count() - 1);
-        s.text.set(ctl::KroProg, prog);
+        s.controls.text.set(ctl::KroProg, prog);
         ConvTriCombiBankClick(s, t.tri, t.kro);
     }
     Bytes last() const { return s.messages.at(s.messages.count() - 1).storage->sxdata; }
@@ -463,7 +463,7 @@ TEST(ConvTriCombi, CheckBoxReadAtEachConversion)
     c.Timbre_Group[0].Bank_Num = 2;
     Workspace w;
     for (const bool pass : {false, true, false}) {
-        w.s.checked.set(ctl::PassPrgBank, pass);
+        w.s.controls.checked.set(ctl::PassPrgBank, pass);
         w.run(testing::tritonCurrentCombiDump(0, c));
         const Bytes k = KorgSXtoDataConvert(w.last(), 7, L::size);
         EXPECT_EQ(k[L::timbre(1) + KT::Prog_Num], pass ? 9 : 1);
@@ -493,7 +493,7 @@ TEST(ConvTriCombi, RefusalsLeaveTheListAlone)
     for (const auto& c : cases) {
         Workspace w;
         if (!c.initFile.empty()) w.dir.write(kKroInitCombiFile, c.initFile);
-        w.s.text.set(ctl::Tri_Gchan, c.gchan);
+        w.s.controls.text.set(ctl::Tri_Gchan, c.gchan);
         w.run(c.message, c.prog);
         EXPECT_EQ(w.s.messages.count(), 1u) << c.what;
         ASSERT_EQ(w.shell.boxes.size(), 1u) << c.what;
@@ -530,7 +530,7 @@ TEST(ConvTriCombi, WholeBank)
     w.s.messages.append("bank", dump, "");
     for (int n = 0; n < 128; ++n) {
         w.s.messages.selectOnly(0);
-        w.s.text.set(ctl::KroProg, std::to_string(n));
+        w.s.controls.text.set(ctl::KroProg, std::to_string(n));
         ConvTriCombiBankClick(w.s, w.t.tri, w.t.kro);
         const Bytes k = KorgSXtoDataConvert(w.last(), 7, L::size);
         EXPECT_EQ(std::string(k.begin(), k.begin() + 2),

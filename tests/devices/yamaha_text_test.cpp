@@ -218,10 +218,10 @@ TEST(YamahaCommands, CheckColoursItsButtonWithTheLastVerdict)
     page.add(bad, "");
     page.s.messages.selectAll(true);
     CheckSumCheckClick(page.s);
-    EXPECT_EQ(page.s.textColor.get("CheckSumCheck"), "red");
+    EXPECT_EQ(page.s.controls.textColor.get("CheckSumCheck"), "red");
     page.s.messages.setSelected(1, false);
     CheckSumCheckClick(page.s);
-    EXPECT_EQ(page.s.textColor.get("CheckSumCheck"), "green");
+    EXPECT_EQ(page.s.controls.textColor.get("CheckSumCheck"), "green");
     const auto& lines = page.s.log.lines();
     EXPECT_EQ(std::vector<std::string>(lines.end() - 3, lines.end()),
               (std::vector<std::string>{"Checking: entry: Checksum Correct",

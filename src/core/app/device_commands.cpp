@@ -34,7 +34,7 @@ void refuse(Session& s, const std::string& text)
 std::optional<int> checkedNumber(Session& s, const char* control, int first, int last, const std::string& text)
 {
     int value = 0;
-    if (!parseDecimal(s.text.get(control), value) || value < first || value > last) {
+    if (!parseDecimal(s.controls.text.get(control), value) || value < first || value > last) {
         refuse(s, text);
         return std::nullopt;
     }
@@ -44,7 +44,7 @@ std::optional<int> checkedNumber(Session& s, const char* control, int first, int
 std::optional<int> checkedChannel(Session& s, int highest, const std::string& rangeText)
 {
     int channel = 0;
-    if (!parseDecimal(s.text.get(ctl::Channel), channel)) {
+    if (!parseDecimal(s.controls.text.get(ctl::Channel), channel)) {
         refuse(s, kChannelText);
         return std::nullopt;
     }

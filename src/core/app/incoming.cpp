@@ -17,19 +17,19 @@ std::string shortSysexText(ByteView sx)
 
 void ViewShortSysex(Session& s, const TSXstorage& m)
 {
-    s.text.set(ctl::SXrecvString, shortSysexText(m.sxdata));
+    s.controls.text.set(ctl::SXrecvString, shortSysexText(m.sxdata));
 }
 
 void MidEventCountLabelClick(Session& s)
 {
     s.NumMIDIevents = 0;
-    s.text.set(ctl::MidEventCountLabel, format("%2.2d ", 0));
+    s.controls.text.set(ctl::MidEventCountLabel, format("%2.2d ", 0));
 }
 
 NamingOptions namingOptions(Session& s)
 {
     NamingOptions opts;
-    opts.Filter7F = s.checked.get(ctl::Filter7F);
+    opts.Filter7F = s.controls.checked.get(ctl::Filter7F);
     opts.log = [&s](const std::string& line) { s.log.LogString(line); };
     return opts;
 }
@@ -60,21 +60,22 @@ void MIDIInput1MidiInput(Session& s)
             SetMidiInBusy(s, event->SysexLength());
             if (event->MidiMessage != 0xF0) continue;
             ++s.NumMIDIevents;
-            s.text.set(ctl::MidEventCountLabel, format("%2.2d events", s.NumMIDIevents));
+            s.controls.text.set(ctl::MidEventCountLabel, format("%2.2d events", s.NumMIDIevents));
             const bool complete = s.SX_Object.Addsysex(*event);
             for (const Bytes& m : s.SX_Object.earlier) stored = StoreReceivedMessage(s, m) || stored;
             if (!complete) continue;
             if (!StoreReceivedMessage(s, s.SX_Object.sxdata)) continue;
             stored = true;
-            s.text.set(ctl::Label_nbytes, format("%2d bytes in buffer", static_cast<int>(s.SX_Object.sxdata.size())));
-            s.text.set(ctl::MidEventCountLabel, "");
+            s.controls.text.set(ctl::Label_nbytes,
+                                format("%2d bytes in buffer", static_cast<int>(s.SX_Object.sxdata.size())));
+            s.controls.text.set(ctl::MidEventCountLabel, "");
         }
     } catch (const std::exception& e) {
         // The event in hand is gone with its pass; the rest wait for the next notification.
         s.log.LogString(std::string("Error while receiving: ") + e.what());
     }
     if (stored && s.PendingPostProcess) DoPostProcess(s);
-    s.text.set(ctl::MemLabel, memLabelText());
+    s.controls.text.set(ctl::MemLabel, memLabelText());
 }
 
 void MIDIInput1Overflow(Session& s)

@@ -176,9 +176,9 @@ void ListBox1Click(Session& s)
 {
     const long cur = s.messages.current();
     if (cur < 0 || static_cast<std::size_t>(cur) >= s.messages.count()) return;
-    s.text.set(ctl::Label_nbytes,
-               format("%2d bytes in buffer",
-                      static_cast<int>(s.messages.at(static_cast<std::size_t>(cur)).storage->sxdata.size())));
+    s.controls.text.set(ctl::Label_nbytes,
+                        format("%2d bytes in buffer",
+                               static_cast<int>(s.messages.at(static_cast<std::size_t>(cur)).storage->sxdata.size())));
 }
 
 void ViewSelectedClick(Session& s)
@@ -329,7 +329,7 @@ void SendProgChangeClick(Session& s)
 void ReqSysexClick(Session& s)
 {
     if (!requireOutput(s)) return;
-    std::string line = s.text.get(ctl::SXreqString);
+    std::string line = s.controls.text.get(ctl::SXreqString);
     std::replace(line.begin(), line.end(), '\t', ' ');  // a tab separates bytes like a blank
     Bytes bytes;
     std::string word;

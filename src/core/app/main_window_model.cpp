@@ -126,7 +126,7 @@ void FormCreate(Session& s, const std::string& progpath, const StartupHooks& hoo
     s.CancelVisible = false;
     s.changed(ctl::Cancel);
 
-    s.text.set(ctl::ProgChange, "1");
+    s.controls.text.set(ctl::ProgChange, "1");
 
     s.settingsFolder = settingsFolder(s.progpath);
     const std::string settingsTrouble = settingsProblem(s.settingsFolder);
@@ -135,16 +135,16 @@ void FormCreate(Session& s, const std::string& progpath, const StartupHooks& hoo
     if (s.MIDI_In_Present) s.MidInDevName = ini.ReadString("MidiDevs", "Input", "");
     if (s.MIDI_Out_Present) s.MidOutDevName = ini.ReadString("MidiDevs", "Output", "");
 
-    for (const char* key : kEditKeysRead1) s.text.set(key, ini.ReadString("Settings", key, editDefault(key)));
+    for (const char* key : kEditKeysRead1) s.controls.text.set(key, ini.ReadString("Settings", key, editDefault(key)));
     const std::string longTimeOut = ini.ReadString("Settings", "LongTimeOut", "");
     s.lastpath = ini.ReadString("Settings", "LastPath", "");
-    for (const char* key : kEditKeysRead2) s.text.set(key, ini.ReadString("Settings", key, editDefault(key)));
+    for (const char* key : kEditKeysRead2) s.controls.text.set(key, ini.ReadString("Settings", key, editDefault(key)));
 
-    s.checked.set(ctl::PassPrgBank, ini.ReadBool("Settings", "PassPrgBankVal"));
-    s.PassPrgBankVal = s.checked.get(ctl::PassPrgBank);
-    s.checked.set(ctl::AutoSendCB, ini.ReadBool("Settings", "AutoSendCB"));
-    s.checked.set(ctl::Filter7F, ini.ReadBool("Settings", "Filter7F"));
-    s.checked.set(ctl::XTCheckBox1, ini.ReadBool("Settings", "XTCheckBox1"));
+    s.controls.checked.set(ctl::PassPrgBank, ini.ReadBool("Settings", "PassPrgBankVal"));
+    s.PassPrgBankVal = s.controls.checked.get(ctl::PassPrgBank);
+    s.controls.checked.set(ctl::AutoSendCB, ini.ReadBool("Settings", "AutoSendCB"));
+    s.controls.checked.set(ctl::Filter7F, ini.ReadBool("Settings", "Filter7F"));
+    s.controls.checked.set(ctl::XTCheckBox1, ini.ReadBool("Settings", "XTCheckBox1"));
 
     if (s.lastpath.empty()) s.lastpath = portableCopy(s.progpath) ? s.progpath : homeFolder(s.progpath);
     if (!parseDecimal(longTimeOut, s.LongTimeOutVal)) s.LongTimeOutVal = 100;
@@ -180,11 +180,11 @@ void FormCreate(Session& s, const std::string& progpath, const StartupHooks& hoo
     s.changed(ctl::MidiInBusy);
     s.shell.setBusyCursor(false);
 
-    s.text.set(ctl::BankTextMemo1,
-               "Bank INT-A - F  : 0  -  5\r\nGM, g(1)-g(9,d)): 16 - 26\r\nUSER-A - G      : 64 - 70\r\n"
-               "USER-AA- GG : 71 - 77 (prg only)");
-    s.text.set(ctl::SXrecvString, "");
-    s.text.set(ctl::MemLabel, memLabelText());
+    s.controls.text.set(ctl::BankTextMemo1,
+                        "Bank INT-A - F  : 0  -  5\r\nGM, g(1)-g(9,d)): 16 - 26\r\nUSER-A - G      : 64 - 70\r\n"
+                        "USER-AA- GG : 71 - 77 (prg only)");
+    s.controls.text.set(ctl::SXrecvString, "");
+    s.controls.text.set(ctl::MemLabel, memLabelText());
     if (hooks.loadLists) {
         try {
             hooks.loadLists(s);
@@ -206,13 +206,13 @@ void FormClose(Session& s)
     IniFile ini((s.settingsFolder.empty() ? s.progpath : s.settingsFolder) + kSettingsFileName);
     if (s.MIDI_In_Present && s.cmbInput.itemIndex >= 0) ini.WriteString("MidiDevs", "Input", s.cmbInput.text());
     if (s.MIDI_Out_Present && s.cmbOutput.itemIndex >= 0) ini.WriteString("MidiDevs", "Output", s.cmbOutput.text());
-    for (const char* key : kEditKeysWritten) ini.WriteString("Settings", key, s.text.get(key));
+    for (const char* key : kEditKeysWritten) ini.WriteString("Settings", key, s.controls.text.get(key));
     ini.WriteString("Settings", "LastPath", s.lastpath);
     ini.WriteString("Settings", "SendDelayMs", std::to_string(s.SendDelayMs));
-    ini.WriteBool("Settings", "PassPrgBankVal", s.checked.get(ctl::PassPrgBank));
-    ini.WriteBool("Settings", "AutoSendCB", s.checked.get(ctl::AutoSendCB));
-    ini.WriteBool("Settings", "Filter7F", s.checked.get(ctl::Filter7F));
-    ini.WriteBool("Settings", "XTCheckBox1", s.checked.get(ctl::XTCheckBox1));
+    ini.WriteBool("Settings", "PassPrgBankVal", s.controls.checked.get(ctl::PassPrgBank));
+    ini.WriteBool("Settings", "AutoSendCB", s.controls.checked.get(ctl::AutoSendCB));
+    ini.WriteBool("Settings", "Filter7F", s.controls.checked.get(ctl::Filter7F));
+    ini.WriteBool("Settings", "XTCheckBox1", s.controls.checked.get(ctl::XTCheckBox1));
     try {
         ini.UpdateFile();
     } catch (const TolvexError& e) {
@@ -296,12 +296,12 @@ void RefreshOutputSelector(Session& s)
 
 bool legacyPagesVisible(const Session& s)
 {
-    return s.checked.get(ctl::XTCheckBox1);
+    return s.controls.checked.get(ctl::XTCheckBox1);
 }
 
 void XTCheckBox1Click(Session& s, bool checked)
 {
-    s.checked.set(ctl::XTCheckBox1, checked);
+    s.controls.checked.set(ctl::XTCheckBox1, checked);
 }
 
 void enterReportsFolder(Session& s)

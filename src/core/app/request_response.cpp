@@ -84,7 +84,7 @@ bool Alt_ReqResponseSysex(Session& s, ByteView request, ByteView expected, std::
     sendRequest(s, request);
     StartTimeout(s, 1000, xtimeout);
     while (!s.Timed_Out && s.messages.count() <= existing) {
-        if (showtimeout) s.text.set(ctl::TimeoutLabel, std::to_string(s.LongTimeOut));
+        if (showtimeout) s.controls.text.set(ctl::TimeoutLabel, std::to_string(s.LongTimeOut));
         s.shell.ProcessMessages();
     }
     bool result = true;
@@ -92,7 +92,7 @@ bool Alt_ReqResponseSysex(Session& s, ByteView request, ByteView expected, std::
         idx = -1;
         result = false;
     }
-    s.text.set(ctl::TimeoutLabel, "");
+    s.controls.text.set(ctl::TimeoutLabel, "");
     if (s.messages.count() > existing) {
         std::int32_t found = -1;
         if (CheckForSysexReceived(s, expected, existing, found)) {

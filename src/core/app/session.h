@@ -8,6 +8,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <typeindex>
 #include <typeinfo>
@@ -19,6 +20,7 @@
 #include "core/sysex/message_list.h"
 #include "core/sysex/sx_object.h"
 #include "core/text/bytes.h"
+#include "core/text/ini_file.h"
 
 namespace tolvex {
 
@@ -77,6 +79,39 @@ public:
     DebugFile debugFile;
 };
 
+// The values of the window's controls by control name (core/app/controls.h):
+// edit boxes and labels, check boxes, drop-downs and result colours. Setting a
+// different value reports the name to the session's listeners.
+class ControlValues {
+public:
+    explicit ControlValues(const std::function<void(const std::string&)>& changed)
+        : text(changed), checked(changed), chosen(changed), textColor(changed)
+    {
+    }
+
+    FieldMap<std::string> text;  // edit boxes and labels
+    FieldMap<bool> checked;      // check boxes
+    FieldMap<int> chosen;        // drop-downs: the 1-based entry chosen (0: none yet)
+    // Text colours of buttons that show a result ("green", "red"; empty: the usual colour).
+    FieldMap<std::string> textColor;
+
+    // The decimal number in edit box `name` (an optional '+' or '-', digits,
+    // nothing else); nothing when the box holds no number or one out of int's range.
+    std::optional<int> number(const std::string& name) const
+    {
+        int value = 0;
+        if (!parseDecimal(text.get(name), value)) return std::nullopt;
+        return value;
+    }
+    // The same, and nothing when the number lies outside first..last.
+    std::optional<int> number(const std::string& name, int first, int last) const
+    {
+        const std::optional<int> value = number(name);
+        if (!value || *value < first || *value > last) return std::nullopt;
+        return value;
+    }
+};
+
 class Session {
 public:
     explicit Session(Shell& shell_) : shell(shell_) {}
@@ -87,6 +122,7 @@ public:
 
     MessageList messages;  // the Objects Window (ListBox1) and its selection
     SessionLog log;        // the Debug Window (lstLog) and the debug file
+    ControlValues controls{[this](const std::string& n) { changed(n); }};
 
     // Message core state.
     TSXobject SX_Object{log};
@@ -107,14 +143,6 @@ public:
     {
         for (auto& l : listeners_) l(name);
     }
-
-    // Controls by name: edit boxes and labels, check boxes.
-    FieldMap<std::string> text{[this](const std::string& n) { changed(n); }};
-    FieldMap<bool> checked{[this](const std::string& n) { changed(n); }};
-    // Drop-downs: the 1-based entry chosen (0: none yet).
-    FieldMap<int> chosen{[this](const std::string& n) { changed(n); }};
-    // Text colours of buttons that show a result ("green", "red"; empty: the usual colour).
-    FieldMap<std::string> textColor{[this](const std::string& n) { changed(n); }};
 
     DeviceSelector cmbInput;
     DeviceSelector cmbOutput;

@@ -297,7 +297,7 @@ void Kro_GetCombiTempo(Session& s)
     if (function == 0) return;
     logCombiName(s, function);
     const std::string tempo = KroCombiTempoText(s.records<KronosCombiRecords>().Kro_Combi);
-    s.text.set(kCmbTempoButton, tempo);
+    s.controls.text.set(kCmbTempoButton, tempo);
     s.log.LogString("Combi Tempo: " + tempo);
 }
 

@@ -42,7 +42,7 @@ KronosCombiRecords& records(Session& s)
 // names its own row.
 int chosenRow(const Session& s, const char* array, int row, int rows)
 {
-    const int d = s.chosen.get(arrayControl(array, row));
+    const int d = s.controls.chosen.get(arrayControl(array, row));
     return d >= 1 && d <= rows ? d : row;
 }
 
@@ -207,8 +207,8 @@ void KroTimbreCopyFormCreate(Session& s)
     for (const auto& [checks, combos, rows] : {std::tuple{TimbreCheckboxArray, TimbreComboArray, kTimbreRows},
                                                std::tuple{IFXCheckboxArray, IFXComboArray, kIFXRows}})
         for (int row = 1; row <= rows; ++row) {
-            s.checked.set(arrayControl(checks, row), false);
-            s.chosen.set(arrayControl(combos, row), row);
+            s.controls.checked.set(arrayControl(checks, row), false);
+            s.controls.chosen.set(arrayControl(combos, row), row);
         }
 }
 
@@ -238,7 +238,7 @@ void CopyTimbreClick(Session& s)
 {
     KronosCombiRecords& r = records(s);
     for (int t = 1; t <= kTimbreRows; ++t) {
-        if (!s.checked.get(arrayControl(TimbreCheckboxArray, t))) continue;
+        if (!s.controls.checked.get(arrayControl(TimbreCheckboxArray, t))) continue;
         const int d = chosenRow(s, TimbreComboArray, t, kTimbreRows);
         std::copy_n(r.Kro_Combi_CopyBuffer.begin() + static_cast<std::ptrdiff_t>(L::timbre(t)), TTimbre_Params::size,
                     r.Kro_Combi_EditBuffer.begin() + static_cast<std::ptrdiff_t>(L::timbre(d)));
@@ -251,7 +251,7 @@ void CopyIFXClick(Session& s)
 {
     KronosCombiRecords& r = records(s);
     for (int n = 1; n <= kIFXRows; ++n) {
-        if (!s.checked.get(arrayControl(IFXCheckboxArray, n))) continue;
+        if (!s.controls.checked.get(arrayControl(IFXCheckboxArray, n))) continue;
         const int d = chosenRow(s, IFXComboArray, n, kIFXRows);
         copyInsEffect(r.Kro_Combi_CopyBuffer, n, r.Kro_Combi_EditBuffer, d);
         view(s).IFXLEDArray[static_cast<std::size_t>(d - 1)] = {true, CopyLedColour::Yellow};

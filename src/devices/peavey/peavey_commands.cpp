@@ -49,7 +49,7 @@ Bytes spMessage(std::uint8_t devid, std::initializer_list<std::uint8_t> body)
 std::optional<int> channelNumber(Session& s)
 {
     int value = 0;
-    if (!readDecimal(s.text.get(ctl::Channel), value)) {
+    if (!readDecimal(s.controls.text.get(ctl::Channel), value)) {
         refuse(s, kChannelText);
         return std::nullopt;
     }

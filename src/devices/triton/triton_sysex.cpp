@@ -43,10 +43,10 @@ void Tri_sx_request(Session& s, std::uint8_t reqtype, std::uint8_t reqid)
     const std::optional<int> channel = channelOf(s);
     if (!channel) return;
     int bank = 0, program = 0;
-    if (!readDecimal(s.text.get(ctl::TriBank), bank))
+    if (!readDecimal(s.controls.text.get(ctl::TriBank), bank))
         return refuse(s, "You must specify a valid number for the Triton Studio Bank.");
     if (reqid == kTriOneRecord) {
-        if (!readDecimal(s.text.get(ctl::TriProg), program))
+        if (!readDecimal(s.controls.text.get(ctl::TriProg), program))
             return refuse(s, "You must specify a valid number for the Program.");
         if (program < 0 || program > 127) return refuse(s, "The program value must be between 0 and 127");
     }
@@ -102,7 +102,7 @@ void Tri_ParsEfxClick(Session& s, const std::function<void(Session&, std::int32_
     const std::optional<int> channel = channelOf(s);
     if (!channel) return;
     int PID = 0;
-    if (!readDecimal(s.text.get(ctl::TriEfxPIDtxt), PID))
+    if (!readDecimal(s.controls.text.get(ctl::TriEfxPIDtxt), PID))
         return refuse(s, "You must specify a valid number for the PID.");
     if (!sendCurrentRequest(s, *channel, kTriCurrentCombiDumpRequest)) return;
     s.postProcessTasks.try_emplace(kTriParseEfxTask, parse);

@@ -105,7 +105,7 @@ std::optional<Bytes> pickCombi(Session& s, ByteView sx, bool& fromBank, int& pro
     std::size_t offset = kDumpDataOffset, size = kCombiSize;
     switch (kind) {
     case kBankKind:
-        if (!readDecimal(s.text.get(ctl::KroProg), prog) || prog < 0 ||
+        if (!readDecimal(s.controls.text.get(ctl::KroProg), prog) || prog < 0 ||
             prog >= static_cast<int>(triton::kRecordsPerBank)) {
             warn(s, "You must specify a valid number for the Combi in the text box \"Prog\".");
             return std::nullopt;
@@ -154,7 +154,7 @@ void ConvTriCombiBankClick(Session& s, const TriKroTables& tri, const KronosDefs
     TriKroConvertRecords& r = s.records<TriKroConvertRecords>();
     const auto selected = s.messages.selectedIndexes();
     int gchan = 0;
-    if (!readDecimal(s.text.get(ctl::Tri_Gchan), gchan) || gchan < 0 || gchan > 255) {
+    if (!readDecimal(s.controls.text.get(ctl::Tri_Gchan), gchan) || gchan < 0 || gchan > 255) {
         warn(s, "You must specify a valid number for the Triton Studio GChan.");
         return;
     }
@@ -184,8 +184,8 @@ void ConvTriCombiBankClick(Session& s, const TriKroTables& tri, const KronosDefs
                                 tri,
                                 kro,
                                 progNames,
-                                s.checked.get(ctl::PassPrgBank),  // as checked now, not as at start
-                                s.text.get(ctl::KroProg)};
+                                s.controls.checked.get(ctl::PassPrgBank),  // as checked now, not as at start
+                                s.controls.text.get(ctl::KroProg)};
     s.PassPrgBankVal = in.PassPrgBankVal;
     const TriKroConvertOutput out = Convert_Combi_Triton2Kronos(in);
     r.Kro_Combi = out.Kro_Combi;
@@ -198,10 +198,10 @@ void ConvTriCombiBankClick(Session& s, const TriKroTables& tri, const KronosDefs
     std::string label = kTriKroConvertedLabel;
     if (fromBank) {  // the box's text as typed ("05")
         label += ' ';
-        label += s.text.get(ctl::KroProg);
+        label += s.controls.text.get(ctl::KroProg);
     }
     s.messages.append(label, message, "Tri2Kro-Convert");
-    if (s.checked.get(ctl::AutoSendCB) && requireOutput(s)) MidiSysex_bulk_out(s, message);
+    if (s.controls.checked.get(ctl::AutoSendCB) && requireOutput(s)) MidiSysex_bulk_out(s, message);
 }
 
 void ConvTriCombiBankClick(Session& s)

@@ -164,8 +164,8 @@ void Yam_ConvTX802p(Session& s)
 
 std::optional<int> dxChannel(Session& s, int highest)
 {
-    if (s.text.get(ctl::Channel) == "Chan") {
-        s.text.set(ctl::Channel, "0");
+    if (s.controls.text.get(ctl::Channel) == "Chan") {
+        s.controls.text.set(ctl::Channel, "0");
         return 0;
     }
     return checkedChannel(s, highest, kChannelText);
@@ -213,7 +213,7 @@ void CheckSumCheckClick(Session& s)
     for (std::size_t i : s.messages.selectedIndexes()) {
         std::string detail;
         const bool ok = DX7VerifyCheckSum(s.messages.at(i).storage->sxdata, detail);
-        s.textColor.set(kCheckSumCheck, ok ? "green" : "red");
+        s.controls.textColor.set(kCheckSumCheck, ok ? "green" : "red");
         s.log.LogString("Checking: " + s.messages.textAt(i) +
                         (ok ? std::string(": Checksum Correct") : ": Checksum Invalid " + detail));
     }

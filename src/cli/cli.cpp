@@ -284,9 +284,9 @@ int cmdSend(const Options& o, std::ostream& out, std::ostream& err, const Device
         shell.messageBox("MIDI", e.what(), MsgIcon::Error, MsgButtons::Ok);
         return 1;
     }
-    s.devices = devices.get();
-    s.MIDI_Out_Present = true;
-    s.midiOutput = devices->output();
+    s.midi.devices = devices.get();
+    s.midi.MIDI_Out_Present = true;
+    s.midi.midiOutput = devices->output();
     // Messages are queued as fast as the output takes them, so the back-end
     // fills each period (or the cable) with as many as fit. With --delay a
     // message waits until the one before it is out, then the pause. A long
@@ -300,7 +300,7 @@ int cmdSend(const Options& o, std::ostream& out, std::ostream& err, const Device
     const auto waitWhileBusy = [&](std::size_t backlog) {
         const std::int64_t limit = kBusyWaitMs + static_cast<std::int64_t>(backlog) * 1000 / 3125;
         const std::int64_t start = shell.nowMs();
-        while (!lost && stopSignal.load() == 0 && s.midiOutput && s.midiOutput->MidiOutBusy() &&
+        while (!lost && stopSignal.load() == 0 && s.midi.midiOutput && s.midi.midiOutput->MidiOutBusy() &&
                shell.nowMs() - start < limit)
             shell.ProcessMessages();
     };
@@ -325,10 +325,10 @@ int cmdSend(const Options& o, std::ostream& out, std::ostream& err, const Device
             continue;
         }
         if (ports != nullptr && ports->outputDevice().PortLost()) shell.ProcessMessages();  // says so
-        if (lost || s.midiOutput == nullptr) break;
+        if (lost || s.midi.midiOutput == nullptr) break;
         s.log.LogString("Sending: " + name);
         try {
-            s.midiOutput->PutLong(m);
+            s.midi.midiOutput->PutLong(m);
             ++queued;
             backlog += m.size();
             progress.show("Sent " + std::to_string(queued) + " of " + std::to_string(messages.size()),
@@ -393,8 +393,8 @@ int cmdReceive(const Options& o, std::ostream& out, std::ostream& err, const Dev
         if (line.rfind("Partial Sysex", 0) == 0 && at != std::string::npos)
             progress.show("Receiving a dump: " + line.substr(at + 13) + " bytes");
     };
-    s.devices = devices.get();
-    s.MIDI_In_Present = true;
+    s.midi.devices = devices.get();
+    s.midi.MIDI_In_Present = true;
     bool lost = false;
     devices->onInput = [&] {
         lastActivity = shell.nowMs();
@@ -450,7 +450,7 @@ int cmdReceive(const Options& o, std::ostream& out, std::ostream& err, const Dev
         }
     }
     if (stopSignal.load() != 0) return stopStatus();
-    const bool damaged = s.overflowDrops > 0 || s.midiDataLost > 0 || incomplete;
+    const bool damaged = s.midi.overflowDrops > 0 || s.midi.midiDataLost > 0 || incomplete;
     return !saved || lost || shell.failed() || damaged ? 1 : 0;
 }
 

@@ -168,8 +168,8 @@ int addReceived(PatchLibrary& lib, const Args& a, std::ostream& out, std::ostrea
         }
         out.flush();
     });
-    s.devices = devices.get();
-    s.MIDI_In_Present = true;
+    s.midi.devices = devices.get();
+    s.midi.MIDI_In_Present = true;
     bool lost = false;
     devices->onInput = [&] {
         last = shell.nowMs();

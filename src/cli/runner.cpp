@@ -185,7 +185,7 @@ public:
     {
         if (inPort.empty() && outPort.empty()) return;
         devices_ = makeDevices_(shell_, "Tolvex CLI Run");
-        s_.devices = devices_.get();
+        s_.midi.devices = devices_.get();
         auto find = [](const std::vector<std::string>& names, const std::string& wanted) -> std::string {
             for (const std::string& n : names)
                 if (equalsIgnoringCase(n, wanted)) return n;
@@ -202,12 +202,12 @@ public:
         devices_->onLost = [this](const std::string& reason) { MidiDeviceLost(s_, reason); };
         if (!inPort.empty()) {
             devices_->openInput(find(devices_->inputNames(), inPort), true);
-            s_.MIDI_In_Present = true;
+            s_.midi.MIDI_In_Present = true;
         }
         if (!outPort.empty()) {
             devices_->openOutput(find(devices_->outputNames(), outPort));
-            s_.MIDI_Out_Present = true;
-            s_.midiOutput = devices_->output();
+            s_.midi.MIDI_Out_Present = true;
+            s_.midi.midiOutput = devices_->output();
         }
     }
 
@@ -261,7 +261,7 @@ public:
         if (devices_) {
             // What is still going out leaves before the port closes.
             const std::int64_t start = shell_.nowMs();
-            while (s_.midiOutput && s_.midiOutput->MidiOutBusy() && shell_.nowMs() - start < kBusyWaitMs)
+            while (s_.midi.midiOutput && s_.midi.midiOutput->MidiOutBusy() && shell_.nowMs() - start < kBusyWaitMs)
                 shell_.ProcessMessages();
             devices_->closeInput();
             devices_->closeOutput();
@@ -529,7 +529,8 @@ private:
     void awaitPostProcess()
     {
         const std::int64_t start = shell_.nowMs();
-        while (s_.PendingPostProcess && devices_ && s_.MIDI_In_Present && shell_.nowMs() - start < kPostProcessWaitMs)
+        while (s_.PendingPostProcess && devices_ && s_.midi.MIDI_In_Present &&
+               shell_.nowMs() - start < kPostProcessWaitMs)
             shell_.ProcessMessages();
         if (s_.PendingPostProcess) {
             s_.PendingPostProcess = false;

@@ -35,7 +35,7 @@ std::unique_ptr<App> createApp(AppOptions options)
         const IniFile ini(settingsFolder(options.progpath) + kSettingsFileName);
         app->devices = options.makeDevices(app->shell, ini.ReadString("Settings", "MidiApi", ""));
     }
-    s.devices = app->devices.get();
+    s.midi.devices = app->devices.get();
     s.diagnosticsFolder = diagnosticsFolder(options.progpath);
     {
         std::error_code ec;
@@ -58,10 +58,10 @@ std::unique_ptr<App> createApp(AppOptions options)
 
     app->window = std::make_unique<MainWindow>(s, app->shell, app->commands);
     app->shell.setWindow(app->window.get());
-    if (s.devices) {
-        s.devices->onInput = [&s] { MIDIInput1MidiInput(s); };
-        s.devices->onOverflow = [&s] { MIDIInput1Overflow(s); };
-        s.devices->onLost = [&s](const std::string& reason) { MidiDeviceLost(s, reason); };
+    if (s.midi.devices) {
+        s.midi.devices->onInput = [&s] { MIDIInput1MidiInput(s); };
+        s.midi.devices->onOverflow = [&s] { MIDIInput1Overflow(s); };
+        s.midi.devices->onLost = [&s](const std::string& reason) { MidiDeviceLost(s, reason); };
     }
     FormCreate(s, options.progpath, hooks);
     if (options.newInstance) {
@@ -88,7 +88,7 @@ void quitOnSignal(App& app)
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(700);
     auto closeWhenFree = std::make_shared<std::function<void()>>();
     *closeWhenFree = [&app, deadline, closeWhenFree] {
-        if (app.session.SendRunning && std::chrono::steady_clock::now() < deadline) {
+        if (app.session.midi.SendRunning && std::chrono::steady_clock::now() < deadline) {
             QTimer::singleShot(20, app.window.get(), *closeWhenFree);
             return;
         }

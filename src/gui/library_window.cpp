@@ -321,7 +321,7 @@ void LibraryWindow::sendSelected()
 {
     PatchLibrary* lib = access_.get();
     if (!lib) return;
-    if (!session_.MIDI_Out_Present) {
+    if (!session_.midi.MIDI_Out_Present) {
         session_.shell.messageBox("Warning", "MIDI Interface Not Installed", MsgIcon::Warning, MsgButtons::Ok);
         return;
     }

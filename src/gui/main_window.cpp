@@ -214,11 +214,11 @@ QWidget* MainWindow::buildTopBar()
     cmbOutput_->setMinimumWidth(220);
     cmbOutput_->setToolTip(outLabel->toolTip());
     connect(cmbInput_, &QComboBox::activated, this, [this](int i) {
-        session_.cmbInput.itemIndex = i;
+        session_.midi.cmbInput.itemIndex = i;
         run(cmbInputChange);
     });
     connect(cmbOutput_, &QComboBox::activated, this, [this](int i) {
-        session_.cmbOutput.itemIndex = i;
+        session_.midi.cmbOutput.itemIndex = i;
         run(cmbOutputChange);
     });
 
@@ -559,7 +559,7 @@ QStringList MainWindow::visiblePages() const
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
-    if (session_.SendRunning && !stopping) {
+    if (session_.midi.SendRunning && !stopping) {
         // Closing frees the list and the devices under the running send.
         shell_.messageBox("Warning", "Wait for the send to finish or press Cancel", MsgIcon::Warning, MsgButtons::Ok);
         event->ignore();
@@ -615,9 +615,9 @@ void MainWindow::onSessionChanged(const std::string& name)
         cancel_->setVisible(session_.CancelVisible);
         cancel_->setEnabled(session_.CancelVisible);
     } else if (name == ctl::cmbInput) {
-        syncSelector(cmbInput_, session_.cmbInput);
+        syncSelector(cmbInput_, session_.midi.cmbInput);
     } else if (name == ctl::cmbOutput) {
-        syncSelector(cmbOutput_, session_.cmbOutput);
+        syncSelector(cmbOutput_, session_.midi.cmbOutput);
     } else if (name == ctl::XTCheckBox1) {
         syncPages();
     } else if (name == kLastFileChanged) {

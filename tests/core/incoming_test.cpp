@@ -52,7 +52,7 @@ TEST(Incoming, LongDumpCountsEventsLightsTheLampAndIsStored)
     rig.shell.runPosted();
     EXPECT_EQ(counts, (std::vector<std::string>{"11 events", ""}));
     MidEventCountLabelClick(rig.s);
-    EXPECT_EQ(rig.s.NumMIDIevents, 0);
+    EXPECT_EQ(rig.s.midi.NumMIDIevents, 0);
     EXPECT_EQ(rig.s.controls.text.get(ctl::MidEventCountLabel), "00 ");
 }
 
@@ -91,7 +91,7 @@ TEST(Incoming, FilteredKronosFunction7FIsNeitherLoggedNorStored)
         rig.receive(kronos7F);
         rig.shell.runPosted();
         EXPECT_EQ(rig.s.messages.count(), filter ? 0u : 1u);
-        EXPECT_EQ(rig.s.NumMIDIevents, 1);
+        EXPECT_EQ(rig.s.midi.NumMIDIevents, 1);
         EXPECT_TRUE(rig.s.MidiInBusy);
         EXPECT_EQ(rig.s.controls.text.get(ctl::Label_nbytes), filter ? "" : " 8 bytes in buffer");
     }
@@ -137,7 +137,7 @@ TEST(Incoming, DroppedEventsAreReportedInTheLog)
     for (int i = 0; i < 10; ++i) rig.receive(sysex(10, static_cast<std::uint8_t>(i)));
     rig.shell.runPosted();
     EXPECT_EQ(rig.s.messages.count(), 6u);
-    EXPECT_EQ(rig.s.overflowDrops, 4u);
+    EXPECT_EQ(rig.s.midi.overflowDrops, 4u);
     const auto& lines = rig.s.log.lines();
     EXPECT_NE(std::find(lines.begin(), lines.end(), "MIDI input overflow: 4 event(s) dropped"), lines.end());
 }
@@ -153,7 +153,7 @@ TEST(Incoming, PeriodsTheServerSkippedAreCountedAndSaidOnceASecond)
     rig.shell.runPosted();
     rig.bus.missPeriod(rig.port);
     rig.shell.runPosted();
-    EXPECT_EQ(rig.s.midiDataLost, 3u);
+    EXPECT_EQ(rig.s.midi.midiDataLost, 3u);
     const auto said = [&] {
         return std::count_if(rig.s.log.lines().begin(), rig.s.log.lines().end(), [](const std::string& l) {
             return l.rfind("MIDI data lost: the audio server skipped", 0) == 0;

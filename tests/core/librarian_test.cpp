@@ -216,8 +216,8 @@ struct OutputSession {
     FakeOutput out;
     OutputSession()
     {
-        s.midiOutput = &out;
-        s.MIDI_Out_Present = true;
+        s.midi.midiOutput = &out;
+        s.midi.MIDI_Out_Present = true;
     }
     std::string box() const { return shell.boxes.empty() ? "" : shell.boxes.back().text; }
     void append(const std::vector<std::pair<const char*, const char*>>& named)  // name, hex bytes
@@ -296,7 +296,7 @@ TEST(SendSelected, SendsInOrderPacedAndCancellable)
     };
     for (const auto& c : cases) {
         OutputSession o;
-        o.s.SendDelayMs = c.delay;
+        o.s.midi.SendDelayMs = c.delay;
         o.append({{"m0", "F0 00 F7"}, {"m1", "F0 01 F7"}, {"m2", "F0 02 F7"}, {"m3", "F0 03 F7"}, {"m4", "F0 04 F7"}});
         for (std::size_t i : {0u, 1u, 3u, 4u}) o.s.messages.setSelected(i, true);
         if (c.cancelAfterMs >= 0)
@@ -346,7 +346,7 @@ TEST(SendSelected, SendsItsOwnCopiesAndRefusesRemovalsMeanwhile)
     } cases[] = {{true, 0}, {false, 100}};
     for (const auto& c : cases) {
         OutputSession o;
-        o.s.SendDelayMs = c.delay;
+        o.s.midi.SendDelayMs = c.delay;
         o.out.busy = c.busy;
         o.append({{"m0", "F0 00 F7"}, {"m1", "F0 01 F7"}, {"m2", "F0 02 F7"}, {"m3", "F0 03 F7"}});
         for (std::size_t i : {1u, 2u, 3u}) o.s.messages.setSelected(i, true);
@@ -365,7 +365,7 @@ TEST(SendSelected, SendsItsOwnCopiesAndRefusesRemovalsMeanwhile)
             EXPECT_EQ(b.title, "Warning");
             EXPECT_EQ(b.text, "Wait for the send to finish or press Cancel");
         }
-        EXPECT_FALSE(o.s.SendRunning);
+        EXPECT_FALSE(o.s.midi.SendRunning);
         o.append({{"after", "F0 09 F7"}});
         o.s.messages.selectAll(true);
         ButtonClearSelClick(o.s);  // allowed again
@@ -407,7 +407,7 @@ TEST(Sending, WarnsAndLogsNothingWithoutAnOpenOutput)
             if (listed)
                 rig.devices.closeOutput();
             else
-                rig.s.MIDI_Out_Present = false;
+                rig.s.midi.MIDI_Out_Present = false;
             rig.s.messages.append("m", bytesOf("F0 01 F7"), "");
             rig.s.messages.selectAll(true);
             rig.s.controls.text.set(ctl::SXreqString, "43 10");

@@ -120,7 +120,7 @@ TEST(RequestResponse, NoDeviceReturnsAtOnceWithoutSending)
 {
     Rig rig;
     rig.synth();
-    rig.s.MIDI_In_Present = false;
+    rig.s.midi.MIDI_In_Present = false;
     std::int32_t idx = 5;
     EXPECT_EQ(ReqResponseSysex(rig.s, kRequest, kPattern), -1);
     EXPECT_FALSE(Alt_ReqResponseSysex(rig.s, kRequest, kPattern, idx, true, 3));

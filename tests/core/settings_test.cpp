@@ -131,21 +131,21 @@ TEST(Settings, RememberedDevicesMatchWholeNamesIgnoringCase)
         Session s(shell);
         MidiLoopback bus({"Synth A", "Synth B"});
         PortDevices devices(shell, bus.makeInput(), bus.makeOutput());
-        s.devices = &devices;
+        s.midi.devices = &devices;
         InitMessageCore(s, false);
         FormCreate(s, dir.str());
-        EXPECT_EQ(s.cmbInput.itemIndex, c.selected) << c.remembered;
-        EXPECT_EQ(s.cmbOutput.itemIndex, c.selected) << c.remembered;
+        EXPECT_EQ(s.midi.cmbInput.itemIndex, c.selected) << c.remembered;
+        EXPECT_EQ(s.midi.cmbOutput.itemIndex, c.selected) << c.remembered;
         std::vector<std::string> texts;
         for (const auto& b : shell.boxes) texts.push_back(b.text);
         EXPECT_EQ(texts, c.boxes) << c.remembered;
         EXPECT_TRUE(devices.inputOpen());
         EXPECT_TRUE(devices.outputOpen());
-        EXPECT_NE(s.midiOutput, nullptr);
+        EXPECT_NE(s.midi.midiOutput, nullptr);
         FormClose(s);
         EXPECT_FALSE(devices.inputOpen());
         // The fallback is what the next start finds.
-        EXPECT_NE(dir.read("TOLVEX.INI").find("Input=" + s.cmbInput.items[static_cast<std::size_t>(c.selected)]),
+        EXPECT_NE(dir.read("TOLVEX.INI").find("Input=" + s.midi.cmbInput.items[static_cast<std::size_t>(c.selected)]),
                   std::string::npos);
     }
 }
@@ -157,18 +157,18 @@ TEST(Settings, DevicesThatCannotOpenAreReportedAndTheWindowGoesOn)
     Session s(shell);
     MidiLoopback bus({"Synth A"});
     PortDevices devices(shell, bus.makeInput(), bus.makeOutput());
-    s.devices = &devices;
+    s.midi.devices = &devices;
     InitMessageCore(s, false);
     FormCreate(s, dir.str());
     // The port disappears between listing and opening.
-    s.cmbInput.items = {"Unplugged"};
-    s.cmbOutput.items = {"Unplugged"};
+    s.midi.cmbInput.items = {"Unplugged"};
+    s.midi.cmbOutput.items = {"Unplugged"};
     cmbInputChange(s);
     ASSERT_EQ(shell.boxes.size(), 2u);
     EXPECT_EQ(shell.boxes[0].title, "MIDI");
     EXPECT_EQ(shell.boxes[1].title, "MIDI");
     EXPECT_FALSE(devices.inputOpen());
-    EXPECT_EQ(s.midiOutput, nullptr);
+    EXPECT_EQ(s.midi.midiOutput, nullptr);
 
     ScriptedShell bare;
     Session none(bare);
@@ -176,8 +176,8 @@ TEST(Settings, DevicesThatCannotOpenAreReportedAndTheWindowGoesOn)
     ASSERT_EQ(bare.boxes.size(), 1u);
     EXPECT_EQ(bare.boxes[0].text, "MIDI Interface Not Installed");
     FormCreate(none, dir.str());
-    EXPECT_FALSE(none.cmbInput.enabled);
-    EXPECT_FALSE(none.cmbOutput.enabled);
+    EXPECT_FALSE(none.midi.cmbInput.enabled);
+    EXPECT_FALSE(none.midi.cmbOutput.enabled);
 }
 
 // Devices whose port lists change while the program runs (a synth switched on).
@@ -203,7 +203,7 @@ TEST(Settings, PortListsAreAskedAnewWhenASelectorOpensKeepingTheChoice)
     ScriptedShell shell;
     Session s(shell);
     ChangingDevices devices;
-    s.devices = &devices;
+    s.midi.devices = &devices;
     InitMessageCore(s, false);
     FormCreate(s, dir.str());
     std::vector<std::string> changes;
@@ -213,10 +213,10 @@ TEST(Settings, PortListsAreAskedAnewWhenASelectorOpensKeepingTheChoice)
     devices.outs = {"Synth B"};  // the chosen output has gone
     RefreshInputSelector(s);
     RefreshOutputSelector(s);
-    EXPECT_EQ(s.cmbInput.items, devices.ins);
-    EXPECT_EQ(s.cmbInput.text(), "Synth A");
-    EXPECT_EQ(s.cmbOutput.items, (std::vector<std::string>{"Synth B", "Synth A"}));
-    EXPECT_EQ(s.cmbOutput.text(), "Synth A");
+    EXPECT_EQ(s.midi.cmbInput.items, devices.ins);
+    EXPECT_EQ(s.midi.cmbInput.text(), "Synth A");
+    EXPECT_EQ(s.midi.cmbOutput.items, (std::vector<std::string>{"Synth B", "Synth A"}));
+    EXPECT_EQ(s.midi.cmbOutput.text(), "Synth A");
     EXPECT_EQ(changes, (std::vector<std::string>{ctl::cmbInput, ctl::cmbOutput}));
     RefreshInputSelector(s);  // nothing new: the window is not disturbed
     EXPECT_EQ(changes.size(), 2u);
@@ -317,11 +317,11 @@ TEST(Settings, TolvexPortsAreNeverTheDefault)
         Session s(shell);
         ChangingDevices devices;
         devices.ins = devices.outs = c.ports;
-        s.devices = &devices;
+        s.midi.devices = &devices;
         InitMessageCore(s, false);
         FormCreate(s, dir.str());
-        EXPECT_EQ(s.cmbInput.itemIndex, c.selected) << c.ports.front();
-        EXPECT_EQ(s.cmbOutput.itemIndex, c.selected) << c.ports.front();
+        EXPECT_EQ(s.midi.cmbInput.itemIndex, c.selected) << c.ports.front();
+        EXPECT_EQ(s.midi.cmbOutput.itemIndex, c.selected) << c.ports.front();
         EXPECT_TRUE(shell.boxes.empty()) << c.ports.front();
     }
 }

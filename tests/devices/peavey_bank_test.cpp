@@ -171,7 +171,7 @@ TEST(PeaveyBank, LoadBankAnswersCountdownAndRefusedBoxes)
         }
     }
     SpRig none;
-    none.rig.s.MIDI_In_Present = false;
+    none.rig.s.midi.MIDI_In_Present = false;
     PV_SP_Load_Bank(none.rig.s);
     EXPECT_EQ(none.boxes(), std::vector<std::string>{"Warning: MIDI Interface Not Installed"});
     EXPECT_TRUE(none.sp.heard().empty());

@@ -212,8 +212,8 @@ TEST(YamahaCommands, CheckColoursItsButtonWithTheLastVerdict)
     EXPECT_EQ(page.boxes(), std::vector<std::string>{"Warning: MIDI Interface Not Installed"});
 
     FakeOutput out;
-    page.s.MIDI_Out_Present = true;
-    page.s.midiOutput = &out;
+    page.s.midi.MIDI_Out_Present = true;
+    page.s.midi.midiOutput = &out;
     page.add(good, "");
     page.add(bad, "");
     page.s.messages.selectAll(true);

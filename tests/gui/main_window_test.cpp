@@ -298,11 +298,11 @@ TEST(MainWindow, DropsSendsAndWaitsAsAUserExpects)
 
     // Closing under a running send would free what it works on: refused.
     boxes.clear();
-    app->session.SendRunning = true;
+    app->session.midi.SendRunning = true;
     app->window->close();
     EXPECT_TRUE(app->window->isVisible());
     EXPECT_EQ(boxes, std::vector<std::string>{"Warning: Wait for the send to finish or press Cancel"});
-    app->session.SendRunning = false;
+    app->session.midi.SendRunning = false;
 
     // A wait handles events without spinning a core: each pass sleeps until an
     // event comes or the short bound passes (a spinning loop makes thousands).

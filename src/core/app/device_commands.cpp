@@ -64,7 +64,7 @@ bool requireOutput(Session& s)
 
 bool requirePorts(Session& s)
 {
-    if (s.MIDI_In_Present && MidiOutputReady(s)) return true;
+    if (s.midi.MIDI_In_Present && MidiOutputReady(s)) return true;
     warn(s, "MIDI Interface Not Installed");
     return false;
 }

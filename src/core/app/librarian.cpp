@@ -28,7 +28,7 @@ constexpr char kSyxSaveFilter[] = "Sysex files|*.syx";
 // would still surprise the user; they wait for it or cancel it.
 bool refuseWhileSending(Session& s)
 {
-    if (!s.SendRunning) return false;
+    if (!s.midi.SendRunning) return false;
     s.shell.messageBox("Warning", "Wait for the send to finish or press Cancel", MsgIcon::Warning);
     return true;
 }
@@ -189,7 +189,7 @@ void ViewSelectedClick(Session& s)
 
 void Button_sendClick(Session& s)
 {
-    if (s.SendRunning || !requireOutput(s)) return;
+    if (s.midi.SendRunning || !requireOutput(s)) return;
     // The send works on copies taken now: waits inside it handle events, and
     // what the user does to the list meanwhile must not change what is sent.
     std::vector<OutgoingMessage> batch;
@@ -202,10 +202,10 @@ void Button_sendClick(Session& s)
     const int total = static_cast<int>(batch.size());
     struct Running {
         Session& s;
-        explicit Running(Session& session) : s(session) { s.SendRunning = true; }
+        explicit Running(Session& session) : s(session) { s.midi.SendRunning = true; }
         ~Running()
         {
-            s.SendRunning = false;
+            s.midi.SendRunning = false;
             if (s.CancelVisible) OfferCancel(s, false);
         }
     } running(s);
@@ -225,7 +225,7 @@ void Button_sendClick(Session& s)
     std::int64_t shownAt = 0;
     const auto showBytes = [&](bool last) {
         if (longSize == 0 || !MidiOutputReady(s)) return;
-        const std::uint64_t queued = std::min<std::uint64_t>(s.midiOutput->QueuedBytes(), longSize);
+        const std::uint64_t queued = std::min<std::uint64_t>(s.midi.midiOutput->QueuedBytes(), longSize);
         reported = reported || queued > 0;
         const std::int64_t now = s.shell.nowMs();
         if (!reported || (!last && bytesLine >= 0 && now - shownAt < 250)) return;
@@ -241,9 +241,9 @@ void Button_sendClick(Session& s)
     // The output streams a long message on its own thread; meanwhile the
     // window handles events, and Cancel stops the message between two pieces.
     const auto waitForOutput = [&] {
-        while (MidiOutputReady(s) && s.midiOutput->MidiOutBusy()) {
+        while (MidiOutputReady(s) && s.midi.midiOutput->MidiOutBusy()) {
             if (CancelButton(s)) {
-                s.midiOutput->CancelLong();
+                s.midi.midiOutput->CancelLong();
                 return false;
             }
             showBytes(false);
@@ -258,7 +258,7 @@ void Button_sendClick(Session& s)
                 s.log.LogString(format("Sending cancelled after %d of %d", std::max(0, sent - 1), total));
                 break;
             }
-            if (s.SendDelayMs > 0) s.shell.pause(s.SendDelayMs);
+            if (s.midi.SendDelayMs > 0) s.shell.pause(s.midi.SendDelayMs);
             if (CancelButton(s)) {
                 s.log.LogString(format("Sending cancelled after %d of %d", sent, total));
                 break;
@@ -308,8 +308,8 @@ void ProgChange(Session& s, int prgnum, int chan)
 {
     if (!MidiOutputReady(s)) return;
     try {
-        s.midiOutput->PutShort(static_cast<std::uint8_t>(0xC0 | (chan & 0x0F)),
-                               static_cast<std::uint8_t>(prgnum & 0x7F), 0);
+        s.midi.midiOutput->PutShort(static_cast<std::uint8_t>(0xC0 | (chan & 0x0F)),
+                                    static_cast<std::uint8_t>(prgnum & 0x7F), 0);
     } catch (const TolvexError& e) {
         s.shell.messageBox("MIDI Out Error", e.what(), MsgIcon::Error);
     }

@@ -108,9 +108,9 @@ void InitMessageCore(Session& s, bool writeDebugFile)
 {
     if (writeDebugFile && !s.log.debugFile.open(s.diagnosticPath(DebugFile::kDefaultName)))
         s.log.LogString("Could not create " + s.log.debugFile.path());
-    s.MIDI_In_Present = s.devices && !s.devices->inputNames().empty();
-    s.MIDI_Out_Present = s.devices && !s.devices->outputNames().empty();
-    if (!s.MIDI_In_Present && !s.MIDI_Out_Present)
+    s.midi.MIDI_In_Present = s.midi.devices && !s.midi.devices->inputNames().empty();
+    s.midi.MIDI_Out_Present = s.midi.devices && !s.midi.devices->outputNames().empty();
+    if (!s.midi.MIDI_In_Present && !s.midi.MIDI_Out_Present)
         s.shell.messageBox("Warning", "MIDI Interface Not Installed", MsgIcon::Warning);
 }
 
@@ -120,8 +120,8 @@ void FormCreate(Session& s, const std::string& progpath, const StartupHooks& hoo
     s.log.logItemMax = 300;
     s.progpath = progpath;
     if (!s.progpath.empty() && s.progpath.back() != '/') s.progpath += '/';
-    s.MidInDevName.clear();
-    s.MidOutDevName.clear();
+    s.midi.MidInDevName.clear();
+    s.midi.MidOutDevName.clear();
     s.CancelState = false;
     s.CancelVisible = false;
     s.changed(ctl::Cancel);
@@ -132,8 +132,8 @@ void FormCreate(Session& s, const std::string& progpath, const StartupHooks& hoo
     const std::string settingsTrouble = settingsProblem(s.settingsFolder);
     s.settingsWritable = settingsTrouble.empty();
     const IniFile ini(s.settingsFolder + kSettingsFileName);
-    if (s.MIDI_In_Present) s.MidInDevName = ini.ReadString("MidiDevs", "Input", "");
-    if (s.MIDI_Out_Present) s.MidOutDevName = ini.ReadString("MidiDevs", "Output", "");
+    if (s.midi.MIDI_In_Present) s.midi.MidInDevName = ini.ReadString("MidiDevs", "Input", "");
+    if (s.midi.MIDI_Out_Present) s.midi.MidOutDevName = ini.ReadString("MidiDevs", "Output", "");
 
     for (const char* key : kEditKeysRead1) s.controls.text.set(key, ini.ReadString("Settings", key, editDefault(key)));
     const std::string longTimeOut = ini.ReadString("Settings", "LongTimeOut", "");
@@ -148,15 +148,15 @@ void FormCreate(Session& s, const std::string& progpath, const StartupHooks& hoo
 
     if (s.lastpath.empty()) s.lastpath = portableCopy(s.progpath) ? s.progpath : homeFolder(s.progpath);
     if (!parseDecimal(longTimeOut, s.LongTimeOutVal)) s.LongTimeOutVal = 100;
-    s.SendDelayMs = std::max(0, ini.ReadInteger("Settings", "SendDelayMs", 0));
+    s.midi.SendDelayMs = std::max(0, ini.ReadInteger("Settings", "SendDelayMs", 0));
 
     if (hooks.readSettings) hooks.readSettings(s, ini);
 
-    if (s.MIDI_In_Present && s.devices)
-        fillSelector(s, s.cmbInput, s.devices->inputNames(), s.MidInDevName,
+    if (s.midi.MIDI_In_Present && s.midi.devices)
+        fillSelector(s, s.midi.cmbInput, s.midi.devices->inputNames(), s.midi.MidInDevName,
                      "Previously Selected MIDI Input Interface Not Present", ctl::cmbInput);
-    if (s.MIDI_Out_Present && s.devices)
-        fillSelector(s, s.cmbOutput, s.devices->outputNames(), s.MidOutDevName,
+    if (s.midi.MIDI_Out_Present && s.midi.devices)
+        fillSelector(s, s.midi.cmbOutput, s.midi.devices->outputNames(), s.midi.MidOutDevName,
                      "Previously Selected MIDI Output Interface Not Present", ctl::cmbOutput);
 
     OpenDevs(s);
@@ -204,11 +204,13 @@ void FormClose(Session& s)
         return;
     }
     IniFile ini((s.settingsFolder.empty() ? s.progpath : s.settingsFolder) + kSettingsFileName);
-    if (s.MIDI_In_Present && s.cmbInput.itemIndex >= 0) ini.WriteString("MidiDevs", "Input", s.cmbInput.text());
-    if (s.MIDI_Out_Present && s.cmbOutput.itemIndex >= 0) ini.WriteString("MidiDevs", "Output", s.cmbOutput.text());
+    if (s.midi.MIDI_In_Present && s.midi.cmbInput.itemIndex >= 0)
+        ini.WriteString("MidiDevs", "Input", s.midi.cmbInput.text());
+    if (s.midi.MIDI_Out_Present && s.midi.cmbOutput.itemIndex >= 0)
+        ini.WriteString("MidiDevs", "Output", s.midi.cmbOutput.text());
     for (const char* key : kEditKeysWritten) ini.WriteString("Settings", key, s.controls.text.get(key));
     ini.WriteString("Settings", "LastPath", s.lastpath);
-    ini.WriteString("Settings", "SendDelayMs", std::to_string(s.SendDelayMs));
+    ini.WriteString("Settings", "SendDelayMs", std::to_string(s.midi.SendDelayMs));
     ini.WriteBool("Settings", "PassPrgBankVal", s.controls.checked.get(ctl::PassPrgBank));
     ini.WriteBool("Settings", "AutoSendCB", s.controls.checked.get(ctl::AutoSendCB));
     ini.WriteBool("Settings", "Filter7F", s.controls.checked.get(ctl::Filter7F));
@@ -225,30 +227,30 @@ void FormClose(Session& s)
 
 void OpenDevs(Session& s)
 {
-    MidiDevices* d = s.devices;
-    if (s.MIDI_In_Present && d) {
-        if (!s.cmbInput.text().empty()) tryDevice(s, [&] { d->openInput(s.cmbInput.text(), true); });
+    MidiDevices* d = s.midi.devices;
+    if (s.midi.MIDI_In_Present && d) {
+        if (!s.midi.cmbInput.text().empty()) tryDevice(s, [&] { d->openInput(s.midi.cmbInput.text(), true); });
     } else {
-        s.cmbInput.enabled = false;
+        s.midi.cmbInput.enabled = false;
         s.changed(ctl::cmbInput);
     }
-    if (s.MIDI_Out_Present && d) {
-        if (!s.cmbOutput.text().empty()) tryDevice(s, [&] { d->openOutput(s.cmbOutput.text()); });
-        s.midiOutput = d->output();
+    if (s.midi.MIDI_Out_Present && d) {
+        if (!s.midi.cmbOutput.text().empty()) tryDevice(s, [&] { d->openOutput(s.midi.cmbOutput.text()); });
+        s.midi.midiOutput = d->output();
     } else {
-        s.cmbOutput.enabled = false;
+        s.midi.cmbOutput.enabled = false;
         s.changed(ctl::cmbOutput);
     }
 }
 
 void CloseDevs(Session& s)
 {
-    MidiDevices* d = s.devices;
-    if (s.MIDI_In_Present && d) tryDevice(s, [&] { d->closeInput(); });
+    MidiDevices* d = s.midi.devices;
+    if (s.midi.MIDI_In_Present && d) tryDevice(s, [&] { d->closeInput(); });
     InputStopped(s);
     s.shell.pause(100);
-    if (s.MIDI_Out_Present && d) tryDevice(s, [&] { d->closeOutput(); });
-    s.midiOutput = nullptr;
+    if (s.midi.MIDI_Out_Present && d) tryDevice(s, [&] { d->closeOutput(); });
+    s.midi.midiOutput = nullptr;
     s.shell.pause(100);
 }
 
@@ -286,12 +288,14 @@ void refreshSelector(Session& s, DeviceSelector& sel, std::vector<std::string> n
 
 void RefreshInputSelector(Session& s)
 {
-    if (s.devices && s.cmbInput.enabled) refreshSelector(s, s.cmbInput, s.devices->inputNames(), ctl::cmbInput);
+    if (s.midi.devices && s.midi.cmbInput.enabled)
+        refreshSelector(s, s.midi.cmbInput, s.midi.devices->inputNames(), ctl::cmbInput);
 }
 
 void RefreshOutputSelector(Session& s)
 {
-    if (s.devices && s.cmbOutput.enabled) refreshSelector(s, s.cmbOutput, s.devices->outputNames(), ctl::cmbOutput);
+    if (s.midi.devices && s.midi.cmbOutput.enabled)
+        refreshSelector(s, s.midi.cmbOutput, s.midi.devices->outputNames(), ctl::cmbOutput);
 }
 
 bool legacyPagesVisible(const Session& s)

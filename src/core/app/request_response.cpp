@@ -12,7 +12,7 @@ namespace {
 
 bool devicesPresent(const Session& s)
 {
-    return s.MIDI_In_Present && s.MIDI_Out_Present;
+    return s.midi.MIDI_In_Present && s.midi.MIDI_Out_Present;
 }
 
 void sendRequest(Session& s, ByteView request)

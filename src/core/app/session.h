@@ -112,6 +112,39 @@ public:
     }
 };
 
+// The MIDI devices and what the session knows of them: the ports, the
+// selectors, the receive assembler, what was lost, and the bulk send.
+struct MidiState {
+    explicit MidiState(LineLog& log) : SX_Object(log) {}
+
+    // The two devices (non-owning; nullptr on a machine without MIDI support).
+    MidiDevices* devices = nullptr;
+    // The output the bulk sender uses (non-owning; set by OpenDevs or a test).
+    MidiOutPort* midiOutput = nullptr;
+    bool MIDI_In_Present = false;
+    bool MIDI_Out_Present = false;
+    DeviceSelector cmbInput;
+    DeviceSelector cmbOutput;
+    std::string MidInDevName, MidOutDevName;
+
+    // Assembles the SysEx messages that arrive; progress goes to the session's log.
+    TSXobject SX_Object;
+    std::int32_t NumMIDIevents = 0;
+
+    std::uint64_t overflowDrops = 0;
+    // What the MIDI service lost on the input: events it dropped and messages
+    // discarded for holes; the log says so at most once a second.
+    std::uint64_t midiDataLost = 0;
+    std::uint64_t lostEventsUnlogged = 0;
+    std::uint64_t missedPeriodsUnlogged = 0;
+    std::int64_t lostEventsLoggedAt = -1000000;
+    std::string lostBoxText;  // the last "MIDI device lost" box, and when it was shown
+    std::int64_t lostBoxAt = 0;
+
+    int SendDelayMs = 0;       // pause between two messages of "Send Selected"
+    bool SendRunning = false;  // "Send Selected" is sending; commands that remove entries wait
+};
+
 class Session {
 public:
     explicit Session(Shell& shell_) : shell(shell_) {}
@@ -124,17 +157,11 @@ public:
     SessionLog log;        // the Debug Window (lstLog) and the debug file
     ControlValues controls{[this](const std::string& n) { changed(n); }};
 
+    MidiState midi{log};
+
     // Message core state.
-    TSXobject SX_Object{log};
     std::vector<Bytes> SX_List;     // filled by the file readers
     std::string short_desc_string;  // short display text message naming may set
-    bool MIDI_In_Present = false;
-    bool MIDI_Out_Present = false;
-
-    // The output the bulk sender uses (non-owning; set by OpenDevs or a test).
-    MidiOutPort* midiOutput = nullptr;
-    // The two devices (non-owning; nullptr on a machine without MIDI support).
-    MidiDevices* devices = nullptr;
 
     // Listeners hear the name of every control or state that changed
     // (a control name such as "Channel", or "MidiInBusy", "cmbInput", "Cancel").
@@ -144,12 +171,7 @@ public:
         for (auto& l : listeners_) l(name);
     }
 
-    DeviceSelector cmbInput;
-    DeviceSelector cmbOutput;
-
     // Main window state.
-    std::int32_t NumMIDIevents = 0;
-    std::string MidInDevName, MidOutDevName;
     bool PendingPostProcess = false;
     std::string PostProcessTask;
     std::int32_t PostProcessParam = 0;
@@ -176,17 +198,6 @@ public:
     bool reportsFollowLastFile = false;
     std::string lastpath;  // folder the file dialogs open in
     int busyInterval = 0;  // current interval of the busy-lamp timer, ms
-    std::uint64_t overflowDrops = 0;
-    // What the MIDI service lost on the input: events it dropped and messages
-    // discarded for holes; the log says so at most once a second.
-    std::uint64_t midiDataLost = 0;
-    std::uint64_t lostEventsUnlogged = 0;
-    std::uint64_t missedPeriodsUnlogged = 0;
-    std::int64_t lostEventsLoggedAt = -1000000;
-    int SendDelayMs = 0;  // pause between two messages of "Send Selected"
-    bool SendRunning = false;
-    std::string lostBoxText;     // the last "MIDI device lost" box, and when it was shown
-    std::int64_t lostBoxAt = 0;  // "Send Selected" is sending; commands that remove entries wait
 
     // Hears every message received and stored in the list (the patch library's "Add received dumps").
     std::function<void(const Bytes&)> receivedStored;

@@ -87,7 +87,7 @@ bool ConfirmClose(Session& s)
 
 void ClearSelectedWithUndo(Session& s)
 {
-    if (s.SendRunning || s.messages.selectedCount() == 0) {
+    if (s.midi.SendRunning || s.messages.selectedCount() == 0) {
         ButtonClearSelClick(s);  // refuses or does nothing, as it says
         return;
     }
@@ -97,7 +97,7 @@ void ClearSelectedWithUndo(Session& s)
 
 void ClearAllWithUndo(Session& s)
 {
-    if (s.SendRunning || s.messages.empty()) {
+    if (s.midi.SendRunning || s.messages.empty()) {
         Button_clearClick(s);
         return;
     }
@@ -115,7 +115,7 @@ bool CanUndoClear(const Session& s)
 void UndoClear(Session& s)
 {
     auto& undo = s.records<ClearUndoRecord>();
-    if (undo.removed.empty() || s.SendRunning) return;
+    if (undo.removed.empty() || s.midi.SendRunning) return;
     // The list holds what the Clear kept, then what came since; rebuild it in the old order.
     struct Entry {
         std::string text;

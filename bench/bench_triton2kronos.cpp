@@ -48,8 +48,8 @@ struct Setup {
         std::filesystem::current_path(dir.str());
         KronosUnitStartup(s, kData, false);
         TriKroLoadLists(s, kData);
-        s.progpath = kData;
-        s.settingsFolder = dir.str();
+        s.paths.progpath = kData;
+        s.paths.settingsFolder = dir.str();
         s.controls.text.set(ctl::Tri_Gchan, "1");
         s.messages.append("bank", bankDump(), "");
     }

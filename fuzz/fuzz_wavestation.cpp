@@ -51,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     static fuzz::NullShell shell;
     static Session s(shell);
-    s.diagnosticsFolder = "/dev/null/";
+    s.paths.diagnosticsFolder = "/dev/null/";
     Bytes sx = {0xF0, 0x42, 0x30, 0x28};
     sx.insert(sx.end(), data, data + size);
     sx.shrink_to_fit();

@@ -157,9 +157,9 @@ public:
         const std::string progpath = programFolder();
         const StartupHooks hooks = deviceStartupHooks(progpath);
         // The window's diagnostic file too, but only once there is a line for it.
-        s_.diagnosticsFolder = diagnosticsFolder(progpath);
-        s_.diagnosticsOnFirstLine = true;
-        s_.log.debugFile.openOnFirstLine(s_.diagnosticPath(DebugFile::kDefaultName));
+        s_.paths.diagnosticsFolder = diagnosticsFolder(progpath);
+        s_.paths.diagnosticsOnFirstLine = true;
+        s_.log.debugFile.openOnFirstLine(s_.paths.diagnosticPath(DebugFile::kDefaultName));
         hooks.unitStartup(s_);
         // The tables are read when first needed; a missing one is reported but
         // is no failure of the step that happened to need them.

@@ -216,7 +216,7 @@ std::string ReadCSVfile(Session& s, const std::string& source)
         std::string bytes;
         for (const DX7iiPerformance& p : s.records<YamahaTables>().DX7iiPackedPerf) bytes.append(p.begin(), p.end());
         // A side file for diagnosis: when it cannot be written the bank still loads.
-        const std::string side = s.diagnosticPath(kCsvPackedPerfFile);
+        const std::string side = s.paths.diagnosticPath(kCsvPackedPerfFile);
         try {
             writeFileReplacing(
                 side, [&](std::ostream& out) { out.write(bytes.data(), static_cast<std::streamsize>(bytes.size())); },
@@ -232,11 +232,11 @@ std::string ReadCSVfile(Session& s, const std::string& source)
 
 void OpenCSVfileMenuClick(Session& s)
 {
-    const auto files =
-        s.shell.openFileDialog({"Open CSV", "CSV files (*.CSV)|*.CSV|All files (*.*)|*.*", s.lastpath, "csv", false});
+    const auto files = s.shell.openFileDialog(
+        {"Open CSV", "CSV files (*.CSV)|*.CSV|All files (*.*)|*.*", s.paths.lastpath, "csv", false});
     if (files.empty()) return;
     const std::string& path = files.front();
-    s.lastpath = folderOf(path);
+    s.paths.lastpath = folderOf(path);
     const std::string description = ReadCSVfile(s, path);
     if (description.empty()) return;
     s.log.LogString("Loaded CSV " + description);

@@ -36,10 +36,11 @@ std::unique_ptr<App> createApp(AppOptions options)
         app->devices = options.makeDevices(app->shell, ini.ReadString("Settings", "MidiApi", ""));
     }
     s.midi.devices = app->devices.get();
-    s.diagnosticsFolder = diagnosticsFolder(options.progpath);
+    s.paths.diagnosticsFolder = diagnosticsFolder(options.progpath);
     {
         std::error_code ec;
-        s.reportsFollowLastFile = reportsFollowLastFile(options.progpath, std::filesystem::current_path(ec).string());
+        s.paths.reportsFollowLastFile =
+            reportsFollowLastFile(options.progpath, std::filesystem::current_path(ec).string());
     }
     // Unit start-up first: the tables, then the message core.
     const StartupHooks hooks = deviceStartupHooks(options.progpath);
@@ -65,8 +66,8 @@ std::unique_ptr<App> createApp(AppOptions options)
     }
     FormCreate(s, options.progpath, hooks);
     if (options.newInstance) {
-        s.settingsWritable = false;
-        s.log.LogString("New instance: the settings file " + s.settingsFolder + kSettingsFileName +
+        s.paths.settingsWritable = false;
+        s.log.LogString("New instance: the settings file " + s.paths.settingsFolder + kSettingsFileName +
                         " will not be written");
     }
     app->timbreCopy = std::make_unique<TimbreCopyWindow>(s, app->shell, app->commands);

@@ -50,7 +50,7 @@ PatchLibrary* LibraryAccess::get()
 {
     if (!pending_.empty()) flush();
     if (library_ || failed_) return library_.get();
-    if (path_.empty()) path_ = defaultLibraryPath(session_.progpath);
+    if (path_.empty()) path_ = defaultLibraryPath(session_.paths.progpath);
     try {
         library_ = std::make_unique<PatchLibrary>(path_);
     } catch (const TolvexError& e) {
@@ -383,7 +383,7 @@ void LibraryWindow::exportSelected()
     FileDialogRequest r;
     r.title = "Export library items";
     r.filter = "Sysex files|*.syx";
-    r.folder = session_.lastpath;
+    r.folder = session_.paths.lastpath;
     r.defaultExt = "syx";
     const auto path = session_.shell.saveFileDialog(r);
     if (!path) return;

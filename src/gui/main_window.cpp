@@ -514,7 +514,7 @@ void MainWindow::buildHelpMenu()
     QAction* readme = help->addAction("&README");
     readme->setObjectName("HelpReadme");
     connect(readme, &QAction::triggered, this, [this] {
-        const std::string path = ReadmePath(session_.progpath);
+        const std::string path = ReadmePath(session_.paths.progpath);
         if (path.empty() || !QDesktopServices::openUrl(QUrl::fromLocalFile(q(path))))
             shell_.messageBox("Tolvex",
                               "The README is in /usr/share/doc/tolvex/ once Tolvex is installed, else in the "

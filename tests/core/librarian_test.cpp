@@ -139,7 +139,7 @@ TEST(OpenSysex, LoadsNamedEntriesOrShowsWhyNot)
                 ASSERT_EQ(m.filename, path);
             }
             EXPECT_TRUE(loaded == c.file);
-            EXPECT_EQ(s.lastpath, dir.str());
+            EXPECT_EQ(s.paths.lastpath, dir.str());
         }
         EXPECT_EQ(shell.openRequests.at(0).filter, "Sysex files (*.syx)|*.SYX|All files (*.*)|*.*");
         EXPECT_EQ(shell.busyCursorLog, (std::vector<bool>{true, false}));
@@ -184,7 +184,7 @@ TEST(SaveAs, WritesSelectedMessagesBackToBackAndReadsThemBack)
         SaveAs1Click(s);
         EXPECT_EQ(s.log.lines().back(), "Wrote " + path);  // a file replaced is seen as written
         for (std::size_t i : s.messages.selectedIndexes()) EXPECT_EQ(s.messages.storageAt(i).filename, path);
-        EXPECT_EQ(s.lastpath, dir.str());
+        EXPECT_EQ(s.paths.lastpath, dir.str());
         EXPECT_EQ(shell.saveRequests.at(0).defaultExt, "syx");
 
         Session back(shell);

@@ -62,7 +62,7 @@ TEST(Settings, DefaultsWithoutAFileAndEverythingWrittenBackOnClose)
     EXPECT_EQ(s.controls.text.get(ctl::Channel), "0");
     EXPECT_EQ(s.controls.text.get(ctl::ProgChange), "1");
     EXPECT_FALSE(s.controls.checked.get(ctl::Filter7F));
-    EXPECT_EQ(s.lastpath, dir.str());
+    EXPECT_EQ(s.paths.lastpath, dir.str());
     EXPECT_EQ(s.LongTimeOutVal, 100);
     EXPECT_EQ(s.controls.text.get(ctl::BankTextMemo1).substr(0, 25), "Bank INT-A - F  : 0  -  5");
     EXPECT_EQ(s.log.line(0), "InternalName = Tolvex ");
@@ -73,7 +73,7 @@ TEST(Settings, DefaultsWithoutAFileAndEverythingWrittenBackOnClose)
 
     s.controls.text.set(ctl::Channel, "2");
     s.controls.checked.set(ctl::Filter7F, true);
-    s.lastpath = "/music/syx/";
+    s.paths.lastpath = "/music/syx/";
     FormClose(s);
     EXPECT_EQ(dir.read("TOLVEX.INI"),
               "[Settings]\r\nChannel=2\r\nWS_Bank=0\r\nSXreqString=\r\nSP_Bank_Num_edit=\r\nSP_DevID_edit=\r\n"
@@ -104,7 +104,7 @@ TEST(Settings, ValuesReadBackAsTheUserLeftThem)
         EXPECT_EQ(s.PassPrgBankVal, c.passPrgBank) << c.line;
         EXPECT_EQ(s.controls.text.get(ctl::Channel), c.channel) << c.line;
         EXPECT_TRUE(legacyPagesVisible(s));
-        EXPECT_EQ(s.lastpath, "/x/");
+        EXPECT_EQ(s.paths.lastpath, "/x/");
     }
 }
 
@@ -257,7 +257,7 @@ TEST(Settings, AnInstalledCopyWithAnUnwritableHomeNeverFallsBackToItsProgramFold
     FormCreate(s, dir.file("usr/bin"));
     const std::string problem = "Settings cannot be saved: " + dir.file("home/.config/tolvex/") + ": Not a directory";
     EXPECT_EQ(std::count(s.log.lines().begin(), s.log.lines().end(), problem), 1);
-    EXPECT_EQ(s.lastpath, dir.file("home") + "/");  // the first Open starts at home, not in /usr/bin
+    EXPECT_EQ(s.paths.lastpath, dir.file("home") + "/");  // the first Open starts at home, not in /usr/bin
     EXPECT_EQ(diagnosticsFolder(dir.file("usr/bin")), "");
     s.controls.text.set(ctl::Channel, "5");
     FormClose(s);
@@ -294,8 +294,8 @@ TEST(Settings, ReportsOfACopyStartedAtHomeGoBesideTheLastFile)
         std::filesystem::current_path(c.startedIn);
         ScriptedShell shell;
         Session s(shell);
-        s.reportsFollowLastFile = reportsFollowLastFile(c.progpath, c.startedIn);
-        s.lastpath = dir.file("home/dumps") + "/";
+        s.paths.reportsFollowLastFile = reportsFollowLastFile(c.progpath, c.startedIn);
+        s.paths.lastpath = dir.file("home/dumps") + "/";
         enterReportsFolder(s);
         const std::string expected = c.follows ? dir.file("home/dumps") : c.startedIn;
         EXPECT_TRUE(std::filesystem::equivalent(std::filesystem::current_path(), expected)) << c.startedIn;

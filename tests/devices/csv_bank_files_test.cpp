@@ -207,7 +207,7 @@ TEST(CsvBankFiles, OpenCsvAppendsOnlyWhatItRead)
         s.controls.text.set(ctl::Channel, c.channel);
         shell.openAnswers.push_back({c.file});
         OpenCSVfileMenuClick(s);
-        EXPECT_EQ(s.lastpath, dir.str()) << c.box;
+        EXPECT_EQ(s.paths.lastpath, dir.str()) << c.box;
         if (c.box.empty()) {
             EXPECT_TRUE(shell.boxes.empty());
             ASSERT_EQ(s.messages.count(), 1u);
@@ -241,7 +241,7 @@ TEST(CsvBankFiles, TheSideFileNeverBlocksTheRead)
     for (const auto& [folder, line] : cases) {
         ScriptedShell shell;
         Session s(shell);
-        s.diagnosticsFolder = folder;
+        s.paths.diagnosticsFolder = folder;
         s.controls.text.set(ctl::Channel, "0");
         EXPECT_EQ(ReadCSVfile(s, csv), "DX7II Performance Bank");
         EXPECT_TRUE(shell.boxes.empty());

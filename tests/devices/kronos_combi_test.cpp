@@ -314,7 +314,7 @@ TEST(KronosTimbreCopy, MappedCopiesInitialisationAndTheirLeds)
 
     // Initialisation takes only a whole Combi.
     testing::TempDir dir;
-    s.progpath = dir.str();
+    s.paths.progpath = dir.str();
     const TKro_Combi edited = r.Kro_Combi_EditBuffer;
     InitButton1Click(s);
     dir.write(kKroInitCombiFile, std::string(100, 'x'));

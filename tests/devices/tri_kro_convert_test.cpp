@@ -393,7 +393,7 @@ struct Workspace {
     {
         setenv("XDG_CONFIG_HOME", dir.file("config").c_str(), 1);
         std::filesystem::current_path(dir.str());
-        s.progpath = s.settingsFolder = dir.str();
+        s.paths.progpath = s.paths.settingsFolder = dir.str();
         dir.write(kKroInitCombiFile, Bytes(t.init.begin(), t.init.end()));
         dir.write(kKroDefaultEfxDataFile, Bytes(t.efx.begin(), t.efx.end()));
         dir.write("TriProgNameList.txt", "Prog A0\r\nProg A1\r\n");

@@ -359,7 +359,7 @@ TEST(MainWindow, ASecondStartHandsItsFilesToTheRunningWindow)
     EXPECT_FALSE(handToRunningWindow(runtime.filePath("nobody.socket"), {syx}, 100));
 
     Window separate(true);
-    const std::string settings = separate.app->session.settingsFolder + "TOLVEX.INI";
+    const std::string settings = separate.app->session.paths.settingsFolder + "TOLVEX.INI";
     const auto& log = separate.app->session.log.lines();
     EXPECT_NE(std::find(log.begin(), log.end(), "New instance: the settings file " + settings + " will not be written"),
               log.end());

@@ -135,14 +135,14 @@ bool OpenSysexFile(Session& s, const std::string& path)
     if (!ok) return false;
     if (parsed.withoutEndByte > 0)
         s.log.LogString(format("Warning: %d message(s) without end byte (F7)", parsed.withoutEndByte));
-    s.lastpath = folderOf(path);
+    s.paths.lastpath = folderOf(path);
     NoteLastFile(s, path);
     return true;
 }
 
 void Open1sxClick(Session& s)
 {
-    FileDialogRequest req{"Open Sysex", kSyxOpenFilter, s.lastpath, "syx", true};
+    FileDialogRequest req{"Open Sysex", kSyxOpenFilter, s.paths.lastpath, "syx", true};
     for (const std::string& path : s.shell.openFileDialog(req)) OpenSysexFile(s, path);
 }
 
@@ -150,7 +150,7 @@ void SaveAs1Click(Session& s)
 {
     const auto selected = s.messages.selectedIndexes();
     if (selected.empty()) return warn(s, kNoMessagesSelected);
-    const auto path = s.shell.saveFileDialog({"Save As", kSyxSaveFilter, s.lastpath, "syx", false});
+    const auto path = s.shell.saveFileDialog({"Save As", kSyxSaveFilter, s.paths.lastpath, "syx", false});
     if (!path) return;
     std::vector<ByteView> data;
     for (std::size_t i : selected) data.emplace_back(s.messages.at(i).storage->sxdata);
@@ -168,7 +168,7 @@ void SaveAs1Click(Session& s)
     }
     if (isStandardStream(*path)) return;
     s.log.LogString("Wrote " + *path);
-    s.lastpath = folderOf(*path);
+    s.paths.lastpath = folderOf(*path);
     NoteLastFile(s, *path);
 }
 

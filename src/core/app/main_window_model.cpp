@@ -106,7 +106,7 @@ void ensureSettingsFile(const std::string& path)
 
 void InitMessageCore(Session& s, bool writeDebugFile)
 {
-    if (writeDebugFile && !s.log.debugFile.open(s.diagnosticPath(DebugFile::kDefaultName)))
+    if (writeDebugFile && !s.log.debugFile.open(s.paths.diagnosticPath(DebugFile::kDefaultName)))
         s.log.LogString("Could not create " + s.log.debugFile.path());
     s.midi.MIDI_In_Present = s.midi.devices && !s.midi.devices->inputNames().empty();
     s.midi.MIDI_Out_Present = s.midi.devices && !s.midi.devices->outputNames().empty();
@@ -118,8 +118,8 @@ void FormCreate(Session& s, const std::string& progpath, const StartupHooks& hoo
 {
     s.shell.setBusyCursor(true);
     s.log.logItemMax = 300;
-    s.progpath = progpath;
-    if (!s.progpath.empty() && s.progpath.back() != '/') s.progpath += '/';
+    s.paths.progpath = progpath;
+    if (!s.paths.progpath.empty() && s.paths.progpath.back() != '/') s.paths.progpath += '/';
     s.midi.MidInDevName.clear();
     s.midi.MidOutDevName.clear();
     s.CancelState = false;
@@ -128,16 +128,16 @@ void FormCreate(Session& s, const std::string& progpath, const StartupHooks& hoo
 
     s.controls.text.set(ctl::ProgChange, "1");
 
-    s.settingsFolder = settingsFolder(s.progpath);
-    const std::string settingsTrouble = settingsProblem(s.settingsFolder);
-    s.settingsWritable = settingsTrouble.empty();
-    const IniFile ini(s.settingsFolder + kSettingsFileName);
+    s.paths.settingsFolder = settingsFolder(s.paths.progpath);
+    const std::string settingsTrouble = settingsProblem(s.paths.settingsFolder);
+    s.paths.settingsWritable = settingsTrouble.empty();
+    const IniFile ini(s.paths.settingsFolder + kSettingsFileName);
     if (s.midi.MIDI_In_Present) s.midi.MidInDevName = ini.ReadString("MidiDevs", "Input", "");
     if (s.midi.MIDI_Out_Present) s.midi.MidOutDevName = ini.ReadString("MidiDevs", "Output", "");
 
     for (const char* key : kEditKeysRead1) s.controls.text.set(key, ini.ReadString("Settings", key, editDefault(key)));
     const std::string longTimeOut = ini.ReadString("Settings", "LongTimeOut", "");
-    s.lastpath = ini.ReadString("Settings", "LastPath", "");
+    s.paths.lastpath = ini.ReadString("Settings", "LastPath", "");
     for (const char* key : kEditKeysRead2) s.controls.text.set(key, ini.ReadString("Settings", key, editDefault(key)));
 
     s.controls.checked.set(ctl::PassPrgBank, ini.ReadBool("Settings", "PassPrgBankVal"));
@@ -146,7 +146,8 @@ void FormCreate(Session& s, const std::string& progpath, const StartupHooks& hoo
     s.controls.checked.set(ctl::Filter7F, ini.ReadBool("Settings", "Filter7F"));
     s.controls.checked.set(ctl::XTCheckBox1, ini.ReadBool("Settings", "XTCheckBox1"));
 
-    if (s.lastpath.empty()) s.lastpath = portableCopy(s.progpath) ? s.progpath : homeFolder(s.progpath);
+    if (s.paths.lastpath.empty())
+        s.paths.lastpath = portableCopy(s.paths.progpath) ? s.paths.progpath : homeFolder(s.paths.progpath);
     if (!parseDecimal(longTimeOut, s.LongTimeOutVal)) s.LongTimeOutVal = 100;
     s.midi.SendDelayMs = std::max(0, ini.ReadInteger("Settings", "SendDelayMs", 0));
 
@@ -168,12 +169,12 @@ void FormCreate(Session& s, const std::string& progpath, const StartupHooks& hoo
                            static_cast<unsigned long long>(heap.bytes)));
     if (hooks.summaries)
         for (const std::string& line : hooks.summaries(s)) s.log.LogString(line);
-    s.log.LogString("Settings file: " + s.settingsFolder + kSettingsFileName);
+    s.log.LogString("Settings file: " + s.paths.settingsFolder + kSettingsFileName);
     if (!settingsTrouble.empty()) s.log.LogString(settingsTrouble);
-    s.log.LogString("Diagnostic files: " + absoluteFolder(s.diagnosticsFolder));
+    s.log.LogString("Diagnostic files: " + absoluteFolder(s.paths.diagnosticsFolder));
     enterReportsFolder(s);
     s.log.LogString(std::string("Reports: ") +
-                    (s.reportsFollowLastFile ? "the folder of the last opened or saved file, now " : "") +
+                    (s.paths.reportsFollowLastFile ? "the folder of the last opened or saved file, now " : "") +
                     absoluteFolder(""));
 
     s.MidiInBusy = false;
@@ -198,18 +199,18 @@ void FormCreate(Session& s, const std::string& progpath, const StartupHooks& hoo
 void FormClose(Session& s)
 {
     // Said once at start-up when the settings folder could not be made; no box now.
-    if (!s.settingsWritable) {
+    if (!s.paths.settingsWritable) {
         CloseDevs(s);
         s.messages.clear();
         return;
     }
-    IniFile ini((s.settingsFolder.empty() ? s.progpath : s.settingsFolder) + kSettingsFileName);
+    IniFile ini((s.paths.settingsFolder.empty() ? s.paths.progpath : s.paths.settingsFolder) + kSettingsFileName);
     if (s.midi.MIDI_In_Present && s.midi.cmbInput.itemIndex >= 0)
         ini.WriteString("MidiDevs", "Input", s.midi.cmbInput.text());
     if (s.midi.MIDI_Out_Present && s.midi.cmbOutput.itemIndex >= 0)
         ini.WriteString("MidiDevs", "Output", s.midi.cmbOutput.text());
     for (const char* key : kEditKeysWritten) ini.WriteString("Settings", key, s.controls.text.get(key));
-    ini.WriteString("Settings", "LastPath", s.lastpath);
+    ini.WriteString("Settings", "LastPath", s.paths.lastpath);
     ini.WriteString("Settings", "SendDelayMs", std::to_string(s.midi.SendDelayMs));
     ini.WriteBool("Settings", "PassPrgBankVal", s.controls.checked.get(ctl::PassPrgBank));
     ini.WriteBool("Settings", "AutoSendCB", s.controls.checked.get(ctl::AutoSendCB));
@@ -310,9 +311,9 @@ void XTCheckBox1Click(Session& s, bool checked)
 
 void enterReportsFolder(Session& s)
 {
-    if (!s.reportsFollowLastFile || s.lastpath.empty()) return;
+    if (!s.paths.reportsFollowLastFile || s.paths.lastpath.empty()) return;
     std::error_code ec;
-    if (std::filesystem::is_directory(s.lastpath, ec)) std::filesystem::current_path(s.lastpath, ec);
+    if (std::filesystem::is_directory(s.paths.lastpath, ec)) std::filesystem::current_path(s.paths.lastpath, ec);
 }
 
 bool reportsFollowLastFile(const std::string& progpath, const std::string& currentFolder)

@@ -145,6 +145,25 @@ struct MidiState {
     bool SendRunning = false;  // "Send Selected" is sending; commands that remove entries wait
 };
 
+// The folders the session reads from and writes to.
+struct Folders {
+    std::string progpath;          // program folder, ending in the path separator
+    std::string settingsFolder;    // where TOLVEX.INI lives: the program folder, or the user's when installed
+    bool settingsWritable = true;  // false: the settings folder could not be made; nothing is written at close
+    // Where diagnostic files ("debugfile.txt", "debugINI.txt", traces) go, ending
+    // in '/': empty for the current folder (a build or portable copy), the
+    // user's state folder for an installed one.
+    std::string diagnosticsFolder;
+    std::string diagnosticPath(const std::string& name) const { return diagnosticsFolder + name; }
+    // The command line creates a diagnostic file only with its first line, and
+    // keeps no record of the settings it read ("debugINI.txt").
+    bool diagnosticsOnFirstLine = false;
+    // An installed copy started in the home folder (from the menu): reports go
+    // to the folder of the last opened or saved file instead of scattering in home.
+    bool reportsFollowLastFile = false;
+    std::string lastpath;  // folder the file dialogs open in
+};
+
 class Session {
 public:
     explicit Session(Shell& shell_) : shell(shell_) {}
@@ -158,6 +177,7 @@ public:
     ControlValues controls{[this](const std::string& n) { changed(n); }};
 
     MidiState midi{log};
+    Folders paths;
 
     // Message core state.
     std::vector<Bytes> SX_List;     // filled by the file readers
@@ -182,21 +202,6 @@ public:
     bool CancelState = false;
     bool CancelVisible = false;  // the Cancel button is shown and enabled only while an operation offers it
     bool PassPrgBankVal = false;
-    std::string progpath;          // program folder, ending in the path separator
-    std::string settingsFolder;    // where TOLVEX.INI lives: the program folder, or the user's when installed
-    bool settingsWritable = true;  // false: the settings folder could not be made; nothing is written at close
-    // Where diagnostic files ("debugfile.txt", "debugINI.txt", traces) go, ending
-    // in '/': empty for the current folder (a build or portable copy), the
-    // user's state folder for an installed one.
-    std::string diagnosticsFolder;
-    std::string diagnosticPath(const std::string& name) const { return diagnosticsFolder + name; }
-    // The command line creates a diagnostic file only with its first line, and
-    // keeps no record of the settings it read ("debugINI.txt").
-    bool diagnosticsOnFirstLine = false;
-    // An installed copy started in the home folder (from the menu): reports go
-    // to the folder of the last opened or saved file instead of scattering in home.
-    bool reportsFollowLastFile = false;
-    std::string lastpath;  // folder the file dialogs open in
     int busyInterval = 0;  // current interval of the busy-lamp timer, ms
 
     // Hears every message received and stored in the list (the patch library's "Add received dumps").

@@ -157,10 +157,10 @@ std::string AboutText(const Session& s)
     std::string text = "Tolvex " + version.at("FileVersion") + "\n" + version.at("FileDescription") +
                        "\n\nFree software under the GNU General Public License, version 3 or later "
                        "(GPL-3.0-or-later).\n\nFolders in use:\n";
-    text += "Program: " + s.progpath + "\n";
-    text += "Settings: " + (s.settingsFolder.empty() ? s.progpath : s.settingsFolder) + "\n";
+    text += "Program: " + s.paths.progpath + "\n";
+    text += "Settings: " + (s.paths.settingsFolder.empty() ? s.paths.progpath : s.paths.settingsFolder) + "\n";
     text += "Tables, first found wins:";
-    for (const std::string& folder : tableFolders(s.progpath)) text += "\n  " + folder;
+    for (const std::string& folder : tableFolders(s.paths.progpath)) text += "\n  " + folder;
     std::error_code ec;
     text += "\nReports: " + std::filesystem::current_path(ec).string() + "\n";
     return text;

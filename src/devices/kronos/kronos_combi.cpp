@@ -283,12 +283,12 @@ void Kro_SaveCombiBin(Session& s)
     const std::uint8_t function = loadSelectedCombi(s, "Message is not Kronos Combi");
     if (function == 0) return;
     logCombiName(s, function);
-    const auto path = s.shell.saveFileDialog({"Save Combi", "Binary Files|*.bin", s.lastpath, "bin", false});
+    const auto path = s.shell.saveFileDialog({"Save Combi", "Binary Files|*.bin", s.paths.lastpath, "bin", false});
     if (!path) return;
     const TKro_Combi& combi = s.records<KronosCombiRecords>().Kro_Combi;
     s.log.LogString(format("Writing Binary Combi, %d", static_cast<int>(combi.size())));
     writeReportFile(s, *path, std::string(combi.begin(), combi.end()));
-    s.lastpath = folderOf(*path);
+    s.paths.lastpath = folderOf(*path);
 }
 
 void Kro_GetCombiTempo(Session& s)

@@ -281,11 +281,11 @@ void CopyKarmaClick(Session& s)
 
 void InitButton1Click(Session& s)
 {
-    const auto path = findTableFile(kKroInitCombiFile, tableFolders(s.progpath));
+    const auto path = findTableFile(kKroInitCombiFile, tableFolders(s.paths.progpath));
     std::ifstream in;
     if (path) in.open(*path, std::ios::binary);
     if (!in.is_open()) {
-        warn(s, "Cannot open file " + path.value_or(s.progpath + kKroInitCombiFile));
+        warn(s, "Cannot open file " + path.value_or(s.paths.progpath + kKroInitCombiFile));
         return;
     }
     // Read aside: only a whole Combi replaces the edit record, so a short file

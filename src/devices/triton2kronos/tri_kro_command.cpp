@@ -35,11 +35,11 @@ constexpr std::size_t kCurrentDataOffset = 6;  // F0 42 3n 50 49 00
 // bytes); false after its box when it is missing, unreadable or short.
 bool readTemplate(Session& s, const char* name, std::span<std::uint8_t> out, const std::string& what)
 {
-    const auto path = findTableFile(name, tableFolders(s.progpath));
+    const auto path = findTableFile(name, tableFolders(s.paths.progpath));
     std::ifstream in;
     if (path) in.open(*path, std::ios::binary);
     if (!in.is_open()) {
-        warn(s, "Cannot open file " + path.value_or(s.progpath + name));
+        warn(s, "Cannot open file " + path.value_or(s.paths.progpath + name));
         return false;
     }
     in.read(reinterpret_cast<char*>(out.data()), static_cast<std::streamsize>(out.size()));
@@ -57,7 +57,7 @@ bool readTemplate(Session& s, const char* name, std::span<std::uint8_t> out, con
 std::vector<std::string> readNameList(Session& s, const char* name)
 {
     std::vector<std::string> lines;
-    const auto path = findTableFile(name, tableFolders(s.progpath));
+    const auto path = findTableFile(name, tableFolders(s.paths.progpath));
     std::ifstream in;
     if (path) in.open(*path, std::ios::binary);
     if (!in.is_open()) {
@@ -76,7 +76,7 @@ std::vector<std::string> readNameList(Session& s, const char* name)
 // logged; the command goes on.
 void writeDebugFile(Session& s, const char* name, ByteView bytes)
 {
-    const std::string path = (s.settingsFolder.empty() ? s.progpath : s.settingsFolder) + name;
+    const std::string path = (s.paths.settingsFolder.empty() ? s.paths.progpath : s.paths.settingsFolder) + name;
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     out.close();

@@ -73,7 +73,7 @@ void TriParseEfx(Session& s, std::int32_t PID, const TriKroTables& tri, const Kr
     const Bytes combi = triton::recordBytes(tri_Combi);
     const ByteView ifx2 = ByteView(combi).subspan(kIfx2, 24);
     // A trace for diagnosis: the parse goes on without it.
-    const std::string trace = s.diagnosticPath(kTriEfxDebugFile);
+    const std::string trace = s.paths.diagnosticPath(kTriEfxDebugFile);
     try {
         writeFileReplacing(
             trace, [&](std::ostream& out) { out.write(reinterpret_cast<const char*>(ifx2.data()), 24); },

@@ -135,8 +135,8 @@ void KronosUnitStartup(Session& s, const std::string& progpath, bool createUnkno
     log.clear();
 
     if (createUnknownFile) {
-        const std::string unknown = s.diagnosticPath(kKroUnknownParamFile);
-        if (s.diagnosticsOnFirstLine)
+        const std::string unknown = s.paths.diagnosticPath(kKroUnknownParamFile);
+        if (s.paths.diagnosticsOnFirstLine)
             defs.unknownParamFile.openOnFirstLine(unknown);
         else if (!defs.unknownParamFile.open(unknown))
             log.push_back("Could not create " + inCurrentFolder(unknown.c_str()));
@@ -171,12 +171,12 @@ void TriKroReadSettings(Session& s, const IniFile& ini)
 {
     // A run from the command line keeps no record of the value maps.
     std::ofstream record;
-    if (!s.diagnosticsOnFirstLine) {
-        const std::string path = s.diagnosticPath(kDebugIniFile);
+    if (!s.paths.diagnosticsOnFirstLine) {
+        const std::string path = s.paths.diagnosticPath(kDebugIniFile);
         record.open(path, std::ios::binary | std::ios::trunc);
         if (!record) pendingLines().push_back("Could not create " + inCurrentFolder(path.c_str()));
     }
-    ReadTriKroValueMaps(ini, s.progpath, triKroTables().valueMaps, record ? &record : nullptr);
+    ReadTriKroValueMaps(ini, s.paths.progpath, triKroTables().valueMaps, record ? &record : nullptr);
 }
 
 std::vector<std::string> KronosStartupSummaries()

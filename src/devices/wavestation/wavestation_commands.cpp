@@ -29,7 +29,7 @@ void saveShortData(Session& s, ByteView sx, const WSSRFormat& f)
     // WSSR_format leaves room for one data byte, the checksum and F7.
     const std::size_t n = (sx.size() - f.start - 2) / 2;
     // A trace for diagnosis: the command goes on without it.
-    const std::string trace = s.diagnosticPath(kDebugFormatFile);
+    const std::string trace = s.paths.diagnosticPath(kDebugFormatFile);
     try {
         writeReportFile(s, trace, WSSR_unnibble(sx, f.start, n));
     } catch (const TolvexError&) {

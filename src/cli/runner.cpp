@@ -529,14 +529,14 @@ private:
     void awaitPostProcess()
     {
         const std::int64_t start = shell_.nowMs();
-        while (s_.PendingPostProcess && devices_ && s_.midi.MIDI_In_Present &&
+        while (s_.operation.PendingPostProcess && devices_ && s_.midi.MIDI_In_Present &&
                shell_.nowMs() - start < kPostProcessWaitMs)
             shell_.ProcessMessages();
-        if (s_.PendingPostProcess) {
-            s_.PendingPostProcess = false;
+        if (s_.operation.PendingPostProcess) {
+            s_.operation.PendingPostProcess = false;
             shell_.messageBox("Warning",
                               format("No answer within %d s: post-process %s not run", kPostProcessWaitMs / 1000,
-                                     s_.PostProcessTask.c_str()),
+                                     s_.operation.PostProcessTask.c_str()),
                               MsgIcon::Warning, MsgButtons::Ok);
         }
     }

@@ -82,7 +82,7 @@ void quitOnSignal(App& app)
         std::cerr << title << ": " << text << std::endl;
         return MsgResult::Cancel;
     };
-    app.session.CancelState = true;
+    app.session.operation.CancelState = true;
     for (QWidget* w : QApplication::topLevelWidgets())
         if (auto* dialog = qobject_cast<QDialog*>(w); dialog && dialog->isVisible()) dialog->reject();
     // The dismissed boxes return first; a send gets a moment to stop at its next message.

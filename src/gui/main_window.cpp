@@ -609,11 +609,12 @@ void MainWindow::onSessionChanged(const std::string& name)
 {
     if (name == ctl::MidiInBusy) {
         QPalette p = busyPanel_->palette();
-        p.setColor(QPalette::Window, session_.MidiInBusy ? QColor(Qt::red) : palette().color(QPalette::Button));
+        p.setColor(QPalette::Window,
+                   session_.operation.MidiInBusy ? QColor(Qt::red) : palette().color(QPalette::Button));
         busyPanel_->setPalette(p);
     } else if (name == ctl::Cancel) {
-        cancel_->setVisible(session_.CancelVisible);
-        cancel_->setEnabled(session_.CancelVisible);
+        cancel_->setVisible(session_.operation.CancelVisible);
+        cancel_->setEnabled(session_.operation.CancelVisible);
     } else if (name == ctl::cmbInput) {
         syncSelector(cmbInput_, session_.midi.cmbInput);
     } else if (name == ctl::cmbOutput) {

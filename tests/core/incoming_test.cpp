@@ -40,12 +40,12 @@ TEST(Incoming, LongDumpCountsEventsLightsTheLampAndIsStored)
     ASSERT_EQ(rig.s.messages.count(), 1u);
     EXPECT_EQ(rig.s.messages.storageAt(0).sxdata, dump);
     EXPECT_EQ(rig.s.controls.text.get(ctl::Label_nbytes), "40000 bytes in buffer");
-    EXPECT_TRUE(rig.s.MidiInBusy);
+    EXPECT_TRUE(rig.s.operation.MidiInBusy);
     // The last buffer holds 40000 - 9 * 4096 = 3136 bytes: 3136 * 1000 / 3125 + 10 ms.
     rig.shell.advance(1012);
-    EXPECT_TRUE(rig.s.MidiInBusy);
+    EXPECT_TRUE(rig.s.operation.MidiInBusy);
     rig.shell.advance(1);
-    EXPECT_FALSE(rig.s.MidiInBusy);
+    EXPECT_FALSE(rig.s.operation.MidiInBusy);
 
     counts.clear();
     rig.receive(sysex(100, 2));
@@ -60,7 +60,7 @@ TEST(Incoming, TwoMessagesInOneNotificationSelectTheNewestAndPostProcessOnce)
 {
     Rig rig;
     int postProcessed = 0;
-    rig.s.postProcessTasks["TriParseEfx"] = [&](Session&, std::int32_t) { ++postProcessed; };
+    rig.s.operation.postProcessTasks["TriParseEfx"] = [&](Session&, std::int32_t) { ++postProcessed; };
     SetPostProcess(rig.s, "TriParseEfx", 1);
     rig.s.messages.append("old", Bytes{0xF0, 0xF7}, "");
     rig.s.messages.setSelected(0, true);
@@ -73,7 +73,7 @@ TEST(Incoming, TwoMessagesInOneNotificationSelectTheNewestAndPostProcessOnce)
     EXPECT_EQ(rig.s.messages.selectedIndexes(), std::vector<std::size_t>{2});
     EXPECT_EQ(rig.s.messages.current(), 2);
     EXPECT_EQ(postProcessed, 1);
-    EXPECT_FALSE(rig.s.PendingPostProcess);
+    EXPECT_FALSE(rig.s.operation.PendingPostProcess);
     EXPECT_EQ(rig.s.controls.text.get(ctl::SXrecvString), "F0 43 00 09 20 00 01 F7 ");
     // The entry text is name + " " + supplement; the file name is the cleaned name.
     EXPECT_EQ(rig.s.messages.textAt(1),
@@ -92,7 +92,7 @@ TEST(Incoming, FilteredKronosFunction7FIsNeitherLoggedNorStored)
         rig.shell.runPosted();
         EXPECT_EQ(rig.s.messages.count(), filter ? 0u : 1u);
         EXPECT_EQ(rig.s.midi.NumMIDIevents, 1);
-        EXPECT_TRUE(rig.s.MidiInBusy);
+        EXPECT_TRUE(rig.s.operation.MidiInBusy);
         EXPECT_EQ(rig.s.controls.text.get(ctl::Label_nbytes), filter ? "" : " 8 bytes in buffer");
     }
 }
@@ -106,13 +106,13 @@ TEST(Incoming, BusyLampExtendsWithEveryEvent)
     } steps[] = {{100, 42}, {100, 43}, {100, 42}, {4096, 1320}, {10000, 3210}, {0, 10}};
     for (const auto& st : steps) {
         SetMidiInBusy(rig.s, st.length);
-        EXPECT_EQ(rig.s.busyInterval, st.interval) << st.length;
-        EXPECT_TRUE(rig.s.MidiInBusy);
+        EXPECT_EQ(rig.s.operation.busyInterval, st.interval) << st.length;
+        EXPECT_TRUE(rig.s.operation.MidiInBusy);
     }
     rig.shell.advance(9);
-    EXPECT_TRUE(rig.s.MidiInBusy);
+    EXPECT_TRUE(rig.s.operation.MidiInBusy);
     rig.shell.advance(1);
-    EXPECT_FALSE(rig.s.MidiInBusy);
+    EXPECT_FALSE(rig.s.operation.MidiInBusy);
     EXPECT_FALSE(rig.shell.timerActive(kBusyTimer));
 }
 

@@ -309,7 +309,7 @@ TEST(SendSelected, SendsInOrderPacedAndCancellable)
         const auto order = testing::messagesOf("F0 00 F7 | F0 01 F7 | F0 03 F7 | F0 04 F7");
         EXPECT_EQ(o.out.sent, std::vector<Bytes>(order.begin(), order.begin() + (c.cancelAfterMs < 0 ? 4 : 2)));
         EXPECT_EQ(o.shell.nowMs(), c.elapsed);
-        EXPECT_FALSE(o.s.CancelVisible);
+        EXPECT_FALSE(o.s.operation.CancelVisible);
         EXPECT_FALSE(CancelButton(o.s));
     }
 }
@@ -472,13 +472,13 @@ TEST(PostProcess, RunsOnceThenDisarms)
     ScriptedShell shell;
     Session s(shell);
     std::vector<int> ran;
-    s.postProcessTasks["TriParseEfx"] = [&](Session&, std::int32_t p) { ran.push_back(p); };
+    s.operation.postProcessTasks["TriParseEfx"] = [&](Session&, std::int32_t p) { ran.push_back(p); };
     SetPostProcess(s, "TriParseEfx", 3);
     DoPostProcess(s);
-    EXPECT_FALSE(s.PendingPostProcess);
+    EXPECT_FALSE(s.operation.PendingPostProcess);
     SetPostProcess(s, "NoSuchTask", 1);
     DoPostProcess(s);
-    EXPECT_FALSE(s.PendingPostProcess);
+    EXPECT_FALSE(s.operation.PendingPostProcess);
     EXPECT_EQ(ran, (std::vector<int>{3}));
     EXPECT_EQ(s.log.lines(), (std::deque<std::string>{"Setting Post Process TriParseEfx", "Starting Post Process",
                                                       "Running Post Process TaskTriParseEfx",

@@ -63,7 +63,7 @@ TEST(Settings, DefaultsWithoutAFileAndEverythingWrittenBackOnClose)
     EXPECT_EQ(s.controls.text.get(ctl::ProgChange), "1");
     EXPECT_FALSE(s.controls.checked.get(ctl::Filter7F));
     EXPECT_EQ(s.paths.lastpath, dir.str());
-    EXPECT_EQ(s.LongTimeOutVal, 100);
+    EXPECT_EQ(s.operation.LongTimeOutVal, 100);
     EXPECT_EQ(s.controls.text.get(ctl::BankTextMemo1).substr(0, 25), "Bank INT-A - F  : 0  -  5");
     EXPECT_EQ(s.log.line(0), "InternalName = Tolvex ");
     EXPECT_EQ(s.log.line(1), "FileVersion = " TOLVEX_VERSION " ");
@@ -100,7 +100,7 @@ TEST(Settings, ValuesReadBackAsTheUserLeftThem)
         ScriptedShell shell;
         Session s(shell);
         FormCreate(s, dir.str());
-        EXPECT_EQ(s.LongTimeOutVal, c.longTimeOut) << c.line;
+        EXPECT_EQ(s.operation.LongTimeOutVal, c.longTimeOut) << c.line;
         EXPECT_EQ(s.PassPrgBankVal, c.passPrgBank) << c.line;
         EXPECT_EQ(s.controls.text.get(ctl::Channel), c.channel) << c.line;
         EXPECT_TRUE(legacyPagesVisible(s));

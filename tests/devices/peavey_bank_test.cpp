@@ -150,7 +150,7 @@ TEST(PeaveyBank, LoadBankAnswersCountdownAndRefusedBoxes)
         SpRig r;
         if (c.sp == 'f') r.sp.refusedBanks = {3};
         if (c.sp == 's') r.sp.silentBanks = {3};
-        r.rig.s.LongTimeOutVal = 3;
+        r.rig.s.operation.LongTimeOutVal = 3;
         r.rig.s.controls.text.set(ctl::SP_Bank_Num_edit, c.bank);
         r.rig.s.controls.text.set(ctl::SP_DevID_edit, c.device);
         std::vector<std::string> countdown;
@@ -214,10 +214,11 @@ TEST(PeaveyBank, ReadAllWalksUpToBank255UntilCancel)
         // A time-out is one debug line; the run ends after bank 255 with Cancel hidden.
         SpRig r;
         r.sp.silentBanks = {255};
-        r.rig.s.LongTimeOutVal = 2;
+        r.rig.s.operation.LongTimeOutVal = 2;
         r.rig.s.controls.text.set(ctl::SP_Bank_Num_edit, "254");
         bool offered = false;
-        r.rig.s.addListener([&](const std::string& name) { offered |= name == ctl::Cancel && r.rig.s.CancelVisible; });
+        r.rig.s.addListener(
+            [&](const std::string& name) { offered |= name == ctl::Cancel && r.rig.s.operation.CancelVisible; });
         PV_SP_Load_All_Banks(r.rig.s);
         EXPECT_EQ(loadsIn(r.sp.heard()), (std::vector<int>{254, 255}));
         EXPECT_TRUE(r.boxes().empty());
@@ -225,7 +226,7 @@ TEST(PeaveyBank, ReadAllWalksUpToBank255UntilCancel)
         EXPECT_FALSE(std::filesystem::exists(r.dir.file("PV_SP_Preset_Data255.txt")));
         EXPECT_TRUE(r.logged("Loaded bank 254 from device 1"));
         EXPECT_TRUE(offered);
-        EXPECT_FALSE(r.rig.s.CancelVisible);
+        EXPECT_FALSE(r.rig.s.operation.CancelVisible);
         const std::string debug = r.debugText();
         for (const char* line : {"\r\n------------ loaded disk bank 254 ---------\r\n",
                                  "\r\n------------ completed reading bank 254 ---------\r\n",
@@ -237,15 +238,15 @@ TEST(PeaveyBank, ReadAllWalksUpToBank255UntilCancel)
         SpRig r;
         for (int b = 250; b <= 255; ++b) r.sp.refusedBanks.insert(b);
         r.rig.s.controls.text.set(ctl::SP_Bank_Num_edit, "250");
-        r.rig.s.CancelState = true;
+        r.rig.s.operation.CancelState = true;
         r.rig.shell.startTimer("click", 3750, [&] {
             r.rig.shell.stopTimer("click");
             CancelClick(r.rig.s);
         });
         PV_SP_Load_All_Banks(r.rig.s);
         EXPECT_EQ(loadsIn(r.sp.heard()), (std::vector<int>{250, 251, 252}));
-        EXPECT_FALSE(r.rig.s.CancelVisible);
-        EXPECT_FALSE(r.rig.s.CancelState);
+        EXPECT_FALSE(r.rig.s.operation.CancelVisible);
+        EXPECT_FALSE(r.rig.s.operation.CancelState);
     }
     const struct {
         const char* field;
@@ -262,7 +263,7 @@ TEST(PeaveyBank, ReadAllWalksUpToBank255UntilCancel)
         PV_SP_Load_All_Banks(r.rig.s);
         EXPECT_EQ(r.boxes(), std::vector<std::string>{c.box}) << c.value;
         EXPECT_TRUE(r.sp.heard().empty()) << c.value;
-        EXPECT_FALSE(r.rig.s.CancelVisible) << c.value;
+        EXPECT_FALSE(r.rig.s.operation.CancelVisible) << c.value;
     }
 }
 

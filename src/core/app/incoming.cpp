@@ -74,7 +74,7 @@ void MIDIInput1MidiInput(Session& s)
         // The event in hand is gone with its pass; the rest wait for the next notification.
         s.log.LogString(std::string("Error while receiving: ") + e.what());
     }
-    if (stored && s.PendingPostProcess) DoPostProcess(s);
+    if (stored && s.operation.PendingPostProcess) DoPostProcess(s);
     s.controls.text.set(ctl::MemLabel, memLabelText());
 }
 
@@ -150,29 +150,29 @@ bool MidiOutputReady(const Session& s)
 void SetMidiInBusy(Session& s, std::int32_t length)
 {
     const int interval = static_cast<int>(static_cast<std::int64_t>(length) * 1000 / 3125 + 10);
-    if (s.MidiInBusy) {
+    if (s.operation.MidiInBusy) {
         // Changing the interval restarts the count, so the lamp stays lit until
         // the interval after the latest event.
-        s.busyInterval = interval == s.busyInterval ? interval + 1 : interval;
+        s.operation.busyInterval = interval == s.operation.busyInterval ? interval + 1 : interval;
     } else {
-        s.MidiInBusy = true;
-        s.busyInterval = interval;
+        s.operation.MidiInBusy = true;
+        s.operation.busyInterval = interval;
         s.changed(ctl::MidiInBusy);
     }
-    s.shell.startTimer(kBusyTimer, s.busyInterval, [&s] { ClearMidiInBusy(s); });
+    s.shell.startTimer(kBusyTimer, s.operation.busyInterval, [&s] { ClearMidiInBusy(s); });
 }
 
 void ClearMidiInBusy(Session& s)
 {
     s.shell.stopTimer(kBusyTimer);
-    s.MidiInBusy = false;
+    s.operation.MidiInBusy = false;
     s.changed(ctl::MidiInBusy);
 }
 
 void StartTimeout(Session& s, int intervalMs, std::int32_t ticks)
 {
-    s.LongTimeOut = ticks;
-    s.Timed_Out = false;
+    s.operation.LongTimeOut = ticks;
+    s.operation.Timed_Out = false;
     s.shell.startTimer(kTimeoutTimer, intervalMs, [&s] { TimeoutTimer(s); });
 }
 
@@ -183,27 +183,27 @@ void StopTimeout(Session& s)
 
 void TimeoutTimer(Session& s)
 {
-    if (--s.LongTimeOut <= 0) {
-        s.Timed_Out = true;
+    if (--s.operation.LongTimeOut <= 0) {
+        s.operation.Timed_Out = true;
         s.shell.stopTimer(kTimeoutTimer);
     }
 }
 
 void CancelClick(Session& s)
 {
-    s.CancelState = true;
+    s.operation.CancelState = true;
 }
 
 bool CancelButton(Session& s)
 {
-    if (!s.CancelState) return false;
-    s.CancelState = false;
+    if (!s.operation.CancelState) return false;
+    s.operation.CancelState = false;
     return true;
 }
 
 void OfferCancel(Session& s, bool offered)
 {
-    s.CancelVisible = offered;
+    s.operation.CancelVisible = offered;
     s.changed(ctl::Cancel);
 }
 

@@ -206,7 +206,7 @@ void Button_sendClick(Session& s)
         ~Running()
         {
             s.midi.SendRunning = false;
-            if (s.CancelVisible) OfferCancel(s, false);
+            if (s.operation.CancelVisible) OfferCancel(s, false);
         }
     } running(s);
     const int progress = total > 1 ? s.log.LogString(format("Sending %d of %d", 0, total)) : -1;
@@ -214,7 +214,7 @@ void Button_sendClick(Session& s)
     const bool hasLongDump =
         std::any_of(batch.begin(), batch.end(), [](const auto& m) { return m.sxdata.size() >= 65536; });
     if (total > 1 || hasLongDump) OfferCancel(s, true);
-    s.CancelState = false;
+    s.operation.CancelState = false;
     int sent = 0;
     int attempted = 0;
     // A long dump takes minutes on a cable: while the output says how much of
@@ -389,20 +389,20 @@ void SXreqStringContextPopup(Session& s, const std::string& selectedText)
 
 void SetPostProcess(Session& s, const std::string& task, std::int32_t param)
 {
-    s.PendingPostProcess = true;
+    s.operation.PendingPostProcess = true;
     s.log.LogString("Setting Post Process " + task);
-    s.PostProcessTask = task;
-    s.PostProcessParam = param;
+    s.operation.PostProcessTask = task;
+    s.operation.PostProcessParam = param;
 }
 
 void DoPostProcess(Session& s)
 {
     s.log.LogString("Starting Post Process");
-    const auto it = s.postProcessTasks.find(s.PostProcessTask);
-    s.PendingPostProcess = false;
-    if (it != s.postProcessTasks.end()) {
-        s.log.LogString("Running Post Process Task" + s.PostProcessTask);
-        it->second(s, s.PostProcessParam);
+    const auto it = s.operation.postProcessTasks.find(s.operation.PostProcessTask);
+    s.operation.PendingPostProcess = false;
+    if (it != s.operation.postProcessTasks.end()) {
+        s.log.LogString("Running Post Process Task" + s.operation.PostProcessTask);
+        it->second(s, s.operation.PostProcessParam);
     }
 }
 

@@ -122,8 +122,8 @@ void FormCreate(Session& s, const std::string& progpath, const StartupHooks& hoo
     if (!s.paths.progpath.empty() && s.paths.progpath.back() != '/') s.paths.progpath += '/';
     s.midi.MidInDevName.clear();
     s.midi.MidOutDevName.clear();
-    s.CancelState = false;
-    s.CancelVisible = false;
+    s.operation.CancelState = false;
+    s.operation.CancelVisible = false;
     s.changed(ctl::Cancel);
 
     s.controls.text.set(ctl::ProgChange, "1");
@@ -148,7 +148,7 @@ void FormCreate(Session& s, const std::string& progpath, const StartupHooks& hoo
 
     if (s.paths.lastpath.empty())
         s.paths.lastpath = portableCopy(s.paths.progpath) ? s.paths.progpath : homeFolder(s.paths.progpath);
-    if (!parseDecimal(longTimeOut, s.LongTimeOutVal)) s.LongTimeOutVal = 100;
+    if (!parseDecimal(longTimeOut, s.operation.LongTimeOutVal)) s.operation.LongTimeOutVal = 100;
     s.midi.SendDelayMs = std::max(0, ini.ReadInteger("Settings", "SendDelayMs", 0));
 
     if (hooks.readSettings) hooks.readSettings(s, ini);
@@ -177,7 +177,7 @@ void FormCreate(Session& s, const std::string& progpath, const StartupHooks& hoo
                     (s.paths.reportsFollowLastFile ? "the folder of the last opened or saved file, now " : "") +
                     absoluteFolder(""));
 
-    s.MidiInBusy = false;
+    s.operation.MidiInBusy = false;
     s.changed(ctl::MidiInBusy);
     s.shell.setBusyCursor(false);
 
@@ -193,7 +193,7 @@ void FormCreate(Session& s, const std::string& progpath, const StartupHooks& hoo
             s.shell.messageBox("Error", e.what(), MsgIcon::Error);
         }
     }
-    s.PendingPostProcess = false;
+    s.operation.PendingPostProcess = false;
 }
 
 void FormClose(Session& s)

@@ -58,12 +58,12 @@ std::int32_t ReqResponseSysex(Session& s, ByteView request, ByteView expected)
     StartTimeout(s, 5000, 1);
     std::int32_t idx = -1;
     for (;;) {
-        if (s.Timed_Out) break;
+        if (s.operation.Timed_Out) break;
         if (CheckForSysexReceived(s, expected, existing, idx)) break;
         s.shell.ProcessMessages();
     }
     std::int32_t result = -1;
-    if (!s.Timed_Out || CheckForSysexReceived(s, expected, existing, idx)) {
+    if (!s.operation.Timed_Out || CheckForSysexReceived(s, expected, existing, idx)) {
         result = idx;
     } else {
         s.log.debuglog("Timed out waiting for  [" + SxStringToHexList(expected) + "]");
@@ -83,12 +83,12 @@ bool Alt_ReqResponseSysex(Session& s, ByteView request, ByteView expected, std::
     s.shell.setBusyCursor(true);
     sendRequest(s, request);
     StartTimeout(s, 1000, xtimeout);
-    while (!s.Timed_Out && s.messages.count() <= existing) {
-        if (showtimeout) s.controls.text.set(ctl::TimeoutLabel, std::to_string(s.LongTimeOut));
+    while (!s.operation.Timed_Out && s.messages.count() <= existing) {
+        if (showtimeout) s.controls.text.set(ctl::TimeoutLabel, std::to_string(s.operation.LongTimeOut));
         s.shell.ProcessMessages();
     }
     bool result = true;
-    if (s.Timed_Out && s.messages.count() <= existing) {
+    if (s.operation.Timed_Out && s.messages.count() <= existing) {
         idx = -1;
         result = false;
     }

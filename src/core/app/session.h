@@ -26,6 +26,7 @@ namespace tolvex {
 
 class MidiDevices;
 class MidiOutPort;
+class Session;
 
 // Values of controls by control name (edit box texts, labels, check boxes).
 // Setting a different value reports the name to the session's listeners.
@@ -164,6 +165,24 @@ struct Folders {
     std::string lastpath;  // folder the file dialogs open in
 };
 
+// The state of the operation that runs: the busy lamp, the wait and its
+// time-out, Cancel, and the post-process that follows the next stored message.
+struct Operation {
+    bool MidiInBusy = false;
+    int busyInterval = 0;  // current interval of the busy-lamp timer, ms
+    bool Timed_Out = false;
+    std::int32_t LongTimeOut = 0;       // ticks left of the running wait
+    std::int32_t LongTimeOutVal = 100;  // ticks a wait lasts (the settings' LongTimeOut)
+    bool CancelState = false;
+    bool CancelVisible = false;  // the Cancel button is shown and enabled only while an operation offers it
+    bool PendingPostProcess = false;
+    std::string PostProcessTask;
+    std::int32_t PostProcessParam = 0;
+    // Tasks a post-process may run after the next stored message, by name
+    // (device families register theirs, e.g. "TriParseEfx").
+    std::map<std::string, std::function<void(Session&, std::int32_t)>> postProcessTasks;
+};
+
 class Session {
 public:
     explicit Session(Shell& shell_) : shell(shell_) {}
@@ -178,6 +197,7 @@ public:
 
     MidiState midi{log};
     Folders paths;
+    Operation operation;
 
     // Message core state.
     std::vector<Bytes> SX_List;     // filled by the file readers
@@ -191,28 +211,13 @@ public:
         for (auto& l : listeners_) l(name);
     }
 
-    // Main window state.
-    bool PendingPostProcess = false;
-    std::string PostProcessTask;
-    std::int32_t PostProcessParam = 0;
-    bool MidiInBusy = false;
-    bool Timed_Out = false;
-    std::int32_t LongTimeOut = 0;
-    std::int32_t LongTimeOutVal = 100;
-    bool CancelState = false;
-    bool CancelVisible = false;  // the Cancel button is shown and enabled only while an operation offers it
     bool PassPrgBankVal = false;
-    int busyInterval = 0;  // current interval of the busy-lamp timer, ms
 
     // Hears every message received and stored in the list (the patch library's "Add received dumps").
     std::function<void(const Bytes&)> receivedStored;
 
     // Set by the window: "E&xit" closes it (nothing to close without one).
     std::function<void()> closeWindow;
-
-    // Tasks a post-process may run after the next stored message, by name
-    // (device families register theirs, e.g. "TriParseEfx").
-    std::map<std::string, std::function<void(Session&, std::int32_t)>> postProcessTasks;
 
     // A device family's working records (the tables its commands fill and later
     // commands read), made on first use and kept while the session lives.

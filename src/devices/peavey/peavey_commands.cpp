@@ -171,7 +171,7 @@ std::int32_t decode(Session& s, ByteView sx, PeaveyRecords& rec)
 struct CancelOffer {
     explicit CancelOffer(Session& session) : s(session)
     {
-        s.CancelState = false;  // a click left over from before is no request to stop this run
+        s.operation.CancelState = false;  // a click left over from before is no request to stop this run
         OfferCancel(s, true);
     }
     ~CancelOffer() { OfferCancel(s, false); }
@@ -248,7 +248,7 @@ bool Read_PV_SP_preset_data(Session& s, std::int32_t /*chan*/, std::uint8_t devi
     for (int t = 0; t <= 3; ++t) {
         const auto type = static_cast<std::uint8_t>(t);
         s.log.debuglog("Preparing Sysex request for data object directory status of type: " + std::to_string(t));
-        while (s.MidiInBusy) s.shell.ProcessMessages();
+        while (s.operation.MidiInBusy) s.shell.ProcessMessages();
         s.shell.pause(kRequestPauseMs);
 
         const std::int32_t status = ReqResponseSysex(s, PV_DirStatusRequest(devid, type), kDirStatusReply);
@@ -337,7 +337,8 @@ bool Rd_PV_SP_bank_proc(Session& s, const std::string& name_suf, std::int32_t ba
 PVLoadResult PV_Load_Bank(Session& s, std::uint8_t devID, std::uint8_t scsiID, std::uint32_t bank)
 {
     std::int32_t idx = -1;
-    if (!Alt_ReqResponseSysex(s, PV_LoadBankRequest(devID, scsiID, bank), kLoadReply, idx, true, s.LongTimeOutVal))
+    if (!Alt_ReqResponseSysex(s, PV_LoadBankRequest(devID, scsiID, bank), kLoadReply, idx, true,
+                              s.operation.LongTimeOutVal))
         return PVLoadResult::TimedOut;
     if (idx < 0) {
         s.log.LogString("Error Loading Bank");

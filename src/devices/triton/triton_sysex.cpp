@@ -105,7 +105,7 @@ void Tri_ParsEfxClick(Session& s, const std::function<void(Session&, std::int32_
     if (!readDecimal(s.controls.text.get(ctl::TriEfxPIDtxt), PID))
         return refuse(s, "You must specify a valid number for the PID.");
     if (!sendCurrentRequest(s, *channel, kTriCurrentCombiDumpRequest)) return;
-    s.postProcessTasks.try_emplace(kTriParseEfxTask, parse);
+    s.operation.postProcessTasks.try_emplace(kTriParseEfxTask, parse);
     SetPostProcess(s, kTriParseEfxTask, PID);
 }
 

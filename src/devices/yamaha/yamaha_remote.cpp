@@ -54,7 +54,7 @@ private:
 // A dump still arriving is let in before the next request goes out.
 void waitWhileBusy(Session& s)
 {
-    while (s.MidiInBusy) s.shell.ProcessMessages();
+    while (s.operation.MidiInBusy) s.shell.ProcessMessages();
 }
 
 // Program change p, then the request; the answer's bytes, or nothing after

@@ -59,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::size_t start = data[0] % (sx.size() + 1), n = data[1];
         if (start + 2 * n <= sx.size()) fuzz::require(WSSR_unnibble(sx, start, n).size() == n);
     }
-    WSSRRecords& r = s.records<WSSRRecords>();
+    WSSRRecords& r = s.families.records<WSSRRecords>();
     if (Extract_WSSR(s, sx)) unpacked(r, sx);
     Bytes().swap(r.WSSR_generic_data);
     s.log.clear();

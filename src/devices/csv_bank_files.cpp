@@ -206,7 +206,8 @@ std::string ReadCSVfile(Session& s, const std::string& source)
     content << file.rdbuf();
     CsvBank bank;
     try {
-        bank = parseCsvBank(content.str(), channel, s.records<YamahaTables>(), s.records<WSSRRecords>());
+        bank =
+            parseCsvBank(content.str(), channel, s.families.records<YamahaTables>(), s.families.records<WSSRRecords>());
     } catch (const CsvBankError& e) {
         box(e.title, e.what());
         return {};
@@ -214,7 +215,8 @@ std::string ReadCSVfile(Session& s, const std::string& source)
     if (!bank.warning.empty()) box("Warning", bank.warning);
     if (bank.type == kDX7iiBank) {
         std::string bytes;
-        for (const DX7iiPerformance& p : s.records<YamahaTables>().DX7iiPackedPerf) bytes.append(p.begin(), p.end());
+        for (const DX7iiPerformance& p : s.families.records<YamahaTables>().DX7iiPackedPerf)
+            bytes.append(p.begin(), p.end());
         // A side file for diagnosis: when it cannot be written the bank still loads.
         const std::string side = s.paths.diagnosticPath(kCsvPackedPerfFile);
         try {

@@ -149,7 +149,7 @@ TimbreCopyWindow::TimbreCopyWindow(Session& session, QtShell& shell, const Comma
     for (const Command* c : commands_.on(kKroTimbreCopyWindow, "GroupBox2"))
         button(group2, *c)->setGeometry(8, below2, 130, 28);
 
-    session_.records<KroTimbreCopyView>().windowAttached = true;
+    session_.families.records<KroTimbreCopyView>().windowAttached = true;
     session_.addListener([this](const std::string& name) { onSessionChanged(name); });
     connect(qApp, &QGuiApplication::focusWindowChanged, this, &TimbreCopyWindow::focusMoved);
     for (const Field& f : commands_.fields())
@@ -160,7 +160,7 @@ TimbreCopyWindow::TimbreCopyWindow(Session& session, QtShell& shell, const Comma
 
 TimbreCopyWindow::~TimbreCopyWindow()
 {
-    session_.records<KroTimbreCopyView>().windowAttached = false;
+    session_.families.records<KroTimbreCopyView>().windowAttached = false;
 }
 
 QPushButton* TimbreCopyWindow::button(QWidget* parent, const Command& c)
@@ -278,7 +278,7 @@ void TimbreCopyWindow::onSessionChanged(const std::string& name)
 
 void TimbreCopyWindow::syncView()
 {
-    const KroTimbreCopyView& v = session_.records<KroTimbreCopyView>();
+    const KroTimbreCopyView& v = session_.families.records<KroTimbreCopyView>();
     objName_->setText(q(v.CopyEditObjName));
     srcCombi_->setText(q(v.SrcCombi));
     for (std::size_t i = 0; i < timbreNames_.size(); ++i) {

@@ -223,7 +223,7 @@ TEST(KronosTimbreCopy, SourceLabelsAndRefusals)
 {
     KronosSession k;
     Session& s = k.s;
-    const KroTimbreCopyView& v = s.records<KroTimbreCopyView>();
+    const KroTimbreCopyView& v = s.families.records<KroTimbreCopyView>();
     KroTimbreCopyFormActivate(s);
     EXPECT_EQ(k.boxes(), std::vector<std::string>{"Warning: No Messages Were Selected - nothing to do"});
 
@@ -231,7 +231,7 @@ TEST(KronosTimbreCopy, SourceLabelsAndRefusals)
     s.messages.append("the sample", combiDump(combi, 0, 70, 127), "");
     s.messages.makeCurrent(0);
     KroTimbreCopyFormActivate(s);
-    EXPECT_EQ(s.records<KronosCombiRecords>().Kro_Combi_CopyBuffer, combi);
+    EXPECT_EQ(s.families.records<KronosCombiRecords>().Kro_Combi_CopyBuffer, combi);
     EXPECT_EQ(v.SrcCombi, "A Combi Name Of 24 Chars");
     EXPECT_EQ(v.CopyEditObjName, "the sample");
     const struct {
@@ -302,8 +302,8 @@ TEST(KronosTimbreCopy, MappedCopiesInitialisationAndTheirLeds)
 {
     KronosSession k;
     Session& s = k.s;
-    const KroTimbreCopyView& v = s.records<KroTimbreCopyView>();
-    KronosCombiRecords& r = s.records<KronosCombiRecords>();
+    const KroTimbreCopyView& v = s.families.records<KroTimbreCopyView>();
+    KronosCombiRecords& r = s.families.records<KronosCombiRecords>();
     for (std::size_t i = 0; i < r.Kro_Combi_CopyBuffer.size(); ++i)
         r.Kro_Combi_CopyBuffer[i] = static_cast<std::uint8_t>(i * 7);
 

@@ -452,7 +452,7 @@ TEST(ConvTriCombi, KindsGiveTheSameCombi)
     w.s.messages.selectOnly(w.s.messages.count() - 1);
     KroTimbreCopyFormActivate(w.s);
     const auto& name = (*bank)[5].Combi_Name;
-    EXPECT_EQ(w.s.records<KroTimbreCopyView>().SrcCombi,
+    EXPECT_EQ(w.s.families.records<KroTimbreCopyView>().SrcCombi,
               std::string(name.begin(), std::find(name.begin(), name.end(), 0)));
 }
 

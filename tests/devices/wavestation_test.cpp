@@ -61,7 +61,7 @@ struct Page {
         }
         return out;
     }
-    WSSRRecords& records() { return s.records<WSSRRecords>(); }
+    WSSRRecords& records() { return s.families.records<WSSRRecords>(); }
 };
 
 Bytes nibbles(const Bytes& head, const Bytes& data)

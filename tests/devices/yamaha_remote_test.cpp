@@ -194,7 +194,7 @@ TEST(YamahaRemote, SettingsNameTheCartridgeAndRomVoicesAtStartUp)
     testing::ScriptedShell shell;
     Session s(shell);
     deviceStartupHooks(dir.str()).readSettings(s, IniFile(path));
-    const auto& map = s.records<YamahaTables>().YamPerfMapping;
+    const auto& map = s.families.records<YamahaTables>().YamPerfMapping;
     const struct {
         int entry;
         std::string name;

@@ -160,7 +160,7 @@ TEST(YamahaCommands, EditBuffersGoToFilesBesideTheirEntry)
     TempDir dir;
     std::filesystem::create_directories(dir.file("sets.2024"));
     Page page;
-    page.s.records<YamahaTables>().YamPerfMapping[5].VoiceName = "E.PIANO 1 ";
+    page.s.families.records<YamahaTables>().YamPerfMapping[5].VoiceName = "E.PIANO 1 ";
     const DX7iiPerformance eb = dx7iiRecord(2, 5, 64, "Split\nBass");
     page.add(editBuffer(eb), dir.file("sets.2024/split"));
     Yam_ConvDX7peb(page.s);

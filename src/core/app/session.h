@@ -183,6 +183,23 @@ struct Operation {
     std::map<std::string, std::function<void(Session&, std::int32_t)>> postProcessTasks;
 };
 
+// The device families' working records.
+class FamilyRecords {
+public:
+    // A device family's working records (the tables its commands fill and later
+    // commands read), made on first use and kept while the session lives.
+    template <class Records>
+    Records& records()
+    {
+        std::shared_ptr<void>& slot = records_[std::type_index(typeid(Records))];
+        if (!slot) slot = std::make_shared<Records>();
+        return *static_cast<Records*>(slot.get());
+    }
+
+private:
+    std::map<std::type_index, std::shared_ptr<void>> records_;
+};
+
 class Session {
 public:
     explicit Session(Shell& shell_) : shell(shell_) {}
@@ -198,6 +215,7 @@ public:
     MidiState midi{log};
     Folders paths;
     Operation operation;
+    FamilyRecords families;
 
     // Message core state.
     std::vector<Bytes> SX_List;     // filled by the file readers
@@ -219,19 +237,8 @@ public:
     // Set by the window: "E&xit" closes it (nothing to close without one).
     std::function<void()> closeWindow;
 
-    // A device family's working records (the tables its commands fill and later
-    // commands read), made on first use and kept while the session lives.
-    template <class Records>
-    Records& records()
-    {
-        std::shared_ptr<void>& slot = records_[std::type_index(typeid(Records))];
-        if (!slot) slot = std::make_shared<Records>();
-        return *static_cast<Records*>(slot.get());
-    }
-
 private:
     std::vector<std::function<void(const std::string&)>> listeners_;
-    std::map<std::type_index, std::shared_ptr<void>> records_;
 };
 
 }  // namespace tolvex

@@ -32,7 +32,7 @@ struct ClearUndoRecord {
 
 void keepForUndo(Session& s, const std::vector<std::size_t>& indexes)
 {
-    auto& undo = s.records<ClearUndoRecord>();
+    auto& undo = s.families.records<ClearUndoRecord>();
     undo.removed.clear();
     undo.countBefore = s.messages.count();
     undo.removed.reserve(indexes.size());
@@ -45,13 +45,13 @@ void keepForUndo(Session& s, const std::vector<std::size_t>& indexes)
 
 void NoteLastFile(Session& s, const std::string& path)
 {
-    s.records<LastFileRecord>().path = path;
+    s.families.records<LastFileRecord>().path = path;
     s.changed(kLastFileChanged);
 }
 
 const std::string& LastFile(const Session& s)
 {
-    return const_cast<Session&>(s).records<LastFileRecord>().path;
+    return const_cast<Session&>(s).families.records<LastFileRecord>().path;
 }
 
 std::string WindowTitle(const Session& s)
@@ -109,12 +109,12 @@ void ClearAllWithUndo(Session& s)
 
 bool CanUndoClear(const Session& s)
 {
-    return !const_cast<Session&>(s).records<ClearUndoRecord>().removed.empty();
+    return !const_cast<Session&>(s).families.records<ClearUndoRecord>().removed.empty();
 }
 
 void UndoClear(Session& s)
 {
-    auto& undo = s.records<ClearUndoRecord>();
+    auto& undo = s.families.records<ClearUndoRecord>();
     if (undo.removed.empty() || s.midi.SendRunning) return;
     // The list holds what the Clear kept, then what came since; rebuild it in the old order.
     struct Entry {

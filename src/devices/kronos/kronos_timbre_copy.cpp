@@ -30,12 +30,12 @@ void copyRange(const TKro_Combi& src, TKro_Combi& dst, std::size_t from, std::si
 
 KroTimbreCopyView& view(Session& s)
 {
-    return s.records<KroTimbreCopyView>();
+    return s.families.records<KroTimbreCopyView>();
 }
 
 KronosCombiRecords& records(Session& s)
 {
-    return s.records<KronosCombiRecords>();
+    return s.families.records<KronosCombiRecords>();
 }
 
 // The destination a row's drop-down names (1..rows); a drop-down never set

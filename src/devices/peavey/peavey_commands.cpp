@@ -217,7 +217,7 @@ void PV_SPtoFile(Session& s)
         s.shell.messageBox("Warning", "Nothing Selected", MsgIcon::Warning);
         return;
     }
-    PeaveyRecords& rec = s.records<PeaveyRecords>();
+    PeaveyRecords& rec = s.families.records<PeaveyRecords>();
     rec.PV_SP_dir_list.clear();
     for (std::size_t i : selected) {
         const TSXstorage& m = *s.messages.at(i).storage;
@@ -241,7 +241,7 @@ void PV_SPtoFile(Session& s)
 
 bool Read_PV_SP_preset_data(Session& s, std::int32_t /*chan*/, std::uint8_t devid)
 {
-    PeaveyRecords& rec = s.records<PeaveyRecords>();
+    PeaveyRecords& rec = s.families.records<PeaveyRecords>();
     if (!rec.PV_Bank_Object) rec.PV_Bank_Object.emplace();
     TPV_Bank_Object& bank = *rec.PV_Bank_Object;
     bool failed = false;
@@ -321,7 +321,7 @@ bool Rd_PV_SP_bank_proc(Session& s, const std::string& name_suf, std::int32_t ba
 {
     const auto channel = channelNumber(s);
     if (!channel || !requirePorts(s)) return false;
-    PeaveyRecords& rec = s.records<PeaveyRecords>();
+    PeaveyRecords& rec = s.families.records<PeaveyRecords>();
     rec.PV_Bank_Object.emplace();
     if (!Read_PV_SP_preset_data(s, *channel, kAnyDevice)) {
         s.log.LogString("Error processing data: " + name_suf);

@@ -151,13 +151,13 @@ void writeAllNames(Session& s, const ListTool& tool, std::unique_ptr<AllBanks>& 
 
 void Tri_AllProgText(Session& s)
 {
-    writeAllNames(s, kPrograms, s.records<triton::TritonRecords>().tri_ProgramPCM_allbanks,
+    writeAllNames(s, kPrograms, s.families.records<triton::TritonRecords>().tri_ProgramPCM_allbanks,
                   [](const triton::Ttri_ProgramPCM& p) { return TriRecordName(p.Prog_Name); });
 }
 
 void Tri_AllCombiText(Session& s)
 {
-    writeAllNames(s, kCombis, s.records<triton::TritonRecords>().tri_Combi_allbanks,
+    writeAllNames(s, kCombis, s.families.records<triton::TritonRecords>().tri_Combi_allbanks,
                   [](const triton::Ttri_Combi& c) { return TriRecordName(c.Combi_Name); });
 }
 

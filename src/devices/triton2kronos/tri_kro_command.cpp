@@ -151,7 +151,7 @@ void writeReports(Session& s, const TriKroConvertOutput& out)
 
 void ConvTriCombiBankClick(Session& s, const TriKroTables& tri, const KronosDefs& kro)
 {
-    TriKroConvertRecords& r = s.records<TriKroConvertRecords>();
+    TriKroConvertRecords& r = s.families.records<TriKroConvertRecords>();
     const auto selected = s.messages.selectedIndexes();
     int gchan = 0;
     if (!readDecimal(s.controls.text.get(ctl::Tri_Gchan), gchan) || gchan < 0 || gchan > 255) {
@@ -174,7 +174,7 @@ void ConvTriCombiBankClick(Session& s, const TriKroTables& tri, const KronosDefs
     int prog = 0;
     const std::optional<Bytes> picked = pickCombi(s, sx, fromBank, prog);
     if (!picked) return;
-    triton::Ttri_Combi& tri_Combi = s.records<triton::TritonRecords>().tri_Combi;
+    triton::Ttri_Combi& tri_Combi = s.families.records<triton::TritonRecords>().tri_Combi;
     triton::recordFromBytes(tri_Combi, *picked);
     writeDebugFile(s, kTriDebugDataFile, *picked);
 

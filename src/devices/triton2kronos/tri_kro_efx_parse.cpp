@@ -68,7 +68,7 @@ bool loadCurrentCombi(Session& s, triton::Ttri_Combi& tri_Combi)
 void TriParseEfx(Session& s, std::int32_t PID, const TriKroTables& tri, const KronosDefs& kro)
 {
     if (s.messages.count() == 0) return;
-    triton::Ttri_Combi& tri_Combi = s.records<triton::TritonRecords>().tri_Combi;
+    triton::Ttri_Combi& tri_Combi = s.families.records<triton::TritonRecords>().tri_Combi;
     if (!loadCurrentCombi(s, tri_Combi)) return;
     const Bytes combi = triton::recordBytes(tri_Combi);
     const ByteView ifx2 = ByteView(combi).subspan(kIfx2, 24);

@@ -109,7 +109,7 @@ void KronosDeferStartup(Session& s, const std::string& progpath, bool createUnkn
     pendingLines().clear();
     mapSummary.clear();
     efxSummary.clear();
-    s.records<DeferredOwner>().s = &s;
+    s.families.records<DeferredOwner>().s = &s;
     deferred() = Deferred{&s, progpath, createUnknownFile};
     setKronosTableLoader([] { KronosLoadDeferredTables(); });
 }

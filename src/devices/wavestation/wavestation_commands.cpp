@@ -68,7 +68,7 @@ void fill(Records& records, const Bytes& data)
 
 bool Extract_WSSR(Session& s, ByteView sx)
 {
-    WSSRRecords& r = s.records<WSSRRecords>();
+    WSSRRecords& r = s.families.records<WSSRRecords>();
     s.log.debuglog(format("Length of Sysex String: %zx", sx.size()));
     r.WSSR_curr_bank_num = 0;
     r.WSSR_curr_patch_perf_num = 0;
@@ -103,7 +103,7 @@ void Extract_WS_proc(Session& s)
     if (!selected) return;
     const TSXstorage& entry = *s.messages.at(*selected).storage;
     if (!Extract_WSSR(s, entry.sxdata)) return;
-    WSSRRecords& r = s.records<WSSRRecords>();
+    WSSRRecords& r = s.families.records<WSSRRecords>();
     std::filesystem::path bin(entry.filename.empty() ? "untitled" : entry.filename.str());
     writeReportFile(s, bin.replace_extension(".bin").string(), r.WSSR_generic_data);
 
@@ -134,7 +134,7 @@ void Extract_WS_proc(Session& s)
 
 void WS_LoadMappingButton(Session& s)
 {
-    WSSRRecords& r = s.records<WSSRRecords>();
+    WSSRRecords& r = s.families.records<WSSRRecords>();
     const std::pair<const char*, WSSRNameTable*> files[] = {{kPatchMappingFile, &r.WSSR_global_patch_name_table},
                                                             {kPerfMappingFile, &r.WSSR_global_perf_name_table}};
     for (const auto& [name, table] : files) {

@@ -104,7 +104,7 @@ Bytes vcedAnswer(int chan)
 void ReadDX7Cart(Session& s, int chan)
 {
     if (!requirePorts(s)) return;
-    YamahaTables& t = s.records<YamahaTables>();
+    YamahaTables& t = s.families.records<YamahaTables>();
     NameFile file(s, kCartProgsFile);
 
     const Bytes perfRequest = MakeDumpReq(DumpFormat::PEB, chan);
@@ -142,7 +142,7 @@ void ReadDX7Cart(Session& s, int chan)
 void ReadTX802ROM(Session& s, int chan)
 {
     if (!requirePorts(s)) return;
-    YamahaTables& t = s.records<YamahaTables>();
+    YamahaTables& t = s.families.records<YamahaTables>();
     NameFile file(s, kTX802RomProgsFile);
     const Bytes voiceRequest = MakeDumpReq(DumpFormat::VEB, chan);
     const Bytes voiceAnswer = vcedAnswer(chan);
@@ -169,7 +169,7 @@ void RdTX802ROMClick(Session& s)
 
 void YamReadSettings(Session& s, const IniFile& ini)
 {
-    auto& map = s.records<YamahaTables>().YamPerfMapping;
+    auto& map = s.families.records<YamahaTables>().YamPerfMapping;
     const auto read = [&](const char* section, int first, int last) {
         for (int k = first; k <= last; ++k) {
             const std::string name = ini.ReadString(section, std::to_string(k), "").substr(0, kVcedNameLength);

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <iostream>
+#include <iterator>
 #include <ostream>
 
 #include <CLI/CLI.hpp>
@@ -263,11 +264,12 @@ int cmdSend(const Options& o, std::ostream& out, std::ostream& err, const Device
     bool ok = true;
     std::vector<Bytes> messages;
     for (const std::string& path : o.files) {
-        if (!ReadSXfile(s, path)) {
+        std::vector<Bytes> read = ReadSXfile(s, path);
+        if (read.empty()) {
             ok = false;
             continue;
         }
-        messages.insert(messages.end(), s.SX_List.begin(), s.SX_List.end());
+        messages.insert(messages.end(), std::make_move_iterator(read.begin()), std::make_move_iterator(read.end()));
     }
     CliPort found = findCliPort(makeDevices, shell, "Tolvex CLI Send", false, o.port, "send", err);
     if (!found.devices) return 1;

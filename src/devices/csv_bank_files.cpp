@@ -179,9 +179,8 @@ CsvBank parseCsvBank(const std::string& content, int channel, YamahaTables& yama
     return bank;
 }
 
-std::string ReadCSVfile(Session& s, const std::string& source)
+std::optional<CsvFileRead> ReadCSVfile(Session& s, const std::string& source)
 {
-    s.SX_List.clear();
     // Every box says why nothing (or less) was read: with the warning icon, so
     // an unattended run counts it as a failure whatever its title.
     const auto box = [&s](const std::string& title, const std::string& text) {
@@ -191,16 +190,16 @@ std::string ReadCSVfile(Session& s, const std::string& source)
     const std::string channelText = s.controls.text.get(ctl::Channel);
     if (!parseDecimal(channelText, channel)) {
         box("MIDI", kChannelText);
-        return {};
+        return std::nullopt;
     }
     if (channel < 0 || channel > 255) {
         box("MIDI", "Channel must be 0-255");
-        return {};
+        return std::nullopt;
     }
     std::ifstream file(source, std::ios::binary);
     if (!file) {
         box("MIDI", "Could not open file" + source);
-        return {};
+        return std::nullopt;
     }
     std::ostringstream content;
     content << file.rdbuf();
@@ -210,7 +209,7 @@ std::string ReadCSVfile(Session& s, const std::string& source)
             parseCsvBank(content.str(), channel, s.families.records<YamahaTables>(), s.families.records<WSSRRecords>());
     } catch (const CsvBankError& e) {
         box(e.title, e.what());
-        return {};
+        return std::nullopt;
     }
     if (!bank.warning.empty()) box("Warning", bank.warning);
     if (bank.type == kDX7iiBank) {
@@ -228,8 +227,7 @@ std::string ReadCSVfile(Session& s, const std::string& source)
             s.log.LogString("Could not create " + side);
         }
     }
-    s.SX_List.push_back(std::move(bank.message));
-    return CSV_types[static_cast<std::size_t>(bank.type - 1)];
+    return CsvFileRead{CSV_types[static_cast<std::size_t>(bank.type - 1)], std::move(bank.message)};
 }
 
 void OpenCSVfileMenuClick(Session& s)
@@ -239,14 +237,13 @@ void OpenCSVfileMenuClick(Session& s)
     if (files.empty()) return;
     const std::string& path = files.front();
     s.paths.lastpath = folderOf(path);
-    const std::string description = ReadCSVfile(s, path);
-    if (description.empty()) return;
-    s.log.LogString("Loaded CSV " + description);
+    std::optional<CsvFileRead> read = ReadCSVfile(s, path);
+    if (!read) return;
+    s.log.LogString("Loaded CSV " + read->description);
     const std::string filename =
         (std::filesystem::path(path).parent_path() / ("CSV_" + std::filesystem::path(path).filename().string()))
             .string();
-    for (Bytes& m : s.SX_List) s.messages.append(description + " (CSV)", std::move(m), filename);
-    s.SX_List.clear();
+    s.messages.append(read->description + " (CSV)", std::move(read->message), filename);
 }
 
 }  // namespace tolvex

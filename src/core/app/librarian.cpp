@@ -58,7 +58,6 @@ namespace {
 // Reads and checks a file, showing the boxes of a refused one.
 bool readChecked(Session& s, const std::string& source, SyxSplitter::Sink sink, SyxParse& parsed)
 {
-    s.SX_List.clear();
     s.shell.setBusyCursor(true);
     // The box keeps its text; the log line beside it names the file.
     const auto refuse = [&](const std::string& title, const std::string& text, MsgIcon icon, MsgButtons buttons) {
@@ -99,13 +98,12 @@ bool readChecked(Session& s, const std::string& source, SyxSplitter::Sink sink, 
 
 }  // namespace
 
-bool ReadSXfile(Session& s, const std::string& source, int* withoutEndByte)
+std::vector<Bytes> ReadSXfile(Session& s, const std::string& source, int* withoutEndByte)
 {
     SyxParse parsed;
-    if (!readChecked(s, source, {}, parsed)) return false;
-    s.SX_List = std::move(parsed.messages);
+    if (!readChecked(s, source, {}, parsed)) return {};
     if (withoutEndByte) *withoutEndByte = parsed.withoutEndByte;
-    return !s.SX_List.empty();
+    return std::move(parsed.messages);
 }
 
 bool ReadSXfile(Session& s, const std::string& source, const std::function<void(Bytes&&)>& sink)

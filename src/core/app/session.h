@@ -218,7 +218,6 @@ public:
     FamilyRecords families;
 
     // Message core state.
-    std::vector<Bytes> SX_List;     // filled by the file readers
     std::string short_desc_string;  // short display text message naming may set
 
     // Listeners hear the name of every control or state that changed

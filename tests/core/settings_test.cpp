@@ -101,7 +101,7 @@ TEST(Settings, ValuesReadBackAsTheUserLeftThem)
         Session s(shell);
         FormCreate(s, dir.str());
         EXPECT_EQ(s.operation.LongTimeOutVal, c.longTimeOut) << c.line;
-        EXPECT_EQ(s.PassPrgBankVal, c.passPrgBank) << c.line;
+        EXPECT_EQ(s.controls.checked.get(ctl::PassPrgBank), c.passPrgBank) << c.line;
         EXPECT_EQ(s.controls.text.get(ctl::Channel), c.channel) << c.line;
         EXPECT_TRUE(legacyPagesVisible(s));
         EXPECT_EQ(s.paths.lastpath, "/x/");

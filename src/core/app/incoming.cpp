@@ -38,11 +38,11 @@ bool StoreReceivedMessage(Session& s, const Bytes& sxdata)
 {
     std::string sup;
     bool ignore = false;
-    s.short_desc_string.clear();
-    const std::string name = SxParseName(sxdata, sup, ignore, namingOptions(s), &s.short_desc_string);
+    std::string shortDesc;
+    const std::string name = SxParseName(sxdata, sup, ignore, namingOptions(s), &shortDesc);
     if (ignore) return false;
     s.log.LogString(name);
-    std::string text = s.short_desc_string.empty() ? name + " " + sup : s.short_desc_string;
+    std::string text = shortDesc.empty() ? name + " " + sup : shortDesc;
     TSXstorage& stored = s.messages.append(std::move(text), sxdata, CleanFilenameStrip(name));
     stored.unsaved = true;
     ViewShortSysex(s, stored);

@@ -141,7 +141,6 @@ void FormCreate(Session& s, const std::string& progpath, const StartupHooks& hoo
     for (const char* key : kEditKeysRead2) s.controls.text.set(key, ini.ReadString("Settings", key, editDefault(key)));
 
     s.controls.checked.set(ctl::PassPrgBank, ini.ReadBool("Settings", "PassPrgBankVal"));
-    s.PassPrgBankVal = s.controls.checked.get(ctl::PassPrgBank);
     s.controls.checked.set(ctl::AutoSendCB, ini.ReadBool("Settings", "AutoSendCB"));
     s.controls.checked.set(ctl::Filter7F, ini.ReadBool("Settings", "Filter7F"));
     s.controls.checked.set(ctl::XTCheckBox1, ini.ReadBool("Settings", "XTCheckBox1"));

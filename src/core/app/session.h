@@ -211,14 +211,10 @@ public:
     MessageList messages;  // the Objects Window (ListBox1) and its selection
     SessionLog log;        // the Debug Window (lstLog) and the debug file
     ControlValues controls{[this](const std::string& n) { changed(n); }};
-
     MidiState midi{log};
     Folders paths;
     Operation operation;
     FamilyRecords families;
-
-    // Message core state.
-    std::string short_desc_string;  // short display text message naming may set
 
     // Listeners hear the name of every control or state that changed
     // (a control name such as "Channel", or "MidiInBusy", "cmbInput", "Cancel").
@@ -227,8 +223,6 @@ public:
     {
         for (auto& l : listeners_) l(name);
     }
-
-    bool PassPrgBankVal = false;
 
     // Hears every message received and stored in the list (the patch library's "Add received dumps").
     std::function<void(const Bytes&)> receivedStored;

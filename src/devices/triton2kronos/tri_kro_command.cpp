@@ -186,7 +186,6 @@ void ConvTriCombiBankClick(Session& s, const TriKroTables& tri, const KronosDefs
                                 progNames,
                                 s.controls.checked.get(ctl::PassPrgBank),  // as checked now, not as at start
                                 s.controls.text.get(ctl::KroProg)};
-    s.PassPrgBankVal = in.PassPrgBankVal;
     const TriKroConvertOutput out = Convert_Combi_Triton2Kronos(in);
     r.Kro_Combi = out.Kro_Combi;
     for (const std::string& line : out.mainLog) s.log.LogString(line);

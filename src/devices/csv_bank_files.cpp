@@ -186,13 +186,12 @@ std::optional<CsvFileRead> ReadCSVfile(Session& s, const std::string& source)
     const auto box = [&s](const std::string& title, const std::string& text) {
         s.shell.messageBox(title, text, MsgIcon::Warning, MsgButtons::OkCancel);
     };
-    int channel = 0;
-    const std::string channelText = s.controls.text.get(ctl::Channel);
-    if (!parseDecimal(channelText, channel)) {
+    const std::optional<int> channel = s.controls.number(ctl::Channel);
+    if (!channel) {
         box("MIDI", kChannelText);
         return std::nullopt;
     }
-    if (channel < 0 || channel > 255) {
+    if (*channel < 0 || *channel > 255) {
         box("MIDI", "Channel must be 0-255");
         return std::nullopt;
     }
@@ -205,8 +204,8 @@ std::optional<CsvFileRead> ReadCSVfile(Session& s, const std::string& source)
     content << file.rdbuf();
     CsvBank bank;
     try {
-        bank =
-            parseCsvBank(content.str(), channel, s.families.records<YamahaTables>(), s.families.records<WSSRRecords>());
+        bank = parseCsvBank(content.str(), *channel, s.families.records<YamahaTables>(),
+                            s.families.records<WSSRRecords>());
     } catch (const CsvBankError& e) {
         box(e.title, e.what());
         return std::nullopt;

@@ -13,7 +13,6 @@
 #include "core/app/sysex_out.h"
 #include "core/sysex/sx_naming.h"
 #include "core/sysex/syx_file.h"
-#include "core/text/ini_file.h"
 
 namespace tolvex {
 
@@ -27,8 +26,7 @@ QString q(const std::string& s)
 // The main window's MIDI channel box, 0 when it holds no channel.
 int channelOf(Session& s)
 {
-    int c = 0;
-    return parseDecimal(s.controls.text.get(ctl::Channel), c) && c >= 0 && c <= 15 ? c : 0;
+    return s.controls.number(ctl::Channel, 0, 15).value_or(0);
 }
 
 }  // namespace

@@ -14,7 +14,6 @@
 #include "core/sysex/sx_naming.h"
 #include "core/sysex/syx_file.h"
 #include "core/text/atomic_file.h"
-#include "core/text/ini_file.h"
 #include "core/text/text_utils.h"
 
 namespace tolvex {
@@ -45,15 +44,6 @@ bool isHexWord(const std::string& w)
         if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'))) return false;
     return true;
 }
-
-}  // namespace
-
-bool readDecimal(const std::string& text, int& value)
-{
-    return parseDecimal(text, value);
-}
-
-namespace {
 
 // Reads and checks a file, showing the boxes of a refused one.
 bool readChecked(Session& s, const std::string& source, SyxSplitter::Sink sink, SyxParse& parsed)

@@ -47,7 +47,4 @@ void SXreqStringContextPopup(Session& s, const std::string& selectedText);
 void SetPostProcess(Session& s, const std::string& task, std::int32_t param);
 void DoPostProcess(Session& s);
 
-// Decimal number as the user typed it; false when it is not one.
-bool readDecimal(const std::string& text, int& value);
-
 }  // namespace tolvex

@@ -48,11 +48,8 @@ Bytes spMessage(std::uint8_t devid, std::initializer_list<std::uint8_t> body)
 
 std::optional<int> channelNumber(Session& s)
 {
-    int value = 0;
-    if (!readDecimal(s.controls.text.get(ctl::Channel), value)) {
-        refuse(s, kChannelText);
-        return std::nullopt;
-    }
+    const std::optional<int> value = s.controls.number(ctl::Channel);
+    if (!value) refuse(s, kChannelText);
     return value;
 }
 

@@ -104,15 +104,18 @@ std::optional<Bytes> pickCombi(Session& s, ByteView sx, bool& fromBank, int& pro
     const int kind = sx[4] == 0x49 /* current Combination dump */ ? kCurrentKind : sx[6] >> 4;
     std::size_t offset = kDumpDataOffset, size = kCombiSize;
     switch (kind) {
-    case kBankKind:
-        if (!readDecimal(s.controls.text.get(ctl::KroProg), prog) || prog < 0 ||
-            prog >= static_cast<int>(triton::kRecordsPerBank)) {
+    case kBankKind: {
+        const std::optional<int> number =
+            s.controls.number(ctl::KroProg, 0, static_cast<int>(triton::kRecordsPerBank) - 1);
+        if (!number) {
             warn(s, "You must specify a valid number for the Combi in the text box \"Prog\".");
             return std::nullopt;
         }
+        prog = *number;
         size = kCombiSize * triton::kRecordsPerBank;
         fromBank = true;
         break;
+    }
     case kOneCombiKind: break;
     case kCurrentKind: offset = kCurrentDataOffset; break;
     default:
@@ -153,12 +156,12 @@ void ConvTriCombiBankClick(Session& s, const TriKroTables& tri, const KronosDefs
 {
     TriKroConvertRecords& r = s.families.records<TriKroConvertRecords>();
     const auto selected = s.messages.selectedIndexes();
-    int gchan = 0;
-    if (!readDecimal(s.controls.text.get(ctl::Tri_Gchan), gchan) || gchan < 0 || gchan > 255) {
+    const std::optional<int> gchan = s.controls.number(ctl::Tri_Gchan, 0, 255);
+    if (!gchan) {
         warn(s, "You must specify a valid number for the Triton Studio GChan.");
         return;
     }
-    r.TriGlobalChannel = gchan;
+    r.TriGlobalChannel = *gchan;
     if (selected.empty()) {
         warn(s, kNoMessagesSelected);
         return;

@@ -45,8 +45,7 @@ void BM_ReadSyxIntoList(benchmark::State& state)
     testing::ScriptedShell shell;
     for (auto _ : state) {
         Session s(shell);
-        ReadSXfile(s, path);
-        for (Bytes& m : s.SX_List) s.messages.append("Yamaha Bulk Dump", std::move(m), path);
+        for (Bytes& m : ReadSXfile(s, path)) s.messages.append("Yamaha Bulk Dump", std::move(m), path);
         benchmark::DoNotOptimize(s.messages.count());
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * kBanks * kBank);
@@ -57,9 +56,9 @@ void BM_NameEveryBank(benchmark::State& state)
 {
     testing::ScriptedShell shell;
     Session s(shell);
-    ReadSXfile(s, bigFile());
+    const std::vector<Bytes> read = ReadSXfile(s, bigFile());
     for (auto _ : state) {
-        for (const Bytes& m : s.SX_List) {
+        for (const Bytes& m : read) {
             std::string sup;
             bool ignore = false;
             benchmark::DoNotOptimize(SxParseName(m, sup, ignore));
@@ -73,8 +72,8 @@ void BM_WriteSyxFromList(benchmark::State& state)
 {
     testing::ScriptedShell shell;
     Session s(shell);
-    ReadSXfile(s, bigFile());
-    std::vector<ByteView> views(s.SX_List.begin(), s.SX_List.end());
+    const std::vector<Bytes> read = ReadSXfile(s, bigFile());
+    std::vector<ByteView> views(read.begin(), read.end());
     const std::string out = dir().file("written.syx");
     for (auto _ : state) writeSyxFile(out, views);
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * kBanks * kBank);

@@ -45,8 +45,8 @@ void BM_Addsysex10MiB(benchmark::State& state)
     testing::ScriptedShell shell;
     Session s(shell);
     for (auto _ : state) {
-        for (const auto& b : buffers) benchmark::DoNotOptimize(s.SX_Object.Addsysex(b));
-        benchmark::DoNotOptimize(s.SX_Object.sxdata.data());
+        for (const auto& b : buffers) benchmark::DoNotOptimize(s.midi.SX_Object.Addsysex(b));
+        benchmark::DoNotOptimize(s.midi.SX_Object.sxdata.data());
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * kTotal));
 }
@@ -59,8 +59,8 @@ void BM_Addsysex10MiBFirstDump(benchmark::State& state)
     testing::ScriptedShell shell;
     for (auto _ : state) {
         Session s(shell);
-        for (const auto& b : buffers) benchmark::DoNotOptimize(s.SX_Object.Addsysex(b));
-        benchmark::DoNotOptimize(s.SX_Object.sxdata.data());
+        for (const auto& b : buffers) benchmark::DoNotOptimize(s.midi.SX_Object.Addsysex(b));
+        benchmark::DoNotOptimize(s.midi.SX_Object.sxdata.data());
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * kTotal));
 }

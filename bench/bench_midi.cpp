@@ -36,8 +36,8 @@ void storeIncoming(TMidiInput& in, Session& session)
 {
     in.OnMidiInput = [&session](TMidiInput& sender) {
         while (auto e = sender.GetMidiEvent())
-            if (e->MidiMessage == 0xF0 && session.SX_Object.Addsysex(*e))
-                session.messages.append("received", session.SX_Object.sxdata, "");
+            if (e->MidiMessage == 0xF0 && session.midi.SX_Object.Addsysex(*e))
+                session.messages.append("received", session.midi.SX_Object.sxdata, "");
     };
 }
 

@@ -50,9 +50,9 @@ struct Setup {
         std::filesystem::current_path(dir.str());
         KronosUnitStartup(s, kData, false);
         TriKroLoadLists(s, kData);
-        s.progpath = kData;
-        s.settingsFolder = dir.str();
-        s.text.set(ctl::Tri_Gchan, "1");
+        s.paths.progpath = kData;
+        s.paths.settingsFolder = dir.str();
+        s.controls.text.set(ctl::Tri_Gchan, "1");
         s.messages.append("bank", bankDump(), "");
     }
     testing::TempDir dir;
@@ -93,7 +93,7 @@ void BM_ConvTritonCombiCommand(benchmark::State& state)
     Setup w;
     for (auto _ : state) {
         w.s.messages.selectOnly(0);
-        w.s.text.set(ctl::KroProg, "5");
+        w.s.controls.text.set(ctl::KroProg, "5");
         ConvTriCombiBankClick(w.s);
         state.PauseTiming();
         w.s.messages.removeAt(1);

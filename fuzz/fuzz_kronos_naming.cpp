@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string sup, shortDesc;
     bool ignore = false;
     const std::string name =
-        SxParseName(sx, sup, ignore, {.Filter7F = size % 3 == 0, .families = &tables.namers}, &shortDesc);
+        SxParseName(sx, sup, ignore, {.Filter7F = size % 3 == 0, .families = &tables.families.namers}, &shortDesc);
     fuzz::require(name.rfind("Korg Kronos", 0) == 0);
     return 0;
 }

@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string sup, shortDesc;
     bool ignore = false;
     const std::string name =
-        SxParseName(sx, sup, ignore, {.Filter7F = size % 2 == 0, .families = &s.namers}, &shortDesc);
+        SxParseName(sx, sup, ignore, {.Filter7F = size % 2 == 0, .families = &s.families.namers}, &shortDesc);
     fuzz::require(!name.empty() || ignore);
     return 0;
 }

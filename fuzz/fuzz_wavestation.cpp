@@ -51,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     static fuzz::NullShell shell;
     static Session s(shell);
-    s.diagnosticsFolder = "/dev/null/";
+    s.paths.diagnosticsFolder = "/dev/null/";
     Bytes sx = {0xF0, 0x42, 0x30, 0x28};
     sx.insert(sx.end(), data, data + size);
     sx.shrink_to_fit();
@@ -59,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::size_t start = data[0] % (sx.size() + 1), n = data[1];
         if (start + 2 * n <= sx.size()) fuzz::require(WSSR_unnibble(sx, start, n).size() == n);
     }
-    WSSRRecords& r = s.records<WSSRRecords>();
+    WSSRRecords& r = s.families.records<WSSRRecords>();
     if (Extract_WSSR(s, sx)) unpacked(r, sx);
     Bytes().swap(r.WSSR_generic_data);
     s.log.clear();

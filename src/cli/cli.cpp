@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <iostream>
+#include <iterator>
 #include <ostream>
 
 #include <CLI/CLI.hpp>
@@ -264,11 +265,12 @@ int cmdSend(const Options& o, std::ostream& out, std::ostream& err, const Device
     bool ok = true;
     std::vector<Bytes> messages;
     for (const std::string& path : o.files) {
-        if (!ReadSXfile(s, path)) {
+        std::vector<Bytes> read = ReadSXfile(s, path);
+        if (read.empty()) {
             ok = false;
             continue;
         }
-        messages.insert(messages.end(), s.SX_List.begin(), s.SX_List.end());
+        messages.insert(messages.end(), std::make_move_iterator(read.begin()), std::make_move_iterator(read.end()));
     }
     CliPort found = findCliPort(makeDevices, shell, "Tolvex CLI Send", false, o.port, "send", err);
     if (!found.devices) return 1;
@@ -285,9 +287,9 @@ int cmdSend(const Options& o, std::ostream& out, std::ostream& err, const Device
         shell.messageBox("MIDI", e.what(), MsgIcon::Error, MsgButtons::Ok);
         return 1;
     }
-    s.devices = devices.get();
-    s.MIDI_Out_Present = true;
-    s.midiOutput = devices->output();
+    s.midi.devices = devices.get();
+    s.midi.MIDI_Out_Present = true;
+    s.midi.midiOutput = devices->output();
     // Messages are queued as fast as the output takes them, so the back-end
     // fills each period (or the cable) with as many as fit. With --delay a
     // message waits until the one before it is out, then the pause. A long
@@ -301,7 +303,7 @@ int cmdSend(const Options& o, std::ostream& out, std::ostream& err, const Device
     const auto waitWhileBusy = [&](std::size_t backlog) {
         const std::int64_t limit = kBusyWaitMs + static_cast<std::int64_t>(backlog) * 1000 / 3125;
         const std::int64_t start = shell.nowMs();
-        while (!lost && stopSignal.load() == 0 && s.midiOutput && s.midiOutput->MidiOutBusy() &&
+        while (!lost && stopSignal.load() == 0 && s.midi.midiOutput && s.midi.midiOutput->MidiOutBusy() &&
                shell.nowMs() - start < limit)
             shell.ProcessMessages();
     };
@@ -321,15 +323,15 @@ int cmdSend(const Options& o, std::ostream& out, std::ostream& err, const Device
         const std::string name = SxParseName(m, sup, ignore, namingOf(s));
         if (m.empty() || m.back() != 0xF7) {
             // A receiver would take the next message's bytes as the rest of this one.
-            s.LogString("Not sent (no end byte F7): " + name);
+            s.log.LogString("Not sent (no end byte F7): " + name);
             ok = false;
             continue;
         }
         if (ports != nullptr && ports->outputDevice().PortLost()) shell.ProcessMessages();  // says so
-        if (lost || s.midiOutput == nullptr) break;
-        s.LogString("Sending: " + name);
+        if (lost || s.midi.midiOutput == nullptr) break;
+        s.log.LogString("Sending: " + name);
         try {
-            s.midiOutput->PutLong(m);
+            s.midi.midiOutput->PutLong(m);
             ++queued;
             backlog += m.size();
             progress.show("Sent " + std::to_string(queued) + " of " + std::to_string(messages.size()),
@@ -394,8 +396,8 @@ int cmdReceive(const Options& o, std::ostream& out, std::ostream& err, const Dev
         if (line.rfind("Partial Sysex", 0) == 0 && at != std::string::npos)
             progress.show("Receiving a dump: " + line.substr(at + 13) + " bytes");
     };
-    s.devices = devices.get();
-    s.MIDI_In_Present = true;
+    s.midi.devices = devices.get();
+    s.midi.MIDI_In_Present = true;
     bool lost = false;
     devices->onInput = [&] {
         lastActivity = shell.nowMs();
@@ -451,7 +453,7 @@ int cmdReceive(const Options& o, std::ostream& out, std::ostream& err, const Dev
         }
     }
     if (stopSignal.load() != 0) return stopStatus();
-    const bool damaged = s.overflowDrops > 0 || s.midiDataLost > 0 || incomplete;
+    const bool damaged = s.midi.overflowDrops > 0 || s.midi.midiDataLost > 0 || incomplete;
     return !saved || lost || shell.failed() || damaged ? 1 : 0;
 }
 

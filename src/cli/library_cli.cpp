@@ -169,8 +169,8 @@ int addReceived(PatchLibrary& lib, const Args& a, std::ostream& out, std::ostrea
         }
         out.flush();
     });
-    s.devices = devices.get();
-    s.MIDI_In_Present = true;
+    s.midi.devices = devices.get();
+    s.midi.MIDI_In_Present = true;
     bool lost = false;
     devices->onInput = [&] {
         last = shell.nowMs();
@@ -254,7 +254,7 @@ int runLibraryCommand(const std::vector<std::string>& args, std::ostream& out, s
         ConsoleShell namingShell(err);
         Session naming(namingShell);
         installDeviceFamilies(naming);
-        lib.useNamers(&naming.namers);
+        lib.useNamers(&naming.families.namers);
         if (a.command == "add") {
             if (!a.received) return addFiles(lib, a, out, err);
             if (!received) return addReceived(lib, a, out, err, makeDevices);

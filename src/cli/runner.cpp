@@ -156,9 +156,9 @@ public:
         // The window's start: its tables, its settings and boxes as the user left them.
         const std::string progpath = programFolder();
         // The window's diagnostic file too, but only once there is a line for it.
-        s_.diagnosticsFolder = diagnosticsFolder(progpath);
-        s_.diagnosticsOnFirstLine = true;
-        s_.debugFile.openOnFirstLine(s_.diagnosticPath(DebugFile::kDefaultName));
+        s_.paths.diagnosticsFolder = diagnosticsFolder(progpath);
+        s_.paths.diagnosticsOnFirstLine = true;
+        s_.log.debugFile.openOnFirstLine(s_.paths.diagnosticPath(DebugFile::kDefaultName));
         installDeviceFamilies(s_);
         startFamilyTables(s_, progpath);
         // The tables are read when first needed; a missing one is reported but
@@ -185,7 +185,7 @@ public:
     {
         if (inPort.empty() && outPort.empty()) return;
         devices_ = makeDevices_(shell_, "Tolvex CLI Run");
-        s_.devices = devices_.get();
+        s_.midi.devices = devices_.get();
         auto find = [](const std::vector<std::string>& names, const std::string& wanted) -> std::string {
             for (const std::string& n : names)
                 if (equalsIgnoringCase(n, wanted)) return n;
@@ -202,12 +202,12 @@ public:
         devices_->onLost = [this](const std::string& reason) { MidiDeviceLost(s_, reason); };
         if (!inPort.empty()) {
             devices_->openInput(find(devices_->inputNames(), inPort), true);
-            s_.MIDI_In_Present = true;
+            s_.midi.MIDI_In_Present = true;
         }
         if (!outPort.empty()) {
             devices_->openOutput(find(devices_->outputNames(), outPort));
-            s_.MIDI_Out_Present = true;
-            s_.midiOutput = devices_->output();
+            s_.midi.MIDI_Out_Present = true;
+            s_.midi.midiOutput = devices_->output();
         }
     }
 
@@ -261,7 +261,7 @@ public:
         if (devices_) {
             // What is still going out leaves before the port closes.
             const std::int64_t start = shell_.nowMs();
-            while (s_.midiOutput && s_.midiOutput->MidiOutBusy() && shell_.nowMs() - start < kBusyWaitMs)
+            while (s_.midi.midiOutput && s_.midi.midiOutput->MidiOutBusy() && shell_.nowMs() - start < kBusyWaitMs)
                 shell_.ProcessMessages();
             devices_->closeInput();
             devices_->closeOutput();
@@ -333,9 +333,9 @@ private:
         std::string text = f.control + (f.caption.empty() ? "" : " (\"" + f.caption + "\")");
         if (f.count > 0) return text + ", rows 1-" + std::to_string(f.count) + " (--set " + f.control + "[ROW]=VALUE)";
         if (f.check)
-            return text + ", check box, now " + (s_.checked.get(f.control) ? "1" : "0") + " (--set " + f.control +
-                   "=1|0)";
-        return text + ", now \"" + s_.text.get(f.control) + "\" (--set " + f.control + "=VALUE)";
+            return text + ", check box, now " + (s_.controls.checked.get(f.control) ? "1" : "0") + " (--set " +
+                   f.control + "=1|0)";
+        return text + ", now \"" + s_.controls.text.get(f.control) + "\" (--set " + f.control + "=VALUE)";
     }
 
     void step(const Step& st)
@@ -417,7 +417,7 @@ private:
         followLog(true);  // the log before the bytes when both go to standard output
         try {
             writeSyxFile(path, data);
-            if (!isStandardStream(path)) s_.LogString("Wrote " + path);
+            if (!isStandardStream(path)) s_.log.LogString("Wrote " + path);
         } catch (const TolvexError& e) {
             shell_.messageBox("Error", e.what(), MsgIcon::Error, MsgButtons::Ok);
         }
@@ -462,18 +462,18 @@ private:
         const auto [f, key] = field(assignment);
         const std::string value = assignment.substr(assignment.find('=') + 1);
         if (!f->items.empty()) {
-            s_.chosen.set(key, entry(*f, value));
+            s_.controls.chosen.set(key, entry(*f, value));
             return;
         }
         if (!f->check) {
-            s_.text.set(key, value);
+            s_.controls.text.set(key, value);
             return;
         }
         const std::string v = lowerCase(value);
         if (v == "1" || v == "true" || v == "yes" || v == "on")
-            s_.checked.set(key, true);
+            s_.controls.checked.set(key, true);
         else if (v == "0" || v == "false" || v == "no" || v == "off")
-            s_.checked.set(key, false);
+            s_.controls.checked.set(key, false);
         else
             throw UsageError(f->control + " is a check box: give 1 or 0, not " + value);
     }
@@ -532,13 +532,14 @@ private:
     void awaitPostProcess()
     {
         const std::int64_t start = shell_.nowMs();
-        while (s_.PendingPostProcess && devices_ && s_.MIDI_In_Present && shell_.nowMs() - start < kPostProcessWaitMs)
+        while (s_.operation.PendingPostProcess && devices_ && s_.midi.MIDI_In_Present &&
+               shell_.nowMs() - start < kPostProcessWaitMs)
             shell_.ProcessMessages();
-        if (s_.PendingPostProcess) {
-            s_.PendingPostProcess = false;
+        if (s_.operation.PendingPostProcess) {
+            s_.operation.PendingPostProcess = false;
             shell_.messageBox("Warning",
                               format("No answer within %d s: post-process %s not run", kPostProcessWaitMs / 1000,
-                                     s_.PostProcessTask.c_str()),
+                                     s_.operation.PostProcessTask.c_str()),
                               MsgIcon::Warning, MsgButtons::Ok);
         }
     }

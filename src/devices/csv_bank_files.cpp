@@ -179,72 +179,70 @@ CsvBank parseCsvBank(const std::string& content, int channel, YamahaTables& yama
     return bank;
 }
 
-std::string ReadCSVfile(Session& s, const std::string& source)
+std::optional<CsvFileRead> ReadCSVfile(Session& s, const std::string& source)
 {
-    s.SX_List.clear();
     // Every box says why nothing (or less) was read: with the warning icon, so
     // an unattended run counts it as a failure whatever its title.
     const auto box = [&s](const std::string& title, const std::string& text) {
         s.shell.messageBox(title, text, MsgIcon::Warning, MsgButtons::OkCancel);
     };
-    int channel = 0;
-    const std::string channelText = s.text.get(ctl::Channel);
-    if (!parseDecimal(channelText, channel)) {
+    const std::optional<int> channel = s.controls.number(ctl::Channel);
+    if (!channel) {
         box("MIDI", kChannelText);
-        return {};
+        return std::nullopt;
     }
-    if (channel < 0 || channel > 255) {
+    if (*channel < 0 || *channel > 255) {
         box("MIDI", "Channel must be 0-255");
-        return {};
+        return std::nullopt;
     }
     std::ifstream file(source, std::ios::binary);
     if (!file) {
         box("MIDI", "Could not open file" + source);
-        return {};
+        return std::nullopt;
     }
     std::ostringstream content;
     content << file.rdbuf();
     CsvBank bank;
     try {
-        bank = parseCsvBank(content.str(), channel, s.records<YamahaTables>(), s.records<WSSRRecords>());
+        bank = parseCsvBank(content.str(), *channel, s.families.records<YamahaTables>(),
+                            s.families.records<WSSRRecords>());
     } catch (const CsvBankError& e) {
         box(e.title, e.what());
-        return {};
+        return std::nullopt;
     }
     if (!bank.warning.empty()) box("Warning", bank.warning);
     if (bank.type == kDX7iiBank) {
         std::string bytes;
-        for (const DX7iiPerformance& p : s.records<YamahaTables>().DX7iiPackedPerf) bytes.append(p.begin(), p.end());
+        for (const DX7iiPerformance& p : s.families.records<YamahaTables>().DX7iiPackedPerf)
+            bytes.append(p.begin(), p.end());
         // A side file for diagnosis: when it cannot be written the bank still loads.
-        const std::string side = s.diagnosticPath(kCsvPackedPerfFile);
+        const std::string side = s.paths.diagnosticPath(kCsvPackedPerfFile);
         try {
             writeFileReplacing(
                 side, [&](std::ostream& out) { out.write(bytes.data(), static_cast<std::streamsize>(bytes.size())); },
                 "Could not create " + side, "Could not create " + side);
-            s.LogString("Wrote " + side);
+            s.log.LogString("Wrote " + side);
         } catch (const TolvexError&) {
-            s.LogString("Could not create " + side);
+            s.log.LogString("Could not create " + side);
         }
     }
-    s.SX_List.push_back(std::move(bank.message));
-    return CSV_types[static_cast<std::size_t>(bank.type - 1)];
+    return CsvFileRead{CSV_types[static_cast<std::size_t>(bank.type - 1)], std::move(bank.message)};
 }
 
 void OpenCSVfileMenuClick(Session& s)
 {
-    const auto files =
-        s.shell.openFileDialog({"Open CSV", "CSV files (*.CSV)|*.CSV|All files (*.*)|*.*", s.lastpath, "csv", false});
+    const auto files = s.shell.openFileDialog(
+        {"Open CSV", "CSV files (*.CSV)|*.CSV|All files (*.*)|*.*", s.paths.lastpath, "csv", false});
     if (files.empty()) return;
     const std::string& path = files.front();
-    s.lastpath = folderOf(path);
-    const std::string description = ReadCSVfile(s, path);
-    if (description.empty()) return;
-    s.LogString("Loaded CSV " + description);
+    s.paths.lastpath = folderOf(path);
+    std::optional<CsvFileRead> read = ReadCSVfile(s, path);
+    if (!read) return;
+    s.log.LogString("Loaded CSV " + read->description);
     const std::string filename =
         (std::filesystem::path(path).parent_path() / ("CSV_" + std::filesystem::path(path).filename().string()))
             .string();
-    for (Bytes& m : s.SX_List) s.messages.append(description + " (CSV)", std::move(m), filename);
-    s.SX_List.clear();
+    s.messages.append(read->description + " (CSV)", std::move(read->message), filename);
 }
 
 }  // namespace tolvex

@@ -22,6 +22,7 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <string>
 
 #include "core/app/session.h"
@@ -57,12 +58,18 @@ struct CsvBank {
 // only when the whole file is good. Throws CsvBankError.
 CsvBank parseCsvBank(const std::string& content, int channel, YamahaTables& yamaha, WSSRRecords& wavestation);
 
-// `ReadCSVfile`: the Channel box (0-255), the file, its message into SX_List;
+// What `ReadCSVfile` read: the bank's type name and its message.
+struct CsvFileRead {
+    std::string description;
+    Bytes message;
+};
+
+// `ReadCSVfile`: the Channel box (0-255), the file and its message;
 // a DX7II bank also writes its 1632 record bytes to CSV-DX7iiPackedPerf.bin in
 // the diagnostics folder (the current folder of a build; "Could not create
-// PATH" is logged when it cannot be written). Returns the type name, or "" after the box that says why
-// nothing was read.
-std::string ReadCSVfile(Session& s, const std::string& source);
+// PATH" is logged when it cannot be written). Nothing after the box that says
+// why nothing was read.
+std::optional<CsvFileRead> ReadCSVfile(Session& s, const std::string& source);
 
 // "Open CSV": a file dialog, then the message appended as "<type> (CSV)" with
 // the file name "CSV_" + the file's name in its folder; logs "Loaded CSV <type>".

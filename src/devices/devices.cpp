@@ -29,7 +29,7 @@ void installDeviceFamilies(Session& s)
 {
     if (!s.families.empty()) return;
     for (auto& f : makeDeviceFamilies()) {
-        f->addNamers(s, s.namers);
+        f->addNamers(s, s.families.namers);
         s.families.add(std::move(f));
     }
 }

@@ -35,11 +35,12 @@ std::unique_ptr<App> createApp(AppOptions options)
         const IniFile ini(settingsFolder(options.progpath) + kSettingsFileName);
         app->devices = options.makeDevices(app->shell, ini.ReadString("Settings", "MidiApi", ""));
     }
-    s.devices = app->devices.get();
-    s.diagnosticsFolder = diagnosticsFolder(options.progpath);
+    s.midi.devices = app->devices.get();
+    s.paths.diagnosticsFolder = diagnosticsFolder(options.progpath);
     {
         std::error_code ec;
-        s.reportsFollowLastFile = reportsFollowLastFile(options.progpath, std::filesystem::current_path(ec).string());
+        s.paths.reportsFollowLastFile =
+            reportsFollowLastFile(options.progpath, std::filesystem::current_path(ec).string());
     }
     // Unit start-up first: the tables, then the message core.
     installDeviceFamilies(s);
@@ -58,15 +59,16 @@ std::unique_ptr<App> createApp(AppOptions options)
 
     app->window = std::make_unique<MainWindow>(s, app->shell, app->commands);
     app->shell.setWindow(app->window.get());
-    if (s.devices) {
-        s.devices->onInput = [&s] { MIDIInput1MidiInput(s); };
-        s.devices->onOverflow = [&s] { MIDIInput1Overflow(s); };
-        s.devices->onLost = [&s](const std::string& reason) { MidiDeviceLost(s, reason); };
+    if (s.midi.devices) {
+        s.midi.devices->onInput = [&s] { MIDIInput1MidiInput(s); };
+        s.midi.devices->onOverflow = [&s] { MIDIInput1Overflow(s); };
+        s.midi.devices->onLost = [&s](const std::string& reason) { MidiDeviceLost(s, reason); };
     }
     FormCreate(s, options.progpath);
     if (options.newInstance) {
-        s.settingsWritable = false;
-        s.LogString("New instance: the settings file " + s.settingsFolder + kSettingsFileName + " will not be written");
+        s.paths.settingsWritable = false;
+        s.log.LogString("New instance: the settings file " + s.paths.settingsFolder + kSettingsFileName +
+                        " will not be written");
     }
     app->timbreCopy = std::make_unique<TimbreCopyWindow>(s, app->shell, app->commands);
     // The definition tables are read once the event loop runs, after the window is shown.
@@ -80,14 +82,14 @@ void quitOnSignal(App& app)
         std::cerr << title << ": " << text << std::endl;
         return MsgResult::Cancel;
     };
-    app.session.CancelState = true;
+    app.session.operation.CancelState = true;
     for (QWidget* w : QApplication::topLevelWidgets())
         if (auto* dialog = qobject_cast<QDialog*>(w); dialog && dialog->isVisible()) dialog->reject();
     // The dismissed boxes return first; a send gets a moment to stop at its next message.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(700);
     auto closeWhenFree = std::make_shared<std::function<void()>>();
     *closeWhenFree = [&app, deadline, closeWhenFree] {
-        if (app.session.SendRunning && std::chrono::steady_clock::now() < deadline) {
+        if (app.session.midi.SendRunning && std::chrono::steady_clock::now() < deadline) {
             QTimer::singleShot(20, app.window.get(), *closeWhenFree);
             return;
         }

@@ -14,7 +14,6 @@
 #include "core/app/sysex_out.h"
 #include "core/sysex/sx_naming.h"
 #include "core/sysex/syx_file.h"
-#include "core/text/ini_file.h"
 
 namespace tolvex {
 
@@ -28,8 +27,7 @@ QString q(const std::string& s)
 // The main window's MIDI channel box, 0 when it holds no channel.
 int channelOf(Session& s)
 {
-    int c = 0;
-    return parseDecimal(s.text.get(ctl::Channel), c) && c >= 0 && c <= 15 ? c : 0;
+    return s.controls.number(ctl::Channel, 0, 15).value_or(0);
 }
 
 }  // namespace
@@ -51,10 +49,10 @@ PatchLibrary* LibraryAccess::get()
 {
     if (!pending_.empty()) flush();
     if (library_ || failed_) return library_.get();
-    if (path_.empty()) path_ = defaultLibraryPath(session_.progpath);
+    if (path_.empty()) path_ = defaultLibraryPath(session_.paths.progpath);
     try {
         library_ = std::make_unique<PatchLibrary>(path_);
-        library_->useNamers(&session_.namers);
+        library_->useNamers(&session_.families.namers);
     } catch (const TolvexError& e) {
         failed_ = true;
         session_.shell.messageBox(
@@ -103,10 +101,10 @@ void LibraryAccess::flush()
     try {
         library_->addMessages(batch, "", r);
     } catch (const TolvexError& e) {
-        session_.LogString(std::string("Library: ") + e.what());
+        session_.log.LogString(std::string("Library: ") + e.what());
         return;
     }
-    for (const std::string& p : r.problems) session_.LogString("Library: not read: " + p);
+    for (const std::string& p : r.problems) session_.log.LogString("Library: not read: " + p);
 }
 
 namespace {
@@ -152,7 +150,8 @@ void LibraryModel::completeSearch()
 {
     if (complete_) return;
     completion_->stop();
-    std::vector<std::int64_t> all = library_ ? library_->find(query_, order_, descending_) : std::vector<std::int64_t>{};
+    std::vector<std::int64_t> all =
+        library_ ? library_->find(query_, order_, descending_) : std::vector<std::int64_t>{};
     complete_ = true;
     if (all.size() >= ids_.size() && std::equal(ids_.begin(), ids_.end(), all.begin())) {
         // The rows shown stay; the rest follow them.
@@ -372,14 +371,14 @@ void LibraryWindow::sendSelected()
 {
     PatchLibrary* lib = access_.get();
     if (!lib) return;
-    if (!session_.MIDI_Out_Present) {
+    if (!session_.midi.MIDI_Out_Present) {
         session_.shell.messageBox("Warning", "MIDI Interface Not Installed", MsgIcon::Warning, MsgButtons::Ok);
         return;
     }
     try {
         const int channel = channelOf(session_);
         for (const LibraryItem& it : lib->items(selectedIds())) {
-            session_.LogString("Sending: " + it.name);
+            session_.log.LogString("Sending: " + it.name);
             MidiSysex_bulk_out(session_, lib->message(it.id, channel));
         }
     } catch (const TolvexError& e) {
@@ -434,7 +433,7 @@ void LibraryWindow::exportSelected()
     FileDialogRequest r;
     r.title = "Export library items";
     r.filter = "Sysex files|*.syx";
-    r.folder = session_.lastpath;
+    r.folder = session_.paths.lastpath;
     r.defaultExt = "syx";
     const auto path = session_.shell.saveFileDialog(r);
     if (!path) return;
@@ -442,7 +441,7 @@ void LibraryWindow::exportSelected()
         std::vector<Bytes> messages;
         for (std::int64_t id : ids) messages.push_back(lib->message(id, channelOf(session_)));
         writeSyxFile(*path, std::vector<ByteView>(messages.begin(), messages.end()));
-        session_.LogString("Exported " + std::to_string(messages.size()) + " item(s) to " + *path);
+        session_.log.LogString("Exported " + std::to_string(messages.size()) + " item(s) to " + *path);
     } catch (const TolvexError& e) {
         session_.shell.messageBox("Error", e.what(), MsgIcon::Error, MsgButtons::Ok);
     }
@@ -466,7 +465,7 @@ void LibraryWindow::makeBank()
         bool ignore = false;
         const std::string name = SxParseName(bank, sup, ignore, namingOf(session_));
         session_.messages.append(name, std::move(bank), "");
-        session_.LogString(format("Bank of %zu patches made: ", ids.size()) + name);
+        session_.log.LogString(format("Bank of %zu patches made: ", ids.size()) + name);
     } catch (const TolvexError& e) {
         session_.shell.messageBox("Warning", e.what(), MsgIcon::Warning, MsgButtons::Ok);
     }

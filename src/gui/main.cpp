@@ -85,7 +85,7 @@ int main(int argc, char** argv)
                              for (const QString& f : handed) paths.push_back(f.toStdString());
                              tolvex::openHandedFiles(*app, paths);
                          });
-        if (!server.listen(serverName)) app->session.LogString("Another Tolvex window is running");
+        if (!server.listen(serverName)) app->session.log.LogString("Another Tolvex window is running");
     }
     // Files given on the command line (a double-click in the file manager) open as Open Sysex opens them.
     for (const std::string& file : files) tolvex::OpenSysexFile(app->session, file);

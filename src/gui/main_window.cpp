@@ -161,7 +161,7 @@ QLineEdit* MainWindow::edit(QWidget* parent, const char* name, const char* hint)
     const std::string key = name;
     connect(e, &QLineEdit::textEdited, this, [this, key](const QString& t) {
         syncing_ = true;
-        session_.text.set(key, t.toStdString());
+        session_.controls.text.set(key, t.toStdString());
         syncing_ = false;
     });
     return e;
@@ -174,7 +174,7 @@ QCheckBox* MainWindow::check(QWidget* parent, const char* name, const char* capt
     c->setToolTip(q(*hint ? std::string(hint) : commands_.hintOf(name)));
     const std::string key = name;
     connect(c, &QCheckBox::toggled, this, [this, key](bool on) {
-        if (!syncing_) session_.checked.set(key, on);
+        if (!syncing_) session_.controls.checked.set(key, on);
     });
     return c;
 }
@@ -221,11 +221,11 @@ QWidget* MainWindow::buildTopBar()
     cmbInput_ = inList;
     cmbOutput_ = outList;
     connect(cmbInput_, &QComboBox::activated, this, [this](int i) {
-        session_.cmbInput.itemIndex = i;
+        session_.midi.cmbInput.itemIndex = i;
         run(cmbInputChange);
     });
     connect(cmbOutput_, &QComboBox::activated, this, [this](int i) {
-        session_.cmbOutput.itemIndex = i;
+        session_.midi.cmbOutput.itemIndex = i;
         run(cmbOutputChange);
     });
 
@@ -521,7 +521,7 @@ void MainWindow::buildHelpMenu()
     QAction* readme = help->addAction("&README");
     readme->setObjectName("HelpReadme");
     connect(readme, &QAction::triggered, this, [this] {
-        const std::string path = ReadmePath(session_.progpath);
+        const std::string path = ReadmePath(session_.paths.progpath);
         if (path.empty() || !QDesktopServices::openUrl(QUrl::fromLocalFile(q(path))))
             shell_.messageBox("Tolvex",
                               "The README is in /usr/share/doc/tolvex/ once Tolvex is installed, else in the "
@@ -566,7 +566,7 @@ QStringList MainWindow::visiblePages() const
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
-    if (session_.SendRunning && !stopping) {
+    if (session_.midi.SendRunning && !stopping) {
         // Closing frees the list and the devices under the running send.
         shell_.messageBox("Warning", "Wait for the send to finish or press Cancel", MsgIcon::Warning, MsgButtons::Ok);
         event->ignore();
@@ -616,15 +616,16 @@ void MainWindow::onSessionChanged(const std::string& name)
 {
     if (name == ctl::MidiInBusy) {
         QPalette p = busyPanel_->palette();
-        p.setColor(QPalette::Window, session_.MidiInBusy ? QColor(Qt::red) : palette().color(QPalette::Button));
+        p.setColor(QPalette::Window,
+                   session_.operation.MidiInBusy ? QColor(Qt::red) : palette().color(QPalette::Button));
         busyPanel_->setPalette(p);
     } else if (name == ctl::Cancel) {
-        cancel_->setVisible(session_.CancelVisible);
-        cancel_->setEnabled(session_.CancelVisible);
+        cancel_->setVisible(session_.operation.CancelVisible);
+        cancel_->setEnabled(session_.operation.CancelVisible);
     } else if (name == ctl::cmbInput) {
-        syncSelector(cmbInput_, session_.cmbInput);
+        syncSelector(cmbInput_, session_.midi.cmbInput);
     } else if (name == ctl::cmbOutput) {
-        syncSelector(cmbOutput_, session_.cmbOutput);
+        syncSelector(cmbOutput_, session_.midi.cmbOutput);
     } else if (name == ctl::XTCheckBox1) {
         syncPages();
     } else if (name == kLastFileChanged) {
@@ -637,28 +638,29 @@ void MainWindow::onSessionChanged(const std::string& name)
     QWidget* w = control(name);
     if (w == nullptr) return;
     if (auto* e = qobject_cast<QLineEdit*>(w)) {
-        if (!syncing_ && e->text() != q(session_.text.get(name))) e->setText(q(session_.text.get(name)));
+        if (!syncing_ && e->text() != q(session_.controls.text.get(name)))
+            e->setText(q(session_.controls.text.get(name)));
     } else if (auto* l = qobject_cast<QLabel*>(w)) {
-        if (w != busyPanel_) l->setText(q(session_.text.get(name)));
+        if (w != busyPanel_) l->setText(q(session_.controls.text.get(name)));
     } else if (auto* c = qobject_cast<QCheckBox*>(w)) {
         syncing_ = true;
-        c->setChecked(session_.checked.get(name));
+        c->setChecked(session_.controls.checked.get(name));
         syncing_ = false;
     } else if (auto* m = qobject_cast<QPlainTextEdit*>(w)) {
-        m->setPlainText(q(session_.text.get(name)).replace("\r\n", "\n"));
+        m->setPlainText(q(session_.controls.text.get(name)).replace("\r\n", "\n"));
     } else if (auto* b = qobject_cast<QPushButton*>(w)) {
         // A command may show its result as the button's caption (the Combi tempo on "?").
-        if (session_.text.all().count(name)) b->setText(q(session_.text.get(name)));
-        const std::string colour = session_.textColor.get(name);
+        if (session_.controls.text.all().count(name)) b->setText(q(session_.controls.text.get(name)));
+        const std::string colour = session_.controls.textColor.get(name);
         b->setStyleSheet(colour.empty() ? QString() : q("color: " + colour));
     }
 }
 
 void MainWindow::syncAll()
 {
-    for (const auto& [name, value] : session_.text.all()) onSessionChanged(name);
-    for (const auto& [name, value] : session_.checked.all()) onSessionChanged(name);
-    for (const auto& [name, value] : session_.textColor.all()) onSessionChanged(name);
+    for (const auto& [name, value] : session_.controls.text.all()) onSessionChanged(name);
+    for (const auto& [name, value] : session_.controls.checked.all()) onSessionChanged(name);
+    for (const auto& [name, value] : session_.controls.textColor.all()) onSessionChanged(name);
     for (const char* name : {ctl::MidiInBusy, ctl::Cancel, ctl::cmbInput, ctl::cmbOutput}) onSessionChanged(name);
     syncPages();
     syncLog();

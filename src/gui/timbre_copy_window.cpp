@@ -147,7 +147,7 @@ TimbreCopyWindow::TimbreCopyWindow(Session& session, QtShell& shell, const Comma
     for (const Command* c : commands_.on(kKroTimbreCopyWindow, "GroupBox2"))
         button(group2, *c)->setGeometry(8, below2, 130, 28);
 
-    session_.records<KroTimbreCopyView>().windowAttached = true;
+    session_.families.records<KroTimbreCopyView>().windowAttached = true;
     session_.addListener([this](const std::string& name) { onSessionChanged(name); });
     connect(qApp, &QGuiApplication::focusWindowChanged, this, &TimbreCopyWindow::focusMoved);
     for (const Field& f : commands_.fields())
@@ -158,7 +158,7 @@ TimbreCopyWindow::TimbreCopyWindow(Session& session, QtShell& shell, const Comma
 
 TimbreCopyWindow::~TimbreCopyWindow()
 {
-    session_.records<KroTimbreCopyView>().windowAttached = false;
+    session_.families.records<KroTimbreCopyView>().windowAttached = false;
 }
 
 QPushButton* TimbreCopyWindow::button(QWidget* parent, const Command& c)
@@ -196,7 +196,7 @@ void TimbreCopyWindow::buildRows(QGroupBox* box, const char* checks, const char*
         check->setObjectName(q(checkKey));
         check->setGeometry(46, y, 116, 20);
         connect(check, &QCheckBox::toggled, this, [this, checkKey](bool on) {
-            if (!syncing_) session_.checked.set(checkKey, on);
+            if (!syncing_) session_.controls.checked.set(checkKey, on);
         });
 
         const std::string comboKey = arrayControl(combos, r);
@@ -206,7 +206,7 @@ void TimbreCopyWindow::buildRows(QGroupBox* box, const char* checks, const char*
             for (const std::string& item : comboField->items) combo->addItem(q(item));
         combo->setGeometry(164, y, timbres ? 106 : 112, 20);
         connect(combo, &QComboBox::activated, this,
-                [this, comboKey](int index) { session_.chosen.set(comboKey, index + 1); });
+                [this, comboKey](int index) { session_.controls.chosen.set(comboKey, index + 1); });
 
         if (timbres) {
             timbreNames_.push_back(
@@ -269,14 +269,14 @@ void TimbreCopyWindow::onSessionChanged(const std::string& name)
     QWidget* w = control(q(name));
     if (w == nullptr) return;
     syncing_ = true;
-    if (auto* c = qobject_cast<QCheckBox*>(w)) c->setChecked(session_.checked.get(name));
-    if (auto* c = qobject_cast<QComboBox*>(w)) c->setCurrentIndex(session_.chosen.get(name) - 1);
+    if (auto* c = qobject_cast<QCheckBox*>(w)) c->setChecked(session_.controls.checked.get(name));
+    if (auto* c = qobject_cast<QComboBox*>(w)) c->setCurrentIndex(session_.controls.chosen.get(name) - 1);
     syncing_ = false;
 }
 
 void TimbreCopyWindow::syncView()
 {
-    const KroTimbreCopyView& v = session_.records<KroTimbreCopyView>();
+    const KroTimbreCopyView& v = session_.families.records<KroTimbreCopyView>();
     objName_->setText(q(v.CopyEditObjName));
     srcCombi_->setText(q(v.SrcCombi));
     for (std::size_t i = 0; i < timbreNames_.size(); ++i) {

@@ -594,8 +594,7 @@ PatchLibrary::Stamp PatchLibrary::stamp() const
 
 bool PatchLibrary::orderKept(LibraryColumn column, bool descending) const
 {
-    return order_.column == column && order_.descending == descending && !order_.ids.empty() &&
-           order_.stamp == stamp();
+    return order_.column == column && order_.descending == descending && !order_.ids.empty() && order_.stamp == stamp();
 }
 
 namespace {

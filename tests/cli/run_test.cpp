@@ -41,7 +41,7 @@ CommandTable tableWithQuestion()
            "",
            [](Session& s) {
                const MsgResult r = s.shell.messageBox("Tolvex", "Go on?", MsgIcon::Question, MsgButtons::YesNoCancel);
-               s.LogString(r == MsgResult::Yes ? "yes" : r == MsgResult::No ? "no" : "cancel");
+               s.log.LogString(r == MsgResult::Yes ? "yes" : r == MsgResult::No ? "no" : "cancel");
            },
            -1,
            -1,
@@ -51,8 +51,8 @@ CommandTable tableWithQuestion()
     other.control = "OtherWindowCommand";
     other.caption = "Other";
     other.window = "Other Window";
-    other.run = [](Session& s) { s.LogString("ran"); };
-    other.showWindow = [](Session& s) { s.LogString("window shown"); };
+    other.run = [](Session& s) { s.log.LogString("ran"); };
+    other.showWindow = [](Session& s) { s.log.LogString("window shown"); };
     t.add(other);
     return t;
 }

@@ -18,7 +18,7 @@ TEST(DeviceLost, LoggedEachTimeShownOnceAndSendsWarnAfterwards)
     rig.devices.closeOutput();
     MidiDeviceLost(rig.s, "The JACK server has stopped");
     MidiDeviceLost(rig.s, "The JACK server has stopped");
-    EXPECT_EQ(rig.s.midiOutput, nullptr);
+    EXPECT_EQ(rig.s.midi.midiOutput, nullptr);
     ASSERT_EQ(rig.shell.boxes.size(), 1u);
     EXPECT_EQ(rig.shell.boxes[0].title, "MIDI");
     EXPECT_EQ(rig.shell.boxes[0].text, "MIDI device lost: The JACK server has stopped");
@@ -27,11 +27,11 @@ TEST(DeviceLost, LoggedEachTimeShownOnceAndSendsWarnAfterwards)
     EXPECT_EQ(rig.shell.boxes.size(), 2u);
     EXPECT_EQ(rig.s.log.count(), 3);
 
-    rig.s.text.set(ctl::SXreqString, "43 10");
+    rig.s.controls.text.set(ctl::SXreqString, "43 10");
     ReqSysexClick(rig.s);
     EXPECT_EQ(rig.shell.boxes.back().text, "MIDI Interface Not Installed");
     rig.devices.openOutput(rig.port);  // the user chooses the port again
-    rig.s.midiOutput = rig.devices.output();
+    rig.s.midi.midiOutput = rig.devices.output();
     ReqSysexClick(rig.s);
     EXPECT_EQ(rig.s.log.lines().back(), "Sending: F0 43 10 F7 ");
 }

@@ -28,7 +28,7 @@ TEST(Incoming, LongDumpCountsEventsLightsTheLampAndIsStored)
     Rig rig;
     std::vector<std::string> counts;
     rig.s.addListener([&](const std::string& n) {
-        if (n == ctl::MidEventCountLabel) counts.push_back(rig.s.text.get(ctl::MidEventCountLabel));
+        if (n == ctl::MidEventCountLabel) counts.push_back(rig.s.controls.text.get(ctl::MidEventCountLabel));
     });
     const Bytes dump = sysex(40000, 1);
     rig.receive(dump);
@@ -39,28 +39,28 @@ TEST(Incoming, LongDumpCountsEventsLightsTheLampAndIsStored)
     EXPECT_EQ(counts, expected);
     ASSERT_EQ(rig.s.messages.count(), 1u);
     EXPECT_EQ(rig.s.messages.storageAt(0).sxdata, dump);
-    EXPECT_EQ(rig.s.text.get(ctl::Label_nbytes), "40000 bytes in buffer");
-    EXPECT_TRUE(rig.s.MidiInBusy);
+    EXPECT_EQ(rig.s.controls.text.get(ctl::Label_nbytes), "40000 bytes in buffer");
+    EXPECT_TRUE(rig.s.operation.MidiInBusy);
     // The last buffer holds 40000 - 9 * 4096 = 3136 bytes: 3136 * 1000 / 3125 + 10 ms.
     rig.shell.advance(1012);
-    EXPECT_TRUE(rig.s.MidiInBusy);
+    EXPECT_TRUE(rig.s.operation.MidiInBusy);
     rig.shell.advance(1);
-    EXPECT_FALSE(rig.s.MidiInBusy);
+    EXPECT_FALSE(rig.s.operation.MidiInBusy);
 
     counts.clear();
     rig.receive(sysex(100, 2));
     rig.shell.runPosted();
     EXPECT_EQ(counts, (std::vector<std::string>{"11 events", ""}));
     MidEventCountLabelClick(rig.s);
-    EXPECT_EQ(rig.s.NumMIDIevents, 0);
-    EXPECT_EQ(rig.s.text.get(ctl::MidEventCountLabel), "00 ");
+    EXPECT_EQ(rig.s.midi.NumMIDIevents, 0);
+    EXPECT_EQ(rig.s.controls.text.get(ctl::MidEventCountLabel), "00 ");
 }
 
 TEST(Incoming, TwoMessagesInOneNotificationSelectTheNewestAndPostProcessOnce)
 {
     Rig rig;
     int postProcessed = 0;
-    rig.s.postProcessTasks["TriParseEfx"] = [&](Session&, std::int32_t) { ++postProcessed; };
+    rig.s.operation.postProcessTasks["TriParseEfx"] = [&](Session&, std::int32_t) { ++postProcessed; };
     SetPostProcess(rig.s, "TriParseEfx", 1);
     rig.s.messages.append("old", Bytes{0xF0, 0xF7}, "");
     rig.s.messages.setSelected(0, true);
@@ -73,8 +73,8 @@ TEST(Incoming, TwoMessagesInOneNotificationSelectTheNewestAndPostProcessOnce)
     EXPECT_EQ(rig.s.messages.selectedIndexes(), std::vector<std::size_t>{2});
     EXPECT_EQ(rig.s.messages.current(), 2);
     EXPECT_EQ(postProcessed, 1);
-    EXPECT_FALSE(rig.s.PendingPostProcess);
-    EXPECT_EQ(rig.s.text.get(ctl::SXrecvString), "F0 43 00 09 20 00 01 F7 ");
+    EXPECT_FALSE(rig.s.operation.PendingPostProcess);
+    EXPECT_EQ(rig.s.controls.text.get(ctl::SXrecvString), "F0 43 00 09 20 00 01 F7 ");
     // The entry text is name + " " + supplement; the file name is the cleaned name.
     EXPECT_EQ(rig.s.messages.textAt(1),
               "Universal Sysex Non Realtime (ch 00) - General Information : Identity Request ");
@@ -86,14 +86,14 @@ TEST(Incoming, FilteredKronosFunction7FIsNeitherLoggedNorStored)
 {
     for (bool filter : {false, true}) {
         Rig rig;
-        rig.s.checked.set(ctl::Filter7F, filter);
+        rig.s.controls.checked.set(ctl::Filter7F, filter);
         const Bytes kronos7F = {0xF0, 0x42, 0x30, 0x68, 0x7F, 0x01, 0x02, 0xF7};
         rig.receive(kronos7F);
         rig.shell.runPosted();
         EXPECT_EQ(rig.s.messages.count(), filter ? 0u : 1u);
-        EXPECT_EQ(rig.s.NumMIDIevents, 1);
-        EXPECT_TRUE(rig.s.MidiInBusy);
-        EXPECT_EQ(rig.s.text.get(ctl::Label_nbytes), filter ? "" : " 8 bytes in buffer");
+        EXPECT_EQ(rig.s.midi.NumMIDIevents, 1);
+        EXPECT_TRUE(rig.s.operation.MidiInBusy);
+        EXPECT_EQ(rig.s.controls.text.get(ctl::Label_nbytes), filter ? "" : " 8 bytes in buffer");
     }
 }
 
@@ -106,13 +106,13 @@ TEST(Incoming, BusyLampExtendsWithEveryEvent)
     } steps[] = {{100, 42}, {100, 43}, {100, 42}, {4096, 1320}, {10000, 3210}, {0, 10}};
     for (const auto& st : steps) {
         SetMidiInBusy(rig.s, st.length);
-        EXPECT_EQ(rig.s.busyInterval, st.interval) << st.length;
-        EXPECT_TRUE(rig.s.MidiInBusy);
+        EXPECT_EQ(rig.s.operation.busyInterval, st.interval) << st.length;
+        EXPECT_TRUE(rig.s.operation.MidiInBusy);
     }
     rig.shell.advance(9);
-    EXPECT_TRUE(rig.s.MidiInBusy);
+    EXPECT_TRUE(rig.s.operation.MidiInBusy);
     rig.shell.advance(1);
-    EXPECT_FALSE(rig.s.MidiInBusy);
+    EXPECT_FALSE(rig.s.operation.MidiInBusy);
     EXPECT_FALSE(rig.shell.timerActive(kBusyTimer));
 }
 
@@ -137,7 +137,7 @@ TEST(Incoming, DroppedEventsAreReportedInTheLog)
     for (int i = 0; i < 10; ++i) rig.receive(sysex(10, static_cast<std::uint8_t>(i)));
     rig.shell.runPosted();
     EXPECT_EQ(rig.s.messages.count(), 6u);
-    EXPECT_EQ(rig.s.overflowDrops, 4u);
+    EXPECT_EQ(rig.s.midi.overflowDrops, 4u);
     const auto& lines = rig.s.log.lines();
     EXPECT_NE(std::find(lines.begin(), lines.end(), "MIDI input overflow: 4 event(s) dropped"), lines.end());
 }
@@ -153,7 +153,7 @@ TEST(Incoming, PeriodsTheServerSkippedAreCountedAndSaidOnceASecond)
     rig.shell.runPosted();
     rig.bus.missPeriod(rig.port);
     rig.shell.runPosted();
-    EXPECT_EQ(rig.s.midiDataLost, 3u);
+    EXPECT_EQ(rig.s.midi.midiDataLost, 3u);
     const auto said = [&] {
         return std::count_if(rig.s.log.lines().begin(), rig.s.log.lines().end(), [](const std::string& l) {
             return l.rfind("MIDI data lost: the audio server skipped", 0) == 0;

@@ -139,7 +139,7 @@ TEST(OpenSysex, LoadsNamedEntriesOrShowsWhyNot)
                 ASSERT_EQ(m.filename, path);
             }
             EXPECT_TRUE(loaded == c.file);
-            EXPECT_EQ(s.lastpath, dir.str());
+            EXPECT_EQ(s.paths.lastpath, dir.str());
         }
         EXPECT_EQ(shell.openRequests.at(0).filter, "Sysex files (*.syx)|*.SYX|All files (*.*)|*.*");
         EXPECT_EQ(shell.busyCursorLog, (std::vector<bool>{true, false}));
@@ -184,7 +184,7 @@ TEST(SaveAs, WritesSelectedMessagesBackToBackAndReadsThemBack)
         SaveAs1Click(s);
         EXPECT_EQ(s.log.lines().back(), "Wrote " + path);  // a file replaced is seen as written
         for (std::size_t i : s.messages.selectedIndexes()) EXPECT_EQ(s.messages.storageAt(i).filename, path);
-        EXPECT_EQ(s.lastpath, dir.str());
+        EXPECT_EQ(s.paths.lastpath, dir.str());
         EXPECT_EQ(shell.saveRequests.at(0).defaultExt, "syx");
 
         Session back(shell);
@@ -216,8 +216,8 @@ struct OutputSession {
     FakeOutput out;
     OutputSession()
     {
-        s.midiOutput = &out;
-        s.MIDI_Out_Present = true;
+        s.midi.midiOutput = &out;
+        s.midi.MIDI_Out_Present = true;
     }
     std::string box() const { return shell.boxes.empty() ? "" : shell.boxes.back().text; }
     void append(const std::vector<std::pair<const char*, const char*>>& named)  // name, hex bytes
@@ -248,7 +248,7 @@ TEST(SendSysex, ParsesHexWordsAndAddsTheFrame)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
         OutputSession o;
-        o.s.text.set(ctl::SXreqString, c.text);
+        o.s.controls.text.set(ctl::SXreqString, c.text);
         ReqSysexClick(o.s);
         EXPECT_EQ(o.out.sent, testing::messagesOf(c.sent));
         EXPECT_EQ(o.box(), c.box);
@@ -273,8 +273,8 @@ TEST(ProgramChange, ChecksRangesAndSendsOnTheChannel)
     };
     for (const auto& c : cases) {
         OutputSession o;
-        o.s.text.set(ctl::ProgChange, c.prog);
-        o.s.text.set(ctl::Channel, c.chan);
+        o.s.controls.text.set(ctl::ProgChange, c.prog);
+        o.s.controls.text.set(ctl::Channel, c.chan);
         SendProgChangeClick(o.s);
         EXPECT_EQ(o.out.sent, testing::messagesOf(c.sent)) << c.prog;
         EXPECT_EQ(o.box(), c.box) << c.prog;
@@ -296,7 +296,7 @@ TEST(SendSelected, SendsInOrderPacedAndCancellable)
     };
     for (const auto& c : cases) {
         OutputSession o;
-        o.s.SendDelayMs = c.delay;
+        o.s.midi.SendDelayMs = c.delay;
         o.append({{"m0", "F0 00 F7"}, {"m1", "F0 01 F7"}, {"m2", "F0 02 F7"}, {"m3", "F0 03 F7"}, {"m4", "F0 04 F7"}});
         for (std::size_t i : {0u, 1u, 3u, 4u}) o.s.messages.setSelected(i, true);
         if (c.cancelAfterMs >= 0)
@@ -309,7 +309,7 @@ TEST(SendSelected, SendsInOrderPacedAndCancellable)
         const auto order = testing::messagesOf("F0 00 F7 | F0 01 F7 | F0 03 F7 | F0 04 F7");
         EXPECT_EQ(o.out.sent, std::vector<Bytes>(order.begin(), order.begin() + (c.cancelAfterMs < 0 ? 4 : 2)));
         EXPECT_EQ(o.shell.nowMs(), c.elapsed);
-        EXPECT_FALSE(o.s.CancelVisible);
+        EXPECT_FALSE(o.s.operation.CancelVisible);
         EXPECT_FALSE(CancelButton(o.s));
     }
 }
@@ -346,7 +346,7 @@ TEST(SendSelected, SendsItsOwnCopiesAndRefusesRemovalsMeanwhile)
     } cases[] = {{true, 0}, {false, 100}};
     for (const auto& c : cases) {
         OutputSession o;
-        o.s.SendDelayMs = c.delay;
+        o.s.midi.SendDelayMs = c.delay;
         o.out.busy = c.busy;
         o.append({{"m0", "F0 00 F7"}, {"m1", "F0 01 F7"}, {"m2", "F0 02 F7"}, {"m3", "F0 03 F7"}});
         for (std::size_t i : {1u, 2u, 3u}) o.s.messages.setSelected(i, true);
@@ -365,7 +365,7 @@ TEST(SendSelected, SendsItsOwnCopiesAndRefusesRemovalsMeanwhile)
             EXPECT_EQ(b.title, "Warning");
             EXPECT_EQ(b.text, "Wait for the send to finish or press Cancel");
         }
-        EXPECT_FALSE(o.s.SendRunning);
+        EXPECT_FALSE(o.s.midi.SendRunning);
         o.append({{"after", "F0 09 F7"}});
         o.s.messages.selectAll(true);
         ButtonClearSelClick(o.s);  // allowed again
@@ -407,12 +407,12 @@ TEST(Sending, WarnsAndLogsNothingWithoutAnOpenOutput)
             if (listed)
                 rig.devices.closeOutput();
             else
-                rig.s.MIDI_Out_Present = false;
+                rig.s.midi.MIDI_Out_Present = false;
             rig.s.messages.append("m", bytesOf("F0 01 F7"), "");
             rig.s.messages.selectAll(true);
-            rig.s.text.set(ctl::SXreqString, "43 10");
-            rig.s.text.set(ctl::ProgChange, "1");
-            rig.s.text.set(ctl::Channel, "0");
+            rig.s.controls.text.set(ctl::SXreqString, "43 10");
+            rig.s.controls.text.set(ctl::ProgChange, "1");
+            rig.s.controls.text.set(ctl::Channel, "0");
             command(rig.s);
             ASSERT_EQ(rig.shell.boxes.size(), 1u);
             EXPECT_EQ(rig.shell.boxes[0].text, "MIDI Interface Not Installed");
@@ -433,7 +433,7 @@ TEST(ListCommands, ViewClearAndCount)
     ViewSelectedClick(s);
     s.messages.setCurrentIndex(1);
     ListBox1Click(s);
-    EXPECT_EQ(s.text.get(ctl::Label_nbytes), "30 bytes in buffer");
+    EXPECT_EQ(s.controls.text.get(ctl::Label_nbytes), "30 bytes in buffer");
     ButtonClearSelClick(s);
     ASSERT_EQ(s.messages.count(), 1u);
     EXPECT_EQ(s.messages.textAt(0), "other");
@@ -451,14 +451,14 @@ TEST(Clipboard, CopiesWholeLinesBelowTheLimit)
 {
     ScriptedShell shell;
     Session s(shell);
-    for (int i = 0; i < 300; ++i) s.LogString(std::string(199, 'a') + static_cast<char>('0' + i % 10));
+    for (int i = 0; i < 300; ++i) s.log.LogString(std::string(199, 'a') + static_cast<char>('0' + i % 10));
     lstLogDblClick(s);
     EXPECT_EQ(shell.clipboard.size(), 157u * 202u);
     EXPECT_EQ(shell.clipboard.substr(200, 2), "\r\n");
 
     s.log.clear();
-    s.LogString(std::string(300, 'b'));
-    s.LogString("second");
+    s.log.LogString(std::string(300, 'b'));
+    s.log.LogString("second");
     s.log.selected = 0;
     lstLogContextPopup(s);
     EXPECT_EQ(shell.clipboard, std::string(255, 'b') + "\r\n");
@@ -472,13 +472,13 @@ TEST(PostProcess, RunsOnceThenDisarms)
     ScriptedShell shell;
     Session s(shell);
     std::vector<int> ran;
-    s.postProcessTasks["TriParseEfx"] = [&](Session&, std::int32_t p) { ran.push_back(p); };
+    s.operation.postProcessTasks["TriParseEfx"] = [&](Session&, std::int32_t p) { ran.push_back(p); };
     SetPostProcess(s, "TriParseEfx", 3);
     DoPostProcess(s);
-    EXPECT_FALSE(s.PendingPostProcess);
+    EXPECT_FALSE(s.operation.PendingPostProcess);
     SetPostProcess(s, "NoSuchTask", 1);
     DoPostProcess(s);
-    EXPECT_FALSE(s.PendingPostProcess);
+    EXPECT_FALSE(s.operation.PendingPostProcess);
     EXPECT_EQ(ran, (std::vector<int>{3}));
     EXPECT_EQ(s.log.lines(), (std::deque<std::string>{"Setting Post Process TriParseEfx", "Starting Post Process",
                                                       "Running Post Process TaskTriParseEfx",

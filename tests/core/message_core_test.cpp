@@ -78,12 +78,12 @@ TEST(Addsysex, JoinsBuffersAndReportsProgress)
             const TMyMidiEvent e = buffer(st.len, st.first, st.last);
             if (st.first == 0xF0) expected.clear();
             expected.insert(expected.end(), e.Sysex.begin(), e.Sysex.end());
-            EXPECT_EQ(s.SX_Object.Addsysex(e), st.complete);
+            EXPECT_EQ(s.midi.SX_Object.Addsysex(e), st.complete);
             EXPECT_EQ(s.log.lines().back(), st.logLine);
         }
-        EXPECT_TRUE(s.SX_Object.sxdata == expected);
-        EXPECT_FALSE(s.SX_Object.partial);
-        EXPECT_EQ(s.SX_Object.partials, 0);
+        EXPECT_TRUE(s.midi.SX_Object.sxdata == expected);
+        EXPECT_FALSE(s.midi.SX_Object.partial);
+        EXPECT_EQ(s.midi.SX_Object.partials, 0);
         EXPECT_EQ(s.log.count(), c.logLines);
         const auto& lines = s.log.lines();
         EXPECT_EQ(std::count(lines.begin(), lines.end(), c.discarded), *c.discarded ? 1 : 0);
@@ -111,9 +111,9 @@ TEST(Addsysex, AnF0InsideABufferStartsANewMessage)
             TMyMidiEvent e;
             e.MidiMessage = 0xF0;
             e.Sysex = b;
-            const bool complete = s.SX_Object.Addsysex(e);
-            stored.insert(stored.end(), s.SX_Object.earlier.begin(), s.SX_Object.earlier.end());
-            if (complete) stored.push_back(s.SX_Object.sxdata);
+            const bool complete = s.midi.SX_Object.Addsysex(e);
+            stored.insert(stored.end(), s.midi.SX_Object.earlier.begin(), s.midi.SX_Object.earlier.end());
+            if (complete) stored.push_back(s.midi.SX_Object.sxdata);
         }
         EXPECT_EQ(stored, testing::messagesOf(c.stored)) << c.buffers;
         const auto& lines = s.log.lines();
@@ -132,14 +132,14 @@ TEST(Addsysex, ProgressSurvivesAClearedLogAndEmptyBuffersChangeNothing)
 {
     ScriptedShell shell;
     Session s(shell);
-    s.SX_Object.Addsysex(buffer(100, 0xF0, 0x01));
+    s.midi.SX_Object.Addsysex(buffer(100, 0xF0, 0x01));
     s.log.clear();  // the progress line is gone; assembling goes on
-    EXPECT_FALSE(s.SX_Object.Addsysex(buffer(100, 0x02, 0x03)));
-    EXPECT_FALSE(s.SX_Object.Addsysex(TMyMidiEvent{}));
-    EXPECT_TRUE(s.SX_Object.Addsysex(buffer(100, 0x04, 0xF7)));
-    ASSERT_EQ(s.SX_Object.sxdata.size(), 300u);
-    EXPECT_EQ(s.SX_Object.sxdata[100], 0x02);
-    EXPECT_EQ(s.SX_Object.sxdata[200], 0x04);
+    EXPECT_FALSE(s.midi.SX_Object.Addsysex(buffer(100, 0x02, 0x03)));
+    EXPECT_FALSE(s.midi.SX_Object.Addsysex(TMyMidiEvent{}));
+    EXPECT_TRUE(s.midi.SX_Object.Addsysex(buffer(100, 0x04, 0xF7)));
+    ASSERT_EQ(s.midi.SX_Object.sxdata.size(), 300u);
+    EXPECT_EQ(s.midi.SX_Object.sxdata[100], 0x02);
+    EXPECT_EQ(s.midi.SX_Object.sxdata[200], 0x04);
     EXPECT_EQ(s.log.count(), 0);
 }
 
@@ -170,8 +170,8 @@ TEST(BulkOut, SendsWaitsForBusyOutputAndNeverDropsSilently)
         FakeOut out;
         out.busy = c.busy;
         out.fail = c.fail;
-        s.midiOutput = &out;
-        s.MIDI_Out_Present = c.present;
+        s.midi.midiOutput = &out;
+        s.midi.MIDI_Out_Present = c.present;
         if (c.busyForMs > 0) shell.startTimer("free", c.busyForMs, [&] { out.busy = false; });
         EXPECT_EQ(MidiSysex_bulk_out(s, c.data), c.result) << c.name;
         EXPECT_EQ(out.sent.size(), c.sent) << c.name;

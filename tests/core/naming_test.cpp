@@ -36,7 +36,7 @@ const FamilyNamers& familySteps()
     static Session s(shell);
     static const bool installed = (installDeviceFamilies(s), true);
     (void)installed;
-    return s.namers;
+    return s.families.namers;
 }
 
 // Starts from stale outputs: naming must clear sup and ignore, and set the

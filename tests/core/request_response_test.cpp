@@ -57,7 +57,7 @@ TEST(RequestResponse, ReqResponseSysexFindsTheAnswerOrTimesOut)
     for (const auto& c : cases) {
         Rig rig;
         testing::TempDir dir;
-        rig.s.debugFile.open(dir.file("debugfile.txt"));
+        rig.s.log.debugFile.open(dir.file("debugfile.txt"));
         if (c.preexisting) rig.s.messages.append("old", kAnswer, "");
         const std::size_t before = rig.s.messages.count();
         rig.synth();
@@ -68,7 +68,7 @@ TEST(RequestResponse, ReqResponseSysexFindsTheAnswerOrTimesOut)
         EXPECT_LT(rig.shell.nowMs(), 5100) << c.name;
         EXPECT_EQ(rig.synth().heard(), std::vector<Bytes>{kRequest}) << c.name;
         EXPECT_FALSE(rig.shell.timerActive("Timeout")) << c.name;
-        rig.s.debugFile.close();
+        rig.s.log.debugFile.close();
         std::string log = dir.read("debugfile.txt");
         EXPECT_EQ(log.rfind("Sending Request: [F0 43 20 09 F7 ]\r\n", 0), 0u) << c.name;
         if (c.result < 0) {
@@ -101,14 +101,14 @@ TEST(RequestResponse, AltWaitsForAnyMessageAndCountsDown)
         std::vector<std::string> labels;
         rig.s.addListener([&](const std::string& n) {
             if (n != ctl::TimeoutLabel) return;
-            const std::string t = rig.s.text.get(ctl::TimeoutLabel);
+            const std::string t = rig.s.controls.text.get(ctl::TimeoutLabel);
             if (!t.empty() && (labels.empty() || labels.back() != t)) labels.push_back(t);
         });
         std::int32_t idx = 99;
         EXPECT_EQ(Alt_ReqResponseSysex(rig.s, kRequest, kPattern, idx, true, c.xtimeout), c.result) << c.name;
         EXPECT_EQ(idx, c.idx) << c.name;
         EXPECT_EQ(labels, c.labels) << c.name;
-        EXPECT_EQ(rig.s.text.get(ctl::TimeoutLabel), "") << c.name;
+        EXPECT_EQ(rig.s.controls.text.get(ctl::TimeoutLabel), "") << c.name;
         if (!c.result) {
             EXPECT_GE(rig.shell.nowMs(), std::max(1, c.xtimeout) * 1000) << c.name;
             EXPECT_LT(rig.shell.nowMs(), std::max(1, c.xtimeout) * 1000 + 100) << c.name;
@@ -120,7 +120,7 @@ TEST(RequestResponse, NoDeviceReturnsAtOnceWithoutSending)
 {
     Rig rig;
     rig.synth();
-    rig.s.MIDI_In_Present = false;
+    rig.s.midi.MIDI_In_Present = false;
     std::int32_t idx = 5;
     EXPECT_EQ(ReqResponseSysex(rig.s, kRequest, kPattern), -1);
     EXPECT_FALSE(Alt_ReqResponseSysex(rig.s, kRequest, kPattern, idx, true, 3));

@@ -13,6 +13,7 @@
 #include "core/text/ini_file.h"
 #include "devices/devices.h"
 #include "devices/kronos/kronos_family.h"
+#include "devices/triton2kronos/tri_kro_family.h"
 #include "midi/loopback.h"
 #include "midi/port_devices.h"
 #include "support/scripted_shell.h"
@@ -62,24 +63,24 @@ TEST(Settings, DefaultsWithoutAFileAndEverythingWrittenBackOnClose)
     installDeviceFamilies(s);
     FormCreate(s, dir.str());
     // Every other default shows in the file written back below.
-    EXPECT_EQ(s.text.get(ctl::Channel), "0");
-    EXPECT_EQ(s.text.get(ctl::ProgChange), "1");
-    EXPECT_FALSE(s.checked.get(ctl::Filter7F));
-    EXPECT_EQ(s.lastpath, dir.str());
-    EXPECT_EQ(s.LongTimeOutVal, 100);
-    EXPECT_EQ(s.text.get(ctl::BankTextMemo1).substr(0, 25), "Bank INT-A - F  : 0  -  5");
+    EXPECT_EQ(s.controls.text.get(ctl::Channel), "0");
+    EXPECT_EQ(s.controls.text.get(ctl::ProgChange), "1");
+    EXPECT_FALSE(s.controls.checked.get(ctl::Filter7F));
+    EXPECT_EQ(s.paths.lastpath, dir.str());
+    EXPECT_EQ(s.operation.LongTimeOutVal, 100);
+    EXPECT_EQ(s.controls.text.get(ctl::BankTextMemo1).substr(0, 25), "Bank INT-A - F  : 0  -  5");
     EXPECT_EQ(s.log.line(0), "InternalName = Tolvex ");
     EXPECT_EQ(s.log.line(1), "FileVersion = " TOLVEX_VERSION " ");
     EXPECT_EQ(s.log.line(2).rfind("allocated mem count: ", 0), 0u);
-    EXPECT_EQ(s.text.get(ctl::MemLabel).rfind("Memory: ", 0), 0u);
+    EXPECT_EQ(s.controls.text.get(ctl::MemLabel).rfind("Memory: ", 0), 0u);
     // The folder holds no tables: only the effect names' list is missed.
     ASSERT_EQ(shell.boxes.size(), 1u);
     EXPECT_EQ(shell.boxes[0].text,
               "Cannot open table file \"" + dir.str() + "TriEffectNameList.txt\" - table left empty");
 
-    s.text.set(ctl::Channel, "2");
-    s.checked.set(ctl::Filter7F, true);
-    s.lastpath = "/music/syx/";
+    s.controls.text.set(ctl::Channel, "2");
+    s.controls.checked.set(ctl::Filter7F, true);
+    s.paths.lastpath = "/music/syx/";
     FormClose(s);
     EXPECT_EQ(dir.read("TOLVEX.INI"),
               "[Settings]\r\nChannel=2\r\nSXreqString=\r\nSP_Bank_Num_edit=\r\nSP_DevID_edit=\r\nWS_Bank=0\r\n"
@@ -107,11 +108,11 @@ TEST(Settings, ValuesReadBackAsTheUserLeftThem)
         Session s(shell);
         installDeviceFamilies(s);
         FormCreate(s, dir.str());
-        EXPECT_EQ(s.LongTimeOutVal, c.longTimeOut) << c.line;
-        EXPECT_EQ(s.PassPrgBankVal, c.passPrgBank) << c.line;
-        EXPECT_EQ(s.text.get(ctl::Channel), c.channel) << c.line;
+        EXPECT_EQ(s.operation.LongTimeOutVal, c.longTimeOut) << c.line;
+        EXPECT_EQ(s.controls.checked.get(ctl::PassPrgBank), c.passPrgBank) << c.line;
+        EXPECT_EQ(s.controls.text.get(ctl::Channel), c.channel) << c.line;
         EXPECT_TRUE(legacyPagesVisible(s));
-        EXPECT_EQ(s.lastpath, "/x/");
+        EXPECT_EQ(s.paths.lastpath, "/x/");
     }
 }
 
@@ -138,21 +139,21 @@ TEST(Settings, RememberedDevicesMatchWholeNamesIgnoringCase)
         Session s(shell);
         MidiLoopback bus({"Synth A", "Synth B"});
         PortDevices devices(shell, bus.makeInput(), bus.makeOutput());
-        s.devices = &devices;
+        s.midi.devices = &devices;
         InitMessageCore(s, false);
         FormCreate(s, dir.str());
-        EXPECT_EQ(s.cmbInput.itemIndex, c.selected) << c.remembered;
-        EXPECT_EQ(s.cmbOutput.itemIndex, c.selected) << c.remembered;
+        EXPECT_EQ(s.midi.cmbInput.itemIndex, c.selected) << c.remembered;
+        EXPECT_EQ(s.midi.cmbOutput.itemIndex, c.selected) << c.remembered;
         std::vector<std::string> texts;
         for (const auto& b : shell.boxes) texts.push_back(b.text);
         EXPECT_EQ(texts, c.boxes) << c.remembered;
         EXPECT_TRUE(devices.inputOpen());
         EXPECT_TRUE(devices.outputOpen());
-        EXPECT_NE(s.midiOutput, nullptr);
+        EXPECT_NE(s.midi.midiOutput, nullptr);
         FormClose(s);
         EXPECT_FALSE(devices.inputOpen());
         // The fallback is what the next start finds.
-        EXPECT_NE(dir.read("TOLVEX.INI").find("Input=" + s.cmbInput.items[static_cast<std::size_t>(c.selected)]),
+        EXPECT_NE(dir.read("TOLVEX.INI").find("Input=" + s.midi.cmbInput.items[static_cast<std::size_t>(c.selected)]),
                   std::string::npos);
     }
 }
@@ -164,18 +165,18 @@ TEST(Settings, DevicesThatCannotOpenAreReportedAndTheWindowGoesOn)
     Session s(shell);
     MidiLoopback bus({"Synth A"});
     PortDevices devices(shell, bus.makeInput(), bus.makeOutput());
-    s.devices = &devices;
+    s.midi.devices = &devices;
     InitMessageCore(s, false);
     FormCreate(s, dir.str());
     // The port disappears between listing and opening.
-    s.cmbInput.items = {"Unplugged"};
-    s.cmbOutput.items = {"Unplugged"};
+    s.midi.cmbInput.items = {"Unplugged"};
+    s.midi.cmbOutput.items = {"Unplugged"};
     cmbInputChange(s);
     ASSERT_EQ(shell.boxes.size(), 2u);
     EXPECT_EQ(shell.boxes[0].title, "MIDI");
     EXPECT_EQ(shell.boxes[1].title, "MIDI");
     EXPECT_FALSE(devices.inputOpen());
-    EXPECT_EQ(s.midiOutput, nullptr);
+    EXPECT_EQ(s.midi.midiOutput, nullptr);
 
     ScriptedShell bare;
     Session none(bare);
@@ -183,8 +184,8 @@ TEST(Settings, DevicesThatCannotOpenAreReportedAndTheWindowGoesOn)
     ASSERT_EQ(bare.boxes.size(), 1u);
     EXPECT_EQ(bare.boxes[0].text, "MIDI Interface Not Installed");
     FormCreate(none, dir.str());
-    EXPECT_FALSE(none.cmbInput.enabled);
-    EXPECT_FALSE(none.cmbOutput.enabled);
+    EXPECT_FALSE(none.midi.cmbInput.enabled);
+    EXPECT_FALSE(none.midi.cmbOutput.enabled);
 }
 
 // Devices whose port lists change while the program runs (a synth switched on).
@@ -210,7 +211,7 @@ TEST(Settings, PortListsAreAskedAnewWhenASelectorOpensKeepingTheChoice)
     ScriptedShell shell;
     Session s(shell);
     ChangingDevices devices;
-    s.devices = &devices;
+    s.midi.devices = &devices;
     InitMessageCore(s, false);
     FormCreate(s, dir.str());
     std::vector<std::string> changes;
@@ -220,10 +221,10 @@ TEST(Settings, PortListsAreAskedAnewWhenASelectorOpensKeepingTheChoice)
     devices.outs = {"Synth B"};  // the chosen output has gone
     RefreshInputSelector(s);
     RefreshOutputSelector(s);
-    EXPECT_EQ(s.cmbInput.items, devices.ins);
-    EXPECT_EQ(s.cmbInput.text(), "Synth A");
-    EXPECT_EQ(s.cmbOutput.items, (std::vector<std::string>{"Synth B", "Synth A"}));
-    EXPECT_EQ(s.cmbOutput.text(), "Synth A");
+    EXPECT_EQ(s.midi.cmbInput.items, devices.ins);
+    EXPECT_EQ(s.midi.cmbInput.text(), "Synth A");
+    EXPECT_EQ(s.midi.cmbOutput.items, (std::vector<std::string>{"Synth B", "Synth A"}));
+    EXPECT_EQ(s.midi.cmbOutput.text(), "Synth A");
     EXPECT_EQ(changes, (std::vector<std::string>{ctl::cmbInput, ctl::cmbOutput}));
     RefreshInputSelector(s);  // nothing new: the window is not disturbed
     EXPECT_EQ(changes.size(), 2u);
@@ -264,9 +265,9 @@ TEST(Settings, AnInstalledCopyWithAnUnwritableHomeNeverFallsBackToItsProgramFold
     FormCreate(s, dir.file("usr/bin"));
     const std::string problem = "Settings cannot be saved: " + dir.file("home/.config/tolvex/") + ": Not a directory";
     EXPECT_EQ(std::count(s.log.lines().begin(), s.log.lines().end(), problem), 1);
-    EXPECT_EQ(s.lastpath, dir.file("home") + "/");  // the first Open starts at home, not in /usr/bin
+    EXPECT_EQ(s.paths.lastpath, dir.file("home") + "/");  // the first Open starts at home, not in /usr/bin
     EXPECT_EQ(diagnosticsFolder(dir.file("usr/bin")), "");
-    s.text.set(ctl::Channel, "5");
+    s.controls.text.set(ctl::Channel, "5");
     FormClose(s);
     EXPECT_TRUE(shell.boxes.empty());
     EXPECT_FALSE(std::filesystem::exists(dir.file("usr/bin/TOLVEX.INI")));
@@ -301,8 +302,8 @@ TEST(Settings, ReportsOfACopyStartedAtHomeGoBesideTheLastFile)
         std::filesystem::current_path(c.startedIn);
         ScriptedShell shell;
         Session s(shell);
-        s.reportsFollowLastFile = reportsFollowLastFile(c.progpath, c.startedIn);
-        s.lastpath = dir.file("home/dumps") + "/";
+        s.paths.reportsFollowLastFile = reportsFollowLastFile(c.progpath, c.startedIn);
+        s.paths.lastpath = dir.file("home/dumps") + "/";
         enterReportsFolder(s);
         const std::string expected = c.follows ? dir.file("home/dumps") : c.startedIn;
         EXPECT_TRUE(std::filesystem::equivalent(std::filesystem::current_path(), expected)) << c.startedIn;
@@ -324,11 +325,11 @@ TEST(Settings, TolvexPortsAreNeverTheDefault)
         Session s(shell);
         ChangingDevices devices;
         devices.ins = devices.outs = c.ports;
-        s.devices = &devices;
+        s.midi.devices = &devices;
         InitMessageCore(s, false);
         FormCreate(s, dir.str());
-        EXPECT_EQ(s.cmbInput.itemIndex, c.selected) << c.ports.front();
-        EXPECT_EQ(s.cmbOutput.itemIndex, c.selected) << c.ports.front();
+        EXPECT_EQ(s.midi.cmbInput.itemIndex, c.selected) << c.ports.front();
+        EXPECT_EQ(s.midi.cmbOutput.itemIndex, c.selected) << c.ports.front();
         EXPECT_TRUE(shell.boxes.empty()) << c.ports.front();
     }
 }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/app/window_session.h"
 
+#include <optional>
+
 #include <gtest/gtest.h>
 
 #include "core/app/incoming.h"
@@ -105,6 +107,32 @@ TEST(WindowSession, CloseAsksAboutReceivedMessagesNeverSaved)
             EXPECT_EQ(UnsavedReceivedCount(s), 0u) << c.name;
             EXPECT_EQ(WindowTitle(s), "kept.syx - Tolvex") << c.name;
         }
+    }
+}
+
+// A number box gives its number only when it holds a whole decimal number
+// within the range, both ends included; anything else is no number at all.
+TEST(WindowSession, NumberBoxesGiveCheckedNumbers)
+{
+    const struct {
+        const char* text;
+        std::optional<int> any, channel;  // number(name), number(name, 0, 15)
+    } cases[] = {{"0", 0, 0},
+                 {"15", 15, 15},
+                 {"+7", 7, 7},
+                 {"16", 16, std::nullopt},
+                 {"-1", -1, std::nullopt},
+                 {"", std::nullopt, std::nullopt},
+                 {" 5", std::nullopt, std::nullopt},
+                 {"5x", std::nullopt, std::nullopt},
+                 {"Chan", std::nullopt, std::nullopt},
+                 {"99999999999", std::nullopt, std::nullopt}};
+    ScriptedShell shell;
+    Session s(shell);
+    for (const auto& c : cases) {
+        s.controls.text.set("Channel", c.text);
+        EXPECT_EQ(s.controls.number("Channel"), c.any) << '"' << c.text << '"';
+        EXPECT_EQ(s.controls.number("Channel", 0, 15), c.channel) << '"' << c.text << '"';
     }
 }
 

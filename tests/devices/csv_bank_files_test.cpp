@@ -204,10 +204,10 @@ TEST(CsvBankFiles, OpenCsvAppendsOnlyWhatItRead)
     for (const auto& c : cases) {
         ScriptedShell shell;
         Session s(shell);
-        s.text.set(ctl::Channel, c.channel);
+        s.controls.text.set(ctl::Channel, c.channel);
         shell.openAnswers.push_back({c.file});
         OpenCSVfileMenuClick(s);
-        EXPECT_EQ(s.lastpath, dir.str()) << c.box;
+        EXPECT_EQ(s.paths.lastpath, dir.str()) << c.box;
         if (c.box.empty()) {
             EXPECT_TRUE(shell.boxes.empty());
             ASSERT_EQ(s.messages.count(), 1u);
@@ -241,11 +241,13 @@ TEST(CsvBankFiles, TheSideFileNeverBlocksTheRead)
     for (const auto& [folder, line] : cases) {
         ScriptedShell shell;
         Session s(shell);
-        s.diagnosticsFolder = folder;
-        s.text.set(ctl::Channel, "0");
-        EXPECT_EQ(ReadCSVfile(s, csv), "DX7II Performance Bank");
+        s.paths.diagnosticsFolder = folder;
+        s.controls.text.set(ctl::Channel, "0");
+        const std::optional<CsvFileRead> read = ReadCSVfile(s, csv);
+        ASSERT_TRUE(read);
+        EXPECT_EQ(read->description, "DX7II Performance Bank");
         EXPECT_TRUE(shell.boxes.empty());
-        ASSERT_EQ(s.SX_List.size(), 1u);
+        EXPECT_FALSE(read->message.empty());
         EXPECT_EQ(s.log.lines(), std::deque<std::string>{line});
     }
     EXPECT_EQ(dir.read(kCsvPackedPerfFile).size(), 1632u);

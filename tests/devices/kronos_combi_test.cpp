@@ -225,7 +225,7 @@ TEST(KronosTimbreCopy, SourceLabelsAndRefusals)
 {
     KronosSession k;
     Session& s = k.s;
-    const KroTimbreCopyView& v = s.records<KroTimbreCopyView>();
+    const KroTimbreCopyView& v = s.families.records<KroTimbreCopyView>();
     KroTimbreCopyFormActivate(s);
     EXPECT_EQ(k.boxes(), std::vector<std::string>{"Warning: No Messages Were Selected - nothing to do"});
 
@@ -233,7 +233,7 @@ TEST(KronosTimbreCopy, SourceLabelsAndRefusals)
     s.messages.append("the sample", combiDump(combi, 0, 70, 127), "");
     s.messages.makeCurrent(0);
     KroTimbreCopyFormActivate(s);
-    EXPECT_EQ(s.records<KronosCombiRecords>().Kro_Combi_CopyBuffer, combi);
+    EXPECT_EQ(s.families.records<KronosCombiRecords>().Kro_Combi_CopyBuffer, combi);
     EXPECT_EQ(v.SrcCombi, "A Combi Name Of 24 Chars");
     EXPECT_EQ(v.CopyEditObjName, "the sample");
     const struct {
@@ -304,8 +304,8 @@ TEST(KronosTimbreCopy, MappedCopiesInitialisationAndTheirLeds)
 {
     KronosSession k;
     Session& s = k.s;
-    const KroTimbreCopyView& v = s.records<KroTimbreCopyView>();
-    KronosCombiRecords& r = s.records<KronosCombiRecords>();
+    const KroTimbreCopyView& v = s.families.records<KroTimbreCopyView>();
+    KronosCombiRecords& r = s.families.records<KronosCombiRecords>();
     for (std::size_t i = 0; i < r.Kro_Combi_CopyBuffer.size(); ++i)
         r.Kro_Combi_CopyBuffer[i] = static_cast<std::uint8_t>(i * 7);
 
@@ -316,7 +316,7 @@ TEST(KronosTimbreCopy, MappedCopiesInitialisationAndTheirLeds)
 
     // Initialisation takes only a whole Combi.
     testing::TempDir dir;
-    s.progpath = dir.str();
+    s.paths.progpath = dir.str();
     const TKro_Combi edited = r.Kro_Combi_EditBuffer;
     InitButton1Click(s);
     dir.write(kKroInitCombiFile, std::string(100, 'x'));
@@ -334,8 +334,8 @@ TEST(KronosTimbreCopy, MappedCopiesInitialisationAndTheirLeds)
 
     // Timbres 3 and 7 both to 5 (the bytes: in the runner's test): one LED turns yellow.
     for (int t : {3, 7}) {
-        s.checked.set(arrayControl(TimbreCheckboxArray, t), true);
-        s.chosen.set(arrayControl(TimbreComboArray, t), 5);
+        s.controls.checked.set(arrayControl(TimbreCheckboxArray, t), true);
+        s.controls.chosen.set(arrayControl(TimbreComboArray, t), 5);
     }
     CopyTimbreClick(s);
     for (int t = 1; t <= kTimbreRows; ++t)
@@ -344,8 +344,8 @@ TEST(KronosTimbreCopy, MappedCopiesInitialisationAndTheirLeds)
             << t;
 
     // An IFX copy: slot 2 to 9, its LED yellow.
-    s.checked.set(arrayControl(IFXCheckboxArray, 2), true);
-    s.chosen.set(arrayControl(IFXComboArray, 2), 9);
+    s.controls.checked.set(arrayControl(IFXCheckboxArray, 2), true);
+    s.controls.chosen.set(arrayControl(IFXComboArray, 2), 9);
     CopyIFXClick(s);
     EXPECT_EQ(v.IFXLEDArray[8], (CopyLed{true, CopyLedColour::Yellow}));
     EXPECT_FALSE(v.IFXLEDArray[1].lit);

@@ -41,14 +41,14 @@ struct InFolder {
 struct SpRig {
     SpRig() : in(dir.str())
     {
-        rig.s.debugFile.open(dir.file("debugfile.txt"));
-        rig.s.text.set(ctl::Channel, "0");
-        rig.s.text.set(ctl::SP_Bank_Num_edit, "3");
-        rig.s.text.set(ctl::SP_DevID_edit, "1");
+        rig.s.log.debugFile.open(dir.file("debugfile.txt"));
+        rig.s.controls.text.set(ctl::Channel, "0");
+        rig.s.controls.text.set(ctl::SP_Bank_Num_edit, "3");
+        rig.s.controls.text.set(ctl::SP_DevID_edit, "1");
     }
     std::string debugText()
     {
-        rig.s.debugFile.close();
+        rig.s.log.debugFile.close();
         return dir.read("debugfile.txt");
     }
     std::vector<std::string> boxes() const
@@ -151,12 +151,12 @@ TEST(PeaveyBank, LoadBankAnswersCountdownAndRefusedBoxes)
         SpRig r;
         if (c.sp == 'f') r.sp.refusedBanks = {3};
         if (c.sp == 's') r.sp.silentBanks = {3};
-        r.rig.s.LongTimeOutVal = 3;
-        r.rig.s.text.set(ctl::SP_Bank_Num_edit, c.bank);
-        r.rig.s.text.set(ctl::SP_DevID_edit, c.device);
+        r.rig.s.operation.LongTimeOutVal = 3;
+        r.rig.s.controls.text.set(ctl::SP_Bank_Num_edit, c.bank);
+        r.rig.s.controls.text.set(ctl::SP_DevID_edit, c.device);
         std::vector<std::string> countdown;
         r.rig.s.addListener([&](const std::string& name) {
-            if (name == ctl::TimeoutLabel) countdown.push_back(r.rig.s.text.get(ctl::TimeoutLabel));
+            if (name == ctl::TimeoutLabel) countdown.push_back(r.rig.s.controls.text.get(ctl::TimeoutLabel));
         });
         PV_SP_Load_Bank(r.rig.s);
         EXPECT_EQ(r.boxes(), c.box.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.box}) << what;
@@ -172,7 +172,7 @@ TEST(PeaveyBank, LoadBankAnswersCountdownAndRefusedBoxes)
         }
     }
     SpRig none;
-    none.rig.s.MIDI_In_Present = false;
+    none.rig.s.midi.MIDI_In_Present = false;
     PV_SP_Load_Bank(none.rig.s);
     EXPECT_EQ(none.boxes(), std::vector<std::string>{"Warning: MIDI Interface Not Installed"});
     EXPECT_TRUE(none.sp.heard().empty());
@@ -215,10 +215,11 @@ TEST(PeaveyBank, ReadAllWalksUpToBank255UntilCancel)
         // A time-out is one debug line; the run ends after bank 255 with Cancel hidden.
         SpRig r;
         r.sp.silentBanks = {255};
-        r.rig.s.LongTimeOutVal = 2;
-        r.rig.s.text.set(ctl::SP_Bank_Num_edit, "254");
+        r.rig.s.operation.LongTimeOutVal = 2;
+        r.rig.s.controls.text.set(ctl::SP_Bank_Num_edit, "254");
         bool offered = false;
-        r.rig.s.addListener([&](const std::string& name) { offered |= name == ctl::Cancel && r.rig.s.CancelVisible; });
+        r.rig.s.addListener(
+            [&](const std::string& name) { offered |= name == ctl::Cancel && r.rig.s.operation.CancelVisible; });
         PV_SP_Load_All_Banks(r.rig.s);
         EXPECT_EQ(loadsIn(r.sp.heard()), (std::vector<int>{254, 255}));
         EXPECT_TRUE(r.boxes().empty());
@@ -226,7 +227,7 @@ TEST(PeaveyBank, ReadAllWalksUpToBank255UntilCancel)
         EXPECT_FALSE(std::filesystem::exists(r.dir.file("PV_SP_Preset_Data255.txt")));
         EXPECT_TRUE(r.logged("Loaded bank 254 from device 1"));
         EXPECT_TRUE(offered);
-        EXPECT_FALSE(r.rig.s.CancelVisible);
+        EXPECT_FALSE(r.rig.s.operation.CancelVisible);
         const std::string debug = r.debugText();
         for (const char* line : {"\r\n------------ loaded disk bank 254 ---------\r\n",
                                  "\r\n------------ completed reading bank 254 ---------\r\n",
@@ -237,16 +238,16 @@ TEST(PeaveyBank, ReadAllWalksUpToBank255UntilCancel)
         // A click left from before the run does not end it; one during a load ends it after that load.
         SpRig r;
         for (int b = 250; b <= 255; ++b) r.sp.refusedBanks.insert(b);
-        r.rig.s.text.set(ctl::SP_Bank_Num_edit, "250");
-        r.rig.s.CancelState = true;
+        r.rig.s.controls.text.set(ctl::SP_Bank_Num_edit, "250");
+        r.rig.s.operation.CancelState = true;
         r.rig.shell.startTimer("click", 3750, [&] {
             r.rig.shell.stopTimer("click");
             CancelClick(r.rig.s);
         });
         PV_SP_Load_All_Banks(r.rig.s);
         EXPECT_EQ(loadsIn(r.sp.heard()), (std::vector<int>{250, 251, 252}));
-        EXPECT_FALSE(r.rig.s.CancelVisible);
-        EXPECT_FALSE(r.rig.s.CancelState);
+        EXPECT_FALSE(r.rig.s.operation.CancelVisible);
+        EXPECT_FALSE(r.rig.s.operation.CancelState);
     }
     const struct {
         const char* field;
@@ -259,11 +260,11 @@ TEST(PeaveyBank, ReadAllWalksUpToBank255UntilCancel)
     };
     for (const auto& c : refusals) {
         SpRig r;
-        r.rig.s.text.set(c.field, c.value);
+        r.rig.s.controls.text.set(c.field, c.value);
         PV_SP_Load_All_Banks(r.rig.s);
         EXPECT_EQ(r.boxes(), std::vector<std::string>{c.box}) << c.value;
         EXPECT_TRUE(r.sp.heard().empty()) << c.value;
-        EXPECT_FALSE(r.rig.s.CancelVisible) << c.value;
+        EXPECT_FALSE(r.rig.s.operation.CancelVisible) << c.value;
     }
 }
 

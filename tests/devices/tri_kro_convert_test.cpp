@@ -396,11 +396,11 @@ struct Workspace {
     {
         setenv("XDG_CONFIG_HOME", dir.file("config").c_str(), 1);
         std::filesystem::current_path(dir.str());
-        s.progpath = s.settingsFolder = dir.str();
+        s.paths.progpath = s.paths.settingsFolder = dir.str();
         dir.write(kKroInitCombiFile, Bytes(t.init.begin(), t.init.end()));
         dir.write(kKroDefaultEfxDataFile, Bytes(t.efx.begin(), t.efx.end()));
         dir.write("TriProgNameList.txt", "Prog A0\r\nProg A1\r\n");
-        s.text.set(ctl::Tri_Gchan, "1");
+        s.controls.text.set(ctl::Tri_Gchan, "1");
     }
     ~Workspace() { std::filesystem::current_path(here); }
 
@@ -408,7 +408,7 @@ struct Workspace {
     {
         s.messages.append("in", message, "");
         s.messages.selectOnly(s.messages.count() - 1);
-        s.text.set(ctl::KroProg, prog);
+        s.controls.text.set(ctl::KroProg, prog);
         ConvTriCombiBankClick(s, t.tri, t.kro);
     }
     Bytes last() const { return s.messages.at(s.messages.count() - 1).storage->sxdata; }
@@ -455,7 +455,7 @@ TEST(ConvTriCombi, KindsGiveTheSameCombi)
     w.s.messages.selectOnly(w.s.messages.count() - 1);
     KroTimbreCopyFormActivate(w.s);
     const auto& name = (*bank)[5].Combi_Name;
-    EXPECT_EQ(w.s.records<KroTimbreCopyView>().SrcCombi,
+    EXPECT_EQ(w.s.families.records<KroTimbreCopyView>().SrcCombi,
               std::string(name.begin(), std::find(name.begin(), name.end(), 0)));
 }
 
@@ -466,7 +466,7 @@ TEST(ConvTriCombi, CheckBoxReadAtEachConversion)
     c.Timbre_Group[0].Bank_Num = 2;
     Workspace w;
     for (const bool pass : {false, true, false}) {
-        w.s.checked.set(ctl::PassPrgBank, pass);
+        w.s.controls.checked.set(ctl::PassPrgBank, pass);
         w.run(testing::tritonCurrentCombiDump(0, c));
         const Bytes k = KorgSXtoDataConvert(w.last(), 7, L::size);
         EXPECT_EQ(k[L::timbre(1) + KT::Prog_Num], pass ? 9 : 1);
@@ -496,7 +496,7 @@ TEST(ConvTriCombi, RefusalsLeaveTheListAlone)
     for (const auto& c : cases) {
         Workspace w;
         if (!c.initFile.empty()) w.dir.write(kKroInitCombiFile, c.initFile);
-        w.s.text.set(ctl::Tri_Gchan, c.gchan);
+        w.s.controls.text.set(ctl::Tri_Gchan, c.gchan);
         w.run(c.message, c.prog);
         EXPECT_EQ(w.s.messages.count(), 1u) << c.what;
         ASSERT_EQ(w.shell.boxes.size(), 1u) << c.what;
@@ -533,7 +533,7 @@ TEST(ConvTriCombi, WholeBank)
     w.s.messages.append("bank", dump, "");
     for (int n = 0; n < 128; ++n) {
         w.s.messages.selectOnly(0);
-        w.s.text.set(ctl::KroProg, std::to_string(n));
+        w.s.controls.text.set(ctl::KroProg, std::to_string(n));
         ConvTriCombiBankClick(w.s, w.t.tri, w.t.kro);
         const Bytes k = KorgSXtoDataConvert(w.last(), 7, L::size);
         EXPECT_EQ(std::string(k.begin(), k.begin() + 2),

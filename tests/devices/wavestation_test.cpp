@@ -61,7 +61,7 @@ struct Page {
         }
         return out;
     }
-    WSSRRecords& records() { return s.records<WSSRRecords>(); }
+    WSSRRecords& records() { return s.families.records<WSSRRecords>(); }
 };
 
 Bytes nibbles(const Bytes& head, const Bytes& data)
@@ -211,7 +211,7 @@ TEST(Wavestation, SingleRecordsAndOutOfTableBanksKeepTheirData)
 TEST(Wavestation, ShortDumpLeavesWhatItHoldsInDebugFormat)
 {
     Page page;
-    page.s.debugFile.open(page.dir.file("debugfile.txt"));
+    page.s.log.debugFile.open(page.dir.file("debugfile.txt"));
     Bytes sx = factory().at(2);
     sx.resize(1001);  // header, 496 data bytes, two bytes taken as checksum and F7, and F7
     sx.back() = 0xF7;
@@ -223,7 +223,7 @@ TEST(Wavestation, ShortDumpLeavesWhatItHoldsInDebugFormat)
     EXPECT_EQ(page.dir.read("debug_format.bin"), std::string(present.begin(), present.end()));
     EXPECT_FALSE(std::filesystem::exists(page.dir.file("dump.bin")));
     EXPECT_FALSE(std::filesystem::exists(page.dir.file("WS_SR_Patchs_bank0.txt")));
-    page.s.debugFile.close();
+    page.s.log.debugFile.close();
     EXPECT_EQ(
         page.lines("debugfile.txt"),
         (std::vector<std::string>{"Length of Sysex String: 3e9",
@@ -242,9 +242,9 @@ TEST(Wavestation, ShortDumpLeavesWhatItHoldsInDebugFormat)
 
     // A whole dump logs its stored and computed checksums, which agree on a good dump.
     Page whole;
-    whole.s.debugFile.open(whole.dir.file("debugfile.txt"));
+    whole.s.log.debugFile.open(whole.dir.file("debugfile.txt"));
     whole.extract(factory().at(3));
-    whole.s.debugFile.close();
+    whole.s.log.debugFile.close();
     EXPECT_EQ(whole.lines("debugfile.txt"),
               (std::vector<std::string>{"Length of Sysex String: 7484",
                                         "Chksum in SR Sysex file: 74, calculated cksum: 74"}));

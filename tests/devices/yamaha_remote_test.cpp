@@ -177,7 +177,7 @@ TEST(YamahaRemote, TheTX802RomReadSendsPrograms0To63AndNumbers192To255)
 
     // Without an input nothing can answer: the reader says so before it writes anything.
     Rig noInput;
-    noInput.s.MIDI_In_Present = false;
+    noInput.s.midi.MIDI_In_Present = false;
     ReadTX802ROM(noInput.s, 0);
     ReadDX7Cart(noInput.s, 0);
     ASSERT_EQ(noInput.shell.boxes.size(), 2u);
@@ -196,7 +196,7 @@ TEST(YamahaRemote, SettingsNameTheCartridgeAndRomVoicesAtStartUp)
     installDeviceFamilies(s);
     const IniFile ini(path);
     for (const auto& f : s.families.all()) f->readSettings(s, ini);
-    const auto& map = s.records<YamahaTables>().YamPerfMapping;
+    const auto& map = s.families.records<YamahaTables>().YamPerfMapping;
     const struct {
         int entry;
         std::string name;

@@ -160,7 +160,7 @@ TEST(YamahaCommands, EditBuffersGoToFilesBesideTheirEntry)
     TempDir dir;
     std::filesystem::create_directories(dir.file("sets.2024"));
     Page page;
-    page.s.records<YamahaTables>().YamPerfMapping[5].VoiceName = "E.PIANO 1 ";
+    page.s.families.records<YamahaTables>().YamPerfMapping[5].VoiceName = "E.PIANO 1 ";
     const DX7iiPerformance eb = dx7iiRecord(2, 5, 64, "Split\nBass");
     page.add(editBuffer(eb), dir.file("sets.2024/split"));
     Yam_ConvDX7peb(page.s);
@@ -212,16 +212,16 @@ TEST(YamahaCommands, CheckColoursItsButtonWithTheLastVerdict)
     EXPECT_EQ(page.boxes(), std::vector<std::string>{"Warning: MIDI Interface Not Installed"});
 
     FakeOutput out;
-    page.s.MIDI_Out_Present = true;
-    page.s.midiOutput = &out;
+    page.s.midi.MIDI_Out_Present = true;
+    page.s.midi.midiOutput = &out;
     page.add(good, "");
     page.add(bad, "");
     page.s.messages.selectAll(true);
     CheckSumCheckClick(page.s);
-    EXPECT_EQ(page.s.textColor.get("CheckSumCheck"), "red");
+    EXPECT_EQ(page.s.controls.textColor.get("CheckSumCheck"), "red");
     page.s.messages.setSelected(1, false);
     CheckSumCheckClick(page.s);
-    EXPECT_EQ(page.s.textColor.get("CheckSumCheck"), "green");
+    EXPECT_EQ(page.s.controls.textColor.get("CheckSumCheck"), "green");
     const auto& lines = page.s.log.lines();
     EXPECT_EQ(std::vector<std::string>(lines.end() - 3, lines.end()),
               (std::vector<std::string>{"Checking: entry: Checksum Correct",

@@ -115,7 +115,7 @@ TEST(MainWindow, StartsOffscreenWithDefaultsAndWritesSettingsOnClose)
     EXPECT_EQ(app->session.messages.selectedIndexes(), std::vector<std::size_t>{1});
     click(0, Qt::ShiftModifier);
     EXPECT_EQ(app->session.messages.selectedIndexes(), (std::vector<std::size_t>{0, 1}));
-    EXPECT_EQ(app->session.text.get(ctl::Label_nbytes), " 3 bytes in buffer");  // the click's own command
+    EXPECT_EQ(app->session.controls.text.get(ctl::Label_nbytes), " 3 bytes in buffer");  // the click's own command
     QTest::keyClick(view, Qt::Key_Down);
     EXPECT_EQ(app->session.messages.selectedIndexes(), std::vector<std::size_t>{1});
 
@@ -139,7 +139,7 @@ TEST(MainWindow, StartsOffscreenWithDefaultsAndWritesSettingsOnClose)
 
     // Typing into a box reaches the session; checking the legacy box shows the pages.
     static_cast<QLineEdit*>(app->window->control(ctl::Channel))->textEdited("5");
-    app->session.checked.set(ctl::XTCheckBox1, true);
+    app->session.controls.checked.set(ctl::XTCheckBox1, true);
     EXPECT_EQ(app->window->visiblePages(), (QStringList{"DX/TX", "SP", "Wavestation", "Triton", "Kronos"}));
 
     EXPECT_TRUE(app->window->grab().save(QDir::current().filePath("tolvex-main-window.png")));
@@ -165,7 +165,7 @@ TEST(MainWindow, PagesKeepTheirCaptionsWholeAtTwoScales)
         QApplication::setFont(font);
         Window w;
         auto& app = w.app;
-        app->session.checked.set(ctl::XTCheckBox1, true);
+        app->session.controls.checked.set(ctl::XTCheckBox1, true);
         QApplication::processEvents();
         // At the default size the window fits a 1366 px wide screen with its frame.
         if (scale == 1.0) {
@@ -275,9 +275,9 @@ TEST(MainWindow, DropsSendsAndWaitsAsAUserExpects)
     EXPECT_FALSE(app->window->findChild<QPushButton*>("CheckSumFix")->isEnabled());  // "Fix" has no command
     // A command's result colour reaches its button's text, and goes again.
     auto* check = app->window->findChild<QPushButton*>("CheckSumCheck");
-    app->session.textColor.set("CheckSumCheck", "red");
+    app->session.controls.textColor.set("CheckSumCheck", "red");
     EXPECT_EQ(check->styleSheet().toStdString(), "color: red");
-    app->session.textColor.set("CheckSumCheck", "");
+    app->session.controls.textColor.set("CheckSumCheck", "");
     EXPECT_EQ(check->styleSheet().toStdString(), "");
 
     EXPECT_EQ(app->window->control(ctl::Filter7F)->toolTip().toStdString(),
@@ -299,11 +299,11 @@ TEST(MainWindow, DropsSendsAndWaitsAsAUserExpects)
 
     // Closing under a running send would free what it works on: refused.
     boxes.clear();
-    app->session.SendRunning = true;
+    app->session.midi.SendRunning = true;
     app->window->close();
     EXPECT_TRUE(app->window->isVisible());
     EXPECT_EQ(boxes, std::vector<std::string>{"Warning: Wait for the send to finish or press Cancel"});
-    app->session.SendRunning = false;
+    app->session.midi.SendRunning = false;
 
     // A wait handles events without spinning a core: each pass sleeps until an
     // event comes or the short bound passes (a spinning loop makes thousands).
@@ -360,11 +360,11 @@ TEST(MainWindow, ASecondStartHandsItsFilesToTheRunningWindow)
     EXPECT_FALSE(handToRunningWindow(runtime.filePath("nobody.socket"), {syx}, 100));
 
     Window separate(true);
-    const std::string settings = separate.app->session.settingsFolder + "TOLVEX.INI";
+    const std::string settings = separate.app->session.paths.settingsFolder + "TOLVEX.INI";
     const auto& log = separate.app->session.log.lines();
     EXPECT_NE(std::find(log.begin(), log.end(), "New instance: the settings file " + settings + " will not be written"),
               log.end());
-    separate.app->session.text.set(ctl::Channel, "9");
+    separate.app->session.controls.text.set(ctl::Channel, "9");
     separate.app->window->close();
     EXPECT_EQ(settingsOf(separate.progdir).find("Channel="), std::string::npos);
 }
@@ -376,7 +376,7 @@ TEST(MainWindow, ASignalNeverWaitsOnABox)
     QtApp qt;
     Window w;
     w.app->shell.answerBox = nullptr;  // a real modal box
-    w.app->session.text.set(ctl::Channel, "7");
+    w.app->session.controls.text.set(ctl::Channel, "7");
     QTimer::singleShot(
         0, [&] { w.app->shell.messageBox("Warning", "Waiting for you", MsgIcon::Warning, MsgButtons::Ok); });
     QTimer::singleShot(100, [&] { quitOnSignal(*w.app); });
@@ -511,8 +511,8 @@ TEST(TimbreCopyWindow, ShowsTheSourceAndTheCopiesOfItsEditRecord)
     copy->findChild<QCheckBox*>("TimbreCheckboxArray[3]")->click();
     combo3->setCurrentIndex(4);
     emit combo3->activated(4);
-    EXPECT_TRUE(app->session.checked.get("TimbreCheckboxArray[3]"));
-    EXPECT_EQ(app->session.chosen.get("TimbreComboArray[3]"), 5);
+    EXPECT_TRUE(app->session.controls.checked.get("TimbreCheckboxArray[3]"));
+    EXPECT_EQ(app->session.controls.chosen.get("TimbreComboArray[3]"), 5);
     copy->findChild<QPushButton*>("CopyTimbre")->click();
     EXPECT_EQ(led("TimbreLEDArray[5]")->TrueColor(), kLedYellow);
     EXPECT_EQ(led("TimbreLEDArray[4]")->TrueColor(), kLedLime);

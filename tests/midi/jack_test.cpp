@@ -117,8 +117,8 @@ TEST(Jack, MessagesOfAnyLengthAndBurstsArriveWholeAndInOrder)
         // Unique per process and attempt, since tests run in parallel against the same server.
         JackPair jack(format("tolvex-test-%d-%d", static_cast<int>(getpid()), attempt));
         Session session(jack.shell);
-        session.midiOutput = &jack.out;
-        session.MIDI_Out_Present = true;
+        session.midi.midiOutput = &jack.out;
+        session.midi.MIDI_Out_Present = true;
         EXPECT_TRUE(MidiSysex_bulk_out(session, sent[0]));
         for (std::size_t i = 1; i < sent.size(); ++i)
             sent[i][0] == 0xF0 ? jack.out.PutLong(sent[i]) : jack.out.PutShort(sent[i][0], sent[i][1], sent[i][2]);

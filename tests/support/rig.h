@@ -18,14 +18,14 @@ namespace tolvex::testing {
 struct Rig {
     explicit Rig(const std::string& port_ = "Synth") : bus({port_}), devices(shell, bus.makeInput(), bus.makeOutput())
     {
-        s.devices = &devices;
-        s.MIDI_In_Present = s.MIDI_Out_Present = true;
+        s.midi.devices = &devices;
+        s.midi.MIDI_In_Present = s.midi.MIDI_Out_Present = true;
         devices.onInput = [this] { MIDIInput1MidiInput(s); };
         devices.onOverflow = [this] { MIDIInput1Overflow(s); };
         devices.onLost = [this](const std::string& reason) { MidiDeviceLost(s, reason); };
         devices.openInput(port_, true);
         devices.openOutput(port_);
-        s.midiOutput = devices.output();
+        s.midi.midiOutput = devices.output();
         port = port_;
     }
     ~Rig()

@@ -6,7 +6,6 @@
 #include "core/app/session.h"
 #include "core/app/sysex_out.h"
 #include "core/text/atomic_file.h"
-#include "core/text/ini_file.h"
 #include "core/text/text_utils.h"
 
 namespace tolvex {
@@ -33,22 +32,19 @@ void refuse(Session& s, const std::string& text)
 
 std::optional<int> checkedNumber(Session& s, const char* control, int first, int last, const std::string& text)
 {
-    int value = 0;
-    if (!parseDecimal(s.text.get(control), value) || value < first || value > last) {
-        refuse(s, text);
-        return std::nullopt;
-    }
+    const std::optional<int> value = s.controls.number(control, first, last);
+    if (!value) refuse(s, text);
     return value;
 }
 
 std::optional<int> checkedChannel(Session& s, int highest, const std::string& rangeText)
 {
-    int channel = 0;
-    if (!parseDecimal(s.text.get(ctl::Channel), channel)) {
+    const std::optional<int> channel = s.controls.number(ctl::Channel);
+    if (!channel) {
         refuse(s, kChannelText);
         return std::nullopt;
     }
-    if (channel < 0 || channel > highest) {
+    if (*channel < 0 || *channel > highest) {
         refuse(s, rangeText);
         return std::nullopt;
     }
@@ -64,7 +60,7 @@ bool requireOutput(Session& s)
 
 bool requirePorts(Session& s)
 {
-    if (s.MIDI_In_Present && MidiOutputReady(s)) return true;
+    if (s.midi.MIDI_In_Present && MidiOutputReady(s)) return true;
     warn(s, "MIDI Interface Not Installed");
     return false;
 }
@@ -72,7 +68,7 @@ bool requirePorts(Session& s)
 bool sendLogged(Session& s, ByteView m)
 {
     if (!requireOutput(s)) return false;
-    s.LogString("Sending: " + hexLine(m));
+    s.log.LogString("Sending: " + hexLine(m));
     MidiSysex_bulk_out(s, m);
     return true;
 }
@@ -85,7 +81,7 @@ void writeReportFile(Session& s, const std::string& path, ByteView content)
             out.write(reinterpret_cast<const char*>(content.data()), static_cast<std::streamsize>(content.size()));
         },
         "Cannot create file " + path, "Cannot write file " + path);
-    s.LogString("Wrote " + path);
+    s.log.LogString("Wrote " + path);
 }
 
 void writeReportFile(Session& s, const std::string& path, const std::string& text)

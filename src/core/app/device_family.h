@@ -7,16 +7,20 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
+#include <typeindex>
+#include <typeinfo>
 #include <vector>
+
+#include "core/sysex/sx_naming.h"
 
 namespace tolvex {
 
 class CommandTable;
 class IniFile;
 class Session;
-struct FamilyNamers;
 
 // An edit box or check box whose value the settings file keeps in its
 // [Settings] section under `key`, with the text an edit box has on a first start.
@@ -58,9 +62,14 @@ public:
     virtual void shutDown(Session&) const {}
 };
 
-// The families of one session, in the order of their pages.
+// The families of one session, in the order of their pages, with the naming
+// steps they gave it and their working records.
 class FamilyRegistry {
 public:
+    FamilyRegistry() = default;
+    FamilyRegistry(const FamilyRegistry&) = delete;
+    FamilyRegistry& operator=(const FamilyRegistry&) = delete;
+
     void add(std::unique_ptr<const DeviceFamily> family) { families_.push_back(std::move(family)); }
     const std::vector<std::unique_ptr<const DeviceFamily>>& all() const { return families_; }
     bool empty() const { return families_.empty(); }
@@ -80,9 +89,23 @@ public:
             load();
     }
 
+    // The families' steps of naming a message, for this session.
+    FamilyNamers namers;
+
+    // A device family's working records (the tables its commands fill and later
+    // commands read), made on first use and kept while the session lives.
+    template <class Records>
+    Records& records()
+    {
+        std::shared_ptr<void>& slot = records_[std::type_index(typeid(Records))];
+        if (!slot) slot = std::make_shared<Records>();
+        return *static_cast<Records*>(slot.get());
+    }
+
 private:
     std::vector<std::unique_ptr<const DeviceFamily>> families_;
     std::function<void(const std::function<void()>& load)> wrapper_;
+    std::map<std::type_index, std::shared_ptr<void>> records_;
 };
 
 // The steps every family takes at the same moment, over the session's registry.

@@ -17,28 +17,28 @@ std::string shortSysexText(ByteView sx)
 
 void ViewShortSysex(Session& s, const TSXstorage& m)
 {
-    s.text.set(ctl::SXrecvString, shortSysexText(m.sxdata));
+    s.controls.text.set(ctl::SXrecvString, shortSysexText(m.sxdata));
 }
 
 void MidEventCountLabelClick(Session& s)
 {
-    s.NumMIDIevents = 0;
-    s.text.set(ctl::MidEventCountLabel, format("%2.2d ", 0));
+    s.midi.NumMIDIevents = 0;
+    s.controls.text.set(ctl::MidEventCountLabel, format("%2.2d ", 0));
 }
 
 NamingOptions namingOptions(Session& s)
 {
     NamingOptions opts;
-    opts.Filter7F = s.checked.get(ctl::Filter7F);
-    opts.families = &s.namers;
-    opts.log = [&s](const std::string& line) { s.LogString(line); };
+    opts.Filter7F = s.controls.checked.get(ctl::Filter7F);
+    opts.families = &s.families.namers;
+    opts.log = [&s](const std::string& line) { s.log.LogString(line); };
     return opts;
 }
 
 NamingOptions namingOf(const Session& s)
 {
     NamingOptions opts;
-    opts.families = &s.namers;
+    opts.families = &s.families.namers;
     return opts;
 }
 
@@ -46,11 +46,11 @@ bool StoreReceivedMessage(Session& s, const Bytes& sxdata)
 {
     std::string sup;
     bool ignore = false;
-    s.short_desc_string.clear();
-    const std::string name = SxParseName(sxdata, sup, ignore, namingOptions(s), &s.short_desc_string);
+    std::string shortDesc;
+    const std::string name = SxParseName(sxdata, sup, ignore, namingOptions(s), &shortDesc);
     if (ignore) return false;
-    s.LogString(name);
-    std::string text = s.short_desc_string.empty() ? name + " " + sup : s.short_desc_string;
+    s.log.LogString(name);
+    std::string text = shortDesc.empty() ? name + " " + sup : shortDesc;
     TSXstorage& stored = s.messages.append(std::move(text), sxdata, CleanFilenameStrip(name));
     stored.unsaved = true;
     ViewShortSysex(s, stored);
@@ -61,124 +61,126 @@ bool StoreReceivedMessage(Session& s, const Bytes& sxdata)
 
 void MIDIInput1MidiInput(Session& s)
 {
-    if (s.devices == nullptr) return;
+    if (s.midi.devices == nullptr) return;
     bool stored = false;
     try {
-        while (auto event = s.devices->GetMidiEvent()) {
+        while (auto event = s.midi.devices->GetMidiEvent()) {
             SetMidiInBusy(s, event->SysexLength());
             if (event->MidiMessage != 0xF0) continue;
-            ++s.NumMIDIevents;
-            s.text.set(ctl::MidEventCountLabel, format("%2.2d events", s.NumMIDIevents));
-            const bool complete = s.SX_Object.Addsysex(*event);
-            for (const Bytes& m : s.SX_Object.earlier) stored = StoreReceivedMessage(s, m) || stored;
+            ++s.midi.NumMIDIevents;
+            s.controls.text.set(ctl::MidEventCountLabel, format("%2.2d events", s.midi.NumMIDIevents));
+            const bool complete = s.midi.SX_Object.Addsysex(*event);
+            for (const Bytes& m : s.midi.SX_Object.earlier) stored = StoreReceivedMessage(s, m) || stored;
             if (!complete) continue;
-            if (!StoreReceivedMessage(s, s.SX_Object.sxdata)) continue;
+            if (!StoreReceivedMessage(s, s.midi.SX_Object.sxdata)) continue;
             stored = true;
-            s.text.set(ctl::Label_nbytes, format("%2d bytes in buffer", static_cast<int>(s.SX_Object.sxdata.size())));
-            s.text.set(ctl::MidEventCountLabel, "");
+            s.controls.text.set(ctl::Label_nbytes,
+                                format("%2d bytes in buffer", static_cast<int>(s.midi.SX_Object.sxdata.size())));
+            s.controls.text.set(ctl::MidEventCountLabel, "");
         }
     } catch (const std::exception& e) {
         // The event in hand is gone with its pass; the rest wait for the next notification.
-        s.LogString(std::string("Error while receiving: ") + e.what());
+        s.log.LogString(std::string("Error while receiving: ") + e.what());
     }
-    if (stored && s.PendingPostProcess) DoPostProcess(s);
-    s.text.set(ctl::MemLabel, memLabelText());
+    if (stored && s.operation.PendingPostProcess) DoPostProcess(s);
+    s.controls.text.set(ctl::MemLabel, memLabelText());
 }
 
 void MIDIInput1Overflow(Session& s)
 {
-    if (s.devices == nullptr) return;
-    const MidiLosses losses = s.devices->takeLosses();
-    if (losses.severalSenders) s.LogString("Several senders are connected to Tolvex In; long SysEx from them can mix");
-    if (losses.mixed > 0) s.LogString(format("Mixed SysEx from several senders: %u message(s)", losses.mixed));
+    if (s.midi.devices == nullptr) return;
+    const MidiLosses losses = s.midi.devices->takeLosses();
+    if (losses.severalSenders)
+        s.log.LogString("Several senders are connected to Tolvex In; long SysEx from them can mix");
+    if (losses.mixed > 0) s.log.LogString(format("Mixed SysEx from several senders: %u message(s)", losses.mixed));
     if (losses.messages > 0)
-        s.LogString(format("MIDI data lost: %u SysEx message(s) with missing data discarded", losses.messages));
-    s.midiDataLost += losses.events + losses.messages + losses.mixed + losses.periods;
-    s.lostEventsUnlogged += losses.events;
-    s.missedPeriodsUnlogged += losses.periods;
+        s.log.LogString(format("MIDI data lost: %u SysEx message(s) with missing data discarded", losses.messages));
+    s.midi.midiDataLost += losses.events + losses.messages + losses.mixed + losses.periods;
+    s.midi.lostEventsUnlogged += losses.events;
+    s.midi.missedPeriodsUnlogged += losses.periods;
     LogMidiDataLost(s, false);
-    const std::uint32_t dropped = s.devices->takeOverflowDrops();
+    const std::uint32_t dropped = s.midi.devices->takeOverflowDrops();
     if (dropped == 0) return;
-    s.overflowDrops += dropped;
-    s.LogString(format("MIDI input overflow: %u event(s) dropped", dropped));
+    s.midi.overflowDrops += dropped;
+    s.log.LogString(format("MIDI input overflow: %u event(s) dropped", dropped));
 }
 
 void InputStopped(Session& s)
 {
-    const std::size_t unfinished = s.devices != nullptr ? s.devices->takeUnfinishedInput() : 0;
+    const std::size_t unfinished = s.midi.devices != nullptr ? s.midi.devices->takeUnfinishedInput() : 0;
     if (unfinished > 0)
-        s.LogString(format("Incomplete SysEx message discarded (%d bytes)", static_cast<int>(unfinished)));
-    if (s.SX_Object.partial) {
-        s.LogString(
-            format("Incomplete SysEx message discarded (%d bytes)", static_cast<int>(s.SX_Object.sxdata.size())));
-        s.SX_Object.partial = false;
-        s.SX_Object.partials = 0;
-        s.SX_Object.sxdata.clear();
+        s.log.LogString(format("Incomplete SysEx message discarded (%d bytes)", static_cast<int>(unfinished)));
+    if (s.midi.SX_Object.partial) {
+        s.log.LogString(
+            format("Incomplete SysEx message discarded (%d bytes)", static_cast<int>(s.midi.SX_Object.sxdata.size())));
+        s.midi.SX_Object.partial = false;
+        s.midi.SX_Object.partials = 0;
+        s.midi.SX_Object.sxdata.clear();
     }
     LogMidiDataLost(s, true);
 }
 
 void LogMidiDataLost(Session& s, bool now)
 {
-    if (s.lostEventsUnlogged == 0 && s.missedPeriodsUnlogged == 0) return;
-    if (!now && s.shell.nowMs() - s.lostEventsLoggedAt < 1000) return;
-    if (s.lostEventsUnlogged > 0)
-        s.LogString(format("MIDI data lost: %llu events dropped by the audio server",
-                           static_cast<unsigned long long>(s.lostEventsUnlogged)));
-    if (s.missedPeriodsUnlogged > 0)
-        s.LogString(format("MIDI data lost: the audio server skipped %llu period(s) while MIDI was arriving",
-                           static_cast<unsigned long long>(s.missedPeriodsUnlogged)));
-    s.lostEventsUnlogged = 0;
-    s.missedPeriodsUnlogged = 0;
-    s.lostEventsLoggedAt = s.shell.nowMs();
+    if (s.midi.lostEventsUnlogged == 0 && s.midi.missedPeriodsUnlogged == 0) return;
+    if (!now && s.shell.nowMs() - s.midi.lostEventsLoggedAt < 1000) return;
+    if (s.midi.lostEventsUnlogged > 0)
+        s.log.LogString(format("MIDI data lost: %llu events dropped by the audio server",
+                               static_cast<unsigned long long>(s.midi.lostEventsUnlogged)));
+    if (s.midi.missedPeriodsUnlogged > 0)
+        s.log.LogString(format("MIDI data lost: the audio server skipped %llu period(s) while MIDI was arriving",
+                               static_cast<unsigned long long>(s.midi.missedPeriodsUnlogged)));
+    s.midi.lostEventsUnlogged = 0;
+    s.midi.missedPeriodsUnlogged = 0;
+    s.midi.lostEventsLoggedAt = s.shell.nowMs();
 }
 
 void MidiDeviceLost(Session& s, const std::string& reason)
 {
     const std::string line = "MIDI device lost: " + reason;
-    s.LogString(line);
-    if (s.devices && !s.devices->inputOpen()) InputStopped(s);
-    if (s.devices && !s.devices->outputOpen()) s.midiOutput = nullptr;
+    s.log.LogString(line);
+    if (s.midi.devices && !s.midi.devices->inputOpen()) InputStopped(s);
+    if (s.midi.devices && !s.midi.devices->outputOpen()) s.midi.midiOutput = nullptr;
     // A stopped server takes the input and the output at once: one box says it.
     const std::int64_t now = s.shell.nowMs();
-    if (line == s.lostBoxText && now - s.lostBoxAt < kLostBoxRepeatMs) return;
-    s.lostBoxText = line;
-    s.lostBoxAt = now;
+    if (line == s.midi.lostBoxText && now - s.midi.lostBoxAt < kLostBoxRepeatMs) return;
+    s.midi.lostBoxText = line;
+    s.midi.lostBoxAt = now;
     s.shell.messageBox("MIDI", line, MsgIcon::Error);
 }
 
 bool MidiOutputReady(const Session& s)
 {
-    if (!s.MIDI_Out_Present || s.midiOutput == nullptr) return false;
-    return s.devices == nullptr || s.devices->outputOpen();
+    if (!s.midi.MIDI_Out_Present || s.midi.midiOutput == nullptr) return false;
+    return s.midi.devices == nullptr || s.midi.devices->outputOpen();
 }
 
 void SetMidiInBusy(Session& s, std::int32_t length)
 {
     const int interval = static_cast<int>(static_cast<std::int64_t>(length) * 1000 / 3125 + 10);
-    if (s.MidiInBusy) {
+    if (s.operation.MidiInBusy) {
         // Changing the interval restarts the count, so the lamp stays lit until
         // the interval after the latest event.
-        s.busyInterval = interval == s.busyInterval ? interval + 1 : interval;
+        s.operation.busyInterval = interval == s.operation.busyInterval ? interval + 1 : interval;
     } else {
-        s.MidiInBusy = true;
-        s.busyInterval = interval;
+        s.operation.MidiInBusy = true;
+        s.operation.busyInterval = interval;
         s.changed(ctl::MidiInBusy);
     }
-    s.shell.startTimer(kBusyTimer, s.busyInterval, [&s] { ClearMidiInBusy(s); });
+    s.shell.startTimer(kBusyTimer, s.operation.busyInterval, [&s] { ClearMidiInBusy(s); });
 }
 
 void ClearMidiInBusy(Session& s)
 {
     s.shell.stopTimer(kBusyTimer);
-    s.MidiInBusy = false;
+    s.operation.MidiInBusy = false;
     s.changed(ctl::MidiInBusy);
 }
 
 void StartTimeout(Session& s, int intervalMs, std::int32_t ticks)
 {
-    s.LongTimeOut = ticks;
-    s.Timed_Out = false;
+    s.operation.LongTimeOut = ticks;
+    s.operation.Timed_Out = false;
     s.shell.startTimer(kTimeoutTimer, intervalMs, [&s] { TimeoutTimer(s); });
 }
 
@@ -189,27 +191,27 @@ void StopTimeout(Session& s)
 
 void TimeoutTimer(Session& s)
 {
-    if (--s.LongTimeOut <= 0) {
-        s.Timed_Out = true;
+    if (--s.operation.LongTimeOut <= 0) {
+        s.operation.Timed_Out = true;
         s.shell.stopTimer(kTimeoutTimer);
     }
 }
 
 void CancelClick(Session& s)
 {
-    s.CancelState = true;
+    s.operation.CancelState = true;
 }
 
 bool CancelButton(Session& s)
 {
-    if (!s.CancelState) return false;
-    s.CancelState = false;
+    if (!s.operation.CancelState) return false;
+    s.operation.CancelState = false;
     return true;
 }
 
 void OfferCancel(Session& s, bool offered)
 {
-    s.CancelVisible = offered;
+    s.operation.CancelVisible = offered;
     s.changed(ctl::Cancel);
 }
 

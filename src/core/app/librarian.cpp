@@ -14,7 +14,6 @@
 #include "core/sysex/sx_naming.h"
 #include "core/sysex/syx_file.h"
 #include "core/text/atomic_file.h"
-#include "core/text/ini_file.h"
 #include "core/text/text_utils.h"
 
 namespace tolvex {
@@ -28,7 +27,7 @@ constexpr char kSyxSaveFilter[] = "Sysex files|*.syx";
 // would still surprise the user; they wait for it or cancel it.
 bool refuseWhileSending(Session& s)
 {
-    if (!s.SendRunning) return false;
+    if (!s.midi.SendRunning) return false;
     s.shell.messageBox("Warning", "Wait for the send to finish or press Cancel", MsgIcon::Warning);
     return true;
 }
@@ -46,23 +45,13 @@ bool isHexWord(const std::string& w)
     return true;
 }
 
-}  // namespace
-
-bool readDecimal(const std::string& text, int& value)
-{
-    return parseDecimal(text, value);
-}
-
-namespace {
-
 // Reads and checks a file, showing the boxes of a refused one.
 bool readChecked(Session& s, const std::string& source, SyxSplitter::Sink sink, SyxParse& parsed)
 {
-    s.SX_List.clear();
     s.shell.setBusyCursor(true);
     // The box keeps its text; the log line beside it names the file.
     const auto refuse = [&](const std::string& title, const std::string& text, MsgIcon icon, MsgButtons buttons) {
-        s.LogString(source + ": " + text);
+        s.log.LogString(source + ": " + text);
         s.shell.messageBox(title, text, icon, buttons);
         return false;
     };
@@ -99,13 +88,12 @@ bool readChecked(Session& s, const std::string& source, SyxSplitter::Sink sink, 
 
 }  // namespace
 
-bool ReadSXfile(Session& s, const std::string& source, int* withoutEndByte)
+std::vector<Bytes> ReadSXfile(Session& s, const std::string& source, int* withoutEndByte)
 {
     SyxParse parsed;
-    if (!readChecked(s, source, {}, parsed)) return false;
-    s.SX_List = std::move(parsed.messages);
+    if (!readChecked(s, source, {}, parsed)) return {};
     if (withoutEndByte) *withoutEndByte = parsed.withoutEndByte;
-    return !s.SX_List.empty();
+    return std::move(parsed.messages);
 }
 
 bool ReadSXfile(Session& s, const std::string& source, const std::function<void(Bytes&&)>& sink)
@@ -131,18 +119,18 @@ bool OpenSysexFile(Session& s, const std::string& path)
             ++loaded;
         },
         parsed);
-    s.LogString(format("Loading: %d message(s)", static_cast<int>(loaded)));
+    s.log.LogString(format("Loading: %d message(s)", static_cast<int>(loaded)));
     if (!ok) return false;
     if (parsed.withoutEndByte > 0)
-        s.LogString(format("Warning: %d message(s) without end byte (F7)", parsed.withoutEndByte));
-    s.lastpath = folderOf(path);
+        s.log.LogString(format("Warning: %d message(s) without end byte (F7)", parsed.withoutEndByte));
+    s.paths.lastpath = folderOf(path);
     NoteLastFile(s, path);
     return true;
 }
 
 void Open1sxClick(Session& s)
 {
-    FileDialogRequest req{"Open Sysex", kSyxOpenFilter, s.lastpath, "syx", true};
+    FileDialogRequest req{"Open Sysex", kSyxOpenFilter, s.paths.lastpath, "syx", true};
     for (const std::string& path : s.shell.openFileDialog(req)) OpenSysexFile(s, path);
 }
 
@@ -150,7 +138,7 @@ void SaveAs1Click(Session& s)
 {
     const auto selected = s.messages.selectedIndexes();
     if (selected.empty()) return warn(s, kNoMessagesSelected);
-    const auto path = s.shell.saveFileDialog({"Save As", kSyxSaveFilter, s.lastpath, "syx", false});
+    const auto path = s.shell.saveFileDialog({"Save As", kSyxSaveFilter, s.paths.lastpath, "syx", false});
     if (!path) return;
     std::vector<ByteView> data;
     for (std::size_t i : selected) data.emplace_back(s.messages.at(i).storage->sxdata);
@@ -162,13 +150,13 @@ void SaveAs1Click(Session& s)
     }
     const SharedText written(*path);  // one copy of the path for all the entries written
     for (std::size_t i : selected) {
-        s.LogString("Writing: " + s.messages.textAt(i));
+        s.log.LogString("Writing: " + s.messages.textAt(i));
         s.messages.storageAt(i).filename = written;
         s.messages.storageAt(i).unsaved = false;
     }
     if (isStandardStream(*path)) return;
-    s.LogString("Wrote " + *path);
-    s.lastpath = folderOf(*path);
+    s.log.LogString("Wrote " + *path);
+    s.paths.lastpath = folderOf(*path);
     NoteLastFile(s, *path);
 }
 
@@ -176,20 +164,20 @@ void ListBox1Click(Session& s)
 {
     const long cur = s.messages.current();
     if (cur < 0 || static_cast<std::size_t>(cur) >= s.messages.count()) return;
-    s.text.set(ctl::Label_nbytes,
-               format("%2d bytes in buffer",
-                      static_cast<int>(s.messages.at(static_cast<std::size_t>(cur)).storage->sxdata.size())));
+    s.controls.text.set(ctl::Label_nbytes,
+                        format("%2d bytes in buffer",
+                               static_cast<int>(s.messages.at(static_cast<std::size_t>(cur)).storage->sxdata.size())));
 }
 
 void ViewSelectedClick(Session& s)
 {
     for (std::size_t i : s.messages.selectedIndexes())
-        s.LogString("Sysex: " + shortSysexText(s.messages.at(i).storage->sxdata));
+        s.log.LogString("Sysex: " + shortSysexText(s.messages.at(i).storage->sxdata));
 }
 
 void Button_sendClick(Session& s)
 {
-    if (s.SendRunning || !requireOutput(s)) return;
+    if (s.midi.SendRunning || !requireOutput(s)) return;
     // The send works on copies taken now: waits inside it handle events, and
     // what the user does to the list meanwhile must not change what is sent.
     std::vector<OutgoingMessage> batch;
@@ -202,19 +190,19 @@ void Button_sendClick(Session& s)
     const int total = static_cast<int>(batch.size());
     struct Running {
         Session& s;
-        explicit Running(Session& session) : s(session) { s.SendRunning = true; }
+        explicit Running(Session& session) : s(session) { s.midi.SendRunning = true; }
         ~Running()
         {
-            s.SendRunning = false;
-            if (s.CancelVisible) OfferCancel(s, false);
+            s.midi.SendRunning = false;
+            if (s.operation.CancelVisible) OfferCancel(s, false);
         }
     } running(s);
-    const int progress = total > 1 ? s.LogString(format("Sending %d of %d", 0, total)) : -1;
+    const int progress = total > 1 ? s.log.LogString(format("Sending %d of %d", 0, total)) : -1;
     // A dump that takes long on a cable can be cancelled too.
     const bool hasLongDump =
         std::any_of(batch.begin(), batch.end(), [](const auto& m) { return m.sxdata.size() >= 65536; });
     if (total > 1 || hasLongDump) OfferCancel(s, true);
-    s.CancelState = false;
+    s.operation.CancelState = false;
     int sent = 0;
     int attempted = 0;
     // A long dump takes minutes on a cable: while the output says how much of
@@ -225,7 +213,7 @@ void Button_sendClick(Session& s)
     std::int64_t shownAt = 0;
     const auto showBytes = [&](bool last) {
         if (longSize == 0 || !MidiOutputReady(s)) return;
-        const std::uint64_t queued = std::min<std::uint64_t>(s.midiOutput->QueuedBytes(), longSize);
+        const std::uint64_t queued = std::min<std::uint64_t>(s.midi.midiOutput->QueuedBytes(), longSize);
         reported = reported || queued > 0;
         const std::int64_t now = s.shell.nowMs();
         if (!reported || (!last && bytesLine >= 0 && now - shownAt < 250)) return;
@@ -233,7 +221,7 @@ void Button_sendClick(Session& s)
         const std::string text = format("Sent %llu of %llu bytes", static_cast<unsigned long long>(longSize - queued),
                                         static_cast<unsigned long long>(longSize));
         if (bytesLine < 0) {
-            bytesLine = s.LogString(text);
+            bytesLine = s.log.LogString(text);
         } else {
             s.log.replace(bytesLine, text);
         }
@@ -241,9 +229,9 @@ void Button_sendClick(Session& s)
     // The output streams a long message on its own thread; meanwhile the
     // window handles events, and Cancel stops the message between two pieces.
     const auto waitForOutput = [&] {
-        while (MidiOutputReady(s) && s.midiOutput->MidiOutBusy()) {
+        while (MidiOutputReady(s) && s.midi.midiOutput->MidiOutBusy()) {
             if (CancelButton(s)) {
-                s.midiOutput->CancelLong();
+                s.midi.midiOutput->CancelLong();
                 return false;
             }
             showBytes(false);
@@ -255,31 +243,31 @@ void Button_sendClick(Session& s)
     for (const OutgoingMessage& m : batch) {
         if (attempted > 0) {
             if (!waitForOutput()) {
-                s.LogString(format("Sending cancelled after %d of %d", std::max(0, sent - 1), total));
+                s.log.LogString(format("Sending cancelled after %d of %d", std::max(0, sent - 1), total));
                 break;
             }
-            if (s.SendDelayMs > 0) s.shell.pause(s.SendDelayMs);
+            if (s.midi.SendDelayMs > 0) s.shell.pause(s.midi.SendDelayMs);
             if (CancelButton(s)) {
-                s.LogString(format("Sending cancelled after %d of %d", sent, total));
+                s.log.LogString(format("Sending cancelled after %d of %d", sent, total));
                 break;
             }
         }
         ++attempted;
         // A stored dump cut short would be joined by the receiver to whatever comes next.
         if (m.sxdata.front() == 0xF0 && m.sxdata.back() != 0xF7) {
-            s.LogString("Not sent (no end byte F7): " + m.text);
+            s.log.LogString("Not sent (no end byte F7): " + m.text);
             continue;
         }
         if (!MidiOutputReady(s)) {
-            s.LogString(format("Sent %d of %d messages", sent, total));
+            s.log.LogString(format("Sent %d of %d messages", sent, total));
             break;
         }
-        s.LogString("Sending: " + m.text);
+        s.log.LogString("Sending: " + m.text);
         longSize = m.sxdata.size() >= 65536 ? m.sxdata.size() : 0;
         reported = false;
         bytesLine = -1;
         if (!MidiSysex_bulk_out(s, m.sxdata)) {
-            s.LogString(format("Sent %d of %d messages", sent, total));
+            s.log.LogString(format("Sent %d of %d messages", sent, total));
             break;
         }
         ++sent;
@@ -287,20 +275,20 @@ void Button_sendClick(Session& s)
     }
     // The last long dump may still be going out: it stays cancellable.
     if (hasLongDump && sent > 0 && !waitForOutput())
-        s.LogString(format("Sending cancelled after %d of %d", sent - 1, total));
+        s.log.LogString(format("Sending cancelled after %d of %d", sent - 1, total));
 }
 
 void ButtonClearSelClick(Session& s)
 {
     if (refuseWhileSending(s)) return;
-    for (std::size_t i : s.messages.selectedIndexes()) s.LogString("Freeing: " + s.messages.textAt(i));
+    for (std::size_t i : s.messages.selectedIndexes()) s.log.LogString("Freeing: " + s.messages.textAt(i));
     s.messages.removeSelected();
 }
 
 void Button_clearClick(Session& s)
 {
     if (refuseWhileSending(s)) return;
-    s.LogString(format("Freeing %d objects", static_cast<int>(s.messages.count())));
+    s.log.LogString(format("Freeing %d objects", static_cast<int>(s.messages.count())));
     s.messages.clear();
 }
 
@@ -308,8 +296,8 @@ void ProgChange(Session& s, int prgnum, int chan)
 {
     if (!MidiOutputReady(s)) return;
     try {
-        s.midiOutput->PutShort(static_cast<std::uint8_t>(0xC0 | (chan & 0x0F)),
-                               static_cast<std::uint8_t>(prgnum & 0x7F), 0);
+        s.midi.midiOutput->PutShort(static_cast<std::uint8_t>(0xC0 | (chan & 0x0F)),
+                                    static_cast<std::uint8_t>(prgnum & 0x7F), 0);
     } catch (const TolvexError& e) {
         s.shell.messageBox("MIDI Out Error", e.what(), MsgIcon::Error);
     }
@@ -322,14 +310,14 @@ void SendProgChangeClick(Session& s)
     if (!program) return;
     const auto channel = checkedChannel(s, 255, kChannelText);
     if (!channel) return;
-    s.LogString(format("Sending program change %d on channel %d", *program, *channel));
+    s.log.LogString(format("Sending program change %d on channel %d", *program, *channel));
     ProgChange(s, *program, *channel);
 }
 
 void ReqSysexClick(Session& s)
 {
     if (!requireOutput(s)) return;
-    std::string line = s.text.get(ctl::SXreqString);
+    std::string line = s.controls.text.get(ctl::SXreqString);
     std::replace(line.begin(), line.end(), '\t', ' ');  // a tab separates bytes like a blank
     Bytes bytes;
     std::string word;
@@ -353,7 +341,7 @@ void ReqSysexClick(Session& s)
     }
     if (bytes.front() != 0xF0) bytes.insert(bytes.begin(), 0xF0);
     if (bytes.back() != 0xF7) bytes.push_back(0xF7);
-    s.LogString("Sending: " + hexLine(bytes));
+    s.log.LogString("Sending: " + hexLine(bytes));
     MidiSysex_bulk_out(s, bytes);
 }
 
@@ -389,20 +377,20 @@ void SXreqStringContextPopup(Session& s, const std::string& selectedText)
 
 void SetPostProcess(Session& s, const std::string& task, std::int32_t param)
 {
-    s.PendingPostProcess = true;
-    s.LogString("Setting Post Process " + task);
-    s.PostProcessTask = task;
-    s.PostProcessParam = param;
+    s.operation.PendingPostProcess = true;
+    s.log.LogString("Setting Post Process " + task);
+    s.operation.PostProcessTask = task;
+    s.operation.PostProcessParam = param;
 }
 
 void DoPostProcess(Session& s)
 {
-    s.LogString("Starting Post Process");
-    const auto it = s.postProcessTasks.find(s.PostProcessTask);
-    s.PendingPostProcess = false;
-    if (it != s.postProcessTasks.end()) {
-        s.LogString("Running Post Process Task" + s.PostProcessTask);
-        it->second(s, s.PostProcessParam);
+    s.log.LogString("Starting Post Process");
+    const auto it = s.operation.postProcessTasks.find(s.operation.PostProcessTask);
+    s.operation.PendingPostProcess = false;
+    if (it != s.operation.postProcessTasks.end()) {
+        s.log.LogString("Running Post Process Task" + s.operation.PostProcessTask);
+        it->second(s, s.operation.PostProcessParam);
     }
 }
 

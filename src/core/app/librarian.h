@@ -12,11 +12,11 @@
 
 namespace tolvex {
 
-// Reads a .syx file into SX_List; true when it holds at least one message.
-// Shows its boxes for refused files; `withoutEndByte` counts unterminated messages.
-bool ReadSXfile(Session& s, const std::string& source, int* withoutEndByte = nullptr);
+// The messages of a .syx file; none when it was refused (after its box) or
+// holds none. `withoutEndByte` counts unterminated messages.
+std::vector<Bytes> ReadSXfile(Session& s, const std::string& source, int* withoutEndByte = nullptr);
 // The same checks and boxes, but each message goes to `sink` as soon as it is
-// read and SX_List stays empty: a file of any size in the memory of its longest message.
+// read: a file of any size in the memory of its longest message.
 bool ReadSXfile(Session& s, const std::string& source, const std::function<void(Bytes&&)>& sink);
 
 // Appends the messages of a .syx file to the list, named (the Open Sysex command
@@ -46,8 +46,5 @@ void SXreqStringContextPopup(Session& s, const std::string& selectedText);
 
 void SetPostProcess(Session& s, const std::string& task, std::int32_t param);
 void DoPostProcess(Session& s);
-
-// Decimal number as the user typed it; false when it is not one.
-bool readDecimal(const std::string& text, int& value);
 
 }  // namespace tolvex

@@ -103,11 +103,11 @@ void ensureSettingsFile(const std::string& path)
 
 void InitMessageCore(Session& s, bool writeDebugFile)
 {
-    if (writeDebugFile && !s.debugFile.open(s.diagnosticPath(DebugFile::kDefaultName)))
-        s.LogString("Could not create " + s.debugFile.path());
-    s.MIDI_In_Present = s.devices && !s.devices->inputNames().empty();
-    s.MIDI_Out_Present = s.devices && !s.devices->outputNames().empty();
-    if (!s.MIDI_In_Present && !s.MIDI_Out_Present)
+    if (writeDebugFile && !s.log.debugFile.open(s.paths.diagnosticPath(DebugFile::kDefaultName)))
+        s.log.LogString("Could not create " + s.log.debugFile.path());
+    s.midi.MIDI_In_Present = s.midi.devices && !s.midi.devices->inputNames().empty();
+    s.midi.MIDI_Out_Present = s.midi.devices && !s.midi.devices->outputNames().empty();
+    if (!s.midi.MIDI_In_Present && !s.midi.MIDI_Out_Present)
         s.shell.messageBox("Warning", "MIDI Interface Not Installed", MsgIcon::Warning);
 }
 
@@ -115,97 +115,100 @@ void FormCreate(Session& s, const std::string& progpath)
 {
     s.shell.setBusyCursor(true);
     s.log.logItemMax = 300;
-    s.progpath = progpath;
-    if (!s.progpath.empty() && s.progpath.back() != '/') s.progpath += '/';
-    s.MidInDevName.clear();
-    s.MidOutDevName.clear();
-    s.CancelState = false;
-    s.CancelVisible = false;
+    s.paths.progpath = progpath;
+    if (!s.paths.progpath.empty() && s.paths.progpath.back() != '/') s.paths.progpath += '/';
+    s.midi.MidInDevName.clear();
+    s.midi.MidOutDevName.clear();
+    s.operation.CancelState = false;
+    s.operation.CancelVisible = false;
     s.changed(ctl::Cancel);
 
-    s.text.set(ctl::ProgChange, "1");
+    s.controls.text.set(ctl::ProgChange, "1");
 
-    s.settingsFolder = settingsFolder(s.progpath);
-    const std::string settingsTrouble = settingsProblem(s.settingsFolder);
-    s.settingsWritable = settingsTrouble.empty();
-    const IniFile ini(s.settingsFolder + kSettingsFileName);
-    if (s.MIDI_In_Present) s.MidInDevName = ini.ReadString("MidiDevs", "Input", "");
-    if (s.MIDI_Out_Present) s.MidOutDevName = ini.ReadString("MidiDevs", "Output", "");
+    s.paths.settingsFolder = settingsFolder(s.paths.progpath);
+    const std::string settingsTrouble = settingsProblem(s.paths.settingsFolder);
+    s.paths.settingsWritable = settingsTrouble.empty();
+    const IniFile ini(s.paths.settingsFolder + kSettingsFileName);
+    if (s.midi.MIDI_In_Present) s.midi.MidInDevName = ini.ReadString("MidiDevs", "Input", "");
+    if (s.midi.MIDI_Out_Present) s.midi.MidOutDevName = ini.ReadString("MidiDevs", "Output", "");
 
     const std::string longTimeOut = ini.ReadString("Settings", "LongTimeOut", "");
-    s.lastpath = ini.ReadString("Settings", "LastPath", "");
+    s.paths.lastpath = ini.ReadString("Settings", "LastPath", "");
     for (const RememberedControl& c : rememberedControls(s)) {
         if (c.check)
-            s.checked.set(c.control, ini.ReadBool("Settings", c.key));
+            s.controls.checked.set(c.control, ini.ReadBool("Settings", c.key));
         else
-            s.text.set(c.control, ini.ReadString("Settings", c.key, c.firstText));
+            s.controls.text.set(c.control, ini.ReadString("Settings", c.key, c.firstText));
     }
 
-    if (s.lastpath.empty()) s.lastpath = portableCopy(s.progpath) ? s.progpath : homeFolder(s.progpath);
-    if (!parseDecimal(longTimeOut, s.LongTimeOutVal)) s.LongTimeOutVal = 100;
-    s.SendDelayMs = std::max(0, ini.ReadInteger("Settings", "SendDelayMs", 0));
+    if (s.paths.lastpath.empty())
+        s.paths.lastpath = portableCopy(s.paths.progpath) ? s.paths.progpath : homeFolder(s.paths.progpath);
+    if (!parseDecimal(longTimeOut, s.operation.LongTimeOutVal)) s.operation.LongTimeOutVal = 100;
+    s.midi.SendDelayMs = std::max(0, ini.ReadInteger("Settings", "SendDelayMs", 0));
 
     for (const auto& f : s.families.all()) f->readSettings(s, ini);
 
-    if (s.MIDI_In_Present && s.devices)
-        fillSelector(s, s.cmbInput, s.devices->inputNames(), s.MidInDevName,
+    if (s.midi.MIDI_In_Present && s.midi.devices)
+        fillSelector(s, s.midi.cmbInput, s.midi.devices->inputNames(), s.midi.MidInDevName,
                      "Previously Selected MIDI Input Interface Not Present", ctl::cmbInput);
-    if (s.MIDI_Out_Present && s.devices)
-        fillSelector(s, s.cmbOutput, s.devices->outputNames(), s.MidOutDevName,
+    if (s.midi.MIDI_Out_Present && s.midi.devices)
+        fillSelector(s, s.midi.cmbOutput, s.midi.devices->outputNames(), s.midi.MidOutDevName,
                      "Previously Selected MIDI Output Interface Not Present", ctl::cmbOutput);
 
     OpenDevs(s);
 
-    s.LogString(GetExeVersion(4));
-    s.LogString(GetExeVersion(3));
+    s.log.LogString(GetExeVersion(4));
+    s.log.LogString(GetExeVersion(3));
     const HeapStats heap = heapStats();
-    s.LogString(format("allocated mem count: %llu, size %llu", static_cast<unsigned long long>(heap.blocks),
-                       static_cast<unsigned long long>(heap.bytes)));
+    s.log.LogString(format("allocated mem count: %llu, size %llu", static_cast<unsigned long long>(heap.blocks),
+                           static_cast<unsigned long long>(heap.bytes)));
     for (const auto& f : s.families.all())
-        for (const std::string& line : f->summaries(s)) s.LogString(line);
-    s.LogString("Settings file: " + s.settingsFolder + kSettingsFileName);
-    if (!settingsTrouble.empty()) s.LogString(settingsTrouble);
-    s.LogString("Diagnostic files: " + absoluteFolder(s.diagnosticsFolder));
+        for (const std::string& line : f->summaries(s)) s.log.LogString(line);
+    s.log.LogString("Settings file: " + s.paths.settingsFolder + kSettingsFileName);
+    if (!settingsTrouble.empty()) s.log.LogString(settingsTrouble);
+    s.log.LogString("Diagnostic files: " + absoluteFolder(s.paths.diagnosticsFolder));
     enterReportsFolder(s);
-    s.LogString(std::string("Reports: ") +
-                (s.reportsFollowLastFile ? "the folder of the last opened or saved file, now " : "") +
-                absoluteFolder(""));
+    s.log.LogString(std::string("Reports: ") +
+                    (s.paths.reportsFollowLastFile ? "the folder of the last opened or saved file, now " : "") +
+                    absoluteFolder(""));
 
-    s.MidiInBusy = false;
+    s.operation.MidiInBusy = false;
     s.changed(ctl::MidiInBusy);
     s.shell.setBusyCursor(false);
 
-    s.text.set(ctl::SXrecvString, "");
-    s.text.set(ctl::MemLabel, memLabelText());
+    s.controls.text.set(ctl::SXrecvString, "");
+    s.controls.text.set(ctl::MemLabel, memLabelText());
     for (const auto& f : s.families.all()) {
         try {
-            f->loadLists(s, s.progpath);
+            f->loadLists(s, s.paths.progpath);
         } catch (const TolvexError& e) {
             s.shell.messageBox("Error", e.what(), MsgIcon::Error);
         }
     }
-    s.PendingPostProcess = false;
+    s.operation.PendingPostProcess = false;
 }
 
 void FormClose(Session& s)
 {
     for (const auto& f : s.families.all()) f->shutDown(s);
     // Said once at start-up when the settings folder could not be made; no box now.
-    if (!s.settingsWritable) {
+    if (!s.paths.settingsWritable) {
         CloseDevs(s);
         s.messages.clear();
         return;
     }
-    IniFile ini((s.settingsFolder.empty() ? s.progpath : s.settingsFolder) + kSettingsFileName);
-    if (s.MIDI_In_Present && s.cmbInput.itemIndex >= 0) ini.WriteString("MidiDevs", "Input", s.cmbInput.text());
-    if (s.MIDI_Out_Present && s.cmbOutput.itemIndex >= 0) ini.WriteString("MidiDevs", "Output", s.cmbOutput.text());
+    IniFile ini((s.paths.settingsFolder.empty() ? s.paths.progpath : s.paths.settingsFolder) + kSettingsFileName);
+    if (s.midi.MIDI_In_Present && s.midi.cmbInput.itemIndex >= 0)
+        ini.WriteString("MidiDevs", "Input", s.midi.cmbInput.text());
+    if (s.midi.MIDI_Out_Present && s.midi.cmbOutput.itemIndex >= 0)
+        ini.WriteString("MidiDevs", "Output", s.midi.cmbOutput.text());
     const std::vector<RememberedControl> remembered = rememberedControls(s);
     for (const RememberedControl& c : remembered)
-        if (!c.check) ini.WriteString("Settings", c.key, s.text.get(c.control));
-    ini.WriteString("Settings", "LastPath", s.lastpath);
-    ini.WriteString("Settings", "SendDelayMs", std::to_string(s.SendDelayMs));
+        if (!c.check) ini.WriteString("Settings", c.key, s.controls.text.get(c.control));
+    ini.WriteString("Settings", "LastPath", s.paths.lastpath);
+    ini.WriteString("Settings", "SendDelayMs", std::to_string(s.midi.SendDelayMs));
     for (const RememberedControl& c : remembered)
-        if (c.check) ini.WriteBool("Settings", c.key, s.checked.get(c.control));
+        if (c.check) ini.WriteBool("Settings", c.key, s.controls.checked.get(c.control));
     try {
         ini.UpdateFile();
     } catch (const TolvexError& e) {
@@ -218,30 +221,30 @@ void FormClose(Session& s)
 
 void OpenDevs(Session& s)
 {
-    MidiDevices* d = s.devices;
-    if (s.MIDI_In_Present && d) {
-        if (!s.cmbInput.text().empty()) tryDevice(s, [&] { d->openInput(s.cmbInput.text(), true); });
+    MidiDevices* d = s.midi.devices;
+    if (s.midi.MIDI_In_Present && d) {
+        if (!s.midi.cmbInput.text().empty()) tryDevice(s, [&] { d->openInput(s.midi.cmbInput.text(), true); });
     } else {
-        s.cmbInput.enabled = false;
+        s.midi.cmbInput.enabled = false;
         s.changed(ctl::cmbInput);
     }
-    if (s.MIDI_Out_Present && d) {
-        if (!s.cmbOutput.text().empty()) tryDevice(s, [&] { d->openOutput(s.cmbOutput.text()); });
-        s.midiOutput = d->output();
+    if (s.midi.MIDI_Out_Present && d) {
+        if (!s.midi.cmbOutput.text().empty()) tryDevice(s, [&] { d->openOutput(s.midi.cmbOutput.text()); });
+        s.midi.midiOutput = d->output();
     } else {
-        s.cmbOutput.enabled = false;
+        s.midi.cmbOutput.enabled = false;
         s.changed(ctl::cmbOutput);
     }
 }
 
 void CloseDevs(Session& s)
 {
-    MidiDevices* d = s.devices;
-    if (s.MIDI_In_Present && d) tryDevice(s, [&] { d->closeInput(); });
+    MidiDevices* d = s.midi.devices;
+    if (s.midi.MIDI_In_Present && d) tryDevice(s, [&] { d->closeInput(); });
     InputStopped(s);
     s.shell.pause(100);
-    if (s.MIDI_Out_Present && d) tryDevice(s, [&] { d->closeOutput(); });
-    s.midiOutput = nullptr;
+    if (s.midi.MIDI_Out_Present && d) tryDevice(s, [&] { d->closeOutput(); });
+    s.midi.midiOutput = nullptr;
     s.shell.pause(100);
 }
 
@@ -279,29 +282,31 @@ void refreshSelector(Session& s, DeviceSelector& sel, std::vector<std::string> n
 
 void RefreshInputSelector(Session& s)
 {
-    if (s.devices && s.cmbInput.enabled) refreshSelector(s, s.cmbInput, s.devices->inputNames(), ctl::cmbInput);
+    if (s.midi.devices && s.midi.cmbInput.enabled)
+        refreshSelector(s, s.midi.cmbInput, s.midi.devices->inputNames(), ctl::cmbInput);
 }
 
 void RefreshOutputSelector(Session& s)
 {
-    if (s.devices && s.cmbOutput.enabled) refreshSelector(s, s.cmbOutput, s.devices->outputNames(), ctl::cmbOutput);
+    if (s.midi.devices && s.midi.cmbOutput.enabled)
+        refreshSelector(s, s.midi.cmbOutput, s.midi.devices->outputNames(), ctl::cmbOutput);
 }
 
 bool legacyPagesVisible(const Session& s)
 {
-    return s.checked.get(ctl::XTCheckBox1);
+    return s.controls.checked.get(ctl::XTCheckBox1);
 }
 
 void XTCheckBox1Click(Session& s, bool checked)
 {
-    s.checked.set(ctl::XTCheckBox1, checked);
+    s.controls.checked.set(ctl::XTCheckBox1, checked);
 }
 
 void enterReportsFolder(Session& s)
 {
-    if (!s.reportsFollowLastFile || s.lastpath.empty()) return;
+    if (!s.paths.reportsFollowLastFile || s.paths.lastpath.empty()) return;
     std::error_code ec;
-    if (std::filesystem::is_directory(s.lastpath, ec)) std::filesystem::current_path(s.lastpath, ec);
+    if (std::filesystem::is_directory(s.paths.lastpath, ec)) std::filesystem::current_path(s.paths.lastpath, ec);
 }
 
 bool reportsFollowLastFile(const std::string& progpath, const std::string& currentFolder)

@@ -12,21 +12,21 @@ namespace {
 
 bool devicesPresent(const Session& s)
 {
-    return s.MIDI_In_Present && s.MIDI_Out_Present;
+    return s.midi.MIDI_In_Present && s.midi.MIDI_Out_Present;
 }
 
 void sendRequest(Session& s, ByteView request)
 {
     MidiSysex_bulk_out(s, request);
-    s.debuglog("Sending Request: [" + SxStringToHexList(request) + "]");
+    s.log.debuglog("Sending Request: [" + SxStringToHexList(request) + "]");
 }
 
 void logNonMatching(Session& s, std::size_t from, std::size_t patternLength)
 {
     for (std::size_t i = from; i < s.messages.count(); ++i) {
         const Bytes& m = s.messages.at(i).storage->sxdata;
-        s.debuglog("Non Matching Response: [" +
-                   SxStringToHexList(ByteView(m).first(std::min(patternLength, m.size()))) + "]");
+        s.log.debuglog("Non Matching Response: [" +
+                       SxStringToHexList(ByteView(m).first(std::min(patternLength, m.size()))) + "]");
     }
 }
 
@@ -58,15 +58,15 @@ std::int32_t ReqResponseSysex(Session& s, ByteView request, ByteView expected)
     StartTimeout(s, 5000, 1);
     std::int32_t idx = -1;
     for (;;) {
-        if (s.Timed_Out) break;
+        if (s.operation.Timed_Out) break;
         if (CheckForSysexReceived(s, expected, existing, idx)) break;
         s.shell.ProcessMessages();
     }
     std::int32_t result = -1;
-    if (!s.Timed_Out || CheckForSysexReceived(s, expected, existing, idx)) {
+    if (!s.operation.Timed_Out || CheckForSysexReceived(s, expected, existing, idx)) {
         result = idx;
     } else {
-        s.debuglog("Timed out waiting for  [" + SxStringToHexList(expected) + "]");
+        s.log.debuglog("Timed out waiting for  [" + SxStringToHexList(expected) + "]");
         logNonMatching(s, existing, expected.size());
     }
     StopTimeout(s);
@@ -83,22 +83,22 @@ bool Alt_ReqResponseSysex(Session& s, ByteView request, ByteView expected, std::
     s.shell.setBusyCursor(true);
     sendRequest(s, request);
     StartTimeout(s, 1000, xtimeout);
-    while (!s.Timed_Out && s.messages.count() <= existing) {
-        if (showtimeout) s.text.set(ctl::TimeoutLabel, std::to_string(s.LongTimeOut));
+    while (!s.operation.Timed_Out && s.messages.count() <= existing) {
+        if (showtimeout) s.controls.text.set(ctl::TimeoutLabel, std::to_string(s.operation.LongTimeOut));
         s.shell.ProcessMessages();
     }
     bool result = true;
-    if (s.Timed_Out && s.messages.count() <= existing) {
+    if (s.operation.Timed_Out && s.messages.count() <= existing) {
         idx = -1;
         result = false;
     }
-    s.text.set(ctl::TimeoutLabel, "");
+    s.controls.text.set(ctl::TimeoutLabel, "");
     if (s.messages.count() > existing) {
         std::int32_t found = -1;
         if (CheckForSysexReceived(s, expected, existing, found)) {
             idx = found;
         } else {
-            s.debuglog("Did not receive expctd [" + SxStringToHexList(expected) + "]");
+            s.log.debuglog("Did not receive expctd [" + SxStringToHexList(expected) + "]");
             logNonMatching(s, existing, expected.size());
             idx = -1;
         }

@@ -8,6 +8,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <typeindex>
 #include <typeinfo>
@@ -21,11 +22,13 @@
 #include "core/sysex/sx_naming.h"
 #include "core/sysex/sx_object.h"
 #include "core/text/bytes.h"
+#include "core/text/ini_file.h"
 
 namespace tolvex {
 
 class MidiDevices;
 class MidiOutPort;
+class Session;
 
 // Values of controls by control name (edit box texts, labels, check boxes).
 // Setting a different value reports the name to the session's listeners.
@@ -66,18 +69,9 @@ struct DeviceSelector {
     }
 };
 
-class Session {
+// The log ("Debug Window", lstLog) and the diagnostic file beside it.
+class SessionLog : public LogList {
 public:
-    explicit Session(Shell& shell_) : shell(shell_) {}
-    Session(const Session&) = delete;
-    Session& operator=(const Session&) = delete;
-
-    Shell& shell;
-
-    MessageList messages;  // the Objects Window (ListBox1)
-    LogList log;           // the Debug Window (lstLog)
-
-    int LogString(const std::string& line) { return log.LogString(line); }
     // A diagnostic line; a debug file that cannot be created never stops the
     // command that writes to it: the log says so once.
     void debuglog(const std::string& s)
@@ -85,51 +79,77 @@ public:
         if (!debugFile.debuglog(s)) LogString("Could not create " + debugFile.path());
     }
 
-    // Message core state.
-    TSXobject SX_Object{log};
-    std::vector<Bytes> SX_List;     // filled by the file readers
-    std::string short_desc_string;  // short display text message naming may set
-    bool MIDI_In_Present = false;
-    bool MIDI_Out_Present = false;
     DebugFile debugFile;
+};
 
-    // The output the bulk sender uses (non-owning; set by OpenDevs or a test).
-    MidiOutPort* midiOutput = nullptr;
-    // The two devices (non-owning; nullptr on a machine without MIDI support).
-    MidiDevices* devices = nullptr;
-
-    // Listeners hear the name of every control or state that changed
-    // (a control name such as "Channel", or "MidiInBusy", "cmbInput", "Cancel").
-    void addListener(std::function<void(const std::string&)> listener) { listeners_.push_back(std::move(listener)); }
-    void changed(const std::string& name)
+// The values of the window's controls by control name (core/app/controls.h):
+// edit boxes and labels, check boxes, drop-downs and result colours. Setting a
+// different value reports the name to the session's listeners.
+class ControlValues {
+public:
+    explicit ControlValues(const std::function<void(const std::string&)>& changed)
+        : text(changed), checked(changed), chosen(changed), textColor(changed)
     {
-        for (auto& l : listeners_) l(name);
     }
 
-    // Controls by name: edit boxes and labels, check boxes.
-    FieldMap<std::string> text{[this](const std::string& n) { changed(n); }};
-    FieldMap<bool> checked{[this](const std::string& n) { changed(n); }};
-    // Drop-downs: the 1-based entry chosen (0: none yet).
-    FieldMap<int> chosen{[this](const std::string& n) { changed(n); }};
+    FieldMap<std::string> text;  // edit boxes and labels
+    FieldMap<bool> checked;      // check boxes
+    FieldMap<int> chosen;        // drop-downs: the 1-based entry chosen (0: none yet)
     // Text colours of buttons that show a result ("green", "red"; empty: the usual colour).
-    FieldMap<std::string> textColor{[this](const std::string& n) { changed(n); }};
+    FieldMap<std::string> textColor;
 
+    // The decimal number in edit box `name` (an optional '+' or '-', digits,
+    // nothing else); nothing when the box holds no number or one out of int's range.
+    std::optional<int> number(const std::string& name) const
+    {
+        int value = 0;
+        if (!parseDecimal(text.get(name), value)) return std::nullopt;
+        return value;
+    }
+    // The same, and nothing when the number lies outside first..last.
+    std::optional<int> number(const std::string& name, int first, int last) const
+    {
+        const std::optional<int> value = number(name);
+        if (!value || *value < first || *value > last) return std::nullopt;
+        return value;
+    }
+};
+
+// The MIDI devices and what the session knows of them: the ports, the
+// selectors, the receive assembler, what was lost, and the bulk send.
+struct MidiState {
+    explicit MidiState(LineLog& log) : SX_Object(log) {}
+
+    // The two devices (non-owning; nullptr on a machine without MIDI support).
+    MidiDevices* devices = nullptr;
+    // The output the bulk sender uses (non-owning; set by OpenDevs or a test).
+    MidiOutPort* midiOutput = nullptr;
+    bool MIDI_In_Present = false;
+    bool MIDI_Out_Present = false;
     DeviceSelector cmbInput;
     DeviceSelector cmbOutput;
-
-    // Main window state.
-    std::int32_t NumMIDIevents = 0;
     std::string MidInDevName, MidOutDevName;
-    bool PendingPostProcess = false;
-    std::string PostProcessTask;
-    std::int32_t PostProcessParam = 0;
-    bool MidiInBusy = false;
-    bool Timed_Out = false;
-    std::int32_t LongTimeOut = 0;
-    std::int32_t LongTimeOutVal = 100;
-    bool CancelState = false;
-    bool CancelVisible = false;  // the Cancel button is shown and enabled only while an operation offers it
-    bool PassPrgBankVal = false;
+
+    // Assembles the SysEx messages that arrive; progress goes to the session's log.
+    TSXobject SX_Object;
+    std::int32_t NumMIDIevents = 0;
+
+    std::uint64_t overflowDrops = 0;
+    // What the MIDI service lost on the input: events it dropped and messages
+    // discarded for holes; the log says so at most once a second.
+    std::uint64_t midiDataLost = 0;
+    std::uint64_t lostEventsUnlogged = 0;
+    std::uint64_t missedPeriodsUnlogged = 0;
+    std::int64_t lostEventsLoggedAt = -1000000;
+    std::string lostBoxText;  // the last "MIDI device lost" box, and when it was shown
+    std::int64_t lostBoxAt = 0;
+
+    int SendDelayMs = 0;       // pause between two messages of "Send Selected"
+    bool SendRunning = false;  // "Send Selected" is sending; commands that remove entries wait
+};
+
+// The folders the session reads from and writes to.
+struct Folders {
     std::string progpath;          // program folder, ending in the path separator
     std::string settingsFolder;    // where TOLVEX.INI lives: the program folder, or the user's when installed
     bool settingsWritable = true;  // false: the settings folder could not be made; nothing is written at close
@@ -145,18 +165,49 @@ public:
     // to the folder of the last opened or saved file instead of scattering in home.
     bool reportsFollowLastFile = false;
     std::string lastpath;  // folder the file dialogs open in
+};
+
+// The state of the operation that runs: the busy lamp, the wait and its
+// time-out, Cancel, and the post-process that follows the next stored message.
+struct Operation {
+    bool MidiInBusy = false;
     int busyInterval = 0;  // current interval of the busy-lamp timer, ms
-    std::uint64_t overflowDrops = 0;
-    // What the MIDI service lost on the input: events it dropped and messages
-    // discarded for holes; the log says so at most once a second.
-    std::uint64_t midiDataLost = 0;
-    std::uint64_t lostEventsUnlogged = 0;
-    std::uint64_t missedPeriodsUnlogged = 0;
-    std::int64_t lostEventsLoggedAt = -1000000;
-    int SendDelayMs = 0;  // pause between two messages of "Send Selected"
-    bool SendRunning = false;
-    std::string lostBoxText;     // the last "MIDI device lost" box, and when it was shown
-    std::int64_t lostBoxAt = 0;  // "Send Selected" is sending; commands that remove entries wait
+    bool Timed_Out = false;
+    std::int32_t LongTimeOut = 0;       // ticks left of the running wait
+    std::int32_t LongTimeOutVal = 100;  // ticks a wait lasts (the settings' LongTimeOut)
+    bool CancelState = false;
+    bool CancelVisible = false;  // the Cancel button is shown and enabled only while an operation offers it
+    bool PendingPostProcess = false;
+    std::string PostProcessTask;
+    std::int32_t PostProcessParam = 0;
+    // Tasks a post-process may run after the next stored message, by name
+    // (device families register theirs, e.g. "TriParseEfx").
+    std::map<std::string, std::function<void(Session&, std::int32_t)>> postProcessTasks;
+};
+
+class Session {
+public:
+    explicit Session(Shell& shell_) : shell(shell_) {}
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    Shell& shell;
+
+    MessageList messages;  // the Objects Window (ListBox1) and its selection
+    SessionLog log;        // the Debug Window (lstLog) and the debug file
+    ControlValues controls{[this](const std::string& n) { changed(n); }};
+    MidiState midi{log};
+    Folders paths;
+    Operation operation;
+    FamilyRegistry families;  // the device families, their naming steps and working records
+
+    // Listeners hear the name of every control or state that changed
+    // (a control name such as "Channel", or "MidiInBusy", "cmbInput", "Cancel").
+    void addListener(std::function<void(const std::string&)> listener) { listeners_.push_back(std::move(listener)); }
+    void changed(const std::string& name)
+    {
+        for (auto& l : listeners_) l(name);
+    }
 
     // Hears every message received and stored in the list (the patch library's "Add received dumps").
     std::function<void(const Bytes&)> receivedStored;
@@ -164,27 +215,8 @@ public:
     // Set by the window: "E&xit" closes it (nothing to close without one).
     std::function<void()> closeWindow;
 
-    // Tasks a post-process may run after the next stored message, by name
-    // (device families register theirs, e.g. "TriParseEfx").
-    std::map<std::string, std::function<void(Session&, std::int32_t)>> postProcessTasks;
-
-    // The device families of this session, and the naming steps they gave it.
-    FamilyRegistry families;
-    FamilyNamers namers;
-
-    // A device family's working records (the tables its commands fill and later
-    // commands read), made on first use and kept while the session lives.
-    template <class Records>
-    Records& records()
-    {
-        std::shared_ptr<void>& slot = records_[std::type_index(typeid(Records))];
-        if (!slot) slot = std::make_shared<Records>();
-        return *static_cast<Records*>(slot.get());
-    }
-
 private:
     std::vector<std::function<void(const std::string&)>> listeners_;
-    std::map<std::type_index, std::shared_ptr<void>> records_;
 };
 
 }  // namespace tolvex

@@ -10,7 +10,7 @@ namespace tolvex {
 
 bool MidiSysex_bulk_out(Session& s, ByteView data)
 {
-    if (!s.MIDI_Out_Present || s.midiOutput == nullptr || data.empty()) return false;
+    if (!s.midi.MIDI_Out_Present || s.midi.midiOutput == nullptr || data.empty()) return false;
     Shell& shell = s.shell;
     // Copied before any wait: events handled while waiting may free the caller's bytes.
     Bytes buffer;
@@ -20,18 +20,18 @@ bool MidiSysex_bulk_out(Session& s, ByteView data)
         shell.messageBox("MIDI Out Error", "Could not allocate memory", MsgIcon::Warning);
         return false;
     }
-    if (s.midiOutput->MidiOutBusy()) {
+    if (s.midi.midiOutput->MidiOutBusy()) {
         const std::int64_t start = shell.nowMs();
-        while (s.midiOutput && s.midiOutput->MidiOutBusy() && shell.nowMs() - start < kBusyWaitMs)
+        while (s.midi.midiOutput && s.midi.midiOutput->MidiOutBusy() && shell.nowMs() - start < kBusyWaitMs)
             shell.ProcessMessages();
-        if (s.midiOutput == nullptr) return false;  // the device was lost while waiting
-        if (s.midiOutput->MidiOutBusy()) {
+        if (s.midi.midiOutput == nullptr) return false;  // the device was lost while waiting
+        if (s.midi.midiOutput->MidiOutBusy()) {
             shell.messageBox("MIDI Out Error", "MIDI output busy - message not sent", MsgIcon::Warning);
             return false;
         }
     }
     try {
-        s.midiOutput->PutLong(buffer);
+        s.midi.midiOutput->PutLong(buffer);
     } catch (const TolvexError& e) {
         shell.messageBox("MIDI Out Error", e.what(), MsgIcon::Error);
         return false;

@@ -32,7 +32,7 @@ struct ClearUndoRecord {
 
 void keepForUndo(Session& s, const std::vector<std::size_t>& indexes)
 {
-    auto& undo = s.records<ClearUndoRecord>();
+    auto& undo = s.families.records<ClearUndoRecord>();
     undo.removed.clear();
     undo.countBefore = s.messages.count();
     undo.removed.reserve(indexes.size());
@@ -45,13 +45,13 @@ void keepForUndo(Session& s, const std::vector<std::size_t>& indexes)
 
 void NoteLastFile(Session& s, const std::string& path)
 {
-    s.records<LastFileRecord>().path = path;
+    s.families.records<LastFileRecord>().path = path;
     s.changed(kLastFileChanged);
 }
 
 const std::string& LastFile(const Session& s)
 {
-    return const_cast<Session&>(s).records<LastFileRecord>().path;
+    return const_cast<Session&>(s).families.records<LastFileRecord>().path;
 }
 
 std::string WindowTitle(const Session& s)
@@ -87,7 +87,7 @@ bool ConfirmClose(Session& s)
 
 void ClearSelectedWithUndo(Session& s)
 {
-    if (s.SendRunning || s.messages.selectedCount() == 0) {
+    if (s.midi.SendRunning || s.messages.selectedCount() == 0) {
         ButtonClearSelClick(s);  // refuses or does nothing, as it says
         return;
     }
@@ -97,7 +97,7 @@ void ClearSelectedWithUndo(Session& s)
 
 void ClearAllWithUndo(Session& s)
 {
-    if (s.SendRunning || s.messages.empty()) {
+    if (s.midi.SendRunning || s.messages.empty()) {
         Button_clearClick(s);
         return;
     }
@@ -109,13 +109,13 @@ void ClearAllWithUndo(Session& s)
 
 bool CanUndoClear(const Session& s)
 {
-    return !const_cast<Session&>(s).records<ClearUndoRecord>().removed.empty();
+    return !const_cast<Session&>(s).families.records<ClearUndoRecord>().removed.empty();
 }
 
 void UndoClear(Session& s)
 {
-    auto& undo = s.records<ClearUndoRecord>();
-    if (undo.removed.empty() || s.SendRunning) return;
+    auto& undo = s.families.records<ClearUndoRecord>();
+    if (undo.removed.empty() || s.midi.SendRunning) return;
     // The list holds what the Clear kept, then what came since; rebuild it in the old order.
     struct Entry {
         std::string text;
@@ -146,7 +146,7 @@ void UndoClear(Session& s)
     for (; nextKept < now.size(); ++nextKept)
         add(std::move(now[nextKept].text), std::move(now[nextKept].storage), now[nextKept].selected);
     s.messages.setSelection(selection);
-    s.LogString(format("Restored %zu objects", undo.removed.size()));
+    s.log.LogString(format("Restored %zu objects", undo.removed.size()));
     undo.removed.clear();
     s.changed(kUndoChanged);
 }
@@ -157,10 +157,10 @@ std::string AboutText(const Session& s)
     std::string text = "Tolvex " + version.at("FileVersion") + "\n" + version.at("FileDescription") +
                        "\n\nFree software under the GNU General Public License, version 3 or later "
                        "(GPL-3.0-or-later).\n\nFolders in use:\n";
-    text += "Program: " + s.progpath + "\n";
-    text += "Settings: " + (s.settingsFolder.empty() ? s.progpath : s.settingsFolder) + "\n";
+    text += "Program: " + s.paths.progpath + "\n";
+    text += "Settings: " + (s.paths.settingsFolder.empty() ? s.paths.progpath : s.paths.settingsFolder) + "\n";
     text += "Tables, first found wins:";
-    for (const std::string& folder : tableFolders(s.progpath)) text += "\n  " + folder;
+    for (const std::string& folder : tableFolders(s.paths.progpath)) text += "\n  " + folder;
     std::error_code ec;
     text += "\nReports: " + std::filesystem::current_path(ec).string() + "\n";
     return text;

@@ -108,7 +108,7 @@ std::uint8_t loadSelectedCombi(Session& s, const char* otherFunctionText)
         return 0;
     }
     try {
-        KroUnpackCombi(*m, function, s.records<KronosCombiRecords>().Kro_Combi);
+        KroUnpackCombi(*m, function, s.families.records<KronosCombiRecords>().Kro_Combi);
     } catch (const TolvexError& e) {
         warn(s, e.what());
         return 0;
@@ -118,8 +118,8 @@ std::uint8_t loadSelectedCombi(Session& s, const char* otherFunctionText)
 
 void logCombiName(Session& s, std::uint8_t function)
 {
-    const std::string name = KroCombiName(s.records<KronosCombiRecords>().Kro_Combi);
-    s.LogString((function == 0x75 ? "Current combi name: " : "combi name: ") + name);
+    const std::string name = KroCombiName(s.families.records<KronosCombiRecords>().Kro_Combi);
+    s.log.LogString((function == 0x75 ? "Current combi name: " : "combi name: ") + name);
 }
 
 }  // namespace
@@ -271,11 +271,11 @@ void Kro_ParseToText(Session& s)
 {
     const std::uint8_t function = loadSelectedCombi(s, "Not a valid Kronos Combi Function Number");
     if (function == 0) return;
-    const TKro_Combi& combi = s.records<KronosCombiRecords>().Kro_Combi;
-    s.LogString("combi name: " + KroCombiName(combi));
-    s.LogString(format("T16 Timbre Volume: %d", combi[TKro_Combi_Layout::timbre(16) + TTimbre_Params::Volume]));
+    const TKro_Combi& combi = s.families.records<KronosCombiRecords>().Kro_Combi;
+    s.log.LogString("combi name: " + KroCombiName(combi));
+    s.log.LogString(format("T16 Timbre Volume: %d", combi[TKro_Combi_Layout::timbre(16) + TTimbre_Params::Volume]));
     writeReportFile(s, kCombiParseFile,
-                    KroCombiParseText(combi, kronosDefs(s), [&s](const std::string& line) { s.LogString(line); }));
+                    KroCombiParseText(combi, kronosDefs(s), [&s](const std::string& line) { s.log.LogString(line); }));
 }
 
 void Kro_SaveCombiBin(Session& s)
@@ -283,12 +283,12 @@ void Kro_SaveCombiBin(Session& s)
     const std::uint8_t function = loadSelectedCombi(s, "Message is not Kronos Combi");
     if (function == 0) return;
     logCombiName(s, function);
-    const auto path = s.shell.saveFileDialog({"Save Combi", "Binary Files|*.bin", s.lastpath, "bin", false});
+    const auto path = s.shell.saveFileDialog({"Save Combi", "Binary Files|*.bin", s.paths.lastpath, "bin", false});
     if (!path) return;
-    const TKro_Combi& combi = s.records<KronosCombiRecords>().Kro_Combi;
-    s.LogString(format("Writing Binary Combi, %d", static_cast<int>(combi.size())));
+    const TKro_Combi& combi = s.families.records<KronosCombiRecords>().Kro_Combi;
+    s.log.LogString(format("Writing Binary Combi, %d", static_cast<int>(combi.size())));
     writeReportFile(s, *path, std::string(combi.begin(), combi.end()));
-    s.lastpath = folderOf(*path);
+    s.paths.lastpath = folderOf(*path);
 }
 
 void Kro_GetCombiTempo(Session& s)
@@ -296,9 +296,9 @@ void Kro_GetCombiTempo(Session& s)
     const std::uint8_t function = loadSelectedCombi(s, "Message is not Kronos Combi");
     if (function == 0) return;
     logCombiName(s, function);
-    const std::string tempo = KroCombiTempoText(s.records<KronosCombiRecords>().Kro_Combi);
-    s.text.set(kCmbTempoButton, tempo);
-    s.LogString("Combi Tempo: " + tempo);
+    const std::string tempo = KroCombiTempoText(s.families.records<KronosCombiRecords>().Kro_Combi);
+    s.controls.text.set(kCmbTempoButton, tempo);
+    s.log.LogString("Combi Tempo: " + tempo);
 }
 
 void Kro_Global2Txt(Session& s)
@@ -309,7 +309,7 @@ void Kro_Global2Txt(Session& s)
         warn(s, "Message is not Kronos Global Data");
         return;
     }
-    TKro_Global& global = s.records<KronosCombiRecords>().Kro_Global;
+    TKro_Global& global = s.families.records<KronosCombiRecords>().Kro_Global;
     try {
         KroUnpack(*m, kKroGlobalDumpOffset, global);
     } catch (const TolvexError& e) {

@@ -17,7 +17,7 @@ namespace tolvex {
 class Session;
 struct KronosDefs;
 
-// The Kronos family's working records, kept in the session (s.records<>()).
+// The Kronos family's working records, kept in the session (s.families.records<>()).
 struct KronosCombiRecords {
     kronos::TKro_Combi Kro_Combi{};             // the Combi of the last Parse2Text / SaveCombi2Bin / "?"
     kronos::TKro_Combi Kro_Combi_CopyBuffer{};  // the timbre-copy window's source

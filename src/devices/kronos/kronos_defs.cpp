@@ -372,12 +372,12 @@ struct SessionKronosDefs {
 
 void setKronosTableLoader(Session& s, std::function<void()> loader)
 {
-    s.records<SessionKronosDefs>().loader = std::move(loader);
+    s.families.records<SessionKronosDefs>().loader = std::move(loader);
 }
 
 KronosDefs& kronosDefs(Session& s)
 {
-    SessionKronosDefs& t = s.records<SessionKronosDefs>();
+    SessionKronosDefs& t = s.families.records<SessionKronosDefs>();
     if (t.loader) {
         // Taken first: the loader fills the tables through this accessor.
         const auto load = std::move(t.loader);

@@ -119,9 +119,9 @@ public:
     // The page's legend of the Kronos banks.
     void loadLists(Session& s, const std::string&) const override
     {
-        s.text.set(ctl::BankTextMemo1,
-                   "Bank INT-A - F  : 0  -  5\r\nGM, g(1)-g(9,d)): 16 - 26\r\nUSER-A - G      : 64 - 70\r\n"
-                   "USER-AA- GG : 71 - 77 (prg only)");
+        s.controls.text.set(ctl::BankTextMemo1,
+                            "Bank INT-A - F  : 0  -  5\r\nGM, g(1)-g(9,d)): 16 - 26\r\nUSER-A - G      : 64 - 70\r\n"
+                            "USER-AA- GG : 71 - 77 (prg only)");
     }
 };
 

@@ -223,16 +223,15 @@ void Kro_sx_request(Session& s, std::uint8_t reqtype, std::uint8_t reqid)
 {
     const auto channel = checkedChannel(s, 15, "The Channel bank must be between 0 and 15");
     if (!channel) return;
-    int bank = 0, program = 0;
-    if (!readDecimal(s.text.get(ctl::KroBank), bank))
-        return refuse(s, "You must specify a valid number for the Kronos Bank.");
+    const std::optional<int> bank = s.controls.number(ctl::KroBank);
+    if (!bank) return refuse(s, "You must specify a valid number for the Kronos Bank.");
     // Programs reach the banks USER-AA..GG (71-77), other objects stop at USER-G.
     const int highest = reqid == 0 ? 77 : 70;
-    if (bank < 0 || bank > highest) return refuse(s, format("The Kronos bank must be between 0 and %d.", highest));
-    if (!readDecimal(s.text.get(ctl::KroProg), program))
-        return refuse(s, "You must specify a valid number for the Program.");
-    if (program < 0 || program > 127) return refuse(s, "The program value must be between 0 and 127");
-    sendLogged(s, KroRequestMessage(*channel, reqtype, reqid, bank, program));
+    if (*bank < 0 || *bank > highest) return refuse(s, format("The Kronos bank must be between 0 and %d.", highest));
+    const std::optional<int> program = s.controls.number(ctl::KroProg);
+    if (!program) return refuse(s, "You must specify a valid number for the Program.");
+    if (*program < 0 || *program > 127) return refuse(s, "The program value must be between 0 and 127");
+    sendLogged(s, KroRequestMessage(*channel, reqtype, reqid, *bank, *program));
 }
 
 void Kro_Req_1ProgClick(Session& s)

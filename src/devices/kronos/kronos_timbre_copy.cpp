@@ -31,19 +31,19 @@ void copyRange(const TKro_Combi& src, TKro_Combi& dst, std::size_t from, std::si
 
 KroTimbreCopyView& view(Session& s)
 {
-    return s.records<KroTimbreCopyView>();
+    return s.families.records<KroTimbreCopyView>();
 }
 
 KronosCombiRecords& records(Session& s)
 {
-    return s.records<KronosCombiRecords>();
+    return s.families.records<KronosCombiRecords>();
 }
 
 // The destination a row's drop-down names (1..rows); a drop-down never set
 // names its own row.
 int chosenRow(const Session& s, const char* array, int row, int rows)
 {
-    const int d = s.chosen.get(arrayControl(array, row));
+    const int d = s.controls.chosen.get(arrayControl(array, row));
     return d >= 1 && d <= rows ? d : row;
 }
 
@@ -80,7 +80,7 @@ void refreshLabels(Session& s)
         }
         v.TimbreNameArray[static_cast<std::size_t>(t - 1)] = {text, look};
     }
-    const NamingLog log = [&s](const std::string& line) { s.LogString(line); };
+    const NamingLog log = [&s](const std::string& line) { s.log.LogString(line); };
     for (int n = 1; n <= kIFXRows; ++n) {
         const std::size_t e = L::insEffect(n);
         const auto i = static_cast<std::size_t>(n - 1);
@@ -208,8 +208,8 @@ void KroTimbreCopyFormCreate(Session& s)
     for (const auto& [checks, combos, rows] : {std::tuple{TimbreCheckboxArray, TimbreComboArray, kTimbreRows},
                                                std::tuple{IFXCheckboxArray, IFXComboArray, kIFXRows}})
         for (int row = 1; row <= rows; ++row) {
-            s.checked.set(arrayControl(checks, row), false);
-            s.chosen.set(arrayControl(combos, row), row);
+            s.controls.checked.set(arrayControl(checks, row), false);
+            s.controls.chosen.set(arrayControl(combos, row), row);
         }
 }
 
@@ -242,7 +242,7 @@ void copyCheckedRows(Session& s, const char* checks, const char* combos, std::sp
 {
     const int rows = static_cast<int>(leds.size());
     for (int n = 1; n <= rows; ++n) {
-        if (!s.checked.get(arrayControl(checks, n))) continue;
+        if (!s.controls.checked.get(arrayControl(checks, n))) continue;
         const int d = chosenRow(s, combos, n, rows);
         copy(n, d);
         leds[static_cast<std::size_t>(d - 1)] = {true, CopyLedColour::Yellow};
@@ -288,11 +288,11 @@ void CopyKarmaClick(Session& s)
 
 void InitButton1Click(Session& s)
 {
-    const auto path = findTableFile(kKroInitCombiFile, tableFolders(s.progpath));
+    const auto path = findTableFile(kKroInitCombiFile, tableFolders(s.paths.progpath));
     std::ifstream in;
     if (path) in.open(*path, std::ios::binary);
     if (!in.is_open()) {
-        warn(s, "Cannot open file " + path.value_or(s.progpath + kKroInitCombiFile));
+        warn(s, "Cannot open file " + path.value_or(s.paths.progpath + kKroInitCombiFile));
         return;
     }
     // Read aside: only a whole Combi replaces the edit record, so a short file

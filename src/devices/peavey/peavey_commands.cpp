@@ -49,11 +49,8 @@ Bytes spMessage(std::uint8_t devid, std::initializer_list<std::uint8_t> body)
 
 std::optional<int> channelNumber(Session& s)
 {
-    int value = 0;
-    if (!readDecimal(s.text.get(ctl::Channel), value)) {
-        refuse(s, kChannelText);
-        return std::nullopt;
-    }
+    const std::optional<int> value = s.controls.number(ctl::Channel);
+    if (!value) refuse(s, kChannelText);
     return value;
 }
 
@@ -75,7 +72,7 @@ template <class Obj>
 void addPlaceholder(Session& s, std::vector<Obj>& list, const char* line)
 {
     list.push_back(Obj{});
-    s.debuglog(line + std::to_string(list.size() - 1) + " []");
+    s.log.debuglog(line + std::to_string(list.size() - 1) + " []");
 }
 
 // A dump of the expected object: stored when its length is right. False when
@@ -87,13 +84,13 @@ bool storeDump(Session& s, TPV_Bank_Object& bank, const PeaveyRecords& rec, int 
     // The object, stored in `list` when the dump is `expected` bytes long.
     const auto add = [&](auto& list, std::int32_t expected, const char* what, const char* listName) {
         if (len != expected) {
-            s.debuglog(format("%s dump length mismatch: PV_dump_len is %d; expected %d", what, len, expected));
+            s.log.debuglog(format("%s dump length mismatch: PV_dump_len is %d; expected %d", what, len, expected));
             failed = true;
             return true;
         }
         using Obj = typename std::remove_reference_t<decltype(list)>::value_type;
         list.push_back({name, true, recordOf<decltype(Obj::Data)>(rec)});
-        s.debuglog(
+        s.log.debuglog(
             format("Added new %s to PV_Bank_Object.%s objectlist at index %zu [", what, listName, list.size() - 1) +
             name + "]");
         return true;
@@ -105,7 +102,7 @@ bool storeDump(Session& s, TPV_Bank_Object& bank, const PeaveyRecords& rec, int 
     default: break;
     }
     if (len < 48 || len % 16 != 0) {
-        s.debuglog(format("Map dump unexpected length : PV_dump_len is %d", len));
+        s.log.debuglog(format("Map dump unexpected length : PV_dump_len is %d", len));
         failed = true;
         return true;
     }
@@ -114,24 +111,25 @@ bool storeDump(Session& s, TPV_Bank_Object& bank, const PeaveyRecords& rec, int 
     map.Used = true;
     map.Header = recordOf<TPV_Map_hdr_rec>(rec);
     const std::string index = std::to_string(bank.Maps.size() - 1);
-    s.debuglog("Added PV_Map_Obj to PV_Bank_Object.Maps objectlist at index " + index + " [" + name + "]");
+    s.log.debuglog("Added PV_Map_Obj to PV_Bank_Object.Maps objectlist at index " + index + " [" + name + "]");
     const int zones = map.Header.num_zones + 1;
     const int slots = (len - 32) / 16;
-    s.debuglog(format("Processing %d zones, (zc: %d)", zones, slots));
+    s.log.debuglog(format("Processing %d zones, (zc: %d)", zones, slots));
     if (zones != slots) {
         const std::string text =
             format("Zones length mismatch: header zones count is %d, length (%d) is for %d zones", zones, len, slots);
-        s.debuglog(text);
+        s.log.debuglog(text);
         refuse(s, text);
         return false;
     }
     for (int k = 0; k < zones; ++k) {
         const std::size_t from = 32 + 16 * static_cast<std::size_t>(k);
-        s.debuglog(format("Processing zone %d, copying from source index %d", k, static_cast<int>(from)));
+        s.log.debuglog(format("Processing zone %d, copying from source index %d", k, static_cast<int>(from)));
         map.Zones.push_back({recordOf<TPV_Map_zone_rec>(rec, from)});
-        s.debuglog("Added new Zone to PV_Map_Obj.Zones objectlist at index " + std::to_string(map.Zones.size() - 1));
+        s.log.debuglog("Added new Zone to PV_Map_Obj.Zones objectlist at index " +
+                       std::to_string(map.Zones.size() - 1));
     }
-    s.debuglog("Zones in PV_MAP_Obj: " + std::to_string(map.Zones.size()));
+    s.log.debuglog("Zones in PV_MAP_Obj: " + std::to_string(map.Zones.size()));
     return true;
 }
 
@@ -164,7 +162,7 @@ std::int32_t decode(Session& s, ByteView sx, PeaveyRecords& rec)
 struct CancelOffer {
     explicit CancelOffer(Session& session) : s(session)
     {
-        s.CancelState = false;  // a click left over from before is no request to stop this run
+        s.operation.CancelState = false;  // a click left over from before is no request to stop this run
         OfferCancel(s, true);
     }
     ~CancelOffer() { OfferCancel(s, false); }
@@ -210,7 +208,7 @@ void PV_SPtoFile(Session& s)
         s.shell.messageBox("Warning", "Nothing Selected", MsgIcon::Warning);
         return;
     }
-    PeaveyRecords& rec = s.records<PeaveyRecords>();
+    PeaveyRecords& rec = s.families.records<PeaveyRecords>();
     rec.PV_SP_dir_list.clear();
     for (std::size_t i : selected) {
         const TSXstorage& m = *s.messages.at(i).storage;
@@ -234,14 +232,14 @@ void PV_SPtoFile(Session& s)
 
 bool Read_PV_SP_preset_data(Session& s, std::int32_t /*chan*/, std::uint8_t devid)
 {
-    PeaveyRecords& rec = s.records<PeaveyRecords>();
+    PeaveyRecords& rec = s.families.records<PeaveyRecords>();
     if (!rec.PV_Bank_Object) rec.PV_Bank_Object.emplace();
     TPV_Bank_Object& bank = *rec.PV_Bank_Object;
     bool failed = false;
     for (int t = 0; t <= 3; ++t) {
         const auto type = static_cast<std::uint8_t>(t);
-        s.debuglog("Preparing Sysex request for data object directory status of type: " + std::to_string(t));
-        while (s.MidiInBusy) s.shell.ProcessMessages();
+        s.log.debuglog("Preparing Sysex request for data object directory status of type: " + std::to_string(t));
+        while (s.operation.MidiInBusy) s.shell.ProcessMessages();
         s.shell.pause(kRequestPauseMs);
 
         const std::int32_t status = ReqResponseSysex(s, PV_DirStatusRequest(devid, type), kDirStatusReply);
@@ -250,12 +248,12 @@ bool Read_PV_SP_preset_data(Session& s, std::int32_t /*chan*/, std::uint8_t devi
             return false;
         }
         const Bytes reply = s.messages.at(static_cast<std::size_t>(status)).storage->sxdata;
-        s.debuglog("Received Sysex: " + SxStringToHexList(reply));
+        s.log.debuglog("Received Sysex: " + SxStringToHexList(reply));
         const std::int32_t got = decode(s, reply, rec);
         const auto row = got >= 0 && got < kPVObjectTypes ? rec.PV_Dir_Status[static_cast<std::size_t>(got)]
                                                           : std::array<std::int32_t, kPVDirStatusValues>{};
         const std::int32_t lowobj = row[4], highobj = row[5];
-        s.debuglog(format("Object Type: %d numobjs: %d lowobj: %d highobj: %d", got, row[3], lowobj, highobj));
+        s.log.debuglog(format("Object Type: %d numobjs: %d lowobj: %d highobj: %d", got, row[3], lowobj, highobj));
         if (got != t) {
             refuse(s, format("Returned object type was %d; expected %d", got, t));
             return false;
@@ -264,7 +262,7 @@ bool Read_PV_SP_preset_data(Session& s, std::int32_t /*chan*/, std::uint8_t devi
         const Bytes expected = {0xF0, 0x00, 0x00, 0x1B, 0x02, 0x05, 0xFF, 0x02 /* dump */, type};
         for (std::int32_t i = lowobj; i <= highobj; ++i) {
             s.shell.pause(kRequestPauseMs);
-            s.debuglog(format("Sending Dump Request for object type %d and object index %d", t, i));
+            s.log.debuglog(format("Sending Dump Request for object type %d and object index %d", t, i));
             std::int32_t idx = -1;
             if (!Alt_ReqResponseSysex(s, PV_DumpRequest(devid, type, static_cast<std::uint32_t>(i)), expected, idx,
                                       false, kDumpWaitSeconds)) {
@@ -277,9 +275,9 @@ bool Read_PV_SP_preset_data(Session& s, std::int32_t /*chan*/, std::uint8_t devi
                 continue;
             }
             const Bytes dump = s.messages.at(static_cast<std::size_t>(idx)).storage->sxdata;
-            s.debuglog("Received Dump Sysex: " + SxStringToHexList(dump));
+            s.log.debuglog("Received Dump Sysex: " + SxStringToHexList(dump));
             const std::int32_t kind = decode(s, dump, rec);
-            s.debuglog("Returned dump Object Type: " + std::to_string(kind));
+            s.log.debuglog("Returned dump Object Type: " + std::to_string(kind));
             if (kind < 200) {
                 refuse(s, format("Returned object type was %d; expected dump", kind));
                 return false;
@@ -290,9 +288,9 @@ bool Read_PV_SP_preset_data(Session& s, std::int32_t /*chan*/, std::uint8_t devi
             }
             if (!storeDump(s, bank, rec, t, failed)) return false;
         }
-        s.debuglog("Completed object type " + std::to_string(t));
+        s.log.debuglog("Completed object type " + std::to_string(t));
     }
-    s.debuglog("Completed Read_PV_SP_preset_data\r\n");
+    s.log.debuglog("Completed Read_PV_SP_preset_data\r\n");
     return !failed;
 }
 
@@ -314,10 +312,10 @@ bool Rd_PV_SP_bank_proc(Session& s, const std::string& name_suf, std::int32_t ba
 {
     const auto channel = channelNumber(s);
     if (!channel || !requirePorts(s)) return false;
-    PeaveyRecords& rec = s.records<PeaveyRecords>();
+    PeaveyRecords& rec = s.families.records<PeaveyRecords>();
     rec.PV_Bank_Object.emplace();
     if (!Read_PV_SP_preset_data(s, *channel, kAnyDevice)) {
-        s.LogString("Error processing data: " + name_suf);
+        s.log.LogString("Error processing data: " + name_suf);
         return false;
     }
     const std::string bankName = PV_Get_Bank_Name(s, kAnyDevice);
@@ -330,13 +328,14 @@ bool Rd_PV_SP_bank_proc(Session& s, const std::string& name_suf, std::int32_t ba
 PVLoadResult PV_Load_Bank(Session& s, std::uint8_t devID, std::uint8_t scsiID, std::uint32_t bank)
 {
     std::int32_t idx = -1;
-    if (!Alt_ReqResponseSysex(s, PV_LoadBankRequest(devID, scsiID, bank), kLoadReply, idx, true, s.LongTimeOutVal))
+    if (!Alt_ReqResponseSysex(s, PV_LoadBankRequest(devID, scsiID, bank), kLoadReply, idx, true,
+                              s.operation.LongTimeOutVal))
         return PVLoadResult::TimedOut;
     if (idx < 0) {
-        s.LogString("Error Loading Bank");
+        s.log.LogString("Error Loading Bank");
         return PVLoadResult::Refused;
     }
-    s.LogString("Bank Loaded OK");
+    s.log.LogString("Bank Loaded OK");
     return PVLoadResult::Loaded;
 }
 
@@ -361,7 +360,7 @@ void PV_SP_Load_Bank(Session& s)
     const auto chosen = bankAndDevice(s, 127);
     if (!chosen || !requirePorts(s)) return;
     const auto [bank, device] = *chosen;
-    s.LogString(format("Sending request to load bank %d on device %d", bank, device));
+    s.log.LogString(format("Sending request to load bank %d on device %d", bank, device));
     if (PV_Load_Bank(s, kAnyDevice, static_cast<std::uint8_t>(device), static_cast<std::uint32_t>(bank)) ==
         PVLoadResult::TimedOut)
         refuse(s, "Timeout waiting for requested sysex message");
@@ -375,17 +374,17 @@ void PV_SP_Load_All_Banks(Session& s)
     const auto [first, device] = *chosen;
     const CancelOffer offer(s);
     for (int bank = first; bank <= 255 && !CancelButton(s); ++bank) {
-        s.LogString(format("Sending request to load bank %d on device %d", bank, device));
+        s.log.LogString(format("Sending request to load bank %d on device %d", bank, device));
         const PVLoadResult loaded =
             PV_Load_Bank(s, kAnyDevice, static_cast<std::uint8_t>(device), static_cast<std::uint32_t>(bank));
         if (CancelButton(s)) break;
         if (loaded == PVLoadResult::Loaded) {
-            s.debuglog(format("\r\n------------ loaded disk bank %d ---------", bank));
-            s.LogString(format("Loaded bank %d from device %d", bank, device));
+            s.log.debuglog(format("\r\n------------ loaded disk bank %d ---------", bank));
+            s.log.LogString(format("Loaded bank %d from device %d", bank, device));
             Rd_PV_SP_bank_proc(s, std::to_string(bank), bank);
-            s.debuglog(format("\r\n------------ completed reading bank %d ---------", bank));
+            s.log.debuglog(format("\r\n------------ completed reading bank %d ---------", bank));
         } else {
-            s.debuglog(format("\r\n------------- Unable to read bank %d -----------", bank));
+            s.log.debuglog(format("\r\n------------- Unable to read bank %d -----------", bank));
         }
     }
 }

@@ -84,8 +84,8 @@ std::string readable(std::string name)
 // The report, then, when the user wants it, the conversion's list.
 void writeNames(Session& s, const ListTool& tool, const std::vector<std::string>& names)
 {
-    if (tool.loadedLine) s.LogString(tool.loadedLine);
-    s.LogString(tool.writingLine);
+    if (tool.loadedLine) s.log.LogString(tool.loadedLine);
+    s.log.LogString(tool.writingLine);
     std::string report;
     for (std::size_t i = 0; i < names.size(); ++i)
         report += format("Bank: %s, Prog: %3zu %s\r\n", tri_prog_banknames[i / kRecordsPerBank], i % kRecordsPerBank,
@@ -107,7 +107,7 @@ void writeNames(Session& s, const ListTool& tool, const std::vector<std::string>
         list += n + "\n";
     }
     const std::string path = folder + tool.conversionList;
-    s.LogString(format("Writing %s names for Triton to Kronos conversion to \"%s\"", tool.what, path.c_str()));
+    s.log.LogString(format("Writing %s names for Triton to Kronos conversion to \"%s\"", tool.what, path.c_str()));
     writeReportFile(s, path, list);
 }
 
@@ -151,13 +151,13 @@ void writeAllNames(Session& s, const ListTool& tool, std::unique_ptr<AllBanks>& 
 
 void Tri_AllProgText(Session& s)
 {
-    writeAllNames(s, kPrograms, s.records<triton::TritonRecords>().tri_ProgramPCM_allbanks,
+    writeAllNames(s, kPrograms, s.families.records<triton::TritonRecords>().tri_ProgramPCM_allbanks,
                   [](const triton::Ttri_ProgramPCM& p) { return TriRecordName(p.Prog_Name); });
 }
 
 void Tri_AllCombiText(Session& s)
 {
-    writeAllNames(s, kCombis, s.records<triton::TritonRecords>().tri_Combi_allbanks,
+    writeAllNames(s, kCombis, s.families.records<triton::TritonRecords>().tri_Combi_allbanks,
                   [](const triton::Ttri_Combi& c) { return TriRecordName(c.Combi_Name); });
 }
 

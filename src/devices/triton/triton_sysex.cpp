@@ -43,17 +43,18 @@ void Tri_sx_request(Session& s, std::uint8_t reqtype, std::uint8_t reqid)
 {
     const std::optional<int> channel = channelOf(s);
     if (!channel) return;
-    int bank = 0, program = 0;
-    if (!readDecimal(s.text.get(ctl::TriBank), bank))
-        return refuse(s, "You must specify a valid number for the Triton Studio Bank.");
+    const std::optional<int> bank = s.controls.number(ctl::TriBank);
+    if (!bank) return refuse(s, "You must specify a valid number for the Triton Studio Bank.");
+    int program = 0;
     if (reqid == kTriOneRecord) {
-        if (!readDecimal(s.text.get(ctl::TriProg), program))
-            return refuse(s, "You must specify a valid number for the Program.");
+        const std::optional<int> number = s.controls.number(ctl::TriProg);
+        if (!number) return refuse(s, "You must specify a valid number for the Program.");
+        program = *number;
         if (program < 0 || program > 127) return refuse(s, "The program value must be between 0 and 127");
     }
-    if (bank < 0 || bank > 11) return refuse(s, format("The Triton Studio bank must be between 0 and %d.", 11));
+    if (*bank < 0 || *bank > 11) return refuse(s, format("The Triton Studio bank must be between 0 and %d.", 11));
     Bytes m = header(*channel);
-    m.insert(m.end(), {reqtype, static_cast<std::uint8_t>(bank | (reqid & 3) << 4), static_cast<std::uint8_t>(program),
+    m.insert(m.end(), {reqtype, static_cast<std::uint8_t>(*bank | (reqid & 3) << 4), static_cast<std::uint8_t>(program),
                        0x00, 0xF7});
     sendLogged(s, m);
 }
@@ -102,12 +103,11 @@ void Tri_ParsEfxClick(Session& s, const std::function<void(Session&, std::int32_
 {
     const std::optional<int> channel = channelOf(s);
     if (!channel) return;
-    int PID = 0;
-    if (!readDecimal(s.text.get(ctl::TriEfxPIDtxt), PID))
-        return refuse(s, "You must specify a valid number for the PID.");
+    const std::optional<int> PID = s.controls.number(ctl::TriEfxPIDtxt);
+    if (!PID) return refuse(s, "You must specify a valid number for the PID.");
     if (!sendCurrentRequest(s, *channel, kTriCurrentCombiDumpRequest)) return;
-    s.postProcessTasks.try_emplace(kTriParseEfxTask, parse);
-    SetPostProcess(s, kTriParseEfxTask, PID);
+    s.operation.postProcessTasks.try_emplace(kTriParseEfxTask, parse);
+    SetPostProcess(s, kTriParseEfxTask, *PID);
 }
 
 std::string mfs(std::uint8_t mfid)

@@ -38,11 +38,11 @@ constexpr std::size_t kCurrentDataOffset = 6;  // F0 42 3n 50 49 00
 // bytes); false after its box when it is missing, unreadable or short.
 bool readTemplate(Session& s, const char* name, std::span<std::uint8_t> out, const std::string& what)
 {
-    const auto path = findTableFile(name, tableFolders(s.progpath));
+    const auto path = findTableFile(name, tableFolders(s.paths.progpath));
     std::ifstream in;
     if (path) in.open(*path, std::ios::binary);
     if (!in.is_open()) {
-        warn(s, "Cannot open file " + path.value_or(s.progpath + name));
+        warn(s, "Cannot open file " + path.value_or(s.paths.progpath + name));
         return false;
     }
     in.read(reinterpret_cast<char*>(out.data()), static_cast<std::streamsize>(out.size()));
@@ -60,11 +60,11 @@ bool readTemplate(Session& s, const char* name, std::span<std::uint8_t> out, con
 std::vector<std::string> readNameList(Session& s, const char* name)
 {
     std::vector<std::string> lines;
-    const auto path = findTableFile(name, tableFolders(s.progpath));
+    const auto path = findTableFile(name, tableFolders(s.paths.progpath));
     std::ifstream in;
     if (path) in.open(*path, std::ios::binary);
     if (!in.is_open()) {
-        s.LogString(std::string("Error loading Triton Name List: ") + name);
+        s.log.LogString(std::string("Error loading Triton Name List: ") + name);
         return lines;
     }
     for (std::string line; std::getline(in, line);) {
@@ -79,11 +79,11 @@ std::vector<std::string> readNameList(Session& s, const char* name)
 // logged; the command goes on.
 void writeDebugFile(Session& s, const char* name, ByteView bytes)
 {
-    const std::string path = (s.settingsFolder.empty() ? s.progpath : s.settingsFolder) + name;
+    const std::string path = (s.paths.settingsFolder.empty() ? s.paths.progpath : s.paths.settingsFolder) + name;
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     out.close();
-    s.LogString((out ? "Wrote " : "Could not create ") + path);
+    s.log.LogString((out ? "Wrote " : "Could not create ") + path);
 }
 
 // The Combination the message holds (of a bank: number `prog`), or nothing after its box.
@@ -107,15 +107,18 @@ std::optional<Bytes> pickCombi(Session& s, ByteView sx, bool& fromBank, int& pro
     const int kind = sx[4] == 0x49 /* current Combination dump */ ? kCurrentKind : sx[6] >> 4;
     std::size_t offset = kDumpDataOffset, size = kCombiSize;
     switch (kind) {
-    case kBankKind:
-        if (!readDecimal(s.text.get(ctl::KroProg), prog) || prog < 0 ||
-            prog >= static_cast<int>(triton::kRecordsPerBank)) {
+    case kBankKind: {
+        const std::optional<int> number =
+            s.controls.number(ctl::KroProg, 0, static_cast<int>(triton::kRecordsPerBank) - 1);
+        if (!number) {
             warn(s, "You must specify a valid number for the Combi in the text box \"Prog\".");
             return std::nullopt;
         }
+        prog = *number;
         size = kCombiSize * triton::kRecordsPerBank;
         fromBank = true;
         break;
+    }
     case kOneCombiKind: break;
     case kCurrentKind: offset = kCurrentDataOffset; break;
     default:
@@ -140,28 +143,28 @@ void writeReports(Session& s, const TriKroConvertOutput& out)
             kTriKroParseFile, [&](std::ostream& f) { f << out.parse; },
             std::string("Cannot create file ") + kTriKroParseFile,
             std::string("Cannot write file ") + kTriKroParseFile);
-        s.LogString(std::string("Wrote ") + kTriKroParseFile);
+        s.log.LogString(std::string("Wrote ") + kTriKroParseFile);
     } catch (const TolvexError& e) {
-        s.LogString(e.what());
+        s.log.LogString(e.what());
     }
     std::ofstream log(kTriKroConvertLogFile, std::ios::binary | std::ios::app);
     log << out.convertLog;
     log.close();
-    s.LogString(std::string(log ? "Wrote " : "Cannot write file ") + kTriKroConvertLogFile);
+    s.log.LogString(std::string(log ? "Wrote " : "Cannot write file ") + kTriKroConvertLogFile);
 }
 
 }  // namespace
 
 void ConvTriCombiBankClick(Session& s, const TriKroTables& tri, const KronosDefs& kro)
 {
-    TriKroConvertRecords& r = s.records<TriKroConvertRecords>();
+    TriKroConvertRecords& r = s.families.records<TriKroConvertRecords>();
     const auto selected = s.messages.selectedIndexes();
-    int gchan = 0;
-    if (!readDecimal(s.text.get(ctl::Tri_Gchan), gchan) || gchan < 0 || gchan > 255) {
+    const std::optional<int> gchan = s.controls.number(ctl::Tri_Gchan, 0, 255);
+    if (!gchan) {
         warn(s, "You must specify a valid number for the Triton Studio GChan.");
         return;
     }
-    r.TriGlobalChannel = gchan;
+    r.TriGlobalChannel = *gchan;
     if (selected.empty()) {
         warn(s, kNoMessagesSelected);
         return;
@@ -177,7 +180,7 @@ void ConvTriCombiBankClick(Session& s, const TriKroTables& tri, const KronosDefs
     int prog = 0;
     const std::optional<Bytes> picked = pickCombi(s, sx, fromBank, prog);
     if (!picked) return;
-    triton::Ttri_Combi& tri_Combi = s.records<triton::TritonRecords>().tri_Combi;
+    triton::Ttri_Combi& tri_Combi = s.families.records<triton::TritonRecords>().tri_Combi;
     triton::recordFromBytes(tri_Combi, *picked);
     writeDebugFile(s, kTriDebugDataFile, *picked);
 
@@ -187,12 +190,11 @@ void ConvTriCombiBankClick(Session& s, const TriKroTables& tri, const KronosDefs
                                 tri,
                                 kro,
                                 progNames,
-                                s.checked.get(ctl::PassPrgBank),  // as checked now, not as at start
-                                s.text.get(ctl::KroProg)};
-    s.PassPrgBankVal = in.PassPrgBankVal;
+                                s.controls.checked.get(ctl::PassPrgBank),  // as checked now, not as at start
+                                s.controls.text.get(ctl::KroProg)};
     const TriKroConvertOutput out = Convert_Combi_Triton2Kronos(in);
     r.Kro_Combi = out.Kro_Combi;
-    for (const std::string& line : out.mainLog) s.LogString(line);
+    for (const std::string& line : out.mainLog) s.log.LogString(line);
     writeReports(s, out);
     writeDebugFile(s, kKroDebugDataFile, r.Kro_Combi);
     for (const std::string& text : out.warnings) warn(s, text);
@@ -201,10 +203,10 @@ void ConvTriCombiBankClick(Session& s, const TriKroTables& tri, const KronosDefs
     std::string label = kTriKroConvertedLabel;
     if (fromBank) {  // the box's text as typed ("05")
         label += ' ';
-        label += s.text.get(ctl::KroProg);
+        label += s.controls.text.get(ctl::KroProg);
     }
     s.messages.append(label, message, "Tri2Kro-Convert");
-    if (s.checked.get(ctl::AutoSendCB) && requireOutput(s)) MidiSysex_bulk_out(s, message);
+    if (s.controls.checked.get(ctl::AutoSendCB) && requireOutput(s)) MidiSysex_bulk_out(s, message);
 }
 
 void ConvTriCombiBankClick(Session& s)

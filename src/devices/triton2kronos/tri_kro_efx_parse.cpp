@@ -35,7 +35,7 @@ bool loadCurrentCombi(Session& s, triton::Ttri_Combi& tri_Combi)
 {
     const Bytes& sx = s.messages.at(s.messages.count() - 1).storage->sxdata;
     const auto wrongFormat = [&s] {
-        s.LogString("Combi Data Not Correct Format");
+        s.log.LogString("Combi Data Not Correct Format");
         return false;
     };
     if (sx.size() < 7) return wrongFormat();
@@ -68,55 +68,55 @@ bool loadCurrentCombi(Session& s, triton::Ttri_Combi& tri_Combi)
 void TriParseEfx(Session& s, std::int32_t PID, const TriKroTables& tri, const KronosDefs& kro)
 {
     if (s.messages.count() == 0) return;
-    triton::Ttri_Combi& tri_Combi = s.records<triton::TritonRecords>().tri_Combi;
+    triton::Ttri_Combi& tri_Combi = s.families.records<triton::TritonRecords>().tri_Combi;
     if (!loadCurrentCombi(s, tri_Combi)) return;
     const Bytes combi = triton::recordBytes(tri_Combi);
     const ByteView ifx2 = ByteView(combi).subspan(kIfx2, 24);
     // A trace for diagnosis: the parse goes on without it.
-    const std::string trace = s.diagnosticPath(kTriEfxDebugFile);
+    const std::string trace = s.paths.diagnosticPath(kTriEfxDebugFile);
     try {
         writeFileReplacing(
             trace, [&](std::ostream& out) { out.write(reinterpret_cast<const char*>(ifx2.data()), 24); },
             "Could not create " + trace, "Could not create " + trace);
     } catch (const TolvexError&) {
-        s.LogString("Could not create " + trace);
+        s.log.LogString("Could not create " + trace);
     }
 
     const int effect = combi[kIfx2Type];
     const std::string* name = entry(tri.TriEffectNameList, effect);
     if (!name) return;
-    s.LogString(format("Tri IFX%d bytes %X, %X, %X. EfxNum: %d  (", 2, ifx2[0], ifx2[1], ifx2[2], effect) + *name);
+    s.log.LogString(format("Tri IFX%d bytes %X, %X, %X. EfxNum: %d  (", 2, ifx2[0], ifx2[1], ifx2[2], effect) + *name);
 
     const auto* row = entry(tri.efxMap.TriKroEFXMapArray, effect);
     const Ttrikroefxmaparay* map = row ? entry(*row, PID) : nullptr;
     if (!map) return;
-    const NamingLog log = [&s](const std::string& line) { s.LogString(line); };
-    s.LogString(format("Tri IFX%d PID %d, TriOfs %d, TriWidth %d, TriBitPos %d", 2, PID, map->TriOfs, map->TriWidth,
-                       map->TriBitPos));
-    s.LogString(format("Kro EFX# %d Kro PID %d, KroXmap %d, ", map->KroEFX, map->KroPID, map->KroXMAP) +
-                kro.Kro_efx_desc(map->KroEFX, map->KroPID, log));
+    const NamingLog log = [&s](const std::string& line) { s.log.LogString(line); };
+    s.log.LogString(format("Tri IFX%d PID %d, TriOfs %d, TriWidth %d, TriBitPos %d", 2, PID, map->TriOfs, map->TriWidth,
+                           map->TriBitPos));
+    s.log.LogString(format("Kro EFX# %d Kro PID %d, KroXmap %d, ", map->KroEFX, map->KroPID, map->KroXMAP) +
+                    kro.Kro_efx_desc(map->KroEFX, map->KroPID, log));
 
     std::int32_t value = 0;
     if (!GetBitField(ifx2.first(16), BFMode::BE, value, map->TriOfs, map->TriBitPos, map->TriWidth)) {
-        s.LogString(format("Range Error extracting bitfield for Triton PID %d", PID));
+        s.log.LogString(format("Range Error extracting bitfield for Triton PID %d", PID));
         return;
     }
-    s.LogString(format("Tri PID val %d (0x%X)", value, static_cast<unsigned>(value)));
+    s.log.LogString(format("Tri PID val %d (0x%X)", value, static_cast<unsigned>(value)));
     if (map->KroXMAP == 0) return;
 
     std::int32_t err = 0;
     const std::int32_t mapped = TriKroXmap(value, map->TriWidth, map->KroXMAP, err);
     if (err != 0) {
-        s.LogString(format("Error with XMAP %d", err));
+        s.log.LogString(format("Error with XMAP %d", err));
         return;
     }
     const auto* positions = entry(kro.KroEFXParamArray, map->KroEFX);
     const TKroEfxParamArray* at = positions ? entry(*positions, map->KroPID) : nullptr;
     // The tables hold widths 0-16; a wider one is no position and never reaches the mask.
     if (!at || at->KroWidth >= bmasks.size()) return;
-    s.LogString(format("Kronos EFXparm: ofs:%d, width:%d, bitpos:%d ", at->KroOfs, at->KroWidth, at->KroBitPos));
+    s.log.LogString(format("Kronos EFXparm: ofs:%d, width:%d, bitpos:%d ", at->KroOfs, at->KroWidth, at->KroBitPos));
     const std::uint32_t masked = static_cast<std::uint32_t>(mapped) & bmasks[at->KroWidth];
-    s.LogString(format("Mapped Parameter %d (0x%X)", mapped, masked));
+    s.log.LogString(format("Mapped Parameter %d (0x%X)", mapped, masked));
 }
 
 void TriParseEfx(Session& s, std::int32_t PID)

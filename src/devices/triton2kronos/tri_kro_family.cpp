@@ -52,11 +52,7 @@ public:
     // The Kronos definition tables and the effect map, read when first needed;
     // the unknown-parameter file is made at once.
     void startTables(Session& s, const std::string& progpath) const override { KronosDeferStartup(s, progpath, true); }
-    void readSettings(Session& s, const IniFile& ini) const override
-    {
-        s.PassPrgBankVal = s.checked.get(ctl::PassPrgBank);
-        TriKroReadSettings(s, ini);
-    }
+    void readSettings(Session& s, const IniFile& ini) const override { TriKroReadSettings(s, ini); }
     std::vector<std::string> summaries(Session& s) const override { return KronosStartupSummaries(s); }
     void loadLists(Session& s, const std::string& progpath) const override { TriKroLoadLists(s, progpath); }
     bool loadDeferredTables(Session& s) const override { return KronosLoadDeferredTables(s); }

@@ -74,7 +74,7 @@ struct TriKroStartup {
 
 TriKroStartup& startup(Session& s)
 {
-    return s.records<TriKroStartup>();
+    return s.families.records<TriKroStartup>();
 }
 
 void cancelDeferred(Session& s)
@@ -105,7 +105,7 @@ bool KronosLoadDeferredTables(Session& s)
     const Deferred d = *st.deferred;
     cancelDeferred(s);
     KronosUnitStartup(s, d.progpath, d.createUnknownFile);
-    for (const std::string& line : KronosStartupSummaries(s)) s.LogString(line);
+    for (const std::string& line : KronosStartupSummaries(s)) s.log.LogString(line);
     return true;
 }
 
@@ -121,8 +121,8 @@ void KronosUnitStartup(Session& s, const std::string& progpath, bool createUnkno
     log.clear();
 
     if (createUnknownFile) {
-        const std::string unknown = s.diagnosticPath(kKroUnknownParamFile);
-        if (s.diagnosticsOnFirstLine)
+        const std::string unknown = s.paths.diagnosticPath(kKroUnknownParamFile);
+        if (s.paths.diagnosticsOnFirstLine)
             defs.unknownParamFile.openOnFirstLine(unknown);
         else if (!defs.unknownParamFile.open(unknown))
             log.push_back("Could not create " + inCurrentFolder(unknown.c_str()));
@@ -157,12 +157,12 @@ void TriKroReadSettings(Session& s, const IniFile& ini)
 {
     // A run from the command line keeps no record of the value maps.
     std::ofstream record;
-    if (!s.diagnosticsOnFirstLine) {
-        const std::string path = s.diagnosticPath(kDebugIniFile);
+    if (!s.paths.diagnosticsOnFirstLine) {
+        const std::string path = s.paths.diagnosticPath(kDebugIniFile);
         record.open(path, std::ios::binary | std::ios::trunc);
         if (!record) startup(s).pendingLines.push_back("Could not create " + inCurrentFolder(path.c_str()));
     }
-    ReadTriKroValueMaps(ini, s.progpath, triKroTables(s).valueMaps, record ? &record : nullptr);
+    ReadTriKroValueMaps(ini, s.paths.progpath, triKroTables(s).valueMaps, record ? &record : nullptr);
 }
 
 std::vector<std::string> KronosStartupSummaries(Session& s)
@@ -190,7 +190,7 @@ void TriKroLoadLists(Session& s, const std::string& progpath)
         }
         log.push_back(format("Read TriEffectNameList.txt from %s: %zu rows", folderOf(path).c_str(), names.size()));
     }
-    for (const std::string& line : log) s.LogString(line);
+    for (const std::string& line : log) s.log.LogString(line);
 }
 
 }  // namespace tolvex

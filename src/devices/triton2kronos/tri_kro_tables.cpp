@@ -151,7 +151,7 @@ void ReadTriKroValueMaps(const IniFile& ini, const std::string& progpath, TriKro
 
 TriKroTables& triKroTables(Session& s)
 {
-    return s.records<TriKroTables>();
+    return s.families.records<TriKroTables>();
 }
 
 }  // namespace tolvex

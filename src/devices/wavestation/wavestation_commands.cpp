@@ -29,17 +29,17 @@ void saveShortData(Session& s, ByteView sx, const WSSRFormat& f)
     // WSSR_format leaves room for one data byte, the checksum and F7.
     const std::size_t n = (sx.size() - f.start - 2) / 2;
     // A trace for diagnosis: the command goes on without it.
-    const std::string trace = s.diagnosticPath(kDebugFormatFile);
+    const std::string trace = s.paths.diagnosticPath(kDebugFormatFile);
     try {
         writeReportFile(s, trace, WSSR_unnibble(sx, f.start, n));
     } catch (const TolvexError&) {
-        s.LogString("Could not create " + trace);
+        s.log.LogString("Could not create " + trace);
     }
     const std::size_t after = f.start + 2 * n;
-    s.debuglog(format("From Sysex message of length %zu Writing %zu bytes to debug_format.bin", sx.size(), n));
-    s.debuglog(format("Next two characters Sysex file (cksum and F7): %x %x", sx[after], sx[after + 1]));
-    s.debuglog(format("Size of TWSSR_patch %zu", sizeof(TWSSR_patch)));
-    s.debuglog(format("Size of TWSSR_INDIV %zu", sizeof(TWSSR_indiv)));
+    s.log.debuglog(format("From Sysex message of length %zu Writing %zu bytes to debug_format.bin", sx.size(), n));
+    s.log.debuglog(format("Next two characters Sysex file (cksum and F7): %x %x", sx[after], sx[after + 1]));
+    s.log.debuglog(format("Size of TWSSR_patch %zu", sizeof(TWSSR_patch)));
+    s.log.debuglog(format("Size of TWSSR_INDIV %zu", sizeof(TWSSR_indiv)));
 }
 
 // The name lines of a bank (CR LF), each name also stored at [bank][index]
@@ -68,8 +68,8 @@ void fill(Records& records, const Bytes& data)
 
 bool Extract_WSSR(Session& s, ByteView sx)
 {
-    WSSRRecords& r = s.records<WSSRRecords>();
-    s.debuglog(format("Length of Sysex String: %zx", sx.size()));
+    WSSRRecords& r = s.families.records<WSSRRecords>();
+    s.log.debuglog(format("Length of Sysex String: %zx", sx.size()));
     r.WSSR_curr_bank_num = 0;
     r.WSSR_curr_patch_perf_num = 0;
     r.WSSR_curr_message_type = sx.size() > 4 ? sx[4] : 0;
@@ -91,9 +91,9 @@ bool Extract_WSSR(Session& s, ByteView sx)
     // a missing byte after it counts as not F7.
     const std::size_t after = f->start + 2 * f->size;
     r.WSSR_curr_patch_checksum = after < sx.size() ? sx[after] : 0;
-    s.debuglog(format("Chksum in SR Sysex file: %x, calculated cksum: %x", r.WSSR_curr_patch_checksum,
-                      WSSR_checksum(sx.subspan(f->start, 2 * f->size))));
-    if (after + 1 >= sx.size() || sx[after + 1] != 0xF7) s.debuglog("Next Character in SX file is not F7");
+    s.log.debuglog(format("Chksum in SR Sysex file: %x, calculated cksum: %x", r.WSSR_curr_patch_checksum,
+                          WSSR_checksum(sx.subspan(f->start, 2 * f->size))));
+    if (after + 1 >= sx.size() || sx[after + 1] != 0xF7) s.log.debuglog("Next Character in SX file is not F7");
     return true;
 }
 
@@ -103,7 +103,7 @@ void Extract_WS_proc(Session& s)
     if (!selected) return;
     const TSXstorage& entry = *s.messages.at(*selected).storage;
     if (!Extract_WSSR(s, entry.sxdata)) return;
-    WSSRRecords& r = s.records<WSSRRecords>();
+    WSSRRecords& r = s.families.records<WSSRRecords>();
     std::filesystem::path bin(entry.filename.empty() ? "untitled" : entry.filename.str());
     writeReportFile(s, bin.replace_extension(".bin").string(), r.WSSR_generic_data);
 
@@ -134,7 +134,7 @@ void Extract_WS_proc(Session& s)
 
 void WS_LoadMappingButton(Session& s)
 {
-    WSSRRecords& r = s.records<WSSRRecords>();
+    WSSRRecords& r = s.families.records<WSSRRecords>();
     const std::pair<const char*, WSSRNameTable*> files[] = {{kPatchMappingFile, &r.WSSR_global_patch_name_table},
                                                             {kPerfMappingFile, &r.WSSR_global_perf_name_table}};
     for (const auto& [name, table] : files) {

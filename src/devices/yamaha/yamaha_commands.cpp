@@ -93,20 +93,20 @@ void warnDoubleQuote(Session& s, const std::uint8_t* name)
 
 void mapVoicesOfSelected(Session& s, int first)
 {
-    YamahaTables& t = s.records<YamahaTables>();
+    YamahaTables& t = s.families.records<YamahaTables>();
     if (unpackSelected(s, [&](const Bytes& sx) { ExtractDXTX_VMEM(sx, t.DXTX_VMEM); })) mapVoices(t, first);
 }
 
 DebugLog debugFileOf(Session& s)
 {
-    return [&s](const std::string& line) { s.debuglog(line); };
+    return [&s](const std::string& line) { s.log.debuglog(line); };
 }
 
 }  // namespace
 
 void Yam_Conv_VMEM(Session& s)
 {
-    YamahaTables& t = s.records<YamahaTables>();
+    YamahaTables& t = s.families.records<YamahaTables>();
     const TSXstorage* m = unpackSelected(s, [&](const Bytes& sx) { ExtractDXTX_VMEM(sx, t.DXTX_VMEM); });
     if (!m) return;
     const OutputFiles files(s, *m);
@@ -126,7 +126,7 @@ void Yam_Map32_64(Session& s)
 
 void Yam_ConvDX7p(Session& s)
 {
-    YamahaTables& t = s.records<YamahaTables>();
+    YamahaTables& t = s.families.records<YamahaTables>();
     const TSXstorage* m = unpackSelected(s, [&](const Bytes& sx) { ExtractDX7iiPerfBank(sx, t.DX7iiPackedPerf); });
     if (!m) return;
     OutputFiles(s, *m).writeReport(t.DX7iiPackedPerf, dx7iiBankReport(t), true);
@@ -134,7 +134,7 @@ void Yam_ConvDX7p(Session& s)
 
 void Yam_ConvDX7peb(Session& s)
 {
-    YamahaTables& t = s.records<YamahaTables>();
+    YamahaTables& t = s.families.records<YamahaTables>();
     const TSXstorage* m = unpackSelected(s, [&](const Bytes& sx) { ExtractDX7iiPerfEditBuf(sx, t.DX7iiPerfEditBuf); });
     if (!m) return;
     const OutputFiles files(s, *m);
@@ -144,7 +144,7 @@ void Yam_ConvDX7peb(Session& s)
 
 void Yam_ConvTX802pb(Session& s)
 {
-    YamahaTables& t = s.records<YamahaTables>();
+    YamahaTables& t = s.families.records<YamahaTables>();
     const TSXstorage* m =
         unpackSelected(s, [&](const Bytes& sx) { ExtractTX802PMEM(sx, t.TX802PMEM, debugFileOf(s)); });
     if (!m) return;
@@ -154,7 +154,7 @@ void Yam_ConvTX802pb(Session& s)
 
 void Yam_ConvTX802p(Session& s)
 {
-    YamahaTables& t = s.records<YamahaTables>();
+    YamahaTables& t = s.families.records<YamahaTables>();
     const TSXstorage* m =
         unpackSelected(s, [&](const Bytes& sx) { ExtractTX802PCED(sx, t.TX802PCED, debugFileOf(s)); });
     if (!m) return;
@@ -164,8 +164,8 @@ void Yam_ConvTX802p(Session& s)
 
 std::optional<int> dxChannel(Session& s, int highest)
 {
-    if (s.text.get(ctl::Channel) == "Chan") {
-        s.text.set(ctl::Channel, "0");
+    if (s.controls.text.get(ctl::Channel) == "Chan") {
+        s.controls.text.set(ctl::Channel, "0");
         return 0;
     }
     return checkedChannel(s, highest, kChannelText);
@@ -183,7 +183,7 @@ void Yam_DX7pb_to_TX802pb(Session& s)
     const MsgResult range = s.shell.captionedBox("Tolvex", "Select Target Bank range for TX802", MsgIcon::Question,
                                                  MsgButtons::YesNoCancel, {"1-32", "33-64", "Cancel"});
     if (range != MsgResult::Yes && range != MsgResult::No) return;
-    YamahaTables& t = s.records<YamahaTables>();
+    YamahaTables& t = s.families.records<YamahaTables>();
     t.DX7iiPackedPerf = source;
     Yam_DX7pb_to_TX802PMEM(source, range == MsgResult::Yes ? 0 : 32, *chan, t.TX802PMEM);
     s.messages.append("TX802 Perf converted from DX7", TX802PMEMtoSysex(*chan, t.TX802PMEM),
@@ -196,7 +196,7 @@ void Yam_DX7p_to_TX802p(Session& s)
     if (!entry) return;
     const auto chan = dxChannel(s, 15);
     if (!chan) return;
-    YamahaTables& t = s.records<YamahaTables>();
+    YamahaTables& t = s.families.records<YamahaTables>();
     if (!unpacked(s, [&] { ExtractDX7iiPerfEditBuf(s.messages.at(*entry).storage->sxdata, t.DX7iiPerfEditBuf); }))
         return;
     t.TX802PCED = Yam_DX7p_to_TX802PCED(t.DX7iiPerfEditBuf, *chan);
@@ -213,9 +213,9 @@ void CheckSumCheckClick(Session& s)
     for (std::size_t i : s.messages.selectedIndexes()) {
         std::string detail;
         const bool ok = DX7VerifyCheckSum(s.messages.at(i).storage->sxdata, detail);
-        s.textColor.set(kCheckSumCheck, ok ? "green" : "red");
-        s.LogString("Checking: " + s.messages.textAt(i) +
-                    (ok ? std::string(": Checksum Correct") : ": Checksum Invalid " + detail));
+        s.controls.textColor.set(kCheckSumCheck, ok ? "green" : "red");
+        s.log.LogString("Checking: " + s.messages.textAt(i) +
+                        (ok ? std::string(": Checksum Correct") : ": Checksum Invalid " + detail));
     }
 }
 

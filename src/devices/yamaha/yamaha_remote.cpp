@@ -30,7 +30,7 @@ public:
     NameFile& operator=(const NameFile&) = delete;
     ~NameFile()
     {
-        if (out_.is_open()) s_.LogString("Wrote " + path_);
+        if (out_.is_open()) s_.log.LogString("Wrote " + path_);
     }
 
     void write(const std::string& text)
@@ -54,7 +54,7 @@ private:
 // A dump still arriving is let in before the next request goes out.
 void waitWhileBusy(Session& s)
 {
-    while (s.MidiInBusy) s.shell.ProcessMessages();
+    while (s.operation.MidiInBusy) s.shell.ProcessMessages();
 }
 
 // Program change p, then the request; the answer's bytes, or nothing after
@@ -104,7 +104,7 @@ Bytes vcedAnswer(int chan)
 void ReadDX7Cart(Session& s, int chan)
 {
     if (!requirePorts(s)) return;
-    YamahaTables& t = s.records<YamahaTables>();
+    YamahaTables& t = s.families.records<YamahaTables>();
     NameFile file(s, kCartProgsFile);
 
     const Bytes perfRequest = MakeDumpReq(DumpFormat::PEB, chan);
@@ -120,13 +120,13 @@ void ReadDX7Cart(Session& s, int chan)
         t.DX7iiPackedPerf[static_cast<std::size_t>(p - 32)] = t.DX7iiPerfEditBuf;
     }
 
-    s.debuglog("\r\nConverting to SXdata");
+    s.log.debuglog("\r\nConverting to SXdata");
     Bytes bank = DX7iiPerftoSysex(0, t.DX7iiPackedPerf);
     std::string sup;
     bool ignore = false;
     const std::string name = SxParseName(bank, sup, ignore, namingOptions(s));
     s.messages.append(name + " " + sup, std::move(bank), CleanFilenameStrip(name));
-    s.LogString("Now Reading Individual Voices...");
+    s.log.LogString("Now Reading Individual Voices...");
     file.line("\r\n\r\n");
 
     const Bytes voiceRequest = MakeDumpReq(DumpFormat::VEB, chan);
@@ -142,7 +142,7 @@ void ReadDX7Cart(Session& s, int chan)
 void ReadTX802ROM(Session& s, int chan)
 {
     if (!requirePorts(s)) return;
-    YamahaTables& t = s.records<YamahaTables>();
+    YamahaTables& t = s.families.records<YamahaTables>();
     NameFile file(s, kTX802RomProgsFile);
     const Bytes voiceRequest = MakeDumpReq(DumpFormat::VEB, chan);
     const Bytes voiceAnswer = vcedAnswer(chan);
@@ -169,7 +169,7 @@ void RdTX802ROMClick(Session& s)
 
 void YamReadSettings(Session& s, const IniFile& ini)
 {
-    auto& map = s.records<YamahaTables>().YamPerfMapping;
+    auto& map = s.families.records<YamahaTables>().YamPerfMapping;
     const auto read = [&](const char* section, int first, int last) {
         for (int k = first; k <= last; ++k) {
             const std::string name = ini.ReadString(section, std::to_string(k), "").substr(0, kVcedNameLength);

@@ -8,7 +8,9 @@ using namespace tolvex;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    const SyxParse parsed = parseSyx(fuzz::view(data, size));
+    SyxSplitter splitter;
+    splitter.feed(fuzz::view(data, size));
+    const SyxParse parsed = splitter.finish();
     std::size_t total = 0;
     for (const Bytes& m : parsed.messages) {
         fuzz::require(!m.empty() && m.front() == 0xF0);

@@ -113,8 +113,7 @@ TEST(TritonRun, RequestsAndTheirRefusals)
 TEST(TritonRun, ParsEfxWaitsForTheAnswer)
 {
     TempDir dir;
-    const auto here = std::filesystem::current_path();
-    std::filesystem::current_path(dir.str());
+    const testing::InFolder in(dir.str());
     TritonPort triton;
     auto& block = triton.combi.Ins_Effect_Group[1].Ins_Effect_Data;
     block.fill(0x11);
@@ -132,7 +131,6 @@ TEST(TritonRun, ParsEfxWaitsForTheAnswer)
     const RunResult unanswered = triton.run({"ParsEfx", "--out", "Triton"});
     EXPECT_EQ(unanswered.status, 1);
     EXPECT_EQ(unanswered.err, "Warning: No answer within 5 s: post-process TriParseEfx not run\n");
-    std::filesystem::current_path(here);
 }
 
 }  // namespace

@@ -10,7 +10,7 @@
 #include <sstream>
 
 #include "cli/runner.h"
-#include "support/temp_dir.h"
+#include "support/run_tool.h"
 
 namespace tolvex {
 namespace {
@@ -33,14 +33,10 @@ struct WsRun {
     }
     void operator()(const std::vector<std::string>& args, const std::string& script = "")
     {
-        const auto here = std::filesystem::current_path();
-        std::filesystem::current_path(dir.str());
-        std::istringstream in(script);
-        std::ostringstream o, e;
-        status = runCommands(args, in, o, e, {}, nullptr);
-        std::filesystem::current_path(here);
-        out = o.str();
-        err = e.str();
+        const testing::RunResult r = testing::runTool(args, script, {}, nullptr, dir.str());
+        status = r.status;
+        out = r.out;
+        err = r.err;
     }
     // The files a Wavestation command writes.
     std::vector<std::string> written() const

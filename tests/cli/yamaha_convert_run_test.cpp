@@ -214,13 +214,10 @@ TEST(YamahaConvertRun, TheCartridgeReaderTalksToThePortsItIsGiven)
             dx7->voices[static_cast<std::size_t>(p)] = testing::voiceNamed("Voice " + std::to_string(p));
         return std::make_unique<PortDevices>(shell, bus.makeInput(), bus.makeOutput());
     };
-    const auto here = std::filesystem::current_path();
-    std::filesystem::current_path(dir.str());
     const RunResult r = runTool(
         {"Rd DX7 CRT", "--set", "Channel=Chan", "--in", "dx7ii", "--out", "DX7II", "--save-new", dir.file("bank.syx")},
-        "", factory);
-    const RunResult noPorts = runTool({"RdTX802ROM"});
-    std::filesystem::current_path(here);
+        "", factory, nullptr, dir.str());
+    const RunResult noPorts = runTool({"RdTX802ROM"}, "", {}, nullptr, dir.str());
     EXPECT_EQ(r.status, 0) << r.err;
     const std::string names = dir.read(kCartProgsFile);
     EXPECT_EQ(names.substr(0, 29), "32=Performance 32       \r\n33=");

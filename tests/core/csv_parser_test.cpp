@@ -3,9 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-
 namespace tolvex {
 namespace {
 
@@ -35,32 +32,6 @@ TEST(CsvParser, ParseCSVLineFollowsItsFourStates)
         ParseCSVLine(c.line, out, c.sep);
         EXPECT_EQ(out, c.fields) << c.line;
     }
-}
-
-TEST(CsvParser, ReadsLinesSkippingTheHeaderWhenAsked)
-{
-    const auto path = std::filesystem::temp_directory_path() / "tolvex_csv_parser_test.csv";
-    {
-        std::ofstream f(path, std::ios::binary);
-        f << "name\tvalue\r\nA\t1\r\n\"B\tC\"\t2\n";
-    }
-    TwpsCsvParser p;
-    p.IgnoreFirstLine = true;
-    p.SetValueSeparatorType(vsTab);
-    p.LoadFromFile(path.string());
-    ASSERT_TRUE(p.ReadLn());
-    EXPECT_EQ(p.Fields(), (Fields{"A", "1"}));
-    ASSERT_TRUE(p.ReadLn());
-    EXPECT_EQ(p.Fields(), (Fields{"B\tC", "2"}));
-    EXPECT_FALSE(p.ReadLn());
-    EXPECT_TRUE(p.Fields().empty());
-    p.Close();
-    EXPECT_FALSE(p.ReadLn());
-    std::filesystem::remove(path);
-
-    TwpsCsvParser missing;
-    EXPECT_THROW(missing.LoadFromFile((path.parent_path() / "no-such-dir" / "x.csv").string()), TolvexError);
-    EXPECT_FALSE(missing.IsFileOpen());
 }
 
 }  // namespace

@@ -8,8 +8,6 @@
 
 #include <algorithm>
 #include <climits>
-#include <fstream>
-#include <iterator>
 #include <numeric>
 #include <random>
 
@@ -59,13 +57,6 @@ TEST(KorgPacking, KnownAnswersBothWays)
     EXPECT_EQ(KorgDatatoSXConvert(Bytes{0xF0, 0x42}, Bytes{0x80, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x87}),
               (Bytes{0xF0, 0x42, 0x01, 0x00, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x01, 0x07, 0xF7}));
     EXPECT_TRUE(KorgSXtoDataConvert({}, -3, -5).empty());  // dlen below 1 reads nothing, whatever the offset
-
-    // A real Triton program: its name, and its bytes packed back exactly as they came.
-    std::ifstream in(TOLVEX_FIXTURES_DIR "/korg/triton-one-program.syx", std::ios::binary);
-    const Bytes file{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    const Bytes program = KorgSXtoDataConvert(file, 8, 540);
-    EXPECT_EQ(std::string(program.begin(), program.begin() + 16), "Noisy Stabber   ");
-    EXPECT_EQ(KorgDatatoSXConvert(ByteView(file).first(8), program), file);
 }
 
 TEST(KorgPacking, RefusesBlocksReachingPastTheMessage)

@@ -1,11 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Message naming: every row of every naming table, the documented examples, cut and random input,
-// the names of real dumps, and the value and text helpers naming shares with the Triton and SP tools.
+// Message naming: known answers for each maker's forms, cut and random input, and the value and
+// text helpers naming shares with the Triton and SP tools. Real dumps are named in the contract suite.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
-#include <map>
 #include <random>
 #include <string>
 #include <vector>
@@ -47,119 +45,6 @@ Named nameOf(const Bytes& sx, NamingOptions opts = {})
     Named n;
     n.name = SxParseName(sx, n.sup, n.ignore, opts, &n.shortDesc);
     return n;
-}
-
-std::string unknown(const Bytes& sx)
-{
-    std::string s = "Unknown : ";
-    for (std::size_t i = 0; i < sx.size() && i < 9; ++i) s += format("%02X  ", sx[i]);
-    return s;
-}
-
-std::string hex(int byte)
-{
-    return format("%02X", byte);
-}
-
-// The row of `table` for `key` in tests/fixtures/naming/naming-tables.txt
-// (texts exact, trailing blanks included), or `otherwise` when it has none.
-std::string lookup(const std::string& table, const std::string& key, const std::string& otherwise = "")
-{
-    static const auto rows = [] {
-        std::map<std::string, std::string> out;  // "table<TAB>key" -> text
-        std::ifstream in(std::string(TOLVEX_FIXTURES_DIR) + "/naming/naming-tables.txt");
-        for (std::string line; std::getline(in, line);) {
-            if (line.empty() || line[0] == '#') continue;
-            const auto tab2 = line.find('\t', line.find('\t') + 1), quote = line.find('"', tab2);
-            out[line.substr(0, tab2)] = line.substr(quote + 1, line.rfind('"') - quote - 1);
-        }
-        return out;
-    }();
-    const auto it = rows.find(table + '\t' + key);
-    return it == rows.end() ? otherwise : it->second;
-}
-
-// Each sweep names `hex` with every byte value in place of "..", expecting
-// `prefix` and then the table's row for the value, or `missing` when the table
-// has none ("?": the name of an unknown message). Values in `skip` have their
-// own tests.
-TEST(SxParseName, EveryRowOfTheByteTables)
-{
-    // Length nibbles 0 1 2 3 (0x12: only its low half counts), object number 0 0 2 A.
-    const std::string pv = "Peavey DPM SP ", spTail = " 00 01 12 03 00 00 02 0A 00 F7";
-    const struct {
-        const char* table;
-        std::string hex, prefix, missing = "", sup = "";
-        std::vector<int> skip = {};
-    } sweeps[] = {
-        // The 7F in byte 2 stops Ensoniq, Korg and Yamaha at the maker's name.
-        {"maker", "F0 .. 7F", "", "?", "", {0x7E}},
-        {"maker-american", "F0 00 00 .. F7", "", "?"},
-        {"maker-european", "F0 00 20 .. F7", "", "Unknown 2nd of 3-byte ID"},
-        {"korg-m1", "F0 42 30 19 .. 00 20 00 F7", "Korg M1 Synthesizer"},
-        {"korg-wavestation", "F0 42 30 28 .. 00 20 00 F7", "Korg Wavestation"},
-        {"korg-triton", "F0 42 30 50 .. 00 20 00 F7", "Korg Triton", "", "", {0x41, 0x4C, 0x4D}},
-        {"yamaha-bulk", "F0 43 05 .. 01 1B F7", "Yamaha Bulk Dump: ", "", "Byte Count 9BH, 155 (d)", {0x7E}},
-        {"peavey-object", "F0 00 00 1B 02 05 7F 01 .." + spTail, pv + "Data Object Dump Request: ", "", "Obj # 42"},
-        {"peavey-object", "F0 00 00 1B 02 05 7F 02 .." + spTail, pv + "Data Object Dump: ", "", "Len: 291, Obj# 42"},
-        {"peavey-object", "F0 00 00 1B 02 05 7F 03 .." + spTail, pv + "Data Object Delete Request: ", "", "Obj # 42"},
-        {"peavey-reply", "F0 00 00 1B 02 05 7F 10 .." + spTail, pv + "Reply: "},
-    };
-    for (const auto& sweep : sweeps)
-        for (int b = 0; b < 256; ++b) {
-            if (std::find(sweep.skip.begin(), sweep.skip.end(), b) != sweep.skip.end()) continue;
-            std::string h = sweep.hex;
-            const Named n = nameOf(bytesOf(h.replace(h.find(".."), 2, hex(b))));
-            const std::string missing = sweep.missing == "?" ? unknown(bytesOf(h)) : sweep.missing;
-            EXPECT_EQ(n.name, sweep.prefix + lookup(sweep.table, hex(b), missing)) << h;
-            EXPECT_EQ(n.sup, sweep.sup) << h;
-        }
-}
-
-TEST(SxParseName, KorgModels)
-{
-    for (int model = 0; model < 256; ++model) {
-        const auto m = static_cast<std::uint8_t>(model);
-        const std::string modelName = lookup("korg-model", hex(model)),
-                          base = modelName.empty() ? "Korg" : "Korg " + modelName;
-        EXPECT_EQ(nameOf({0xF0, 0x42, 0x3A, m}).name, base) << model;
-        // A model without a function table names no function.
-        const bool hasFunctions = model == 0x19 || model == 0x28 || model == 0x50 || model == 0x68;
-        for (int fn = 0; fn < 256 && !hasFunctions; ++fn)
-            EXPECT_EQ(nameOf({0xF0, 0x42, 0x30, m, static_cast<std::uint8_t>(fn), 0x00, 0x20, 0x00, 0xF7}).name, base)
-                << "model " << model << " function " << fn;
-    }
-}
-
-TEST(SxParseName, EnsoniqModelsAndTypes)
-{
-    for (int model = 0; model < 256; ++model) {
-        const std::string modelName = lookup("ensoniq-model", hex(model));
-        for (int t = 0; t < 256; ++t) {
-            const Bytes sx = {0xF0, 0x0F, static_cast<std::uint8_t>(model), 0, 0, static_cast<std::uint8_t>(t), 0xF7};
-            const std::string type = modelName.empty() ? "" : lookup("ensoniq", hex(model) + " " + hex(t));
-            ASSERT_EQ(nameOf(sx).name, modelName.empty() ? "Ensoniq" : "Ensoniq - " + modelName + type)
-                << model << " " << t;
-        }
-    }
-}
-
-TEST(SxParseName, YamahaDataFormatNames)
-{
-    // Every documented format name, and near misses: blanks and case count.
-    std::ifstream in(std::string(TOLVEX_FIXTURES_DIR) + "/naming/naming-tables.txt");
-    std::vector<std::string> formatNames = {"8952S.", "8952pm"};
-    for (std::string line; std::getline(in, line);)
-        if (line.starts_with("yamaha-data\t")) formatNames.push_back(line.substr(13, 6));
-    for (const std::string& formatName : formatNames) {
-        const std::string text = lookup("yamaha-data", "[" + formatName + "]");
-        Bytes sx = {0xF0, 0x43, 0x00, 0x7E, 0x00, 0x10, 'L', 'M', ' ', ' '};
-        sx.insert(sx.end(), formatName.begin(), formatName.end());
-        sx.push_back(0xF7);
-        const Named n = nameOf(sx);
-        EXPECT_EQ(n.name, "Yamaha Bulk Dump: " + text) << formatName;
-        EXPECT_EQ(n.sup, "Byte Count 10H, 16 (d)Classification Name |LM  |Data Format Name |" + formatName + "|");
-    }
 }
 
 struct Example {
@@ -233,6 +118,16 @@ const std::vector<Example>& examples()
         {"F0 42 30 50 41 00 02 05 00 00 7F F7", "Korg Triton: Parm Unknown format"},
         {"F0 42 30 50 41 00 02 05 00 00 7F 7F 00 F7", "Korg Triton: Parm Unknown format"},
         {"F0 41 10 42 12 40 00 7F 00 41 F7", "Roland"},
+        {"F0 01 F7", "Sequential Circuits"},
+        {"F0 7D 7F F7", "Non-Commercial"},
+        {"F0 00 00 1B F7", "Peavey "},
+        {"F0 42 3A 19 F7", "Korg M1 Synthesizer"},
+        {"F0 42 30 50 40 00 20 00 F7", "Korg Triton: Current Program Dump"},
+        {"F0 43 05 09 01 1B F7", "Yamaha Bulk Dump: Packed 32 Voice", "Byte Count 9BH, 155 (d)"},
+        {"F0 43 00 7E 00 10 4C 4D 20 20 38 39 35 32 50 45 F7", "Yamaha Bulk Dump: TX802 Performance edit buffer",
+         "Byte Count 10H, 16 (d)Classification Name |LM  |Data Format Name |8952PE|"},
+        {"F0 43 00 7E 00 10 4C 4D 20 20 38 39 35 32 70 6D F7", "Yamaha Bulk Dump: ",  // case counts
+         "Byte Count 10H, 16 (d)Classification Name |LM  |Data Format Name |8952pm|"},
         {"F0 00 00 0E 01 F7", "Alesis"},
         {"F0 00 20 1F 00 F7", "TC Electronic"},
         {"F0 00 20 05 F7", "Unknown 2nd of 3-byte ID"},
@@ -352,61 +247,6 @@ TEST(SxParseName, RandomBytesAndTheirCutsNameConsistently)
             << SxStringToHexList(sx) << " cut to " << cut.size() << ": " << part.name << " / " << whole.name;
     }
     EXPECT_GT(compared, 10000);
-}
-
-// Messages of a .syx fixture, each ending at its F7.
-std::vector<Bytes> fixtureMessages(const std::string& path)
-{
-    std::ifstream in(std::string(TOLVEX_FIXTURES_DIR) + "/" + path, std::ios::binary);
-    std::vector<Bytes> out(1);
-    for (char c; in.get(c);) {
-        out.back().push_back(static_cast<std::uint8_t>(c));
-        if (c == '\xF7') out.emplace_back();
-    }
-    out.pop_back();
-    return out;
-}
-
-TEST(SxParseName, RealDumps)
-{
-    // Each message's name, then a tab and its detail line when it has one.
-    const std::string ws = "Korg Wavestation : ", perf = ws + "All Performance Dump (within bank)",
-                      patch = ws + "All Patch Dump (within bank)", lm = "Classification Name |LM  |Data Format Name |";
-    const struct {
-        const char* file;
-        std::vector<std::string> names;
-    } cases[] = {
-        {"yamaha/dx7-rom1a.syx", {"Yamaha Bulk Dump: Packed 32 Voice\tByte Count 1000H, 4096 (d)"}},
-        {"yamaha/dx7-single-voice-keybd01.syx",
-         {"Yamaha Bulk Dump: Voice Edit Buffer   KEYBD 01  \tByte Count 9BH, 155 (d)"}},
-        {"yamaha/dx7ii-performance-bank-a.syx",
-         {"Yamaha Bulk Dump: DX7 II Packed 32 Performance\tByte Count 66AH, 1642 (d)" + lm + "8973PM|"}},
-        {"yamaha/tx802-performance-bank.syx",
-         {"Yamaha Bulk Dump: TX802 Performance Bulk\tByte Count A8H, 168 (d)" + lm + "8952PM|"}},
-        {"yamaha/tx802-voice-bank-with-amem.syx",
-         {"Yamaha Parameter Change: Performance Parameter Change : P 77\t4Dh  00h  F7h  ",
-          "Yamaha Bulk Dump: Packed 32 Supplement\tByte Count 460H, 1120 (d)",
-          "Yamaha Bulk Dump: Packed 32 Voice\tByte Count 1000H, 4096 (d)"}},
-        {"ensoniq/vfx-all-programs.syx", {"Ensoniq - VFX SD / SD-1 : All Programs"}},
-        {"korg/03rw-program-bank.syx", {"Korg O3R/W"}},
-        {"korg/triton-one-program.syx", {"Korg Triton: One Program Dump"}},
-        {"korg/wavestation-factory.syx",
-         {perf, perf, patch, patch, ws + "All Wave Sequence Dump", ws + "Multi Mode Setup Dump",
-          ws + "Micro Tune Scales Dump", ws + "Performance Map Dump", ws + "System Setup Dump"}},
-    };
-    for (const auto& c : cases) {
-        std::vector<std::string> names;
-        for (const Bytes& m : fixtureMessages(c.file)) {
-            const Named n = nameOf(m);
-            names.push_back(n.sup.empty() ? n.name : n.name + "\t" + n.sup);
-        }
-        EXPECT_EQ(names, c.names) << c.file;
-    }
-    // 24 parameter changes, each named with its own value.
-    const auto changes = fixtureMessages("yamaha/dx7-parameter-changes.syx");
-    ASSERT_EQ(changes.size(), 24u);
-    for (const auto& m : changes)
-        EXPECT_EQ(nameOf(m).name, format("Yamaha Parameter Change: DX Voice Parameter     : P %d", m[4]));
 }
 
 TEST(NamingHelpers, PeaveyNibbleFieldsAndTriton14BitValues)

@@ -296,7 +296,7 @@ TEST(Settings, ReportsOfACopyStartedAtHomeGoBesideTheLastFile)
     } cases[] = {{dir.file("usr/bin"), dir.file("home"), true},
                  {dir.file("usr/bin"), dir.file("work"), false},
                  {dir.str(), dir.file("home"), false}};
-    const auto before = std::filesystem::current_path();
+    const testing::InFolder restore("");
     for (const auto& c : cases) {
         EXPECT_EQ(reportsFollowLastFile(c.progpath, c.startedIn), c.follows) << c.progpath << " in " << c.startedIn;
         std::filesystem::current_path(c.startedIn);
@@ -308,7 +308,6 @@ TEST(Settings, ReportsOfACopyStartedAtHomeGoBesideTheLastFile)
         const std::string expected = c.follows ? dir.file("home/dumps") : c.startedIn;
         EXPECT_TRUE(std::filesystem::equivalent(std::filesystem::current_path(), expected)) << c.startedIn;
     }
-    std::filesystem::current_path(before);
 }
 
 // No window takes a port of a Tolvex (its own or another window's) as its default.

@@ -186,8 +186,7 @@ TEST(CsvBankFiles, APerformanceMapOfFewerRowsStillBuildsItsMessage)
 TEST(CsvBankFiles, OpenCsvAppendsOnlyWhatItRead)
 {
     TempDir dir;
-    const auto here = std::filesystem::current_path();
-    std::filesystem::current_path(dir.str());
+    const testing::InFolder in(dir.str());
     const std::string good = dir.write("map.csv", "WS SR Performance Map\n" + mapRows(128));
     const std::string unimplemented = dir.write("voices.csv", "TX802 Voice Bank\n");
     const struct {
@@ -223,7 +222,6 @@ TEST(CsvBankFiles, OpenCsvAppendsOnlyWhatItRead)
         }
         EXPECT_FALSE(std::filesystem::exists(kCsvPackedPerfFile)) << c.box;
     }
-    std::filesystem::current_path(here);
 }
 
 // The side file CSV-DX7iiPackedPerf.bin never blocks the read: a folder that

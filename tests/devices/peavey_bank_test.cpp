@@ -19,22 +19,13 @@
 namespace tolvex {
 namespace {
 
+using testing::InFolder;
 using testing::readFile;
 
 using namespace testing;
 
 // The report of the simulator's scripted bank, checked line by line by hand once.
 const std::string kReportFixture = std::string(TOLVEX_FIXTURES_DIR) + "/peavey/sp-bank-report.txt";
-
-// Reports go to the current folder: each test gets its own.
-struct InFolder {
-    explicit InFolder(const std::string& folder) : previous(std::filesystem::current_path())
-    {
-        std::filesystem::current_path(folder);
-    }
-    ~InFolder() { std::filesystem::current_path(previous); }
-    std::filesystem::path previous;
-};
 
 // A rig with the SP on its port, the debug file in a fresh folder that is
 // also the current folder.

@@ -395,15 +395,12 @@ struct Workspace {
     Workspace()
     {
         setenv("XDG_CONFIG_HOME", dir.file("config").c_str(), 1);
-        std::filesystem::current_path(dir.str());
         s.paths.progpath = s.paths.settingsFolder = dir.str();
         dir.write(kKroInitCombiFile, Bytes(t.init.begin(), t.init.end()));
         dir.write(kKroDefaultEfxDataFile, Bytes(t.efx.begin(), t.efx.end()));
         dir.write("TriProgNameList.txt", "Prog A0\r\nProg A1\r\n");
         s.controls.text.set(ctl::Tri_Gchan, "1");
     }
-    ~Workspace() { std::filesystem::current_path(here); }
-
     void run(const Bytes& message, const std::string& prog = "0")
     {
         s.messages.append("in", message, "");
@@ -414,8 +411,8 @@ struct Workspace {
     Bytes last() const { return s.messages.at(s.messages.count() - 1).storage->sxdata; }
     std::string lastLabel() const { return s.messages.at(s.messages.count() - 1).text; }
 
-    std::filesystem::path here = std::filesystem::current_path();
     TempDir dir;
+    testing::InFolder in{dir.str()};
     Tables t;
     testing::ScriptedShell shell;
     Session s{shell};

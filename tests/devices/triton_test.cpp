@@ -36,14 +36,9 @@ const std::string kOneProgram = std::string(TOLVEX_FIXTURES_DIR) + "/korg/triton
 // Runs the test in a folder of its own (the tools write to the current folder)
 // with its own settings folder.
 struct Workspace {
-    Workspace()
-    {
-        std::filesystem::current_path(dir.str());
-        setenv("XDG_CONFIG_HOME", dir.file("config").c_str(), 1);
-    }
-    ~Workspace() { std::filesystem::current_path(here); }
+    Workspace() { setenv("XDG_CONFIG_HOME", dir.file("config").c_str(), 1); }
     TempDir dir;
-    std::filesystem::path here = std::filesystem::current_path();
+    InFolder in{dir.str()};
 };
 
 std::vector<std::string> lines(const std::string& text, const std::string& end)

@@ -30,11 +30,9 @@ std::vector<Bytes> factory()
 // A session working in its own current folder, restored afterwards.
 struct Page {
     TempDir dir;
-    std::filesystem::path here = std::filesystem::current_path();
+    testing::InFolder in{dir.str()};
     ScriptedShell shell;
     Session s{shell};
-    Page() { std::filesystem::current_path(dir.str()); }
-    ~Page() { std::filesystem::current_path(here); }
 
     void extract(const Bytes& message, const std::string& filename = "dump.syx")
     {

@@ -26,11 +26,9 @@ using testing::TempDir;
 using testing::yamahaFixture;
 
 // Runs in a fresh current folder, where the readers write.
-struct InFolder {
-    InFolder() : here(std::filesystem::current_path()) { std::filesystem::current_path(dir.str()); }
-    ~InFolder() { std::filesystem::current_path(here); }
+struct FreshFolder {
     TempDir dir;
-    std::filesystem::path here;
+    testing::InFolder in{dir.str()};
 };
 
 std::array<DX7iiPerformance, 32> fixtureBank()
@@ -84,7 +82,7 @@ std::string cartridgeLines(int lastVoice)
 
 TEST(YamahaRemote, ACartridgeReadWritesEveryNameAndRebuildsTheBank)
 {
-    InFolder folder;
+    FreshFolder folder;
     Cartridge rig;
     ReadDX7Cart(rig.s, 19);  // program changes on 19 AND 0F
     EXPECT_TRUE(rig.shell.boxes.empty()) << rig.shell.boxes.front().text;
@@ -132,7 +130,7 @@ TEST(YamahaRemote, AnUnfinishedReadKeepsWhatArrivedAndSaysWhere)
         {"bad checksum", -1, 70, "Checksum error in DX Sysex\ncalculated: ", 127, 97},
     };
     for (const auto& c : cases) {
-        InFolder folder;
+        FreshFolder folder;
         folder.dir.write(kCartProgsFile, "earlier read\r\n");
         Cartridge rig;
         rig.dx7.answersLeft = c.answers;
@@ -160,7 +158,7 @@ TEST(YamahaRemote, AnUnfinishedReadKeepsWhatArrivedAndSaysWhere)
 
 TEST(YamahaRemote, TheTX802RomReadSendsPrograms0To63AndNumbers192To255)
 {
-    InFolder folder;
+    FreshFolder folder;
     Rig rig;
     // An instrument on another channel than 1 hears the requests on its device number too.
     SimulatedYamaha tx802(rig.bus, rig.shell, rig.port, 5);

@@ -194,11 +194,11 @@ TEST(YamahaCommands, EditBuffersGoToFilesBesideTheirEntry)
     EXPECT_EQ(dir.read("say.csv").substr(0, csv.size()), csv);
 
     // An entry without a file (received from the instrument) writes "untitled" in the current folder.
-    const std::string here = std::filesystem::current_path().string();
-    std::filesystem::current_path(dir.str());
-    page.add(editBuffer(eb), "");
-    Yam_ConvDX7peb(page.s);
-    std::filesystem::current_path(here);
+    {
+        const testing::InFolder in(dir.str());
+        page.add(editBuffer(eb), "");
+        Yam_ConvDX7peb(page.s);
+    }
     EXPECT_EQ(dir.read("untitled.bin"), std::string(eb.begin(), eb.end()));
     EXPECT_EQ(dir.read("untitled.txt"), dir.read("sets.2024/split.txt"));
 }

@@ -12,24 +12,13 @@
 
 #include "cli/runner.h"
 #include "core/sysex/syx_file.h"
+#include "support/temp_dir.h"
 
 namespace tolvex::testing {
 
 struct RunResult {
     int status;
     std::string out, err;
-};
-
-// Changes the current folder for its lifetime (commands write reports there).
-struct InFolder {
-    explicit InFolder(const std::string& folder) : previous(std::filesystem::current_path())
-    {
-        if (!folder.empty()) std::filesystem::current_path(folder);
-    }
-    ~InFolder() { std::filesystem::current_path(previous); }
-    InFolder(const InFolder&) = delete;
-    InFolder& operator=(const InFolder&) = delete;
-    std::filesystem::path previous;
 };
 
 // Runs `tolvex-cli run ARGS` with `script` on standard input, in `folder` when

@@ -49,4 +49,17 @@ private:
     std::filesystem::path path_;
 };
 
+// Changes the current folder for its lifetime (commands write reports there);
+// an empty name leaves it.
+struct InFolder {
+    explicit InFolder(const std::string& folder) : previous(std::filesystem::current_path())
+    {
+        if (!folder.empty()) std::filesystem::current_path(folder);
+    }
+    ~InFolder() { std::filesystem::current_path(previous); }
+    InFolder(const InFolder&) = delete;
+    InFolder& operator=(const InFolder&) = delete;
+    std::filesystem::path previous;
+};
+
 }  // namespace tolvex::testing

@@ -51,8 +51,6 @@ public:
     operator std::string() const { return str(); }  // NOLINT: reads as the string it holds
     bool empty() const { return block_ == nullptr; }
     std::size_t size() const { return block_ ? block_->size : 0; }
-    // True when both hold the very same copy (not merely equal texts).
-    bool sharesWith(const SharedText& other) const { return block_ == other.block_; }
     void swap(SharedText& other) noexcept { std::swap(block_, other.block_); }
 
     friend bool operator==(const SharedText& a, const SharedText& b) { return a.view() == b.view(); }

@@ -110,13 +110,6 @@ SyxParse SyxSplitter::finish()
     return std::move(out_);
 }
 
-SyxParse parseSyx(ByteView data)
-{
-    SyxSplitter splitter;
-    splitter.feed(data);
-    return splitter.finish();
-}
-
 namespace {
 
 // A file of many megabytes becomes as many megabytes of messages on the heap.

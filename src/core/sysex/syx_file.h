@@ -54,8 +54,6 @@ private:
     std::uintmax_t fed_ = 0;       // bytes fed so far
 };
 
-SyxParse parseSyx(ByteView data);
-
 // Reads and splits a file piece by piece; throws TolvexError naming the file
 // when it cannot be read. With a sink the messages go there (see SyxSplitter).
 SyxParse readSyxFile(const std::string& path, SyxSplitter::Sink sink = {});

@@ -161,31 +161,6 @@ TEST(KronosTimbreCopy, InsertEffectsKeepTheirChainsWhereTheyCan)
     }
 }
 
-// Each partial copy writes exactly its areas of the edit record.
-TEST(KronosTimbreCopy, PartialCopiesWriteTheirAreasOnly)
-{
-    TKro_Combi src;
-    src.fill(0xAA);
-    const struct {
-        void (*copy)(const TKro_Combi&, TKro_Combi&);
-        std::vector<std::pair<std::size_t, std::size_t>> areas;  // [from, to)
-    } cases[] = {
-        {CopyNonTimbreCombiParams, {{0, 1189}, {1190, 4802}}},
-        {CopyMFXParams, {{912, 1052}}},
-        {CopyTFXParams, {{1052, 1189}}},
-        {CopyKarmaParams, {{1304, 4790}}},
-    };
-    for (const auto& c : cases) {
-        TKro_Combi dst{};
-        c.copy(src, dst);
-        for (std::size_t i = 0; i < dst.size(); ++i) {
-            const bool inside = std::any_of(c.areas.begin(), c.areas.end(),
-                                            [&](const auto& a) { return i >= a.first && i < a.second; });
-            ASSERT_EQ(dst[i], inside ? 0xAA : 0) << "byte " << i << " of area " << c.areas.front().first;
-        }
-    }
-}
-
 TEST(KronosTimbreCopy, SourceLabelsAndRefusals)
 {
     KronosSession k;
@@ -314,47 +289,6 @@ TEST(KronosTimbreCopy, MappedCopiesInitialisationAndTheirLeds)
     CopyIFXClick(s);
     EXPECT_EQ(v.IFXLEDArray[8], (CopyLed{true, CopyLedColour::Yellow}));
     EXPECT_FALSE(v.IFXLEDArray[1].lit);
-}
-
-// The shipped default effect data reads back through the shipped positions:
-// fixed parameters at their values, Wet/Dry at Wet, every other in its range.
-TEST(KronosTemplates, DefaultEffectDataHoldsTheFixedValues)
-{
-    KronosSession k;
-    const std::string data = readFile(programFolder() + "Kro_Default_EFX_Data.bin");
-    ASSERT_EQ(data.size(), 186u * 64);
-    EXPECT_EQ(data.substr(0, 64), std::string(64, '\0'));
-    const ByteView bytes(reinterpret_cast<const std::uint8_t*>(data.data()), data.size());
-    const struct {
-        int effect, pid, value;
-    } cases[] = {{2, 4, 100}, {2, 0, 0}, {1, 1, 100}, {3, 4, 100}};
-    for (const auto& c : cases) {
-        const TKroEfxParamArray& pos = kronosDefs(k.s).KroEFXParamArray.at(c.effect).at(c.pid);
-        std::int32_t v = -1;
-        ASSERT_TRUE(
-            GetBitField(bytes.subspan(64 * c.effect, 64), BFMode::LE, v, pos.KroOfs, pos.KroBitPos, pos.KroWidth));
-        EXPECT_EQ(v, c.value) << c.effect << "/" << c.pid;
-    }
-}
-
-// Rows of the shipped parameter list, among them one whose columns the facts
-// give shifted by one (its data_hex cell is missing).
-TEST(KronosTemplates, ShippedParameterListDescribesGlobalRows)
-{
-    KronosSession k;
-    const struct {
-        int typ, soc, sub, pid, idx;
-        std::string text;
-    } cases[] = {
-        {15, 0, 0, 1, 0, "Basic Key Transpose (Fn43 Ty015 So000 Su000 Pi001 Ix000)"},
-        {15, 0, 0, 109, 0, "Basic Osc/Timbre/Track Transpose (Scale Type) (Fn43 Ty015 So000 Su000 Pi109 Ix000)"},
-    };
-    std::vector<std::string> log;
-    for (const auto& c : cases)
-        EXPECT_EQ(kronosDefs(k.s).Kro_parm_desc(0x43, c.typ, c.soc, c.sub, c.pid, c.idx,
-                                                [&](const std::string& l) { log.push_back(l); }),
-                  c.text);
-    EXPECT_TRUE(log.empty());
 }
 
 }  // namespace

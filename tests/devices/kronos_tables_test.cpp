@@ -135,20 +135,6 @@ TEST(KronosTables, ValueMapsFromTheSettingsFile)
     EXPECT_EQ(defaults.DefaultKroCombSubCat, 7);
 }
 
-// The shipped value maps reach the conversion: every Triton bus to the same
-// Kronos bus, DKit to "Use Drum Kit Bus Setting", drum-kit patches to their IFX.
-TEST(KronosTables, ShippedValueMaps)
-{
-    TriKroValueMaps maps;
-    const std::string progpath = std::filesystem::read_symlink("/proc/self/exe").parent_path().string() + "/";
-    ReadTriKroValueMaps(IniFile(""), progpath, maps, nullptr);
-    EXPECT_EQ(maps.TriBusSelectMapping,
-              (std::array<std::int32_t, 14>{0x80, 0, 1, 2, 3, 4, 5, 13, 14, 15, 16, 21, 22, 25}));
-    EXPECT_EQ(maps.TriDrumKitIFXMapping, (std::array<std::int32_t, 6>{1, 2, 3, 4, 5, 0}));
-    EXPECT_EQ(maps.TriKroEfxFcMidMapping[97], 165);
-    EXPECT_EQ(maps.TriCombiCatMapping[0], 0);
-}
-
 // The start-up in a program folder of its own, with no user copies of the tables.
 struct Startup {
     Startup() { setenv("XDG_CONFIG_HOME", dir.file("config").c_str(), 1); }

@@ -518,28 +518,5 @@ TEST(ConvTriCombi, MissingTablesAndNameList)
     EXPECT_EQ(w.shell.boxes[0].text, "Cannot open file " + w.dir.str() + kKroDefaultEfxDataFile);
 }
 
-// Every Combination of a generated bank in turn, as a user would convert a
-// whole bank (also run under the sanitizers).
-TEST(ConvTriCombi, WholeBank)
-{
-    std::mt19937 rng(128);
-    auto bank = std::make_unique<triton::Ttri_Combi_bank>();
-    for (auto& c : *bank) c = randomCombi(rng);
-    const Bytes dump = testing::tritonDump(2, 0x4D, 1, 4, 0, *bank);
-    Workspace w;
-    w.s.messages.append("bank", dump, "");
-    for (int n = 0; n < 128; ++n) {
-        w.s.messages.selectOnly(0);
-        w.s.controls.text.set(ctl::KroProg, std::to_string(n));
-        ConvTriCombiBankClick(w.s, w.t.tri, w.t.kro);
-        const Bytes k = KorgSXtoDataConvert(w.last(), 7, L::size);
-        EXPECT_EQ(std::string(k.begin(), k.begin() + 2),
-                  std::string((*bank)[static_cast<std::size_t>(n)].Combi_Name.begin(),
-                              (*bank)[static_cast<std::size_t>(n)].Combi_Name.begin() + 2));
-    }
-    EXPECT_EQ(w.s.messages.count(), 129u);
-    EXPECT_TRUE(w.shell.boxes.empty());
-}
-
 }  // namespace
 }  // namespace tolvex

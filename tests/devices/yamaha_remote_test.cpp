@@ -80,40 +80,6 @@ std::string cartridgeLines(int lastVoice)
     return text;
 }
 
-TEST(YamahaRemote, ACartridgeReadWritesEveryNameAndRebuildsTheBank)
-{
-    FreshFolder folder;
-    Cartridge rig;
-    ReadDX7Cart(rig.s, 19);  // program changes on 19 AND 0F
-    EXPECT_TRUE(rig.shell.boxes.empty()) << rig.shell.boxes.front().text;
-    EXPECT_EQ(folder.dir.read(kCartProgsFile), cartridgeLines(127));
-    EXPECT_EQ(rig.s.log.lines().back(), std::string("Wrote ") + kCartProgsFile);
-    std::vector<int> expected;
-    for (int p = 32; p <= 127; ++p) expected.push_back(3 << 8 | p);
-    EXPECT_EQ(rig.programChanges(), expected);
-    int requests = 0;
-    for (const Bytes& m : rig.dx7.heard())
-        if (m.size() > 3 && m[1] == 0x43) {
-            EXPECT_EQ(m[2], 0x23);  // a dump request to device 3
-            ++requests;
-        }
-    EXPECT_EQ(requests, 96);
-
-    // The 96 answers and, among them, the bank the 32 performances make again.
-    ASSERT_EQ(rig.s.messages.count(), 97u);
-    int bankEntries = 0;
-    for (std::size_t i = 0; i < rig.s.messages.count(); ++i)
-        bankEntries += rig.s.messages.at(i).storage->sxdata.size() == kDX7iiBankLength;
-    EXPECT_EQ(bankEntries, 1);
-    Bytes fixture = yamahaFixture("dx7ii-performance-bank-a.syx").at(0);
-    fixture[2] = 0x00;  // the rebuilt bank goes to device 0
-    EXPECT_EQ(rig.s.messages.at(32).storage->sxdata, fixture);
-    EXPECT_EQ(rig.s.messages.at(32).storage->filename, "Yamaha Bulk Dump DX7 II Packed 32 Performance");
-    int said = 0;
-    for (int i = 0; i < rig.s.log.count(); ++i) said += rig.s.log.line(i) == "Now Reading Individual Voices...";
-    EXPECT_EQ(said, 1);
-}
-
 TEST(YamahaRemote, AnUnfinishedReadKeepsWhatArrivedAndSaysWhere)
 {
     const struct {

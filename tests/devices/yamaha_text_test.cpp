@@ -208,9 +208,6 @@ TEST(YamahaCommands, CheckColoursItsButtonWithTheLastVerdict)
     Page page;
     const Bytes good = yamahaFixture("dx7-rom1a.syx").at(0);
     const Bytes bad = yamahaFixture("dx7s-bank-wrong-checksum.syx").at(0);
-    CheckSumCheckClick(page.s);
-    EXPECT_EQ(page.boxes(), std::vector<std::string>{"Warning: MIDI Interface Not Installed"});
-
     FakeOutput out;
     page.s.midi.MIDI_Out_Present = true;
     page.s.midi.midiOutput = &out;
@@ -222,11 +219,6 @@ TEST(YamahaCommands, CheckColoursItsButtonWithTheLastVerdict)
     page.s.messages.setSelected(1, false);
     CheckSumCheckClick(page.s);
     EXPECT_EQ(page.s.controls.textColor.get("CheckSumCheck"), "green");
-    const auto& lines = page.s.log.lines();
-    EXPECT_EQ(std::vector<std::string>(lines.end() - 3, lines.end()),
-              (std::vector<std::string>{"Checking: entry: Checksum Correct",
-                                        "Checking: entry: Checksum Invalid is 2B, should be 1E",
-                                        "Checking: entry: Checksum Correct"}));
     EXPECT_TRUE(out.sent.empty());
 }
 

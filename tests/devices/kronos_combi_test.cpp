@@ -161,6 +161,31 @@ TEST(KronosTimbreCopy, InsertEffectsKeepTheirChainsWhereTheyCan)
     }
 }
 
+// Each partial copy writes exactly its areas of the edit record.
+TEST(KronosTimbreCopy, PartialCopiesWriteTheirAreasOnly)
+{
+    TKro_Combi src;
+    src.fill(0xAA);
+    const struct {
+        void (*copy)(const TKro_Combi&, TKro_Combi&);
+        std::vector<std::pair<std::size_t, std::size_t>> areas;  // [from, to)
+    } cases[] = {
+        {CopyNonTimbreCombiParams, {{0, 1189}, {1190, 4802}}},
+        {CopyMFXParams, {{912, 1052}}},
+        {CopyTFXParams, {{1052, 1189}}},
+        {CopyKarmaParams, {{1304, 4790}}},
+    };
+    for (const auto& c : cases) {
+        TKro_Combi dst{};
+        c.copy(src, dst);
+        for (std::size_t i = 0; i < dst.size(); ++i) {
+            const bool inside = std::any_of(c.areas.begin(), c.areas.end(),
+                                            [&](const auto& a) { return i >= a.first && i < a.second; });
+            ASSERT_EQ(dst[i], inside ? 0xAA : 0) << "byte " << i << " of area " << c.areas.front().first;
+        }
+    }
+}
+
 TEST(KronosTimbreCopy, SourceLabelsAndRefusals)
 {
     KronosSession k;

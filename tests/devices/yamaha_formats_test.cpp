@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The Yamaha bulk dump formats on real dumps and hand-built messages: unpacking,
-// building back, the checksum check and the dump requests.
+// building back, the checksum check and the dump requests the remote reads send.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -68,6 +68,10 @@ TEST(YamahaFormats, BuildersWriteTheDocumentedBytes)
 
     const Bytes zeroPced = TX802PCEDtoSysex(0, TX802Pced{});
     EXPECT_EQ(hexOf(ByteView(zeroPced).last(2)), "3A F7");
+
+    // The simulated instruments answer through the same requests, so these need known answers.
+    EXPECT_EQ(hexOf(MakeDumpReq(DumpFormat::VEB, 3)), "F0 43 23 00 F7");
+    EXPECT_EQ(hexOf(MakeDumpReq(DumpFormat::PEB, 3)), "F0 43 23 7E 4C 4D 20 20 38 39 37 33 50 45 F7");  // LM  8973PE
 
     // Covered bytes that sum to a multiple of 128 carry checksum 0, and unpack.
     std::array<DX7iiPerformance, 32> perfs{};

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // "Rd DX7 CRT" and "Rd TX802 ROM" against simulated instruments on the
-// loopback, on the scripted shell's virtual clock: whole reads, a silent
-// device, one that stops half-way, a damaged answer; and the settings
+// loopback, on the scripted shell's virtual clock: a silent device, one that
+// stops half-way, a damaged answer, the ROM read; and the settings
 // sections that name the voice map at start-up.
 #include <gtest/gtest.h>
 

@@ -281,67 +281,24 @@ TEST(ProgramChange, ChecksRangesAndSendsOnTheChannel)
     }
 }
 
-// A cancel stops the send between two messages and is used up by it; empty and
-// unterminated messages are skipped, and a failing output ends the send.
-TEST(SendSelected, SendsInOrderPacedCancellableAndSkipsWhatCannotGo)
+// A cancel stops the send between two messages and is used up by it.
+TEST(SendSelected, SendsInOrderPacedAndCancellable)
 {
-    const std::vector<std::pair<const char*, const char*>>
-        five = {{"m0", "F0 00 F7"}, {"m1", "F0 01 F7"}, {"m2", "F0 02 F7"}, {"m3", "F0 03 F7"}, {"m4", "F0 04 F7"}},
-        damaged = {{"a", "F0 01 F7"}, {"empty", ""}, {"cut", "F0 02 03"}, {"b", "F0 04 F7"}};
     const struct {
-        const std::vector<std::pair<const char*, const char*>>& messages;
         int delay;
         int cancelAfterMs;  // -1: no cancel
-        int failAfter;      // -1: the output never fails
         std::int64_t elapsed;
         std::vector<std::string> log;
-        const char* sent;
     } cases[] = {
-        {five,
-         0,
-         -1,
-         -1,
-         0,
-         {"Sending 4 of 4", "Sending: m0", "Sending: m1", "Sending: m3", "Sending: m4"},
-         "F0 00 F7 | F0 01 F7 | F0 03 F7 | F0 04 F7"},
-        {five,
-         250,
-         -1,
-         -1,
-         750,
-         {"Sending 4 of 4", "Sending: m0", "Sending: m1", "Sending: m3", "Sending: m4"},
-         "F0 00 F7 | F0 01 F7 | F0 03 F7 | F0 04 F7"},
-        {five,
-         250,
-         300,
-         -1,
-         500,
-         {"Sending 2 of 4", "Sending: m0", "Sending: m1", "Sending cancelled after 2 of 4"},
-         "F0 00 F7 | F0 01 F7"},
-        {damaged,
-         0,
-         -1,
-         -1,
-         0,
-         {"Sending 2 of 3", "Sending: a", "Not sent (no end byte F7): cut", "Sending: b"},
-         "F0 01 F7 | F0 04 F7"},
-        {damaged,
-         0,
-         -1,
-         1,
-         0,
-         {"Sending 1 of 3", "Sending: a", "Not sent (no end byte F7): cut", "Sending: b", "Sent 1 of 3 messages"},
-         "F0 01 F7"},
+        {0, -1, 0, {"Sending 4 of 4", "Sending: m0", "Sending: m1", "Sending: m3", "Sending: m4"}},
+        {250, -1, 750, {"Sending 4 of 4", "Sending: m0", "Sending: m1", "Sending: m3", "Sending: m4"}},
+        {250, 300, 500, {"Sending 2 of 4", "Sending: m0", "Sending: m1", "Sending cancelled after 2 of 4"}},
     };
     for (const auto& c : cases) {
         OutputSession o;
         o.s.midi.SendDelayMs = c.delay;
-        o.out.failAfter = c.failAfter;
-        o.append(c.messages);
-        if (&c.messages == &five)
-            for (std::size_t i : {0u, 1u, 3u, 4u}) o.s.messages.setSelected(i, true);
-        else
-            o.s.messages.selectAll(true);
+        o.append({{"m0", "F0 00 F7"}, {"m1", "F0 01 F7"}, {"m2", "F0 02 F7"}, {"m3", "F0 03 F7"}, {"m4", "F0 04 F7"}});
+        for (std::size_t i : {0u, 1u, 3u, 4u}) o.s.messages.setSelected(i, true);
         if (c.cancelAfterMs >= 0)
             o.shell.startTimer("user", c.cancelAfterMs, [&] {
                 CancelClick(o.s);
@@ -349,7 +306,8 @@ TEST(SendSelected, SendsInOrderPacedCancellableAndSkipsWhatCannotGo)
             });
         Button_sendClick(o.s);
         EXPECT_EQ(std::vector<std::string>(o.s.log.lines().begin(), o.s.log.lines().end()), c.log);
-        EXPECT_EQ(o.out.sent, testing::messagesOf(c.sent));
+        const auto order = testing::messagesOf("F0 00 F7 | F0 01 F7 | F0 03 F7 | F0 04 F7");
+        EXPECT_EQ(o.out.sent, std::vector<Bytes>(order.begin(), order.begin() + (c.cancelAfterMs < 0 ? 4 : 2)));
         EXPECT_EQ(o.shell.nowMs(), c.elapsed);
         EXPECT_FALSE(o.s.operation.CancelVisible);
         EXPECT_FALSE(CancelButton(o.s));
@@ -412,6 +370,29 @@ TEST(SendSelected, SendsItsOwnCopiesAndRefusesRemovalsMeanwhile)
         o.s.messages.selectAll(true);
         ButtonClearSelClick(o.s);  // allowed again
         EXPECT_TRUE(o.s.messages.empty());
+    }
+}
+
+TEST(SendSelected, SkipsEmptyAndUnterminatedMessagesAndStopsWhenTheOutputFails)
+{
+    const struct {
+        int failAfter;
+        std::vector<std::string> log;
+        std::size_t sent;
+    } cases[] = {
+        {-1, {"Sending 2 of 3", "Sending: a", "Not sent (no end byte F7): cut", "Sending: b"}, 2},
+        {1,
+         {"Sending 1 of 3", "Sending: a", "Not sent (no end byte F7): cut", "Sending: b", "Sent 1 of 3 messages"},
+         1},
+    };
+    for (const auto& c : cases) {
+        OutputSession o;
+        o.out.failAfter = c.failAfter;
+        o.append({{"a", "F0 01 F7"}, {"empty", ""}, {"cut", "F0 02 03"}, {"b", "F0 04 F7"}});
+        o.s.messages.selectAll(true);
+        Button_sendClick(o.s);
+        EXPECT_EQ(o.out.sent.size(), c.sent);
+        EXPECT_EQ(std::vector<std::string>(o.s.log.lines().begin(), o.s.log.lines().end()), c.log);
     }
 }
 

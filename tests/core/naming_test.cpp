@@ -206,9 +206,12 @@ TEST(SxParseName, ExamplesAndEveryPrefixOfThem)
             EXPECT_EQ(whole.sup.rfind(n.sup, 0), 0u) << e.hex << " cut to " << len << ": " << n.sup;
         }
     }
-    // The voice name needs bytes 151-160 (a whole one is in the real dumps).
+    // A DX7 single voice names itself from bytes 151-160, and not before all of them are there.
     Bytes voice = {0xF0, 0x43, 0x00, 0x00, 0x01, 0x1B};
-    voice.resize(160, 'A');
+    voice.resize(151, 0x01);
+    for (char c : std::string("KEYBD 01  ")) voice.push_back(static_cast<std::uint8_t>(c));
+    EXPECT_EQ(nameOf(voice).name, "Yamaha Bulk Dump: Voice Edit Buffer   KEYBD 01  ");
+    voice.pop_back();
     EXPECT_EQ(nameOf(voice).name, "Yamaha Bulk Dump: Voice Edit Buffer   ");
 }
 

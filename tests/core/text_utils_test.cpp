@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include "core/sysex/monitor_text.h"
-#include "core/text/version_info.h"
 #include "core_test_util.h"
 
 namespace tolvex {
@@ -142,16 +141,6 @@ TEST(TextUtils, CleanFilenameStripRemovesTheEightReservedCharacters)
 {
     EXPECT_EQ(CleanFilenameStrip("DX7: Bank 1/2?"), "DX7 Bank 12");
     EXPECT_EQ(CleanFilenameStrip("a\"*/:<>?\\b|\x01"), "ab|\x01");
-}
-
-TEST(TextUtils, GetExeVersionGivesItsThreeForms)
-{
-    EXPECT_EQ(GetExeVersion(3), "FileVersion = " TOLVEX_VERSION " ");
-    EXPECT_EQ(GetExeVersion(4), "InternalName = Tolvex ");
-    EXPECT_EQ(GetExeVersion(8), "ProductName = Tolvex ");
-    EXPECT_EQ(GetExeVersion(5), "");   // LegalCopyright is not in the record
-    EXPECT_EQ(GetExeVersion(11), "");  // no such key
-    EXPECT_EQ(GetExeVersion(3, nullptr), "No version information found");
 }
 
 TEST(TextUtils, DialogFiltersKeepDescriptionsAndMatchExtensionsInEitherCase)

@@ -155,18 +155,6 @@ TEST(Runner, CommandsWithSelectionsFieldsAndAnswers)
         EXPECT_NE(list.out.find(line), std::string::npos) << line;
 }
 
-TEST(Runner, SavesWhatItLoadedAndWhatTheCommandAdded)
-{
-    TempDir dir;
-    const std::string out = dir.file("out.syx"), all = dir.file("all.syx");
-    const RunResult saved = run({"Save As", kBank, "--file", out, "--save-list", all});
-    EXPECT_EQ(saved.status, 0) << saved.err;
-    EXPECT_EQ(saved.out, "Loading: 1 message(s)\nWriting: Yamaha Bulk Dump: Packed 32 Voice\nWrote " + out +
-                             "\nWrote " + all + "\n");
-    EXPECT_EQ(testing::readFile(out), testing::readFile(kBank));
-    EXPECT_EQ(testing::readFile(all), testing::readFile(kBank));
-}
-
 // A file the user already has is never emptied: not when the command failed,
 // added nothing or was cancelled, and not when the list is empty.
 TEST(Runner, SavingNothingOrAfterAFailureLeavesTheFileAsItWas)
@@ -193,16 +181,25 @@ TEST(Runner, SavingNothingOrAfterAFailureLeavesTheFileAsItWas)
     }
 }
 
-// "-" is standard output for the saves and for the file dialog of Save As.
-TEST(Runner, ADashSavesToStandardOutput)
+// Save As and the saves of the run write files, or standard output for "-".
+TEST(Runner, SavesWhatItLoadedAndWhatTheCommandAdded)
 {
+    TempDir dir;
+    const std::string out = dir.file("out.syx"), all = dir.file("all.syx");
+    const RunResult saved = run({"Save As", kBank, "--file", out, "--save-list", all});
+    EXPECT_EQ(saved.status, 0) << saved.err;
+    EXPECT_EQ(saved.out, "Loading: 1 message(s)\nWriting: Yamaha Bulk Dump: Packed 32 Voice\nWrote " + out +
+                             "\nWrote " + all + "\n");
+    EXPECT_EQ(testing::readFile(out), testing::readFile(kBank));
+    EXPECT_EQ(testing::readFile(all), testing::readFile(kBank));
+
     std::ostringstream captured;
     std::streambuf* const original = std::cout.rdbuf(captured.rdbuf());
-    const RunResult r = run({"Save As", kBank, "--file", "-", "--save-list", "-"});
+    const RunResult dash = run({"Save As", kBank, "--file", "-", "--save-list", "-"});
     std::cout.rdbuf(original);
-    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(dash.status, 0) << dash.err;
     EXPECT_EQ(captured.str(), testing::readFile(kBank) + testing::readFile(kBank));
-    EXPECT_EQ(r.out.find("Wrote"), std::string::npos) << r.out;
+    EXPECT_EQ(dash.out.find("Wrote"), std::string::npos) << dash.out;
 }
 
 // A run writes the window's diagnostic file when it has a line for it, and
@@ -257,28 +254,13 @@ TEST(Runner, ScriptStepsShareOneSession)
     EXPECT_EQ(run({"--script", "-"}, "do 'View Selected\n").err, "tolvex-cli run: line 1: unclosed '\n");
 }
 
-TEST(Runner, SendSysexFromAFieldToAPort)
+// Requests go out on the port as the instrument expects them; a bad box
+// refuses the request before anything is logged or sent.
+TEST(Runner, RequestsAndTheirRefusals)
 {
     MidiLoopback bus({"Synth"});
     std::vector<Bytes> heard;
     bus.attach("Synth", [&](ByteView m) { heard.emplace_back(m.begin(), m.end()); });
-    const DeviceFactory loopback = [&](Shell& shell, const std::string&) -> std::unique_ptr<MidiDevices> {
-        return std::make_unique<PortDevices>(shell, bus.makeInput(), bus.makeOutput());
-    };
-    const RunResult r = run({"Send Sysex", "--set", "SXreqString=43 10\t1 20", "--out", "synth"}, "", loopback);
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "Sending: F0 43 10 01 20 F7 \n");
-    EXPECT_EQ(heard, (std::vector<Bytes>{{0xF0, 0x43, 0x10, 0x01, 0x20, 0xF7}}));
-    EXPECT_EQ(run({"Send Sysex", "--out", "Nowhere"}, "", loopback).status, 2);
-}
-
-// The Kronos page's requests go out on the port as the instrument expects
-// them; a bad box refuses the request before anything is logged or sent.
-TEST(Runner, KronosRequestsAndTheirRefusals)
-{
-    MidiLoopback bus({"Kronos"});
-    std::vector<Bytes> heard;
-    bus.attach("Kronos", [&](ByteView m) { heard.emplace_back(m.begin(), m.end()); });
     const DeviceFactory loopback = [&](Shell& shell, const std::string&) -> std::unique_ptr<MidiDevices> {
         return std::make_unique<PortDevices>(shell, bus.makeInput(), bus.makeOutput());
     };
@@ -287,6 +269,8 @@ TEST(Runner, KronosRequestsAndTheirRefusals)
         std::string sent;  // hex; "" when refused
         std::string err;   // the box, when refused
     } cases[] = {
+        {{"Send Sysex", "--set", "SXreqString=43 10\t1 20"}, "F0 43 10 01 20 F7", ""},
+        // Kronos
         {{"KroReq1Prog", "--set", "KroBank=71", "--set", "KroProg=5"}, "F0 42 30 68 72 00 47 00 05 F7", ""},
         {{"KroReq1Combi", "--set", "Channel=15", "--set", "KroBank=64", "--set", "KroProg=127"},
          "F0 42 3F 68 72 01 40 00 7F F7",
@@ -303,12 +287,40 @@ TEST(Runner, KronosRequestsAndTheirRefusals)
         {{"CurSetlistReq", "--set", "KroProg=128"}, "", "Error: The program value must be between 0 and 127\n"},
         {{"CurSetlistReq", "--set", "KroProg=-1"}, "", "Error: The program value must be between 0 and 127\n"},
         {{"KroReq1Prog", "--set", "KroProg=1e"}, "", "Error: You must specify a valid number for the Program.\n"},
+        // Triton
+        {{"TriReq1ProgBank", "--set", "Channel=2", "--set", "TriBank=3"}, "F0 42 32 50 1C 13 00 00 F7", ""},
+        {{"TriReq1Combi", "--set", "TriBank=11", "--set", "TriProg=127"}, "F0 42 30 50 1D 2B 7F 00 F7", ""},
+        {{"TriReq1Prog", "--set", "TriBank=4", "--set", "TriProg=5"}, "F0 42 30 50 1C 24 05 00 F7", ""},
+        {{"All Prog", "--set", "Channel=15", "--set", "TriProg=9"}, "F0 42 3F 50 1C 30 00 00 F7", ""},
+        {{"Req 1 Combi Bank", "--set", "TriBank=7"}, "F0 42 30 50 1D 17 00 00 F7", ""},
+        {{"All Combi", "--set", "TriBank=2"}, "F0 42 30 50 1D 32 00 00 F7", ""},
+        {{"ReqCurProg", "--set", "Channel=9"}, "F0 42 39 50 10 00 F7", ""},
+        {{"ReqCurCombi"}, "F0 42 30 50 19 00 F7", ""},
+        // A bank request ignores the program box.
+        {{"TriReq1ProgBank", "--set", "TriProg=abc"}, "F0 42 30 50 1C 10 00 00 F7", ""},
+        {{"TriReq1Prog", "--set", "TriProg=abc"}, "", "Error: You must specify a valid number for the Program.\n"},
+        {{"TriReq1Combi", "--set", "TriProg=128"}, "", "Error: The program value must be between 0 and 127\n"},
+        {{"TriReq1Prog", "--set", "TriBank=12"}, "", "Error: The Triton Studio bank must be between 0 and 11.\n"},
+        {{"All Combi", "--set", "TriBank=-1"}, "", "Error: The Triton Studio bank must be between 0 and 11.\n"},
+        {{"TriReq1Prog", "--set", "TriBank=12", "--set", "TriProg=x"},
+         "",
+         "Error: You must specify a valid number for the Program.\n"},
+        {{"All Prog", "--set", "TriBank=B"},
+         "",
+         "Error: You must specify a valid number for the Triton Studio Bank.\n"},
+        {{"All Prog", "--set", "Channel=16"}, "", "Error: The Channel bank must be between 0 and 15\n"},
+        {{"ReqCurProg", "--set", "Channel=-1"}, "", "Error: The Channel bank must be between 0 and 15\n"},
+        {{"ParsEfx", "--set", "Channel=x", "--set", "TriEfxPIDtxt=x"},
+         "",
+         "Error: You must specify a valid number for the Channel.\n"},
+        {{"ParsEfx", "--set", "TriEfxPIDtxt=1.5"}, "", "Error: You must specify a valid number for the PID.\n"},
     };
     for (const auto& c : cases) {
         heard.clear();
         std::vector<std::string> args = c.args;
-        args.insert(args.end(), {"--set", "KroBank=0", "--set", "KroProg=0", "--set", "Channel=0", "--out", "kronos"});
-        std::rotate(args.begin() + 1, args.end() - 8, args.end());  // the defaults first, the case's own after them
+        args.insert(args.begin() + 1,
+                    {"--set", "Channel=0", "--set", "KroBank=0", "--set", "KroProg=0", "--set", "TriBank=0", "--set",
+                     "TriProg=0", "--out", "synth"});  // the case's own after them
         const RunResult r = run(args, "", loopback);
         const std::string what = c.args[0] + " " + (c.args.size() > 2 ? c.args[2] : "");
         if (c.sent.empty()) {
@@ -323,10 +335,13 @@ TEST(Runner, KronosRequestsAndTheirRefusals)
         }
     }
     // Without an output the request is refused instead of logged as sent.
-    const RunResult none = run({"CurCombReq", "--set", "Channel=0", "--set", "KroBank=0", "--set", "KroProg=0"});
-    EXPECT_EQ(none.status, 1);
-    EXPECT_EQ(none.err, "Warning: MIDI Interface Not Installed\n");
-    EXPECT_EQ(none.out, "");
+    for (const char* command : {"CurCombReq", "ReqCurProg"}) {
+        const RunResult none = run({command, "--set", "Channel=0", "--set", "KroBank=0", "--set", "KroProg=0"});
+        EXPECT_EQ(none.status, 1) << command;
+        EXPECT_EQ(none.err, "Warning: MIDI Interface Not Installed\n") << command;
+        EXPECT_EQ(none.out, "") << command;
+    }
+    EXPECT_EQ(run({"Send Sysex", "--out", "Nowhere"}, "", loopback).status, 2);
 }
 
 // `run COMMAND --help` comes from the command table: every command the program

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The Triton page through `tolvex-cli run`: the requests as the instrument
-// gets them, their refusals, and "ParsEfx" answered by a simulated Triton.
+// The Triton page through `tolvex-cli run`: "ParsEfx" answered by a simulated
+// Triton, and a Combination converted for the Kronos.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,7 +8,10 @@
 #include <sstream>
 
 #include "cli/runner.h"
-#include "core/text/text_utils.h"
+#include "core/sysex/korg_packing.h"
+#include "core/sysex/syx_file.h"
+#include "devices/kronos/kronos_layouts.h"
+#include "devices/triton2kronos/tri_kro_convert.h"
 #include "devices/triton2kronos/tri_kro_efx_parse.h"
 #include "midi/loopback.h"
 #include "midi/port_devices.h"
@@ -42,71 +45,6 @@ struct TritonPort {
     triton::Ttri_Combi combi{};
 };
 
-std::string hex(const Bytes& m)
-{
-    std::string s;
-    for (std::uint8_t b : m) s += HexB(b) + " ";
-    return s;
-}
-
-TEST(TritonRun, RequestsAndTheirRefusals)
-{
-    TritonPort triton;
-    const struct {
-        std::vector<std::string> args;
-        std::string sent;  // hex; "" when refused
-        std::string err;   // the box, when refused
-    } cases[] = {
-        {{"TriReq1ProgBank", "--set", "Channel=2", "--set", "TriBank=3"}, "F0 42 32 50 1C 13 00 00 F7", ""},
-        {{"TriReq1Combi", "--set", "TriBank=11", "--set", "TriProg=127"}, "F0 42 30 50 1D 2B 7F 00 F7", ""},
-        {{"TriReq1Prog", "--set", "TriBank=4", "--set", "TriProg=5"}, "F0 42 30 50 1C 24 05 00 F7", ""},
-        {{"All Prog", "--set", "Channel=15", "--set", "TriProg=9"}, "F0 42 3F 50 1C 30 00 00 F7", ""},
-        {{"Req 1 Combi Bank", "--set", "TriBank=7"}, "F0 42 30 50 1D 17 00 00 F7", ""},
-        {{"All Combi", "--set", "TriBank=2"}, "F0 42 30 50 1D 32 00 00 F7", ""},
-        {{"ReqCurProg", "--set", "Channel=9"}, "F0 42 39 50 10 00 F7", ""},
-        {{"ReqCurCombi"}, "F0 42 30 50 19 00 F7", ""},
-        // A bank request ignores the program box.
-        {{"TriReq1ProgBank", "--set", "TriProg=abc"}, "F0 42 30 50 1C 10 00 00 F7", ""},
-        {{"TriReq1Prog", "--set", "TriProg=abc"}, "", "Error: You must specify a valid number for the Program.\n"},
-        {{"TriReq1Combi", "--set", "TriProg=128"}, "", "Error: The program value must be between 0 and 127\n"},
-        {{"TriReq1Prog", "--set", "TriBank=12"}, "", "Error: The Triton Studio bank must be between 0 and 11.\n"},
-        {{"All Combi", "--set", "TriBank=-1"}, "", "Error: The Triton Studio bank must be between 0 and 11.\n"},
-        {{"TriReq1Prog", "--set", "TriBank=12", "--set", "TriProg=x"},
-         "",
-         "Error: You must specify a valid number for the Program.\n"},
-        {{"All Prog", "--set", "TriBank=B"},
-         "",
-         "Error: You must specify a valid number for the Triton Studio Bank.\n"},
-        {{"All Prog", "--set", "Channel=16"}, "", "Error: The Channel bank must be between 0 and 15\n"},
-        {{"ReqCurProg", "--set", "Channel=-1"}, "", "Error: The Channel bank must be between 0 and 15\n"},
-        {{"ParsEfx", "--set", "Channel=x", "--set", "TriEfxPIDtxt=x"},
-         "",
-         "Error: You must specify a valid number for the Channel.\n"},
-        {{"ParsEfx", "--set", "TriEfxPIDtxt=1.5"}, "", "Error: You must specify a valid number for the PID.\n"},
-    };
-    for (const auto& c : cases) {
-        std::vector<std::string> args = c.args;
-        args.insert(args.begin() + 1, {"--set", "Channel=0", "--set", "TriBank=0", "--set", "TriProg=0", "--out",
-                                       "triton"});  // the defaults first, the case's own after them
-        const RunResult r = triton.run(args);
-        const std::string what = c.args[0] + " " + (c.args.size() > 2 ? c.args[2] : "");
-        if (c.sent.empty()) {
-            EXPECT_EQ(r.status, 1) << what;
-            EXPECT_EQ(r.err, c.err) << what;
-            EXPECT_EQ(r.out, "") << what;
-            EXPECT_TRUE(triton.heard().empty()) << what;
-        } else {
-            EXPECT_EQ(r.status, 0) << what << ": " << r.err;
-            EXPECT_EQ(r.out, "Sending: " + c.sent + " \n") << what;
-            ASSERT_EQ(triton.heard().size(), 1u) << what;
-            EXPECT_EQ(hex(triton.heard()[0]), c.sent + " ") << what;
-        }
-    }
-    const RunResult none = triton.run({"ReqCurProg"});
-    EXPECT_EQ(none.status, 1);
-    EXPECT_EQ(none.err, "Warning: MIDI Interface Not Installed\n");
-}
-
 // "ParsEfx" with the program's own tables: the run waits for the simulated
 // Triton's answer and shows the parse; without an input nothing can answer and
 // the run says so.
@@ -131,6 +69,45 @@ TEST(TritonRun, ParsEfxWaitsForTheAnswer)
     const RunResult unanswered = triton.run({"ParsEfx", "--out", "Triton"});
     EXPECT_EQ(unanswered.status, 1);
     EXPECT_EQ(unanswered.err, "Warning: No answer within 5 s: post-process TriParseEfx not run\n");
+}
+
+// "Conv Triton Combi" with the shipped tables: one Combination of a bank to a
+// .syx file, and a Program dump refused.
+TEST(TritonRun, ConvertsOneCombiOfABankToAKronosFile)
+{
+    TempDir dir;
+    auto bank = std::make_unique<triton::Ttri_Combi_bank>();
+    for (std::size_t n = 0; n < bank->size(); ++n) {
+        const std::string name = format("Combi %03zu", n);
+        std::copy(name.begin(), name.end(), (*bank)[n].Combi_Name.begin());
+        (*bank)[n].Ins_Effect_Group[0].Ins_Effect_Data[16] = 52;    // Reverb Hall
+        (*bank)[n].Ins_Effect_Group[0].Ins_Effect_Data[17] = 0x40;  // on
+    }
+    const std::string in = dir.write("bank.syx", testing::tritonDump(0, 0x4D, 1, 0, 0, *bank));
+    const RunResult r = testing::runTool(
+        {"Conv Triton Combi", in, "--set", "KroProg=5", "--save-new", dir.file("out.syx")}, "", {}, nullptr, dir.str());
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find(" Triton to Kronos Combi Convert: Combi 005\n"), std::string::npos) << r.out;
+    const std::vector<Bytes> saved = readSyxFile(dir.file("out.syx")).messages;
+    ASSERT_EQ(saved.size(), 1u);
+    ASSERT_EQ(saved[0].size(), 7 + KorgPackedSize(kronos::TKro_Combi_Layout::size) + 1);
+    EXPECT_EQ(Bytes(saved[0].begin(), saved[0].begin() + 7), (Bytes{0xF0, 0x42, 0x30, 0x68, 0x75, 0x01, 0x03}));
+    const Bytes k = KorgSXtoDataConvert(saved[0], 7, kronos::TKro_Combi_Layout::size);
+    EXPECT_EQ(std::string(k.begin(), k.begin() + 10), std::string("Combi 005\0", 10));
+    EXPECT_EQ(k[kronos::TKro_Combi_Layout::insEffect(1) + kronos::TIns_Effect_Params::Ins_Effect_Eff_Type], 101);
+    const std::string parse = dir.read(kTriKroParseFile);
+    EXPECT_EQ(parse.substr(0, 11), "Combi 005\r\n");
+    EXPECT_EQ(parse.find("Change out of bounds"), std::string::npos);
+    EXPECT_NE(parse.find("Tri InsEff1 52: \"Reverb Hall\" ---> Kro Efx:101 \"Reverb Hall:\""), std::string::npos);
+
+    // Refused: the file the user named is left as it was.
+    const RunResult refused = testing::runTool({"Conv Triton Combi", TOLVEX_FIXTURES_DIR "/korg/triton-one-program.syx",
+                                                "--save-new", dir.write("mine.syx", "mine")},
+                                               "", {}, nullptr, dir.str());
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.err, "Warning: Message is not Triton Combi Bank\n" + dir.file("mine.syx") +
+                               " not written: the command failed\n");
+    EXPECT_EQ(dir.read("mine.syx"), "mine");
 }
 
 }  // namespace

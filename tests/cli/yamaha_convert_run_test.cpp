@@ -55,64 +55,32 @@ TEST(YamahaConvertRun, BothHalvesOfADX7IIBankMakeOneTX802Bank)
         EXPECT_EQ(both[i], first[i]) << i;                  // kept by the second conversion
         EXPECT_EQ(both[32 + i], first[i]) << i;
     }
-    const auto bytes = [&](std::size_t p, std::size_t from) {
-        return std::vector<int>(both[p].begin() + static_cast<long>(from),
-                                both[p].begin() + static_cast<long>(from) + 8);
-    };
-    // Performance by performance (index from 0): receive channel and offset, voice, volume,
-    // detune and output, note limits low and high, flag and note shift.
+    // Performance by performance (index from 0), parameter k of tone generators 0-3 and
+    // 4-7 (groups A and B) at 8 k: receive channel and offset, voice, micro-tuning table,
+    // volume, detune and output, note limits low and high, flag and note shift.
     const struct {
         std::size_t p;
         const char* name;
-        std::vector<int> chan, voice, volume, detuneOut, low, high, shift;
+        std::vector<std::array<int, 2>> k;
     } cases[] = {
-        {4,
-         "  Rich Grand Piano  ",  // Single: eight tone generators on voice A
-         {5, 5, 5, 5, 5, 5, 5, 5},
-         {8, 8, 8, 8, 8, 8, 8, 8},
-         {99, 99, 99, 99, 99, 99, 99, 99},
-         {0x3B, 0x3B, 0x3B, 0x3B, 0x3B, 0x3B, 0x3B, 0x3B},
-         {0, 0, 0, 0, 0, 0, 0, 0},
-         {127, 127, 127, 127, 127, 127, 127, 127},
-         {24, 24, 24, 24, 24, 24, 24, 24}},
-        {0,
-         "Warm String Section ",  // Dual: group B offset 4, detuned apart
-         {5, 5, 5, 5, 0x85, 0x85, 0x85, 0x85},
-         {0, 0, 0, 0, 48, 48, 48, 48},
-         {90, 90, 90, 90, 90, 90, 90, 90},
-         {0x41, 0x41, 0x41, 0x41, 0x32, 0x32, 0x32, 0x32},
-         {0, 0, 0, 0, 0, 0, 0, 0},
-         {127, 127, 127, 127, 127, 127, 127, 127},
-         {24, 24, 24, 24, 24, 24, 24, 24}},
-        {2,
-         " String Bass-Guitar ",  // Split at 64
-         {5, 5, 5, 5, 0x85, 0x85, 0x85, 0x85},
-         {26, 26, 26, 26, 56, 56, 56, 56},
-         {99, 99, 99, 99, 99, 99, 99, 99},
-         {0x3B, 0x3B, 0x3B, 0x3B, 0x3B, 0x3B, 0x3B, 0x3B},
-         {0, 0, 0, 0, 65, 65, 65, 65},
-         {64, 64, 64, 64, 127, 127, 127, 127},
-         {24, 24, 24, 24, 0, 0, 0, 0}},
-        {5,
-         "Stereo EletricPiano ",  // its flag set
-         {5, 5, 5, 5, 0x85, 0x85, 0x85, 0x85},
-         {49, 49, 49, 49, 61, 61, 61, 61},
-         {99, 99, 99, 99, 99, 99, 99, 99},
-         {0x41, 0x41, 0x41, 0x41, 0x32, 0x32, 0x32, 0x32},
-         {0, 0, 0, 0, 0, 0, 0, 0},
-         {127, 127, 127, 127, 127, 127, 127, 127},
-         {0x58, 0x58, 0x58, 0x58, 0x58, 0x58, 0x58, 0x58}},
+        {4,  // Single: eight tone generators on voice A
+         "  Rich Grand Piano  ",
+         {{5, 5}, {8, 8}, {0, 0}, {99, 99}, {0x3B, 0x3B}, {0, 0}, {127, 127}, {24, 24}}},
+        {0,  // Dual: group B offset 4, detuned apart
+         "Warm String Section ",
+         {{5, 0x85}, {0, 48}, {0, 0}, {90, 90}, {0x41, 0x32}, {0, 0}, {127, 127}, {24, 24}}},
+        {2,  // Split at 64
+         " String Bass-Guitar ",
+         {{5, 0x85}, {26, 56}, {0, 0}, {99, 99}, {0x3B, 0x3B}, {0, 65}, {64, 127}, {24, 0}}},
+        {5,  // its flag set
+         "Stereo EletricPiano ",
+         {{5, 0x85}, {49, 61}, {0, 0}, {99, 99}, {0x41, 0x32}, {0, 0}, {127, 127}, {0x58, 0x58}}},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(std::string(both[c.p].begin() + kPmemName, both[c.p].end()), c.name) << c.p;
-        EXPECT_EQ(bytes(c.p, 0), c.chan) << c.p;
-        EXPECT_EQ(bytes(c.p, 8), c.voice) << c.p;
-        EXPECT_EQ(bytes(c.p, 16), std::vector<int>(8, 0)) << c.p;  // micro-tuning table 0
-        EXPECT_EQ(bytes(c.p, 24), c.volume) << c.p;
-        EXPECT_EQ(bytes(c.p, 32), c.detuneOut) << c.p;
-        EXPECT_EQ(bytes(c.p, 40), c.low) << c.p;
-        EXPECT_EQ(bytes(c.p, 48), c.high) << c.p;
-        EXPECT_EQ(bytes(c.p, 56), c.shift) << c.p;
+        for (std::size_t k = 0; k < c.k.size(); ++k)
+            for (std::size_t t = 0; t < 8; ++t)
+                EXPECT_EQ(both[c.p][8 * k + t], c.k[k][t / 4]) << c.p << " k" << k << " t" << t;
     }
 }
 

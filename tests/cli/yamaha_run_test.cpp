@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The DX/TX page through `tolvex-cli run`, as a user reaches it from a
 // terminal: real dumps to files compared with reviewed reports, damaged dumps
-// with their boxes, and the checksum check over a MIDI port.
+// with their boxes, the exports read back, and the checksum check over a MIDI
+// port.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -24,7 +25,8 @@ using testing::RunResult;
 using testing::runTool;
 using testing::TempDir;
 
-const std::string kYamaha = std::string(TOLVEX_FIXTURES_DIR) + "/yamaha/";
+const std::string kFixtures = std::string(TOLVEX_FIXTURES_DIR) + "/";
+const std::string kYamaha = kFixtures + "yamaha/";
 
 std::set<std::string> filesIn(const TempDir& dir)
 {
@@ -33,10 +35,12 @@ std::set<std::string> filesIn(const TempDir& dir)
     return out;
 }
 
-// The fixture copied into the folder, so the files written beside it land there.
+// The fixture (a Yamaha one unless a folder is given) copied into the folder,
+// so the files written beside it land there.
 std::string copyInto(const TempDir& dir, const std::string& name)
 {
-    return dir.write(name, readFile(kYamaha + name));
+    const std::string path = name.find('/') == std::string::npos ? kYamaha + name : kFixtures + name;
+    return dir.write(name.substr(name.rfind('/') + 1), readFile(path));
 }
 
 TEST(YamahaRun, RealBanksGiveTheReviewedReports)
@@ -75,6 +79,8 @@ TEST(YamahaRun, RealBanksGiveTheReviewedReports)
     EXPECT_EQ(readFile(dir.file("tx802-performance-bank.bin")).substr(64, 20), "Hall Orchestra      ");
 }
 
+// Damaged dumps, wrong kinds and an empty selection stop with their box and
+// leave no files behind.
 TEST(YamahaRun, DamagedDumpsAndWrongKindsStopWithTheirBox)
 {
     const struct {
@@ -100,6 +106,8 @@ TEST(YamahaRun, DamagedDumpsAndWrongKindsStopWithTheirBox)
         {"TX802pb>file", "dx7ii-performance-bank-a.syx", "1", 1, "Error: Header does not match TX802PMEM format\n",
          false},
         {"TX802p>file", "tx802-performance-bank.syx", "1", 1, "Error: Header does not match TX802PCED format\n", false},
+        {"ExtractWS", "korg/wavestation-factory.syx", "5", 1,
+         "Error: Sysex header does not match currently supported format\n", false},
     };
     for (const auto& c : cases) {
         TempDir dir;
@@ -108,8 +116,8 @@ TEST(YamahaRun, DamagedDumpsAndWrongKindsStopWithTheirBox)
         EXPECT_EQ(r.err.substr(0, c.err.size()), c.err) << c.command << " " << c.fixture;
         EXPECT_EQ(filesIn(dir).size(), c.files ? 3u : 1u) << c.command << " " << c.fixture;
     }
-    for (const char* command :
-         {"DX VMEM>file", "DX Map1-32", "DX Map32-64", "DX7perf>file", "DX7peb>file", "TX802pb>file", "TX802p>file"}) {
+    for (const char* command : {"DX VMEM>file", "DX Map1-32", "DX Map32-64", "DX7perf>file", "DX7peb>file",
+                                "TX802pb>file", "TX802p>file", "ExtractWS"}) {
         const RunResult r = runTool({command});
         EXPECT_EQ(r.status, 1) << command;
         EXPECT_EQ(r.err.substr(0, 26), "Warning: Nothing Selected\n") << command;
@@ -140,6 +148,39 @@ TEST(YamahaRun, CheckLogsTheVerdictOfEverySelectedDump)
     const RunResult noPort = runTool({"Check", kYamaha + "dx7-rom1a.syx"});
     EXPECT_EQ(noPort.status, 1);
     EXPECT_EQ(noPort.err, "Warning: MIDI Interface Not Installed\n");
+}
+
+// Open CSV reads the .csv files of the exports back into the dumps they came
+// from, byte for byte.
+TEST(YamahaRun, OpenCsvReadsTheExportsBackByteForByte)
+{
+    const struct {
+        const char* fixture;
+        const char* command;
+        const char* type;
+    } cases[] = {{"dx7ii-performance-bank-a.syx", "DX7perf>file", "DX7II Performance Bank"},
+                 {"tx802-performance-bank.syx", "TX802pb>file", "TX802 Performance Bank"}};
+    for (const auto& c : cases) {
+        TempDir dir;
+        const std::string syx = dir.write(c.fixture, readFile(kYamaha + c.fixture));
+        const Bytes original = messagesOf(syx).at(0);
+        const std::string csv = syx.substr(0, syx.size() - 4) + ".csv";
+        const RunResult r =
+            runTool({"--script", "-"},
+                    "open " + syx + "\ndo \"" + c.command + "\"\nset Channel=" + std::to_string(original[2]) +
+                        "\nfile " + csv + "\ndo \"Open CSV\"\nsave-new " + dir.file("csv.syx") + "\nlist-entries\n",
+                    {}, nullptr, dir.str());
+        EXPECT_EQ(r.status, 0) << r.err;
+        const auto back = messagesOf(dir.file("csv.syx"));
+        ASSERT_EQ(back.size(), 1u) << c.type;
+        EXPECT_EQ(back[0], original) << c.type;
+        EXPECT_NE(r.out.find(std::string("Loaded CSV ") + c.type + "\n"), std::string::npos) << r.out;
+        EXPECT_NE(r.out.find(dir.file(std::string("CSV_") + std::filesystem::path(csv).filename().string()) + "\t2\t"),
+                  std::string::npos)
+            << r.out;
+        // Only the DX7II bank leaves its records beside the program's current folder.
+        EXPECT_EQ(std::filesystem::exists(dir.file("CSV-DX7iiPackedPerf.bin")), c.type[0] == 'D') << c.type;
+    }
 }
 
 }  // namespace

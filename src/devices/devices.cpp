@@ -3,13 +3,8 @@
 
 #include "core/app/command_table.h"
 #include "core/app/session.h"
+#include "devices/common/families.h"
 #include "devices/csv_bank_files.h"
-#include "devices/kronos/kronos_family.h"
-#include "devices/peavey/peavey_family.h"
-#include "devices/triton/triton_family.h"
-#include "devices/triton2kronos/tri_kro_family.h"
-#include "devices/wavestation/wavestation_family.h"
-#include "devices/yamaha/yamaha_family.h"
 
 namespace tolvex {
 

@@ -27,11 +27,11 @@
 #include "core/app/librarian.h"
 #include "core/app/main_window_model.h"
 #include "core/app/window_session.h"
-#include "devices/kronos/kronos_family.h"
-#include "devices/peavey/peavey_family.h"
-#include "devices/triton/triton_family.h"
-#include "devices/triton2kronos/tri_kro_family.h"
-#include "devices/wavestation/wavestation_family.h"
+#include "devices/kronos/kronos_sysex.h"
+#include "devices/peavey/peavey_commands.h"
+#include "devices/triton/triton_sysex.h"
+#include "devices/triton2kronos/tri_kro_command.h"
+#include "devices/wavestation/wavestation_sysex.h"
 #include "gui/app_icon.h"
 
 namespace tolvex {

@@ -10,7 +10,6 @@
 #include "core/app/controls.h"
 #include "core/app/incoming.h"
 #include "devices/peavey/peavey_commands.h"
-#include "devices/peavey/peavey_family.h"
 #include "support/rig.h"
 #include "support/run_tool.h"
 #include "support/simulated_sp.h"

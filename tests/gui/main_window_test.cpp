@@ -29,7 +29,7 @@
 #include "core/app/controls.h"
 #include "core/app/incoming.h"
 #include "core/app/librarian.h"
-#include "devices/kronos/kronos_family.h"
+#include "devices/kronos/kronos_sysex.h"
 #include "gui/app.h"
 #include "gui/instance.h"
 #include "gui/qt_shell.h"

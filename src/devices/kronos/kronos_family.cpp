@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "devices/kronos/kronos_family.h"
+#include "devices/common/families.h"
 
 #include "core/app/command_table.h"
 #include "core/app/controls.h"

@@ -12,7 +12,6 @@
 #include "core/app/sysex_out.h"
 #include "core/text/text_utils.h"
 #include "devices/kronos/kronos_defs.h"
-#include "devices/kronos/kronos_family.h"
 
 namespace tolvex {
 

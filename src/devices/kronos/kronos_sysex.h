@@ -71,4 +71,9 @@ void Kro_Cur_Prog_req_Click(Session& s);
 void Kro_Cur_Combi_req_Click(Session& s);
 void Kro_Cur_Setlist_req_Click(Session& s);
 
+// The controls of the "Kronos" page, as the session keys their values and the window names its widgets.
+namespace ctl {
+inline constexpr char KroProg[] = "KroProg", KroBank[] = "KroBank", BankTextMemo1[] = "BankTextMemo1";
+}
+
 }  // namespace tolvex

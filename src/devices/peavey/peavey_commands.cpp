@@ -15,7 +15,6 @@
 #include "core/app/session.h"
 #include "core/text/atomic_file.h"
 #include "core/text/text_utils.h"
-#include "devices/peavey/peavey_family.h"
 #include "devices/peavey/peavey_names.h"
 #include "devices/peavey/peavey_report.h"
 #include "devices/peavey/peavey_sysex.h"

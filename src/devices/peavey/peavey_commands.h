@@ -50,4 +50,9 @@ void PV_SP_Load_All_Banks(Session& s);  // "Read all SP Banks"
 // Gives the SP page's controls their commands.
 void registerPeavey(CommandTable& table);
 
+// The controls of the "SP" page, as the session keys their values and the window names its widgets.
+namespace ctl {
+inline constexpr char SP_DevID_edit[] = "SP_DevID_edit", SP_Bank_Num_edit[] = "SP_Bank_Num_edit";
+}
+
 }  // namespace tolvex

@@ -11,7 +11,6 @@
 #include "core/app/session.h"
 #include "core/app/sysex_out.h"
 #include "core/text/text_utils.h"
-#include "devices/triton/triton_family.h"
 #include "devices/triton/triton_names.h"
 
 namespace tolvex {

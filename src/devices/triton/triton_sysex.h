@@ -57,4 +57,10 @@ std::string mfs(std::uint8_t mfid);
 // Gives the Triton page's controls their commands and hints.
 void registerTriton(CommandTable& table);
 
+// The controls of the "Triton" page, as the session keys their values and the window names its widgets.
+namespace ctl {
+inline constexpr char TriProg[] = "TriProg", TriBank[] = "TriBank", TriEfxPIDtxt[] = "TriEfxPIDtxt",
+                      Tri_Gchan[] = "Tri_Gchan";
+}
+
 }  // namespace tolvex

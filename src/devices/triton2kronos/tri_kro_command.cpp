@@ -16,13 +16,11 @@
 #include "core/text/atomic_file.h"
 #include "devices/kronos/kronos_combi.h"
 #include "devices/kronos/kronos_defs.h"
-#include "devices/kronos/kronos_family.h"
+#include "devices/kronos/kronos_sysex.h"
 #include "devices/kronos/kronos_timbre_copy.h"
-#include "devices/triton/triton_family.h"
 #include "devices/triton/triton_names.h"
 #include "devices/triton/triton_sysex.h"
 #include "devices/triton2kronos/tri_kro_efx_parse.h"
-#include "devices/triton2kronos/tri_kro_family.h"
 #include "devices/triton2kronos/tri_kro_tables.h"
 
 namespace tolvex {

@@ -46,4 +46,9 @@ void ConvTriCombiBankClick(Session& s);
 // Gives "Conv1TriCombi" its command and hint.
 void registerTritonToKronos(CommandTable& table);
 
+// The controls of the conversion, as the session keys their values and the window names its widgets.
+namespace ctl {
+inline constexpr char PassPrgBank[] = "PassPrgBank", AutoSendCB[] = "AutoSendCB";
+}
+
 }  // namespace tolvex

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "devices/triton2kronos/tri_kro_family.h"
 
 #include "core/app/command_table.h"
 #include "core/app/controls.h"
 #include "core/app/session.h"
-#include "devices/kronos/kronos_family.h"
-#include "devices/triton/triton_family.h"
+#include "devices/common/families.h"
+#include "devices/kronos/kronos_sysex.h"
+#include "devices/triton/triton_sysex.h"
 #include "devices/triton2kronos/tri_kro_command.h"
 #include "devices/triton2kronos/tri_kro_startup.h"
 

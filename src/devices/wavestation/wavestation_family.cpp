@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "devices/wavestation/wavestation_family.h"
+#include "devices/common/families.h"
 
 #include "core/app/command_table.h"
 #include "core/app/controls.h"
 #include "devices/wavestation/wavestation_commands.h"
+#include "devices/wavestation/wavestation_sysex.h"
 
 namespace tolvex {
 

@@ -144,4 +144,9 @@ struct WSSRRecords {
     WSSRNameTable WSSR_global_perf_name_table;
 };
 
+// The controls of the "Wavestation" page, as the session keys their values and the window names its widgets.
+namespace ctl {
+inline constexpr char WS_Bank[] = "WS_Bank";
+}
+
 }  // namespace tolvex

@@ -28,10 +28,6 @@
 #include "core/app/main_window_model.h"
 #include "core/app/window_session.h"
 #include "devices/kronos/kronos_sysex.h"
-#include "devices/peavey/peavey_commands.h"
-#include "devices/triton/triton_sysex.h"
-#include "devices/triton2kronos/tri_kro_command.h"
-#include "devices/wavestation/wavestation_sysex.h"
 #include "gui/app_icon.h"
 
 namespace tolvex {
@@ -42,8 +38,6 @@ QString q(const std::string& s)
 {
     return QString::fromStdString(s);
 }
-
-const char* const kLegacyPages[] = {"DX/TX", "SP", "Wavestation"};
 
 // A drop-down that asks for its items anew each time it opens, so a port that
 // appeared after start-up can be chosen.
@@ -393,69 +387,70 @@ void MainWindow::buildPages()
         g->setRowStretch(g->rowCount(), 1);
     };
 
-    {
-        auto [w, g] = page("DX/TX");
-        buttons(w, g, "DX/TX");
+    // A page's boxes at the places the command table gives them: edit boxes
+    // with their caption above, check boxes in one row of options of their
+    // own, so that the button columns above stay as wide as their buttons and
+    // the page fits a small screen.
+    auto fields = [this, &labelled](QWidget* w, QGridLayout* g, const std::string& title) {
+        std::vector<const Field*> checks;
+        for (const Field& f : commands_.fields()) {
+            if (f.place != title || f.row < 0) continue;
+            if (f.check)
+                checks.push_back(&f);
+            else
+                g->addWidget(labelled(w, f.caption.c_str(), f.control.c_str()), f.row, f.column);
+        }
+        if (checks.empty()) return;
+        std::stable_sort(checks.begin(), checks.end(),
+                         [](const Field* a, const Field* b) { return a->column < b->column; });
+        auto* options = new QHBoxLayout;
+        for (const Field* f : checks) options->addWidget(check(w, f->control.c_str(), f->caption.c_str()));
+        options->addStretch(1);
+        g->addLayout(options, checks.front()->row, 0, 1, g->columnCount());
+    };
+
+    for (const Page& p : commands_.pages()) {
+        auto [w, g] = page(p.title.c_str());
+        buttons(w, g, p.title.c_str());
+        decorate(p.title, w, g);
+        fields(w, g, p.title);
+        if (p.title == "Kronos") g->addWidget(bankLegend(w), 0, 5, 3, 1);
+        finish(g);
+        if (p.legacy) legacyPages_[q(p.title)] = w;
+    }
+}
+
+// What a page shows besides its buttons and boxes.
+void MainWindow::decorate(const std::string& title, QWidget* w, QGridLayout* g)
+{
+    if (title == "DX/TX") {
         g->addWidget(new QLabel("Checksum", w), 2, 0);
-        finish(g);
-    }
-    {
-        auto [w, g] = page("SP");
-        buttons(w, g, "SP");
-        g->addWidget(labelled(w, "Bank", ctl::SP_Bank_Num_edit), 1, 0);
-        g->addWidget(labelled(w, "Dev", ctl::SP_DevID_edit), 1, 1);
+    } else if (title == "SP") {
         g->addWidget(label(w, ctl::TimeoutLabel, ""), 1, 2);
-        finish(g);
-    }
-    {
-        auto [w, g] = page("Wavestation");
-        buttons(w, g, "Wavestation");
-        g->addWidget(labelled(w, "Bank", ctl::WS_Bank), 0, 2);
-        finish(g);
-    }
-    {
-        auto [w, g] = page("Triton");
-        buttons(w, g, "Triton");
-        g->addWidget(labelled(w, "Prog", ctl::TriProg), 2, 0);
-        g->addWidget(labelled(w, "Bank", ctl::TriBank), 2, 1);
-        g->addWidget(labelled(w, "PID", ctl::TriEfxPIDtxt), 2, 2);
-        g->addWidget(labelled(w, "Gchan", ctl::Tri_Gchan), 2, 3);
-        finish(g);
-    }
-    {
-        auto [w, g] = page("Kronos");
-        buttons(w, g, "Kronos");
+    } else if (title == "Kronos") {
         auto* tempo = new QHBoxLayout;
         tempo->addWidget(new QLabel("Combi Tempo:", w));
         tempo->addWidget(button(w, "CmbTempoButton"));
         g->addLayout(tempo, 1, 4);
-        g->addWidget(labelled(w, "Prog", ctl::KroProg), 2, 0);
-        g->addWidget(labelled(w, "Bank", ctl::KroBank), 2, 1);
-        // The options share a row of their own, so that the button columns
-        // above stay as wide as their buttons and the page fits a small screen.
-        auto* options = new QHBoxLayout;
-        options->addWidget(check(w, ctl::PassPrgBank, "Conv Pass Program and Bank"));
-        options->addWidget(check(w, ctl::AutoSendCB, "Auto Send Triton Converted"));
-        options->addWidget(check(w, ctl::Filter7F, "Filter Function 7F msgs"));
-        options->addStretch(1);
-        g->addLayout(options, 3, 0, 1, 5);
-        auto* memo = new QPlainTextEdit(w);
-        memo->setObjectName(ctl::BankTextMemo1);
-        memo->setReadOnly(true);
-        // The bank legend keeps its lines whole: as wide as its longest line.
-        memo->setLineWrapMode(QPlainTextEdit::NoWrap);
-        memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        memo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        const QFontMetrics fm(memo->font());
-        memo->setMinimumWidth(fm.horizontalAdvance("USER-AA- GG : 71 - 77 (prg only)") + 2 * memo->frameWidth() +
-                              2 * static_cast<int>(memo->document()->documentMargin()) + 12);
-        // Its four lines and no more: a text box's own size hint would make the page tall.
-        memo->setFixedHeight(4 * fm.lineSpacing() + 2 * memo->frameWidth() +
-                             2 * static_cast<int>(memo->document()->documentMargin()) + 4);
-        g->addWidget(memo, 0, 5, 3, 1);
-        finish(g);
     }
-    for (const char* title : kLegacyPages) legacyPages_[title] = pages_->findChild<QWidget*>(title);
+}
+
+// The Kronos bank legend: it keeps its lines whole, as wide as its longest
+// line, and shows its four lines and no more (a text box's own size hint
+// would make the page tall).
+QPlainTextEdit* MainWindow::bankLegend(QWidget* w)
+{
+    auto* memo = new QPlainTextEdit(w);
+    memo->setObjectName(ctl::BankTextMemo1);
+    memo->setReadOnly(true);
+    memo->setLineWrapMode(QPlainTextEdit::NoWrap);
+    memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    memo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    const QFontMetrics fm(memo->font());
+    const int margins = 2 * memo->frameWidth() + 2 * static_cast<int>(memo->document()->documentMargin());
+    memo->setMinimumWidth(fm.horizontalAdvance("USER-AA- GG : 71 - 77 (prg only)") + margins + 12);
+    memo->setFixedHeight(4 * fm.lineSpacing() + margins + 4);
+    return memo;
 }
 
 void MainWindow::buildMenus()

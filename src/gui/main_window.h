@@ -26,6 +26,9 @@
 #include "gui/message_list_view.h"
 #include "gui/qt_shell.h"
 
+class QGridLayout;
+class QPlainTextEdit;
+
 namespace tolvex {
 
 class MainWindow : public QMainWindow {
@@ -75,6 +78,8 @@ private:
     QWidget* buildLibrarian();
     QWidget* buildLogSide();
     void buildPages();
+    void decorate(const std::string& title, QWidget* page, QGridLayout* grid);
+    QPlainTextEdit* bankLegend(QWidget* page);
     void buildMenus();
     void buildHelpMenu();
 

@@ -42,8 +42,9 @@ std::string plainCaption(const std::string& caption)
 }
 
 void CommandTable::addPage(const std::string& page, int columns,
-                           std::initializer_list<std::pair<const char*, const char*>> buttons)
+                           std::initializer_list<std::pair<const char*, const char*>> buttons, bool legacy)
 {
+    pages_.push_back({page, legacy});
     int i = 0;
     for (const auto& [control, caption] : buttons) {
         add({control, caption, kMainWindow, page, "", {}, i / columns, i % columns, "", {}});
@@ -55,6 +56,18 @@ void CommandTable::addAt(const std::string& page, const char* control, const cha
                          const char* hint)
 {
     add({control, caption, kMainWindow, page, hint, {}, row, column, "", {}});
+}
+
+void CommandTable::placeField(const std::string& control, const std::string& page, int row, int column)
+{
+    for (Field& f : fields_) {
+        if (f.control != control) continue;
+        f.place = page;
+        f.row = row;
+        f.column = column;
+        return;
+    }
+    throw TolvexError("no field " + control + " to place on " + page);
 }
 
 void CommandTable::addMenu(const std::string& menu, const char* control, const char* caption)

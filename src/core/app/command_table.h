@@ -58,6 +58,18 @@ struct Field {
     int count;                       // rows of a control array; 0: a single control
     std::vector<std::string> items;  // a drop-down's entries; empty for boxes
     std::string hint;
+    // Where the main window shows it: a family's page and a place on its grid
+    // (a page's check boxes share one row of options, in column order); "" and
+    // -1 where the window places it itself.
+    std::string place;
+    int row = -1;
+    int column = -1;
+};
+
+// A family's page of the main window, in the order the families add them.
+struct Page {
+    std::string title;
+    bool legacy = false;  // shown only while "Enable Legacy (Unsupported)" is checked
 };
 
 // A question box a command asks: its text and the answers `--answer` takes,
@@ -99,10 +111,11 @@ public:
     // Known names (controls and captions) closest to an unknown one, best first.
     std::vector<std::string> closeNames(const std::string& name, std::size_t most = 5) const;
 
-    // A page's buttons in reading order, `columns` to a row, without their
-    // functions yet (bind gives them).
+    // A page and its buttons in reading order, `columns` to a row, without
+    // their functions yet (bind gives them).
     void addPage(const std::string& page, int columns,
-                 std::initializer_list<std::pair<const char*, const char*>> buttons);
+                 std::initializer_list<std::pair<const char*, const char*>> buttons, bool legacy = false);
+    const std::vector<Page>& pages() const { return pages_; }
     // One button of a page at a place of its grid (-1, -1: the window places it).
     void addAt(const std::string& page, const char* control, const char* caption, int row, int column,
                const char* hint = "");
@@ -110,6 +123,8 @@ public:
     void addMenu(const std::string& menu, const char* control, const char* caption);
 
     void addField(Field field) { fields_.push_back(std::move(field)); }
+    // Shows a field on a page at a place of its grid.
+    void placeField(const std::string& control, const std::string& page, int row, int column);
     const std::vector<Field>& fields() const { return fields_; }
     // By control name, else every field with that caption; case ignored.
     std::vector<const Field*> findFields(const std::string& name) const;
@@ -132,6 +147,7 @@ public:
 private:
     std::vector<Command> commands_;
     std::vector<Field> fields_;
+    std::vector<Page> pages_;
     std::vector<std::pair<std::string, std::string>> hints_;
     std::vector<std::pair<std::string, CommandUse>> uses_;
 };

@@ -90,6 +90,9 @@ public:
         t.addAt("Kronos", "CmbTempoButton", "?", -1, -1, "Shows tempo setting from current Combi object");
         t.addField({ctl::KroProg, "Prog", kMainWindow, false, 0, {}, ""});
         t.addField({ctl::KroBank, "Bank", kMainWindow, false, 0, {}, ""});
+        t.placeField(ctl::KroProg, "Kronos", 2, 0);
+        t.placeField(ctl::KroBank, "Kronos", 2, 1);
+        t.placeField(ctl::Filter7F, "Kronos", 3, 2);  // the filter applies to Kronos messages
         t.bind("KroReq1Prog", Kro_Req_1ProgClick);
         t.bind("KroReq1Combi", Kro_Req_1CombiClick);
         t.bind("CurProgReq", Kro_Cur_Prog_req_Click);

@@ -48,9 +48,12 @@ public:
                   {{"SPtoFile", "SP>File"},
                    {"SP_Load_Bank", "SP Load Bank"},
                    {"Rd_PV_SP_bank", "Rd SP bank data"},
-                   {"SP_Load_All_Banks", "Read all SP Banks"}});
+                   {"SP_Load_All_Banks", "Read all SP Banks"}},
+                  true);
         t.addField({ctl::SP_Bank_Num_edit, "Bank", kMainWindow, false, 0, {}, "Bank number to Load from SP 0-127"});
         t.addField({ctl::SP_DevID_edit, "Dev", kMainWindow, false, 0, {}, "0-6 for SCSI Devs, 7 for Floppy"});
+        t.placeField(ctl::SP_Bank_Num_edit, "SP", 1, 0);
+        t.placeField(ctl::SP_DevID_edit, "SP", 1, 1);
         registerPeavey(t);
         describeUses(t);
     }

@@ -73,6 +73,8 @@ public:
         t.addField({ctl::TriBank, "Bank", kMainWindow, false, 0, {}, "Enter Triton Bank Number (Decimal)"});
         t.addField({ctl::TriEfxPIDtxt, "PID", kMainWindow, false, 0, {}, ""});
         t.addField({ctl::Tri_Gchan, "Gchan", kMainWindow, false, 0, {}, ""});
+        for (int column = 0; const char* box : {ctl::TriProg, ctl::TriBank, ctl::TriEfxPIDtxt, ctl::Tri_Gchan})
+            t.placeField(box, "Triton", 2, column++);
         registerTriton(t);
         describeUses(t);
     }

@@ -42,6 +42,8 @@ public:
                     0,
                     {},
                     "When Converting Triton to Kronos Combi, automatically send to Edit Buffer"});
+        t.placeField(ctl::PassPrgBank, "Kronos", 3, 0);
+        t.placeField(ctl::AutoSendCB, "Kronos", 3, 1);
         registerTritonToKronos(t);
         describeUses(t);
     }

@@ -35,6 +35,7 @@ public:
     const char* name() const override { return "Korg Wavestation SR"; }
     void addCommands(CommandTable& t) const override
     {
+        t.addPage("Wavestation", 4, {}, true);  // its buttons stand where addAt puts them
         t.addAt("Wavestation", "ExtractWS", "ExtractWS", 0, 0);
         t.addAt("Wavestation", "LoadMappingButton", "Load Mapping", 0, 1);
         t.addAt("Wavestation", "ReqPatchBank", "Req Patch Bank", 1, 0);
@@ -42,6 +43,7 @@ public:
         t.addAt("Wavestation", "AllPatch", "All Patch", 1, 2);
         t.addAt("Wavestation", "AllPerf", "All Perf", 1, 3);
         t.addField({ctl::WS_Bank, "Bank", kMainWindow, false, 0, {}, ""});
+        t.placeField(ctl::WS_Bank, "Wavestation", 0, 2);
         registerWavestation(t);
         describeUses(t);
     }

@@ -112,7 +112,8 @@ public:
                    {"ConvTX802perfBank", "TX802pb>file"},
                    {"ConvTX802Perf", "TX802p>file"},
                    {"DX7p_to_TX802p", "DX7p>TX802p"},
-                   {"dx7pb_to_tx802pb", "DX7pb>TX802pb"}});
+                   {"dx7pb_to_tx802pb", "DX7pb>TX802pb"}},
+                  true);
         t.addAt("DX/TX", "CheckSumCheck", "Check", 2, 1);
         t.addAt("DX/TX", "CheckSumFix", "Fix", 2, 2);
         registerYamaha(t);

@@ -103,7 +103,7 @@ TEST(Runner, CommandsWithSelectionsFieldsAndAnswers)
         {{"View Selected", "--set", "Filter7F=maybe"}, 2, "tolvex-cli run: Filter7F is a check box"},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.args[0]);
+        SCOPED_TRACE(::testing::PrintToString(c.args));
         const RunResult r = run(c.args);
         EXPECT_EQ(r.status, c.status) << r.err;
         if (c.status == 0) {
@@ -274,7 +274,7 @@ TEST(Runner, RequestsAndTheirRefusals)
         {"ParsEfx", {"TriEfxPIDtxt=1.5"}, "Error: You must specify a valid number for the PID."},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.command + (c.boxes.empty() ? "" : " " + c.boxes.back()));
+        SCOPED_TRACE(c.command + " " + ::testing::PrintToString(c.boxes));
         heard.clear();
         std::vector<std::string> args{c.command, "--out", "synth"};
         for (const char* box : {"Channel=0", "KroBank=0", "KroProg=0", "TriBank=0", "TriProg=0"})

@@ -252,7 +252,7 @@ TEST(MainWindow, BelongsToItsMenuEntryAndAsksBeforeLosingReceptions)
                                                  "Tolvex: Save the 2 received messages?"}));
 }
 
-TEST(MainWindow, DropsSendsAndWaitsAsAUserExpects)
+TEST(MainWindow, ControlsDropsSendsAndWaitsAsAUserExpects)
 {
     QtApp qt;
     Window w;
@@ -272,6 +272,24 @@ TEST(MainWindow, DropsSendsAndWaitsAsAUserExpects)
         if (c.window == kMainWindow) entries.insert(c.control);
     EXPECT_EQ(controls, entries);
     EXPECT_EQ(std::set<std::string>(entries.begin(), entries.end()).size(), entries.size());
+    // Every control the windows describe with a hint shows it, letter for letter.
+    const QWidget* windows[] = {app->window.get(), app->timbreCopy.get()};
+    std::vector<std::string> missing;
+    for (const auto& [name, hint] : app->commands.hints()) {
+        const QString n = QString::fromStdString(name);
+        const QObject* control = nullptr;
+        for (const QWidget* window : windows)
+            if (!control) control = window->findChild<QWidget*>(n);
+        if (!control)
+            for (const QAction* a : app->window->menuBar()->findChildren<QAction*>())
+                if (a->objectName() == n) control = a;
+        if (!control) {
+            missing.push_back(name);
+            continue;
+        }
+        EXPECT_EQ(control->property("toolTip").toString().toStdString(), hint) << name;
+    }
+    EXPECT_EQ(missing, std::vector<std::string>{});
     EXPECT_TRUE(app->window->findChild<QPushButton*>("Button_send")->isEnabled());
     EXPECT_FALSE(app->window->findChild<QPushButton*>("CheckSumFix")->isEnabled());  // "Fix" has no command
     // A command's result colour reaches its button's text, and goes again.
@@ -368,30 +386,6 @@ TEST(MainWindow, ASignalNeverWaitsOnABox)
     EXPECT_LT(clock.elapsed(), 1100);
     EXPECT_FALSE(w.app->window->isVisible());
     EXPECT_NE(w.settings().find("Channel=7\r\n"), std::string::npos);
-}
-
-// Every control the windows describe with a hint shows it, letter for letter.
-TEST(MainWindow, EveryControlShowsItsHint)
-{
-    QtApp qt;
-    Window w;
-    const QWidget* windows[] = {w.app->window.get(), w.app->timbreCopy.get()};
-    std::vector<std::string> missing;
-    for (const auto& [name, hint] : w.app->commands.hints()) {
-        const QString n = QString::fromStdString(name);
-        const QObject* control = nullptr;
-        for (const QWidget* window : windows)
-            if (!control) control = window->findChild<QWidget*>(n);
-        if (!control)
-            for (const QAction* a : w.app->window->menuBar()->findChildren<QAction*>())
-                if (a->objectName() == n) control = a;
-        if (!control) {
-            missing.push_back(name);
-            continue;
-        }
-        EXPECT_EQ(control->property("toolTip").toString().toStdString(), hint) << name;
-    }
-    EXPECT_EQ(missing, std::vector<std::string>{});
 }
 
 TEST(TimbreCopyWindow, ShowsTheSourceAndTheCopiesOfItsEditRecord)

@@ -74,77 +74,43 @@ Bytes hexBytesOf(const std::string& text)
 TEST(Runner, CommandsWithSelectionsFieldsAndAnswers)
 {
     const struct {
-        const char* name;
         std::vector<std::string> args;
         int status;
-        std::string out;  // exact, when not empty
-        std::string err;  // the start of standard error
+        std::string said;  // standard output when done, else the start of standard error
     } cases[] = {
-        {"view a range",
-         {"View Selected", kChanges, "--select", "1,3-4"},
+        {{"View Selected", kChanges, "--select", "1,3-4"},
          0,
          "Loading: 24 message(s)\nSysex: F0 43 10 00 69 28 F7 \nSysex: F0 43 10 00 6B 0B F7 \n"
-         "Sysex: F0 43 10 00 6C 29 F7 \n",
-         ""},
-        {"by control name",
-         {"viewselected", kChanges, "--select", "24"},
-         0,
-         "Loading: 24 message(s)\nSysex: F0 43 10 00 03 3B F7 \n",
-         ""},
-        {"selection past the end",
-         {"View Selected", kChanges, "--select", "25"},
+         "Sysex: F0 43 10 00 6C 29 F7 \n"},
+        {{"viewselected", kChanges, "--select", "24"}, 0, "Loading: 24 message(s)\nSysex: F0 43 10 00 03 3B F7 \n"},
+        {{"View Selected", kChanges, "--select", "25"}, 2, "tolvex-cli run: no entries 25 among 24"},
+        {{"View Selected", kChanges, "--select", "3-1"}, 2, "tolvex-cli run: no entries 3-1"},
+        {{"View Selectd", kChanges}, 2, "tolvex-cli run: no command named View Selectd; close names: View Selected"},
+        {{"Send Sysex", "--set", "SXreqStrin=43"},
          2,
-         "",
-         "tolvex-cli run: no entries 25 among 24"},
-        {"backwards range", {"View Selected", kChanges, "--select", "3-1"}, 2, "", "tolvex-cli run: no entries 3-1"},
-        {"unknown command",
-         {"View Selectd", kChanges},
-         2,
-         "",
-         "tolvex-cli run: no command named View Selectd; close names: View Selected"},
-        {"unknown field",
-         {"Send Sysex", "--set", "SXreqStrin=43"},
-         2,
-         "",
          "tolvex-cli run: no field named SXreqStrin; close names: SXreqString"},
-        {"a caption of several fields",
-         {"Send Sysex", "--set", "Prog=3"},
+        {{"Send Sysex", "--set", "Prog=3"},
          2,
-         "",
          "tolvex-cli run: Prog names several fields; use one of: ProgChange, TriProg, KroProg"},
-        {"a caption of several commands",
-         {"Req 1 Prog"},
-         2,
-         "",
-         "tolvex-cli run: Req 1 Prog is the caption of several"},
-        {"a control without a command", {"Fix", kBank}, 2, "", "tolvex-cli run: CheckSumFix (\"Fix\") is not"},
-        {"no output", {"Send Sysex", "--set", "SXreqString=43 10"}, 1, "", "Warning: MIDI Interface Not Installed"},
-        {"answered", {"Ask User", "--answer", "No"}, 0, "no\n", ""},
-        {"on another window", {"Other"}, 0, "window shown\nran\n", ""},
-        {"unanswered question",
-         {"Ask User"},
-         2,
-         "",
-         "Tolvex: Go on?\ntolvex-cli run: the box \"Go on?\" asks a question and no answer is left"},
-        {"answer that is no button",
-         {"Ask User", "--answer", "1-32"},
-         2,
-         "",
-         "Tolvex: Go on?\ntolvex-cli run: the answer"},
-        {"save asks for a file", {"Save As", kBank}, 2, "", "tolvex-cli run: the command asks for a file (Save As)"},
-        {"a check box takes 1 or 0",
-         {"View Selected", "--set", "Filter7F=maybe"},
-         2,
-         "",
-         "tolvex-cli run: Filter7F is a check box"},
+        {{"Req 1 Prog"}, 2, "tolvex-cli run: Req 1 Prog is the caption of several"},
+        {{"Fix", kBank}, 2, "tolvex-cli run: CheckSumFix (\"Fix\") is not"},
+        {{"Send Sysex", "--set", "SXreqString=43 10"}, 1, "Warning: MIDI Interface Not Installed"},
+        {{"Ask User", "--answer", "No"}, 0, "no\n"},
+        {{"Other"}, 0, "window shown\nran\n"},  // a command of another window
+        {{"Ask User"}, 2, "Tolvex: Go on?\ntolvex-cli run: the box \"Go on?\" asks a question and no answer is left"},
+        {{"Ask User", "--answer", "1-32"}, 2, "Tolvex: Go on?\ntolvex-cli run: the answer"},
+        {{"Save As", kBank}, 2, "tolvex-cli run: the command asks for a file (Save As)"},
+        {{"View Selected", "--set", "Filter7F=maybe"}, 2, "tolvex-cli run: Filter7F is a check box"},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.args));
         const RunResult r = run(c.args);
-        EXPECT_EQ(r.status, c.status) << c.name << ": " << r.err;
-        if (!c.out.empty()) {
-            EXPECT_EQ(r.out, c.out) << c.name;
+        EXPECT_EQ(r.status, c.status) << r.err;
+        if (c.status == 0) {
+            EXPECT_EQ(r.out, c.said);
+        } else {
+            EXPECT_EQ(r.err.substr(0, c.said.size()), c.said);
         }
-        EXPECT_EQ(r.err.substr(0, c.err.size()), c.err) << c.name;
     }
     const RunResult list = run({"--list"});
     EXPECT_EQ(list.status, 0);
@@ -265,74 +231,60 @@ TEST(Runner, RequestsAndTheirRefusals)
         return std::make_unique<PortDevices>(shell, bus.makeInput(), bus.makeOutput());
     };
     const struct {
-        std::vector<std::string> args;
-        std::string sent;  // hex; "" when refused
-        std::string err;   // the box, when refused
+        std::string command;
+        std::vector<std::string> boxes;  // set after all five boxes at 0
+        std::string said;                // the message sent, in hex, or the box refusing it
     } cases[] = {
-        {{"Send Sysex", "--set", "SXreqString=43 10\t1 20"}, "F0 43 10 01 20 F7", ""},
+        {"Send Sysex", {"SXreqString=43 10\t1 20"}, "F0 43 10 01 20 F7"},
         // Kronos
-        {{"KroReq1Prog", "--set", "KroBank=71", "--set", "KroProg=5"}, "F0 42 30 68 72 00 47 00 05 F7", ""},
-        {{"KroReq1Combi", "--set", "Channel=15", "--set", "KroBank=64", "--set", "KroProg=127"},
-         "F0 42 3F 68 72 01 40 00 7F F7",
-         ""},
-        {{"CurProgReq"}, "F0 42 30 68 74 00 F7", ""},
-        {{"Cur Comb Req", "--set", "Channel=5"}, "F0 42 35 68 74 01 F7", ""},
-        {{"Cur Setlist Req"}, "F0 42 30 68 74 0D F7", ""},
-        {{"KroReq1Combi", "--set", "KroBank=71"}, "", "Error: The Kronos bank must be between 0 and 70.\n"},
-        {{"KroReq1Prog", "--set", "KroBank=78"}, "", "Error: The Kronos bank must be between 0 and 77.\n"},
-        {{"CurCombReq", "--set", "Channel=16"}, "", "Error: The Channel bank must be between 0 and 15\n"},
-        {{"CurCombReq", "--set", "Channel=x"}, "", "Error: You must specify a valid number for the Channel.\n"},
-        {{"CurProgReq", "--set", "KroBank="}, "", "Error: You must specify a valid number for the Kronos Bank.\n"},
+        {"KroReq1Prog", {"KroBank=71", "KroProg=5"}, "F0 42 30 68 72 00 47 00 05 F7"},
+        {"KroReq1Combi", {"Channel=15", "KroBank=64", "KroProg=127"}, "F0 42 3F 68 72 01 40 00 7F F7"},
+        {"CurProgReq", {}, "F0 42 30 68 74 00 F7"},
+        {"Cur Comb Req", {"Channel=5"}, "F0 42 35 68 74 01 F7"},
+        {"Cur Setlist Req", {}, "F0 42 30 68 74 0D F7"},
+        {"KroReq1Combi", {"KroBank=71"}, "Error: The Kronos bank must be between 0 and 70."},
+        {"KroReq1Prog", {"KroBank=78"}, "Error: The Kronos bank must be between 0 and 77."},
+        {"CurCombReq", {"Channel=16"}, "Error: The Channel bank must be between 0 and 15"},
+        {"CurCombReq", {"Channel=x"}, "Error: You must specify a valid number for the Channel."},
+        {"CurProgReq", {"KroBank="}, "Error: You must specify a valid number for the Kronos Bank."},
         // The current-object requests check the boxes they do not send too.
-        {{"CurSetlistReq", "--set", "KroProg=128"}, "", "Error: The program value must be between 0 and 127\n"},
-        {{"CurSetlistReq", "--set", "KroProg=-1"}, "", "Error: The program value must be between 0 and 127\n"},
-        {{"KroReq1Prog", "--set", "KroProg=1e"}, "", "Error: You must specify a valid number for the Program.\n"},
+        {"CurSetlistReq", {"KroProg=128"}, "Error: The program value must be between 0 and 127"},
+        {"CurSetlistReq", {"KroProg=-1"}, "Error: The program value must be between 0 and 127"},
+        {"KroReq1Prog", {"KroProg=1e"}, "Error: You must specify a valid number for the Program."},
         // Triton
-        {{"TriReq1ProgBank", "--set", "Channel=2", "--set", "TriBank=3"}, "F0 42 32 50 1C 13 00 00 F7", ""},
-        {{"TriReq1Combi", "--set", "TriBank=11", "--set", "TriProg=127"}, "F0 42 30 50 1D 2B 7F 00 F7", ""},
-        {{"TriReq1Prog", "--set", "TriBank=4", "--set", "TriProg=5"}, "F0 42 30 50 1C 24 05 00 F7", ""},
-        {{"All Prog", "--set", "Channel=15", "--set", "TriProg=9"}, "F0 42 3F 50 1C 30 00 00 F7", ""},
-        {{"Req 1 Combi Bank", "--set", "TriBank=7"}, "F0 42 30 50 1D 17 00 00 F7", ""},
-        {{"All Combi", "--set", "TriBank=2"}, "F0 42 30 50 1D 32 00 00 F7", ""},
-        {{"ReqCurProg", "--set", "Channel=9"}, "F0 42 39 50 10 00 F7", ""},
-        {{"ReqCurCombi"}, "F0 42 30 50 19 00 F7", ""},
+        {"TriReq1ProgBank", {"Channel=2", "TriBank=3"}, "F0 42 32 50 1C 13 00 00 F7"},
+        {"TriReq1Combi", {"TriBank=11", "TriProg=127"}, "F0 42 30 50 1D 2B 7F 00 F7"},
+        {"TriReq1Prog", {"TriBank=4", "TriProg=5"}, "F0 42 30 50 1C 24 05 00 F7"},
+        {"All Prog", {"Channel=15", "TriProg=9"}, "F0 42 3F 50 1C 30 00 00 F7"},
+        {"Req 1 Combi Bank", {"TriBank=7"}, "F0 42 30 50 1D 17 00 00 F7"},
+        {"All Combi", {"TriBank=2"}, "F0 42 30 50 1D 32 00 00 F7"},
+        {"ReqCurProg", {"Channel=9"}, "F0 42 39 50 10 00 F7"},
+        {"ReqCurCombi", {}, "F0 42 30 50 19 00 F7"},
         // A bank request ignores the program box.
-        {{"TriReq1ProgBank", "--set", "TriProg=abc"}, "F0 42 30 50 1C 10 00 00 F7", ""},
-        {{"TriReq1Prog", "--set", "TriProg=abc"}, "", "Error: You must specify a valid number for the Program.\n"},
-        {{"TriReq1Combi", "--set", "TriProg=128"}, "", "Error: The program value must be between 0 and 127\n"},
-        {{"TriReq1Prog", "--set", "TriBank=12"}, "", "Error: The Triton Studio bank must be between 0 and 11.\n"},
-        {{"All Combi", "--set", "TriBank=-1"}, "", "Error: The Triton Studio bank must be between 0 and 11.\n"},
-        {{"TriReq1Prog", "--set", "TriBank=12", "--set", "TriProg=x"},
-         "",
-         "Error: You must specify a valid number for the Program.\n"},
-        {{"All Prog", "--set", "TriBank=B"},
-         "",
-         "Error: You must specify a valid number for the Triton Studio Bank.\n"},
-        {{"All Prog", "--set", "Channel=16"}, "", "Error: The Channel bank must be between 0 and 15\n"},
-        {{"ReqCurProg", "--set", "Channel=-1"}, "", "Error: The Channel bank must be between 0 and 15\n"},
-        {{"ParsEfx", "--set", "Channel=x", "--set", "TriEfxPIDtxt=x"},
-         "",
-         "Error: You must specify a valid number for the Channel.\n"},
-        {{"ParsEfx", "--set", "TriEfxPIDtxt=1.5"}, "", "Error: You must specify a valid number for the PID.\n"},
+        {"TriReq1ProgBank", {"TriProg=abc"}, "F0 42 30 50 1C 10 00 00 F7"},
+        {"TriReq1Prog", {"TriProg=abc"}, "Error: You must specify a valid number for the Program."},
+        {"TriReq1Combi", {"TriProg=128"}, "Error: The program value must be between 0 and 127"},
+        {"TriReq1Prog", {"TriBank=12"}, "Error: The Triton Studio bank must be between 0 and 11."},
+        {"All Combi", {"TriBank=-1"}, "Error: The Triton Studio bank must be between 0 and 11."},
+        {"TriReq1Prog", {"TriBank=12", "TriProg=x"}, "Error: You must specify a valid number for the Program."},
+        {"All Prog", {"TriBank=B"}, "Error: You must specify a valid number for the Triton Studio Bank."},
+        {"All Prog", {"Channel=16"}, "Error: The Channel bank must be between 0 and 15"},
+        {"ReqCurProg", {"Channel=-1"}, "Error: The Channel bank must be between 0 and 15"},
+        {"ParsEfx", {"Channel=x", "TriEfxPIDtxt=x"}, "Error: You must specify a valid number for the Channel."},
+        {"ParsEfx", {"TriEfxPIDtxt=1.5"}, "Error: You must specify a valid number for the PID."},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.command + " " + ::testing::PrintToString(c.boxes));
         heard.clear();
-        std::vector<std::string> args = c.args;
-        args.insert(args.begin() + 1,
-                    {"--set", "Channel=0", "--set", "KroBank=0", "--set", "KroProg=0", "--set", "TriBank=0", "--set",
-                     "TriProg=0", "--out", "synth"});  // the case's own after them
+        std::vector<std::string> args{c.command, "--out", "synth"};
+        for (const char* box : {"Channel=0", "KroBank=0", "KroProg=0", "TriBank=0", "TriProg=0"})
+            args.insert(args.end(), {"--set", box});
+        for (const std::string& box : c.boxes) args.insert(args.end(), {"--set", box});
         const RunResult r = run(args, "", loopback);
-        const std::string what = c.args[0] + " " + (c.args.size() > 2 ? c.args[2] : "");
-        if (c.sent.empty()) {
-            EXPECT_EQ(r.status, 1) << what;
-            EXPECT_EQ(r.err, c.err) << what;
-            EXPECT_EQ(r.out, "") << what;
-            EXPECT_TRUE(heard.empty()) << what;
-        } else {
-            EXPECT_EQ(r.status, 0) << what << ": " << r.err;
-            EXPECT_EQ(r.out, "Sending: " + c.sent + " \n") << what;
-            EXPECT_EQ(heard, std::vector<Bytes>{hexBytesOf(c.sent)}) << what;
-        }
+        const bool refused = c.said.rfind("Error: ", 0) == 0;
+        EXPECT_EQ(r.status, refused ? 1 : 0) << r.err;
+        EXPECT_EQ(r.out + r.err, refused ? c.said + "\n" : "Sending: " + c.said + " \n");
+        EXPECT_EQ(heard, refused ? std::vector<Bytes>{} : std::vector<Bytes>{hexBytesOf(c.said)});
     }
     // Without an output the request is refused instead of logged as sent.
     for (const char* command : {"CurCombReq", "ReqCurProg"}) {

@@ -12,16 +12,14 @@
 #include "gui/library_window.h"
 #include "qt_app.h"
 #include "support/scripted_shell.h"
+#include "support/temp_dir.h"
 
 namespace tolvex {
 namespace {
 
 using testing::QtApp;
 
-std::string fixture(const std::string& name)
-{
-    return std::string(TOLVEX_FIXTURES_DIR) + "/" + name;
-}
+using testing::fixture;
 
 struct LibraryRig {
     QtApp qt;
@@ -116,12 +114,15 @@ TEST(LibraryWindow, CommandsMoveItemsBetweenLibraryAndObjectsWindow)
     ASSERT_EQ(r.session.messages.count(), 3u);
     EXPECT_EQ(r.session.messages.at(2).storage->sxdata.size(), 163u);
 
-    // Deleting asks first.
+    // Deleting asks first; what it removed is gone from the search and the library.
+    const std::int64_t deleted = r.window.model()->idAt(0);
     r.shell.boxAnswers.push_back(MsgResult::Yes);
     r.window.table()->selectAll();
     r.window.deleteSelected();
+    EXPECT_EQ(r.window.model()->rowCount(), 0);
     r.window.filter()->clear();
     EXPECT_EQ(r.window.model()->rowCount(), 29);
+    EXPECT_THROW(r.access.get()->message(deleted), LibraryError);
 }
 
 TEST(LibraryWindow, ReceivedDumpsGoToTheLibraryUnlessTheBoxIsCleared)

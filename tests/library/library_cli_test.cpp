@@ -1,13 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // `tolvex-cli library` and its step in `run --script`.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <sstream>
 
-#include "cli/cli.h"
-#include "cli/library_cli.h"
 #include "core/sysex/syx_file.h"
 #include "devices/yamaha/yamaha_formats.h"
 #include "support/run_tool.h"
@@ -15,24 +12,7 @@
 namespace tolvex {
 namespace {
 
-namespace fs = std::filesystem;
-
-std::string fixture(const std::string& name)
-{
-    return std::string(TOLVEX_FIXTURES_DIR) + "/" + name;
-}
-
-struct Cli {
-    int status;
-    std::string out, err;
-};
-
-Cli cli(std::vector<std::string> args)
-{
-    std::ostringstream out, err;
-    const int status = runCli(args, out, err, {});
-    return {status, out.str(), err.str()};
-}
+using testing::fixture;
 
 std::vector<std::vector<std::string>> rows(const std::string& text)
 {
@@ -47,23 +27,11 @@ std::vector<std::vector<std::string>> rows(const std::string& text)
     return out;
 }
 
-class LibraryCli : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        dir = fs::temp_directory_path() / ("tolvex-library-cli-" + std::to_string(::getpid()) + "-" +
-                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-        db = (dir / "library.sqlite").string();
-    }
-    void TearDown() override { fs::remove_all(dir); }
-    fs::path dir;
-    std::string db;
-};
-
-TEST_F(LibraryCli, AddListExportBankAndDuplicates)
+TEST(LibraryCli, AddListExportBankDuplicatesAndScriptStep)
 {
+    const testing::TempDir dir;
+    const std::string db = dir.file("library.sqlite");
+    const auto cli = [](const std::vector<std::string>& args) { return testing::runCliTool(args); };
     auto r = cli({"library", "--library", db, "add", fixture("yamaha/dx7-rom1a.syx"),
                   fixture("yamaha/dx7-bank-truncated-no-f7.syx")});
     EXPECT_EQ(r.status, 1);  // the cut bank was read in part
@@ -83,23 +51,27 @@ TEST_F(LibraryCli, AddListExportBankAndDuplicates)
     EXPECT_EQ(list[0][7], "128");
     EXPECT_NE(list[0][8].find("dx7-rom1a.syx"), std::string::npos);
 
-    const std::string bank = (dir / "bank.syx").string();
+    const std::string bank = dir.file("bank.syx");
     r = cli({"library", "--library", db, "bank", "--family", "yamaha", "--items", "1-3,8", "--out", bank});
     ASSERT_EQ(r.status, 0) << r.err;
     const auto msgs = readSyxFile(bank).messages;
     ASSERT_EQ(msgs.size(), 1u);
     std::string detail;
     EXPECT_TRUE(DX7VerifyCheckSum(msgs[0], detail));
-    EXPECT_EQ(std::string(msgs[0].begin() + 6 + 3 * 128 + kVoiceName, msgs[0].begin() + 6 + 4 * 128), "PIANO   1 ");
+    const auto voiceName = [&](int v) {
+        return std::string(msgs[0].begin() + 6 + v * 128 + kVoiceName, msgs[0].begin() + 6 + (v + 1) * 128);
+    };
+    EXPECT_EQ(voiceName(3), "PIANO   1 ");
+    EXPECT_EQ(voiceName(4), "INIT VOICE");  // the places no item fills
 
-    const std::string out = (dir / "export.syx").string();
+    const std::string out = dir.file("export.syx");
     r = cli({"library", "--library", db, "export", "--search", "piano", "--out", out});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(readSyxFile(out).messages.size(), 4u);       // PIANO 1-3, E.PIANO 1
     EXPECT_EQ(readSyxFile(out).messages[0].size(), 163u);  // single voices
 
-    const std::string copy = (dir / "copy.syx").string();
-    fs::copy_file(fixture("yamaha/dx7-rom1a.syx"), copy);
+    const std::string copy = dir.file("copy.syx");
+    std::filesystem::copy_file(fixture("yamaha/dx7-rom1a.syx"), copy);
     r = cli({"library", "--library", db, "add", copy});
     EXPECT_NE(r.out.find("Added 0 new item(s) from 1 message(s); 32 already in the library"), std::string::npos);
     r = cli({"library", "--library", db, "duplicates"});
@@ -116,23 +88,14 @@ TEST_F(LibraryCli, AddListExportBankAndDuplicates)
           {"library", "--library", db, "frobnicate"}}) {
         EXPECT_EQ(cli(bad).status, 2);
     }
-    std::ofstream(dir / "not-a-library") << "text";
-    r = cli({"library", "--library", (dir / "not-a-library").string(), "list"});
+    r = cli({"library", "--library", dir.write("not-a-library", "text"), "list"});
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("is not a Tolvex library"), std::string::npos);
-}
 
-TEST_F(LibraryCli, ControlBytesInNamesAreEscaped)
-{
-    EXPECT_EQ(tabField("A\tB\x01\\"), "A\\x09B\\x01\\x5C");
-    EXPECT_EQ(tabField("plain name"), "plain name");
-}
-
-TEST_F(LibraryCli, TheSameThroughARunScript)
-{
+    // The same command as a step of `run --script`.
     const std::string script = "library --library " + db + " add " + fixture("korg/triton-factory-combi-bank-a.syx") +
                                "\nlibrary --library " + db + " list --kind combi --search moon\n";
-    const auto r = testing::runTool({"--script", "-"}, script);
+    r = testing::runTool({"--script", "-"}, script);
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("Added 128 new item(s)"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("\tLonely Moon\tKorg\tTriton\tCombi\tINT-A\t1\t448\t"), std::string::npos) << r.out;

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/cli.h"
 #include "cli/runner.h"
 #include "core/sysex/syx_file.h"
 #include "support/temp_dir.h"
@@ -31,6 +32,15 @@ inline RunResult runTool(const std::vector<std::string>& args, const std::string
     std::istringstream input(script);
     std::ostringstream out, err;
     const int status = runCommands(args, input, out, err, devices, table);
+    return {status, out.str(), err.str()};
+}
+
+// Runs `tolvex-cli ARGS` (any command), as on a terminal when `terminal` is set.
+inline RunResult runCliTool(const std::vector<std::string>& args, const DeviceFactory& devices = {},
+                            bool terminal = false)
+{
+    std::ostringstream out, err;
+    const int status = runCli(args, out, err, devices, terminal);
     return {status, out.str(), err.str()};
 }
 

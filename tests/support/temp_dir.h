@@ -12,6 +12,12 @@
 
 namespace tolvex::testing {
 
+// A file of tests/fixtures by its name there ("yamaha/dx7-rom1a.syx").
+inline std::string fixture(const std::string& name)
+{
+    return std::string(TOLVEX_FIXTURES_DIR) + "/" + name;
+}
+
 class TempDir {
 public:
     TempDir()

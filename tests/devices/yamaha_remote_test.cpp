@@ -61,13 +61,6 @@ struct Cartridge : Rig {
         const auto names = romNames();
         for (std::size_t v = 0; v < 64; ++v) dx7.voices[64 + v] = testing::voiceNamed(names[v % 32]);
     }
-    std::vector<int> programChanges() const
-    {
-        std::vector<int> out;
-        for (const Bytes& m : dx7.heard())
-            if (m.size() == 2 && (m[0] & 0xF0) == 0xC0) out.push_back((m[0] & 0x0F) << 8 | m[1]);
-        return out;
-    }
     SimulatedYamaha dx7{bus, shell, port, 3};
 };
 

@@ -57,7 +57,6 @@ SimulatedYamaha::~SimulatedYamaha()
 
 void SimulatedYamaha::hear(ByteView m)
 {
-    heard_.emplace_back(m.begin(), m.end());
     if (m.size() == 2 && m[0] == (0xC0 | channel_)) {
         program_ = m[1];
         return;

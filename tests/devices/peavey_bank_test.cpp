@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 
 #include "core/app/controls.h"
 #include "core/app/incoming.h"
@@ -18,14 +17,12 @@
 namespace tolvex {
 namespace {
 
-using testing::InFolder;
-
 using namespace testing;
 
 // A rig with the SP on its port, the debug file in a fresh folder that is
 // also the current folder.
 struct SpRig {
-    SpRig() : in(dir.str())
+    SpRig()
     {
         rig.s.log.debugFile.open(dir.file("debugfile.txt"));
         rig.s.controls.text.set(ctl::Channel, "0");
@@ -51,7 +48,7 @@ struct SpRig {
     }
 
     TempDir dir;
-    InFolder in;
+    InFolder in{dir.str()};
     Rig rig{"SP"};
     SimulatedSP sp{rig.bus, rig.shell, "SP"};
 };

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The Wavestation page through `tolvex-cli run`: the factory dump extracted
-// message by message in one session and the name tables from mapping files.
+// bank by bank, and the performance map named from banks and mapping files.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -16,38 +16,74 @@ namespace {
 using testing::RunResult;
 using testing::TempDir;
 
+const std::string kFactory = std::string(TOLVEX_FIXTURES_DIR) + "/korg/wavestation-factory.syx";
+
+// The lines of a text file, each of which must end in CR LF.
+std::vector<std::string> linesOf(const std::string& text)
+{
+    std::vector<std::string> out;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t end = text.find("\r\n", at);
+        if (end == std::string::npos) return {"no CR LF: " + text.substr(at)};
+        out.push_back(text.substr(at, end - at));
+        at = end + 2;
+    }
+    return out;
+}
+
+TEST(WavestationRun, EachBankGivesItsDataAndItsNames)
+{
+    // The first selected entry is the one extracted: "3,1" extracts performance bank 0.
+    const struct {
+        const char* select;
+        std::size_t binSize;
+        const char* names;
+        std::size_t count;
+        const char *first, *last;
+    } banks[] = {
+        {"3,1", 9050, "WS_SR_Perfs_bank0.txt", 50, "Ski Jam        ", "DebussyOnWheels"},
+        {"2", 9050, "WS_SR_Perfs_bank1.txt", 50, "Pharoah's Jig  ", "The Big Pad    "},
+        {"3", 14910, "WS_SR_Patchs_bank0.txt", 35, "Wave Dance     ", "Choir          "},
+        {"4", 14910, "WS_SR_Patchs_bank1.txt", 35, "Soft Marimba   ", "Spectrum 3     "},
+    };
+    for (const auto& b : banks) {
+        TempDir dir;  // the current folder of the run: the text files go there
+        const std::string syx = dir.write("factory.syx", testing::readFile(kFactory));
+        const RunResult r = testing::runTool({"ExtractWS", syx, "--select", b.select}, "", {}, nullptr, dir.str());
+        EXPECT_EQ(r.status, 0) << r.err;
+        std::vector<std::string> written;  // the text and data files, debug_format.bin among them
+        for (const auto& e : std::filesystem::directory_iterator(dir.str()))
+            if (e.path().extension() != ".syx" && e.path().filename() != "debugfile.txt")
+                written.push_back(e.path().filename());
+        std::sort(written.begin(), written.end());
+        EXPECT_EQ(written, (std::vector<std::string>{b.names, "factory.bin"}));
+        EXPECT_EQ(dir.read("factory.bin").size(), b.binSize) << b.names;
+        const auto lines = linesOf(dir.read(b.names));
+        ASSERT_EQ(lines.size(), b.count) << b.names;
+        EXPECT_EQ(lines.front(), b.first);
+        EXPECT_EQ(lines.back(), b.last);
+    }
+}
+
 TEST(WavestationRun, OneSessionNamesTheMapFromBanksAndMappingFiles)
 {
-    TempDir dir;  // the current folder of the runs: the text files go there
-    const std::string syx =
-        dir.write("factory.syx", testing::readFile(std::string(TOLVEX_FIXTURES_DIR) + "/korg/wavestation-factory.syx"));
-    const auto run = [&](const std::vector<std::string>& args, const std::string& script = "") {
-        return testing::runTool(args, script, {}, nullptr, dir.str());
-    };
-    // The first selected entry is the one extracted: performance bank 0, not the patch bank.
-    RunResult r = run({"ExtractWS", syx, "--select", "3,1"});
-    EXPECT_EQ(r.status, 0) << r.err;
-    std::vector<std::string> written;
-    for (const auto& e : std::filesystem::directory_iterator(dir.str())) {
-        const std::string name = e.path().filename().string();
-        if (name.rfind("WS_SR_", 0) == 0 || name == "factory.bin" || name == "debug_format.bin")
-            written.push_back(name);
-    }
-    std::sort(written.begin(), written.end());
-    EXPECT_EQ(written, (std::vector<std::string>{"WS_SR_Perfs_bank0.txt", "factory.bin"}));
-
+    TempDir dir;
+    const std::string syx = dir.write("factory.syx", testing::readFile(kFactory));
     // Bank 2 is named by the mapping file; its patch file is read first, and must be there.
     dir.write("WS_SR_Global_Patch.txt", std::string("0 0 Wave Dance\r\n"));
     dir.write("WS_SR_Global_Perf.txt", std::string("2 0 From The File\r\n"));
-    r = run({"--script", "-"},
-            "open " + syx + "\nselect 2\ndo ExtractWS\ndo \"Load Mapping\"\nselect 8\ndo ExtractWS\n");
+    const RunResult r = testing::runTool(
+        {"--script", "-"}, "open " + syx + "\nselect 1\ndo ExtractWS\ndo \"Load Mapping\"\nselect 8\ndo ExtractWS\n",
+        {}, nullptr, dir.str());
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(dir.read("factory.bin").size(), 257u);
-    const std::string map = dir.read("WS_SR_Perfmap.txt");
-    EXPECT_EQ(map.substr(0, 8), "0,0,0,\r\n");  // bank 0 was named in another session
-    EXPECT_NE(map.find("\r\n50,1,0,Pharoah's Jig  \r\n"), std::string::npos);
-    EXPECT_NE(map.find(",2,0,From The File\r\n"), std::string::npos);
-    EXPECT_NE(map.find(",2,1,\r\n"), std::string::npos);
+    const auto map = linesOf(dir.read("WS_SR_Perfmap.txt"));
+    ASSERT_EQ(map.size(), 128u);
+    EXPECT_EQ(map[0], "0,0,0,Ski Jam        ");
+    EXPECT_NE(std::find(map.begin(), map.end(), "50,1,0,"), map.end());  // bank 1 was never read
+    EXPECT_NE(std::find_if(map.begin(), map.end(),
+                           [](const std::string& l) { return l.find(",2,0,From The File") != std::string::npos; }),
+              map.end());
 }
 
 }  // namespace

@@ -40,42 +40,60 @@ std::string mapRows(int count)
     return out;
 }
 
-TEST(CsvBankFiles, RefusesWhatItCannotBuildWithItsBox)
+// A file is read exactly or refused with its box; a value never shifts, and a
+// refused file changes no table, also when its first rows were good.
+TEST(CsvBankFiles, ReadsExactlyOrRefusesWithItsBox)
 {
     const std::string dx7 = "DX7II Performance Bank\r\n", tx = "TX802 Performance Bank\r\n",
-                      map = "WS SR Performance Map\r\n";
+                      map = "WS SR Performance Map\r\n", vals = "12," + values(30, 3);
     const struct {
         std::string content;
-        std::string title, text;
+        std::string name;  // the first performance's name when read
+        std::string title = {}, text = {};
     } cases[] = {
-        {"dx7ii performance bank\r\n", "MIDI", "Unknown CSV file type: dx7ii performance bank"},
-        {"TX802 Voice Bank\r\n", "Error", "Unimplemented CSV Type 2"},
-        {"  DX7II Voice Bank\r\n", "Error", "Unimplemented CSV Type 4"},
-        {"TX 802 Single Performance\r\n", "Error", "Unimplemented CSV Type 5"},
-        {dx7 + perfRow(values(30, 1) + ",128"), "MIDI", "Value out of range in CSV file: 128"},
-        {dx7 + perfRow(values(30, 1) + ",x"), "MIDI", "Invalid numeric data in CSV file: x"},
-        {dx7 + perfRow(values(30, 1)), "MIDI", "Invalid numeric data in CSV file: "},
-        {dx7 + perfRow(values(31, 1), "Bad \xC1 name          "), "MIDI",
+        // Rows another program wrote.
+        {dx7 + "\"Spreadsheet Name    \"," + vals, "Spreadsheet Name    "},
+        {dx7 + "\"Short\"," + vals, "Short               "},
+        {dx7 + "Unquoted Name," + vals, "Unquoted Name       "},
+        {dx7 + " Leading blanks kept," + vals, " Leading blanks kept"},
+        {dx7 + "\"Say \"\"hi\"\" here       \", " + vals, "Say \"hi\" here       "},
+        {dx7 + "\"Raw \"quote\" here    \", " + vals, "Raw \"quote\" here    "},
+        {dx7 + "\"Spreadsheet Name    \" ,  " + vals, "", "MIDI",
+         "CSV row format error: \"Spreadsheet Name    \" ,  " + vals},
+        {dx7 + "\"A name far too long to be one\"," + vals, "", "MIDI",
+         "CSV row format error: \"A name far too long to be one\"," + vals},
+        {dx7 + "A name far too long to be one," + vals, "", "MIDI",
+         "CSV row format error: A name far too long to be one," + vals},
+        // Files it cannot build.
+        {"dx7ii performance bank\r\n", "", "MIDI", "Unknown CSV file type: dx7ii performance bank"},
+        {"TX802 Voice Bank\r\n", "", "Error", "Unimplemented CSV Type 2"},
+        {"  DX7II Voice Bank\r\n", "", "Error", "Unimplemented CSV Type 4"},
+        {"TX 802 Single Performance\r\n", "", "Error", "Unimplemented CSV Type 5"},
+        {dx7 + perfRow(values(30, 1) + ",128"), "", "MIDI", "Value out of range in CSV file: 128"},
+        {dx7 + perfRow(values(30, 1) + ",x"), "", "MIDI", "Invalid numeric data in CSV file: x"},
+        {dx7 + perfRow(values(30, 1)), "", "MIDI", "Invalid numeric data in CSV file: "},
+        {dx7 + perfRow(values(31, 1), "Bad \xC1 name          "), "", "MIDI",
          "Value out of range in CSV file: Bad \xC1 name          "},
-        {dx7 + "\"Short\", 1\r\n", "MIDI", "CSV row too short: \"Short\", 1"},
+        {dx7 + "\"Short\", 1\r\n", "", "MIDI", "CSV row too short: \"Short\", 1"},
         {[&] {
              std::string s = dx7;
              for (int k = 0; k < 33; ++k) s += perfRow(values(31, 1));
              return s;
          }(),
-         "MIDI", "Too many rows in CSV file: 33"},
-        {tx + perfRow(values(63, 255) + ",256"), "MIDI", "Value out of range in CSV file: 256"},
-        {tx + perfRow(values(63, 255) + ",-1"), "MIDI", "Value out of range in CSV file: -1"},
-        {map + "1,0,5\r\n", "Error", "Non-sequential numeric data in CSV file: item 1"},
-        {map + "-1,0,5\r\n", "Error", "Non-sequential numeric data in CSV file: item -1"},
-        {map + "256,0,5\r\n", "Error", "Non-sequential numeric data in CSV file: item 256"},
-        {map + "x,0,5\r\n", "Error", "Invalid pval numeric data in CSV file: x"},
-        {map + "0,b,5\r\n", "Error", "Invalid m_bank numeric data in CSV file: b"},
-        {map + "0,1\r\n", "Error", "Invalid m_perf numeric data in CSV file: "},
-        {map + "0,256,5\r\n", "MIDI", "Value out of range in CSV file: 256"},
-        {map + mapRows(129), "MIDI", "Too many rows in CSV file: 129"},
+         "", "MIDI", "Too many rows in CSV file: 33"},
+        {tx + perfRow(values(63, 255) + ",256"), "", "MIDI", "Value out of range in CSV file: 256"},
+        {tx + perfRow(values(63, 255) + ",-1"), "", "MIDI", "Value out of range in CSV file: -1"},
+        {map + "1,0,5\r\n", "", "Error", "Non-sequential numeric data in CSV file: item 1"},
+        {map + "-1,0,5\r\n", "", "Error", "Non-sequential numeric data in CSV file: item -1"},
+        {map + "256,0,5\r\n", "", "Error", "Non-sequential numeric data in CSV file: item 256"},
+        {map + "x,0,5\r\n", "", "Error", "Invalid pval numeric data in CSV file: x"},
+        {map + "0,b,5\r\n", "", "Error", "Invalid m_bank numeric data in CSV file: b"},
+        {map + "0,1\r\n", "", "Error", "Invalid m_perf numeric data in CSV file: "},
+        {map + "0,256,5\r\n", "", "MIDI", "Value out of range in CSV file: 256"},
+        {map + mapRows(129), "", "MIDI", "Too many rows in CSV file: 129"},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.content.substr(0, 80));
         YamahaTables yamaha;
         yamaha.DX7iiPackedPerf[0].fill(9);
         yamaha.TX802PMEM[0].fill(9);
@@ -83,16 +101,19 @@ TEST(CsvBankFiles, RefusesWhatItCannotBuildWithItsBox)
         ws.WSSR_PerfMapSRExpanded.perfmaps[0] = {7, 7};
         const YamahaTables before = yamaha;
         try {
-            parseCsvBank(c.content, 0, yamaha, ws);
-            ADD_FAILURE() << "read: " << c.text;
+            parseCsvBank(c.content + "\r\n", 0, yamaha, ws);
+            const DX7iiPerformance& r = yamaha.DX7iiPackedPerf[0];
+            EXPECT_EQ(std::string(r.begin() + dx7ii::kName, r.end()), c.name);
+            EXPECT_EQ(r[0], 12);
+            EXPECT_EQ(r[30], 3);
+            continue;
         } catch (const CsvBankError& e) {
-            EXPECT_EQ(e.title, c.title) << c.text;
+            EXPECT_EQ(e.title, c.title);
             EXPECT_EQ(std::string(e.what()), c.text);
         }
-        // A refused file changes no table, also when its first rows were good.
-        EXPECT_EQ(yamaha.DX7iiPackedPerf, before.DX7iiPackedPerf) << c.text;
-        EXPECT_EQ(yamaha.TX802PMEM, before.TX802PMEM) << c.text;
-        EXPECT_EQ(ws.WSSR_PerfMapSRExpanded.perfmaps[0].Perfmap_Bank, 7) << c.text;
+        EXPECT_EQ(yamaha.DX7iiPackedPerf, before.DX7iiPackedPerf);
+        EXPECT_EQ(yamaha.TX802PMEM, before.TX802PMEM);
+        EXPECT_EQ(ws.WSSR_PerfMapSRExpanded.perfmaps[0].Perfmap_Bank, 7);
     }
 }
 
@@ -133,94 +154,52 @@ TEST(CsvBankFiles, ExportedNamesComeBackByteForByte)
     }
 }
 
-// Rows another program wrote: read exactly, or refused; a value never shifts.
-TEST(CsvBankFiles, RowsFromOtherProgramsAreReadExactlyOrRefused)
-{
-    const std::string vals = "12," + values(30, 3);
-    const struct {
-        std::string row;
-        std::string name;  // "" when refused
-        std::string refusal;
-    } cases[] = {
-        {"\"Spreadsheet Name    \"," + vals, "Spreadsheet Name    ", ""},
-        {"\"Spreadsheet Name    \" ,  " + vals, "", "CSV row format error: \"Spreadsheet Name    \" ,  " + vals},
-        {"\"Short\"," + vals, "Short               ", ""},
-        {"Unquoted Name," + vals, "Unquoted Name       ", ""},
-        {" Leading blanks kept," + vals, " Leading blanks kept", ""},
-        {"\"Say \"\"hi\"\" here       \", " + vals, "Say \"hi\" here       ", ""},
-        {"\"Raw \"quote\" here    \", " + vals, "Raw \"quote\" here    ", ""},
-        {"\"A name far too long to be one\"," + vals, "",
-         "CSV row format error: \"A name far too long to be one\"," + vals},
-        {"A name far too long to be one," + vals, "", "CSV row format error: A name far too long to be one," + vals},
-    };
-    for (const auto& c : cases) {
-        YamahaTables t;
-        WSSRRecords ws;
-        try {
-            parseCsvBank("DX7II Performance Bank\r\n" + c.row + "\r\n", 0, t, ws);
-            const DX7iiPerformance& r = t.DX7iiPackedPerf[0];
-            EXPECT_EQ(std::string(r.begin() + dx7ii::kName, r.end()), c.name) << c.row;
-            EXPECT_EQ(r[0], 12) << c.row;
-            EXPECT_EQ(r[30], 3) << c.row;
-        } catch (const CsvBankError& e) {
-            EXPECT_EQ(e.what(), c.refusal) << c.row;
-        }
-    }
-}
-
-TEST(CsvBankFiles, APerformanceMapOfFewerRowsStillBuildsItsMessage)
-{
-    YamahaTables yamaha;
-    WSSRRecords ws;
-    ws.WSSR_PerfMapSRExpanded.perfmaps[127] = {3, 44};  // a row the file lacks keeps its entry
-    const CsvBank bank = parseCsvBank("  WS SR Performance Map \t\r\n" + mapRows(127) + "\r\n", 18, yamaha, ws);
-    EXPECT_EQ(bank.type, 6);
-    EXPECT_EQ(bank.warning, "Warning: CSV file should contain 128 rows, but had only 127");
-    EXPECT_EQ(bank.message, WSSR_PerfMaptoSysex(ws.WSSR_PerfMapSRExpanded, 2));
-    EXPECT_EQ(bank.message.size(), kWSSR_PerfMapMessageLength);
-    EXPECT_EQ(bank.message[2], 0x32);
-    EXPECT_EQ(ws.WSSR_PerfMapSRExpanded.perfmaps[126].Perfmap_Bank, 126 % 12);
-    EXPECT_EQ(ws.WSSR_PerfMapSRExpanded.perfmaps[127].Perfmap_Prog, 44);
-}
-
+// A map of fewer rows still builds its message: the rows the file lacks keep their entries.
 TEST(CsvBankFiles, OpenCsvAppendsOnlyWhatItRead)
 {
     TempDir dir;
     const testing::InFolder in(dir.str());
-    const std::string good = dir.write("map.csv", "WS SR Performance Map\n" + mapRows(128));
+    const std::string good = dir.write("map.csv", "  WS SR Performance Map \t\n" + mapRows(127));
     const std::string unimplemented = dir.write("voices.csv", "TX802 Voice Bank\n");
+    const std::string fewerRows = "Warning: Warning: CSV file should contain 128 rows, but had only 127";
     const struct {
         std::string channel, file;
-        std::string box;  // "" when read
+        std::string box;  // "" for none
+        bool read;
     } cases[] = {
-        {"x", good, "MIDI: You must specify a valid number for the Channel."},
-        {"256", good, "MIDI: Channel must be 0-255"},
-        {"-1", good, "MIDI: Channel must be 0-255"},
-        {"0", dir.file("missing.csv"), "MIDI: Could not open file" + dir.file("missing.csv")},
-        {"0", unimplemented, "Error: Unimplemented CSV Type 2"},
-        {"255", good, ""},
+        {"x", good, "MIDI: You must specify a valid number for the Channel.", false},
+        {"256", good, "MIDI: Channel must be 0-255", false},
+        {"-1", good, "MIDI: Channel must be 0-255", false},
+        {"0", dir.file("missing.csv"), "MIDI: Could not open file" + dir.file("missing.csv"), false},
+        {"0", unimplemented, "Error: Unimplemented CSV Type 2", false},
+        {"255", good, fewerRows, true},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.box);
         ScriptedShell shell;
         Session s(shell);
+        TWSSR_perfmap_block& map = s.families.records<WSSRRecords>().WSSR_PerfMapSRExpanded;
+        map.perfmaps[127] = {3, 44};
         s.controls.text.set(ctl::Channel, c.channel);
         shell.openAnswers.push_back({c.file});
         OpenCSVfileMenuClick(s);
-        EXPECT_EQ(s.paths.lastpath, dir.str()) << c.box;
-        if (c.box.empty()) {
-            EXPECT_TRUE(shell.boxes.empty());
-            ASSERT_EQ(s.messages.count(), 1u);
-            EXPECT_EQ(s.messages.textAt(0), "WS SR Performance Map (CSV)");
-            EXPECT_EQ(s.messages.at(0).storage->filename, dir.file("CSV_map.csv"));
-            EXPECT_EQ(s.messages.at(0).storage->sxdata[2], 0x3F);
-            EXPECT_EQ(s.log.line(s.log.count() - 1), "Loaded CSV WS SR Performance Map");
-        } else {
-            ASSERT_EQ(shell.boxes.size(), 1u) << c.box;
-            EXPECT_EQ(shell.boxes[0].title + ": " + shell.boxes[0].text, c.box);
-            EXPECT_EQ(s.messages.count(), 0u) << c.box;
-            EXPECT_EQ(s.log.count(), 0) << c.box;
+        EXPECT_EQ(s.paths.lastpath, dir.str());
+        ASSERT_EQ(shell.boxes.size(), 1u);
+        EXPECT_EQ(shell.boxes[0].title + ": " + shell.boxes[0].text, c.box);
+        EXPECT_FALSE(std::filesystem::exists(kCsvPackedPerfFile));
+        if (!c.read) {
+            EXPECT_EQ(s.messages.count(), 0u);
+            EXPECT_EQ(s.log.count(), 0);
+            continue;
         }
-        EXPECT_FALSE(std::filesystem::exists(kCsvPackedPerfFile)) << c.box;
+        ASSERT_EQ(s.messages.count(), 1u);
+        EXPECT_EQ(s.messages.textAt(0), "WS SR Performance Map (CSV)");
+        EXPECT_EQ(s.messages.at(0).storage->filename, dir.file("CSV_map.csv"));
+        EXPECT_EQ(s.messages.at(0).storage->sxdata, WSSR_PerfMaptoSysex(map, 0x0F));
+        EXPECT_EQ(s.messages.at(0).storage->sxdata[2], 0x3F);
+        EXPECT_EQ(s.log.line(s.log.count() - 1), "Loaded CSV WS SR Performance Map");
+        EXPECT_EQ(map.perfmaps[126].Perfmap_Bank, 126 % 12);
+        EXPECT_EQ(map.perfmaps[127].Perfmap_Prog, 44);
     }
 }
 

@@ -81,8 +81,6 @@ TEST(PeaveyDecode, RepliesAndTheirRefusals)
     } cases[] = {
         // Data byte 3C travels as 03 0C, high half first.
         {"known-answer dump", hex("F0 00 00 1B 02 05 00 02 01 00 00 00 04 00 00 00 07 00 00 03 0C F7"), 201, ""},
-        {"whole wave", fullDump, 200, ""},
-        {"status", spStatusMessage(1, 4, 0, 3), 1, ""},
         {"list of 40 bytes: 2 entries", spDirListMessage(2, 40, {{0, "Piano Map"}, {1, "Pad Map"}, {2, "Not Counted"}}),
          102, ""},
         {"list declaring 40 entries with 2 present", spDirListMessage(3, 640, {{0, "Grand"}, {1, "Split Pad"}}), 103,
@@ -109,19 +107,6 @@ TEST(PeaveyDecode, RepliesAndTheirRefusals)
         EXPECT_EQ(PV_Extract_SP_obj(c.sx, rec, error), c.result) << c.name;
         EXPECT_EQ(error, c.error) << c.name;
     }
-
-    PeaveyRecords rec;
-    std::string error;
-    ASSERT_EQ(PV_Extract_SP_obj(hex("F0 00 00 1B 02 05 00 02 01 00 00 00 04 00 00 00 07 00 00 03 0C F7"), rec, error),
-              201);
-    EXPECT_EQ(rec.PV_generic_obj[0], 0x3C);
-    EXPECT_EQ(rec.PV_dump_len, 1);
-    EXPECT_EQ(rec.PV_dump_obj_num, 7);
-    ASSERT_EQ(PV_Extract_SP_obj(spStatusMessage(1, 4, 0, 3), rec, error), 1);
-    EXPECT_EQ(rec.PV_Dir_Status[1], (std::array<std::int32_t, 11>{1, 256, 4, 4, 0, 3, 0x400, 0, 0x7F000, 2048, 1024}));
-    ASSERT_EQ(PV_Extract_SP_obj(spDirListMessage(2, 40, {{0, "Piano Map"}, {12, "Pad Map"}}), rec, error), 102);
-    EXPECT_EQ(rec.PV_SP_dir_list,
-              (std::vector<std::string>{"     Map    0   \"Piano Map     \"", "     Map   12   \"Pad Map       \""}));
 }
 
 template <class Record>
@@ -137,39 +122,20 @@ TPV_Preset_Obj preset(std::uint8_t mode, SpLayer a, SpLayer b)
     return {"P", true, recordOf<TPV_Preset_rec>(spPreset("P", mode, 60, 2, -4, a, b))};
 }
 
-TEST(PeaveyReport, LayerLinesFollowModeSwitchesAndMaps)
+// The modes the SP knows are in the scripted bank's report, read from the
+// command line; a mode it does not know shows both layers.
+TEST(PeaveyReport, AnUnknownModeShowsBothLayers)
 {
     TPV_Bank_Object bank;
     bank.Maps.push_back({"Piano Map     ", true, {}, {}});
     bank.Maps.push_back({"Pad Map       ", true, {}, {}});
-    const SpLayer twoMaps{{0, 1, 0, 0}, {60, 128, 0}};
-    const struct {
-        const char* name;
-        TPV_Preset_Obj preset;
-        int lyr;
-        std::string line;
-    } cases[] = {
-        {"layer A, stopped after slot 2", preset(0, twoMaps, twoMaps), 1,
-         "    Layer A   m1: 0 {Piano Map     }  sw( 60)  m2: 1 {Pad Map       }     <<< \r\n"},
-        {"mode Layer A leaves B out", preset(0, twoMaps, twoMaps), 2, ""},
-        {"mode Layer B leaves A out", preset(1, twoMaps, twoMaps), 1, ""},
-        {"first switch 128", preset(1, twoMaps, {{1, 0, 0, 0}, {128, 0, 0}}), 2,
-         "    Layer B   m1: 1 {Pad Map       }     <<< \r\n"},
-        {"all four slots, one beyond the maps", preset(2, {{9, 0, 0, 1}, {1, 2, 3}}, twoMaps), 1,
-         "    Layer A     : 9 {----unused----}  sw(  1)  m2: 0 {Piano Map     }  sw(  2)  m3: 0 {Piano Map     }"
-         "  sw(  3)  m4: 1 {Pad Map       }\r\n"},
-        {"unknown mode shows both", preset(7, twoMaps, {{1, 0, 0, 0}, {200, 0, 0}}), 2,
-         "    Layer B   m1: 1 {Pad Map       }     <<< \r\n"},
-    };
-    for (const auto& c : cases) EXPECT_EQ(Layer_Process(bank, c.preset, c.lyr), c.line) << c.name;
-
-    bank.Presets = {preset(7, twoMaps, twoMaps)};
+    bank.Presets = {preset(7, {{0, 1, 0, 0}, {60, 128, 0}}, {{1, 0, 0, 0}, {200, 0, 0}})};
     const std::string report = PV_BankReport(bank, 5, "Name");
     EXPECT_EQ(report.substr(0, report.find("Map   0")),
               "Bank:   5 \"Name\"\r\n\r\n\r\n"
               "Preset   0 P mode:        7  Split center:60  Split width:2  Detune:-4\r\n"
               "    Layer A   m1: 0 {Piano Map     }  sw( 60)  m2: 1 {Pad Map       }     <<< \r\n"
-              "    Layer B   m1: 0 {Piano Map     }  sw( 60)  m2: 1 {Pad Map       }     <<< \r\n\r\n");
+              "    Layer B   m1: 1 {Pad Map       }     <<< \r\n\r\n");
     EXPECT_EQ(PV_BankReport({}, -1, "X"), "Bank:     \"X\"\r\n\r\n\r\n\r\n\r\n\r\n");
 }
 

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Wavestation SR: the message formats, the nibble form both ways, the factory
-// dump through "ExtractWS", short dumps, and the mapping files.
+// Wavestation SR: the message formats, the nibble form both ways, single
+// records, short dumps, and the mapping files.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -82,9 +82,6 @@ TEST(Wavestation, FormatsByHeaderFunctionAndLength)
     } cases[] = {
         {{0xF0, 0x42, 0x35, 0x28, 0x4C, 0x03}, 29828, true, 6, 14910, 3, 0},  // channel 5
         {{0xF0, 0x42, 0x30, 0x28, 0x40, 0x02, 0x22}, 861, true, 7, 426, 2, 34},
-        {{0xF0, 0x42, 0x3F, 0x28, 0x49, 0x01, 0x05}, 371, true, 7, 181, 1, 5},
-        {{0xF0, 0x42, 0x30, 0x28, 0x50}, 104429, true, 5, 52211, 0, 0},
-        {{0xF0, 0x42, 0x30, 0x28, 0x5F}, 521, true, 5, 257, 0, 0},
         {{0xF0, 0x42, 0x30, 0x28, 0x60}, 521, true, 5, 257, 0, 0},
         {{0xF0, 0x42, 0x30, 0x28, 0x4C, 0x00}, 10, true, 6, 14910, 0, 0},  // one data byte: short, not refused
         {{0xF0, 0x42, 0x30, 0x28, 0x4C, 0x00}, 9, false},                  // not even one data byte
@@ -134,53 +131,15 @@ TEST(Wavestation, NibblesLowHalfFirstBothWays)
     EXPECT_EQ(WSSR_PerfMaptoSysex(map, 0), expected);
 }
 
-TEST(Wavestation, FactoryDumpGivesItsFilesAndNames)
-{
-    Page page;
-    const std::vector<Bytes> m = factory();
-    const struct {
-        int message;
-        std::size_t binSize;
-        const char* names;
-        std::size_t count;
-        const char *first, *last;
-    } banks[] = {
-        {0, 9050, "WS_SR_Perfs_bank0.txt", 50, "Ski Jam        ", "DebussyOnWheels"},
-        {1, 9050, "WS_SR_Perfs_bank1.txt", 50, "Pharoah's Jig  ", "The Big Pad    "},
-        {2, 14910, "WS_SR_Patchs_bank0.txt", 35, "Wave Dance     ", "Choir          "},
-        {3, 14910, "WS_SR_Patchs_bank1.txt", 35, "Soft Marimba   ", "Spectrum 3     "},
-    };
-    for (const auto& b : banks) {
-        page.extract(m[static_cast<std::size_t>(b.message)]);
-        EXPECT_EQ(page.boxes(), std::vector<std::string>{});
-        EXPECT_EQ(page.dir.read("dump.bin").size(), b.binSize);
-        const auto lines = page.lines(b.names);
-        ASSERT_EQ(lines.size(), b.count) << b.names;
-        EXPECT_EQ(lines.front(), b.first);
-        EXPECT_EQ(lines.back(), b.last);
-    }
-    const WSSRRecords& r = page.records();
-    EXPECT_EQ(r.WSSR_global_perf_name_table[1][49], "The Big Pad    ");
-    EXPECT_EQ(r.WSSR_global_patch_name_table[1][0], "Soft Marimba   ");
-    EXPECT_EQ(r.WSSR_global_patch_name_table[1][35], "");
-
-    // The map names what the banks gave; an entry without a file writes "untitled".
-    page.extract(m[7], "");
-    const Bytes bin = WSSR_unnibble(m[7], 5, 257);
-    EXPECT_EQ(page.dir.read("untitled.bin"), std::string(bin.begin(), bin.end()));
-    const auto map = page.lines("WS_SR_Perfmap.txt");
-    ASSERT_EQ(map.size(), 128u);
-    EXPECT_EQ(map[0], "0,0,0,Ski Jam        ");
-}
-
 TEST(Wavestation, SingleRecordsAndOutOfTableBanksKeepTheirData)
 {
     Page page;
+    // An entry without a file (received from the instrument) writes "untitled".
     Bytes patch(426, 0x5A);
-    page.extract(nibbles({0xF0, 0x42, 0x30, 0x28, 0x40, 0x00, 0x03}, patch));
+    page.extract(nibbles({0xF0, 0x42, 0x30, 0x28, 0x40, 0x00, 0x03}, patch), "");
     EXPECT_EQ(page.boxes(), std::vector<std::string>{
                                 "ExtractWSClick: Text File Parsing and output not yet implemented for this format"});
-    EXPECT_EQ(page.dir.read("dump.bin"), std::string(patch.begin(), patch.end()));
+    EXPECT_EQ(page.dir.read("untitled.bin"), std::string(patch.begin(), patch.end()));
     EXPECT_EQ(page.records().WSSR_curr_patch_perf_num, 3);
 
     // A bank numbered above 11 writes its files but has no place in the tables.

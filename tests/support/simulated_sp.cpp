@@ -7,6 +7,8 @@ namespace tolvex::testing {
 
 namespace {
 
+const int kLoadDelayMs = 1500;  // a bank load takes a while
+
 const Bytes kHeader = {0xF0, 0x00, 0x00, 0x1B, 0x02, 0x05, 0x00 /* the SP's device number */};
 
 Bytes message(std::initializer_list<Bytes> parts)
@@ -51,6 +53,11 @@ Bytes spTone(const std::string& name, std::uint8_t wave, std::uint8_t mode)
     b[15] = wave;
     b[16] = mode;
     return b;
+}
+
+Bytes spBankNameMessage(const std::string& name)
+{
+    return message({{0x11, 0x02, 0x0F, 0x01}, padded(name)});
 }
 
 }  // namespace
@@ -173,11 +180,6 @@ Bytes spReplyMessage(std::uint8_t code)
     return message({{0x10, code, 0x00}});
 }
 
-Bytes spBankNameMessage(const std::string& name)
-{
-    return message({{0x11, 0x02, 0x0F, 0x01}, padded(name)});
-}
-
 SimulatedSP::SimulatedSP(MidiLoopback& bus, Shell& shell, std::string port, SpBank bank_)
     : bank(std::move(bank_)), bus_(bus), shell_(shell), port_(std::move(port))
 {
@@ -211,15 +213,12 @@ void SimulatedSP::hear(ByteView m)
     } else if (kind == 0x01) {
         const int type = m[8];
         const int number = static_cast<int>(nibbleValue(m, 13, 4));
-        if (type >= 4 || number >= static_cast<int>(bank.objects[static_cast<std::size_t>(type)].size())) {
-            answer(spReplyMessage(0x05 /* object number out of range */), delayMs);
-            return;
-        }
-        const Bytes& data = bank.objects[static_cast<std::size_t>(type)][static_cast<std::size_t>(number)];
-        if (data.empty()) {
+        const auto& objects = bank.objects[static_cast<std::size_t>(type & 3)];
+        if (number >= static_cast<int>(objects.size()) || objects[static_cast<std::size_t>(number)].empty()) {
             answer(spReplyMessage(0x04 /* object is empty */), delayMs);
             return;
         }
+        const Bytes& data = objects[static_cast<std::size_t>(number)];
         const auto claimed = numberInReply.find({type, number});
         answer(spDumpMessage(type, claimed == numberInReply.end() ? number : claimed->second, data), delayMs);
     } else if (kind == 0x11 && m[8] == 0x02) {
@@ -228,13 +227,13 @@ void SimulatedSP::hear(ByteView m)
         const int number = static_cast<int>(nibbleValue(m, 15, 4));
         if (silentBanks.count(number)) return;
         if (refusedBanks.count(number)) {
-            answer(spReplyMessage(0x0A /* operation failed */), loadDelayMs);
+            answer(spReplyMessage(0x0A /* operation failed */), kLoadDelayMs);
             return;
         }
         char name[16];
         std::snprintf(name, sizeof name, "Disk Bank %-4d", number);
         bank.name = name;
-        answer(spReplyMessage(0x00), loadDelayMs);
+        answer(spReplyMessage(0x00), kLoadDelayMs);
     }
 }
 

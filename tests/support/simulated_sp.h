@@ -42,7 +42,6 @@ Bytes spDumpMessage(int type, int number, ByteView data);
 Bytes spStatusMessage(int type, int numobjs, int low, int high);
 Bytes spDirListMessage(int type, int declaredLength, const std::vector<std::pair<int, std::string>>& entries);
 Bytes spReplyMessage(std::uint8_t code);
-Bytes spBankNameMessage(const std::string& name);
 
 class SimulatedSP {
 public:
@@ -53,7 +52,6 @@ public:
 
     SpBank bank;
     int delayMs = 20;                                  // before answering a status, dump or name request
-    int loadDelayMs = 1500;                            // before answering a bank load
     bool silent = false;                               // answers nothing
     std::set<int> silentBanks;                         // loads of these banks get no answer
     std::set<int> refusedBanks;                        // loads of these banks answer "operation failed"

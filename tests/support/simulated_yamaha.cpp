@@ -23,12 +23,8 @@ bool startsWith(ByteView m, ByteView head)
 
 Bytes dx7iiPerfEditBufDump(int device, const DX7iiPerformance& performance)
 {
-    Bytes m;
-    m.reserve(6 + 10 + performance.size() + 2);
-    for (std::uint8_t b : {std::uint8_t{0xF0}, std::uint8_t{0x43}, static_cast<std::uint8_t>(device & 0x0F),
-                           std::uint8_t{0x7E}, std::uint8_t{0x00}, std::uint8_t{0x3D}})
-        m.push_back(b);
-    for (int i = 0; i < 10; ++i) m.push_back(static_cast<std::uint8_t>(DX7ii_PerfBufID[i]));
+    Bytes m{0xF0, 0x43, static_cast<std::uint8_t>(device & 0x0F), 0x7E, 0x00, 0x3D /* 61 bytes */};
+    m.insert(m.end(), DX7ii_PerfBufID, DX7ii_PerfBufID + 10);
     m.insert(m.end(), performance.begin(), performance.end());
     return closed(std::move(m), 6);
 }
@@ -61,7 +57,6 @@ SimulatedYamaha::~SimulatedYamaha()
 
 void SimulatedYamaha::hear(ByteView m)
 {
-    heard_.emplace_back(m.begin(), m.end());
     if (m.size() == 2 && m[0] == (0xC0 | channel_)) {
         program_ = m[1];
         return;

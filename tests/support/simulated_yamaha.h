@@ -43,8 +43,6 @@ public:
     std::set<int> badChecksum;
 
     int program() const { return program_; }
-    // Every message it heard, in order.
-    const std::vector<Bytes>& heard() const { return heard_; }
 
 private:
     void hear(ByteView message);
@@ -54,7 +52,6 @@ private:
     std::string port_;
     int channel_;
     int program_ = 0;
-    std::vector<Bytes> heard_;
     int timers_ = 0;
 };
 

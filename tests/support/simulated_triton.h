@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // A Korg Triton on a loopback port: it answers a current Combi dump request on
-// its global channel with a dump of `currentCombi`, `delayMs` after the
+// global channel 1 with a dump of `currentCombi`, `delayMs` after the
 // request on the shell's clock (virtual in tests, real under the command
 // line's shell); and the dumps as the Triton sends them.
 #pragma once
@@ -39,14 +39,13 @@ Bytes tritonDump(int channel, std::uint8_t function, int kind, const Records& re
 
 class SimulatedTriton {
 public:
-    SimulatedTriton(MidiLoopback& bus, Shell& shell, std::string port, int channel = 0);
+    SimulatedTriton(MidiLoopback& bus, Shell& shell, std::string port);
     ~SimulatedTriton();
     SimulatedTriton(const SimulatedTriton&) = delete;
     SimulatedTriton& operator=(const SimulatedTriton&) = delete;
 
     triton::Ttri_Combi currentCombi{};
     int delayMs = 50;
-    const std::vector<Bytes>& heard() const { return heard_; }
 
 private:
     void hear(ByteView message);
@@ -54,8 +53,6 @@ private:
     MidiLoopback& bus_;
     Shell& shell_;
     std::string port_;
-    int channel_;
-    std::vector<Bytes> heard_;
     int timers_ = 0;
 };
 

@@ -194,7 +194,6 @@ TEST(TritonNames, RefusedBeforeAnythingIsWritten)
     } cases[] = {
         {"nothing selected", Tri_AllProgText, std::nullopt, "No Messages Were Selected - nothing to do"},
         {"one real program", Tri_AllProgText, one, "Message is not Triton Program"},
-        {"one bank", Tri_AllProgText, tritonDump(0, 0x4C, 1, (*p)[0]), "Message is not Triton Program"},
         {"combis", Tri_AllProgText, combis, "Message is not Triton Program"},
         {"programs", Tri_AllCombiText, all, "Message is not Triton Combi"},
         {"no end byte", Tri_AllProgText, Bytes(all.begin(), all.end() - 1),
@@ -275,7 +274,7 @@ TEST(TritonEfxParse, MapsTheParameterOrSaysWhatEndsTheParse)
          ifx2Of(combi)},
         {"all Combis", tritonDump(0, 0x4D, 3, triton::Ttri_Combi_allbanks{}), 3, "",
          "Message not Triton Current Combi Bank: function 0x4D kind: 3", notCombi, ""},
-        {"current Program", tritonCurrentProgramDump(0, {}), 3, "", "", notCombi, ""},
+        {"one Program", tritonDump(0, 0x4C, 2, triton::Ttri_ProgramPCM{}), 3, "", "", notCombi, ""},
         {"no end byte", Bytes(current.begin(), current.end() - 1), 3, "", "", notCombi, ""},
         {"effect without a name", tritonCurrentCombiDump(0, unnamed), 3, "", "", {}, ifx2Of(unnamed)},
         {"PID beyond the row", current, 4, "", "", {head}, ifx2Of(combi)},

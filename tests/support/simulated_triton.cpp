@@ -5,23 +5,10 @@
 
 namespace tolvex::testing {
 
-namespace {
-
-Bytes header(int channel, std::uint8_t function)
-{
-    return {0xF0, 0x42, static_cast<std::uint8_t>(0x30 | (channel & 0x0F)), 0x50, function, 0x00};
-}
-
-}  // namespace
-
-Bytes tritonCurrentProgramDump(int channel, const triton::Ttri_ProgramPCM& program)
-{
-    return KorgDatatoSXConvert(header(channel, 0x40), triton::recordBytes(program));
-}
-
 Bytes tritonCurrentCombiDump(int channel, const triton::Ttri_Combi& combi)
 {
-    return KorgDatatoSXConvert(header(channel, 0x49), triton::recordBytes(combi));
+    const Bytes head{0xF0, 0x42, static_cast<std::uint8_t>(0x30 | (channel & 0x0F)), 0x50, 0x49, 0x00};
+    return KorgDatatoSXConvert(head, triton::recordBytes(combi));
 }
 
 SimulatedTriton::SimulatedTriton(MidiLoopback& bus, Shell& shell, std::string port)

@@ -17,8 +17,7 @@
 namespace tolvex::testing {
 
 // F0 42 3n 50, the function and its header bytes, the record(s) Korg-packed, F7.
-Bytes tritonCurrentProgramDump(int channel, const triton::Ttri_ProgramPCM& program);  // function 40
-Bytes tritonCurrentCombiDump(int channel, const triton::Ttri_Combi& combi);           // function 49
+Bytes tritonCurrentCombiDump(int channel, const triton::Ttri_Combi& combi);  // function 49
 // Function 4C (Programs) or 4D (Combinations) of `kind` (1 bank, 2 one
 // record, 3 all banks) with its bank and number bytes; byte 5 is 02 for all
 // Programs, else 00.

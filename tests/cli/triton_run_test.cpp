@@ -39,7 +39,6 @@ struct TritonPort {
         triton.reset();
         return testing::runTool(args, "", loopback);
     }
-    std::vector<Bytes> heard() const { return triton ? triton->heard() : std::vector<Bytes>{}; }
     MidiLoopback bus{{"Triton"}};
     std::unique_ptr<testing::SimulatedTriton> triton;
     triton::Ttri_Combi combi{};
@@ -71,43 +70,83 @@ TEST(TritonRun, ParsEfxWaitsForTheAnswer)
     EXPECT_EQ(unanswered.err, "Warning: No answer within 5 s: post-process TriParseEfx not run\n");
 }
 
-// "Conv Triton Combi" with the shipped tables: one Combination of a bank to a
-// .syx file, and a Program dump refused.
-TEST(TritonRun, ConvertsOneCombiOfABankToAKronosFile)
+// "Conv Triton Combi" with the shipped tables: the current Combination, the
+// same one of the factory bank (picked by "Prog") and as a single dump give
+// the same Kronos Combi; the box's text as typed starts its part of the
+// convert log; "Conv Pass Program and Bank" is read at each run. Then the
+// messages and boxes it refuses.
+TEST(TritonRun, ConvertsACombiOfEachKindToTheSameKronosCombi)
 {
+    using L = kronos::TKro_Combi_Layout;
     TempDir dir;
-    auto bank = std::make_unique<triton::Ttri_Combi_bank>();
-    for (std::size_t n = 0; n < bank->size(); ++n) {
-        const std::string name = format("Combi %03zu", n);
-        std::copy(name.begin(), name.end(), (*bank)[n].Combi_Name.begin());
-        (*bank)[n].Ins_Effect_Group[0].Ins_Effect_Data[16] = 52;    // Reverb Hall
-        (*bank)[n].Ins_Effect_Group[0].Ins_Effect_Data[17] = 0x40;  // on
+    const std::string korg = TOLVEX_FIXTURES_DIR "/korg/";
+    const Bytes current = testing::messagesOf(korg + "triton-factory-combi-current.syx").at(0);
+    triton::Ttri_Combi lonely{};  // "Lonely Moon", INT-A 1 of the bank
+    triton::recordFromBytes(lonely, KorgSXtoDataConvert(current, 6, sizeof lonely));
+    const std::string in = korg + "triton-factory-combi-bank-a.syx";
+    const struct {
+        std::string file, prog, pass;
+    } kinds[] = {
+        {in, "01", "0"},
+        {korg + "triton-factory-combi-current.syx", "0", "0"},
+        {dir.write("one.syx", testing::tritonDump(9, 0x4D, 2, 3, 5, lonely)), "0", "0"},
+        {in, "1", "1"},
+    };
+    std::vector<Bytes> k;
+    for (const auto& c : kinds) {
+        const RunResult r = testing::runTool({"Conv Triton Combi", c.file, "--set", "KroProg=" + c.prog, "--set",
+                                              "PassPrgBank=" + c.pass, "--save-new", dir.file("out.syx")},
+                                             "", {}, nullptr, dir.str());
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_NE(r.out.find(" Triton to Kronos Combi Convert: Lonely Moon     \n"), std::string::npos) << r.out;
+        const std::vector<Bytes> saved = testing::messagesOf(dir.file("out.syx"));
+        ASSERT_EQ(saved.size(), 1u);
+        ASSERT_EQ(saved[0].size(), 7 + KorgPackedSize(L::size) + 1);
+        EXPECT_EQ(Bytes(saved[0].begin(), saved[0].begin() + 7), (Bytes{0xF0, 0x42, 0x30, 0x68, 0x75, 0x01, 0x03}));
+        k.push_back(KorgSXtoDataConvert(saved[0], 7, L::size));
     }
-    const std::string in = dir.write("bank.syx", testing::tritonDump(0, 0x4D, 1, 0, 0, *bank));
-    const RunResult r = testing::runTool(
-        {"Conv Triton Combi", in, "--set", "KroProg=5", "--save-new", dir.file("out.syx")}, "", {}, nullptr, dir.str());
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.out.find(" Triton to Kronos Combi Convert: Combi 005\n"), std::string::npos) << r.out;
-    const std::vector<Bytes> saved = readSyxFile(dir.file("out.syx")).messages;
-    ASSERT_EQ(saved.size(), 1u);
-    ASSERT_EQ(saved[0].size(), 7 + KorgPackedSize(kronos::TKro_Combi_Layout::size) + 1);
-    EXPECT_EQ(Bytes(saved[0].begin(), saved[0].begin() + 7), (Bytes{0xF0, 0x42, 0x30, 0x68, 0x75, 0x01, 0x03}));
-    const Bytes k = KorgSXtoDataConvert(saved[0], 7, kronos::TKro_Combi_Layout::size);
-    EXPECT_EQ(std::string(k.begin(), k.begin() + 10), std::string("Combi 005\0", 10));
-    EXPECT_EQ(k[kronos::TKro_Combi_Layout::insEffect(1) + kronos::TIns_Effect_Params::Ins_Effect_Eff_Type], 101);
+    EXPECT_EQ(k[1], k[0]);
+    EXPECT_EQ(k[2], k[0]);
+    EXPECT_EQ(std::string(k[0].begin(), k[0].begin() + 17), std::string("Lonely Moon     \0", 17));
+    EXPECT_EQ(k[0][L::insEffect(1) + kronos::TIns_Effect_Params::Ins_Effect_Eff_Type], 40);
+    EXPECT_EQ(k[0][L::timbre(1) + kronos::TTimbre_Params::Prog_Num], 1);
+    EXPECT_EQ(k[3][L::timbre(1) + kronos::TTimbre_Params::Prog_Num], 106);
     const std::string parse = dir.read(kTriKroParseFile);
-    EXPECT_EQ(parse.substr(0, 11), "Combi 005\r\n");
+    EXPECT_EQ(parse.substr(0, 18), "Lonely Moon     \r\n");
     EXPECT_EQ(parse.find("Change out of bounds"), std::string::npos);
-    EXPECT_NE(parse.find("Tri InsEff1 52: \"Reverb Hall\" ---> Kro Efx:101 \"Reverb Hall:\""), std::string::npos);
+    EXPECT_NE(parse.find("Tri InsEff1 16: \"St. Chorus\" ---> Kro Efx:40 \"Stereo Chorus:\""), std::string::npos);
+    const std::string log = dir.read(kTriKroConvertLogFile);
+    EXPECT_EQ(log.substr(0, 9), "Combi 01 ");
+    EXPECT_NE(log.find("\r\nCombi 0 Lonely Moon"), std::string::npos);
 
-    // Refused: the file the user named is left as it was.
-    const RunResult refused = testing::runTool({"Conv Triton Combi", TOLVEX_FIXTURES_DIR "/korg/triton-one-program.syx",
-                                                "--save-new", dir.write("mine.syx", "mine")},
-                                               "", {}, nullptr, dir.str());
-    EXPECT_EQ(refused.status, 1);
-    EXPECT_EQ(refused.err, "Warning: Message is not Triton Combi Bank\n" + dir.file("mine.syx") +
-                               " not written: the command failed\n");
-    EXPECT_EQ(dir.read("mine.syx"), "mine");
+    // Refused: the file the user named is left as it was, and no parse is written.
+    const Bytes one = testing::tritonDump(0, 0x4D, 2, 0, 0, triton::Ttri_Combi{});
+    Bytes cut = one;
+    cut.erase(cut.end() - 2);
+    const struct {
+        std::vector<std::string> args;
+        std::string box;
+    } refusals[] = {
+        {{TOLVEX_FIXTURES_DIR "/korg/triton-one-program.syx"}, "Message is not Triton Combi Bank"},
+        {{in, "--set", "KroProg=128"}, "You must specify a valid number for the Combi in the text box \"Prog\"."},
+        {{dir.write("all.syx", testing::tritonDump(0, 0x4D, 3, 0, 0, triton::Ttri_Combi{}))},
+         "Message unsupported type of Triton Combi Bank: function 0x4D kind: 3"},
+        {{dir.write("cut.syx", cut)}, "Message too short: 520 bytes, 521 needed"},
+        {{dir.write("empty.syx", one), "--set", "Tri_Gchan=256"},
+         "You must specify a valid number for the Triton Studio GChan."},
+    };
+    for (const auto& c : refusals) {
+        std::vector<std::string> args{"Conv Triton Combi"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        args.insert(args.end(), {"--save-new", dir.write("mine.syx", "mine")});
+        std::filesystem::remove(dir.file(kTriKroParseFile));
+        const RunResult refused = testing::runTool(args, "", {}, nullptr, dir.str());
+        EXPECT_EQ(refused.status, 1) << c.box;
+        EXPECT_EQ(refused.err,
+                  "Warning: " + c.box + "\n" + dir.file("mine.syx") + " not written: the command failed\n");
+        EXPECT_EQ(dir.read("mine.syx"), "mine");
+        EXPECT_FALSE(std::filesystem::exists(dir.file(kTriKroParseFile))) << c.box;
+    }
 }
 
 }  // namespace

@@ -57,9 +57,6 @@ TEST(KronosTables, EffectParameterRowsTakenAndRefused)
               (std::vector<int>{10, 7, 1}));
     EXPECT_EQ(KroEfxParamSummary(table),
               "Loaded KroEFXParamArray, 6 rows, 1 max PIDs in row, 3 total PIDS, 0.07 Kbytes");
-    EXPECT_EQ(tableSummary("X", 186, 67, 4019),
-              "Loaded X, 186 rows, 67 max PIDs in row, 4019 total PIDS, 2,920.05 Kbytes");
-    EXPECT_EQ(tableSummary("X", 0, 0, 0), "Loaded X, 0 rows, 0 max PIDs in row, 0 total PIDS, 0.00 Kbytes");
 }
 
 TEST(KronosTables, NameListsDropExactDuplicatesAndFindTheFirstOfAName)

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -224,8 +223,7 @@ TEST(TriKroConvert, EffectsThroughTheMap)
     };
     for (const auto& c : cases) EXPECT_EQ(c.got, c.want) << c.what;
     for (const char* line :
-         {"Tri InsEff1 1: \"Tri Effect 1\" ---> Kro Efx:5 \"Kro Five:\"\r\n",
-          "    Tri PID 0 val 171 (0xAB):  Kronos (Param One) NoMap Param 171 (0xAB)\r\n",
+         {"    Tri PID 0 val 171 (0xAB):  Kronos (Param One) NoMap Param 171 (0xAB)\r\n",
           "    Tri PID 1 val  55 (0x37): (Kronos EFXparm: Kpid:2 ofs:10, width:8, bitpos:0, "
           "\"Param Two\") Mapped Kronos Param 75 masked(0x4B)\r\n",
           "Range Error extracting bitfield for Triton IFX 1 (type 1) PID 2\r\n"
@@ -406,8 +404,6 @@ struct Workspace {
         s.controls.text.set(ctl::KroProg, prog);
         ConvTriCombiBankClick(s, t.tri, t.kro);
     }
-    Bytes last() const { return s.messages.at(s.messages.count() - 1).storage->sxdata; }
-    std::string lastLabel() const { return s.messages.at(s.messages.count() - 1).text; }
 
     TempDir dir;
     testing::InFolder in{dir.str()};
@@ -416,104 +412,36 @@ struct Workspace {
     Session s{shell};
 };
 
-TEST(ConvTriCombi, KindsGiveTheSameCombi)
-{
-    std::mt19937 rng(5);
-    auto bank = std::make_unique<triton::Ttri_Combi_bank>();
-    for (auto& c : *bank) c = randomCombi(rng);
-    Workspace w;
-    w.run(testing::tritonCurrentCombiDump(4, (*bank)[5]));
-    const Bytes current = w.last();
-    EXPECT_EQ(w.lastLabel(), kTriKroConvertedLabel);
-    w.run(testing::tritonDump(9, 0x4D, 2, 3, 5, (*bank)[5]));
-    EXPECT_EQ(w.last(), current);
-    w.run(testing::tritonDump(0, 0x4D, 1, 0, 0, *bank), "05");
-    EXPECT_EQ(w.last(), current);
-    EXPECT_EQ(w.lastLabel(), std::string(kTriKroConvertedLabel) + " 05");  // the box's text as typed
-    EXPECT_EQ(Bytes(current.begin(), current.begin() + 7), (Bytes{0xF0, 0x42, 0x30, 0x68, 0x75, 0x01, 0x03}));
-    const Bytes unpacked = KorgSXtoDataConvert(current, 7, L::size);
-    EXPECT_EQ(w.dir.read(kKroDebugDataFile), std::string(unpacked.begin(), unpacked.end()));
-    const auto& lines = w.s.log.lines();
-    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const std::string& l) {
-        return l.rfind("Wrote ", 0) == 0 && l.size() >= std::strlen(kKroDebugDataFile) &&
-               l.compare(l.size() - std::strlen(kKroDebugDataFile), std::string::npos, kKroDebugDataFile) == 0;
-    }));
-    const Bytes picked = triton::recordBytes((*bank)[5]);
-    EXPECT_EQ(w.dir.read(kTriDebugDataFile), std::string(picked.begin(), picked.end()));
-    EXPECT_TRUE(w.shell.boxes.empty());
-    EXPECT_EQ(w.s.messages.count(), 6u);
-    const std::string log = w.dir.read(kTriKroConvertLogFile);
-    EXPECT_EQ(log.substr(0, 7), "Combi 0");
-    EXPECT_TRUE(contains(log, "\r\nCombi 05 "));
-
-    // The timbre-copy window takes the result as its source.
-    w.s.messages.selectOnly(w.s.messages.count() - 1);
-    KroTimbreCopyFormActivate(w.s);
-    const auto& name = (*bank)[5].Combi_Name;
-    EXPECT_EQ(w.s.families.records<KroTimbreCopyView>().SrcCombi,
-              std::string(name.begin(), std::find(name.begin(), name.end(), 0)));
-}
-
-TEST(ConvTriCombi, CheckBoxReadAtEachConversion)
-{
-    triton::Ttri_Combi c{};
-    c.Timbre_Group[0].Prog_Num = 9;
-    c.Timbre_Group[0].Bank_Num = 2;
-    Workspace w;
-    for (const bool pass : {false, true, false}) {
-        w.s.controls.checked.set(ctl::PassPrgBank, pass);
-        w.run(testing::tritonCurrentCombiDump(0, c));
-        const Bytes k = KorgSXtoDataConvert(w.last(), 7, L::size);
-        EXPECT_EQ(k[L::timbre(1) + KT::Prog_Num], pass ? 9 : 1);
-        EXPECT_EQ(k[L::timbre(1) + KT::Bank_Num], pass ? 2 : 1);
-    }
-}
-
-TEST(ConvTriCombi, RefusalsLeaveTheListAlone)
-{
-    const Bytes one = testing::tritonDump(0, 0x4D, 2, 0, 0, triton::Ttri_Combi{});
-    const Bytes bank = testing::tritonDump(0, 0x4D, 1, 0, 0, triton::Ttri_Combi_bank{});
-    const struct {
-        const char* what;
-        Bytes message;
-        std::string prog, gchan, initFile;
-        std::string box;
-    } cases[] = {
-        {"program dump", testing::tritonDump(0, 0x4C, 2, 0, 0, triton::Ttri_ProgramPCM{}), "0", "1", "",
-         "Message is not Triton Combi Bank"},
-        {"prog 128", bank, "128", "1", "", "You must specify a valid number for the Combi in the text box \"Prog\"."},
-        {"all banks", testing::tritonDump(0, 0x4D, 3, 0, 0, triton::Ttri_Combi{}), "0", "1", "",
-         "Message unsupported type of Triton Combi Bank: function 0x4D kind: 3"},
-        {"one byte short", Bytes(one.begin(), one.end() - 1), "0", "1", "", "Message too short: 520 bytes, 521 needed"},
-        {"gchan", one, "0", "256", "", "You must specify a valid number for the Triton Studio GChan."},
-        {"short init Combi", one, "0", "1", "short", "Error loading Kronos Init Combi: KroInitCombi.bin"},
-    };
-    for (const auto& c : cases) {
-        Workspace w;
-        if (!c.initFile.empty()) w.dir.write(kKroInitCombiFile, c.initFile);
-        w.s.controls.text.set(ctl::Tri_Gchan, c.gchan);
-        w.run(c.message, c.prog);
-        EXPECT_EQ(w.s.messages.count(), 1u) << c.what;
-        ASSERT_EQ(w.shell.boxes.size(), 1u) << c.what;
-        EXPECT_EQ(w.shell.boxes[0].text, c.box) << c.what;
-        EXPECT_FALSE(std::filesystem::exists(w.dir.file(kTriKroParseFile))) << c.what;
-    }
-}
-
+// Without the name list the conversion goes on; without a whole initial Combi
+// or the default effect data it stops at its box. The kinds of dump, the
+// results and the refusals: in tests/cli/triton_run_test.cpp.
 TEST(ConvTriCombi, MissingTablesAndNameList)
 {
     Workspace w;
     std::filesystem::remove(w.dir.file("TriProgNameList.txt"));
-    w.run(testing::tritonCurrentCombiDump(0, triton::Ttri_Combi{}));
-    EXPECT_EQ(w.s.messages.count(), 2u);
+    const auto bank = std::make_unique<triton::Ttri_Combi_bank>();
+    (*bank)[5].Combi_Name[0] = 'x';
+    w.run(testing::tritonDump(0, 0x4D, 1, 0, 0, *bank), "05");
+    ASSERT_EQ(w.s.messages.count(), 2u);
+    const MessageEntry& converted = w.s.messages.at(1);
+    EXPECT_EQ(converted.text, std::string(kTriKroConvertedLabel) + " 05");  // the box's text as typed
     EXPECT_EQ(w.s.log.line(0), "Error loading Triton Name List: TriProgNameList.txt");
     EXPECT_TRUE(contains(w.dir.read(kTriKroParseFile), "Timbre 1, Bank  0 (INT-A), Prog   0 \"--Bank?--\""));
+    // The picked Combination and the result beside the settings.
+    const Bytes picked = triton::recordBytes((*bank)[5]),
+                result = KorgSXtoDataConvert(converted.storage->sxdata, 7, L::size);
+    EXPECT_EQ(w.dir.read(kTriDebugDataFile), std::string(picked.begin(), picked.end()));
+    EXPECT_EQ(w.dir.read(kKroDebugDataFile), std::string(result.begin(), result.end()));
 
-    std::filesystem::remove(w.dir.file(kKroDefaultEfxDataFile));
+    w.dir.write(kKroInitCombiFile, "short");
     w.run(testing::tritonCurrentCombiDump(0, triton::Ttri_Combi{}));
-    EXPECT_EQ(w.s.messages.count(), 3u);
-    ASSERT_EQ(w.shell.boxes.size(), 1u);
-    EXPECT_EQ(w.shell.boxes[0].text, "Cannot open file " + w.dir.str() + kKroDefaultEfxDataFile);
+    std::filesystem::remove(w.dir.file(kKroDefaultEfxDataFile));
+    w.dir.write(kKroInitCombiFile, Bytes(w.t.init.begin(), w.t.init.end()));
+    w.run(testing::tritonCurrentCombiDump(0, triton::Ttri_Combi{}));
+    EXPECT_EQ(w.s.messages.count(), 4u);
+    ASSERT_EQ(w.shell.boxes.size(), 2u);
+    EXPECT_EQ(w.shell.boxes[0].text, "Error loading Kronos Init Combi: KroInitCombi.bin");
+    EXPECT_EQ(w.shell.boxes[1].text, "Cannot open file " + w.dir.str() + kKroDefaultEfxDataFile);
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The Triton page: parameter-change and timbre texts, the effect value maps,
+// The Triton page: timbre status texts, the effect value maps,
 // the name lists of all-banks dumps and the effect parse (end to end against a
 // simulated Triton in tests/cli/triton_run_test.cpp).
 #include <gtest/gtest.h>
@@ -8,14 +8,10 @@
 #include <filesystem>
 #include <sstream>
 
-#include "core/app/incoming.h"
 #include "core/app/session.h"
-#include "core/sysex/sx_naming.h"
 #include "core/text/text_utils.h"
-#include "devices/devices.h"
 #include "devices/kronos/kronos_defs.h"
 #include "devices/triton/triton_names.h"
-#include "devices/triton/triton_params.h"
 #include "devices/triton/triton_sysex.h"
 #include "devices/triton2kronos/tri_kro_efx_parse.h"
 #include "devices/triton2kronos/tri_kro_tables.h"
@@ -67,36 +63,10 @@ void setName(std::array<std::uint8_t, 16>& field, const char (&text)[N])
     std::copy(text, text + N - 1, field.begin());
 }
 
-TEST(Triton, ParameterChangeAndTimbreTexts)
+// The timbre status byte: bank kind in bits 7-5, global channel in bit 4,
+// MIDI channel (shown from 1) in bits 3-0.
+TEST(Triton, TimbreStatusTexts)
 {
-    const struct {
-        Bytes sx;
-        std::string name, shortDesc;
-    } changes[] = {
-        {{0xF0, 0x42, 0x30, 0x50, 0x41, 0x00, 0x02, 0x05, 0x00, 0x00, 0x7F, 0x7F, 0xF7},
-         "Korg Triton: Parm M 0, PID 5, SID 0, v -1 FFFFFFFF",
-         "Triton Param Val -1 (0xFFFFFFFF)"},
-        {{0xF0, 0x42, 0x3F, 0x50, 0x41, 0x02, 0x00, 0x1A, 0x00, 0x03, 0x3F, 0x7F, 0xF7},
-         "Korg Triton: Parm M 2, PID 1A, SID 3, v 8191 1FFF",
-         "Triton Param Val 8191 (0x1FFF)"},
-        {{0xF0, 0x42, 0x30, 0x50, 0x41, 0x00, 0x02, 0x05, 0x00, 0x00, 0x40, 0x00, 0xF7},
-         "Korg Triton: Parm M 0, PID 5, SID 0, v -8192 FFFFE000",
-         "Triton Param Val -8192 (0xFFFFE000)"},
-        {{0xF0, 0x42, 0x30, 0x50, 0x41, 0x00, 0x02, 0x05, 0x00, 0x00, 0x7F, 0xF7},
-         "Korg Triton: Parm Unknown format",
-         ""},
-    };
-    testing::ScriptedShell shell;
-    Session s(shell);
-    installDeviceFamilies(s);  // the naming's Triton step
-    for (const auto& c : changes) {
-        std::string sup;
-        bool ignore = false;
-        EXPECT_EQ(SxParseName(c.sx, sup, ignore, namingOf(s)), c.name);
-        std::string shortDesc;
-        TriParamParse(c.sx, &shortDesc);
-        EXPECT_EQ(shortDesc, c.shortDesc) << c.name;
-    }
     const std::pair<std::uint8_t, const char*> timbres[] = {{0x00, "INT- 1 "}, {0x10, "INT- 1g"}, {0x2F, "Off-16 "},
                                                             {0x65, "EXT- 6 "}, {0x80, "EX2- 1 "}, {0x40, "?st? 1 "},
                                                             {0xFF, "?st?16g"}};
@@ -224,7 +194,6 @@ TEST(TritonNames, RefusedBeforeAnythingIsWritten)
     } cases[] = {
         {"nothing selected", Tri_AllProgText, std::nullopt, "No Messages Were Selected - nothing to do"},
         {"one real program", Tri_AllProgText, one, "Message is not Triton Program"},
-        {"one bank", Tri_AllProgText, tritonDump(0, 0x4C, 1, (*p)[0]), "Message is not Triton Program"},
         {"combis", Tri_AllProgText, combis, "Message is not Triton Program"},
         {"programs", Tri_AllCombiText, all, "Message is not Triton Combi"},
         {"no end byte", Tri_AllProgText, Bytes(all.begin(), all.end() - 1),
@@ -305,7 +274,7 @@ TEST(TritonEfxParse, MapsTheParameterOrSaysWhatEndsTheParse)
          ifx2Of(combi)},
         {"all Combis", tritonDump(0, 0x4D, 3, triton::Ttri_Combi_allbanks{}), 3, "",
          "Message not Triton Current Combi Bank: function 0x4D kind: 3", notCombi, ""},
-        {"current Program", tritonCurrentProgramDump(0, {}), 3, "", "", notCombi, ""},
+        {"one Program", tritonDump(0, 0x4C, 2, triton::Ttri_ProgramPCM{}), 3, "", "", notCombi, ""},
         {"no end byte", Bytes(current.begin(), current.end() - 1), 3, "", "", notCombi, ""},
         {"effect without a name", tritonCurrentCombiDump(0, unnamed), 3, "", "", {}, ifx2Of(unnamed)},
         {"PID beyond the row", current, 4, "", "", {head}, ifx2Of(combi)},

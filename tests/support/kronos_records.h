@@ -84,16 +84,10 @@ inline kronos::TKro_Global sampleGlobal()
 // F0 42 3n 68 73 01 bank 00 index 03 + packed combi + F7.
 inline Bytes combiDump(const kronos::TKro_Combi& c, int channel = 0, int bank = 0, int index = 0)
 {
-    const std::uint8_t head[] = {0xF0,
-                                 0x42,
-                                 static_cast<std::uint8_t>(0x30 | channel),
-                                 0x68,
-                                 0x73,
-                                 0x01,
-                                 static_cast<std::uint8_t>(bank),
-                                 0x00,
-                                 static_cast<std::uint8_t>(index),
-                                 0x03};
+    Bytes head{0xF0, 0x42, 0x30, 0x68, 0x73, 0x01, 0x00, 0x00, 0x00, 0x03};
+    head[2] = static_cast<std::uint8_t>(0x30 | channel);
+    head[6] = static_cast<std::uint8_t>(bank);
+    head[8] = static_cast<std::uint8_t>(index);
     return KorgDatatoSXConvert(head, c);
 }
 

@@ -5,27 +5,14 @@
 
 namespace tolvex::testing {
 
-namespace {
-
-Bytes header(int channel, std::uint8_t function)
-{
-    return {0xF0, 0x42, static_cast<std::uint8_t>(0x30 | (channel & 0x0F)), 0x50, function, 0x00};
-}
-
-}  // namespace
-
-Bytes tritonCurrentProgramDump(int channel, const triton::Ttri_ProgramPCM& program)
-{
-    return KorgDatatoSXConvert(header(channel, 0x40), triton::recordBytes(program));
-}
-
 Bytes tritonCurrentCombiDump(int channel, const triton::Ttri_Combi& combi)
 {
-    return KorgDatatoSXConvert(header(channel, 0x49), triton::recordBytes(combi));
+    const Bytes head{0xF0, 0x42, static_cast<std::uint8_t>(0x30 | (channel & 0x0F)), 0x50, 0x49, 0x00};
+    return KorgDatatoSXConvert(head, triton::recordBytes(combi));
 }
 
-SimulatedTriton::SimulatedTriton(MidiLoopback& bus, Shell& shell, std::string port, int channel)
-    : bus_(bus), shell_(shell), port_(std::move(port)), channel_(channel)
+SimulatedTriton::SimulatedTriton(MidiLoopback& bus, Shell& shell, std::string port)
+    : bus_(bus), shell_(shell), port_(std::move(port))
 {
     bus_.attach(port_, [this](ByteView m) { hear(m); });
 }
@@ -37,13 +24,11 @@ SimulatedTriton::~SimulatedTriton()
 
 void SimulatedTriton::hear(ByteView m)
 {
-    heard_.emplace_back(m.begin(), m.end());
-    // Only F0 42 3n 50 19 on its own global channel.
-    const Bytes request{0xF0, 0x42, static_cast<std::uint8_t>(0x30 | channel_), 0x50, 0x19};
+    const Bytes request{0xF0, 0x42, 0x30, 0x50, 0x19};
     if (m.size() < 7 || !std::equal(request.begin(), request.end(), m.begin())) return;
     // A one-shot timer per reply: it stops itself on its first tick.
     const std::string name = "triton:" + port_ + ":" + std::to_string(timers_++);
-    shell_.startTimer(name, delayMs, [this, name, reply = tritonCurrentCombiDump(channel_, currentCombi)] {
+    shell_.startTimer(name, delayMs, [this, name, reply = tritonCurrentCombiDump(0, currentCombi)] {
         shell_.stopTimer(name);
         bus_.inject(port_, reply);
     });

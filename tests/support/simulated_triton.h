@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // A Korg Triton on a loopback port: it answers a current Combi dump request on
-// its global channel with a dump of `currentCombi`, `delayMs` after the
+// global channel 1 with a dump of `currentCombi`, `delayMs` after the
 // request on the shell's clock (virtual in tests, real under the command
 // line's shell); and the dumps as the Triton sends them.
 #pragma once
@@ -17,8 +17,7 @@
 namespace tolvex::testing {
 
 // F0 42 3n 50, the function and its header bytes, the record(s) Korg-packed, F7.
-Bytes tritonCurrentProgramDump(int channel, const triton::Ttri_ProgramPCM& program);  // function 40
-Bytes tritonCurrentCombiDump(int channel, const triton::Ttri_Combi& combi);           // function 49
+Bytes tritonCurrentCombiDump(int channel, const triton::Ttri_Combi& combi);  // function 49
 // Function 4C (Programs) or 4D (Combinations) of `kind` (1 bank, 2 one
 // record, 3 all banks) with its bank and number bytes; byte 5 is 02 for all
 // Programs, else 00.
@@ -39,14 +38,13 @@ Bytes tritonDump(int channel, std::uint8_t function, int kind, const Records& re
 
 class SimulatedTriton {
 public:
-    SimulatedTriton(MidiLoopback& bus, Shell& shell, std::string port, int channel = 0);
+    SimulatedTriton(MidiLoopback& bus, Shell& shell, std::string port);
     ~SimulatedTriton();
     SimulatedTriton(const SimulatedTriton&) = delete;
     SimulatedTriton& operator=(const SimulatedTriton&) = delete;
 
     triton::Ttri_Combi currentCombi{};
     int delayMs = 50;
-    const std::vector<Bytes>& heard() const { return heard_; }
 
 private:
     void hear(ByteView message);
@@ -54,8 +52,6 @@ private:
     MidiLoopback& bus_;
     Shell& shell_;
     std::string port_;
-    int channel_;
-    std::vector<Bytes> heard_;
     int timers_ = 0;
 };
 

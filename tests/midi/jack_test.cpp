@@ -75,23 +75,12 @@ struct JackPair {
         out.SetProductName(client + " In:" + kVirtualInName);
         EXPECT_TRUE(out.Open()) << out.OpenError();
     }
-    // Runs the main thread until `done` or 20 s.
     template <class Done>
     void runUntil(Done done)
     {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (!done() && std::chrono::steady_clock::now() < deadline) {
-            shell.runPosted();
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
+        testing::runUntil(shell, done);
     }
-
-    // Runs the main thread for a while, for what is still on its way.
-    void settle()
-    {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
-        runUntil([&] { return std::chrono::steady_clock::now() >= end; });
-    }
+    void settle() { testing::runFor(shell, std::chrono::milliseconds(300)); }
 
     std::string client;
     testing::ScriptedShell shell;

@@ -97,33 +97,6 @@ TEST(Incoming, FilteredKronosFunction7FIsNeitherLoggedNorStored)
     }
 }
 
-TEST(Incoming, BusyLampExtendsWithEveryEvent)
-{
-    Rig rig;
-    const struct {
-        int length;
-        int interval;
-    } steps[] = {{100, 42}, {100, 43}, {100, 42}, {4096, 1320}, {10000, 3210}, {0, 10}};
-    for (const auto& st : steps) {
-        SetMidiInBusy(rig.s, st.length);
-        EXPECT_EQ(rig.s.operation.busyInterval, st.interval) << st.length;
-        EXPECT_TRUE(rig.s.operation.MidiInBusy);
-    }
-    rig.shell.advance(9);
-    EXPECT_TRUE(rig.s.operation.MidiInBusy);
-    rig.shell.advance(1);
-    EXPECT_FALSE(rig.s.operation.MidiInBusy);
-    EXPECT_FALSE(rig.shell.timerActive(kBusyTimer));
-}
-
-TEST(Incoming, ShortSysexTextStopsAt24Bytes)
-{
-    EXPECT_EQ(shortSysexText(Bytes{0xF0, 0x43, 0x10, 0xF7}), "F0 43 10 F7 ");
-    EXPECT_EQ(shortSysexText(Bytes(24, 0x01)).size(), 72u);
-    EXPECT_EQ(shortSysexText(Bytes(25, 0x01)), shortSysexText(Bytes(24, 0x01)) + "...");
-    EXPECT_EQ(shortSysexText(Bytes{}), "");
-}
-
 TEST(Incoming, DroppedEventsAreReportedInTheLog)
 {
     Rig rig;
@@ -166,6 +139,57 @@ TEST(Incoming, PeriodsTheServerSkippedAreCountedAndSaidOnceASecond)
     rig.shell.runPosted();
     EXPECT_EQ(said(), 2);
     EXPECT_EQ(rig.s.messages.count(), 1u);
+}
+
+// A stopped server closes input and output together: both are logged, one box
+// says it, and sends then warn as without a device until a port is chosen again
+// (the command line's tests send without any device).
+TEST(DeviceLost, LoggedEachTimeShownOnceAndSendsWarnAfterwards)
+{
+    Rig rig;
+    rig.devices.closeInput();
+    rig.devices.closeOutput();
+    MidiDeviceLost(rig.s, "The JACK server has stopped");
+    MidiDeviceLost(rig.s, "The JACK server has stopped");
+    EXPECT_EQ(rig.s.midi.midiOutput, nullptr);
+    ASSERT_EQ(rig.shell.boxes.size(), 1u);
+    EXPECT_EQ(rig.shell.boxes[0].title, "MIDI");
+    EXPECT_EQ(rig.shell.boxes[0].text, "MIDI device lost: The JACK server has stopped");
+    rig.shell.advance(kLostBoxRepeatMs);
+    MidiDeviceLost(rig.s, "The JACK server has stopped");  // a later loss is news again
+    EXPECT_EQ(rig.shell.boxes.size(), 2u);
+
+    // A port listed but no longer open: every send warns and logs nothing.
+    rig.s.messages.append("m", Bytes{0xF0, 0x01, 0xF7}, "");
+    rig.s.messages.selectAll(true);
+    rig.s.controls.text.set(ctl::SXreqString, "43 10");
+    rig.s.controls.text.set(ctl::ProgChange, "1");
+    rig.s.controls.text.set(ctl::Channel, "0");
+    for (const auto& command : {Button_sendClick, ReqSysexClick, SendProgChangeClick}) {
+        command(rig.s);
+        EXPECT_EQ(rig.shell.boxes.back().text, "MIDI Interface Not Installed");
+    }
+    EXPECT_EQ(rig.s.log.count(), 3);
+    rig.devices.openOutput(rig.port);  // the user chooses the port again
+    rig.s.midi.midiOutput = rig.devices.output();
+    ReqSysexClick(rig.s);
+    EXPECT_EQ(rig.s.log.lines().back(), "Sending: F0 43 10 F7 ");
+}
+
+// The peer leaves right after its last messages: they are still stored.
+TEST(DeviceLost, WhatArrivedBeforeTheLossIsKept)
+{
+    Rig rig;
+    rig.devices.onInput = [] {};  // the main thread has not got to them yet
+    rig.receive(Bytes{0xF0, 0x7D, 0x01, 0xF7});
+    rig.receive(Bytes{0xF0, 0x7D, 0x02, 0xF7});
+    rig.shell.runPosted();
+    rig.devices.onInput = [&rig] { MIDIInput1MidiInput(rig.s); };
+    rig.bus.lose(rig.port, "The connection to Synth was lost");
+    rig.shell.runPosted();
+    EXPECT_EQ(rig.s.messages.count(), 2u);
+    EXPECT_FALSE(rig.devices.inputOpen());
+    EXPECT_EQ(rig.s.log.lines().back(), "MIDI device lost: The connection to Synth was lost");
 }
 
 }  // namespace

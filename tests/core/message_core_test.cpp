@@ -43,10 +43,6 @@ TEST(Addsysex, JoinsBuffersAndReportsProgress)
         int logLines;
         const char* discarded = "";  // the line for a partial message given up
     } cases[] = {
-        {"two buffers",
-         {{256, 0xF0, 0x11, false, "First Partial Sysex buffer"},
-          {44, 0x11, 0xF7, true, "Final buffer 44 bytes (2 events),total bytes: 300"}},
-         1},
         {"three buffers",
          {{256, 0xF0, 0x11, false, "First Partial Sysex buffer"},
           {256, 0x11, 0x11, false, "Partial Sysex buffer 2, total bytes: 256"},

@@ -41,18 +41,6 @@ TEST(IniFile, ReadsCaseInsensitivelyAndWritesInPlaceKeepingUnknownLines)
     EXPECT_EQ(dir.read("TOLVEX.INI"),
               "; my notes\r\n[settings]\r\nchannel=9\r\nMyOwnKey=keep me\r\nTriProg=4\r\n\r\n[Other]\r\nx=1\r\n\r\n"
               "[MidiDevs]\r\nFlag=1\r\n");
-
-    const struct {
-        const char* value;
-        bool checked;
-        int integer;
-    } values[] = {{"1", true, 1},    {"2", true, 2}, {"-1", true, -1}, {"0", false, 0},
-                  {"yes", false, 7}, {"", false, 7}, {"1x", false, 7}, {" 30 ", true, 30}};
-    for (const auto& v : values) {
-        IniFile f(dir.write("v.ini", std::string("[S]\nk=") + v.value + "\n"));
-        EXPECT_EQ(f.ReadBool("S", "k"), v.checked) << v.value;
-        EXPECT_EQ(f.ReadInteger("S", "k", 7), v.integer) << v.value;
-    }
 }
 
 TEST(Settings, DefaultsWithoutAFileAndEverythingWrittenBackOnClose)
@@ -68,11 +56,7 @@ TEST(Settings, DefaultsWithoutAFileAndEverythingWrittenBackOnClose)
     EXPECT_FALSE(s.controls.checked.get(ctl::Filter7F));
     EXPECT_EQ(s.paths.lastpath, dir.str());
     EXPECT_EQ(s.operation.LongTimeOutVal, 100);
-    EXPECT_EQ(s.controls.text.get(ctl::BankTextMemo1).substr(0, 25), "Bank INT-A - F  : 0  -  5");
-    EXPECT_EQ(s.log.line(0), "InternalName = Tolvex ");
     EXPECT_EQ(s.log.line(1), "FileVersion = " TOLVEX_VERSION " ");
-    EXPECT_EQ(s.log.line(2).rfind("allocated mem count: ", 0), 0u);
-    EXPECT_EQ(s.controls.text.get(ctl::MemLabel).rfind("Memory: ", 0), 0u);
     // The folder holds no tables: only the effect names' list is missed.
     ASSERT_EQ(shell.boxes.size(), 1u);
     EXPECT_EQ(shell.boxes[0].text,
@@ -99,6 +83,7 @@ TEST(Settings, ValuesReadBackAsTheUserLeftThem)
     } cases[] = {{"LongTimeOut=abc\nPassPrgBankVal=2", 100, true, "0"},
                  {"LongTimeOut=30\nPassPrgBankVal=yes", 30, false, "0"},
                  {"LongTimeOut=\nPassPrgBankVal=0", 100, false, "0"},
+                 {"LongTimeOut=30x\nPassPrgBankVal=-1", 100, true, "0"},
                  // Edited by hand: blanks around keys and values.
                  {"LongTimeOut = 30\n  PassPrgBankVal = 1 \nChannel = 5\t", 30, true, "5"}};
     for (const auto& c : cases) {
@@ -177,15 +162,6 @@ TEST(Settings, DevicesThatCannotOpenAreReportedAndTheWindowGoesOn)
     EXPECT_EQ(shell.boxes[1].title, "MIDI");
     EXPECT_FALSE(devices.inputOpen());
     EXPECT_EQ(s.midi.midiOutput, nullptr);
-
-    ScriptedShell bare;
-    Session none(bare);
-    InitMessageCore(none, false);
-    ASSERT_EQ(bare.boxes.size(), 1u);
-    EXPECT_EQ(bare.boxes[0].text, "MIDI Interface Not Installed");
-    FormCreate(none, dir.str());
-    EXPECT_FALSE(none.midi.cmbInput.enabled);
-    EXPECT_FALSE(none.midi.cmbOutput.enabled);
 }
 
 // Devices whose port lists change while the program runs (a synth switched on).

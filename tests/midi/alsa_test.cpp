@@ -1,11 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The ALSA back-end against a fake sequencer (always), and against the real
-// one where this machine has it (/dev/snd/seq).
+// The ALSA back-end against a fake sequencer; the real one carries the
+// command line's send and receive (cli/send_receive.sh alsa).
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
-#include <filesystem>
 #include <thread>
 
 #include "midi/alsa_backend.h"
@@ -46,16 +44,7 @@ struct FakeRig {
     template <class Done>
     void runUntil(Done done)
     {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (!done() && std::chrono::steady_clock::now() < deadline) {
-            shell.runPosted();
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-    }
-    void runFor(std::chrono::milliseconds time)
-    {
-        const auto end = std::chrono::steady_clock::now() + time;
-        runUntil([&] { return std::chrono::steady_clock::now() >= end; });
+        testing::runUntil(shell, done);
     }
     std::vector<FakeAlsaSeq::Sent> sent()
     {
@@ -228,7 +217,7 @@ TEST(AlsaFake, AChosenPortThatVanishesOrRefusesIsReportedOnce)
         c.fault(rig, rig.state->ours.back().first);
         rig.runUntil([&] { return !rig.lost.empty(); });
         rig.state->removePort(c.input ? kKeys.addr : kSynth.addr);  // a second report would be wrong
-        rig.runFor(std::chrono::milliseconds(100));
+        testing::runFor(rig.shell, std::chrono::milliseconds(100));
         EXPECT_EQ(rig.lost, std::vector<std::string>{c.expected}) << c.name;
         EXPECT_FALSE(c.input ? rig.in->State() == misOpen : rig.out->State() == mosOpen) << c.name;
     }
@@ -252,47 +241,6 @@ TEST(AlsaFake, PortListsAreAskedOnceAndFollowTheAnnouncements)
     // Two alike interfaces are told apart by their addresses.
     EXPECT_EQ(rig.out->DeviceNames(),
               (std::vector<std::string>{"Synth:Port 1 20:0", "Synth:Port 1 30:0", kVirtualOutName}));
-}
-
-// The real sequencer: two clients of our own talking through their virtual ports.
-TEST(AlsaSequencer, SendReceiveBurstAndVanishOverTheRealSequencer)
-{
-    if (!std::filesystem::exists("/dev/snd/seq"))
-        GTEST_SKIP() << "no ALSA sequencer here (/dev/snd/seq): the ALSA integration tests were skipped";
-    MidiSystem a = openMidiSystem("alsa", "tolvex-test-a");
-    MidiSystem b = openMidiSystem("alsa", "tolvex-test-b");
-    if (a.api != MidiApi::Alsa || b.api != MidiApi::Alsa)
-        GTEST_SKIP() << "the ALSA sequencer cannot be opened: the ALSA integration tests were skipped";
-    testing::ScriptedShell shell;
-    TMidiInput in(shell, std::move(b.backends.in));
-    TMidiOutput out(shell, std::move(a.backends.out));
-    std::vector<TMyMidiEvent> events;
-    std::vector<std::string> lost;
-    testing::collectEvents(in, events);
-    out.OnLost = [&](TMidiOutput&, const std::string& r) { lost.push_back(r); };
-    in.SetProductName(kVirtualInName);
-    in.SetSysexCeiling(40u << 20);
-    in.SetCapacity(1u << 20);
-    ASSERT_TRUE(in.Open()) << in.OpenError();
-    in.Start();
-    out.SetProductName("tolvex-test-b:Tolvex In");
-    ASSERT_TRUE(out.Open()) << out.OpenError();
-    std::vector<Bytes> sent = {sysex((16u << 20) + 17, 3), sysex(29828, 1)};
-    for (int i = 0; i < 2000; ++i) sent.push_back({0xB0, 7, static_cast<std::uint8_t>(i & 0x7F)});
-    for (const Bytes& m : sent) m[0] == 0xF0 ? out.PutLong(m) : out.PutShort(m[0], m[1], m[2]);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (testing::messages(events).size() < sent.size() && std::chrono::steady_clock::now() < deadline) {
-        shell.runPosted();
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    EXPECT_TRUE(testing::messages(events) == sent) << testing::messages(events).size() << " messages arrived";
-    EXPECT_EQ(in.DroppedEvents() + in.GapDiscards(), 0u);
-    in.Close();  // the receiver goes away
-    while (lost.empty() && std::chrono::steady_clock::now() < deadline + std::chrono::seconds(5)) {
-        shell.runPosted();
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    EXPECT_EQ(lost, std::vector<std::string>{"The connection to tolvex-test-b:Tolvex In was lost"});
 }
 
 }  // namespace

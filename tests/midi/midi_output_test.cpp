@@ -9,18 +9,9 @@
 namespace tolvex {
 namespace {
 
+using testing::errorOf;
 using testing::ScriptedShell;
 using testing::sysex;
-
-std::string errorText(const std::function<void()>& action)
-{
-    try {
-        action();
-    } catch (const TolvexError& e) {
-        return e.what();
-    }
-    return "";
-}
 
 // An output on the loopback with a device attached that records what it hears.
 struct Rig {
@@ -60,7 +51,7 @@ TEST(MidiOutput, ShortMessagesCarryTheBytesTheirStatusTakes)
     Rig rig;
     int refused = 0;
     for (std::uint8_t status : {0xC3, 0x90, 0xD2, 0xE0, 0xF2, 0xF3, 0xFC, 0x40, 0xF0})
-        refused += !errorText([&] { rig.out.PutShort(status, 1, 2); }).empty();
+        refused += !errorOf([&] { rig.out.PutShort(status, 1, 2); }).empty();
     // Program change, channel pressure and song select take one data byte, real-time messages none.
     EXPECT_EQ(rig.heard,
               (std::vector<Bytes>{{0xC3, 1}, {0x90, 1, 2}, {0xD2, 1}, {0xE0, 1, 2}, {0xF2, 1, 2}, {0xF3, 1}, {0xFC}}));
@@ -73,22 +64,22 @@ TEST(MidiDevices, SelectionErrorsAndClosedDevices)
     MidiLoopback bus({"A", "B"});
     TMidiInput in(shell, bus.makeInput());
     TMidiOutput out(shell, bus.makeOutput());
-    EXPECT_EQ(errorText([&] { in.SetDeviceID(2); }), "Invalid device ID");
-    EXPECT_EQ(errorText([&] { in.SetProductName("XYZ"); }), "MIDI Input Device XYZ not installed ");
-    EXPECT_EQ(errorText([&] { out.SetDeviceID(-1); }), "Invalid device ID");
-    EXPECT_EQ(errorText([&] { out.SetDeviceID(2); }), "Invalid device ID");
-    EXPECT_EQ(errorText([&] { out.SetProductName("XYZ"); }), "MIDI output Device XYZ not installed");
-    EXPECT_EQ(errorText([&] { out.PutLong(sysex(10)); }), "MIDI Output device not open");
+    EXPECT_EQ(errorOf([&] { in.SetDeviceID(2); }), "Invalid device ID");
+    EXPECT_EQ(errorOf([&] { in.SetProductName("XYZ"); }), "MIDI Input Device XYZ not installed ");
+    EXPECT_EQ(errorOf([&] { out.SetDeviceID(-1); }), "Invalid device ID");
+    EXPECT_EQ(errorOf([&] { out.SetDeviceID(2); }), "Invalid device ID");
+    EXPECT_EQ(errorOf([&] { out.SetProductName("XYZ"); }), "MIDI output Device XYZ not installed");
+    EXPECT_EQ(errorOf([&] { out.PutLong(sysex(10)); }), "MIDI Output device not open");
 
     in.SetProductName("B");
     out.SetProductName("B");
     ASSERT_TRUE(in.Open() && out.Open());
-    EXPECT_EQ(errorText([&] { in.SetDeviceID(0); }), "Change to DeviceID while device was open");
-    EXPECT_EQ(errorText([&] { in.SetProductName("A"); }), "Change to ProductName while device was open");
-    EXPECT_EQ(errorText([&] { in.SetSysexBufferSize(256); }), "Change to SysexBufferSize while device was open");
-    EXPECT_EQ(errorText([&] { in.SetSysexCeiling(4); }), "Change to SysexCeiling while device was open");
-    EXPECT_EQ(errorText([&] { out.SetDeviceID(0); }), "Change to DeviceID while device was open");
-    EXPECT_EQ(errorText([&] { out.SetProductName("A"); }), "Change to ProductName while device was open");
+    EXPECT_EQ(errorOf([&] { in.SetDeviceID(0); }), "Change to DeviceID while device was open");
+    EXPECT_EQ(errorOf([&] { in.SetProductName("A"); }), "Change to ProductName while device was open");
+    EXPECT_EQ(errorOf([&] { in.SetSysexBufferSize(256); }), "Change to SysexBufferSize while device was open");
+    EXPECT_EQ(errorOf([&] { in.SetSysexCeiling(4); }), "Change to SysexCeiling while device was open");
+    EXPECT_EQ(errorOf([&] { out.SetDeviceID(0); }), "Change to DeviceID while device was open");
+    EXPECT_EQ(errorOf([&] { out.SetProductName("A"); }), "Change to ProductName while device was open");
     EXPECT_EQ(in.ProductName() + out.ProductName(), "BB");
 
     // A port that cannot be opened leaves the device closed with the back-end's text.

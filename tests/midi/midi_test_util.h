@@ -2,12 +2,16 @@
 // Messages and a drained-event log shared by the MIDI device tests.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
+#include <thread>
 #include <vector>
 
+#include "core/core_test_util.h"
 #include "core/sysex/midi_event.h"
 #include "core/text/bytes.h"
 #include "midi/midi_input.h"
+#include "support/scripted_shell.h"
 
 namespace tolvex::testing {
 
@@ -19,6 +23,24 @@ inline Bytes sysex(std::size_t length, std::uint8_t seed = 0)
     m.front() = 0xF0;
     m.back() = 0xF7;
     return m;
+}
+
+// Runs the main thread's posted calls until `done` holds or 20 s pass.
+template <class Done>
+void runUntil(ScriptedShell& shell, Done done)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!done() && std::chrono::steady_clock::now() < deadline) {
+        shell.runPosted();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
+// Runs the main thread for `time`, for what is still on its way.
+inline void runFor(ScriptedShell& shell, std::chrono::milliseconds time)
+{
+    const auto end = std::chrono::steady_clock::now() + time;
+    runUntil(shell, [&] { return std::chrono::steady_clock::now() >= end; });
 }
 
 // Drains the input the way the main window does, keeping every event.

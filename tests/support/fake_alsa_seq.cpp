@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <thread>
 
 namespace tolvex::testing {
 
@@ -22,7 +21,6 @@ void FakeAlsaSeq::State::removePort(SeqAddr addr)
     {
         const std::lock_guard<std::mutex> lock(mutex);
         std::erase_if(others, [&](const SeqPortInfo& p) { return p.addr == addr; });
-        std::erase_if(connections, [&](const auto& c) { return c.first == addr || c.second == addr; });
     }
     queue(SeqEvent{SeqEventKind::PortExit, addr, {}, {}});
 }
@@ -40,19 +38,6 @@ void FakeAlsaSeq::State::queue(SeqEvent event, int code)
     const std::lock_guard<std::mutex> lock(mutex);
     input.emplace_back(code, event);
     changed.notify_all();
-}
-
-bool FakeAlsaSeq::State::waitFor(const std::function<bool()>& done)
-{
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (std::chrono::steady_clock::now() < deadline) {
-        {
-            const std::lock_guard<std::mutex> lock(mutex);
-            if (done()) return true;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return false;
 }
 
 std::vector<SeqPortInfo> FakeAlsaSeq::ports()
@@ -93,15 +78,7 @@ int FakeAlsaSeq::connect(SeqAddr sender, SeqAddr dest)
         return a.client == kSelf ||
                std::any_of(state_->others.begin(), state_->others.end(), [&](const auto& p) { return p.addr == a; });
     };
-    if (!there(sender) || !there(dest)) return -ENOENT;
-    state_->connections.emplace_back(sender, dest);
-    return 0;
-}
-
-void FakeAlsaSeq::disconnect(SeqAddr sender, SeqAddr dest)
-{
-    const std::lock_guard<std::mutex> lock(state_->mutex);
-    std::erase(state_->connections, std::make_pair(sender, dest));
+    return there(sender) && there(dest) ? 0 : -ENOENT;
 }
 
 int FakeAlsaSeq::output(int port, ByteView bytes, bool sysex)

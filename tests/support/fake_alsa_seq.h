@@ -6,7 +6,6 @@
 
 #include <condition_variable>
 #include <deque>
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -32,7 +31,6 @@ public:
         std::condition_variable changed;
         std::vector<SeqPortInfo> others;
         std::vector<std::pair<int, std::string>> ours;  // port number, name
-        std::vector<std::pair<SeqAddr, SeqAddr>> connections;
         std::vector<Sent> sent;
         // Output: after every `fullEvery` events, the pool is full for `fullFor` tries.
         int fullEvery = 0;
@@ -55,8 +53,6 @@ public:
         void deliver(SeqAddr source, int port, ByteView bytes);
         // Queues an event as read from the sequencer, or a failure code.
         void queue(SeqEvent event, int code = 1);
-        // Waits (really) until `done()` holds or 20 s pass.
-        bool waitFor(const std::function<bool()>& done);
     };
 
     explicit FakeAlsaSeq(std::shared_ptr<State> state) : state_(std::move(state)) {}
@@ -66,7 +62,7 @@ public:
     int createPort(const std::string& name, bool input, bool exported) override;
     void deletePort(int port) override;
     int connect(SeqAddr sender, SeqAddr dest) override;
-    void disconnect(SeqAddr sender, SeqAddr dest) override;
+    void disconnect(SeqAddr, SeqAddr) override {}
     int watchAnnouncements(int) override { return 0; }
     int output(int port, ByteView bytes, bool sysex) override;
     int drain() override { return 0; }

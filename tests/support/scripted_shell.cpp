@@ -42,7 +42,6 @@ std::optional<std::string> ScriptedShell::saveFileDialog(const FileDialogRequest
 
 void ScriptedShell::ProcessMessages()
 {
-    ++processCalls;
     runPosted();
     advance(step);
 }

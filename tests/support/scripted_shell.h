@@ -65,7 +65,6 @@ public:
     std::vector<FileDialogRequest> saveRequests;
     std::vector<bool> busyCursorLog;
     std::string clipboard;
-    int processCalls = 0;
     std::int64_t step = 1;
 
 private:

@@ -150,7 +150,7 @@ TEST_P(Contract, FixturesNamedPackedCutAndJunk)
             named.push_back(line.substr(line.find('\t') + 1, line.rfind('\t') - line.find('\t') - 1));
         EXPECT_EQ(named, facts.names) << fixture;
 
-        const std::vector<Bytes> messages = testing::messagesOf(kFixtures + fixture);
+        const std::vector<Bytes> messages = testing::messagesInFile(kFixtures + fixture);
         for (std::size_t n : facts.packs) {
             ASSERT_LE(n, messages.size()) << fixture;
             const std::optional<Bytes> again = family.unpackPack(messages[n - 1]);

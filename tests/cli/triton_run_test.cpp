@@ -80,7 +80,7 @@ TEST(TritonRun, ConvertsACombiOfEachKindToTheSameKronosCombi)
     using L = kronos::TKro_Combi_Layout;
     TempDir dir;
     const std::string korg = TOLVEX_FIXTURES_DIR "/korg/";
-    const Bytes current = testing::messagesOf(korg + "triton-factory-combi-current.syx").at(0);
+    const Bytes current = testing::messagesInFile(korg + "triton-factory-combi-current.syx").at(0);
     triton::Ttri_Combi lonely{};  // "Lonely Moon", INT-A 1 of the bank
     triton::recordFromBytes(lonely, KorgSXtoDataConvert(current, 6, sizeof lonely));
     const std::string in = korg + "triton-factory-combi-bank-a.syx";
@@ -99,7 +99,7 @@ TEST(TritonRun, ConvertsACombiOfEachKindToTheSameKronosCombi)
                                              "", {}, nullptr, dir.str());
         ASSERT_EQ(r.status, 0) << r.err;
         EXPECT_NE(r.out.find(" Triton to Kronos Combi Convert: Lonely Moon     \n"), std::string::npos) << r.out;
-        const std::vector<Bytes> saved = testing::messagesOf(dir.file("out.syx"));
+        const std::vector<Bytes> saved = testing::messagesInFile(dir.file("out.syx"));
         ASSERT_EQ(saved.size(), 1u);
         ASSERT_EQ(saved[0].size(), 7 + KorgPackedSize(L::size) + 1);
         EXPECT_EQ(Bytes(saved[0].begin(), saved[0].begin() + 7), (Bytes{0xF0, 0x42, 0x30, 0x68, 0x75, 0x01, 0x03}));

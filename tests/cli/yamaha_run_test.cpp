@@ -22,7 +22,7 @@
 namespace tolvex {
 namespace {
 
-using testing::messagesOf;
+using testing::messagesInFile;
 using testing::readFile;
 using testing::RunResult;
 using testing::runTool;
@@ -178,7 +178,7 @@ TEST(YamahaConvertRun, BothHalvesOfADX7IIBankMakeOneTX802Bank)
                                                        "save-list " +
                                                        dir.file("out.syx") + "\n");
     EXPECT_EQ(r.status, 0) << r.err;
-    const auto saved = messagesOf(dir.file("out.syx"));
+    const auto saved = messagesInFile(dir.file("out.syx"));
     ASSERT_EQ(saved.size(), 3u);  // the source and two conversions; Cancel added nothing
     for (std::size_t m : {1u, 2u}) {
         std::string detail;
@@ -248,7 +248,7 @@ TEST(YamahaConvertRun, AnEditBufferBecomesATX802Pced)
                                                        "set Channel=15\ndo DX7p_to_TX802p\nsave-list " +
                                                        dir.file("out.syx") + "\n");
     EXPECT_EQ(r.status, 0) << r.err;
-    const auto saved = messagesOf(dir.file("out.syx"));
+    const auto saved = messagesInFile(dir.file("out.syx"));
     ASSERT_EQ(saved.size(), 4u);
     // Parameter k of tone generators 0 and 4 (groups A and B).
     const struct {
@@ -296,7 +296,7 @@ TEST(YamahaConvertRun, TheCartridgeReaderTalksToThePortsItIsGiven)
     EXPECT_EQ(names.substr(0, 29), "32=Performance 32       \r\n33=");
     EXPECT_NE(names.find(" \r\n\r\n\r\n\r\n64=Voice 64  \r\n"), std::string::npos);
     EXPECT_EQ(names.substr(names.size() - 16), "127=Voice 127 \r\n");
-    const auto saved = messagesOf(dir.file("bank.syx"));
+    const auto saved = messagesInFile(dir.file("bank.syx"));
     EXPECT_EQ(std::count_if(saved.begin(), saved.end(), [](const Bytes& m) { return m.size() == kDX7iiBankLength; }),
               1);
     EXPECT_EQ(noPorts.status, 1);

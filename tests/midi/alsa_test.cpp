@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <thread>
 
 #include "midi/alsa_backend.h"
@@ -241,6 +242,42 @@ TEST(AlsaFake, PortListsAreAskedOnceAndFollowTheAnnouncements)
     // Two alike interfaces are told apart by their addresses.
     EXPECT_EQ(rig.out->DeviceNames(),
               (std::vector<std::string>{"Synth:Port 1 20:0", "Synth:Port 1 30:0", kVirtualOutName}));
+}
+
+// The back-end against the real sequencer, where there is one (scripts/test-alsa.sh
+// runs it there): 16 MiB and a burst between two clients of our own, then the
+// receiver goes away.
+TEST(AlsaSequencer, SendReceiveBurstAndVanishOverTheRealSequencer)
+{
+    if (!std::filesystem::exists("/dev/snd/seq"))
+        GTEST_SKIP() << "no ALSA sequencer here (/dev/snd/seq): the ALSA integration tests were skipped";
+    MidiSystem a = openMidiSystem("alsa", "tolvex-test-a");
+    MidiSystem b = openMidiSystem("alsa", "tolvex-test-b");
+    if (a.api != MidiApi::Alsa || b.api != MidiApi::Alsa)
+        GTEST_SKIP() << "the ALSA sequencer cannot be opened: the ALSA integration tests were skipped";
+    testing::ScriptedShell shell;
+    TMidiInput in(shell, std::move(b.backends.in));
+    TMidiOutput out(shell, std::move(a.backends.out));
+    std::vector<TMyMidiEvent> events;
+    std::vector<std::string> lost;
+    testing::collectEvents(in, events);
+    out.OnLost = [&](TMidiOutput&, const std::string& r) { lost.push_back(r); };
+    in.SetProductName(kVirtualInName);
+    in.SetSysexCeiling(40u << 20);
+    in.SetCapacity(1u << 20);
+    ASSERT_TRUE(in.Open()) << in.OpenError();
+    in.Start();
+    out.SetProductName("tolvex-test-b:Tolvex In");
+    ASSERT_TRUE(out.Open()) << out.OpenError();
+    std::vector<Bytes> sent = {sysex((16u << 20) + 17, 3), sysex(29828, 1)};
+    for (int i = 0; i < 2000; ++i) sent.push_back({0xB0, 7, static_cast<std::uint8_t>(i & 0x7F)});
+    for (const Bytes& m : sent) m[0] == 0xF0 ? out.PutLong(m) : out.PutShort(m[0], m[1], m[2]);
+    testing::runUntil(shell, [&] { return testing::messages(events).size() >= sent.size(); });
+    EXPECT_TRUE(testing::messages(events) == sent) << testing::messages(events).size() << " messages arrived";
+    EXPECT_EQ(in.DroppedEvents() + in.GapDiscards(), 0u);
+    in.Close();  // the receiver goes away
+    testing::runUntil(shell, [&] { return !lost.empty(); });
+    EXPECT_EQ(lost, std::vector<std::string>{"The connection to tolvex-test-b:Tolvex In was lost"});
 }
 
 }  // namespace

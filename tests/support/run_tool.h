@@ -50,7 +50,7 @@ inline std::string readFile(const std::string& path)
     return {std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
 }
 
-inline std::vector<Bytes> messagesOf(const std::string& path)
+inline std::vector<Bytes> messagesInFile(const std::string& path)
 {
     return readSyxFile(path).messages;
 }

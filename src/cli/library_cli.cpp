@@ -12,6 +12,7 @@
 
 #include "cli/cli.h"
 #include "cli/console_shell.h"
+#include "cli/entry_line.h"
 #include "cli/runner.h"
 #include "core/app/incoming.h"
 #include "core/app/session.h"
@@ -164,7 +165,7 @@ int addReceived(PatchLibrary& lib, const Args& a, std::ostream& out, std::ostrea
         if (change != MessageList::Change::Appended) return;
         for (std::size_t i = first; i < first + count; ++i) {
             lib.addMessages({s.messages.at(i).storage->sxdata}, "", report);
-            out << tabField(s.messages.textAt(i)) << '\n';
+            out << escapeField(s.messages.textAt(i)) << '\n';
             ++received;
         }
         out.flush();
@@ -207,19 +208,6 @@ int addFiles(PatchLibrary& lib, const Args& a, std::ostream& out, std::ostream& 
 }
 
 }  // namespace
-
-std::string tabField(const std::string& text)
-{
-    std::string out;
-    for (char c : text) {
-        const auto b = static_cast<unsigned char>(c);
-        if (b < 0x20 || b == 0x7F || b == '\\')
-            out += format("\\x%02X", b);
-        else
-            out += c;
-    }
-    return out;
-}
 
 int runLibraryCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                       const DeviceFactory& makeDevices, const std::vector<Bytes>* received)
@@ -267,10 +255,10 @@ int runLibraryCommand(const std::vector<std::string>& args, std::ostream& out, s
         if (a.command == "list") {
             const auto ids = lib.find(query);
             for (const LibraryItem& it : lib.items(ids))
-                out << it.id << '\t' << tabField(it.name) << '\t' << tabField(it.maker) << '\t' << tabField(it.model)
-                    << '\t' << tabField(it.kind) << '\t' << tabField(it.bank) << '\t'
+                out << it.id << '\t' << escapeField(it.name) << '\t' << escapeField(it.maker) << '\t'
+                    << escapeField(it.model) << '\t' << escapeField(it.kind) << '\t' << escapeField(it.bank) << '\t'
                     << (it.number < 0 ? std::string() : std::to_string(it.number)) << '\t' << it.size << '\t'
-                    << tabField(it.source) << '\t' << dateText(it.added) << '\n';
+                    << escapeField(it.source) << '\t' << dateText(it.added) << '\n';
             return 0;
         }
         if (a.command == "duplicates") {
@@ -278,9 +266,9 @@ int runLibraryCommand(const std::vector<std::string>& args, std::ostream& out, s
             for (const auto& g : lib.duplicates(a.ignoreNames)) {
                 ++group;
                 for (const LibraryItem& it : lib.items(g)) {
-                    out << group << '\t' << it.id << '\t' << tabField(it.name) << '\t' << tabField(it.maker) << '\t'
-                        << tabField(it.model) << '\t' << tabField(it.kind);
-                    for (const std::string& src : lib.sources(it.id)) out << '\t' << tabField(src);
+                    out << group << '\t' << it.id << '\t' << escapeField(it.name) << '\t' << escapeField(it.maker)
+                        << '\t' << escapeField(it.model) << '\t' << escapeField(it.kind);
+                    for (const std::string& src : lib.sources(it.id)) out << '\t' << escapeField(src);
                     out << '\n';
                 }
             }

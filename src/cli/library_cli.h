@@ -21,7 +21,4 @@ extern const char kLibraryHelp[];
 int runLibraryCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                       const DeviceFactory& makeDevices, const std::vector<Bytes>* received = nullptr);
 
-// A field of tab-separated output: bytes below 0x20, 0x7F and the backslash as \xHH.
-std::string tabField(const std::string& text);
-
 }  // namespace tolvex

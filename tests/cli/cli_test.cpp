@@ -40,10 +40,7 @@ TEST(Cli, NamesEscapesControlBytesAndReadsStandardInput)
                   {"del\x7F", "del\\x7F"},
                   {"caf\xC3\xA9", "caf\xC3\xA9"},
                   {"\x01", "\\x01"}};
-    for (const auto& f : fields) {
-        EXPECT_EQ(escapeField(f.text), f.escaped) << f.text;
-        EXPECT_EQ(tabField(f.text), f.escaped) << f.text;
-    }
+    for (const auto& f : fields) EXPECT_EQ(escapeField(f.text), f.escaped) << f.text;
 
     TempDir dir;
     const std::string message("\xF0\x7E\x00\x06\x01\xF7", 6);

@@ -18,19 +18,6 @@ using testing::TempDir;
 
 const std::string kFactory = std::string(TOLVEX_FIXTURES_DIR) + "/korg/wavestation-factory.syx";
 
-// The lines of a text file, each of which must end in CR LF.
-std::vector<std::string> linesOf(const std::string& text)
-{
-    std::vector<std::string> out;
-    for (std::size_t at = 0; at < text.size();) {
-        const std::size_t end = text.find("\r\n", at);
-        if (end == std::string::npos) return {"no CR LF: " + text.substr(at)};
-        out.push_back(text.substr(at, end - at));
-        at = end + 2;
-    }
-    return out;
-}
-
 TEST(WavestationRun, EachBankGivesItsDataAndItsNames)
 {
     // The first selected entry is the one extracted: "3,1" extracts performance bank 0.
@@ -58,7 +45,7 @@ TEST(WavestationRun, EachBankGivesItsDataAndItsNames)
         std::sort(written.begin(), written.end());
         EXPECT_EQ(written, (std::vector<std::string>{b.names, "factory.bin"}));
         EXPECT_EQ(dir.read("factory.bin").size(), b.binSize) << b.names;
-        const auto lines = linesOf(dir.read(b.names));
+        const auto lines = testing::crlfLines(dir.read(b.names));
         ASSERT_EQ(lines.size(), b.count) << b.names;
         EXPECT_EQ(lines.front(), b.first);
         EXPECT_EQ(lines.back(), b.last);
@@ -77,7 +64,7 @@ TEST(WavestationRun, OneSessionNamesTheMapFromBanksAndMappingFiles)
         {}, nullptr, dir.str());
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(dir.read("factory.bin").size(), 257u);
-    const auto map = linesOf(dir.read("WS_SR_Perfmap.txt"));
+    const auto map = testing::crlfLines(dir.read("WS_SR_Perfmap.txt"));
     ASSERT_EQ(map.size(), 128u);
     EXPECT_EQ(map[0], "0,0,0,Ski Jam        ");
     EXPECT_NE(std::find(map.begin(), map.end(), "50,1,0,"), map.end());  // bank 1 was never read

@@ -47,18 +47,7 @@ struct Page {
         shell.boxes.clear();
         return out;
     }
-    std::vector<std::string> lines(const std::string& name) const
-    {
-        const std::string text = dir.read(name);
-        std::vector<std::string> out;
-        for (std::size_t at = 0; at < text.size();) {
-            const std::size_t end = text.find("\r\n", at);
-            if (end == std::string::npos) return {"no CR LF: " + text.substr(at)};
-            out.push_back(text.substr(at, end - at));
-            at = end + 2;
-        }
-        return out;
-    }
+    std::vector<std::string> lines(const std::string& name) const { return testing::crlfLines(dir.read(name)); }
     WSSRRecords& records() { return s.families.records<WSSRRecords>(); }
 };
 

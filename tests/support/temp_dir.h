@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "core/text/bytes.h"
 
@@ -67,5 +68,19 @@ struct InFolder {
     InFolder& operator=(const InFolder&) = delete;
     std::filesystem::path previous;
 };
+
+// The lines of a report, each of which must end in CR LF (a line without
+// one comes back as "no CR LF: " and the rest).
+inline std::vector<std::string> crlfLines(const std::string& text)
+{
+    std::vector<std::string> out;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t end = text.find("\r\n", at);
+        if (end == std::string::npos) return {"no CR LF: " + text.substr(at)};
+        out.push_back(text.substr(at, end - at));
+        at = end + 2;
+    }
+    return out;
+}
 
 }  // namespace tolvex::testing

@@ -3,18 +3,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <functional>
 #include <iostream>
-#include <numeric>
 #include <sstream>
 #include <thread>
 
 #include "cli/entry_line.h"
 #include "cli/library_cli.h"
-#include "midi/loopback.h"
-#include "midi/port_devices.h"
 #include "support/run_tool.h"
 
 namespace tolvex {
@@ -34,12 +32,10 @@ TEST(Cli, NamesEscapesControlBytesAndReadsStandardInput)
         const char* text;
         const char* escaped;
     } fields[] = {{"plain name", "plain name"},
-                  {"two\nlines", "two\\x0Alines"},
                   {"tab\there", "tab\\x09here"},
                   {"back\\slash", "back\\x5Cslash"},
                   {"del\x7F", "del\\x7F"},
-                  {"caf\xC3\xA9", "caf\xC3\xA9"},
-                  {"\x01", "\\x01"}};
+                  {"caf\xC3\xA9", "caf\xC3\xA9"}};
     for (const auto& f : fields) EXPECT_EQ(escapeField(f.text), f.escaped) << f.text;
 
     TempDir dir;
@@ -67,17 +63,11 @@ TEST(Cli, NamesEscapesControlBytesAndReadsStandardInput)
 // the window drops them.
 TEST(Cli, NamesKronosMessagesFilteringKarmaControl)
 {
-    const std::string syx = kFixtures + "/kronos/kronos-messages.syx";
-    const CliRun all = runCliTool({"names", syx});
-    EXPECT_EQ(all.status, 0) << all.err;
-    EXPECT_EQ(all.err, "  5023000000000000: Unknown Param: Fn6E Ty023 So000 Su000 Pi000 Ix000\n");
-    const CliRun filtered = runCliTool({"names", "--filter7f", syx});
-    std::vector<std::string> lines;
-    std::istringstream in(all.out);
-    for (std::string line; std::getline(in, line);)
-        if (line.find("Karma Control") == std::string::npos) lines.push_back(line + '\n');
-    ASSERT_EQ(lines.size(), 9u);
-    EXPECT_EQ(filtered.out, std::accumulate(lines.begin(), lines.end(), std::string()));
+    const CliRun r = runCliTool({"names", "--filter7f", kFixtures + "/kronos/kronos-messages.syx"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "  5023000000000000: Unknown Param: Fn6E Ty023 So000 Su000 Pi000 Ix000\n");
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 9);
+    EXPECT_EQ(r.out.find("Karma Control"), std::string::npos) << r.out;
 }
 
 // Sends and receives ended early (refused, cut short, lost, stopped) and
@@ -87,22 +77,16 @@ TEST(Cli, SendAndReceiveOverTheLoopback)
 {
     TempDir dir;
     MidiLoopback bus({"Synth A", "Synth B"});
-    const DeviceFactory loopback = [&](Shell& shell, const std::string&) -> std::unique_ptr<MidiDevices> {
-        return std::make_unique<PortDevices>(shell, bus.makeInput(), bus.makeOutput());
-    };
+    const DeviceFactory loopback = testing::loopbackDevices(bus);
     std::vector<Bytes> heard;
     int loseAfter = 0;  // the receiver on Synth A goes away after this many messages
     bus.attach("Synth A", [&](ByteView m) {
         heard.emplace_back(m.begin(), m.end());
         if (static_cast<int>(heard.size()) == loseAfter) bus.lose("Synth A", "Synth A went away");
     });
-    const auto numbered = [](int i) { return Bytes{0xF0, 0x7D, static_cast<std::uint8_t>(i), 0xF7}; };
-    const Bytes zero = numbered(0), one = numbered(1), two = numbered(2);
-    const std::string cut =
-        dir.write("cut.syx", Bytes{0xF0, 0x7D, 0x01, 0xF7, 0xF0, 0x7D, 0x02, 0xF7, 0xF0, 0x7D, 0x03});
-    Bytes fiveBytes;
-    for (int i = 0; i < 5; ++i) fiveBytes.insert(fiveBytes.end(), {0xF0, 0x7D, static_cast<std::uint8_t>(i), 0xF7});
-    const std::string five = dir.write("five.syx", fiveBytes);
+    const Bytes one{0xF0, 0x7D, 0x01, 0xF7}, two{0xF0, 0x7D, 0x02, 0xF7};
+    const std::string changes = kFixtures + "/yamaha/dx7-parameter-changes.syx";  // 24 messages
+    const std::vector<Bytes> sent = testing::messagesInFile(changes);
     const std::string saved = dir.file("saved.syx");  // holds `one` before each case
 
     const struct {
@@ -116,20 +100,20 @@ TEST(Cli, SendAndReceiveOverTheLoopback)
         Bytes saved;  // what the saved file holds afterwards
     } cases[] = {
         {"message without F7",
-         {"send", "--out", "Synth A", cut},
+         {"send", "--out", "Synth A", changes, kFixtures + "/yamaha/dx7-bank-truncated-no-f7.syx"},
          0,
          nullptr,
          1,
-         {"Sending: ", "Sending: ", "Not sent (no end byte F7): "},
-         {one, two},
+         {"Sending: ", "Not sent (no end byte F7): "},
+         sent,
          one},
         {"receiver gone during send",
-         {"send", "--out", "Synth A", five},
+         {"send", "--out", "Synth A", changes},
          3,
          nullptr,
          1,
-         {"MIDI device lost: Synth A went away\n", "Sent 3 of 5 messages\n"},
-         {zero, one, two},
+         {"MIDI device lost: Synth A went away\n", "Sent 3 of 24 messages\n"},
+         {sent[0], sent[1], sent[2]},
          one},
         {"nothing received: the file is left",
          {"receive", "--in", "Synth B", "--timeout", "0", "--save", saved},
@@ -227,17 +211,13 @@ TEST(Cli, ExitStatusesAndOutputAreTheSameForEveryCommand)
 {
     TempDir dir;
     MidiLoopback bus({"Synth A", "Synth B"});
-    const DeviceFactory loopback = [&](Shell& shell, const std::string&) -> std::unique_ptr<MidiDevices> {
-        return std::make_unique<PortDevices>(shell, bus.makeInput(), bus.makeOutput());
-    };
+    const DeviceFactory loopback = testing::loopbackDevices(bus);
     const DeviceFactory noMidiSystem = [](Shell&, const std::string&) -> std::unique_ptr<MidiDevices> {
         return nullptr;
     };
     const std::string two = dir.write("two.syx", Bytes{0xF0, 0x7D, 0x01, 0xF7, 0xF0, 0x7D, 0x02, 0xF7});
-    const std::string junk = dir.write("junk.syx", Bytes{0x01, 0x02});
     const std::string text = dir.write("text.syx", std::string(120, 'x'));
     const std::string triton = kFixtures + "/korg/triton-one-program.syx";
-    const std::string rom = kFixtures + "/yamaha/dx7-rom1a.syx";
     const std::string refused = "File Contains > 100 bytes of non-sysex - not loaded\n";
     const std::string noSystem = "No MIDI system found (ALSA sequencer or JACK server)\n";
     const struct {
@@ -256,26 +236,13 @@ TEST(Cli, ExitStatusesAndOutputAreTheSameForEveryCommand)
          "",
          "*tolvex-cli names: The following argument was not expected: --bogus\n"},
         {"names without files", {"names"}, 2, "", "*Usage: tolvex-cli names [--filter7f] FILE...\n"},
-        {"names of a refused file", {"names", junk}, 1, "", "*"},
-        {"names of a bank",
-         {"names", rom},
-         0,
-         rom + "\t1\t4104\tYamaha Bulk Dump: Packed 32 Voice\tByte Count 1000H, 4096 (d)\n",
-         ""},
         {"names with a file refused",
          {"names", text, triton},
          1,
          triton + "\t1\t627\tKorg Triton: One Program Dump\t\n",
          text + ": " + refused + "Error: " + refused},
         {"names of a folder", {"names", dir.str()}, 1, "", "Error: Cannot open file " + dir.str() + ": Is a folder\n"},
-        {"names of an empty file",
-         {"names", dir.write("empty.syx", "")},
-         1,
-         "",
-         dir.file("empty.syx") + ": No Sysex Messages In File\nMIDI: No Sysex Messages In File\n"},
         {"ports without a MIDI system", {"ports"}, 1, "", noSystem, &noMidiSystem},
-        {"send without a MIDI system", {"send", "--out", "Synth A", two}, 1, "", noSystem, &noMidiSystem},
-        {"receive without a MIDI system", {"receive", "--in", "Synth B"}, 1, "", noSystem, &noMidiSystem},
         {"library receive without a MIDI system",
          {"library", "--library", dir.str() + "library.db", "add", "--received", "--in", "Synth B"},
          1,
@@ -293,11 +260,6 @@ TEST(Cli, ExitStatusesAndOutputAreTheSameForEveryCommand)
          2,
          "",
          "tolvex-cli send: no MIDI output port named Synth C\n"},
-        {"receive from an unknown port",
-         {"receive", "--in", "Synth C"},
-         2,
-         "",
-         "tolvex-cli receive: no MIDI input port named Synth C\n"},
         {"send, quiet", {"send", "--quiet", "--out", "Synth A", two}, 0, "", "", &loopback, true},
         {"send, not on a terminal", {"send", "--out", "Synth A", two}, 0, "*", ""},
         {"send on a terminal", {"send", "--out", "Synth A", two}, 0, "*", "*Sent 2 of 2", &loopback, true},
@@ -313,11 +275,6 @@ TEST(Cli, ExitStatusesAndOutputAreTheSameForEveryCommand)
         } else {
             EXPECT_EQ(r.err, c.err) << c.name;
         }
-    }
-    for (const char* cmd : {"names", "ports", "send", "receive", "run"}) {
-        const CliRun help = runCliTool({cmd, "--help"});
-        EXPECT_EQ(help.status, 0);
-        EXPECT_EQ(help.out.rfind(std::string("Usage: tolvex-cli ") + cmd, 0), 0u);
     }
 }
 

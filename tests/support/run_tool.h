@@ -13,6 +13,8 @@
 #include "cli/cli.h"
 #include "cli/runner.h"
 #include "core/sysex/syx_file.h"
+#include "midi/loopback.h"
+#include "midi/port_devices.h"
 #include "support/temp_dir.h"
 
 namespace tolvex::testing {
@@ -42,6 +44,14 @@ inline RunResult runCliTool(const std::vector<std::string>& args, const DeviceFa
     std::ostringstream out, err;
     const int status = runCli(args, out, err, devices, terminal);
     return {status, out.str(), err.str()};
+}
+
+// The MIDI devices a command opens, on the ports of `bus`.
+inline DeviceFactory loopbackDevices(MidiLoopback& bus)
+{
+    return [&bus](Shell& shell, const std::string&) -> std::unique_ptr<MidiDevices> {
+        return std::make_unique<PortDevices>(shell, bus.makeInput(), bus.makeOutput());
+    };
 }
 
 inline std::string readFile(const std::string& path)

@@ -42,7 +42,6 @@ TEST(LedState, ImagesBlinkingAndTimersStepByStep)
     led.onImagesChanged = [&] { ++images; };
     led.OnTimer = [&] { ++ticks; };
     EXPECT_TRUE(led.ColorTemp());  // a new lamp shows the unlit image
-    EXPECT_EQ(led.size(), (std::pair{16, 16}));
 
     const struct {
         const char* step;
@@ -81,7 +80,6 @@ TEST(LedState, ImagesBlinkingAndTimersStepByStep)
         }
     }
     EXPECT_EQ(ticks, 2);
-    EXPECT_EQ(led.size(), (std::pair{22, 22}));
     EXPECT_EQ(led.TrueColor(), kLedYellow);
 }
 

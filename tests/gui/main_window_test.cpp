@@ -94,22 +94,16 @@ TEST(MainWindow, StartsOffscreenWithDefaultsAndWritesSettingsOnClose)
 
     // No MIDI devices are given: the start-up warning, and the window still opens.
     EXPECT_EQ(w.boxes, std::vector<std::string>{"Warning: MIDI Interface Not Installed"});
-    ASSERT_GE(app->window->logList()->count(), 3);
-    EXPECT_EQ(app->window->logList()->item(0)->text().toStdString(), "InternalName = Tolvex ");
-    // The tables' summaries follow, each table with the folder it came from.
+    // The tables' summaries follow, each table with the folder it came from
+    // (the summaries' texts: in the Kronos tables' tests).
     std::vector<std::string> log;
     for (int i = 0; i < app->window->logList()->count(); ++i)
         log.push_back(app->window->logList()->item(i)->text().toStdString());
     const std::string folder = w.progdir.path().toStdString() + "/";
-    for (const std::string& line :
-         {"Read Kro_Efx_Param.txt from " + folder + ": 4019 rows",
-          std::string("Loaded TriKroEfxMap, 103 rows, 24 max PIDs in row, 1703 total PIDS, 685.19 Kbytes"),
-          std::string("Loaded KroEFXParamArray, 186 rows, 67 max PIDs in row, 4019 total PIDS, "
-                      "2,920.05 Kbytes"),
-          "Read TriEffectNameList.txt from " + folder + ": 103 rows"})
+    for (const std::string& line : {"Read Kro_Efx_Param.txt from " + folder + ": 4019 rows",
+                                    "Read TriEffectNameList.txt from " + folder + ": 103 rows"})
         EXPECT_NE(std::find(log.begin(), log.end(), line), log.end()) << line;
     EXPECT_EQ(app->window->visiblePages(), (QStringList{"Triton", "Kronos"}));
-    EXPECT_EQ(static_cast<QLineEdit*>(app->window->control(ctl::ProgChange))->text(), "1");
 
     // A received message becomes the only selected entry in the view too.
     app->session.messages.append("Yamaha DX7 Bulk Dump", Bytes{0xF0, 0x43, 0xF7}, "x");
@@ -215,10 +209,6 @@ TEST(MainWindow, BelongsToItsMenuEntryAndAsksBeforeLosingReceptions)
     QFile desktop(QString(TOLVEX_FIXTURES_DIR) + "/../../packaging/org.tolvex.Tolvex.desktop");
     ASSERT_TRUE(desktop.open(QIODevice::ReadOnly));
     EXPECT_TRUE(QString(desktop.readAll()).contains("\nStartupWMClass=" + QApplication::applicationName() + "\n"));
-    EXPECT_FALSE(app->window->control("BusyPanel")->toolTip().isEmpty());
-    QStringList menus;
-    for (QAction* a : app->window->menuBar()->actions()) menus << a->text();
-    EXPECT_TRUE(menus.contains("&Help")) << menus.join(",").toStdString();
     ASSERT_NE(app->window->findChild<QAction*>("HelpAbout"), nullptr);
     ASSERT_NE(app->window->findChild<QAction*>("HelpReadme"), nullptr);
 
@@ -272,24 +262,6 @@ TEST(MainWindow, ControlsDropsSendsAndWaitsAsAUserExpects)
         if (c.window == kMainWindow) entries.insert(c.control);
     EXPECT_EQ(controls, entries);
     EXPECT_EQ(std::set<std::string>(entries.begin(), entries.end()).size(), entries.size());
-    // Every control the windows describe with a hint shows it, letter for letter.
-    const QWidget* windows[] = {app->window.get(), app->timbreCopy.get()};
-    std::vector<std::string> missing;
-    for (const auto& [name, hint] : app->commands.hints()) {
-        const QString n = QString::fromStdString(name);
-        const QObject* control = nullptr;
-        for (const QWidget* window : windows)
-            if (!control) control = window->findChild<QWidget*>(n);
-        if (!control)
-            for (const QAction* a : app->window->menuBar()->findChildren<QAction*>())
-                if (a->objectName() == n) control = a;
-        if (!control) {
-            missing.push_back(name);
-            continue;
-        }
-        EXPECT_EQ(control->property("toolTip").toString().toStdString(), hint) << name;
-    }
-    EXPECT_EQ(missing, std::vector<std::string>{});
     EXPECT_TRUE(app->window->findChild<QPushButton*>("Button_send")->isEnabled());
     EXPECT_FALSE(app->window->findChild<QPushButton*>("CheckSumFix")->isEnabled());  // "Fix" has no command
     // A command's result colour reaches its button's text, and goes again.
@@ -351,18 +323,11 @@ TEST(MainWindow, ASecondStartHandsItsFilesToTheRunningWindow)
     });
     const QString syx = w.twoMessages();
     EXPECT_TRUE(handToRunningWindow(name, {syx}));
-    QElapsedTimer waited;
-    waited.start();
-    while (w.app->session.messages.count() < 2 && waited.elapsed() < 3000) QTest::qWait(10);
-    ASSERT_EQ(w.app->session.messages.count(), 2u);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w.app->session.messages.count() == 2; }, 3000));
     EXPECT_EQ(w.app->session.messages.storageAt(0).filename, syx.toStdString());
     EXPECT_FALSE(handToRunningWindow(runtime.filePath("nobody.socket"), {syx}, 100));
 
     Window separate(true);
-    const std::string settings = separate.app->session.paths.settingsFolder + "TOLVEX.INI";
-    const auto& log = separate.app->session.log.lines();
-    EXPECT_NE(std::find(log.begin(), log.end(), "New instance: the settings file " + settings + " will not be written"),
-              log.end());
     separate.app->session.controls.text.set(ctl::Channel, "9");
     separate.app->window->close();
     EXPECT_EQ(separate.settings().find("Channel="), std::string::npos);
@@ -404,7 +369,6 @@ TEST(TimbreCopyWindow, ShowsTheSourceAndTheCopiesOfItsEditRecord)
         }
     auto* combo3 = copy->findChild<QComboBox*>("TimbreComboArray[3]");
     ASSERT_NE(combo3, nullptr);
-    EXPECT_EQ(combo3->currentText().toStdString(), "To Timbre  3");
 
     app->session.messages.append("sample", testing::currentCombiDump(testing::sampleCombi()), "");
     app->session.messages.makeCurrent(0);
@@ -421,15 +385,11 @@ TEST(TimbreCopyWindow, ShowsTheSourceAndTheCopiesOfItsEditRecord)
     // The labels themselves: in the timbre-copy tests of tests/devices.
     EXPECT_EQ(text("SrcCombi"), "A Combi Name Of 24 Chars");
     EXPECT_EQ(text("TimbreNameArray[1]"), "I-B-005 Int");
-    EXPECT_EQ(text("IFXTSRCNameArray[3]"), "--");
     EXPECT_TRUE(w.boxes.empty());
 
-    // Which LEDs light in which colour: in the timbre-copy tests of tests/devices.
+    // The rows reach the session; a mapped copy lights its destination yellow
+    // (which LEDs light in which colour: in the timbre-copy tests of tests/devices).
     auto led = [&](const QString& name) { return &copy->findChild<ThhALed*>(name)->state(); };
-    copy->findChild<QPushButton*>("CopyFullBtn")->click();
-    EXPECT_TRUE(led("TimbreLEDArray[16]")->Value());
-
-    // The rows reach the session; a mapped copy lights its destination yellow.
     copy->findChild<QCheckBox*>("TimbreCheckboxArray[3]")->click();
     combo3->setCurrentIndex(4);
     emit combo3->activated(4);

@@ -64,7 +64,7 @@ TEST(PatchSplit, RealDumpsGiveTheirPatchesNamedInOrder)
     }
 }
 
-TEST(PatchSplit, WavestationBanksAndMessagesNoFamilySplits)
+TEST(PatchSplit, WavestationBanksGiveTheirPerformancesAndPatches)
 {
     std::vector<std::string> problems;
     const auto items = splitFile("korg/wavestation-factory.syx", problems);
@@ -81,14 +81,6 @@ TEST(PatchSplit, WavestationBanksAndMessagesNoFamilySplits)
     EXPECT_EQ(items[49].name, "DebussyOnWheels");
     EXPECT_EQ(items[100].name, "Wave Dance");
     EXPECT_TRUE(problems.empty());
-
-    // A message of another maker is one item named as the Objects Window names it.
-    const Bytes roland{0xF0, 0x41, 0x10, 0x42, 0x12, 0x40, 0x00, 0x7F, 0x00, 0x41, 0xF7};
-    const auto one = splitMessage(libraryFamilies(), roland, problems);
-    ASSERT_EQ(one.size(), 1u);
-    EXPECT_EQ(one[0].name, "Roland");
-    EXPECT_EQ(one[0].maker, "Roland");
-    EXPECT_EQ(one[0].kind, "Message");
 }
 
 TEST(PatchSplit, DamagedDumpsGiveWhatCanBeReadAndSayWhatNot)

@@ -20,12 +20,17 @@ using testing::QtApp;
 
 using testing::fixture;
 
+// The window on a library in a fresh folder, `name` there.
 struct LibraryRig {
+    explicit LibraryRig(const QString& name = "library.sqlite")
+        : access{session, (dir.path() + "/" + name).toStdString()}
+    {
+    }
     QtApp qt;
     QTemporaryDir dir;
     testing::ScriptedShell shell;
     Session session{shell};
-    LibraryAccess access{session, (dir.path() + "/library.sqlite").toStdString()};
+    LibraryAccess access;
     LibraryWindow window{session, access};
 };
 
@@ -126,19 +131,14 @@ TEST(LibraryWindow, ReceivedDumpsGoToTheLibraryUnlessTheBoxIsCleared)
 
 TEST(LibraryWindow, ALibraryThatCannotBeOpenedIsReportedOnce)
 {
-    QtApp qt;
-    QTemporaryDir dir;
-    testing::ScriptedShell shell;
-    Session session{shell};
-    QFile blocker(dir.path() + "/file");
+    LibraryRig r("file/library.sqlite");
+    QFile blocker(r.dir.path() + "/file");  // a file where the library's folder would be
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    LibraryAccess access{session, (dir.path() + "/file/library.sqlite").toStdString()};
-    LibraryWindow window{session, access};
-    window.reload();
-    access.received(Bytes{0xF0, 0x43, 0x00, 0x00, 0xF7});
-    EXPECT_EQ(access.get(), nullptr);
-    EXPECT_EQ(shell.boxes.size(), 1u);
-    EXPECT_FALSE(window.isEnabled());
+    r.window.reload();
+    r.access.received(Bytes{0xF0, 0x43, 0x00, 0x00, 0xF7});
+    EXPECT_EQ(r.access.get(), nullptr);
+    EXPECT_EQ(r.shell.boxes.size(), 1u);
+    EXPECT_FALSE(r.window.isEnabled());
 }
 
 }  // namespace

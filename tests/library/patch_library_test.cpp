@@ -120,13 +120,7 @@ TEST_F(LibraryTest, ATX802EditBufferPerformanceIsTheSameSoundAsItsPlaceInABank)
         {"another voice", [](TX802Pced& p) { p[16] ^= 1; }, 1},
         {"an offset a bank cannot carry", [](TX802Pced& p) { p[0] = 8; }, 1},
     };
-    std::size_t bankOnly = 0;  // the fixture bank holds some performances more than once
-    {
-        PatchLibrary lib(dir.file("bank.sqlite"));
-        AddReport r;
-        lib.addFile(fixture("yamaha/tx802-performance-bank.syx"), r);
-        bankOnly = r.added;
-    }
+    const std::size_t bankOnly = 56;  // of its 64 performances: the fixture bank holds some more than once
     for (bool singleFirst : {false, true})
         for (const Case& c : cases) {
             SCOPED_TRACE(std::string(c.what) + (singleFirst ? ", single added first" : ""));

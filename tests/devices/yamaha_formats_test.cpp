@@ -10,6 +10,7 @@
 
 #include "core/app/session.h"
 #include "core/sysex/syx_file.h"
+#include "core/text/text_utils.h"
 #include "devices/yamaha/yamaha_commands.h"
 #include "devices/yamaha/yamaha_formats.h"
 #include "devices/yamaha/yamaha_text.h"
@@ -27,14 +28,6 @@ using namespace testing;
 std::vector<Bytes> yamahaFixture(const std::string& name)
 {
     return readSyxFile(std::string(TOLVEX_FIXTURES_DIR) + "/yamaha/" + name).messages;
-}
-
-// Upper-case hex pairs separated by blanks.
-std::string hexOf(ByteView bytes)
-{
-    std::string out;
-    for (std::uint8_t b : bytes) out += format("%s%02X", out.empty() ? "" : " ", b);
-    return out;
 }
 
 // What an unpacker throws, as "TITLE: text", or "" when it unpacks.
@@ -56,20 +49,20 @@ TEST(YamahaFormats, BuildersWriteTheDocumentedBytes)
     for (std::size_t i = 0; i < pced.size(); ++i) pced[i] = static_cast<std::uint8_t>(i);
     const Bytes p = TX802PCEDtoSysex(0x13, pced);
     ASSERT_EQ(p.size(), kTX802PcedLength);
-    EXPECT_EQ(hexOf(ByteView(p).first(16)), "F0 43 03 7E 01 68 4C 4D 20 20 38 39 35 32 50 45");
+    EXPECT_EQ(hexLine(ByteView(p).first(16)), "F0 43 03 7E 01 68 4C 4D 20 20 38 39 35 32 50 45 ");
     EXPECT_EQ(std::string(p.begin() + 16, p.begin() + 56), "000102030405060708090A0B0C0D0E0F10111213");
     EXPECT_EQ(std::string(p.begin() + 242, p.begin() + 248), "717273");
-    EXPECT_EQ(hexOf(ByteView(p).last(2)), "5A F7");
+    EXPECT_EQ(hexLine(ByteView(p).last(2)), "5A F7 ");
     TX802Pced back{};
     ExtractTX802PCED(p, back);
     EXPECT_EQ(back, pced);
 
     const Bytes zeroPced = TX802PCEDtoSysex(0, TX802Pced{});
-    EXPECT_EQ(hexOf(ByteView(zeroPced).last(2)), "3A F7");
+    EXPECT_EQ(hexLine(ByteView(zeroPced).last(2)), "3A F7 ");
 
     // The simulated instruments answer through the same requests, so these need known answers.
-    EXPECT_EQ(hexOf(MakeDumpReq(DumpFormat::VEB, 3)), "F0 43 23 00 F7");
-    EXPECT_EQ(hexOf(MakeDumpReq(DumpFormat::PEB, 3)), "F0 43 23 7E 4C 4D 20 20 38 39 37 33 50 45 F7");  // LM  8973PE
+    EXPECT_EQ(hexLine(MakeDumpReq(DumpFormat::VEB, 3)), "F0 43 23 00 F7 ");
+    EXPECT_EQ(hexLine(MakeDumpReq(DumpFormat::PEB, 3)), "F0 43 23 7E 4C 4D 20 20 38 39 37 33 50 45 F7 ");  // LM  8973PE
 
     // Covered bytes that sum to a multiple of 128 carry checksum 0, and unpack.
     std::array<DX7iiPerformance, 32> perfs{};

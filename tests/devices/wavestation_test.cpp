@@ -96,24 +96,16 @@ TEST(Wavestation, NibblesLowHalfFirstBothWays)
 {
     EXPECT_EQ(WSSR_unnibble(Bytes{0x7F, 0x03, 0x0C, 0x00}, 1, 1), Bytes{0xC3});
 
-    TWSSR_perfmap_block map{};
-    map.perfmaps[0] = {11, 0x7F};
-    map.perfmaps[127] = {2, 0xA5};
-    map.spare_perfmap_byte = 0xFF;
-    const Bytes sx = WSSR_PerfMaptoSysex(map, 0x15);
-    ASSERT_EQ(sx.size(), kWSSR_PerfMapMessageLength);
-    EXPECT_EQ(sx[2], 0x35);  // the low half of the channel
-    EXPECT_EQ(Bytes(sx.begin() + 5, sx.begin() + 9), (Bytes{0x0B, 0x00, 0x0F, 0x07}));
-    EXPECT_EQ(Bytes(sx.begin() + 513, sx.end()), (Bytes{0x02, 0x00, 0x05, 0x0A, 0x0F, 0x0F, 0x50, 0xF7}));
-
-    // The factory map unpacked and packed again is its message, header, length and
-    // checksum included, sent as function 60.
+    // The factory map unpacked and packed again is its message, length and checksum
+    // included, sent as function 60 on the low half of the channel.
     const Bytes fixture = factory().at(7);
     const Bytes data = WSSR_unnibble(fixture, 5, 257);
+    TWSSR_perfmap_block map{};
     std::memcpy(&map, data.data(), sizeof map);
     Bytes expected = fixture;
+    expected[2] = 0x35;
     expected[4] = 0x60;
-    EXPECT_EQ(WSSR_PerfMaptoSysex(map, 0), expected);
+    EXPECT_EQ(WSSR_PerfMaptoSysex(map, 0x15), expected);
 }
 
 TEST(Wavestation, SingleRecordsAndOutOfTableBanksKeepTheirData)

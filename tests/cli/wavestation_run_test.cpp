@@ -29,8 +29,6 @@ TEST(WavestationRun, EachBankGivesItsDataAndItsNames)
         const char *first, *last;
     } banks[] = {
         {"3,1", 9050, "WS_SR_Perfs_bank0.txt", 50, "Ski Jam        ", "DebussyOnWheels"},
-        {"2", 9050, "WS_SR_Perfs_bank1.txt", 50, "Pharoah's Jig  ", "The Big Pad    "},
-        {"3", 14910, "WS_SR_Patchs_bank0.txt", 35, "Wave Dance     ", "Choir          "},
         {"4", 14910, "WS_SR_Patchs_bank1.txt", 35, "Soft Marimba   ", "Spectrum 3     "},
     };
     for (const auto& b : banks) {

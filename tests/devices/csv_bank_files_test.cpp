@@ -52,7 +52,6 @@ TEST(CsvBankFiles, ReadsExactlyOrRefusesWithItsBox)
         std::string title = {}, text = {};
     } cases[] = {
         // Rows another program wrote.
-        {dx7 + "\"Spreadsheet Name    \"," + vals, "Spreadsheet Name    "},
         {dx7 + "\"Short\"," + vals, "Short               "},
         {dx7 + "Unquoted Name," + vals, "Unquoted Name       "},
         {dx7 + " Leading blanks kept," + vals, " Leading blanks kept"},
@@ -66,9 +65,7 @@ TEST(CsvBankFiles, ReadsExactlyOrRefusesWithItsBox)
          "CSV row format error: A name far too long to be one," + vals},
         // Files it cannot build.
         {"dx7ii performance bank\r\n", "", "MIDI", "Unknown CSV file type: dx7ii performance bank"},
-        {"TX802 Voice Bank\r\n", "", "Error", "Unimplemented CSV Type 2"},
         {"  DX7II Voice Bank\r\n", "", "Error", "Unimplemented CSV Type 4"},
-        {"TX 802 Single Performance\r\n", "", "Error", "Unimplemented CSV Type 5"},
         {dx7 + perfRow(values(30, 1) + ",128"), "", "MIDI", "Value out of range in CSV file: 128"},
         {dx7 + perfRow(values(30, 1) + ",x"), "", "MIDI", "Invalid numeric data in CSV file: x"},
         {dx7 + perfRow(values(30, 1)), "", "MIDI", "Invalid numeric data in CSV file: "},
@@ -84,8 +81,6 @@ TEST(CsvBankFiles, ReadsExactlyOrRefusesWithItsBox)
         {tx + perfRow(values(63, 255) + ",256"), "", "MIDI", "Value out of range in CSV file: 256"},
         {tx + perfRow(values(63, 255) + ",-1"), "", "MIDI", "Value out of range in CSV file: -1"},
         {map + "1,0,5\r\n", "", "Error", "Non-sequential numeric data in CSV file: item 1"},
-        {map + "-1,0,5\r\n", "", "Error", "Non-sequential numeric data in CSV file: item -1"},
-        {map + "256,0,5\r\n", "", "Error", "Non-sequential numeric data in CSV file: item 256"},
         {map + "x,0,5\r\n", "", "Error", "Invalid pval numeric data in CSV file: x"},
         {map + "0,b,5\r\n", "", "Error", "Invalid m_bank numeric data in CSV file: b"},
         {map + "0,1\r\n", "", "Error", "Invalid m_perf numeric data in CSV file: "},
@@ -142,13 +137,8 @@ TEST(CsvBankFiles, ExportedNamesComeBackByteForByte)
         const YamahaReport dx7 = dx7iiBankReport(t), tx = tx802BankReport(t);
         YamahaTables back;
         WSSRRecords ws;
-        try {
-            EXPECT_EQ(parseCsvBank(dx7.csv, 0, back, ws).message, DX7iiPerftoSysex(0, exported.DX7iiPackedPerf))
-                << int(b);
-            EXPECT_EQ(parseCsvBank(tx.csv, 0, back, ws).message, TX802PMEMtoSysex(0, exported.TX802PMEM)) << int(b);
-        } catch (const CsvBankError& e) {
-            ADD_FAILURE() << "byte " << int(b) << ": " << e.what();
-        }
+        EXPECT_EQ(parseCsvBank(dx7.csv, 0, back, ws).message, DX7iiPerftoSysex(0, exported.DX7iiPackedPerf)) << int(b);
+        EXPECT_EQ(parseCsvBank(tx.csv, 0, back, ws).message, TX802PMEMtoSysex(0, exported.TX802PMEM)) << int(b);
         EXPECT_EQ(back.DX7iiPackedPerf, exported.DX7iiPackedPerf) << int(b);
         EXPECT_EQ(back.TX802PMEM, exported.TX802PMEM) << int(b);
     }
@@ -169,7 +159,6 @@ TEST(CsvBankFiles, OpenCsvAppendsOnlyWhatItRead)
     } cases[] = {
         {"x", good, "MIDI: You must specify a valid number for the Channel.", false},
         {"256", good, "MIDI: Channel must be 0-255", false},
-        {"-1", good, "MIDI: Channel must be 0-255", false},
         {"0", dir.file("missing.csv"), "MIDI: Could not open file" + dir.file("missing.csv"), false},
         {"0", unimplemented, "Error: Unimplemented CSV Type 2", false},
         {"255", good, fewerRows, true},

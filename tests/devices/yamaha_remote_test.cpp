@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "core/sysex/syx_file.h"
 #include "core/text/ini_file.h"
 #include "core/text/text_utils.h"
 #include "devices/devices.h"
@@ -24,56 +23,43 @@ using testing::Rig;
 using testing::SimulatedYamaha;
 using testing::TempDir;
 
-Bytes yamahaFixture(const std::string& name)
-{
-    return readSyxFile(std::string(TOLVEX_FIXTURES_DIR) + "/yamaha/" + name).messages.at(0);
-}
-
 // Runs in a fresh current folder, where the readers write.
 struct FreshFolder {
     TempDir dir;
     testing::InFolder in{dir.str()};
 };
 
-std::array<DX7iiPerformance, 32> fixtureBank()
+// Names as the records hold them: 20 characters for a performance, 10 for a voice.
+std::string performanceName(int p)
 {
-    std::array<DX7iiPerformance, 32> bank{};
-    ExtractDX7iiPerfBank(yamahaFixture("dx7ii-performance-bank-a.syx"), bank);
-    return bank;
+    return format("Performance %-8d", p);
 }
 
-std::array<std::string, 32> romNames()
+std::string voiceName(int p)
 {
-    std::array<PackedVoice, 32> voices{};
-    ExtractDXTX_VMEM(yamahaFixture("dx7-rom1a.syx"), voices);
-    std::array<std::string, 32> names;
-    for (std::size_t v = 0; v < 32; ++v) names[v] = std::string(voices[v].begin() + kVoiceName, voices[v].end());
-    return names;
+    return format("Voice %-4d", p);
 }
 
-// A DX7II whose cartridge holds the DX7II bank fixture (programs 32-63) and
-// the ROM1A voices twice (64-127), listening on channel 3.
+// A DX7II whose cartridge holds performances 32-63 and voices 64-127, each
+// named after its program, listening on channel 3.
 struct Cartridge : Rig {
     Cartridge()
     {
-        const auto bank = fixtureBank();
-        for (std::size_t i = 0; i < 32; ++i) dx7.performances[32 + i] = bank[i];
-        const auto names = romNames();
-        for (std::size_t v = 0; v < 64; ++v) dx7.voices[64 + v] = testing::voiceNamed(names[v % 32]);
+        for (int p = 32; p < 64; ++p) {
+            const std::string name = performanceName(p);
+            std::copy(name.begin(), name.end(), dx7.performances[static_cast<std::size_t>(p)].begin() + dx7ii::kName);
+        }
+        for (int p = 64; p < 128; ++p) dx7.voices[static_cast<std::size_t>(p)] = testing::voiceNamed(voiceName(p));
     }
     SimulatedYamaha dx7{bus, shell, port, 3};
 };
 
 std::string cartridgeLines(int lastVoice)
 {
-    const auto bank = fixtureBank();
-    const auto names = romNames();
     std::string text;
-    for (int p = 32; p <= 63; ++p)
-        text += std::to_string(p) + "=" +
-                std::string(bank[p - 32].begin() + dx7ii::kName, bank[p - 32].begin() + dx7ii::kName + 20) + " \r\n";
+    for (int p = 32; p <= 63; ++p) text += std::to_string(p) + "=" + performanceName(p) + " \r\n";
     text += "\r\n\r\n\r\n";
-    for (int p = 64; p <= lastVoice; ++p) text += std::to_string(p) + "=" + names[(p - 64) % 32] + "\r\n";
+    for (int p = 64; p <= lastVoice; ++p) text += std::to_string(p) + "=" + voiceName(p) + "\r\n";
     return text;
 }
 
@@ -125,12 +111,11 @@ TEST(YamahaRemote, TheTX802RomReadSendsPrograms0To63AndNumbers192To255)
     Rig rig;
     // An instrument on another channel than 1 hears the requests on its device number too.
     SimulatedYamaha tx802(rig.bus, rig.shell, rig.port, 5);
-    const auto names = romNames();
-    for (std::size_t v = 0; v < 64; ++v) tx802.voices[v] = testing::voiceNamed(names[v % 32]);
+    for (int v = 0; v < 64; ++v) tx802.voices[static_cast<std::size_t>(v)] = testing::voiceNamed(voiceName(192 + v));
     ReadTX802ROM(rig.s, 5);
     EXPECT_TRUE(rig.shell.boxes.empty());
     std::string expected;
-    for (int p = 192; p <= 255; ++p) expected += std::to_string(p) + "=" + names[(p - 192) % 32] + "\r\n";
+    for (int p = 192; p <= 255; ++p) expected += std::to_string(p) + "=" + voiceName(p) + "\r\n";
     EXPECT_EQ(folder.dir.read(kTX802RomProgsFile), expected);
     EXPECT_EQ(rig.s.log.lines().back(), std::string("Wrote ") + kTX802RomProgsFile);
     EXPECT_EQ(tx802.program(), 63);

@@ -55,11 +55,6 @@ Bytes spTone(const std::string& name, std::uint8_t wave, std::uint8_t mode)
     return b;
 }
 
-Bytes spBankNameMessage(const std::string& name)
-{
-    return message({{0x11, 0x02, 0x0F, 0x01}, padded(name)});
-}
-
 }  // namespace
 
 Bytes spWave(const std::string& name, std::uint8_t mode, std::uint32_t words, std::uint16_t kwords)
@@ -222,7 +217,7 @@ void SimulatedSP::hear(ByteView m)
         const auto claimed = numberInReply.find({type, number});
         answer(spDumpMessage(type, claimed == numberInReply.end() ? number : claimed->second, data), delayMs);
     } else if (kind == 0x11 && m[8] == 0x02) {
-        answer(spBankNameMessage(bank.name), delayMs);
+        answer(message({{0x11, 0x02, 0x0F, 0x01}, padded(bank.name)}), delayMs);
     } else if (kind == 0x30 && m.size() > 18) {
         const int number = static_cast<int>(nibbleValue(m, 15, 4));
         if (silentBanks.count(number)) return;

@@ -96,11 +96,9 @@ triton::Ttri_Combi randomCombi(std::mt19937& rng)
     return c;
 }
 
-TriKroConvertOutput convert(const Tables& t, const triton::Ttri_Combi& c, bool pass,
-                            std::vector<std::string> progs = {})
+TriKroConvertOutput convert(const Tables& t, const triton::Ttri_Combi& c, bool pass)
 {
-    static std::vector<std::string> names;
-    names = std::move(progs);
+    static const std::vector<std::string> names;  // no name list: the conversion goes on without
     return Convert_Combi_Triton2Kronos({c, t.init, t.efx, t.tri, t.kro, names, pass, "7"});
 }
 

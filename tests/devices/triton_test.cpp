@@ -125,9 +125,9 @@ TEST(TritonNames, ListsOfAllBanksDumps)
 {
     Workspace w;
     const auto p = programs();
-    Bytes all = tritonDump(5, 0x4C, 3, *p);
+    Bytes all = tritonDump(5, 0x4C, 3, 0, 0, *p);
     all[6] = 0x33;  // requested for bank 3: the bank number is ignored like the channel
-    const Bytes combis = tritonDump(0, 0x4D, 3, triton::Ttri_Combi_allbanks{});
+    const Bytes combis = tritonDump(0, 0x4D, 3, 0, 0, triton::Ttri_Combi_allbanks{});
     const struct {
         const char* name;
         void (*tool)(Session&);
@@ -186,7 +186,7 @@ TEST(TritonNames, ListsOfAllBanksDumps)
     // Combinations, answered No: the report only.
     auto c = std::make_unique<triton::Ttri_Combi_allbanks>();
     setName((*c)[11][127].Combi_Name, "Last Combi");
-    s.messages.append("combis", tritonDump(0, 0x4D, 3, *c), "");
+    s.messages.append("combis", tritonDump(0, 0x4D, 3, 0, 0, *c), "");
     s.messages.makeCurrent(1);
     shell.boxAnswers = {MsgResult::No};
     s.log.clear();
@@ -257,20 +257,12 @@ TEST(TritonEfxParse, MapsTheParameterOrSaysWhatEndsTheParse)
          "",
          {head, ids, kro, val, "Kronos EFXparm: ofs:12, width:8, bitpos:0 ", "Mapped Parameter 75 (0x4B)"},
          ifx2Of(combi)},
-        {"all Combis", tritonDump(0, 0x4D, 3, triton::Ttri_Combi_allbanks{}), 3, "",
+        {"all Combis", tritonDump(0, 0x4D, 3, 0, 0, triton::Ttri_Combi_allbanks{}), 3, "",
          "Message not Triton Current Combi Bank: function 0x4D kind: 3", notCombi, ""},
-        {"one Program", tritonDump(0, 0x4C, 2, triton::Ttri_ProgramPCM{}), 3, "", "", notCombi, ""},
+        {"one Program", tritonDump(0, 0x4C, 2, 0, 0, triton::Ttri_ProgramPCM{}), 3, "", "", notCombi, ""},
         {"no end byte", Bytes(current.begin(), current.end() - 1), 3, "", "", notCombi, ""},
         {"effect without a name", tritonCurrentCombiDump(0, unnamed), 3, "", "", {}, ifx2Of(unnamed)},
         {"PID beyond the row", current, 4, "", "", {head}, ifx2Of(combi)},
-        {"no field",
-         current,
-         3,
-         "10,2,0,6,3,5,4,28",
-         "",
-         {head, "Tri IFX2 PID 3, TriOfs 2, TriWidth 0, TriBitPos 6", kro,
-          "Range Error extracting bitfield for Triton PID 3"},
-         ifx2Of(combi)},
         {"value outside the map",
          current,
          3,

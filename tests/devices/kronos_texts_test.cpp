@@ -4,7 +4,6 @@
 // contract suite (tests/fixtures/kronos).
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <sstream>
 
 #include "devices/kronos/kronos_defs.h"
@@ -135,11 +134,7 @@ struct Recorder {
         defs.Kro_paramlist.assign(lines);
         defs.KroEfxNamelist.assign(lines);
     }
-    std::string unknownFile()
-    {
-        std::ifstream in(dir.file("unknown.txt"), std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
+    std::string unknownFile() const { return dir.read("unknown.txt"); }
     testing::TempDir dir;
     KronosDefs defs;
     std::vector<std::string> log;

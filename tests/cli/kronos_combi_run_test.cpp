@@ -37,7 +37,6 @@ TempDir& folder()
     static TempDir dir;
     static const bool written = [] {
         dir.write("combi73.syx", testing::combiDump(testing::sampleCombi(), 5, 64, 3));
-        dir.write("bank1.syx", testing::combiDump(testing::sampleCombi(), 0, 64, 3));
         dir.write("combi75.syx", testing::currentCombiDump(testing::sampleCombi()));
         dir.write("global.syx", testing::globalDump(testing::sampleGlobal()));
         dir.write("prog.syx", Bytes{0xF0, 0x42, 0x30, 0x68, 0x73, 0x00, 0, 0, 1, 0, 0x00, 0xF7});
@@ -187,10 +186,9 @@ TEST(KronosCombiRun, SendEditBufferArrivesWhole)
     const DeviceFactory loopback = [&](Shell& shell, const std::string&) -> std::unique_ptr<MidiDevices> {
         return std::make_unique<PortDevices>(shell, bus.makeInput(), bus.makeOutput());
     };
-    RunResult r = run(d, {"--script", "-", "--out", "Kronos"},
-                      "open " + d.file("bank1.syx") + "\ndo CopyFullBtn\nopen " + d.file("combi75.syx") +
-                          "\ndo \"Send Edit Buffer to Kronos\"\n",
-                      loopback);
+    RunResult r =
+        run(d, {"--script", "-", "--out", "Kronos"},
+            "open " + d.file("combi75.syx") + "\ndo CopyFullBtn\ndo \"Send Edit Buffer to Kronos\"\n", loopback);
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(heard, std::vector<Bytes>{testing::currentCombiDump(testing::sampleCombi())});
     r = run(d, {"Send Edit Buffer to Kronos", d.file("combi75.syx")});

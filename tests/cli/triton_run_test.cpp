@@ -45,8 +45,8 @@ struct TritonPort {
 };
 
 // "ParsEfx" with the program's own tables: the run waits for the simulated
-// Triton's answer and shows the parse; without an input nothing can answer and
-// the run says so.
+// Triton's answer and shows the parse (which ends at the empty field of "No
+// Effect"); without an input nothing can answer and the run says so.
 TEST(TritonRun, ParsEfxWaitsForTheAnswer)
 {
     TempDir dir;
@@ -58,10 +58,12 @@ TEST(TritonRun, ParsEfxWaitsForTheAnswer)
     block[16] = 0;  // no effect
     const RunResult r = triton.run({"ParsEfx", "--set", "TriEfxPIDtxt=0", "--in", "Triton", "--out", "Triton"});
     EXPECT_EQ(r.status, 0) << r.err;
-    for (const char* line : {"Sending: F0 42 30 50 19 00 F7 \nSetting Post Process TriParseEfx\n",
-                             "Starting Post Process\nRunning Post Process TaskTriParseEfx\n"
-                             "Tri IFX2 bytes 2A, 11, 11. EfxNum: 0  (No Effect\n"
-                             "Tri IFX2 PID 0, TriOfs 0, TriWidth 0, TriBitPos 0\n"})
+    for (const char* line :
+         {"Sending: F0 42 30 50 19 00 F7 \nSetting Post Process TriParseEfx\n",
+          "Starting Post Process\nRunning Post Process TaskTriParseEfx\n"
+          "Tri IFX2 bytes 2A, 11, 11. EfxNum: 0  (No Effect\n"
+          "Tri IFX2 PID 0, TriOfs 0, TriWidth 0, TriBitPos 0\nKro EFX# 0 Kro PID 0, KroXmap 0, No Effect:\n"
+          "Range Error extracting bitfield for Triton PID 0\n"})
         EXPECT_NE(r.out.find(line), std::string::npos) << r.out;
     EXPECT_EQ(dir.read(kTriEfxDebugFile), std::string(block.begin(), block.end()));
 

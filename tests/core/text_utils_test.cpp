@@ -114,8 +114,7 @@ TEST(TextUtils, ParseTakesFieldsOffTheFront)
         const char* item;
         const char* rest;
     } cases[] = {
-        {"  12, 34", ',', "12", " 34"}, {" 34", ',', "34", ""},
-        {"AB", ',', "AB", ""},          {"", ',', "", ""},
+        {"  12, 34", ',', "12", " 34"}, {"", ',', "", ""},
         {"   ", ' ', "", ""},           {"F0\t43 10", ' ', "F0", "43 10"},
         {"F0\t43", ' ', "F0\t43", ""},  {"F0 43\t10", ' ', "F0", "43\t10"},
         {"a,,b", ',', "a", ",b"},       {"1 ", ' ', "1", ""},
@@ -131,7 +130,6 @@ TEST(TextUtils, ParseTakesFieldsOffTheFront)
 
 TEST(TextUtils, CleanFilenameStripRemovesTheEightReservedCharacters)
 {
-    EXPECT_EQ(CleanFilenameStrip("DX7: Bank 1/2?"), "DX7 Bank 12");
     EXPECT_EQ(CleanFilenameStrip("a\"*/:<>?\\b|\x01"), "ab|\x01");
 }
 
@@ -166,9 +164,8 @@ TEST(CsvParser, ParseCSVLineFollowsItsFourStates)
         {",", ',', {"", ""}},
         {"a\"b,c", ',', {"a\"b", "c"}},  // quotes inside an unquoted field are ordinary
         {"\"abc", ',', {}},              // quoted field open at the end of the line
-        {"\"ab\"", ',', {"ab"}},
-        {"\"ab\"x,y", ',', {}},      // after a closing quote everything but a quote is dropped
-        {"x,\"ab\"\"", ',', {"x"}},  // line ends in the after-quote state
+        {"\"ab\"x,y", ',', {}},          // after a closing quote everything but a quote is dropped
+        {"x,\"ab\"\"", ',', {"x"}},      // line ends in the after-quote state
         {"1\t2\t\"3\t4\"", '\t', {"1", "2", "3\t4"}},
     };
     for (const auto& c : cases) {

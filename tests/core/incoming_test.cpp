@@ -7,21 +7,14 @@
 
 #include "core/app/controls.h"
 #include "core/app/librarian.h"
+#include "midi/midi_test_util.h"
 #include "support/rig.h"
 
 namespace tolvex {
 namespace {
 
 using testing::Rig;
-
-Bytes sysex(std::size_t length, std::uint8_t seed)
-{
-    Bytes m(length);
-    for (std::size_t i = 0; i < length; ++i) m[i] = static_cast<std::uint8_t>((i * 7 + seed) & 0x7F);
-    m.front() = 0xF0;
-    m.back() = 0xF7;
-    return m;
-}
+using testing::sysex;
 
 TEST(Incoming, LongDumpCountsEventsLightsTheLampAndIsStored)
 {

@@ -174,8 +174,7 @@ TEST(SendSysex, ParsesHexWordsAndAddsTheFrame)
         const char* sent;  // "": nothing sent
         const char* box;
     } cases[] = {
-        {"f0 41 f7", "F0 41 F7", ""},
-        {"  F0 43 10 F7  ", "F0 43 10 F7", ""},
+        {"  f0 43 10 f7  ", "F0 43 10 F7", ""},
         {"100", "F0 00 F7", ""},
         {"   ", "", "No hex bytes to send"},
         {"123456789", "", "Hex number too large: 123456789"},
@@ -224,7 +223,6 @@ TEST(SendSelected, SendsInOrderPacedAndCancellable)
         std::int64_t elapsed;
         std::vector<std::string> log;
     } cases[] = {
-        {0, -1, 0, {"Sending 4 of 4", "Sending: m0", "Sending: m1", "Sending: m3", "Sending: m4"}},
         {250, -1, 750, {"Sending 4 of 4", "Sending: m0", "Sending: m1", "Sending: m3", "Sending: m4"}},
         {250, 300, 500, {"Sending 2 of 4", "Sending: m0", "Sending: m1", "Sending cancelled after 2 of 4"}},
     };

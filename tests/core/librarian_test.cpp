@@ -174,10 +174,8 @@ TEST(SendSysex, ParsesHexWordsAndAddsTheFrame)
         const char* sent;  // "": nothing sent
         const char* box;
     } cases[] = {
-        {"  f0 43 10 f7  ", "F0 43 10 F7", ""},
-        {"100", "F0 00 F7", ""},
-        {"   ", "", "No hex bytes to send"},
-        {"123456789", "", "Hex number too large: 123456789"},
+        {"  f0 43 10 f7  ", "F0 43 10 F7", ""},   {"100", "F0 00 F7", ""},
+        {"   ", "", "No hex bytes to send"},      {"123456789", "", "Hex number too large: 123456789"},
         {"43 1G 20", "", "Invalid hex byte: 1G"},
     };
     for (const auto& c : cases) {

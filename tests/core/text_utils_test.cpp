@@ -62,13 +62,9 @@ TEST(TextUtils, HexListsShowHeadEllipsisAndLastByte)
     EXPECT_EQ(SxStringToHexList(Bytes{}), "");
 }
 
-// Two nibble orders share one decoder: a known answer for each, so a swap in
-// one direction cannot hide behind the other.
-TEST(TextUtils, NibblesJoinInEitherOrderAndTrimmingKeepsTheMiddle)
+// (Nibble pairs in either order: RequestResponse.ExtractsNibblePairsWithinTheMessage.)
+TEST(TextUtils, HexLinesAndTrimmingKeepsTheMiddle)
 {
-    const Bytes pairs{0x01, 0x02, 0x7F, 0x70, 0x0A};  // the odd last byte is no pair
-    EXPECT_EQ(joinNibbles(pairs, true), (Bytes{0x12, 0xF0}));
-    EXPECT_EQ(joinNibbles(pairs, false), (Bytes{0x21, 0x0F}));
     EXPECT_EQ(hexLine(Bytes{0xF0, 0x0A, 0xF7}), "F0 0A F7 ");
     EXPECT_EQ(trimmed(" \t a b \t"), "a b");
     EXPECT_EQ(trimmed("\r\n a\x01", kBlanksAndControls), "a");

@@ -59,8 +59,6 @@ TEST(Addsysex, JoinsBuffersReportsProgressAndAnF0StartsANewMessage)
     }
 }
 
-using FakeOut = testing::FakeOutput;
-
 TEST(BulkOut, SendsWaitsForBusyOutputAndNeverDropsSilently)
 {
     const Bytes msg{0xF0, 0x43, 0x20, 0x00, 0xF7};
@@ -83,7 +81,7 @@ TEST(BulkOut, SendsWaitsForBusyOutputAndNeverDropsSilently)
     for (const auto& c : cases) {
         ScriptedShell shell;
         Session s(shell);
-        FakeOut out;
+        testing::FakeOutput out;
         out.busy = c.busy;
         out.fail = c.fail;
         s.midi.midiOutput = &out;

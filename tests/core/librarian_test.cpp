@@ -33,6 +33,7 @@ TEST(SyxFile, SplitsFilesIntoMessagesKeepingEveryMessage)
     } cases[] = {
         {99, "F0 43 10 01 F7", "F0 43 10 01 F7", S::Ok, 0},
         {100, "F0 F7", "", S::TooManyLeadingBytes, 0},
+        {100, "", "", S::TooManyLeadingBytes, 0},
         {0, "", "", S::NoMessages, 0},
         {0, "F0 01 F7 00 00 F0 02 F7", "F0 01 F7 | F0 02 F7", S::Ok, 0},  // bytes between messages are dropped
         {0, "F0 01 02 F0 03 F7 F0 04 F7", "F0 01 02 | F0 03 F7 | F0 04 F7", S::Ok, 1},  // unterminated
@@ -227,8 +228,8 @@ TEST(SendSelected, SendsInOrderPacedAndCancellable)
     for (const auto& c : cases) {
         OutputSession o;
         o.s.midi.SendDelayMs = c.delay;
-        o.append({{"m0", "F0 00 F7"}, {"m1", "F0 01 F7"}, {"m2", "F0 02 F7"}, {"m3", "F0 03 F7"}, {"m4", "F0 04 F7"}});
-        for (std::size_t i : {0u, 1u, 3u, 4u}) o.s.messages.setSelected(i, true);
+        o.append({{"m0", "F0 00 F7"}, {"m1", "F0 01 F7"}, {"m2", ""}, {"m3", "F0 03 F7"}, {"m4", "F0 04 F7"}});
+        o.s.messages.selectAll(true);  // the empty m2 is no message to send
         if (c.cancelAfterMs >= 0)
             o.shell.startTimer("user", c.cancelAfterMs, [&] {
                 CancelClick(o.s);
@@ -301,6 +302,20 @@ TEST(SendSelected, SendsItsOwnCopiesAndRefusesRemovalsMeanwhile)
         ButtonClearSelClick(o.s);  // allowed again
         EXPECT_TRUE(o.s.messages.empty());
     }
+}
+
+// View Selected shows each selected message up to its first 24 bytes.
+TEST(ViewSelected, ShowsTheFirst24BytesOfEachSelectedMessage)
+{
+    ScriptedShell shell;
+    Session s(shell);
+    s.messages.append("twenty-five", Bytes(25, 0x11), "");
+    s.messages.append("twenty-four", Bytes(24, 0x22), "");
+    s.messages.selectAll(true);
+    ViewSelectedClick(s);
+    EXPECT_EQ(s.log.lines(), (std::deque<std::string>{
+                                 "Sysex: 11 11 11 11 11 11 11 11 11 11 11 11 11 11 11 11 11 11 11 11 11 11 11 11 ...",
+                                 "Sysex: 22 22 22 22 22 22 22 22 22 22 22 22 22 22 22 22 22 22 22 22 22 22 22 22 "}));
 }
 
 TEST(Clipboard, CopiesWholeLinesBelowTheLimit)

@@ -109,7 +109,7 @@ TEST(Settings, RememberedDevicesMatchWholeNamesAndTolvexPortsAreNeverTheDefault)
         int selected;
         std::vector<std::string> boxes;
     } cases[] = {
-        {synths, " Synth B ", 1, {}},
+        {synths, " synth B ", 1, {}},
         {synths,
          "Synth",
          0,

@@ -25,6 +25,8 @@ TEST(TextUtils, MonitorMessageTextFormatsEveryKindOfEvent)
     TMyMidiEvent sysex;
     sysex.MidiMessage = 0xF0;
     sysex.Sysex = {0xF0, 0x7E, 0x7F, 0x06, 0x01, 0xF7};
+    TMyMidiEvent notF0 = sysex;
+    notF0.Sysex[0] = 0x43;
     TMyMidiEvent emptySysex;
     emptySysex.MidiMessage = 0xF0;
 
@@ -41,6 +43,7 @@ TEST(TextUtils, MonitorMessageTextFormatsEveryKindOfEvent)
         {shortEvent(0xF2, 0x01, 0x02, 0), "00000000   F2       01    02     Song Position Pointer"},
         {shortEvent(0x7F, 0, 0, 0), "Unrecognized MIDI Event"},
         {sysex, "Sysex (    6): F0 7E 7F 06 01 F7 "},
+        {notF0, ""},
         {emptySysex, ""},
     };
     for (const auto& c : cases) EXPECT_EQ(MonitorMessageText(c.event), c.text) << c.text;

@@ -2,6 +2,8 @@
 // Byte and error helpers shared by the core tests.
 #pragma once
 
+#include <cstdlib>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -27,6 +29,24 @@ inline std::vector<Bytes> messagesOf(const std::string& hex)
     for (std::string one; std::getline(in, one, '|');) out.push_back(bytesOf(one));
     return out;
 }
+
+// An environment variable set for the test's lifetime.
+struct ScopedEnv {
+    ScopedEnv(const char* name_, const std::string& value) : name(name_)
+    {
+        if (const char* old = std::getenv(name)) previous = old;
+        ::setenv(name, value.c_str(), 1);
+    }
+    ~ScopedEnv()
+    {
+        if (previous)
+            ::setenv(name, previous->c_str(), 1);
+        else
+            ::unsetenv(name);
+    }
+    const char* name;
+    std::optional<std::string> previous;
+};
 
 // The text of the error `action` throws, or "" when it throws none.
 template <class Action>

@@ -7,21 +7,14 @@
 
 #include "core/app/controls.h"
 #include "core/app/librarian.h"
+#include "midi/midi_test_util.h"
 #include "support/rig.h"
 
 namespace tolvex {
 namespace {
 
 using testing::Rig;
-
-Bytes sysex(std::size_t length, std::uint8_t seed)
-{
-    Bytes m(length);
-    for (std::size_t i = 0; i < length; ++i) m[i] = static_cast<std::uint8_t>((i * 7 + seed) & 0x7F);
-    m.front() = 0xF0;
-    m.back() = 0xF7;
-    return m;
-}
+using testing::sysex;
 
 TEST(Incoming, LongDumpCountsEventsLightsTheLampAndIsStored)
 {
@@ -56,7 +49,7 @@ TEST(Incoming, LongDumpCountsEventsLightsTheLampAndIsStored)
     EXPECT_EQ(rig.s.controls.text.get(ctl::MidEventCountLabel), "00 ");
 }
 
-TEST(Incoming, TwoMessagesInOneNotificationSelectTheNewestAndPostProcessOnce)
+TEST(Incoming, TwoMessagesInOneBufferSelectTheNewestAndPostProcessOnce)
 {
     Rig rig;
     int postProcessed = 0;
@@ -66,8 +59,10 @@ TEST(Incoming, TwoMessagesInOneNotificationSelectTheNewestAndPostProcessOnce)
     rig.s.messages.setSelected(0, true);
     const Bytes first = {0xF0, 0x7E, 0x00, 0x06, 0x01, 0xF7};
     const Bytes second = {0xF0, 0x43, 0x00, 0x09, 0x20, 0x00, 0x01, 0xF7};
-    rig.receive(first);
-    rig.receive(second);
+    // One buffer of the driver holding both: the first is stored as well.
+    Bytes both = first;
+    both.insert(both.end(), second.begin(), second.end());
+    rig.receive(both);
     rig.shell.runPosted();
     ASSERT_EQ(rig.s.messages.count(), 3u);
     EXPECT_EQ(rig.s.messages.selectedIndexes(), std::vector<std::size_t>{2});
@@ -174,22 +169,6 @@ TEST(DeviceLost, LoggedEachTimeShownOnceAndSendsWarnAfterwards)
     rig.s.midi.midiOutput = rig.devices.output();
     ReqSysexClick(rig.s);
     EXPECT_EQ(rig.s.log.lines().back(), "Sending: F0 43 10 F7 ");
-}
-
-// The peer leaves right after its last messages: they are still stored.
-TEST(DeviceLost, WhatArrivedBeforeTheLossIsKept)
-{
-    Rig rig;
-    rig.devices.onInput = [] {};  // the main thread has not got to them yet
-    rig.receive(Bytes{0xF0, 0x7D, 0x01, 0xF7});
-    rig.receive(Bytes{0xF0, 0x7D, 0x02, 0xF7});
-    rig.shell.runPosted();
-    rig.devices.onInput = [&rig] { MIDIInput1MidiInput(rig.s); };
-    rig.bus.lose(rig.port, "The connection to Synth was lost");
-    rig.shell.runPosted();
-    EXPECT_EQ(rig.s.messages.count(), 2u);
-    EXPECT_FALSE(rig.devices.inputOpen());
-    EXPECT_EQ(rig.s.log.lines().back(), "MIDI device lost: The connection to Synth was lost");
 }
 
 }  // namespace

@@ -58,7 +58,6 @@ const std::vector<Example>& examples()
 {
     const std::string u = "Universal Sysex Non Realtime (ch ", yp = "Yamaha Parameter Change: ", pv = "Peavey DPM SP ";
     static const std::vector<Example> all = {
-        {"F0 7E 7F 04 01 00 40 F7", u + "7F) - Device Control : Master Volume 8192"},
         {"F0 7E 00 04 02 7F 7F F7", u + "00) - Device Control : Master Balance 16383"},
         {"F0 7E 7F 04 01 00 80 F7", u + "7F) - Device Control : Master Volume 16384"},  // msb is not masked
         {"F0 7E 7F 04 05 00 00 F7", u + "7F) - Device Control : Unknown SubID2"},
@@ -70,9 +69,7 @@ const std::vector<Example>& examples()
         {"F0 7E 7F 09 02 F7", u + "7F) - GM System : Unknown SubID2"},
         {"F0 7E 7F 05 01 F7", u + "7F)"},
         {"F0 7F 7F 04 01 00 7F F7", "Universal Sysex Realtime"},  // device control is non-real-time only
-        {"F0 43 10 00 05 20 F7", yp + "DX Voice Parameter     : P 5"},
         {"F0 43 10 01 05 20 F7", yp + "DX Voice Parameter     : P 5"},
-        {"F0 43 10 04 07 20 F7", yp + "TF1 Performance G=1    : P 7"},
         {"F0 43 10 10 07 20 F7", yp + "TF1 Performance G=4    : P 7"},
         {"F0 43 10 18 7E 21 F7", yp + "Micro Tuning Parameter Change : P 33"},
         {"F0 43 10 18 12 22 F7", yp + "Supplement Parameter Change : P 18"},
@@ -103,8 +100,6 @@ const std::vector<Example>& examples()
          "Triton Param Val 5 (0x5)"},
         {"F0 42 30 50 41 00 02 05 00 00 7F F7", "Korg Triton: Parm Unknown format"},
         {"F0 42 30 50 41 00 02 05 00 00 7F 7F 00 F7", "Korg Triton: Parm Unknown format"},
-        {"F0 41 10 42 12 40 00 7F 00 41 F7", "Roland"},
-        {"F0 00 00 1B F7", "Peavey "},
         {"F0 42 3A 19 F7", "Korg M1 Synthesizer"},
         {"F0 42 30 50 40 00 20 00 F7", "Korg Triton: Current Program Dump"},
         {"F0 43 05 09 01 1B F7", "Yamaha Bulk Dump: Packed 32 Voice", "Byte Count 9BH, 155 (d)"},
@@ -117,19 +112,14 @@ const std::vector<Example>& examples()
         {"F0 00 40 01 F7", "Unknown : F0  00  40  01  F7  "},
         {"F0 31 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F 10 11 F7",
          "Unknown : F0  31  01  02  03  04  05  06  07  "},
-        {"F0 42 30 28 4D 00 F7", "Korg Wavestation : All Performance Dump (within bank)"},
         {"F0 42 30 68 7F 00 01 02 F7", "Korg Kronos: Karma Control: Unknown(0)"},  // too short for kind 0
         // Bits 5-4 of the bank byte give the dump kind; the bank number and bit 6 do not matter.
         {"F0 42 30 50 4C 00 4B F7", "Korg Triton: Program Dump IA-IE"},
         {"F0 42 30 50 4C 00 5B F7", "Korg Triton: Program Bank Dump"},
-        {"F0 42 30 50 4C 00 6B F7", "Korg Triton: One Program Dump"},
         {"F0 42 30 50 4C 00 7B F7", "Korg Triton: All Program Dump"},
         {"F0 42 30 50 4D 00 0B F7", "Korg Triton: Combination Dump IA-ID"},
-        {"F0 42 30 50 4D 00 1B F7", "Korg Triton: Combination Bank Dump"},
         {"F0 42 40 50 4C 00 20 F7", "Korg"},
-        {"F0 0F 07 00 00 02 00 F7", "Ensoniq - TS-10"},
         {"", "Unknown : "},
-        {"F0", "Unknown : F0  "},
         {"F0 7E", "Unknown : F0  7E  "},
         {"F0 80 7F", "Unknown : F0  80  7F  "},
     };

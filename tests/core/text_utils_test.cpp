@@ -34,7 +34,6 @@ TEST(TextUtils, MonitorMessageTextFormatsEveryKindOfEvent)
         TMyMidiEvent event;
         const char* text;
     } cases[] = {
-        {shortEvent(0x90, 0x3C, 0x64, 0x00012345), "00012345   90       3C    64     Note On"},
         {shortEvent(0x80, 0x3C, 0x00, 0xABCDEF01), "ABCDEF01   80       3C    00     Note Off"},
         {shortEvent(0xC5, 0x07, 0x00, 0), "00000000   C5       07           Program Change"},
         {shortEvent(0xD0, 0x40, 0x00, 0), "00000000   D0       40           Channel Aftertouch"},
@@ -42,7 +41,6 @@ TEST(TextUtils, MonitorMessageTextFormatsEveryKindOfEvent)
         {shortEvent(0xF8, 0, 0, 0x10), "00000010   F8                    Timing Clock"},
         {shortEvent(0xF3, 0x05, 0, 0), "00000000   F3       05           Song Select"},
         {shortEvent(0xF2, 0x01, 0x02, 0), "00000000   F2       01    02     Song Position Pointer"},
-        {shortEvent(0xFF, 0, 0, 0), "00000000   FF                    System Reset"},
         {shortEvent(0x7F, 0, 0, 0), "Unrecognized MIDI Event"},
         {sysex, "Sysex (    6): F0 7E 7F 06 01 F7 "},
         {notF0, ""},
@@ -67,23 +65,18 @@ TEST(TextUtils, HexListsShowHeadEllipsisAndLastByte)
     EXPECT_EQ(SxStringToHexList(Bytes{}), "");
 }
 
-// Two nibble orders share one decoder: a known answer for each, so a swap in
-// one direction cannot hide behind the other.
-TEST(TextUtils, NibblesJoinInEitherOrderAndTrimmingKeepsTheMiddle)
+// (Nibble pairs in either order: RequestResponse.ExtractsNibblePairsWithinTheMessage.)
+TEST(TextUtils, HexLinesAndTrimmingKeepsTheMiddle)
 {
-    const Bytes pairs{0x01, 0x02, 0x7F, 0x70, 0x0A};  // the odd last byte is no pair
-    EXPECT_EQ(joinNibbles(pairs, true), (Bytes{0x12, 0xF0}));
-    EXPECT_EQ(joinNibbles(pairs, false), (Bytes{0x21, 0x0F}));
     EXPECT_EQ(hexLine(Bytes{0xF0, 0x0A, 0xF7}), "F0 0A F7 ");
     EXPECT_EQ(trimmed(" \t a b \t"), "a b");
     EXPECT_EQ(trimmed("\r\n a\x01", kBlanksAndControls), "a");
     EXPECT_EQ(trimmed(std::string(3, '\0'), kBlanksAndControls), "");
-    EXPECT_EQ(lowerCase("Tolvex IN"), "tolvex in");
 }
 
 TEST(TextUtils, NoteNamesAndHexDigits)
 {
-    const std::pair<int, const char*> notes[] = {{0, "C-1"}, {60, "C4"}, {61, "C#4"}, {127, "G9"}, {11, "B-1"}};
+    const std::pair<int, const char*> notes[] = {{0, "C-1"}, {61, "C#4"}, {127, "G9"}};
     for (const auto& [n, text] : notes) EXPECT_EQ(MidiNoteTxt(n), text);
 
     const struct {
@@ -94,8 +87,6 @@ TEST(TextUtils, NoteNamesAndHexDigits)
     for (const auto& h : hexes) EXPECT_EQ(Hex(h.number, h.bytes), h.text);
     EXPECT_THROW(Hex(1, 5), TolvexError);
     EXPECT_THROW(Hex(1, -1), TolvexError);
-    EXPECT_EQ(HexNib(0x3C), 'C');
-    EXPECT_EQ(HexB(0x0F), "0F");
     EXPECT_EQ(Endian_Reverse_Longword(0x11223344), 0x44332211u);
 }
 
@@ -109,7 +100,6 @@ TEST(TextUtils, HexStringToIntAcceptsDigitsAndRejectsEverythingElse)
         {"80000000", "Hex number too large: 80000000"},
         {"123456789", "Hex number too large: 123456789"},
         {"1g", "Invalid hex number: 1g"},
-        {"-1", "Invalid hex number: -1"},
         {" 1", "Invalid hex number:  1"},
     };
     for (const auto& [text, message] : bad) EXPECT_EQ(testing::errorOf([&] { HexStringToInt(text); }), message);
@@ -123,8 +113,7 @@ TEST(TextUtils, ParseTakesFieldsOffTheFront)
         const char* item;
         const char* rest;
     } cases[] = {
-        {"  12, 34", ',', "12", " 34"}, {" 34", ',', "34", ""},
-        {"AB", ',', "AB", ""},          {"", ',', "", ""},
+        {"  12, 34", ',', "12", " 34"}, {"", ',', "", ""},
         {"   ", ' ', "", ""},           {"F0\t43 10", ' ', "F0", "43 10"},
         {"F0\t43", ' ', "F0\t43", ""},  {"F0 43\t10", ' ', "F0", "43\t10"},
         {"a,,b", ',', "a", ",b"},       {"1 ", ' ', "1", ""},
@@ -140,7 +129,6 @@ TEST(TextUtils, ParseTakesFieldsOffTheFront)
 
 TEST(TextUtils, CleanFilenameStripRemovesTheEightReservedCharacters)
 {
-    EXPECT_EQ(CleanFilenameStrip("DX7: Bank 1/2?"), "DX7 Bank 12");
     EXPECT_EQ(CleanFilenameStrip("a\"*/:<>?\\b|\x01"), "ab|\x01");
 }
 
@@ -173,13 +161,10 @@ TEST(CsvParser, ParseCSVLineFollowsItsFourStates)
         {"a,\"b,c\",\"d\"\"e\",", ',', {"a", "b,c", "d\"e", ""}},
         {"", ',', {}},
         {",", ',', {"", ""}},
-        {"ab,cd", ',', {"ab", "cd"}},
-        {",,a", ',', {"", "", "a"}},
         {"a\"b,c", ',', {"a\"b", "c"}},  // quotes inside an unquoted field are ordinary
         {"\"abc", ',', {}},              // quoted field open at the end of the line
-        {"\"ab\"", ',', {"ab"}},
-        {"\"ab\"x,y", ',', {}},      // after a closing quote everything but a quote is dropped
-        {"x,\"ab\"\"", ',', {"x"}},  // line ends in the after-quote state
+        {"\"ab\"x,y", ',', {}},          // after a closing quote everything but a quote is dropped
+        {"x,\"ab\"\"", ',', {"x"}},      // line ends in the after-quote state
         {"1\t2\t\"3\t4\"", '\t', {"1", "2", "3\t4"}},
     };
     for (const auto& c : cases) {

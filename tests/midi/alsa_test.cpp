@@ -42,11 +42,6 @@ struct FakeRig {
         in->OnLost = [this](TMidiInput&, const std::string& r) { lost.push_back("in: " + r); };
         out->OnLost = [this](TMidiOutput&, const std::string& r) { lost.push_back("out: " + r); };
     }
-    template <class Done>
-    void runUntil(Done done)
-    {
-        testing::runUntil(shell, done);
-    }
     std::vector<FakeAlsaSeq::Sent> sent()
     {
         const std::lock_guard<std::mutex> lock(state->mutex);
@@ -127,7 +122,7 @@ TEST(AlsaFake, CancelStopsALongMessageBetweenPiecesAndDropsTheQueue)
         rig.state->changed.notify_all();
     }
     user.join();
-    rig.runUntil([&] { return !rig.out->MidiOutBusy(); });
+    testing::runUntil(rig.shell, [&] { return !rig.out->MidiOutBusy(); });
     EXPECT_FALSE(rig.out->MidiOutBusy());
     // At most the piece that was waiting went out after the cancel, and nothing of the second message.
     const auto sent = rig.sent();
@@ -162,8 +157,8 @@ TEST(AlsaFake, SysexInPiecesIsJoinedAndAMessageWithAHoleIsDroppedWholeAndCounted
     rig.state->queue({}, -ENOSPC);  // the sequencer dropped events meant for us
     deliver(holed, 2048, holed.size());
     deliver(after, 0, after.size());
-    rig.runUntil([&] { return testing::messages(rig.events).size() >= 2; });
-    rig.runUntil([&] { return rig.in->GapDiscards() > 0; });
+    testing::runUntil(rig.shell, [&] { return testing::messages(rig.events).size() >= 2; });
+    testing::runUntil(rig.shell, [&] { return rig.in->GapDiscards() > 0; });
     EXPECT_TRUE(testing::messages(rig.events) == (std::vector<Bytes>{big, after}));
     EXPECT_EQ(rig.in->GapDiscards(), 1u);
     EXPECT_EQ(rig.in->DroppedEvents(), 0u);
@@ -216,7 +211,7 @@ TEST(AlsaFake, AChosenPortThatVanishesOrRefusesIsReportedOnce)
         // An unrelated port leaving is no loss.
         rig.state->removePort({99, 0});
         c.fault(rig, rig.state->ours.back().first);
-        rig.runUntil([&] { return !rig.lost.empty(); });
+        testing::runUntil(rig.shell, [&] { return !rig.lost.empty(); });
         rig.state->removePort(c.input ? kKeys.addr : kSynth.addr);  // a second report would be wrong
         testing::runFor(rig.shell, std::chrono::milliseconds(100));
         EXPECT_EQ(rig.lost, std::vector<std::string>{c.expected}) << c.name;
@@ -238,7 +233,7 @@ TEST(AlsaFake, PortListsAreAskedOnceAndFollowTheAnnouncements)
         EXPECT_EQ(rig.state->portQueries, queriesBefore) << "listed again without an announcement";
     }
     rig.state->addPort({{30, 0}, "Synth", "Port 1", false, true, true}, true);
-    rig.runUntil([&] { return rig.out->DeviceNames().size() == 3; });
+    testing::runUntil(rig.shell, [&] { return rig.out->DeviceNames().size() == 3; });
     // Two alike interfaces are told apart by their addresses.
     EXPECT_EQ(rig.out->DeviceNames(),
               (std::vector<std::string>{"Synth:Port 1 20:0", "Synth:Port 1 30:0", kVirtualOutName}));

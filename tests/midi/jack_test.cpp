@@ -11,7 +11,6 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
-#include <optional>
 #include <thread>
 
 #include "core/app/session.h"
@@ -32,9 +31,7 @@ TEST(MidiSystem, NoMidiSystemMeansNoDevicesAndNoNoise)
 {
     // A server name nobody runs: the same as a machine without JACK. Put back
     // afterwards, since the JACK test may run in the same process.
-    std::optional<std::string> saved;
-    if (const char* old = std::getenv("JACK_DEFAULT_SERVER")) saved = old;
-    setenv("JACK_DEFAULT_SERVER", format("tolvex-absent-%d", static_cast<int>(getpid())).c_str(), 1);
+    const testing::ScopedEnv absent("JACK_DEFAULT_SERVER", format("tolvex-absent-%d", static_cast<int>(getpid())));
 
     ::testing::internal::CaptureStderr();
     testing::ScriptedShell shell;
@@ -47,7 +44,6 @@ TEST(MidiSystem, NoMidiSystemMeansNoDevicesAndNoNoise)
         EXPECT_FALSE(in.Open() || out.Open());
     }
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
-    saved ? setenv("JACK_DEFAULT_SERVER", saved->c_str(), 1) : unsetenv("JACK_DEFAULT_SERVER");
 }
 
 bool haveJack()
@@ -74,11 +70,6 @@ struct JackPair {
         in.Start();
         out.SetProductName(client + " In:" + kVirtualInName);
         EXPECT_TRUE(out.Open()) << out.OpenError();
-    }
-    template <class Done>
-    void runUntil(Done done)
-    {
-        testing::runUntil(shell, done);
     }
     void settle() { testing::runFor(shell, std::chrono::milliseconds(300)); }
 
@@ -111,7 +102,7 @@ TEST(Jack, MessagesOfAnyLengthAndBurstsArriveWholeAndInOrder)
         EXPECT_TRUE(MidiSysex_bulk_out(session, sent[0]));
         for (std::size_t i = 1; i < sent.size(); ++i)
             sent[i][0] == 0xF0 ? jack.out.PutLong(sent[i]) : jack.out.PutShort(sent[i][0], sent[i][1], sent[i][2]);
-        jack.runUntil([&] { return testing::messages(jack.events).size() >= sent.size(); });
+        testing::runUntil(jack.shell, [&] { return testing::messages(jack.events).size() >= sent.size(); });
         const auto received = testing::messages(jack.events);
         EXPECT_EQ(jack.in.DroppedEvents(), 0u);
         EXPECT_TRUE(jack.lost.empty());
@@ -146,15 +137,13 @@ TEST(Jack, AStoppedServerIsReportedAndThePortsOpenAgainWhenItReturns)
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
         return pid;
     };
-    std::optional<std::string> saved;
-    if (const char* old = std::getenv("JACK_DEFAULT_SERVER")) saved = old;
-    setenv("JACK_DEFAULT_SERVER", server.c_str(), 1);
+    const testing::ScopedEnv serverName("JACK_DEFAULT_SERVER", server);
     pid_t jackd = startServer();
     ASSERT_GT(jackd, 0);
     {
         JackPair jack("tolvex-stopped");
         kill(jackd, SIGTERM);
-        jack.runUntil([&] { return jack.lost.size() >= 2; });
+        testing::runUntil(jack.shell, [&] { return jack.lost.size() >= 2; });
         std::sort(jack.lost.begin(), jack.lost.end());
         EXPECT_EQ(jack.lost,
                   (std::vector<std::string>{"in: The JACK server has stopped", "out: The JACK server has stopped"}));
@@ -169,7 +158,7 @@ TEST(Jack, AStoppedServerIsReportedAndThePortsOpenAgainWhenItReturns)
         EXPECT_TRUE(jack.out.Open()) << jack.out.OpenError();
         const Bytes m = sysex(5000, 9);
         jack.out.PutLong(m);
-        jack.runUntil([&] { return !testing::messages(jack.events).empty(); });
+        testing::runUntil(jack.shell, [&] { return !testing::messages(jack.events).empty(); });
         jack.settle();
         EXPECT_EQ(testing::messages(jack.events), std::vector<Bytes>{m});
         EXPECT_TRUE(jack.lost.empty()) << jack.lost.front();
@@ -178,7 +167,6 @@ TEST(Jack, AStoppedServerIsReportedAndThePortsOpenAgainWhenItReturns)
     }
     kill(jackd, SIGTERM);
     waitpid(jackd, nullptr, 0);
-    saved ? setenv("JACK_DEFAULT_SERVER", saved->c_str(), 1) : unsetenv("JACK_DEFAULT_SERVER");
 }
 
 // A peer that runs no process callback of its own (a patchbay, a paused
@@ -204,11 +192,11 @@ TEST(Jack, APeerWithoutProcessCallbackIsNoLossUntilItGoes)
     ASSERT_TRUE(jack.out.Open()) << jack.out.OpenError();
     jack.out.PutLong(sysex(3000, 1));
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(1500);
-    jack.runUntil([&] { return std::chrono::steady_clock::now() >= end || !jack.lost.empty(); });
+    testing::runUntil(jack.shell, [&] { return std::chrono::steady_clock::now() >= end || !jack.lost.empty(); });
     EXPECT_TRUE(jack.lost.empty()) << jack.lost.front();
 
     jack_client_close(peer);
-    jack.runUntil([&] { return jack.lost.size() >= 2; });
+    testing::runUntil(jack.shell, [&] { return jack.lost.size() >= 2; });
     std::sort(jack.lost.begin(), jack.lost.end());
     EXPECT_EQ(jack.lost, (std::vector<std::string>{"in: The connection to " + peerName + ":out was lost",
                                                    "out: The connection to " + peerName + ":in was lost"}));

@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <future>
 
-#include "midi/circular_buffer.h"
 #include "midi/loopback.h"
 #include "midi_test_util.h"
 #include "support/scripted_shell.h"
@@ -39,22 +38,6 @@ struct Rig {
     std::vector<TMyMidiEvent> events;
 };
 
-TEST(CircularBuffer, WrapsAroundAndRefusesWhenFullOrEmpty)
-{
-    TCircularBuffer<int> q(3);
-    int out = 0, next = 0, expected = 0;
-    EXPECT_FALSE(q.Read(out) || q.Remove() || TCircularBuffer<int>(0).Put(1));
-    // Fill, overfill, drain in uneven steps so the positions wrap several times.
-    for (int round = 0; round < 5; ++round) {
-        while (q.Put(next)) ++next;
-        EXPECT_EQ(q.FreeSlots(), 0u);
-        for (int i = 0; i < 1 + round % 3; ++i) {
-            ASSERT_TRUE(q.Read(out) && q.Remove());
-            EXPECT_EQ(out, expected++);
-        }
-    }
-}
-
 TEST(MidiInput, SplitsSysexIntoEventsAndDropsOnlyWhatExceedsTheCeiling)
 {
     const Bytes note = {0x90, 0x3C, 0x64};
@@ -67,7 +50,6 @@ TEST(MidiInput, SplitsSysexIntoEventsAndDropsOnlyWhatExceedsTheCeiling)
         std::vector<std::size_t> received;  // SysexLength of each event
         std::uint64_t dropped;              // messages
     } cases[] = {
-        {"10000 bytes", 1024, 4096, 65536, {sysex(10000)}, {4096, 4096, 1808}, 0},
         {"one whole buffer", 1024, 4096, 4096, {sysex(4096)}, {4096}, 0},
         {"one byte more", 1024, 4096, 65536, {sysex(4097)}, {4096, 1}, 0},
         {"smaller buffers", 1024, 256, 65536, {sysex(300)}, {256, 44}, 0},
@@ -95,22 +77,18 @@ TEST(MidiInput, SplitsSysexIntoEventsAndDropsOnlyWhatExceedsTheCeiling)
 }
 
 // Back-ends deliver SysEx in pieces of any size; the input queues whole messages and filters short ones.
+// (16 MiB in pieces, with a clock byte between them: in the ALSA back-end's tests.)
 TEST(MidiInput, JoinsPiecesAndQueuesMessagesCutShortAsTheyCame)
 {
-    const Bytes big = sysex((16u << 20) + 1), note = {0x90, 0x3C, 0x64},
-                identity = {0xF0, 0x7E, 0x00, 0x06, 0x01, 0xF7};
+    const Bytes note = {0x90, 0x3C, 0x64}, identity = {0xF0, 0x7E, 0x00, 0x06, 0x01, 0xF7};
     const std::vector<Bytes> mixed = {note,   {0xC3, 0x05}, {0xFE /* Active Sensing */}, {0xF8 /* Timing Clock */},
                                       {0xFA}, identity};
-    std::vector<Bytes> pieces;
-    for (std::size_t pos = 0; pos < big.size(); pos += 256)
-        pieces.emplace_back(big.begin() + pos, big.begin() + std::min(big.size(), pos + 256));
     const struct {
         const char* name;
         std::vector<Bytes> delivered;
         std::vector<Bytes> events;  // short messages as status, data 1, data 2
         bool sysexOnly = false;
     } cases[] = {
-        {"16 MiB in 256-byte pieces", pieces, {big}},
         {"real-time bytes between and inside pieces",
          {{0xF0, 1, 2}, {0xF8}, {3, 0xFA, 4}, {5, 0xF7}},
          {{0xFA, 0, 0}, {0xF0, 1, 2, 3, 4, 5, 0xF7}}},
@@ -123,18 +101,12 @@ TEST(MidiInput, JoinsPiecesAndQueuesMessagesCutShortAsTheyCame)
         {"an input for SysEx only", mixed, {identity}, true},
     };
     for (const auto& c : cases) {
-        Rig rig(1024, 4096, 17u << 20);
+        Rig rig;
         rig.in.SetSysexOnly(c.sysexOnly);
         rig.receive(c.delivered);
         std::vector<Bytes> events;
-        Bytes joined;  // the big message comes as 4097 events
-        for (const auto& e : rig.events) {
-            const Bytes part = e.Sysex.empty() ? Bytes{e.MidiMessage, e.Data1, e.Data2} : e.Sysex;
-            joined.insert(joined.end(), part.begin(), part.end());
-            if (!e.Sysex.empty() && e.Sysex.size() == 4096 && e.Sysex.back() != 0xF7) continue;
-            events.push_back(std::move(joined));
-            joined.clear();
-        }
+        for (const auto& e : rig.events)
+            events.push_back(e.Sysex.empty() ? Bytes{e.MidiMessage, e.Data1, e.Data2} : e.Sysex);
         EXPECT_TRUE(events == c.events) << c.name << ": " << events.size() << " events";
         EXPECT_EQ(rig.in.DroppedEvents(), 0u) << c.name;
     }

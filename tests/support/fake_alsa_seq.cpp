@@ -81,7 +81,7 @@ int FakeAlsaSeq::connect(SeqAddr sender, SeqAddr dest)
     return there(sender) && there(dest) ? 0 : -ENOENT;
 }
 
-int FakeAlsaSeq::output(int port, ByteView bytes, bool sysex)
+int FakeAlsaSeq::output(int, ByteView bytes, bool sysex)
 {
     std::unique_lock<std::mutex> lock(state_->mutex);
     State& s = *state_;
@@ -92,7 +92,7 @@ int FakeAlsaSeq::output(int port, ByteView bytes, bool sysex)
         return -EAGAIN;
     }
     if (index == s.refuseAt) return -EINVAL;
-    s.sent.push_back(Sent{port, Bytes(bytes.begin(), bytes.end()), sysex, s.nowNs});
+    s.sent.push_back(Sent{Bytes(bytes.begin(), bytes.end()), sysex, s.nowNs});
     return 0;
 }
 

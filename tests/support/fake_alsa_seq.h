@@ -19,7 +19,6 @@ public:
     static constexpr int kSelf = 128;
 
     struct Sent {
-        int port;
         Bytes bytes;
         bool sysex;
         std::int64_t atNs;  // the virtual clock when it was handed over

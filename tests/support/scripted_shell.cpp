@@ -22,9 +22,8 @@ MsgResult ScriptedShell::captionedBox(const std::string& title, const std::strin
     return r;
 }
 
-std::vector<std::string> ScriptedShell::openFileDialog(const FileDialogRequest& request)
+std::vector<std::string> ScriptedShell::openFileDialog(const FileDialogRequest&)
 {
-    openRequests.push_back(request);
     if (openAnswers.empty()) return {};
     auto r = openAnswers.front();
     openAnswers.pop_front();

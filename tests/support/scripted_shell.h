@@ -61,7 +61,6 @@ public:
 
     // Records.
     std::vector<RecordedBox> boxes;
-    std::vector<FileDialogRequest> openRequests;
     std::vector<FileDialogRequest> saveRequests;
     std::vector<bool> busyCursorLog;
     std::string clipboard;

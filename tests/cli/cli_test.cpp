@@ -31,8 +31,7 @@ TEST(Cli, NamesEscapesControlBytesAndReadsStandardInput)
     const struct {
         const char* text;
         const char* escaped;
-    } fields[] = {{"plain name", "plain name"},
-                  {"tab\there", "tab\\x09here"},
+    } fields[] = {{"tab\there", "tab\\x09here"},
                   {"back\\slash", "back\\x5Cslash"},
                   {"del\x7F", "del\\x7F"},
                   {"caf\xC3\xA9", "caf\xC3\xA9"}};
@@ -235,7 +234,6 @@ TEST(Cli, ExitStatusesAndOutputAreTheSameForEveryCommand)
          2,
          "",
          "*tolvex-cli names: The following argument was not expected: --bogus\n"},
-        {"names without files", {"names"}, 2, "", "*Usage: tolvex-cli names [--filter7f] FILE...\n"},
         {"names with a file refused",
          {"names", text, triton},
          1,
@@ -243,12 +241,6 @@ TEST(Cli, ExitStatusesAndOutputAreTheSameForEveryCommand)
          text + ": " + refused + "Error: " + refused},
         {"names of a folder", {"names", dir.str()}, 1, "", "Error: Cannot open file " + dir.str() + ": Is a folder\n"},
         {"ports without a MIDI system", {"ports"}, 1, "", noSystem, &noMidiSystem},
-        {"library receive without a MIDI system",
-         {"library", "--library", dir.str() + "library.db", "add", "--received", "--in", "Synth B"},
-         1,
-         "",
-         noSystem,
-         &noMidiSystem},
         {"ports", {"ports"}, 0, "in:Synth A\nin:Synth B\nout:Synth A\nout:Synth B\n", ""},
         {"send to its own port",
          {"send", "--out", "tolvex OUT", two},

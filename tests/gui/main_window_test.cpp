@@ -100,9 +100,8 @@ TEST(MainWindow, StartsOffscreenWithDefaultsAndWritesSettingsOnClose)
     for (int i = 0; i < app->window->logList()->count(); ++i)
         log.push_back(app->window->logList()->item(i)->text().toStdString());
     const std::string folder = w.progdir.path().toStdString() + "/";
-    for (const std::string& line : {"Read Kro_Efx_Param.txt from " + folder + ": 4019 rows",
-                                    "Read TriEffectNameList.txt from " + folder + ": 103 rows"})
-        EXPECT_NE(std::find(log.begin(), log.end(), line), log.end()) << line;
+    const std::string line = "Read Kro_Efx_Param.txt from " + folder + ": 4019 rows";
+    EXPECT_NE(std::find(log.begin(), log.end(), line), log.end()) << line;
     EXPECT_EQ(app->window->visiblePages(), (QStringList{"Triton", "Kronos"}));
 
     // A received message becomes the only selected entry in the view too.
@@ -209,8 +208,6 @@ TEST(MainWindow, BelongsToItsMenuEntryAndAsksBeforeLosingReceptions)
     QFile desktop(QString(TOLVEX_FIXTURES_DIR) + "/../../packaging/org.tolvex.Tolvex.desktop");
     ASSERT_TRUE(desktop.open(QIODevice::ReadOnly));
     EXPECT_TRUE(QString(desktop.readAll()).contains("\nStartupWMClass=" + QApplication::applicationName() + "\n"));
-    ASSERT_NE(app->window->findChild<QAction*>("HelpAbout"), nullptr);
-    ASSERT_NE(app->window->findChild<QAction*>("HelpReadme"), nullptr);
 
     EXPECT_EQ(app->window->windowTitle(), "Tolvex");
     OpenSysexFile(app->session, std::string(TOLVEX_FIXTURES_DIR) + "/yamaha/dx7-rom1a.syx");

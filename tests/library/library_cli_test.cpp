@@ -79,10 +79,7 @@ TEST(LibraryCli, AddListExportBankDuplicatesAndScriptStep)
 
     // Mistakes are usage errors and change nothing.
     for (const std::vector<std::string>& bad :
-         {std::vector<std::string>{"library", "--library", db, "add"},
-          {"library", "--library", db, "bank", "--family", "yamaha", "--out", bank},
-          {"library", "--library", db, "list", "extra"},
-          {"library", "--library", db, "frobnicate"}}) {
+         {std::vector<std::string>{"library", "--library", db, "add"}, {"library", "--library", db, "frobnicate"}}) {
         EXPECT_EQ(cli(bad).status, 2);
     }
     r = cli({"library", "--library", dir.write("not-a-library", "text"), "list"});

@@ -45,13 +45,6 @@ CommandTable tableWithQuestion()
            -1,
            "",
            {}});
-    Command other;
-    other.control = "OtherWindowCommand";
-    other.caption = "Other";
-    other.window = "Other Window";
-    other.run = [](Session& s) { s.log.LogString("ran"); };
-    other.showWindow = [](Session& s) { s.log.LogString("window shown"); };
-    t.add(other);
     return t;
 }
 
@@ -92,7 +85,6 @@ TEST(Runner, CommandsWithSelectionsFieldsAndAnswers)
         {{"Req 1 Prog"}, 2, "tolvex-cli run: Req 1 Prog is the caption of several"},
         {{"Fix", kBank}, 2, "tolvex-cli run: CheckSumFix (\"Fix\") is not"},
         {{"Ask User", "--answer", "No"}, 0, "no\n"},
-        {{"Other"}, 0, "window shown\nran\n"},  // a command of another window
         {{"Ask User"}, 2, "Tolvex: Go on?\ntolvex-cli run: the box \"Go on?\" asks a question and no answer is left"},
         {{"Ask User", "--answer", "1-32"}, 2, "Tolvex: Go on?\ntolvex-cli run: the answer"},
         {{"Save As", kBank}, 2, "tolvex-cli run: the command asks for a file (Save As)"},

@@ -268,17 +268,12 @@ TEST(MainWindow, ControlsDropsSendsAndWaitsAsAUserExpects)
     app->session.controls.textColor.set("CheckSumCheck", "");
     EXPECT_EQ(check->styleSheet().toStdString(), "");
 
-    // Dropped files load as Open Sysex loads them; a file that cannot be read
-    // is reported, and the program goes on.
-    auto drop = [&](const QString& path) { app->window->openDroppedFiles({QUrl::fromLocalFile(path)}); };
-    drop(w.twoMessages());
+    // Dropped files load as Open Sysex loads them (a file it cannot read: in
+    // the librarian's tests).
+    app->window->openDroppedFiles({QUrl::fromLocalFile(w.twoMessages())});
     EXPECT_EQ(app->session.messages.count(), 2u);
-    drop(w.progdir.filePath("missing.syx"));
-    EXPECT_EQ(w.boxes, std::vector<std::string>{"Error: Cannot open file " +
-                                                w.progdir.filePath("missing.syx").toStdString() + ": No such file"});
 
     // Closing under a running send would free what it works on: refused.
-    w.boxes.clear();
     app->session.midi.SendRunning = true;
     app->window->close();
     EXPECT_TRUE(app->window->isVisible());

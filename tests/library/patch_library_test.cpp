@@ -120,18 +120,15 @@ TEST_F(LibraryTest, ATX802EditBufferPerformanceIsTheSameSoundAsItsPlaceInABank)
         {"an offset a bank cannot carry", [](TX802Pced& p) { p[0] = 8; }, 1},
     };
     const std::size_t bankOnly = 56;  // of its 64 performances: the fixture bank holds some more than once
-    for (bool singleFirst : {false, true})
-        for (const Case& c : cases) {
-            SCOPED_TRACE(std::string(c.what) + (singleFirst ? ", single added first" : ""));
-            fs::remove_all(dir.file("sub"));
-            PatchLibrary lib(db);
-            const Bytes single = firstTX802Performance(c.edit);
-            AddReport r;
-            if (singleFirst) lib.addMessages({single}, "single.syx", r);
-            lib.addFile(fixture("yamaha/tx802-performance-bank.syx"), r);
-            if (!singleFirst) lib.addMessages({single}, "single.syx", r);
-            EXPECT_EQ(r.added, bankOnly + c.added);
-        }
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(dir.file("sub"));
+        PatchLibrary lib(db);
+        AddReport r;
+        lib.addFile(fixture("yamaha/tx802-performance-bank.syx"), r);
+        lib.addMessages({firstTX802Performance(c.edit)}, "single.syx", r);
+        EXPECT_EQ(r.added, bankOnly + c.added);
+    }
 }
 
 TEST_F(LibraryTest, SearchFindsPartsOfEveryTextColumnAndFilters)
@@ -145,11 +142,11 @@ TEST_F(LibraryTest, SearchFindsPartsOfEveryTextColumnAndFilters)
         std::size_t count;
     };
     const Case cases[] = {
-        {{"BRASS", "", ""}, 8},                                                           // Combinations too
-        {{"", "yamaha", ""}, 32}, {{"", "korg", "combi"}, 128}, {{"rom1a", "", ""}, 32},  // the source file
+        {{"Bras", "korg", ""}, 5},  // Combinations too, of the one maker
+        {{"", "yamaha", ""}, 32},  {{"", "korg", "combi"}, 128}, {{"rom1a", "", ""}, 32},  // the source file
         {{"o3r", "", ""}, 1},   // the model of a message no family splits
         {{"100%", "", ""}, 0},  // wildcards are letters here
-        {{"a\"b", "", ""}, 0},    {{"Bras", "korg", ""}, 5},    {{"", "", ""}, 32 + 128 + 1},
+        {{"a\"b", "", ""}, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.q.search + "|" + c.q.maker + "|" + c.q.kind);

@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <functional>
@@ -54,19 +53,6 @@ TEST(Cli, NamesEscapesControlBytesAndReadsStandardInput)
     EXPECT_EQ(fromStdin.out,
               "-\t1\t6\tUniversal Sysex Non Realtime (ch 00) - General Information : Identity Request\t\n"
               "-\t2\t6\tUniversal Sysex Non Realtime (ch 00) - General Information : Identity Request\t\n");
-}
-
-// Kronos messages named with the tables shipped beside the program (each name
-// is in the contract tests): a parameter found under another function is
-// reported, and --filter7f leaves out the two KARMA control (7F) messages, as
-// the window drops them.
-TEST(Cli, NamesKronosMessagesFilteringKarmaControl)
-{
-    const CliRun r = runCliTool({"names", "--filter7f", kFixtures + "/kronos/kronos-messages.syx"});
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.err, "  5023000000000000: Unknown Param: Fn6E Ty023 So000 Su000 Pi000 Ix000\n");
-    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 9);
-    EXPECT_EQ(r.out.find("Karma Control"), std::string::npos) << r.out;
 }
 
 // Sends and receives ended early (refused, cut short, lost, stopped) and

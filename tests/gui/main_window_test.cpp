@@ -11,7 +11,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
-#include <QMessageBox>
 #include <QPixmap>
 #include <QPushButton>
 #include <QTabWidget>
@@ -395,30 +394,6 @@ TEST(TimbreCopyWindow, ShowsTheSourceAndTheCopiesOfItsEditRecord)
 
     copy->findChild<QPushButton*>("BtnCloseCopyDlg")->click();
     EXPECT_FALSE(copy->isVisible());
-}
-
-// A question whose buttons Qt captions directly: the button pressed still
-// gives its standard result.
-TEST(QtShellBox, CaptionedButtonsKeepTheirResults)
-{
-    QtApp qt;
-    QtShell shell;
-    std::vector<std::string> shown;
-    QTimer::singleShot(0, [&] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box) return;
-        QAbstractButton* pick = nullptr;
-        for (QAbstractButton* b : box->buttons()) {
-            shown.push_back(b->text().toStdString());
-            if (b->text() == "33-64") pick = b;
-        }
-        pick ? pick->click() : box->reject();  // never left waiting
-    });
-    const MsgResult r = shell.captionedBox("Tolvex", "Select Target Bank range for TX802", MsgIcon::Question,
-                                           MsgButtons::YesNoCancel, {"1-32", "33-64", "Cancel"});
-    EXPECT_EQ(r, MsgResult::No);
-    std::sort(shown.begin(), shown.end());
-    EXPECT_EQ(shown, (std::vector<std::string>{"1-32", "33-64", "Cancel"}));
 }
 
 TEST(Splash, ShowsItsPictureAndTheFileVersion)

@@ -225,7 +225,6 @@ TEST(Cli, ExitStatusesAndOutputAreTheSameForEveryCommand)
          1,
          triton + "\t1\t627\tKorg Triton: One Program Dump\t\n",
          text + ": " + refused + "Error: " + refused},
-        {"names of a folder", {"names", dir.str()}, 1, "", "Error: Cannot open file " + dir.str() + ": Is a folder\n"},
         {"ports without a MIDI system", {"ports"}, 1, "", noSystem, &noMidiSystem},
         {"ports", {"ports"}, 0, "in:Synth A\nin:Synth B\nout:Synth A\nout:Synth B\n", ""},
         {"send to its own port",

@@ -212,8 +212,6 @@ TEST(Runner, RequestsAndTheirRefusals)
         // Kronos
         {"KroReq1Prog", {"KroBank=71", "KroProg=5"}, "F0 42 30 68 72 00 47 00 05 F7"},
         {"KroReq1Combi", {"Channel=15", "KroBank=64", "KroProg=127"}, "F0 42 3F 68 72 01 40 00 7F F7"},
-        {"CurProgReq", {}, "F0 42 30 68 74 00 F7"},
-        {"Cur Comb Req", {"Channel=5"}, "F0 42 35 68 74 01 F7"},
         {"Cur Setlist Req", {}, "F0 42 30 68 74 0D F7"},
         {"KroReq1Combi", {"KroBank=71"}, "Error: The Kronos bank must be between 0 and 70."},
         {"KroReq1Prog", {"KroBank=78"}, "Error: The Kronos bank must be between 0 and 77."},
@@ -222,14 +220,9 @@ TEST(Runner, RequestsAndTheirRefusals)
         // The current-object requests check the boxes they do not send too.
         {"CurSetlistReq", {"KroProg=128"}, "Error: The program value must be between 0 and 127"},
         // Triton
-        {"TriReq1ProgBank", {"Channel=2", "TriBank=3"}, "F0 42 32 50 1C 13 00 00 F7"},
         {"TriReq1Combi", {"TriBank=11", "TriProg=127"}, "F0 42 30 50 1D 2B 7F 00 F7"},
-        {"TriReq1Prog", {"TriBank=4", "TriProg=5"}, "F0 42 30 50 1C 24 05 00 F7"},
         {"All Prog", {"Channel=15", "TriProg=9"}, "F0 42 3F 50 1C 30 00 00 F7"},
-        {"Req 1 Combi Bank", {"TriBank=7"}, "F0 42 30 50 1D 17 00 00 F7"},
-        {"All Combi", {"TriBank=2"}, "F0 42 30 50 1D 32 00 00 F7"},
         {"ReqCurProg", {"Channel=9"}, "F0 42 39 50 10 00 F7"},
-        {"ReqCurCombi", {}, "F0 42 30 50 19 00 F7"},
         // A bank request ignores the program box.
         {"TriReq1ProgBank", {"TriProg=abc"}, "F0 42 30 50 1C 10 00 00 F7"},
         {"TriReq1Prog", {"TriProg=abc"}, "Error: You must specify a valid number for the Program."},

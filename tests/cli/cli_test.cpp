@@ -210,16 +210,12 @@ TEST(Cli, ExitStatusesAndOutputAreTheSameForEveryCommand)
         std::vector<std::string> args;
         int status;
         std::string out;                         // exactly, unless "*"
-        std::string err;                         // exactly, unless "*"
+        std::string err;                         // exactly, or a part of it after "*"
         const DeviceFactory* devices = nullptr;  // the loopback when null
         bool terminal = false;
     } cases[] = {
         {"unknown command", {"nmaes", two}, 2, "", "*tolvex-cli: unknown command nmaes\n"},
-        {"unknown option",
-         {"names", "--bogus", two},
-         2,
-         "",
-         "*tolvex-cli names: The following argument was not expected: --bogus\n"},
+        {"unknown option", {"names", "--bogus", two}, 2, "", "*not expected: --bogus\n"},
         {"names with a file refused",
          {"names", text, triton},
          1,
@@ -227,16 +223,8 @@ TEST(Cli, ExitStatusesAndOutputAreTheSameForEveryCommand)
          text + ": " + refused + "Error: " + refused},
         {"ports without a MIDI system", {"ports"}, 1, "", noSystem, &noMidiSystem},
         {"ports", {"ports"}, 0, "in:Synth A\nin:Synth B\nout:Synth A\nout:Synth B\n", ""},
-        {"send to its own port",
-         {"send", "--out", "tolvex OUT", two},
-         2,
-         "",
-         "Tolvex Out is this program's own virtual port: give the receiver's port (tolvex-cli ports)\n"},
-        {"send to an unknown port",
-         {"send", "--out", "Synth C", two},
-         2,
-         "",
-         "tolvex-cli send: no MIDI output port named Synth C\n"},
+        {"send to its own port", {"send", "--out", "tolvex OUT", two}, 2, "", "*own virtual port"},
+        {"send to an unknown port", {"send", "--out", "Synth C", two}, 2, "", "*no MIDI output port named Synth C\n"},
         {"send, quiet", {"send", "--quiet", "--out", "Synth A", two}, 0, "", "", &loopback, true},
         {"send, not on a terminal", {"send", "--out", "Synth A", two}, 0, "*", ""},
         {"send on a terminal", {"send", "--out", "Synth A", two}, 0, "*", "*Sent 2 of 2", &loopback, true},

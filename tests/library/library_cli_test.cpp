@@ -64,9 +64,9 @@ TEST(LibraryCli, AddListExportBankDuplicatesAndScriptStep)
     const std::string out = dir.file("export.syx");
     r = cli({"library", "--library", db, "export", "--search", "piano", "--out", out});
     ASSERT_EQ(r.status, 0) << r.err;
-    const auto singles = readSyxFile(out).messages;  // PIANO 1-3, E.PIANO 1, as single voices
+    const auto singles = readSyxFile(out).messages;  // E.PIANO 1, PIANO 1-3, as single voices
     ASSERT_EQ(singles.size(), 4u);
-    EXPECT_EQ(std::string(singles[0].begin() + 151, singles[0].begin() + 161), "PIANO   1 ");
+    EXPECT_EQ(std::string(singles[0].begin() + 151, singles[0].begin() + 161), "E.PIANO 1 ");
     EXPECT_TRUE(DX7VerifyCheckSum(singles[0], detail)) << detail;
     r = cli({"library", "--library", db, "add", out});  // read back they are the same voices
     EXPECT_NE(r.out.find("Added 0 new item(s) from 4 message(s); 4 already in the library"), std::string::npos)

@@ -58,15 +58,14 @@ TEST(LedState, ImagesBlinkingAndTimersStepByStep)
         {"same colour: nothing", [&] { led.SetTrueColor(kLedYellow); }, false, true, 2, 1, 250},
         {"blink off stays lit", [&] { led.ChangeBlink(false); }, false, false, 2, 1, 0},
         {"square", [&] { led.ChangeStyle(LEDStyle::LEDSqLarge); }, false, false, 2, 2, 0},
-        {"no border", [&] { led.ChangeBorder(false); }, false, false, 2, 3, 0},
-        {"blink on while lit", [&] { led.ChangeBlink(true); }, false, true, 3, 3, 250},
-        {"unlit stops blinking", [&] { led.ChangeValue(false); }, true, false, 3, 3, 0},
+        {"blink on while lit", [&] { led.ChangeBlink(true); }, false, true, 3, 2, 250},
+        {"unlit stops blinking", [&] { led.ChangeValue(false); }, true, false, 3, 2, 0},
         {"blink on while unlit",
          [&] {
              led.ChangeBlink(false);
              led.ChangeBlink(true);
          },
-         true, false, 3, 3, 0},
+         true, false, 3, 2, 0},
     };
     for (const auto& s : steps) {
         s.act();

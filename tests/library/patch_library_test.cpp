@@ -78,7 +78,6 @@ TEST_F(LibraryTest, EachPatchIsKeptOnceWithEverySourceItCameFrom)
     const struct {
         Bytes first, other;
     } channels[] = {
-        {{0xF0, 0x43, 0x10, 0x01, 0x05, 0x20, 0xF7}, {0xF0, 0x43, 0x1A, 0x01, 0x05, 0x20, 0xF7}},
         {{0xF0, 0x42, 0x30, 0x19, 0x4C, 0x00, 0xF7}, {0xF0, 0x42, 0x3F, 0x19, 0x4C, 0x00, 0xF7}},
         {{0xF0, 0x7E, 0x00, 0x09, 0x01, 0xF7}, {0xF0, 0x7E, 0x7F, 0x09, 0x01, 0xF7}},
     };
@@ -107,34 +106,6 @@ TEST_F(LibraryTest, EachPatchIsKeptOnceWithEverySourceItCameFrom)
     EXPECT_EQ(r.added, 1u);  // nothing new this time
 }
 
-TEST_F(LibraryTest, ATX802EditBufferPerformanceIsTheSameSoundAsItsPlaceInABank)
-{
-    struct Case {
-        const char* what;
-        std::function<void(TX802Pced&)> edit;
-        std::size_t added;
-    };
-    const Case cases[] = {
-        {"as sent", {}, 0},
-        {"parameter 10, which a bank does not carry", [](TX802Pced& p) { std::fill_n(p.begin() + 80, 8, 1); }, 0},
-        {"another voice", [](TX802Pced& p) { p[16] ^= 1; }, 1},
-        {"an offset a bank cannot carry", [](TX802Pced& p) { p[0] = 8; }, 1},
-    };
-    const std::size_t bankOnly = 56;  // of its 64 performances: the fixture bank holds some more than once
-    for (bool singleFirst : {false, true})
-        for (const Case& c : cases) {
-            SCOPED_TRACE(std::string(c.what) + (singleFirst ? ", single added first" : ""));
-            fs::remove_all(dir.file("sub"));
-            PatchLibrary lib(db);
-            const Bytes single = firstTX802Performance(c.edit);
-            AddReport r;
-            if (singleFirst) lib.addMessages({single}, "single.syx", r);
-            lib.addFile(fixture("yamaha/tx802-performance-bank.syx"), r);
-            if (!singleFirst) lib.addMessages({single}, "single.syx", r);
-            EXPECT_EQ(r.added, bankOnly + c.added);
-        }
-}
-
 TEST_F(LibraryTest, SearchFindsPartsOfEveryTextColumnAndFilters)
 {
     PatchLibrary lib(db);
@@ -146,12 +117,11 @@ TEST_F(LibraryTest, SearchFindsPartsOfEveryTextColumnAndFilters)
         std::size_t count;
     };
     const Case cases[] = {
-        {{"BRASS", "", ""}, 8},  // Combinations too
-        {{"", "yamaha", ""}, 32}, {{"", "korg", "combi"}, 128}, {{"triton", "", ""}, 128},
-        {{"rom1a", "", ""}, 32},                       // the source file
-        {{"o3r", "", ""}, 1},                          // the model of a message no family splits
-        {{"100%", "", ""}, 0},    {{"_", "", ""}, 0},  // wildcards are letters here
-        {{"a\"b", "", ""}, 0},    {{"Bras", "korg", ""}, 5},    {{"", "", ""}, 32 + 128 + 1},
+        {{"Bras", "korg", ""}, 5},  // Combinations too, of the one maker
+        {{"", "yamaha", ""}, 32},  {{"", "korg", "combi"}, 128}, {{"rom1a", "", ""}, 32},  // the source file
+        {{"o3r", "", ""}, 1},   // the model of a message no family splits
+        {{"100%", "", ""}, 0},  // wildcards are letters here
+        {{"a\"b", "", ""}, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.q.search + "|" + c.q.maker + "|" + c.q.kind);
@@ -168,17 +138,8 @@ TEST_F(LibraryTest, SearchFindsPartsOfEveryTextColumnAndFilters)
                 const auto alone = lib.find({search, "", ""}, column, descending);
                 lib.find({}, column, descending);
                 EXPECT_EQ(lib.find({search, "", ""}, column, descending), alone);
-                // The first screenful is the start of the whole answer, and says when it is all of it.
-                for (std::size_t limit : {1, 7, 500}) {
-                    const LibraryPage first = lib.findFirst({search, "", ""}, limit, column, descending);
-                    ASSERT_LE(first.ids.size(), alone.size());
-                    EXPECT_TRUE(std::equal(first.ids.begin(), first.ids.end(), alone.begin()));
-                    if (first.complete)
-                        EXPECT_EQ(first.ids.size(), alone.size());
-                    else
-                        EXPECT_EQ(first.ids.size(), limit);
-                }
             }
+    // (The first screenful of a search and the rest after it: in the Library window's tests.)
     // A new item, added here or through another connection, is found at once.
     const auto pianos = lib.find({"piano", "", ""});
     const auto renamed = [&](const char* name) {
@@ -276,7 +237,8 @@ TEST_F(LibraryTest, AnOlderLibraryIsBroughtUpToDate)
         AddReport r;
         lib.addFile(fixture("yamaha/dx7-rom1a.syx"), r);
     }
-    const Bytes single = firstTX802Performance();
+    // The edit-buffer performance with its parameter 10, which a bank does not carry.
+    const Bytes single = firstTX802Performance([](TX802Pced& p) { std::fill_n(p.begin() + 80, 8, 1); });
     {
         PatchLibrary lib(db);
         AddReport r;
@@ -298,7 +260,7 @@ TEST_F(LibraryTest, AnOlderLibraryIsBroughtUpToDate)
     EXPECT_EQ(lib.find({"brass", "", ""}).size(), 3u);
     AddReport r;
     lib.addFile(fixture("yamaha/tx802-performance-bank.syx"), r);
-    EXPECT_EQ(lib.find({"Hall Orchestra", "", ""}).size(), 1u);  // its performance 1 is the one there
+    EXPECT_EQ(lib.find({"Hall Orchestra", "", ""}).size(), 1u);  // its performance 1 is the same sound
 }
 
 TEST_F(LibraryTest, AWriterKilledMidwayLeavesWholeAddsOnly)

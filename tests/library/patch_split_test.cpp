@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include "core/sysex/syx_file.h"
-#include "devices/yamaha/yamaha_formats.h"
 #include "library/patch_library.h"
 #include "support/temp_dir.h"
 
@@ -38,12 +37,12 @@ TEST(PatchSplit, RealDumpsGiveTheirPatchesNamedInOrder)
     const Case cases[] = {
         {"yamaha/dx7-rom1a.syx", 32, "DX7", "Voice", "BRASS   1", "TAKE OFF", "", 1},
         {"yamaha/dx7ii-performance-bank-a.syx", 32, "DX7II", "Performance", "Warm String Section", nullptr, "", 1},
-        {"yamaha/tx802-performance-bank.syx", 64, "TX802", "Performance", nullptr, nullptr, "", 1},
         {"yamaha/dx7-single-voice-keybd01.syx", 1, "DX7", "Voice", nullptr, nullptr, "", -1},
         {"korg/triton-one-program.syx", 1, "Triton", "Program", "Noisy Stabber", nullptr, "INT-A", 0},
+        // Two performance banks, two patch banks, and five messages kept whole.
+        {"korg/wavestation-factory.syx", 175, "Wavestation", "Performance", "Ski Jam", nullptr, "0", 0},
         {"korg/triton-factory-combi-bank-a.syx", 128, "Triton", "Combi", "Romance Layers", "One FingerTVShow", "INT-A",
          0},
-        {"korg/triton-factory-combi-current.syx", 1, "Triton", "Combi", "Lonely Moon", nullptr, "", -1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
@@ -62,25 +61,6 @@ TEST(PatchSplit, RealDumpsGiveTheirPatchesNamedInOrder)
         EXPECT_EQ(items.front().bank, c.firstBank);
         EXPECT_EQ(items.front().number, c.firstNumber);
     }
-}
-
-TEST(PatchSplit, WavestationBanksGiveTheirPerformancesAndPatches)
-{
-    std::vector<std::string> problems;
-    const auto items = splitFile("korg/wavestation-factory.syx", problems);
-    std::size_t perfs = 0, patches = 0, whole = 0;
-    for (const PatchItem& it : items) {
-        perfs += it.kind == "Performance";
-        patches += it.kind == "Patch";
-        whole += it.format == "message";
-    }
-    EXPECT_EQ(perfs, 100u);
-    EXPECT_EQ(patches, 70u);
-    EXPECT_EQ(whole, 5u);  // wave sequences, multi setup, scales, map, system: one item each
-    EXPECT_EQ(items.front().name, "Ski Jam");
-    EXPECT_EQ(items[49].name, "DebussyOnWheels");
-    EXPECT_EQ(items[100].name, "Wave Dance");
-    EXPECT_TRUE(problems.empty());
 }
 
 TEST(PatchSplit, DamagedDumpsGiveWhatCanBeReadAndSayWhatNot)
@@ -127,20 +107,7 @@ TEST(PatchSplit, APatchGoesBackAsTheEditBufferMessageItCameFrom)
                     EXPECT_EQ(pf.single(items[0].record, 0), sx);
                 }
     }
-    // A bank voice sent alone is a valid single voice with the bank's name.
-    const Bytes bank = readSyxFile(fixture("yamaha/dx7-rom1a.syx")).messages.at(0);
-    std::vector<std::string> problems;
-    const auto voices = splitMessage(libraryFamilies(), bank, problems);
-    const Bytes single = yamahaPatchFamily().formats[0].single(voices[7].record, 3);
-    ASSERT_EQ(single.size(), 163u);
-    EXPECT_EQ(single[2], 3);
-    EXPECT_EQ(std::string(single.begin() + 151, single.begin() + 161), "PIANO   1 ");
-    std::string detail;
-    EXPECT_TRUE(DX7VerifyCheckSum(single, detail)) << detail;
-    // ... and read back it is the same voice.
-    const auto again = splitMessage(libraryFamilies(), single, problems);
-    ASSERT_EQ(again.size(), 1u);
-    EXPECT_EQ(again[0].record, voices[7].record);
+    // (A bank voice sent alone: the library command's export.)
 }
 
 }  // namespace

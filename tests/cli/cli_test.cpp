@@ -202,6 +202,7 @@ TEST(Cli, ExitStatusesAndOutputAreTheSameForEveryCommand)
     };
     const std::string two = dir.write("two.syx", Bytes{0xF0, 0x7D, 0x01, 0xF7, 0xF0, 0x7D, 0x02, 0xF7});
     const std::string text = dir.write("text.syx", std::string(120, 'x'));
+    const std::string empty = dir.write("empty.syx", std::string());
     const std::string triton = kFixtures + "/korg/triton-one-program.syx";
     const std::string refused = "File Contains > 100 bytes of non-sysex - not loaded\n";
     const std::string noSystem = "No MIDI system found (ALSA sequencer or JACK server)\n";
@@ -221,6 +222,11 @@ TEST(Cli, ExitStatusesAndOutputAreTheSameForEveryCommand)
          1,
          triton + "\t1\t627\tKorg Triton: One Program Dump\t\n",
          text + ": " + refused + "Error: " + refused},
+        {"names of an empty file",
+         {"names", empty},
+         1,
+         "",
+         empty + ": No Sysex Messages In File\nMIDI: No Sysex Messages In File\n"},
         {"ports without a MIDI system", {"ports"}, 1, "", noSystem, &noMidiSystem},
         {"ports", {"ports"}, 0, "in:Synth A\nin:Synth B\nout:Synth A\nout:Synth B\n", ""},
         {"send to its own port", {"send", "--out", "tolvex OUT", two}, 2, "", "*own virtual port"},

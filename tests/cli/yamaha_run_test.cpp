@@ -100,13 +100,6 @@ TEST(YamahaRun, DamagedDumpsWrongKindsAndBadFieldsStopWithTheirBox)
          "Error: Header does not match DX7-II Packed Performance (LM  8973PM) format\n"},
         {"DX7p>TX802p", "dx7ii-performance-bank-a.syx", "1", 1,
          "Error: Header does not match DX7-II Performance Edit Buffer (LM  8973PE) format\n"},
-        {"DX7pb>TX802pb",
-         "dx7ii-performance-bank-a.syx",
-         "1",
-         2,
-         "Tolvex: Select Target Bank range for TX802 [1-32/33-64/Cancel]\n"
-         "tolvex-cli run: the answer 'yes' is no button of the box \"Select Target Bank range for TX802\"\n",
-         {"--answer", "yes"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.command) + " " + c.fixture);

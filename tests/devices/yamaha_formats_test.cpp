@@ -192,7 +192,7 @@ TEST(YamahaCommands, EditBuffersGoToFilesBesideTheirEntry)
 
     // Parameters 0-11 of tone generator 0 (voice 129 is A 2); the others play with it.
     TX802Pced pced{};
-    const std::uint8_t tg0[] = {0, 16, 129, 5, 77, 2, 10, 100, 14, 1, 0, 3};
+    const std::uint8_t tg0[] = {1, 16, 129, 5, 77, 2, 10, 100, 14, 1, 0, 3};
     for (std::size_t k = 0; k < std::size(tg0); ++k) pced[8 * k] = tg0[k];
     const std::string name = pad20("Say \"Hello\"");
     std::copy(name.begin(), name.end(), pced.begin() + kPcedName);
@@ -203,10 +203,15 @@ TEST(YamahaCommands, EditBuffersGoToFilesBesideTheirEntry)
     const std::string txt = dir.read("say.txt");
     EXPECT_EQ(txt.substr(0, txt.find("  TG2")),
               name + " \r\n" +
-                  "  TG0 Vofs:0 Rch:16 A 2 Detn: 0 Vol:  0  Outch: 0 NLMTL: 0 NLMTH: 0 NShft: 0 MTT:  3 \r\n"
+                  "  TG0 Vofs:1 Rch:16 A 2 Detn: 5 Vol: 77  Outch: 2 NLMTL:10 NLMTH:100 NShft:14 MTT:  3 \r\n"
                   "  TG1   ^^^^\r\n");
-    EXPECT_EQ(txt.substr(txt.size() - 15), "\r\n\r\ncksum: 91\r\n");  // 129 + 16 + 3 + ... of bytes 0-83
+    EXPECT_EQ(txt.substr(txt.size() - 15), "\r\n\r\ncksum: 63\r\n");  // 1 + 16 + 129 + ... of bytes 0-83
     EXPECT_EQ(dir.read("say.lst"), name + "  (0: A 2 ) \r\n");
+    // The CSV holds the record packed as in a bank, parameter group by group: offset 1 * 32 +
+    // channel 16, voice, MTT, volume, detune 5 * 8 + output 2, limits, flag 1 * 64 + shift 14.
+    std::string groups;
+    for (int v : {48, 129, 3, 77, 42, 10, 100, 78}) groups += format("%5d,", v) + "  0,  0,  0,  0,  0,  0,  0,";
+    EXPECT_EQ(dir.read("say.csv"), "TX 802 Single Performance\r\n\"Say \"\"Hello\"\"         \"," + groups + "\r\n");
 
     // An entry without a file (received from the instrument) writes "untitled" in the current folder.
     {

@@ -18,20 +18,13 @@ namespace {
 
 using namespace testing;
 
-// A rig with the SP on its port, the debug file in a fresh folder that is
-// also the current folder.
+// A rig with the SP on its port, in a fresh current folder.
 struct SpRig {
     SpRig()
     {
-        rig.s.log.debugFile.open(dir.file("debugfile.txt"));
         rig.s.controls.text.set(ctl::Channel, "0");
         rig.s.controls.text.set(ctl::SP_Bank_Num_edit, "3");
         rig.s.controls.text.set(ctl::SP_DevID_edit, "1");
-    }
-    std::string debugText()
-    {
-        rig.s.log.debugFile.close();
-        return dir.read("debugfile.txt");
     }
     std::vector<std::string> boxes() const
     {
@@ -58,21 +51,17 @@ TEST(PeaveyBank, AFaultyAnswerEndsTheReadWithoutAReport)
         const char* name;
         std::function<void(SimulatedSP&)> setUp;
         std::string box;  // "" for none
-        const char* debugLine;
         std::int64_t atLeastMs;
     } cases[] = {
         {"wrong object number", [](SimulatedSP& sp) { sp.numberInReply[std::pair(1, 2)] = 5; },
-         "Error: Returned object number was 5; expected 2", "Returned dump Object Type: 201", 0},
+         "Error: Returned object number was 5; expected 2", 0},
         {"3 zones claimed, 2 present",
          [](SimulatedSP& sp) { sp.bank.objects[2][0] = spMap("Piano Map", std::vector<std::uint8_t>(2), 3); },
-         "Error: Zones length mismatch: header zones count is 3, length (64) is for 2 zones",
-         "Processing 3 zones, (zc: 2)", 0},
+         "Error: Zones length mismatch: header zones count is 3, length (64) is for 2 zones", 0},
         // A dump of the wrong length adds nothing; the read goes on to the end.
-        {"wave of length 60", [](SimulatedSP& sp) { sp.bank.objects[0][1].resize(60); }, "",
-         "Wave dump length mismatch: PV_dump_len is 60; expected 64", 0},
+        {"wave of length 60", [](SimulatedSP& sp) { sp.bank.objects[0][1].resize(60); }, "", 0},
         {"silence", [](SimulatedSP& sp) { sp.silent = true; },
-         "Error: Timeout waiting for requested sysex message tt 0",
-         "Timed out waiting for  [F0 00 00 1B 02 05 FF 04 01 00 00 01 09 ]", 5000},
+         "Error: Timeout waiting for requested sysex message tt 0", 5000},
     };
     for (const auto& c : cases) {
         SpRig r;
@@ -81,36 +70,29 @@ TEST(PeaveyBank, AFaultyAnswerEndsTheReadWithoutAReport)
         EXPECT_EQ(r.boxes(), c.box.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.box}) << c.name;
         EXPECT_TRUE(r.logged("Error processing data: ")) << c.name;
         EXPECT_FALSE(std::filesystem::exists(r.dir.file("PV_SP_Preset_Data.txt"))) << c.name;
-        EXPECT_NE(r.debugText().find(c.debugLine), std::string::npos) << c.name;
         EXPECT_GE(r.rig.shell.nowMs(), c.atLeastMs) << c.name;
         EXPECT_NE(r.sp.heard().back(), PV_BankNameRequest(0x7F)) << c.name;
     }
 }
 
 // The SP's answers to a load are those of the loads of a whole range, below;
-// one it does not answer ends the load with a box once the countdown has run out.
+// one it does not answer ends the load with a box once the time-out has run out.
 TEST(PeaveyBank, AnUnansweredLoadCountsDownToItsBox)
 {
     SpRig r;
     r.sp.silentBanks = {3};
     r.rig.s.operation.LongTimeOutVal = 3;
     r.rig.s.controls.text.set(ctl::SP_DevID_edit, "0");
-    std::vector<std::string> countdown;
-    r.rig.s.addListener([&](const std::string& name) {
-        if (name == ctl::TimeoutLabel) countdown.push_back(r.rig.s.controls.text.get(ctl::TimeoutLabel));
-    });
     PV_SP_Load_Bank(r.rig.s);
     EXPECT_EQ(r.boxes(), std::vector<std::string>{"Error: Timeout waiting for requested sysex message"});
     EXPECT_TRUE(r.logged("Sending request to load bank 3 on device 0"));
     EXPECT_EQ(r.sp.heard(), std::vector<Bytes>{PV_LoadBankRequest(0x7F, 0, 3)});
-    EXPECT_EQ(countdown, (std::vector<std::string>{"3", "2", "1", ""}));
     EXPECT_GE(r.rig.shell.nowMs(), 3000);
 }
 
 // A field out of its range, or no MIDI input, stops a load before it sends anything.
 TEST(PeaveyBank, LoadsCheckTheirFieldsFirst)
 {
-    const std::string badDevice = "Error: You must specify a valid number for the device number (0-7).";
     const struct {
         void (*command)(Session&);
         const char* field;  // nullptr: no MIDI input
@@ -118,11 +100,11 @@ TEST(PeaveyBank, LoadsCheckTheirFieldsFirst)
         std::string box;
     } cases[] = {
         {PV_SP_Load_Bank, ctl::SP_Bank_Num_edit, "128", "Error: You must specify a valid number for the bank (0-127)."},
-        {PV_SP_Load_Bank, ctl::SP_DevID_edit, "8", badDevice},
+        {PV_SP_Load_Bank, ctl::SP_DevID_edit, "8",
+         "Error: You must specify a valid number for the device number (0-7)."},
         {PV_SP_Load_Bank, nullptr, "", "Warning: MIDI Interface Not Installed"},
         {PV_SP_Load_All_Banks, ctl::SP_Bank_Num_edit, "256",
          "Error: You must specify a valid number for the bank (0-255)."},
-        {PV_SP_Load_All_Banks, ctl::SP_DevID_edit, "-1", badDevice},
         {PV_SP_Load_All_Banks, ctl::Channel, "x", "Error: You must specify a valid number for the Channel."},
     };
     for (const auto& c : cases) {
@@ -176,7 +158,6 @@ TEST(PeaveyBank, ReadAllWalksUpToBank255UntilCancel)
         EXPECT_TRUE(r.boxes().empty());
         EXPECT_EQ(r.dir.read("PV_SP_Preset_Data254.txt").substr(0, 26), "Bank: 254 \"Disk Bank 254 \"");
         EXPECT_FALSE(std::filesystem::exists(r.dir.file("PV_SP_Preset_Data255.txt")));
-        EXPECT_TRUE(r.logged("Bank Loaded OK"));
         EXPECT_TRUE(r.logged("Loaded bank 254 from device 1"));
         EXPECT_TRUE(offered);
         EXPECT_FALSE(r.rig.s.operation.CancelVisible);

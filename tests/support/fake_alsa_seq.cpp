@@ -43,7 +43,6 @@ void FakeAlsaSeq::State::queue(SeqEvent event, int code)
 std::vector<SeqPortInfo> FakeAlsaSeq::ports()
 {
     const std::lock_guard<std::mutex> lock(state_->mutex);
-    ++state_->portQueries;
     std::vector<SeqPortInfo> all = state_->others;
     for (const auto& [port, name] : state_->ours) {
         SeqPortInfo own;

@@ -42,7 +42,6 @@ public:
         std::deque<std::pair<int, SeqEvent>> input;  // result code and event
         std::deque<Bytes> inputBytes;                // what each queued Data event points into
         bool woken = false;
-        int portQueries = 0;
 
         // Adds a port of another client; `announce` tells us as the sequencer would.
         void addPort(SeqPortInfo port, bool announce);

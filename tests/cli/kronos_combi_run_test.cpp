@@ -165,9 +165,7 @@ TEST(KronosCombiRun, SendEditBufferArrivesWhole)
     MidiLoopback bus({"Kronos"});
     std::vector<Bytes> heard;
     bus.attach("Kronos", [&](ByteView m) { heard.emplace_back(m.begin(), m.end()); });
-    const DeviceFactory loopback = [&](Shell& shell, const std::string&) -> std::unique_ptr<MidiDevices> {
-        return std::make_unique<PortDevices>(shell, bus.makeInput(), bus.makeOutput());
-    };
+    const DeviceFactory loopback = testing::loopbackDevices(bus);
     const RunResult r =
         run(d, {"--script", "-", "--out", "Kronos"},
             "open " + d.file("combi75.syx") + "\ndo CopyFullBtn\ndo \"Send Edit Buffer to Kronos\"\n", loopback);

@@ -136,9 +136,7 @@ TEST(YamahaRun, CheckLogsTheVerdictOfEverySelectedDump)
         made.insert(made.end(), m.begin(), m.end());
     TempDir dir;
     MidiLoopback bus({"Synth"});
-    const DeviceFactory loopback = [&](Shell& shell, const std::string&) -> std::unique_ptr<MidiDevices> {
-        return std::make_unique<PortDevices>(shell, bus.makeInput(), bus.makeOutput());
-    };
+    const DeviceFactory loopback = testing::loopbackDevices(bus);
     const RunResult r = runTool({"Check", kYamaha + "dx7-rom1a.syx", kYamaha + "dx7s-bank-wrong-checksum.syx",
                                  dir.write("made.syx", made), "--out", "Synth"},
                                 "", loopback);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 
 #include "core/app/controls.h"
 #include "core/app/incoming.h"
@@ -60,6 +61,29 @@ TEST(SyxFile, SplitsFilesIntoMessagesKeepingEveryMessage)
             EXPECT_EQ(p.withoutEndByte, c.withoutEnd);
         }
     }
+}
+
+// A file of tens of megabytes is read with the heap grown ahead for it: every
+// message arrives whole.
+TEST(SyxFile, AFileOfManyMegabytesIsReadWhole)
+{
+    TempDir dir;
+    std::string file;
+    for (std::uint32_t i = 0; file.size() < (17u << 20); ++i) {
+        std::string m(600 + i % 300, static_cast<char>(i % 0x80));
+        m.front() = '\xF0';
+        m.back() = '\xF7';
+        file += m;
+    }
+    const SyxParse p = readSyxFile(dir.write("big.syx", file));
+    ASSERT_EQ(p.status, SyxParse::Status::Ok);
+    std::size_t at = 0;
+    for (std::size_t i = 0; i < p.messages.size(); ++i) {
+        ASSERT_EQ(p.messages[i].size(), 600 + i % 300) << i;
+        ASSERT_EQ(std::memcmp(p.messages[i].data(), file.data() + at, p.messages[i].size()), 0) << i;
+        at += p.messages[i].size();
+    }
+    EXPECT_EQ(at, file.size());
 }
 
 // (Files refused for junk or for holding no message: in the command line's

@@ -84,14 +84,51 @@ bool readRow(const std::string& line, std::array<int, N>& values, const std::arr
     return true;
 }
 
+// Writes `v` (0-999) as three digits.
+char* threeDigits(char* at, int v)
+{
+    at[0] = static_cast<char>('0' + v / 100);
+    at[1] = static_cast<char>('0' + v / 10 % 10);
+    at[2] = static_cast<char>('0' + v % 10);
+    return at + 3;
+}
+
+bool threeDigitFields(int typ, int soc, int sub, int pid, int idx)
+{
+    const auto fits = [](int v) { return v >= 0 && v <= 999; };
+    return fits(typ) && fits(soc) && fits(sub) && fits(pid) && fits(idx);
+}
+
+// Every message naming a Kronos parameter builds these, an unknown one ten
+// keys: written digit by digit, the same as the printf forms beside them.
 std::string keyOf(int group, int typ, int soc, int sub, int pid, int idx)
 {
-    return format("%1.1d%3.3d%3.3d%3.3d%3.3d%3.3d", group, typ, soc, sub, pid, idx);
+    if (group < 0 || group > 9 || !threeDigitFields(typ, soc, sub, pid, idx))
+        return format("%1.1d%3.3d%3.3d%3.3d%3.3d%3.3d", group, typ, soc, sub, pid, idx);
+    char key[16];
+    key[0] = static_cast<char>('0' + group);
+    char* at = key + 1;
+    for (int v : {typ, soc, sub, pid, idx}) at = threeDigits(at, v);
+    return std::string(key, sizeof key);
 }
 
 std::string fnText(int func, int typ, int soc, int sub, int pid, int idx)
 {
-    return format("Fn%X Ty%3.3d So%3.3d Su%3.3d Pi%3.3d Ix%3.3d", static_cast<unsigned>(func), typ, soc, sub, pid, idx);
+    if (func < 0 || func > 0xFF || !threeDigitFields(typ, soc, sub, pid, idx))
+        return format("Fn%X Ty%3.3d So%3.3d Su%3.3d Pi%3.3d Ix%3.3d", static_cast<unsigned>(func), typ, soc, sub, pid,
+                      idx);
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    char text[40] = {'F', 'n'};
+    char* at = text + 2;
+    if (func > 0xF) *at++ = kHex[func >> 4];
+    *at++ = kHex[func & 0xF];
+    static constexpr const char* kLabels[] = {" Ty", " So", " Su", " Pi", " Ix"};
+    const int fields[] = {typ, soc, sub, pid, idx};
+    for (std::size_t i = 0; i < 5; ++i) {
+        at = std::copy_n(kLabels[i], 3, at);
+        at = threeDigits(at, fields[i]);
+    }
+    return std::string(text, static_cast<std::size_t>(at - text));
 }
 
 }  // namespace

@@ -63,7 +63,7 @@ TEST(SyxFile, SplitsFilesIntoMessagesKeepingEveryMessage)
     }
 }
 
-// A file of tens of megabytes is read with the heap grown ahead for it: every
+// A file over 16 MiB is read with the heap grown ahead for it: every
 // message arrives whole.
 TEST(SyxFile, AFileOfManyMegabytesIsReadWhole)
 {

@@ -6,9 +6,11 @@
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <type_traits>
 
@@ -29,6 +31,10 @@ constexpr auto kStall = std::chrono::seconds(5);
 // Output after a pause may run ahead of the pace by this much: a quarter of a
 // second of cable time fits a USB interface's buffer (4 KiB) with room to spare.
 constexpr double kBurstSeconds = 0.25;
+// Cells of a receiving program's input pool left for others' events
+// (announcements, a second sender), and how often a full one is asked again.
+constexpr int kRoomMargin = 64;
+constexpr std::int64_t kRoomPollNs = 1'000'000;
 
 // A pointer one thread sets and clears while another calls through it: the
 // caller never locks or waits, and clear() returns only once no call through
@@ -82,12 +88,24 @@ public:
 
     AlsaSeq& seq() { return *seq_; }
 
-    // The listed names of sources (`readable`) or destinations with their
-    // addresses, asked again only after an announcement (or every time when
-    // the announcements cannot be heard). Main thread.
-    std::vector<std::pair<std::string, SeqPortInfo>> list(bool readable)
+    // The port listed as `name`, asking the sequencer again when the list does
+    // not have it. Main thread.
+    std::optional<SeqPortInfo> find(const std::string& name, bool readable)
     {
-        if (!announcing_ || stale_.exchange(false)) ports_ = seq_->ports();
+        for (const bool fresh : {false, true})
+            for (const auto& e : list(readable, fresh))
+                if (e.first == name) return e.second;
+        return std::nullopt;
+    }
+
+    // The listed names of sources (`readable`) or destinations with their
+    // addresses, asked again after an announcement, when `fresh` (a name not
+    // in the list may belong to a port whose announcement the reader thread
+    // has not handled yet), or every time when the announcements cannot be
+    // heard. Main thread.
+    std::vector<std::pair<std::string, SeqPortInfo>> list(bool readable, bool fresh = false)
+    {
+        if (fresh || !announcing_ || stale_.exchange(false)) ports_ = seq_->ports();
         std::vector<std::pair<std::string, SeqPortInfo>> listed;
         std::map<std::string, int> seen;
         for (const SeqPortInfo& p : ports_) {
@@ -146,7 +164,8 @@ private:
                 const int r = seq_->input(ev);
                 if (r == 0) break;
                 if (r == -ENOSPC) {
-                    receiver.call([](MidiReceiver& t) { t.dataLost(0); });
+                    // Our input pool overflowed: the sequencer threw away all we had queued.
+                    receiver.call([](MidiReceiver& t) { t.inputOverrun(); });
                     continue;
                 }
                 if (r < 0) {
@@ -203,10 +222,9 @@ void openWatch(AlsaClient& client, AlsaClient::Watch& w, const std::string& name
     const char* virtualName = input ? kVirtualInName : kVirtualOutName;
     SeqAddr peer;
     if (name != virtualName) {
-        const auto list = client.list(input);
-        const auto it = std::find_if(list.begin(), list.end(), [&](const auto& e) { return e.first == name; });
-        if (it == list.end()) throw MidiBackendError(MidiErrorCode::NoSuchPort, "MIDI port " + name + " not found");
-        peer = it->second.addr;
+        const auto info = client.find(name, input);
+        if (!info) throw MidiBackendError(MidiErrorCode::NoSuchPort, "MIDI port " + name + " not found");
+        peer = info->addr;
     }
     const int port = client.seq().createPort(virtualName, input, true);
     if (port < 0)
@@ -242,10 +260,10 @@ void closeWatch(AlsaClient& client, AlsaClient::Watch& w, bool input)
 }
 
 // The ports of one direction, then this program's own virtual port.
-std::vector<std::string> portList(AlsaClient& client, bool input, const char* virtualName)
+std::vector<std::string> portList(AlsaClient& client, bool input, const char* virtualName, bool fresh)
 {
     std::vector<std::string> names;
-    for (const auto& e : client.list(input)) names.push_back(e.first);
+    for (const auto& e : client.list(input, fresh)) names.push_back(e.first);
     names.emplace_back(virtualName);
     return names;
 }
@@ -258,7 +276,11 @@ public:
 
     std::vector<std::string> portNames() override
     {
-        return portList(*client_, kInput, kInput ? kVirtualInName : kVirtualOutName);
+        return portList(*client_, kInput, kInput ? kVirtualInName : kVirtualOutName, false);
+    }
+    std::vector<std::string> freshPortNames() override
+    {
+        return portList(*client_, kInput, kInput ? kVirtualInName : kVirtualOutName, true);
     }
 
 protected:
@@ -305,10 +327,11 @@ public:
     void open(const std::string& name, MidiSendDone& done) override
     {
         close();
-        rate_ = kAlsaProgramBytesPerSecond;
+        rate_ = alsaProgramPace();
         if (name != kVirtualOutName)
-            for (const auto& e : client_->list(false))
-                if (e.first == name && e.second.hardware) rate_ = kAlsaCableBytesPerSecond;
+            if (const auto info = client_->find(name, false); info && info->hardware) rate_ = kAlsaCableBytesPerSecond;
+        name_ = name;
+        room_ = 0;
         ring_ = std::make_unique<ByteRing>(kOutRing);
         done_ = &done;
         readPos_ = 0;
@@ -470,12 +493,13 @@ private:
             if (!await(n)) return false;
             ring_->Read(readPos_, piece, n);
             const bool send = sysex || shortMessageLength(piece[0]) > 0;
+            if (send && !awaitRoom(seq, seqCells(n, sysex), at, header.length)) return false;
             // Idle time earns at most a burst of cable time.
             const std::int64_t now = seq.nowNs();
             paced = std::max<std::int64_t>(paced, now - burst);
             paced += static_cast<std::int64_t>(static_cast<double>(n) * nsPerByte);
             if (paced > now + burst) seq.sleepNs(paced - now - burst);
-            if (send && !hand(seq, ByteView(piece, n), sysex)) return false;
+            if (send && !hand(seq, ByteView(piece, n), sysex, at, header.length)) return false;
             readPos_ += n;
             at += n;
             ring_->Free(readPos_);
@@ -485,20 +509,57 @@ private:
         return true;
     }
 
+    // Waits until every program that receives from our port has room in its
+    // input pool for `cells` more (one question answers for many pieces while
+    // the receiver keeps up). False when the port was lost, the send was
+    // cancelled or the receiver took nothing for kStall: the port is then lost
+    // with the bytes of the message (`at` of `length`) that went.
+    bool awaitRoom(AlsaSeq& seq, int cells, std::size_t at, std::size_t length)
+    {
+        const std::int64_t since = seq.nowNs();
+        while (room_ < cells) {
+            const int room = seq.destinationRoom(client_->out.port.load());
+            // No program to wait for: ask again after a poolful.
+            room_ = room < 0 ? kSeqPoolCells : room - kRoomMargin;
+            if (room_ >= cells) break;
+            if (client_->out.lost.load() || cancel_.load()) return false;
+            if (!waitedTooLong(seq, since, at, length)) return false;
+            seq.sleepNs(kRoomPollNs);
+        }
+        room_ -= cells;
+        return true;
+    }
+
+    // True while a wait that began at `since` is under kStall; else loses the port.
+    bool waitedTooLong(AlsaSeq& seq, std::int64_t since, std::size_t at, std::size_t length)
+    {
+        if (seq.nowNs() - since < std::chrono::nanoseconds(kStall).count()) return true;
+        char reason[sizeof client_->out.reason];
+        std::snprintf(reason, sizeof reason, "The receiver at %s is not reading: %zu of %zu bytes sent",
+                      name_.c_str(), at, length);
+        AlsaClient::lose(client_->out, reason);
+        return false;
+    }
+
     // Queues and drains one event, waiting while the pool is full. False when
     // the sequencer refused it: the port is then lost.
-    bool hand(AlsaSeq& seq, ByteView bytes, bool sysex)
+    bool hand(AlsaSeq& seq, ByteView bytes, bool sysex, std::size_t at, std::size_t length)
     {
         int result;
-        while ((result = seq.output(client_->out.port.load(), bytes, sysex)) == -EAGAIN) {
-            if (client_->out.lost.load()) return false;
-            if (seq.drain() == -EAGAIN) seq.waitOutput(10);
-        }
+        const std::int64_t since = seq.nowNs();
+        // -EAGAIN: our output pool is full, or a receiver's input pool (another
+        // sender filled it): wait a little rather than spin.
+        const auto wait = [&] {
+            if (client_->out.lost.load() || !waitedTooLong(seq, since, at, length)) return false;
+            seq.waitOutput(10);
+            seq.sleepNs(kRoomPollNs);
+            return true;
+        };
+        while ((result = seq.output(client_->out.port.load(), bytes, sysex)) == -EAGAIN)
+            if (seq.drain() == -EAGAIN ? !wait() : client_->out.lost.load()) return false;
         if (result == 0) {
-            while ((result = seq.drain()) == -EAGAIN) {
-                if (client_->out.lost.load()) return false;
-                seq.waitOutput(10);
-            }
+            while ((result = seq.drain()) == -EAGAIN)
+                if (!wait()) return false;
         }
         if (result >= 0) return true;
         char reason[160];
@@ -510,6 +571,8 @@ private:
     std::unique_ptr<ByteRing> ring_;
     MidiSendDone* done_ = nullptr;
     double rate_ = kAlsaProgramBytesPerSecond;
+    std::string name_;  // the chosen port, for the user
+    int room_ = 0;      // cells the receivers surely have free (writer thread)
     std::thread writer_;
     std::mutex mutex_;  // the writer's sleep, and what it checks before sleeping
     std::condition_variable wakeWriter_;
@@ -521,6 +584,26 @@ private:
 };
 
 }  // namespace
+
+namespace {
+std::atomic<double> programPace{kAlsaProgramBytesPerSecond};
+}  // namespace
+
+double alsaProgramPace()
+{
+    double pace = programPace.load();
+    if (const char* env = std::getenv("TOLVEX_ALSA_PROGRAM_PACE"); env != nullptr && *env != '\0') {
+        char* end = nullptr;
+        const double v = std::strtod(env, &end);
+        if (end != env && *end == '\0' && v > 0) pace = v;
+    }
+    return std::max(pace, kAlsaCableBytesPerSecond);
+}
+
+void setAlsaProgramPace(double bytesPerSecond)
+{
+    programPace.store(bytesPerSecond > 0 ? bytesPerSecond : kAlsaProgramBytesPerSecond);
+}
 
 MidiBackendPair makeAlsaBackends(std::unique_ptr<AlsaSeq> seq)
 {

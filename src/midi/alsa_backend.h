@@ -16,10 +16,18 @@ namespace tolvex {
 
 inline constexpr std::size_t kAlsaSysexPiece = 256;
 // The pace of output to a port that ends in a MIDI cable (a kernel client),
-// and to a program's port, whose input pool the sequencer does not let a
-// sender wait for.
+// and the most a second to a program's port. A program also gets no more
+// than its input pool has room for: the sender asks before each handful of
+// pieces, since the sequencer would throw away the receiver's whole queue.
 inline constexpr double kAlsaCableBytesPerSecond = 3125;
 inline constexpr double kAlsaProgramBytesPerSecond = 1 << 20;
+
+// The pace to programs' ports for outputs opened from now on: the
+// TOLVEX_ALSA_PROGRAM_PACE environment variable (bytes a second) when set,
+// else the last setAlsaProgramPace (the settings' AlsaProgramPace), else
+// kAlsaProgramBytesPerSecond. Values below the cable's pace are raised to it.
+double alsaProgramPace();
+void setAlsaProgramPace(double bytesPerSecond);
 
 struct MidiBackendPair {
     std::unique_ptr<MidiInBackend> in;

@@ -31,6 +31,7 @@
     X(int, snd_seq_drop_output, (snd_seq_t* s), (s)) \
     X(int, snd_seq_event_input, (snd_seq_t* s, snd_seq_event_t** e), (s, e)) \
     X(int, snd_seq_event_input_pending, (snd_seq_t* s, int f), (s, f)) \
+    X(int, snd_seq_get_any_client_info, (snd_seq_t* s, int c, snd_seq_client_info_t* i), (s, c, i)) \
     X(int, snd_seq_event_output_buffer, (snd_seq_t* s, snd_seq_event_t* e), (s, e)) \
     X(int, snd_seq_poll_descriptors, (snd_seq_t* s, struct pollfd* p, unsigned int n, short e), (s, p, n, e)) \
     X(unsigned int, snd_seq_port_info_get_capability, (const snd_seq_port_info_t* i), (i)) \
@@ -42,6 +43,13 @@
     X(void, snd_seq_port_subscribe_set_dest, (snd_seq_port_subscribe_t* i, const snd_seq_addr_t* a), (i, a)) \
     X(void, snd_seq_port_subscribe_set_sender, (snd_seq_port_subscribe_t* i, const snd_seq_addr_t* a), (i, a)) \
     X(size_t, snd_seq_port_subscribe_sizeof, (void), ()) \
+    X(int, snd_seq_query_port_subscribers, (snd_seq_t* s, snd_seq_query_subscribe_t* q), (s, q)) \
+    X(const snd_seq_addr_t*, snd_seq_query_subscribe_get_addr, (const snd_seq_query_subscribe_t* q), (q)) \
+    X(int, snd_seq_query_subscribe_get_index, (const snd_seq_query_subscribe_t* q), (q)) \
+    X(void, snd_seq_query_subscribe_set_index, (snd_seq_query_subscribe_t* q, int i), (q, i)) \
+    X(void, snd_seq_query_subscribe_set_root, (snd_seq_query_subscribe_t* q, const snd_seq_addr_t* a), (q, a)) \
+    X(void, snd_seq_query_subscribe_set_type, (snd_seq_query_subscribe_t* q, snd_seq_query_subs_type_t t), (q, t)) \
+    X(size_t, snd_seq_query_subscribe_sizeof, (void), ()) \
     X(int, snd_seq_query_next_client, (snd_seq_t* s, snd_seq_client_info_t* i), (s, i)) \
     X(int, snd_seq_query_next_port, (snd_seq_t* s, snd_seq_port_info_t* i), (s, i)) \
     X(int, snd_seq_set_client_name, (snd_seq_t* s, const char* n), (s, n)) \

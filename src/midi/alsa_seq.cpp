@@ -15,6 +15,10 @@
 
 namespace tolvex {
 
+// alsa_pool.cpp: the free cells of another client's input pool (-1 when
+// the kernel does not say); alsa-lib asks only for the caller's own.
+int seqInputFree(int fd, int client);
+
 namespace {
 
 // alsa-lib prints its failures to stderr unless told otherwise.
@@ -25,8 +29,6 @@ void quietAlsa(const char*, int, const char*, int, const char*, ...) {}
 // in one piece (alsa-lib's own default output buffer is 16 KiB).
 constexpr std::size_t kOutputBuffer = 64 * 1024;
 constexpr std::size_t kInputBuffer = 1024 * 1024;
-// The kernel's largest pools: every cell carries 28 bytes of a SysEx piece.
-constexpr int kPoolCells = 2000;
 
 class RealAlsaSeq final : public AlsaSeq {
 public:
@@ -135,6 +137,29 @@ public:
 
     void waitOutput(int timeoutMs) override { pollFor(POLLOUT, timeoutMs, false); }
 
+    int destinationRoom(int port) override
+    {
+        snd_seq_query_subscribe_t* query;
+        snd_seq_client_info_t* client;
+        snd_seq_query_subscribe_alloca(&query);
+        snd_seq_client_info_alloca(&client);
+        const snd_seq_addr_t root{static_cast<unsigned char>(clientId()), static_cast<unsigned char>(port)};
+        snd_seq_query_subscribe_set_root(query, &root);
+        snd_seq_query_subscribe_set_type(query, SND_SEQ_QUERY_SUBS_READ);
+        snd_seq_query_subscribe_set_index(query, 0);
+        int room = -1;
+        while (snd_seq_query_port_subscribers(seq_, query) >= 0) {
+            const int peer = snd_seq_query_subscribe_get_addr(query)->client;
+            if (snd_seq_get_any_client_info(seq_, peer, client) >= 0 &&
+                snd_seq_client_info_get_type(client) == SND_SEQ_USER_CLIENT) {
+                const int free = seqInputFree(fd(), peer);
+                if (free >= 0 && (room < 0 || free < room)) room = free;
+            }
+            snd_seq_query_subscribe_set_index(query, snd_seq_query_subscribe_get_index(query) + 1);
+        }
+        return room;
+    }
+
     bool waitInput(int timeoutMs) override
     {
         if (snd_seq_event_input_pending(seq_, 0) > 0) return true;
@@ -211,6 +236,13 @@ private:
         return act(sub);
     }
 
+    // The sequencer's file descriptor, for the one request alsa-lib has no call for.
+    int fd()
+    {
+        pollfd p{};
+        return snd_seq_poll_descriptors(seq_, &p, 1, POLLIN) == 1 ? p.fd : -1;
+    }
+
     // True when the sequencer is ready (or the wake descriptor was written, with `wakeable`).
     bool pollFor(short events, int timeoutMs, bool wakeable)
     {
@@ -259,8 +291,8 @@ std::unique_ptr<AlsaSeq> openAlsaSeq(const std::string& clientName)
     snd_seq_set_output_buffer_size(seq, kOutputBuffer);
     snd_seq_set_input_buffer_size(seq, kInputBuffer);
     // Refused sizes leave the defaults, which still work (only less smoothly).
-    snd_seq_set_client_pool_output(seq, kPoolCells);
-    snd_seq_set_client_pool_input(seq, kPoolCells);
+    snd_seq_set_client_pool_output(seq, kSeqPoolCells);
+    snd_seq_set_client_pool_input(seq, kSeqPoolCells);
     return std::make_unique<RealAlsaSeq>(seq, encoder, decoder, wakeFd);
 }
 

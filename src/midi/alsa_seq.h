@@ -7,6 +7,7 @@
 // layer over alsa-lib.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -75,6 +76,12 @@ public:
     virtual int drain() = 0;
     // Waits up to `timeoutMs` for room in the output pool.
     virtual void waitOutput(int timeoutMs) = 0;
+    // The fewest free cells in the input pool of any program subscribed to
+    // our `port`, or -1 when no program is (a kernel client passes events on
+    // to its cable and has no such pool). An event that finds no room there
+    // is refused, and the sequencer then throws away everything the receiver
+    // had queued: a sender waits for room instead.
+    virtual int destinationRoom(int port) = 0;
 
     // Reader side. Waits up to `timeoutMs` (or until wake()) for input; true
     // when an event may be there.
@@ -89,6 +96,15 @@ public:
     virtual std::int64_t nowNs() = 0;
     virtual void sleepNs(std::int64_t ns) = 0;
 };
+
+// The pool cells one event takes: a SysEx piece of `n` bytes one for the
+// event and one for every 28 bytes of data, a short message one.
+constexpr int seqCells(std::size_t n, bool sysex)
+{
+    return sysex ? 1 + static_cast<int>((n + 27) / 28) : 1;
+}
+// The largest input pool the kernel gives a client (SNDRV_SEQ_MAX_CLIENT_EVENTS).
+inline constexpr int kSeqPoolCells = 2000;
 
 // A client named `clientName` on the system's sequencer, with its pools sized
 // for streaming; nullptr when the sequencer cannot be opened (nothing printed).

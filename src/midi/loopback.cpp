@@ -149,6 +149,13 @@ void MidiLoopback::missPeriod(const std::string& port)
     if (p != nullptr && p->input != nullptr) p->input->periodMissed();
 }
 
+void MidiLoopback::overrun(const std::string& port)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    Port* p = find(port);
+    if (p != nullptr && p->input != nullptr) p->input->inputOverrun();
+}
+
 bool MidiLoopback::inputOpen(const std::string& port)
 {
     std::lock_guard<std::mutex> lock(mutex_);

@@ -33,6 +33,8 @@ public:
     void inject(const std::string& port, ByteView message);
     // The service skipped a period of the input open on `port` (an xrun).
     void missPeriod(const std::string& port);
+    // The service threw away everything queued for `port` (an input overrun).
+    void overrun(const std::string& port);
     // Whether an input is open on `port`.
     bool inputOpen(const std::string& port);
     // The port stops working, as when the MIDI server goes away: the input and

@@ -67,6 +67,10 @@ public:
     // xrun): whatever was sent in it never arrived, whole messages included.
     // Same rules as receive().
     virtual void periodMissed() noexcept {}
+    // The service's queue for this port overflowed and it threw away every
+    // event waiting there (ALSA's input overrun): how many is not known, a
+    // SysEx message in progress has a hole. Same rules as receive().
+    virtual void inputOverrun() noexcept {}
 
 protected:
     ~MidiReceiver() = default;
@@ -90,6 +94,9 @@ public:
     // Port names in the service's order; the program's own virtual port, when
     // the service has one, comes last. Empty when there is no MIDI service.
     virtual std::vector<std::string> portNames() = 0;
+    // The same, asked of the service now where portNames() may answer from
+    // a list kept between calls: a port created a moment ago is in it.
+    virtual std::vector<std::string> freshPortNames() { return portNames(); }
     // Opens the port with exactly this name; `watcher` must outlive the open
     // port. Throws MidiBackendError.
     virtual void open(const std::string& name, Watcher& watcher) = 0;

@@ -273,14 +273,26 @@ void TMidiInput::TMidiCtlInfo::dataLost(std::uint32_t events) noexcept
 {
     if (!running.load(std::memory_order_acquire) || PBuffer == nullptr) return;
     if (events > 0) lostEvents.fetch_add(events, std::memory_order_relaxed);
-    const bool cut = inSysex && !dropping;
-    if (cut) {
-        // What arrives after the hole cannot complete this message.
-        ring->Rewind(sysexStart);
-        dropping = true;
-        gapDiscards.fetch_add(1, std::memory_order_relaxed);
-    }
+    const bool cut = cutSysex();
     if (events > 0 || cut) shell->wake(dataLostWake);
+}
+
+// What arrives after a hole cannot complete the message in progress.
+bool TMidiInput::TMidiCtlInfo::cutSysex() noexcept
+{
+    if (!inSysex || dropping) return false;
+    ring->Rewind(sysexStart);
+    dropping = true;
+    gapDiscards.fetch_add(1, std::memory_order_relaxed);
+    return true;
+}
+
+void TMidiInput::TMidiCtlInfo::inputOverrun() noexcept
+{
+    if (!running.load(std::memory_order_acquire) || PBuffer == nullptr) return;
+    overruns.fetch_add(1, std::memory_order_relaxed);
+    cutSysex();
+    shell->wake(dataLostWake);
 }
 
 void TMidiInput::TMidiCtlInfo::periodMissed() noexcept

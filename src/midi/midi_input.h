@@ -88,6 +88,9 @@ public:
     std::uint64_t MixedMessages() const { return ctl_.mixed.load(std::memory_order_relaxed); }
     // Periods the service skipped while MIDI was arriving, since creation.
     std::uint64_t MissedPeriods() const { return ctl_.missedPeriods.load(std::memory_order_relaxed); }
+    // Times the service threw away everything queued for the port (its queue
+    // overflowed), since creation.
+    std::uint64_t Overruns() const { return ctl_.overruns.load(std::memory_order_relaxed); }
     // Bytes the port has delivered since creation (activity, even inside a long message).
     std::uint64_t BytesReceived() const { return ctl_.bytes.load(std::memory_order_relaxed); }
     // Bytes of the SysEx message still unfinished when the device last closed.
@@ -111,6 +114,8 @@ private:
         void dataLost(std::uint32_t events) noexcept override;
         void severalSenders() noexcept override;
         void periodMissed() noexcept override;
+        void inputOverrun() noexcept override;
+        bool cutSysex() noexcept;
         void drop() noexcept;
         void shortMessage(const std::uint8_t* data, std::size_t n) noexcept;
         void beginSysex() noexcept;
@@ -134,6 +139,7 @@ private:
         std::atomic<std::uint64_t> gapDiscards{0};
         std::atomic<std::uint64_t> mixed{0};
         std::atomic<std::uint64_t> missedPeriods{0};
+        std::atomic<std::uint64_t> overruns{0};
         std::atomic<bool> several{false};
         // The SysEx message being received (driver thread only).
         bool inSysex = false;

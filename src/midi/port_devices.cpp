@@ -110,6 +110,9 @@ MidiLosses PortDevices::takeLosses()
     const std::uint64_t periods = input_.MissedPeriods();
     fresh.periods = clamp(periods - reportedPeriods_);
     reportedPeriods_ = periods;
+    const std::uint64_t overruns = input_.Overruns();
+    fresh.overruns = clamp(overruns - reportedOverruns_);
+    reportedOverruns_ = overruns;
     reportedLost_ = events;
     reportedCut_ = cut;
     reportedMixed_ = mixed;

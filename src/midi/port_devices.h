@@ -63,6 +63,7 @@ private:
     std::uint64_t reportedCut_ = 0;
     std::uint64_t reportedMixed_ = 0;
     std::uint64_t reportedPeriods_ = 0;
+    std::uint64_t reportedOverruns_ = 0;
     bool reportedSeveral_ = false;
 };
 

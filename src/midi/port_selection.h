@@ -34,7 +34,8 @@ public:
     void SetProductName(const std::string& name)
     {
         if (open()) throw Failure("Change to ProductName while device was open");
-        const auto list = DeviceNames();
+        auto list = DeviceNames();
+        if (std::find(list.begin(), list.end(), name) == list.end()) list = freshDeviceNames();
         const auto it = std::find(list.begin(), list.end(), name);
         if (it == list.end()) throw Failure(notInstalledPrefix_ + name + notInstalledSuffix_);
         // Ports come and go: the count SetDeviceID checks against is the one just read.
@@ -49,6 +50,16 @@ public:
     {
         try {
             return backend_->portNames();
+        } catch (const MidiBackendError& e) {
+            FError = e.code;
+            throw Failure(e.what());
+        }
+    }
+    // As DeviceNames, asked of the service now (a port that has just appeared is there).
+    std::vector<std::string> freshDeviceNames()
+    {
+        try {
+            return backend_->freshPortNames();
         } catch (const MidiBackendError& e) {
             FError = e.code;
             throw Failure(e.what());

@@ -101,30 +101,42 @@ TEST(Incoming, DroppedEventsAreReportedInTheLog)
     EXPECT_NE(std::find(lines.begin(), lines.end(), "MIDI input overflow: 4 event(s) dropped"), lines.end());
 }
 
-// Whole messages go with a period the server skipped: the loss is said (at
-// most once a second) and counted, never a quiet gap in what was kept.
-TEST(Incoming, PeriodsTheServerSkippedAreCountedAndSaidOnceASecond)
+// Whole messages go with a period the server skipped, or with a queue the
+// sequencer threw away: the loss is said (at most once a second) and
+// counted, never a quiet gap in what was kept.
+TEST(Incoming, LossesBetweenMessagesAreCountedAndSaidOnceASecond)
 {
-    Rig rig;
-    rig.receive(sysex(10, 1));
-    rig.bus.missPeriod(rig.port);
-    rig.bus.missPeriod(rig.port);
-    rig.shell.runPosted();
-    rig.bus.missPeriod(rig.port);
-    rig.shell.runPosted();
-    EXPECT_EQ(rig.s.midi.midiDataLost, 3u);
-    const auto said = [&] {
-        return std::count_if(rig.s.log.lines().begin(), rig.s.log.lines().end(), [](const std::string& l) {
-            return l.rfind("MIDI data lost: the audio server skipped", 0) == 0;
-        });
+    struct Case {
+        void (MidiLoopback::*lose)(const std::string&);
+        const char* prefix;
+        const char* twice;
+    } cases[] = {
+        {&MidiLoopback::missPeriod, "MIDI data lost: the audio server skipped",
+         "MIDI data lost: the audio server skipped 2 period(s) while MIDI was arriving"},
+        {&MidiLoopback::overrun, "MIDI data lost: the sequencer dropped",
+         "MIDI data lost: the sequencer dropped incoming events 2 time(s)"},
     };
-    EXPECT_EQ(said(), 1);
-    EXPECT_EQ(rig.s.log.lines().back(), "MIDI data lost: the audio server skipped 2 period(s) while MIDI was arriving");
-    rig.shell.advance(1000);
-    rig.bus.missPeriod(rig.port);
-    rig.shell.runPosted();
-    EXPECT_EQ(said(), 2);
-    EXPECT_EQ(rig.s.messages.count(), 1u);
+    for (const Case& c : cases) {
+        Rig rig;
+        rig.receive(sysex(10, 1));
+        (rig.bus.*c.lose)(rig.port);
+        (rig.bus.*c.lose)(rig.port);
+        rig.shell.runPosted();
+        (rig.bus.*c.lose)(rig.port);
+        rig.shell.runPosted();
+        EXPECT_EQ(rig.s.midi.midiDataLost, 3u) << c.prefix;
+        const auto said = [&] {
+            return std::count_if(rig.s.log.lines().begin(), rig.s.log.lines().end(),
+                                 [&](const std::string& l) { return l.rfind(c.prefix, 0) == 0; });
+        };
+        EXPECT_EQ(said(), 1) << c.prefix;
+        EXPECT_EQ(rig.s.log.lines().back(), c.twice);
+        rig.shell.advance(1000);
+        (rig.bus.*c.lose)(rig.port);
+        rig.shell.runPosted();
+        EXPECT_EQ(said(), 2) << c.prefix;
+        EXPECT_EQ(rig.s.messages.count(), 1u) << c.prefix;
+    }
 }
 
 // A stopped server closes input and output together: both are logged, one box

@@ -61,17 +61,23 @@ TEST(AlsaFake, MessagesOfAnySizeLeaveInBoundedPiecesInOrderAtThePortsPace)
     struct Case {
         const char* name;
         bool cable;
-        int fullEvery;  // the output pool is full after every this many events...
-        int fullFor;    // ...for this many tries
+        int fullEvery;   // the output pool is full after every this many events...
+        int fullFor;     // ...for this many tries
+        int readsPerMs;  // a receiving program's pace (cells a millisecond), -1: none
     } cases[] = {
-        {"program port", false, 0, 0},
-        {"full pool", false, 7, 3},
-        {"MIDI cable", true, 0, 0},
+        {"program port", false, 0, 0, -1},
+        {"full pool", false, 7, 3, -1},
+        {"MIDI cable", true, 0, 0, -1},
+        {"program reading slower than the pace", false, 0, 0, 40},
     };
     for (const Case& c : cases) {
         FakeRig rig(c.cable);
         rig.state->fullEvery = c.fullEvery;
         rig.state->fullFor = c.fullFor;
+        if (c.readsPerMs >= 0) {
+            rig.state->receiverFree = kSeqPoolCells;
+            rig.state->readsPerMs = c.readsPerMs;
+        }
         rig.out->SetProductName("Synth:Port 1");
         ASSERT_TRUE(rig.out->Open()) << rig.out->OpenError();
         const std::vector<Bytes> messages = {sysex((16u << 20) + 17, 1), {0xC3, 0x05}, sysex(300, 2), {0x90, 60, 100}};
@@ -94,6 +100,7 @@ TEST(AlsaFake, MessagesOfAnySizeLeaveInBoundedPiecesInOrderAtThePortsPace)
         }
         EXPECT_TRUE(received == messages) << c.name << ": " << received.size() << " messages arrived";
         EXPECT_TRUE(rig.lost.empty()) << c.name << ": " << rig.lost.front();
+        EXPECT_EQ(rig.state->overflows, 0) << c.name;  // the receiver's queue was never thrown away
         if (c.cable) {
             EXPECT_GE(rig.state->nowNs, static_cast<std::int64_t>(((16u << 20) / 3125.0 - 1) * 1e9));
         }
@@ -161,6 +168,7 @@ TEST(AlsaFake, SysexInPiecesIsJoinedAndAMessageWithAHoleIsDroppedWholeAndCounted
     testing::runUntil(rig.shell, [&] { return rig.in->GapDiscards() > 0; });
     EXPECT_TRUE(testing::messages(rig.events) == (std::vector<Bytes>{big, after}));
     EXPECT_EQ(rig.in->GapDiscards(), 1u);
+    EXPECT_EQ(rig.in->Overruns(), 1u);
     EXPECT_EQ(rig.in->DroppedEvents(), 0u);
 }
 
@@ -195,6 +203,15 @@ TEST(AlsaFake, AChosenPortThatVanishesOrRefusesIsReportedOnce)
              r.out->PutLong(sysex(2000));
          },
          "out: The ALSA sequencer refused a MIDI event (Invalid argument)"},
+        {"receiving program stops reading", false,
+         [](FakeRig& r, int) {
+             {
+                 const std::lock_guard<std::mutex> lock(r.state->mutex);
+                 r.state->receiverFree = 3 * seqCells(kAlsaSysexPiece, true) + 64;
+             }
+             r.out->PutLong(sysex(2000));
+         },
+         "out: The receiver at Synth:Port 1 is not reading: 768 of 2000 bytes sent"},
     };
     for (const Case& c : cases) {
         FakeRig rig;

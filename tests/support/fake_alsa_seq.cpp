@@ -91,6 +91,14 @@ int FakeAlsaSeq::output(int, ByteView bytes, bool sysex)
         return -EAGAIN;
     }
     if (index == s.refuseAt) return -EINVAL;
+    if (s.receiverFree >= 0) {
+        const int cells = seqCells(bytes.size(), sysex);
+        if (cells > s.receiverFree) {
+            ++s.overflows;
+            return -EAGAIN;
+        }
+        s.receiverFree -= cells;
+    }
     s.sent.push_back(Sent{Bytes(bytes.begin(), bytes.end()), sysex, s.nowNs});
     return 0;
 }
@@ -137,6 +145,15 @@ void FakeAlsaSeq::sleepNs(std::int64_t ns)
 {
     const std::lock_guard<std::mutex> lock(state_->mutex);
     state_->nowNs += ns;
+    if (state_->receiverFree >= 0)
+        state_->receiverFree = static_cast<int>(std::min<std::int64_t>(
+            kSeqPoolCells, state_->receiverFree + ns * state_->readsPerMs / 1'000'000));
+}
+
+int FakeAlsaSeq::destinationRoom(int)
+{
+    const std::lock_guard<std::mutex> lock(state_->mutex);
+    return state_->receiverFree;
 }
 
 }  // namespace tolvex::testing

@@ -39,6 +39,13 @@ public:
         int holdAt = -1;    // the writer waits before the event with this index until `hold` is cleared
         bool hold = false;
         std::int64_t nowNs = 0;
+        // A program receiving from our ports: the free cells of its input pool
+        // (-1: no program receives), of which it reads `readsPerMs` a
+        // millisecond of the virtual clock. An event that finds no room is
+        // refused and counted, as the sequencer would throw away its queue.
+        int receiverFree = -1;
+        int readsPerMs = 0;
+        int overflows = 0;
         std::deque<std::pair<int, SeqEvent>> input;  // result code and event
         std::deque<Bytes> inputBytes;                // what each queued Data event points into
         bool woken = false;
@@ -65,6 +72,7 @@ public:
     int output(int port, ByteView bytes, bool sysex) override;
     int drain() override { return 0; }
     void waitOutput(int) override {}
+    int destinationRoom(int) override;
     bool waitInput(int timeoutMs) override;
     int input(SeqEvent& event) override;
     void wake() override;

@@ -95,9 +95,10 @@ void MIDIInput1Overflow(Session& s)
     if (losses.mixed > 0) s.log.LogString(format("Mixed SysEx from several senders: %u message(s)", losses.mixed));
     if (losses.messages > 0)
         s.log.LogString(format("MIDI data lost: %u SysEx message(s) with missing data discarded", losses.messages));
-    s.midi.midiDataLost += losses.events + losses.messages + losses.mixed + losses.periods;
+    s.midi.midiDataLost += losses.events + losses.messages + losses.mixed + losses.periods + losses.overruns;
     s.midi.lostEventsUnlogged += losses.events;
     s.midi.missedPeriodsUnlogged += losses.periods;
+    s.midi.overrunsUnlogged += losses.overruns;
     LogMidiDataLost(s, false);
     const std::uint32_t dropped = s.midi.devices->takeOverflowDrops();
     if (dropped == 0) return;
@@ -122,7 +123,7 @@ void InputStopped(Session& s)
 
 void LogMidiDataLost(Session& s, bool now)
 {
-    if (s.midi.lostEventsUnlogged == 0 && s.midi.missedPeriodsUnlogged == 0) return;
+    if (s.midi.lostEventsUnlogged == 0 && s.midi.missedPeriodsUnlogged == 0 && s.midi.overrunsUnlogged == 0) return;
     if (!now && s.shell.nowMs() - s.midi.lostEventsLoggedAt < 1000) return;
     if (s.midi.lostEventsUnlogged > 0)
         s.log.LogString(format("MIDI data lost: %llu events dropped by the audio server",
@@ -130,8 +131,12 @@ void LogMidiDataLost(Session& s, bool now)
     if (s.midi.missedPeriodsUnlogged > 0)
         s.log.LogString(format("MIDI data lost: the audio server skipped %llu period(s) while MIDI was arriving",
                                static_cast<unsigned long long>(s.midi.missedPeriodsUnlogged)));
+    if (s.midi.overrunsUnlogged > 0)
+        s.log.LogString(format("MIDI data lost: the sequencer dropped incoming events %llu time(s)",
+                               static_cast<unsigned long long>(s.midi.overrunsUnlogged)));
     s.midi.lostEventsUnlogged = 0;
     s.midi.missedPeriodsUnlogged = 0;
+    s.midi.overrunsUnlogged = 0;
     s.midi.lostEventsLoggedAt = s.shell.nowMs();
 }
 

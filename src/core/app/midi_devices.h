@@ -22,6 +22,7 @@ struct MidiLosses {
     std::uint32_t mixed = 0;      // SysEx messages cut by another sender's message
     bool severalSenders = false;  // several senders now feed the input (told once)
     std::uint32_t periods = 0;    // periods the service skipped while MIDI was arriving
+    std::uint32_t overruns = 0;   // times the service threw away all it had queued for the input
 };
 
 class MidiDevices {

@@ -140,6 +140,7 @@ struct MidiState {
     std::uint64_t midiDataLost = 0;
     std::uint64_t lostEventsUnlogged = 0;
     std::uint64_t missedPeriodsUnlogged = 0;
+    std::uint64_t overrunsUnlogged = 0;
     std::int64_t lostEventsLoggedAt = -1000000;
     std::string lostBoxText;  // the last "MIDI device lost" box, and when it was shown
     std::int64_t lostBoxAt = 0;

@@ -34,7 +34,8 @@ std::unique_ptr<App> createApp(AppOptions options)
         // The MIDI service is chosen before the devices are counted, so this one
         // key is read ahead of the rest of the settings.
         const IniFile ini(settingsFolder(options.progpath) + kSettingsFileName);
-        setAlsaProgramPace(ini.ReadInteger("Settings", "AlsaProgramPace", static_cast<int>(kAlsaProgramBytesPerSecond)));
+        setAlsaProgramPace(
+            ini.ReadInteger("Settings", "AlsaProgramPace", static_cast<int>(kAlsaProgramBytesPerSecond)));
         app->devices = options.makeDevices(app->shell, ini.ReadString("Settings", "MidiApi", ""));
     }
     s.midi.devices = app->devices.get();

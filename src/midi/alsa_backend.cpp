@@ -535,8 +535,8 @@ private:
     {
         if (seq.nowNs() - since < std::chrono::nanoseconds(kStall).count()) return true;
         char reason[sizeof client_->out.reason];
-        std::snprintf(reason, sizeof reason, "The receiver at %s is not reading: %zu of %zu bytes sent",
-                      name_.c_str(), at, length);
+        std::snprintf(reason, sizeof reason, "The receiver at %s is not reading: %zu of %zu bytes sent", name_.c_str(),
+                      at, length);
         AlsaClient::lose(client_->out, reason);
         return false;
     }

@@ -146,8 +146,8 @@ void FakeAlsaSeq::sleepNs(std::int64_t ns)
     const std::lock_guard<std::mutex> lock(state_->mutex);
     state_->nowNs += ns;
     if (state_->receiverFree >= 0)
-        state_->receiverFree = static_cast<int>(std::min<std::int64_t>(
-            kSeqPoolCells, state_->receiverFree + ns * state_->readsPerMs / 1'000'000));
+        state_->receiverFree = static_cast<int>(
+            std::min<std::int64_t>(kSeqPoolCells, state_->receiverFree + ns * state_->readsPerMs / 1'000'000));
 }
 
 int FakeAlsaSeq::destinationRoom(int)

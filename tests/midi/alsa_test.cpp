@@ -282,5 +282,28 @@ TEST(AlsaSequencer, SendReceiveBurstAndVanishOverTheRealSequencer)
     EXPECT_EQ(lost, std::vector<std::string>{"The connection to tolvex-test-b:Tolvex In was lost"});
 }
 
+// A port another program has just created can be chosen at once, before our
+// reader thread has heard it announced (a script, or a window opened right
+// after a synth's program starts).
+TEST(AlsaSequencer, APortIsChoosableTheMomentItExists)
+{
+    if (!std::filesystem::exists("/dev/snd/seq")) GTEST_SKIP() << "no ALSA sequencer here (/dev/snd/seq)";
+    MidiSystem a = openMidiSystem("alsa", "tolvex-test-sender");
+    ASSERT_EQ(a.api, MidiApi::Alsa);
+    testing::ScriptedShell shell;
+    TMidiOutput out(shell, std::move(a.backends.out));
+    for (int i = 0; i < 10; ++i) {
+        const std::string client = "tolvex-test-new-" + std::to_string(i);
+        MidiSystem b = openMidiSystem("alsa", client);
+        ASSERT_EQ(b.api, MidiApi::Alsa);
+        TMidiInput in(shell, std::move(b.backends.in));
+        in.SetProductName(kVirtualInName);
+        ASSERT_TRUE(in.Open()) << in.OpenError();
+        ASSERT_NO_THROW(out.SetProductName(client + ":Tolvex In")) << i;
+        ASSERT_TRUE(out.Open()) << out.OpenError();
+        out.Close();
+    }
+}
+
 }  // namespace
 }  // namespace tolvex

@@ -114,7 +114,7 @@ for run in 1 2 3; do
   sleep 1
   aplaymidi -p 'Midi Through:0' "$data/burst.mid" &
   w=$!
-  sleep 0.2
+  sleep 0.5
   kill -STOP $r
   sleep 2
   kill -CONT $r

@@ -131,7 +131,8 @@ TEST(Incoming, LossesBetweenMessagesAreCountedAndSaidOnceASecond)
         };
         EXPECT_EQ(said(), 1) << c.prefix;
         EXPECT_EQ(rig.s.log.lines().back(), c.twice);
-        rig.shell.advance(1000);
+        rig.shell.advance(1000);  // the third is said when the second is over
+        EXPECT_EQ(said(), 2) << c.prefix;
         (rig.bus.*c.lose)(rig.port);
         rig.shell.runPosted();
         EXPECT_EQ(said(), 2) << c.prefix;

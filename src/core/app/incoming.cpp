@@ -124,7 +124,16 @@ void InputStopped(Session& s)
 void LogMidiDataLost(Session& s, bool now)
 {
     if (s.midi.lostEventsUnlogged == 0 && s.midi.missedPeriodsUnlogged == 0 && s.midi.overrunsUnlogged == 0) return;
-    if (!now && s.shell.nowMs() - s.midi.lostEventsLoggedAt < 1000) return;
+    const std::int64_t since = s.shell.nowMs() - s.midi.lostEventsLoggedAt;
+    if (!now && since < 1000) {
+        // Said when the second is over, even if nothing else arrives by then.
+        s.shell.startTimer(kDataLostTimer, static_cast<int>(1000 - since), [&s] {
+            s.shell.stopTimer(kDataLostTimer);
+            LogMidiDataLost(s, true);
+        });
+        return;
+    }
+    s.shell.stopTimer(kDataLostTimer);
     if (s.midi.lostEventsUnlogged > 0)
         s.log.LogString(format("MIDI data lost: %llu events dropped by the audio server",
                                static_cast<unsigned long long>(s.midi.lostEventsUnlogged)));

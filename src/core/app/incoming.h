@@ -61,5 +61,6 @@ bool StoreReceivedMessage(Session& s, const Bytes& sxdata);
 
 inline constexpr char kBusyTimer[] = "Timer1";
 inline constexpr char kTimeoutTimer[] = "Timeout";
+inline constexpr char kDataLostTimer[] = "DataLost";
 
 }  // namespace tolvex

@@ -31,13 +31,16 @@ TEST(SyxFile, SplitsFilesIntoMessagesKeepingEveryMessage)
         const char* messages;  // separated by '|'
         S status;
         int withoutEnd;
+        int realTime = 0;
     } cases[] = {
         {99, "F0 43 10 01 F7", "F0 43 10 01 F7", S::Ok, 0},
         {100, "F0 F7", "", S::TooManyLeadingBytes, 0},
         {0, "", "", S::NoMessages, 0},
         {0, "F0 01 F7 00 00 F0 02 F7", "F0 01 F7 | F0 02 F7", S::Ok, 0},  // bytes between messages are dropped
         {0, "F0 01 02 F0 03 F7 F0 04 F7", "F0 01 02 | F0 03 F7 | F0 04 F7", S::Ok, 1},  // unterminated
-        {0, "F0 01 F8 05 F0 02 F7", "F0 01 F8 | F0 02 F7", S::Ok, 1},  // another status byte ends and is kept
+        {0, "F0 01 90 05 F0 02 F7", "F0 01 90 | F0 02 F7", S::Ok, 1},  // another status byte ends and is kept
+        // Real-time bytes a recording caught inside a dump are left out of it.
+        {0, "F0 01 F8 02 FE 03 F7 F8 F0 04 FF F7", "F0 01 02 03 F7 | F0 04 F7", S::Ok, 0, 3},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::Message() << c.junk << " bytes, then " << c.file);
@@ -59,6 +62,7 @@ TEST(SyxFile, SplitsFilesIntoMessagesKeepingEveryMessage)
             EXPECT_EQ(p.status, c.status);
             EXPECT_EQ(p.messages, testing::messagesOf(c.messages));
             EXPECT_EQ(p.withoutEndByte, c.withoutEnd);
+            EXPECT_EQ(p.realTimeBytes, c.realTime);
         }
     }
 }

@@ -123,6 +123,8 @@ bool OpenSysexFile(Session& s, const std::string& path)
     if (!ok) return false;
     if (parsed.withoutEndByte > 0)
         s.log.LogString(format("Warning: %d message(s) without end byte (F7)", parsed.withoutEndByte));
+    if (parsed.realTimeBytes > 0)
+        s.log.LogString(format("%d real-time byte(s) (F8-FF) inside messages left out", parsed.realTimeBytes));
     s.paths.lastpath = folderOf(path);
     NoteLastFile(s, path);
     return true;

@@ -67,6 +67,14 @@ void SyxSplitter::feed(ByteView chunk)
             if (word & 0x8080808080808080u) break;
         }
         while (j < n && !(chunk[j] & 0x80)) ++j;
+        if (j < n && chunk[j] >= 0xF8) {
+            // A real-time byte inside the message: keep what came before it, skip it.
+            current_.insert(current_.end(), at(i), at(j));
+            ++out_.realTimeBytes;
+            inMessage_ = true;
+            i = j + 1;
+            continue;
+        }
         const bool ends = j < n && chunk[j] != 0xF0;  // an F0 starts the next message instead
         // A message within one piece gets exactly its size. One that fills
         // most of a piece and goes on into the next gets room for the rest of

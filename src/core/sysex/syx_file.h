@@ -16,12 +16,16 @@ struct SyxParse {
     Status status = Status::Ok;
     std::vector<Bytes> messages;
     int withoutEndByte = 0;  // messages that did not end in F7
+    int realTimeBytes = 0;   // real-time bytes (F8-FF) found inside messages and left out
 };
 
 // Splits a file image into messages. Up to 99 bytes before the first F0 are
 // tolerated; bytes between messages are dropped. A message ends at the first
 // byte with the high bit set (included), except that an F0 always starts a new
-// message: the unterminated one ends before it, so no message is ever lost.
+// message: the unterminated one ends before it, so no message is ever lost;
+// and a real-time byte (F8-FF: a clock, Active Sensing), which a recording
+// may hold inside a dump as a cable carries it, is left out and the message
+// goes on.
 // Feed it the file in pieces of any size; finish() gives the result.
 //
 // With a sink, each message goes to the sink as soon as it is complete and

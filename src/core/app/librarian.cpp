@@ -156,6 +156,7 @@ void SaveAs1Click(Session& s)
     }
     if (isStandardStream(*path)) return;
     s.log.LogString("Wrote " + *path);
+    if (openDescriptorOf(*path)) return;  // /dev/stdout is no folder to open files from
     s.paths.lastpath = folderOf(*path);
     NoteLastFile(s, *path);
 }

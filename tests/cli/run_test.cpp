@@ -209,6 +209,8 @@ TEST(Runner, RequestsAndTheirRefusals)
         std::string said;                // the message sent, in hex, or the box refusing it
     } cases[] = {
         {"Send Sysex", {"SXreqString=43 10\t1 20"}, "F0 43 10 01 20 F7"},
+        {"Program Change", {"ProgChange=130", "Channel=17"}, "Error: Prog must be 0-127"},
+        {"Program Change", {"ProgChange=127", "Channel=16"}, "Error: Chan must be 0-15"},
         // Kronos
         {"KroReq1Prog", {"KroBank=71", "KroProg=5"}, "F0 42 30 68 72 00 47 00 05 F7"},
         {"KroReq1Combi", {"Channel=15", "KroBank=64", "KroProg=127"}, "F0 42 3F 68 72 01 40 00 7F F7"},

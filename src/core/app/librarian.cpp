@@ -307,9 +307,11 @@ void ProgChange(Session& s, int prgnum, int chan)
 void SendProgChangeClick(Session& s)
 {
     if (!requireOutput(s)) return;
-    const auto program = checkedNumber(s, ctl::ProgChange, 0, 255, "You must specify a valid number for the program.");
-    if (!program) return;
-    const auto channel = checkedChannel(s, 255, kChannelText);
+    // A value out of range is refused, not folded into one the user did not ask for.
+    const auto program = s.controls.number(ctl::ProgChange);
+    if (!program) return refuse(s, "You must specify a valid number for the program.");
+    if (*program < 0 || *program > 127) return refuse(s, "Prog must be 0-127");
+    const auto channel = checkedChannel(s, 15, "Chan must be 0-15");
     if (!channel) return;
     s.log.LogString(format("Sending program change %d on channel %d", *program, *channel));
     ProgChange(s, *program, *channel);

@@ -16,6 +16,7 @@
 #include "cli/entry_line.h"
 #include "cli/library_cli.h"
 #include "cli/runner.h"
+#include "cli/sysex_activity.h"
 #include "core/app/incoming.h"
 #include "core/app/librarian.h"
 #include "core/app/session.h"
@@ -379,6 +380,8 @@ int cmdReceive(const Options& o, std::ostream& out, std::ostream& err, const Dev
     std::unique_ptr<MidiDevices>& devices = found.devices;
     // With --count N only the first N messages count: one pass may store more.
     const std::size_t wanted = o.count < 0 ? SIZE_MAX : static_cast<std::size_t>(o.count);
+    // --timeout counts a silence of SysEx: notes, clock or Active Sensing going
+    // on meanwhile do not hold the receive open.
     std::int64_t lastActivity = shell.nowMs();
     ProgressLine progress(err, o.progress && !o.quiet, shell);
     s.messages.setListener([&](MessageList::Change change, std::size_t first, std::size_t count) {
@@ -399,10 +402,7 @@ int cmdReceive(const Options& o, std::ostream& out, std::ostream& err, const Dev
     s.midi.devices = devices.get();
     s.midi.MIDI_In_Present = true;
     bool lost = false;
-    devices->onInput = [&] {
-        lastActivity = shell.nowMs();
-        MIDIInput1MidiInput(s);
-    };
+    devices->onInput = [&] { MIDIInput1MidiInput(s); };
     devices->onOverflow = [&] { MIDIInput1Overflow(s); };
     devices->onLost = [&](const std::string& reason) {
         lost = true;
@@ -414,12 +414,20 @@ int cmdReceive(const Options& o, std::ostream& out, std::ostream& err, const Dev
         shell.messageBox("MIDI", e.what(), MsgIcon::Error, MsgButtons::Ok);
         return 1;
     }
-    // Bytes arriving count as activity, so a long dump at cable speed is not cut off.
+    // SysEx bytes arriving count as activity, so a long dump at cable speed is
+    // not cut off. Devices that cannot tell SysEx from other bytes count every byte.
     auto* ports = dynamic_cast<PortDevices*>(devices.get());
-    std::uint64_t bytesSeen = 0;
+    const auto* counting = dynamic_cast<const SysexCountingDevices*>(devices.get());
+    const auto activity = [&]() -> std::uint64_t {
+        if (counting != nullptr) return counting->sysexBytes();
+        return ports != nullptr ? ports->input().BytesReceived() : s.messages.count();
+    };
+    std::uint64_t bytesSeen = activity();
+    std::size_t messagesSeen = 0;
     while (!lost && stopSignal.load() == 0 && s.messages.count() < wanted) {
-        if (ports != nullptr && ports->input().BytesReceived() != bytesSeen) {
-            bytesSeen = ports->input().BytesReceived();
+        if (activity() != bytesSeen || s.messages.count() != messagesSeen) {
+            bytesSeen = activity();
+            messagesSeen = s.messages.count();
             lastActivity = shell.nowMs();
         }
         if (shell.nowMs() - lastActivity >= static_cast<std::int64_t>(o.timeout) * 1000) break;
@@ -566,9 +574,10 @@ std::string programFolder()
 DeviceFactory systemDeviceFactory()
 {
     return [](Shell& shell, const std::string& clientName) -> std::unique_ptr<MidiDevices> {
-        auto devices = makeSystemMidiDevices(shell, {}, clientName);
-        if (devices->systemName() == midiApiName(MidiApi::None)) return nullptr;  // no MIDI system
-        return devices;
+        MidiSystem system = openMidiSystemFromEnvironment({}, clientName);
+        if (system.api == MidiApi::None) return nullptr;  // no MIDI system
+        return std::make_unique<SysexCountingDevices>(
+            shell, std::move(system.backends.in), std::move(system.backends.out), std::string(midiApiName(system.api)));
     };
 }
 

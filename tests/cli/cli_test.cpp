@@ -12,6 +12,7 @@
 
 #include "cli/entry_line.h"
 #include "cli/library_cli.h"
+#include "cli/sysex_activity.h"
 #include "support/run_tool.h"
 
 namespace tolvex {
@@ -187,6 +188,47 @@ TEST(Cli, SendAndReceiveOverTheLoopback)
         }
         EXPECT_EQ(heard, c.heard) << c.name;
         EXPECT_EQ(dir.read("saved.syx"), std::string(c.saved.begin(), c.saved.end())) << c.name;
+    }
+}
+
+// --timeout is a silence of SysEx: Active Sensing and notes do not keep a
+// receive open, SysEx bytes of a slow dump do.
+TEST(Cli, ReceiveTimesOutOnSysexSilenceWhateverElseArrives)
+{
+    MidiLoopback bus({"Synth"});
+    const DeviceFactory counting = [&bus](Shell& shell, const std::string&) -> std::unique_ptr<MidiDevices> {
+        return std::make_unique<SysexCountingDevices>(shell, bus.makeInput(), bus.makeOutput());
+    };
+    const Bytes sensing{0xFE}, note{0x90, 0x3C, 0x40};
+    const struct {
+        const char* name;
+        std::vector<Bytes> pieces;  // one every 300 ms, while the receive listens
+        int status;                 // 0: the dump was received
+    } cases[] = {
+        {"Active Sensing", std::vector<Bytes>(20, sensing), 1},
+        {"notes", std::vector<Bytes>(20, note), 1},
+        {"a slow dump among them",
+         {Bytes{0xF0, 0x7D}, sensing, Bytes{0x01}, sensing, Bytes{0x02}, sensing, Bytes{0xF7}},
+         0},
+    };
+    for (const auto& c : cases) {
+        std::thread player([&] {
+            while (!bus.inputOpen("Synth")) std::this_thread::yield();
+            for (const Bytes& piece : c.pieces) {
+                if (!bus.inputOpen("Synth")) break;
+                bus.inject("Synth", piece);
+                std::this_thread::sleep_for(std::chrono::milliseconds(c.status == 0 ? 300 : 150));
+            }
+        });
+        const auto start = std::chrono::steady_clock::now();
+        const CliRun r = runCliTool({"receive", "--in", "Synth", "--count", "1", "--timeout", "1"}, counting);
+        const auto took = std::chrono::steady_clock::now() - start;
+        player.join();
+        EXPECT_EQ(r.status, c.status) << c.name << ": " << r.err;
+        EXPECT_EQ(r.out.empty(), c.status != 0) << c.name << ": " << r.out;
+        if (c.status != 0) {
+            EXPECT_LT(took, std::chrono::milliseconds(2500)) << c.name;
+        }
     }
 }
 

@@ -103,8 +103,6 @@ struct Options {
     bool progress = false;  // standard error is a terminal: progress lines, rewritten in place
 };
 
-constexpr char kNoMidiSystem[] = "No MIDI system found (ALSA sequencer or JACK server)";
-
 // A line on standard error that is rewritten in place, at most ten times a second.
 class ProgressLine {
 public:
@@ -206,7 +204,7 @@ int cmdNames(const Options& o, std::ostream& out, std::ostream& err)
 int cmdPorts(std::ostream& out, std::ostream& err, const DeviceFactory& makeDevices)
 {
     ConsoleShell shell(err);
-    auto devices = makeDevices(shell, "Tolvex CLI");
+    auto devices = makeDevices ? makeDevices(shell, "Tolvex CLI") : nullptr;
     if (!devices) {
         err << kNoMidiSystem << '\n';
         return 1;
@@ -476,7 +474,7 @@ CliPort findCliPort(const DeviceFactory& makeDevices, Shell& shell, const std::s
                     const std::string& wanted, const std::string& command, std::ostream& err)
 {
     CliPort found;
-    found.devices = makeDevices(shell, clientName);
+    found.devices = makeDevices ? makeDevices(shell, clientName) : nullptr;
     if (!found.devices) {
         err << kNoMidiSystem << '\n';
         return found;

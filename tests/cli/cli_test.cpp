@@ -247,7 +247,7 @@ TEST(Cli, ExitStatusesAndOutputAreTheSameForEveryCommand)
     const std::string empty = dir.write("empty.syx", std::string());
     const std::string triton = kFixtures + "/korg/triton-one-program.syx";
     const std::string refused = "File Contains > 100 bytes of non-sysex - not loaded\n";
-    const std::string noSystem = "No MIDI system found (ALSA sequencer or JACK server)\n";
+    const std::string noSystem = "No MIDI system found (neither ALSA nor JACK)\n";
     const struct {
         const char* name;
         std::vector<std::string> args;

@@ -148,7 +148,9 @@ TEST(Runner, SavesWhatItLoadedAndWhatTheCommandAdded)
     std::cout.rdbuf(original);
     EXPECT_EQ(dash.status, 0) << dash.err;
     EXPECT_EQ(captured.str(), testing::readFile(kBank) + testing::readFile(kBank));
-    EXPECT_EQ(dash.out.find("Wrote"), std::string::npos) << dash.out;
+    // Standard output is the data alone: the log goes to standard error.
+    EXPECT_EQ(dash.out, "");
+    EXPECT_EQ(dash.err.rfind("Loading: 1 message(s)\nWriting: Yamaha Bulk Dump: Packed 32 Voice\n", 0), 0u) << dash.err;
 }
 
 // A run leaves no empty diagnostic files behind when it has nothing to write
@@ -251,7 +253,39 @@ TEST(Runner, RequestsAndTheirRefusals)
     const RunResult none = run({"CurCombReq", "--set", "Channel=0", "--set", "KroBank=0", "--set", "KroProg=0"});
     EXPECT_EQ(none.status, 1);
     EXPECT_EQ(none.out + none.err, "Warning: MIDI Interface Not Installed\n");
-    EXPECT_EQ(run({"Send Sysex", "--out", "Nowhere"}, "", loopback).status, 2);
+}
+
+// A port that is not there ends the run with its reason before any step, and
+// nothing is sent: no MIDI system at all, or no port of that name.
+TEST(Runner, MissingMidiSystemOrPortEndsTheRun)
+{
+    MidiLoopback bus({"Synth"});
+    std::vector<Bytes> heard;
+    bus.attach("Synth", [&](ByteView m) { heard.emplace_back(m.begin(), m.end()); });
+    const DeviceFactory loopback = testing::loopbackDevices(bus);
+    const DeviceFactory noSystem = [](Shell&, const std::string&) -> std::unique_ptr<MidiDevices> { return nullptr; };
+    const std::string none = "No MIDI system found (neither ALSA nor JACK)\n";
+    const struct {
+        std::vector<std::string> args;
+        const DeviceFactory* devices;
+        std::string err;
+    } cases[] = {
+        {{"KroReq1Combi", "--set", "KroBank=64", "--set", "KroProg=3", "--in", "Kronos", "--out", "Kronos"},
+         &noSystem,
+         none},
+        {{"View Selected", kBank, "--out", "Foo"}, &noSystem, none},
+        {{"CurSetlistReq", "--in", "Synth"}, &noSystem, none},
+        {{"View Selected", kBank, "--out", "Foo"}, &loopback, "No MIDI port named Foo\n"},
+        {{"KroReq1Prog", "--out", "synth", "--in", "Kronos"}, &loopback, "No MIDI port named Kronos\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.args));
+        const RunResult r = run(c.args, "", *c.devices);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, c.err);
+        EXPECT_EQ(r.out, "");
+    }
+    EXPECT_TRUE(heard.empty());
 }
 
 // `run COMMAND --help` comes from the command table: every command the program

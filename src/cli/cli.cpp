@@ -60,12 +60,14 @@ constexpr char kNamesHelp[] =
     "Usage: tolvex-cli names [--filter7f] FILE...\n"
     "Prints one line per message: path, number from 1, length in bytes, name and\n"
     "supplementary text, separated by tabs; a byte below 20 hex, 7F or a backslash\n"
-    "in a field is written \\xHH. FILE - reads standard input. Kronos messages are named with the\n"
-    "table files the window reads; what the naming notices (a Kronos parameter\n"
-    "not in the tables) goes to standard error. --filter7f leaves out Kronos\n"
-    "function 7F messages, as \"Filter Function 7F msgs\" does in the window.\n"
-    "Exits 0 when every file was named, 1 when a file was refused, 2 for a\n"
-    "usage error.\n";
+    "in a field is written \\xHH. FILE - reads standard input. A message without\n"
+    "its end byte F7 (cut short) says so in its last field. Kronos messages are\n"
+    "named with the table files the window reads; what the naming notices (a\n"
+    "Kronos parameter not in the tables) goes to standard error. --filter7f\n"
+    "leaves out Kronos function 7F messages, as \"Filter Function 7F msgs\" does\n"
+    "in the window.\n"
+    "Exits 0 when every file was named whole, 1 when a file was refused or a\n"
+    "message cut short, 2 for a usage error.\n";
 constexpr char kPortsHelp[] =
     "Usage: tolvex-cli ports\n"
     "Prints the MIDI input ports (\"in:\") and output ports (\"out:\"), one per line.\n"
@@ -151,16 +153,7 @@ void startTables(Session& s, ConsoleShell& shell)
     });
 }
 
-// Mirrors the session's log to a stream as lines are added or rewritten.
-void mirrorLog(Session& s, std::ostream& out)
-{
-    s.log.onChange = [&s, &out, shown = std::uint64_t{0}]() mutable {
-        if (s.log.appended == shown || s.log.lines().empty()) return;  // a rewrite, not a new line
-        shown = s.log.appended;
-        out << s.log.lines().back() << '\n';
-        out.flush();
-    };
-}
+constexpr char kNoEndByte[] = "(incomplete: no end byte F7)";
 
 int cmdNames(const Options& o, std::ostream& out, std::ostream& err)
 {
@@ -168,14 +161,15 @@ int cmdNames(const Options& o, std::ostream& out, std::ostream& err)
         err << kNamesHelp;
         return 2;
     }
-    ConsoleShell shell(err);
+    // A refused file's box names it ("PATH: reason"): said once, without the
+    // box's title, and not again from the log.
+    ConsoleShell shell(err, false);
     Session s(shell);
     startTables(s, shell);
     NamingOptions opts = namingOf(s);
     opts.Filter7F = o.filter7F;
     opts.log = [&err](const std::string& line) { err << line << '\n'; };
-    mirrorLog(s, err);  // a refused file is named there
-    bool refused = false;
+    bool failed = false;
     // Lines are gathered and written in large pieces; each message is named as
     // soon as it is read, so no file is ever held whole.
     std::string lines;
@@ -191,14 +185,19 @@ int cmdNames(const Options& o, std::ostream& out, std::ostream& err)
             const std::string name = SxParseName(m, sup, ignore, opts);
             const std::size_t i = index++;
             if (ignore) return;
+            // Cut short by the next message or by the end of the file.
+            if (m.empty() || m.back() != 0xF7) {
+                sup += std::string(sup.empty() ? "" : " ") + kNoEndByte;
+                failed = true;
+            }
             lines += entryLine(path, i + 1, m.size(), name, sup);
             lines += '\n';
             if (lines.size() >= 64 * 1024) flush();
         });
         flush();
-        if (!ok) refused = true;
+        if (!ok) failed = true;
     }
-    return refused || shell.failed() ? 1 : 0;
+    return failed || shell.failed() ? 1 : 0;
 }
 
 int cmdPorts(std::ostream& out, std::ostream& err, const DeviceFactory& makeDevices)

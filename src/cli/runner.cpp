@@ -354,7 +354,13 @@ private:
         if (st.verb == "open") {
             if (st.args.empty()) throw UsageError("open needs a file");
             const std::size_t before = s_.messages.count();
-            for (const std::string& path : st.args) OpenSysexFile(s_, path);
+            // A file that gives no message fails the step, as it fails names:
+            // a script must not go on as if it had been loaded.
+            for (const std::string& path : st.args)
+                if (!OpenSysexFile(s_, path)) {
+                    shell_.warned = true;
+                    shell_.lastWarning = path + " was not loaded";
+                }
             std::vector<bool> loaded(s_.messages.count());
             for (std::size_t i = before; i < loaded.size(); ++i) loaded[i] = true;
             s_.messages.setSelection(loaded);

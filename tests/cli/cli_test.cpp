@@ -245,6 +245,9 @@ TEST(Cli, ExitStatusesAndOutputAreTheSameForEveryCommand)
     const std::string two = dir.write("two.syx", Bytes{0xF0, 0x7D, 0x01, 0xF7, 0xF0, 0x7D, 0x02, 0xF7});
     const std::string text = dir.write("text.syx", std::string(120, 'x'));
     const std::string empty = dir.write("empty.syx", std::string());
+    // Cut by the next message's F0, whole, and unterminated at the end of the file.
+    const std::string cut = dir.write("cut.syx", Bytes{0xF0, 0x7D, 0x01, 0xF0, 0x7D, 0x02, 0xF7, 0xF0, 0x7D, 0x03});
+    const std::string name = "Non-Commercial";
     const std::string triton = kFixtures + "/korg/triton-one-program.syx";
     const std::string refused = "File Contains > 100 bytes of non-sysex - not loaded\n";
     const std::string noSystem = "No MIDI system found (neither ALSA nor JACK)\n";
@@ -263,12 +266,15 @@ TEST(Cli, ExitStatusesAndOutputAreTheSameForEveryCommand)
          {"names", text, triton},
          1,
          triton + "\t1\t627\tKorg Triton: One Program Dump\t\n",
-         text + ": " + refused + "Error: " + refused},
-        {"names of an empty file",
-         {"names", empty},
+         text + ": " + refused},
+        {"names of an empty file", {"names", empty}, 1, "", empty + ": No Sysex Messages In File\n"},
+        {"names of a missing file", {"names", dir.file("gone.syx")}, 1, "", "*gone.syx: No such file\n"},
+        {"names of cut messages",
+         {"names", cut},
          1,
-         "",
-         empty + ": No Sysex Messages In File\nMIDI: No Sysex Messages In File\n"},
+         cut + "\t1\t3\t" + name + "\t(incomplete: no end byte F7)\n" + cut + "\t2\t4\t" + name + "\t\n" + cut +
+             "\t3\t3\t" + name + "\t(incomplete: no end byte F7)\n",
+         ""},
         {"ports without a MIDI system", {"ports"}, 1, "", noSystem, &noMidiSystem},
         {"ports", {"ports"}, 0, "in:Synth A\nin:Synth B\nout:Synth A\nout:Synth B\n", ""},
         {"send to its own port", {"send", "--out", "tolvex OUT", two}, 2, "", "*own virtual port"},

@@ -130,6 +130,33 @@ TEST(Runner, SavingNothingOrAfterAFailureLeavesTheFileAsItWas)
     }
 }
 
+// A file that gives no message fails the run, as it fails names; a script
+// stops there.
+TEST(Runner, FilesWithoutSysexFailTheRun)
+{
+    TempDir dir;
+    const std::string empty = dir.write("empty.syx", "");
+    const std::string text = dir.write("text.syx", std::string(120, 'x'));
+    const struct {
+        std::vector<std::string> args;
+        std::string script;
+        std::string err;  // a part of standard error
+    } cases[] = {
+        {{"View Selected", empty}, "", "MIDI: " + empty + ": No Sysex Messages In File\n"},
+        {{"View Selected", kBank, text},
+         "",
+         "Error: " + text + ": File Contains > 100 bytes of non-sysex - not loaded\n"},
+        {{"--script", "-"},
+         "open " + kBank + "\nopen " + empty + "\nopen " + kChanges + "\n",
+         "tolvex-cli run: line 2: " + empty + " was not loaded\n"},
+    };
+    for (const auto& c : cases) {
+        const RunResult r = run(c.args, c.script);
+        EXPECT_EQ(r.status, 1) << c.err;
+        EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
+    }
+}
+
 // Save As and the saves of the run write files, or standard output for "-".
 TEST(Runner, SavesWhatItLoadedAndWhatTheCommandAdded)
 {

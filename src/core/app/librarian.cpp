@@ -49,10 +49,11 @@ bool isHexWord(const std::string& w)
 bool readChecked(Session& s, const std::string& source, SyxSplitter::Sink sink, SyxParse& parsed)
 {
     s.shell.setBusyCursor(true);
-    // The box keeps its text; the log line beside it names the file.
+    // The box and the log line name the file: of several files opened at once
+    // the user sees which one was refused.
     const auto refuse = [&](const std::string& title, const std::string& text, MsgIcon icon, MsgButtons buttons) {
         s.log.LogString(source + ": " + text);
-        s.shell.messageBox(title, text, icon, buttons);
+        s.shell.messageBox(title, source + ": " + text, icon, buttons);
         return false;
     };
     try {

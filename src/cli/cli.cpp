@@ -23,6 +23,7 @@
 #include "core/app/sysex_out.h"
 #include "core/sysex/sx_naming.h"
 #include "core/sysex/syx_file.h"
+#include "core/text/atomic_file.h"
 #include "core/text/ini_file.h"
 #include "core/text/text_utils.h"
 #include "core/text/version_info.h"
@@ -381,11 +382,13 @@ int cmdReceive(const Options& o, std::ostream& out, std::ostream& err, const Dev
     // on meanwhile do not hold the receive open.
     std::int64_t lastActivity = shell.nowMs();
     ProgressLine progress(err, o.progress && !o.quiet, shell);
+    // With --save - the messages go to standard output: their lines to standard error.
+    std::ostream& lines = !o.save.empty() && writesToStandardOutput(o.save) ? err : out;
     s.messages.setListener([&](MessageList::Change change, std::size_t first, std::size_t count) {
         if (change != MessageList::Change::Appended || o.quiet) return;
         progress.clear();
-        for (std::size_t i = first; i < first + count && i < wanted; ++i) out << receivedLine(s, i) << '\n';
-        out.flush();
+        for (std::size_t i = first; i < first + count && i < wanted; ++i) lines << receivedLine(s, i) << '\n';
+        lines.flush();
     });
     // The log's progress line of a dump arriving in several buffers ("Partial
     // Sysex buffer 3, total bytes: 8192") gives the bytes of the dump under way.

@@ -189,6 +189,21 @@ TEST(Cli, SendAndReceiveOverTheLoopback)
         EXPECT_EQ(heard, c.heard) << c.name;
         EXPECT_EQ(dir.read("saved.syx"), std::string(c.saved.begin(), c.saved.end())) << c.name;
     }
+
+    // --save - puts the messages on standard output alone: their lines go to standard error.
+    std::ostringstream captured;
+    std::streambuf* const original = std::cout.rdbuf(captured.rdbuf());
+    std::thread player([&] {
+        while (!bus.inputOpen("Synth B")) std::this_thread::yield();
+        bus.inject("Synth B", two);
+    });
+    const CliRun r = runCliTool({"receive", "--in", "Synth B", "--count", "1", "--save", "-"}, loopback);
+    player.join();
+    std::cout.rdbuf(original);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(captured.str(), std::string(two.begin(), two.end()));
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "Non-Commercial\t\n");
 }
 
 // --timeout is a silence of SysEx: Active Sensing and notes do not keep a

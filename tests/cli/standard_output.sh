@@ -2,7 +2,8 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # tolvex-cli run as a shell user meets it: data on standard output alone,
 # /dev/stdout and /dev/fd/N written through the shell's descriptor (pipes,
-# ">>"), and no crash without a MIDI system.
+# ">>"), read-only files kept, a killed save's leftover removed, and no crash
+# without a MIDI system.
 # Usage: standard_output.sh CLI FIXTURES_DIR WORK_DIR
 set -u
 cli=$1 fixtures=$2 work=$3
@@ -33,6 +34,19 @@ printf 'kept' >fd.syx
 cmp -s fd.syx <(printf 'kept'; cat "$bank") || fail ">> on /dev/fd/3 did not append"
 "$cli" run "Save As" "$bank" --file /proc/self/fd/1 2>/dev/null | cat >proc.syx
 cmp -s proc.syx "$bank" || fail "--file /proc/self/fd/1 | cat gave $(wc -c <proc.syx) bytes"
+
+# A file nobody may write stays as it was; a killed save's leftover goes at the next save there.
+printf 'years of work' >mine.syx && chmod 444 mine.syx
+"$cli" run "View Selected" "$bank" --save-list mine.syx >/dev/null 2>ro.err
+status=$?
+[ "$status" = 1 ] || fail "a save over a read-only file exited $status"
+grep -q "mine.syx is read-only; not written" ro.err || fail "read-only: $(cat ro.err)"
+[ "$(cat mine.syx)" = "years of work" ] || fail "the read-only file was replaced"
+sleep 0 & gone=$!
+wait "$gone"
+printf 'half' >".tolvex-$gone-1"
+"$cli" run "View Selected" "$bank" --save-list new.syx >/dev/null 2>&1 || fail "save beside a leftover exited $?"
+[ -e ".tolvex-$gone-1" ] && fail "the leftover of a save whose process is gone was kept"
 
 # No MIDI system, or no such port: said, exit 1, no crash.
 "$cli" run "View Selected" "$bank" --out Foo >/dev/null 2>nomidi.err

@@ -57,7 +57,8 @@ constexpr char kRunHelp[] =
     "library ARGS (as tolvex-cli library; add --received adds what arrived on --in);\n"
     "blank lines and lines starting with # are skipped.\n"
     "The log goes to standard output, boxes to standard error as \"TITLE: text\".\n"
-    "Exits 1 when an Error or Warning box was shown, 2 for a usage error.\n"
+    "Exits 1 when an Error or Warning box was shown or a file held no SysEx (the\n"
+    "command is then not run), 2 for a usage error.\n"
     "tolvex-cli run COMMAND --help tells what one command reads, asks and writes.\n";
 
 // A mistake in what the user asked for (exit 2), never a hang.
@@ -249,6 +250,9 @@ public:
                         err_ << "tolvex-cli run: line " << st.line << ": " << shell_.lastWarning << "\n";
                         break;
                     }
+                    // The command does not run on part of the files: Save As would
+                    // replace its file with less than the user gave it.
+                    if (st.verb == "open") break;
                 }
             } catch (const UsageError& e) {
                 followLog(true);

@@ -155,6 +155,10 @@ TEST(Runner, FilesWithoutSysexFailTheRun)
         EXPECT_EQ(r.status, 1) << c.err;
         EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
     }
+    // The command does not run on what was loaded: no file is written with part of it.
+    const RunResult r = run({"Save As", kBank, empty, "--file", dir.file("all.syx")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("all.syx")));
 }
 
 // Save As and the saves of the run write files, or standard output for "-".

@@ -163,7 +163,7 @@ void removeStaleTemporaries(const std::filesystem::path& folder)
             stale = allDigits(rest) && !statError && now - written > std::chrono::minutes(10);
         } else if (allDigits(rest.substr(0, dash)) && allDigits(rest.substr(dash + 1)) && dash <= 9) {
             const long pid = std::stol(std::string(rest.substr(0, dash)));
-            stale = pid != ::getpid() && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
+            stale = pid > 0 && pid != ::getpid() && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
         }
         if (stale) ::unlink(it->path().c_str());
     }

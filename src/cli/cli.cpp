@@ -16,12 +16,14 @@
 #include "cli/entry_line.h"
 #include "cli/library_cli.h"
 #include "cli/runner.h"
+#include "cli/sysex_activity.h"
 #include "core/app/incoming.h"
 #include "core/app/librarian.h"
 #include "core/app/session.h"
 #include "core/app/sysex_out.h"
 #include "core/sysex/sx_naming.h"
 #include "core/sysex/syx_file.h"
+#include "core/text/atomic_file.h"
 #include "core/text/ini_file.h"
 #include "core/text/text_utils.h"
 #include "core/text/version_info.h"
@@ -59,12 +61,14 @@ constexpr char kNamesHelp[] =
     "Usage: tolvex-cli names [--filter7f] FILE...\n"
     "Prints one line per message: path, number from 1, length in bytes, name and\n"
     "supplementary text, separated by tabs; a byte below 20 hex, 7F or a backslash\n"
-    "in a field is written \\xHH. FILE - reads standard input. Kronos messages are named with the\n"
-    "table files the window reads; what the naming notices (a Kronos parameter\n"
-    "not in the tables) goes to standard error. --filter7f leaves out Kronos\n"
-    "function 7F messages, as \"Filter Function 7F msgs\" does in the window.\n"
-    "Exits 0 when every file was named, 1 when a file was refused, 2 for a\n"
-    "usage error.\n";
+    "in a field is written \\xHH. FILE - reads standard input. A message without\n"
+    "its end byte F7 (cut short) says so in its last field. Kronos messages are\n"
+    "named with the table files the window reads; what the naming notices (a\n"
+    "Kronos parameter not in the tables) goes to standard error. --filter7f\n"
+    "leaves out Kronos function 7F messages, as \"Filter Function 7F msgs\" does\n"
+    "in the window.\n"
+    "Exits 0 when every file was named whole, 1 when a file was refused or a\n"
+    "message cut short, 2 for a usage error.\n";
 constexpr char kPortsHelp[] =
     "Usage: tolvex-cli ports\n"
     "Prints the MIDI input ports (\"in:\") and output ports (\"out:\"), one per line.\n"
@@ -101,8 +105,6 @@ struct Options {
     bool quiet = false;
     bool progress = false;  // standard error is a terminal: progress lines, rewritten in place
 };
-
-constexpr char kNoMidiSystem[] = "No MIDI system found (ALSA sequencer or JACK server)";
 
 // A line on standard error that is rewritten in place, at most ten times a second.
 class ProgressLine {
@@ -152,16 +154,7 @@ void startTables(Session& s, ConsoleShell& shell)
     });
 }
 
-// Mirrors the session's log to a stream as lines are added or rewritten.
-void mirrorLog(Session& s, std::ostream& out)
-{
-    s.log.onChange = [&s, &out, shown = std::uint64_t{0}]() mutable {
-        if (s.log.appended == shown || s.log.lines().empty()) return;  // a rewrite, not a new line
-        shown = s.log.appended;
-        out << s.log.lines().back() << '\n';
-        out.flush();
-    };
-}
+constexpr char kNoEndByte[] = "(incomplete: no end byte F7)";
 
 int cmdNames(const Options& o, std::ostream& out, std::ostream& err)
 {
@@ -169,14 +162,15 @@ int cmdNames(const Options& o, std::ostream& out, std::ostream& err)
         err << kNamesHelp;
         return 2;
     }
-    ConsoleShell shell(err);
+    // A refused file's box names it ("PATH: reason"): said once, without the
+    // box's title, and not again from the log.
+    ConsoleShell shell(err, false);
     Session s(shell);
     startTables(s, shell);
     NamingOptions opts = namingOf(s);
     opts.Filter7F = o.filter7F;
     opts.log = [&err](const std::string& line) { err << line << '\n'; };
-    mirrorLog(s, err);  // a refused file is named there
-    bool refused = false;
+    bool failed = false;
     // Lines are gathered and written in large pieces; each message is named as
     // soon as it is read, so no file is ever held whole.
     std::string lines;
@@ -192,20 +186,25 @@ int cmdNames(const Options& o, std::ostream& out, std::ostream& err)
             const std::string name = SxParseName(m, sup, ignore, opts);
             const std::size_t i = index++;
             if (ignore) return;
+            // Cut short by the next message or by the end of the file.
+            if (m.empty() || m.back() != 0xF7) {
+                sup += std::string(sup.empty() ? "" : " ") + kNoEndByte;
+                failed = true;
+            }
             lines += entryLine(path, i + 1, m.size(), name, sup);
             lines += '\n';
             if (lines.size() >= 64 * 1024) flush();
         });
         flush();
-        if (!ok) refused = true;
+        if (!ok) failed = true;
     }
-    return refused || shell.failed() ? 1 : 0;
+    return failed || shell.failed() ? 1 : 0;
 }
 
 int cmdPorts(std::ostream& out, std::ostream& err, const DeviceFactory& makeDevices)
 {
     ConsoleShell shell(err);
-    auto devices = makeDevices(shell, "Tolvex CLI");
+    auto devices = makeDevices ? makeDevices(shell, "Tolvex CLI") : nullptr;
     if (!devices) {
         err << kNoMidiSystem << '\n';
         return 1;
@@ -379,13 +378,17 @@ int cmdReceive(const Options& o, std::ostream& out, std::ostream& err, const Dev
     std::unique_ptr<MidiDevices>& devices = found.devices;
     // With --count N only the first N messages count: one pass may store more.
     const std::size_t wanted = o.count < 0 ? SIZE_MAX : static_cast<std::size_t>(o.count);
+    // --timeout counts a silence of SysEx: notes, clock or Active Sensing going
+    // on meanwhile do not hold the receive open.
     std::int64_t lastActivity = shell.nowMs();
     ProgressLine progress(err, o.progress && !o.quiet, shell);
+    // With --save - the messages go to standard output: their lines to standard error.
+    std::ostream& lines = !o.save.empty() && writesToStandardOutput(o.save) ? err : out;
     s.messages.setListener([&](MessageList::Change change, std::size_t first, std::size_t count) {
         if (change != MessageList::Change::Appended || o.quiet) return;
         progress.clear();
-        for (std::size_t i = first; i < first + count && i < wanted; ++i) out << receivedLine(s, i) << '\n';
-        out.flush();
+        for (std::size_t i = first; i < first + count && i < wanted; ++i) lines << receivedLine(s, i) << '\n';
+        lines.flush();
     });
     // The log's progress line of a dump arriving in several buffers ("Partial
     // Sysex buffer 3, total bytes: 8192") gives the bytes of the dump under way.
@@ -399,10 +402,7 @@ int cmdReceive(const Options& o, std::ostream& out, std::ostream& err, const Dev
     s.midi.devices = devices.get();
     s.midi.MIDI_In_Present = true;
     bool lost = false;
-    devices->onInput = [&] {
-        lastActivity = shell.nowMs();
-        MIDIInput1MidiInput(s);
-    };
+    devices->onInput = [&] { MIDIInput1MidiInput(s); };
     devices->onOverflow = [&] { MIDIInput1Overflow(s); };
     devices->onLost = [&](const std::string& reason) {
         lost = true;
@@ -414,12 +414,20 @@ int cmdReceive(const Options& o, std::ostream& out, std::ostream& err, const Dev
         shell.messageBox("MIDI", e.what(), MsgIcon::Error, MsgButtons::Ok);
         return 1;
     }
-    // Bytes arriving count as activity, so a long dump at cable speed is not cut off.
+    // SysEx bytes arriving count as activity, so a long dump at cable speed is
+    // not cut off. Devices that cannot tell SysEx from other bytes count every byte.
     auto* ports = dynamic_cast<PortDevices*>(devices.get());
-    std::uint64_t bytesSeen = 0;
+    const auto* counting = dynamic_cast<const SysexCountingDevices*>(devices.get());
+    const auto activity = [&]() -> std::uint64_t {
+        if (counting != nullptr) return counting->sysexBytes();
+        return ports != nullptr ? ports->input().BytesReceived() : s.messages.count();
+    };
+    std::uint64_t bytesSeen = activity();
+    std::size_t messagesSeen = 0;
     while (!lost && stopSignal.load() == 0 && s.messages.count() < wanted) {
-        if (ports != nullptr && ports->input().BytesReceived() != bytesSeen) {
-            bytesSeen = ports->input().BytesReceived();
+        if (activity() != bytesSeen || s.messages.count() != messagesSeen) {
+            bytesSeen = activity();
+            messagesSeen = s.messages.count();
             lastActivity = shell.nowMs();
         }
         if (shell.nowMs() - lastActivity >= static_cast<std::int64_t>(o.timeout) * 1000) break;
@@ -468,7 +476,7 @@ CliPort findCliPort(const DeviceFactory& makeDevices, Shell& shell, const std::s
                     const std::string& wanted, const std::string& command, std::ostream& err)
 {
     CliPort found;
-    found.devices = makeDevices(shell, clientName);
+    found.devices = makeDevices ? makeDevices(shell, clientName) : nullptr;
     if (!found.devices) {
         err << kNoMidiSystem << '\n';
         return found;
@@ -566,9 +574,10 @@ std::string programFolder()
 DeviceFactory systemDeviceFactory()
 {
     return [](Shell& shell, const std::string& clientName) -> std::unique_ptr<MidiDevices> {
-        auto devices = makeSystemMidiDevices(shell, {}, clientName);
-        if (devices->systemName() == midiApiName(MidiApi::None)) return nullptr;  // no MIDI system
-        return devices;
+        MidiSystem system = openMidiSystemFromEnvironment({}, clientName);
+        if (system.api == MidiApi::None) return nullptr;  // no MIDI system
+        return std::make_unique<SysexCountingDevices>(
+            shell, std::move(system.backends.in), std::move(system.backends.out), std::string(midiApiName(system.api)));
     };
 }
 

@@ -30,6 +30,9 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
 // returns 128 + signalNumber. Each runCli starts with no request.
 void requestCliStop(int signalNumber) noexcept;
 
+// What every command says when there is no MIDI system to open a port on.
+inline constexpr char kNoMidiSystem[] = "No MIDI system found (neither ALSA nor JACK)";
+
 // The folder of this program ('/' at the end): its settings and tables.
 std::string programFolder();
 

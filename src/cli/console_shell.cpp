@@ -6,11 +6,12 @@
 
 namespace tolvex {
 
-ConsoleShell::ConsoleShell(std::ostream& err) : err_(err) {}
+ConsoleShell::ConsoleShell(std::ostream& err, bool titled) : err_(err), titled_(titled) {}
 
 MsgResult ConsoleShell::messageBox(const std::string& title, const std::string& text, MsgIcon icon, MsgButtons buttons)
 {
-    err_ << title << ": " << text << "\n";
+    if (titled_) err_ << title << ": ";
+    err_ << text << "\n";
     err_.flush();
     if (icon == MsgIcon::Error || title.find("Error") != std::string::npos) failed_ = true;
     // Unattended: the first button, as a user pressing Enter would.

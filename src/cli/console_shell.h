@@ -13,7 +13,9 @@ namespace tolvex {
 
 class ConsoleShell : public Shell {
 public:
-    explicit ConsoleShell(std::ostream& err);
+    // `titled`: boxes show their title before the text; a command whose
+    // boxes already name what they are about (a refused file) sets it false.
+    explicit ConsoleShell(std::ostream& err, bool titled = true);
 
     // "TITLE: text" on standard error. An error box (an error icon or a title
     // with "Error" in it) marks the command as failed.
@@ -48,6 +50,7 @@ private:
     };
 
     std::ostream& err_;
+    bool titled_;
     bool failed_ = false;
     std::string clipboard_;
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();

@@ -17,6 +17,7 @@
 #include "core/app/incoming.h"
 #include "core/app/session.h"
 #include "core/sysex/syx_file.h"
+#include "core/text/atomic_file.h"
 #include "core/text/ini_file.h"
 #include "core/text/text_utils.h"
 #include "devices/devices.h"
@@ -287,7 +288,8 @@ int runLibraryCommand(const std::vector<std::string>& args, std::ostream& out, s
         }
         std::vector<ByteView> views(messages.begin(), messages.end());
         writeSyxFile(a.out, views);
-        out << "Wrote " << messages.size() << " message(s) to " << a.out << '\n';
+        (writesToStandardOutput(a.out) ? err : out)
+            << "Wrote " << messages.size() << " message(s) to " << a.out << '\n';
         return 0;
     } catch (const UsageError& e) {
         err << "tolvex-cli library: " << e.what() << "\n";

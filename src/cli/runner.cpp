@@ -57,11 +57,17 @@ constexpr char kRunHelp[] =
     "library ARGS (as tolvex-cli library; add --received adds what arrived on --in);\n"
     "blank lines and lines starting with # are skipped.\n"
     "The log goes to standard output, boxes to standard error as \"TITLE: text\".\n"
-    "Exits 1 when an Error or Warning box was shown, 2 for a usage error.\n"
+    "Exits 1 when an Error or Warning box was shown or a file held no SysEx (the\n"
+    "command is then not run), 2 for a usage error.\n"
     "tolvex-cli run COMMAND --help tells what one command reads, asks and writes.\n";
 
 // A mistake in what the user asked for (exit 2), never a hang.
 struct UsageError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// What the run needs is not there (no MIDI system, no such port): exit 1.
+struct RunFailure : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
@@ -150,8 +156,10 @@ struct Step {
 
 class Runner {
 public:
-    Runner(std::ostream& out, std::ostream& err, const DeviceFactory& makeDevices, const CommandTable& table)
-        : out_(out), err_(err), makeDevices_(makeDevices), table_(table), shell_(err)
+    // `dataToOut`: a step writes data to standard output, so the log goes to `err`.
+    Runner(std::ostream& out, std::ostream& err, const DeviceFactory& makeDevices, const CommandTable& table,
+           bool dataToOut = false)
+        : out_(out), err_(err), log_(dataToOut ? err : out), makeDevices_(makeDevices), table_(table), shell_(err)
     {
         // The window's start: its tables, its settings and boxes as the user left them.
         const std::string progpath = programFolder();
@@ -184,12 +192,13 @@ public:
     void openPorts(const std::string& inPort, const std::string& outPort)
     {
         if (inPort.empty() && outPort.empty()) return;
-        devices_ = makeDevices_(shell_, "Tolvex CLI Run");
+        devices_ = makeDevices_ ? makeDevices_(shell_, "Tolvex CLI Run") : nullptr;
+        if (!devices_) throw RunFailure(kNoMidiSystem);
         s_.midi.devices = devices_.get();
         auto find = [](const std::vector<std::string>& names, const std::string& wanted) -> std::string {
             for (const std::string& n : names)
                 if (equalsIgnoringCase(n, wanted)) return n;
-            throw UsageError("no MIDI port named " + wanted + " (tolvex-cli ports)");
+            throw RunFailure("No MIDI port named " + wanted);
         };
         devices_->onInput = [this] {
             // What arrives is kept for a later "library add --received".
@@ -241,6 +250,9 @@ public:
                         err_ << "tolvex-cli run: line " << st.line << ": " << shell_.lastWarning << "\n";
                         break;
                     }
+                    // The command does not run on part of the files: Save As would
+                    // replace its file with less than the user gave it.
+                    if (st.verb == "open") break;
                 }
             } catch (const UsageError& e) {
                 followLog(true);
@@ -346,7 +358,13 @@ private:
         if (st.verb == "open") {
             if (st.args.empty()) throw UsageError("open needs a file");
             const std::size_t before = s_.messages.count();
-            for (const std::string& path : st.args) OpenSysexFile(s_, path);
+            // A file that gives no message fails the step, as it fails names:
+            // a script must not go on as if it had been loaded.
+            for (const std::string& path : st.args)
+                if (!OpenSysexFile(s_, path)) {
+                    shell_.warned = true;
+                    shell_.lastWarning = path + " was not loaded";
+                }
             std::vector<bool> loaded(s_.messages.count());
             for (std::size_t i = before; i < loaded.size(); ++i) loaded[i] = true;
             s_.messages.setSelection(loaded);
@@ -554,19 +572,20 @@ private:
         const std::uint64_t first = log.appended - static_cast<std::uint64_t>(log.count());
         const std::uint64_t end = all ? log.appended : (log.appended > 0 ? log.appended - 1 : 0);
         for (std::uint64_t k = std::max(shown_, first); k < end; ++k)
-            out_ << log.line(static_cast<int>(k - first)) << '\n';
+            log_ << log.line(static_cast<int>(k - first)) << '\n';
         if (end > shown_) shown_ = end;
         // A step that logs a million lines ("Freeing: ...") is not held up by a
         // flush per line; one who watches still sees the lines within a tenth of a second.
         const std::int64_t now = shell_.nowMs();
         if (all || now - flushedAt_ >= 100) {
-            out_.flush();
+            log_.flush();
             flushedAt_ = now;
         }
     }
 
     std::ostream& out_;
     std::ostream& err_;
+    std::ostream& log_;  // out_, or err_ when data goes to standard output
     const DeviceFactory& makeDevices_;
     const CommandTable& table_;
     RunnerShell shell_;
@@ -578,6 +597,18 @@ private:
     bool failed_ = false;          // a step showed an Error or Warning box: nothing is saved after it
     std::int64_t flushedAt_ = 0;
 };
+
+// Whether a step puts data on standard output ("-", /dev/stdout): a file
+// dialog's answer, a save of the list, a library export or bank.
+bool writesData(const Step& st)
+{
+    if (st.verb == "file" || st.verb == "save-list" || st.verb == "save-new")
+        return !st.args.empty() && writesToStandardOutput(st.args[0]);
+    if (st.verb == "library")
+        for (std::size_t i = 0; i + 1 < st.args.size(); ++i)
+            if (st.args[i] == "--out" && writesToStandardOutput(st.args[i + 1])) return true;
+    return false;
+}
 
 std::vector<Step> readScript(std::istream& in)
 {
@@ -762,7 +793,8 @@ int runCommands(const std::vector<std::string>& args, std::istream& in, std::ost
             steps.push_back({"do", {command}, 0});
             steps.insert(steps.end(), after.begin(), after.end());
         }
-        Runner runner(out, err, makeDevices, commands);
+        const bool dataToOut = std::any_of(steps.begin(), steps.end(), writesData);
+        Runner runner(out, err, makeDevices, commands, dataToOut);
         runner.openPorts(inPort, outPort);
         const int status = runner.run(steps);
         if (processEnds) runner.abandonList();
@@ -770,6 +802,9 @@ int runCommands(const std::vector<std::string>& args, std::istream& in, std::ost
     } catch (const UsageError& e) {
         err << "tolvex-cli run: " << e.what() << "\n";
         return 2;
+    } catch (const RunFailure& e) {
+        err << e.what() << "\n";
+        return 1;
     } catch (const TolvexError& e) {
         err << "MIDI: " << e.what() << "\n";
         return 1;

@@ -30,14 +30,32 @@ CsvBankError midi(const std::string& text)
     return CsvBankError("MIDI", text);
 }
 
+// A piece of the file as a refusal quotes it: a control byte (ESC and the
+// like), DEL or a byte of 80 hex and above is written \xHH, so nothing the
+// file holds reaches the terminal raw; a long piece (a binary file's one
+// long line) is cut after 300 characters.
+std::string shown(const std::string& text)
+{
+    constexpr std::size_t kLongest = 300;
+    std::string out;
+    for (std::size_t i = 0; i < text.size() && i < kLongest; ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c < 0x20 || c >= 0x7F)
+            out += format("\\x%02X", c);
+        else
+            out += text[i];
+    }
+    return text.size() > kLongest ? out + "..." : out;
+}
+
 // The next value of a row, first..last; `invalid` names the box of a field that is no number.
 int nextValue(std::string& rest, int first, int last, const CsvBankError& invalid)
 {
     std::string field;
     parse(rest, field, ',');
     int value = 0;
-    if (!parseDecimal(field, value)) throw CsvBankError(invalid.title, invalid.what() + field);
-    if (value < first || value > last) throw midi("Value out of range in CSV file: " + field);
+    if (!parseDecimal(field, value)) throw CsvBankError(invalid.title, invalid.what() + shown(field));
+    if (value < first || value > last) throw midi("Value out of range in CSV file: " + shown(field));
     return value;
 }
 
@@ -73,7 +91,7 @@ std::size_t quotedNameEnd(const std::string& text, std::size_t pos, std::string*
 void readPerformanceRow(const std::string& row, std::uint8_t* name, std::uint8_t* values, std::size_t count,
                         int highest)
 {
-    if (row.size() < kRowName + kNameLength) throw midi("CSV row too short: " + row);
+    if (row.size() < kRowName + kNameLength) throw midi("CSV row too short: " + shown(row));
     std::string text;
     std::size_t comma = quotedNameEnd(row, 0, &text);
     if (comma == std::string::npos || text.size() != kNameLength) {
@@ -82,17 +100,17 @@ void readPerformanceRow(const std::string& row, std::uint8_t* name, std::uint8_t
             comma = kRowName + kNameLength + 1;
         } else if (comma == std::string::npos && row[0] != '"') {
             comma = row.find(',');
-            if (comma == std::string::npos || comma > kNameLength) throw midi("CSV row format error: " + row);
+            if (comma == std::string::npos || comma > kNameLength) throw midi("CSV row format error: " + shown(row));
             text = row.substr(0, comma);
         } else if (comma == std::string::npos) {
-            throw midi("CSV row format error: " + row);
+            throw midi("CSV row format error: " + shown(row));
         }
         text.resize(kNameLength, ' ');
     }
     for (std::size_t i = 0; i < kNameLength; ++i) {
         const auto c = static_cast<std::uint8_t>(text[i]);
         // A DX7II carries its name in the message as it is: no byte may look like a status byte.
-        if (c > highest) throw midi("Value out of range in CSV file: " + text);
+        if (c > highest) throw midi("Value out of range in CSV file: " + shown(text));
         name[i] = c;
     }
     std::string rest = row.substr(comma + 1);
@@ -118,52 +136,61 @@ std::vector<std::string> rowsOf(const std::string& content, std::size_t pos)
     return rows;
 }
 
-void checkRowCount(const std::vector<std::string>& rows, std::size_t capacity)
+// `complete`: the content is the whole file, not the first kCsvReadLimit bytes of it.
+void checkRowCount(const std::vector<std::string>& rows, std::size_t capacity, bool complete)
 {
-    if (rows.size() > capacity) throw midi(format("Too many rows in CSV file: %d", static_cast<int>(rows.size())));
+    if (complete && rows.size() > capacity)
+        throw midi(format("Too many rows in CSV file: %d", static_cast<int>(rows.size())));
+    // The last row read may be cut at the limit: it is not counted.
+    if (!complete && rows.size() > capacity + 1)
+        throw midi(format("Too many rows in CSV file: more than %d", static_cast<int>(rows.size() - 1)));
+    if (!complete) throw midi(format("CSV file too large: more than %d bytes", static_cast<int>(kCsvReadLimit)));
 }
 
 }  // namespace
 
-CsvBank parseCsvBank(const std::string& content, int channel, YamahaTables& yamaha, WSSRRecords& wavestation)
+CsvBank parseCsvBank(const std::string& content, int channel, YamahaTables& yamaha, WSSRRecords& wavestation,
+                     bool complete)
 {
     const std::size_t firstEnd = std::min(content.find('\n'), content.size());
     const std::string typeLine = trimmed(content.substr(0, firstEnd), kBlanksAndControls);
     CsvBank bank;
     for (std::size_t i = 0; i < CSV_types.size() && bank.type == 0; ++i)
         if (typeLine == CSV_types[i]) bank.type = static_cast<int>(i) + 1;
-    if (bank.type == 0) throw midi("Unknown CSV file type: " + typeLine);
+    if (content.empty()) throw midi("The file is empty: no CSV file type");
+    if (bank.type == 0 && typeLine.empty()) throw midi("Unknown CSV file type: the first line is blank");
+    if (bank.type == 0) throw midi("Unknown CSV file type: " + shown(typeLine));
     if (bank.type != kTX802Bank && bank.type != kDX7iiBank && bank.type != kPerfMap)
         throw CsvBankError("Error", format("Unimplemented CSV Type %d", bank.type));
 
     const std::vector<std::string> rows = rowsOf(content, firstEnd + 1);
     if (bank.type == kTX802Bank) {
         auto table = yamaha.TX802PMEM;
-        checkRowCount(rows, table.size());
+        checkRowCount(rows, table.size(), complete);
         for (std::size_t k = 0; k < rows.size(); ++k)
             readPerformanceRow(rows[k], table[k].data() + kPmemName, table[k].data(), kPmemName, 255);
         yamaha.TX802PMEM = table;
         bank.message = TX802PMEMtoSysex(channel, table);
     } else if (bank.type == kDX7iiBank) {
         auto table = yamaha.DX7iiPackedPerf;
-        checkRowCount(rows, table.size());
+        checkRowCount(rows, table.size(), complete);
         for (std::size_t k = 0; k < rows.size(); ++k)
             readPerformanceRow(rows[k], table[k].data() + dx7ii::kName, table[k].data(), dx7ii::kParameters, 127);
         yamaha.DX7iiPackedPerf = table;
         bank.message = DX7iiPerftoSysex(channel, table);
     } else {
         TWSSR_perfmap_block map = wavestation.WSSR_PerfMapSRExpanded;
-        checkRowCount(rows, map.perfmaps.size());
+        checkRowCount(rows, map.perfmaps.size(), complete);
         for (std::size_t k = 0; k < rows.size(); ++k) {
             std::string rest = rows[k];
             std::string field;
             parse(rest, field, ',');
             int pval = 0;
             if (!parseDecimal(field, pval))
-                throw CsvBankError("Error", "Invalid pval numeric data in CSV file: " + field);
+                throw CsvBankError("Error", "Invalid pval numeric data in CSV file: " + shown(field));
             // Entry k sits in row k: nothing is written outside the map.
             if (pval != static_cast<int>(k))
-                throw CsvBankError("Error", "Non-sequential numeric data in CSV file: item " + field);
+                throw CsvBankError("Error", "Non-sequential numeric data in CSV file: item " + shown(field));
             TWSSR_perfmap& entry = map.perfmaps[k];
             entry.Perfmap_Bank = static_cast<std::uint8_t>(
                 nextValue(rest, 0, 255, CsvBankError("Error", "Invalid m_bank numeric data in CSV file: ")));
@@ -195,19 +222,25 @@ std::optional<CsvFileRead> ReadCSVfile(Session& s, const std::string& source)
         box("MIDI", "Channel must be 0-255");
         return std::nullopt;
     }
+    std::error_code ec;
     std::ifstream file(source, std::ios::binary);
-    if (!file) {
-        box("MIDI", "Could not open file" + source);
+    if (!file || std::filesystem::is_directory(source, ec)) {
+        box("MIDI", "Could not open file " + source + ": " + openFailureReason(source));
         return std::nullopt;
     }
-    std::ostringstream content;
-    content << file.rdbuf();
+    // No bank has more than 128 rows: a file far larger is refused after its
+    // first kCsvReadLimit bytes, never held whole.
+    std::string content(kCsvReadLimit + 1, '\0');
+    file.read(content.data(), static_cast<std::streamsize>(content.size()));
+    content.resize(static_cast<std::size_t>(file.gcount()));
+    const bool complete = content.size() <= kCsvReadLimit;
+    if (!complete) content.resize(kCsvReadLimit);
     CsvBank bank;
     try {
-        bank = parseCsvBank(content.str(), *channel, s.families.records<YamahaTables>(),
-                            s.families.records<WSSRRecords>());
+        bank = parseCsvBank(content, *channel, s.families.records<YamahaTables>(), s.families.records<WSSRRecords>(),
+                            complete);
     } catch (const CsvBankError& e) {
-        box(e.title, e.what());
+        box(e.title, source + ": " + e.what());
         return std::nullopt;
     }
     if (!bank.warning.empty()) box("Warning", bank.warning);

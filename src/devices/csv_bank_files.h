@@ -22,6 +22,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <optional>
 #include <string>
 
@@ -53,10 +54,17 @@ struct CsvBank {
     std::string warning;  // a performance map of fewer than 128 rows says so here
 };
 
+// The most of a CSV bank file that is read: 128 rows of a few hundred bytes
+// each fit many times over.
+inline constexpr std::size_t kCsvReadLimit = 1u << 20;
+
 // Reads a CSV bank file's content and builds its message on `channel`. The
 // tables it fills (TX802PMEM, DX7iiPackedPerf, WSSR_PerfMapSRExpanded) change
-// only when the whole file is good. Throws CsvBankError.
-CsvBank parseCsvBank(const std::string& content, int channel, YamahaTables& yamaha, WSSRRecords& wavestation);
+// only when the whole file is good. `complete`: `content` is the whole file,
+// not its first kCsvReadLimit bytes. Throws CsvBankError; a piece of the file
+// it quotes has its control bytes written \xHH.
+CsvBank parseCsvBank(const std::string& content, int channel, YamahaTables& yamaha, WSSRRecords& wavestation,
+                     bool complete = true);
 
 // What `ReadCSVfile` read: the bank's type name and its message.
 struct CsvFileRead {
@@ -68,7 +76,7 @@ struct CsvFileRead {
 // a DX7II bank also writes its 1632 record bytes to CSV-DX7iiPackedPerf.bin in
 // the diagnostics folder (the current folder of a build; "Could not create
 // PATH" is logged when it cannot be written). Nothing after the box that says
-// why nothing was read.
+// why nothing was read; a box about the file's content starts with its path.
 std::optional<CsvFileRead> ReadCSVfile(Session& s, const std::string& source);
 
 // "Open CSV": a file dialog, then the message appended as "<type> (CSV)" with

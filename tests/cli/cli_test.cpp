@@ -12,6 +12,7 @@
 
 #include "cli/entry_line.h"
 #include "cli/library_cli.h"
+#include "cli/sysex_activity.h"
 #include "support/run_tool.h"
 
 namespace tolvex {
@@ -188,6 +189,62 @@ TEST(Cli, SendAndReceiveOverTheLoopback)
         EXPECT_EQ(heard, c.heard) << c.name;
         EXPECT_EQ(dir.read("saved.syx"), std::string(c.saved.begin(), c.saved.end())) << c.name;
     }
+
+    // --save - puts the messages on standard output alone: their lines go to standard error.
+    std::ostringstream captured;
+    std::streambuf* const original = std::cout.rdbuf(captured.rdbuf());
+    std::thread player([&] {
+        while (!bus.inputOpen("Synth B")) std::this_thread::yield();
+        bus.inject("Synth B", two);
+    });
+    const CliRun r = runCliTool({"receive", "--in", "Synth B", "--count", "1", "--save", "-"}, loopback);
+    player.join();
+    std::cout.rdbuf(original);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(captured.str(), std::string(two.begin(), two.end()));
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "Non-Commercial\t\n");
+}
+
+// --timeout is a silence of SysEx: Active Sensing and notes do not keep a
+// receive open, SysEx bytes of a slow dump do.
+TEST(Cli, ReceiveTimesOutOnSysexSilenceWhateverElseArrives)
+{
+    MidiLoopback bus({"Synth"});
+    const DeviceFactory counting = [&bus](Shell& shell, const std::string&) -> std::unique_ptr<MidiDevices> {
+        return std::make_unique<SysexCountingDevices>(shell, bus.makeInput(), bus.makeOutput());
+    };
+    const Bytes sensing{0xFE}, note{0x90, 0x3C, 0x40};
+    const struct {
+        const char* name;
+        std::vector<Bytes> pieces;  // one every 300 ms, while the receive listens
+        int status;                 // 0: the dump was received
+    } cases[] = {
+        {"Active Sensing", std::vector<Bytes>(20, sensing), 1},
+        {"notes", std::vector<Bytes>(20, note), 1},
+        {"a slow dump among them",
+         {Bytes{0xF0, 0x7D}, sensing, Bytes{0x01}, sensing, Bytes{0x02}, sensing, Bytes{0xF7}},
+         0},
+    };
+    for (const auto& c : cases) {
+        std::thread player([&] {
+            while (!bus.inputOpen("Synth")) std::this_thread::yield();
+            for (const Bytes& piece : c.pieces) {
+                if (!bus.inputOpen("Synth")) break;
+                bus.inject("Synth", piece);
+                std::this_thread::sleep_for(std::chrono::milliseconds(c.status == 0 ? 300 : 150));
+            }
+        });
+        const auto start = std::chrono::steady_clock::now();
+        const CliRun r = runCliTool({"receive", "--in", "Synth", "--count", "1", "--timeout", "1"}, counting);
+        const auto took = std::chrono::steady_clock::now() - start;
+        player.join();
+        EXPECT_EQ(r.status, c.status) << c.name << ": " << r.err;
+        EXPECT_EQ(r.out.empty(), c.status != 0) << c.name << ": " << r.out;
+        if (c.status != 0) {
+            EXPECT_LT(took, std::chrono::milliseconds(2500)) << c.name;
+        }
+    }
 }
 
 // One set of exit statuses for every command: 0 done, 1 failed or nothing
@@ -203,9 +260,12 @@ TEST(Cli, ExitStatusesAndOutputAreTheSameForEveryCommand)
     const std::string two = dir.write("two.syx", Bytes{0xF0, 0x7D, 0x01, 0xF7, 0xF0, 0x7D, 0x02, 0xF7});
     const std::string text = dir.write("text.syx", std::string(120, 'x'));
     const std::string empty = dir.write("empty.syx", std::string());
+    // Cut by the next message's F0, whole, and unterminated at the end of the file.
+    const std::string cut = dir.write("cut.syx", Bytes{0xF0, 0x7D, 0x01, 0xF0, 0x7D, 0x02, 0xF7, 0xF0, 0x7D, 0x03});
+    const std::string name = "Non-Commercial";
     const std::string triton = kFixtures + "/korg/triton-one-program.syx";
     const std::string refused = "File Contains > 100 bytes of non-sysex - not loaded\n";
-    const std::string noSystem = "No MIDI system found (ALSA sequencer or JACK server)\n";
+    const std::string noSystem = "No MIDI system found (neither ALSA nor JACK)\n";
     const struct {
         const char* name;
         std::vector<std::string> args;
@@ -221,12 +281,15 @@ TEST(Cli, ExitStatusesAndOutputAreTheSameForEveryCommand)
          {"names", text, triton},
          1,
          triton + "\t1\t627\tKorg Triton: One Program Dump\t\n",
-         text + ": " + refused + "Error: " + refused},
-        {"names of an empty file",
-         {"names", empty},
+         text + ": " + refused},
+        {"names of an empty file", {"names", empty}, 1, "", empty + ": No Sysex Messages In File\n"},
+        {"names of a missing file", {"names", dir.file("gone.syx")}, 1, "", "*gone.syx: No such file\n"},
+        {"names of cut messages",
+         {"names", cut},
          1,
-         "",
-         empty + ": No Sysex Messages In File\nMIDI: No Sysex Messages In File\n"},
+         cut + "\t1\t3\t" + name + "\t(incomplete: no end byte F7)\n" + cut + "\t2\t4\t" + name + "\t\n" + cut +
+             "\t3\t3\t" + name + "\t(incomplete: no end byte F7)\n",
+         ""},
         {"ports without a MIDI system", {"ports"}, 1, "", noSystem, &noMidiSystem},
         {"ports", {"ports"}, 0, "in:Synth A\nin:Synth B\nout:Synth A\nout:Synth B\n", ""},
         {"send to its own port", {"send", "--out", "tolvex OUT", two}, 2, "", "*own virtual port"},

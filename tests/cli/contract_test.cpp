@@ -14,6 +14,8 @@
 //                   it gives an error
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <fstream>
 #include <functional>
 #include <sstream>
@@ -143,14 +145,16 @@ TEST_P(Contract, FixturesNamedPackedCutAndJunk)
     for (const std::string& fixture : family.fixtures) {
         const Facts facts = factsOf(fixture);
         std::ostringstream out, err;
-        ASSERT_EQ(runCli({"names", kFixtures + fixture}, out, err, {}, false), 0) << err.str();
+        const std::vector<Bytes> messages = testing::messagesInFile(kFixtures + fixture);
+        // A fixture cut short (no end byte F7) is named, and names says it is not whole.
+        const bool cut = std::any_of(messages.begin(), messages.end(), [](const Bytes& m) { return m.back() != 0xF7; });
+        ASSERT_EQ(runCli({"names", kFixtures + fixture}, out, err, {}, false), cut ? 1 : 0) << err.str();
         std::vector<std::string> named;
         std::istringstream lines(out.str());
         for (std::string line; std::getline(lines, line);)  // FILE N LENGTH NAME SUPPLEMENT
             named.push_back(line.substr(line.find('\t') + 1, line.rfind('\t') - line.find('\t') - 1));
         EXPECT_EQ(named, facts.names) << fixture;
 
-        const std::vector<Bytes> messages = testing::messagesInFile(kFixtures + fixture);
         for (std::size_t n : facts.packs) {
             ASSERT_LE(n, messages.size()) << fixture;
             const std::optional<Bytes> again = family.unpackPack(messages[n - 1]);

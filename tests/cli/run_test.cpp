@@ -130,6 +130,37 @@ TEST(Runner, SavingNothingOrAfterAFailureLeavesTheFileAsItWas)
     }
 }
 
+// A file that gives no message fails the run, as it fails names; a script
+// stops there.
+TEST(Runner, FilesWithoutSysexFailTheRun)
+{
+    TempDir dir;
+    const std::string empty = dir.write("empty.syx", "");
+    const std::string text = dir.write("text.syx", std::string(120, 'x'));
+    const struct {
+        std::vector<std::string> args;
+        std::string script;
+        std::string err;  // a part of standard error
+    } cases[] = {
+        {{"View Selected", empty}, "", "MIDI: " + empty + ": No Sysex Messages In File\n"},
+        {{"View Selected", kBank, text},
+         "",
+         "Error: " + text + ": File Contains > 100 bytes of non-sysex - not loaded\n"},
+        {{"--script", "-"},
+         "open " + kBank + "\nopen " + empty + "\nopen " + kChanges + "\n",
+         "tolvex-cli run: line 2: " + empty + " was not loaded\n"},
+    };
+    for (const auto& c : cases) {
+        const RunResult r = run(c.args, c.script);
+        EXPECT_EQ(r.status, 1) << c.err;
+        EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
+    }
+    // The command does not run on what was loaded: no file is written with part of it.
+    const RunResult r = run({"Save As", kBank, empty, "--file", dir.file("all.syx")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("all.syx")));
+}
+
 // Save As and the saves of the run write files, or standard output for "-".
 TEST(Runner, SavesWhatItLoadedAndWhatTheCommandAdded)
 {
@@ -148,7 +179,9 @@ TEST(Runner, SavesWhatItLoadedAndWhatTheCommandAdded)
     std::cout.rdbuf(original);
     EXPECT_EQ(dash.status, 0) << dash.err;
     EXPECT_EQ(captured.str(), testing::readFile(kBank) + testing::readFile(kBank));
-    EXPECT_EQ(dash.out.find("Wrote"), std::string::npos) << dash.out;
+    // Standard output is the data alone: the log goes to standard error.
+    EXPECT_EQ(dash.out, "");
+    EXPECT_EQ(dash.err.rfind("Loading: 1 message(s)\nWriting: Yamaha Bulk Dump: Packed 32 Voice\n", 0), 0u) << dash.err;
 }
 
 // A run leaves no empty diagnostic files behind when it has nothing to write
@@ -209,6 +242,8 @@ TEST(Runner, RequestsAndTheirRefusals)
         std::string said;                // the message sent, in hex, or the box refusing it
     } cases[] = {
         {"Send Sysex", {"SXreqString=43 10\t1 20"}, "F0 43 10 01 20 F7"},
+        {"Program Change", {"ProgChange=130", "Channel=17"}, "Error: Prog must be 0-127"},
+        {"Program Change", {"ProgChange=127", "Channel=16"}, "Error: Chan must be 0-15"},
         // Kronos
         {"KroReq1Prog", {"KroBank=71", "KroProg=5"}, "F0 42 30 68 72 00 47 00 05 F7"},
         {"KroReq1Combi", {"Channel=15", "KroBank=64", "KroProg=127"}, "F0 42 3F 68 72 01 40 00 7F F7"},
@@ -249,7 +284,39 @@ TEST(Runner, RequestsAndTheirRefusals)
     const RunResult none = run({"CurCombReq", "--set", "Channel=0", "--set", "KroBank=0", "--set", "KroProg=0"});
     EXPECT_EQ(none.status, 1);
     EXPECT_EQ(none.out + none.err, "Warning: MIDI Interface Not Installed\n");
-    EXPECT_EQ(run({"Send Sysex", "--out", "Nowhere"}, "", loopback).status, 2);
+}
+
+// A port that is not there ends the run with its reason before any step, and
+// nothing is sent: no MIDI system at all, or no port of that name.
+TEST(Runner, MissingMidiSystemOrPortEndsTheRun)
+{
+    MidiLoopback bus({"Synth"});
+    std::vector<Bytes> heard;
+    bus.attach("Synth", [&](ByteView m) { heard.emplace_back(m.begin(), m.end()); });
+    const DeviceFactory loopback = testing::loopbackDevices(bus);
+    const DeviceFactory noSystem = [](Shell&, const std::string&) -> std::unique_ptr<MidiDevices> { return nullptr; };
+    const std::string none = "No MIDI system found (neither ALSA nor JACK)\n";
+    const struct {
+        std::vector<std::string> args;
+        const DeviceFactory* devices;
+        std::string err;
+    } cases[] = {
+        {{"KroReq1Combi", "--set", "KroBank=64", "--set", "KroProg=3", "--in", "Kronos", "--out", "Kronos"},
+         &noSystem,
+         none},
+        {{"View Selected", kBank, "--out", "Foo"}, &noSystem, none},
+        {{"CurSetlistReq", "--in", "Synth"}, &noSystem, none},
+        {{"View Selected", kBank, "--out", "Foo"}, &loopback, "No MIDI port named Foo\n"},
+        {{"KroReq1Prog", "--out", "synth", "--in", "Kronos"}, &loopback, "No MIDI port named Kronos\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.args));
+        const RunResult r = run(c.args, "", *c.devices);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, c.err);
+        EXPECT_EQ(r.out, "");
+    }
+    EXPECT_TRUE(heard.empty());
 }
 
 // `run COMMAND --help` comes from the command table: every command the program

@@ -6,11 +6,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <thread>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "core/text/bytes.h"
@@ -115,6 +118,87 @@ TEST(AtomicFile, WritesPipesAndDevicesDirectly)
     reader.join();
     EXPECT_EQ(heard, "through the pipe");
     EXPECT_TRUE(fs::is_fifo(fifo));  // not replaced by a regular file
+}
+
+// A descriptor name is written through the descriptor the shell opened: ">>"
+// appends and a pipe gets the data, and nothing is renamed over either.
+TEST(AtomicFile, WritesDescriptorNamesThroughTheDescriptor)
+{
+    TempDir dir;
+    const std::string kept = dir.write("kept.syx", "kept");
+    const int appending = ::open(kept.c_str(), O_WRONLY | O_APPEND);
+    ASSERT_GE(appending, 0);
+    const std::string n = std::to_string(appending);
+    std::string expected = "kept";
+    for (const std::string& name :
+         {"/dev/fd/" + n, "/proc/self/fd/" + n, "/proc/" + std::to_string(::getpid()) + "/fd/" + n, "/dev/fd/./" + n}) {
+        put(name, "+" + name);
+        expected += "+" + name;
+        EXPECT_EQ(dir.read("kept.syx"), expected) << name;
+    }
+    ::close(appending);
+
+    int ends[2];
+    ASSERT_EQ(::pipe(ends), 0);
+    put("/dev/fd/" + std::to_string(ends[1]), "piped");
+    ::close(ends[1]);
+    char got[16] = {};
+    EXPECT_EQ(::read(ends[0], got, sizeof got), 5);
+    ::close(ends[0]);
+    EXPECT_EQ(std::string(got), "piped");
+
+    EXPECT_THROW(put("/dev/fd/999", "x"), TolvexError);  // not open: nothing made in its place
+    EXPECT_EQ(openDescriptorOf("/dev/stdout"), 1);
+    EXPECT_EQ(openDescriptorOf(dir.file("fd/1")), std::nullopt);
+    EXPECT_EQ(entries(dir), std::vector<std::string>{"kept.syx"});
+}
+
+// A file nobody may write is the user's "keep this", even for root; a file
+// only its owner may write is replaced as usual.
+TEST(AtomicFile, RefusesFilesWithoutAnyWriteBit)
+{
+    TempDir dir;
+    const struct {
+        mode_t mode;
+        bool refused;
+    } cases[] = {{0444, true}, {0400, true}, {0000, true}, {0644, false}, {0200, false}};
+    for (const auto& c : cases) {
+        const std::string path = dir.write("mode.syx", "old");
+        ::chmod(path.c_str(), c.mode);
+        try {
+            put(path, "new");
+            EXPECT_FALSE(c.refused) << std::oct << c.mode;
+        } catch (const TolvexError& e) {
+            EXPECT_TRUE(c.refused) << std::oct << c.mode << ": " << e.what();
+            EXPECT_EQ(std::string(e.what()), path + " is read-only; not written");
+        }
+        EXPECT_EQ(dir.read("mode.syx"), c.refused ? "old" : "new") << std::oct << c.mode;
+        EXPECT_EQ(modeOf(path), c.mode);
+        ::chmod(path.c_str(), 0644);
+    }
+}
+
+// What a save killed half-way left beside its target goes at the next save
+// into that folder, once its writer is gone; nothing else does.
+TEST(AtomicFile, RemovesTemporariesOfSavesThatDied)
+{
+    TempDir dir;
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit(0);
+    ASSERT_GT(child, 0);
+    ::waitpid(child, nullptr, 0);  // a process id that is gone
+    const std::string dead = ".tolvex-" + std::to_string(child) + "-5";
+    const std::string alive = ".tolvex-" + std::to_string(::getppid()) + "-7";
+    for (const std::string& name :
+         {dead, alive, std::string(".tolvex-123456"), std::string(".tolvex-654321"), std::string(".tolvex-notes")})
+        dir.write(name, "half");
+    const auto hourAgo = fs::file_time_type::clock::now() - std::chrono::hours(1);
+    fs::last_write_time(dir.file(".tolvex-123456"), hourAgo);  // an old build's, long untouched
+    fs::last_write_time(dir.file(".tolvex-notes"), hourAgo);
+    put(dir.file("saved.syx"), "data");
+    std::vector<std::string> left{alive, ".tolvex-654321", ".tolvex-notes", "saved.syx"};
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(entries(dir), left);
 }
 
 TEST(AtomicFile, WritesPiecesInOrderAcrossManyWrites)

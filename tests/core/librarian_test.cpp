@@ -221,12 +221,16 @@ TEST(ProgramChange, ChecksRangesAndSendsOnTheChannel)
     const struct {
         const char *prog, *chan, *sent, *box;
     } cases[] = {
-        {"130", "17", "C1 02 00", ""},
-        {"5", "255", "CF 05 00", ""},
-        {"-1", "0", "", "You must specify a valid number for the program."},
-        {"256", "0", "", "You must specify a valid number for the program."},
+        {"127", "15", "CF 7F 00", ""},
+        {"0", "0", "C0 00 00", ""},
+        {"130", "17", "", "Prog must be 0-127"},
+        {"128", "0", "", "Prog must be 0-127"},
+        {"-1", "0", "", "Prog must be 0-127"},
+        {"5", "16", "", "Chan must be 0-15"},
+        {"5", "-1", "", "Chan must be 0-15"},
+        {"x", "0", "", "You must specify a valid number for the program."},
         {"99999999999", "0", "", "You must specify a valid number for the program."},
-        {"1", "256", "", "You must specify a valid number for the Channel."},
+        {"1", "Chan", "", "You must specify a valid number for the Channel."},
     };
     for (const auto& c : cases) {
         OutputSession o;
@@ -235,6 +239,7 @@ TEST(ProgramChange, ChecksRangesAndSendsOnTheChannel)
         SendProgChangeClick(o.s);
         EXPECT_EQ(o.out.sent, testing::messagesOf(c.sent)) << c.prog;
         EXPECT_EQ(o.box(), c.box) << c.prog;
+        EXPECT_EQ(o.s.log.lines().empty(), *c.box != '\0') << c.prog;  // a refusal logs no "Sending"
     }
 }
 

@@ -170,7 +170,7 @@ TEST(Wavestation, LoadMappingReadsBothFilesUntilABadLine)
     } cases[] = {
         {"0 0 Wave Dance\r\n\r\n 1  5 Name Longer Than Sixteen \r\n", "11 127 Last One\n", "", "Wave Dance",
          "Last One"},
-        {nullptr, "11 127 Last One\n", "Error: Could not open fileWS_SR_Global_Patch.txt", "", ""},
+        {nullptr, "11 127 Last One\n", "Error: Could not open file WS_SR_Global_Patch.txt: No such file", "", ""},
         {"0 0 Wave Dance\n12 0 Bank Too High\n", "11 127 Last One\n",
          "MIDI: Invalid banknum in WS_SR_Global_Patch.txt file: 12", "Wave Dance", ""},
         {"0 0 Wave Dance\n", "11 127 Last One\n3 128 Too High\n",

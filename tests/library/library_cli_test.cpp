@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <iostream>
 #include <sstream>
 
 #include "core/sysex/syx_file.h"
@@ -68,6 +69,15 @@ TEST(LibraryCli, AddListExportBankDuplicatesAndScriptStep)
     ASSERT_EQ(singles.size(), 4u);
     EXPECT_EQ(std::string(singles[0].begin() + 151, singles[0].begin() + 161), "E.PIANO 1 ");
     EXPECT_TRUE(DX7VerifyCheckSum(singles[0], detail)) << detail;
+    // To standard output the export is the data alone: its report goes to standard error.
+    std::ostringstream captured;
+    std::streambuf* const before = std::cout.rdbuf(captured.rdbuf());
+    r = cli({"library", "--library", db, "export", "--search", "piano", "--out", "-"});
+    std::cout.rdbuf(before);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(captured.str(), testing::readFile(out));
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "Wrote 4 message(s) to -\n");
     r = cli({"library", "--library", db, "add", out});  // read back they are the same voices
     EXPECT_NE(r.out.find("Added 0 new item(s) from 4 message(s); 4 already in the library"), std::string::npos)
         << r.out;

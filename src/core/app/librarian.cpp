@@ -49,10 +49,11 @@ bool isHexWord(const std::string& w)
 bool readChecked(Session& s, const std::string& source, SyxSplitter::Sink sink, SyxParse& parsed)
 {
     s.shell.setBusyCursor(true);
-    // The box keeps its text; the log line beside it names the file.
+    // The box and the log line name the file: of several files opened at once
+    // the user sees which one was refused.
     const auto refuse = [&](const std::string& title, const std::string& text, MsgIcon icon, MsgButtons buttons) {
         s.log.LogString(source + ": " + text);
-        s.shell.messageBox(title, text, icon, buttons);
+        s.shell.messageBox(title, source + ": " + text, icon, buttons);
         return false;
     };
     try {
@@ -158,6 +159,7 @@ void SaveAs1Click(Session& s)
     }
     if (isStandardStream(*path)) return;
     s.log.LogString("Wrote " + *path);
+    if (openDescriptorOf(*path)) return;  // /dev/stdout is no folder to open files from
     s.paths.lastpath = folderOf(*path);
     NoteLastFile(s, *path);
 }
@@ -308,9 +310,11 @@ void ProgChange(Session& s, int prgnum, int chan)
 void SendProgChangeClick(Session& s)
 {
     if (!requireOutput(s)) return;
-    const auto program = checkedNumber(s, ctl::ProgChange, 0, 255, "You must specify a valid number for the program.");
-    if (!program) return;
-    const auto channel = checkedChannel(s, 255, kChannelText);
+    // A value out of range is refused, not folded into one the user did not ask for.
+    const auto program = s.controls.number(ctl::ProgChange);
+    if (!program) return refuse(s, "You must specify a valid number for the program.");
+    if (*program < 0 || *program > 127) return refuse(s, "Prog must be 0-127");
+    const auto channel = checkedChannel(s, 15, "Chan must be 0-15");
     if (!channel) return;
     s.log.LogString(format("Sending program change %d on channel %d", *program, *channel));
     ProgChange(s, *program, *channel);

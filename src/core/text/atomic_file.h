@@ -4,6 +4,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <ostream>
 #include <span>
 #include <string>
@@ -20,8 +21,15 @@ namespace tolvex {
 // - the data and the folder entry are flushed to disk before it returns;
 // - the temporary file has a short name of its own in the same folder, so a
 //   name at the file system's length limit still saves;
-// - "-" is standard output, and a character device or FIFO (/dev/stdout, a
-//   named pipe) is written directly, never replaced by a regular file.
+// - "-" is standard output; a name of one of this process's descriptors
+//   (/dev/stdout, /dev/fd/N, /proc/self/fd/N) is written through that
+//   descriptor, so a shell's ">>" appends and a pipe gets the data;
+// - a character device or FIFO (a named pipe), and anything in /dev or /proc,
+//   is written directly, never replaced by a regular file;
+// - stale temporary files of earlier saves into the same folder, whose
+//   writing process is gone, are removed;
+// - a regular file with no write permission for anyone is refused with
+//   "PATH is read-only; not written", even where this process could write it.
 // On any failure (an exception from `write` too) the temporary file is
 // removed, `path` keeps its old contents and TolvexError is thrown:
 // `createError` when the file cannot be made at all, `writeError` when writing
@@ -38,6 +46,15 @@ inline bool isStandardStream(const std::string& path)
 {
     return path == "-";
 }
+
+// The descriptor `path` names when it is one of this process's open
+// descriptors: /dev/stdin, /dev/stdout, /dev/stderr, /dev/fd/N,
+// /proc/self/fd/N (also by this process's id); nullopt for any other path.
+std::optional<int> openDescriptorOf(const std::string& path);
+
+// Whether writing `path` puts the data on standard output: "-", /dev/stdout,
+// or a descriptor for the same open file.
+bool writesToStandardOutput(const std::string& path);
 
 // Why `path` cannot be opened for reading, as a user reads it: "No such file",
 // "Permission denied", "Is a folder", else the system's text.

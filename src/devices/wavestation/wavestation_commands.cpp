@@ -140,7 +140,8 @@ void WS_LoadMappingButton(Session& s)
     for (const auto& [name, table] : files) {
         std::ifstream in(name, std::ios::binary);
         if (!in) {
-            s.shell.messageBox("Error", std::string("Could not open file") + name, MsgIcon::Error);
+            s.shell.messageBox("Error", std::string("Could not open file ") + name + ": " + openFailureReason(name),
+                               MsgIcon::Error);
             return;
         }
         const std::string content(std::istreambuf_iterator<char>(in), {});

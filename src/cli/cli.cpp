@@ -16,7 +16,6 @@
 #include "cli/entry_line.h"
 #include "cli/library_cli.h"
 #include "cli/runner.h"
-#include "cli/sysex_activity.h"
 #include "core/app/incoming.h"
 #include "core/app/librarian.h"
 #include "core/app/session.h"
@@ -417,10 +416,8 @@ int cmdReceive(const Options& o, std::ostream& out, std::ostream& err, const Dev
     // SysEx bytes arriving count as activity, so a long dump at cable speed is
     // not cut off. Devices that cannot tell SysEx from other bytes count every byte.
     auto* ports = dynamic_cast<PortDevices*>(devices.get());
-    const auto* counting = dynamic_cast<const SysexCountingDevices*>(devices.get());
     const auto activity = [&]() -> std::uint64_t {
-        if (counting != nullptr) return counting->sysexBytes();
-        return ports != nullptr ? ports->input().BytesReceived() : s.messages.count();
+        return ports != nullptr ? ports->input().SysexBytesReceived() : s.messages.count();
     };
     std::uint64_t bytesSeen = activity();
     std::size_t messagesSeen = 0;
@@ -576,8 +573,8 @@ DeviceFactory systemDeviceFactory()
     return [](Shell& shell, const std::string& clientName) -> std::unique_ptr<MidiDevices> {
         MidiSystem system = openMidiSystemFromEnvironment({}, clientName);
         if (system.api == MidiApi::None) return nullptr;  // no MIDI system
-        return std::make_unique<SysexCountingDevices>(
-            shell, std::move(system.backends.in), std::move(system.backends.out), std::string(midiApiName(system.api)));
+        return std::make_unique<PortDevices>(shell, std::move(system.backends.in), std::move(system.backends.out),
+                                             std::string(midiApiName(system.api)));
     };
 }
 

@@ -247,6 +247,7 @@ void TMidiInput::TMidiCtlInfo::beginSysex() noexcept
 // message turns out not to fit.
 void TMidiInput::TMidiCtlInfo::appendSysex(const std::uint8_t* data, std::size_t n) noexcept
 {
+    sysexBytes.fetch_add(n, std::memory_order_relaxed);
     if (dropping || ring->Write(data, n)) return;
     ring->Rewind(sysexStart);
     dropping = true;

@@ -93,6 +93,10 @@ public:
     std::uint64_t Overruns() const { return ctl_.overruns.load(std::memory_order_relaxed); }
     // Bytes the port has delivered since creation (activity, even inside a long message).
     std::uint64_t BytesReceived() const { return ctl_.bytes.load(std::memory_order_relaxed); }
+    // The SysEx bytes among them (F0 to F7, also of a message dropped or cut):
+    // what counts as activity while waiting for a dump, when notes, a clock or
+    // Active Sensing may go on meanwhile.
+    std::uint64_t SysexBytesReceived() const { return ctl_.sysexBytes.load(std::memory_order_relaxed); }
     // Bytes of the SysEx message still unfinished when the device last closed.
     std::size_t UnfinishedBytes() const { return FUnfinished; }
 
@@ -135,6 +139,7 @@ private:
         std::chrono::steady_clock::time_point started;  // written before `running` is set
         std::atomic<std::uint64_t> dropped{0};
         std::atomic<std::uint64_t> bytes{0};
+        std::atomic<std::uint64_t> sysexBytes{0};
         std::atomic<std::uint64_t> lostEvents{0};
         std::atomic<std::uint64_t> gapDiscards{0};
         std::atomic<std::uint64_t> mixed{0};

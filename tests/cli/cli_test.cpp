@@ -12,7 +12,6 @@
 
 #include "cli/entry_line.h"
 #include "cli/library_cli.h"
-#include "cli/sysex_activity.h"
 #include "support/run_tool.h"
 
 namespace tolvex {
@@ -212,7 +211,7 @@ TEST(Cli, ReceiveTimesOutOnSysexSilenceWhateverElseArrives)
 {
     MidiLoopback bus({"Synth"});
     const DeviceFactory counting = [&bus](Shell& shell, const std::string&) -> std::unique_ptr<MidiDevices> {
-        return std::make_unique<SysexCountingDevices>(shell, bus.makeInput(), bus.makeOutput());
+        return std::make_unique<PortDevices>(shell, bus.makeInput(), bus.makeOutput());
     };
     const Bytes sensing{0xFE}, note{0x90, 0x3C, 0x40};
     const struct {

@@ -345,20 +345,27 @@ int cmdSend(const Options& o, std::ostream& out, std::ostream& err, const Device
             looked = shell.nowMs();
         }
     }
-    // Let the last message leave before the port closes.
+    // Let the last message leave before the port closes; after Ctrl+C or
+    // SIGTERM the one under way is cut off between two pieces (a receiver
+    // drops it as unfinished) and those behind it are not sent.
+    const bool stopped = stopSignal.load() != 0;
+    shell.ProcessMessages();  // the messages out so far are told before counting them
+    const std::uint64_t outBeforeCancel = messagesOut();
+    if (stopped && s.midi.midiOutput) s.midi.midiOutput->CancelLong();
     waitWhileBusy(backlog);
     shell.ProcessMessages();  // a loss reported meanwhile
     devices->closeOutput();
     shell.ProcessMessages();
     progress.clear();
-    if (lost) {
+    if (lost || stopped) {
         // Only messages that left whole count: the one the loss cut off did not arrive.
-        const std::uint64_t left = ports != nullptr ? messagesOut() - outBefore : static_cast<std::uint64_t>(queued);
+        // (Cancelled ones are told as done too: after a stop, those out before it count.)
+        const std::uint64_t done = stopped ? outBeforeCancel : messagesOut();
+        const std::uint64_t left = ports != nullptr ? done - outBefore : static_cast<std::uint64_t>(queued);
         (o.quiet ? err : out) << "Sent " << std::min<std::uint64_t>(left, static_cast<std::uint64_t>(queued)) << " of "
                               << messages.size() << " messages\n";
-        return 1;
+        return stopped ? stopStatus() : 1;
     }
-    if (stopSignal.load() != 0) return stopStatus();
     return ok && !shell.failed() ? 0 : 1;
 }
 
@@ -467,6 +474,11 @@ int cmdReceive(const Options& o, std::ostream& out, std::ostream& err, const Dev
 void requestCliStop(int signalNumber) noexcept
 {
     stopSignal.store(signalNumber);
+}
+
+int cliStopSignal() noexcept
+{
+    return stopSignal.load();
 }
 
 CliPort findCliPort(const DeviceFactory& makeDevices, Shell& shell, const std::string& clientName, bool input,

@@ -29,6 +29,8 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
 // after Ctrl+C (SIGINT) or SIGTERM; receive saves what it has. runCli then
 // returns 128 + signalNumber. Each runCli starts with no request.
 void requestCliStop(int signalNumber) noexcept;
+// The signal a stop was asked with (0: none yet).
+int cliStopSignal() noexcept;
 
 // What every command says when there is no MIDI system to open a port on.
 inline constexpr char kNoMidiSystem[] = "No MIDI system found (neither ALSA nor JACK)";

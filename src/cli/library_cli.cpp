@@ -185,11 +185,12 @@ int addReceived(PatchLibrary& lib, const Args& a, std::ostream& out, std::ostrea
         err << "MIDI: " << e.what() << "\n";
         return 1;
     }
-    while (!lost && (a.count < 0 || received < a.count) &&
+    while (!lost && cliStopSignal() == 0 && (a.count < 0 || received < a.count) &&
            shell.nowMs() - last < static_cast<std::int64_t>(a.timeout) * 1000)
         shell.ProcessMessages();
     devices->closeInput();
     printReport(report, out, err);
+    if (cliStopSignal() != 0) return 128 + cliStopSignal();  // what arrived before the stop is kept
     return lost || !report.problems.empty() ? 1 : 0;
 }
 
@@ -198,13 +199,21 @@ int addFiles(PatchLibrary& lib, const Args& a, std::ostream& out, std::ostream& 
     AddReport report;
     // A progress line only where someone watches it.
     const bool progress = a.files.size() > 20 && isatty(STDERR_FILENO) && &err == &std::cerr;
-    lib.addFiles(a.files, report, [&](std::size_t done) {
-        if (progress)
-            err << "\rAdding " << done << " of " << a.files.size() << " files: " << report.added << " new, "
-                << report.duplicates << " already kept" << std::flush;
-    });
+    lib.addFiles(
+        a.files, report,
+        [&](std::size_t done) {
+            if (progress)
+                err << "\rAdding " << done << " of " << a.files.size() << " files: " << report.added << " new, "
+                    << report.duplicates << " already kept" << std::flush;
+        },
+        [] { return cliStopSignal() != 0; });
     if (progress) err << '\n';
     printReport(report, out, err);
+    if (report.stopped) {
+        err << "Stopped: the first " << report.files << " of " << a.files.size()
+            << " files are in the library, the rest were not added\n";
+        return 128 + cliStopSignal();
+    }
     return report.problems.empty() ? 0 : 1;
 }
 

@@ -194,6 +194,9 @@ std::vector<PatchItem> splitMessage(const std::vector<PatchFamily>& families, By
         if (!split->items.empty()) return std::move(split->items);
         break;  // nothing readable inside: kept as the message it is
     }
+    // As Open has it, a message without its end byte is no patch: whole
+    // patches read out of it above are kept, the message itself is not.
+    if (sx.empty() || sx.back() != 0xF7) return {};
     PatchItem it;
     std::string sup;
     bool ignore = false;
@@ -441,6 +444,11 @@ void PatchLibrary::addMessages(const std::vector<Bytes>& messages, const std::st
 void PatchLibrary::addMessage(AddBatch& b, ByteView sx, const std::string& source, AddReport& report)
 {
     ++report.messages;
+    std::vector<std::string> problems;
+    const std::vector<PatchItem> items = splitMessage(families_, sx, problems, namers_);
+    const std::string where = source.empty() ? std::string("received message") : source;
+    for (const std::string& p : problems) report.problems.push_back(where + ": " + p);
+    if (items.empty()) return;
     const std::int64_t hash = signedOf(fingerprintOf(sx));
     std::int64_t messageId = 0;
     b.findMessage.reset();
@@ -455,10 +463,6 @@ void PatchLibrary::addMessage(AddBatch& b, ByteView sx, const std::string& sourc
         b.insertMessage.bind(1, hash).bind(2, sx).step();
         messageId = sqlite3_last_insert_rowid(db_);
     }
-    std::vector<std::string> problems;
-    const std::vector<PatchItem> items = splitMessage(families_, sx, problems, namers_);
-    const std::string where = source.empty() ? std::string("received message") : source;
-    for (const std::string& p : problems) report.problems.push_back(where + ": " + p);
 
     for (std::size_t i = 0; i < items.size(); ++i) {
         const PatchItem& it = items[i];
@@ -511,11 +515,22 @@ void PatchLibrary::addMessage(AddBatch& b, ByteView sx, const std::string& sourc
     }
 }
 
-void PatchLibrary::addFileTo(AddBatch& batch, const std::string& path, AddReport& report)
+namespace {
+// Thrown out of a transaction when the user asked to stop: it is rolled back.
+struct AddStopped {};
+}  // namespace
+
+void PatchLibrary::addFileTo(AddBatch& batch, const std::string& path, AddReport& report,
+                             const std::function<bool()>& stop)
 {
     SyxParse parsed;
+    std::vector<Bytes> messages;
     try {
-        parsed = readSyxFile(path);
+        parsed = readSyxFile(path, [&](Bytes&& m) {
+            if (stop && stop()) throw AddStopped{};
+            messages.push_back(std::move(m));
+        });
+        parsed.messages = std::move(messages);
     } catch (const TolvexError& e) {
         report.problems.push_back(path + ": " + e.what());
         return;
@@ -533,7 +548,10 @@ void PatchLibrary::addFileTo(AddBatch& batch, const std::string& path, AddReport
     std::error_code ec;
     const auto absolute = std::filesystem::absolute(path, ec);
     const std::string source = ec ? path : absolute.lexically_normal().string();
-    for (const Bytes& m : parsed.messages) addMessage(batch, m, source, report);
+    for (const Bytes& m : parsed.messages) {
+        if (stop && stop()) throw AddStopped{};
+        addMessage(batch, m, source, report);
+    }
 }
 
 void PatchLibrary::addFile(const std::string& path, AddReport& report)
@@ -542,18 +560,24 @@ void PatchLibrary::addFile(const std::string& path, AddReport& report)
 }
 
 void PatchLibrary::addFiles(const std::vector<std::string>& paths, AddReport& report,
-                            const std::function<void(std::size_t done)>& progress)
+                            const std::function<void(std::size_t done)>& progress, const std::function<bool()>& stop)
 {
     constexpr std::size_t kFilesPerTransaction = 250;
     for (std::size_t from = 0; from < paths.size(); from += kFilesPerTransaction) {
         const std::size_t to = std::min(paths.size(), from + kFilesPerTransaction);
-        // A failed transaction leaves the report as it was before it.
+        // A failed or stopped transaction leaves the report as it was before it.
         AddReport part = report;
-        inTransaction(db_, [&] {
-            AddBatch batch(*this);
-            for (std::size_t i = from; i < to; ++i) addFileTo(batch, paths[i], part);
-        });
+        try {
+            inTransaction(db_, [&] {
+                AddBatch batch(*this);
+                for (std::size_t i = from; i < to; ++i) addFileTo(batch, paths[i], part, stop);
+            });
+        } catch (const AddStopped&) {
+            report.stopped = true;
+            return;
+        }
         report = std::move(part);
+        report.files = to;
         if (progress) progress(to);
     }
 }

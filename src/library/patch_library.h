@@ -53,6 +53,8 @@ struct AddReport {
     std::size_t added = 0;              // new items
     std::size_t duplicates = 0;         // items already there (a source was added, or was there)
     std::vector<std::string> problems;  // what could not be read, "FILE: text"
+    std::size_t files = 0;              // files whose messages are stored
+    bool stopped = false;               // asked to stop: the files after `files` were not added
 };
 
 struct LibraryQuery {
@@ -98,9 +100,11 @@ public:
     // Reads a .syx file and adds what it holds; a file that cannot be read is a problem of the report.
     void addFile(const std::string& path, AddReport& report);
     // The same for many files, a few hundred to a transaction; `progress`
-    // (when given) hears the number of files done after each.
+    // (when given) hears the number of files done after each. When `stop`
+    // (asked between messages) says so, the transaction under way is rolled
+    // back whole and the report says how many files were stored before it.
     void addFiles(const std::vector<std::string>& paths, AddReport& report,
-                  const std::function<void(std::size_t done)>& progress = {});
+                  const std::function<void(std::size_t done)>& progress = {}, const std::function<bool()>& stop = {});
 
     std::int64_t count() const;
     // The ids of the items that match, in the order of `column`.
@@ -159,7 +163,7 @@ private:
     void refingerprint();
     void addMessage(AddBatch& batch, ByteView sx, const std::string& source, AddReport& report);
     // Reads one file into the batch's transaction.
-    void addFileTo(AddBatch& batch, const std::string& path, AddReport& report);
+    void addFileTo(AddBatch& batch, const std::string& path, AddReport& report, const std::function<bool()>& stop);
 
     // What the library was when it was last read: other connections' commits
     // and this connection's own changes.

@@ -106,6 +106,43 @@ TEST_F(LibraryTest, EachPatchIsKeptOnceWithEverySourceItCameFrom)
     EXPECT_EQ(r.added, 1u);  // nothing new this time
 }
 
+// A message without its end byte is no patch (whole voices read out of a
+// cut bank are); a stop asked during an add rolls back the transaction under
+// way, so only whole transactions are kept.
+TEST_F(LibraryTest, AddKeepsWholeMessagesAndWholeTransactionsOnly)
+{
+    const std::string rom = fixture("yamaha/dx7-rom1a.syx");
+    const std::string cut = fixture("yamaha/dx7-bank-truncated-no-f7.syx");
+    const std::string unknown = dir.file("unknown-cut.syx");
+    writeSyxFile(unknown, {Bytes{0xF0, 0x7D, 0x01, 0x02}});
+    const struct {
+        const char* name;
+        std::vector<std::string> files;
+        int stopAfter;  // stop when asked this many times (-1: never)
+        std::size_t added, files_;
+        bool stopped;
+        std::size_t problems;
+    } cases[] = {
+        {"unterminated message of no known kind", {unknown}, -1, 0, 1, false, 1},
+        {"stopped in the first transaction", {rom, cut}, 3, 0, 0, true, 0},
+        {"never stopped", {unknown, rom}, 1000, 32, 2, false, 1},
+    };
+    for (const auto& c : cases) {
+        PatchLibrary lib(dir.file(std::string(c.name) + ".sqlite"));
+        AddReport r;
+        int asked = 0;
+        lib.addFiles(c.files, r, {}, [&] { return c.stopAfter >= 0 && ++asked > c.stopAfter; });
+        EXPECT_EQ(r.added, c.added) << c.name;
+        EXPECT_EQ(lib.count(), static_cast<std::int64_t>(c.added)) << c.name;
+        EXPECT_EQ(r.files, c.files_) << c.name;
+        EXPECT_EQ(r.stopped, c.stopped) << c.name;
+        ASSERT_EQ(r.problems.size(), c.problems) << c.name;
+        if (c.problems > 0) {
+            EXPECT_EQ(r.problems[0], unknown + ": 1 message(s) without end byte F7") << c.name;
+        }
+    }
+}
+
 TEST_F(LibraryTest, SearchFindsPartsOfEveryTextColumnAndFilters)
 {
     PatchLibrary lib(db);

@@ -1,8 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <optional>
 
 #include "core/app/controls.h"
@@ -49,6 +53,48 @@ TEST(Settings, DefaultsWithoutAFileAndEverythingWrittenBackOnClose)
               "TriProg=0\r\nTriBank=0\r\nTriEfxPIDtxt=0\r\nTri_Gchan=1\r\nKroProg=0\r\nKroBank=0\r\n"
               "LastPath=/music/syx/\r\nSendDelayMs=0\r\nFilter7F=1\r\nXTCheckBox1=0\r\nPassPrgBankVal=0\r\n"
               "AutoSendCB=0\r\n");
+}
+
+// Settings there but unreadable are said once and never replaced by the
+// few the window knows (the user's own lines and sections would be gone).
+TEST(Settings, SettingsThatCannotBeReadAreNeverWritten)
+{
+    const struct {
+        const char* name;
+        std::function<void(const std::string& path)> make;
+        const char* reason;
+    } cases[] = {
+        {"a folder", [](const std::string& p) { std::filesystem::create_directory(p); }, "Is a directory"},
+        {"no read permission",
+         [](const std::string& p) {
+             std::ofstream(p) << "[Settings]\r\nChannel=5\r\n[Mine]\r\nKeep=1\r\n";
+             std::filesystem::permissions(p, std::filesystem::perms::owner_write);
+         },
+         "Permission denied"},
+    };
+    for (const auto& c : cases) {
+        if (::geteuid() == 0 && std::string(c.reason) == "Permission denied") continue;  // root reads it anyway
+        TempDir dir;
+        const std::string ini = dir.str() + "TOLVEX.INI";
+        c.make(ini);
+        ScriptedShell shell;
+        Session s(shell);
+        installDeviceFamilies(s);
+        FormCreate(s, dir.str());
+        const auto& lines = s.log.lines();
+        EXPECT_EQ(std::count(lines.begin(), lines.end(),
+                             "Cannot read settings " + ini + ": " + c.reason + "; they will not be saved"),
+                  1)
+            << c.name;
+        s.controls.text.set(ctl::Channel, "2");
+        FormClose(s);
+        std::error_code ec;
+        EXPECT_EQ(std::filesystem::is_directory(ini), std::string(c.name) == "a folder") << c.name;
+        if (!std::filesystem::is_directory(ini)) {
+            std::filesystem::permissions(ini, std::filesystem::perms::owner_read, std::filesystem::perm_options::add);
+            EXPECT_EQ(dir.read("TOLVEX.INI"), "[Settings]\r\nChannel=5\r\n[Mine]\r\nKeep=1\r\n") << c.name;
+        }
+    }
 }
 
 TEST(Settings, ValuesReadBackAsTheUserLeftThem)

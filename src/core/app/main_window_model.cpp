@@ -129,6 +129,11 @@ void FormCreate(Session& s, const std::string& progpath)
     const std::string settingsTrouble = settingsProblem(s.paths.settingsFolder);
     s.paths.settingsWritable = settingsTrouble.empty();
     const IniFile ini(s.paths.settingsFolder + kSettingsFileName);
+    // Settings that cannot be read are never written over with what little is known.
+    const std::string readTrouble = ini.readError().empty() ? std::string()
+                                                            : "Cannot read settings " + ini.path() + ": " +
+                                                                  ini.readError() + "; they will not be saved";
+    if (!readTrouble.empty()) s.paths.settingsWritable = false;
     if (s.midi.MIDI_In_Present) s.midi.MidInDevName = ini.ReadString("MidiDevs", "Input", "");
     if (s.midi.MIDI_Out_Present) s.midi.MidOutDevName = ini.ReadString("MidiDevs", "Output", "");
 
@@ -166,6 +171,7 @@ void FormCreate(Session& s, const std::string& progpath)
         for (const std::string& line : f->summaries(s)) s.log.LogString(line);
     s.log.LogString("Settings file: " + s.paths.settingsFolder + kSettingsFileName);
     if (!settingsTrouble.empty()) s.log.LogString(settingsTrouble);
+    if (!readTrouble.empty()) s.log.LogString(readTrouble);
     s.log.LogString("Diagnostic files: " + absoluteFolder(s.paths.diagnosticsFolder));
     enterReportsFolder(s);
     s.log.LogString(std::string("Reports: ") +

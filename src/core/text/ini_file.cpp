@@ -3,7 +3,10 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <charconv>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <string_view>
 
@@ -28,8 +31,20 @@ bool parseDecimal(const std::string& text, int& value)
 
 IniFile::IniFile(std::string path) : path_(std::move(path))
 {
+    errno = 0;
     std::ifstream in(path_, std::ios::binary);
+    const int openError = errno;
+    std::error_code ec;
+    const bool there = std::filesystem::exists(path_, ec) || (ec && ec != std::errc::no_such_file_or_directory);
+    if (!in.is_open()) {
+        if (there) readError_ = std::strerror(openError != 0 ? openError : EACCES);
+        return;
+    }
     read(in);
+    if (in.bad()) {
+        readError_ = std::strerror(errno != 0 ? errno : EIO);
+        lines_.clear();
+    }
 }
 
 IniFile::IniFile(std::string path, std::istream& content) : path_(std::move(path))

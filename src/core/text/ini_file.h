@@ -34,6 +34,10 @@ public:
     void write(std::ostream& out) const;
 
     const std::string& path() const { return path_; }
+    // Why a file that is there could not be read ("Permission denied"); empty
+    // when it was read or is not there. Writing such a file back would replace
+    // the user's settings with the few this object holds.
+    const std::string& readError() const { return readError_; }
 
 private:
     struct Line {
@@ -47,6 +51,7 @@ private:
     long find(const std::string& section, const std::string& key) const;
 
     std::string path_;
+    std::string readError_;
     std::vector<Line> lines_;
 };
 

@@ -3,6 +3,7 @@
 #include <QSocketNotifier>
 #include <QTimer>
 #include <csignal>
+#include <filesystem>
 
 #include <fcntl.h>
 #include <sys/socket.h>
@@ -45,6 +46,13 @@ int main(int argc, char** argv)
         cli.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
         return cli.exit(e);
+    }
+    // Names are the shell's: taken from the folder the program was started in,
+    // before the window (or the running one they are handed to) changes its own.
+    for (std::string& f : files) {
+        std::error_code ec;
+        const auto whole = std::filesystem::absolute(f, ec);
+        if (!ec) f = whole.lexically_normal().string();
     }
     QApplication qapp(argc, argv);
     // The window belongs to its menu entry: the desktop file names the program

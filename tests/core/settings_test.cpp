@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "core/app/controls.h"
+#include "core/app/librarian.h"
 #include "core/app/main_window_model.h"
 #include "core/app/midi_devices.h"
 #include "core/app/table_files.h"
@@ -95,6 +96,30 @@ TEST(Settings, SettingsThatCannotBeReadAreNeverWritten)
             EXPECT_EQ(dir.read("TOLVEX.INI"), "[Settings]\r\nChannel=5\r\n[Mine]\r\nKeep=1\r\n") << c.name;
         }
     }
+}
+
+// A file named relative to the folder the program started in is opened from
+// there, and its folder is remembered whole (never as an empty LastPath).
+TEST(Settings, ARelativeFileNameIsTheStartFoldersAndItsFolderIsRemembered)
+{
+    TempDir dir;
+    std::filesystem::create_directory(dir.str() + "syx");
+    std::filesystem::copy_file(testing::fixture("yamaha/dx7-rom1a.syx"), dir.str() + "syx/ROM1A.syx");
+    const auto before = std::filesystem::current_path();
+    ScriptedShell shell;
+    Session s(shell);
+    installDeviceFamilies(s);
+    FormCreate(s, dir.str());
+    for (const char* name : {"syx/ROM1A.syx", "ROM1A.syx"}) {
+        std::filesystem::current_path(std::string(name) == "ROM1A.syx" ? dir.str() + "syx" : dir.str());
+        const std::size_t had = s.messages.count();
+        OpenSysexFile(s, name);
+        EXPECT_EQ(s.messages.count(), had + 1) << name;
+        EXPECT_EQ(s.paths.lastpath, dir.str() + "syx/") << name;
+    }
+    std::filesystem::current_path(before);
+    FormClose(s);
+    EXPECT_NE(dir.read("TOLVEX.INI").find("LastPath=" + dir.str() + "syx/\r\n"), std::string::npos);
 }
 
 TEST(Settings, ValuesReadBackAsTheUserLeftThem)

@@ -211,7 +211,7 @@ void FormClose(Session& s)
     const std::vector<RememberedControl> remembered = rememberedControls(s);
     for (const RememberedControl& c : remembered)
         if (!c.check) ini.WriteString("Settings", c.key, s.controls.text.get(c.control));
-    ini.WriteString("Settings", "LastPath", s.paths.lastpath);
+    if (!s.paths.lastpath.empty()) ini.WriteString("Settings", "LastPath", s.paths.lastpath);
     ini.WriteString("Settings", "SendDelayMs", std::to_string(s.midi.SendDelayMs));
     for (const RememberedControl& c : remembered)
         if (c.check) ini.WriteBool("Settings", c.key, s.controls.checked.get(c.control));

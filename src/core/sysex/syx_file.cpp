@@ -250,8 +250,14 @@ void writeSyxFile(const std::string& path, const std::vector<ByteView>& messages
 
 std::string folderOf(const std::string& path)
 {
-    const auto slash = path.find_last_of('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    // Absolute: the folder is remembered, and the window may change its
+    // current folder before the name is used again.
+    std::error_code ec;
+    std::filesystem::path whole = std::filesystem::absolute(path, ec);
+    if (ec) whole = path;
+    const std::string text = whole.lexically_normal().string();
+    const auto slash = text.find_last_of('/');
+    return slash == std::string::npos ? std::string() : text.substr(0, slash + 1);
 }
 
 }  // namespace tolvex

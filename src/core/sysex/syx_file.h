@@ -67,7 +67,8 @@ SyxParse readSyxFile(const std::string& path, SyxSplitter::Sink sink = {});
 // Throws TolvexError naming the file.
 void writeSyxFile(const std::string& path, const std::vector<ByteView>& messages);
 
-// The folder of a path, ending in '/' ("" for a bare name).
+// The absolute folder of a path (taken from the current folder when the
+// path is relative), ending in '/'.
 std::string folderOf(const std::string& path);
 
 }  // namespace tolvex

@@ -10,6 +10,7 @@
 #include "core/sysex/korg_packing.h"
 #include "core/sysex/syx_file.h"
 #include "devices/kronos/kronos_layouts.h"
+#include "devices/triton2kronos/tri_kro_command.h"
 #include "devices/triton2kronos/tri_kro_convert.h"
 #include "devices/triton2kronos/tri_kro_efx_parse.h"
 #include "midi/loopback.h"
@@ -90,6 +91,10 @@ TEST(TritonRun, ConvertsACombiOfEachKindToTheSameKronosCombi)
         {korg + "triton-factory-combi-current.syx", "0"},
         {dir.write("one.syx", testing::tritonDump(9, 0x4D, 2, 3, 5, lonely)), "0"},
     };
+    // A log grown over many runs keeps its newest whole lines, never more than about a megabyte.
+    std::string old;
+    while (old.size() < (2u << 20)) old += "Combi 0 from an earlier run " + std::to_string(old.size()) + "\r\n";
+    dir.write(kTriKroConvertLogFile, Bytes(old.begin(), old.end()));
     std::vector<Bytes> k;
     for (const auto& c : kinds) {
         const RunResult r = testing::runTool({"Conv Triton Combi", c.file, "--set", "KroProg=" + c.prog, "--set",
@@ -114,8 +119,13 @@ TEST(TritonRun, ConvertsACombiOfEachKindToTheSameKronosCombi)
     EXPECT_EQ(parse.find("Invalid value"), std::string::npos);
     EXPECT_NE(parse.find("Tri InsEff1 16: \"St. Chorus\" ---> Kro Efx:40 \"Stereo Chorus:\""), std::string::npos);
     const std::string log = dir.read(kTriKroConvertLogFile);
-    EXPECT_EQ(log.substr(0, 9), "Combi 01 ");
+    EXPECT_LE(log.size(), 1u << 20);
+    EXPECT_EQ(log.substr(0, 28), "Combi 0 from an earlier run ");
+    EXPECT_NE(log.find("\r\nCombi 01 "), std::string::npos);
     EXPECT_NE(log.find("\r\nCombi 0 Lonely Moon"), std::string::npos);
+    // The traces go among the diagnostic files (the current folder of a build copy).
+    EXPECT_TRUE(std::filesystem::exists(dir.file(kTriDebugDataFile)));
+    EXPECT_TRUE(std::filesystem::exists(dir.file(kKroDebugDataFile)));
 
     // Refused: the file the user named is left as it was, and no parse is written.
     const Bytes one = testing::tritonDump(0, 0x4D, 2, 0, 0, triton::Ttri_Combi{});

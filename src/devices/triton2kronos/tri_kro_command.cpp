@@ -1,8 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "devices/triton2kronos/tri_kro_command.h"
 
+#include <algorithm>
+#include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <optional>
+#include <string_view>
 
 #include "core/app/command_table.h"
 #include "core/app/controls.h"
@@ -75,13 +79,53 @@ std::vector<std::string> readNameList(Session& s, const char* name)
 // The program's own files go where its settings are: the program folder of a
 // build, the user's folder when installed. A file that cannot be written is
 // logged; the command goes on.
+// The path as the log names it: whole, whatever the current folder.
+std::string wholePath(const std::string& path)
+{
+    std::error_code ec;
+    const auto whole = std::filesystem::absolute(path, ec);
+    return ec ? path : whole.lexically_normal().string();
+}
+
+// A trace of the conversion's data, among the diagnostic files (never the settings folder).
 void writeDebugFile(Session& s, const char* name, ByteView bytes)
 {
-    const std::string path = (s.paths.settingsFolder.empty() ? s.paths.progpath : s.paths.settingsFolder) + name;
+    const std::string path = wholePath(s.paths.diagnosticPath(name));
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     out.close();
     s.log.LogString((out ? "Wrote " : "Could not create ") + path);
+}
+
+// Appends a run to the conversion log. A log grown past kConvertLogCap keeps
+// its newest lines (whole, up to half the cap) before the run, so it never
+// grows without bound.
+void appendConvertLog(Session& s, const std::string& run)
+{
+    constexpr std::uintmax_t kConvertLogCap = 1u << 20;
+    const std::string path = wholePath(kTriKroConvertLogFile);
+    std::error_code ec;
+    const std::uintmax_t size = std::filesystem::file_size(path, ec);
+    try {
+        if (!ec && size + run.size() > kConvertLogCap) {
+            std::ifstream in(path, std::ios::binary);
+            std::string old((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            std::size_t from = old.size() > kConvertLogCap / 2 ? old.size() - kConvertLogCap / 2 : 0;
+            if (from > 0) from = std::min(old.size(), old.find('\n', from) + 1);
+            writeFileReplacing(
+                path, [&](std::ostream& f) { f << std::string_view(old).substr(from) << run; },
+                "Cannot create file " + path, "Cannot write file " + path);
+            s.log.LogString("Wrote " + path + " (its oldest runs left out)");
+            return;
+        }
+    } catch (const TolvexError& e) {
+        s.log.LogString(e.what());
+        return;
+    }
+    std::ofstream log(path, std::ios::binary | std::ios::app);
+    log << run;
+    log.close();
+    s.log.LogString((log ? "Wrote " : "Cannot write file ") + path);
 }
 
 // The Combination the message holds (of a bank: number `prog`), or nothing after its box.
@@ -145,10 +189,7 @@ void writeReports(Session& s, const TriKroConvertOutput& out)
     } catch (const TolvexError& e) {
         s.log.LogString(e.what());
     }
-    std::ofstream log(kTriKroConvertLogFile, std::ios::binary | std::ios::app);
-    log << out.convertLog;
-    log.close();
-    s.log.LogString(std::string(log ? "Wrote " : "Cannot write file ") + kTriKroConvertLogFile);
+    appendConvertLog(s, out.convertLog);
 }
 
 }  // namespace

@@ -35,10 +35,10 @@ struct TriKroConvertRecords {
 // from the table folders; a template that is missing, short or unreadable
 // ends the command after its "Warning" box, a missing name list is logged and
 // the names stay empty. "Tri-Kronos-Combi-Parse.txt" (new) and
-// "Tri-Kronos-Combi-Convert-Log.txt" (appended) go to the current folder,
-// "debug-tri-data.bin" and "debug-kro-data.bin" to the settings folder (the
-// program folder of a build). Every refusal is a "Warning" box and leaves the
-// list as it was.
+// "Tri-Kronos-Combi-Convert-Log.txt" (appended; past 1 MiB its oldest runs
+// go) to the current folder, "debug-tri-data.bin" and "debug-kro-data.bin"
+// to the folder of diagnostic files; the log names each with its whole path. Every refusal is a "Warning" box and
+// leaves the list as it was.
 void ConvTriCombiBankClick(Session& s, const TriKroTables& tri, const KronosDefs& kro);
 // The same with the program's tables.
 void ConvTriCombiBankClick(Session& s);

@@ -46,25 +46,9 @@ public:
     const std::string& ProductName() const { return FProductName; }
     std::uint16_t Numdevs() const { return FNumdevs; }
     // The back-end's port names; its failure becomes Failure with the same text.
-    std::vector<std::string> DeviceNames()
-    {
-        try {
-            return backend_->portNames();
-        } catch (const MidiBackendError& e) {
-            FError = e.code;
-            throw Failure(e.what());
-        }
-    }
+    std::vector<std::string> DeviceNames() { return names(false); }
     // As DeviceNames, asked of the service now (a port that has just appeared is there).
-    std::vector<std::string> freshDeviceNames()
-    {
-        try {
-            return backend_->freshPortNames();
-        } catch (const MidiBackendError& e) {
-            FError = e.code;
-            throw Failure(e.what());
-        }
-    }
+    std::vector<std::string> freshDeviceNames() { return names(true); }
     MidiErrorCode Error() const { return FError; }
     // The back-end's text for the user after a failed Open.
     const std::string& OpenError() const { return FOpenError; }
@@ -112,6 +96,15 @@ protected:
     }
 
 private:
+    std::vector<std::string> names(bool fresh)
+    {
+        try {
+            return fresh ? backend_->freshPortNames() : backend_->portNames();
+        } catch (const MidiBackendError& e) {
+            FError = e.code;
+            throw Failure(e.what());
+        }
+    }
     bool open() const { return static_cast<const Device*>(this)->portOpen(); }
     // "Invalid device ID" unless id is below Numdevs and the list (read now) still holds it.
     const std::string& portAt(const std::vector<std::string>& list, Id id) const

@@ -493,7 +493,10 @@ private:
             if (!await(n)) return false;
             ring_->Read(readPos_, piece, n);
             const bool send = sysex || shortMessageLength(piece[0]) > 0;
-            if (send && !awaitRoom(seq, seqCells(n, sysex), at, header.length)) return false;
+            if (send && !awaitRoom(seq, seqCells(n, sysex), at, header.length)) {
+                if (cancel_.load()) continue;  // dropped above, with the rest of the message
+                return false;
+            }
             // Idle time earns at most a burst of cable time.
             const std::int64_t now = seq.nowNs();
             paced = std::max<std::int64_t>(paced, now - burst);

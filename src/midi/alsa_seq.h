@@ -3,7 +3,7 @@
 // interface so that tests drive the back-end with a fake where no sequencer
 // exists. One object is one sequencer client (one handle); the back-end's
 // reader thread calls waitInput/input, its writer thread output/drain/
-// waitOutput, the main thread the rest. The real one (openAlsaSeq) is a thin
+// waitOutput/destinationRoom/nowNs/sleepNs, the main thread the rest. The real one (openAlsaSeq) is a thin
 // layer over alsa-lib.
 #pragma once
 

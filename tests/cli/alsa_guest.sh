@@ -29,6 +29,16 @@ since() { awk -v a="$1" -v b="$(now)" 'BEGIN { printf "%.2f", b - a }'; }
 receiver_port='Tolvex CLI Receive:Tolvex In'
 dx7=$tests/fixtures/yamaha/dx7-rom1a.syx
 
+# Half a second after the sender $1 started, pauses the receiver $2 for 2 s,
+# then waits for the sender; its exit status is the sender's.
+pause_during() {
+  sleep 0.5
+  kill -STOP "$2"
+  sleep 2
+  kill -CONT "$2"
+  wait "$1"
+}
+
 # Waits until the receiver's port is listed (at most 5 s).
 await_receiver() {
   for _ in $(seq 50); do
@@ -113,12 +123,7 @@ for run in 1 2 3; do
   q=$!
   sleep 1
   aplaymidi -p 'Midi Through:0' "$data/burst.mid" &
-  w=$!
-  sleep 0.5
-  kill -STOP $r
-  sleep 2
-  kill -CONT $r
-  wait $w
+  pause_during $! $r
   wait $r
   rc=$?
   wait $q
@@ -144,12 +149,7 @@ rm -f "$work/burst.syx"
 r=$!
 await_receiver
 "$cli" send --quiet --out "$receiver_port" "$burst" &
-w=$!
-sleep 0.5
-kill -STOP $r
-sleep 2
-kill -CONT $r
-wait $w
+pause_during $! $r
 s=$?
 wait $r
 rc=$?

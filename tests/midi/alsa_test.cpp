@@ -109,38 +109,54 @@ TEST(AlsaFake, MessagesOfAnySizeLeaveInBoundedPiecesInOrderAtThePortsPace)
 
 TEST(AlsaFake, CancelStopsALongMessageBetweenPiecesAndDropsTheQueue)
 {
-    FakeRig rig(true);
-    rig.out->SetProductName("Synth:Port 1");
-    ASSERT_TRUE(rig.out->Open()) << rig.out->OpenError();
-    {
-        const std::lock_guard<std::mutex> lock(rig.state->mutex);
-        rig.state->holdAt = 5;
-        rig.state->hold = true;
+    const struct {
+        const char* name;
+        bool cable;
+        bool waitsForRoom;  // the sixth piece waits for a receiving program's room, not the cable
+    } cases[] = {{"waiting for the cable", true, false}, {"waiting for a program's room", false, true}};
+    for (const auto& c : cases) {
+        FakeRig rig(c.cable);
+        rig.out->SetProductName("Synth:Port 1");
+        ASSERT_TRUE(rig.out->Open()) << rig.out->OpenError();
+        {
+            const std::lock_guard<std::mutex> lock(rig.state->mutex);
+            rig.state->hold = true;
+            if (c.waitsForRoom) {
+                rig.state->receiverFree = 5 * seqCells(kAlsaSysexPiece, true) + 64;
+                rig.state->holdWhenFree = 64;  // five pieces out, none fits
+            } else {
+                rig.state->holdAt = 5;
+            }
+        }
+        const Bytes first = sysex(100000, 1);
+        rig.out->PutLong(first);
+        rig.out->PutLong(sysex(3000, 2));
+        // The user cancels while the sixth piece waits.
+        std::thread user([&] { rig.out->CancelLong(); });
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        {
+            const std::lock_guard<std::mutex> lock(rig.state->mutex);
+            rig.state->hold = false;
+            rig.state->changed.notify_all();
+        }
+        user.join();
+        testing::runUntil(rig.shell, [&] { return !rig.out->MidiOutBusy(); });
+        EXPECT_FALSE(rig.out->MidiOutBusy()) << c.name;
+        // At most the piece that was waiting went out after the cancel, and nothing of the second message.
+        const auto sent = rig.sent();
+        EXPECT_LE(sent.size(), 6u) << c.name;
+        for (std::size_t i = 0; i < sent.size(); ++i)
+            EXPECT_EQ(sent[i].bytes, Bytes(first.begin() + 256 * i, first.begin() + 256 * (i + 1))) << c.name << i;
+        {
+            const std::lock_guard<std::mutex> lock(rig.state->mutex);
+            if (c.waitsForRoom) rig.state->receiverFree = kSeqPoolCells;
+        }
+        const Bytes after = sysex(700, 3);
+        rig.out->PutLong(after);
+        rig.out->Close();
+        EXPECT_EQ(rig.sent().back().bytes, Bytes(after.begin() + 512, after.end())) << c.name;
+        EXPECT_TRUE(rig.lost.empty()) << c.name;
     }
-    const Bytes first = sysex(100000, 1);
-    rig.out->PutLong(first);
-    rig.out->PutLong(sysex(3000, 2));
-    // The user cancels while the sixth piece waits for the cable.
-    std::thread user([&] { rig.out->CancelLong(); });
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    {
-        const std::lock_guard<std::mutex> lock(rig.state->mutex);
-        rig.state->hold = false;
-        rig.state->changed.notify_all();
-    }
-    user.join();
-    testing::runUntil(rig.shell, [&] { return !rig.out->MidiOutBusy(); });
-    EXPECT_FALSE(rig.out->MidiOutBusy());
-    // At most the piece that was waiting went out after the cancel, and nothing of the second message.
-    const auto sent = rig.sent();
-    EXPECT_LE(sent.size(), 6u);
-    for (std::size_t i = 0; i < sent.size(); ++i)
-        EXPECT_EQ(sent[i].bytes, Bytes(first.begin() + 256 * i, first.begin() + 256 * (i + 1))) << i;
-    const Bytes after = sysex(700, 3);
-    rig.out->PutLong(after);
-    rig.out->Close();
-    EXPECT_EQ(rig.sent().back().bytes, Bytes(after.begin() + 512, after.end()));
-    EXPECT_TRUE(rig.lost.empty());
 }
 
 TEST(AlsaFake, SysexInPiecesIsJoinedAndAMessageWithAHoleIsDroppedWholeAndCounted)

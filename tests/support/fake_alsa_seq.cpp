@@ -152,8 +152,10 @@ void FakeAlsaSeq::sleepNs(std::int64_t ns)
 
 int FakeAlsaSeq::destinationRoom(int)
 {
-    const std::lock_guard<std::mutex> lock(state_->mutex);
-    return state_->receiverFree;
+    std::unique_lock<std::mutex> lock(state_->mutex);
+    State& s = *state_;
+    if (s.receiverFree == s.holdWhenFree) s.changed.wait(lock, [&] { return !s.hold; });
+    return s.receiverFree;
 }
 
 }  // namespace tolvex::testing

@@ -38,6 +38,7 @@ public:
         int refuseAt = -1;  // the event with this index (from 0) is refused with -EINVAL
         int holdAt = -1;    // the writer waits before the event with this index until `hold` is cleared
         bool hold = false;
+        int holdWhenFree = -1;  // asking for room with this many cells free waits until `hold` is cleared
         std::int64_t nowNs = 0;
         // A program receiving from our ports: the free cells of its input pool
         // (-1: no program receives), of which it reads `readsPerMs` a

@@ -346,13 +346,14 @@ int cmdSend(const Options& o, std::ostream& out, std::ostream& err, const Device
         }
     }
     // Let the last message leave before the port closes; after Ctrl+C or
-    // SIGTERM the one under way is cut off between two pieces (a receiver
-    // drops it as unfinished) and those behind it are not sent.
+    // SIGTERM (also while waiting here) the one under way is cut off between
+    // two pieces (a receiver drops it as unfinished) and those behind it are
+    // not sent, so closing does not wait for them.
+    waitWhileBusy(backlog);
     const bool stopped = stopSignal.load() != 0;
     shell.ProcessMessages();  // the messages out so far are told before counting them
     const std::uint64_t outBeforeCancel = messagesOut();
     if (stopped && s.midi.midiOutput) s.midi.midiOutput->CancelLong();
-    waitWhileBusy(backlog);
     shell.ProcessMessages();  // a loss reported meanwhile
     devices->closeOutput();
     shell.ProcessMessages();

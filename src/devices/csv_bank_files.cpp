@@ -31,20 +31,13 @@ CsvBankError midi(const std::string& text)
 }
 
 // A piece of the file as a refusal quotes it: a control byte (ESC and the
-// like), DEL or a byte of 80 hex and above is written \xHH, so nothing the
+// like), DEL, a backslash or a byte of 80 hex and above is written \xHH, so nothing the
 // file holds reaches the terminal raw; a long piece (a binary file's one
 // long line) is cut after 300 characters.
 std::string shown(const std::string& text)
 {
     constexpr std::size_t kLongest = 300;
-    std::string out;
-    for (std::size_t i = 0; i < text.size() && i < kLongest; ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        if (c < 0x20 || c >= 0x7F)
-            out += format("\\x%02X", c);
-        else
-            out += text[i];
-    }
+    const std::string out = escapedBytes(std::string_view(text).substr(0, kLongest), true);
     return text.size() > kLongest ? out + "..." : out;
 }
 

@@ -180,5 +180,28 @@ else
   cat "$work/stuck.out"
 fi
 
+# SIGTERM during a long send: it ends within about a second with 143, the
+# message under way cut off, and the receiver keeps nothing cut.
+rm -f "$work/term.syx"
+"$cli" receive --in 'Tolvex In' --count 1 --timeout 5 --quiet --save "$work/term.syx" 2>"$work/term.err" &
+r=$!
+await_receiver
+"$cli" send --out "$receiver_port" "$data/m16.syx" >"$work/term.out" 2>&1 &
+w=$!
+sleep 2
+t=$(now)
+kill -TERM $w
+wait $w
+s=$?
+took=$(since "$t")
+wait $r
+rc=$?
+if [ $s -eq 143 ] && awk -v t="$took" 'BEGIN { exit !(t < 1.5) }' && [ ! -e "$work/term.syx" ] && [ $rc -eq 1 ]; then
+  ok "SIGTERM during a 16 MiB send: exit 143 after ${took}s, nothing cut kept ($(tail -n 1 "$work/term.out"))"
+else
+  fail "SIGTERM during a 16 MiB send: send $s after ${took}s, receive $rc"
+  cat "$work/term.out" "$work/term.err"
+fi
+
 echo "$passed passed, $failed failed"
 [ $failed -eq 0 ]

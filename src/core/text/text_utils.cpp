@@ -238,4 +238,22 @@ std::vector<std::string> dialogNameFilters(const std::string& filter)
     return out;
 }
 
+std::string escapedBytes(std::string_view text, bool highBytes)
+{
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x20 || b == 0x7F || c == '\\' || (highBytes && b >= 0x80)) {
+            out += "\\x";
+            out += kHex[b >> 4];
+            out += kHex[b & 0x0F];
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
 }  // namespace tolvex

@@ -66,6 +66,12 @@ bool equalsIgnoringCase(const std::string& a, const std::string& b);
 // s without the characters " * / : < > ? and backslash.
 std::string CleanFilenameStrip(const std::string& s);
 
+// `text` with each byte below 0x20, 0x7F and backslash written \xHH (two
+// upper-case hex digits), and with `highBytes` every byte of 0x80 and above
+// too (for what may be binary rather than UTF-8): nothing of it reaches a
+// terminal raw, and a line feed or tab cannot break or shift a line.
+std::string escapedBytes(std::string_view text, bool highBytes = false);
+
 // A file-dialog filter given as "description|patterns" pairs, patterns split
 // by ';' ("Sysex files (*.syx)|*.SYX|All files (*.*)|*.*"), as the name
 // filters a dialog offers: {"Sysex files (*.syx *.SYX)", "All files (*)"}.

@@ -355,6 +355,7 @@ int cmdSend(const Options& o, std::ostream& out, std::ostream& err, const Device
     const std::uint64_t outBeforeCancel = messagesOut();
     if (stopped && s.midi.midiOutput) s.midi.midiOutput->CancelLong();
     shell.ProcessMessages();  // a loss reported meanwhile
+    const std::uint64_t late = s.midi.midiOutput != nullptr ? s.midi.midiOutput->LatePeriods() : 0;
     devices->closeOutput();
     shell.ProcessMessages();
     progress.clear();
@@ -367,7 +368,9 @@ int cmdSend(const Options& o, std::ostream& out, std::ostream& err, const Device
                               << messages.size() << " messages\n";
         return stopped ? stopStatus() : 1;
     }
-    return ok && !shell.failed() ? 0 : 1;
+    // Never a clean send when the receiver may have got messages twice or not at all.
+    if (late > 0) err << lateSendLine(late) << '\n';
+    return ok && late == 0 && !shell.failed() ? 0 : 1;
 }
 
 int cmdReceive(const Options& o, std::ostream& out, std::ostream& err, const DeviceFactory& makeDevices)
@@ -389,6 +392,7 @@ int cmdReceive(const Options& o, std::ostream& out, std::ostream& err, const Dev
     // on meanwhile do not hold the receive open.
     std::int64_t lastActivity = shell.nowMs();
     ProgressLine progress(err, o.progress && !o.quiet, shell);
+    bool senderGone = false;  // the sender left between two messages
     // With --save - the messages go to standard output: their lines to standard error.
     std::ostream& lines = !o.save.empty() && writesToStandardOutput(o.save) ? err : out;
     s.messages.setListener([&](MessageList::Change change, std::size_t first, std::size_t count) {
@@ -413,6 +417,14 @@ int cmdReceive(const Options& o, std::ostream& out, std::ostream& err, const Dev
     devices->onOverflow = [&] { MIDIInput1Overflow(s); };
     devices->onLost = [&](const std::string& reason) {
         lost = true;
+        // A sender that leaves after its last complete message took nothing
+        // with it (what arrived before has been handed out by now).
+        const bool midMessage = devices->unfinishedInput() > 0 || s.midi.SX_Object.partial;
+        if (!midMessage && s.messages.count() > 0) {
+            senderGone = true;
+            err << "Receiving ended after message " << s.messages.count() << ": " << reason << '\n';
+            return;
+        }
         MidiDeviceLost(s, reason);
     };
     try {
@@ -447,10 +459,13 @@ int cmdReceive(const Options& o, std::ostream& out, std::ostream& err, const Dev
         const bool unfinished = line.rfind("Incomplete SysEx message discarded", 0) == 0;
         incomplete = incomplete || unfinished;
         if (unfinished || line.rfind("MIDI input overflow", 0) == 0 || line.rfind("MIDI data lost", 0) == 0 ||
-            line.rfind("Several senders", 0) == 0 || line.rfind("Mixed SysEx", 0) == 0)
+            line.rfind("MIDI may be damaged", 0) == 0 || line.rfind("Several senders", 0) == 0 ||
+            line.rfind("Mixed SysEx", 0) == 0 || line.ends_with("; it may be damaged"))
             err << line << '\n';
     }
+    bool doubted = false;
     const std::size_t kept = std::min(s.messages.count(), wanted);
+    for (std::size_t i = 0; i < kept; ++i) doubted = doubted || s.messages.at(i).storage->doubt != 0;
     bool saved = true;
     if (kept == 0) {
         // Nothing done; with --save, an empty file would only destroy what the name held before.
@@ -466,8 +481,8 @@ int cmdReceive(const Options& o, std::ostream& out, std::ostream& err, const Dev
         }
     }
     if (stopSignal.load() != 0) return stopStatus();
-    const bool damaged = s.midi.overflowDrops > 0 || s.midi.midiDataLost > 0 || incomplete;
-    return !saved || lost || shell.failed() || damaged ? 1 : 0;
+    const bool damaged = s.midi.overflowDrops > 0 || s.midi.midiDataLost > 0 || incomplete || doubted;
+    return !saved || (lost && !senderGone) || shell.failed() || damaged ? 1 : 0;
 }
 
 }  // namespace

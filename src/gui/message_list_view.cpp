@@ -1,12 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "gui/message_list_view.h"
 
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QToolTip>
 #include <algorithm>
+#include <cctype>
 #include <functional>
+
+#include "core/app/incoming.h"
 
 namespace tolvex {
 
@@ -202,7 +207,9 @@ void MessageListView::paintEvent(QPaintEvent*)
         if (selected) p.fillRect(r, pal.brush(QPalette::Highlight));
         p.setPen(pal.color(selected ? QPalette::HighlightedText : QPalette::Text));
         cell(r, 0, QString::number(index + 1), Qt::AlignRight);
-        cell(r, 1, QString::fromStdString(e.text), Qt::AlignLeft);
+        // A message that may be damaged on the way in carries a mark; its tooltip says why.
+        const QString text = QString::fromStdString(e.text);
+        cell(r, 1, e.storage->doubt != 0 ? QString::fromUtf8(kDoubtMark) + text : text, Qt::AlignLeft);
         cell(r, 2, QString::number(e.storage->sxdata.size()), Qt::AlignRight);
         cell(r, 3, fileNameOf(e.storage->filename), Qt::AlignLeft);
         if (hasFocus() && static_cast<long>(index) == list_.current()) {
@@ -210,6 +217,25 @@ void MessageListView::paintEvent(QPaintEvent*)
             p.drawRect(r.adjusted(0, 0, -1, -1));
         }
     }
+}
+
+bool MessageListView::viewportEvent(QEvent* event)
+{
+    if (event->type() != QEvent::ToolTip) return QAbstractScrollArea::viewportEvent(event);
+    const auto* help = static_cast<QHelpEvent*>(event);
+    const int row = rowAt(help->pos());
+    const std::uint8_t doubt = row >= 0 ? list_.at(indexOf(row)).storage->doubt : 0;
+    if (doubt == 0) {
+        QToolTip::hideText();
+        event->ignore();
+        return true;
+    }
+    const std::string why = doubtText(doubt);
+    QToolTip::showText(
+        help->globalPos(),
+        QString::fromStdString(static_cast<char>(std::toupper(why[0])) + why.substr(1) + "; it may be damaged"),
+        viewport());
+    return true;
 }
 
 void MessageListView::resizeEvent(QResizeEvent* event)

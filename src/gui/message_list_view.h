@@ -15,6 +15,9 @@
 
 namespace tolvex {
 
+// Put before the name of a message that may have been damaged on the way in.
+inline constexpr char kDoubtMark[] = "\u26A0 ";
+
 class MessageListView : public QAbstractScrollArea {
     Q_OBJECT
 public:
@@ -44,6 +47,7 @@ signals:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;

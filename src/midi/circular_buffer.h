@@ -35,8 +35,12 @@ private:
 // queued with what arrived, so its last byte is not F7.
 struct TMidiBufferItem {
     static constexpr std::uint64_t kNoSysex = ~std::uint64_t{0};
+    // A SysEx message's doubts (MidiDoubt bits) ride in the top byte of its
+    // position, which a ring of this program never reaches.
+    static constexpr int kDoubtShift = 56;
+    static constexpr std::uint64_t kPosition = (std::uint64_t{1} << kDoubtShift) - 1;
 
-    std::uint64_t sysex = kNoSysex;  // ring position of the message's F0
+    std::uint64_t sysex = kNoSysex;  // ring position of the message's F0, and its doubts above
     std::uint32_t timestamp = 0;     // ms since the input was started
     std::uint32_t data = 0;          // short message: status in the low byte, then data 1, then data 2;
                                      // SysEx: its length in bytes

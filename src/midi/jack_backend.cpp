@@ -168,7 +168,7 @@ protected:
         lost_.store(false);
         watching_.store(false);
         viewShowedConnection_.store(false);
-        xrun_.store(false);
+        havePeriod_ = false;
         regraph_.store(false);
         connections_.store(0);
         peer_ = chosen ? name : std::string();
@@ -178,7 +178,6 @@ protected:
         jack_on_info_shutdown(client_, &JackPort::onShutdown, gate_);
         jack_set_port_connect_callback(client_, &JackPort::onConnect, gate_);
         jack_set_port_registration_callback(client_, &JackPort::onPortRegistration, gate_);
-        jack_set_xrun_callback(client_, &JackPort::onXrun, gate_);
         // Running before its port exists: a sender that finds the port finds
         // it read from the first period on.
         if (jack_activate(client_) != 0) {
@@ -265,8 +264,20 @@ protected:
         JackPort& port_;
         bool running_;
     };
+    // Whether this client ran late: each period's frame time follows the one
+    // before by exactly one period, unless the server ran this client after
+    // the next period had begun (it then sees a jump, and a repeat after it).
+    // The server's own small xruns, where every client still runs each period
+    // in turn, leave it regular. Process thread only.
+    bool periodLate(jack_nframes_t frames) noexcept
+    {
+        const jack_nframes_t start = jack_last_frame_time(client_);
+        const bool late = havePeriod_ && start - lastPeriod_ != frames;
+        lastPeriod_ = start;
+        havePeriod_ = true;
+        return late;
+    }
     // Set by the notification threads, taken by the process thread.
-    std::atomic<bool> xrun_{false};     // the server missed a period
     std::atomic<bool> regraph_{false};  // our port's connections changed
     std::atomic<int> connections_{0};   // of our port, as last seen
 
@@ -310,13 +321,6 @@ private:
         const std::lock_guard<std::mutex> guard(gate->mutex);
         if (registered == 0 && gate->port != nullptr) gate->port->checkConnected();
     }
-    static int onXrun(void* arg)
-    {
-        auto* gate = static_cast<Gate*>(arg);
-        const std::lock_guard<std::mutex> guard(gate->mutex);
-        if (gate->port != nullptr) gate->port->xrun_.store(true);
-        return 0;
-    }
     // The chosen connection is gone when the peer's port is, or when this
     // client's view of the graph, having shown the connection, no longer does.
     // A view that does not show a fresh connection yet is no loss.
@@ -334,6 +338,9 @@ private:
 
     std::string clientName_;
     bool input_;
+    // The process thread's own (reset before the client runs).
+    jack_nframes_t lastPeriod_ = 0;
+    bool havePeriod_ = false;
     MidiPortWatcher* watcher_ = nullptr;
     std::atomic<bool> watching_{false};              // the chosen connection has been made
     std::atomic<bool> viewShowedConnection_{false};  // and this client's graph has shown it
@@ -377,8 +384,10 @@ public:
 
 private:
     // The real-time thread: hands every event to the receiver, which copies
-    // it. What the server lost, an xrun and a change of our connections come
-    // first: a message in progress across them has a hole.
+    // it. What the server says of the period comes first: a connection of
+    // ours that went away cuts the message in progress; events the server
+    // dropped while mixing several senders, and a period this client ran late
+    // in, mark it as possibly damaged.
     static int process(jack_nframes_t frames, void* arg)
     {
         auto* self = static_cast<JackInBackend*>(static_cast<JackPort*>(arg));
@@ -387,15 +396,19 @@ private:
         jack_port_t* port = self->port_.load(std::memory_order_acquire);
         if (port == nullptr || !in.running()) return 0;
         void* buffer = jack_port_get_buffer(port, frames);
-        const std::uint32_t lost = jack_midi_get_lost_event_count(buffer);
-        const bool xrun = self->xrun_.exchange(false);
+        const bool late = self->periodLate(frames);
         const bool regraph = self->regraph_.exchange(false);
-        if (lost > 0 || xrun || regraph) self->receiver_->dataLost(lost);
-        if (self->connections_.load(std::memory_order_relaxed) > 1) self->receiver_->severalSenders();
+        if (regraph) self->receiver_->dataLost(0);
+        const bool several = self->connections_.load(std::memory_order_relaxed) > 1;
+        if (several) self->receiver_->severalSenders();
+        // With one sender the buffer is the sender's own, and its count is of
+        // the writes the server refused that sender, which it was told of and
+        // may have made again: only a mix of several is the server's loss.
+        const std::uint32_t lost = jack_midi_get_lost_event_count(buffer);
+        if (lost > 0 && several) self->receiver_->eventsDropped(lost);
         const jack_nframes_t count = jack_midi_get_event_count(buffer);
-        // A period the server skipped while MIDI was flowing lost what was
-        // sent in it, whole messages too; one skipped in silence lost nothing.
-        if (xrun && (count > 0 || self->flowing_)) self->receiver_->periodMissed();
+        // Lateness in silence costs nothing.
+        if (late && (count > 0 || self->flowing_)) self->receiver_->periodMissed();
         self->flowing_ = count > 0;
         for (jack_nframes_t i = 0; i < count; ++i) {
             jack_midi_event_t event;
@@ -426,6 +439,8 @@ public:
         remaining_ = 0;
         done_ = &done;
         cycles_.store(0);
+        late_.store(0);
+        wroteLast_ = false;
         openPort(name, done, &JackOutBackend::process);
     }
 
@@ -444,6 +459,8 @@ public:
 
     // The ring holds each message's header too: at most 8 bytes more per message.
     std::uint64_t queuedBytes() override { return ring_ ? ring_->Ceiling() - ring_->Room() : 0; }
+
+    std::uint64_t latePeriods() override { return late_.load(std::memory_order_relaxed); }
 
     void cancel() override
     {
@@ -482,7 +499,16 @@ private:
         if (port == nullptr || !in.running()) return 0;
         void* buffer = jack_port_get_buffer(port, frames);
         jack_midi_clear_buffer(buffer);
+        const bool late = self->periodLate(frames);
+        const std::uint64_t before = self->readPos_;
         self->fill(buffer);
+        const bool wrote = self->readPos_ != before;
+        // Late in this period (it began late, or this callback ran past its
+        // end) while sending: a receiver may have been handed this client's
+        // previous events again, or none.
+        const bool overran = jack_frames_since_cycle_start(self->client_) >= frames;
+        if ((late || overran) && (wrote || self->wroteLast_)) self->late_.fetch_add(1, std::memory_order_relaxed);
+        self->wroteLast_ = wrote;
         return 0;
     }
 
@@ -545,12 +571,14 @@ private:
     std::unique_ptr<ByteRing> ring_;
     MidiSendDone* done_ = nullptr;
     std::atomic<std::uint64_t> cycles_{0};
-    std::atomic<bool> cancel_{false};  // set by the main thread, cleared by the process callback
+    std::atomic<std::uint64_t> late_{0};  // periods run late while sending
+    std::atomic<bool> cancel_{false};     // set by the main thread, cleared by the process callback
     // The process callback's own state.
     std::uint64_t readPos_ = 0;
     std::size_t remaining_ = 0;  // bytes of the current message still to go
     OutHeader current_{};
     bool first_ = true;
+    bool wroteLast_ = false;  // the previous period carried events
 };
 
 }  // namespace

@@ -18,9 +18,11 @@
     X(int, jack_client_close, (jack_client_t* c), (c)) \
     X(int, jack_connect, (jack_client_t* c, const char* a, const char* b), (c, a, b)) \
     X(void, jack_free, (void* p), (p)) \
+    X(jack_nframes_t, jack_frames_since_cycle_start, (const jack_client_t* c), (c)) \
     X(jack_nframes_t, jack_get_buffer_size, (jack_client_t* c), (c)) \
     X(const char**, jack_get_ports, (jack_client_t* c, const char* n, const char* t, unsigned long f), (c, n, t, f)) \
     X(jack_nframes_t, jack_get_sample_rate, (jack_client_t* c), (c)) \
+    X(jack_nframes_t, jack_last_frame_time, (const jack_client_t* c), (c)) \
     X(void, jack_midi_clear_buffer, (void* b), (b)) \
     X(int, jack_midi_event_get, (jack_midi_event_t* e, void* b, uint32_t i), (e, b, i)) \
     X(jack_midi_data_t*, jack_midi_event_reserve, (void* b, jack_nframes_t t, size_t n), (b, t, n)) \

@@ -56,15 +56,21 @@ protected:
 class MidiReceiver : public MidiPortWatcher {
 public:
     virtual void receive(ByteView bytes) noexcept = 0;
-    // The service lost data meant for this port (`events` of them as far as
-    // it counts; 0 when it does not say): a SysEx message in progress has a
-    // hole and must not be stored. Same thread and rules as receive().
+    // Data meant for this port went missing for certain (a connection of the
+    // port went away): a SysEx message in progress has a hole and must not be
+    // stored. `events` is how many as far as the service counts, else 0.
+    // Same thread and rules as receive().
     virtual void dataLost(std::uint32_t events) noexcept { (void)events; }
+    // The service says it dropped `events` events meant for this port (JACK,
+    // when it mixes several senders into it). Which ones is not known: a SysEx
+    // message in progress is kept, marked as possibly damaged. Same rules as receive().
+    virtual void eventsDropped(std::uint32_t events) noexcept { (void)events; }
     // Several senders now feed the port (only reported while a SysEx message
     // is in progress, where their pieces can mix). Same rules as receive().
     virtual void severalSenders() noexcept {}
-    // The service skipped a period of this port while MIDI was arriving (an
-    // xrun): whatever was sent in it never arrived, whole messages included.
+    // The service skipped or repeated a period of this port while MIDI was
+    // arriving (this client ran late): what was sent then may be missing or
+    // doubled. A SysEx message in progress is kept, marked as possibly damaged.
     // Same rules as receive().
     virtual void periodMissed() noexcept {}
     // The service's queue for this port overflowed and it threw away every
@@ -125,6 +131,10 @@ public:
     virtual void cancel() {}
     // Bytes handed to send() that have not left yet (0 where the service does not say).
     virtual std::uint64_t queuedBytes() { return 0; }
+    // Periods since open in which this client ran late while it had messages
+    // going out: the service may then have handed a receiver the previous
+    // period's events again, or none (0 where the service has no periods).
+    virtual std::uint64_t latePeriods() { return 0; }
 };
 
 }  // namespace tolvex

@@ -155,14 +155,16 @@ std::optional<TMyMidiEvent> TMidiInput::GetMidiEvent()
         PBuffer->Remove();
         return event;
     }
+    const std::uint64_t at = item.sysex & TMidiBufferItem::kPosition;
     const std::size_t n = std::min<std::size_t>(item.data - handedOut_, FSysexBufferSize);
     event.MidiMessage = kSysex;
+    event.Doubt = static_cast<std::uint8_t>(item.sysex >> TMidiBufferItem::kDoubtShift);
     event.Sysex.resize(n);
-    ring_->Read(item.sysex + handedOut_, event.Sysex.data(), n);
+    ring_->Read(at + handedOut_, event.Sysex.data(), n);
     handedOut_ += n;
     if (handedOut_ == item.data) {
         handedOut_ = 0;
-        ring_->Free(item.sysex + item.data);
+        ring_->Free(at + item.data);
         PBuffer->Remove();
     }
     return event;
@@ -236,6 +238,7 @@ void TMidiInput::TMidiCtlInfo::shortMessage(const std::uint8_t* data, std::size_
 void TMidiInput::TMidiCtlInfo::beginSysex() noexcept
 {
     inSysex = true;
+    doubt = 0;
     sysexTime = now();
     dropping = ring == nullptr;
     if (dropping) drop();
@@ -259,7 +262,7 @@ void TMidiInput::TMidiCtlInfo::endSysex() noexcept
     inSysex = false;
     if (dropping) return;
     TMidiBufferItem item;
-    item.sysex = sysexStart;
+    item.sysex = sysexStart | static_cast<std::uint64_t>(doubt) << TMidiBufferItem::kDoubtShift;
     item.timestamp = sysexTime;
     item.data = static_cast<std::uint32_t>(ring->Head() - sysexStart);
     if (PBuffer->Put(item)) {
@@ -300,6 +303,15 @@ void TMidiInput::TMidiCtlInfo::periodMissed() noexcept
 {
     if (!running.load(std::memory_order_acquire) || PBuffer == nullptr) return;
     missedPeriods.fetch_add(1, std::memory_order_relaxed);
+    if (inSysex) doubt |= kDoubtLatePeriod;
+    shell->wake(dataLostWake);
+}
+
+void TMidiInput::TMidiCtlInfo::eventsDropped(std::uint32_t events) noexcept
+{
+    if (!running.load(std::memory_order_acquire) || PBuffer == nullptr || events == 0) return;
+    lostEvents.fetch_add(events, std::memory_order_relaxed);
+    if (inSysex) doubt |= kDoubtDropped;
     shell->wake(dataLostWake);
 }
 

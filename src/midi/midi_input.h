@@ -77,16 +77,18 @@ public:
     // Messages dropped since creation because the queue or the ring was full;
     // a SysEx message counts once, however long.
     std::uint64_t DroppedEvents() const { return ctl_.dropped.load(std::memory_order_relaxed); }
-    // Events the MIDI service lost before they reached the port, and SysEx
-    // messages discarded because data went missing inside them (a loss, an
-    // xrun, a change of the port's connections), since creation.
+    // Events the MIDI service says it dropped before they reached the port,
+    // and SysEx messages discarded because data went missing inside them for
+    // certain (a connection of the port went away), since creation.
     std::uint64_t LostEvents() const { return ctl_.lostEvents.load(std::memory_order_relaxed); }
     std::uint64_t GapDiscards() const { return ctl_.gapDiscards.load(std::memory_order_relaxed); }
     // Whether several senders fed the port while a SysEx message was in
     // progress, and how many messages a new F0 from another sender cut.
     bool SeveralSenders() const { return ctl_.several.load(std::memory_order_relaxed); }
     std::uint64_t MixedMessages() const { return ctl_.mixed.load(std::memory_order_relaxed); }
-    // Periods the service skipped while MIDI was arriving, since creation.
+    // Periods the service ran the input late in while MIDI was arriving, since
+    // creation. A SysEx message arriving then, or while the service dropped
+    // events, is kept and handed out with its doubts (TMyMidiEvent::Doubt).
     std::uint64_t MissedPeriods() const { return ctl_.missedPeriods.load(std::memory_order_relaxed); }
     // Times the service threw away everything queued for the port (its queue
     // overflowed), since creation.
@@ -118,6 +120,7 @@ private:
         void dataLost(std::uint32_t events) noexcept override;
         void severalSenders() noexcept override;
         void periodMissed() noexcept override;
+        void eventsDropped(std::uint32_t events) noexcept override;
         void inputOverrun() noexcept override;
         bool cutSysex() noexcept;
         void drop() noexcept;
@@ -148,7 +151,8 @@ private:
         std::atomic<bool> several{false};
         // The SysEx message being received (driver thread only).
         bool inSysex = false;
-        bool dropping = false;  // it did not fit: its remaining bytes are skipped
+        bool dropping = false;   // it did not fit: its remaining bytes are skipped
+        std::uint8_t doubt = 0;  // MidiDoubt bits gathered while it arrives
         std::uint64_t sysexStart = 0;
         std::uint32_t sysexTime = 0;
         PortLostNotice lost;

@@ -124,6 +124,11 @@ void TMidiOutput::CancelLong()
     if (FState == mosOpen) backend_->cancel();
 }
 
+std::uint64_t TMidiOutput::LatePeriods() const
+{
+    return FState == mosOpen ? backend_->latePeriods() : 0;
+}
+
 std::uint64_t TMidiOutput::QueuedBytes() const
 {
     return FState == mosOpen ? backend_->queuedBytes() : 0;

@@ -61,6 +61,7 @@ public:
     void PutMidiEvent(const TMyMidiEvent& theEvent);
     void CancelLong() override;
     std::uint64_t QueuedBytes() const override;
+    std::uint64_t LatePeriods() const override;
     bool MidiOutBusy() const override { return FMidiOutBusy; }
     // Long messages that have left the port since creation (counted on the
     // back-end's thread, so it may run ahead of the busy state).

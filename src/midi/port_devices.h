@@ -48,6 +48,7 @@ public:
     std::uint32_t takeOverflowDrops() override;
     MidiLosses takeLosses() override;
     std::size_t takeUnfinishedInput() override { return std::exchange(unfinished_, 0); }
+    std::size_t unfinishedInput() const override { return unfinished_; }
 
     TMidiInput& input() { return input_; }
     TMidiOutput& outputDevice() { return output_; }

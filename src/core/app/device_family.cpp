@@ -17,4 +17,32 @@ bool loadDeferredFamilyTables(Session& s)
     return any;
 }
 
+namespace {
+
+// A Roland data set (DT1): F0 41, device, a model id of one to four bytes,
+// 12, address and data, checksum, F7; address, data and checksum add up to
+// 0 modulo 128. The model id's length is not in the message: each is tried.
+bool rolandChecksumHolds(ByteView sx)
+{
+    if (sx.size() < 10 || sx[1] != 0x41 || sx.back() != 0xF7) return false;
+    for (std::size_t command = 4; command <= 7 && command + 5 < sx.size(); ++command) {
+        if (sx[command] != 0x12) continue;
+        unsigned sum = 0;
+        for (std::size_t i = command + 1; i + 1 < sx.size(); ++i) sum += sx[i];
+        if (sum % 128 == 0) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+bool messageProvesWhole(const FamilyRegistry& families, ByteView sx)
+{
+    if (sx.size() < 2 || sx.front() != 0xF0 || sx.back() != 0xF7) return false;
+    if (rolandChecksumHolds(sx)) return true;
+    for (const auto& f : families.all())
+        if (f->provesWhole(sx)) return true;
+    return false;
+}
+
 }  // namespace tolvex

@@ -60,6 +60,10 @@ public:
     virtual bool loadDeferredTables(Session&) const { return false; }
     // The window closes.
     virtual void shutDown(Session&) const {}
+    // Whether a complete message of this family proves it arrived whole: a
+    // checksum of its own that holds, or exactly the length its kind has.
+    // False when the family cannot tell (or the message is not its own).
+    virtual bool provesWhole(ByteView /*sx*/) const { return false; }
 };
 
 // The families of one session, in the order of their pages, with the naming
@@ -112,5 +116,8 @@ private:
 void startFamilyTables(Session& s, const std::string& progpath);
 // Reads what startFamilyTables left for later; false when nothing was pending.
 bool loadDeferredFamilyTables(Session& s);
+// Whether a message proves it arrived whole: a Roland-style checksum that
+// holds, or a family's own proof (DeviceFamily::provesWhole).
+bool messageProvesWhole(const FamilyRegistry& families, ByteView sx);
 
 }  // namespace tolvex

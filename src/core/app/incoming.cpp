@@ -2,6 +2,7 @@
 #include "core/app/incoming.h"
 
 #include "core/app/controls.h"
+#include "core/app/device_family.h"
 #include "core/app/librarian.h"
 #include "core/app/main_window_model.h"
 #include "core/app/midi_devices.h"
@@ -42,7 +43,21 @@ NamingOptions namingOf(const Session& s)
     return opts;
 }
 
-bool StoreReceivedMessage(Session& s, const Bytes& sxdata)
+std::string doubtText(std::uint8_t doubt)
+{
+    std::string text;
+    if ((doubt & kDoubtLatePeriod) != 0) text = "arrived while the audio server skipped a period";
+    if ((doubt & kDoubtDropped) != 0)
+        text += text.empty() ? "arrived while the audio server dropped events" : " and dropped events";
+    return text;
+}
+
+std::string doubtLine(std::size_t number, const std::string& name, std::uint8_t doubt)
+{
+    return "Message " + std::to_string(number) + " (" + name + ") " + doubtText(doubt) + "; it may be damaged";
+}
+
+bool StoreReceivedMessage(Session& s, const Bytes& sxdata, std::uint8_t doubt)
 {
     std::string sup;
     bool ignore = false;
@@ -50,9 +65,17 @@ bool StoreReceivedMessage(Session& s, const Bytes& sxdata)
     const std::string name = SxParseName(sxdata, sup, ignore, namingOptions(s), &shortDesc);
     if (ignore) return false;
     s.log.LogString(name);
+    // A message that can prove itself whole needs no doubt.
+    if (doubt != 0 && messageProvesWhole(s.families, sxdata)) {
+        s.log.LogString("Message " + std::to_string(s.messages.count() + 1) + " (" + name + ") " + doubtText(doubt) +
+                        "; its checksum or length proves it whole");
+        doubt = 0;
+    }
     std::string text = shortDesc.empty() ? name + " " + sup : shortDesc;
     TSXstorage& stored = s.messages.append(std::move(text), sxdata, CleanFilenameStrip(name));
     stored.unsaved = true;
+    stored.doubt = doubt;
+    if (doubt != 0) s.log.LogString(doubtLine(s.messages.count(), name, doubt));
     ViewShortSysex(s, stored);
     s.messages.makeCurrent(s.messages.count() - 1);
     if (s.receivedStored) s.receivedStored(stored.sxdata);
@@ -72,7 +95,7 @@ void MIDIInput1MidiInput(Session& s)
             const bool complete = s.midi.SX_Object.Addsysex(*event);
             for (const Bytes& m : s.midi.SX_Object.earlier) stored = StoreReceivedMessage(s, m) || stored;
             if (!complete) continue;
-            if (!StoreReceivedMessage(s, s.midi.SX_Object.sxdata)) continue;
+            if (!StoreReceivedMessage(s, s.midi.SX_Object.sxdata, s.midi.SX_Object.doubt)) continue;
             stored = true;
             s.controls.text.set(ctl::Label_nbytes,
                                 format("%2d bytes in buffer", static_cast<int>(s.midi.SX_Object.sxdata.size())));
@@ -95,7 +118,8 @@ void MIDIInput1Overflow(Session& s)
     if (losses.mixed > 0) s.log.LogString(format("Mixed SysEx from several senders: %u message(s)", losses.mixed));
     if (losses.messages > 0)
         s.log.LogString(format("MIDI data lost: %u SysEx message(s) with missing data discarded", losses.messages));
-    s.midi.midiDataLost += losses.events + losses.messages + losses.mixed + losses.periods + losses.overruns;
+    // A late period costs nothing for certain: the messages it touched carry their doubt.
+    s.midi.midiDataLost += losses.events + losses.messages + losses.mixed + losses.overruns;
     s.midi.lostEventsUnlogged += losses.events;
     s.midi.missedPeriodsUnlogged += losses.periods;
     s.midi.overrunsUnlogged += losses.overruns;
@@ -138,7 +162,7 @@ void LogMidiDataLost(Session& s, bool now)
         s.log.LogString(format("MIDI data lost: %llu events dropped by the audio server",
                                static_cast<unsigned long long>(s.midi.lostEventsUnlogged)));
     if (s.midi.missedPeriodsUnlogged > 0)
-        s.log.LogString(format("MIDI data lost: the audio server skipped %llu period(s) while MIDI was arriving",
+        s.log.LogString(format("MIDI may be damaged: the audio server skipped %llu period(s) while MIDI was arriving",
                                static_cast<unsigned long long>(s.midi.missedPeriodsUnlogged)));
     if (s.midi.overrunsUnlogged > 0)
         s.log.LogString(format("MIDI data lost: the sequencer dropped incoming events %llu time(s)",

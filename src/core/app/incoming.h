@@ -56,8 +56,17 @@ void ViewShortSysex(Session& s, const TSXstorage& m);
 void MidEventCountLabelClick(Session& s);
 
 // Names a complete message and appends it as the current, only selected entry.
-// Returns false when naming says to ignore it.
-bool StoreReceivedMessage(Session& s, const Bytes& sxdata);
+// Returns false when naming says to ignore it. `doubt` (MidiDoubt bits) says
+// why it may be damaged: the entry keeps it and the log says so, unless the
+// message proves itself whole (a checksum that holds, the exact length of its kind).
+bool StoreReceivedMessage(Session& s, const Bytes& sxdata, std::uint8_t doubt = 0);
+
+// Why a message with these MidiDoubt bits may be damaged: "arrived while the
+// audio server skipped a period" (and/or "dropped events"); empty for none.
+std::string doubtText(std::uint8_t doubt);
+// The log line of a stored message that may be damaged: "Message N (NAME) " +
+// doubtText + "; it may be damaged". N counts from 1.
+std::string doubtLine(std::size_t number, const std::string& name, std::uint8_t doubt);
 
 inline constexpr char kBusyTimer[] = "Timer1";
 inline constexpr char kTimeoutTimer[] = "Timeout";

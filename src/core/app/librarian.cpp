@@ -207,6 +207,7 @@ void Button_sendClick(Session& s)
         std::any_of(batch.begin(), batch.end(), [](const auto& m) { return m.sxdata.size() >= 65536; });
     if (total > 1 || hasLongDump) OfferCancel(s, true);
     s.operation.CancelState = false;
+    const std::uint64_t lateBefore = MidiOutputReady(s) ? s.midi.midiOutput->LatePeriods() : 0;
     int sent = 0;
     int attempted = 0;
     // A long dump takes minutes on a cable: while the output says how much of
@@ -277,9 +278,13 @@ void Button_sendClick(Session& s)
         ++sent;
         if (progress >= 0) s.log.replace(progress, format("Sending %d of %d", sent, total));
     }
-    // The last long dump may still be going out: it stays cancellable.
-    if (hasLongDump && sent > 0 && !waitForOutput())
+    // The last dump may still be going out: a long one stays cancellable. Once
+    // all is out, a send the service ran late in is not called clean.
+    if (sent > 0 && !waitForOutput()) {
         s.log.LogString(format("Sending cancelled after %d of %d", sent - 1, total));
+    } else if (MidiOutputReady(s) && s.midi.midiOutput->LatePeriods() > lateBefore) {
+        s.log.LogString(lateSendLine(s.midi.midiOutput->LatePeriods() - lateBefore));
+    }
 }
 
 void ButtonClearSelClick(Session& s)

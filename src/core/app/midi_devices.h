@@ -54,6 +54,8 @@ public:
     // Bytes of a SysEx message the input was still receiving when it last
     // closed (or was lost), once; 0 when none was left unfinished.
     virtual std::size_t takeUnfinishedInput() { return 0; }
+    // The same without taking it.
+    virtual std::size_t unfinishedInput() const { return 0; }
 
     // Set by the owner; called on the main thread when events are waiting or were dropped.
     std::function<void()> onInput;

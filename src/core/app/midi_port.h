@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "core/text/bytes.h"
 
@@ -24,6 +25,15 @@ public:
     virtual void CancelLong() {}
     // Bytes handed to PutLong that have not gone out yet (0 where the device does not say).
     virtual std::uint64_t QueuedBytes() const { return 0; }
+    // Periods since the device opened in which the MIDI service ran this
+    // program late while it had messages going out: a receiver may then have
+    // got some of them twice, or not at all (0 where the service has no periods).
+    virtual std::uint64_t LatePeriods() const { return 0; }
 };
+
+// The line said after a send during which the service ran this program late
+// `late` times: "The audio server may have repeated or dropped messages while
+// sending (N late periods)".
+std::string lateSendLine(std::uint64_t late);
 
 }  // namespace tolvex

@@ -39,4 +39,10 @@ bool MidiSysex_bulk_out(Session& s, ByteView data)
     return true;
 }
 
+std::string lateSendLine(std::uint64_t late)
+{
+    return "The audio server may have repeated or dropped messages while sending (" + std::to_string(late) +
+           " late periods)";
+}
+
 }  // namespace tolvex

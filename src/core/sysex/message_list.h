@@ -76,7 +76,8 @@ private:
 struct TSXstorage {
     Bytes sxdata;
     SharedText filename;
-    bool unsaved = false;  // received over MIDI and not saved to a file since
+    bool unsaved = false;    // received over MIDI and not saved to a file since
+    std::uint8_t doubt = 0;  // received: MidiDoubt bits, why it may be damaged (0: nothing known against it)
 };
 
 // One entry of the list. The storage belongs to the list and keeps its address

@@ -15,13 +15,13 @@ bool TSXobject::Addsysex(const TMyMidiEvent& thisevent)
     std::size_t from = 0;
     for (std::size_t i = 1; i < buf.size(); ++i) {
         if (buf[i] != 0xF0) continue;
-        if (addPiece(buf.subspan(from, i - from))) earlier.push_back(std::move(sxdata));
+        if (addPiece(buf.subspan(from, i - from), thisevent.Doubt)) earlier.push_back(std::move(sxdata));
         from = i;
     }
-    return addPiece(buf.subspan(from));
+    return addPiece(buf.subspan(from), thisevent.Doubt);
 }
 
-bool TSXobject::addPiece(ByteView buf)
+bool TSXobject::addPiece(ByteView buf, std::uint8_t pieceDoubt)
 {
     LineLog& log = log_;
     if (partial && buf.front() == 0xF0) {
@@ -32,6 +32,7 @@ bool TSXobject::addPiece(ByteView buf)
         sxdata.clear();
     }
 
+    doubt = partial ? static_cast<std::uint8_t>(doubt | pieceDoubt) : pieceDoubt;
     ++partials;
     const int len = static_cast<int>(buf.size());
     bool complete;

@@ -26,6 +26,8 @@ public:
     bool Addsysex(const TMyMidiEvent& thisevent);
 
     Bytes sxdata;
+    // Why sxdata may be damaged (MidiDoubt bits of its buffers); 0 when nothing speaks against it.
+    std::uint8_t doubt = 0;
     std::vector<Bytes> earlier;
     std::string description;
     bool partial = false;
@@ -33,7 +35,7 @@ public:
     std::int32_t partial_idx = 0;
 
 private:
-    bool addPiece(ByteView piece);
+    bool addPiece(ByteView piece, std::uint8_t pieceDoubt);
 
     LineLog& log_;
 };

@@ -14,4 +14,10 @@ std::string patchNameText(ByteView bytes)
     return text;
 }
 
+bool splitProvesWhole(const PatchFamily& family, ByteView sx)
+{
+    const auto split = family.split(sx);
+    return split && split->proven && split->problems.empty() && !split->items.empty();
+}
+
 }  // namespace tolvex

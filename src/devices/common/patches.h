@@ -40,6 +40,9 @@ struct PatchItem {
 struct PatchSplit {
     std::vector<PatchItem> items;
     std::vector<std::string> problems;
+    // The message proves it is whole: its own checksum holds, or it is exactly
+    // as long as its kind (nothing missing, nothing to spare).
+    bool proven = false;
 };
 
 // One record form of a family.
@@ -70,6 +73,9 @@ struct PatchFamily {
     std::optional<PatchSplit> (*split)(ByteView sx);
     std::span<const PatchFormat> formats;
 };
+
+// Whether a family's split reads the message whole and proven.
+bool splitProvesWhole(const PatchFamily& family, ByteView sx);
 
 PatchFamily yamahaPatchFamily();
 PatchFamily tritonPatchFamily();

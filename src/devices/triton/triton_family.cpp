@@ -4,6 +4,7 @@
 #include "core/app/command_table.h"
 #include "core/app/controls.h"
 #include "core/app/session.h"
+#include "devices/common/patches.h"
 #include "devices/triton/triton_params.h"
 #include "devices/triton/triton_sysex.h"
 
@@ -54,6 +55,7 @@ void describeUses(CommandTable& t)
 
 class TritonFamily final : public DeviceFamily {
 public:
+    bool provesWhole(ByteView sx) const override { return splitProvesWhole(tritonPatchFamily(), sx); }
     const char* name() const override { return "Korg Triton"; }
     void addCommands(CommandTable& t) const override
     {

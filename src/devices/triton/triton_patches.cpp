@@ -146,6 +146,7 @@ std::optional<PatchSplit> split(ByteView sx)
     if (found.size() < count)
         out.problems.push_back(
             format("%zu of %zu %s cut off", count - found.size(), count, program ? "Programs" : "Combinations"));
+    out.proven = found.size() == count && sx.back() == 0xF7 && sx.size() == start + KorgPackedSize(count * size) + 1;
     return out;
 }
 

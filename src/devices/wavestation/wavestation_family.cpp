@@ -3,6 +3,7 @@
 
 #include "core/app/command_table.h"
 #include "core/app/controls.h"
+#include "devices/common/patches.h"
 #include "devices/wavestation/wavestation_commands.h"
 #include "devices/wavestation/wavestation_sysex.h"
 
@@ -32,6 +33,7 @@ void describeUses(CommandTable& t)
 
 class WavestationFamily final : public DeviceFamily {
 public:
+    bool provesWhole(ByteView sx) const override { return splitProvesWhole(wavestationPatchFamily(), sx); }
     const char* name() const override { return "Korg Wavestation SR"; }
     void addCommands(CommandTable& t) const override
     {

@@ -109,6 +109,7 @@ std::optional<PatchSplit> split(ByteView sx)
         const std::uint8_t stored = sx[f->start + 2 * f->size];
         const std::uint8_t computed = WSSR_checksum(sx.subspan(f->start, 2 * f->size));
         if (stored != computed) out.problems.push_back(format("checksum is %X, should be %X", stored, computed));
+        out.proven = stored == computed && sx.size() == f->start + 2 * f->size + 2 && sx.back() == 0xF7;
     }
     const std::string bank = format("%d", f->bank);
     std::size_t expected = 1, found = 0;

@@ -4,6 +4,7 @@
 #include "core/app/command_table.h"
 #include "core/app/controls.h"
 #include "devices/yamaha/yamaha_commands.h"
+#include "devices/yamaha/yamaha_formats.h"
 #include "devices/yamaha/yamaha_remote.h"
 
 namespace tolvex {
@@ -98,6 +99,13 @@ void describeUses(CommandTable& t)
 
 class YamahaFamily final : public DeviceFamily {
 public:
+    // A bulk dump whose checksum holds (each block's, in a multi-block dump).
+    bool provesWhole(ByteView sx) const override
+    {
+        std::string detail;
+        return sx.size() >= 8 && sx[1] == 0x43 && (sx[2] & 0xF0) == 0 && sx.back() == 0xF7 &&
+               DX7VerifyCheckSum(sx, detail);
+    }
     const char* name() const override { return "Yamaha DX7, DX7II, TX802"; }
     void addCommands(CommandTable& t) const override
     {

@@ -4,11 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
+#include <iterator>
 
 #include "core/app/controls.h"
 #include "core/app/librarian.h"
+#include "devices/devices.h"
 #include "midi/midi_test_util.h"
 #include "support/rig.h"
+#include "support/temp_dir.h"
 
 namespace tolvex {
 namespace {
@@ -101,20 +105,20 @@ TEST(Incoming, DroppedEventsAreReportedInTheLog)
     EXPECT_NE(std::find(lines.begin(), lines.end(), "MIDI input overflow: 4 event(s) dropped"), lines.end());
 }
 
-// Whole messages go with a period the server skipped, or with a queue the
-// sequencer threw away: the loss is said (at most once a second) and
-// counted, never a quiet gap in what was kept.
+// A period the server skipped, or a queue the sequencer threw away: said at
+// most once a second. Only the thrown-away queue is a certain loss.
 TEST(Incoming, LossesBetweenMessagesAreCountedAndSaidOnceASecond)
 {
     struct Case {
         void (MidiLoopback::*lose)(const std::string&);
         const char* prefix;
         const char* twice;
+        std::uint64_t lost;
     } cases[] = {
-        {&MidiLoopback::missPeriod, "MIDI data lost: the audio server skipped",
-         "MIDI data lost: the audio server skipped 2 period(s) while MIDI was arriving"},
+        {&MidiLoopback::missPeriod, "MIDI may be damaged: the audio server skipped",
+         "MIDI may be damaged: the audio server skipped 2 period(s) while MIDI was arriving", 0},
         {&MidiLoopback::overrun, "MIDI data lost: the sequencer dropped",
-         "MIDI data lost: the sequencer dropped incoming events 2 time(s)"},
+         "MIDI data lost: the sequencer dropped incoming events 2 time(s)", 3},
     };
     for (const Case& c : cases) {
         Rig rig;
@@ -124,7 +128,7 @@ TEST(Incoming, LossesBetweenMessagesAreCountedAndSaidOnceASecond)
         rig.shell.runPosted();
         (rig.bus.*c.lose)(rig.port);
         rig.shell.runPosted();
-        EXPECT_EQ(rig.s.midi.midiDataLost, 3u) << c.prefix;
+        EXPECT_EQ(rig.s.midi.midiDataLost, c.lost) << c.prefix;
         const auto said = [&] {
             return std::count_if(rig.s.log.lines().begin(), rig.s.log.lines().end(),
                                  [&](const std::string& l) { return l.rfind(c.prefix, 0) == 0; });
@@ -137,6 +141,54 @@ TEST(Incoming, LossesBetweenMessagesAreCountedAndSaidOnceASecond)
         rig.shell.runPosted();
         EXPECT_EQ(said(), 2) << c.prefix;
         EXPECT_EQ(rig.s.messages.count(), 1u) << c.prefix;
+    }
+}
+
+// A message the server skipped a period of is kept, marked and said, unless it
+// proves itself whole; one whose data went missing for certain is not kept.
+TEST(Incoming, AMessageArrivingWhileAPeriodWasSkippedIsKeptMarkedUnlessItProvesItself)
+{
+    const auto file = [](const char* name) {
+        std::ifstream in(testing::fixture(name), std::ios::binary);
+        return Bytes(std::istreambuf_iterator<char>(in), {});
+    };
+    Bytes badVoice = file("yamaha/dx7-single-voice-keybd01.syx");
+    badVoice[badVoice.size() - 2] ^= 0x01;  // its checksum no longer holds
+    const Bytes triton = file("korg/triton-one-program.syx");
+    Bytes tritonShort = triton;
+    tritonShort.erase(tritonShort.end() - 3, tritonShort.end() - 1);  // two data bytes missing
+    struct Case {
+        const char* what;
+        Bytes message;
+        void (MidiLoopback::*happen)(const std::string&);
+        std::size_t kept;
+        std::uint8_t doubt;
+    } cases[] = {
+        {"no checksum", sysex(9000, 4), &MidiLoopback::missPeriod, 1, kDoubtLatePeriod},
+        {"Yamaha checksum holds", file("yamaha/dx7-rom1a.syx"), &MidiLoopback::missPeriod, 1, 0},
+        {"Yamaha checksum wrong", badVoice, &MidiLoopback::missPeriod, 1, kDoubtLatePeriod},
+        {"Korg dump of its exact length", triton, &MidiLoopback::missPeriod, 1, 0},
+        {"Korg dump two bytes short", tritonShort, &MidiLoopback::missPeriod, 1, kDoubtLatePeriod},
+        {"the queue thrown away", sysex(9000, 4), &MidiLoopback::overrun, 0, 0},
+    };
+    for (const Case& c : cases) {
+        Rig rig;
+        for (auto& f : makeDeviceFamilies()) rig.s.families.add(std::move(f));
+        const ByteView m(c.message);
+        rig.receive(m.first(m.size() / 2));
+        (rig.bus.*c.happen)(rig.port);
+        rig.receive(m.subspan(m.size() / 2));
+        rig.shell.runPosted();
+        ASSERT_EQ(rig.s.messages.count(), c.kept) << c.what;
+        if (c.kept == 0) continue;
+        EXPECT_EQ(rig.s.messages.storageAt(0).sxdata, c.message) << c.what;
+        EXPECT_EQ(rig.s.messages.storageAt(0).doubt, c.doubt) << c.what;
+        const auto& lines = rig.s.log.lines();
+        const bool said = std::any_of(lines.begin(), lines.end(), [](const std::string& l) {
+            return l.rfind("Message 1 (", 0) == 0 &&
+                   l.ends_with(") arrived while the audio server skipped a period; it may be damaged");
+        });
+        EXPECT_EQ(said, c.doubt != 0) << c.what;
     }
 }
 

@@ -3,7 +3,9 @@
 // click, a key or a change of the list reaches the entry the row shows.
 #include <gtest/gtest.h>
 #include <QApplication>
+#include <QHelpEvent>
 #include <QTest>
+#include <QToolTip>
 
 #include "core/app/session.h"
 #include "gui/message_list_view.h"
@@ -98,6 +100,23 @@ TEST(ObjectsWindowFilter, RowsReachTheEntriesTheyShowWhileTheListChanges)
     QTest::keyClick(&r.view, Qt::Key_Down);  // nothing to move to
     r.view.setFilter("");
     EXPECT_EQ(r.view.rowCount(), 0);
+}
+
+// A message that may have been damaged on the way in says why in its tooltip;
+// the others have none.
+TEST(ObjectsWindowFilter, AMarkedMessageSaysWhyInItsTooltip)
+{
+    ObjectsRig r;
+    r.session.messages.storageAt(1).doubt = kDoubtLatePeriod;
+    const auto tip = [&](int row) {
+        QToolTip::hideText();
+        QHelpEvent event(QEvent::ToolTip, QPoint(5, row * r.view.rowHeight() + 2),
+                         r.view.viewport()->mapToGlobal(QPoint(5, row * r.view.rowHeight() + 2)));
+        QApplication::sendEvent(r.view.viewport(), &event);
+        return QToolTip::isVisible() ? QToolTip::text().toStdString() : std::string();
+    };
+    EXPECT_EQ(tip(0), "");
+    EXPECT_EQ(tip(1), "Arrived while the audio server skipped a period; it may be damaged");
 }
 
 }  // namespace

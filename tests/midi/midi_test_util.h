@@ -71,4 +71,17 @@ inline std::vector<Bytes> messages(const std::vector<TMyMidiEvent>& events)
     return out;
 }
 
+// The MidiDoubt bits of each SysEx message of messages(events) (0 for a short message).
+inline std::vector<std::uint8_t> doubts(const std::vector<TMyMidiEvent>& events)
+{
+    std::vector<std::uint8_t> out;
+    bool open = false;
+    for (const auto& e : events) {
+        if (!open) out.push_back(0);
+        out.back() |= e.Doubt;
+        open = !e.Sysex.empty() && e.Sysex.back() != 0xF7;
+    }
+    return out;
+}
+
 }  // namespace tolvex::testing

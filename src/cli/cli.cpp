@@ -418,9 +418,11 @@ int cmdReceive(const Options& o, std::ostream& out, std::ostream& err, const Dev
     devices->onLost = [&](const std::string& reason) {
         lost = true;
         // A sender that leaves after its last complete message took nothing
-        // with it (what arrived before has been handed out by now).
+        // with it (what arrived before has been handed out by now). A server
+        // that stopped is a loss of the device all the same.
         const bool midMessage = devices->unfinishedInput() > 0 || s.midi.SX_Object.partial;
-        if (!midMessage && s.messages.count() > 0) {
+        const bool senderLeft = reason.rfind("The connection to ", 0) == 0;
+        if (senderLeft && !midMessage && s.messages.count() > 0) {
             senderGone = true;
             err << "Receiving ended after message " << s.messages.count() << ": " << reason << '\n';
             return;

@@ -184,6 +184,7 @@ public:
             shell_.warned = warned;
             shell_.lastWarning = lastWarning;
         });
+        s_.midi.portsByOption = true;
         FormCreate(s_, progpath);
         shown_ = s_.log.appended;
         s_.log.onChange = [this] { followLog(false); };

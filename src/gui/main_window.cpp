@@ -15,8 +15,10 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
+#include <QScreen>
 #include <QShortcut>
 #include <QSplitter>
+#include <QStatusBar>
 #include <QTextDocument>
 #include <QTimer>
 #include <QUrl>
@@ -86,6 +88,7 @@ MainWindow::MainWindow(Session& session, QtShell& shell, const CommandTable& com
     setCentralWidget(central);
     buildPages();
     buildMenus();
+    buildStatusBar();
 
     frameTimer_ = new QTimer(this);
     frameTimer_->setSingleShot(true);
@@ -207,6 +210,8 @@ QWidget* MainWindow::buildTopBar()
         auto* list = new PortComboBox(bar, [this, refresh] { run(refresh); });
         list->setObjectName(name);
         list->setMinimumWidth(220);
+        // Nothing chosen yet (the start never picks a Tolvex port): the list says what it wants.
+        list->setPlaceholderText(QString("Choose a %1 port").arg(caption));
         list->setToolTip(label->toolTip());
         return std::pair{label, list};
     };
@@ -248,9 +253,19 @@ QWidget* MainWindow::buildTopBar()
     row->addWidget(cancel_);
     row->addStretch(1);
     row->addWidget(xt);
-    row->addSpacing(12);
-    row->addWidget(label(bar, ctl::MemLabel, "MemLabel"));
     return bar;
+}
+
+// What the start found amiss with the ports, and the memory figure.
+void MainWindow::buildStatusBar()
+{
+    auto* notice = new QLabel(statusBar());
+    notice->setObjectName(ctl::StatusBar);
+    // A long notice never widens the window: it is cut, and whole in its tooltip and the log.
+    notice->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    notice->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    statusBar()->addWidget(notice, 1);
+    statusBar()->addPermanentWidget(label(statusBar(), ctl::MemLabel, "MemLabel"));
 }
 
 QWidget* MainWindow::buildLibrarian()
@@ -637,6 +652,7 @@ void MainWindow::onSessionChanged(const std::string& name)
             e->setText(q(session_.controls.text.get(name)));
     } else if (auto* l = qobject_cast<QLabel*>(w)) {
         if (w != busyPanel_) l->setText(q(session_.controls.text.get(name)));
+        if (name == ctl::StatusBar) l->setToolTip(l->text());
     } else if (auto* c = qobject_cast<QCheckBox*>(w)) {
         syncing_ = true;
         c->setChecked(session_.controls.checked.get(name));

@@ -303,13 +303,21 @@ TEST(MainWindow, ControlsDropsSendsAndWaitsAsAUserExpects)
     EXPECT_FALSE(app->window->isVisible());
 }
 
-// A second start hands its files to the running window over the local socket;
-// one started with --new-instance keeps its hands off the settings file.
+// A second start hands its files to the running window over the local socket
+// and says so; one started with --new-instance keeps its hands off the
+// settings file. Only a window of the same settings folder and display is
+// that running window.
 TEST(MainWindow, ASecondStartHandsItsFilesToTheRunningWindow)
 {
     QtApp qt;
     Window w;
     const QTemporaryDir runtime;
+    const QString settings = w.progdir.path();
+    const QString display = currentDisplay();
+    EXPECT_EQ(display, "offscreen");
+    EXPECT_EQ(instanceServerName(settings, display), instanceServerName(settings + "/./", display));
+    EXPECT_NE(instanceServerName(settings, display), instanceServerName(runtime.path(), display));
+    EXPECT_NE(instanceServerName(settings, "x11::0"), instanceServerName(settings, "x11::1"));
     const QString name = runtime.filePath("tolvex.socket");
     InstanceServer server;
     ASSERT_TRUE(server.listen(name));
@@ -321,7 +329,9 @@ TEST(MainWindow, ASecondStartHandsItsFilesToTheRunningWindow)
         openHandedFiles(*w.app, paths);
     });
     const QString syx = w.twoMessages();
-    EXPECT_TRUE(handToRunningWindow(name, {syx}));
+    std::ostringstream said;
+    EXPECT_TRUE(handOverFiles(name, {syx}, said));
+    EXPECT_EQ(said.str(), "Opened in the running Tolvex window\n");
     ASSERT_TRUE(QTest::qWaitFor([&] { return w.app->session.messages.count() == 2; }, 3000));
     EXPECT_EQ(w.app->session.messages.storageAt(0).filename, syx.toStdString());
     EXPECT_FALSE(handToRunningWindow(runtime.filePath("nobody.socket"), {syx}, 100));

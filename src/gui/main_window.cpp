@@ -67,9 +67,6 @@ MainWindow::MainWindow(Session& session, QtShell& shell, const CommandTable& com
     setWindowTitle(q(WindowTitle(session_)));
     setWindowIcon(tolvexIcon());
     setObjectName("Form1");
-    // No fixed minimum: the layout's own keeps every caption whole, and the
-    // window grows past 1127 by 530 where the fonts need it.
-    resize(1127, 530);
     setAcceptDrops(true);
 
     auto* central = new QWidget(this);
@@ -105,6 +102,13 @@ MainWindow::MainWindow(Session& session, QtShell& shell, const CommandTable& com
     });
     connect(objects_, &MessageListView::clicked, this, [this](int) { run(ListBox1Click); });
     syncAll();
+
+    // No fixed minimum: the layout's own keeps every caption whole, and the
+    // window grows past 1127 by 530 where the fonts need it. On a small screen
+    // (a laptop at 125 %: 1093 by 614) it starts smaller, leaving room for
+    // the frame, so no control starts off screen.
+    const QSize room = screen() ? screen()->availableGeometry().size() - QSize(16, 48) : QSize(1127, 530);
+    resize(QSize(1127, 530).boundedTo(room).expandedTo(minimumSizeHint()));
 }
 
 QWidget* MainWindow::control(const std::string& name) const
@@ -334,8 +338,9 @@ QWidget* MainWindow::buildLogSide()
     log_ = new QListWidget(side);
     log_->setObjectName("lstLog");
     log_->setToolTip(q(commands_.hintOf("lstLog")));
-    log_->setUniformItemSizes(true);
-    // Long lines are scrolled to, never cut short with "...".
+    // Long lines are scrolled to, never cut short with "...": each line is as
+    // wide as its text (with uniform sizes every line would take the first one's width).
+    log_->setUniformItemSizes(false);
     log_->setTextElideMode(Qt::ElideNone);
     log_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     log_->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -413,7 +418,7 @@ void MainWindow::buildPages()
             if (f.check)
                 checks.push_back(&f);
             else
-                g->addWidget(labelled(w, f.caption.c_str(), f.control.c_str()), f.row, f.column);
+                g->addWidget(labelled(w, f.caption.c_str(), f.control.c_str()), f.row, f.column, Qt::AlignTop);
         }
         if (checks.empty()) return;
         std::stable_sort(checks.begin(), checks.end(),
@@ -429,7 +434,8 @@ void MainWindow::buildPages()
         buttons(w, g, p.title.c_str());
         decorate(p.title, w, g);
         fields(w, g, p.title);
-        if (p.title == "Kronos") g->addWidget(bankLegend(w), 0, 5, 3, 1);
+        // Under the buttons, beside the boxes: a column of its own would widen the page.
+        if (p.title == "Kronos") g->addWidget(bankLegend(w), 2, 2, 1, 3, Qt::AlignLeft | Qt::AlignTop);
         finish(g);
         if (p.legacy) legacyPages_[q(p.title)] = w;
     }

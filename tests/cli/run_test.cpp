@@ -103,7 +103,7 @@ TEST(Runner, CommandsWithSelectionsFieldsAndAnswers)
     const RunResult list = run({"--list"});
     EXPECT_EQ(list.status, 0);
     for (const char* line : {"Main window\tDX/TX\tFix\tCheckSumFix\t(not built yet)\n",
-                             "FormKroTimbreCopy\t-\tTimbreComboArray[1-16]\tdrop-down\n"})
+                             "Timbre Copy\t-\tTimbreComboArray[1-16]\tdrop-down\n"})
         EXPECT_NE(list.out.find(line), std::string::npos) << line;
 }
 

@@ -13,6 +13,7 @@
 #include <QMenuBar>
 #include <QPixmap>
 #include <QPushButton>
+#include <QScreen>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -28,6 +29,7 @@
 #include "core/app/controls.h"
 #include "core/app/incoming.h"
 #include "core/app/librarian.h"
+#include "core/core_test_util.h"
 #include "devices/kronos/kronos_sysex.h"
 #include "gui/app.h"
 #include "gui/instance.h"
@@ -202,6 +204,62 @@ TEST(MainWindow, PagesKeepTheirCaptionsWholeAtTwoScales)
     }
 }
 
+// A laptop's 1366 x 768 screen, at 100 % and at 125 % (QT_SCALE_FACTOR, as a
+// desktop scaled to 125 % sets it: 1093 x 614 logical pixels): the window
+// fits with its frame, and nothing of it is off screen or cut. The
+// screenshots land in screenshots/ beside the test for a look.
+TEST(MainWindow, FitsALaptopScreenAt100And125Percent)
+{
+    QDir().mkpath("screenshots");
+    QTemporaryDir dir;
+    const QString screens = dir.filePath("screens.json");
+    QFile json(screens);
+    ASSERT_TRUE(json.open(QIODevice::WriteOnly));
+    json.write(R"({"screens": [{"name": "laptop", "x": 0, "y": 0, "width": 1366, "height": 768, "logicalDpi": 96}]})");
+    json.close();
+    for (const char* scale : {"1", "1.25"}) {
+        const testing::ScopedEnv factor("QT_SCALE_FACTOR", scale);
+        QtApp qt("offscreen:configfile=" + screens.toUtf8());
+        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+        Window w;
+        MainWindow* window = w.app->window.get();
+        w.app->session.controls.checked.set(ctl::XTCheckBox1, true);
+        w.app->session.log.LogString("A long line: " + std::string(300, 'x') + " end");
+        QApplication::processEvents();
+        const std::string where = std::string("at ") + scale + ": " + std::to_string(window->width()) + " x " +
+                                  std::to_string(window->height()) + " on " + std::to_string(screen.width()) + " x " +
+                                  std::to_string(screen.height());
+        EXPECT_LE(window->frameGeometry().width(), screen.width()) << where;
+        EXPECT_LE(window->frameGeometry().height(), screen.height()) << where;
+        QTabWidget* pages = window->pages();
+        for (int i = 0; i < pages->count(); ++i) {
+            pages->setCurrentIndex(i);
+            QApplication::processEvents();
+            for (QWidget* c : window->findChildren<QWidget*>()) {
+                if (!c->isVisible() || qobject_cast<QAbstractButton*>(c) == nullptr) continue;
+                const QRect at(c->mapTo(window, QPoint(0, 0)), c->size());
+                EXPECT_TRUE(window->rect().contains(at)) << where << ": " << c->objectName().toStdString();
+                EXPECT_GE(c->width(), c->sizeHint().width()) << where << ": " << c->objectName().toStdString();
+            }
+        }
+        pages->setCurrentIndex(pages->indexOf(window->findChild<QWidget*>("Kronos")));
+        const QString file = QString("screenshots/laptop-%1.png").arg(QString(scale).remove('.'));
+        EXPECT_TRUE(window->grab().save(file)) << file.toStdString();
+
+        // The Timbre Copy window too, under its own title.
+        TimbreCopyWindow* copy = w.app->timbreCopy.get();
+        copy->show();
+        QApplication::processEvents();
+        EXPECT_EQ(copy->windowTitle(), "Timbre Copy");
+        EXPECT_LE(copy->frameGeometry().width(), screen.width()) << scale;
+        EXPECT_LE(copy->frameGeometry().height(), screen.height()) << scale;
+        EXPECT_TRUE(
+            copy->grab().save(QString("screenshots/laptop-timbre-copy-%1.png").arg(QString(scale).remove('.'))));
+        copy->hide();
+        window->closeWithoutAsking();
+    }
+}
+
 // The window as a desktop citizen: its menu entry, icon, Help menu, lamp
 // tooltip, title bar, the question before unsaved receptions are lost, undo.
 TEST(MainWindow, BelongsToItsMenuEntryAndAsksBeforeLosingReceptions)
@@ -373,7 +431,7 @@ TEST(TimbreCopyWindow, ShowsTheSourceAndTheCopiesOfItsEditRecord)
 
     // Every command of the window has its button, and each row its controls.
     for (const Command& c : app->commands.all())
-        if (c.window == "FormKroTimbreCopy") {
+        if (c.window == "Timbre Copy") {
             EXPECT_NE(copy->findChild<QPushButton*>(QString::fromStdString(c.control)), nullptr) << c.control;
         }
     auto* combo3 = copy->findChild<QComboBox*>("TimbreComboArray[3]");

@@ -15,6 +15,7 @@
 #include "cli/console_shell.h"
 #include "cli/entry_line.h"
 #include "cli/library_cli.h"
+#include "cli/port_names.h"
 #include "cli/runner.h"
 #include "core/app/incoming.h"
 #include "core/app/librarian.h"
@@ -75,8 +76,9 @@ constexpr char kPortsHelp[] =
     "Exits 0, or 1 when there is no MIDI system (ALSA sequencer or JACK server).\n";
 constexpr char kSendHelp[] =
     "Usage: tolvex-cli send --out PORT [--delay MS] [--quiet] FILE...\n"
-    "Sends every message of the files in order to the output port (name matched\n"
-    "whole, case ignored), waiting MS milliseconds between messages (default 0).\n"
+    "Sends every message of the files in order to the output port (its whole\n"
+    "name, or its own name after \"client:\" when no other port has it; case\n"
+    "ignored), waiting MS milliseconds between messages (default 0).\n"
     "A message without its end byte F7 is not sent. Each message sent is named\n"
     "on standard output; on a terminal, \"Sent 3 of 40\" shows the progress on\n"
     "standard error. --quiet prints nothing but errors.\n"
@@ -84,7 +86,7 @@ constexpr char kSendHelp[] =
     "lost or there is no MIDI system, 2 for a usage error or an unknown port.\n";
 constexpr char kReceiveHelp[] =
     "Usage: tolvex-cli receive --in PORT [--count N] [--timeout S] [--save FILE.syx] [--quiet]\n"
-    "Receives SysEx on the input port and prints each complete message, its name\n"
+    "Receives SysEx on the input port (named as for send) and prints each complete message, its name\n"
     "and detail separated by a tab (\\xHH as names writes them). Stops after N messages, S seconds of silence\n"
     "(default 10), Ctrl+C or SIGTERM, then saves what it received when --save is\n"
     "given. On a terminal the bytes of a dump under way show on standard error.\n"
@@ -508,12 +510,13 @@ CliPort findCliPort(const DeviceFactory& makeDevices, Shell& shell, const std::s
         err << kNoMidiSystem << '\n';
         return found;
     }
-    for (const std::string& n : input ? found.devices->inputNames() : found.devices->outputNames())
-        if (equalsIgnoringCase(n, wanted)) {
-            found.port = n;
-            return found;
-        }
-    err << "tolvex-cli " << command << ": no MIDI " << (input ? "input" : "output") << " port named " << wanted << "\n";
+    const PortMatch match = matchPort(input ? found.devices->inputNames() : found.devices->outputNames(), wanted);
+    found.port = match.port;
+    const char* direction = input ? "input" : "output";
+    if (!match.candidates.empty())
+        err << "tolvex-cli " << command << ": " << severalPortsText(direction, wanted, match.candidates) << "\n";
+    else if (found.port.empty())
+        err << "tolvex-cli " << command << ": no MIDI " << direction << " port named " << wanted << "\n";
     return found;
 }
 

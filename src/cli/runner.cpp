@@ -14,6 +14,7 @@
 #include "cli/console_shell.h"
 #include "cli/entry_line.h"
 #include "cli/library_cli.h"
+#include "cli/port_names.h"
 #include "core/app/command_table.h"
 #include "core/app/incoming.h"
 #include "core/app/librarian.h"
@@ -184,6 +185,7 @@ public:
             shell_.warned = warned;
             shell_.lastWarning = lastWarning;
         });
+        s_.midi.portsByOption = true;
         FormCreate(s_, progpath);
         shown_ = s_.log.appended;
         s_.log.onChange = [this] { followLog(false); };
@@ -195,10 +197,11 @@ public:
         devices_ = makeDevices_ ? makeDevices_(shell_, "Tolvex CLI Run") : nullptr;
         if (!devices_) throw RunFailure(kNoMidiSystem);
         s_.midi.devices = devices_.get();
-        auto find = [](const std::vector<std::string>& names, const std::string& wanted) -> std::string {
-            for (const std::string& n : names)
-                if (equalsIgnoringCase(n, wanted)) return n;
-            throw RunFailure("No MIDI port named " + wanted);
+        auto find = [](const std::vector<std::string>& names, const std::string& wanted, const char* direction) {
+            PortMatch match = matchPort(names, wanted);
+            if (!match.candidates.empty()) throw RunFailure(severalPortsText(direction, wanted, match.candidates));
+            if (match.port.empty()) throw RunFailure("No MIDI port named " + wanted);
+            return match.port;
         };
         devices_->onInput = [this] {
             // What arrives is kept for a later "library add --received".
@@ -210,11 +213,11 @@ public:
         devices_->onOverflow = [this] { MIDIInput1Overflow(s_); };
         devices_->onLost = [this](const std::string& reason) { MidiDeviceLost(s_, reason); };
         if (!inPort.empty()) {
-            devices_->openInput(find(devices_->inputNames(), inPort), true);
+            devices_->openInput(find(devices_->inputNames(), inPort, "input"), true);
             s_.midi.MIDI_In_Present = true;
         }
         if (!outPort.empty()) {
-            devices_->openOutput(find(devices_->outputNames(), outPort));
+            devices_->openOutput(find(devices_->outputNames(), outPort, "output"));
             s_.midi.MIDI_Out_Present = true;
             s_.midi.midiOutput = devices_->output();
         }

@@ -1,19 +1,41 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "gui/instance.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QLocalSocket>
+#include <QRegularExpression>
+#include <ostream>
 
 #include <unistd.h>
 
 namespace tolvex {
 
-QString instanceServerName()
+QString instanceServerName(const QString& settingsFolder, const QString& display)
 {
     const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
     const QString folder = runtime.isEmpty() ? QDir::tempPath() : QString::fromLocal8Bit(runtime);
-    return folder + QString("/tolvex-%1.socket").arg(::getuid());
+    // A socket's path is short (108 bytes): the folder and display go in as a digest.
+    const QString settings = QFileInfo(settingsFolder).canonicalFilePath();
+    const QByteArray key = (settings.isEmpty() ? settingsFolder : settings).toUtf8() + '\n' + display.toUtf8();
+    const QString digest = QCryptographicHash::hash(key, QCryptographicHash::Sha256).toHex().left(16);
+    return folder + QString("/tolvex-%1-%2.socket").arg(::getuid()).arg(digest);
+}
+
+QString currentDisplay()
+{
+    const QString platform = QGuiApplication::platformName();
+    if (platform.startsWith("wayland")) return "wayland:" + qEnvironmentVariable("WAYLAND_DISPLAY", "wayland-0");
+    if (platform == "xcb") {
+        // ":0" and ":0.0" are the same display.
+        QString display = qEnvironmentVariable("DISPLAY");
+        static const QRegularExpression screen("(:\\d+)\\.\\d+$");
+        display.replace(screen, "\\1");
+        return "x11:" + display;
+    }
+    return platform;
 }
 
 bool handToRunningWindow(const QString& serverName, const QStringList& files, int timeoutMs)
@@ -29,6 +51,17 @@ bool handToRunningWindow(const QString& serverName, const QStringList& files, in
     if (!socket.waitForBytesWritten(timeoutMs)) return false;
     socket.disconnectFromServer();
     if (socket.state() != QLocalSocket::UnconnectedState) socket.waitForDisconnected(timeoutMs);
+    return true;
+}
+
+bool handOverFiles(const QString& serverName, const QStringList& files, std::ostream& err)
+{
+    if (!handToRunningWindow(serverName, files)) return false;
+    if (files.isEmpty())
+        err << "Tolvex is running: its window came to the front (tolvex --new-instance starts another)\n";
+    else
+        err << "Opened in the running Tolvex window\n";
+    err.flush();
     return true;
 }
 

@@ -10,6 +10,7 @@
 #include <algorithm>
 
 #include "core/app/controls.h"
+#include "core/app/device_commands.h"
 #include "core/app/incoming.h"
 #include "core/app/sysex_out.h"
 #include "core/sysex/sx_naming.h"
@@ -371,10 +372,7 @@ void LibraryWindow::sendSelected()
 {
     PatchLibrary* lib = access_.get();
     if (!lib) return;
-    if (!session_.midi.MIDI_Out_Present) {
-        session_.shell.messageBox("Warning", "MIDI Interface Not Installed", MsgIcon::Warning, MsgButtons::Ok);
-        return;
-    }
+    if (!requireOutput(session_)) return;
     try {
         const int channel = channelOf(session_);
         for (const LibraryItem& it : lib->items(selectedIds())) {

@@ -4,6 +4,7 @@
 #include <QTimer>
 #include <csignal>
 #include <filesystem>
+#include <iostream>
 
 #include <fcntl.h>
 #include <sys/socket.h>
@@ -11,6 +12,7 @@
 #include <CLI/CLI.hpp>
 
 #include "core/app/librarian.h"
+#include "core/app/table_files.h"
 #include "core/text/version_info.h"
 #include "gui/app.h"
 #include "gui/app_icon.h"
@@ -61,11 +63,13 @@ int main(int argc, char** argv)
     QGuiApplication::setDesktopFileName(tolvex::kDesktopFileName);
     QApplication::setWindowIcon(tolvex::tolvexIcon());
     // A double-click on a .syx while Tolvex is open: the running window opens it.
-    const QString serverName = tolvex::instanceServerName();
+    const QString serverName = tolvex::instanceServerName(
+        QString::fromStdString(tolvex::settingsFolder(QApplication::applicationDirPath().toStdString())),
+        tolvex::currentDisplay());
     if (!newInstance) {
         QStringList list;
         for (const std::string& f : files) list << QString::fromStdString(f);
-        if (tolvex::handToRunningWindow(serverName, list)) return 0;
+        if (tolvex::handOverFiles(serverName, list, std::cerr)) return 0;
     }
     tolvex::AppOptions options;
     options.newInstance = newInstance;

@@ -15,8 +15,10 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
+#include <QScreen>
 #include <QShortcut>
 #include <QSplitter>
+#include <QStatusBar>
 #include <QTextDocument>
 #include <QTimer>
 #include <QUrl>
@@ -65,9 +67,6 @@ MainWindow::MainWindow(Session& session, QtShell& shell, const CommandTable& com
     setWindowTitle(q(WindowTitle(session_)));
     setWindowIcon(tolvexIcon());
     setObjectName("Form1");
-    // No fixed minimum: the layout's own keeps every caption whole, and the
-    // window grows past 1127 by 530 where the fonts need it.
-    resize(1127, 530);
     setAcceptDrops(true);
 
     auto* central = new QWidget(this);
@@ -86,6 +85,7 @@ MainWindow::MainWindow(Session& session, QtShell& shell, const CommandTable& com
     setCentralWidget(central);
     buildPages();
     buildMenus();
+    buildStatusBar();
 
     frameTimer_ = new QTimer(this);
     frameTimer_->setSingleShot(true);
@@ -102,6 +102,13 @@ MainWindow::MainWindow(Session& session, QtShell& shell, const CommandTable& com
     });
     connect(objects_, &MessageListView::clicked, this, [this](int) { run(ListBox1Click); });
     syncAll();
+
+    // No fixed minimum: the layout's own keeps every caption whole, and the
+    // window grows past 1127 by 530 where the fonts need it. On a small screen
+    // (a laptop at 125 %: 1093 by 614) it starts smaller, leaving room for
+    // the frame, so no control starts off screen.
+    const QSize room = screen() ? screen()->availableGeometry().size() - QSize(16, 48) : QSize(1127, 530);
+    resize(QSize(1127, 530).boundedTo(room).expandedTo(minimumSizeHint()));
 }
 
 QWidget* MainWindow::control(const std::string& name) const
@@ -207,6 +214,8 @@ QWidget* MainWindow::buildTopBar()
         auto* list = new PortComboBox(bar, [this, refresh] { run(refresh); });
         list->setObjectName(name);
         list->setMinimumWidth(220);
+        // Nothing chosen yet (the start never picks a Tolvex port): the list says what it wants.
+        list->setPlaceholderText(QString("Choose a %1 port").arg(caption));
         list->setToolTip(label->toolTip());
         return std::pair{label, list};
     };
@@ -248,9 +257,19 @@ QWidget* MainWindow::buildTopBar()
     row->addWidget(cancel_);
     row->addStretch(1);
     row->addWidget(xt);
-    row->addSpacing(12);
-    row->addWidget(label(bar, ctl::MemLabel, "MemLabel"));
     return bar;
+}
+
+// What the start found amiss with the ports, and the memory figure.
+void MainWindow::buildStatusBar()
+{
+    auto* notice = new QLabel(statusBar());
+    notice->setObjectName(ctl::StatusBar);
+    // A long notice never widens the window: it is cut, and whole in its tooltip and the log.
+    notice->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    notice->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    statusBar()->addWidget(notice, 1);
+    statusBar()->addPermanentWidget(label(statusBar(), ctl::MemLabel, "MemLabel"));
 }
 
 QWidget* MainWindow::buildLibrarian()
@@ -319,8 +338,9 @@ QWidget* MainWindow::buildLogSide()
     log_ = new QListWidget(side);
     log_->setObjectName("lstLog");
     log_->setToolTip(q(commands_.hintOf("lstLog")));
-    log_->setUniformItemSizes(true);
-    // Long lines are scrolled to, never cut short with "...".
+    // Long lines are scrolled to, never cut short with "...": each line is as
+    // wide as its text (with uniform sizes every line would take the first one's width).
+    log_->setUniformItemSizes(false);
     log_->setTextElideMode(Qt::ElideNone);
     log_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     log_->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -398,7 +418,7 @@ void MainWindow::buildPages()
             if (f.check)
                 checks.push_back(&f);
             else
-                g->addWidget(labelled(w, f.caption.c_str(), f.control.c_str()), f.row, f.column);
+                g->addWidget(labelled(w, f.caption.c_str(), f.control.c_str()), f.row, f.column, Qt::AlignTop);
         }
         if (checks.empty()) return;
         std::stable_sort(checks.begin(), checks.end(),
@@ -414,7 +434,8 @@ void MainWindow::buildPages()
         buttons(w, g, p.title.c_str());
         decorate(p.title, w, g);
         fields(w, g, p.title);
-        if (p.title == "Kronos") g->addWidget(bankLegend(w), 0, 5, 3, 1);
+        // Under the buttons, beside the boxes: a column of its own would widen the page.
+        if (p.title == "Kronos") g->addWidget(bankLegend(w), 2, 2, 1, 3, Qt::AlignLeft | Qt::AlignTop);
         finish(g);
         if (p.legacy) legacyPages_[q(p.title)] = w;
     }
@@ -637,6 +658,7 @@ void MainWindow::onSessionChanged(const std::string& name)
             e->setText(q(session_.controls.text.get(name)));
     } else if (auto* l = qobject_cast<QLabel*>(w)) {
         if (w != busyPanel_) l->setText(q(session_.controls.text.get(name)));
+        if (name == ctl::StatusBar) l->setToolTip(l->text());
     } else if (auto* c = qobject_cast<QCheckBox*>(w)) {
         syncing_ = true;
         c->setChecked(session_.controls.checked.get(name));

@@ -77,6 +77,7 @@ private:
     QWidget* buildTopBar();
     QWidget* buildLibrarian();
     QWidget* buildLogSide();
+    void buildStatusBar();
     void buildPages();
     void decorate(const std::string& title, QWidget* page, QGridLayout* grid);
     QPlainTextEdit* bankLegend(QWidget* page);

@@ -126,8 +126,11 @@ void MessageListView::setFilter(const QString& text)
 
 std::array<int, 5> MessageListView::columnEdges(int width) const
 {
-    const int digits = fontMetrics().horizontalAdvance("00000") + 6;
-    const int size = fontMetrics().horizontalAdvance("0000000") + 6;
+    // The numbers are shown whole: the entry numbers as the list has them, the
+    // sizes up to 999,999,999 bytes (more than any port holds of one message).
+    const QString most = QString(QString::number(list_.count()).size(), '0');
+    const int digits = fontMetrics().horizontalAdvance(most.size() > 5 ? most : QString("00000")) + 6;
+    const int size = fontMetrics().horizontalAdvance("000000000") + 6;
     const int source = std::max(60, width / 4);
     const int name = std::max(40, width - digits - size - source);
     return {0, digits, digits + name, digits + name + size, width};
@@ -194,10 +197,12 @@ void MessageListView::paintEvent(QPaintEvent*)
     const int last = std::min<long>(static_cast<long>(rowCount()), static_cast<long>(top) + visibleRows() + 1);
     const QPalette& pal = palette();
     const auto edges = columnEdges(width);
+    // A name or file cut short ends in "..."; a number is never cut.
     const auto cell = [&](const QRect& r, int c, const QString& text, Qt::Alignment align) {
         const int w = edges[c + 1] - edges[c] - 6;
+        const bool number = align == Qt::AlignRight;
         p.drawText(QRect(edges[c] + 3, r.top(), w, r.height()), Qt::AlignVCenter | align,
-                   fontMetrics().elidedText(text, Qt::ElideRight, w));
+                   number ? text : fontMetrics().elidedText(text, Qt::ElideRight, w));
     };
     for (int row = top; row < last; ++row) {
         const std::size_t index = indexOf(row);

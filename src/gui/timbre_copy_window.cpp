@@ -5,6 +5,9 @@
 #include <QCloseEvent>
 #include <QGroupBox>
 #include <QPainter>
+#include <QScreen>
+#include <QScrollArea>
+#include <QVBoxLayout>
 #include <QWindow>
 
 #include "devices/kronos/kronos_timbre_copy.h"
@@ -98,17 +101,31 @@ void applyLed(ThhALed* led, const CopyLed& state)
 TimbreCopyWindow::TimbreCopyWindow(Session& session, QtShell& shell, const CommandTable& commands, QWidget* parent)
     : QDialog(parent), session_(session), shell_(shell), commands_(commands)
 {
-    setObjectName(kKroTimbreCopyWindow);
+    setObjectName(kKroTimbreCopyControl);
     setWindowTitle(kKroTimbreCopyWindow);
     setModal(false);
     // A window of its own beside the main window; the program ends with the main window.
     setAttribute(Qt::WA_QuitOnClose, false);
-    setFixedSize(1104, 497);
+
+    // The controls keep their places on a canvas of 1104 by 497; on a smaller
+    // screen (a laptop at 125 %: 1093 by 614) the window is smaller and scrolls.
+    const QSize canvasSize(1104, 497);
+    auto* canvas = new QWidget;
+    canvas->setFixedSize(canvasSize);
+    auto* scroll = new QScrollArea(this);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidget(canvas);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(scroll);
+    setMaximumSize(canvasSize);
+    const QSize room = screen() ? screen()->availableGeometry().size() - QSize(16, 48) : canvasSize;
+    resize(canvasSize.boundedTo(room));
 
     // A read-only field of `width` after its label, the label starting at x.
-    const auto shownField = [this](const char* caption, const char* name, int x, int labelWidth, int width) {
-        (new QLabel(caption, this))->setGeometry(x, 10, labelWidth, 20);
-        auto* field = new QLineEdit(this);
+    const auto shownField = [this, canvas](const char* caption, const char* name, int x, int labelWidth, int width) {
+        (new QLabel(caption, canvas))->setGeometry(x, 10, labelWidth, 20);
+        auto* field = new QLineEdit(canvas);
         field->setObjectName(name);
         field->setToolTip(q(commands_.hintOf(name)));
         field->setReadOnly(true);
@@ -120,17 +137,17 @@ TimbreCopyWindow::TimbreCopyWindow(Session& session, QtShell& shell, const Comma
 
     int y = 44;
     for (const Command* c : commands_.on(kKroTimbreCopyWindow, "")) {
-        button(this, *c)->setGeometry(8, y, 172, 28);
+        button(canvas, *c)->setGeometry(8, y, 172, 28);
         y += 36;
     }
 
-    auto* group1 = new QGroupBox("Timbre Copy Mapping", this);
+    auto* group1 = new QGroupBox("Timbre Copy Mapping", canvas);
     group1->setObjectName("GroupBox1");
     group1->setToolTip(q(commands_.hintOf("GroupBox1")));
     group1->setGeometry(188, 36, 420, 455);
     buildRows(group1, TimbreCheckboxArray, TimbreComboArray, kTimbreRows, kTimbreTop, kTimbrePitch);
 
-    auto* group2 = new QGroupBox("IFX Copy Mapping", this);
+    auto* group2 = new QGroupBox("IFX Copy Mapping", canvas);
     group2->setObjectName("GroupBox2");
     group2->setToolTip(q(commands_.hintOf("GroupBox2")));
     group2->setGeometry(614, 36, 484, 455);

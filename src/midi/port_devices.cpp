@@ -44,22 +44,58 @@ std::uint32_t PortDevices::capacityFor(double bytesPerSecond)
     return std::max(kMinCapacity, static_cast<std::uint32_t>(held));
 }
 
-std::vector<std::string> PortDevices::inputNames() const
+namespace {
+
+template <class Device>
+std::vector<std::string> listed(Device& device)
 {
     try {
-        return input_.DeviceNames();
+        return device.DeviceNames();
     } catch (const TolvexError&) {
         return {};
     }
 }
 
+// The names of `list` that name a port called `port` ("client:port").
+std::vector<std::string> portsCalled(const std::vector<std::string>& list, std::string_view port)
+{
+    std::vector<std::string> out;
+    for (const std::string& n : list) {
+        const auto colon = n.find(':');
+        if (colon != std::string::npos && std::string_view(n).substr(colon + 1) == port) out.push_back(n);
+    }
+    return out;
+}
+
+// The port called `port` that appeared in `now` since `before`: the one this
+// program just registered; empty when none or several did.
+std::string appeared(const std::vector<std::string>& before, const std::vector<std::string>& now, std::string_view port)
+{
+    std::string found;
+    for (const std::string& n : portsCalled(now, port)) {
+        if (std::find(before.begin(), before.end(), n) != before.end()) continue;
+        if (!found.empty()) return {};
+        found = n;
+    }
+    return found;
+}
+
+std::vector<std::string> without(std::vector<std::string> list, const std::string& name)
+{
+    if (!name.empty()) list.erase(std::remove(list.begin(), list.end(), name), list.end());
+    return list;
+}
+
+}  // namespace
+
+std::vector<std::string> PortDevices::inputNames() const
+{
+    return without(listed(input_), outputOpen() ? ownOutput_ : std::string());
+}
+
 std::vector<std::string> PortDevices::outputNames() const
 {
-    try {
-        return output_.DeviceNames();
-    } catch (const TolvexError&) {
-        return {};
-    }
+    return without(listed(output_), inputOpen() ? ownInput_ : std::string());
 }
 
 void PortDevices::openInput(const std::string& name, bool sysexOnly)
@@ -70,8 +106,11 @@ void PortDevices::openInput(const std::string& name, bool sysexOnly)
     const double rate = input_.PortBytesPerSecond();
     input_.SetSysexCeiling(sysexCeilingFor(rate));
     input_.SetCapacity(capacityFor(rate));
+    const auto before = portsCalled(listed(output_), kVirtualInName);
     if (!input_.Open()) throw EMidiInputError(input_.OpenError());
+    // Started at once: what arrives before the start is not kept.
     input_.Start();
+    ownInput_ = appeared(before, listed(output_), kVirtualInName);
 }
 
 void PortDevices::closeInput()
@@ -85,7 +124,9 @@ void PortDevices::openOutput(const std::string& name)
 {
     output_.Close();
     output_.SetProductName(name);
+    const auto before = portsCalled(listed(input_), kVirtualOutName);
     if (!output_.Open()) throw EmidioutputError(output_.OpenError());
+    ownOutput_ = appeared(before, listed(input_), kVirtualOutName);
 }
 
 std::uint32_t PortDevices::takeOverflowDrops()

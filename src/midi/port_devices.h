@@ -34,7 +34,10 @@ public:
                 std::string systemName = {});
     const std::string& systemName() const { return systemName_; }
 
-    // Asked anew on each call, so devices plugged in later show up.
+    // Asked anew on each call, so devices plugged in later show up. Neither
+    // list holds the open port of the other direction: where the service lists
+    // this program's ports like any other program's (JACK), choosing the
+    // input's own port as the output would loop the output into the input.
     std::vector<std::string> inputNames() const override;
     std::vector<std::string> outputNames() const override;
     void openInput(const std::string& name, bool sysexOnly) override;
@@ -58,6 +61,9 @@ private:
     mutable TMidiInput input_;
     mutable TMidiOutput output_;
     std::string systemName_;
+    // How the other direction lists the port of the open input (output); empty
+    // where it does not list it.
+    std::string ownInput_, ownOutput_;
     std::size_t unfinished_ = 0;
     std::uint64_t reportedDrops_ = 0;
     std::uint64_t reportedLost_ = 0;

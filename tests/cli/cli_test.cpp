@@ -12,6 +12,7 @@
 
 #include "cli/entry_line.h"
 #include "cli/library_cli.h"
+#include "cli/port_names.h"
 #include "support/run_tool.h"
 
 namespace tolvex {
@@ -309,6 +310,47 @@ TEST(Cli, ExitStatusesAndOutputAreTheSameForEveryCommand)
             EXPECT_EQ(r.err, c.err) << c.name;
         }
     }
+}
+
+// A port is found by its whole name, or by its own name after "client:" when
+// no other port has it ("Tolvex In" for the window's "Tolvex In:Tolvex In");
+// an own name several ports share lists them and finds none.
+TEST(Cli, PortsAreFoundByWholeNameOrByAnOwnNameNoOtherPortHas)
+{
+    const std::vector<std::string> ports{"Kronos:MIDI 1", "Window:Tolvex In", "Tolvex In", "Other:Tolvex Out",
+                                         "Third:Tolvex Out"};
+    const struct {
+        const char* wanted;
+        const char* port;
+        std::vector<std::string> candidates;
+    } cases[] = {
+        {"Window:Tolvex In", "Window:Tolvex In", {}},
+        {"tolvex in", "Tolvex In", {}},  // the whole name wins over Window's own name
+        {"midi 1", "Kronos:MIDI 1", {}},
+        {"Tolvex Out", "", {"Other:Tolvex Out", "Third:Tolvex Out"}},
+        {"MIDI", "", {}},
+        {"Kronos", "", {}},
+    };
+    for (const auto& c : cases) {
+        const PortMatch m = matchPort(ports, c.wanted);
+        EXPECT_EQ(m.port, c.port) << c.wanted;
+        EXPECT_EQ(m.candidates, c.candidates) << c.wanted;
+    }
+
+    // The same for send, receive and run, which refuse a name that fits several.
+    TempDir dir;
+    MidiLoopback bus({"Window:Tolvex In", "Other:Tolvex In", "Kronos:MIDI 1"});
+    const DeviceFactory loopback = testing::loopbackDevices(bus);
+    const std::string one = dir.write("one.syx", Bytes{0xF0, 0x7D, 0x01, 0xF7});
+    const std::string several =
+        "MIDI output port name Tolvex In fits several ports: Window:Tolvex In, Other:Tolvex In; give the whole name\n";
+    EXPECT_EQ(runCliTool({"send", "--out", "MIDI 1", one}, loopback).status, 0);
+    const CliRun send = runCliTool({"send", "--out", "Tolvex In", one}, loopback);
+    EXPECT_EQ(send.status, 2);
+    EXPECT_EQ(send.err, "tolvex-cli send: " + several);
+    const CliRun run = testing::runTool({"View Selected", one, "--out", "Tolvex In"}, "", loopback);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, several);
 }
 
 }  // namespace

@@ -103,7 +103,7 @@ TEST(Runner, CommandsWithSelectionsFieldsAndAnswers)
     const RunResult list = run({"--list"});
     EXPECT_EQ(list.status, 0);
     for (const char* line : {"Main window\tDX/TX\tFix\tCheckSumFix\t(not built yet)\n",
-                             "FormKroTimbreCopy\t-\tTimbreComboArray[1-16]\tdrop-down\n"})
+                             "Timbre Copy\t-\tTimbreComboArray[1-16]\tdrop-down\n"})
         EXPECT_NE(list.out.find(line), std::string::npos) << line;
 }
 
@@ -222,7 +222,7 @@ TEST(Runner, ScriptStepsShareOneSession)
 
     const RunResult failing = run({"--script", "-"}, "open " + kBank + "\ndo \"Send Selected\"\ndo ViewSelected\n");
     EXPECT_EQ(failing.status, 1);
-    EXPECT_NE(failing.err.find("tolvex-cli run: line 2: MIDI Interface Not Installed"), std::string::npos);
+    EXPECT_NE(failing.err.find("tolvex-cli run: line 2: Choose a MIDI Out port first (--out PORT)"), std::string::npos);
     EXPECT_EQ(failing.out.find("Sysex:"), std::string::npos);  // the third line never ran
     EXPECT_EQ(run({"--script", "-"}, "open x.syx\nfrobnicate\n").status, 2);
     EXPECT_EQ(run({"--script", "-"}, "do 'View Selected\n").err, "tolvex-cli run: line 1: unclosed '\n");
@@ -283,7 +283,7 @@ TEST(Runner, RequestsAndTheirRefusals)
     // Without an output the request is refused instead of logged as sent.
     const RunResult none = run({"CurCombReq", "--set", "Channel=0", "--set", "KroBank=0", "--set", "KroProg=0"});
     EXPECT_EQ(none.status, 1);
-    EXPECT_EQ(none.out + none.err, "Warning: MIDI Interface Not Installed\n");
+    EXPECT_EQ(none.out + none.err, "Warning: Choose a MIDI Out port first (--out PORT)\n");
 }
 
 // A port that is not there ends the run with its reason before any step, and

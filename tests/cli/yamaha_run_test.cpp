@@ -153,7 +153,7 @@ TEST(YamahaRun, CheckLogsTheVerdictOfEverySelectedDump)
 
     const RunResult noPort = runTool({"Check", kYamaha + "dx7-rom1a.syx"});
     EXPECT_EQ(noPort.status, 1);
-    EXPECT_EQ(noPort.err, "Warning: MIDI Interface Not Installed\n");
+    EXPECT_EQ(noPort.err, "Warning: Choose a MIDI Out port first (--out PORT)\n");
 }
 
 TEST(YamahaConvertRun, BothHalvesOfADX7IIBankMakeOneTX802Bank)
@@ -269,7 +269,7 @@ TEST(YamahaConvertRun, TheCartridgeReaderTalksToThePortsItIsGiven)
     EXPECT_EQ(std::count_if(saved.begin(), saved.end(), [](const Bytes& m) { return m.size() == kDX7iiBankLength; }),
               1);
     EXPECT_EQ(noPorts.status, 1);
-    EXPECT_EQ(noPorts.err, "Warning: MIDI Interface Not Installed\n");
+    EXPECT_EQ(noPorts.err, "Warning: Choose a MIDI Out port first (--out PORT)\n");
 }
 
 }  // namespace

@@ -214,7 +214,7 @@ TEST(DeviceLost, LoggedEachTimeShownOnceAndSendsWarnAfterwards)
     rig.s.messages.append("m", Bytes{0xF0, 0x01, 0xF7}, "");
     rig.s.messages.selectAll(true);
     Button_sendClick(rig.s);
-    EXPECT_EQ(rig.shell.boxes.back().text, "MIDI Interface Not Installed");
+    EXPECT_EQ(rig.shell.boxes.back().text, "Choose a MIDI Out port first");
     EXPECT_EQ(rig.s.log.count(), 3);
     rig.s.controls.text.set(ctl::SXreqString, "43 10");
     rig.devices.openOutput(rig.port);  // the user chooses the port again

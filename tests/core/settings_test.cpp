@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "core/app/controls.h"
+#include "core/app/device_commands.h"
 #include "core/app/librarian.h"
 #include "core/app/main_window_model.h"
 #include "core/app/midi_devices.h"
@@ -156,26 +157,31 @@ TEST(Settings, ValuesReadBackAsTheUserLeftThem)
 
 // Remembered ports match whole names ignoring case and blanks; without one, no
 // window takes a port of a Tolvex (its own or another window's) as its default.
+// No box stops the start: what is amiss ends the start-up log and stays in the
+// status bar; a box comes when a command needs the port that is missing, and
+// "MIDI Interface Not Installed" only where there is no port at all.
 TEST(Settings, RememberedDevicesMatchWholeNamesAndTolvexPortsAreNeverTheDefault)
 {
+    const char* const kInputGone = "Previously Selected MIDI Input Interface Not Present";
+    const char* const kOutputGone = "Previously Selected MIDI Output Interface Not Present";
     const std::vector<std::string> synths{"Synth A", "Synth B"};
     const struct {
-        std::vector<std::string> ports;
+        std::vector<std::string> ports;  // empty: no MIDI system
         const char* remembered;
         int selected;
-        std::vector<std::string> boxes;
+        std::vector<std::string> notices;
+        const char* needingOutput;  // the box of a command needing the output ("": it sends)
     } cases[] = {
-        {synths, " synth B ", 1, {}},
-        {synths,
-         "Synth",
-         0,
-         {"Previously Selected MIDI Input Interface Not Present",
-          "Previously Selected MIDI Output Interface Not Present"}},
-        {{"Tolvex:Tolvex In 128:0", "Synth A", "Tolvex In"}, "", 1, {}},
-        {{"Tolvex In"}, "", -1, {}},
+        {synths, " synth B ", 1, {}, ""},
+        {synths, "Synth", 0, {kInputGone, kOutputGone}, ""},
+        {{"Tolvex:Tolvex In 128:0", "Synth A", "Tolvex In"}, "", 1, {}, ""},
+        // JACK with nothing but this program's own ports: nothing to choose by itself.
+        {{"Tolvex In"}, "Synth", -1, {kInputGone, kOutputGone}, "Choose a MIDI Out port first"},
+        {{"Tolvex In"}, "", -1, {}, "Choose a MIDI Out port first"},
+        {{}, "Synth", -1, {"MIDI Interface Not Installed"}, "MIDI Interface Not Installed"},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.ports.front() + " / " + c.remembered);
+        SCOPED_TRACE(::testing::PrintToString(c.ports) + " / " + c.remembered);
         TempDir dir;
         dir.write("TOLVEX.INI", std::string("[MidiDevs]\nInput=") + c.remembered + "\nOutput=" + c.remembered + "\n");
         ScriptedShell shell;
@@ -187,9 +193,17 @@ TEST(Settings, RememberedDevicesMatchWholeNamesAndTolvexPortsAreNeverTheDefault)
         FormCreate(s, dir.str());
         EXPECT_EQ(s.midi.cmbInput.itemIndex, c.selected);
         EXPECT_EQ(s.midi.cmbOutput.itemIndex, c.selected);
+        EXPECT_TRUE(shell.boxes.empty());
+        // Each notice is a line of the log, after the start-up lines.
+        std::string status;
+        for (const std::string& n : c.notices) status += (status.empty() ? "" : "; ") + n;
+        EXPECT_EQ(s.controls.text.get(ctl::StatusBar), status);
+        const auto& log = s.log.lines();
+        EXPECT_TRUE(std::equal(c.notices.rbegin(), c.notices.rend(), log.rbegin()));
+        SendProgChangeClick(s);
         std::vector<std::string> texts;
         for (const auto& b : shell.boxes) texts.push_back(b.text);
-        EXPECT_EQ(texts, c.boxes);
+        EXPECT_EQ(texts, *c.needingOutput ? std::vector<std::string>{c.needingOutput} : std::vector<std::string>{});
         if (c.selected < 0) continue;
         EXPECT_TRUE(devices.inputOpen());
         EXPECT_NE(s.midi.midiOutput, nullptr);
@@ -220,6 +234,13 @@ TEST(Settings, DevicesThatCannotOpenAreReportedAndTheWindowGoesOn)
     EXPECT_EQ(shell.boxes[1].title, "MIDI");
     EXPECT_FALSE(devices.inputOpen());
     EXPECT_EQ(s.midi.midiOutput, nullptr);
+    // A command needing the ports asks for a choice; with the output there, for the input.
+    EXPECT_FALSE(requirePorts(s));
+    EXPECT_EQ(shell.boxes.back().text, "Choose a MIDI Out port first");
+    s.midi.cmbOutput.items = {"Synth A"};
+    cmbOutputChange(s);
+    EXPECT_FALSE(requirePorts(s));
+    EXPECT_EQ(shell.boxes.back().text, "Choose a MIDI In port first");
 }
 
 // Devices whose port lists change while the program runs (a synth switched on).
@@ -238,6 +259,29 @@ public:
     std::optional<TMyMidiEvent> GetMidiEvent() override { return std::nullopt; }
     std::uint32_t takeOverflowDrops() override { return 0; }
 };
+
+// At the start a port that will not open is a notice; once the window is
+// there, a choice that fails says so in a box.
+TEST(Settings, APortThatWillNotOpenAtTheStartIsANotice)
+{
+    struct Busy : ChangingDevices {
+        void openInput(const std::string& name, bool) override { throw TolvexError(name + " is busy"); }
+    };
+    TempDir dir;
+    ScriptedShell shell;
+    Session s(shell);
+    Busy devices;
+    s.midi.devices = &devices;
+    InitMessageCore(s, false);
+    FormCreate(s, dir.str());
+    EXPECT_TRUE(shell.boxes.empty());
+    EXPECT_EQ(s.controls.text.get(ctl::StatusBar), "Synth A is busy");
+    EXPECT_EQ(s.log.lines().back(), "Synth A is busy");
+    cmbInputChange(s);
+    EXPECT_EQ(s.controls.text.get(ctl::StatusBar), "");
+    ASSERT_EQ(shell.boxes.size(), 1u);
+    EXPECT_EQ(shell.boxes[0].text, "Synth A is busy");
+}
 
 TEST(Settings, PortListsAreAskedAnewWhenASelectorOpensKeepingTheChoice)
 {

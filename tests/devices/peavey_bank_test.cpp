@@ -102,7 +102,7 @@ TEST(PeaveyBank, LoadsCheckTheirFieldsFirst)
         {PV_SP_Load_Bank, ctl::SP_Bank_Num_edit, "128", "Error: You must specify a valid number for the bank (0-127)."},
         {PV_SP_Load_Bank, ctl::SP_DevID_edit, "8",
          "Error: You must specify a valid number for the device number (0-7)."},
-        {PV_SP_Load_Bank, nullptr, "", "Warning: MIDI Interface Not Installed"},
+        {PV_SP_Load_Bank, nullptr, "", "Warning: Choose a MIDI In port first"},
         {PV_SP_Load_All_Banks, ctl::SP_Bank_Num_edit, "256",
          "Error: You must specify a valid number for the bank (0-255)."},
         {PV_SP_Load_All_Banks, ctl::Channel, "x", "Error: You must specify a valid number for the Channel."},

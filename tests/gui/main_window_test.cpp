@@ -13,6 +13,7 @@
 #include <QMenuBar>
 #include <QPixmap>
 #include <QPushButton>
+#include <QScreen>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -28,6 +29,7 @@
 #include "core/app/controls.h"
 #include "core/app/incoming.h"
 #include "core/app/librarian.h"
+#include "core/core_test_util.h"
 #include "devices/kronos/kronos_sysex.h"
 #include "gui/app.h"
 #include "gui/instance.h"
@@ -91,13 +93,21 @@ TEST(MainWindow, StartsOffscreenWithDefaultsAndWritesSettingsOnClose)
     Window w;
     auto& app = w.app;
 
-    // No MIDI devices are given: the start-up warning, and the window still opens.
-    EXPECT_EQ(w.boxes, std::vector<std::string>{"Warning: MIDI Interface Not Installed"});
-    // The tables' summaries follow, each table with the folder it came from
-    // (the summaries' texts: in the Kronos tables' tests).
+    // No MIDI devices are given: no box before the window, but a line in the
+    // log and the status bar; the port lists wait for a choice.
+    EXPECT_EQ(w.boxes, std::vector<std::string>{});
     std::vector<std::string> log;
     for (int i = 0; i < app->window->logList()->count(); ++i)
         log.push_back(app->window->logList()->item(i)->text().toStdString());
+    EXPECT_NE(std::find(log.begin(), log.end(), "MIDI Interface Not Installed"), log.end());
+    EXPECT_EQ(app->window->findChild<QLabel*>(ctl::StatusBar)->text(), "MIDI Interface Not Installed");
+    EXPECT_EQ(app->window->findChild<QComboBox*>(ctl::cmbOutput)->currentText(), "");
+    // A command that needs a port says what is missing.
+    app->window->findChild<QPushButton*>("ReqSysex")->click();
+    EXPECT_EQ(w.boxes, std::vector<std::string>{"Warning: MIDI Interface Not Installed"});
+    w.boxes.clear();
+    // The tables' summaries follow, each table with the folder it came from
+    // (the summaries' texts: in the Kronos tables' tests).
     const std::string folder = w.progdir.path().toStdString() + "/";
     const std::string line = "Read Kro_Efx_Param.txt from " + folder + ": 4019 rows";
     EXPECT_NE(std::find(log.begin(), log.end(), line), log.end()) << line;
@@ -191,6 +201,62 @@ TEST(MainWindow, PagesKeepTheirCaptionsWholeAtTwoScales)
             EXPECT_TRUE(app->window->grab().save(file)) << file.toStdString();
         }
         app->window->closeWithoutAsking();
+    }
+}
+
+// A laptop's 1366 x 768 screen, at 100 % and at 125 % (QT_SCALE_FACTOR, as a
+// desktop scaled to 125 % sets it: 1093 x 614 logical pixels): the window
+// fits with its frame, and nothing of it is off screen or cut. The
+// screenshots land in screenshots/ beside the test for a look.
+TEST(MainWindow, FitsALaptopScreenAt100And125Percent)
+{
+    QDir().mkpath("screenshots");
+    QTemporaryDir dir;
+    const QString screens = dir.filePath("screens.json");
+    QFile json(screens);
+    ASSERT_TRUE(json.open(QIODevice::WriteOnly));
+    json.write(R"({"screens": [{"name": "laptop", "x": 0, "y": 0, "width": 1366, "height": 768, "logicalDpi": 96}]})");
+    json.close();
+    for (const char* scale : {"1", "1.25"}) {
+        const testing::ScopedEnv factor("QT_SCALE_FACTOR", scale);
+        QtApp qt("offscreen:configfile=" + screens.toUtf8());
+        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+        Window w;
+        MainWindow* window = w.app->window.get();
+        w.app->session.controls.checked.set(ctl::XTCheckBox1, true);
+        w.app->session.log.LogString("A long line: " + std::string(300, 'x') + " end");
+        QApplication::processEvents();
+        const std::string where = std::string("at ") + scale + ": " + std::to_string(window->width()) + " x " +
+                                  std::to_string(window->height()) + " on " + std::to_string(screen.width()) + " x " +
+                                  std::to_string(screen.height());
+        EXPECT_LE(window->frameGeometry().width(), screen.width()) << where;
+        EXPECT_LE(window->frameGeometry().height(), screen.height()) << where;
+        QTabWidget* pages = window->pages();
+        for (int i = 0; i < pages->count(); ++i) {
+            pages->setCurrentIndex(i);
+            QApplication::processEvents();
+            for (QWidget* c : window->findChildren<QWidget*>()) {
+                if (!c->isVisible() || qobject_cast<QAbstractButton*>(c) == nullptr) continue;
+                const QRect at(c->mapTo(window, QPoint(0, 0)), c->size());
+                EXPECT_TRUE(window->rect().contains(at)) << where << ": " << c->objectName().toStdString();
+                EXPECT_GE(c->width(), c->sizeHint().width()) << where << ": " << c->objectName().toStdString();
+            }
+        }
+        pages->setCurrentIndex(pages->indexOf(window->findChild<QWidget*>("Kronos")));
+        const QString file = QString("screenshots/laptop-%1.png").arg(QString(scale).remove('.'));
+        EXPECT_TRUE(window->grab().save(file)) << file.toStdString();
+
+        // The Timbre Copy window too, under its own title.
+        TimbreCopyWindow* copy = w.app->timbreCopy.get();
+        copy->show();
+        QApplication::processEvents();
+        EXPECT_EQ(copy->windowTitle(), "Timbre Copy");
+        EXPECT_LE(copy->frameGeometry().width(), screen.width()) << scale;
+        EXPECT_LE(copy->frameGeometry().height(), screen.height()) << scale;
+        EXPECT_TRUE(
+            copy->grab().save(QString("screenshots/laptop-timbre-copy-%1.png").arg(QString(scale).remove('.'))));
+        copy->hide();
+        window->closeWithoutAsking();
     }
 }
 
@@ -295,13 +361,21 @@ TEST(MainWindow, ControlsDropsSendsAndWaitsAsAUserExpects)
     EXPECT_FALSE(app->window->isVisible());
 }
 
-// A second start hands its files to the running window over the local socket;
-// one started with --new-instance keeps its hands off the settings file.
+// A second start hands its files to the running window over the local socket
+// and says so; one started with --new-instance keeps its hands off the
+// settings file. Only a window of the same settings folder and display is
+// that running window.
 TEST(MainWindow, ASecondStartHandsItsFilesToTheRunningWindow)
 {
     QtApp qt;
     Window w;
     const QTemporaryDir runtime;
+    const QString settings = w.progdir.path();
+    const QString display = currentDisplay();
+    EXPECT_EQ(display, "offscreen");
+    EXPECT_EQ(instanceServerName(settings, display), instanceServerName(settings + "/./", display));
+    EXPECT_NE(instanceServerName(settings, display), instanceServerName(runtime.path(), display));
+    EXPECT_NE(instanceServerName(settings, "x11::0"), instanceServerName(settings, "x11::1"));
     const QString name = runtime.filePath("tolvex.socket");
     InstanceServer server;
     ASSERT_TRUE(server.listen(name));
@@ -313,7 +387,9 @@ TEST(MainWindow, ASecondStartHandsItsFilesToTheRunningWindow)
         openHandedFiles(*w.app, paths);
     });
     const QString syx = w.twoMessages();
-    EXPECT_TRUE(handToRunningWindow(name, {syx}));
+    std::ostringstream said;
+    EXPECT_TRUE(handOverFiles(name, {syx}, said));
+    EXPECT_EQ(said.str(), "Opened in the running Tolvex window\n");
     ASSERT_TRUE(QTest::qWaitFor([&] { return w.app->session.messages.count() == 2; }, 3000));
     EXPECT_EQ(w.app->session.messages.storageAt(0).filename, syx.toStdString());
     EXPECT_FALSE(handToRunningWindow(runtime.filePath("nobody.socket"), {syx}, 100));
@@ -355,7 +431,7 @@ TEST(TimbreCopyWindow, ShowsTheSourceAndTheCopiesOfItsEditRecord)
 
     // Every command of the window has its button, and each row its controls.
     for (const Command& c : app->commands.all())
-        if (c.window == "FormKroTimbreCopy") {
+        if (c.window == "Timbre Copy") {
             EXPECT_NE(copy->findChild<QPushButton*>(QString::fromStdString(c.control)), nullptr) << c.control;
         }
     auto* combo3 = copy->findChild<QComboBox*>("TimbreComboArray[3]");

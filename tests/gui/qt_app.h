@@ -7,7 +7,10 @@
 namespace tolvex::testing {
 
 struct QtApp {
-    bool offscreen = qputenv("QT_QPA_PLATFORM", "offscreen");  // before the application starts
+    QtApp() : QtApp("offscreen") {}
+    // `platform` may carry options ("offscreen:configfile=screens.json").
+    explicit QtApp(const QByteArray& platform) : offscreen(qputenv("QT_QPA_PLATFORM", platform)) {}
+    bool offscreen;  // set before the application starts
     int argc = 1;
     char name[17] = "tolvex_gui_tests";
     char* argv[2] = {name, nullptr};

@@ -165,7 +165,10 @@ void describeCommands(CommandTable& t);
 namespace uses {
 inline constexpr char kOut[] = "MIDI: the output port (--out PORT)";
 inline constexpr char kInOut[] = "MIDI: the answers on the input port (--in PORT), requests to the output (--out PORT)";
-inline constexpr char kNoOutput[] = "no MIDI output: \"MIDI Interface Not Installed\"";
+inline constexpr char kNoOutput[] = "no output port: \"Choose a MIDI Out port first (--out PORT)\"";
+inline constexpr char kNoPorts[] =
+    "no input or output port: \"Choose a MIDI In port first (--in PORT)\" or \"Choose a MIDI Out port first (--out "
+    "PORT)\"";
 inline constexpr char kNothingSelected[] = "no entry selected: \"Nothing Selected\"";
 inline constexpr char kNoneSelected[] = "no entry selected: \"No Messages Were Selected - nothing to do\"";
 inline constexpr char kBadNumber[] = "a box that holds no number, or one out of range: its box";

@@ -27,5 +27,7 @@ inline constexpr char MidiInBusy[] = "MidiInBusy";
 inline constexpr char Cancel[] = "Cancel";
 inline constexpr char cmbInput[] = "cmbInput";
 inline constexpr char cmbOutput[] = "cmbOutput";
+// The window's status line: what the start found amiss with the MIDI ports.
+inline constexpr char StatusBar[] = "StatusBar";
 
 }  // namespace tolvex::ctl

@@ -3,6 +3,7 @@
 
 #include "core/app/controls.h"
 #include "core/app/incoming.h"
+#include "core/app/midi_devices.h"
 #include "core/app/session.h"
 #include "core/app/sysex_out.h"
 #include "core/text/atomic_file.h"
@@ -51,17 +52,36 @@ std::optional<int> checkedChannel(Session& s, int highest, const std::string& ra
     return channel;
 }
 
+namespace {
+
+// The input answers can arrive on: present and open.
+bool MidiInputReady(const Session& s)
+{
+    return s.midi.MIDI_In_Present && (s.midi.devices == nullptr || s.midi.devices->inputOpen());
+}
+
+}  // namespace
+
+std::string missingPortText(const Session& s, bool input)
+{
+    // The window without any port to offer: there is nothing to choose.
+    if (!s.midi.portsByOption && !s.midi.MIDI_In_Present && !s.midi.MIDI_Out_Present) return kNoMidiInterface;
+    if (!s.midi.portsByOption) return input ? kChooseInPort : kChooseOutPort;
+    return std::string(input ? kChooseInPort : kChooseOutPort) + (input ? " (--in PORT)" : " (--out PORT)");
+}
+
 bool requireOutput(Session& s)
 {
     if (MidiOutputReady(s)) return true;
-    warn(s, "MIDI Interface Not Installed");
+    warn(s, missingPortText(s, false));
     return false;
 }
 
 bool requirePorts(Session& s)
 {
-    if (s.midi.MIDI_In_Present && MidiOutputReady(s)) return true;
-    warn(s, "MIDI Interface Not Installed");
+    if (!MidiOutputReady(s)) return requireOutput(s);
+    if (MidiInputReady(s)) return true;
+    warn(s, missingPortText(s, true));
     return false;
 }
 

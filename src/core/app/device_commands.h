@@ -33,10 +33,19 @@ std::optional<int> checkedNumber(Session& s, const char* control, int first, int
 // rangeText when it lies outside.
 std::optional<int> checkedChannel(Session& s, int highest, const std::string& rangeText);
 
-// False after the "MIDI Interface Not Installed" box when no output is open.
+// What a command that needs a port says when that port is not open: the user
+// is asked to choose one ("Choose a MIDI Out port first"; on the command line
+// with the option that chooses it), and only where no MIDI system offers any
+// port at all is the interface "MIDI Interface Not Installed".
+inline constexpr char kNoMidiInterface[] = "MIDI Interface Not Installed";
+inline constexpr char kChooseOutPort[] = "Choose a MIDI Out port first";
+inline constexpr char kChooseInPort[] = "Choose a MIDI In port first";
+std::string missingPortText(const Session& s, bool input);
+
+// False after a "Warning" box with missingPortText when no output is open.
 bool requireOutput(Session& s);
 // The request/response exchanges need both ports; without them every wait
-// would end as a time-out: the same box as requireOutput and false.
+// would end as a time-out: the box of the port that is missing and false.
 bool requirePorts(Session& s);
 // Logs "Sending: " and the message's bytes and sends it. Without an output
 // nothing is claimed as sent: the box of requireOutput and false.

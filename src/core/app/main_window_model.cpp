@@ -10,6 +10,7 @@
 #include <ostream>
 
 #include "core/app/controls.h"
+#include "core/app/device_commands.h"
 #include "core/app/mem_stats.h"
 #include "core/app/midi_devices.h"
 #include "core/app/table_files.h"
@@ -30,10 +31,20 @@ bool isTolvexPort(const std::string& name)
     return lower.find("tolvex in") != std::string::npos || lower.find("tolvex out") != std::string::npos;
 }
 
+// A line in the log and in the status bar. What the start finds amiss is told
+// so, never in a box: the user meets it beside the port lists it concerns,
+// instead of having to answer it before the window shows.
+void notice(Session& s, const std::string& text)
+{
+    s.log.LogString(text);
+    const std::string shown = s.controls.text.get(ctl::StatusBar);
+    s.controls.text.set(ctl::StatusBar, shown.empty() ? text : shown + "; " + text);
+}
+
 // Fills a selector and selects the remembered device, or the first one that is
-// no Tolvex port (with a warning when a remembered one is gone).
+// no Tolvex port; `missing` gets the notice when a remembered one is gone.
 void fillSelector(Session& s, DeviceSelector& sel, const std::vector<std::string>& names, const std::string& remembered,
-                  const char* warning, const char* changeName)
+                  const char* warning, const char* changeName, std::vector<std::string>& missing)
 {
     sel.items = names;
     const auto firstOther = std::find_if_not(names.begin(), names.end(), isTolvexPort);
@@ -44,19 +55,45 @@ void fillSelector(Session& s, DeviceSelector& sel, const std::vector<std::string
         if (it != names.end())
             sel.itemIndex = static_cast<int>(it - names.begin());
         else
-            s.shell.messageBox("Warning", warning, MsgIcon::Warning);
+            missing.push_back(warning);
     }
     s.changed(changeName);
 }
 
-// Shows a device's failure in a box titled "MIDI"; the window goes on without it.
+// Shows a device's failure in a box titled "MIDI", or, at the start, adds it
+// to `notices`; the window goes on without the device.
 template <class F>
-void tryDevice(Session& s, F&& f)
+void tryDevice(Session& s, F&& f, std::vector<std::string>* notices = nullptr)
 {
     try {
         f();
     } catch (const TolvexError& e) {
-        s.shell.messageBox("MIDI", e.what(), MsgIcon::Error);
+        if (notices)
+            notices->push_back(e.what());
+        else
+            s.shell.messageBox("MIDI", e.what(), MsgIcon::Error);
+    }
+}
+
+void openDevices(Session& s, std::vector<std::string>* notices)
+{
+    MidiDevices* d = s.midi.devices;
+    if (s.midi.MIDI_In_Present && d) {
+        if (!s.midi.cmbInput.text().empty())
+            tryDevice(
+                s, [&] { d->openInput(s.midi.cmbInput.text(), true); }, notices);
+    } else {
+        s.midi.cmbInput.enabled = false;
+        s.changed(ctl::cmbInput);
+    }
+    if (s.midi.MIDI_Out_Present && d) {
+        if (!s.midi.cmbOutput.text().empty())
+            tryDevice(
+                s, [&] { d->openOutput(s.midi.cmbOutput.text()); }, notices);
+        s.midi.midiOutput = d->output();
+    } else {
+        s.midi.cmbOutput.enabled = false;
+        s.changed(ctl::cmbOutput);
     }
 }
 
@@ -107,8 +144,6 @@ void InitMessageCore(Session& s, bool writeDebugFile)
         s.log.LogString("Could not create " + s.log.debugFile.path());
     s.midi.MIDI_In_Present = s.midi.devices && !s.midi.devices->inputNames().empty();
     s.midi.MIDI_Out_Present = s.midi.devices && !s.midi.devices->outputNames().empty();
-    if (!s.midi.MIDI_In_Present && !s.midi.MIDI_Out_Present)
-        s.shell.messageBox("Warning", "MIDI Interface Not Installed", MsgIcon::Warning);
 }
 
 void FormCreate(Session& s, const std::string& progpath)
@@ -153,14 +188,19 @@ void FormCreate(Session& s, const std::string& progpath)
 
     for (const auto& f : s.families.all()) f->readSettings(s, ini);
 
+    // What the ports lack is told after the start-up lines, where the eye
+    // lands; the port lists show what there is.
+    std::vector<std::string> missing;
+    if (!s.midi.portsByOption && !s.midi.MIDI_In_Present && !s.midi.MIDI_Out_Present)
+        missing.push_back(kNoMidiInterface);
     if (s.midi.MIDI_In_Present && s.midi.devices)
         fillSelector(s, s.midi.cmbInput, s.midi.devices->inputNames(), s.midi.MidInDevName,
-                     "Previously Selected MIDI Input Interface Not Present", ctl::cmbInput);
+                     "Previously Selected MIDI Input Interface Not Present", ctl::cmbInput, missing);
     if (s.midi.MIDI_Out_Present && s.midi.devices)
         fillSelector(s, s.midi.cmbOutput, s.midi.devices->outputNames(), s.midi.MidOutDevName,
-                     "Previously Selected MIDI Output Interface Not Present", ctl::cmbOutput);
+                     "Previously Selected MIDI Output Interface Not Present", ctl::cmbOutput, missing);
 
-    OpenDevs(s);
+    openDevices(s, &missing);
 
     s.log.LogString(GetExeVersion(4));
     s.log.LogString(GetExeVersion(3));
@@ -177,6 +217,7 @@ void FormCreate(Session& s, const std::string& progpath)
     s.log.LogString(std::string("Reports: ") +
                     (s.paths.reportsFollowLastFile ? "the folder of the last opened or saved file, now " : "") +
                     absoluteFolder(""));
+    for (const std::string& text : missing) notice(s, text);
 
     s.operation.MidiInBusy = false;
     s.changed(ctl::MidiInBusy);
@@ -227,20 +268,7 @@ void FormClose(Session& s)
 
 void OpenDevs(Session& s)
 {
-    MidiDevices* d = s.midi.devices;
-    if (s.midi.MIDI_In_Present && d) {
-        if (!s.midi.cmbInput.text().empty()) tryDevice(s, [&] { d->openInput(s.midi.cmbInput.text(), true); });
-    } else {
-        s.midi.cmbInput.enabled = false;
-        s.changed(ctl::cmbInput);
-    }
-    if (s.midi.MIDI_Out_Present && d) {
-        if (!s.midi.cmbOutput.text().empty()) tryDevice(s, [&] { d->openOutput(s.midi.cmbOutput.text()); });
-        s.midi.midiOutput = d->output();
-    } else {
-        s.midi.cmbOutput.enabled = false;
-        s.changed(ctl::cmbOutput);
-    }
+    openDevices(s, nullptr);
 }
 
 void CloseDevs(Session& s)
@@ -256,6 +284,8 @@ void CloseDevs(Session& s)
 
 void cmbInputChange(Session& s)
 {
+    // The user has chosen: what the start said about the ports is past.
+    s.controls.text.set(ctl::StatusBar, "");
     s.shell.setBusyCursor(true);
     CloseDevs(s);
     OpenDevs(s);

@@ -19,13 +19,16 @@ inline constexpr char kSettingsFileName[] = "TOLVEX.INI";
 // a folder that cannot be written is left alone (the close reports it).
 void ensureSettingsFile(const std::string& path);
 
-// The message core's start-up: device presence flags, the warning when there
-// is no MIDI device at all, and the debug file (when writeDebugFile).
+// The message core's start-up: device presence flags and the debug file (when
+// writeDebugFile).
 void InitMessageCore(Session& s, bool writeDebugFile);
 
 // The main window's creation step: settings (the boxes the session's families
 // keep, and their own sections), selectors, devices, start-up log (with the
-// families' summaries), then the families' lists.
+// families' summaries), then the families' lists. What it finds amiss with
+// the ports (no MIDI system, a remembered port gone, a port that would not
+// open) ends the start-up log and shows in the status bar (ctl::StatusBar);
+// no box waits for the user before the window shows.
 void FormCreate(Session& s, const std::string& progpath);
 // Shuts the families down, writes the settings back and closes the devices;
 // frees the stored messages.
@@ -33,7 +36,8 @@ void FormClose(Session& s);
 
 void OpenDevs(Session& s);
 void CloseDevs(Session& s);
-// A device selector changed: close both devices and open them again.
+// A device selector changed: close both devices and open them again (a port
+// that will not open says so in a box now); the status bar is cleared.
 void cmbInputChange(Session& s);
 void cmbOutputChange(Session& s);
 // A selector is about to open: its port list is asked anew, keeping the

@@ -126,6 +126,9 @@ struct MidiState {
     MidiOutPort* midiOutput = nullptr;
     bool MIDI_In_Present = false;
     bool MIDI_Out_Present = false;
+    // The ports are chosen on the command line (--in, --out), not in the
+    // window's selectors: a command without its port names the option.
+    bool portsByOption = false;
     DeviceSelector cmbInput;
     DeviceSelector cmbOutput;
     std::string MidInDevName, MidOutDevName;

@@ -314,10 +314,7 @@ void InitButton1Click(Session& s)
 
 void SendBtnClick(Session& s)
 {
-    if (!MidiOutputReady(s)) {
-        warn(s, "MIDI Interface Not Installed");
-        return;
-    }
+    if (!requireOutput(s)) return;
     MidiSysex_bulk_out(s, KroCurrentCombiMessage(records(s).Kro_Combi_EditBuffer));
 }
 

@@ -22,8 +22,11 @@ namespace tolvex {
 class CommandTable;
 class Session;
 
-inline constexpr char kKroTimbreCopyWindow[] = "FormKroTimbreCopy";  // the window's caption
-inline constexpr char kKroTimbreCopyView[] = "KroTimbreCopyView";    // change name of the view
+// The window's caption, under which the command table lists its commands and
+// fields; the window itself is the control FormKroTimbreCopy.
+inline constexpr char kKroTimbreCopyWindow[] = "Timbre Copy";
+inline constexpr char kKroTimbreCopyControl[] = "FormKroTimbreCopy";
+inline constexpr char kKroTimbreCopyView[] = "KroTimbreCopyView";  // change name of the view
 inline constexpr char kKroInitCombiFile[] = "KroInitCombi.bin";
 
 inline constexpr char TimbreCheckboxArray[] = "TimbreCheckboxArray";

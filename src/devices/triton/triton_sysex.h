@@ -29,7 +29,7 @@ inline constexpr std::uint8_t kTriAllBanks = 3;
 // (0-127); builds `F0 42 3c 50 reqtype (bank | kind << 4) program 00 F7`
 // (program 0 unless kind 2), logs "Sending: " and its bytes and sends it. A
 // refusal is shown in a box and nothing is logged or sent; without an output
-// the "MIDI Interface Not Installed" warning is shown instead.
+// the warning of requireOutput is shown instead.
 void Tri_sx_request(Session& s, std::uint8_t reqtype, std::uint8_t reqid);
 
 void Tri_Req_1ProgClick(Session& s);         // "Req 1 Prog"

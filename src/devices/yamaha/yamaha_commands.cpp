@@ -206,10 +206,7 @@ void Yam_DX7p_to_TX802p(Session& s)
 
 void CheckSumCheckClick(Session& s)
 {
-    if (!MidiOutputReady(s)) {
-        s.shell.messageBox("Warning", "MIDI Interface Not Installed", MsgIcon::Warning);
-        return;
-    }
+    if (!requireOutput(s)) return;
     for (std::size_t i : s.messages.selectedIndexes()) {
         std::string detail;
         const bool ok = DX7VerifyCheckSum(s.messages.at(i).storage->sxdata, detail);

@@ -52,7 +52,7 @@ void describeUses(CommandTable& t)
                 {kInOut},
                 {},
                 {"TX802RomProgs.txt in the current folder"},
-                {kNoOutput, kBadNumber, "no answer within 5 s: \"Timeout waiting for requested sysex message N\""}});
+                {kNoPorts, kBadNumber, "no answer within 5 s: \"Timeout waiting for requested sysex message N\""}});
     t.describe(
         "RdDX7CRT",
         {"",
@@ -60,7 +60,7 @@ void describeUses(CommandTable& t)
          {kInOut},
          {},
          {"cartprogs.txt in the current folder", "the list: the answers and the 32 performances as one DX7II bank"},
-         {kNoOutput, kBadNumber, "no answer within 5 s: \"Timeout waiting for requested sysex message N\""}});
+         {kNoPorts, kBadNumber, "no answer within 5 s: \"Timeout waiting for requested sysex message N\""}});
     t.describe("ConvTX802perfBank", {"the first selected entry: a TX802 64-performance bank",
                                      {},
                                      {},

@@ -25,7 +25,7 @@ void ReadDX7Cart(Session& s, int chan);
 // The 64 ROM voices: program changes 0-63, lines numbered 192-255.
 void ReadTX802ROM(Session& s, int chan);
 
-// Both need a MIDI input and output ("MIDI Interface Not Installed"). The
+// Both need a MIDI input and output (the warning of requirePorts). The
 // file is created when the first name arrives, so a device that never answers
 // leaves an earlier file as it was; a request unanswered for 5 s ends the read
 // with "Timeout waiting for requested sysex message %d" (the program), keeping

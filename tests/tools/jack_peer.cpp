@@ -201,13 +201,14 @@ int main(int argc, char** argv)
             return 0;
         },
         nullptr);
-    jack_on_shutdown(client, [](void*) { gone.store(true); }, nullptr);
+    jack_on_shutdown(
+        client, [](void*) { gone.store(true); }, nullptr);
     port = jack_port_register(client, sending ? "out" : "in", JACK_DEFAULT_MIDI_TYPE,
                               sending ? JackPortIsOutput : JackPortIsInput, 0);
     if (port == nullptr || jack_activate(client) != 0) return std::fprintf(stderr, "cannot start the client\n"), 1;
     if (!peer.empty()) {
-        const int result =
-            sending ? jack_connect(client, jack_port_name(port), peer.c_str()) : jack_connect(client, peer.c_str(), jack_port_name(port));
+        const int result = sending ? jack_connect(client, jack_port_name(port), peer.c_str())
+                                   : jack_connect(client, peer.c_str(), jack_port_name(port));
         if (result != 0 && result != EEXIST) return std::fprintf(stderr, "cannot connect to %s\n", peer.c_str()), 1;
     }
     // Whoever started this may go on now.

@@ -398,7 +398,7 @@ private:
         void* buffer = jack_port_get_buffer(port, frames);
         const bool late = self->periodLate(frames);
         const bool regraph = self->regraph_.exchange(false);
-        if (regraph) self->receiver_->dataLost(0);
+        if (regraph) self->receiver_->dataLost();
         const bool several = self->connections_.load(std::memory_order_relaxed) > 1;
         if (several) self->receiver_->severalSenders();
         // With one sender the buffer is the sender's own, and its count is of
@@ -496,9 +496,12 @@ private:
         const InProcess in(*self);
         self->cycles_.fetch_add(1, std::memory_order_release);
         jack_port_t* port = self->port_.load(std::memory_order_acquire);
-        if (port == nullptr || !in.running()) return 0;
+        if (port == nullptr) return 0;
         void* buffer = jack_port_get_buffer(port, frames);
+        // Cleared in every period, also once closing has begun: receivers
+        // read a buffer left as it was again, and would get its events twice.
         jack_midi_clear_buffer(buffer);
+        if (!in.running()) return 0;
         const bool late = self->periodLate(frames);
         const std::uint64_t before = self->readPos_;
         self->fill(buffer);

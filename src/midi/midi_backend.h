@@ -58,9 +58,8 @@ public:
     virtual void receive(ByteView bytes) noexcept = 0;
     // Data meant for this port went missing for certain (a connection of the
     // port went away): a SysEx message in progress has a hole and must not be
-    // stored. `events` is how many as far as the service counts, else 0.
-    // Same thread and rules as receive().
-    virtual void dataLost(std::uint32_t events) noexcept { (void)events; }
+    // stored. Same thread and rules as receive().
+    virtual void dataLost() noexcept {}
     // The service says it dropped `events` events meant for this port (JACK,
     // when it mixes several senders into it). Which ones is not known: a SysEx
     // message in progress is kept, marked as possibly damaged. Same rules as receive().

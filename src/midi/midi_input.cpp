@@ -273,12 +273,10 @@ void TMidiInput::TMidiCtlInfo::endSysex() noexcept
     }
 }
 
-void TMidiInput::TMidiCtlInfo::dataLost(std::uint32_t events) noexcept
+void TMidiInput::TMidiCtlInfo::dataLost() noexcept
 {
     if (!running.load(std::memory_order_acquire) || PBuffer == nullptr) return;
-    if (events > 0) lostEvents.fetch_add(events, std::memory_order_relaxed);
-    const bool cut = cutSysex();
-    if (events > 0 || cut) shell->wake(dataLostWake);
+    if (cutSysex()) shell->wake(dataLostWake);
 }
 
 // What arrives after a hole cannot complete the message in progress.

@@ -117,7 +117,7 @@ private:
     struct TMidiCtlInfo final : MidiReceiver {
         void receive(ByteView data) noexcept override;
         void portLost(const char* reason) noexcept override;
-        void dataLost(std::uint32_t events) noexcept override;
+        void dataLost() noexcept override;
         void severalSenders() noexcept override;
         void periodMissed() noexcept override;
         void eventsDropped(std::uint32_t events) noexcept override;

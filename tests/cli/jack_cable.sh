@@ -4,18 +4,14 @@
 #  - a dump at MIDI cable speed from a sender that leaves right after its last
 #    byte is kept with the recorder's bytes, and the sender leaving is no loss;
 #  - a sender that fills its port buffer and sends a refused event again next
-#    period loses nothing, and nothing is said to be dropped.
+#    period loses nothing, and nothing is said to be dropped;
+#  - what send sends arrives at the recorder once.
 # Usage: jack_cable.sh CLI JACK_PEER WORK_DIR. Exit 77 (skipped) without a JACK
 # server, unless TOLVEX_REQUIRE_JACK=1.
 set -u
 cli=$1 peer=$2 work=$3
-export TOLVEX_MIDI_API=jack
 mkdir -p "$work"
-if ! "$cli" ports 2>/dev/null | grep -q '^in:Tolvex In$'; then
-  [ "${TOLVEX_REQUIRE_JACK:-}" = 1 ] && { echo "no JACK server, but one is required"; exit 1; }
-  echo "no JACK server: skipped"
-  exit 77
-fi
+. "$(dirname "$0")/need_jack.sh"
 failed=0
 tag="cable$$"
 
@@ -34,27 +30,46 @@ run() {
   wait "$sender" "$recorder"
 }
 fail() { echo "$1"; cat "$work/$2.err"; failed=1; }
+# kept NAME WHAT: receive kept NAME's dump as the recorder got it, or the
+# server itself damaged it (then nothing is asked of receive).
+kept() {
+  if ! cmp -s "$work/$1.rec" "$work/$1.syx"; then
+    echo "$1: the recorder did not get the dump whole: the server damaged it (not a fault of receive)"
+    return 1
+  fi
+  cmp -s "$work/$1.got" "$work/$1.rec" && return 0
+  fail "$2 was not kept as the recorder got it (exit $rc)" "$1"
+  return 1
+}
 
-python3 -c "import sys; sys.stdout.buffer.write(b'\xF0\x7D' + bytes(i % 128 for i in range(16382)) + b'\xF7')" >"$work/cable.syx"
+dump() { python3 -c "import sys; sys.stdout.buffer.write(b'\xF0\x7D' + bytes(i % 128 for i in range($2 - 2)) + b'\xF7')" >"$work/$1.syx"; }
+
+dump cable 16384
 run cable "$work/cable.syx" --rate 3125
-if ! cmp -s "$work/cable.rec" "$work/cable.syx"; then
-  echo "the recorder did not get the dump whole: the server damaged it (not a fault of receive)"
-elif ! cmp -s "$work/cable.got" "$work/cable.rec"; then
-  fail "a cable-speed dump was not kept as the recorder got it (exit $rc)" cable
-elif grep -q "lost\|discarded" "$work/cable.err"; then
-  fail "a sender that left after its last byte was called a loss" cable
-elif [ $rc -ne 0 ] && ! grep -q "; it may be damaged$" "$work/cable.err"; then
-  fail "receive exited $rc without saying why" cable
+if kept cable "a cable-speed dump"; then
+  grep -q "lost\|discarded" "$work/cable.err" && fail "a sender that left after its last byte was called a loss" cable
+  [ $rc -ne 0 ] && ! grep -q "; it may be damaged$" "$work/cable.err" && fail "receive exited $rc without saying why" cable
 fi
 
-python3 -c "import sys; sys.stdout.buffer.write(b'\xF0\x7D' + bytes(i % 128 for i in range(1048574)) + b'\xF7')" >"$work/fill.syx"
+dump fill 1048576
 run fill "$work/fill.syx" --fill --chunk 4096
-if ! cmp -s "$work/fill.rec" "$work/fill.syx"; then
-  echo "the recorder did not get the dump whole: the server damaged it (not a fault of receive)"
-elif ! cmp -s "$work/fill.got" "$work/fill.rec"; then
-  fail "a retrying sender's dump was not kept as the recorder got it (exit $rc)" fill
-elif grep -q "dropped" "$work/fill.err"; then
-  fail "a sender's own retried writes were called dropped by the server" fill
+if kept fill "a retrying sender's dump"; then
+  grep -q "dropped" "$work/fill.err" && fail "a sender's own retried writes were called dropped by the server" fill
 fi
-[ $failed = 0 ] && echo "cable-speed dump and retrying sender: kept as the recorder got them"
+# send to the recorder: each message arrives once. The recorder waits for
+# twice as many and gives up after 2 s; a send that ends must not leave its
+# last period's events to be read again.
+python3 -c "import sys; sys.stdout.buffer.write(b''.join(b'\xF0\x7D' + bytes([i] * 20) + b'\xF7' for i in range(20)))" >"$work/twenty.syx"
+"$peer" record "$tag-once" "$work/twenty.rec" 40 --timeout 2 >"$work/twenty.recout" 2>&1 &
+recorder=$!
+for _ in $(seq 100); do grep -q ready "$work/twenty.recout" 2>/dev/null && break; sleep 0.05; done
+"$cli" send --out "$tag-once:in" "$work/twenty.syx" >"$work/twenty.out" 2>"$work/twenty.err"
+rc=$?
+wait "$recorder"
+if ! cmp -s "$work/twenty.rec" "$work/twenty.syx"; then
+  fail "20 messages sent arrived as $(stat -c %s "$work/twenty.rec") bytes, not the 460 sent (send exit $rc)" twenty
+elif [ $rc -ne 0 ] && ! grep -q "late periods" "$work/twenty.err"; then
+  fail "send exited $rc without saying why" twenty
+fi
+[ $failed = 0 ] && echo "cable-speed dump, retrying sender, send: the recorder got what was sent, and receive kept it"
 exit $failed

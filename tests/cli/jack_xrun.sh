@@ -7,14 +7,8 @@
 # unless TOLVEX_REQUIRE_JACK=1.
 set -u
 cli=$1 work=$2
-export TOLVEX_MIDI_API=jack
 mkdir -p "$work"
-
-if ! "$cli" ports 2>/dev/null | grep -q '^in:Tolvex In$'; then
-  [ "${TOLVEX_REQUIRE_JACK:-}" = 1 ] && { echo "no JACK server, but one is required"; exit 1; }
-  echo "no JACK server: skipped"
-  exit 77
-fi
+. "$(dirname "$0")/need_jack.sh"
 
 big="$work/big.syx" got="$work/got.syx"
 python3 -c "import sys; sys.stdout.buffer.write(b'\xF0\x7D' + bytes(i % 128 for i in range(8 << 20)) + b'\xF7')" >"$big"

@@ -10,19 +10,13 @@
 #include "core/text/text_utils.h"
 #include "midi/midi_system.h"
 #include "midi/port_devices.h"
+#include "midi_test_util.h"
 #include "support/scripted_shell.h"
 
 namespace tolvex {
 namespace {
 
-bool haveJack()
-{
-    if (jackServerRunning()) return true;
-    const char* required = std::getenv("TOLVEX_REQUIRE_JACK");
-    if (required != nullptr && std::string(required) == "1")
-        ADD_FAILURE() << "no JACK server, although one is required";
-    return false;
-}
+using testing::haveJack;
 
 // The listed ports of JACK clients whose names start with `client`, called `port`.
 std::vector<std::string> portsOf(const std::vector<std::string>& list, const std::string& client, const char* port)

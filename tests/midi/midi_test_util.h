@@ -2,8 +2,12 @@
 // Messages and a drained-event log shared by the MIDI device tests.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <cstddef>
+#include <cstdlib>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -11,6 +15,7 @@
 #include "core/sysex/midi_event.h"
 #include "core/text/bytes.h"
 #include "midi/midi_input.h"
+#include "midi/midi_system.h"
 #include "support/scripted_shell.h"
 
 namespace tolvex::testing {
@@ -69,6 +74,17 @@ inline std::vector<Bytes> messages(const std::vector<TMyMidiEvent>& events)
         out.back().insert(out.back().end(), part.begin(), part.end());
     }
     return out;
+}
+
+// Whether a JACK server runs; scripts/test.sh starts one and sets
+// TOLVEX_REQUIRE_JACK=1, so that CI cannot pass by skipping: then its absence fails.
+inline bool haveJack()
+{
+    if (jackServerRunning()) return true;
+    const char* required = std::getenv("TOLVEX_REQUIRE_JACK");
+    if (required != nullptr && std::string(required) == "1")
+        ADD_FAILURE() << "no JACK server, although one is required";
+    return false;
 }
 
 // The MidiDoubt bits of each SysEx message of messages(events) (0 for a short message).

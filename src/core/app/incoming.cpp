@@ -52,9 +52,9 @@ std::string doubtText(std::uint8_t doubt)
     return text;
 }
 
-std::string doubtLine(std::size_t number, const std::string& name, std::uint8_t doubt)
+std::string doubtLine(std::size_t number, const std::string& name, std::uint8_t doubt, const char* verdict)
 {
-    return "Message " + std::to_string(number) + " (" + name + ") " + doubtText(doubt) + "; it may be damaged";
+    return "Message " + std::to_string(number) + " (" + name + ") " + doubtText(doubt) + "; " + verdict;
 }
 
 bool StoreReceivedMessage(Session& s, const Bytes& sxdata, std::uint8_t doubt)
@@ -67,8 +67,7 @@ bool StoreReceivedMessage(Session& s, const Bytes& sxdata, std::uint8_t doubt)
     s.log.LogString(name);
     // A message that can prove itself whole needs no doubt.
     if (doubt != 0 && messageProvesWhole(s.families, sxdata)) {
-        s.log.LogString("Message " + std::to_string(s.messages.count() + 1) + " (" + name + ") " + doubtText(doubt) +
-                        "; its checksum or length proves it whole");
+        s.log.LogString(doubtLine(s.messages.count() + 1, name, doubt, "its checksum or length proves it whole"));
         doubt = 0;
     }
     std::string text = shortDesc.empty() ? name + " " + sup : shortDesc;

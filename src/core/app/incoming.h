@@ -65,8 +65,9 @@ bool StoreReceivedMessage(Session& s, const Bytes& sxdata, std::uint8_t doubt = 
 // audio server skipped a period" (and/or "dropped events"); empty for none.
 std::string doubtText(std::uint8_t doubt);
 // The log line of a stored message that may be damaged: "Message N (NAME) " +
-// doubtText + "; it may be damaged". N counts from 1.
-std::string doubtLine(std::size_t number, const std::string& name, std::uint8_t doubt);
+// doubtText + "; " + verdict. N counts from 1.
+std::string doubtLine(std::size_t number, const std::string& name, std::uint8_t doubt,
+                      const char* verdict = "it may be damaged");
 
 inline constexpr char kBusyTimer[] = "Timer1";
 inline constexpr char kTimeoutTimer[] = "Timeout";

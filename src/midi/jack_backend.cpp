@@ -23,6 +23,9 @@ namespace {
 
 // A server that runs no period for this long is not carrying data.
 constexpr auto kStall = std::chrono::seconds(1);
+// A client the server has not run this long after activation is opened afresh, at most this often.
+constexpr auto kFirstRun = std::chrono::milliseconds(500);
+constexpr int kRunAttempts = 3;
 // Messages wait here for the process callback; a longer one streams through.
 // Reserved, so only what a send fills costs memory: room for the largest dumps at once.
 constexpr std::size_t kOutRing = 64u << 20;
@@ -161,28 +164,19 @@ protected:
             if (std::find(list.begin(), list.end() - 1, name) == list.end() - 1)
                 throw MidiBackendError(MidiErrorCode::NoSuchPort, "MIDI port " + name + " not found");
         }
-        client_ = openQuietJackClient(clientName_ + (input_ ? " In" : " Out"));
-        if (client_ == nullptr) throw MidiBackendError(MidiErrorCode::Driver, "The JACK server is not running");
         watcher_ = &watcher;
-        closing_.store(false);
-        lost_.store(false);
-        watching_.store(false);
-        viewShowedConnection_.store(false);
-        havePeriod_ = false;
-        regraph_.store(false);
-        connections_.store(0);
         peer_ = chosen ? name : std::string();
         connectionLost_ = "The connection to " + name + " was lost";
-        gate_ = new Gate{{}, this};
-        jack_set_process_callback(client_, process, this);
-        jack_on_info_shutdown(client_, &JackPort::onShutdown, gate_);
-        jack_set_port_connect_callback(client_, &JackPort::onConnect, gate_);
-        jack_set_port_registration_callback(client_, &JackPort::onPortRegistration, gate_);
-        // Running before its port exists: a sender that finds the port finds
-        // it read from the first period on.
-        if (jack_activate(client_) != 0) {
+        // A client the server activates while other clients come and go may
+        // never be run (seen with JACK 1.9.21: it stays "Triggered" and the
+        // server reports an xrun each period): one that has not run within
+        // kFirstRun is closed and opened afresh.
+        for (int attempt = 1;; ++attempt) {
+            activate(process);
+            if (waitForFirstRun()) break;
             closePort();
-            throw MidiBackendError(MidiErrorCode::Driver, "The JACK server refused to activate the MIDI client");
+            if (attempt == kRunAttempts)
+                throw MidiBackendError(MidiErrorCode::Driver, "The JACK server does not run the MIDI client");
         }
         jack_port_t* port = jack_port_register(client_, virtualName(), JACK_DEFAULT_MIDI_TYPE,
                                                input_ ? JackPortIsInput : JackPortIsOutput, 0);
@@ -201,6 +195,42 @@ protected:
         }
         watching_.store(true);
         checkConnected();  // it may have gone already
+    }
+
+    // Opens and activates this port's client, running before its port exists:
+    // a sender that finds the port finds it read from the first period on.
+    void activate(JackProcessCallback process)
+    {
+        client_ = openQuietJackClient(clientName_ + (input_ ? " In" : " Out"));
+        if (client_ == nullptr) throw MidiBackendError(MidiErrorCode::Driver, "The JACK server is not running");
+        closing_.store(false);
+        lost_.store(false);
+        watching_.store(false);
+        viewShowedConnection_.store(false);
+        havePeriod_ = false;
+        regraph_.store(false);
+        connections_.store(0);
+        periods_.store(0);
+        gate_ = new Gate{{}, this};
+        jack_set_process_callback(client_, process, this);
+        jack_on_info_shutdown(client_, &JackPort::onShutdown, gate_);
+        jack_set_port_connect_callback(client_, &JackPort::onConnect, gate_);
+        jack_set_port_registration_callback(client_, &JackPort::onPortRegistration, gate_);
+        if (jack_activate(client_) != 0) {
+            closePort();
+            throw MidiBackendError(MidiErrorCode::Driver, "The JACK server refused to activate the MIDI client");
+        }
+    }
+
+    // Whether the server has run the process callback since activation.
+    bool waitForFirstRun()
+    {
+        const auto until = std::chrono::steady_clock::now() + kFirstRun;
+        while (periods_.load(std::memory_order_acquire) == 0) {
+            if (std::chrono::steady_clock::now() >= until || serverGone_.load()) return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return true;
     }
 
     void closePort()
@@ -248,11 +278,13 @@ protected:
     // in, and closing waits until it is out.
     std::atomic<bool> closing_{false};
     std::atomic<int> inProcess_{0};
+    std::atomic<std::uint64_t> periods_{0};  // process callbacks since activation
     class InProcess {
     public:
         explicit InProcess(JackPort& port) : port_(port)
         {
             port_.inProcess_.fetch_add(1);
+            port_.periods_.fetch_add(1, std::memory_order_release);
             running_ = !port_.closing_.load();
         }
         ~InProcess() { port_.inProcess_.fetch_sub(1); }
@@ -438,7 +470,6 @@ public:
         readPos_ = 0;
         remaining_ = 0;
         done_ = &done;
-        cycles_.store(0);
         late_.store(0);
         wroteLast_ = false;
         openPort(name, done, &JackOutBackend::process);
@@ -485,7 +516,7 @@ private:
     bool waitUntil(Done done)
     {
         return waitWhileProgressing(
-            cycles_, kStall, [this] { return lost_.load(); }, done);
+            periods_, kStall, [this] { return lost_.load(); }, done);
     }
 
     // The real-time thread: reads the ring, writes events, never waits.
@@ -494,7 +525,6 @@ private:
         auto* self = static_cast<JackOutBackend*>(static_cast<JackPort*>(arg));
         [[maybe_unused]] const PeriodOrder order;
         const InProcess in(*self);
-        self->cycles_.fetch_add(1, std::memory_order_release);
         jack_port_t* port = self->port_.load(std::memory_order_acquire);
         if (port == nullptr) return 0;
         void* buffer = jack_port_get_buffer(port, frames);
@@ -573,7 +603,6 @@ private:
 
     std::unique_ptr<ByteRing> ring_;
     MidiSendDone* done_ = nullptr;
-    std::atomic<std::uint64_t> cycles_{0};
     std::atomic<std::uint64_t> late_{0};  // periods run late while sending
     std::atomic<bool> cancel_{false};     // set by the main thread, cleared by the process callback
     // The process callback's own state.

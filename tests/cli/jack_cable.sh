@@ -5,7 +5,8 @@
 #    byte is kept with the recorder's bytes, and the sender leaving is no loss;
 #  - a sender that fills its port buffer and sends a refused event again next
 #    period loses nothing, and nothing is said to be dropped;
-#  - what send sends arrives at the recorder once.
+#  - what send sends arrives at the recorder once;
+#  - receive started while other clients come and go hears what is sent.
 # Usage: jack_cable.sh CLI JACK_PEER WORK_DIR. Exit 77 (skipped) without a JACK
 # server, unless TOLVEX_REQUIRE_JACK=1.
 set -u
@@ -71,5 +72,22 @@ if ! cmp -s "$work/twenty.rec" "$work/twenty.syx"; then
 elif [ $rc -ne 0 ] && ! grep -q "late periods" "$work/twenty.err"; then
   fail "send exited $rc without saying why" twenty
 fi
-[ $failed = 0 ] && echo "cable-speed dump, retrying sender, send: the recorder got what was sent, and receive kept it"
+# receive started while other clients come and go (a port list being read):
+# JACK may never run a client activated then; receive must hear all the same.
+printf '\xF0\x7D\x01\x02\xF7' >"$work/small.syx"
+for i in 1 2 3 4; do
+  "$cli" receive --in "Tolvex In" --count 1 --timeout 5 >"$work/churn.out" 2>"$work/churn.err" &
+  receiver=$!
+  for _ in 1 2 3 4 5; do jack_lsp >/dev/null 2>&1; done
+  port=""
+  for _ in $(seq 100); do
+    port=$("$cli" ports 2>/dev/null | sed -n 's/^out:\(Tolvex CLI Receive In[^:]*:Tolvex In\)$/\1/p' | head -n 1)
+    [ -n "$port" ] && break
+    sleep 0.05
+  done
+  [ -n "$port" ] || { kill "$receiver"; fail "receive's port never appeared (try $i)" churn; break; }
+  "$peer" send "$tag-churn" "$work/small.syx" --to "$port" >/dev/null 2>&1
+  wait "$receiver" || { fail "receive started among other clients heard nothing (try $i)" churn; break; }
+done
+[ $failed = 0 ] && echo "cable-speed dump, retrying sender, send, start among other clients: as the recorder got them"
 exit $failed

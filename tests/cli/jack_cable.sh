@@ -79,12 +79,7 @@ for i in 1 2 3 4; do
   "$cli" receive --in "Tolvex In" --count 1 --timeout 5 >"$work/churn.out" 2>"$work/churn.err" &
   receiver=$!
   for _ in 1 2 3 4 5; do jack_lsp >/dev/null 2>&1; done
-  port=""
-  for _ in $(seq 100); do
-    port=$("$cli" ports 2>/dev/null | sed -n 's/^out:\(Tolvex CLI Receive In[^:]*:Tolvex In\)$/\1/p' | head -n 1)
-    [ -n "$port" ] && break
-    sleep 0.05
-  done
+  port=$(receiver_port)
   [ -n "$port" ] || { kill "$receiver"; fail "receive's port never appeared (try $i)" churn; break; }
   "$peer" send "$tag-churn" "$work/small.syx" --to "$port" >/dev/null 2>&1
   wait "$receiver" || { fail "receive started among other clients heard nothing (try $i)" churn; break; }

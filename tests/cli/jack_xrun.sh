@@ -15,12 +15,7 @@ python3 -c "import sys; sys.stdout.buffer.write(b'\xF0\x7D' + bytes(i % 128 for 
 rm -f "$got"
 "$cli" receive --in "Tolvex In" --count 1 --timeout 10 --save "$got" >"$work/receive.out" 2>&1 &
 receiver=$!
-target=""
-for _ in $(seq 100); do
-  target=$("$cli" ports 2>/dev/null | sed -n 's/^out:\(Tolvex CLI Receive In:.*\)$/\1/p' | head -n 1)
-  [ -n "$target" ] && break
-  sleep 0.1
-done
+target=$(receiver_port)
 [ -n "$target" ] || { echo "receiver port never appeared"; kill "$receiver"; exit 1; }
 "$cli" send --out "$target" "$big" >"$work/send.out" 2>&1 &
 sender=$!

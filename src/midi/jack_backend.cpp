@@ -298,13 +298,14 @@ protected:
     };
     // Whether this client ran late: each period's frame time follows the one
     // before by exactly one period, unless the server ran this client after
-    // the next period had begun (it then sees a jump, and a repeat after it).
-    // The server's own small xruns, where every client still runs each period
-    // in turn, leave it regular. Process thread only.
+    // the next period had begun. It then sees a jump (told here, once per late
+    // run), and the same frame time again in the period after (the same late
+    // run, not told twice). The server's own small xruns, where every client
+    // still runs each period in turn, leave it regular. Process thread only.
     bool periodLate(jack_nframes_t frames) noexcept
     {
         const jack_nframes_t start = jack_last_frame_time(client_);
-        const bool late = havePeriod_ && start - lastPeriod_ != frames;
+        const bool late = havePeriod_ && start != lastPeriod_ && start - lastPeriod_ != frames;
         lastPeriod_ = start;
         havePeriod_ = true;
         return late;

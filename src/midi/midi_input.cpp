@@ -71,7 +71,20 @@ void TMidiInput::SetSysexOnly(bool sysexOnly)
 
 bool TMidiInput::Open()
 {
-    if (FState == misOpen) return true;
+    return open(false);
+}
+
+bool TMidiInput::OpenStarted()
+{
+    return open(true);
+}
+
+bool TMidiInput::open(bool started)
+{
+    if (FState == misOpen) {
+        if (started) Start();
+        return true;
+    }
     FOpenError.clear();
     FUnfinished = 0;
     try {
@@ -88,6 +101,10 @@ bool TMidiInput::Open()
         ctl_.inSysex = false;
         ctl_.dropping = false;
         ctl_.lost.reset();
+        if (started) {
+            ctl_.started = std::chrono::steady_clock::now();
+            ctl_.running.store(true, std::memory_order_release);
+        }
         backend_->open(FProductName, ctl_);
     } catch (const MidiBackendError& e) {
         FError = e.code;
@@ -98,6 +115,7 @@ bool TMidiInput::Open()
         FOpenError = "Could not allocate memory";
     }
     if (!FOpenError.empty()) {
+        ctl_.running.store(false);
         freeBuffers();
         return false;
     }

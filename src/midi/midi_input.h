@@ -64,6 +64,9 @@ public:
     bool Open();
     // Lets input flow; time stamps count from here.
     void Start();
+    // Open and Start in one, input flowing before the port is connected: a
+    // sender that starts the moment the connection is made (JACK) loses nothing.
+    bool OpenStarted();
     // Pending notifications do nothing once this has begun; queued events are discarded.
     void Close();
 
@@ -158,6 +161,7 @@ private:
         PortLostNotice lost;
     };
 
+    bool open(bool started);
     void inputNotification();
     void overflowNotification();
     void dataLostNotification();

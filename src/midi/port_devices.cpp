@@ -107,9 +107,9 @@ void PortDevices::openInput(const std::string& name, bool sysexOnly)
     input_.SetSysexCeiling(sysexCeilingFor(rate));
     input_.SetCapacity(capacityFor(rate));
     const auto before = portsCalled(listed(output_), kVirtualInName);
-    if (!input_.Open()) throw EMidiInputError(input_.OpenError());
-    // Started at once: what arrives before the start is not kept.
-    input_.Start();
+    // Started before the port is connected: a sender that starts the moment
+    // it is connected (JACK) loses its first messages otherwise.
+    if (!input_.OpenStarted()) throw EMidiInputError(input_.OpenError());
     ownInput_ = appeared(before, listed(output_), kVirtualInName);
 }
 

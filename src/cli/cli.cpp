@@ -357,8 +357,10 @@ int cmdSend(const Options& o, std::ostream& out, std::ostream& err, const Device
     const std::uint64_t outBeforeCancel = messagesOut();
     if (stopped && s.midi.midiOutput) s.midi.midiOutput->CancelLong();
     shell.ProcessMessages();  // a loss reported meanwhile
-    const std::uint64_t late = s.midi.midiOutput != nullptr ? s.midi.midiOutput->LatePeriods() : 0;
+    // Closing lets the queue drain; the late periods of all of it are known then.
+    MidiOutPort* const output = s.midi.midiOutput;
     devices->closeOutput();
+    const std::uint64_t late = output != nullptr ? output->LatePeriods() : 0;
     shell.ProcessMessages();
     progress.clear();
     if (lost || stopped) {

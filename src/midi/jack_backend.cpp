@@ -26,6 +26,8 @@ constexpr auto kStall = std::chrono::seconds(1);
 // A client the server has not run this long after activation is opened afresh, at most this often.
 constexpr auto kFirstRun = std::chrono::milliseconds(500);
 constexpr int kRunAttempts = 3;
+// Periods after its last events in which a late run of the output may still have cost a receiver them.
+constexpr std::uint64_t kRecentPeriods = 8;
 // Messages wait here for the process callback; a longer one streams through.
 // Reserved, so only what a send fills costs memory: room for the largest dumps at once.
 constexpr std::size_t kOutRing = 64u << 20;
@@ -472,7 +474,7 @@ public:
         remaining_ = 0;
         done_ = &done;
         late_.store(0);
-        wroteLast_ = false;
+        sinceWrite_ = kRecentPeriods + 1;
         openPort(name, done, &JackOutBackend::process);
     }
 
@@ -536,13 +538,14 @@ private:
         const bool late = self->periodLate(frames);
         const std::uint64_t before = self->readPos_;
         self->fill(buffer);
-        const bool wrote = self->readPos_ != before;
+        self->sinceWrite_ = self->readPos_ != before ? 0 : self->sinceWrite_ + 1;
         // Late in this period (it began late, or this callback ran past its
         // end) while sending: a receiver may have been handed this client's
-        // previous events again, or none.
+        // recent events again, or not at all. While sending means events
+        // written in the last few periods or waiting in the ring.
         const bool overran = jack_frames_since_cycle_start(self->client_) >= frames;
-        if ((late || overran) && (wrote || self->wroteLast_)) self->late_.fetch_add(1, std::memory_order_relaxed);
-        self->wroteLast_ = wrote;
+        const bool sending = self->sinceWrite_ <= kRecentPeriods || self->ring_->Published() != self->readPos_;
+        if ((late || overran) && sending) self->late_.fetch_add(1, std::memory_order_relaxed);
         return 0;
     }
 
@@ -611,7 +614,7 @@ private:
     std::size_t remaining_ = 0;  // bytes of the current message still to go
     OutHeader current_{};
     bool first_ = true;
-    bool wroteLast_ = false;  // the previous period carried events
+    std::uint64_t sinceWrite_ = 0;  // periods since the last one that carried events
 };
 
 }  // namespace

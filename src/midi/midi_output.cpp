@@ -72,6 +72,7 @@ bool TMidiOutput::Close()
     // The back-end waits for what it still carries, so no fixed pause is needed
     // here and no event loop is re-entered while closing.
     backend_->close();
+    FLateAtClose = backend_->latePeriods();  // the periods run late while draining count too
     FMIDIHandle = 0;
     FState = mosClosed;
     FMidiOutBusy = false;
@@ -126,7 +127,7 @@ void TMidiOutput::CancelLong()
 
 std::uint64_t TMidiOutput::LatePeriods() const
 {
-    return FState == mosOpen ? backend_->latePeriods() : 0;
+    return FState == mosOpen ? backend_->latePeriods() : FLateAtClose;
 }
 
 std::uint64_t TMidiOutput::QueuedBytes() const

@@ -61,6 +61,7 @@ public:
     void PutMidiEvent(const TMyMidiEvent& theEvent);
     void CancelLong() override;
     std::uint64_t QueuedBytes() const override;
+    // While open, since it opened; once closed, those of the last open (as it drained, too).
     std::uint64_t LatePeriods() const override;
     bool MidiOutBusy() const override { return FMidiOutBusy; }
     // Long messages that have left the port since creation (counted on the
@@ -100,6 +101,7 @@ private:
     Shell& shell_;
     TMidiOutputState FState = mosClosed;
     bool FMidiOutBusy = false;
+    std::uint64_t FLateAtClose = 0;
     DoneNotifier done_;
 };
 

@@ -282,7 +282,12 @@ void Button_sendClick(Session& s)
     // all is out, a send the service ran late in is not called clean.
     if (sent > 0 && !waitForOutput()) {
         s.log.LogString(format("Sending cancelled after %d of %d", sent - 1, total));
-    } else if (MidiOutputReady(s) && s.midi.midiOutput->LatePeriods() > lateBefore) {
+        return;
+    }
+    // The output is idle once the last done notice came; its queue may still hold
+    // short messages, whose periods count too.
+    while (MidiOutputReady(s) && s.midi.midiOutput->QueuedBytes() > 0 && !CancelButton(s)) s.shell.ProcessMessages();
+    if (MidiOutputReady(s) && s.midi.midiOutput->LatePeriods() > lateBefore) {
         s.log.LogString(lateSendLine(s.midi.midiOutput->LatePeriods() - lateBefore));
     }
 }

@@ -144,6 +144,7 @@ std::vector<std::int64_t> itemNumbers(const std::string& list)
 void printReport(const AddReport& r, std::ostream& out, std::ostream& err)
 {
     for (const std::string& p : r.problems) err << "Not read: " << p << '\n';
+    for (const std::string& n : r.notes) out << "Read: " << n << '\n';
     out << "Added " << r.added << " new item(s) from " << r.messages << " message(s); " << r.duplicates
         << " already in the library\n";
 }

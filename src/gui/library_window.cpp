@@ -106,6 +106,7 @@ void LibraryAccess::flush()
         return;
     }
     for (const std::string& p : r.problems) session_.log.LogString("Library: not read: " + p);
+    for (const std::string& n : r.notes) session_.log.LogString("Library: read: " + n);
 }
 
 namespace {
@@ -356,6 +357,7 @@ void LibraryWindow::addSelectedEntries()
     } catch (const TolvexError& e) {
         session_.shell.messageBox("Error", e.what(), MsgIcon::Error, MsgButtons::Ok);
     }
+    for (const std::string& n : r.notes) session_.log.LogString("Library: read: " + n);
     if (!r.problems.empty()) {
         std::string text = "Not read:";
         for (const std::string& p : r.problems) text += "\n" + p;

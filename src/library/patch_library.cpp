@@ -17,6 +17,7 @@
 #include "core/sysex/sx_naming.h"
 #include "core/sysex/syx_file.h"
 #include "core/text/text_utils.h"
+#include "library/library_files.h"
 
 namespace tolvex {
 
@@ -48,6 +49,10 @@ constexpr const char* kMigrations[] = {
     // 3: patches of one form compared in another's (a TX802 edit-buffer performance in the bank form)
     // get fingerprints of that form: refingerprint() after this step.
     "",
+    // 4: patches compared by the parameters they hold (a DX7 voice by its
+    // unpacked voice, whatever unused bits its packing carries), and every
+    // source file in the search text: reidentify() after this step.
+    "",
 };
 static_assert(std::size(kMigrations) == kLibrarySchemaVersion);
 
@@ -57,9 +62,11 @@ std::string fileNameOf(const std::string& path)
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+constexpr char kSearchSeparator = '\x1f';
+
 std::string searchText(const PatchItem& it, const std::string& source)
 {
-    const char sep = '\x1f';
+    const char sep = kSearchSeparator;
     return it.name + sep + it.maker + sep + it.model + sep + it.kind + sep + fileNameOf(source);
 }
 
@@ -185,12 +192,14 @@ std::vector<PatchFamily> libraryFamilies()
 }
 
 std::vector<PatchItem> splitMessage(const std::vector<PatchFamily>& families, ByteView sx,
-                                    std::vector<std::string>& problems, const FamilyNamers* namers)
+                                    std::vector<std::string>& problems, const FamilyNamers* namers,
+                                    std::vector<std::string>* notes)
 {
     for (const PatchFamily& f : families) {
         auto split = f.split(sx);
         if (!split) continue;
         problems.insert(problems.end(), split->problems.begin(), split->problems.end());
+        if (notes) notes->insert(notes->end(), split->notes.begin(), split->notes.end());
         if (!split->items.empty()) return std::move(split->items);
         break;  // nothing readable inside: kept as the message it is
     }
@@ -298,6 +307,7 @@ void PatchLibrary::migrate()
         try {
             exec(kMigrations[v]);
             if (v + 1 == 3) refingerprint();
+            if (v + 1 == 4) reidentify();
             exec(format("PRAGMA application_id=%d; PRAGMA user_version=%d", kApplicationId, static_cast<int>(v + 1))
                      .c_str());
             exec("COMMIT");
@@ -343,18 +353,24 @@ const PatchFormat* PatchLibrary::formatOf(const std::string& format, const Patch
 }
 
 Bytes PatchLibrary::soundOf(const std::string& format, ByteView record, std::size_t nameOffset, std::size_t nameLength,
-                            bool withoutName, std::string& form) const
+                            bool withoutName, std::string& form, bool asParameters) const
 {
     form = format;
     if (format == kWholeMessage) return messageFingerprintData(record);
-    if (const PatchFormat* pf = formatOf(format); pf && pf->asSame)
-        if (auto same = pf->asSame(record, withoutName)) {
-            form = pf->sameAs;
-            return std::move(*same);
-        }
-    Bytes b(record.begin(), record.end());
-    if (withoutName && nameLength > 0 && nameOffset + nameLength <= b.size())
-        std::fill_n(b.begin() + static_cast<long>(nameOffset), nameLength, 0);
+    Bytes b;
+    const PatchFormat* pf = formatOf(format);
+    std::optional<Bytes> same;
+    if (pf && pf->asSame) same = pf->asSame(record, withoutName);
+    if (same) {
+        form = pf->sameAs;
+        b = std::move(*same);
+        pf = formatOf(form);
+    } else {
+        b.assign(record.begin(), record.end());
+        if (withoutName && nameLength > 0 && nameOffset + nameLength <= b.size())
+            std::fill_n(b.begin() + static_cast<long>(nameOffset), nameLength, 0);
+    }
+    if (asParameters && pf && pf->parameters && b.size() == pf->recordSize) return pf->parameters(b);
     return b;
 }
 
@@ -381,12 +397,101 @@ void PatchLibrary::refingerprint()
             Statement q(db_, "SELECT id, record FROM items WHERE format=?");
             q.bind(1, std::string(pf.format));
             while (q.step()) {
-                const SoundPrint print = soundPrint(pf.format, q.blob(1), 0, 0);
+                const SoundPrint print = soundPrint(pf.format, q.blob(1), pf.nameOffset, pf.nameLength);
                 if (print.form == pf.format) continue;  // not comparable: its fingerprints stay
                 update.reset();
                 update.bind(1, print.fp).bind(2, print.fpNoName).bind(3, q.integer(0)).step();
             }
         }
+}
+
+void PatchLibrary::reidentify()
+{
+    // Fingerprints of the forms compared by their parameters.
+    {
+        Statement update(db_, "UPDATE items SET fp=?, fp_noname=? WHERE id=?");
+        for (const PatchFamily& f : families_)
+            for (const PatchFormat& pf : f.formats) {
+                if (!pf.parameters) continue;
+                Statement q(db_, "SELECT id, record FROM items WHERE format=?");
+                q.bind(1, std::string(pf.format));
+                while (q.step()) {
+                    const SoundPrint print = soundPrint(pf.format, q.blob(1), pf.nameOffset, pf.nameLength);
+                    update.reset();
+                    update.bind(1, print.fp).bind(2, print.fpNoName).bind(3, q.integer(0)).step();
+                }
+            }
+    }
+    // Items that now prove one sound become the oldest of them, with all their sources.
+    struct Candidate {
+        std::int64_t id;
+        std::string form;
+        Bytes data;
+    };
+    std::vector<std::pair<std::int64_t, std::int64_t>> merges;  // (from, into)
+    {
+        Statement q(db_,
+                    "SELECT id, fp, format, record FROM items WHERE fp IN (SELECT fp FROM items GROUP BY fp HAVING "
+                    "count(*) > 1) ORDER BY fp, id");
+        std::vector<Candidate> group;
+        std::int64_t groupFp = 0;
+        while (q.step()) {
+            if (!group.empty() && q.integer(1) != groupFp) group.clear();
+            groupFp = q.integer(1);
+            const std::string format = q.text(2);
+            const PatchFormat* pf = formatOf(format);
+            Candidate c{q.integer(0), "", {}};
+            c.data = soundOf(format, q.blob(3), pf ? pf->nameOffset : 0, pf ? pf->nameLength : 0, false, c.form);
+            const auto same = std::find_if(group.begin(), group.end(),
+                                           [&](const Candidate& o) { return o.form == c.form && o.data == c.data; });
+            if (same != group.end())
+                merges.emplace_back(c.id, same->id);
+            else
+                group.push_back(std::move(c));
+        }
+    }
+    Statement move(db_,
+                   "INSERT OR IGNORE INTO sources(item_id, file, position, message_id, added) SELECT ?, file, "
+                   "position, message_id, added FROM sources WHERE item_id=?");
+    Statement dropSources(db_, "DELETE FROM sources WHERE item_id=?");
+    Statement dropItem(db_, "DELETE FROM items WHERE id=?");
+    Statement dropSearch(db_, "DELETE FROM items_search WHERE rowid=?");
+    for (const auto& [from, into] : merges) {
+        move.reset();
+        move.bind(1, into).bind(2, from).step();
+        for (Statement* s : {&dropSources, &dropItem, &dropSearch}) {
+            s->reset();
+            s->bind(1, from).step();
+        }
+    }
+    // Every file an item came from is found by a search.
+    Statement several(db_, "SELECT item_id FROM sources GROUP BY item_id HAVING count(DISTINCT file) > 1");
+    while (several.step()) updateSearchText(several.integer(0));
+}
+
+void PatchLibrary::updateSearchText(std::int64_t id)
+{
+    Statement item(db_, "SELECT name, maker, model, kind, source FROM items WHERE id=?");
+    item.bind(1, id);
+    if (!item.step()) return;
+    PatchItem it;
+    it.name = item.text(0);
+    it.maker = item.text(1);
+    it.model = item.text(2);
+    it.kind = item.text(3);
+    const std::string first = item.text(4);
+    std::string text = searchText(it, first);
+    Statement files(db_, "SELECT DISTINCT file FROM sources WHERE item_id=? ORDER BY added, file");
+    files.bind(1, id);
+    std::vector<std::string> seen{fileNameOf(first)};
+    while (files.step()) {
+        std::string name = fileNameOf(files.text(0));
+        if (name.empty() || std::find(seen.begin(), seen.end(), name) != seen.end()) continue;
+        text += kSearchSeparator + name;
+        seen.push_back(std::move(name));
+    }
+    Statement update(db_, "UPDATE items_search SET text=? WHERE rowid=?");
+    update.bind(1, text).bind(2, id).step();
 }
 
 // The statements of one add, prepared once for all its messages.
@@ -405,12 +510,13 @@ struct PatchLibrary::AddBatch {
           insertSearch(lib.db_, "INSERT INTO items_search(rowid, text) VALUES(?, ?)"),
           insertSource(lib.db_,
                        "INSERT OR IGNORE INTO sources(item_id, file, position, message_id, added) "
-                       "VALUES(?,?,?,?,?)")
+                       "VALUES(?,?,?,?,?)"),
+          findSource(lib.db_, "SELECT 1 FROM sources WHERE item_id=? AND file=? LIMIT 1")
     {
     }
     const bool withoutNames;
     const std::int64_t now;
-    Statement findMessage, insertMessage, findItem, insertItem, insertSearch, insertSource;
+    Statement findMessage, insertMessage, findItem, insertItem, insertSearch, insertSource, findSource;
 };
 
 namespace {
@@ -444,10 +550,11 @@ void PatchLibrary::addMessages(const std::vector<Bytes>& messages, const std::st
 void PatchLibrary::addMessage(AddBatch& b, ByteView sx, const std::string& source, AddReport& report)
 {
     ++report.messages;
-    std::vector<std::string> problems;
-    const std::vector<PatchItem> items = splitMessage(families_, sx, problems, namers_);
+    std::vector<std::string> problems, notes;
+    const std::vector<PatchItem> items = splitMessage(families_, sx, problems, namers_, &notes);
     const std::string where = source.empty() ? std::string("received message") : source;
     for (const std::string& p : problems) report.problems.push_back(where + ": " + p);
+    for (const std::string& n : notes) report.notes.push_back(where + ": " + n);
     if (items.empty()) return;
     const std::int64_t hash = signedOf(fingerprintOf(sx));
     std::int64_t messageId = 0;
@@ -481,8 +588,12 @@ void PatchLibrary::addMessage(AddBatch& b, ByteView sx, const std::string& sourc
                 break;
             }
         }
+        bool newFile = false;
         if (itemId != 0) {
             ++report.duplicates;
+            b.findSource.reset();
+            b.findSource.bind(1, itemId).bind(2, source);
+            newFile = !source.empty() && !b.findSource.step();
         } else {
             b.insertItem.reset();
             b.insertItem.bind(1, it.name)
@@ -512,6 +623,7 @@ void PatchLibrary::addMessage(AddBatch& b, ByteView sx, const std::string& sourc
             .bind(4, messageId)
             .bind(5, b.now)
             .step();
+        if (newFile) updateSearchText(itemId);
     }
 }
 
@@ -526,11 +638,13 @@ void PatchLibrary::addFileTo(AddBatch& batch, const std::string& path, AddReport
     SyxParse parsed;
     std::vector<Bytes> messages;
     try {
-        parsed = readSyxFile(path, [&](Bytes&& m) {
+        LibraryFileRead read = readLibraryFile(path, families_, [&](Bytes&& m) {
             if (stop && stop()) throw AddStopped{};
             messages.push_back(std::move(m));
         });
+        parsed = std::move(read.parse);
         parsed.messages = std::move(messages);
+        for (const std::string& n : read.notes) report.notes.push_back(path + ": " + n);
     } catch (const TolvexError& e) {
         report.problems.push_back(path + ": " + e.what());
         return;
@@ -842,7 +956,7 @@ Bytes PatchLibrary::assembleBank(const std::string& family, std::span<const std:
         if (!q.step()) throw LibraryError(format("No item %lld in the library", static_cast<long long>(id)));
         // An edit-buffer patch goes into the bank in the bank's form when it has one.
         std::string f;
-        Bytes record = soundOf(q.text(0), q.blob(1), 0, 0, false, f);
+        Bytes record = soundOf(q.text(0), q.blob(1), 0, 0, false, f, false);
         if (fmt.empty()) fmt = f;
         if (f != fmt)
             throw LibraryError("\"" + q.text(2) + "\" is a " + f + ", not a " + fmt +

@@ -30,7 +30,7 @@ public:
     using TolvexError::TolvexError;
 };
 
-inline constexpr int kLibrarySchemaVersion = 3;
+inline constexpr int kLibrarySchemaVersion = 4;
 inline constexpr char kLibraryFileName[] = "library.sqlite";
 
 // Where the library lives: beside the program for a build copy (a writable
@@ -53,6 +53,7 @@ struct AddReport {
     std::size_t added = 0;              // new items
     std::size_t duplicates = 0;         // items already there (a source was added, or was there)
     std::vector<std::string> problems;  // what could not be read, "FILE: text"
+    std::vector<std::string> notes;     // what was read although unusual, "FILE: text"
     std::size_t files = 0;              // files whose messages are stored
     bool stopped = false;               // asked to stop: the files after `files` were not added
 };
@@ -148,10 +149,11 @@ private:
     void exec(const char* sql) const;
     void migrate();
     const PatchFormat* formatOf(const std::string& format, const PatchFamily** family = nullptr) const;
-    // The bytes a patch's sound is compared by and `form`, the record form
-    // they are in; the name cleared when `withoutName`.
+    // The bytes a patch's sound is compared by (its parameters, unless
+    // `asParameters` is false: then the record in `form`) and `form`, the
+    // record form they are of; the name cleared when `withoutName`.
     Bytes soundOf(const std::string& format, ByteView record, std::size_t nameOffset, std::size_t nameLength,
-                  bool withoutName, std::string& form) const;
+                  bool withoutName, std::string& form, bool asParameters = true) const;
     struct SoundPrint {
         std::string form;
         Bytes data, noName;
@@ -161,6 +163,12 @@ private:
                           std::size_t nameLength) const;
     // Gives the items compared in another form than their own the fingerprints of that form.
     void refingerprint();
+    // Gives the items of the forms compared by their parameters the
+    // fingerprints of those, merges the items that so prove one sound (the
+    // oldest keeps all sources) and puts every source file in the search text.
+    void reidentify();
+    // Writes the search text of item `id` again: its fields and every file it came from.
+    void updateSearchText(std::int64_t id);
     void addMessage(AddBatch& batch, ByteView sx, const std::string& source, AddReport& report);
     // Reads one file into the batch's transaction.
     void addFileTo(AddBatch& batch, const std::string& path, AddReport& report, const std::function<bool()>& stop);
@@ -202,9 +210,10 @@ std::uint64_t fingerprintOf(ByteView bytes, std::uint64_t seed = 0xcbf29ce484222
 
 // The items one message gives: the families' patches, or the message as one
 // item (named with the naming steps `namers`, when given); problems of the
-// split are appended to `problems`.
+// split are appended to `problems`, its notes to `notes` (when given).
 std::vector<PatchItem> splitMessage(const std::vector<PatchFamily>& families, ByteView sx,
-                                    std::vector<std::string>& problems, const FamilyNamers* namers = nullptr);
+                                    std::vector<std::string>& problems, const FamilyNamers* namers = nullptr,
+                                    std::vector<std::string>* notes = nullptr);
 
 // The families known to the library, in the order they are asked.
 std::vector<PatchFamily> libraryFamilies();

@@ -300,6 +300,92 @@ TEST_F(LibraryTest, AnOlderLibraryIsBroughtUpToDate)
     EXPECT_EQ(lib.find({"Hall Orchestra", "", ""}).size(), 1u);  // its performance 1 is the same sound
 }
 
+TEST_F(LibraryTest, OneItemPerSoundWhateverBitsItsPackingCarries)
+{
+    // A library of the version that kept voices by their packed bytes: the
+    // bank's JAZZ-TRUMP (packed byte 111 = 0x3F) and the same voice packed
+    // again (0x0F) from another file, as two items.
+    {
+        PatchLibrary lib(db);
+        AddReport r;
+        lib.addFile(fixture("yamaha/dx7-brass02-unused-bits.syx"), r);
+    }
+    sql(db,
+        "INSERT INTO items(name, maker, model, kind, bank, number, size, format, record, fp, fp_noname, source, added,"
+        " message_id) SELECT name, maker, model, kind, bank, -1, size, format, substr(record, 1, 111) || x'0F' ||"
+        " substr(record, 113), fp + 1, fp_noname + 1, '/old/jazz.syx', added + 1, message_id FROM items WHERE"
+        " name = 'JAZZ-TRUMP';"
+        "INSERT INTO sources SELECT id, source, 0, message_id, added FROM items WHERE source = '/old/jazz.syx';"
+        "INSERT INTO items_search(rowid, text) SELECT id, name FROM items WHERE source = '/old/jazz.syx';"
+        "PRAGMA user_version=3");
+    ASSERT_EQ(sql(db, "SELECT count(*) FROM items"), "33");
+
+    // Opened, it is one item with both sources, found by either file's name.
+    PatchLibrary lib(db);
+    EXPECT_EQ(lib.count(), 32);
+    const auto jazz = lib.find({"JAZZ-TRUMP", "", ""});
+    ASSERT_EQ(jazz.size(), 1u);
+    EXPECT_EQ(lib.items(jazz).at(0).source, fixture("yamaha/dx7-brass02-unused-bits.syx"));
+    EXPECT_EQ(lib.sources(jazz[0]).size(), 2u);
+    EXPECT_EQ(lib.find({"jazz.syx", "", ""}), jazz);
+    EXPECT_EQ(lib.findFirst({"jazz.syx", "", ""}, 10).ids, jazz);
+
+    // Exported and added back, the voice is no new item; nor is a bank of them.
+    AddReport again;
+    lib.addMessages({lib.message(jazz[0]), lib.assembleBank("yamaha", jazz)}, "/tmp/export.syx", again);
+    EXPECT_EQ(again.added, 1u);  // the bank's init voice only
+    EXPECT_EQ(lib.sources(jazz[0]).size(), 3u);
+    EXPECT_EQ(lib.find({"export.syx", "", ""}).size(), 2u);
+}
+
+TEST_F(LibraryTest, ImportReadsTheFormsRealCollectionsCarryAndSaysSo)
+{
+    const Bytes rom = readSyxFile(fixture("yamaha/dx7-rom1a.syx")).messages.at(0);
+    const std::string cartridge(rom.begin() + 6, rom.begin() + 6 + 4096);
+    std::string bit7(rom.begin(), rom.end());
+    bit7[4102] = static_cast<char>(bit7[4102] | 0x80);
+    struct Case {
+        const char* what;
+        std::string file;  // its content, or a fixture when it starts with '@'
+        std::size_t added;
+        const char* note;     // part of the note, "" none
+        const char* problem;  // part of the problem, "" none
+    };
+    const Case cases[] = {
+        {"raw cartridge", cartridge, 32, "raw DX7 cartridge", ""},
+        {"byte count 10 00", "@yamaha/dx7-bank-byte-count-1000.syx", 32, "byte count says 10 00", ""},
+        {"checksum with bit 7", bit7, 32, "checksum byte has bit 7 set (B3), read as 33", ""},
+        {"both, a real DX1 bank", "@yamaha/dx1-bank-bad-checksum-bit7.syx", 32, "bit 7 set (90), read as 10", ""},
+        {"text header before a bank", std::string(300, 'x') + std::string(rom.begin(), rom.end()), 32,
+         "300 bytes before the first message left out", ""},
+        // Not voices, and not to be read as such.
+        {"4096 bytes of text", std::string(4096, 'A'), 0, "", "not a SysEx file"},
+        {"text header before no bank", std::string(300, 'x') + "\xF0\x43\x10\x00\x01\x02\xF7", 0, "",
+         "not a SysEx file"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove(db);
+        fs::remove(db + "-wal");
+        fs::remove(db + "-shm");
+        PatchLibrary lib(db);
+        const std::string path = c.file[0] == '@' ? fixture(c.file.substr(1)) : dir.write("case.syx", c.file);
+        AddReport r;
+        lib.addFile(path, r);
+        EXPECT_EQ(r.added, c.added);
+        const auto has = [](const std::vector<std::string>& lines, const char* part) {
+            return *part == 0 ? lines.empty() : std::any_of(lines.begin(), lines.end(), [&](const std::string& l) {
+                return l.find(part) != std::string::npos;
+            });
+        };
+        EXPECT_TRUE(has(r.notes, c.note)) << ::testing::PrintToString(r.notes);
+        EXPECT_TRUE(has(r.problems, c.problem)) << ::testing::PrintToString(r.problems);
+        if (c.added == 32) {
+            EXPECT_EQ(lib.find({"", "", "Voice"}).size(), 32u);
+        }
+    }
+}
+
 TEST_F(LibraryTest, AWriterKilledMidwayLeavesWholeAddsOnly)
 {
     {

@@ -40,6 +40,10 @@ struct PatchItem {
 struct PatchSplit {
     std::vector<PatchItem> items;
     std::vector<std::string> problems;
+    // What was read although the message's header says otherwise (a byte
+    // count real dumps often get wrong): the patches are whole, the note says
+    // what was unusual.
+    std::vector<std::string> notes;
     // The message proves it is whole: its own checksum holds, or it is exactly
     // as long as its kind (nothing missing, nothing to spare).
     bool proven = false;
@@ -64,6 +68,14 @@ struct PatchFormat {
     // `asSame` too. Null: records are compared as they are.
     const char* sameAs = nullptr;
     std::optional<Bytes> (*asSame)(ByteView record, bool withoutName) = nullptr;
+    // The parameters a record of this form holds, in the order the sound is
+    // compared by (two records of the same parameters are one sound, whatever
+    // unused bits their packing carries); called with a record of exactly
+    // recordSize bytes. Null: the record's bytes are its parameters.
+    Bytes (*parameters)(ByteView record) = nullptr;
+    // Where a record's name lies (the same in every record of the form).
+    std::size_t nameOffset = 0;
+    std::size_t nameLength = 0;
 };
 
 struct PatchFamily {
@@ -72,6 +84,11 @@ struct PatchFamily {
     // know the message. Never throws, never reads outside sx.
     std::optional<PatchSplit> (*split)(ByteView sx);
     std::span<const PatchFormat> formats;
+    // A file image (the whole file) that holds the family's patches in a way
+    // Open does not read (raw data without SysEx around it, a byte no SysEx
+    // message may carry): the messages it means, with a note each of what was
+    // unusual. Nothing when the file is not such. Null: the family has none.
+    std::optional<std::vector<Bytes>> (*readFile)(ByteView file, std::vector<std::string>& notes) = nullptr;
 };
 
 // Whether a family's split reads the message whole and proven.

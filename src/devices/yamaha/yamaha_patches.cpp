@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/sysex/syx_file.h"
 #include "devices/common/patches.h"
 #include "devices/yamaha/yamaha_formats.h"
 #include "devices/yamaha/yamaha_text.h"
@@ -17,6 +18,7 @@ namespace tolvex {
 namespace {
 
 constexpr std::size_t kVcedSize = 155;
+constexpr std::size_t kBankSize = 4104;  // F0 43 0n 09 hi lo, 4096 bytes, checksum, F7
 constexpr std::size_t kVcedName = 145;
 constexpr std::size_t kOpPacked = 17;  // bytes of one operator in the packed voice
 constexpr std::size_t kOpVced = 21;    // in the single voice
@@ -188,6 +190,15 @@ std::optional<TX802Performance> pcedToPmem(ByteView p)
     return m;
 }
 
+// A voice is the same sound as another when its parameters are: the packed
+// form may carry bits no parameter uses (banks from some editors set them),
+// which the single voice leaves out.
+Bytes voiceParameters(ByteView record)
+{
+    const auto v = unpackVoice(record);
+    return Bytes(v.begin(), v.end());
+}
+
 std::optional<Bytes> pmemAsSame(ByteView record, bool withoutName)
 {
     if (record.size() != std::tuple_size_v<TX802Performance>) return std::nullopt;
@@ -279,7 +290,7 @@ Bytes pcedSingle(ByteView record, int channel)
 }
 
 constexpr PatchFormat kFormats[] = {
-    {"dx7-voice", 128, 32, voiceSingle, voiceBank},
+    {"dx7-voice", 128, 32, voiceSingle, voiceBank, nullptr, nullptr, voiceParameters, kVoiceName, 10},
     {"dx7ii-performance", std::tuple_size_v<DX7iiPerformance>, 32, dx7iiSingle, dx7iiBank},
     {"tx802-performance", std::tuple_size_v<TX802Performance>, 64, tx802Single, tx802Bank, "tx802-performance",
      pmemAsSame},
@@ -361,6 +372,20 @@ void cutOff(PatchSplit& out, std::size_t have, std::size_t count, const char* wh
 std::optional<PatchSplit> split(ByteView sx)
 {
     PatchSplit out;
+    // Many real 32-voice dumps carry a byte count of 10 00 (or other) in
+    // place of 20 00; with the length of a bank and a checksum that holds over
+    // its 4096 bytes they are banks all the same.
+    if (headerIs(sx, {0xF0, 0x43 /* Yamaha */, 0x00, 0x09 /* 32 voices */}) && sx.size() == kBankSize &&
+        (sx[4] != 0x20 || sx[5] != 0x00) && sx.back() == 0xF7 &&
+        yamahaChecksum(sx.subspan(6, 4096)) == sx[kBankSize - 2]) {
+        for (std::size_t v = 0; v < 32; ++v)
+            out.items.push_back(
+                item("DX7", "Voice", int(v) + 1, "dx7-voice", sx.subspan(6 + 128 * v, 128), kVoiceName, 10));
+        out.notes.push_back(
+            format("DX7 32-voice bank whose byte count says %02X %02X (not 20 00); read as 4096 bytes", sx[4], sx[5]));
+        out.proven = true;
+        return out;
+    }
     if (headerIs(sx, {0xF0, 0x43 /* Yamaha */, 0x00, 0x09 /* 32 voices */, 0x20, 0x00})) {
         const std::size_t n = wholeRecords(sx, 6, 128, 32);
         for (std::size_t v = 0; v < n; ++v)
@@ -368,6 +393,7 @@ std::optional<PatchSplit> split(ByteView sx)
                 item("DX7", "Voice", int(v) + 1, "dx7-voice", sx.subspan(6 + 128 * v, 128), kVoiceName, 10));
         cutOff(out, n, 32, "voices");
         if (n == 32) checkSum(sx, out);
+        out.proven = sx.size() == kBankSize && out.problems.empty();
         return out;
     }
     if (headerIs(sx, {0xF0, 0x43 /* Yamaha */, 0x00, 0x00 /* one voice */})) {
@@ -424,11 +450,70 @@ std::optional<PatchSplit> split(ByteView sx)
     return std::nullopt;
 }
 
+// Whether 4096 bytes read as 32 packed voices: every byte of 7 bits, and in
+// most voices the algorithm (0-31) and the operators' rates and levels
+// (0-99) in range, which no text file of that size has.
+bool looksLikeCartridge(ByteView data)
+{
+    if (data.size() != 4096 || std::any_of(data.begin(), data.end(), [](std::uint8_t b) { return b > 0x7F; }))
+        return false;
+    int plausible = 0;
+    for (std::size_t v = 0; v < 32; ++v) {
+        const ByteView voice = data.subspan(v * 128, 128);
+        bool ok = voice[110] <= 31;
+        for (std::size_t op = 0; op < 6 && ok; ++op)
+            ok = std::all_of(voice.begin() + long(op * kOpPacked), voice.begin() + long(op * kOpPacked + 8),
+                             [](std::uint8_t b) { return b <= 99; });
+        plausible += ok ? 1 : 0;
+    }
+    return plausible >= 24;
+}
+
+Bytes bankOfCartridge(ByteView data)
+{
+    Bytes out{0xF0, 0x43 /* Yamaha */, 0x00, 0x09 /* 32 voices */, 0x20, 0x00 /* 4096 bytes */};
+    out.insert(out.end(), data.begin(), data.end());
+    out.push_back(yamahaChecksum(data));
+    out.push_back(0xF7);
+    return out;
+}
+
+// Real collections carry DX7 cartridges as raw 4096-byte images (no SysEx
+// around them), and 32-voice dumps whose checksum byte has bit 7 set (a
+// status byte to a SysEx reader, which then sees the message cut): the
+// voices in both are whole.
+std::optional<std::vector<Bytes>> readFile(ByteView file, std::vector<std::string>& notes)
+{
+    if (looksLikeCartridge(file)) {
+        notes.push_back("raw DX7 cartridge (4096 bytes of voice data without SysEx), read as a 32-voice bank");
+        return std::vector<Bytes>{bankOfCartridge(file)};
+    }
+    std::optional<Bytes> mended;
+    for (std::size_t at = 0; at + kBankSize <= file.size(); ++at) {
+        if (file[at] != 0xF0 || !headerIs(file.subspan(at), {0xF0, 0x43 /* Yamaha */, 0x00, 0x09 /* 32 voices */}))
+            continue;
+        const std::size_t checksumAt = at + kBankSize - 2;
+        const ByteView data = file.subspan(at + 6, 4096);
+        if (file[checksumAt] < 0x80 || file[checksumAt + 1] != 0xF7 ||
+            std::any_of(data.begin(), data.end(), [](std::uint8_t b) { return b > 0x7F; }))
+            continue;
+        if (!mended) mended.emplace(file.begin(), file.end());
+        (*mended)[checksumAt] &= 0x7F;
+        notes.push_back(format("DX7 32-voice bank whose checksum byte has bit 7 set (%02X), read as %02X",
+                               file[checksumAt], (*mended)[checksumAt]));
+        at = checksumAt;
+    }
+    if (!mended) return std::nullopt;
+    SyxSplitter splitter;
+    splitter.feed(*mended);
+    return std::move(splitter.finish().messages);
+}
+
 }  // namespace
 
 PatchFamily yamahaPatchFamily()
 {
-    return {"yamaha", split, kFormats};
+    return {"yamaha", split, kFormats, readFile};
 }
 
 }  // namespace tolvex

@@ -52,6 +52,11 @@ const char kLibraryHelp[] =
 
 namespace {
 
+// A command waits this long for a library another program is changing;
+// its transactions are short, so only a program that hangs holding it makes
+// the command fail.
+constexpr int kCliBusyWaitMs = 60000;
+
 struct UsageError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
@@ -254,6 +259,13 @@ int runLibraryCommand(const std::vector<std::string>& args, std::ostream& out, s
         Session naming(namingShell);
         installDeviceFamilies(naming);
         lib.useNamers(&naming.families.namers);
+        bool toldWaiting = false;
+        lib.setBusyWait(kCliBusyWaitMs, [&] {
+            if (!std::exchange(toldWaiting, true))
+                err << "Waiting for the library: another program is changing it\n" << std::flush;
+        });
+        if (lib.readOnly() && a.command != "add")
+            err << "The library " << lib.path() << " is read-only here: it can be listed and exported, not changed\n";
         if (a.command == "add") {
             if (!a.received) return addFiles(lib, a, out, err);
             if (!received) return addReceived(lib, a, out, err, makeDevices);

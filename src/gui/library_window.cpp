@@ -8,6 +8,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <ctime>
+#include <filesystem>
 
 #include "core/app/controls.h"
 #include "core/app/device_commands.h"
@@ -39,21 +41,31 @@ namespace {
 constexpr int kReceivedBatchMs = 250;
 constexpr std::size_t kReceivedBatchBytes = 16u << 20;
 constexpr const char* kReceivedTimer = "LibraryReceived";
+// While another program holds the library, the window waits this long at a
+// time (input goes on meanwhile) and tries again after kRetryMs.
+constexpr int kWindowBusyWaitMs = 100;
+constexpr int kRetryMs = 1000;
 }  // namespace
 
 LibraryAccess::~LibraryAccess()
 {
-    flush();
+    if (pending_.empty() || !library_) return;
+    library_->setBusyWait(lastWaitMs_);
+    if (!store()) keepInFile();
 }
 
 PatchLibrary* LibraryAccess::get()
 {
-    if (!pending_.empty()) flush();
+    if (!pending_.empty() && !waiting_) flush();
     if (library_ || failed_) return library_.get();
     if (path_.empty()) path_ = defaultLibraryPath(session_.paths.progpath);
     try {
         library_ = std::make_unique<PatchLibrary>(path_);
         library_->useNamers(&session_.families.namers);
+        library_->setBusyWait(kWindowBusyWaitMs);
+        if (library_->readOnly())
+            session_.log.LogString("Library: " + path_ +
+                                   " is read-only here: it can be searched, sent and exported, not changed");
     } catch (const TolvexError& e) {
         failed_ = true;
         session_.shell.messageBox(
@@ -67,7 +79,7 @@ bool LibraryAccess::addReceived()
 {
     if (!addReceived_) {
         PatchLibrary* lib = get();
-        if (lib == nullptr) return false;
+        if (lib == nullptr || lib->readOnly()) return false;
         addReceived_ = lib->setting("add_received", "1") == "1";
     }
     return *addReceived_;
@@ -76,7 +88,11 @@ bool LibraryAccess::addReceived()
 void LibraryAccess::setAddReceived(bool on)
 {
     if (PatchLibrary* lib = get()) {
-        lib->setSetting("add_received", on ? "1" : "0");
+        try {
+            lib->setSetting("add_received", on ? "1" : "0");
+        } catch (const TolvexError& e) {
+            session_.log.LogString(std::string("Library: ") + e.what());
+        }
         addReceived_ = on;
     }
 }
@@ -87,26 +103,70 @@ void LibraryAccess::received(const Bytes& sx)
     if (pending_.empty()) session_.shell.startTimer(kReceivedTimer, kReceivedBatchMs, [this] { flush(); });
     pending_.push_back(sx);
     pendingBytes_ += sx.size();
-    if (pendingBytes_ >= kReceivedBatchBytes) flush();
+    if (pendingBytes_ >= kReceivedBatchBytes && !waiting_) flush();
 }
 
 void LibraryAccess::flush()
 {
     if (pending_.empty()) return;
     session_.shell.stopTimer(kReceivedTimer);
-    std::vector<Bytes> batch;
-    batch.swap(pending_);
-    pendingBytes_ = 0;
     if (!library_) return;
+    if (store()) return;
+    // Kept until the library is free again: tried again shortly.
+    session_.shell.startTimer(kReceivedTimer, kRetryMs, [this] { flush(); });
+}
+
+bool LibraryAccess::store()
+{
     AddReport r;
     try {
-        library_->addMessages(batch, "", r);
-    } catch (const TolvexError& e) {
-        session_.log.LogString(std::string("Library: ") + e.what());
-        return;
+        library_->addMessages(pending_, "", r);
+    } catch (const LibraryError& e) {
+        if (e.busy) {
+            if (!waiting_)
+                session_.log.LogString(
+                    format("Library: another program is changing the library; %zu received "
+                           "dump(s) wait until it is done",
+                           pending_.size()));
+            waiting_ = true;
+            return false;
+        }
+        session_.log.LogString(format("Library: %zu received dump(s) not added (they stay in the Objects Window): %s",
+                                      pending_.size(), e.what()));
+        pending_.clear();
+        pendingBytes_ = 0;
+        return true;
     }
+    if (waiting_)
+        session_.log.LogString(format("Library: the %zu received dump(s) that waited are added", pending_.size()));
+    waiting_ = false;
+    pending_.clear();
+    pendingBytes_ = 0;
     for (const std::string& p : r.problems) session_.log.LogString("Library: not read: " + p);
     for (const std::string& n : r.notes) session_.log.LogString("Library: read: " + n);
+    return true;
+}
+
+void LibraryAccess::keepInFile()
+{
+    namespace fs = std::filesystem;
+    const std::time_t now = std::time(nullptr);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", std::localtime(&now));
+    const std::string file =
+        (fs::path(path_).parent_path() / ("received-not-added-" + std::string(stamp) + ".syx")).string();
+    std::vector<ByteView> messages(pending_.begin(), pending_.end());
+    try {
+        writeSyxFile(file, messages);
+        session_.log.LogString(
+            format("Library: the library stayed busy; %zu received dump(s) were written to %s "
+                   "(add that file to the library later)",
+                   pending_.size(), file.c_str()));
+    } catch (const TolvexError& e) {
+        session_.log.LogString(
+            format("Library: %zu received dump(s) could not be kept: %s", pending_.size(), e.what()));
+    }
+    pending_.clear();
 }
 
 namespace {
@@ -216,7 +276,17 @@ QVariant LibraryModel::data(const QModelIndex& index, int role) const
     case Kind: return q(it->kind);
     case BankNumber:
         return q(it->number < 0 ? it->bank : (it->bank.empty() ? "" : it->bank + " ") + std::to_string(it->number));
-    case Source: return role == Qt::ToolTipRole ? q(it->source) : q(it->source.substr(it->source.rfind('/') + 1));
+    case Source: {
+        if (role == Qt::ToolTipRole) {
+            // Every file it came from, oldest first.
+            QStringList files;
+            for (const std::string& f : library_->sources(it->id)) files << (f.empty() ? "(received)" : q(f));
+            return files.join('\n');
+        }
+        QString shown = q(it->source.substr(it->source.rfind('/') + 1));
+        if (it->sources > 1) shown += QString(" (+%1)").arg(it->sources - 1);
+        return shown;
+    }
     case Added: return QDateTime::fromSecsSinceEpoch(it->added).toString("yyyy-MM-dd hh:mm");
     default: return {};
     }

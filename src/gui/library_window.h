@@ -44,8 +44,15 @@ public:
     // A message stored from the MIDI input: added when addReceived(), with
     // the others that arrive within a moment, in one transaction.
     void received(const Bytes& sx);
-    // Adds what was received and not added yet.
+    // Adds what was received and not added yet. While another program holds
+    // the library they are kept and tried again a moment later; at the end of
+    // the session what still cannot be added goes to a .syx file beside the
+    // library, and the log says where.
     void flush();
+    // Received messages not added yet.
+    std::size_t waitingDumps() const { return pending_.size(); }
+    // How long the end of the session waits for a library another program holds (10 s).
+    void setLastWait(int ms) { lastWaitMs_ = ms; }
 
 private:
     Session& session_;
@@ -53,8 +60,14 @@ private:
     std::unique_ptr<PatchLibrary> library_;
     bool failed_ = false;
     std::optional<bool> addReceived_;  // the library's setting, read once
-    std::vector<Bytes> pending_;       // received, not added yet
+    // Adds pending_; false when the library stayed busy (they are kept).
+    bool store();
+    void keepInFile();
+
+    std::vector<Bytes> pending_;  // received, not added yet
     std::size_t pendingBytes_ = 0;
+    bool waiting_ = false;  // the library was busy at the last try
+    int lastWaitMs_ = 10000;
 };
 
 class LibraryModel : public QAbstractTableModel {

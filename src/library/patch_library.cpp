@@ -6,10 +6,13 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <string_view>
+#include <thread>
 #include <utility>
 
 #include "core/app/table_files.h"
@@ -100,6 +103,21 @@ Bytes messageFingerprintData(ByteView sx)
     return b;
 }
 
+// The error SQLite reported last on `db`, in the words a user can act on.
+LibraryError sqlError(sqlite3* db)
+{
+    const std::string why = sqlite3_errmsg(db);
+    switch (sqlite3_errcode(db) & 0xFF) {
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB: return {"Library error: the library file is damaged (" + why + ")", why};
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return {"Library error: another program kept the library busy for too long (" + why + "); try again", why,
+                true};
+    default: return {"Library error: " + why, why};
+    }
+}
+
 std::int64_t signedOf(std::uint64_t v)
 {
     return static_cast<std::int64_t>(v);
@@ -112,8 +130,7 @@ class PatchLibrary::Statement {
 public:
     Statement(sqlite3* db, const std::string& sql) : db_(db)
     {
-        if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt_, nullptr) != SQLITE_OK)
-            throw LibraryError(std::string("Library error: ") + sqlite3_errmsg(db));
+        if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt_, nullptr) != SQLITE_OK) throw sqlError(db);
     }
     ~Statement() { sqlite3_finalize(stmt_); }
     Statement(const Statement&) = delete;
@@ -140,7 +157,7 @@ public:
         const int rc = sqlite3_step(stmt_);
         if (rc == SQLITE_ROW) return true;
         if (rc == SQLITE_DONE) return false;
-        throw LibraryError(std::string("Library error: ") + sqlite3_errmsg(db_));
+        throw sqlError(db_);
     }
     void reset()
     {
@@ -235,30 +252,142 @@ std::string defaultLibraryPath(const std::string& progpath)
     return data + "/tolvex/" + kLibraryFileName;
 }
 
+namespace {
+
+// What a file's first 100 bytes say of it, read before SQLite touches it.
+struct FileFacts {
+    bool exists = false;
+    bool sqlite = false;            // an SQLite database header
+    std::uint32_t appId = 0;        // the application id it carries
+    std::uintmax_t size = 0;        // bytes on disk
+    std::uintmax_t headerSize = 0;  // bytes its header says it has (0: not known)
+};
+
+std::uint32_t bigEndian(const unsigned char* p, int n)
+{
+    std::uint32_t v = 0;
+    for (int i = 0; i < n; ++i) v = v << 8 | p[i];
+    return v;
+}
+
+FileFacts factsOf(const std::string& path)
+{
+    FileFacts f;
+    std::error_code ec;
+    f.size = std::filesystem::file_size(path, ec);
+    if (ec) return f;
+    f.exists = true;
+    std::FILE* in = std::fopen(path.c_str(), "rb");
+    if (!in) return f;
+    unsigned char h[100];
+    const std::size_t got = std::fread(h, 1, sizeof h, in);
+    std::fclose(in);
+    if (got < sizeof h || std::memcmp(h, "SQLite format 3", 16) != 0) return f;
+    f.sqlite = true;
+    f.appId = bigEndian(h + 68, 4);
+    // The page count is valid while the change counter (24) and the version
+    // it was written at (92) agree.
+    const std::uint32_t pageSize = bigEndian(h + 16, 2) == 1 ? 65536 : bigEndian(h + 16, 2);
+    if (bigEndian(h + 24, 4) == bigEndian(h + 92, 4))
+        f.headerSize = static_cast<std::uintmax_t>(pageSize) * bigEndian(h + 28, 4);
+    return f;
+}
+
+bool writable(const std::string& path)
+{
+    return ::access(path.c_str(), W_OK) == 0;
+}
+
+// Called by SQLite while another connection holds the lock: polls often, so
+// the short pause a writer leaves between its transactions is enough.
+int busyWait(void* lib, int tries)
+{
+    return static_cast<const PatchLibrary*>(lib)->waitedBusy(tries) ? 1 : 0;
+}
+
+}  // namespace
+
 PatchLibrary::PatchLibrary(const std::string& path) : path_(path), families_(libraryFamilies())
 {
     namespace fs = std::filesystem;
     const fs::path p(path);
+    const FileFacts facts = factsOf(path);
+    const bool ours = facts.sqlite && facts.appId == static_cast<std::uint32_t>(kApplicationId);
+    if (ours && facts.headerSize > facts.size)
+        throw LibraryError(
+            format("%s is a damaged Tolvex library (the file is cut off: %llu of %llu bytes); it was "
+                   "left as it is",
+                   path.c_str(), static_cast<unsigned long long>(facts.size),
+                   static_cast<unsigned long long>(facts.headerSize)));
     std::error_code ec;
-    if (p.has_parent_path()) {
+    const std::string folder = p.has_parent_path() ? p.parent_path().string() : std::string(".");
+    if (p.has_parent_path() && !facts.exists) {
         fs::create_directories(p.parent_path(), ec);
         if (ec)
             throw LibraryError("Cannot create the library folder " + p.parent_path().string() + ": " + ec.message());
     }
-    if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
-        const std::string why = db_ ? sqlite3_errmsg(db_) : "out of memory";
+    // A library the user may read but not change (its file or folder is not
+    // theirs to write, the side files of its journal cannot be made) is opened to read.
+    readOnly_ = facts.exists &&
+                (!writable(path) || !writable(folder) || (fs::exists(path + "-wal", ec) && !writable(path + "-wal")) ||
+                 (fs::exists(path + "-shm", ec) && !writable(path + "-shm")));
+    const auto open = [&](const std::string& name, int flags) {
         sqlite3_close(db_);
         db_ = nullptr;
-        throw LibraryError("Cannot open the library " + path + ": " + why);
+        if (sqlite3_open_v2(name.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
+            const std::string why = db_ ? sqlite3_errmsg(db_) : "out of memory";
+            sqlite3_close(db_);
+            db_ = nullptr;
+            throw LibraryError("Cannot open the library " + path + ": " + why);
+        }
+        sqlite3_busy_handler(db_, busyWait, this);
+    };
+    open(path, readOnly_ ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+    if (readOnly_ && ours && !fs::exists(path + "-shm", ec)) {
+        // Reading a WAL database needs its shared-memory file; in a folder
+        // nobody may write it cannot be made, and nobody can change the file
+        // there either: it is read as it stands.
+        std::string uri = "file:";
+        for (char c : fs::absolute(p, ec).string()) {
+            if (c == '?' || c == '#' || c == '%')
+                uri += format("%%%02X", static_cast<unsigned char>(c));
+            else
+                uri += c;
+        }
+        open(uri + "?immutable=1", SQLITE_OPEN_READONLY | SQLITE_OPEN_URI);
     }
-    sqlite3_busy_timeout(db_, 5000);
     try {
-        migrate();
+        migrate(ours);
     } catch (...) {
         sqlite3_close(db_);
         db_ = nullptr;
         throw;
     }
+}
+
+bool PatchLibrary::waitedBusy(int tries) const
+{
+    using namespace std::chrono;
+    if (tries == 0) busySince_ = steady_clock::now();
+    const auto waited = duration_cast<milliseconds>(steady_clock::now() - busySince_).count();
+    if (waited >= busyWaitMs_) return false;
+    if (onBusy_ && tries == 0) onBusy_();
+    std::this_thread::sleep_for(milliseconds(2));
+    return true;
+}
+
+void PatchLibrary::setBusyWait(int ms, std::function<void()> onWait)
+{
+    busyWaitMs_ = ms;
+    onBusy_ = std::move(onWait);
+}
+
+void PatchLibrary::mayChange() const
+{
+    if (readOnly_)
+        throw LibraryError("The library " + path_ +
+                           " is read-only here (its file or folder may not be written): nothing can be added or "
+                           "changed");
 }
 
 PatchLibrary::~PatchLibrary()
@@ -270,13 +399,12 @@ void PatchLibrary::exec(const char* sql) const
 {
     char* msg = nullptr;
     if (sqlite3_exec(db_, sql, nullptr, nullptr, &msg) != SQLITE_OK) {
-        const std::string why = msg ? msg : sqlite3_errmsg(db_);
         sqlite3_free(msg);
-        throw LibraryError("Library error: " + why);
+        throw sqlError(db_);
     }
 }
 
-void PatchLibrary::migrate()
+void PatchLibrary::migrate(bool ours)
 {
     // Read before anything is written: a foreign or newer file stays untouched.
     std::int64_t appId = 0, version = 0, tables = 0;
@@ -287,7 +415,8 @@ void PatchLibrary::migrate()
         if (v.step()) version = v.integer(0);
         Statement t(db_, "SELECT count(*) FROM sqlite_master");
         if (t.step()) tables = t.integer(0);
-    } catch (const LibraryError&) {
+    } catch (const LibraryError& e) {
+        if (ours) throw LibraryError(path_ + " is a damaged Tolvex library (" + e.detail + "); it was left as it is");
         throw LibraryError(path_ + " is not a Tolvex library; it was left as it is");
     }
     if (appId != kApplicationId && (appId != 0 || tables != 0 || version != 0))
@@ -297,19 +426,37 @@ void PatchLibrary::migrate()
             format("%s was made by a newer Tolvex (library version %d; this Tolvex reads up to %d); it "
                    "was left as it is",
                    path_.c_str(), static_cast<int>(version), kLibrarySchemaVersion));
+    if (readOnly_) {
+        // Read as it stands: from the version with the search index on, the
+        // steps after it change what is kept, not how it is read.
+        if (version < 2)
+            throw LibraryError(path_ +
+                               " is a library of an older Tolvex and is read-only here, so it cannot be brought up "
+                               "to date; open it once where it may be written");
+        exec("PRAGMA cache_size=-65536");
+        exec("PRAGMA mmap_size=268435456");
+        return;
+    }
     exec("PRAGMA journal_mode=WAL");
     exec("PRAGMA synchronous=NORMAL");
     exec("PRAGMA cache_size=-65536");  // 64 MiB: a large library's indexes stay in memory
     exec("PRAGMA mmap_size=268435456");
     exec("PRAGMA foreign_keys=ON");
-    for (auto v = version; v < kLibrarySchemaVersion; ++v) {
+    while (version < kLibrarySchemaVersion) {
         exec("BEGIN IMMEDIATE");
         try {
-            exec(kMigrations[v]);
-            if (v + 1 == 3) refingerprint();
-            if (v + 1 == 4) reidentify();
-            exec(format("PRAGMA application_id=%d; PRAGMA user_version=%d", kApplicationId, static_cast<int>(v + 1))
-                     .c_str());
+            // Another program may have brought it up to date while this one waited.
+            Statement v(db_, "PRAGMA user_version");
+            version = v.step() ? v.integer(0) : 0;
+            if (version < kLibrarySchemaVersion) {
+                exec(kMigrations[version]);
+                if (version + 1 == 3) refingerprint();
+                if (version + 1 == 4) reidentify();
+                exec(format("PRAGMA application_id=%d; PRAGMA user_version=%d", kApplicationId,
+                            static_cast<int>(version + 1))
+                         .c_str());
+                ++version;
+            }
             exec("COMMIT");
         } catch (...) {
             sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
@@ -327,6 +474,7 @@ std::string PatchLibrary::setting(const std::string& key, const std::string& fal
 
 void PatchLibrary::setSetting(const std::string& key, const std::string& value)
 {
+    mayChange();
     Statement q(db_, "INSERT OR REPLACE INTO meta(key, value) VALUES(?, ?)");
     q.bind(1, key).bind(2, value).step();
 }
@@ -525,12 +673,10 @@ namespace {
 template <class Body>
 void inTransaction(sqlite3* db, Body&& body)
 {
-    if (sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
-        throw LibraryError(std::string("Library error: ") + sqlite3_errmsg(db));
+    if (sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) throw sqlError(db);
     try {
         body();
-        if (sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
-            throw LibraryError(std::string("Library error: ") + sqlite3_errmsg(db));
+        if (sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) throw sqlError(db);
     } catch (...) {
         sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
         throw;
@@ -541,6 +687,7 @@ void inTransaction(sqlite3* db, Body&& body)
 
 void PatchLibrary::addMessages(const std::vector<Bytes>& messages, const std::string& source, AddReport& report)
 {
+    mayChange();
     inTransaction(db_, [&] {
         AddBatch batch(*this);
         for (const Bytes& m : messages) addMessage(batch, m, source, report);
@@ -676,15 +823,26 @@ void PatchLibrary::addFile(const std::string& path, AddReport& report)
 void PatchLibrary::addFiles(const std::vector<std::string>& paths, AddReport& report,
                             const std::function<void(std::size_t done)>& progress, const std::function<bool()>& stop)
 {
+    mayChange();
+    // A transaction holds the library from other programs: it ends after a
+    // few hundred files or a fraction of a second, and the next begins after
+    // a pause in which a program waiting for the library gets its turn.
     constexpr std::size_t kFilesPerTransaction = 250;
-    for (std::size_t from = 0; from < paths.size(); from += kFilesPerTransaction) {
-        const std::size_t to = std::min(paths.size(), from + kFilesPerTransaction);
+    constexpr auto kTransactionTime = std::chrono::milliseconds(200);
+    constexpr auto kTurnForOthers = std::chrono::milliseconds(10);
+    std::size_t from = 0;
+    while (from < paths.size()) {
+        if (from > 0) std::this_thread::sleep_for(kTurnForOthers);
+        std::size_t to = from;
         // A failed or stopped transaction leaves the report as it was before it.
         AddReport part = report;
         try {
             inTransaction(db_, [&] {
                 AddBatch batch(*this);
-                for (std::size_t i = from; i < to; ++i) addFileTo(batch, paths[i], part, stop);
+                const auto began = std::chrono::steady_clock::now();
+                while (to < paths.size() && to - from < kFilesPerTransaction &&
+                       (to == from || std::chrono::steady_clock::now() - began < kTransactionTime))
+                    addFileTo(batch, paths[to++], part, stop);
             });
         } catch (const AddStopped&) {
             report.stopped = true;
@@ -692,6 +850,7 @@ void PatchLibrary::addFiles(const std::vector<std::string>& paths, AddReport& re
         }
         report = std::move(part);
         report.files = to;
+        from = to;
         if (progress) progress(to);
     }
 }
@@ -896,8 +1055,8 @@ std::vector<std::int64_t> PatchLibrary::find(const LibraryQuery& query, LibraryC
 std::vector<LibraryItem> PatchLibrary::items(std::span<const std::int64_t> ids) const
 {
     Statement q(db_,
-                "SELECT id, name, maker, model, kind, bank, number, size, format, source, added FROM items "
-                "WHERE id=?");
+                "SELECT id, name, maker, model, kind, bank, number, size, format, source, added, (SELECT "
+                "count(DISTINCT file) FROM sources WHERE item_id=items.id) FROM items WHERE id=?");
     std::vector<LibraryItem> out;
     out.reserve(ids.size());
     for (std::int64_t id : ids) {
@@ -916,6 +1075,7 @@ std::vector<LibraryItem> PatchLibrary::items(std::span<const std::int64_t> ids) 
         it.format = q.text(8);
         it.source = q.text(9);
         it.added = q.integer(10);
+        it.sources = std::max(1, static_cast<int>(q.integer(11)));
         out.push_back(std::move(it));
     }
     return out;
@@ -1009,6 +1169,7 @@ std::vector<std::vector<std::int64_t>> PatchLibrary::duplicates(bool ignoreNames
 
 void PatchLibrary::remove(std::span<const std::int64_t> ids)
 {
+    mayChange();
     exec("BEGIN IMMEDIATE");
     try {
         Statement items(db_, "DELETE FROM items WHERE id=?");

@@ -8,6 +8,7 @@
 // library, or one of a newer schema, is refused and never written to.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -28,6 +29,12 @@ namespace tolvex {
 class LibraryError : public TolvexError {
 public:
     using TolvexError::TolvexError;
+    LibraryError(const std::string& text, std::string why, bool waitedTooLong = false)
+        : TolvexError(text), detail(std::move(why)), busy(waitedTooLong)
+    {
+    }
+    std::string detail;  // SQLite's own words, when it gave them
+    bool busy = false;   // another program held the library longer than the wait: trying later may succeed
 };
 
 inline constexpr int kLibrarySchemaVersion = 4;
@@ -44,6 +51,7 @@ struct LibraryItem {
     std::int64_t size = 0;
     std::string format;      // a PatchFormat::format, or "message" for a whole message
     std::string source;      // the file it was first added from
+    int sources = 1;         // how many files it came from (a received one counts as one)
     std::int64_t added = 0;  // seconds since 1970, UTC
 };
 
@@ -86,6 +94,16 @@ public:
     PatchLibrary& operator=(const PatchLibrary&) = delete;
 
     const std::string& path() const { return path_; }
+    // Opened to read only: its file or folder may not be written here. Every
+    // change then throws LibraryError saying so.
+    bool readOnly() const { return readOnly_; }
+
+    // While another program changes the library, a change waits up to `ms`
+    // (30 s unless set) for it; `onWait` (when given) hears once per wait
+    // that it began. A wait longer than `ms` fails with a LibraryError.
+    void setBusyWait(int ms, std::function<void()> onWait = {});
+    // SQLite's busy handler: whether to try again after `tries` failed tries.
+    bool waitedBusy(int tries) const;
 
     // Whether duplicates are found with the names left out (kept in the library).
     bool ignoreNames() const;
@@ -147,7 +165,9 @@ private:
     class Statement;
     struct AddBatch;
     void exec(const char* sql) const;
-    void migrate();
+    // `ours`: the file's header says it is a Tolvex library.
+    void migrate(bool ours);
+    void mayChange() const;
     const PatchFormat* formatOf(const std::string& format, const PatchFamily** family = nullptr) const;
     // The bytes a patch's sound is compared by (its parameters, unless
     // `asParameters` is false: then the record in `form`) and `form`, the
@@ -201,6 +221,10 @@ private:
 
     std::string path_;
     sqlite3* db_ = nullptr;
+    bool readOnly_ = false;
+    int busyWaitMs_ = 30000;
+    std::function<void()> onBusy_;
+    mutable std::chrono::steady_clock::time_point busySince_;
     std::vector<PatchFamily> families_;
     const FamilyNamers* namers_ = nullptr;
 };

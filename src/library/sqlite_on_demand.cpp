@@ -12,12 +12,13 @@
     X(int, sqlite3_bind_blob, (sqlite3_stmt* s, int i, const void* v, int n, void (*d)(void*)), (s, i, v, n, d)) \
     X(int, sqlite3_bind_int64, (sqlite3_stmt* s, int i, sqlite3_int64 v), (s, i, v)) \
     X(int, sqlite3_bind_text, (sqlite3_stmt* s, int i, const char* v, int n, void (*d)(void*)), (s, i, v, n, d)) \
-    X(int, sqlite3_busy_timeout, (sqlite3* db, int ms), (db, ms)) \
+    X(int, sqlite3_busy_handler, (sqlite3* db, int (*f)(void*, int), void* a), (db, f, a)) \
     X(int, sqlite3_clear_bindings, (sqlite3_stmt* s), (s)) \
     X(const void*, sqlite3_column_blob, (sqlite3_stmt* s, int i), (s, i)) \
     X(int, sqlite3_column_bytes, (sqlite3_stmt* s, int i), (s, i)) \
     X(sqlite3_int64, sqlite3_column_int64, (sqlite3_stmt* s, int i), (s, i)) \
     X(const unsigned char*, sqlite3_column_text, (sqlite3_stmt* s, int i), (s, i)) \
+    X(int, sqlite3_errcode, (sqlite3* db), (db)) \
     X(int, sqlite3_exec, (sqlite3* db, const char* q, int (*f)(void*, int, char**, char**), void* a, char** e), (db, q, f, a, e)) \
     X(int, sqlite3_finalize, (sqlite3_stmt* s), (s)) \
     X(sqlite3_int64, sqlite3_last_insert_rowid, (sqlite3* db), (db)) \

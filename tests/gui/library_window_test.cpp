@@ -2,9 +2,13 @@
 // The Library window offscreen: the table, its filter and order, and the
 // commands between the library and the Objects Window.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <QApplication>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <algorithm>
+#include <filesystem>
 
 #include "core/app/incoming.h"
 #include "core/sysex/syx_file.h"
@@ -127,6 +131,62 @@ TEST(LibraryWindow, ReceivedDumpsGoToTheLibraryUnlessTheBoxIsCleared)
     // The choice is kept with the library.
     PatchLibrary again(r.access.get()->path());
     EXPECT_EQ(again.setting("add_received"), "0");
+}
+
+TEST(LibraryWindow, ReceivedDumpsWaitWhileAnotherProgramAddsAndAreNeverLost)
+{
+    testing::TempDir dir;
+    const std::string path = dir.file("library.sqlite");
+    const Bytes voice = readSyxFile(fixture("yamaha/dx7-single-voice-keybd01.syx")).messages.at(0);
+    const auto other = [&voice](int n) {
+        Bytes b = voice;
+        b[6] = static_cast<std::uint8_t>(n);
+        return b;
+    };
+    // Another program in the middle of an add: it holds the library.
+    sqlite3* holder = nullptr;
+    const auto hold = [&] {
+        ASSERT_EQ(sqlite3_open(path.c_str(), &holder), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(holder, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    };
+    const auto release = [&] {
+        sqlite3_exec(holder, "COMMIT", nullptr, nullptr, nullptr);
+        sqlite3_close(holder);
+    };
+    const auto logged = [](Session& s, const char* part) {
+        return std::any_of(s.log.lines().begin(), s.log.lines().end(),
+                           [part](const std::string& l) { return l.find(part) != std::string::npos; });
+    };
+    {
+        LibraryRig r;
+        LibraryAccess access(r.session, path);
+        r.session.receivedStored = [&access](const Bytes& sx) { access.received(sx); };
+        ASSERT_NE(access.get(), nullptr);
+        hold();
+        EXPECT_TRUE(StoreReceivedMessage(r.session, other(1)));
+        r.shell.advance(250);
+        EXPECT_EQ(access.waitingDumps(), 1u);  // kept, the window goes on
+        EXPECT_TRUE(logged(r.session, "1 received dump(s) wait until it is done"));
+        EXPECT_TRUE(StoreReceivedMessage(r.session, other(2)));
+        r.shell.advance(1000);
+        EXPECT_EQ(access.waitingDumps(), 2u);
+        release();
+        r.shell.advance(1000);
+        EXPECT_EQ(access.waitingDumps(), 0u);
+        EXPECT_EQ(PatchLibrary(path).count(), 2);
+        EXPECT_TRUE(logged(r.session, "the 2 received dump(s) that waited are added"));
+
+        // Held past the end of the session: they go to a file beside the library.
+        hold();
+        EXPECT_TRUE(StoreReceivedMessage(r.session, other(3)));
+        access.setLastWait(200);
+    }
+    release();
+    std::vector<std::string> kept;
+    for (const auto& e : std::filesystem::directory_iterator(std::filesystem::path(path).parent_path()))
+        if (e.path().filename().string().rfind("received-not-added-", 0) == 0) kept.push_back(e.path().string());
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_EQ(readSyxFile(kept[0]).messages, std::vector<Bytes>{other(3)});
 }
 
 TEST(LibraryWindow, ALibraryThatCannotBeOpenedIsReportedOnce)

@@ -248,6 +248,16 @@ TEST_F(LibraryTest, ForeignNewerAndUnreachableFilesAreRefusedAndLeftAsTheyAre)
              sql(db, "PRAGMA user_version=99");
          },
          "newer Tolvex"},
+        {"library cut to half its size",
+         [&] {
+             {
+                 PatchLibrary lib(db);
+                 AddReport r;
+                 lib.addFile(fixture("yamaha/dx7-rom1a.syx"), r);
+             }
+             fs::resize_file(db, fs::file_size(db) / 2);
+         },
+         "is a damaged Tolvex library (the file is cut off"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -265,6 +275,94 @@ TEST_F(LibraryTest, ForeignNewerAndUnreachableFilesAreRefusedAndLeftAsTheyAre)
         EXPECT_EQ(dir.read("sub/library.sqlite"), before);
     }
     // (A folder that cannot be made: in the Library window's tests.)
+}
+
+TEST_F(LibraryTest, ALibraryTheUserMayNotWriteIsReadNotChanged)
+{
+    {
+        PatchLibrary lib(db);
+        AddReport r;
+        lib.addFile(fixture("yamaha/dx7-rom1a.syx"), r);
+    }
+    // Another user (root cannot be refused a write), in a folder that user may not write.
+    fs::permissions(dir.file("sub"), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                         fs::perms::others_read | fs::perms::others_exec);
+    fs::permissions(fs::path(dir.file("")).parent_path(), fs::perms::others_read | fs::perms::others_exec,
+                    fs::perm_options::add);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::error_code ec;
+        if (::geteuid() != 0)
+            fs::permissions(dir.file("sub"), fs::perms::owner_write, fs::perm_options::remove, ec);
+        else if (::setuid(65534) != 0)
+            ::_exit(10);
+        int failed = 0;
+        try {
+            PatchLibrary lib(db);
+            failed |= lib.readOnly() ? 0 : 1;
+            failed |= lib.find({"brass", "", ""}).size() == 3 ? 0 : 2;
+            failed |= lib.message(lib.find({"BRASS   1", "", ""}).at(0)).size() == 163 ? 0 : 4;
+            try {
+                AddReport r;
+                lib.addFile(fixture("yamaha/dx7-single-voice-keybd01.syx"), r);
+                failed |= 8;
+            } catch (const LibraryError& e) {
+                failed |= std::string(e.what()).find("is read-only here") != std::string::npos ? 0 : 16;
+            }
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "%s\n", e.what());
+            failed |= 32;
+        }
+        ::_exit(failed);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    fs::permissions(dir.file("sub"), fs::perms::owner_all, fs::perm_options::add);
+    EXPECT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_FALSE(fs::exists(db + "-shm"));  // nothing made beside it
+}
+
+TEST_F(LibraryTest, TwoProgramsAddingAtOnceBothFinish)
+{
+    {
+        PatchLibrary lib(db);
+    }
+    // Banks of new voices in two sets of files, one set for each program.
+    Bytes bank = readSyxFile(fixture("yamaha/dx7-rom1a.syx")).messages.at(0);
+    std::vector<std::string> sets[2];
+    for (int n = 0; n < 2 * 300; ++n) {
+        for (std::size_t v = 0; v < 32; ++v) {
+            bank[6 + 128 * v] = static_cast<std::uint8_t>(n & 0x7F);
+            bank[7 + 128 * v] = static_cast<std::uint8_t>(n >> 7);
+            bank[8 + 128 * v] = static_cast<std::uint8_t>(v);
+        }
+        bank[4102] = yamahaChecksum(ByteView(bank).subspan(6, 4096));
+        sets[n % 2].push_back(dir.write("set" + std::to_string(n) + ".syx", std::string(bank.begin(), bank.end())));
+    }
+    const auto add = [&](const std::vector<std::string>& files) {
+        PatchLibrary lib(db);
+        lib.setBusyWait(2000);  // far less than both adds take
+        AddReport r;
+        lib.addFiles(files, r);
+        return r.added;
+    };
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        try {
+            ::_exit(add(sets[1]) == 300 * 32 ? 0 : 1);
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "%s\n", e.what());
+            ::_exit(2);
+        }
+    }
+    EXPECT_EQ(add(sets[0]), 300u * 32);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(PatchLibrary(db).count(), 600 * 32);
 }
 
 TEST_F(LibraryTest, AnOlderLibraryIsBroughtUpToDate)

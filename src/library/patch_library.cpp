@@ -777,6 +777,14 @@ void PatchLibrary::addMessage(AddBatch& b, ByteView sx, const std::string& sourc
 namespace {
 // Thrown out of a transaction when the user asked to stop: it is rolled back.
 struct AddStopped {};
+
+// The file as a source: its absolute path, which names it wherever the library is used from.
+std::string sourceOf(const std::string& path)
+{
+    std::error_code ec;
+    const auto absolute = std::filesystem::absolute(path, ec);
+    return ec ? path : absolute.lexically_normal().string();
+}
 }  // namespace
 
 void PatchLibrary::addFileTo(AddBatch& batch, const std::string& path, AddReport& report,
@@ -791,7 +799,7 @@ void PatchLibrary::addFileTo(AddBatch& batch, const std::string& path, AddReport
         });
         parsed = std::move(read.parse);
         parsed.messages = std::move(messages);
-        for (const std::string& n : read.notes) report.notes.push_back(path + ": " + n);
+        for (const std::string& n : read.notes) report.notes.push_back(sourceOf(path) + ": " + n);
     } catch (const TolvexError& e) {
         report.problems.push_back(path + ": " + e.what());
         return;
@@ -806,9 +814,7 @@ void PatchLibrary::addFileTo(AddBatch& batch, const std::string& path, AddReport
     }
     if (parsed.withoutEndByte > 0)
         report.problems.push_back(path + format(": %d message(s) without end byte F7", parsed.withoutEndByte));
-    std::error_code ec;
-    const auto absolute = std::filesystem::absolute(path, ec);
-    const std::string source = ec ? path : absolute.lexically_normal().string();
+    const std::string source = sourceOf(path);
     for (const Bytes& m : parsed.messages) {
         if (stop && stop()) throw AddStopped{};
         addMessage(batch, m, source, report);

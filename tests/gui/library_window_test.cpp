@@ -74,6 +74,16 @@ TEST(LibraryWindow, TableFiltersAsYouTypeSortsAndReadsOnlyRowsInSight)
     EXPECT_EQ(m->data(m->index(0, LibraryModel::MakerModel), Qt::DisplayRole).toString(), "Yamaha DX7");
     r.window.table()->sortByColumn(LibraryModel::Name, Qt::DescendingOrder);
     EXPECT_EQ(m->data(m->index(0, LibraryModel::Name), Qt::DisplayRole).toString(), "VOICE   1");
+
+    // A voice kept from two files shows both.
+    const std::string copy = (r.dir.path() + "/ROM1A copy.syx").toStdString();
+    std::filesystem::copy_file(fixture("yamaha/dx7-rom1a.syx"), copy);
+    r.access.get()->addFile(copy, report);
+    r.window.reload();
+    EXPECT_EQ(m->data(m->index(0, LibraryModel::Source), Qt::DisplayRole).toString(), "dx7-rom1a.syx (+1)");
+    const QStringList files = m->data(m->index(0, LibraryModel::Source), Qt::ToolTipRole).toString().split('\n');
+    EXPECT_EQ(files.size(), 2);
+    EXPECT_TRUE(files.contains(QString::fromStdString(copy)));
 }
 
 TEST(LibraryWindow, CommandsMoveItemsBetweenLibraryAndObjectsWindow)

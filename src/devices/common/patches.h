@@ -64,6 +64,13 @@ struct PatchFormat {
     // `asSame` too. Null: records are compared as they are.
     const char* sameAs = nullptr;
     std::optional<Bytes> (*asSame)(ByteView record, bool withoutName) = nullptr;
+    // Where the name lies in a record, so a rename reaches what is sent and
+    // exported; a length of 0: the record's name cannot be changed.
+    std::size_t nameOffset = 0;
+    std::size_t nameLength = 0;
+    // The category the record itself carries, as a library category (see
+    // patchCategories()); "" or null when it carries none.
+    std::string (*category)(ByteView record) = nullptr;
 };
 
 struct PatchFamily {
@@ -81,8 +88,18 @@ PatchFamily yamahaPatchFamily();
 PatchFamily tritonPatchFamily();
 PatchFamily kronosPatchFamily();
 PatchFamily wavestationPatchFamily();
+PatchFamily peaveyPatchFamily();
 
 // A fixed-width name as text: up to its first NUL, trailing blanks removed.
 std::string patchNameText(ByteView bytes);
+
+// The categories the library sorts patches into, in the order a musician
+// browses them.
+const std::vector<std::string>& patchCategories();
+// The category a patch's name suggests (a keyword table), "" when none does.
+std::string guessCategory(const std::string& name);
+// A Korg Triton/Kronos category number (0-15 as the factory names them) as a
+// library category; "" for one past them (user categories).
+std::string korgCategory(int number);
 
 }  // namespace tolvex

@@ -98,8 +98,8 @@ std::string patchNameText(ByteView bytes);
 const std::vector<std::string>& patchCategories();
 // The category a patch's name suggests (a keyword table), "" when none does.
 std::string guessCategory(const std::string& name);
-// A Korg Triton/Kronos category number (0-15 as the factory names them) as a
-// library category; "" for one past them (user categories).
-std::string korgCategory(int number);
+// A Triton Combination's category number (0-15) as a library category; ""
+// when the category says little about the sound.
+std::string tritonCombiCategory(int number);
 
 }  // namespace tolvex

@@ -23,15 +23,9 @@ Bytes combiSingle(ByteView record, int channel)
     return KorgDatatoSXConvert(header, record);
 }
 
-std::string combiCategory(ByteView record)
-{
-    const std::size_t at = TKro_Combi_Layout::Common_Params + kronos::TCombiCommon::Category;
-    return at < record.size() ? korgCategory(record[at] & 0x1F) : std::string();
-}
-
 constexpr PatchFormat kFormats[] = {
     {"kronos-combi", TKro_Combi_Layout::size, 0, combiSingle, nullptr, nullptr, nullptr, TKro_Combi_Layout::Combi_Name,
-     TKro_Combi_Layout::NameSize, combiCategory},
+     TKro_Combi_Layout::NameSize},
 };
 
 std::optional<PatchSplit> split(ByteView sx)

@@ -82,7 +82,7 @@ Bytes combiBank(const std::vector<Bytes>& records, int channel)
 std::string combiCategory(ByteView record)
 {
     const std::size_t at = offsetof(triton::Ttri_Combi, Common_Params) + triton::CommonBytes::Category;
-    return at < record.size() ? korgCategory(record[at] & 0x0F) : std::string();
+    return at < record.size() ? tritonCombiCategory(record[at] & 0x0F) : std::string();
 }
 
 constexpr PatchFormat kFormats[] = {

@@ -53,8 +53,7 @@ MakeBankDialog::MakeBankDialog(const std::vector<LibraryItem>& items, const Bank
     connect(up, &QPushButton::clicked, this, [this] { moveSelected(-1); });
     connect(down, &QPushButton::clicked, this, [this] { moveSelected(1); });
     connect(new QShortcut(QKeySequence("Ctrl+Up"), this), &QShortcut::activated, this, [this] { moveSelected(-1); });
-    connect(new QShortcut(QKeySequence("Ctrl+Down"), this), &QShortcut::activated, this,
-            [this] { moveSelected(1); });
+    connect(new QShortcut(QKeySequence("Ctrl+Down"), this), &QShortcut::activated, this, [this] { moveSelected(1); });
     moves->addWidget(up);
     moves->addWidget(down);
     moves->addStretch();
@@ -110,10 +109,8 @@ void MakeBankDialog::update()
         places_->setText(QString("The bank has %1 places: take out %2 patch(es)").arg(count_).arg(n - count_));
         places_->setStyleSheet("color: #b00000");
     } else {
-        places_->setText(QString("%1 of %2 places filled; %3 left for the init patch")
-                             .arg(n)
-                             .arg(count_)
-                             .arg(count_ - n));
+        places_->setText(
+            QString("%1 of %2 places filled; %3 left for the init patch").arg(n).arg(count_).arg(count_ - n));
         places_->setStyleSheet({});
     }
     ok_->setEnabled(n > 0 && n <= count_);
@@ -186,10 +183,9 @@ void DuplicatesDialog::fill()
         }
     }
     tree_->expandAll();
-    summary_->setText(groups.empty() ? QString("No duplicates")
-                                     : QString("%1 group(s); %2 item(s) beyond the first of each")
-                                           .arg(groups.size())
-                                           .arg(extras));
+    summary_->setText(groups.empty()
+                          ? QString("No duplicates")
+                          : QString("%1 group(s); %2 item(s) beyond the first of each").arg(groups.size()).arg(extras));
 }
 
 void DuplicatesDialog::trashExtras()

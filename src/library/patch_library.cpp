@@ -739,7 +739,11 @@ std::vector<std::int64_t> PatchLibrary::find(const LibraryQuery& query, LibraryC
     std::string sql = query.search.empty() ? "SELECT id FROM items"
                                            : "SELECT items.id FROM items_search CROSS JOIN items ON items.id = "
                                              "items_search.rowid";
-    std::vector<std::string> where{query.trash ? "trashed IS NOT NULL" : "trashed IS NULL"};
+    // The trash is read through its own index and left out afterwards: a
+    // condition on every row would turn the name order's index-only read of
+    // the whole library into a read of every item.
+    std::vector<std::string> where;
+    if (query.trash) where.push_back("trashed IS NOT NULL");
     std::vector<std::string> args;
     if (!query.search.empty()) {
         auto [condition, arg] = searchCondition(query.search);
@@ -785,6 +789,13 @@ std::vector<std::int64_t> PatchLibrary::find(const LibraryQuery& query, LibraryC
     for (std::size_t i = 0; i < args.size(); ++i) q.bind(static_cast<int>(i) + 1, args[i]);
     std::vector<std::int64_t> ids;
     while (q.step()) ids.push_back(q.integer(0));
+    if (!query.trash) {
+        std::vector<std::int64_t> trashed;
+        Statement t(db_, "SELECT id FROM items WHERE trashed IS NOT NULL ORDER BY id");
+        while (t.step()) trashed.push_back(t.integer(0));
+        if (!trashed.empty())
+            std::erase_if(ids, [&](std::int64_t id) { return std::binary_search(trashed.begin(), trashed.end(), id); });
+    }
     if (whole) {
         order_ = {};
         const std::int64_t top = ids.empty() ? 0 : *std::max_element(ids.begin(), ids.end());

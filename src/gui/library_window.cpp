@@ -575,7 +575,11 @@ void LibraryWindow::copyToObjects()
 
 void LibraryWindow::deleteSelected()
 {
-    if (trashView_->isChecked()) return;  // the trash is emptied as a whole, after asking
+    if (trashView_->isChecked()) {
+        // The trash is emptied as a whole, after asking.
+        status("In the trash: Restore brings items back, Empty Trash removes them for good");
+        return;
+    }
     trashIds(selectedIds());
 }
 
@@ -725,8 +729,8 @@ void LibraryWindow::mergeLibrary()
     model_->refresh();
     refillFilters();
     const std::string text =
-        format("Merged %zu item(s): %zu new, %zu already in the library (%zu source file(s) added)", m.items, m.added,
-               m.already, m.sources);
+        format("Merged %zu item(s): %zu new, %zu already in the library (%zu further source file(s) for those)",
+               m.items, m.added, m.already, m.sources);
     session_.log.LogString(text + " from " + paths.front());
     status(q(text));
 }
@@ -769,6 +773,13 @@ void LibraryWindow::makeBank()
         if (!shape)
             throw LibraryError("\"" + items.at(0).name +
                                "\" makes no bank: it is a whole message or a kind without banks");
+        // Told before the order is chosen, not after.
+        for (const LibraryItem& it : items) {
+            const auto other = lib->bankShapeOf(it.id);
+            if (!other || other->format != shape->format)
+                throw LibraryError("\"" + it.name + "\" is another kind of patch than \"" + items[0].name +
+                                   "\": a bank holds one kind");
+        }
         MakeBankDialog dialog(items, *shape, this);
         if (dialog.exec() != QDialog::Accepted) return;
         const auto order = dialog.order();

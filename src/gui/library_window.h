@@ -70,7 +70,6 @@ public:
     void setSearch(const QString& text);
     // The filters of the window (maker, kind, category, favourites, trash); the search stays.
     void setFilters(const LibraryQuery& filters);
-    const LibraryQuery& query() const { return query_; }
     // Reads the rows in sight again (after an edit), keeping the order and the selection.
     void reread();
 
@@ -128,10 +127,9 @@ public:
     void addSelectedEntries();  // the Objects Window's selected entries into the library
     void sendSelected();        // patches to the instrument's edit buffer
     void copyToObjects();       // as entries of the Objects Window
-    void deleteSelected();
-    void exportSelected();  // to a .syx file
-    void makeBank();        // a bank message of one family, into the Objects Window
-    // Moves the selected items to the trash (Delete); undo() brings back the last ones moved.
+    void deleteSelected();      // to the trash; undo() brings back the last ones moved
+    void exportSelected();      // to a .syx file
+    void makeBank();            // a bank message of one family, into the Objects Window
     void undo();
     void restoreSelected();  // from the trash view
     void emptyTrash();       // removes the trash for good, after asking

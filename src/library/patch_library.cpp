@@ -1214,7 +1214,8 @@ MergeReport PatchLibrary::merge(const std::string& otherPath)
                     break;
                 }
             }
-            if (itemId != 0) {
+            const bool here = itemId != 0;
+            if (here) {
                 ++report.already;
             } else {
                 const std::string source = read.text(9);
@@ -1253,7 +1254,7 @@ MergeReport PatchLibrary::merge(const std::string& otherPath)
                     .bind(4, messageId(readSources.blob(3)))
                     .bind(5, readSources.integer(2))
                     .step();
-                report.sources += static_cast<std::size_t>(sqlite3_total_changes64(db_) - before);
+                if (here) report.sources += static_cast<std::size_t>(sqlite3_total_changes64(db_) - before);
             }
         }
         guessCategories();

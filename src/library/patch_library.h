@@ -78,7 +78,7 @@ struct MergeReport {
     std::size_t items = 0;    // items read from the other library (its trash left out)
     std::size_t added = 0;    // new here
     std::size_t already = 0;  // the same sound was here already
-    std::size_t sources = 0;  // source files (and dates) new to items here
+    std::size_t sources = 0;  // source files (and dates) new to the items that were here already
 };
 
 // The bank an item can go into: its family, record form and number of places.

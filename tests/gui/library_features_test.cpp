@@ -106,7 +106,7 @@ TEST(LibraryFeatures, DeleteGoesToTheTrashWhereUndoRestoreOrEmptyTrashDecide)
     r.select("PIANO   1");
     r.key(Qt::Key_Delete);
     EXPECT_EQ(r.model().rowCount(), 30);
-    EXPECT_EQ(r.lib().count(), 32);  // nothing lost yet
+    EXPECT_EQ(r.lib().count(), 32);         // nothing lost yet
     r.key(Qt::Key_Z, Qt::ControlModifier);  // the last delete comes back
     EXPECT_EQ(r.model().rowCount(), 31);
     EXPECT_GE(r.rowOf("PIANO   1"), 0);
@@ -175,9 +175,9 @@ TEST(LibraryFeatures, FiltersNarrowByMakerKindCategoryAndFavourites)
         int rows;
     };
     const Case cases[] = {
-        {"Peavey", "", "", false, 1},   {"Yamaha", "", "", false, 32},    {"", "Combi", "", false, 128},
-        {"", "Preset", "Pad", false, 1}, {"Yamaha", "", "Piano", false, 3}, {"", "", "", true, 2},
-        {"Yamaha", "", "Piano", true, 1}, {"Korg", "", "", true, 0},        {"", "", "", false, 161},
+        {"Peavey", "", "", false, 1},     {"Yamaha", "", "", false, 32},     {"", "Combi", "", false, 128},
+        {"", "Preset", "Pad", false, 1},  {"Yamaha", "", "Piano", false, 3}, {"", "", "", true, 2},
+        {"Yamaha", "", "Piano", true, 1}, {"Korg", "", "", true, 0},         {"", "", "", false, 161},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.maker) + "/" + c.kind + "/" + c.category);
@@ -227,8 +227,7 @@ TEST(LibraryFeatures, NameAndCategoryAreEditedInTheTable)
     ASSERT_GE(row, 0);
     // The instrument gets the new name.
     std::vector<std::string> problems;
-    EXPECT_EQ(splitMessage(r.lib().families(), r.lib().message(r.model().idAt(row)), problems).at(0).name,
-              "BIG HORNS");
+    EXPECT_EQ(splitMessage(r.lib().families(), r.lib().message(r.model().idAt(row)), problems).at(0).name, "BIG HORNS");
     // A name the DX7 cannot hold is refused with a word why, and nothing changes.
     edit("BIG HORNS", LibraryModel::Name, "BIGGER HORNS");
     ASSERT_FALSE(r.shell.boxes.empty());
@@ -279,7 +278,8 @@ TEST(LibraryFeatures, DoubleClickOrEnterAuditionsOnTheMainWindowsChannel)
     // A double-click on the name edits it instead.
     doubleClick(r.model().index(row, LibraryModel::Name));
     EXPECT_EQ(r.out.sent.size(), 2u);
-    EXPECT_TRUE(t->isPersistentEditorOpen(r.model().index(row, LibraryModel::Name)) || qobject_cast<QLineEdit*>(QApplication::focusWidget()));
+    EXPECT_TRUE(t->isPersistentEditorOpen(r.model().index(row, LibraryModel::Name)) ||
+                qobject_cast<QLineEdit*>(QApplication::focusWidget()));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
     // Without an output port the user hears why.
     r.session.midi.MIDI_Out_Present = false;

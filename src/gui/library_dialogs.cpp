@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "gui/library_dialogs.h"
 
+#include <QAbstractItemView>
 #include <QDateTime>
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
@@ -229,7 +230,18 @@ void CategoryDelegate::setEditorData(QWidget* editor, const QModelIndex& index) 
 
 void CategoryDelegate::setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const
 {
-    if (auto* box = qobject_cast<QComboBox*>(editor)) model->setData(index, box->currentText().trimmed(), Qt::EditRole);
+    auto* box = qobject_cast<QComboBox*>(editor);
+    if (!box) return;
+    const QString category = box->currentText().trimmed();
+    // Edited on one of several selected rows, the category goes to all of them: a dozen pads filed at once.
+    std::vector<QModelIndex> rows{index};
+    if (const auto* view = qobject_cast<const QAbstractItemView*>(parent()); view && view->selectionModel()) {
+        const QModelIndexList selected = view->selectionModel()->selectedRows(index.column());
+        const bool among =
+            std::any_of(selected.begin(), selected.end(), [&](const QModelIndex& i) { return i.row() == index.row(); });
+        if (among) rows.assign(selected.begin(), selected.end());
+    }
+    for (const QModelIndex& i : rows) model->setData(i, category, Qt::EditRole);
 }
 
 }  // namespace tolvex

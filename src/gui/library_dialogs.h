@@ -65,7 +65,9 @@ private:
     QLabel* summary_;
 };
 
-// Edits a category cell with the usual categories and the library's own to pick from, or a new one typed in.
+// Edits a category cell with the usual categories and the library's own to
+// pick from, or a new one typed in. Its parent is the view: what is chosen
+// goes to every selected row when the edited one is among them.
 class CategoryDelegate : public QStyledItemDelegate {
     Q_OBJECT
 public:

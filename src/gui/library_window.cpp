@@ -217,6 +217,7 @@ bool LibraryModel::setData(const QModelIndex& index, const QVariant& value, int 
     }
     pages_.clear();
     emit dataChanged(index.siblingAtColumn(0), index.siblingAtColumn(ColumnCount - 1));
+    emit edited();
     return true;
 }
 
@@ -339,7 +340,7 @@ LibraryWindow::LibraryWindow(Session& session, LibraryAccess& access, QWidget* p
                                                                      return lib ? lib->categories()
                                                                                 : std::vector<std::string>{};
                                                                  },
-                                                                 this));
+                                                                 table_));
     table_->verticalHeader()->setVisible(false);
     // Fixed row heights: the view never asks for every row to measure it.
     table_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
@@ -356,6 +357,25 @@ LibraryWindow::LibraryWindow(Session& session, LibraryAccess& access, QWidget* p
     table_->setColumnWidth(LibraryModel::Source, 220);
     table_->sortByColumn(LibraryModel::Name, Qt::AscendingOrder);
     connect(table_, &QAbstractItemView::activated, this, &LibraryWindow::audition);
+    // A click on the star column stars or unstars that row alone.
+    connect(table_, &QAbstractItemView::clicked, this, [this](const QModelIndex& index) {
+        PatchLibrary* lib = access_.get();
+        if (!lib || index.column() != LibraryModel::Favourite) return;
+        const std::int64_t id = model_->idAt(index.row());
+        const auto item = lib->items(std::span(&id, 1));
+        if (item.empty()) return;
+        try {
+            lib->setFavourite(std::span(&id, 1), !item[0].favourite);
+        } catch (const TolvexError& e) {
+            session_.shell.messageBox("Error", e.what(), MsgIcon::Error, MsgButtons::Ok);
+            return;
+        }
+        if (favourites_->isChecked())
+            model_->refresh();
+        else
+            model_->reread();
+    });
+    connect(model_, &LibraryModel::edited, this, &LibraryWindow::refillFilters);
     connect(model_, &LibraryModel::editRefused, this, [this](const QString& text) {
         session_.shell.messageBox("Library", text.toStdString(), MsgIcon::Warning, MsgButtons::Ok);
     });
@@ -499,7 +519,8 @@ void LibraryWindow::applyFilters()
     for (QWidget* w : libraryOnly_) w->setVisible(!f.trash);
     for (QWidget* w : trashOnly_) w->setVisible(f.trash);
     model_->setFilters(f);
-    status(QString(f.trash ? "%1 items in the trash" : "%1 items").arg(model_->rowCount()));
+    const int n = model_->rowCount();
+    status(QString(n == 1 ? "1 item" : "%1 items").arg(n) + (f.trash ? " in the trash" : ""));
 }
 
 std::vector<std::int64_t> LibraryWindow::selectedIds() const

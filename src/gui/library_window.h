@@ -97,6 +97,8 @@ signals:
     void searchComplete();
     // An edit the library refused, with the text for the user.
     void editRefused(const QString& text);
+    // A name or category changed in the library.
+    void edited();
 
 private:
     const LibraryItem* itemAt(int row) const;

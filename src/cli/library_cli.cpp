@@ -33,6 +33,7 @@ const char kLibraryHelp[] =
     "                                            [--channel C] --out FILE.syx\n"
     "       tolvex-cli library [--library FILE] bank --family F --items N,... [--channel C] --out FILE.syx\n"
     "       tolvex-cli library [--library FILE] duplicates [--ignore-names]\n"
+    "       tolvex-cli library [--library FILE] merge OTHER.sqlite\n"
     "The patch library keeps every message added and every patch inside a bank\n"
     "(DX7 voices, DX7II and TX802 performances, Triton Programs and Combinations,\n"
     "Wavestation patches and performances, Kronos Combis) once, with the files\n"
@@ -48,6 +49,8 @@ const char kLibraryHelp[] =
     "              a bank's count of patches of one kind; the rest is the init patch\n"
     "  duplicates  groups of one sound: item number, then its sources; with\n"
     "              --ignore-names also patches that differ only in their names\n"
+    "  merge       adds the patches of another library (not its trash) with their\n"
+    "              names, categories, favourites, source files and dates\n"
     "Exits 1 when something could not be read or written, 2 for a usage error.\n";
 
 namespace {
@@ -235,15 +238,17 @@ int runLibraryCommand(const std::vector<std::string>& args, std::ostream& out, s
             out << kLibraryHelp;
             return 0;
         }
-        static const char* const commands[] = {"add", "list", "export", "bank", "duplicates"};
+        static const char* const commands[] = {"add", "list", "export", "bank", "duplicates", "merge"};
         if (std::find(std::begin(commands), std::end(commands), a.command) == std::end(commands))
-            throw UsageError(a.command.empty() ? "a command is needed (add, list, export, bank, duplicates)"
+            throw UsageError(a.command.empty() ? "a command is needed (add, list, export, bank, duplicates, merge)"
                                                : "unknown command " + a.command);
+        if (a.command == "merge" && a.files.size() != 1) throw UsageError("merge takes one library file");
         if (a.command == "add" && a.files.empty() == !a.received)
             throw UsageError("add takes files or --received, one of the two");
         if (a.command == "add" && a.received && !received && a.in.empty())
             throw UsageError("add --received needs the input port (--in PORT)");
-        if (a.command != "add" && !a.files.empty()) throw UsageError("unexpected argument " + a.files.front());
+        if (a.command != "add" && a.command != "merge" && !a.files.empty())
+            throw UsageError("unexpected argument " + a.files.front());
         if ((a.command == "export" || a.command == "bank") && a.out.empty())
             throw UsageError(a.command + " needs --out FILE.syx");
         if (a.command == "bank" && (a.family.empty() || a.items.empty()))
@@ -282,6 +287,12 @@ int runLibraryCommand(const std::vector<std::string>& args, std::ostream& out, s
                     << escapeField(it.model) << '\t' << escapeField(it.kind) << '\t' << escapeField(it.bank) << '\t'
                     << (it.number < 0 ? std::string() : std::to_string(it.number)) << '\t' << it.size << '\t'
                     << escapeField(it.source) << '\t' << dateText(it.added) << '\n';
+            return 0;
+        }
+        if (a.command == "merge") {
+            const MergeReport m = lib.merge(a.files.front());
+            out << "Merged " << m.items << " item(s): " << m.added << " new, " << m.already
+                << " already in the library (" << m.sources << " further source file(s) for those)\n";
             return 0;
         }
         if (a.command == "duplicates") {

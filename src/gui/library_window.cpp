@@ -5,6 +5,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -17,6 +18,7 @@
 #include "core/app/sysex_out.h"
 #include "core/sysex/sx_naming.h"
 #include "core/sysex/syx_file.h"
+#include "gui/library_dialogs.h"
 
 namespace tolvex {
 
@@ -237,6 +239,49 @@ void LibraryModel::setSearch(const QString& text)
     refresh();
 }
 
+void LibraryModel::setFilters(const LibraryQuery& filters)
+{
+    LibraryQuery q = filters;
+    q.search = query_.search;
+    query_ = std::move(q);
+    refresh();
+}
+
+void LibraryModel::reread()
+{
+    pages_.clear();
+    if (!ids_.empty()) emit dataChanged(index(0, 0), index(rowCount() - 1, ColumnCount - 1));
+}
+
+Qt::ItemFlags LibraryModel::flags(const QModelIndex& index) const
+{
+    Qt::ItemFlags f = QAbstractTableModel::flags(index);
+    if (index.column() == Name || index.column() == Category) f |= Qt::ItemIsEditable;
+    return f;
+}
+
+bool LibraryModel::setData(const QModelIndex& index, const QVariant& value, int role)
+{
+    const LibraryItem* it = role == Qt::EditRole ? itemAt(index.row()) : nullptr;
+    if (!it) return false;
+    const std::string text = value.toString().toStdString();
+    try {
+        if (index.column() == Name && text != it->name)
+            library_->rename(it->id, text);
+        else if (index.column() == Category && text != it->category)
+            library_->setCategory(std::span(&it->id, 1), text);
+        else
+            return false;
+    } catch (const TolvexError& e) {
+        emit editRefused(q(e.what()));
+        return false;
+    }
+    pages_.clear();
+    emit dataChanged(index.siblingAtColumn(0), index.siblingAtColumn(ColumnCount - 1));
+    emit edited();
+    return true;
+}
+
 int LibraryModel::rowCount(const QModelIndex& parent) const
 {
     return parent.isValid() ? 0 : static_cast<int>(ids_.size());
@@ -267,10 +312,14 @@ const LibraryItem* LibraryModel::itemAt(int row) const
 
 QVariant LibraryModel::data(const QModelIndex& index, int role) const
 {
-    if (role != Qt::DisplayRole && role != Qt::ToolTipRole) return {};
+    if (role != Qt::DisplayRole && role != Qt::ToolTipRole && role != Qt::EditRole) return {};
     const LibraryItem* it = itemAt(index.row());
     if (!it) return {};
     switch (index.column()) {
+    case Category: return q(it->category);
+    case Favourite:
+        if (role == Qt::ToolTipRole) return it->favourite ? QString("Favourite (Ctrl+D)") : QString();
+        return it->favourite ? QString::fromUtf8("\u2605") : QString();
     case Name: return q(it->name);
     case MakerModel: return q(it->model.empty() ? it->maker : it->maker + " " + it->model);
     case Kind: return q(it->kind);
@@ -295,14 +344,16 @@ QVariant LibraryModel::data(const QModelIndex& index, int role) const
 QVariant LibraryModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
-    static const char* const names[] = {"Name", "Maker/Model", "Kind", "Bank/Number", "Source", "Added"};
-    return section >= 0 && section < ColumnCount ? QVariant(names[section]) : QVariant();
+    static const char* const names[] = {"Name",   "Maker/Model", "Kind",     "Bank/Number",
+                                        "Source", "Added",       "Category", "\u2605"};
+    return section >= 0 && section < ColumnCount ? QVariant(QString::fromUtf8(names[section])) : QVariant();
 }
 
 void LibraryModel::sort(int column, Qt::SortOrder order)
 {
     static const LibraryColumn columns[] = {LibraryColumn::Name,       LibraryColumn::MakerModel, LibraryColumn::Kind,
-                                            LibraryColumn::BankNumber, LibraryColumn::Source,     LibraryColumn::Added};
+                                            LibraryColumn::BankNumber, LibraryColumn::Source,     LibraryColumn::Added,
+                                            LibraryColumn::Category,   LibraryColumn::Favourite};
     if (column < 0 || column >= ColumnCount) return;
     order_ = columns[column];
     descending_ = order == Qt::DescendingOrder;
@@ -314,13 +365,36 @@ LibraryWindow::LibraryWindow(Session& session, LibraryAccess& access, QWidget* p
 {
     setObjectName("LibraryWindow");
     setWindowTitle("Library");
-    resize(900, 520);
+    resize(1000, 560);
     auto* layout = new QVBoxLayout(this);
+    auto* filters = new QHBoxLayout;
     filter_ = new QLineEdit(this);
     filter_->setObjectName("LibraryFilter");
-    filter_->setPlaceholderText("Search name, maker, model, kind or source file");
+    filter_->setPlaceholderText("Search name, maker, model, kind or source file (Ctrl+F)");
     filter_->setClearButtonEnabled(true);
-    layout->addWidget(filter_);
+    filters->addWidget(filter_, 1);
+    const auto combo = [this, filters](const char* name, const char* any) {
+        auto* box = new QComboBox(this);
+        box->setObjectName(name);
+        box->addItem(any, QString());
+        box->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+        connect(box, &QComboBox::activated, this, &LibraryWindow::applyFilters);
+        filters->addWidget(box);
+        return box;
+    };
+    maker_ = combo("LibraryMaker", "All makers");
+    kind_ = combo("LibraryKind", "All kinds");
+    category_ = combo("LibraryCategory", "All categories");
+    favourites_ = new QCheckBox("Favourites only", this);
+    favourites_->setObjectName("LibraryFavourites");
+    connect(favourites_, &QCheckBox::toggled, this, &LibraryWindow::applyFilters);
+    filters->addWidget(favourites_);
+    trashView_ = new QCheckBox("Trash", this);
+    trashView_->setObjectName("LibraryTrash");
+    trashView_->setToolTip("Shows what was deleted, to restore it or empty the trash");
+    connect(trashView_, &QCheckBox::toggled, this, &LibraryWindow::applyFilters);
+    filters->addWidget(trashView_);
+    layout->addLayout(filters);
 
     model_ = new LibraryModel(this);
     table_ = new QTableView(this);
@@ -329,40 +403,117 @@ LibraryWindow::LibraryWindow(Session& session, LibraryAccess& access, QWidget* p
     table_->setSortingEnabled(true);
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    // F2 or a double-click on the name or category edits it; a double-click elsewhere, or Enter, auditions.
+    table_->setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::DoubleClicked);
+    table_->setItemDelegateForColumn(LibraryModel::Category, new CategoryDelegate(
+                                                                 [this] {
+                                                                     PatchLibrary* lib = access_.get();
+                                                                     return lib ? lib->categories()
+                                                                                : std::vector<std::string>{};
+                                                                 },
+                                                                 table_));
     table_->verticalHeader()->setVisible(false);
     // Fixed row heights: the view never asks for every row to measure it.
     table_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     table_->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
     table_->horizontalHeader()->setStretchLastSection(true);
+    // The star first and the category beside the kind, where the eye looks for them.
+    QHeaderView* header = table_->horizontalHeader();
+    header->moveSection(header->visualIndex(LibraryModel::Favourite), 0);
+    header->moveSection(header->visualIndex(LibraryModel::Category), header->visualIndex(LibraryModel::Kind) + 1);
+    table_->setColumnWidth(LibraryModel::Favourite, fontMetrics().horizontalAdvance("MM"));
     table_->setColumnWidth(LibraryModel::Name, 200);
     table_->setColumnWidth(LibraryModel::MakerModel, 140);
+    table_->setColumnWidth(LibraryModel::Category, 90);
     table_->setColumnWidth(LibraryModel::Source, 220);
     table_->sortByColumn(LibraryModel::Name, Qt::AscendingOrder);
+    connect(table_, &QAbstractItemView::activated, this, &LibraryWindow::audition);
+    // A click on the star column stars or unstars that row alone.
+    connect(table_, &QAbstractItemView::clicked, this, [this](const QModelIndex& index) {
+        PatchLibrary* lib = access_.get();
+        if (!lib || index.column() != LibraryModel::Favourite) return;
+        const std::int64_t id = model_->idAt(index.row());
+        const auto item = lib->items(std::span(&id, 1));
+        if (item.empty()) return;
+        try {
+            lib->setFavourite(std::span(&id, 1), !item[0].favourite);
+        } catch (const TolvexError& e) {
+            session_.shell.messageBox("Error", e.what(), MsgIcon::Error, MsgButtons::Ok);
+            return;
+        }
+        if (favourites_->isChecked())
+            model_->refresh();
+        else
+            model_->reread();
+    });
+    connect(model_, &LibraryModel::edited, this, &LibraryWindow::refillFilters);
+    connect(model_, &LibraryModel::editRefused, this, [this](const QString& text) {
+        session_.shell.messageBox("Library", text.toStdString(), MsgIcon::Warning, MsgButtons::Ok);
+    });
     layout->addWidget(table_, 1);
 
-    auto* buttons = new QHBoxLayout;
-    const std::pair<const char*, void (LibraryWindow::*)()> commands[] = {
-        {"Add Selected Entries", &LibraryWindow::addSelectedEntries},
-        {"Send", &LibraryWindow::sendSelected},
-        {"Copy to Objects Window", &LibraryWindow::copyToObjects},
-        {"Make Bank", &LibraryWindow::makeBank},
-        {"Export .syx", &LibraryWindow::exportSelected},
-        {"Delete", &LibraryWindow::deleteSelected},
+    struct Command {
+        const char* caption;
+        void (LibraryWindow::*slot)();
+        const char* keys;
+        const char* tip;
+        int view;  // 0 both, 1 library only, 2 trash only
     };
-    for (const auto& [caption, slot] : commands) {
-        auto* b = new QPushButton(caption, this);
-        b->setObjectName(QString("Library ") + caption);
-        connect(b, &QPushButton::clicked, this, slot);
-        buttons->addWidget(b);
+    const Command rows[2][7] = {
+        {{"Add Selected Entries", &LibraryWindow::addSelectedEntries, "", "", 1},
+         {"Send", &LibraryWindow::sendSelected, "", "Double-click or Enter sends one patch", 0},
+         {"Copy to Objects Window", &LibraryWindow::copyToObjects, "", "", 0},
+         {"Make Bank", &LibraryWindow::makeBank, "", "", 0},
+         {"Export .syx", &LibraryWindow::exportSelected, "", "", 0},
+         {"Delete", &LibraryWindow::deleteSelected, "Del", "Moves to the trash; Ctrl+Z brings back", 1},
+         {"Restore", &LibraryWindow::restoreSelected, "", "Back into the library", 2}},
+        {{"Favourite", &LibraryWindow::toggleFavourite, "Ctrl+D", "", 1},
+         {"Undo", &LibraryWindow::undo, "Ctrl+Z", "Brings back what was deleted last", 0},
+         {"Duplicates...", &LibraryWindow::showDuplicates, "", "", 1},
+         {"Merge Library...", &LibraryWindow::mergeLibrary, "", "Adds the patches of another library file", 1},
+         {"Empty Trash", &LibraryWindow::emptyTrash, "", "Removes what is in the trash for good", 2},
+         {nullptr, nullptr, nullptr, nullptr, 0},
+         {nullptr, nullptr, nullptr, nullptr, 0}},
+    };
+    for (const auto& row : rows) {
+        auto* buttons = new QHBoxLayout;
+        for (const Command& c : row) {
+            if (!c.caption) continue;
+            auto* b = new QPushButton(c.caption, this);
+            b->setObjectName(QString("Library ") + c.caption);
+            const QString keys = c.keys;
+            b->setToolTip(QString(c.tip) + (keys.isEmpty() ? "" : (*c.tip ? " (" : "(") + keys + ")"));
+            connect(b, &QPushButton::clicked, this, c.slot);
+            if (!keys.isEmpty()) {
+                // Delete belongs to the table: in the search box it deletes letters.
+                const bool table = keys == "Del";
+                auto* shortcut = new QShortcut(QKeySequence(keys), table ? static_cast<QWidget*>(table_) : this);
+                shortcut->setContext(table ? Qt::WidgetShortcut : Qt::WidgetWithChildrenShortcut);
+                connect(shortcut, &QShortcut::activated, this, c.slot);
+            }
+            if (c.view == 1) libraryOnly_.push_back(b);
+            if (c.view == 2) trashOnly_.push_back(b);
+            buttons->addWidget(b);
+        }
+        buttons->addStretch();
+        if (&row == &rows[0]) {
+            autoAdd_ = new QCheckBox("Add received dumps", this);
+            autoAdd_->setObjectName("LibraryAddReceived");
+            autoAdd_->setToolTip("Every SysEx message received goes to the library as it arrives");
+            connect(autoAdd_, &QCheckBox::toggled, this, [this](bool on) { access_.setAddReceived(on); });
+            buttons->addWidget(autoAdd_);
+        }
+        layout->addLayout(buttons);
     }
-    buttons->addStretch();
-    autoAdd_ = new QCheckBox("Add received dumps", this);
-    autoAdd_->setObjectName("LibraryAddReceived");
-    autoAdd_->setToolTip("Every SysEx message received goes to the library as it arrives");
-    connect(autoAdd_, &QCheckBox::toggled, this, [this](bool on) { access_.setAddReceived(on); });
-    buttons->addWidget(autoAdd_);
-    layout->addLayout(buttons);
+    for (QWidget* w : trashOnly_) w->hide();
+    auto* find = new QShortcut(QKeySequence::Find, this);
+    find->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(find, &QShortcut::activated, this, [this] {
+        filter_->setFocus();
+        filter_->selectAll();
+    });
     status_ = new QLabel(this);
+    status_->setObjectName("LibraryStatus");
     layout->addWidget(status_);
 
     // A search of one or two letters reads every item (too short for the
@@ -395,12 +546,52 @@ void LibraryWindow::reload()
     const QSignalBlocker block(autoAdd_);
     autoAdd_->setChecked(access_.addReceived());
     model_->setLibrary(lib);
+    refillFilters();
     status(lib ? QString("%1 items in %2").arg(model_->rowCount()).arg(q(lib->path())) : QString("No library"));
 }
 
 void LibraryWindow::status(const QString& text)
 {
     status_->setText(text);
+}
+
+QString LibraryWindow::statusText() const
+{
+    return status_->text();
+}
+
+void LibraryWindow::refillFilters()
+{
+    PatchLibrary* lib = access_.get();
+    const std::pair<QComboBox*, std::vector<std::string>> boxes[] = {
+        {maker_, lib ? lib->makers() : std::vector<std::string>{}},
+        {kind_, lib ? lib->kinds() : std::vector<std::string>{}},
+        {category_, lib ? lib->categories() : std::vector<std::string>{}},
+    };
+    for (const auto& [box, values] : boxes) {
+        const QString chosen = box->currentData().toString();
+        const QSignalBlocker block(box);
+        while (box->count() > 1) box->removeItem(1);
+        for (const std::string& v : values) box->addItem(q(v), q(v));
+        // A choice no item has any more is kept, so the view does not change under the user.
+        if (!chosen.isEmpty() && box->findData(chosen) < 0) box->addItem(chosen, chosen);
+        box->setCurrentIndex(std::max(0, box->findData(chosen)));
+    }
+}
+
+void LibraryWindow::applyFilters()
+{
+    LibraryQuery f;
+    f.maker = maker_->currentData().toString().toStdString();
+    f.kind = kind_->currentData().toString().toStdString();
+    f.category = category_->currentData().toString().toStdString();
+    f.favourites = favourites_->isChecked();
+    f.trash = trashView_->isChecked();
+    for (QWidget* w : libraryOnly_) w->setVisible(!f.trash);
+    for (QWidget* w : trashOnly_) w->setVisible(f.trash);
+    model_->setFilters(f);
+    const int n = model_->rowCount();
+    status(QString(n == 1 ? "1 item" : "%1 items").arg(n) + (f.trash ? " in the trash" : ""));
 }
 
 std::vector<std::int64_t> LibraryWindow::selectedIds() const
@@ -434,6 +625,7 @@ void LibraryWindow::addSelectedEntries()
         session_.shell.messageBox("Warning", text, MsgIcon::Warning, MsgButtons::Ok);
     }
     model_->refresh();
+    refillFilters();
     status(QString("Added %1 new item(s) from %2 message(s); %3 already in the library")
                .arg(r.added)
                .arg(r.messages)
@@ -476,18 +668,164 @@ void LibraryWindow::copyToObjects()
 
 void LibraryWindow::deleteSelected()
 {
+    if (trashView_->isChecked()) {
+        // The trash is emptied as a whole, after asking.
+        status("In the trash: Restore brings items back, Empty Trash removes them for good");
+        return;
+    }
+    trashIds(selectedIds());
+}
+
+void LibraryWindow::trashIds(const std::vector<std::int64_t>& ids)
+{
+    PatchLibrary* lib = access_.get();
+    if (!lib || ids.empty()) return;
+    try {
+        lib->trash(ids);
+    } catch (const TolvexError& e) {
+        session_.shell.messageBox("Error", e.what(), MsgIcon::Error, MsgButtons::Ok);
+        return;
+    }
+    undo_.push_back(ids);
+    model_->refresh();
+    refillFilters();
+    status(QString("%1 item(s) moved to the trash; Ctrl+Z brings them back").arg(ids.size()));
+}
+
+void LibraryWindow::undo()
+{
+    PatchLibrary* lib = access_.get();
+    if (!lib) return;
+    if (undo_.empty()) {
+        status("Nothing to undo");
+        return;
+    }
+    const std::vector<std::int64_t> ids = undo_.back();
+    try {
+        lib->restore(ids);
+    } catch (const TolvexError& e) {
+        session_.shell.messageBox("Error", e.what(), MsgIcon::Error, MsgButtons::Ok);
+        return;
+    }
+    undo_.pop_back();
+    model_->refresh();
+    refillFilters();
+    status(QString("%1 item(s) back from the trash").arg(ids.size()));
+}
+
+void LibraryWindow::restoreSelected()
+{
     PatchLibrary* lib = access_.get();
     const auto ids = selectedIds();
     if (!lib || ids.empty()) return;
-    if (session_.shell.messageBox("Library", "Delete " + std::to_string(ids.size()) + " item(s) from the library?",
-                                  MsgIcon::Question, MsgButtons::YesNo) != MsgResult::Yes)
-        return;
     try {
-        lib->remove(ids);
+        lib->restore(ids);
     } catch (const TolvexError& e) {
         session_.shell.messageBox("Error", e.what(), MsgIcon::Error, MsgButtons::Ok);
     }
     model_->refresh();
+    refillFilters();
+    status(QString("%1 item(s) restored").arg(ids.size()));
+}
+
+void LibraryWindow::emptyTrash()
+{
+    PatchLibrary* lib = access_.get();
+    if (!lib) return;
+    LibraryQuery trash;
+    trash.trash = true;
+    const auto n = lib->find(trash).size();
+    if (n == 0) {
+        status("The trash is empty");
+        return;
+    }
+    if (session_.shell.messageBox("Library",
+                                  format("Remove the %zu item(s) in the trash for good? This cannot be undone.", n),
+                                  MsgIcon::Question, MsgButtons::YesNo) != MsgResult::Yes)
+        return;
+    try {
+        lib->emptyTrash();
+    } catch (const TolvexError& e) {
+        session_.shell.messageBox("Error", e.what(), MsgIcon::Error, MsgButtons::Ok);
+    }
+    // What Undo would bring back is gone.
+    undo_.clear();
+    model_->refresh();
+    status(QString("%1 item(s) removed for good").arg(n));
+}
+
+void LibraryWindow::toggleFavourite()
+{
+    PatchLibrary* lib = access_.get();
+    const auto ids = selectedIds();
+    if (!lib || ids.empty()) return;
+    // One star for all: when any is not a favourite yet, all become favourites.
+    const auto items = lib->items(ids);
+    const bool on = std::any_of(items.begin(), items.end(), [](const LibraryItem& it) { return !it.favourite; });
+    try {
+        lib->setFavourite(ids, on);
+    } catch (const TolvexError& e) {
+        session_.shell.messageBox("Error", e.what(), MsgIcon::Error, MsgButtons::Ok);
+        return;
+    }
+    if (favourites_->isChecked() && !on)
+        model_->refresh();
+    else
+        model_->reread();
+}
+
+void LibraryWindow::audition()
+{
+    PatchLibrary* lib = access_.get();
+    const QModelIndex current = table_->currentIndex();
+    if (!lib || !current.isValid()) return;
+    if (!requireOutput(session_)) return;
+    const std::int64_t id = model_->idAt(current.row());
+    try {
+        const auto item = lib->items(std::span(&id, 1));
+        const int channel = channelOf(session_);
+        MidiSysex_bulk_out(session_, lib->message(id, channel));
+        const std::string name = item.empty() ? std::string() : item[0].name;
+        session_.log.LogString("Sending: " + name);
+        status(QString("Sent \"%1\" (Chan %2)").arg(q(name)).arg(channel));
+    } catch (const TolvexError& e) {
+        session_.shell.messageBox("Error", e.what(), MsgIcon::Error, MsgButtons::Ok);
+    }
+}
+
+void LibraryWindow::showDuplicates()
+{
+    PatchLibrary* lib = access_.get();
+    if (!lib) return;
+    DuplicatesDialog dialog(
+        *lib, [this](const std::vector<std::int64_t>& ids) { trashIds(ids); }, this);
+    dialog.exec();
+}
+
+void LibraryWindow::mergeLibrary()
+{
+    PatchLibrary* lib = access_.get();
+    if (!lib) return;
+    FileDialogRequest r;
+    r.title = "Merge a library";
+    r.filter = "Tolvex libraries|*.sqlite|All files|*";
+    r.folder = session_.paths.lastpath;
+    const auto paths = session_.shell.openFileDialog(r);
+    if (paths.empty()) return;
+    MergeReport m;
+    try {
+        m = lib->merge(paths.front());
+    } catch (const TolvexError& e) {
+        session_.shell.messageBox("Library", e.what(), MsgIcon::Warning, MsgButtons::Ok);
+        return;
+    }
+    model_->refresh();
+    refillFilters();
+    const std::string text =
+        format("Merged %zu item(s): %zu new, %zu already in the library (%zu further source file(s) for those)",
+               m.items, m.added, m.already, m.sources);
+    session_.log.LogString(text + " from " + paths.front());
+    status(q(text));
 }
 
 void LibraryWindow::exportSelected()
@@ -523,19 +861,28 @@ void LibraryWindow::makeBank()
     const auto ids = selectedIds();
     if (!lib || ids.empty()) return;
     try {
-        const auto first = lib->items(std::span(ids).first(1));
-        std::string family;
-        for (const PatchFamily& f : lib->families())
-            for (const PatchFormat& pf : f.formats)
-                if (!first.empty() && first[0].format == pf.format) family = f.name;
-        if (family.empty())
-            throw LibraryError("\"" + first.at(0).name + "\" is a whole message, not a patch of a bank");
-        Bytes bank = lib->assembleBank(family, ids, channelOf(session_));
+        const auto items = lib->items(ids);
+        const auto shape = items.empty() ? std::nullopt : lib->bankShapeOf(items[0].id);
+        if (!shape)
+            throw LibraryError("\"" + items.at(0).name +
+                               "\" makes no bank: it is a whole message or a kind without banks");
+        // Told before the order is chosen, not after.
+        for (const LibraryItem& it : items) {
+            const auto other = lib->bankShapeOf(it.id);
+            if (!other || other->format != shape->format)
+                throw LibraryError("\"" + it.name + "\" is another kind of patch than \"" + items[0].name +
+                                   "\": a bank holds one kind");
+        }
+        MakeBankDialog dialog(items, *shape, this);
+        if (dialog.exec() != QDialog::Accepted) return;
+        const auto order = dialog.order();
+        Bytes bank = lib->assembleBank(shape->family, order, channelOf(session_));
         std::string sup;
         bool ignore = false;
         const std::string name = SxParseName(bank, sup, ignore, namingOf(session_));
         session_.messages.append(name, std::move(bank), "");
-        session_.log.LogString(format("Bank of %zu patches made: ", ids.size()) + name);
+        session_.log.LogString(format("Bank of %zu patches made: ", order.size()) + name);
+        status(q(format("Bank of %zu patches made in the Objects Window", order.size())));
     } catch (const TolvexError& e) {
         session_.shell.messageBox("Warning", e.what(), MsgIcon::Warning, MsgButtons::Ok);
     }

@@ -10,6 +10,7 @@
 
 #include <QAbstractTableModel>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTableView>
@@ -73,19 +74,26 @@ private:
 class LibraryModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    enum Column { Name, MakerModel, Kind, BankNumber, Source, Added, ColumnCount };
+    enum Column { Name, MakerModel, Kind, BankNumber, Source, Added, Category, Favourite, ColumnCount };
     explicit LibraryModel(QObject* parent = nullptr);
 
     void setLibrary(PatchLibrary* library);
     // Reads the ids again (after a change, a new filter or order).
     void refresh();
     void setSearch(const QString& text);
+    // The filters of the window (maker, kind, category, favourites, trash); the search stays.
+    void setFilters(const LibraryQuery& filters);
+    // Reads the rows in sight again (after an edit), keeping the order and the selection.
+    void reread();
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     void sort(int column, Qt::SortOrder order) override;
+    // The name and the category are edited in place.
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override;
 
     std::int64_t idAt(int row) const { return ids_.at(static_cast<std::size_t>(row)); }
     // False while a search shows its first screenful only: the rest of the
@@ -100,6 +108,10 @@ public:
 
 signals:
     void searchComplete();
+    // An edit the library refused, with the text for the user.
+    void editRefused(const QString& text);
+    // A name or category changed in the library.
+    void edited();
 
 private:
     const LibraryItem* itemAt(int row) const;
@@ -130,13 +142,33 @@ public:
     void addSelectedEntries();  // the Objects Window's selected entries into the library
     void sendSelected();        // patches to the instrument's edit buffer
     void copyToObjects();       // as entries of the Objects Window
-    void deleteSelected();
-    void exportSelected();  // to a .syx file
-    void makeBank();        // a bank message of one family, into the Objects Window
+    void deleteSelected();      // to the trash; undo() brings back the last ones moved
+    void exportSelected();      // to a .syx file
+    void makeBank();            // a bank message of one family, into the Objects Window
+    void undo();
+    void restoreSelected();  // from the trash view
+    void emptyTrash();       // removes the trash for good, after asking
+    void toggleFavourite();
+    // Sends the current patch to the instrument's edit buffer (double-click, Enter).
+    void audition();
+    void showDuplicates();
+    // Adds another library's items, asked for with a file dialog.
+    void mergeLibrary();
+
+    QComboBox* makerFilter() const { return maker_; }
+    QComboBox* kindFilter() const { return kind_; }
+    QComboBox* categoryFilter() const { return category_; }
+    QCheckBox* favouritesOnly() const { return favourites_; }
+    QCheckBox* trashView() const { return trashView_; }
+    QString statusText() const;
 
 private:
     std::vector<std::int64_t> selectedIds() const;
     void status(const QString& text);
+    void applyFilters();
+    // Fills the filter boxes from the library, keeping what is chosen.
+    void refillFilters();
+    void trashIds(const std::vector<std::int64_t>& ids);
 
     Session& session_;
     LibraryAccess& access_;
@@ -145,6 +177,14 @@ private:
     QLineEdit* filter_;
     QCheckBox* autoAdd_;
     QLabel* status_;
+    QComboBox* maker_;
+    QComboBox* kind_;
+    QComboBox* category_;
+    QCheckBox* favourites_;
+    QCheckBox* trashView_;
+    std::vector<QWidget*> libraryOnly_, trashOnly_;  // the buttons of each view
+    // What each delete moved to the trash, the last last: Undo takes it back.
+    std::vector<std::vector<std::int64_t>> undo_;
 };
 
 }  // namespace tolvex

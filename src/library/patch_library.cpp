@@ -56,6 +56,12 @@ constexpr const char* kMigrations[] = {
     // unpacked voice, whatever unused bits its packing carries), and every
     // source file in the search text: reidentify() after this step.
     "",
+    // 5: a category (NULL until guessed: guessCategories() after this step and each add), favourites, the trash.
+    "ALTER TABLE items ADD COLUMN category TEXT;"
+    "ALTER TABLE items ADD COLUMN favourite INTEGER NOT NULL DEFAULT 0;"
+    "ALTER TABLE items ADD COLUMN trashed INTEGER;"
+    "CREATE INDEX items_uncategorised ON items(id) WHERE category IS NULL;"
+    "CREATE INDEX items_trashed ON items(trashed) WHERE trashed IS NOT NULL;",
 };
 static_assert(std::size(kMigrations) == kLibrarySchemaVersion);
 
@@ -205,7 +211,8 @@ std::uint64_t fingerprintOf(ByteView bytes, std::uint64_t seed)
 
 std::vector<PatchFamily> libraryFamilies()
 {
-    return {yamahaPatchFamily(), tritonPatchFamily(), kronosPatchFamily(), wavestationPatchFamily()};
+    return {yamahaPatchFamily(), tritonPatchFamily(), kronosPatchFamily(), wavestationPatchFamily(),
+            peaveyPatchFamily()};
 }
 
 std::vector<PatchItem> splitMessage(const std::vector<PatchFamily>& families, ByteView sx,
@@ -452,6 +459,7 @@ void PatchLibrary::migrate(bool ours)
                 exec(kMigrations[version]);
                 if (version + 1 == 3) refingerprint();
                 if (version + 1 == 4) reidentify();
+                if (version + 1 == 5) guessCategories();
                 exec(format("PRAGMA application_id=%d; PRAGMA user_version=%d", kApplicationId,
                             static_cast<int>(version + 1))
                          .c_str());
@@ -691,6 +699,7 @@ void PatchLibrary::addMessages(const std::vector<Bytes>& messages, const std::st
     inTransaction(db_, [&] {
         AddBatch batch(*this);
         for (const Bytes& m : messages) addMessage(batch, m, source, report);
+        guessCategories();
     });
 }
 
@@ -849,6 +858,7 @@ void PatchLibrary::addFiles(const std::vector<std::string>& paths, AddReport& re
                 while (to < paths.size() && to - from < kFilesPerTransaction &&
                        (to == from || std::chrono::steady_clock::now() - began < kTransactionTime))
                     addFileTo(batch, paths[to++], part, stop);
+                guessCategories();
             });
         } catch (const AddStopped&) {
             report.stopped = true;
@@ -928,7 +938,7 @@ bool containsIgnoringCase(std::string_view text, std::string_view lowered)
 LibraryPage PatchLibrary::findFirst(const LibraryQuery& query, std::size_t limit, LibraryColumn column,
                                     bool descending) const
 {
-    const bool searchOnly = !query.search.empty() && query.maker.empty() && query.kind.empty();
+    const bool searchOnly = !query.search.empty() && !query.any();
     if (!searchOnly || !asciiOnly(query.search)) return {find(query, column, descending), true};
     // The whole library in this order, kept for the searches that follow
     // (what the window reads when it opens or changes its order anyway).
@@ -985,8 +995,8 @@ LibraryPage PatchLibrary::findFirst(const LibraryQuery& query, std::size_t limit
 
 std::vector<std::int64_t> PatchLibrary::find(const LibraryQuery& query, LibraryColumn column, bool descending) const
 {
-    const bool whole = query.search.empty() && query.maker.empty() && query.kind.empty();
-    const bool searchOnly = !query.search.empty() && query.maker.empty() && query.kind.empty();
+    const bool whole = query.search.empty() && !query.any();
+    const bool searchOnly = !query.search.empty() && !query.any();
     if (searchOnly && orderKept(column, descending)) {
         // The matches in the order already read: no sort of a large match set.
         const auto [condition, arg] = searchCondition(query.search);
@@ -1008,7 +1018,11 @@ std::vector<std::int64_t> PatchLibrary::find(const LibraryQuery& query, LibraryC
     std::string sql = query.search.empty() ? "SELECT id FROM items"
                                            : "SELECT items.id FROM items_search CROSS JOIN items ON items.id = "
                                              "items_search.rowid";
+    // The trash is read through its own index and left out afterwards: a
+    // condition on every row would turn the name order's index-only read of
+    // the whole library into a read of every item.
     std::vector<std::string> where;
+    if (query.trash) where.push_back("trashed IS NOT NULL");
     std::vector<std::string> args;
     if (!query.search.empty()) {
         auto [condition, arg] = searchCondition(query.search);
@@ -1023,6 +1037,11 @@ std::vector<std::int64_t> PatchLibrary::find(const LibraryQuery& query, LibraryC
         where.push_back("kind = ? COLLATE NOCASE");
         args.push_back(query.kind);
     }
+    if (!query.category.empty()) {
+        where.push_back("category = ? COLLATE NOCASE");
+        args.push_back(query.category);
+    }
+    if (query.favourites) where.push_back("favourite = 1");
     for (std::size_t i = 0; i < where.size(); ++i) sql += (i == 0 ? " WHERE " : " AND ") + where[i];
     const char* dir = descending ? " DESC" : "";
     switch (column) {
@@ -1036,12 +1055,26 @@ std::vector<std::int64_t> PatchLibrary::find(const LibraryQuery& query, LibraryC
     case LibraryColumn::BankNumber: sql += std::string(" ORDER BY bank") + dir + ", number" + dir + ", id"; break;
     case LibraryColumn::Source: sql += std::string(" ORDER BY source") + dir + ", id"; break;
     case LibraryColumn::Added: sql += std::string(" ORDER BY added") + dir + ", id" + dir; break;
+    case LibraryColumn::Category:
+        sql += std::string(" ORDER BY ifnull(category, '') = ''") + dir + ", category COLLATE NOCASE" + dir +
+               ", name COLLATE NOCASE, id";
+        break;
+    case LibraryColumn::Favourite:
+        sql += std::string(" ORDER BY favourite") + (descending ? "" : " DESC") + ", name COLLATE NOCASE, id";
+        break;
     }
     const Stamp before = whole ? stamp() : Stamp{};
     Statement q(db_, sql);
     for (std::size_t i = 0; i < args.size(); ++i) q.bind(static_cast<int>(i) + 1, args[i]);
     std::vector<std::int64_t> ids;
     while (q.step()) ids.push_back(q.integer(0));
+    if (!query.trash) {
+        std::vector<std::int64_t> trashed;
+        Statement t(db_, "SELECT id FROM items WHERE trashed IS NOT NULL ORDER BY id");
+        while (t.step()) trashed.push_back(t.integer(0));
+        if (!trashed.empty())
+            std::erase_if(ids, [&](std::int64_t id) { return std::binary_search(trashed.begin(), trashed.end(), id); });
+    }
     if (whole) {
         order_ = {};
         const std::int64_t top = ids.empty() ? 0 : *std::max_element(ids.begin(), ids.end());
@@ -1061,8 +1094,9 @@ std::vector<std::int64_t> PatchLibrary::find(const LibraryQuery& query, LibraryC
 std::vector<LibraryItem> PatchLibrary::items(std::span<const std::int64_t> ids) const
 {
     Statement q(db_,
-                "SELECT id, name, maker, model, kind, bank, number, size, format, source, added, (SELECT "
-                "count(DISTINCT file) FROM sources WHERE item_id=items.id) FROM items WHERE id=?");
+                "SELECT id, name, maker, model, kind, bank, number, size, format, source, added, "
+                "ifnull(category, ''), favourite, ifnull(trashed, 0), (SELECT count(DISTINCT file) FROM sources "
+                "WHERE item_id=items.id) FROM items WHERE id=?");
     std::vector<LibraryItem> out;
     out.reserve(ids.size());
     for (std::int64_t id : ids) {
@@ -1081,7 +1115,10 @@ std::vector<LibraryItem> PatchLibrary::items(std::span<const std::int64_t> ids) 
         it.format = q.text(8);
         it.source = q.text(9);
         it.added = q.integer(10);
-        it.sources = std::max(1, static_cast<int>(q.integer(11)));
+        it.category = q.text(11);
+        it.favourite = q.integer(12) != 0;
+        it.trashed = q.integer(13);
+        it.sources = std::max(1, static_cast<int>(q.integer(14)));
         out.push_back(std::move(it));
     }
     return out;
@@ -1105,7 +1142,8 @@ Bytes PatchLibrary::message(std::int64_t id, int channel) const
     const Bytes record = q.blob(1);
     if (fmt == kWholeMessage) return record;
     const PatchFormat* f = formatOf(fmt);
-    if (!f || !f->single || record.size() != f->recordSize)
+    // A record size of 0: the form's records differ in size.
+    if (!f || !f->single || (f->recordSize != 0 && record.size() != f->recordSize))
         throw LibraryError("The library item " + std::to_string(id) + " has a record this Tolvex cannot send");
     return f->single(record, channel);
 }
@@ -1145,9 +1183,13 @@ std::vector<std::vector<std::int64_t>> PatchLibrary::duplicates(bool ignoreNames
 {
     std::vector<std::vector<std::int64_t>> groups;
     // Items with more than one source.
+    std::vector<std::int64_t> sourced;
     {
         Statement q(db_, "SELECT item_id FROM sources GROUP BY item_id HAVING count(*) > 1 ORDER BY item_id");
-        while (q.step()) groups.push_back({q.integer(0)});
+        while (q.step()) {
+            groups.push_back({q.integer(0)});
+            sourced.push_back(q.integer(0));
+        }
     }
     if (ignoreNames) {
         Statement q(db_,
@@ -1169,6 +1211,19 @@ std::vector<std::vector<std::int64_t>> PatchLibrary::duplicates(bool ignoreNames
             groups.push_back(std::move(g));
         }
         std::sort(groups.begin(), groups.end());
+    }
+    // The trash is out of sight: its items are no duplicates to deal with.
+    std::vector<std::int64_t> trashed;
+    {
+        Statement q(db_, "SELECT id FROM items WHERE trashed IS NOT NULL ORDER BY id");
+        while (q.step()) trashed.push_back(q.integer(0));
+    }
+    if (!trashed.empty()) {
+        for (auto& g : groups)
+            std::erase_if(g, [&](std::int64_t id) { return std::binary_search(trashed.begin(), trashed.end(), id); });
+        std::erase_if(groups, [&](const auto& g) {
+            return g.empty() || (g.size() == 1 && !std::binary_search(sourced.begin(), sourced.end(), g[0]));
+        });
     }
     return groups;
 }
@@ -1194,6 +1249,304 @@ void PatchLibrary::remove(std::span<const std::int64_t> ids)
         sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
         throw;
     }
+}
+
+namespace {
+
+std::int64_t nowSeconds()
+{
+    return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+}  // namespace
+
+void PatchLibrary::guessCategories()
+{
+    std::vector<std::pair<std::int64_t, std::string>> found;
+    {
+        Statement q(db_, "SELECT id, name, format, record FROM items WHERE category IS NULL");
+        while (q.step()) {
+            const std::string fmt = q.text(2);
+            std::string category;
+            if (const PatchFormat* pf = formatOf(fmt); pf && pf->category) category = pf->category(q.blob(3));
+            // A whole message's name tells what the message is ("32 voices"), not how it sounds.
+            if (category.empty() && fmt != kWholeMessage) category = guessCategory(q.text(1));
+            found.emplace_back(q.integer(0), std::move(category));
+        }
+    }
+    Statement update(db_, "UPDATE items SET category=? WHERE id=?");
+    for (const auto& [id, category] : found) {
+        update.reset();
+        update.bind(1, category).bind(2, id).step();
+    }
+}
+
+std::vector<std::string> PatchLibrary::valuesOf(const char* column) const
+{
+    Statement q(db_, std::string("SELECT DISTINCT ") + column + " FROM items WHERE trashed IS NULL AND ifnull(" +
+                         column + ", '') <> '' ORDER BY " + column + " COLLATE NOCASE");
+    std::vector<std::string> out;
+    while (q.step()) out.push_back(q.text(0));
+    return out;
+}
+
+void PatchLibrary::trash(std::span<const std::int64_t> ids)
+{
+    mayChange();
+    inTransaction(db_, [&] {
+        Statement q(db_, "UPDATE items SET trashed=? WHERE id=? AND trashed IS NULL");
+        const std::int64_t now = nowSeconds();
+        for (std::int64_t id : ids) {
+            q.reset();
+            q.bind(1, now).bind(2, id).step();
+        }
+    });
+}
+
+void PatchLibrary::restore(std::span<const std::int64_t> ids)
+{
+    mayChange();
+    inTransaction(db_, [&] {
+        Statement q(db_, "UPDATE items SET trashed=NULL WHERE id=?");
+        for (std::int64_t id : ids) {
+            q.reset();
+            q.bind(1, id).step();
+        }
+    });
+}
+
+std::size_t PatchLibrary::emptyTrash()
+{
+    std::vector<std::int64_t> ids;
+    Statement q(db_, "SELECT id FROM items WHERE trashed IS NOT NULL");
+    while (q.step()) ids.push_back(q.integer(0));
+    if (!ids.empty()) remove(ids);
+    return ids.size();
+}
+
+void PatchLibrary::setFavourite(std::span<const std::int64_t> ids, bool on)
+{
+    mayChange();
+    inTransaction(db_, [&] {
+        Statement q(db_, "UPDATE items SET favourite=? WHERE id=?");
+        for (std::int64_t id : ids) {
+            q.reset();
+            q.bind(1, std::int64_t{on ? 1 : 0}).bind(2, id).step();
+        }
+    });
+}
+
+void PatchLibrary::setCategory(std::span<const std::int64_t> ids, const std::string& category)
+{
+    mayChange();
+    inTransaction(db_, [&] {
+        Statement q(db_, "UPDATE items SET category=? WHERE id=?");
+        for (std::int64_t id : ids) {
+            q.reset();
+            q.bind(1, category).bind(2, id).step();
+        }
+    });
+}
+
+void PatchLibrary::rename(std::int64_t id, const std::string& name)
+{
+    mayChange();
+    Statement q(db_, "SELECT format, record, maker, model, kind FROM items WHERE id=?");
+    q.bind(1, id);
+    if (!q.step()) throw LibraryError(format("No item %lld in the library", static_cast<long long>(id)));
+    PatchItem it;
+    it.format = q.text(0);
+    it.record = q.blob(1);
+    it.maker = q.text(2);
+    it.model = q.text(3);
+    it.kind = q.text(4);
+    std::string trimmed = name;
+    while (!trimmed.empty() && trimmed.back() == ' ') trimmed.pop_back();
+    if (trimmed.empty()) throw LibraryError("A patch needs a name");
+    // Yamaha shows a backslash as a yen sign and Korg has no characters past
+    // the tilde: plain ASCII is what every instrument here shows as typed.
+    for (char c : trimmed)
+        if (c < 0x20 || c > 0x7D || c == '\\')
+            throw LibraryError("\"" + std::string(1, c) +
+                               "\" does not fit in a patch name; use letters, digits, blanks and the usual signs");
+    const PatchFormat* pf = it.format == kWholeMessage ? nullptr : formatOf(it.format);
+    if (pf && pf->nameLength > 0) {
+        if (trimmed.size() > pf->nameLength)
+            throw LibraryError(format("A %s name holds at most %zu characters", it.model.c_str(), pf->nameLength));
+        if (pf->nameOffset + pf->nameLength > it.record.size())
+            throw LibraryError("The library item " + std::to_string(id) + " has a record too short for its name");
+        // The rest is filled as the old name was: blanks, or NULs after a shorter name.
+        const auto field = it.record.begin() + static_cast<long>(pf->nameOffset);
+        const std::string old = patchNameText(ByteView(it.record).subspan(pf->nameOffset, pf->nameLength));
+        const std::uint8_t fill = old.size() < pf->nameLength && field[static_cast<long>(old.size())] == 0 ? 0 : ' ';
+        std::fill_n(field, pf->nameLength, fill);
+        std::copy(trimmed.begin(), trimmed.end(), field);
+        it.nameOffset = pf->nameOffset;
+        it.nameLength = pf->nameLength;
+    }
+    it.name = trimmed;
+    const SoundPrint print = soundPrint(it.format, it.record, it.nameOffset, it.nameLength);
+    inTransaction(db_, [&] {
+        Statement u(db_, "UPDATE items SET name=?, record=?, fp=?, fp_noname=? WHERE id=?");
+        u.bind(1, it.name).bind(2, ByteView(it.record)).bind(3, print.fp).bind(4, print.fpNoName).bind(5, id).step();
+        updateSearchText(id);
+    });
+}
+
+std::optional<BankShape> PatchLibrary::bankShapeOf(std::int64_t id) const
+{
+    Statement q(db_, "SELECT format, record FROM items WHERE id=?");
+    q.bind(1, id);
+    if (!q.step()) return std::nullopt;
+    std::string form;
+    (void)soundOf(q.text(0), q.blob(1), 0, 0, false, form);
+    const PatchFamily* family = nullptr;
+    const PatchFormat* pf = formatOf(form, &family);
+    if (!pf || !pf->bank || pf->bankCount == 0) return std::nullopt;
+    return BankShape{family->name, form, pf->bankCount};
+}
+
+MergeReport PatchLibrary::merge(const std::string& otherPath)
+{
+    mayChange();
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    if (fs::equivalent(otherPath, path_, ec)) throw LibraryError(otherPath + " is this library");
+    sqlite3* other = nullptr;
+    if (sqlite3_open_v2(otherPath.c_str(), &other, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+        const std::string why = other ? sqlite3_errmsg(other) : "out of memory";
+        sqlite3_close(other);
+        throw LibraryError("Cannot open " + otherPath + ": " + why);
+    }
+    const std::unique_ptr<sqlite3, int (*)(sqlite3*)> closer(other, sqlite3_close);
+    sqlite3_busy_handler(other, busyWait, this);
+    std::int64_t appId = 0, version = 0;
+    try {
+        Statement a(other, "PRAGMA application_id");
+        if (a.step()) appId = a.integer(0);
+        Statement v(other, "PRAGMA user_version");
+        if (v.step()) version = v.integer(0);
+    } catch (const LibraryError&) {
+        throw LibraryError(otherPath + " is not a Tolvex library");
+    }
+    if (appId != kApplicationId || version < 1) throw LibraryError(otherPath + " is not a Tolvex library");
+    if (version > kLibrarySchemaVersion)
+        throw LibraryError(otherPath + " was made by a newer Tolvex; this one cannot read it");
+
+    // Libraries before categories and the trash have neither.
+    const bool marked = version >= 5;
+    Statement read(other, std::string("SELECT i.id, i.name, i.maker, i.model, i.kind, i.bank, i.number, i.format, "
+                                      "i.record, i.source, i.added, ") +
+                              (marked ? "i.category, i.favourite" : "NULL, 0") +
+                              ", m.data FROM items i LEFT JOIN messages m ON m.id = i.message_id" +
+                              (marked ? " WHERE i.trashed IS NULL" : "") + " ORDER BY i.id");
+    Statement readSources(other,
+                          "SELECT s.file, s.position, s.added, m.data FROM sources s JOIN messages m ON m.id = "
+                          "s.message_id WHERE s.item_id=? ORDER BY s.added, s.file, s.position");
+    MergeReport report;
+    const bool withoutNames = ignoreNames();
+    inTransaction(db_, [&] {
+        Statement findMessage(db_, "SELECT id, data FROM messages WHERE hash=?");
+        Statement insertMessage(db_, "INSERT INTO messages(hash, data) VALUES(?, ?)");
+        Statement findItem(db_, withoutNames ? "SELECT id, record, format FROM items WHERE fp_noname=?"
+                                             : "SELECT id, record, format FROM items WHERE fp=?");
+        Statement insertItem(db_,
+                             "INSERT INTO items(name, maker, model, kind, bank, number, size, format, record, fp, "
+                             "fp_noname, source, added, message_id, category, favourite) "
+                             "VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
+        Statement insertSearch(db_, "INSERT INTO items_search(rowid, text) VALUES(?, ?)");
+        Statement insertSource(db_,
+                               "INSERT OR IGNORE INTO sources(item_id, file, position, message_id, added) "
+                               "VALUES(?,?,?,?,?)");
+        const auto messageId = [&](const Bytes& data) {
+            const std::int64_t hash = signedOf(fingerprintOf(data));
+            findMessage.reset();
+            findMessage.bind(1, hash);
+            while (findMessage.step())
+                if (findMessage.blobEquals(1, data)) return findMessage.integer(0);
+            insertMessage.reset();
+            insertMessage.bind(1, hash).bind(2, ByteView(data)).step();
+            return static_cast<std::int64_t>(sqlite3_last_insert_rowid(db_));
+        };
+        while (read.step()) {
+            ++report.items;
+            PatchItem it;
+            it.name = read.text(1);
+            it.maker = read.text(2);
+            it.model = read.text(3);
+            it.kind = read.text(4);
+            it.bank = read.text(5);
+            it.number = static_cast<int>(read.integer(6));
+            it.format = read.text(7);
+            it.record = read.blob(8);
+            if (const PatchFormat* pf = it.format == kWholeMessage ? nullptr : formatOf(it.format)) {
+                it.nameOffset = pf->nameOffset;
+                it.nameLength = pf->nameLength;
+            }
+            const SoundPrint print = soundPrint(it.format, it.record, it.nameOffset, it.nameLength);
+            const Bytes& wanted = withoutNames ? print.noName : print.data;
+            std::int64_t itemId = 0;
+            findItem.reset();
+            findItem.bind(1, withoutNames ? print.fpNoName : print.fp);
+            while (findItem.step()) {
+                std::string form;
+                const Bytes here =
+                    soundOf(findItem.text(2), findItem.blob(1), it.nameOffset, it.nameLength, withoutNames, form);
+                if (form == print.form && here == wanted) {
+                    itemId = findItem.integer(0);
+                    break;
+                }
+            }
+            const bool here = itemId != 0;
+            if (here) {
+                ++report.already;
+            } else {
+                const std::string source = read.text(9);
+                insertItem.reset();
+                insertItem.bind(1, it.name)
+                    .bind(2, it.maker)
+                    .bind(3, it.model)
+                    .bind(4, it.kind)
+                    .bind(5, it.bank)
+                    .bind(6, static_cast<std::int64_t>(it.number))
+                    .bind(7, static_cast<std::int64_t>(it.record.size()))
+                    .bind(8, it.format)
+                    .bind(9, ByteView(it.record))
+                    .bind(10, print.fp)
+                    .bind(11, print.fpNoName)
+                    .bind(12, source)
+                    .bind(13, read.integer(10))
+                    .bind(14, messageId(read.blob(13)))
+                    .bind(16, read.integer(12));
+                // A library before categories leaves the category to be guessed.
+                if (marked) insertItem.bind(15, read.text(11));
+                insertItem.step();
+                itemId = sqlite3_last_insert_rowid(db_);
+                insertSearch.reset();
+                insertSearch.bind(1, itemId).bind(2, searchText(it, source)).step();
+                ++report.added;
+            }
+            readSources.reset();
+            readSources.bind(1, read.integer(0));
+            bool furtherFile = false;  // a file the item's search text does not hold yet
+            while (readSources.step()) {
+                furtherFile = furtherFile || here || readSources.text(0) != read.text(9);
+                const auto before = sqlite3_total_changes64(db_);
+                insertSource.reset();
+                insertSource.bind(1, itemId)
+                    .bind(2, readSources.text(0))
+                    .bind(3, readSources.integer(1))
+                    .bind(4, messageId(readSources.blob(3)))
+                    .bind(5, readSources.integer(2))
+                    .step();
+                if (here) report.sources += static_cast<std::size_t>(sqlite3_total_changes64(db_) - before);
+            }
+            if (furtherFile) updateSearchText(itemId);
+        }
+        guessCategories();
+    });
+    return report;
 }
 
 }  // namespace tolvex

@@ -37,7 +37,7 @@ public:
     bool busy = false;   // another program held the library longer than the wait: trying later may succeed
 };
 
-inline constexpr int kLibrarySchemaVersion = 4;
+inline constexpr int kLibrarySchemaVersion = 5;
 inline constexpr char kLibraryFileName[] = "library.sqlite";
 
 // Where the library lives: beside the program for a build copy (a writable
@@ -53,6 +53,9 @@ struct LibraryItem {
     std::string source;      // the file it was first added from
     int sources = 1;         // how many files it came from (a received one counts as one)
     std::int64_t added = 0;  // seconds since 1970, UTC
+    std::string category;    // one of patchCategories() or the user's own, "" none
+    bool favourite = false;
+    std::int64_t trashed = 0;  // when it went to the trash (seconds since 1970), 0 when it is not there
 };
 
 // What one add did.
@@ -70,9 +73,28 @@ struct LibraryQuery {
     std::string search;  // part of the name, maker, model, kind or source file (case ignored)
     std::string maker;   // whole maker name (case ignored), "" any
     std::string kind;    // whole kind (case ignored), "" any
+    std::string category =
+        {};                   // whole category (case ignored), "" any (initialised: {search, maker, kind} stays whole)
+    bool favourites = false;  // favourites only
+    bool trash = false;       // the items in the trash instead of the others
+    bool any() const { return !maker.empty() || !kind.empty() || !category.empty() || favourites || trash; }
 };
 
-enum class LibraryColumn { Name, MakerModel, Kind, BankNumber, Source, Added };
+enum class LibraryColumn { Name, MakerModel, Kind, BankNumber, Source, Added, Category, Favourite };
+
+// What merging another library did.
+struct MergeReport {
+    std::size_t items = 0;    // items read from the other library (its trash left out)
+    std::size_t added = 0;    // new here
+    std::size_t already = 0;  // the same sound was here already
+    std::size_t sources = 0;  // source files (and dates) new to the items that were here already
+};
+
+// The bank an item can go into: its family, record form and number of places.
+struct BankShape {
+    std::string family, format;
+    std::size_t count = 0;
+};
 
 // The rows a search answers first in the Library window: more than it shows at once.
 inline constexpr std::size_t kLibraryFirstRows = 256;
@@ -155,6 +177,33 @@ public:
 
     void remove(std::span<const std::int64_t> ids);
 
+    // The trash: trashed items are left out of find() unless the query asks
+    // for the trash, and come back whole with restore(). emptyTrash() removes
+    // them for good and says how many.
+    void trash(std::span<const std::int64_t> ids);
+    void restore(std::span<const std::int64_t> ids);
+    std::size_t emptyTrash();
+
+    void setFavourite(std::span<const std::int64_t> ids, bool on);
+    void setCategory(std::span<const std::int64_t> ids, const std::string& category);
+    // Renames the item and, where its family knows where the name lies, the
+    // name inside its record, so what is sent or exported carries it. Throws
+    // LibraryError (the text for the user) for a name the instrument cannot show.
+    void rename(std::int64_t id, const std::string& name);
+    // The makers, kinds or categories of the items outside the trash, sorted.
+    std::vector<std::string> makers() const { return valuesOf("maker"); }
+    std::vector<std::string> kinds() const { return valuesOf("kind"); }
+    std::vector<std::string> categories() const { return valuesOf("category"); }
+
+    // Adds the items of another library (not its trash) with their names,
+    // categories, favourites, sources and dates; items whose sound is here
+    // already get its sources. The other file is only read. Throws
+    // LibraryError when it is not a Tolvex library, is newer, or is this one.
+    MergeReport merge(const std::string& otherPath);
+
+    // The bank `id` goes into; nothing for a whole message or a form without banks.
+    std::optional<BankShape> bankShapeOf(std::int64_t id) const;
+
     // The families the library splits messages with.
     const std::vector<PatchFamily>& families() const { return families_; }
     // The naming steps for a message no family splits (a session's `namers`;
@@ -189,6 +238,9 @@ private:
     void reidentify();
     // Writes the search text of item `id` again: its fields and every file it came from.
     void updateSearchText(std::int64_t id);
+    // Gives the items not categorised yet their family's category or the one their name suggests.
+    void guessCategories();
+    std::vector<std::string> valuesOf(const char* column) const;
     void addMessage(AddBatch& batch, ByteView sx, const std::string& source, AddReport& report);
     // Reads one file into the batch's transaction.
     void addFileTo(AddBatch& batch, const std::string& path, AddReport& report, const std::function<bool()>& stop);

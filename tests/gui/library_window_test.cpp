@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <QApplication>
+#include <QDialog>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <algorithm>
 #include <filesystem>
@@ -96,9 +98,13 @@ TEST(LibraryWindow, CommandsMoveItemsBetweenLibraryAndObjectsWindow)
     r.window.addSelectedEntries();
     EXPECT_EQ(r.window.model()->rowCount(), 32);
 
-    // Three brass voices make a bank in the Objects Window; one goes there as a single voice.
+    // Three brass voices make a bank in the Objects Window (the dialog taken as it comes); one goes there as a
+    // single voice.
     QTest::keyClicks(r.window.filter(), "brass");
     r.window.table()->selectAll();
+    QTimer::singleShot(0, [] {
+        if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget())) d->accept();
+    });
     r.window.makeBank();
     ASSERT_EQ(r.session.messages.count(), 2u);
     EXPECT_EQ(r.session.messages.at(1).storage->sxdata.size(), 4104u);
@@ -107,15 +113,12 @@ TEST(LibraryWindow, CommandsMoveItemsBetweenLibraryAndObjectsWindow)
     ASSERT_EQ(r.session.messages.count(), 3u);
     EXPECT_EQ(r.session.messages.at(2).storage->sxdata.size(), 163u);
 
-    // Deleting asks first; what it removed is gone from the search and the library.
-    const std::int64_t deleted = r.window.model()->idAt(0);
-    r.shell.boxAnswers.push_back(MsgResult::Yes);
+    // Deleting moves to the trash, gone from the search and the table.
     r.window.table()->selectAll();
     r.window.deleteSelected();
     EXPECT_EQ(r.window.model()->rowCount(), 0);
     r.window.filter()->clear();
     EXPECT_EQ(r.window.model()->rowCount(), 29);
-    EXPECT_THROW(r.access.get()->message(deleted), LibraryError);
 }
 
 TEST(LibraryWindow, ReceivedDumpsGoToTheLibraryUnlessTheBoxIsCleared)

@@ -92,9 +92,20 @@ TEST(LibraryCli, AddListExportBankDuplicatesAndScriptStep)
     ASSERT_EQ(groups.size(), 32u);
     EXPECT_EQ(groups[0].size(), 8u);  // group, number, name, maker, model, kind, two sources
 
+    // Another library merged: what is new there, and what was here.
+    const std::string other = dir.file("other.sqlite");
+    ASSERT_EQ(cli({"library", "--library", other, "add", fixture("yamaha/dx7-rom1a.syx"),
+                   fixture("korg/wavestation-factory.syx")})
+                  .status,
+              0);
+    r = cli({"library", "--library", db, "merge", other});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "Merged 207 item(s): 175 new, 32 already in the library (0 further source file(s) for those)\n");
+
     // Mistakes are usage errors and change nothing.
-    for (const std::vector<std::string>& bad :
-         {std::vector<std::string>{"library", "--library", db, "add"}, {"library", "--library", db, "frobnicate"}}) {
+    for (const std::vector<std::string>& bad : {std::vector<std::string>{"library", "--library", db, "add"},
+                                                {"library", "--library", db, "frobnicate"},
+                                                {"library", "--library", db, "merge"}}) {
         EXPECT_EQ(cli(bad).status, 2);
     }
     r = cli({"library", "--library", dir.write("not-a-library", "text"), "list"});

@@ -2,6 +2,7 @@
 // The library database on a temporary folder: adding, duplicates, search,
 // bank assembly, and the files it must refuse or survive.
 #include <gtest/gtest.h>
+
 #include <signal.h>
 #include <sqlite3.h>
 #include <sys/wait.h>
@@ -11,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <set>
 
 #include "core/sysex/syx_file.h"
 #include "devices/yamaha/yamaha_formats.h"
@@ -390,12 +392,22 @@ TEST_F(LibraryTest, AnOlderLibraryIsBroughtUpToDate)
                             ", fp_noname=" + std::to_string(std::int64_t(fingerprintOf(noName, seed))) +
                             " WHERE format='tx802-pced'";
     sql(db, old.c_str());
-    sql(db, "DROP TABLE items_search; DROP INDEX items_by_name; PRAGMA user_version=1");
+    sql(db,
+        "DROP TABLE items_search; DROP INDEX items_by_name; DROP INDEX items_uncategorised; DROP INDEX items_trashed;"
+        "ALTER TABLE items DROP COLUMN category; ALTER TABLE items DROP COLUMN favourite;"
+        "ALTER TABLE items DROP COLUMN trashed; PRAGMA user_version=1");
     PatchLibrary lib(db);
     EXPECT_EQ(lib.find({"brass", "", ""}).size(), 3u);
     AddReport r;
     lib.addFile(fixture("yamaha/tx802-performance-bank.syx"), r);
     EXPECT_EQ(lib.find({"Hall Orchestra", "", ""}).size(), 1u);  // its performance 1 is the same sound
+    // Every patch has its category guessed, those already there in the step too.
+    LibraryQuery brass;
+    brass.category = "Brass";
+    std::set<std::string> names;
+    for (const auto& it : lib.items(lib.find(brass))) names.insert(it.name);
+    EXPECT_EQ(names.size(), 11u);
+    EXPECT_TRUE(names.count("BRASS   1") && names.count("Trumpets") && names.count("Brass Solo"));
 }
 
 TEST_F(LibraryTest, OneItemPerSoundWhateverBitsItsPackingCarries)
@@ -415,7 +427,8 @@ TEST_F(LibraryTest, OneItemPerSoundWhateverBitsItsPackingCarries)
         " name = 'JAZZ-TRUMP';"
         "INSERT INTO sources SELECT id, source, 0, message_id, added FROM items WHERE source = '/old/jazz.syx';"
         "INSERT INTO items_search(rowid, text) SELECT id, name FROM items WHERE source = '/old/jazz.syx';"
-        "PRAGMA user_version=3");
+        "DROP INDEX items_uncategorised; DROP INDEX items_trashed; ALTER TABLE items DROP COLUMN category;"
+        "ALTER TABLE items DROP COLUMN favourite; ALTER TABLE items DROP COLUMN trashed; PRAGMA user_version=3");
     ASSERT_EQ(sql(db, "SELECT count(*) FROM items"), "33");
 
     // Opened, it is one item with both sources, found by either file's name.

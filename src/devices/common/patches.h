@@ -68,14 +68,18 @@ struct PatchFormat {
     // `asSame` too. Null: records are compared as they are.
     const char* sameAs = nullptr;
     std::optional<Bytes> (*asSame)(ByteView record, bool withoutName) = nullptr;
+    // Where the name lies in a record, so a rename reaches what is sent and
+    // exported; a length of 0: the record's name cannot be changed.
+    std::size_t nameOffset = 0;
+    std::size_t nameLength = 0;
+    // The category the record itself carries, as a library category (see
+    // patchCategories()); "" or null when it carries none.
+    std::string (*category)(ByteView record) = nullptr;
     // The parameters a record of this form holds, in the order the sound is
     // compared by (two records of the same parameters are one sound, whatever
     // unused bits their packing carries); called with a record of exactly
     // recordSize bytes. Null: the record's bytes are its parameters.
     Bytes (*parameters)(ByteView record) = nullptr;
-    // Where a record's name lies (the same in every record of the form).
-    std::size_t nameOffset = 0;
-    std::size_t nameLength = 0;
 };
 
 struct PatchFamily {
@@ -98,8 +102,18 @@ PatchFamily yamahaPatchFamily();
 PatchFamily tritonPatchFamily();
 PatchFamily kronosPatchFamily();
 PatchFamily wavestationPatchFamily();
+PatchFamily peaveyPatchFamily();
 
 // A fixed-width name as text: up to its first NUL, trailing blanks removed.
 std::string patchNameText(ByteView bytes);
+
+// The categories the library sorts patches into, in the order a musician
+// browses them.
+const std::vector<std::string>& patchCategories();
+// The category a patch's name suggests (a keyword table), "" when none does.
+std::string guessCategory(const std::string& name);
+// A Triton Combination's category number (0-15) as a library category; ""
+// when the category says little about the sound.
+std::string tritonCombiCategory(int number);
 
 }  // namespace tolvex

@@ -24,7 +24,8 @@ Bytes combiSingle(ByteView record, int channel)
 }
 
 constexpr PatchFormat kFormats[] = {
-    {"kronos-combi", TKro_Combi_Layout::size, 0, combiSingle, nullptr},
+    {"kronos-combi", TKro_Combi_Layout::size, 0, combiSingle, nullptr, nullptr, nullptr, TKro_Combi_Layout::Combi_Name,
+     TKro_Combi_Layout::NameSize},
 };
 
 std::optional<PatchSplit> split(ByteView sx)

@@ -4,6 +4,7 @@
 // as the unpacked records; a record goes back as a current-object dump, and
 // up to 128 Programs or Combinations make a one-bank dump.
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 
 #include "core/sysex/korg_packing.h"
@@ -78,9 +79,15 @@ Bytes combiBank(const std::vector<Bytes>& records, int channel)
     return bankDump(kCombiDump, 0x00, kCombiSize, "Init Combi", records, channel);
 }
 
+std::string combiCategory(ByteView record)
+{
+    const std::size_t at = offsetof(triton::Ttri_Combi, Common_Params) + triton::CommonBytes::Category;
+    return at < record.size() ? tritonCombiCategory(record[at] & 0x0F) : std::string();
+}
+
 constexpr PatchFormat kFormats[] = {
-    {"triton-program", kProgramSize, kRecordsPerBank, programSingle, programBank},
-    {"triton-combi", kCombiSize, kRecordsPerBank, combiSingle, combiBank},
+    {"triton-program", kProgramSize, kRecordsPerBank, programSingle, programBank, nullptr, nullptr, 0, 16},
+    {"triton-combi", kCombiSize, kRecordsPerBank, combiSingle, combiBank, nullptr, nullptr, 0, 16, combiCategory},
 };
 
 // Unpacks up to `count` records from `start`; as many as the message holds whole.

@@ -68,8 +68,9 @@ Bytes perfBank(const std::vector<Bytes>& records, int channel)
 }
 
 constexpr PatchFormat kFormats[] = {
-    {"ws-patch", kPatchSize, kWSSR_PatchesPerBank, patchSingle, patchBank},
-    {"ws-performance", kPerfSize, kWSSR_PerformancesPerBank, perfSingle, perfBank},
+    {"ws-patch", kPatchSize, kWSSR_PatchesPerBank, patchSingle, patchBank, nullptr, nullptr, 0, kWSSR_NameLength},
+    {"ws-performance", kPerfSize, kWSSR_PerformancesPerBank, perfSingle, perfBank, nullptr, nullptr, 0,
+     kWSSR_NameLength},
 };
 
 void add(PatchSplit& out, ByteView data, std::size_t offset, std::size_t count, bool patch, const std::string& bank,

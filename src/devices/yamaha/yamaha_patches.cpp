@@ -290,11 +290,13 @@ Bytes pcedSingle(ByteView record, int channel)
 }
 
 constexpr PatchFormat kFormats[] = {
-    {"dx7-voice", 128, 32, voiceSingle, voiceBank, nullptr, nullptr, voiceParameters, kVoiceName, 10},
-    {"dx7ii-performance", std::tuple_size_v<DX7iiPerformance>, 32, dx7iiSingle, dx7iiBank},
+    {"dx7-voice", 128, 32, voiceSingle, voiceBank, nullptr, nullptr, kVoiceName, 10, nullptr, voiceParameters},
+    {"dx7ii-performance", std::tuple_size_v<DX7iiPerformance>, 32, dx7iiSingle, dx7iiBank, nullptr, nullptr,
+     dx7ii::kName, kNameLength},
     {"tx802-performance", std::tuple_size_v<TX802Performance>, 64, tx802Single, tx802Bank, "tx802-performance",
-     pmemAsSame},
-    {"tx802-pced", std::tuple_size_v<TX802Pced>, 0, pcedSingle, nullptr, "tx802-performance", pcedAsSame},
+     pmemAsSame, kPmemName, kNameLength},
+    {"tx802-pced", std::tuple_size_v<TX802Pced>, 0, pcedSingle, nullptr, "tx802-performance", pcedAsSame, kPcedName,
+     kNameLength},
 };
 
 bool headerIs(ByteView sx, std::initializer_list<std::uint8_t> header)

@@ -704,24 +704,45 @@ LibraryPage PatchLibrary::findFirst(const LibraryQuery& query, std::size_t limit
     return page;
 }
 
-std::vector<std::int64_t> PatchLibrary::find(const LibraryQuery& query, LibraryColumn column, bool descending) const
+namespace {
+// A name of blanks only is no name: such items sort after the named ones.
+constexpr char kNamed[] = "trim(items.name) <> ''";
+}  // namespace
+
+std::vector<std::int64_t> PatchLibrary::ordered(const LibraryQuery& query, LibraryColumn column, bool descending,
+                                                std::size_t limit) const
 {
     const bool whole = query.search.empty() && query.maker.empty() && query.kind.empty();
-    const bool searchOnly = !query.search.empty() && query.maker.empty() && query.kind.empty();
-    if (searchOnly && orderKept(column, descending)) {
-        // The matches in the order already read: no sort of a large match set.
-        const auto [condition, arg] = searchCondition(query.search);
-        Statement q(db_, "SELECT rowid FROM items_search WHERE " + condition);
-        q.bind(1, arg);
-        std::vector<std::uint8_t> hit(order_.ids.size());
-        while (q.step()) {
-            const std::int64_t id = q.integer(0);
-            if (id >= 0 && static_cast<std::uint64_t>(id) < order_.rank.size() && order_.rank[id] != kNoRank)
-                hit[order_.rank[id]] = 1;
+    const char* dir = descending ? " DESC" : "";
+    const std::string limitText = limit > 0 ? " LIMIT " + std::to_string(limit) : std::string();
+    std::vector<std::int64_t> ids;
+    const auto read = [&](const std::string& sql, const std::vector<std::string>& args) {
+        Statement q(db_, sql);
+        for (std::size_t i = 0; i < args.size(); ++i) q.bind(static_cast<int>(i) + 1, args[i]);
+        while (q.step()) ids.push_back(q.integer(0));
+    };
+    if (whole && column == LibraryColumn::Name) {
+        // The named items in the order of the name index, and the nameless
+        // ones apart: one sort of the whole table with the blank names last
+        // would cost more than both walks.
+        const std::string named =
+            std::string("SELECT id FROM items WHERE ") + kNamed + " ORDER BY name COLLATE NOCASE" + dir + ", id" + dir;
+        const std::string nameless = std::string("SELECT id FROM items WHERE NOT ") + kNamed + " ORDER BY id" + dir;
+        // One read transaction: both walks see the same library.
+        exec("BEGIN");
+        try {
+            read((descending ? nameless : named) + limitText, {});
+            if (limit == 0 || ids.size() < limit) {
+                const std::size_t rest = limit == 0 ? 0 : limit - ids.size();
+                read((descending ? named : nameless) + (rest > 0 ? " LIMIT " + std::to_string(rest) : std::string()),
+                     {});
+            }
+            exec("COMMIT");
+        } catch (...) {
+            sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+            throw;
         }
-        std::vector<std::int64_t> ids;
-        for (std::size_t i = 0; i < hit.size(); ++i)
-            if (hit[i]) ids.push_back(order_.ids[i]);
+        if (limit > 0 && ids.size() > limit) ids.resize(limit);
         return ids;
     }
     // With a search the matches come from the search index first and only they
@@ -745,10 +766,10 @@ std::vector<std::int64_t> PatchLibrary::find(const LibraryQuery& query, LibraryC
         args.push_back(query.kind);
     }
     for (std::size_t i = 0; i < where.size(); ++i) sql += (i == 0 ? " WHERE " : " AND ") + where[i];
-    const char* dir = descending ? " DESC" : "";
     switch (column) {
     case LibraryColumn::Name:
-        sql += std::string(" ORDER BY items.name COLLATE NOCASE") + dir + ", items.id" + dir;
+        sql += std::string(" ORDER BY ") + kNamed + (descending ? "" : " DESC") + ", items.name COLLATE NOCASE" + dir +
+               ", items.id" + dir;
         break;
     case LibraryColumn::MakerModel:
         sql += std::string(" ORDER BY maker") + dir + ", model" + dir + ", name COLLATE NOCASE, id";
@@ -758,11 +779,46 @@ std::vector<std::int64_t> PatchLibrary::find(const LibraryQuery& query, LibraryC
     case LibraryColumn::Source: sql += std::string(" ORDER BY source") + dir + ", id"; break;
     case LibraryColumn::Added: sql += std::string(" ORDER BY added") + dir + ", id" + dir; break;
     }
+    read(sql + limitText, args);
+    return ids;
+}
+
+std::vector<std::int64_t> PatchLibrary::firstInOrder(std::size_t limit, LibraryColumn column, bool descending) const
+{
+    if (limit == 0) return {};
+    if (orderKept(column, descending))
+        return {order_.ids.begin(), order_.ids.begin() + static_cast<long>(std::min(limit, order_.ids.size()))};
+    return ordered({}, column, descending, limit);
+}
+
+void PatchLibrary::interrupt() const
+{
+    sqlite3_interrupt(db_);
+}
+
+std::vector<std::int64_t> PatchLibrary::find(const LibraryQuery& query, LibraryColumn column, bool descending) const
+{
+    const bool whole = query.search.empty() && query.maker.empty() && query.kind.empty();
+    const bool searchOnly = !query.search.empty() && query.maker.empty() && query.kind.empty();
+    if (searchOnly && orderKept(column, descending)) {
+        // The matches in the order already read: no sort of a large match set.
+        const auto [condition, arg] = searchCondition(query.search);
+        Statement q(db_, "SELECT rowid FROM items_search WHERE " + condition);
+        q.bind(1, arg);
+        std::vector<std::uint8_t> hit(order_.ids.size());
+        while (q.step()) {
+            const std::int64_t id = q.integer(0);
+            if (id >= 0 && static_cast<std::uint64_t>(id) < order_.rank.size() && order_.rank[id] != kNoRank)
+                hit[order_.rank[id]] = 1;
+        }
+        std::vector<std::int64_t> ids;
+        for (std::size_t i = 0; i < hit.size(); ++i)
+            if (hit[i]) ids.push_back(order_.ids[i]);
+        return ids;
+    }
+    if (whole && orderKept(column, descending)) return order_.ids;
     const Stamp before = whole ? stamp() : Stamp{};
-    Statement q(db_, sql);
-    for (std::size_t i = 0; i < args.size(); ++i) q.bind(static_cast<int>(i) + 1, args[i]);
-    std::vector<std::int64_t> ids;
-    while (q.step()) ids.push_back(q.integer(0));
+    std::vector<std::int64_t> ids = ordered(query, column, descending, 0);
     if (whole) {
         order_ = {};
         const std::int64_t top = ids.empty() ? 0 : *std::max_element(ids.begin(), ids.end());

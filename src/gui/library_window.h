@@ -22,7 +22,10 @@
 #include <vector>
 
 #include "core/app/session.h"
+#include "gui/library_loader.h"
 #include "library/patch_library.h"
+
+class QProgressDialog;
 
 namespace tolvex {
 
@@ -64,9 +67,13 @@ public:
     explicit LibraryModel(QObject* parent = nullptr);
 
     void setLibrary(PatchLibrary* library);
-    // Reads the ids again (after a change, a new filter or order).
+    // Reads the ids again (after a change, a new filter or order). The rows
+    // shown stay until the new ones are read on the loader's thread; on
+    // opening, the first screenful of the whole library shows at once.
     void refresh();
     void setSearch(const QString& text);
+    // Takes rows out after the items were deleted, at once.
+    void removeIds(const std::vector<std::int64_t>& ids);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -75,11 +82,13 @@ public:
     void sort(int column, Qt::SortOrder order) override;
 
     std::int64_t idAt(int row) const { return ids_.at(static_cast<std::size_t>(row)); }
-    // False while a search shows its first screenful only: the rest of the
-    // matches (and so the count) follow after a pause in the typing, or at once
-    // through completeSearch(). searchComplete() is emitted when they are in.
+    // False while the rows shown are not all of the current search and order
+    // yet: the rest follow from the loader's thread (searchComplete() is
+    // emitted then), or at once through completeSearch().
     bool complete() const { return complete_; }
     void completeSearch();
+    // What the status line says of the rows: their count, or what is under way.
+    QString countText() const;
     // Rows read from the database so far (the pages in sight).
     std::size_t rowsRead() const { return pages_.size() * kPage; }
 
@@ -87,18 +96,32 @@ public:
 
 signals:
     void searchComplete();
+    // The rows, their count or what is under way changed.
+    void countChanged();
+    // A search or order could not be read; `text` says why.
+    void failed(const QString& text);
 
 private:
     const LibraryItem* itemAt(int row) const;
+    void answered(LibraryAnswer&& answer);
+    // Shows `ids` as the answer to the current search and order, keeping the
+    // rows in sight, the selection and the scroll position where it can.
+    void show(std::vector<std::int64_t>&& ids, bool complete);
 
     PatchLibrary* library_ = nullptr;
+    std::unique_ptr<LibraryLoader> loader_;
     std::vector<std::int64_t> ids_;
     LibraryQuery query_;
     LibraryColumn order_ = LibraryColumn::Name;
     bool descending_ = false;
+    // What ids_ answer (the request before the one under way, while it runs).
+    LibraryQuery shownQuery_;
+    LibraryColumn shownOrder_ = LibraryColumn::Name;
+    bool shownDescending_ = false;
+    bool shownComplete_ = false;                                     // ids_ were all of what they answer
+    std::int64_t total_ = 0;                                         // items in the library, read at the last refresh
     mutable std::map<std::size_t, std::vector<LibraryItem>> pages_;  // page number to its rows, a few kept
     bool complete_ = true;
-    QTimer* completion_ = nullptr;  // the rest of a search, after a pause
 };
 
 class LibraryWindow : public QWidget {
@@ -118,12 +141,23 @@ public:
     void sendSelected();        // patches to the instrument's edit buffer
     void copyToObjects();       // as entries of the Objects Window
     void deleteSelected();
+    void addFolder();       // every .syx file of a folder and its subfolders
+    void addFiles();        // .syx files chosen
     void exportSelected();  // to a .syx file
     void makeBank();        // a bank message of one family, into the Objects Window
+
+    // Whether an add runs (on its own thread), and its progress box.
+    bool adding() const { return adder_ != nullptr; }
+    QProgressDialog* progress() const { return progress_; }
+    QLabel* statusLabel() const { return status_; }
+    QLabel* countLabel() const { return count_; }
 
 private:
     std::vector<std::int64_t> selectedIds() const;
     void status(const QString& text);
+    // Runs `work` on an adder's thread with a progress box counting `total` `unit`.
+    void runAdd(const QString& unit, std::size_t total, LibraryAdder::Work work);
+    void addPaths(const std::vector<std::string>& paths, const QString& found);
 
     Session& session_;
     LibraryAccess& access_;
@@ -132,6 +166,9 @@ private:
     QLineEdit* filter_;
     QCheckBox* autoAdd_;
     QLabel* status_;
+    QLabel* count_;
+    LibraryAdder* adder_ = nullptr;
+    QProgressDialog* progress_ = nullptr;
 };
 
 }  // namespace tolvex

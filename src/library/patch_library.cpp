@@ -722,12 +722,13 @@ std::vector<std::int64_t> PatchLibrary::ordered(const LibraryQuery& query, Libra
         while (q.step()) ids.push_back(q.integer(0));
     };
     if (whole && column == LibraryColumn::Name) {
-        // The named items in the order of the name index, and the nameless
-        // ones apart: one sort of the whole table with the blank names last
-        // would cost more than both walks.
+        // Two walks along the name index (it holds all they read): the named
+        // items, and the nameless apart. One sort of the whole table with the
+        // blank names last would cost more than both.
         const std::string named =
             std::string("SELECT id FROM items WHERE ") + kNamed + " ORDER BY name COLLATE NOCASE" + dir + ", id" + dir;
-        const std::string nameless = std::string("SELECT id FROM items WHERE NOT ") + kNamed + " ORDER BY id" + dir;
+        const std::string nameless = std::string("SELECT id FROM items WHERE NOT ") + kNamed +
+                                     " ORDER BY name COLLATE NOCASE" + dir + ", id" + dir;
         // One read transaction: both walks see the same library.
         exec("BEGIN");
         try {

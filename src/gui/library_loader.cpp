@@ -111,8 +111,7 @@ void LibraryLoader::run()
     library_.reset();
 }
 
-LibraryAdder::LibraryAdder(std::string path, const FamilyNamers* namers, Work work, QObject* parent)
-    : QObject(parent)
+LibraryAdder::LibraryAdder(std::string path, const FamilyNamers* namers, Work work, QObject* parent) : QObject(parent)
 {
     thread_ = std::thread([this, path = std::move(path), namers, work = std::move(work)] {
         const Progress progress = [this](std::size_t done) {
@@ -126,7 +125,8 @@ LibraryAdder::LibraryAdder(std::string path, const FamilyNamers* namers, Work wo
         } catch (const TolvexError& e) {
             error_ = e.what();
         }
-        QMetaObject::invokeMethod(this, [this] { emit finished(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { emit finished(); }, Qt::QueuedConnection);
     });
 }
 

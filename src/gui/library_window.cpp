@@ -494,14 +494,19 @@ void LibraryWindow::addFolder()
     if (!folder) return;
     // The next dialog opens where this one was left.
     session_.paths.lastpath = *folder;
+    addFolder(*folder);
+}
+
+void LibraryWindow::addFolder(const std::string& folder)
+{
     std::vector<std::string> problems;
-    const std::vector<std::string> files = syxFilesIn(*folder, problems);
+    const std::vector<std::string> files = syxFilesIn(folder, problems);
     for (const std::string& p : problems) session_.log.LogString("Library: not read: " + p);
     if (files.empty()) {
-        session_.shell.messageBox("Library", "No .syx files in " + *folder, MsgIcon::Warning, MsgButtons::Ok);
+        session_.shell.messageBox("Library", "No .syx files in " + folder, MsgIcon::Warning, MsgButtons::Ok);
         return;
     }
-    addPaths(files, QString("Found %1 .syx files in %2. ").arg(files.size()).arg(q(*folder)));
+    addPaths(files, QString("Found %1 .syx files in %2. ").arg(files.size()).arg(q(folder)));
 }
 
 void LibraryWindow::addPaths(const std::vector<std::string>& paths, const QString& found)

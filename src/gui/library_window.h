@@ -141,7 +141,8 @@ public:
     void sendSelected();        // patches to the instrument's edit buffer
     void copyToObjects();       // as entries of the Objects Window
     void deleteSelected();
-    void addFolder();       // every .syx file of a folder and its subfolders
+    void addFolder();  // every .syx file of a folder and its subfolders, the folder asked for
+    void addFolder(const std::string& folder);
     void addFiles();        // .syx files chosen
     void exportSelected();  // to a .syx file
     void makeBank();        // a bank message of one family, into the Objects Window

@@ -171,8 +171,10 @@ struct LibraryWindowRig {
 void BM_LibraryWindowOpenMillion(benchmark::State& state)
 {
     LibraryWindowRig rig;
+    double worst = 0;
     for (auto _ : state) {
         const double shown = rig.open();
+        worst = std::max(worst, shown);  // the first, in a process that never drew a table before
         double all = 0;
         const double longest = rig.settle(&all);
         state.SetIterationTime(shown);
@@ -182,6 +184,7 @@ void BM_LibraryWindowOpenMillion(benchmark::State& state)
         state.counters["rows"] = rig.window->model()->rowCount();
         rig.window.reset();
     }
+    state.counters["worst_rows_shown_s"] = worst;
 }
 BENCHMARK(BM_LibraryWindowOpenMillion)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
 

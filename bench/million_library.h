@@ -36,8 +36,8 @@ inline Bytes renamedBank(int bank)
 inline std::string millionLibraryPath()
 {
     namespace fs = std::filesystem;
-    const fs::path path = fs::temp_directory_path() / ("tolvex-bench-million-v" +
-                                                       std::to_string(kLibrarySchemaVersion) + ".sqlite");
+    const fs::path path =
+        fs::temp_directory_path() / ("tolvex-bench-million-v" + std::to_string(kLibrarySchemaVersion) + ".sqlite");
     if (fs::exists(path)) return path.string();
     const fs::path making = path.string() + ".making";
     for (const char* end : {"", "-wal", "-shm"}) fs::remove(making.string() + end);

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <ctime>
+#include <filesystem>
 #include <iostream>
 #include <ostream>
 #include <stdexcept>
@@ -22,11 +23,12 @@
 #include "core/text/text_utils.h"
 #include "devices/devices.h"
 #include "library/patch_library.h"
+#include "library/syx_folder.h"
 
 namespace tolvex {
 
 const char kLibraryHelp[] =
-    "Usage: tolvex-cli library [--library FILE] add FILE...\n"
+    "Usage: tolvex-cli library [--library FILE] add FILE|FOLDER...\n"
     "       tolvex-cli library [--library FILE] add --received --in PORT [--timeout S] [--count N]\n"
     "       tolvex-cli library [--library FILE] list [--search TEXT] [--maker M] [--kind K]\n"
     "       tolvex-cli library [--library FILE] export [--search TEXT] [--maker M] [--kind K] [--items N,...]\n"
@@ -39,8 +41,9 @@ const char kLibraryHelp[] =
     "Wavestation patches and performances, Kronos Combis) once, with the files\n"
     "each came from. The library is FILE, by default library.sqlite beside the\n"
     "program, or in $XDG_DATA_HOME/tolvex/ for an installed program.\n"
-    "  add         adds .syx files, or what arrives on the input port; a patch\n"
-    "              already kept gets the file as a further source\n"
+    "  add         adds .syx files (those of a folder and its subfolders too),\n"
+    "              or what arrives on the input port; a patch already kept gets\n"
+    "              the file as a further source\n"
     "  list        one item a line, tab-separated: number (from 1), name, maker,\n"
     "              model, kind, bank, number in the bank, size, source file, date\n"
     "              added (UTC); control bytes as \\xHH\n"
@@ -206,20 +209,34 @@ int addReceived(PatchLibrary& lib, const Args& a, std::ostream& out, std::ostrea
 int addFiles(PatchLibrary& lib, const Args& a, std::ostream& out, std::ostream& err)
 {
     AddReport report;
+    // A folder stands for its .syx files and those of its subfolders.
+    std::vector<std::string> files;
+    for (const std::string& f : a.files) {
+        std::error_code ec;
+        if (!std::filesystem::is_directory(f, ec)) {
+            files.push_back(f);
+            continue;
+        }
+        const std::vector<std::string> found = syxFilesIn(f, report.problems);
+        out << "Found " << found.size() << " .syx file(s) in " << f << '\n';
+        if (found.empty()) report.problems.push_back(f + ": no .syx file in the folder");
+        files.insert(files.end(), found.begin(), found.end());
+    }
+    out.flush();
     // A progress line only where someone watches it.
-    const bool progress = a.files.size() > 20 && isatty(STDERR_FILENO) && &err == &std::cerr;
+    const bool progress = files.size() > 20 && isatty(STDERR_FILENO) && &err == &std::cerr;
     lib.addFiles(
-        a.files, report,
+        files, report,
         [&](std::size_t done) {
             if (progress)
-                err << "\rAdding " << done << " of " << a.files.size() << " files: " << report.added << " new, "
+                err << "\rAdding: " << done << " of " << files.size() << " files, " << report.added << " new, "
                     << report.duplicates << " already kept" << std::flush;
         },
         [] { return cliStopSignal() != 0; });
     if (progress) err << '\n';
     printReport(report, out, err);
     if (report.stopped) {
-        err << "Stopped: the first " << report.files << " of " << a.files.size()
+        err << "Stopped: the first " << report.files << " of " << files.size()
             << " files are in the library, the rest were not added\n";
         return 128 + cliStopSignal();
     }

@@ -4,13 +4,16 @@
 #include <QDateTime>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QShortcut>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <climits>
 #include <ctime>
 #include <filesystem>
+#include <unordered_map>
 
 #include "core/app/controls.h"
 #include "core/app/device_commands.h"
@@ -18,7 +21,9 @@
 #include "core/app/sysex_out.h"
 #include "core/sysex/sx_naming.h"
 #include "core/sysex/syx_file.h"
+#include "devices/kronos/kronos_defs.h"
 #include "gui/library_dialogs.h"
+#include "library/syx_folder.h"
 
 namespace tolvex {
 
@@ -171,66 +176,192 @@ void LibraryAccess::keepInFile()
     pending_.clear();
 }
 
-namespace {
-// A search shows its first screenful at once; the rest waits this long for
-// a pause in the typing, so typing a word does not find every match of each
-// of its first letters.
-constexpr int kCompletionMs = 250;
-}  // namespace
-
-LibraryModel::LibraryModel(QObject* parent) : QAbstractTableModel(parent), completion_(new QTimer(this))
-{
-    completion_->setSingleShot(true);
-    completion_->setInterval(kCompletionMs);
-    connect(completion_, &QTimer::timeout, this, &LibraryModel::completeSearch);
-}
+LibraryModel::LibraryModel(QObject* parent) : QAbstractTableModel(parent) {}
 
 void LibraryModel::setLibrary(PatchLibrary* library)
 {
+    if (library != library_ || !library) {
+        loader_.reset();
+        if (library)
+            loader_ =
+                std::make_unique<LibraryLoader>(library->path(), [this](LibraryAnswer&& a) { answered(std::move(a)); });
+        beginResetModel();
+        ids_.clear();
+        pages_.clear();
+        endResetModel();
+    }
     library_ = library;
     refresh();
 }
 
+namespace {
+bool sameQuery(const LibraryQuery& a, const LibraryQuery& b)
+{
+    return a.search == b.search && a.maker == b.maker && a.kind == b.kind && a.category == b.category &&
+           a.favourites == b.favourites && a.trash == b.trash;
+}
+bool wholeLibrary(const LibraryQuery& q)
+{
+    return q.search.empty() && !q.any();
+}
+}  // namespace
+
 void LibraryModel::refresh()
 {
-    beginResetModel();
-    pages_.clear();
-    completion_->stop();
-    complete_ = true;
     if (!library_) {
+        beginResetModel();
         ids_.clear();
-    } else if (query_.search.empty()) {
-        ids_ = library_->find(query_, order_, descending_);
-    } else {
-        LibraryPage first = library_->findFirst(query_, kLibraryFirstRows, order_, descending_);
-        ids_ = std::move(first.ids);
-        complete_ = first.complete;
+        pages_.clear();
+        endResetModel();
+        complete_ = true;
+        emit countChanged();
+        return;
     }
-    endResetModel();
-    if (!complete_) completion_->start();
+    // What is shown may have changed (an edit, an add from another file): the
+    // rows in sight are read again, in the order shown until the new one is in.
+    pages_.clear();
+    if (!ids_.empty()) emit dataChanged(index(0, 0), index(rowCount() - 1, ColumnCount - 1));
+    const bool whole = wholeLibrary(query_);
+    try {
+        if (whole) total_ = library_->count();
+        // Opening, or back from a search: the first screenful off the name
+        // index at once, the rest as it is read.
+        if (whole && order_ == LibraryColumn::Name && (ids_.empty() || !sameQuery(shownQuery_, query_))) {
+            std::vector<std::int64_t> first = library_->firstInOrder(kLibraryFirstRows, order_, descending_);
+            beginResetModel();
+            ids_ = std::move(first);
+            pages_.clear();
+            endResetModel();
+            shownQuery_ = query_;
+            shownOrder_ = order_;
+            shownDescending_ = descending_;
+            shownComplete_ = false;
+        }
+    } catch (const TolvexError& e) {
+        emit failed(q(e.what()));
+    }
+    complete_ = false;
+    loader_->request({query_, order_, descending_});
+    emit countChanged();
+}
+
+void LibraryModel::answered(LibraryAnswer&& a)
+{
+    if (!a.error.empty()) {
+        complete_ = true;
+        emit countChanged();
+        emit failed(q(a.error));
+        return;
+    }
+    show(std::move(a.ids), a.complete);
+}
+
+void LibraryModel::show(std::vector<std::int64_t>&& ids, bool complete)
+{
+    const bool sameRows = sameQuery(shownQuery_, query_);
+    const bool sameOrder = sameRows && shownOrder_ == order_ && shownDescending_ == descending_;
+    shownQuery_ = query_;
+    shownOrder_ = order_;
+    shownDescending_ = descending_;
+    shownComplete_ = complete;
+    complete_ = complete;
+    if (sameOrder && ids.size() >= ids_.size() && std::equal(ids_.begin(), ids_.end(), ids.begin())) {
+        // The rows shown stay; the rest follow them.
+        if (ids.size() > ids_.size()) {
+            beginInsertRows({}, static_cast<int>(ids_.size()), static_cast<int>(ids.size()) - 1);
+            ids_ = std::move(ids);
+            endInsertRows();
+        }
+    } else if (sameRows && ids.size() == ids_.size()) {
+        // The same rows in another order: the selection moves with its items,
+        // the view stays where it was scrolled to.
+        emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+        const QModelIndexList from = persistentIndexList();
+        std::unordered_map<std::int64_t, int> rowOf;
+        for (const QModelIndex& i : from) rowOf.emplace(ids_[static_cast<std::size_t>(i.row())], -1);
+        for (std::size_t row = 0; row < ids.size() && !rowOf.empty(); ++row)
+            if (auto it = rowOf.find(ids[row]); it != rowOf.end()) it->second = static_cast<int>(row);
+        QModelIndexList to;
+        to.reserve(from.size());
+        for (const QModelIndex& i : from) {
+            const int row = rowOf[ids_[static_cast<std::size_t>(i.row())]];
+            to.push_back(row < 0 ? QModelIndex() : index(row, i.column()));
+        }
+        ids_ = std::move(ids);
+        pages_.clear();
+        changePersistentIndexList(from, to);
+        emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+    } else {
+        beginResetModel();
+        pages_.clear();
+        ids_ = std::move(ids);
+        endResetModel();
+    }
+    emit countChanged();
+    if (complete_) emit searchComplete();
 }
 
 void LibraryModel::completeSearch()
 {
-    if (complete_) return;
-    completion_->stop();
-    std::vector<std::int64_t> all =
-        library_ ? library_->find(query_, order_, descending_) : std::vector<std::int64_t>{};
-    complete_ = true;
-    if (all.size() >= ids_.size() && std::equal(ids_.begin(), ids_.end(), all.begin())) {
-        // The rows shown stay; the rest follow them.
-        if (all.size() > ids_.size()) {
-            beginInsertRows({}, static_cast<int>(ids_.size()), static_cast<int>(all.size()) - 1);
-            ids_ = std::move(all);
-            endInsertRows();
+    if (complete_ || !library_) return;
+    if (loader_) loader_->cancel();
+    std::vector<std::int64_t> all;
+    try {
+        all = library_->find(query_, order_, descending_);
+    } catch (const TolvexError& e) {
+        complete_ = true;
+        emit failed(q(e.what()));
+        return;
+    }
+    show(std::move(all), true);
+}
+
+void LibraryModel::removeIds(const std::vector<std::int64_t>& ids)
+{
+    if (ids.empty() || ids_.empty()) return;
+    std::vector<std::int64_t> gone(ids);
+    std::sort(gone.begin(), gone.end());
+    const auto isGone = [&gone](std::int64_t id) { return std::binary_search(gone.begin(), gone.end(), id); };
+    // Runs of removed rows, last first, so the rows before each stay where they are.
+    std::vector<std::pair<int, int>> runs;
+    for (int row = 0; row < static_cast<int>(ids_.size()); ++row) {
+        if (!isGone(ids_[static_cast<std::size_t>(row)])) continue;
+        if (!runs.empty() && runs.back().second == row - 1)
+            runs.back().second = row;
+        else
+            runs.emplace_back(row, row);
+    }
+    if (runs.empty()) return;
+    std::size_t removed = 0;
+    for (const auto& [first, last] : runs) removed += static_cast<std::size_t>(last - first + 1);
+    if (runs.size() <= 64) {
+        for (auto r = runs.rbegin(); r != runs.rend(); ++r) {
+            beginRemoveRows({}, r->first, r->second);
+            ids_.erase(ids_.begin() + r->first, ids_.begin() + r->second + 1);
+            pages_.clear();
+            endRemoveRows();
         }
     } else {
+        // Scattered over the table: one pass, and the view reads its rows afresh.
         beginResetModel();
+        std::erase_if(ids_, isGone);
         pages_.clear();
-        ids_ = std::move(all);
         endResetModel();
     }
-    emit searchComplete();
+    if (wholeLibrary(query_)) total_ -= static_cast<std::int64_t>(removed);
+    emit countChanged();
+}
+
+QString LibraryModel::countText() const
+{
+    if (!library_) return {};
+    const bool sameRows = sameQuery(shownQuery_, query_);
+    const bool sameOrder = shownOrder_ == order_ && shownDescending_ == descending_;
+    // Rows read again after a change are counted as they are until the answer comes.
+    if (complete_ || (sameRows && sameOrder && shownComplete_)) return QString("%1 items").arg(ids_.size());
+    if (!sameRows) return QString("Searching...");
+    if (!sameOrder) return QString("Sorting...");
+    return wholeLibrary(query_) ? QString("%1 items").arg(total_) : QString("Searching...");
 }
 
 void LibraryModel::setSearch(const QString& text)
@@ -467,13 +598,13 @@ LibraryWindow::LibraryWindow(Session& session, LibraryAccess& access, QWidget* p
          {"Export .syx", &LibraryWindow::exportSelected, "", "", 0},
          {"Delete", &LibraryWindow::deleteSelected, "Del", "Moves to the trash; Ctrl+Z brings back", 1},
          {"Restore", &LibraryWindow::restoreSelected, "", "Back into the library", 2}},
-        {{"Favourite", &LibraryWindow::toggleFavourite, "Ctrl+D", "", 1},
+        {{"Add Files...", &LibraryWindow::addFiles, "", ".syx files chosen", 1},
+         {"Add Folder...", &LibraryWindow::addFolder, "", "Every .syx file of a folder and its subfolders", 1},
+         {"Favourite", &LibraryWindow::toggleFavourite, "Ctrl+D", "", 1},
          {"Undo", &LibraryWindow::undo, "Ctrl+Z", "Brings back what was deleted last", 0},
          {"Duplicates...", &LibraryWindow::showDuplicates, "", "", 1},
          {"Merge Library...", &LibraryWindow::mergeLibrary, "", "Adds the patches of another library file", 1},
-         {"Empty Trash", &LibraryWindow::emptyTrash, "", "Removes what is in the trash for good", 2},
-         {nullptr, nullptr, nullptr, nullptr, 0},
-         {nullptr, nullptr, nullptr, nullptr, 0}},
+         {"Empty Trash", &LibraryWindow::emptyTrash, "", "Removes what is in the trash for good", 2}},
     };
     for (const auto& row : rows) {
         auto* buttons = new QHBoxLayout;
@@ -512,31 +643,21 @@ LibraryWindow::LibraryWindow(Session& session, LibraryAccess& access, QWidget* p
         filter_->setFocus();
         filter_->selectAll();
     });
+    auto* statusRow = new QHBoxLayout;
     status_ = new QLabel(this);
     status_->setObjectName("LibraryStatus");
-    layout->addWidget(status_);
+    count_ = new QLabel(this);
+    count_->setObjectName("LibraryCount");
+    count_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    statusRow->addWidget(status_, 1);
+    statusRow->addWidget(count_);
+    layout->addLayout(statusRow);
+    connect(model_, &LibraryModel::countChanged, this, [this] { count_->setText(model_->countText()); });
+    connect(model_, &LibraryModel::failed, this, [this](const QString& text) { status(text); });
 
-    // A search of one or two letters reads every item (too short for the
-    // index): it waits for a pause in the typing, so that typing a word runs
-    // only the search of the whole word. Longer searches answer at once.
-    auto* pending = new QTimer(this);
-    pending->setSingleShot(true);
-    pending->setInterval(300);
-    const auto search = [this] {
-        model_->setSearch(filter_->text());
-        status(model_->complete() ? QString("%1 items").arg(model_->rowCount()) : QString("Searching..."));
-    };
-    connect(model_, &LibraryModel::searchComplete, this,
-            [this] { status(QString("%1 items").arg(model_->rowCount())); });
-    connect(pending, &QTimer::timeout, this, search);
-    connect(filter_, &QLineEdit::textChanged, this, [pending, search](const QString& text) {
-        if (text.size() == 1 || text.size() == 2) {
-            pending->start();
-            return;
-        }
-        pending->stop();
-        search();
-    });
+    // Every key starts a search on the loader's thread and stops the one
+    // before it: typing is never held up, however long a search takes.
+    connect(filter_, &QLineEdit::textChanged, this, [this](const QString& text) { model_->setSearch(text); });
 }
 
 void LibraryWindow::reload()
@@ -547,7 +668,9 @@ void LibraryWindow::reload()
     autoAdd_->setChecked(access_.addReceived());
     model_->setLibrary(lib);
     refillFilters();
-    status(lib ? QString("%1 items in %2").arg(model_->rowCount()).arg(q(lib->path())) : QString("No library"));
+    status(lib ? q(lib->path()) +
+                     (lib->readOnly() ? " (read-only here: it can be searched, sent and exported, not changed)" : "")
+               : QString("No library"));
 }
 
 void LibraryWindow::status(const QString& text)
@@ -606,30 +729,117 @@ std::vector<std::int64_t> LibraryWindow::selectedIds() const
 
 void LibraryWindow::addSelectedEntries()
 {
+    std::vector<std::pair<Bytes, std::string>> messages;
+    for (std::size_t i : session_.messages.selectedIndexes()) {
+        const TSXstorage& m = *session_.messages.at(i).storage;
+        // A received message's file name is only its name made safe; it names no file.
+        messages.emplace_back(m.sxdata, m.filename.view().rfind('/', 0) == 0 ? m.filename.str() : std::string());
+    }
+    if (messages.empty()) return;
+    const std::size_t total = messages.size();
+    runAdd("messages", total,
+           [messages = std::move(messages)](PatchLibrary& lib, AddReport& r, const LibraryAdder::Progress& progress,
+                                            const LibraryAdder::Stop& stop) {
+               addMessagesInSteps(lib, messages, r, progress, stop);
+           });
+}
+
+void LibraryWindow::addFiles()
+{
+    FileDialogRequest r{"Add to the library", "Sysex files|*.syx|All files|*", session_.paths.lastpath, "syx", true};
+    const auto paths = session_.shell.openFileDialog(r);
+    if (paths.empty()) return;
+    session_.paths.lastpath = folderOf(paths.front());
+    addPaths(paths, {});
+}
+
+void LibraryWindow::addFolder()
+{
+    const auto folder =
+        session_.shell.folderDialog({"Add a folder to the library", "", session_.paths.lastpath, "", false});
+    if (!folder) return;
+    // The next dialog opens where this one was left.
+    session_.paths.lastpath = *folder;
+    addFolder(*folder);
+}
+
+void LibraryWindow::addFolder(const std::string& folder)
+{
+    std::vector<std::string> problems;
+    const std::vector<std::string> files = syxFilesIn(folder, problems);
+    for (const std::string& p : problems) session_.log.LogString("Library: not read: " + p);
+    if (files.empty()) {
+        session_.shell.messageBox("Library", "No .syx files in " + folder, MsgIcon::Warning, MsgButtons::Ok);
+        return;
+    }
+    addPaths(files, QString("Found %1 .syx files in %2. ").arg(files.size()).arg(q(folder)));
+}
+
+void LibraryWindow::addPaths(const std::vector<std::string>& paths, const QString& found)
+{
+    status(found + "Adding...");
+    runAdd("files", paths.size(),
+           [paths](PatchLibrary& lib, AddReport& r, const LibraryAdder::Progress& progress,
+                   const LibraryAdder::Stop& stop) { lib.addFiles(paths, r, progress, stop); });
+    if (progress_) progress_->setProperty("found", found);
+}
+
+void LibraryWindow::runAdd(const QString& unit, std::size_t total, LibraryAdder::Work work)
+{
     PatchLibrary* lib = access_.get();
-    if (!lib) return;
-    AddReport r;
-    try {
-        for (std::size_t i : session_.messages.selectedIndexes()) {
-            const TSXstorage& m = *session_.messages.at(i).storage;
-            // A received message's file name is only its name made safe; it names no file.
-            lib->addMessages({m.sxdata}, m.filename.view().rfind('/', 0) == 0 ? m.filename.str() : std::string(), r);
+    if (!lib || adder_) return;
+    // What arrived from the MIDI input goes in first, before the add holds the library.
+    access_.flush();
+    // The Kronos tables the naming reads are loaded on first use: here, on
+    // this thread, so that the add's thread only reads them.
+    if (session_.families.namers.kronos) (void)kronosDefs(session_);
+    const int max = static_cast<int>(std::min<std::size_t>(total, INT_MAX));
+    progress_ = new QProgressDialog(QString("Adding: 0 of %1 %2").arg(total).arg(unit), "Stop", 0, max, this);
+    progress_->setObjectName("LibraryProgress");
+    progress_->setWindowTitle("Library");
+    progress_->setWindowModality(Qt::WindowModal);
+    progress_->setMinimumDuration(400);
+    progress_->setAutoClose(false);
+    progress_->setAutoReset(false);
+    progress_->setValue(0);
+    adder_ = new LibraryAdder(lib->path(), &session_.families.namers, std::move(work), this);
+    QProgressDialog* box = progress_;
+    connect(adder_, &LibraryAdder::progress, box, [box, total, unit](qulonglong done) {
+        box->setValue(static_cast<int>(std::min<qulonglong>(done, INT_MAX)));
+        box->setLabelText(QString("Adding: %1 of %2 %3").arg(done).arg(total).arg(unit));
+    });
+    connect(box, &QProgressDialog::canceled, adder_, &LibraryAdder::stop);
+    connect(adder_, &LibraryAdder::finished, this, [this, total, unit] {
+        const AddReport r = adder_->report();
+        const std::string error = adder_->error();
+        const QString found = progress_->property("found").toString();
+        adder_->deleteLater();
+        adder_ = nullptr;
+        progress_->deleteLater();
+        progress_ = nullptr;
+        model_->refresh();
+        refillFilters();
+        for (const std::string& n : r.notes) session_.log.LogString("Library: read: " + n);
+        QString text = found + QString("Added %1 new item(s) from %2 message(s); %3 already in the library")
+                                   .arg(r.added)
+                                   .arg(r.messages)
+                                   .arg(r.duplicates);
+        if (r.stopped) text += QString(". Stopped after %1 of %2 %3").arg(r.files).arg(total).arg(unit);
+        status(text);
+        if (!error.empty()) session_.shell.messageBox("Error", error, MsgIcon::Error, MsgButtons::Ok);
+        if (!r.problems.empty()) {
+            // All of them in the log, the first few in the box.
+            constexpr std::size_t kShown = 12;
+            std::string list = "Not read:";
+            for (std::size_t i = 0; i < r.problems.size(); ++i) {
+                session_.log.LogString("Library: not read: " + r.problems[i]);
+                if (i < kShown) list += "\n" + r.problems[i];
+            }
+            if (r.problems.size() > kShown)
+                list += format("\n... and %zu more (see the log)", r.problems.size() - kShown);
+            session_.shell.messageBox("Warning", list, MsgIcon::Warning, MsgButtons::Ok);
         }
-    } catch (const TolvexError& e) {
-        session_.shell.messageBox("Error", e.what(), MsgIcon::Error, MsgButtons::Ok);
-    }
-    for (const std::string& n : r.notes) session_.log.LogString("Library: read: " + n);
-    if (!r.problems.empty()) {
-        std::string text = "Not read:";
-        for (const std::string& p : r.problems) text += "\n" + p;
-        session_.shell.messageBox("Warning", text, MsgIcon::Warning, MsgButtons::Ok);
-    }
-    model_->refresh();
-    refillFilters();
-    status(QString("Added %1 new item(s) from %2 message(s); %3 already in the library")
-               .arg(r.added)
-               .arg(r.messages)
-               .arg(r.duplicates));
+    });
 }
 
 void LibraryWindow::sendSelected()
@@ -687,6 +897,7 @@ void LibraryWindow::trashIds(const std::vector<std::int64_t>& ids)
         return;
     }
     undo_.push_back(ids);
+    model_->removeIds(ids);
     model_->refresh();
     refillFilters();
     status(QString("%1 item(s) moved to the trash; Ctrl+Z brings them back").arg(ids.size()));
@@ -723,6 +934,7 @@ void LibraryWindow::restoreSelected()
     } catch (const TolvexError& e) {
         session_.shell.messageBox("Error", e.what(), MsgIcon::Error, MsgButtons::Ok);
     }
+    // Another program's changes come in with the next order read.
     model_->refresh();
     refillFilters();
     status(QString("%1 item(s) restored").arg(ids.size()));

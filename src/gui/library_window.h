@@ -23,7 +23,10 @@
 #include <vector>
 
 #include "core/app/session.h"
+#include "gui/library_loader.h"
 #include "library/patch_library.h"
+
+class QProgressDialog;
 
 namespace tolvex {
 
@@ -78,13 +81,17 @@ public:
     explicit LibraryModel(QObject* parent = nullptr);
 
     void setLibrary(PatchLibrary* library);
-    // Reads the ids again (after a change, a new filter or order).
+    // Reads the ids again (after a change, a new filter or order). The rows
+    // shown stay until the new ones are read on the loader's thread; on
+    // opening, the first screenful of the whole library shows at once.
     void refresh();
     void setSearch(const QString& text);
     // The filters of the window (maker, kind, category, favourites, trash); the search stays.
     void setFilters(const LibraryQuery& filters);
     // Reads the rows in sight again (after an edit), keeping the order and the selection.
     void reread();
+    // Takes rows out after the items were deleted, at once.
+    void removeIds(const std::vector<std::int64_t>& ids);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -96,11 +103,13 @@ public:
     bool setData(const QModelIndex& index, const QVariant& value, int role) override;
 
     std::int64_t idAt(int row) const { return ids_.at(static_cast<std::size_t>(row)); }
-    // False while a search shows its first screenful only: the rest of the
-    // matches (and so the count) follow after a pause in the typing, or at once
-    // through completeSearch(). searchComplete() is emitted when they are in.
+    // False while the rows shown are not all of the current search and order
+    // yet: the rest follow from the loader's thread (searchComplete() is
+    // emitted then), or at once through completeSearch().
     bool complete() const { return complete_; }
     void completeSearch();
+    // What the status line says of the rows: their count, or what is under way.
+    QString countText() const;
     // Rows read from the database so far (the pages in sight).
     std::size_t rowsRead() const { return pages_.size() * kPage; }
 
@@ -112,18 +121,32 @@ signals:
     void editRefused(const QString& text);
     // A name or category changed in the library.
     void edited();
+    // The rows, their count or what is under way changed.
+    void countChanged();
+    // A search or order could not be read; `text` says why.
+    void failed(const QString& text);
 
 private:
     const LibraryItem* itemAt(int row) const;
+    void answered(LibraryAnswer&& answer);
+    // Shows `ids` as the answer to the current search and order, keeping the
+    // rows in sight, the selection and the scroll position where it can.
+    void show(std::vector<std::int64_t>&& ids, bool complete);
 
     PatchLibrary* library_ = nullptr;
+    std::unique_ptr<LibraryLoader> loader_;
     std::vector<std::int64_t> ids_;
     LibraryQuery query_;
     LibraryColumn order_ = LibraryColumn::Name;
     bool descending_ = false;
+    // What ids_ answer (the request before the one under way, while it runs).
+    LibraryQuery shownQuery_;
+    LibraryColumn shownOrder_ = LibraryColumn::Name;
+    bool shownDescending_ = false;
+    bool shownComplete_ = false;                                     // ids_ were all of what they answer
+    std::int64_t total_ = 0;                                         // items in the library, read at the last refresh
     mutable std::map<std::size_t, std::vector<LibraryItem>> pages_;  // page number to its rows, a few kept
     bool complete_ = true;
-    QTimer* completion_ = nullptr;  // the rest of a search, after a pause
 };
 
 class LibraryWindow : public QWidget {
@@ -161,6 +184,15 @@ public:
     QCheckBox* favouritesOnly() const { return favourites_; }
     QCheckBox* trashView() const { return trashView_; }
     QString statusText() const;
+    void addFolder();  // every .syx file of a folder and its subfolders, the folder asked for
+    void addFolder(const std::string& folder);
+    void addFiles();  // .syx files chosen
+
+    // Whether an add runs (on its own thread), and its progress box.
+    bool adding() const { return adder_ != nullptr; }
+    QProgressDialog* progress() const { return progress_; }
+    QLabel* statusLabel() const { return status_; }
+    QLabel* countLabel() const { return count_; }
 
 private:
     std::vector<std::int64_t> selectedIds() const;
@@ -169,6 +201,9 @@ private:
     // Fills the filter boxes from the library, keeping what is chosen.
     void refillFilters();
     void trashIds(const std::vector<std::int64_t>& ids);
+    // Runs `work` on an adder's thread with a progress box counting `total` `unit`.
+    void runAdd(const QString& unit, std::size_t total, LibraryAdder::Work work);
+    void addPaths(const std::vector<std::string>& paths, const QString& found);
 
     Session& session_;
     LibraryAccess& access_;
@@ -185,6 +220,9 @@ private:
     std::vector<QWidget*> libraryOnly_, trashOnly_;  // the buttons of each view
     // What each delete moved to the trash, the last last: Undo takes it back.
     std::vector<std::vector<std::int64_t>> undo_;
+    QLabel* count_;
+    LibraryAdder* adder_ = nullptr;
+    QProgressDialog* progress_ = nullptr;
 };
 
 }  // namespace tolvex

@@ -118,6 +118,13 @@ std::vector<std::string> QtShell::openFileDialog(const FileDialogRequest& r)
     return out;
 }
 
+std::optional<std::string> QtShell::folderDialog(const FileDialogRequest& r)
+{
+    const QString f = QFileDialog::getExistingDirectory(window_, q(r.title), q(r.folder));
+    if (f.isEmpty()) return std::nullopt;
+    return f.toStdString();
+}
+
 std::optional<std::string> QtShell::saveFileDialog(const FileDialogRequest& r)
 {
     QFileDialog dialog(window_, q(r.title), q(r.folder), qtFilter(r.filter));

@@ -31,6 +31,7 @@ public:
     MsgResult captionedBox(const std::string& title, const std::string& text, MsgIcon icon, MsgButtons buttons,
                            const std::vector<std::string>& captions) override;
     std::vector<std::string> openFileDialog(const FileDialogRequest& request) override;
+    std::optional<std::string> folderDialog(const FileDialogRequest& request) override;
     std::optional<std::string> saveFileDialog(const FileDialogRequest& request) override;
     void setClipboardText(const std::string& text) override;
     std::string clipboardText() override;

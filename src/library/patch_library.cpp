@@ -873,7 +873,8 @@ void PatchLibrary::addFiles(const std::vector<std::string>& paths, AddReport& re
 
 std::int64_t PatchLibrary::count() const
 {
-    Statement q(db_, "SELECT count(*) FROM items");
+    // The trash through its own index: a condition on every row would read every item.
+    Statement q(db_, "SELECT (SELECT count(*) FROM items) - (SELECT count(*) FROM items WHERE trashed IS NOT NULL)");
     return q.step() ? q.integer(0) : 0;
 }
 
@@ -993,34 +994,68 @@ LibraryPage PatchLibrary::findFirst(const LibraryQuery& query, std::size_t limit
     return page;
 }
 
-std::vector<std::int64_t> PatchLibrary::find(const LibraryQuery& query, LibraryColumn column, bool descending) const
+namespace {
+// A name of blanks only is no name: such items sort after the named ones.
+constexpr char kNamed[] = "trim(items.name) <> ''";
+}  // namespace
+
+std::vector<std::int64_t> PatchLibrary::ordered(const LibraryQuery& query, LibraryColumn column, bool descending,
+                                                std::size_t limit) const
 {
     const bool whole = query.search.empty() && !query.any();
-    const bool searchOnly = !query.search.empty() && !query.any();
-    if (searchOnly && orderKept(column, descending)) {
-        // The matches in the order already read: no sort of a large match set.
-        const auto [condition, arg] = searchCondition(query.search);
-        Statement q(db_, "SELECT rowid FROM items_search WHERE " + condition);
-        q.bind(1, arg);
-        std::vector<std::uint8_t> hit(order_.ids.size());
-        while (q.step()) {
-            const std::int64_t id = q.integer(0);
-            if (id >= 0 && static_cast<std::uint64_t>(id) < order_.rank.size() && order_.rank[id] != kNoRank)
-                hit[order_.rank[id]] = 1;
-        }
-        std::vector<std::int64_t> ids;
-        for (std::size_t i = 0; i < hit.size(); ++i)
-            if (hit[i]) ids.push_back(order_.ids[i]);
+    const char* dir = descending ? " DESC" : "";
+    // The trash is read through its own index and left out afterwards: a
+    // condition on every row would turn the name order's index-only read of
+    // the whole library into a read of every item. A first screenful reads
+    // as many rows more as the trash holds.
+    std::vector<std::int64_t> trashed;
+    if (!query.trash) {
+        Statement t(db_, "SELECT id FROM items WHERE trashed IS NOT NULL ORDER BY id");
+        while (t.step()) trashed.push_back(t.integer(0));
+    }
+    const std::size_t reading = limit > 0 ? limit + trashed.size() : 0;
+    const std::string limitText = reading > 0 ? " LIMIT " + std::to_string(reading) : std::string();
+    std::vector<std::int64_t> ids;
+    const auto done = [&] {
+        if (!trashed.empty())
+            std::erase_if(ids, [&](std::int64_t id) { return std::binary_search(trashed.begin(), trashed.end(), id); });
+        if (limit > 0 && ids.size() > limit) ids.resize(limit);
         return ids;
+    };
+    const auto read = [&](const std::string& sql, const std::vector<std::string>& args) {
+        Statement q(db_, sql);
+        for (std::size_t i = 0; i < args.size(); ++i) q.bind(static_cast<int>(i) + 1, args[i]);
+        while (q.step()) ids.push_back(q.integer(0));
+    };
+    if (whole && column == LibraryColumn::Name) {
+        // Two walks along the name index (it holds all they read): the named
+        // items, and the nameless apart. One sort of the whole table with the
+        // blank names last would cost more than both.
+        const std::string named =
+            std::string("SELECT id FROM items WHERE ") + kNamed + " ORDER BY name COLLATE NOCASE" + dir + ", id" + dir;
+        const std::string nameless = std::string("SELECT id FROM items WHERE NOT ") + kNamed +
+                                     " ORDER BY name COLLATE NOCASE" + dir + ", id" + dir;
+        // One read transaction: both walks see the same library.
+        exec("BEGIN");
+        try {
+            read((descending ? nameless : named) + limitText, {});
+            if (reading == 0 || ids.size() < reading) {
+                const std::size_t rest = reading == 0 ? 0 : reading - ids.size();
+                read((descending ? named : nameless) + (rest > 0 ? " LIMIT " + std::to_string(rest) : std::string()),
+                     {});
+            }
+            exec("COMMIT");
+        } catch (...) {
+            sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+            throw;
+        }
+        return done();
     }
     // With a search the matches come from the search index first and only they
     // are ordered; reading the whole table in order and testing each row is slower.
     std::string sql = query.search.empty() ? "SELECT id FROM items"
                                            : "SELECT items.id FROM items_search CROSS JOIN items ON items.id = "
                                              "items_search.rowid";
-    // The trash is read through its own index and left out afterwards: a
-    // condition on every row would turn the name order's index-only read of
-    // the whole library into a read of every item.
     std::vector<std::string> where;
     if (query.trash) where.push_back("trashed IS NOT NULL");
     std::vector<std::string> args;
@@ -1043,10 +1078,10 @@ std::vector<std::int64_t> PatchLibrary::find(const LibraryQuery& query, LibraryC
     }
     if (query.favourites) where.push_back("favourite = 1");
     for (std::size_t i = 0; i < where.size(); ++i) sql += (i == 0 ? " WHERE " : " AND ") + where[i];
-    const char* dir = descending ? " DESC" : "";
     switch (column) {
     case LibraryColumn::Name:
-        sql += std::string(" ORDER BY items.name COLLATE NOCASE") + dir + ", items.id" + dir;
+        sql += std::string(" ORDER BY ") + kNamed + (descending ? "" : " DESC") + ", items.name COLLATE NOCASE" + dir +
+               ", items.id" + dir;
         break;
     case LibraryColumn::MakerModel:
         sql += std::string(" ORDER BY maker") + dir + ", model" + dir + ", name COLLATE NOCASE, id";
@@ -1063,18 +1098,46 @@ std::vector<std::int64_t> PatchLibrary::find(const LibraryQuery& query, LibraryC
         sql += std::string(" ORDER BY favourite") + (descending ? "" : " DESC") + ", name COLLATE NOCASE, id";
         break;
     }
-    const Stamp before = whole ? stamp() : Stamp{};
-    Statement q(db_, sql);
-    for (std::size_t i = 0; i < args.size(); ++i) q.bind(static_cast<int>(i) + 1, args[i]);
-    std::vector<std::int64_t> ids;
-    while (q.step()) ids.push_back(q.integer(0));
-    if (!query.trash) {
-        std::vector<std::int64_t> trashed;
-        Statement t(db_, "SELECT id FROM items WHERE trashed IS NOT NULL ORDER BY id");
-        while (t.step()) trashed.push_back(t.integer(0));
-        if (!trashed.empty())
-            std::erase_if(ids, [&](std::int64_t id) { return std::binary_search(trashed.begin(), trashed.end(), id); });
+    read(sql + limitText, args);
+    return done();
+}
+
+std::vector<std::int64_t> PatchLibrary::firstInOrder(std::size_t limit, LibraryColumn column, bool descending) const
+{
+    if (limit == 0) return {};
+    if (orderKept(column, descending))
+        return {order_.ids.begin(), order_.ids.begin() + static_cast<long>(std::min(limit, order_.ids.size()))};
+    return ordered({}, column, descending, limit);
+}
+
+void PatchLibrary::interrupt() const
+{
+    sqlite3_interrupt(db_);
+}
+
+std::vector<std::int64_t> PatchLibrary::find(const LibraryQuery& query, LibraryColumn column, bool descending) const
+{
+    const bool whole = query.search.empty() && !query.any();
+    const bool searchOnly = !query.search.empty() && !query.any();
+    if (searchOnly && orderKept(column, descending)) {
+        // The matches in the order already read: no sort of a large match set.
+        const auto [condition, arg] = searchCondition(query.search);
+        Statement q(db_, "SELECT rowid FROM items_search WHERE " + condition);
+        q.bind(1, arg);
+        std::vector<std::uint8_t> hit(order_.ids.size());
+        while (q.step()) {
+            const std::int64_t id = q.integer(0);
+            if (id >= 0 && static_cast<std::uint64_t>(id) < order_.rank.size() && order_.rank[id] != kNoRank)
+                hit[order_.rank[id]] = 1;
+        }
+        std::vector<std::int64_t> ids;
+        for (std::size_t i = 0; i < hit.size(); ++i)
+            if (hit[i]) ids.push_back(order_.ids[i]);
+        return ids;
     }
+    if (whole && orderKept(column, descending)) return order_.ids;
+    const Stamp before = whole ? stamp() : Stamp{};
+    std::vector<std::int64_t> ids = ordered(query, column, descending, 0);
     if (whole) {
         order_ = {};
         const std::int64_t top = ids.empty() ? 0 : *std::max_element(ids.begin(), ids.end());

@@ -147,8 +147,10 @@ public:
     void addFiles(const std::vector<std::string>& paths, AddReport& report,
                   const std::function<void(std::size_t done)>& progress = {}, const std::function<bool()>& stop = {});
 
+    // The items out of the trash.
     std::int64_t count() const;
-    // The ids of the items that match, in the order of `column`.
+    // The ids of the items that match, in the order of `column`. By name,
+    // items without a name come after the named ones (before them descending).
     std::vector<std::int64_t> find(const LibraryQuery& query, LibraryColumn column = LibraryColumn::Name,
                                    bool descending = false) const;
     // The first ids of find(), at least `limit` of them (a screenful), or all
@@ -158,6 +160,15 @@ public:
     // is read and kept first when it is not kept already.
     LibraryPage findFirst(const LibraryQuery& query, std::size_t limit, LibraryColumn column = LibraryColumn::Name,
                           bool descending = false) const;
+    // The first `limit` ids of the whole library in the order of `column`, as
+    // find({}) would give them; by name read off the name index, so at once
+    // on any size of library.
+    std::vector<std::int64_t> firstInOrder(std::size_t limit, LibraryColumn column = LibraryColumn::Name,
+                                           bool descending = false) const;
+    // Makes the query running on this library's connection (on another
+    // thread) fail at once with a LibraryError, and the queries started while
+    // it runs; those started after it are not affected. Thread-safe.
+    void interrupt() const;
     // The items of `ids`, in that order (ids not found are left out).
     std::vector<LibraryItem> items(std::span<const std::int64_t> ids) const;
     std::vector<std::string> sources(std::int64_t id) const;
@@ -259,6 +270,8 @@ private:
     static constexpr std::size_t kFewMatches = 20000;
     static constexpr std::size_t kWalkRows = 12000;
     bool orderKept(LibraryColumn column, bool descending) const;
+    std::vector<std::int64_t> ordered(const LibraryQuery& query, LibraryColumn column, bool descending,
+                                      std::size_t limit) const;
     // The whole library in the order of one column, kept from the last find()
     // without a query while the library is unchanged: a search orders its
     // matches by it instead of sorting them. rank[id] is the place of id.

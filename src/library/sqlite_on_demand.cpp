@@ -21,6 +21,7 @@
     X(int, sqlite3_errcode, (sqlite3* db), (db)) \
     X(int, sqlite3_exec, (sqlite3* db, const char* q, int (*f)(void*, int, char**, char**), void* a, char** e), (db, q, f, a, e)) \
     X(int, sqlite3_finalize, (sqlite3_stmt* s), (s)) \
+    X(void, sqlite3_interrupt, (sqlite3* db), (db)) \
     X(sqlite3_int64, sqlite3_last_insert_rowid, (sqlite3* db), (db)) \
     X(int, sqlite3_prepare_v2, (sqlite3* db, const char* q, int n, sqlite3_stmt** s, const char** t), (db, q, n, s, t)) \
     X(int, sqlite3_reset, (sqlite3_stmt* s), (s)) \

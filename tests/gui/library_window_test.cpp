@@ -5,12 +5,18 @@
 #include <sqlite3.h>
 #include <QApplication>
 #include <QDialog>
+#include <QDir>
+#include <QPainter>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 
 #include "core/app/incoming.h"
 #include "core/sysex/syx_file.h"
@@ -40,52 +46,195 @@ struct LibraryRig {
     LibraryWindow window{session, access};
 };
 
-TEST(LibraryWindow, TableFiltersAsYouTypeSortsAndReadsOnlyRowsInSight)
+// Waits for the loader's thread to answer the latest search or order.
+bool settled(LibraryModel* m)
 {
-    LibraryRig r;
+    return QTest::qWaitFor([m] { return m->complete(); }, 10000);
+}
+
+void addFixtures(LibraryRig& r)
+{
     AddReport report;
     r.access.get()->addFiles({fixture("yamaha/dx7-rom1a.syx"), fixture("korg/triton-factory-combi-bank-a.syx"),
                               fixture("korg/wavestation-factory.syx")},
                              report);
+}
+
+QString cell(LibraryModel* m, int row, int column = LibraryModel::Name)
+{
+    return m->data(m->index(row, column), Qt::DisplayRole).toString();
+}
+
+TEST(LibraryWindow, TableFiltersAsYouTypeSortsAndReadsOnlyRowsInSight)
+{
+    LibraryRig r;
+    addFixtures(r);
     r.window.reload();
     r.window.show();
     LibraryModel* m = r.window.model();
-    EXPECT_EQ(m->rowCount(), 32 + 128 + 175);
-    EXPECT_LE(m->rowsRead(), 2 * LibraryModel::kPage);  // only the pages drawn
-
-    // A search that matches much of the library shows its first screenful at
-    // once and the rest of the matches after a pause, below the rows shown.
-    m->setSearch("e");
-    ASSERT_FALSE(m->complete());
+    // Opening shows the first screenful and the count at once; the rest of
+    // the order follows below it from the loader's thread.
     ASSERT_EQ(static_cast<std::size_t>(m->rowCount()), kLibraryFirstRows);
+    EXPECT_EQ(r.window.countLabel()->text(), "335 items");
     std::vector<std::int64_t> shown;
     for (int row = 0; row < m->rowCount(); ++row) shown.push_back(m->idAt(row));
-    ASSERT_TRUE(QTest::qWaitFor([m] { return m->complete(); }, 5000));
-    ASSERT_EQ(m->rowCount(), 296);
+    ASSERT_TRUE(settled(m));
+    EXPECT_EQ(m->rowCount(), 32 + 128 + 175);
     for (std::size_t row = 0; row < shown.size(); ++row) EXPECT_EQ(m->idAt(static_cast<int>(row)), shown[row]);
+    QApplication::processEvents();
+    EXPECT_LE(m->rowsRead(), 2 * LibraryModel::kPage);  // only the pages drawn
 
-    // Typing on before the rest came in: only the last search completes.
+    // A search that matches much of the library shows its first screenful
+    // first, then the rest of the matches below the rows shown.
+    std::vector<int> counts;
+    QObject::connect(m, &LibraryModel::countChanged, [m, &counts] { counts.push_back(m->rowCount()); });
+    m->setSearch("e");
+    ASSERT_TRUE(settled(m));
+    EXPECT_EQ(m->rowCount(), 296);
+    EXPECT_EQ(counts.back(), 296);
+    EXPECT_NE(std::find(counts.begin(), counts.end(), static_cast<int>(kLibraryFirstRows)), counts.end());
+
+    // Typing on before an answer came in: only the last search is shown.
     m->setSearch("e");
     QTest::keyClicks(r.window.filter(), "piano");
-    EXPECT_TRUE(m->complete());
+    ASSERT_TRUE(settled(m));
     EXPECT_EQ(m->rowCount(), 4 + 3 + 2);  // PIANO 1-3, E.PIANO 1, three Combinations, two Wavestation items
     r.window.filter()->clear();
     QTest::keyClicks(r.window.filter(), "yamaha");
+    ASSERT_TRUE(settled(m));
     ASSERT_EQ(m->rowCount(), 32);
-    EXPECT_EQ(m->data(m->index(0, LibraryModel::Name), Qt::DisplayRole).toString(), "BASS    1");
-    EXPECT_EQ(m->data(m->index(0, LibraryModel::MakerModel), Qt::DisplayRole).toString(), "Yamaha DX7");
+    EXPECT_EQ(cell(m, 0), "BASS    1");
+    EXPECT_EQ(cell(m, 0, LibraryModel::MakerModel), "Yamaha DX7");
     r.window.table()->sortByColumn(LibraryModel::Name, Qt::DescendingOrder);
-    EXPECT_EQ(m->data(m->index(0, LibraryModel::Name), Qt::DisplayRole).toString(), "VOICE   1");
+    ASSERT_TRUE(settled(m));
+    EXPECT_EQ(cell(m, 0), "VOICE   1");
 
     // A voice kept from two files shows both.
     const std::string copy = (r.dir.path() + "/ROM1A copy.syx").toStdString();
     std::filesystem::copy_file(fixture("yamaha/dx7-rom1a.syx"), copy);
+    AddReport report;
     r.access.get()->addFile(copy, report);
     r.window.reload();
-    EXPECT_EQ(m->data(m->index(0, LibraryModel::Source), Qt::DisplayRole).toString(), "dx7-rom1a.syx (+1)");
+    ASSERT_TRUE(settled(m));
+    EXPECT_EQ(cell(m, 0, LibraryModel::Source), "dx7-rom1a.syx (+1)");
     const QStringList files = m->data(m->index(0, LibraryModel::Source), Qt::ToolTipRole).toString().split('\n');
     EXPECT_EQ(files.size(), 2);
     EXPECT_TRUE(files.contains(QString::fromStdString(copy)));
+}
+
+// A sort keeps the rows until the new order is read, then moves the selection
+// with its items and leaves the view where it was; an answer to a search
+// typed over is never shown; a delete counts at once.
+TEST(LibraryWindow, OrdersArriveFromTheLoaderWithoutLosingSelectionOrPlace)
+{
+    LibraryRig r;
+    addFixtures(r);
+    r.window.reload();
+    r.window.show();
+    LibraryModel* m = r.window.model();
+    ASSERT_TRUE(settled(m));
+    QTableView* t = r.window.table();
+    t->scrollTo(m->index(150, 0), QAbstractItemView::PositionAtTop);
+    const int scrolled = t->verticalScrollBar()->value();
+    ASSERT_GT(scrolled, 0);
+    t->selectRow(150);
+    const std::int64_t picked = m->idAt(150);
+
+    t->sortByColumn(LibraryModel::Kind, Qt::AscendingOrder);
+    EXPECT_FALSE(m->complete());
+    EXPECT_EQ(r.window.countLabel()->text(), "Sorting...");
+    EXPECT_EQ(m->idAt(150), picked);  // nothing moves before the order is in
+    ASSERT_TRUE(settled(m));
+    const auto selected = t->selectionModel()->selectedRows();
+    ASSERT_EQ(selected.size(), 1);
+    EXPECT_EQ(m->idAt(selected[0].row()), picked);
+    EXPECT_NE(selected[0].row(), 150);
+    EXPECT_EQ(t->verticalScrollBar()->value(), scrolled);
+    for (int row = 1; row < m->rowCount(); ++row)
+        ASSERT_LE(cell(m, row - 1, LibraryModel::Kind), cell(m, row, LibraryModel::Kind)) << row;
+
+    // Answers of the searches typed over are dropped, late or not.
+    for (const char* text : {"e", "a", "pi", "pian"}) m->setSearch(text);
+    m->setSearch("brass");
+    ASSERT_TRUE(settled(m));
+    QTest::qWait(200);
+    ASSERT_GT(m->rowCount(), 0);
+    for (int row = 0; row < m->rowCount(); ++row)
+        EXPECT_TRUE(cell(m, row).contains("BRASS", Qt::CaseInsensitive)) << cell(m, row).toStdString();
+
+    m->setSearch("");
+    ASSERT_TRUE(settled(m));
+    r.shell.boxAnswers.push_back(MsgResult::Yes);
+    t->clearSelection();
+    for (int row : {3, 4, 200})
+        t->selectionModel()->select(m->index(row, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    r.window.deleteSelected();
+    EXPECT_EQ(m->rowCount(), 332);
+    EXPECT_EQ(r.window.countLabel()->text(), "332 items");
+    ASSERT_TRUE(settled(m));
+    EXPECT_EQ(m->rowCount(), 332);
+}
+
+// Add Folder takes every .syx file below the folder chosen, with a progress
+// box that stops the add, and remembers the folder for the next dialog.
+TEST(LibraryWindow, AddFolderAddsEverySyxFileBelowItWithProgress)
+{
+    LibraryRig r;
+    const std::filesystem::path top = (r.dir.path() + "/collection").toStdString();
+    std::filesystem::create_directories(top / "korg" / "triton");
+    std::filesystem::copy_file(fixture("yamaha/dx7-rom1a.syx"), top / "DX7.SYX");
+    std::filesystem::copy_file(fixture("korg/triton-factory-combi-bank-a.syx"), top / "korg" / "triton" / "a.syx");
+    std::filesystem::copy_file(fixture("korg/wavestation-factory.syx"), top / "korg" / "ws.syx");
+    std::ofstream(top / "korg" / "readme.txt") << "not sysex";
+    r.window.reload();
+    r.window.show();
+    ASSERT_TRUE(settled(r.window.model()));
+
+    r.shell.folderAnswers.push_back(top.string());
+    r.window.addFolder();
+    ASSERT_TRUE(r.window.adding());
+    ASSERT_NE(r.window.progress(), nullptr);
+    EXPECT_TRUE(r.window.progress()->labelText().startsWith("Adding: "));
+    EXPECT_EQ(r.window.progress()->maximum(), 3);
+    ASSERT_TRUE(QTest::qWaitFor([&r] { return !r.window.adding(); }, 20000));
+    EXPECT_EQ(r.window.progress(), nullptr);
+    EXPECT_TRUE(r.window.statusLabel()->text().startsWith(
+        QString("Found 3 .syx files in %1. Added 335 new item(s)").arg(QString::fromStdString(top.string()))))
+        << r.window.statusLabel()->text().toStdString();
+    ASSERT_TRUE(settled(r.window.model()));
+    EXPECT_EQ(r.window.model()->rowCount(), 335);
+    EXPECT_EQ(r.session.paths.lastpath, top.string());
+    ASSERT_EQ(r.shell.folderRequests.size(), 1u);
+
+    // Stopped early (a long add: the box is looked at before the Stop button
+    // is pressed): nothing of the transaction under way is kept, and the report says so.
+    const std::filesystem::path many = top / "many";
+    std::filesystem::create_directories(many);
+    for (int i = 0; i < 600; ++i)
+        std::filesystem::copy_file(fixture("yamaha/dx7-rom1a.syx"), many / ("dx7-" + std::to_string(i) + ".syx"));
+    r.shell.folderAnswers.push_back(many.string());
+    r.window.addFolder();
+    ASSERT_TRUE(r.window.adding());
+    EXPECT_EQ(r.shell.folderRequests.back().folder, top.string());
+    // A look at the window with its progress box in front.
+    r.window.progress()->show();
+    QImage shot = r.window.grab().toImage();
+    {
+        QPainter p(&shot);
+        const QPixmap box = r.window.progress()->grab();
+        p.drawPixmap((shot.width() - box.width()) / 2, (shot.height() - box.height()) / 2, box);
+    }
+    QDir().mkpath("screenshots");
+    EXPECT_TRUE(shot.save("screenshots/library-adding.png"));
+
+    QPushButton* stop = r.window.progress()->findChild<QPushButton*>();
+    ASSERT_NE(stop, nullptr);
+    EXPECT_EQ(stop->text(), "Stop");
+    stop->click();
+    ASSERT_TRUE(QTest::qWaitFor([&r] { return !r.window.adding(); }, 20000));
+    EXPECT_TRUE(r.window.statusLabel()->text().contains("Stopped after 0 of 600 files"))
+        << r.window.statusLabel()->text().toStdString();
+    EXPECT_EQ(r.access.get()->count(), 335);
 }
 
 TEST(LibraryWindow, CommandsMoveItemsBetweenLibraryAndObjectsWindow)
@@ -96,11 +245,14 @@ TEST(LibraryWindow, CommandsMoveItemsBetweenLibraryAndObjectsWindow)
     r.session.messages.selectAll(true);
     r.window.reload();
     r.window.addSelectedEntries();
+    ASSERT_TRUE(QTest::qWaitFor([&r] { return !r.window.adding(); }, 10000));
+    ASSERT_TRUE(settled(r.window.model()));
     EXPECT_EQ(r.window.model()->rowCount(), 32);
 
     // Three brass voices make a bank in the Objects Window (the dialog taken as it comes); one goes there as a
     // single voice.
     QTest::keyClicks(r.window.filter(), "brass");
+    ASSERT_TRUE(settled(r.window.model()));
     r.window.table()->selectAll();
     QTimer::singleShot(0, [] {
         if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget())) d->accept();
@@ -118,6 +270,7 @@ TEST(LibraryWindow, CommandsMoveItemsBetweenLibraryAndObjectsWindow)
     r.window.deleteSelected();
     EXPECT_EQ(r.window.model()->rowCount(), 0);
     r.window.filter()->clear();
+    ASSERT_TRUE(settled(r.window.model()));
     EXPECT_EQ(r.window.model()->rowCount(), 29);
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <sstream>
 
@@ -26,6 +27,27 @@ std::vector<std::vector<std::string>> rows(const std::string& text)
         out.push_back(fields);
     }
     return out;
+}
+
+// A folder stands for the .syx files in it and below it (any case of the
+// extension); one without any is a problem, the rest is still added. The
+// progress line is for a terminal only: none here.
+TEST(LibraryCli, AddTakesTheSyxFilesOfAFolderAndItsSubfolders)
+{
+    namespace fs = std::filesystem;
+    const testing::TempDir dir;
+    const std::string db = dir.file("library.sqlite");
+    const fs::path top = dir.file("synths"), empty = dir.file("empty");
+    fs::create_directories(top / "yamaha" / "dx7");
+    fs::create_directories(empty / "sub");
+    fs::copy_file(fixture("yamaha/dx7-rom1a.syx"), top / "yamaha" / "dx7" / "ROM1A.SYX");
+    fs::copy_file(fixture("korg/wavestation-factory.syx"), top / "ws.syx");
+    std::ofstream(top / "readme.txt") << "not SysEx";
+    auto r = testing::runCliTool({"library", "--library", db, "add", top.string(), empty.string()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "Found 2 .syx file(s) in " + top.string() + "\nFound 0 .syx file(s) in " + empty.string() +
+                         "\nAdded 207 new item(s) from 10 message(s); 0 already in the library\n");
+    EXPECT_EQ(r.err, "Not read: " + empty.string() + ": no .syx file in the folder\n");
 }
 
 TEST(LibraryCli, AddListExportBankDuplicatesAndScriptStep)

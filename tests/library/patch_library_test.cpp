@@ -196,6 +196,59 @@ TEST_F(LibraryTest, SearchFindsPartsOfEveryTextColumnAndFilters)
     EXPECT_EQ(lib.find({"piano", "", ""}).size(), pianos.size() + 2);
 }
 
+TEST_F(LibraryTest, ByNameTheNamelessComeAfterTheNamedAndTheFirstRowsLeadTheWholeOrder)
+{
+    PatchLibrary lib(db);
+    AddReport r;
+    lib.addFile(fixture("yamaha/dx7-rom1a.syx"), r);
+    // Voices named with blanks only, each a sound of its own.
+    const Bytes voice = lib.message(lib.find({}).at(0));
+    std::vector<Bytes> blank;
+    for (std::uint8_t i = 0; i < 3; ++i) {
+        Bytes v = voice;
+        std::fill_n(v.begin() + 6 + 145, 10, ' ');
+        v[6] = i;  // operator 6, rate 1
+        v[v.size() - 2] = yamahaChecksum(ByteView(v).subspan(6, 155));
+        blank.push_back(v);
+    }
+    lib.addMessages(blank, "", r);
+    ASSERT_EQ(r.added, 32u + 3u);
+    const auto isNameless = [](const LibraryItem& it) { return it.name.find_first_not_of(' ') == std::string::npos; };
+    const auto lowered = [](std::string s) {
+        std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
+        return s;
+    };
+    struct Case {
+        const char* search;
+        bool keptOrder;  // after the whole library was read in this order
+    };
+    for (const Case c : {Case{"", false}, Case{"yamaha", false}, Case{"ya", false}, Case{"yamaha", true}})
+        for (const bool descending : {false, true}) {
+            SCOPED_TRACE(std::string(c.search) + (descending ? " down" : " up") + (c.keptOrder ? " kept" : ""));
+            if (c.keptOrder) lib.find({}, LibraryColumn::Name, descending);
+            const auto ids = lib.find({c.search, "", ""}, LibraryColumn::Name, descending);
+            const auto items = lib.items(ids);
+            ASSERT_EQ(items.size(), 35u);
+            // Ascending: 32 named, then the 3 nameless; descending the other way round.
+            for (std::size_t i = 0; i < items.size(); ++i)
+                EXPECT_EQ(isNameless(items[i]), descending ? i < 3 : i >= 32) << i << " " << items[i].name;
+            for (std::size_t i = 1; i < items.size(); ++i) {
+                if (isNameless(items[i]) || isNameless(items[i - 1])) continue;
+                const auto a = lowered(items[i - 1].name), b = lowered(items[i].name);
+                EXPECT_TRUE(descending ? a >= b : a <= b) << a << " / " << b;
+            }
+        }
+    // The first rows the window shows at once are the head of the whole order.
+    for (const bool descending : {false, true})
+        for (const std::size_t limit : {1u, 5u, 33u, 100u}) {
+            PatchLibrary fresh(db);  // no order kept
+            const auto all = fresh.find({}, LibraryColumn::Name, descending);
+            const auto first = PatchLibrary(db).firstInOrder(limit, LibraryColumn::Name, descending);
+            EXPECT_EQ(first, std::vector<std::int64_t>(all.begin(), all.begin() + std::min(limit, all.size())))
+                << limit << (descending ? " down" : " up");
+        }
+}
+
 TEST_F(LibraryTest, BanksAreAssembledFromSinglePatchesAndInitPatches)
 {
     PatchLibrary lib(db);

@@ -39,6 +39,15 @@ std::optional<std::string> ScriptedShell::saveFileDialog(const FileDialogRequest
     return r;
 }
 
+std::optional<std::string> ScriptedShell::folderDialog(const FileDialogRequest& request)
+{
+    folderRequests.push_back(request);
+    if (folderAnswers.empty()) return std::nullopt;
+    auto r = folderAnswers.front();
+    folderAnswers.pop_front();
+    return r;
+}
+
 void ScriptedShell::ProcessMessages()
 {
     runPosted();

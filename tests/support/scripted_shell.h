@@ -30,6 +30,7 @@ public:
                            const std::vector<std::string>& captions) override;
     std::vector<std::string> openFileDialog(const FileDialogRequest& request) override;
     std::optional<std::string> saveFileDialog(const FileDialogRequest& request) override;
+    std::optional<std::string> folderDialog(const FileDialogRequest& request) override;
     void setClipboardText(const std::string& text) override { clipboard = text; }
     std::string clipboardText() override { return clipboard; }
 
@@ -58,10 +59,12 @@ public:
     std::deque<MsgResult> boxAnswers;
     std::deque<std::vector<std::string>> openAnswers;
     std::deque<std::optional<std::string>> saveAnswers;
+    std::deque<std::optional<std::string>> folderAnswers;
 
     // Records.
     std::vector<RecordedBox> boxes;
     std::vector<FileDialogRequest> saveRequests;
+    std::vector<FileDialogRequest> folderRequests;
     std::vector<bool> busyCursorLog;
     std::string clipboard;
     std::int64_t step = 1;

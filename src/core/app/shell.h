@@ -48,6 +48,9 @@ public:
     // File dialogs; an empty result means the user cancelled.
     virtual std::vector<std::string> openFileDialog(const FileDialogRequest& request) = 0;
     virtual std::optional<std::string> saveFileDialog(const FileDialogRequest& request) = 0;
+    // A folder chosen (title and folder of the request are used); none when cancelled
+    // or when the shell has no dialogs.
+    virtual std::optional<std::string> folderDialog(const FileDialogRequest& /*request*/) { return std::nullopt; }
 
     virtual void setClipboardText(const std::string& text) = 0;
     virtual std::string clipboardText() = 0;

@@ -662,7 +662,8 @@ struct PatchLibrary::AddBatch {
                                          : "SELECT id, record, format FROM items WHERE fp=?"),
           insertItem(lib.db_,
                      "INSERT INTO items(name, maker, model, kind, bank, number, size, format, record, fp, "
-                     "fp_noname, source, added, message_id) VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?,?)"),
+                     "fp_noname, source, added, message_id, category, favourite) "
+                     "VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"),
           insertSearch(lib.db_, "INSERT INTO items_search(rowid, text) VALUES(?, ?)"),
           insertSource(lib.db_,
                        "INSERT OR IGNORE INTO sources(item_id, file, position, message_id, added) "
@@ -712,38 +713,11 @@ void PatchLibrary::addMessage(AddBatch& b, ByteView sx, const std::string& sourc
     for (const std::string& p : problems) report.problems.push_back(where + ": " + p);
     for (const std::string& n : notes) report.notes.push_back(where + ": " + n);
     if (items.empty()) return;
-    const std::int64_t hash = signedOf(fingerprintOf(sx));
-    std::int64_t messageId = 0;
-    b.findMessage.reset();
-    b.findMessage.bind(1, hash);
-    while (b.findMessage.step())
-        if (b.findMessage.blobEquals(1, sx)) {
-            messageId = b.findMessage.integer(0);
-            break;
-        }
-    if (messageId == 0) {
-        b.insertMessage.reset();
-        b.insertMessage.bind(1, hash).bind(2, sx).step();
-        messageId = sqlite3_last_insert_rowid(db_);
-    }
-
+    const std::int64_t messageId = storedMessage(b, sx);
     for (std::size_t i = 0; i < items.size(); ++i) {
         const PatchItem& it = items[i];
         const SoundPrint print = soundPrint(it.format, it.record, it.nameOffset, it.nameLength);
-        const Bytes& wanted = b.withoutNames ? print.noName : print.data;
-        // The fingerprint finds the candidates; the data decide.
-        std::int64_t itemId = 0;
-        b.findItem.reset();
-        b.findItem.bind(1, b.withoutNames ? print.fpNoName : print.fp);
-        while (b.findItem.step()) {
-            std::string form;
-            const Bytes other =
-                soundOf(b.findItem.text(2), b.findItem.blob(1), it.nameOffset, it.nameLength, b.withoutNames, form);
-            if (form == print.form && other == wanted) {
-                itemId = b.findItem.integer(0);
-                break;
-            }
-        }
+        std::int64_t itemId = itemOfSound(b, it, print);
         bool newFile = false;
         if (itemId != 0) {
             ++report.duplicates;
@@ -751,25 +725,7 @@ void PatchLibrary::addMessage(AddBatch& b, ByteView sx, const std::string& sourc
             b.findSource.bind(1, itemId).bind(2, source);
             newFile = !source.empty() && !b.findSource.step();
         } else {
-            b.insertItem.reset();
-            b.insertItem.bind(1, it.name)
-                .bind(2, it.maker)
-                .bind(3, it.model)
-                .bind(4, it.kind)
-                .bind(5, it.bank)
-                .bind(6, static_cast<std::int64_t>(it.number))
-                .bind(7, static_cast<std::int64_t>(it.record.size()))
-                .bind(8, it.format)
-                .bind(9, ByteView(it.record))
-                .bind(10, print.fp)
-                .bind(11, print.fpNoName)
-                .bind(12, source)
-                .bind(13, b.now)
-                .bind(14, messageId)
-                .step();
-            itemId = sqlite3_last_insert_rowid(db_);
-            b.insertSearch.reset();
-            b.insertSearch.bind(1, itemId).bind(2, searchText(it, source)).step();
+            itemId = storeItem(b, it, print, source, b.now, messageId);
             ++report.added;
         }
         b.insertSource.reset();
@@ -781,6 +737,62 @@ void PatchLibrary::addMessage(AddBatch& b, ByteView sx, const std::string& sourc
             .step();
         if (newFile) updateSearchText(itemId);
     }
+}
+
+std::int64_t PatchLibrary::storedMessage(AddBatch& b, ByteView sx)
+{
+    const std::int64_t hash = signedOf(fingerprintOf(sx));
+    b.findMessage.reset();
+    b.findMessage.bind(1, hash);
+    while (b.findMessage.step())
+        if (b.findMessage.blobEquals(1, sx)) return b.findMessage.integer(0);
+    b.insertMessage.reset();
+    b.insertMessage.bind(1, hash).bind(2, sx).step();
+    return sqlite3_last_insert_rowid(db_);
+}
+
+std::int64_t PatchLibrary::itemOfSound(AddBatch& b, const PatchItem& it, const SoundPrint& print)
+{
+    const Bytes& wanted = b.withoutNames ? print.noName : print.data;
+    // The fingerprint finds the candidates; the data decide.
+    b.findItem.reset();
+    b.findItem.bind(1, b.withoutNames ? print.fpNoName : print.fp);
+    while (b.findItem.step()) {
+        std::string form;
+        const Bytes other =
+            soundOf(b.findItem.text(2), b.findItem.blob(1), it.nameOffset, it.nameLength, b.withoutNames, form);
+        if (form == print.form && other == wanted) return b.findItem.integer(0);
+    }
+    return 0;
+}
+
+std::int64_t PatchLibrary::storeItem(AddBatch& b, const PatchItem& it, const SoundPrint& print,
+                                     const std::string& source, std::int64_t added, std::int64_t messageId,
+                                     const std::optional<std::string>& category, bool favourite)
+{
+    b.insertItem.reset();
+    b.insertItem.bind(1, it.name)
+        .bind(2, it.maker)
+        .bind(3, it.model)
+        .bind(4, it.kind)
+        .bind(5, it.bank)
+        .bind(6, static_cast<std::int64_t>(it.number))
+        .bind(7, static_cast<std::int64_t>(it.record.size()))
+        .bind(8, it.format)
+        .bind(9, ByteView(it.record))
+        .bind(10, print.fp)
+        .bind(11, print.fpNoName)
+        .bind(12, source)
+        .bind(13, added)
+        .bind(14, messageId)
+        .bind(16, static_cast<std::int64_t>(favourite ? 1 : 0));
+    // No category: one is guessed after the add.
+    if (category) b.insertItem.bind(15, *category);
+    b.insertItem.step();
+    const std::int64_t id = sqlite3_last_insert_rowid(db_);
+    b.insertSearch.reset();
+    b.insertSearch.bind(1, id).bind(2, searchText(it, source)).step();
+    return id;
 }
 
 namespace {
@@ -1508,30 +1520,8 @@ MergeReport PatchLibrary::merge(const std::string& otherPath)
                           "SELECT s.file, s.position, s.added, m.data FROM sources s JOIN messages m ON m.id = "
                           "s.message_id WHERE s.item_id=? ORDER BY s.added, s.file, s.position");
     MergeReport report;
-    const bool withoutNames = ignoreNames();
     inTransaction(db_, [&] {
-        Statement findMessage(db_, "SELECT id, data FROM messages WHERE hash=?");
-        Statement insertMessage(db_, "INSERT INTO messages(hash, data) VALUES(?, ?)");
-        Statement findItem(db_, withoutNames ? "SELECT id, record, format FROM items WHERE fp_noname=?"
-                                             : "SELECT id, record, format FROM items WHERE fp=?");
-        Statement insertItem(db_,
-                             "INSERT INTO items(name, maker, model, kind, bank, number, size, format, record, fp, "
-                             "fp_noname, source, added, message_id, category, favourite) "
-                             "VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
-        Statement insertSearch(db_, "INSERT INTO items_search(rowid, text) VALUES(?, ?)");
-        Statement insertSource(db_,
-                               "INSERT OR IGNORE INTO sources(item_id, file, position, message_id, added) "
-                               "VALUES(?,?,?,?,?)");
-        const auto messageId = [&](const Bytes& data) {
-            const std::int64_t hash = signedOf(fingerprintOf(data));
-            findMessage.reset();
-            findMessage.bind(1, hash);
-            while (findMessage.step())
-                if (findMessage.blobEquals(1, data)) return findMessage.integer(0);
-            insertMessage.reset();
-            insertMessage.bind(1, hash).bind(2, ByteView(data)).step();
-            return static_cast<std::int64_t>(sqlite3_last_insert_rowid(db_));
-        };
+        AddBatch batch(*this);
         while (read.step()) {
             ++report.items;
             PatchItem it;
@@ -1548,46 +1538,15 @@ MergeReport PatchLibrary::merge(const std::string& otherPath)
                 it.nameLength = pf->nameLength;
             }
             const SoundPrint print = soundPrint(it.format, it.record, it.nameOffset, it.nameLength);
-            const Bytes& wanted = withoutNames ? print.noName : print.data;
-            std::int64_t itemId = 0;
-            findItem.reset();
-            findItem.bind(1, withoutNames ? print.fpNoName : print.fp);
-            while (findItem.step()) {
-                std::string form;
-                const Bytes here =
-                    soundOf(findItem.text(2), findItem.blob(1), it.nameOffset, it.nameLength, withoutNames, form);
-                if (form == print.form && here == wanted) {
-                    itemId = findItem.integer(0);
-                    break;
-                }
-            }
+            std::int64_t itemId = itemOfSound(batch, it, print);
             const bool here = itemId != 0;
             if (here) {
                 ++report.already;
             } else {
-                const std::string source = read.text(9);
-                insertItem.reset();
-                insertItem.bind(1, it.name)
-                    .bind(2, it.maker)
-                    .bind(3, it.model)
-                    .bind(4, it.kind)
-                    .bind(5, it.bank)
-                    .bind(6, static_cast<std::int64_t>(it.number))
-                    .bind(7, static_cast<std::int64_t>(it.record.size()))
-                    .bind(8, it.format)
-                    .bind(9, ByteView(it.record))
-                    .bind(10, print.fp)
-                    .bind(11, print.fpNoName)
-                    .bind(12, source)
-                    .bind(13, read.integer(10))
-                    .bind(14, messageId(read.blob(13)))
-                    .bind(16, read.integer(12));
                 // A library before categories leaves the category to be guessed.
-                if (marked) insertItem.bind(15, read.text(11));
-                insertItem.step();
-                itemId = sqlite3_last_insert_rowid(db_);
-                insertSearch.reset();
-                insertSearch.bind(1, itemId).bind(2, searchText(it, source)).step();
+                itemId =
+                    storeItem(batch, it, print, read.text(9), read.integer(10), storedMessage(batch, read.blob(13)),
+                              marked ? std::optional<std::string>(read.text(11)) : std::nullopt, read.integer(12) != 0);
                 ++report.added;
             }
             readSources.reset();
@@ -1596,11 +1555,11 @@ MergeReport PatchLibrary::merge(const std::string& otherPath)
             while (readSources.step()) {
                 furtherFile = furtherFile || here || readSources.text(0) != read.text(9);
                 const auto before = sqlite3_total_changes64(db_);
-                insertSource.reset();
-                insertSource.bind(1, itemId)
+                batch.insertSource.reset();
+                batch.insertSource.bind(1, itemId)
                     .bind(2, readSources.text(0))
                     .bind(3, readSources.integer(1))
-                    .bind(4, messageId(readSources.blob(3)))
+                    .bind(4, storedMessage(batch, readSources.blob(3)))
                     .bind(5, readSources.integer(2))
                     .step();
                 if (here) report.sources += static_cast<std::size_t>(sqlite3_total_changes64(db_) - before);

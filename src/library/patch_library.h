@@ -253,6 +253,14 @@ private:
     void guessCategories();
     std::vector<std::string> valuesOf(const char* column) const;
     void addMessage(AddBatch& batch, ByteView sx, const std::string& source, AddReport& report);
+    // The id of the message `sx`, stored when it is not there yet.
+    std::int64_t storedMessage(AddBatch& batch, ByteView sx);
+    // The item of the same sound as `it` (by the batch's rule for names), 0 when none.
+    std::int64_t itemOfSound(AddBatch& batch, const PatchItem& it, const SoundPrint& print);
+    // Stores `it` as a new item with its search text; its id. No category: one is guessed later.
+    std::int64_t storeItem(AddBatch& batch, const PatchItem& it, const SoundPrint& print, const std::string& source,
+                           std::int64_t added, std::int64_t messageId,
+                           const std::optional<std::string>& category = std::nullopt, bool favourite = false);
     // Reads one file into the batch's transaction.
     void addFileTo(AddBatch& batch, const std::string& path, AddReport& report, const std::function<bool()>& stop);
 

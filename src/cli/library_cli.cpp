@@ -275,7 +275,11 @@ int runLibraryCommand(const std::vector<std::string>& args, std::ostream& out, s
         return 2;
     }
     try {
-        PatchLibrary lib(a.library.empty() ? defaultLibraryPath(programFolder()) : a.library);
+        const std::string path = a.library.empty() ? defaultLibraryPath(programFolder()) : a.library;
+        if (libraryNeedsUpdate(path))
+            err << "Bringing the library " << path << " up to date (once; a large library takes a while)\n"
+                << std::flush;
+        PatchLibrary lib(path);
         // A message no family splits is named as the window names it.
         ConsoleShell namingShell(err);
         Session naming(namingShell);

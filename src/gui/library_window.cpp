@@ -67,6 +67,8 @@ PatchLibrary* LibraryAccess::get()
     if (library_ || failed_) return library_.get();
     if (path_.empty()) path_ = defaultLibraryPath(session_.paths.progpath);
     try {
+        if (libraryNeedsUpdate(path_))
+            session_.log.LogString("Library: bringing " + path_ + " up to date (once; a large library takes a while)");
         library_ = std::make_unique<PatchLibrary>(path_);
         library_->useNamers(&session_.families.namers);
         library_->setBusyWait(kWindowBusyWaitMs);

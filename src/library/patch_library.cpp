@@ -117,7 +117,6 @@ LibraryError sqlError(sqlite3* db)
     case SQLITE_CORRUPT:
     case SQLITE_NOTADB: return {"Library error: the library file is damaged (" + why + ")", why};
     case SQLITE_BUSY:
-    case SQLITE_LOCKED:
         return {"Library error: another program kept the library busy for too long (" + why + "); try again", why,
                 true};
     default: return {"Library error: " + why, why};
@@ -266,6 +265,7 @@ struct FileFacts {
     bool exists = false;
     bool sqlite = false;            // an SQLite database header
     std::uint32_t appId = 0;        // the application id it carries
+    std::uint32_t userVersion = 0;  // the library version it carries
     std::uintmax_t size = 0;        // bytes on disk
     std::uintmax_t headerSize = 0;  // bytes its header says it has (0: not known)
 };
@@ -292,6 +292,7 @@ FileFacts factsOf(const std::string& path)
     if (got < sizeof h || std::memcmp(h, "SQLite format 3", 16) != 0) return f;
     f.sqlite = true;
     f.appId = bigEndian(h + 68, 4);
+    f.userVersion = bigEndian(h + 60, 4);
     // The page count is valid while the change counter (24) and the version
     // it was written at (92) agree.
     const std::uint32_t pageSize = bigEndian(h + 16, 2) == 1 ? 65536 : bigEndian(h + 16, 2);
@@ -299,6 +300,17 @@ FileFacts factsOf(const std::string& path)
         f.headerSize = static_cast<std::uintmax_t>(pageSize) * bigEndian(h + 28, 4);
     return f;
 }
+
+}  // namespace
+
+bool libraryNeedsUpdate(const std::string& path)
+{
+    const FileFacts f = factsOf(path);
+    return f.sqlite && f.appId == static_cast<std::uint32_t>(kApplicationId) && f.userVersion > 0 &&
+           f.userVersion < static_cast<std::uint32_t>(kLibrarySchemaVersion);
+}
+
+namespace {
 
 bool writable(const std::string& path)
 {
@@ -453,8 +465,10 @@ void PatchLibrary::migrate(bool ours)
         exec("BEGIN IMMEDIATE");
         try {
             // Another program may have brought it up to date while this one waited.
-            Statement v(db_, "PRAGMA user_version");
-            version = v.step() ? v.integer(0) : 0;
+            {
+                Statement v(db_, "PRAGMA user_version");
+                version = v.step() ? v.integer(0) : 0;
+            }
             if (version < kLibrarySchemaVersion) {
                 exec(kMigrations[version]);
                 if (version + 1 == 3) refingerprint();
@@ -563,7 +577,10 @@ void PatchLibrary::refingerprint()
 
 void PatchLibrary::reidentify()
 {
-    // Fingerprints of the forms compared by their parameters.
+    // Fingerprints of the forms compared by their parameters. The indexes of
+    // the fingerprints are made again afterwards: kept up to date row by row,
+    // they made most of the time a large library took.
+    exec("DROP INDEX items_fp; DROP INDEX items_fp_noname");
     {
         Statement update(db_, "UPDATE items SET fp=?, fp_noname=? WHERE id=?");
         for (const PatchFamily& f : families_)
@@ -578,6 +595,7 @@ void PatchLibrary::reidentify()
                 }
             }
     }
+    exec("CREATE INDEX items_fp ON items(fp); CREATE INDEX items_fp_noname ON items(fp_noname)");
     // Items that now prove one sound become the oldest of them, with all their sources.
     struct Candidate {
         std::int64_t id;

@@ -44,6 +44,11 @@ inline constexpr char kLibraryFileName[] = "library.sqlite";
 // program folder), else $XDG_DATA_HOME/tolvex/ (default ~/.local/share/tolvex/).
 std::string defaultLibraryPath(const std::string& progpath);
 
+// Whether the library at `path` is of an older version, so that opening it
+// brings it up to date first (once; on a library of a million items that
+// takes half a minute). Read from the file's header, without opening it.
+bool libraryNeedsUpdate(const std::string& path);
+
 struct LibraryItem {
     std::int64_t id = 0;
     std::string name, maker, model, kind, bank;

@@ -62,6 +62,10 @@ constexpr const char* kMigrations[] = {
     "ALTER TABLE items ADD COLUMN trashed INTEGER;"
     "CREATE INDEX items_uncategorised ON items(id) WHERE category IS NULL;"
     "CREATE INDEX items_trashed ON items(trashed) WHERE trashed IS NOT NULL;",
+    // 6: the makers, kinds and categories the window's filters offer, read by index.
+    "CREATE INDEX items_by_maker ON items(maker);"
+    "CREATE INDEX items_by_kind ON items(kind);"
+    "CREATE INDEX items_by_category ON items(category);",
 };
 static_assert(std::size(kMigrations) == kLibrarySchemaVersion);
 
@@ -401,6 +405,17 @@ void PatchLibrary::setBusyWait(int ms, std::function<void()> onWait)
     onBusy_ = std::move(onWait);
 }
 
+std::vector<std::int64_t> PatchLibrary::trashedIds() const
+{
+    // Named, the trash's own index: asked for the ids in order, SQLite would
+    // rather read every item in the order of their ids.
+    Statement q(db_, "SELECT id FROM items INDEXED BY items_trashed WHERE trashed IS NOT NULL");
+    std::vector<std::int64_t> ids;
+    while (q.step()) ids.push_back(q.integer(0));
+    std::sort(ids.begin(), ids.end());
+    return ids;
+}
+
 void PatchLibrary::mayChange() const
 {
     if (readOnly_)
@@ -446,9 +461,8 @@ void PatchLibrary::migrate(bool ours)
                    "was left as it is",
                    path_.c_str(), static_cast<int>(version), kLibrarySchemaVersion));
     if (readOnly_) {
-        // Read as it stands: from the version with the search index on, the
-        // steps after it change what is kept, not how it is read.
-        if (version < 2)
+        // Read as it stands, which only a library of this version can be.
+        if (version < kLibrarySchemaVersion)
             throw LibraryError(path_ +
                                " is a library of an older Tolvex and is read-only here, so it cannot be brought up "
                                "to date; open it once where it may be written");
@@ -1038,11 +1052,7 @@ std::vector<std::int64_t> PatchLibrary::ordered(const LibraryQuery& query, Libra
     // condition on every row would turn the name order's index-only read of
     // the whole library into a read of every item. A first screenful reads
     // as many rows more as the trash holds.
-    std::vector<std::int64_t> trashed;
-    if (!query.trash) {
-        Statement t(db_, "SELECT id FROM items WHERE trashed IS NOT NULL ORDER BY id");
-        while (t.step()) trashed.push_back(t.integer(0));
-    }
+    const std::vector<std::int64_t> trashed = query.trash ? std::vector<std::int64_t>{} : trashedIds();
     const std::size_t reading = limit > 0 ? limit + trashed.size() : 0;
     const std::string limitText = reading > 0 ? " LIMIT " + std::to_string(reading) : std::string();
     std::vector<std::int64_t> ids;
@@ -1306,11 +1316,7 @@ std::vector<std::vector<std::int64_t>> PatchLibrary::duplicates(bool ignoreNames
         std::sort(groups.begin(), groups.end());
     }
     // The trash is out of sight: its items are no duplicates to deal with.
-    std::vector<std::int64_t> trashed;
-    {
-        Statement q(db_, "SELECT id FROM items WHERE trashed IS NOT NULL ORDER BY id");
-        while (q.step()) trashed.push_back(q.integer(0));
-    }
+    const std::vector<std::int64_t> trashed = trashedIds();
     if (!trashed.empty()) {
         for (auto& g : groups)
             std::erase_if(g, [&](std::int64_t id) { return std::binary_search(trashed.begin(), trashed.end(), id); });
@@ -1377,10 +1383,18 @@ void PatchLibrary::guessCategories()
 
 std::vector<std::string> PatchLibrary::valuesOf(const char* column) const
 {
-    Statement q(db_, std::string("SELECT DISTINCT ") + column + " FROM items WHERE trashed IS NULL AND ifnull(" +
-                         column + ", '') <> '' ORDER BY " + column + " COLLATE NOCASE");
+    // From one value to the next along the column's index: a few steps for
+    // each value, not a read of every item. (A value only the trash holds is offered too.)
+    const std::string c = column;
+    Statement q(db_, "WITH RECURSIVE v(x) AS (SELECT min(" + c + ") FROM items WHERE " + c +
+                         " > '' UNION ALL SELECT (SELECT min(" + c + ") FROM items WHERE " + c +
+                         " > v.x) FROM v WHERE v.x IS NOT NULL) SELECT x FROM v WHERE x IS NOT NULL");
     std::vector<std::string> out;
     while (q.step()) out.push_back(q.text(0));
+    std::stable_sort(out.begin(), out.end(), [](const std::string& a, const std::string& b) {
+        return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                            [](char x, char y) { return asciiLower(x) < asciiLower(y); });
+    });
     return out;
 }
 

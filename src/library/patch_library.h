@@ -37,7 +37,7 @@ public:
     bool busy = false;   // another program held the library longer than the wait: trying later may succeed
 };
 
-inline constexpr int kLibrarySchemaVersion = 5;
+inline constexpr int kLibrarySchemaVersion = 6;
 inline constexpr char kLibraryFileName[] = "library.sqlite";
 
 // Where the library lives: beside the program for a build copy (a writable
@@ -233,6 +233,8 @@ private:
     // `ours`: the file's header says it is a Tolvex library.
     void migrate(bool ours);
     void mayChange() const;
+    // The ids of the items in the trash, in order.
+    std::vector<std::int64_t> trashedIds() const;
     const PatchFormat* formatOf(const std::string& format, const PatchFamily** family = nullptr) const;
     // The bytes a patch's sound is compared by (its parameters, unless
     // `asParameters` is false: then the record in `form`) and `form`, the

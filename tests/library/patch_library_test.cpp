@@ -446,7 +446,8 @@ TEST_F(LibraryTest, AnOlderLibraryIsBroughtUpToDate)
                             " WHERE format='tx802-pced'";
     sql(db, old.c_str());
     sql(db,
-        "DROP TABLE items_search; DROP INDEX items_by_name; DROP INDEX items_uncategorised; DROP INDEX items_trashed;"
+        "DROP TABLE items_search; DROP INDEX items_by_name; DROP INDEX items_by_maker; DROP INDEX items_by_kind; DROP "
+        "INDEX items_by_category; DROP INDEX items_uncategorised; DROP INDEX items_trashed;"
         "ALTER TABLE items DROP COLUMN category; ALTER TABLE items DROP COLUMN favourite;"
         "ALTER TABLE items DROP COLUMN trashed; PRAGMA user_version=1");
     PatchLibrary lib(db);
@@ -480,7 +481,8 @@ TEST_F(LibraryTest, OneItemPerSoundWhateverBitsItsPackingCarries)
         " name = 'JAZZ-TRUMP';"
         "INSERT INTO sources SELECT id, source, 0, message_id, added FROM items WHERE source = '/old/jazz.syx';"
         "INSERT INTO items_search(rowid, text) SELECT id, name FROM items WHERE source = '/old/jazz.syx';"
-        "DROP INDEX items_uncategorised; DROP INDEX items_trashed; ALTER TABLE items DROP COLUMN category;"
+        "DROP INDEX items_by_maker; DROP INDEX items_by_kind; DROP INDEX items_by_category; DROP INDEX "
+        "items_uncategorised; DROP INDEX items_trashed; ALTER TABLE items DROP COLUMN category;"
         "ALTER TABLE items DROP COLUMN favourite; ALTER TABLE items DROP COLUMN trashed; PRAGMA user_version=3");
     ASSERT_EQ(sql(db, "SELECT count(*) FROM items"), "33");
 

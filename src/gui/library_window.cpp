@@ -651,6 +651,8 @@ LibraryWindow::LibraryWindow(Session& session, LibraryAccess& access, QWidget* p
     count_ = new QLabel(this);
     count_->setObjectName("LibraryCount");
     count_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    // Room for its longest text, so a long status line never clips it.
+    count_->setMinimumWidth(count_->fontMetrics().horizontalAdvance("Searching... 10000000 items"));
     statusRow->addWidget(status_, 1);
     statusRow->addWidget(count_);
     layout->addLayout(statusRow);

@@ -717,8 +717,8 @@ void LibraryWindow::applyFilters()
     for (QWidget* w : libraryOnly_) w->setVisible(!f.trash);
     for (QWidget* w : trashOnly_) w->setVisible(f.trash);
     model_->setFilters(f);
-    const int n = model_->rowCount();
-    status(QString(n == 1 ? "1 item" : "%1 items").arg(n) + (f.trash ? " in the trash" : ""));
+    // The count is the count label's: the rows come in from the loader's thread.
+    status(f.trash ? QString("The trash: Restore brings items back, Empty Trash removes them for good") : QString());
 }
 
 std::vector<std::int64_t> LibraryWindow::selectedIds() const

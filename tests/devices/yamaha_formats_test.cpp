@@ -99,7 +99,12 @@ TEST(YamahaFormats, DamagedTruncatedAndForeignInputIsRefused)
         // A byte above 7F: the F7 of a bank cut short is read as data.
         {"bank cut short with its F7 kept", Bank, with(cut(bank, 1001), 1000, 0xF7),
          "Error: Invalid data >7F : Protocol Error in DX Sysex\nx: 15 p: 19, i: 1001"},
-        {"lower-case hex", Pced, with(pced, 20, 'a'), "Error: Invalid data: Protocol Error in TX802 Sysex"},
+        // Each digit of a byte is checked: the data's hex pairs start at byte 16.
+        {"lower-case hex, first digit", Pced, with(pced, 20, 'a'),
+         "Error: Invalid data: Protocol Error in TX802 Sysex"},
+        {"lower-case hex, second digit", Pced, with(pced, 21, 'a'),
+         "Error: Invalid data: Protocol Error in TX802 Sysex"},
+        {"not hex, second digit", Pced, with(pced, 17, 'G'), "Error: Invalid data: Protocol Error in TX802 Sysex"},
         {"PCED without checksum", Pced, cut(pced, 249), "Error: Index overflow: Protocol Error in TX802 Sysex"},
     };
     for (const auto& c : cases) {

@@ -136,6 +136,32 @@ TEST(TriKroConvert, PropertiesOfRandomCombis)
             const int delay = 300 + 7 * T.DelayStart;
             EXPECT_EQ(k[R + KT::DelayMSB] << 8 | k[R + KT::DelayLSB], delay);
             EXPECT_EQ(k[R + KT::BusSelect], 20 + T.BusSelect);
+            // The fields taken over as they are, each at its own place.
+            const int x = (T.AssignKnobBits >> 4) & 7;
+            const std::pair<std::size_t, int> copied[] = {
+                {KT::ExtBankMSB, T.ExtBankMSB},
+                {KT::ExtBankLSB, T.ExtBankLSB},
+                {KT::Volume, T.Volume},
+                {KT::PitchBendRange, T.PitchBendRange},
+                {KT::Transpose, T.Transpose},
+                {KT::Pan, T.Pan},
+                {KT::Send1Level, T.Send1Level},
+                {KT::Send2Level, T.Send2Level},
+                {KT::FilterBits, T.FilterBits},
+                {KT::FilterBits + 1, T.AssignKnobBits & 0x0F},
+                {KT::FilterBits + 2, x | (x > 3 ? 8 : 0) | ((T.AssignKnobBits & 0x80) ? 0x10 : 0)},
+                {KT::FilterBits + 3, T.OscBits & 0x0F},
+                {KT::PortamentoTime, T.PortamentoTime},
+                {KT::KeyZoneTop, T.KeyZoneTop},
+                {KT::KeyZoneBot, T.KeyZoneBot},
+                {KT::KeyZoneSlope, T.KeyZoneSlope},
+                {KT::VelZoneTop, T.VelZoneTop},
+                {KT::VelZoneBot, T.VelZoneBot},
+                {KT::VelZoneSlope, T.VelZoneSlope},
+                {KT::VJ5AsnVolCenter, 0},
+                {KT::VectorCC, 0},
+            };
+            for (const auto& [field, value] : copied) EXPECT_EQ(k[R + field], value) << "timbre field " << field;
         }
         for (int i = 9; i <= 16; ++i) {
             const std::size_t R = L::timbre(i);

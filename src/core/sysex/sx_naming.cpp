@@ -143,10 +143,7 @@ void nameKorg(ByteView sx, std::string& name, bool& ignore, const NamingOptions&
             ignore = true;
             return;
         }
-        if (opts.kronos)
-            name += opts.kronos->KronosFunctionText(sx, short_desc_string);
-        else if (opts.families && opts.families->kronos)
-            name += opts.families->kronos(sx, short_desc_string, opts.log);
+        if (opts.families && opts.families->kronos) name += opts.families->kronos(sx, short_desc_string, opts.log);
         break;
     }
 }

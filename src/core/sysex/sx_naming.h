@@ -10,18 +10,6 @@
 
 namespace tolvex {
 
-// Supplies the Kronos function texts. They need the Kronos definition tables,
-// which live with the Kronos tools outside the message core, so the owner of
-// those tables hands an implementation to naming through NamingOptions.
-class KronosFunctionNamer {
-public:
-    virtual ~KronosFunctionNamer() = default;
-    // The text appended to "Korg Kronos" for the message sx, whose function
-    // byte sx[4] exists. Not called for a function 0x7F message while
-    // Filter7F is set. May set *short_desc_string (when not null).
-    virtual std::string KronosFunctionText(ByteView sx, std::string* short_desc_string) = 0;
-};
-
 // A line for the log of the session that names the message.
 using NamingLog = std::function<void(const std::string& line)>;
 
@@ -29,8 +17,9 @@ using NamingLog = std::function<void(const std::string& line)>;
 // families fill; an empty step leaves the name as far as the core takes it
 // (the maker, and the function text).
 struct FamilyNamers {
-    // The Kronos function text (as KronosFunctionNamer::KronosFunctionText),
-    // used when NamingOptions::kronos is null. `log` may be empty.
+    // The text appended to "Korg Kronos" for the message sx, whose function
+    // byte sx[4] exists; not asked for a function 0x7F message while Filter7F
+    // is set. May set *short_desc_string (when not null). `log` may be empty.
     std::function<std::string(ByteView sx, std::string* short_desc_string, const NamingLog& log)> kronos;
     // Appended to a Korg Triton parameter change (function 0x41).
     std::function<std::string(ByteView sx, std::string* short_desc_string)> tritonParameter;
@@ -42,11 +31,8 @@ struct NamingOptions {
     // The "Filter Function 7F msgs" check box: Kronos function 0x7F messages
     // are marked to be ignored instead of named.
     bool Filter7F = false;
-    // Kronos function texts; null takes families->kronos, and without
-    // that a Kronos message is named "Korg Kronos" only.
-    // Not owned; must outlive the call.
-    KronosFunctionNamer* kronos = nullptr;
-    // The families' naming steps (a session's `namers`); null: the core's own naming only.
+    // The families' naming steps (a session's `namers`); null: the core's own
+    // naming only (a Kronos message is then named "Korg Kronos" only).
     const FamilyNamers* families = nullptr;
     // Where the naming logs what it notices on the way (a Kronos parameter
     // missing from the tables); empty: nowhere.

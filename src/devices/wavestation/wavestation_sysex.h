@@ -135,7 +135,7 @@ struct WSSRRecords {
     std::uint8_t WSSR_curr_bank_num = 0;
     std::uint8_t WSSR_curr_patch_perf_num = 0;
     std::uint8_t WSSR_curr_patch_checksum = 0;
-    Bytes WSSR_generic_data;  // WSSR_generic_data_size is its size
+    Bytes WSSR_generic_data;  // the last message's data, unpacked (its size is the data's own)
     std::array<TWSSR_patch, kWSSR_PatchesPerBank> WSSR_35patch{};
     std::array<TWSSR_performance, kWSSR_PerformancesPerBank> WSSR_50performance{};
     TWSSR_perfmap_block WSSR_PerfMap{};

@@ -379,12 +379,28 @@ PatchLibrary::PatchLibrary(const std::string& path) : path_(path), families_(lib
         }
         open(uri + "?immutable=1", SQLITE_OPEN_READONLY | SQLITE_OPEN_URI);
     }
-    try {
-        migrate(ours);
-    } catch (...) {
-        sqlite3_close(db_);
-        db_ = nullptr;
-        throw;
+    // Two programs opening a new library at once: while one makes it (its
+    // journal mode, its tables), SQLite may answer the other "busy" without
+    // waiting. The steps are transactions that read the version afresh, so
+    // they are simply tried again.
+    const auto began = std::chrono::steady_clock::now();
+    for (;;) {
+        try {
+            migrate(ours);
+            break;
+        } catch (const LibraryError& e) {
+            if (e.busy && std::chrono::steady_clock::now() - began < std::chrono::milliseconds(busyWaitMs_)) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+                continue;
+            }
+            sqlite3_close(db_);
+            db_ = nullptr;
+            throw;
+        } catch (...) {
+            sqlite3_close(db_);
+            db_ = nullptr;
+            throw;
+        }
     }
 }
 
@@ -450,6 +466,7 @@ void PatchLibrary::migrate(bool ours)
         Statement t(db_, "SELECT count(*) FROM sqlite_master");
         if (t.step()) tables = t.integer(0);
     } catch (const LibraryError& e) {
+        if (e.busy) throw;  // another program is making it: tried again
         if (ours) throw LibraryError(path_ + " is a damaged Tolvex library (" + e.detail + "); it was left as it is");
         throw LibraryError(path_ + " is not a Tolvex library; it was left as it is");
     }

@@ -159,6 +159,13 @@ TEST(Jack, MessagesOfAnyLengthAndBurstsArriveWholeAndInOrder)
         Bytes receivedSysex;
         for (const Bytes& m : received)
             if (m[0] == 0xF0) receivedSysex.insert(receivedSysex.end(), m.begin(), m.end());
+        // A client the server ran late (ours, said by a doubt mark or the
+        // output's late periods) may see other bytes than the recorder: that
+        // attempt proves nothing either way and the traffic is sent again.
+        const auto marks = testing::doubts(jack.events);
+        const bool late = jack.out.LatePeriods() > 0 ||
+                          std::any_of(marks.begin(), marks.end(), [](std::uint8_t d) { return d != 0; });
+        if (late && receivedSysex != delivered && attempt < kAttempts) continue;
         ASSERT_EQ(receivedSysex.size(), delivered.size())
             << "the input's SysEx differs from what the server delivered to the recorder (attempt " << attempt << ")";
         ASSERT_TRUE(receivedSysex == delivered)

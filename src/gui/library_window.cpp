@@ -162,8 +162,11 @@ void LibraryAccess::keepInFile()
     const std::time_t now = std::time(nullptr);
     char stamp[32];
     std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", std::localtime(&now));
-    const std::string file =
-        (fs::path(path_).parent_path() / ("received-not-added-" + std::string(stamp) + ".syx")).string();
+    // Never over an earlier file of the same second: that one holds dumps too.
+    const fs::path base = fs::path(path_).parent_path() / ("received-not-added-" + std::string(stamp));
+    std::string file = base.string() + ".syx";
+    std::error_code ec;
+    for (int n = 2; fs::exists(file, ec); ++n) file = base.string() + "-" + std::to_string(n) + ".syx";
     std::vector<ByteView> messages(pending_.begin(), pending_.end());
     try {
         writeSyxFile(file, messages);

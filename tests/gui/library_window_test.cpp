@@ -15,6 +15,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 
@@ -342,15 +343,29 @@ TEST(LibraryWindow, ReceivedDumpsWaitWhileAnotherProgramAddsAndAreNeverLost)
         EXPECT_EQ(PatchLibrary(path).count(), 2);
         EXPECT_TRUE(logged(r.session, "the 2 received dump(s) that waited are added"));
 
-        // Held past the end of the session: they go to a file beside the library.
+        // Held past the end of the session: they go to a file beside the
+        // library, never over one an earlier session left in the same second.
+        for (std::time_t t = std::time(nullptr), end = t + 3; t < end; ++t) {
+            char stamp[32];
+            std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", std::localtime(&t));
+            std::ofstream(dir.file("received-not-added-" + std::string(stamp) + ".syx"), std::ios::binary)
+                << "\xF0\x43\xF7";
+        }
         hold();
         EXPECT_TRUE(StoreReceivedMessage(r.session, other(3)));
         access.setLastWait(200);
     }
     release();
     std::vector<std::string> kept;
-    for (const auto& e : std::filesystem::directory_iterator(std::filesystem::path(path).parent_path()))
-        if (e.path().filename().string().rfind("received-not-added-", 0) == 0) kept.push_back(e.path().string());
+    int earlier = 0;
+    for (const auto& e : std::filesystem::directory_iterator(std::filesystem::path(path).parent_path())) {
+        if (e.path().filename().string().rfind("received-not-added-", 0) != 0) continue;
+        if (readSyxFile(e.path().string()).messages == std::vector<Bytes>{{0xF0, 0x43, 0xF7}})
+            ++earlier;
+        else
+            kept.push_back(e.path().string());
+    }
+    EXPECT_EQ(earlier, 3);
     ASSERT_EQ(kept.size(), 1u);
     EXPECT_EQ(readSyxFile(kept[0]).messages, std::vector<Bytes>{other(3)});
 }

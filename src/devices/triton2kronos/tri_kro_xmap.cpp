@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "devices/triton2kronos/tri_kro_xmap.h"
 
+#include <array>
+#include <climits>
 #include <cmath>
+#include <optional>
 
 #include "core/sysex/bit_field.h"
 #include "devices/kronos/kronos_layouts.h"
@@ -21,166 +24,79 @@ std::int32_t nearest(double x)
     return d % 2 == 0 ? d : d + 1;
 }
 
-bool within(std::int32_t v, std::int32_t low, std::int32_t high)
-{
-    return v >= low && v <= high;
-}
+constexpr std::int32_t kAny = INT32_MIN, kAll = INT32_MAX;
+
+// One value map: the input range (of the value as read, or as a signed
+// number of its bit-field width), the result, and the range the result must fit.
+struct Xmap {
+    bool signedInput;
+    std::int32_t low, high;
+    std::int32_t (*value)(std::int32_t raw, std::int32_t sgn);
+    std::int32_t rlow = kAny, rhigh = kAll;
+};
+
+// By selector; selector 0 gives the value as it is, 3 is no selector.
+// clang-format off
+constexpr std::array<std::optional<Xmap>, 32> kMaps = {
+    std::nullopt,
+    Xmap{false, 0, 31, [](std::int32_t v, std::int32_t) -> std::int32_t { return AMS_map[static_cast<std::size_t>(v)]; }, 0, 255},
+    Xmap{false, 0, 4, [](std::int32_t v, std::int32_t) -> std::int32_t { return EnvSrc_map[static_cast<std::size_t>(v)]; }, 0, 255},
+    std::nullopt,
+    Xmap{false, 0, 3, [](std::int32_t v, std::int32_t) -> std::int32_t { return EnvSel_map[static_cast<std::size_t>(v)]; }, 0, 255},
+    Xmap{false, 0, 127, [](std::int32_t, std::int32_t g) { return 2 * g; }, -128, 127},  // a signed byte
+    Xmap{false, 0, 255, [](std::int32_t v, std::int32_t) { return 2 * v; }, 0, 255},     // a byte
+    Xmap{false, 0, 255, [](std::int32_t v, std::int32_t) { return 5 * v; }},
+    Xmap{false, 39, 240, [](std::int32_t v, std::int32_t) { return v == 39 ? 3999 : 100 * v; }},
+    Xmap{false, 0, 7, [](std::int32_t v, std::int32_t) { return v + 2; }},
+    Xmap{false, 0, 31, [](std::int32_t v, std::int32_t) { return v + 1; }},
+    Xmap{true, -240, 240, [](std::int32_t, std::int32_t g) { return g; }},
+    Xmap{true, -250, 250, [](std::int32_t, std::int32_t g) { return g; }},
+    Xmap{false, 0, 59, [](std::int32_t v, std::int32_t) { return nearest(v * 8.389830508); }, 0, 65535},
+    Xmap{false, 0, 63, [](std::int32_t v, std::int32_t) { return nearest((v - 1) * 1.564516129); }, 0, 255},
+    Xmap{false, 0, 55, [](std::int32_t v, std::int32_t) { return nearest(v * 3.545454545); }, 0, 255},
+    Xmap{true, -5, 5, [](std::int32_t, std::int32_t g) { return g + 5; }},
+    Xmap{false, 0, 190, [](std::int32_t v, std::int32_t) { return v; }},
+    Xmap{false, 0, 1360, [](std::int32_t v, std::int32_t) { return v; }},
+    Xmap{false, 0, 15, [](std::int32_t v, std::int32_t) { return nearest(v * 6.333333333); }, 0, 255},
+    Xmap{false, 0, 63, [](std::int32_t v, std::int32_t) { return nearest(v * 1.639344262); }, 0, 255},
+    Xmap{false, 0, 115, [](std::int32_t v, std::int32_t) { return v; }},
+    Xmap{false, 0, 123, [](std::int32_t v, std::int32_t) { return nearest(v * 55.28455285); }, 0, 65535},
+    Xmap{false, 0, 25, [](std::int32_t v, std::int32_t) { return 4 * v; }},
+    Xmap{false, 1, 63, [](std::int32_t v, std::int32_t) { return v - 1; }},
+    Xmap{false, 0, 138, [](std::int32_t v, std::int32_t) { return nearest(v * 49.27536232); }, 0, 65535},
+    Xmap{true, -32, 31, [](std::int32_t, std::int32_t g) { return g - 7; }, -128, 127},  // a signed byte
+    Xmap{false, 0, 55, [](std::int32_t v, std::int32_t) { return v; }},
+    Xmap{false, 0, 127, [](std::int32_t v, std::int32_t) {
+             if (v <= 50) return v;
+             if (v <= 60) return (v - 50) * 5 + 50;
+             if (v <= 100) return (v - 60) / 2 + 100;
+             return v + 20;
+         }},
+    Xmap{false, 0, 2730, [](std::int32_t v, std::int32_t) { return v; }},
+    Xmap{false, 0, 13600, [](std::int32_t v, std::int32_t) { return v; }},
+    Xmap{false, 0, 16383, [](std::int32_t v, std::int32_t) { return 2 * v; }},  // 0.2 ms steps to 0.1 ms steps
+};
+// clang-format on
 
 }  // namespace
 
 std::int32_t TriKroXmap(std::int32_t inval, std::int32_t bfwidth, std::int32_t mapselector, std::int32_t& err)
 {
     err = 0;
-    const std::int32_t sgn = negatize(inval, bfwidth);
-    // The result, when v is within [low, high] and the result fits [rlow, rhigh].
-    std::int32_t result = 0;
-    bool ok = false;
-    const auto take = [&](bool inRange, auto&& value, std::int32_t rlow, std::int32_t rhigh) {
-        if (!inRange) return;
-        const std::int32_t r = value();
-        if (!within(r, rlow, rhigh)) return;
-        result = r;
-        ok = true;
-    };
-    const auto u = [&](std::int32_t low, std::int32_t high) { return within(inval, low, high); };
-    const auto s = [&](std::int32_t low, std::int32_t high) { return within(sgn, low, high); };
-    constexpr std::int32_t kAny = INT32_MIN, kAll = INT32_MAX;
-    switch (mapselector) {
-    case 0: return inval;
-    case 1:
-        take(
-            u(0, 31), [&] { return AMS_map[static_cast<std::size_t>(inval)]; }, 0, 255);
-        break;
-    case 2:
-        take(
-            u(0, 4), [&] { return EnvSrc_map[static_cast<std::size_t>(inval)]; }, 0, 255);
-        break;
-    case 4:
-        take(
-            u(0, 3), [&] { return EnvSel_map[static_cast<std::size_t>(inval)]; }, 0, 255);
-        break;
-    case 5:
-        take(
-            u(0, 127), [&] { return 2 * sgn; }, -128, 127);
-        break;  // a signed byte
-    case 6:
-        take(
-            u(0, 255), [&] { return 2 * inval; }, 0, 255);
-        break;  // a byte
-    case 7:
-        take(
-            u(0, 255), [&] { return 5 * inval; }, kAny, kAll);
-        break;
-    case 8:
-        take(
-            u(39, 240), [&] { return inval == 39 ? 3999 : 100 * inval; }, kAny, kAll);
-        break;
-    case 9:
-        take(
-            u(0, 7), [&] { return inval + 2; }, kAny, kAll);
-        break;
-    case 10:
-        take(
-            u(0, 31), [&] { return inval + 1; }, kAny, kAll);
-        break;
-    case 11:
-        take(
-            s(-240, 240), [&] { return sgn; }, kAny, kAll);
-        break;
-    case 12:
-        take(
-            s(-250, 250), [&] { return sgn; }, kAny, kAll);
-        break;
-    case 13:
-        take(
-            u(0, 59), [&] { return nearest(inval * 8.389830508); }, 0, 65535);
-        break;
-    case 14:
-        take(
-            u(0, 63), [&] { return nearest((inval - 1) * 1.564516129); }, 0, 255);
-        break;
-    case 15:
-        take(
-            u(0, 55), [&] { return nearest(inval * 3.545454545); }, 0, 255);
-        break;
-    case 16:
-        take(
-            s(-5, 5), [&] { return sgn + 5; }, kAny, kAll);
-        break;
-    case 17:
-        take(
-            u(0, 190), [&] { return inval; }, kAny, kAll);
-        break;
-    case 18:
-        take(
-            u(0, 1360), [&] { return inval; }, kAny, kAll);
-        break;
-    case 19:
-        take(
-            u(0, 15), [&] { return nearest(inval * 6.333333333); }, 0, 255);
-        break;
-    case 20:
-        take(
-            u(0, 63), [&] { return nearest(inval * 1.639344262); }, 0, 255);
-        break;
-    case 21:
-        take(
-            u(0, 115), [&] { return inval; }, kAny, kAll);
-        break;
-    case 22:
-        take(
-            u(0, 123), [&] { return nearest(inval * 55.28455285); }, 0, 65535);
-        break;
-    case 23:
-        take(
-            u(0, 25), [&] { return 4 * inval; }, kAny, kAll);
-        break;
-    case 24:
-        take(
-            u(1, 63), [&] { return inval - 1; }, kAny, kAll);
-        break;
-    case 25:
-        take(
-            u(0, 138), [&] { return nearest(inval * 49.27536232); }, 0, 65535);
-        break;
-    case 26:
-        take(
-            s(-32, 31), [&] { return sgn - 7; }, -128, 127);
-        break;  // a signed byte
-    case 27:
-        take(
-            u(0, 55), [&] { return inval; }, kAny, kAll);
-        break;
-    case 28:
-        take(
-            u(0, 127),
-            [&] {
-                if (inval <= 50) return inval;
-                if (inval <= 60) return (inval - 50) * 5 + 50;
-                if (inval <= 100) return (inval - 60) / 2 + 100;
-                return inval + 20;
-            },
-            kAny, kAll);
-        break;
-    case 29:
-        take(
-            u(0, 2730), [&] { return inval; }, kAny, kAll);
-        break;
-    case 30:
-        take(
-            u(0, 13600), [&] { return inval; }, kAny, kAll);
-        break;
-    case 31:
-        take(
-            u(0, 16383), [&] { return 2 * inval; }, kAny, kAll);
-        break;       // delay times in 0.2 ms steps to 0.1 ms steps
-    default: break;  // 3 is no selector; neither are negative ones nor 32 and above
+    if (mapselector == 0) return inval;
+    const std::optional<Xmap>* map = mapselector > 0 && mapselector < static_cast<std::int32_t>(kMaps.size())
+                                         ? &kMaps[static_cast<std::size_t>(mapselector)]
+                                         : nullptr;
+    if (map && *map) {
+        const std::int32_t sgn = negatize(inval, bfwidth);
+        const std::int32_t in = (*map)->signedInput ? sgn : inval;
+        if (in >= (*map)->low && in <= (*map)->high) {
+            const std::int32_t r = (*map)->value(inval, sgn);
+            if (r >= (*map)->rlow && r <= (*map)->rhigh) return r;
+        }
     }
-    if (!ok) {
-        err = 1;
-        return 0;
-    }
-    return result;
+    err = 1;
+    return 0;
 }
 
 bool UnchangedRange(std::int32_t q)

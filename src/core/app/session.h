@@ -189,6 +189,22 @@ struct Operation {
     std::map<std::string, std::function<void(Session&, std::int32_t)>> postProcessTasks;
 };
 
+// What the main window keeps of its own: the file it shows in its title, and
+// what the last Clear removed, for Undo.
+struct WindowState {
+    std::string lastFile;  // the last file opened or saved; "" before any
+    // Each entry the last Clear removed, with its index in the list as it was,
+    // and that list's length, so that entries appended since stay behind.
+    struct Removed {
+        std::size_t index;
+        std::string text;
+        TSXstorage storage;
+        bool selected;
+    };
+    std::vector<Removed> clearRemoved;
+    std::size_t countBeforeClear = 0;
+};
+
 class Session {
 public:
     explicit Session(Shell& shell_) : shell(shell_) {}
@@ -203,6 +219,7 @@ public:
     MidiState midi{log};
     Folders paths;
     Operation operation;
+    WindowState window;
     FamilyRegistry families;  // the device families, their naming steps and working records
 
     // Listeners hear the name of every control or state that changed

@@ -13,31 +13,14 @@ namespace tolvex {
 
 namespace {
 
-struct LastFileRecord {
-    std::string path;
-};
-
-// What the last Clear removed: each entry with its index in the list as it
-// was, and that list's length, so that entries appended since stay behind.
-struct ClearUndoRecord {
-    struct Removed {
-        std::size_t index;
-        std::string text;
-        TSXstorage storage;
-        bool selected;
-    };
-    std::vector<Removed> removed;
-    std::size_t countBefore = 0;
-};
-
 void keepForUndo(Session& s, const std::vector<std::size_t>& indexes)
 {
-    auto& undo = s.families.records<ClearUndoRecord>();
-    undo.removed.clear();
-    undo.countBefore = s.messages.count();
-    undo.removed.reserve(indexes.size());
+    WindowState& w = s.window;
+    w.clearRemoved.clear();
+    w.countBeforeClear = s.messages.count();
+    w.clearRemoved.reserve(indexes.size());
     for (std::size_t i : indexes)
-        undo.removed.push_back({i, s.messages.textAt(i), *s.messages.at(i).storage, s.messages.selectedAt(i)});
+        w.clearRemoved.push_back({i, s.messages.textAt(i), *s.messages.at(i).storage, s.messages.selectedAt(i)});
     s.changed(kUndoChanged);
 }
 
@@ -45,13 +28,13 @@ void keepForUndo(Session& s, const std::vector<std::size_t>& indexes)
 
 void NoteLastFile(Session& s, const std::string& path)
 {
-    s.families.records<LastFileRecord>().path = path;
+    s.window.lastFile = path;
     s.changed(kLastFileChanged);
 }
 
 const std::string& LastFile(const Session& s)
 {
-    return const_cast<Session&>(s).families.records<LastFileRecord>().path;
+    return s.window.lastFile;
 }
 
 std::string WindowTitle(const Session& s)
@@ -109,13 +92,13 @@ void ClearAllWithUndo(Session& s)
 
 bool CanUndoClear(const Session& s)
 {
-    return !const_cast<Session&>(s).families.records<ClearUndoRecord>().removed.empty();
+    return !s.window.clearRemoved.empty();
 }
 
 void UndoClear(Session& s)
 {
-    auto& undo = s.families.records<ClearUndoRecord>();
-    if (undo.removed.empty() || s.midi.SendRunning) return;
+    WindowState& undo = s.window;
+    if (undo.clearRemoved.empty() || s.midi.SendRunning) return;
     // The list holds what the Clear kept, then what came since; rebuild it in the old order.
     struct Entry {
         std::string text;
@@ -126,7 +109,7 @@ void UndoClear(Session& s)
     now.reserve(s.messages.count());
     for (std::size_t i = 0; i < s.messages.count(); ++i)
         now.push_back({s.messages.textAt(i), *s.messages.at(i).storage, s.messages.selectedAt(i)});
-    const std::size_t kept = undo.countBefore - undo.removed.size();
+    const std::size_t kept = undo.countBeforeClear - undo.clearRemoved.size();
     std::vector<bool> selection;
     s.messages.clear();
     std::size_t nextKept = 0, nextRemoved = 0;
@@ -134,9 +117,9 @@ void UndoClear(Session& s)
         s.messages.append(std::move(text), std::make_unique<TSXstorage>(std::move(storage)));
         selection.push_back(selected);
     };
-    for (std::size_t i = 0; i < undo.countBefore; ++i) {
-        if (nextRemoved < undo.removed.size() && undo.removed[nextRemoved].index == i) {
-            auto& r = undo.removed[nextRemoved++];
+    for (std::size_t i = 0; i < undo.countBeforeClear; ++i) {
+        if (nextRemoved < undo.clearRemoved.size() && undo.clearRemoved[nextRemoved].index == i) {
+            auto& r = undo.clearRemoved[nextRemoved++];
             add(std::move(r.text), std::move(r.storage), r.selected);
         } else if (nextKept < kept && nextKept < now.size()) {
             auto& e = now[nextKept++];
@@ -146,8 +129,8 @@ void UndoClear(Session& s)
     for (; nextKept < now.size(); ++nextKept)
         add(std::move(now[nextKept].text), std::move(now[nextKept].storage), now[nextKept].selected);
     s.messages.setSelection(selection);
-    s.log.LogString(format("Restored %zu objects", undo.removed.size()));
-    undo.removed.clear();
+    s.log.LogString(format("Restored %zu objects", undo.clearRemoved.size()));
+    undo.clearRemoved.clear();
     s.changed(kUndoChanged);
 }
 

@@ -13,6 +13,7 @@
 #include "core/sysex/korg_packing.h"
 #include "devices/kronos/kronos_combi.h"
 #include "devices/kronos/kronos_defs.h"
+#include "devices/kronos/kronos_startup.h"
 #include "devices/kronos/kronos_sysex.h"
 #include "devices/triton/triton_sysex.h"
 #include "devices/triton2kronos/tri_kro_command.h"
@@ -49,6 +50,7 @@ struct Setup {
     {
         std::filesystem::current_path(dir.str());
         KronosUnitStartup(s, kData, false);
+        TriKroUnitStartup(s, kData);
         TriKroLoadLists(s, kData);
         s.paths.progpath = kData;
         s.paths.settingsFolder = dir.str();

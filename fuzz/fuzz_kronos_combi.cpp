@@ -4,6 +4,7 @@
 #include "core/app/session.h"
 #include "devices/devices.h"
 #include "devices/kronos/kronos_combi.h"
+#include "devices/kronos/kronos_startup.h"
 #include "devices/triton2kronos/tri_kro_startup.h"
 #include "fuzz_common.h"
 #include "fuzz_tables.h"

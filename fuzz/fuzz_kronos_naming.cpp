@@ -4,6 +4,7 @@
 #include "core/app/session.h"
 #include "core/sysex/sx_naming.h"
 #include "devices/devices.h"
+#include "devices/kronos/kronos_startup.h"
 #include "devices/triton2kronos/tri_kro_startup.h"
 #include "fuzz_common.h"
 #include "fuzz_tables.h"

@@ -5,7 +5,7 @@
 // and what it is compared by comes from it without a fault.
 #include <cstdlib>
 
-#include "devices/common/patches.h"
+#include "devices/devices.h"
 #include "fuzz_common.h"
 
 using namespace tolvex;
@@ -33,8 +33,7 @@ void splitAll(const std::vector<PatchFamily>& families, ByteView sx)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    static const std::vector<PatchFamily> families = {yamahaPatchFamily(), tritonPatchFamily(), kronosPatchFamily(),
-                                                      wavestationPatchFamily(), peaveyPatchFamily()};
+    static const std::vector<PatchFamily> families = patchFamilies();
     const ByteView file(data, size);
     splitAll(families, file);
     for (const PatchFamily& f : families) {

@@ -6,6 +6,7 @@
 
 #include "core/app/session.h"
 #include "devices/devices.h"
+#include "devices/kronos/kronos_startup.h"
 #include "devices/triton2kronos/tri_kro_startup.h"
 #include "fuzz_common.h"
 
@@ -19,6 +20,7 @@ inline Session& loadShippedTables()
         privateFolders();
         installDeviceFamilies(tables);
         KronosUnitStartup(tables, TOLVEX_DATA_DIR "/", false);
+        TriKroUnitStartup(tables, TOLVEX_DATA_DIR "/");
         TriKroLoadLists(tables, TOLVEX_DATA_DIR "/");
         return true;
     }();

@@ -3,6 +3,7 @@
 // a box or written, never a read past the message.
 #include "core/app/session.h"
 #include "devices/devices.h"
+#include "devices/kronos/kronos_startup.h"
 #include "devices/triton/triton_names.h"
 #include "devices/triton2kronos/tri_kro_efx_parse.h"
 #include "devices/triton2kronos/tri_kro_startup.h"

@@ -28,7 +28,6 @@
 #include "core/text/text_utils.h"
 #include "core/text/version_info.h"
 #include "devices/devices.h"
-#include "devices/triton2kronos/tri_kro_startup.h"
 #include "midi/midi_system.h"
 #include "midi/port_devices.h"
 
@@ -143,7 +142,7 @@ private:
 void startTables(Session& s, ConsoleShell& shell)
 {
     installDeviceFamilies(s);
-    KronosDeferStartup(s, programFolder(), false);
+    startFamilyTables(s, programFolder(), false);
     s.families.wrapDeferredLoads([&s, &shell](const std::function<void()>& load) {
         const bool failedBefore = shell.failed();
         // The tables' start-up lines are the window's, not this command's output.

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "core/app/device_family.h"
@@ -15,6 +17,10 @@ class Session;
 
 // One of each family, in the order of their pages.
 std::vector<std::unique_ptr<const DeviceFamily>> makeDeviceFamilies();
+// How each family that keeps patches splits its messages, in the same order.
+std::vector<PatchFamily> patchFamilies();
+// One of them by its PatchFamily::name; nothing when no family has that name.
+std::optional<PatchFamily> patchFamily(const std::string& name);
 
 // Gives the session its families and their naming steps; a session that has
 // them already is left as it is. Front ends call it before anything is named.

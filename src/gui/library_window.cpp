@@ -21,7 +21,6 @@
 #include "core/app/sysex_out.h"
 #include "core/sysex/sx_naming.h"
 #include "core/sysex/syx_file.h"
-#include "devices/kronos/kronos_defs.h"
 #include "gui/library_dialogs.h"
 #include "library/syx_folder.h"
 
@@ -797,9 +796,9 @@ void LibraryWindow::runAdd(const QString& unit, std::size_t total, LibraryAdder:
     if (!lib || adder_) return;
     // What arrived from the MIDI input goes in first, before the add holds the library.
     access_.flush();
-    // The Kronos tables the naming reads are loaded on first use: here, on
+    // The families' tables the naming reads are loaded on first use: here, on
     // this thread, so that the add's thread only reads them.
-    if (session_.families.namers.kronos) (void)kronosDefs(session_);
+    loadDeferredFamilyTables(session_);
     const int max = static_cast<int>(std::min<std::size_t>(total, INT_MAX));
     progress_ = new QProgressDialog(QString("Adding: 0 of %1 %2").arg(total).arg(unit), "Stop", 0, max, this);
     progress_->setObjectName("LibraryProgress");

@@ -20,6 +20,7 @@
 #include "core/sysex/sx_naming.h"
 #include "core/sysex/syx_file.h"
 #include "core/text/text_utils.h"
+#include "devices/devices.h"
 #include "library/library_files.h"
 
 namespace tolvex {
@@ -83,8 +84,9 @@ std::string searchText(const PatchItem& it, const std::string& source)
     return it.name + sep + it.maker + sep + it.model + sep + it.kind + sep + fileNameOf(source);
 }
 
-// The maker and model a whole message's header names.
-void makerAndModel(ByteView sx, std::string& maker, std::string& model)
+// The maker and model a whole message's header names (the model as the
+// families' naming step for it names it).
+void makerAndModel(ByteView sx, std::string& maker, std::string& model, const FamilyNamers* namers)
 {
     using namespace naming;
     if (sx.size() < 2) return;
@@ -97,8 +99,7 @@ void makerAndModel(ByteView sx, std::string& maker, std::string& model)
         m = "Universal";
     if (m) maker = m;
     while (!maker.empty() && maker.back() == ' ') maker.pop_back();
-    if (sx[1] == 0x42 /* Korg */ && sx.size() >= 4 && (sx[2] & 0xF0) == 0x30)
-        if (const KorgModel* k = KorgModelFor(sx[3])) model = k->name;
+    if (const MessageNamer* n = namers ? namers->find(sx) : nullptr; n && n->modelName) model = n->modelName;
 }
 
 // A whole message's bytes without what says where it goes: the device
@@ -214,8 +215,7 @@ std::uint64_t fingerprintOf(ByteView bytes, std::uint64_t seed)
 
 std::vector<PatchFamily> libraryFamilies()
 {
-    return {yamahaPatchFamily(), tritonPatchFamily(), kronosPatchFamily(), wavestationPatchFamily(),
-            peaveyPatchFamily()};
+    return patchFamilies();
 }
 
 std::vector<PatchItem> splitMessage(const std::vector<PatchFamily>& families, ByteView sx,
@@ -239,7 +239,7 @@ std::vector<PatchItem> splitMessage(const std::vector<PatchFamily>& families, By
     NamingOptions naming;
     naming.families = namers;
     it.name = SxParseName(sx, sup, ignore, naming);
-    makerAndModel(sx, it.maker, it.model);
+    makerAndModel(sx, it.maker, it.model, namers);
     it.kind = "Message";
     it.format = kWholeMessage;
     it.record.assign(sx.begin(), sx.end());

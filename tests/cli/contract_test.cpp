@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// What every device family must do with real dumps, from the fixtures and the
-// facts file beside each (FIXTURE.facts): every message is named as the facts
-// say; where the family packs, unpacking and packing again gives the message
-// byte for byte; every cut of a message gives the family's error and no
-// crash; junk is refused.
+// What every device family must do with the real dumps it names as its
+// fixtures (DeviceFamily::fixtures), from the facts file beside each
+// (FIXTURE.facts): every message is named as the facts say; where the family
+// writes what it reads (DeviceFamily::roundTrip), the message comes back byte
+// for byte; every cut of a message gives the family's error and no crash;
+// junk is refused; every patch it splits out of a message comes back the same
+// from the single-patch message it makes of it. The families come from the
+// registry, so a new family is held to the contract as soon as it is listed.
 //
 // A facts file holds one line per fact, fields separated by tabs:
 //   N LENGTH NAME   message N (from 1) is LENGTH bytes and named NAME
@@ -15,30 +18,27 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-
+#include <cctype>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <sstream>
 
 #include "cli/cli.h"
-#include "core/sysex/korg_packing.h"
-#include "devices/kronos/kronos_combi.h"
-#include "devices/wavestation/wavestation_sysex.h"
-#include "devices/yamaha/yamaha_formats.h"
+#include "core/app/session.h"
+#include "devices/devices.h"
 #include "support/run_tool.h"
+#include "support/scripted_shell.h"
 
 namespace tolvex {
 namespace {
 
-const std::string kFixtures = std::string(TOLVEX_FIXTURES_DIR) + "/";
+// Fixtures are named from the project's top folder.
+const std::string kTop = std::string(TOLVEX_FIXTURES_DIR) + "/../../";
 
-// A family's byte-level codec: unpack throws TolvexError on anything it
-// cannot read and returns the message packed again (or nothing where the
-// family does not pack that message).
 struct Family {
     std::string name;
-    std::vector<std::string> fixtures;
-    std::function<std::optional<Bytes>(ByteView)> unpackPack;
+    std::shared_ptr<const DeviceFamily> family;
 };
 
 std::ostream& operator<<(std::ostream& out, const Family& f)
@@ -59,7 +59,7 @@ struct Facts {
 Facts factsOf(const std::string& fixture)
 {
     Facts f;
-    std::ifstream in(kFixtures + fixture.substr(0, fixture.rfind('.')) + ".facts");
+    std::ifstream in(kTop + fixture.substr(0, fixture.rfind('.')) + ".facts");
     EXPECT_TRUE(in) << fixture << " has no facts file";
     for (std::string line; std::getline(in, line);) {
         std::istringstream fields(line);
@@ -77,78 +77,54 @@ Facts factsOf(const std::string& fixture)
     return f;
 }
 
-// Korg 7-bit packed records behind a header of `offset` bytes.
-std::optional<Bytes> korgPacked(ByteView sx, std::size_t offset, std::size_t length)
+// What a patch's sound is compared by: its record in the form that two forms
+// of the same sound share, as its parameters where the form has them.
+Bytes soundOf(const PatchFamily& family, const PatchItem& it)
 {
-    Bytes data(length);
-    KroUnpack(sx, offset, data);
-    return KorgDatatoSXConvert(sx.first(offset), data);
+    const auto formOf = [&](const std::string& name) -> const PatchFormat* {
+        for (const PatchFormat& f : family.formats)
+            if (name == f.format) return &f;
+        return nullptr;
+    };
+    const PatchFormat* form = formOf(it.format);
+    Bytes record = it.record;
+    if (!form) return record;
+    if (form->asSame && form->sameAs)
+        if (const std::optional<Bytes> same = form->asSame(record, false); same && formOf(form->sameAs)) {
+            record = *same;
+            form = formOf(form->sameAs);
+        }
+    if (form->parameters && record.size() == form->recordSize) return form->parameters(record);
+    return record;
 }
 
-std::optional<Bytes> yamaha(ByteView sx)
+// Whether the family names any message or keeps any patch (a family that
+// only adds commands over others' messages has nothing of its own to check).
+bool hasMessagesOfItsOwn(const DeviceFamily& f)
 {
-    if (sx.size() > 4 && sx[3] == 0x09) {
-        static std::array<PackedVoice, 32> voices;
-        ExtractDXTX_VMEM(sx, voices);
-        return std::nullopt;  // voice banks are read, never written
-    }
-    const bool lm = sx.size() >= 16 && sx[0] == 0xF0 && sx[1] == 0x43 && (sx[2] & 0xF0) == 0 && sx[3] == 0x7E;
-    const std::string id = lm ? std::string(sx.begin() + 6, sx.begin() + 16) : "";
-    if (id == DX7ii_PackedPerfID) {
-        std::array<DX7iiPerformance, 32> bank{};
-        ExtractDX7iiPerfBank(sx, bank);
-        return DX7iiPerftoSysex(sx[2] & 0x0F, bank);
-    }
-    if (id == TX802_PackedPerfID) {
-        std::array<TX802Performance, 64> bank{};
-        ExtractTX802PMEM(sx, bank);
-        return TX802PMEMtoSysex(sx[2] & 0x0F, bank);
-    }
-    throw TolvexError("not a Yamaha bank");
-}
-
-std::optional<Bytes> triton(ByteView sx)
-{
-    if (sx.size() < 8 || sx[0] != 0xF0 || sx[1] != 0x42 || (sx[2] & 0xF0) != 0x30 || sx[3] != 0x50)
-        throw TolvexError("not a Triton dump");
-    switch (sx[4]) {
-    case 0x49 /* current Combination */: return korgPacked(sx, 6, 448);
-    case 0x4C /* Program dump */: return korgPacked(sx, 8, (sx[6] & 0x30) == 0x20 ? 540 : 540 * 128);
-    case 0x4D /* Combination dump */: return korgPacked(sx, 8, (sx[6] & 0x30) == 0x20 ? 448 : 448 * 128);
-    default: throw TolvexError("not a Triton dump");
-    }
-}
-
-std::optional<Bytes> kronos(ByteView sx)
-{
-    const std::uint8_t function = Verify_Kro_Combi(sx);
-    if (function != 0x73 && function != 0x75) throw TolvexError("not a Kronos Combi");
-    return korgPacked(sx, function == 0x75 ? kKroCurrentCombiOffset : kKroCombiDumpOffset, sizeof(kronos::TKro_Combi));
-}
-
-std::optional<Bytes> wavestation(ByteView sx)
-{
-    if (!WSSR_format(sx)) throw TolvexError("Sysex header does not match currently supported format");
-    return std::nullopt;
-}
-
-std::optional<Bytes> namedOnly(ByteView)
-{
-    throw TolvexError("no family reads it");
+    testing::ScriptedShell shell;
+    Session s(shell);
+    FamilyNamers namers;
+    f.addNamers(s, namers);
+    return !namers.empty() || f.patches().has_value();
 }
 
 class Contract : public ::testing::TestWithParam<Family> {};
 
 TEST_P(Contract, FixturesNamedPackedCutAndJunk)
 {
-    const Family& family = GetParam();
-    for (const std::string& fixture : family.fixtures) {
+    const DeviceFamily& family = *GetParam().family;
+    if (hasMessagesOfItsOwn(family)) {
+        EXPECT_FALSE(family.fixtures().empty()) << family.name() << " names no fixture to check it with";
+    }
+    const std::optional<PatchFamily> patches = family.patches();
+    for (const std::string& fixture : family.fixtures()) {
         const Facts facts = factsOf(fixture);
         std::ostringstream out, err;
-        const std::vector<Bytes> messages = testing::messagesInFile(kFixtures + fixture);
+        const std::vector<Bytes> messages = testing::messagesInFile(kTop + fixture);
         // A fixture cut short (no end byte F7) is named, and names says it is not whole.
         const bool cut = std::any_of(messages.begin(), messages.end(), [](const Bytes& m) { return m.back() != 0xF7; });
-        ASSERT_EQ(runCli({"names", kFixtures + fixture}, out, err, {}, false), cut ? 1 : 0) << err.str();
+        ASSERT_EQ(runCli({"names", kTop + fixture}, out, err, {}, false), cut ? 1 : 0) << err.str();
         std::vector<std::string> named;
         std::istringstream lines(out.str());
         for (std::string line; std::getline(lines, line);)  // FILE N LENGTH NAME SUPPLEMENT
@@ -157,9 +133,23 @@ TEST_P(Contract, FixturesNamedPackedCutAndJunk)
 
         for (std::size_t n : facts.packs) {
             ASSERT_LE(n, messages.size()) << fixture;
-            const std::optional<Bytes> again = family.unpackPack(messages[n - 1]);
+            const std::optional<Bytes> again = family.roundTrip(messages[n - 1]);
             ASSERT_TRUE(again) << fixture << " " << n;
             EXPECT_TRUE(*again == messages[n - 1]) << fixture << " message " << n << " packs differently";
+        }
+        // Each patch split out comes back as the same sound from its single-patch message.
+        for (const Bytes& m : patches ? messages : std::vector<Bytes>{}) {
+            const std::optional<PatchSplit> split = patches->split(m);
+            for (const PatchItem& it : split ? split->items : std::vector<PatchItem>{}) {
+                const auto form = std::find_if(patches->formats.begin(), patches->formats.end(),
+                                               [&](const PatchFormat& f) { return it.format == f.format; });
+                ASSERT_NE(form, patches->formats.end()) << fixture << " " << it.format;
+                if (!form->single) continue;
+                const std::optional<PatchSplit> again = patches->split(form->single(it.record, 0));
+                ASSERT_TRUE(again && again->items.size() == 1) << fixture << " " << it.name;
+                EXPECT_TRUE(soundOf(*patches, again->items[0]) == soundOf(*patches, it))
+                    << fixture << " " << it.name << " comes back otherwise";
+            }
         }
         for (const Facts::Cut& c : facts.cuts) {
             if (c.from != 0) continue;  // each message once, from its first cut line
@@ -170,7 +160,7 @@ TEST_P(Contract, FixturesNamedPackedCutAndJunk)
                 for (const Facts::Cut& d : facts.cuts)
                     if (d.message == c.message && d.from <= length) want = d.text;
                 try {
-                    family.unpackPack(ByteView(whole).first(length));
+                    family.roundTrip(ByteView(whole).first(length));
                     ADD_FAILURE() << fixture << " message " << c.message << " cut to " << length << " was read";
                 } catch (const TolvexError& e) {
                     EXPECT_EQ(std::string(e.what()).substr(0, want.size()), want) << fixture << " cut to " << length;
@@ -181,25 +171,23 @@ TEST_P(Contract, FixturesNamedPackedCutAndJunk)
     // Junk: nothing, a lone F0, text, and another maker's dump.
     for (const Bytes& junk : {Bytes{}, Bytes{0xF0}, Bytes{'M', 'T', 'h', 'd', 0, 0, 0, 6, 0xF7},
                               Bytes{0xF0, 0x7E, 0x00, 0x06, 0x01, 0xF7}, Bytes(300, 0xF0)})
-        EXPECT_THROW(family.unpackPack(junk), TolvexError) << junk.size();
+        EXPECT_THROW(family.roundTrip(junk), TolvexError) << junk.size();
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Families, Contract,
-    ::testing::Values(Family{"Yamaha",
-                             {"yamaha/dx7-rom1a.syx", "yamaha/dx7ii-performance-bank-a.syx",
-                              "yamaha/tx802-performance-bank.syx", "yamaha/dx7-single-voice-keybd01.syx",
-                              "yamaha/dx7-parameter-changes.syx", "yamaha/tx802-voice-bank-with-amem.syx",
-                              "yamaha/dx7-bank-truncated-no-f7.syx", "yamaha/dx7-bank-missing-checksum.syx"},
-                             yamaha},
-                      Family{"Triton",
-                             {"korg/triton-one-program.syx", "korg/triton-factory-combi-bank-a.syx",
-                              "korg/triton-factory-combi-current.syx"},
-                             triton},
-                      Family{"Kronos", {"kronos/kronos-messages.syx"}, kronos},
-                      Family{"Wavestation", {"korg/wavestation-factory.syx"}, wavestation},
-                      Family{"NamedOnly", {"ensoniq/vfx-all-programs.syx", "korg/03rw-program-bank.syx"}, namedOnly}),
-    [](const ::testing::TestParamInfo<Family>& p) { return p.param.name; });
+std::vector<Family> registeredFamilies()
+{
+    std::vector<Family> out;
+    for (auto& f : makeDeviceFamilies()) out.push_back({f->name(), std::shared_ptr<const DeviceFamily>(std::move(f))});
+    return out;
+}
+
+INSTANTIATE_TEST_SUITE_P(Families, Contract, ::testing::ValuesIn(registeredFamilies()),
+                         [](const ::testing::TestParamInfo<Family>& p) {
+                             std::string name;
+                             for (char c : p.param.name)
+                                 if (std::isalnum(static_cast<unsigned char>(c))) name += c;
+                             return name;
+                         });
 
 }  // namespace
 }  // namespace tolvex

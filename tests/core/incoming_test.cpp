@@ -78,6 +78,7 @@ TEST(Incoming, TwoMessagesInOneBufferSelectTheNewestAndPostProcessOnce)
 TEST(Incoming, FilteredKronosFunction7FIsNeitherLoggedNorStored)
 {
     Rig rig;
+    installDeviceFamilies(rig.s);  // the Kronos family's naming drops what the filter takes
     rig.s.controls.checked.set(ctl::Filter7F, true);
     rig.receive(Bytes{0xF0, 0x42, 0x30, 0x68, 0x7F, 0x01, 0x02, 0xF7});
     rig.shell.runPosted();

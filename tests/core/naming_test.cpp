@@ -112,6 +112,11 @@ const std::vector<Example>& examples()
         {"F0 42 30 50 4C 00 7B F7", "Korg Triton: All Program Dump"},
         {"F0 42 30 50 4D 00 0B F7", "Korg Triton: Combination Dump IA-ID"},
         {"F0 42 40 50 4C 00 20 F7", "Korg"},
+        {"F0 42 31 28 23 F7", "Korg Wavestation : Data Load Completed"},
+        {"F0 42 30 2B 40 00 F7", "Korg O1/W"},
+        {"F0 0F 07 00 00 03 00 F7", "Ensoniq - TS-10 : One Program"},
+        {"F0 0F 06 00 00 09 00 F7", "Ensoniq - SQ-1"},
+        {"F0 0F 08 00 00 03 00 F7", "Ensoniq"},
         {"", "Unknown : "},
         {"F0 80 7F", "Unknown : F0  80  7F  "},
     };

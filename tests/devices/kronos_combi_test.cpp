@@ -10,6 +10,7 @@
 #include "devices/devices.h"
 #include "devices/kronos/kronos_combi.h"
 #include "devices/kronos/kronos_defs.h"
+#include "devices/kronos/kronos_startup.h"
 #include "devices/kronos/kronos_timbre_copy.h"
 #include "devices/triton2kronos/tri_kro_startup.h"
 #include "support/kronos_records.h"
@@ -37,6 +38,7 @@ struct KronosSession {
     {
         installDeviceFamilies(s);
         KronosUnitStartup(s, programFolder(), false);
+        TriKroUnitStartup(s, programFolder());
         KroTimbreCopyFormCreate(s);
     }
     testing::ScriptedShell shell;

@@ -12,6 +12,7 @@
 #include "core/app/session.h"
 #include "core/text/ini_file.h"
 #include "devices/kronos/kronos_defs.h"
+#include "devices/kronos/kronos_startup.h"
 #include "devices/triton2kronos/tri_kro_startup.h"
 #include "devices/triton2kronos/tri_kro_tables.h"
 #include "support/scripted_shell.h"
@@ -117,18 +118,21 @@ TEST(KronosTables, StartupGoesOnWithoutItsTables)
     st.dir.write("Kro_Efx_Param.txt", "1,0,0,1,0\n1,1,0,x,1\n1,2,64,1,0\n");
     const std::string missing = st.dir.str() + "KronosParamList.txt";
     KronosUnitStartup(st.s, st.dir.str(), false);
+    TriKroUnitStartup(st.s, st.dir.str());
     const std::string cannot = "Cannot open table file \"" + missing + "\" - table left empty";
     const std::string conversion =
         "Data Conversion Error loading Kronos EFX Param Array " + st.dir.file("Kro_Efx_Param.txt");
     const std::string noMap = "Cannot open table file \"" + st.dir.str() + "Tri_Kro_Efx_Map.txt\" - table left empty";
-    EXPECT_EQ(st.boxes(), (std::vector<std::string>{"Error: " + cannot, "Error: " + noMap, "Error: " + conversion,
-                                                    "Error: " + conversion}));
+    EXPECT_EQ(st.boxes(), (std::vector<std::string>{"Error: " + cannot, "Error: " + conversion, "Error: " + conversion,
+                                                    "Error: " + noMap}));
     EXPECT_EQ(KronosStartupSummaries(st.s),
               (std::vector<std::string>{
                   cannot, "Read Kro_Efx_Param_Names.txt from " + st.dir.str() + ": 1 rows, 1 duplicate lines dropped",
-                  noMap, "Read Kro_Efx_Param.txt from " + st.dir.str() + ": 1 rows, 2 rows skipped",
-                  "Loaded TriKroEfxMap, 0 rows, 0 max PIDs in row, 0 total PIDS, 0.00 Kbytes",
+                  "Read Kro_Efx_Param.txt from " + st.dir.str() + ": 1 rows, 2 rows skipped",
                   "Loaded KroEFXParamArray, 2 rows, 0 max PIDs in row, 1 total PIDS, 0.01 Kbytes"}));
+    EXPECT_EQ(
+        TriKroStartupSummaries(st.s),
+        (std::vector<std::string>{noMap, "Loaded TriKroEfxMap, 0 rows, 0 max PIDs in row, 0 total PIDS, 0.00 Kbytes"}));
     EXPECT_EQ(kronosDefs(st.s).Kro_paramlist.count(), 0u);
     EXPECT_EQ(kronosDefs(st.s).KroEfxNamelist.count(), 1u);
 
@@ -151,15 +155,15 @@ TEST(KronosTables, DeferredStartupReadsOnFirstUseForItsOwnSessionOnly)
     KronosDeferStartup(st.s, st.dir.str(), false);
     EXPECT_TRUE(st.boxes().empty());  // nothing read yet, so nothing missed yet
     EXPECT_TRUE(KronosStartupSummaries(st.s).empty());
-    const KronosDefs& defs = kronosDefs(st.s);  // the first use reads every table
+    const KronosDefs& defs = kronosDefs(st.s);  // the first use reads every Kronos table
     EXPECT_EQ(defs.KroEFXParamArray.size(), 2u);
     EXPECT_EQ(defs.Kro_paramlist.value("1023000000001000"), std::optional<std::string_view>("Volume"));
-    EXPECT_EQ(st.boxes().size(), 2u);  // Kro_Efx_Param_Names.txt and Tri_Kro_Efx_Map.txt are missing
+    EXPECT_EQ(st.boxes().size(), 1u);  // Kro_Efx_Param_Names.txt is missing
     const auto& log = st.s.log.lines();
     EXPECT_NE(std::find(log.begin(), log.end(), "Read KronosParamList.txt from " + st.dir.str() + ": 1 rows"),
               log.end());
     EXPECT_FALSE(KronosLoadDeferredTables(st.s));  // read once only
-    EXPECT_EQ(st.boxes().size(), 2u);
+    EXPECT_EQ(st.boxes().size(), 1u);
 
     // Another session in the same process has tables of its own.
     tolvex::testing::ScriptedShell shell;

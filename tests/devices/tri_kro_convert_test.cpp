@@ -18,6 +18,7 @@
 #include "core/text/ini_file.h"
 #include "devices/kronos/kronos_combi.h"
 #include "devices/kronos/kronos_defs.h"
+#include "devices/kronos/kronos_startup.h"
 #include "devices/kronos/kronos_sysex.h"
 #include "devices/kronos/kronos_timbre_copy.h"
 #include "devices/triton/triton_sysex.h"
@@ -349,6 +350,7 @@ TEST(ConvTriCombi, MissingTables)
     Session s{shell};
     const std::string bin = std::filesystem::read_symlink("/proc/self/exe").parent_path().string() + "/";
     KronosUnitStartup(s, bin, false);
+    TriKroUnitStartup(s, bin);
     TriKroLoadLists(s, bin);
     ReadTriKroValueMaps(IniFile(""), bin, triKroTables(s).valueMaps, nullptr);
     s.paths.progpath = dir.str();

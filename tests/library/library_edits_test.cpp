@@ -9,6 +9,7 @@
 #include <set>
 
 #include "core/sysex/syx_file.h"
+#include "devices/devices.h"
 #include "library/patch_library.h"
 #include "support/simulated_sp.h"
 #include "support/temp_dir.h"
@@ -211,7 +212,7 @@ TEST(PatchCategories, TheFamilysOwnOrGuessedFromTheName)
     auto items = splitMessage(libraryFamilies(),
                               readSyxFile(fixture("korg/triton-factory-combi-bank-a.syx")).messages.at(0), problems);
     ASSERT_FALSE(items.empty());
-    const PatchFormat& combi = tritonPatchFamily().formats[1];
+    const PatchFormat& combi = patchFamily("triton")->formats[1];
     ASSERT_TRUE(combi.category);
     Bytes record = items[0].record;
     const std::pair<int, const char*> numbers[] = {{0, "Keys"}, {8, "Pad"}, {12, ""}, {15, "Drum"}};
@@ -226,7 +227,7 @@ TEST(PeaveyPatches, ObjectDumpsAreItemsAndCutOnesAreProblems)
     using namespace tolvex::testing;
     const Bytes preset = spPreset("Big Piano", 2, 60, 12, 0, {{1, 2, 0, 0}, {128, 0, 0}}, {{3, 0, 0, 0}, {128, 0, 0}});
     const Bytes dump = spDumpMessage(3, 5, preset);
-    const auto family = peaveyPatchFamily();
+    const auto family = *patchFamily("peavey");
     const auto split = family.split(dump);
     ASSERT_TRUE(split && split->items.size() == 1 && split->proven);
     const PatchItem& it = split->items[0];

@@ -14,9 +14,12 @@
 #include <functional>
 #include <set>
 
+#include "core/app/session.h"
 #include "core/sysex/syx_file.h"
+#include "devices/devices.h"
 #include "devices/yamaha/yamaha_formats.h"
 #include "library/patch_library.h"
+#include "support/scripted_shell.h"
 #include "support/temp_dir.h"
 
 namespace tolvex {
@@ -148,6 +151,11 @@ TEST_F(LibraryTest, AddKeepsWholeMessagesAndWholeTransactionsOnly)
 TEST_F(LibraryTest, SearchFindsPartsOfEveryTextColumnAndFilters)
 {
     PatchLibrary lib(db);
+    // A message no family splits is named (and its model found) by the families' naming steps.
+    testing::ScriptedShell shell;
+    Session naming(shell);
+    installDeviceFamilies(naming);
+    lib.useNamers(&naming.families.namers);
     AddReport r;
     for (const char* f : {"yamaha/dx7-rom1a.syx", "korg/triton-factory-combi-bank-a.syx", "korg/03rw-program-bank.syx"})
         lib.addFile(fixture(f), r);

@@ -5,9 +5,9 @@
 
 namespace tolvex {
 
-void startFamilyTables(Session& s, const std::string& progpath)
+void startFamilyTables(Session& s, const std::string& progpath, bool diagnostics)
 {
-    for (const auto& f : s.families.all()) f->startTables(s, progpath);
+    for (const auto& f : s.families.all()) f->startTables(s, progpath, diagnostics);
 }
 
 bool loadDeferredFamilyTables(Session& s)
@@ -35,6 +35,23 @@ bool rolandChecksumHolds(ByteView sx)
 }
 
 }  // namespace
+
+bool splitProvesWhole(const PatchFamily& family, ByteView sx)
+{
+    const auto split = family.split(sx);
+    return split && split->proven && split->problems.empty() && !split->items.empty();
+}
+
+std::optional<Bytes> DeviceFamily::roundTrip(ByteView) const
+{
+    throw TolvexError(std::string("The ") + name() + " family reads no dump of its own");
+}
+
+bool DeviceFamily::provesWhole(ByteView sx) const
+{
+    const std::optional<PatchFamily> own = patches();
+    return own && splitProvesWhole(*own, sx);
+}
 
 bool messageProvesWhole(const FamilyRegistry& families, ByteView sx)
 {

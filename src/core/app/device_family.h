@@ -9,11 +9,13 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <typeindex>
 #include <typeinfo>
 #include <vector>
 
+#include "core/app/patch_family.h"
 #include "core/sysex/sx_naming.h"
 
 namespace tolvex {
@@ -48,8 +50,10 @@ public:
     virtual void addNamers(Session&, FamilyNamers&) const {}
     // Before any window: the tables it reads from the program's table folders
     // (in their search order; a table that cannot be opened shows its error box
-    // and stays empty), or the note to read them when first needed.
-    virtual void startTables(Session&, const std::string& /*progpath*/) const {}
+    // and stays empty), or the note to read them when first needed. With
+    // `diagnostics` false it makes none of its diagnostic files (a command that
+    // only names messages).
+    virtual void startTables(Session&, const std::string& /*progpath*/, bool /*diagnostics*/) const {}
     // Its own sections of the settings file.
     virtual void readSettings(Session&, const IniFile&) const {}
     // Lines the start-up logs after the version lines (where its tables came from).
@@ -60,10 +64,23 @@ public:
     virtual bool loadDeferredTables(Session&) const { return false; }
     // The window closes.
     virtual void shutDown(Session&) const {}
+    // The real dumps that show what it reads, names and writes: paths from the
+    // project's top folder (tests/fixtures/..., or the family's own folder),
+    // each beside its facts file. The family contract's tests read them.
+    virtual std::vector<std::string> fixtures() const { return {}; }
+    // Reads a dump as its commands do and writes it again as they would send
+    // or save it: byte for byte the message, when nothing was lost. Nothing for
+    // a message it reads but never writes; throws TolvexError with the reason
+    // for one it cannot read (by default: every message).
+    virtual std::optional<Bytes> roundTrip(ByteView sx) const;
+    // How it splits its messages into the single sounds the patch library
+    // keeps; nothing when it keeps none.
+    virtual std::optional<PatchFamily> patches() const { return std::nullopt; }
     // Whether a complete message of this family proves it arrived whole: a
     // checksum of its own that holds, or exactly the length its kind has.
-    // False when the family cannot tell (or the message is not its own).
-    virtual bool provesWhole(ByteView /*sx*/) const { return false; }
+    // False when the family cannot tell (or the message is not its own). By
+    // default: its patch split reads the message whole and proven.
+    virtual bool provesWhole(ByteView sx) const;
 };
 
 // The families of one session, in the order of their pages, with the naming
@@ -113,7 +130,7 @@ private:
 };
 
 // The steps every family takes at the same moment, over the session's registry.
-void startFamilyTables(Session& s, const std::string& progpath);
+void startFamilyTables(Session& s, const std::string& progpath, bool diagnostics = true);
 // Reads what startFamilyTables left for later; false when nothing was pending.
 bool loadDeferredFamilyTables(Session& s);
 // Whether a message proves it arrived whole: a Roland-style checksum that

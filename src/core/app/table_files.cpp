@@ -7,6 +7,8 @@
 
 #include <unistd.h>
 
+#include "core/app/session.h"
+
 namespace tolvex {
 
 namespace {
@@ -93,6 +95,41 @@ std::optional<std::string> findTableFile(const std::string& name, const std::vec
         if (std::filesystem::is_regular_file(path, ec)) return path;
     }
     return std::nullopt;
+}
+
+std::string inCurrentFolder(const std::string& name)
+{
+    std::error_code ec;
+    const auto here = std::filesystem::current_path(ec);
+    return ec ? name : (here / name).string();
+}
+
+std::ifstream openTableFile(Session& s, const char* name, const std::string& progpath, std::string& path,
+                            std::vector<std::string>& log)
+{
+    const auto found = findTableFile(name, tableFolders(progpath));
+    std::ifstream in;
+    if (found) in.open(*found, std::ios::binary);
+    if (!in.is_open()) {
+        // The program folder is where a table belongs; name it, also when other folders were searched too.
+        path = found ? *found : withSlash(progpath.empty() ? std::string(".") : progpath) + name;
+        const std::string text = "Cannot open table file \"" + path + "\" - table left empty";
+        s.shell.messageBox("Error", text, MsgIcon::Error);
+        log.push_back(text);
+        in.setstate(std::ios::failbit);  // tests false, as a stream that failed to open does
+        return in;
+    }
+    path = *found;
+    return in;
+}
+
+std::string tableReadLine(const char* name, const std::string& path, const TableLoad& load)
+{
+    const std::string folder = std::filesystem::path(path).parent_path().string() + "/";
+    std::string line = format("Read %s from %s: %zu rows", name, folder.c_str(), load.rows);
+    if (load.duplicatesDropped > 0) line += format(", %zu duplicate lines dropped", load.duplicatesDropped);
+    if (!load.refused.empty()) line += format(", %zu rows skipped", load.refused.size());
+    return line;
 }
 
 }  // namespace tolvex

@@ -4,11 +4,15 @@
 // folder of an installed program (../share/tolvex/ beside it).
 #pragma once
 
+#include <cstddef>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace tolvex {
+
+class Session;
 
 // The user's settings folder, "$XDG_CONFIG_HOME/tolvex/" or "$HOME/.config/tolvex/"
 // (ending in '/'); empty when neither variable is set.
@@ -43,5 +47,25 @@ std::vector<std::string> tableFolders(const std::string& progpath);
 
 // The full path of `name` in the first folder that holds it, else nullopt.
 std::optional<std::string> findTableFile(const std::string& name, const std::vector<std::string>& folders);
+
+// What a table loader took from a file: its rows, and the rows it refused by
+// 1-based line number.
+struct TableLoad {
+    std::size_t rows = 0;               // rows taken
+    std::vector<std::size_t> refused;   // rows skipped as not integers or out of range
+    std::size_t duplicatesDropped = 0;  // exact duplicate lines (name=value lists)
+};
+
+// Opens the table file `name` from tableFolders(progpath), or says why not: the
+// box "Cannot open table file "PATH" - table left empty" (PATH in the program
+// folder when no folder holds it) and the same line added to `log`. Either way
+// `path` names the file; the stream is open only on success.
+std::ifstream openTableFile(Session& s, const char* name, const std::string& progpath, std::string& path,
+                            std::vector<std::string>& log);
+// The start-up's line for a table read: "Read NAME from FOLDER/: N rows", with
+// the duplicate lines dropped and the rows skipped when there are any.
+std::string tableReadLine(const char* name, const std::string& path, const TableLoad& load);
+// A file name in the current folder as a full path, for a line that says it could not be made.
+std::string inCurrentFolder(const std::string& name);
 
 }  // namespace tolvex

@@ -1,12 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The fixed texts of message naming: maker names by ID byte, and the model
-// and function texts of the makers whose messages are named past the maker.
-// Every lookup takes any byte value and returns a pointer to a string literal
-// (static lifetime) or nullptr when its table has no entry.
+// The fixed texts of message naming that every message shares: maker names by
+// ID byte. Every lookup takes any byte value and returns a pointer to a string
+// literal (static lifetime) or nullptr when its table has no entry. Beside
+// them, what a family's naming step builds its own texts with.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
+
+#include "core/text/bytes.h"
 
 namespace tolvex::naming {
 
@@ -18,30 +23,31 @@ const char* AmericanMakerName(std::uint8_t id);
 // maker give "Unknown 2nd of 3-byte ID".
 const char* EuropeanMakerName(std::uint8_t id);
 
-// Ensoniq model by byte 2, and the message type text by byte 5 for that model.
-const char* EnsoniqModelName(std::uint8_t model);
-const char* EnsoniqTypeText(std::uint8_t model, std::uint8_t type);
-
-// Which function table names a Korg model's messages (function in byte 4).
-enum class KorgFunctions { None, M1, Wavestation, Triton, Kronos };
-struct KorgModel {
-    const char* name;
-    KorgFunctions functions;
+// A text by byte value (a function, a format), as its table lists it.
+struct IdText {
+    std::uint8_t id;
+    const char* text;
 };
-// Korg model by byte 3; nullptr for models named only "Korg".
-const KorgModel* KorgModelFor(std::uint8_t model);
+using ByIdTable = std::array<const char*, 256>;
 
-const char* M1FunctionText(std::uint8_t function);
-const char* WavestationFunctionText(std::uint8_t function);
-// Triton functions with a fixed text; 0x41 gives only its ": Parm " lead-in
-// and the dump kinds of 0x4C and 0x4D come from TritonDumpKindText.
-const char* TritonFunctionText(std::uint8_t function);
-// function is 0x4C (Programs) or 0x4D (Combinations); kind is 0-3.
-const char* TritonDumpKindText(std::uint8_t function, unsigned kind);
+// Spreads a sparse table over every byte value so a lookup is one index and
+// no key can fall outside the table.
+template <std::size_t N>
+constexpr ByIdTable byId(const IdText (&rows)[N])
+{
+    ByIdTable table{};
+    for (const auto& row : rows) table[row.id] = row.text;
+    return table;
+}
 
-// Yamaha bulk dump formats (byte 3) other than 0x7E, and the 0x7E data
-// format names by the six characters at bytes 10-15 (compared exactly).
-const char* YamahaBulkFormatText(std::uint8_t format);
-const char* YamahaDataFormatText(std::string_view formatName);
+// Appends a byte as two upper-case hex digits.
+void appendHex2(std::string& s, std::uint8_t b);
+// Appends printf-style text; a text is cut at 159 characters, which no name reaches.
+__attribute__((format(printf, 2, 3))) void appendFormat(std::string& s, const char* fmt, ...);
+// The bytes of sx from `first` as characters (voice and format names); the caller checks the length.
+inline std::string_view charsAt(ByteView sx, std::size_t first, std::size_t count)
+{
+    return {reinterpret_cast<const char*>(sx.data() + first), count};
+}
 
 }  // namespace tolvex::naming

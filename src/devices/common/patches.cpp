@@ -18,12 +18,6 @@ std::string patchNameText(ByteView bytes)
     return text;
 }
 
-bool splitProvesWhole(const PatchFamily& family, ByteView sx)
-{
-    const auto split = family.split(sx);
-    return split && split->proven && split->problems.empty() && !split->items.empty();
-}
-
 const std::vector<std::string>& patchCategories()
 {
     static const std::vector<std::string> all = {"Piano",    "Keys",   "Organ", "Strings", "Brass",

@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/app/table_files.h"
 #include "core/sysex/debug_file.h"
 #include "core/sysex/sx_naming.h"
 #include "core/text/bytes.h"
@@ -87,13 +88,6 @@ private:
     std::vector<Line> lines_;  // sorted by their text
 };
 
-// Rows of a table file that the loader refused, by 1-based line number.
-struct TableLoad {
-    std::size_t rows = 0;               // rows taken
-    std::vector<std::size_t> refused;   // rows skipped as not integers or out of range
-    std::size_t duplicatesDropped = 0;  // exact duplicate lines (name=value lists)
-};
-
 // Reads name=value lines (CR LF or LF; blank lines skipped) into list.
 TableLoad loadNameValueList(std::istream& in, SortedNameValueList& list);
 // Reads "Kro_Efx_Param.txt" rows effect,pid,ofs,width,bitpos into table. A row
@@ -129,7 +123,7 @@ struct KronosDefs {
     void clear();
 };
 
-// The session's tables (filled by the start-up, see tri_kro_startup.h). When the
+// The session's tables (filled by the start-up, see kronos_startup.h). When the
 // start-up deferred the loading, the first call loads them (through the
 // session's families, which may wrap the load).
 KronosDefs& kronosDefs(Session& s);

@@ -1,14 +1,20 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "devices/common/families.h"
+#include "core/app/device_family.h"
 
 #include "core/app/command_table.h"
 #include "core/app/controls.h"
 #include "core/app/session.h"
+#include "core/sysex/korg_packing.h"
+#include "devices/common/korg_naming.h"
+#include "devices/kronos/kronos_combi.h"
 #include "devices/kronos/kronos_defs.h"
+#include "devices/kronos/kronos_startup.h"
 #include "devices/kronos/kronos_sysex.h"
 #include "devices/kronos/kronos_timbre_copy.h"
 
 namespace tolvex {
+
+PatchFamily kronosPatchFamily();  // kronos_patches.cpp
 
 namespace {
 
@@ -72,7 +78,19 @@ void describeUses(CommandTable& t)
 
 class KronosFamily final : public DeviceFamily {
 public:
+    std::vector<std::string> fixtures() const override { return {"tests/fixtures/kronos/kronos-messages.syx"}; }
+    // A Combi dump or current Combi, unpacked and packed again.
+    std::optional<Bytes> roundTrip(ByteView sx) const override
+    {
+        const std::uint8_t function = Verify_Kro_Combi(sx);
+        if (function != 0x73 && function != 0x75) throw TolvexError("not a Kronos Combi");
+        const std::size_t offset = function == 0x75 ? kKroCurrentCombiOffset : kKroCombiDumpOffset;
+        Bytes data(sizeof(kronos::TKro_Combi));
+        KroUnpack(sx, offset, data);
+        return KorgDatatoSXConvert(sx.first(offset), data);
+    }
     const char* name() const override { return "Korg Kronos"; }
+    std::optional<PatchFamily> patches() const override { return kronosPatchFamily(); }
     void addCommands(CommandTable& t) const override
     {
         t.addMenu("Special", "KroGlobal2Txt", "&Global2Text");
@@ -113,12 +131,25 @@ public:
     }
     void addNamers(Session& s, FamilyNamers& namers) const override
     {
-        namers.kronos = [&s](ByteView sx, std::string* shortDesc, const NamingLog& log) {
-            return KronosFunctionText(sx, shortDesc, log, kronosDefs(s));
-        };
+        namers.add(korgModelNamer(0x68, "Kronos", [&s](ByteView sx, NameParts& out) {
+            // Karma control messages come in streams; the filter drops them.
+            if (sx[4] == 0x7F && out.opts.Filter7F) {
+                out.ignore = true;
+                return;
+            }
+            out.name += KronosFunctionText(sx, out.shortDesc, out.opts.log, kronosDefs(s));
+        }));
     }
-    // The timbre-copy window's boxes start cleared, each row mapped to itself.
-    void startTables(Session& s, const std::string&) const override { KroTimbreCopyFormCreate(s); }
+    // The timbre-copy window's boxes start cleared, each row mapped to itself;
+    // the definition tables are read when first needed, the unknown-parameter
+    // file is made at once.
+    void startTables(Session& s, const std::string& progpath, bool diagnostics) const override
+    {
+        KroTimbreCopyFormCreate(s);
+        KronosDeferStartup(s, progpath, diagnostics);
+    }
+    std::vector<std::string> summaries(Session& s) const override { return KronosStartupSummaries(s); }
+    bool loadDeferredTables(Session& s) const override { return KronosLoadDeferredTables(s); }
     // The page's legend of the Kronos banks.
     void loadLists(Session& s, const std::string&) const override
     {

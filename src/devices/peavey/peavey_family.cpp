@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "devices/common/families.h"
+#include "core/app/device_family.h"
 
 #include "core/app/command_table.h"
 #include "core/app/controls.h"
@@ -8,6 +8,8 @@
 #include "devices/peavey/peavey_naming.h"
 
 namespace tolvex {
+
+PatchFamily peaveyPatchFamily();  // peavey_patches.cpp
 
 namespace {
 
@@ -42,6 +44,8 @@ void describeUses(CommandTable& t)
 class PeaveyFamily final : public DeviceFamily {
 public:
     const char* name() const override { return "Peavey SP"; }
+    std::vector<std::string> fixtures() const override { return {"tests/fixtures/peavey/sp-objects.syx"}; }
+    std::optional<PatchFamily> patches() const override { return peaveyPatchFamily(); }
     void addCommands(CommandTable& t) const override
     {
         t.addPage("SP", 4,
@@ -61,7 +65,12 @@ public:
     {
         return {{ctl::SP_Bank_Num_edit, "SP_Bank_Num_edit"}, {ctl::SP_DevID_edit, "SP_DevID_edit"}};
     }
-    void addNamers(Session&, FamilyNamers& namers) const override { namers.peavey = PV_NameMessage; }
+    void addNamers(Session&, FamilyNamers& namers) const override
+    {
+        namers.add({{0x00, 0x00, 0x1B}, std::nullopt, 0, [](ByteView sx, NameParts& out) {
+                        PV_NameMessage(sx, out.name, out.sup);
+                    }});
+    }
 };
 
 }  // namespace

@@ -1,14 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "devices/common/families.h"
+#include "core/app/device_family.h"
 
 #include "core/app/command_table.h"
 #include "core/app/controls.h"
 #include "core/app/session.h"
+#include "core/sysex/korg_packing.h"
 #include "devices/common/patches.h"
+#include "devices/triton/triton_naming.h"
 #include "devices/triton/triton_params.h"
 #include "devices/triton/triton_sysex.h"
 
 namespace tolvex {
+
+PatchFamily tritonPatchFamily();  // triton_patches.cpp
 
 namespace {
 
@@ -53,9 +57,36 @@ void describeUses(CommandTable& t)
                                    {kNoneSelected, "\"Message is not Triton Combi\""}});
 }
 
+// Korg 7-bit packed records behind a header of `offset` bytes, unpacked and
+// packed again; a message cut before its last group and end byte is refused.
+Bytes repacked(ByteView sx, std::size_t offset, std::size_t length)
+{
+    const std::size_t needed = offset + KorgPackedSize(length) + 1;
+    if (sx.size() < needed) throw TolvexError(format("Message too short: %zu bytes, %zu needed", sx.size(), needed));
+    return KorgDatatoSXConvert(sx.first(offset),
+                               KorgSXtoDataConvert(sx, static_cast<int>(offset), static_cast<int>(length)));
+}
+
 class TritonFamily final : public DeviceFamily {
 public:
-    bool provesWhole(ByteView sx) const override { return splitProvesWhole(tritonPatchFamily(), sx); }
+    std::vector<std::string> fixtures() const override
+    {
+        return {"tests/fixtures/korg/triton-one-program.syx", "tests/fixtures/korg/triton-factory-combi-bank-a.syx",
+                "tests/fixtures/korg/triton-factory-combi-current.syx"};
+    }
+    std::optional<Bytes> roundTrip(ByteView sx) const override
+    {
+        if (sx.size() < 8 || sx[0] != 0xF0 || sx[1] != 0x42 || (sx[2] & 0xF0) != 0x30 || sx[3] != 0x50)
+            throw TolvexError("not a Triton dump");
+        const bool one = (sx[6] & 0x30) == 0x20;
+        switch (sx[4]) {
+        case 0x49 /* current Combination */: return repacked(sx, 6, 448);
+        case 0x4C /* Program dump */: return repacked(sx, 8, one ? 540 : 540 * 128);
+        case 0x4D /* Combination dump */: return repacked(sx, 8, one ? 448 : 448 * 128);
+        default: throw TolvexError("not a Triton dump");
+        }
+    }
+    std::optional<PatchFamily> patches() const override { return tritonPatchFamily(); }
     const char* name() const override { return "Korg Triton"; }
     void addCommands(CommandTable& t) const override
     {
@@ -87,10 +118,7 @@ public:
                 {ctl::TriEfxPIDtxt, "TriEfxPIDtxt", "0"},
                 {ctl::Tri_Gchan, "Tri_Gchan", "1"}};
     }
-    void addNamers(Session&, FamilyNamers& namers) const override
-    {
-        namers.tritonParameter = [](ByteView sx, std::string* shortDesc) { return TriParamParse(sx, shortDesc); };
-    }
+    void addNamers(Session&, FamilyNamers& namers) const override { namers.add(tritonNamer()); }
 };
 
 }  // namespace

@@ -2,8 +2,8 @@
 
 #include "core/app/command_table.h"
 #include "core/app/controls.h"
+#include "core/app/device_family.h"
 #include "core/app/session.h"
-#include "devices/common/families.h"
 #include "devices/kronos/kronos_sysex.h"
 #include "devices/triton/triton_sysex.h"
 #include "devices/triton2kronos/tri_kro_command.h"
@@ -51,13 +51,12 @@ public:
     {
         return {{ctl::PassPrgBank, "PassPrgBankVal", "", true}, {ctl::AutoSendCB, "AutoSendCB", "", true}};
     }
-    // The Kronos definition tables and the effect map, read when first needed;
-    // the unknown-parameter file is made at once.
-    void startTables(Session& s, const std::string& progpath) const override { KronosDeferStartup(s, progpath, true); }
+    // The effect map, read when first needed.
+    void startTables(Session& s, const std::string& progpath, bool) const override { TriKroDeferStartup(s, progpath); }
     void readSettings(Session& s, const IniFile& ini) const override { TriKroReadSettings(s, ini); }
-    std::vector<std::string> summaries(Session& s) const override { return KronosStartupSummaries(s); }
+    std::vector<std::string> summaries(Session& s) const override { return TriKroStartupSummaries(s); }
     void loadLists(Session& s, const std::string& progpath) const override { TriKroLoadLists(s, progpath); }
-    bool loadDeferredTables(Session& s) const override { return KronosLoadDeferredTables(s); }
+    bool loadDeferredTables(Session& s) const override { return TriKroLoadDeferredTables(s); }
 };
 
 }  // namespace

@@ -149,9 +149,36 @@ void ReadTriKroValueMaps(const IniFile& ini, const std::string& progpath, TriKro
     ReadTriKroValueMaps(ini, &shipped, maps, record);
 }
 
+namespace {
+
+// The tables of one session, and the reading a deferred start-up left pending.
+struct SessionTriKroTables {
+    TriKroTables tables;
+    std::function<void()> loader;
+};
+
+}  // namespace
+
+void setTriKroTableLoader(Session& s, std::function<void()> loader)
+{
+    s.families.records<SessionTriKroTables>().loader = std::move(loader);
+}
+
+TriKroTables& triKroTablesAsRead(Session& s)
+{
+    return s.families.records<SessionTriKroTables>().tables;
+}
+
 TriKroTables& triKroTables(Session& s)
 {
-    return s.families.records<TriKroTables>();
+    SessionTriKroTables& t = s.families.records<SessionTriKroTables>();
+    if (t.loader) {
+        // Taken first: the loader fills the tables through this accessor.
+        const auto load = std::move(t.loader);
+        t.loader = nullptr;
+        s.families.runDeferredLoad(load);
+    }
+    return t.tables;
 }
 
 }  // namespace tolvex

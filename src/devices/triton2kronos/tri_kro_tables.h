@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -86,6 +87,13 @@ struct TriKroTables {
     TriKroValueMaps valueMaps;
     std::vector<std::string> TriEffectNameList;  // line i: Triton effect i
 };
+// The session's tables; a deferred start-up's reading runs first (see
+// setTriKroTableLoader).
 TriKroTables& triKroTables(Session& s);
+// The session's tables as they are, without running a pending reading (the
+// settings and lists that are read at once, beside a deferred effect map).
+TriKroTables& triKroTablesAsRead(Session& s);
+// What reads the deferred tables on the next triKroTables(s); null: nothing pending.
+void setTriKroTableLoader(Session& s, std::function<void()> loader);
 
 }  // namespace tolvex

@@ -1,13 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "devices/common/families.h"
+#include "core/app/device_family.h"
 
 #include "core/app/command_table.h"
 #include "core/app/controls.h"
 #include "devices/common/patches.h"
 #include "devices/wavestation/wavestation_commands.h"
+#include "devices/wavestation/wavestation_naming.h"
 #include "devices/wavestation/wavestation_sysex.h"
 
 namespace tolvex {
+
+PatchFamily wavestationPatchFamily();  // wavestation_patches.cpp
 
 namespace {
 
@@ -33,7 +36,15 @@ void describeUses(CommandTable& t)
 
 class WavestationFamily final : public DeviceFamily {
 public:
-    bool provesWhole(ByteView sx) const override { return splitProvesWhole(wavestationPatchFamily(), sx); }
+    std::vector<std::string> fixtures() const override { return {"tests/fixtures/korg/wavestation-factory.syx"}; }
+    // Its dumps are read (the patch lists, the library), never written.
+    std::optional<Bytes> roundTrip(ByteView sx) const override
+    {
+        if (!WSSR_format(sx)) throw TolvexError("Sysex header does not match currently supported format");
+        return std::nullopt;
+    }
+    std::optional<PatchFamily> patches() const override { return wavestationPatchFamily(); }
+    void addNamers(Session&, FamilyNamers& namers) const override { namers.add(wavestationNamer()); }
     const char* name() const override { return "Korg Wavestation SR"; }
     void addCommands(CommandTable& t) const override
     {

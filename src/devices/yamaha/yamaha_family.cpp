@@ -1,13 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "devices/common/families.h"
+#include "core/app/device_family.h"
 
 #include "core/app/command_table.h"
 #include "core/app/controls.h"
 #include "devices/yamaha/yamaha_commands.h"
 #include "devices/yamaha/yamaha_formats.h"
+#include "devices/yamaha/yamaha_naming.h"
 #include "devices/yamaha/yamaha_remote.h"
 
 namespace tolvex {
+
+PatchFamily yamahaPatchFamily();  // yamaha_patches.cpp
 
 namespace {
 
@@ -99,6 +102,40 @@ void describeUses(CommandTable& t)
 
 class YamahaFamily final : public DeviceFamily {
 public:
+    std::vector<std::string> fixtures() const override
+    {
+        return {"tests/fixtures/yamaha/dx7-rom1a.syx",
+                "tests/fixtures/yamaha/dx7ii-performance-bank-a.syx",
+                "tests/fixtures/yamaha/tx802-performance-bank.syx",
+                "tests/fixtures/yamaha/dx7-single-voice-keybd01.syx",
+                "tests/fixtures/yamaha/dx7-parameter-changes.syx",
+                "tests/fixtures/yamaha/tx802-voice-bank-with-amem.syx",
+                "tests/fixtures/yamaha/dx7-bank-truncated-no-f7.syx",
+                "tests/fixtures/yamaha/dx7-bank-missing-checksum.syx"};
+    }
+    // Voice banks are read, never written; DX7II and TX802 performance banks
+    // are written again from their performances.
+    std::optional<Bytes> roundTrip(ByteView sx) const override
+    {
+        if (sx.size() > 4 && sx[3] == 0x09) {
+            std::array<PackedVoice, 32> voices;
+            ExtractDXTX_VMEM(sx, voices);
+            return std::nullopt;
+        }
+        const bool lm = sx.size() >= 16 && sx[0] == 0xF0 && sx[1] == 0x43 && (sx[2] & 0xF0) == 0 && sx[3] == 0x7E;
+        const std::string id = lm ? std::string(sx.begin() + 6, sx.begin() + 16) : "";
+        if (id == DX7ii_PackedPerfID) {
+            std::array<DX7iiPerformance, 32> bank{};
+            ExtractDX7iiPerfBank(sx, bank);
+            return DX7iiPerftoSysex(sx[2] & 0x0F, bank);
+        }
+        if (id == TX802_PackedPerfID) {
+            std::array<TX802Performance, 64> bank{};
+            ExtractTX802PMEM(sx, bank);
+            return TX802PMEMtoSysex(sx[2] & 0x0F, bank);
+        }
+        throw TolvexError("not a Yamaha bank");
+    }
     // A bulk dump whose checksum holds (each block's, in a multi-block dump).
     bool provesWhole(ByteView sx) const override
     {
@@ -107,6 +144,8 @@ public:
                DX7VerifyCheckSum(sx, detail);
     }
     const char* name() const override { return "Yamaha DX7, DX7II, TX802"; }
+    std::optional<PatchFamily> patches() const override { return yamahaPatchFamily(); }
+    void addNamers(Session&, FamilyNamers& namers) const override { namers.add(yamahaNamer()); }
     void addCommands(CommandTable& t) const override
     {
         t.addPage("DX/TX", 6,

@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "cli/runner.h"
-#include "core/sysex/korg_packing.h"
+#include "devices/common/korg_packing.h"
 #include "devices/kronos/kronos_combi.h"
 #include "devices/kronos/kronos_layouts.h"
 #include "midi/loopback.h"

@@ -7,8 +7,8 @@
 #include <filesystem>
 
 #include "cli/runner.h"
-#include "core/sysex/korg_packing.h"
 #include "core/sysex/syx_file.h"
+#include "devices/common/korg_packing.h"
 #include "devices/kronos/kronos_layouts.h"
 #include "devices/triton2kronos/tri_kro_command.h"
 #include "devices/triton2kronos/tri_kro_convert.h"

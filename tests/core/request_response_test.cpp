@@ -128,11 +128,23 @@ TEST(RequestResponse, ExtractsNibblePairsWithinTheMessage)
         int offsetAfter;
         const char* box;
     } cases[] = {
-        {Peavey, 7, 2, 11, bytesOf("3C A5"), 11, ""},
-        {Korg, 7, 2, 11, bytesOf("C3 5A"), 11, ""},
-        {Peavey, 7, 2, 10, {}, 7, "Bulk Extract Overflow: offset: 7, nbytes: 2. SX length is 10, needed 11"},
-        {Peavey, 0, 1, 11, {}, 0, "Bulk Extract Overflow: offset: 0, nbytes: 1. SX length is 11, needed 2"},
-        {Peavey, 7, 0, 11, {}, 7, "Request to extract 0 bytes"},
+        {NibbleOrder::HighFirst, 7, 2, 11, bytesOf("3C A5"), 11, ""},
+        {NibbleOrder::LowFirst, 7, 2, 11, bytesOf("C3 5A"), 11, ""},
+        {NibbleOrder::HighFirst,
+         7,
+         2,
+         10,
+         {},
+         7,
+         "Bulk Extract Overflow: offset: 7, nbytes: 2. SX length is 10, needed 11"},
+        {NibbleOrder::HighFirst,
+         0,
+         1,
+         11,
+         {},
+         0,
+         "Bulk Extract Overflow: offset: 0, nbytes: 1. SX length is 11, needed 2"},
+        {NibbleOrder::HighFirst, 7, 0, 11, {}, 7, "Request to extract 0 bytes"},
     };
     for (const auto& c : cases) {
         shell.boxes.clear();

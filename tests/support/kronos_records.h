@@ -9,7 +9,7 @@
 #include <string>
 
 #include "core/sysex/bit_field.h"
-#include "core/sysex/korg_packing.h"
+#include "devices/common/korg_packing.h"
 #include "devices/kronos/kronos_layouts.h"
 
 namespace tolvex::testing {

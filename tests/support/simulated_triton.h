@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "core/app/shell.h"
-#include "core/sysex/korg_packing.h"
 #include "core/text/bytes.h"
+#include "devices/common/korg_packing.h"
 #include "devices/triton/triton_records.h"
 #include "midi/loopback.h"
 

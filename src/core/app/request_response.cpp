@@ -125,7 +125,7 @@ bool SX_extract_bulk(Session& s, NibbleOrder sty, std::int32_t& offset, std::int
         return false;
     }
     return_array = joinNibbles(sx.subspan(static_cast<std::size_t>(offset - 1), 2 * static_cast<std::size_t>(Nbytes)),
-                               sty == Peavey);
+                               sty == NibbleOrder::HighFirst);
     offset += 2 * Nbytes;
     return true;
 }

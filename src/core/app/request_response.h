@@ -23,7 +23,9 @@ bool Alt_ReqResponseSysex(Session& s, ByteView request, ByteView expected, std::
 // First entry from `base` on whose first bytes match `resp` (0xFF matches any byte).
 bool CheckForSysexReceived(const Session& s, ByteView resp, std::size_t base, std::int32_t& index);
 
-enum NibbleOrder { Peavey = 0, Korg = 1 };
+// Which half of a byte a nibble pair carries first (the Peavey SP sends the
+// high half first, Korg instruments the low half).
+enum class NibbleOrder { HighFirst, LowFirst };
 
 // Decodes Nbytes bytes from nibble pairs of sx, starting at the 1-based
 // position `offset`, into return_array (resized to Nbytes); offset advances by

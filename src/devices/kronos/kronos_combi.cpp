@@ -7,10 +7,10 @@
 #include "core/app/device_commands.h"
 #include "core/app/session.h"
 #include "core/sysex/bit_field.h"
-#include "core/sysex/korg_packing.h"
 #include "core/sysex/syx_file.h"
 #include "core/text/atomic_file.h"
 #include "core/text/text_utils.h"
+#include "devices/common/korg_packing.h"
 #include "devices/kronos/kronos_defs.h"
 #include "devices/kronos/kronos_sysex.h"
 

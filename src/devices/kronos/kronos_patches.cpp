@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The Kronos family's patches: a Combi from a Combi dump or a current-Combi
 // dump, kept as the unpacked 7,810-byte record, sent back as a current-Combi dump.
-#include "core/sysex/korg_packing.h"
+#include "devices/common/korg_packing.h"
 #include "devices/common/patches.h"
 #include "devices/kronos/kronos_combi.h"
 

@@ -11,7 +11,7 @@
 #include "core/app/session.h"
 #include "core/app/sysex_out.h"
 #include "core/app/table_files.h"
-#include "core/sysex/korg_packing.h"
+#include "devices/common/korg_packing.h"
 #include "devices/kronos/kronos_combi.h"
 #include "devices/kronos/kronos_defs.h"
 #include "devices/kronos/kronos_sysex.h"

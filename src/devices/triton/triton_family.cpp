@@ -4,7 +4,7 @@
 #include "core/app/command_table.h"
 #include "core/app/controls.h"
 #include "core/app/session.h"
-#include "core/sysex/korg_packing.h"
+#include "devices/common/korg_packing.h"
 #include "devices/common/patches.h"
 #include "devices/triton/triton_naming.h"
 #include "devices/triton/triton_params.h"

@@ -8,8 +8,8 @@
 #include "core/app/device_commands.h"
 #include "core/app/session.h"
 #include "core/app/table_files.h"
-#include "core/sysex/korg_packing.h"
 #include "core/text/atomic_file.h"
+#include "devices/common/korg_packing.h"
 #include "devices/triton/triton_records.h"
 
 namespace tolvex {

@@ -45,9 +45,9 @@ constexpr IdText kFunctionRows[] = {
 };
 
 constexpr const char* kProgramDumps[4] = {": Program Dump IA-IE", ": Program Bank Dump", ": One Program Dump",
-                                                ": All Program Dump"};
-constexpr const char* kCombiDumps[4] = {": Combination Dump IA-ID", ": Combination Bank Dump",
-                                              ": One Combination Dump", ": All Combination Dump"};
+                                          ": All Program Dump"};
+constexpr const char* kCombiDumps[4] = {": Combination Dump IA-ID", ": Combination Bank Dump", ": One Combination Dump",
+                                        ": All Combination Dump"};
 
 constexpr ByIdTable kFunctions = byId(kFunctionRows);
 

@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstring>
 
-#include "core/sysex/korg_packing.h"
+#include "devices/common/korg_packing.h"
 #include "devices/common/patches.h"
 #include "devices/triton/triton_names.h"
 #include "devices/triton/triton_records.h"

@@ -5,8 +5,8 @@
 
 #include "core/app/session.h"
 #include "core/sysex/bit_field.h"
-#include "core/sysex/korg_packing.h"
 #include "core/text/atomic_file.h"
+#include "devices/common/korg_packing.h"
 #include "devices/kronos/kronos_defs.h"
 #include "devices/triton/triton_records.h"
 #include "devices/triton2kronos/tri_kro_tables.h"

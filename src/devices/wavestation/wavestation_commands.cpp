@@ -82,7 +82,7 @@ bool Extract_WSSR(Session& s, ByteView sx)
     r.WSSR_curr_patch_perf_num = f->number;
     std::int32_t offset = static_cast<std::int32_t>(f->start) + 1;
     Bytes data;
-    if (!SX_extract_bulk(s, Korg, offset, static_cast<std::int32_t>(f->size), sx, data)) {
+    if (!SX_extract_bulk(s, NibbleOrder::LowFirst, offset, static_cast<std::int32_t>(f->size), sx, data)) {
         saveShortData(s, sx, *f);
         return false;
     }

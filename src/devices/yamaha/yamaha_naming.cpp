@@ -97,9 +97,9 @@ void nameYamahaParameterChange(ByteView sx, std::string& name, std::string& sup)
     } else if (group == 0x18) {
         if (p == 0x7E || p == 0x7F) {
             if (sx.size() <= 5) return;
-            appendFormat(name,
-                    p == 0x7E ? "Micro Tuning Parameter Change : P %d" : "Fractional Scaling Parameter Change : P %d",
-                    sx[5]);
+            appendFormat(
+                name, p == 0x7E ? "Micro Tuning Parameter Change : P %d" : "Fractional Scaling Parameter Change : P %d",
+                sx[5]);
         } else {
             appendFormat(name, "Supplement Parameter Change : P %d", p);
         }

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "core/sysex/korg_packing.h"
+#include "devices/common/korg_packing.h"
 
 #include <algorithm>
 #include <bit>

@@ -2,7 +2,7 @@
 // Korg 7-bit packing and the bit fields inside unpacked data: known answers,
 // the refusals, and sweeps against references written value by value and bit
 // by bit from the documented layouts, independently of the code under test.
-#include "core/sysex/korg_packing.h"
+#include "devices/common/korg_packing.h"
 
 #include <gtest/gtest.h>
 
@@ -11,8 +11,8 @@
 #include <numeric>
 #include <random>
 
+#include "core/core_test_util.h"
 #include "core/sysex/bit_field.h"
-#include "core_test_util.h"
 
 namespace tolvex {
 namespace {

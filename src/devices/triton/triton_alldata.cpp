@@ -19,8 +19,8 @@ TritonAllData readTritonAllData(ByteView sx)
 {
     using namespace triton;
     if (sx.size() != kAllDataLength)
-        throw TolvexError(format("Triton All Data dump of %zu bytes: only the 1,053,004-byte layout is known",
-                                 sx.size()));
+        throw TolvexError(
+            format("Triton All Data dump of %zu bytes: only the 1,053,004-byte layout is known", sx.size()));
     if (sx.back() != 0xF7) throw TolvexError("Triton All Data dump without its end byte F7");
     // Whole groups of 8 between the header and the F7.
     const std::size_t unpacked = (kAllDataLength - kAllDataPackedAt - 1) / 8 * 7;

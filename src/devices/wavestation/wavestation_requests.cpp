@@ -55,8 +55,12 @@ std::optional<int> channelOf(Session& s)
 // about 10 s.
 Reply requestBank(Session& s, const BankKind& kind, int channel, int bank)
 {
-    const Bytes expected{0xF0, 0x42 /* Korg */, static_cast<std::uint8_t>(0x30 | channel), 0x28 /* Wavestation */,
-                         kind.dump, static_cast<std::uint8_t>(bank)};
+    const Bytes expected{0xF0,
+                         0x42 /* Korg */,
+                         static_cast<std::uint8_t>(0x30 | channel),
+                         0x28 /* Wavestation */,
+                         kind.dump,
+                         static_cast<std::uint8_t>(bank)};
     const std::size_t existing = s.messages.count();
     if (!sendLogged(s, WSSR_BankRequest(kind.request, channel, bank))) return Reply::NotSent;
     s.shell.setBusyCursor(true);
@@ -118,8 +122,8 @@ void requestAllBanks(Session& s, const BankKind& kind)
             continue;
         case Reply::Silent:
             if (bank == 0) return warn(s, silentText(kind, bank));
-            s.log.LogString(format("No %s %d in %d s: the Wavestation sent banks 0-%d", kind.what, bank, kQuietSeconds,
-                                   bank - 1));
+            s.log.LogString(
+                format("No %s %d in %d s: the Wavestation sent banks 0-%d", kind.what, bank, kQuietSeconds, bank - 1));
             return;
         case Reply::Cancelled: s.log.LogString(format("Cancelled: %s %d not received", kind.what, bank)); return;
         case Reply::NotSent: return;

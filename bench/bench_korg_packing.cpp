@@ -6,7 +6,7 @@
 #include <cstring>
 #include <random>
 
-#include "core/sysex/korg_packing.h"
+#include "devices/common/korg_packing.h"
 
 namespace {
 

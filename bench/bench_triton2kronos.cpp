@@ -10,7 +10,7 @@
 
 #include "core/app/controls.h"
 #include "core/app/session.h"
-#include "core/sysex/korg_packing.h"
+#include "devices/common/korg_packing.h"
 #include "devices/kronos/kronos_combi.h"
 #include "devices/kronos/kronos_defs.h"
 #include "devices/kronos/kronos_startup.h"

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Korg 7-bit packing: unpacking reads only what is there, and packing what
 // was unpacked from a canonical block gives the block back.
-#include "core/sysex/korg_packing.h"
+#include "devices/common/korg_packing.h"
 #include "fuzz_common.h"
 
 using namespace tolvex;

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <memory>
 
-#include "core/sysex/korg_packing.h"
+#include "devices/common/korg_packing.h"
 #include "devices/kronos/kronos_combi.h"
 #include "devices/kronos/kronos_defs.h"
 #include "devices/kronos/kronos_layouts.h"

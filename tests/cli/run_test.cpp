@@ -83,7 +83,7 @@ TEST(Runner, CommandsWithSelectionsFieldsAndAnswers)
          2,
          "tolvex-cli run: Prog names several fields; use one of: ProgChange, TriProg, KroProg"},
         {{"Req 1 Prog"}, 2, "tolvex-cli run: Req 1 Prog is the caption of several"},
-        {{"Fix", kBank}, 2, "tolvex-cli run: CheckSumFix (\"Fix\") is not"},
+        {{"SetlistAutoName", kBank}, 2, "tolvex-cli run: SetlistAutoName (\"SetlistAutoName\") is not"},
         {{"Ask User", "--answer", "No"}, 0, "no\n"},
         {{"Ask User"}, 2, "Tolvex: Go on?\ntolvex-cli run: the box \"Go on?\" asks a question and no answer is left"},
         {{"Ask User", "--answer", "1-32"}, 2, "Tolvex: Go on?\ntolvex-cli run: the answer"},
@@ -102,7 +102,7 @@ TEST(Runner, CommandsWithSelectionsFieldsAndAnswers)
     }
     const RunResult list = run({"--list"});
     EXPECT_EQ(list.status, 0);
-    for (const char* line : {"Main window\tDX/TX\tFix\tCheckSumFix\t(not built yet)\n",
+    for (const char* line : {"Main window\tKronos\tSetlistAutoName\tSetlistAutoName\t(not built yet)\n",
                              "Timbre Copy\t-\tTimbreComboArray[1-16]\tdrop-down\n"})
         EXPECT_NE(list.out.find(line), std::string::npos) << line;
 }
@@ -343,7 +343,7 @@ TEST(Runner, EveryCommandTellsWhatItReadsAsksAndWrites)
          {"DX7pb>TX802pb (control dx7pb_to_tx802pb), Main window, DX/TX\n", "Channel (\"Chan\"), now \"",
           "1-32 (or yes)", "a question with no --answer left"}},
         {{"Req 1 Prog", "--help"}, 0, {"control TriReq1Prog", "control KroReq1Prog", "TriProg (\"Prog\")"}},
-        {{"CheckSumFix", "--help"}, 0, {"Not available"}},
+        {{"SetlistAutoName", "--help"}, 0, {"Not available"}},
     };
     for (const auto& c : cases) {
         const RunResult r = testing::runTool(c.args);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The Triton page through `tolvex-cli run`: "ParsEfx" answered by a simulated
-// Triton, and a Combination converted for the Kronos.
+// Triton, a Combination converted for the Kronos, and an All Data dump read
+// by the library, the name lists and the conversion.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,9 +11,11 @@
 #include "core/sysex/syx_file.h"
 #include "devices/common/korg_packing.h"
 #include "devices/kronos/kronos_layouts.h"
+#include "devices/triton/triton_names.h"
 #include "devices/triton2kronos/tri_kro_command.h"
 #include "devices/triton2kronos/tri_kro_convert.h"
 #include "devices/triton2kronos/tri_kro_efx_parse.h"
+#include "library/patch_library.h"
 #include "midi/loopback.h"
 #include "midi/port_devices.h"
 #include "support/run_tool.h"
@@ -154,6 +157,108 @@ TEST(TritonRun, ConvertsACombiOfEachKindToTheSameKronosCombi)
                   "Warning: " + c.box + "\n" + dir.file("mine.syx") + " not written: the command failed\n");
         EXPECT_EQ(dir.read("mine.syx"), "mine");
         EXPECT_FALSE(std::filesystem::exists(dir.file(kTriKroParseFile))) << c.box;
+    }
+}
+
+// An All Data dump built from Korg's factory Combinations (INT-A as it is,
+// INT-B..D the same records turned round by 37 k places) and a real Program
+// (INT-A 000, and INT-E 127 renamed): the library gets all 1,152 records at
+// their places, the name lists 512 and 640 lines, the conversion any of the
+// 512; a dump one byte short is refused by each with the reason.
+TEST(TritonRun, AnAllDataDumpIsReadLikeItsBanks)
+{
+    const std::string korg = TOLVEX_FIXTURES_DIR "/korg/";
+    const Bytes bankA = KorgSXtoDataConvert(testing::messagesInFile(korg + "triton-factory-combi-bank-a.syx").at(0), 8,
+                                            128 * sizeof(triton::Ttri_Combi));
+    std::vector<Bytes> combis;
+    for (std::size_t k = 0; k < 4; ++k)
+        for (std::size_t r = 0; r < 128; ++r) {
+            const auto at = bankA.begin() + static_cast<long>((r + 37 * k) % 128 * sizeof(triton::Ttri_Combi));
+            combis.emplace_back(at, at + sizeof(triton::Ttri_Combi));
+        }
+    const Bytes noisy = KorgSXtoDataConvert(testing::messagesInFile(korg + "triton-one-program.syx").at(0), 8,
+                                            sizeof(triton::Ttri_ProgramPCM));
+    std::vector<Bytes> programs(640, noisy);
+    const std::string last = "Last Program    ";
+    std::copy(last.begin(), last.end(), programs[639].begin());
+    const Bytes all = testing::tritonAllDataDump(combis, programs);
+    ASSERT_EQ(all.size(), 1053004u);
+    Bytes cut = all;
+    cut.erase(cut.begin() + 500000);
+    const std::string cutReason = "Triton All Data dump of 1053003 bytes: only the 1,053,004-byte layout is known";
+
+    std::vector<std::string> problems;
+    const std::vector<PatchItem> items = splitMessage(libraryFamilies(), all, problems);
+    EXPECT_TRUE(problems.empty());
+    ASSERT_EQ(items.size(), 512u + 640u);
+    const struct {
+        std::size_t item;
+        const char *kind, *bank;
+        int number;
+        const Bytes& record;
+    } places[] = {
+        {0, "Combi", "INT-A", 0, combis[0]},
+        {128 + 5, "Combi", "INT-B", 5, combis[133]},
+        {511, "Combi", "INT-D", 127, combis[511]},
+        {512, "Program", "INT-A", 0, noisy},
+        {1151, "Program", "INT-E", 127, programs[639]},
+    };
+    for (const auto& p : places) {
+        EXPECT_EQ(items[p.item].kind, p.kind) << p.item;
+        EXPECT_EQ(items[p.item].bank, p.bank) << p.item;
+        EXPECT_EQ(items[p.item].number, p.number) << p.item;
+        EXPECT_EQ(items[p.item].record, p.record) << p.item;
+    }
+    EXPECT_EQ(items[1151].name, "Last Program");
+    problems.clear();
+    EXPECT_TRUE(splitMessage(libraryFamilies(), cut, problems).size() <= 1);  // at most the message as one item
+    EXPECT_EQ(problems, std::vector<std::string>{cutReason});
+
+    TempDir dir;
+    const std::string allFile = dir.write("all.syx", all), cutFile = dir.write("cut.syx", cut);
+    const struct {
+        const char* tool;
+        const char* report;
+        std::size_t lines;
+        std::string first, lastLine;
+    } lists[] = {
+        {"AllCombiText", kTriCombiNamesReport, 512, "Bank: INT-A, Prog:   0 Romance Layers  ",
+         "Bank: INT-D, Prog: 127 " + TriRecordName(combis[511])},
+        {"AllProgText", kTriProgNamesReport, 640, "Bank: INT-A, Prog:   0 Noisy Stabber   ",
+         "Bank: INT-E, Prog: 127 Last Program    "},
+    };
+    for (const auto& l : lists) {
+        const RunResult r = testing::runTool({l.tool, allFile, "--answer", "no"}, "", {}, nullptr, dir.str());
+        EXPECT_EQ(r.status, 0) << r.err;
+        const auto lines = testing::crlfLines(dir.read(l.report));
+        ASSERT_EQ(lines.size(), l.lines) << l.tool;
+        EXPECT_EQ(lines.front(), l.first);
+        EXPECT_EQ(lines.back(), l.lastLine);
+        const RunResult refused = testing::runTool({l.tool, cutFile}, "", {}, nullptr, dir.str());
+        EXPECT_EQ(refused.status, 1);
+        EXPECT_EQ(refused.err, "Warning: " + cutReason + "\n");
+    }
+
+    const std::string name300 = TriRecordName(combis[300]);
+    const RunResult converted =
+        testing::runTool({"Conv Triton Combi", allFile, "--set", "KroProg=300", "--save-new", dir.file("out.syx")}, "",
+                         {}, nullptr, dir.str());
+    ASSERT_EQ(converted.status, 0) << converted.err;
+    EXPECT_NE(converted.out.find(" Triton to Kronos Combi Convert: " + name300 + "\n"), std::string::npos)
+        << converted.out;
+    const std::vector<Bytes> saved = testing::messagesInFile(dir.file("out.syx"));
+    ASSERT_EQ(saved.size(), 1u);
+    const Bytes kronos = KorgSXtoDataConvert(saved[0], 7, kronos::TKro_Combi_Layout::size);
+    EXPECT_EQ(std::string(kronos.begin(), kronos.begin() + 16), name300);
+    for (const auto& [file, prog, box] :
+         {std::tuple{allFile, "512",
+                     "You must specify a valid number for the Combi in the text box \"Prog\" (0-511: INT-A 000 to "
+                     "INT-D 127 of the All Data dump)."},
+          std::tuple{cutFile, "0", cutReason.c_str()}}) {
+        const RunResult refused = testing::runTool({"Conv Triton Combi", file, "--set", std::string("KroProg=") + prog},
+                                                   "", {}, nullptr, dir.str());
+        EXPECT_EQ(refused.status, 1);
+        EXPECT_EQ(refused.err, std::string("Warning: ") + box + "\n");
     }
 }
 

@@ -1,13 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The Wavestation page through `tolvex-cli run`: the factory dump extracted
-// bank by bank, and the performance map named from banks and mapping files.
+// bank by bank, the performance map named from banks and mapping files, and
+// the bank requests answered by a simulated Wavestation.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
 
 #include "cli/runner.h"
+#include "midi/loopback.h"
+#include "midi/port_devices.h"
 #include "support/run_tool.h"
+#include "support/simulated_wavestation.h"
 #include "support/temp_dir.h"
 
 namespace tolvex {
@@ -69,6 +73,142 @@ TEST(WavestationRun, OneSessionNamesTheMapFromBanksAndMappingFiles)
     EXPECT_NE(std::find_if(map.begin(), map.end(),
                            [](const std::string& l) { return l.find(",2,0,From The File") != std::string::npos; }),
               map.end());
+}
+
+// The requests as the instrument hears them and the dumps that land in the
+// list: one bank from the "Bank" box, every bank in turn until one does not
+// come, and the refusals that send nothing.
+TEST(WavestationRun, BankRequestsAreAnsweredAndLandInTheList)
+{
+    const auto factory = testing::messagesInFile(kFactory);
+    const Bytes& patchBank = factory.at(2);  // 4C, bank 0
+    const Bytes& perfBank = factory.at(0);   // 4D, bank 0
+    const auto request = [](int channel, std::uint8_t function, int bank) {
+        return Bytes{0xF0, 0x42,     static_cast<std::uint8_t>(0x30 | channel),
+                     0x28, function, static_cast<std::uint8_t>(bank),
+                     0xF7};
+    };
+    const struct {
+        std::vector<std::string> args;
+        int channel, banks;
+        bool silent;
+        std::vector<Bytes> heard;
+        std::uint8_t dump;          // the function of the dumps received
+        std::vector<int> received;  // their banks
+        int status;
+        std::string err, log;
+    } cases[] = {
+        {{"Req Patch Bank", "--set", "WS_Bank=1"},
+         0,
+         12,
+         false,
+         {request(0, 0x1C, 1)},
+         0x4C,
+         {1},
+         0,
+         "",
+         "Patch bank 1 received"},
+        {{"ReqPerfBank", "--set", "WS_Bank=11", "--set", "Channel=3"},
+         3,
+         12,
+         false,
+         {request(3, 0x1D, 11)},
+         0x4D,
+         {11},
+         0,
+         "",
+         "Performance bank 11 received"},
+        {{"All Patch"},
+         0,
+         3,
+         false,
+         {request(0, 0x1C, 0), request(0, 0x1C, 1), request(0, 0x1C, 2), request(0, 0x1C, 3)},
+         0x4C,
+         {0, 1, 2},
+         0,
+         "",
+         "No patch bank 3 in 5 s: the Wavestation sent banks 0-2"},
+        {{"AllPerf", "--set", "Channel=15"},
+         15,
+         12,
+         false,
+         {},
+         0x4D,
+         {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11},
+         0,
+         "",
+         "Performance bank 11 received (12 of 12)"},
+        {{"Req Perf Bank", "--set", "WS_Bank=2"},
+         0,
+         12,
+         true,
+         {request(0, 0x1D, 2)},
+         0x4D,
+         {},
+         1,
+         "Warning: The Wavestation did not answer: no performance bank 2 in 5 s\n",
+         ""},
+        {{"Req Patch Bank", "--set", "WS_Bank=12"},
+         0,
+         12,
+         false,
+         {},
+         0x4C,
+         {},
+         1,
+         "Error: You must specify a valid number for the Wavestation Bank (0-11).\n",
+         ""},
+        {{"All Perf", "--set", "Channel=16"},
+         0,
+         12,
+         false,
+         {},
+         0x4D,
+         {},
+         1,
+         "Error: The Wavestation channel must be between 0 and 15\n",
+         ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.front() + " " + std::to_string(c.heard.size()));
+        TempDir dir;
+        MidiLoopback bus({"WS"});
+        std::unique_ptr<testing::SimulatedWavestation> ws;
+        const DeviceFactory devices = [&](Shell& shell, const std::string&) -> std::unique_ptr<MidiDevices> {
+            ws = std::make_unique<testing::SimulatedWavestation>(bus, shell, "WS", patchBank, perfBank);
+            ws->channel = c.channel;
+            ws->banks = c.banks;
+            ws->silent = c.silent;
+            return std::make_unique<PortDevices>(shell, bus.makeInput(), bus.makeOutput());
+        };
+        std::vector<std::string> args = c.args;
+        args.insert(args.end(), {"--in", "ws", "--out", "WS", "--save-new", dir.file("new.syx"), "--list-entries"});
+        const RunResult r = testing::runTool(args, "", devices, nullptr, dir.str());
+        EXPECT_EQ(r.status, c.status) << r.err;
+        EXPECT_EQ(r.err.substr(0, c.err.size()), c.err);
+        if (!c.log.empty()) {
+            EXPECT_NE(r.out.find(c.log), std::string::npos) << r.out;
+        }
+        const std::vector<Bytes> heard = ws ? ws->heard() : std::vector<Bytes>{};
+        if (!c.heard.empty() || c.status != 0) {
+            EXPECT_EQ(heard, c.heard);
+        }
+        const auto saved = std::filesystem::exists(dir.file("new.syx")) ? testing::messagesInFile(dir.file("new.syx"))
+                                                                        : std::vector<Bytes>{};
+        ASSERT_EQ(saved.size(), c.received.size());
+        if (!saved.empty()) {
+            EXPECT_NE(r.out.find(c.dump == 0x4C ? "\tKorg Wavestation : All Patch Dump (within bank)"
+                                                : "\tKorg Wavestation : All Performance Dump (within bank)"),
+                      std::string::npos)
+                << r.out;
+        }
+        for (std::size_t i = 0; i < saved.size(); ++i) {
+            EXPECT_EQ(saved[i].size(), c.dump == 0x4C ? patchBank.size() : perfBank.size());
+            EXPECT_EQ(saved[i][2], 0x30 | c.channel);
+            EXPECT_EQ(saved[i][4], c.dump);
+            EXPECT_EQ(saved[i][5], c.received[i]) << i;
+        }
+    }
 }
 
 }  // namespace

@@ -156,6 +156,84 @@ TEST(YamahaRun, CheckLogsTheVerdictOfEverySelectedDump)
     EXPECT_EQ(noPort.err, "Warning: Choose a MIDI Out port first (--out PORT)\n");
 }
 
+// "Fix" on every Yamaha fixture (real dumps, damaged files) and on a TX802
+// bank with two bad blocks and one cut in a block: a copy only of the dumps
+// with a wrong checksum, which "Check" then finds correct; the sources stay in
+// the list as they were.
+TEST(YamahaRun, FixRepairsBadChecksumsAndLeavesTheRestAlone)
+{
+    const Bytes tx802 = messagesInFile(kYamaha + "tx802-performance-bank.syx").at(0);
+    const std::size_t block17 = 4 + 17 * 181 + 180, block40 = 4 + 40 * 181 + 180;
+    Bytes twoBad = tx802;
+    twoBad[block17] ^= 0x02;
+    twoBad[block40] = 0x7F;
+    Bytes cutInBlock(tx802.begin(), tx802.begin() + 4 + 9 * 181 + 50);
+    cutInBlock.push_back(0xF7);
+    TempDir dir;
+    Bytes made = twoBad;
+    made.insert(made.end(), cutInBlock.begin(), cutInBlock.end());
+    const std::string madeFile = dir.write("made.syx", made);
+
+    const struct {
+        std::string file;
+        std::vector<std::string> verdicts;  // one per message, after "Fixing: " + its text + ": "
+    } cases[] = {
+        {"dx7-rom1a.syx", {"Checksum already correct"}},
+        {"dx7-bank-byte-count-1000.syx", {"Checksum already correct"}},
+        {"dx7ii-performance-bank-a.syx", {"Checksum already correct"}},
+        {"tx802-performance-bank.syx", {"Checksum already correct"}},
+        {"dx7s-bank-wrong-checksum.syx", {"checksum: 2B -> 1E"}},
+        // Read as 4103 bytes: the checksum byte with bit 7 set ends the message.
+        {"dx1-bank-bad-checksum-bit7.syx", {"checksum: 90 -> 10, end byte F7 added"}},
+        {"dx7-bank-missing-checksum.syx",
+         {"Not fixed: the dump is cut off or too long (its byte count says 4096 data bytes, it holds 4095)"}},
+        {"dx7-bank-truncated-no-f7.syx", {"Not fixed: the dump is cut off (no end byte F7)"}},
+        {"tx802-voice-bank-with-amem.syx",
+         {"Not fixed: not a Yamaha bulk dump", "Checksum already correct", "Checksum already correct"}},
+        {madeFile,
+         {format("block 17: %02X -> %02X, block 40: 7F -> %02X", twoBad[block17], tx802[block17], tx802[block40]),
+          "Not fixed: the dump is cut off (block 9 is incomplete)"}},
+        {kFixtures + "korg/triton-one-program.syx", {"Not fixed: not a Yamaha bulk dump"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        const std::string path = c.file.find('/') == std::string::npos ? kYamaha + c.file : c.file;
+        const std::string saved = dir.file("fixed.syx");
+        const std::size_t n = messagesInFile(path).size();
+        std::size_t copies = 0;
+        for (const std::string& v : c.verdicts) copies += v.find("->") != std::string::npos;
+        // The copies checked in the same session, by their own display text.
+        const std::string checkCopies = copies == 0 ? "" : format("select %zu-%zu\ndo Check\n", n + 1, n + copies);
+        MidiLoopback bus({"Synth"});
+        const RunResult r = runTool({"--script", "-", "--out", "Synth"},
+                                    "open " + path + "\ndo Fix\nsave-list " + saved + "\n" + checkCopies,
+                                    testing::loopbackDevices(bus));
+        EXPECT_EQ(r.status, 0) << r.err;
+        std::vector<std::string> verdicts;
+        std::size_t correct = 0;
+        std::istringstream lines(r.out);
+        for (std::string line; std::getline(lines, line);) {
+            if (line.rfind("Checking: Fixed: ", 0) == 0) {
+                EXPECT_EQ(line.substr(line.size() - 18), ": Checksum Correct") << line;
+                ++correct;
+            }
+            if (line.rfind("Fixing: ", 0) != 0) continue;
+            // After the entry's text, which may hold ": " itself.
+            std::size_t at = line.size();
+            for (const char* start : {": Checksum already", ": Not fixed: ", ": checksum: ", ": block "})
+                at = std::min(at, line.find(start));
+            verdicts.push_back(line.substr(std::min(at + 2, line.size())));
+        }
+        EXPECT_EQ(verdicts, c.verdicts);
+        EXPECT_EQ(correct, copies);
+
+        const std::vector<Bytes> sources = messagesInFile(path);
+        const std::vector<Bytes> list = messagesInFile(saved);
+        ASSERT_EQ(list.size(), sources.size() + copies);
+        EXPECT_TRUE(std::equal(sources.begin(), sources.end(), list.begin()));  // the sources unchanged
+    }
+}
+
 TEST(YamahaConvertRun, BothHalvesOfADX7IIBankMakeOneTX802Bank)
 {
     TempDir dir;

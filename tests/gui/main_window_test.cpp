@@ -325,7 +325,7 @@ TEST(MainWindow, ControlsDropsSendsAndWaitsAsAUserExpects)
     EXPECT_EQ(controls, entries);
     EXPECT_EQ(std::set<std::string>(entries.begin(), entries.end()).size(), entries.size());
     EXPECT_TRUE(app->window->findChild<QPushButton*>("Button_send")->isEnabled());
-    EXPECT_FALSE(app->window->findChild<QPushButton*>("CheckSumFix")->isEnabled());  // "Fix" has no command
+    EXPECT_FALSE(app->window->findChild<QPushButton*>("SetlistAutoName")->isEnabled());  // it has no command
     // A command's result colour reaches its button's text, and goes again.
     auto* check = app->window->findChild<QPushButton*>("CheckSumCheck");
     app->session.controls.textColor.set("CheckSumCheck", "red");

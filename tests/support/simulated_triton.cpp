@@ -11,6 +11,19 @@ Bytes tritonCurrentCombiDump(int channel, const triton::Ttri_Combi& combi)
     return KorgDatatoSXConvert(head, triton::recordBytes(combi));
 }
 
+Bytes tritonAllDataDump(const std::vector<Bytes>& combis, const std::vector<Bytes>& programs)
+{
+    using namespace triton;
+    Bytes data((kAllDataLength - kAllDataPackedAt - 1) / 8 * 7, 0x55);
+    for (std::size_t i = 0; i < combis.size(); ++i)
+        std::copy(combis[i].begin(), combis[i].end(), data.begin() + static_cast<long>(kAllDataCombisAt + 448 * i));
+    for (std::size_t i = 0; i < programs.size(); ++i)
+        std::copy(programs[i].begin(), programs[i].end(),
+                  data.begin() + static_cast<long>(kAllDataProgramsAt + 540 * i));
+    const Bytes head{0xF0, 0x42, 0x30, 0x50, 0x50, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
+    return KorgDatatoSXConvert(head, data);
+}
+
 SimulatedTriton::SimulatedTriton(MidiLoopback& bus, Shell& shell, std::string port)
     : bus_(bus), shell_(shell), port_(std::move(port))
 {

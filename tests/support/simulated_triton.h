@@ -11,6 +11,7 @@
 #include "core/app/shell.h"
 #include "core/text/bytes.h"
 #include "devices/common/korg_packing.h"
+#include "devices/triton/triton_alldata.h"
 #include "devices/triton/triton_records.h"
 #include "midi/loopback.h"
 
@@ -30,6 +31,12 @@ Bytes tritonDump(int channel, std::uint8_t function, int kind, int bank, int num
         function, byte5, static_cast<std::uint8_t>(kind << 4 | (bank & 0x0F)), static_cast<std::uint8_t>(number)};
     return KorgDatatoSXConvert(head, triton::recordBytes(records));
 }
+
+// An All Data dump (function 50) of 1,053,004 bytes on channel 0: `combis`
+// (at most 512 records of 448 bytes) and `programs` (at most 640 of 540) at
+// their places in the unpacked data, every other byte 0x55, Korg-packed from
+// byte 11.
+Bytes tritonAllDataDump(const std::vector<Bytes>& combis, const std::vector<Bytes>& programs);
 
 class SimulatedTriton {
 public:

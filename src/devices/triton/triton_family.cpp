@@ -43,18 +43,19 @@ void describeUses(CommandTable& t)
     const Question useNames{"Use these names for Triton to Kronos conversion?",
                             {"yes: the names also go to the conversion's name list in the settings folder",
                              "no: only the report is written"}};
-    t.describe("TriAllProgText", {"the first selected entry: a Triton all-banks Program dump",
+    t.describe("TriAllProgText", {"the first selected entry: a Triton all-banks Program dump or All Data dump",
                                   {},
                                   {},
                                   {useNames},
-                                  {"TriProgNamesList.txt in the current folder (1,536 lines)"},
+                                  {"TriProgNamesList.txt in the current folder (1,536 lines; 640 of an All Data dump)"},
                                   {kNoneSelected, "a message of another kind"}});
-    t.describe("TriAllCombiText", {"the first selected entry: a Triton all-banks Combination dump",
-                                   {},
-                                   {},
-                                   {useNames},
-                                   {"TriCombiNamesList.txt in the current folder (1,536 lines)"},
-                                   {kNoneSelected, "\"Message is not Triton Combi\""}});
+    t.describe("TriAllCombiText",
+               {"the first selected entry: a Triton all-banks Combination dump or All Data dump",
+                {},
+                {},
+                {useNames},
+                {"TriCombiNamesList.txt in the current folder (1,536 lines; 512 of an All Data dump)"},
+                {kNoneSelected, "\"Message is not Triton Combi\""}});
 }
 
 // Korg 7-bit packed records behind a header of `offset` bytes, unpacked and

@@ -10,6 +10,7 @@
 #include "core/app/table_files.h"
 #include "core/text/atomic_file.h"
 #include "devices/common/korg_packing.h"
+#include "devices/triton/triton_alldata.h"
 #include "devices/triton/triton_records.h"
 
 namespace tolvex {
@@ -51,12 +52,22 @@ constexpr ListTool kCombis{{0xF0, 0x42 /* Korg */, 0x30, 0x50 /* Triton */, 0x4D
                            kTriCombiNameList,
                            "Combi"};
 
-// The unpacked data of the first selected entry, or nothing after its box.
+// The unpacked records of the first selected entry (all 12 banks; of an All
+// Data dump those it holds), or nothing after its box.
 std::optional<Bytes> allBanksData(Session& s, const ListTool& tool)
 {
     const auto entry = firstSelected(s, kNoMessagesSelected);
     if (!entry) return std::nullopt;
     const Bytes& sx = s.messages.at(*entry).storage->sxdata;
+    if (isTritonAllData(sx)) {
+        try {
+            TritonAllData all = readTritonAllData(sx);
+            return tool.recordSize == sizeof(triton::Ttri_Combi) ? std::move(all.combis) : std::move(all.programs);
+        } catch (const TolvexError& e) {
+            warn(s, e.what());
+            return std::nullopt;
+        }
+    }
     const std::size_t dataLength = kBanks * kRecordsPerBank * tool.recordSize;
     const std::size_t needed = kDataOffset + KorgPackedSize(dataLength) + 1 /* F7 */;
     const auto tooShort = [&] {
@@ -137,13 +148,16 @@ namespace {
 template <class AllBanks, class NameOf>
 void writeAllNames(Session& s, const ListTool& tool, std::unique_ptr<AllBanks>& records, NameOf nameOf)
 {
-    const std::optional<Bytes> data = allBanksData(s, tool);
+    std::optional<Bytes> data = allBanksData(s, tool);
     if (!data) return;
+    const std::size_t count = data->size() / tool.recordSize;
+    data->resize(sizeof(AllBanks));  // the banks an All Data dump does not hold stay empty
     if (!records) records = std::make_unique<AllBanks>();
     triton::recordFromBytes(*records, *data);
     std::vector<std::string> names;
     for (const auto& bank : *records)
-        for (const auto& record : bank) names.push_back(nameOf(record));
+        for (const auto& record : bank)
+            if (names.size() < count) names.push_back(nameOf(record));
     writeNames(s, tool, names);
 }
 

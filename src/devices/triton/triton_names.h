@@ -36,7 +36,9 @@ bool TriDumpHeaderMatches(ByteView sx, ByteView header);
 // as '?', lines ended CR LF). Then the user is asked whether the names should
 // feed the conversion; Yes writes them, trailing blanks removed, to
 // "TriProgNameList.txt" / "TriCombiNameList.txt" in the settings folder, where
-// they are read before the lists beside the program. Refusals are "Warning"
+// they are read before the lists beside the program. An All Data dump gives
+// its 512 Combinations (INT-A..D) or 640 Programs (INT-A..E) the same way; one
+// of another length is refused with the reason. Refusals are "Warning"
 // boxes, given before anything is unpacked or written.
 void Tri_AllProgText(Session& s);
 void Tri_AllCombiText(Session& s);

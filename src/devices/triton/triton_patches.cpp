@@ -1,14 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The Triton family's patches: Programs and Combinations from their dumps
-// (one record, one bank, all banks) and from the current-object dumps, kept
+// (one record, one bank, all banks), the All Data dump and the current-object dumps, kept
 // as the unpacked records; a record goes back as a current-object dump, and
 // up to 128 Programs or Combinations make a one-bank dump.
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
+#include <tuple>
 
 #include "devices/common/korg_packing.h"
 #include "devices/common/patches.h"
+#include "devices/triton/triton_alldata.h"
 #include "devices/triton/triton_names.h"
 #include "devices/triton/triton_records.h"
 
@@ -106,9 +108,46 @@ std::vector<Bytes> records(ByteView sx, std::size_t start, std::size_t size, std
     return out;
 }
 
+PatchItem item(bool program, std::size_t place, Bytes record)
+{
+    PatchItem it;
+    it.maker = "Korg";
+    it.model = "Triton";
+    it.kind = program ? "Program" : "Combi";
+    const std::size_t bank = place / kRecordsPerBank;
+    it.bank = bank < tri_prog_banknames.size() ? tri_prog_banknames[bank] : format("%zu", bank);
+    it.number = static_cast<int>(place % kRecordsPerBank);
+    it.format = program ? "triton-program" : "triton-combi";
+    it.record = std::move(record);
+    it.nameLength = 16;
+    it.name = patchNameText(ByteView(it.record).first(16));
+    return it;
+}
+
+// The Combinations and then the Programs of an All Data dump, from INT-A 000
+// each; a dump of another length gives none and says why.
+PatchSplit splitAllData(ByteView sx)
+{
+    PatchSplit out;
+    try {
+        const TritonAllData all = readTritonAllData(sx);
+        for (const auto& [program, data, size] :
+             {std::tuple{false, &all.combis, kCombiSize}, std::tuple{true, &all.programs, kProgramSize}})
+            for (std::size_t i = 0; i < data->size() / size; ++i)
+                out.items.push_back(item(program, i,
+                                         Bytes(data->begin() + static_cast<long>(i * size),
+                                               data->begin() + static_cast<long>((i + 1) * size))));
+        out.proven = true;
+    } catch (const TolvexError& e) {
+        out.problems.push_back(e.what());
+    }
+    return out;
+}
+
 std::optional<PatchSplit> split(ByteView sx)
 {
     if (sx.size() < 6 || sx[0] != 0xF0 || sx[1] != 0x42 || (sx[2] & 0xF0) != 0x30 || sx[3] != 0x50) return std::nullopt;
+    if (isTritonAllData(sx)) return splitAllData(sx);
     const std::uint8_t function = sx[4];
     const bool program = function == kProgramDump || function == kCurrentProgram;
     if (function != kProgramDump && function != kCombiDump && function != kCurrentProgram && function != kCurrentCombi)
@@ -134,20 +173,16 @@ std::optional<PatchSplit> split(ByteView sx)
     }
     const auto found = records(sx, start, size, count);
     for (std::size_t i = 0; i < found.size(); ++i) {
-        PatchItem it;
-        it.maker = "Korg";
-        it.model = "Triton";
-        it.kind = program ? "Program" : "Combi";
         if (firstBank >= 0) {
-            const std::size_t place = static_cast<std::size_t>(firstNumber) + i;
-            const std::size_t bank = static_cast<std::size_t>(firstBank) + place / kRecordsPerBank;
-            it.bank = bank < tri_prog_banknames.size() ? tri_prog_banknames[bank] : format("%zu", bank);
-            it.number = static_cast<int>(place % kRecordsPerBank);
+            out.items.push_back(
+                item(program,
+                     static_cast<std::size_t>(firstBank) * kRecordsPerBank + static_cast<std::size_t>(firstNumber) + i,
+                     found[i]));
+            continue;
         }
-        it.format = program ? "triton-program" : "triton-combi";
-        it.record = found[i];
-        it.nameLength = 16;
-        it.name = patchNameText(ByteView(it.record).first(16));
+        PatchItem it = item(program, 0, found[i]);  // a current-object dump has no place
+        it.bank.clear();
+        it.number = -1;
         out.items.push_back(std::move(it));
     }
     if (found.size() < count)

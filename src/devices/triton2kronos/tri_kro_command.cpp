@@ -22,6 +22,7 @@
 #include "devices/kronos/kronos_defs.h"
 #include "devices/kronos/kronos_sysex.h"
 #include "devices/kronos/kronos_timbre_copy.h"
+#include "devices/triton/triton_alldata.h"
 #include "devices/triton/triton_names.h"
 #include "devices/triton/triton_sysex.h"
 #include "devices/triton2kronos/tri_kro_efx_parse.h"
@@ -135,6 +136,27 @@ std::optional<Bytes> pickCombi(Session& s, ByteView sx, bool& fromBank, int& pro
         warn(s, "Message is not Triton Combi Bank");
         return std::nullopt;
     };
+    if (isTritonAllData(sx)) {
+        // The 512 Combinations of INT-A..D, numbered on: INT-B 000 is 128.
+        const int last = static_cast<int>(triton::kAllDataCombiBanks * triton::kRecordsPerBank) - 1;
+        const std::optional<int> number = s.controls.number(ctl::KroProg, 0, last);
+        if (!number) {
+            warn(s, format("You must specify a valid number for the Combi in the text box \"Prog\" (0-%d: INT-A "
+                           "000 to INT-D 127 of the All Data dump).",
+                           last));
+            return std::nullopt;
+        }
+        try {
+            const Bytes combis = readTritonAllData(sx).combis;
+            prog = *number;
+            fromBank = true;
+            const auto at = combis.begin() + static_cast<std::ptrdiff_t>(kCombiSize * static_cast<std::size_t>(prog));
+            return Bytes(at, at + static_cast<std::ptrdiff_t>(kCombiSize));
+        } catch (const TolvexError& e) {
+            warn(s, e.what());
+            return std::nullopt;
+        }
+    }
     if (sx.size() < 7) return notCombi();
     // The channel and the bank are ignored; a current Combination dump (49)
     // reads as a Combination dump (4D) of its own kind.

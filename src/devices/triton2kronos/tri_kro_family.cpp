@@ -17,7 +17,8 @@ void describeUses(CommandTable& t)
 {
     using namespace uses;
     t.describe("Conv1TriCombi",
-               {"the first selected entry: a Triton Combi bank, one-Combi or current-Combi dump",
+               {"the first selected entry: a Triton Combi bank, one-Combi or current-Combi dump, or an All Data dump "
+                "(Prog 0-511: its Combinations INT-A 000 to INT-D 127)",
                 {ctl::Tri_Gchan, ctl::KroProg, ctl::PassPrgBank, ctl::AutoSendCB},
                 {"KroInitCombi.bin, Kro_Default_EFX_Data.bin, TriProgNameList.txt, TriCombiNameList.txt"},
                 {},

@@ -158,6 +158,10 @@ void registerWavestation(CommandTable& table)
 {
     table.bind("ExtractWS", Extract_WS_proc);
     table.bind("LoadMappingButton", WS_LoadMappingButton);
+    table.bind("ReqPatchBank", WS_ReqPatchBankClick);
+    table.bind("ReqPerfBank", WS_ReqPerfBankClick);
+    table.bind("AllPatch", WS_AllPatchClick);
+    table.bind("AllPerf", WS_AllPerfClick);
 }
 
 }  // namespace tolvex

@@ -31,6 +31,23 @@ void Extract_WS_proc(Session& s);
 // "WS_SR_Global_Patch.txt" and "WS_SR_Global_Perf.txt" in the current folder.
 void WS_LoadMappingButton(Session& s);
 
+// The bank requests. Each checks the boxes Channel (0-15) and, for one bank,
+// "Bank" (WS_Bank, 0-11), then sends `WSSR_BankRequest` and waits for the
+// bank's dump (F0 42 3n 28 4C/4D bank), which is stored, named and handed on
+// (to the library when its box is on) as any message received. The wait ends
+// 5 s after the last MIDI event arrived (a bank takes about 10 s to travel)
+// or at Cancel; the seconds left show in TimeoutLabel.
+// "Req Patch Bank" / "Req Perf Bank": the bank of the "Bank" box; no answer
+// gives the box "The Wavestation did not answer: no patch bank 3 in 5 s".
+void WS_ReqPatchBankClick(Session& s);
+void WS_ReqPerfBankClick(Session& s);
+// "All Patch" / "All Perf": banks 0-11 in turn, logging each one received
+// ("Patch bank 3 received (4 of 12)"); the first bank that does not come ends
+// the run (an instrument with fewer banks), logged; the box above only when
+// not even bank 0 came.
+void WS_AllPatchClick(Session& s);
+void WS_AllPerfClick(Session& s);
+
 // Gives the Wavestation controls their commands.
 void registerWavestation(CommandTable& table);
 

@@ -32,6 +32,28 @@ void describeUses(CommandTable& t)
                                      {},
                                      {"the name tables of later extractions"},
                                      {"a file that cannot be read"}});
+    const char* const kNoBank = "no bank in 5 s: \"The Wavestation did not answer: no patch bank N in 5 s\"";
+    const struct {
+        const char *control, *what, *function;
+    } oneBank[] = {{"ReqPatchBank", "patch", "1C"}, {"ReqPerfBank", "performance", "1D"}};
+    for (const auto& b : oneBank)
+        t.describe(b.control,
+                   {"",
+                    {ctl::Channel, ctl::WS_Bank},
+                    {kInOut},
+                    {},
+                    {std::string("MIDI: the request F0 42 3n 28 ") + b.function + " bank F7",
+                     std::string("the list: the ") + b.what + " bank's dump as it arrives (Cancel stops the wait)"},
+                    {kNoPorts, kBadNumber, kNoBank}});
+    for (const auto& [control, what] : {std::pair{"AllPatch", "patch"}, std::pair{"AllPerf", "performance"}})
+        t.describe(control, {"",
+                             {ctl::Channel},
+                             {kInOut},
+                             {},
+                             {std::string("the list: the ") + what +
+                                  " banks 0-11, requested in turn until one does not come (Cancel stops)",
+                              "log: \"... bank N received (N+1 of 12)\" for each"},
+                             {kNoPorts, kBadNumber, kNoBank}});
 }
 
 class WavestationFamily final : public DeviceFamily {

@@ -80,6 +80,17 @@ Bytes WSSR_PerfMaptoSysex(const TWSSR_perfmap_block& perfmap, int chan)
     return sx;
 }
 
+Bytes WSSR_BankRequest(std::uint8_t function, int chan, int bank)
+{
+    return {0xF0,
+            0x42 /* Korg */,
+            static_cast<std::uint8_t>(0x30 | (chan & 0x0F)),
+            0x28 /* Wavestation */,
+            function,
+            static_cast<std::uint8_t>(bank & 0x7F),
+            0xF7};
+}
+
 std::string WSSR_nameText(const std::array<std::uint8_t, 16>& name)
 {
     std::string text(name.begin(), name.end());

@@ -101,6 +101,14 @@ std::uint8_t WSSR_checksum(ByteView nibbles);
 // the 257 map bytes as nibble pairs, their checksum, F7.
 Bytes WSSR_PerfMaptoSysex(const TWSSR_perfmap_block& perfmap, int chan);
 
+// The bank dump requests: F0 42 3n 28, the request function, the bank, F7.
+// The instrument answers with the bank's dump (4C or 4D), whose bank byte
+// stands where the request's does.
+inline constexpr std::uint8_t kWSSR_PatchBankRequest = 0x1C;        // "All Patch Dump Request"
+inline constexpr std::uint8_t kWSSR_PerformanceBankRequest = 0x1D;  // "All Performance Dump Request"
+// n = chan AND 0F, the bank AND 7F.
+Bytes WSSR_BankRequest(std::uint8_t function, int chan, int bank);
+
 // A name as the text files show it: up to its first NUL, 16 characters at most.
 std::string WSSR_nameText(const std::array<std::uint8_t, 16>& name);
 

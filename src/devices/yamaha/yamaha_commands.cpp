@@ -216,6 +216,29 @@ void CheckSumCheckClick(Session& s)
     }
 }
 
+void CheckSumFixClick(Session& s)
+{
+    const std::vector<std::size_t> selected = s.messages.selectedIndexes();
+    if (selected.empty()) return warn(s, kNothingSelected);
+    for (const std::size_t i : selected) {
+        const std::string line = "Fixing: " + s.messages.textAt(i) + ": ";
+        const TSXstorage& entry = *s.messages.at(i).storage;
+        try {
+            ChecksumRepair repair = DX7FixCheckSum(entry.sxdata);
+            if (repair.changes.empty()) {
+                s.log.LogString(line + "Checksum already correct");
+                continue;
+            }
+            std::string changes;
+            for (const std::string& c : repair.changes) changes += (changes.empty() ? "" : ", ") + c;
+            s.log.LogString(line + changes);
+            s.messages.append("Fixed: " + s.messages.textAt(i), std::move(repair.fixed), entry.filename.str());
+        } catch (const YamahaError& e) {
+            s.log.LogString(line + "Not fixed: " + e.what());
+        }
+    }
+}
+
 void registerYamaha(CommandTable& table)
 {
     table.bind("Conv_VMEM", Yam_Conv_VMEM);
@@ -226,6 +249,7 @@ void registerYamaha(CommandTable& table)
     table.bind("ConvTX802perfBank", Yam_ConvTX802pb);
     table.bind("ConvTX802Perf", Yam_ConvTX802p);
     table.bind(kCheckSumCheck, CheckSumCheckClick);
+    table.bind("CheckSumFix", CheckSumFixClick);
     table.bind("dx7pb_to_tx802pb", Yam_DX7pb_to_TX802pb);
     table.bind("DX7p_to_TX802p", Yam_DX7p_to_TX802p);
     table.bind("RdDX7CRT", RdDX7CRTClick);

@@ -38,6 +38,13 @@ std::optional<int> dxChannel(Session& s, int highest);
 // text turns green or red with the last one. Needs a MIDI output.
 void CheckSumCheckClick(Session& s);
 
+// "Fix": for every selected entry, logs "Fixing: " + its text + ": " and what
+// was done: the checksums replaced ("block 3: 72 -> 4B, ..."), "Checksum
+// already correct", or "Not fixed: " + why (not a Yamaha bulk dump, cut). A
+// repaired copy is appended as "Fixed: " + its text; the entry itself stays as
+// it was. With nothing selected, the "Nothing Selected" warning.
+void CheckSumFixClick(Session& s);
+
 // Gives the DX/TX controls their commands.
 void registerYamaha(CommandTable& table);
 

@@ -98,6 +98,14 @@ void describeUses(CommandTable& t)
                 {},
                 {"log: \"Checking: \" + its text + \": Checksum Correct\" or \": Checksum Invalid ...\""},
                 {kNoOutput}});
+    t.describe("CheckSumFix", {"each selected entry: a Yamaha bulk dump",
+                               {},
+                               {},
+                               {},
+                               {"the list: a corrected copy \"Fixed: \" + its text of each dump with a wrong checksum",
+                                "log: \"Fixing: \" + its text + \": \" + what was changed (\"block 3: 72 -> 4B\"), "
+                                "\"Checksum already correct\" or \"Not fixed: \" + why"},
+                               {kNothingSelected}});
 }
 
 class YamahaFamily final : public DeviceFamily {

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 namespace tolvex {
 
@@ -239,35 +240,111 @@ const MultiBlockFormat* multiBlockFormatOf(ByteView sxdata)
     return nullptr;
 }
 
+namespace {
+
+// One checksum of a bulk dump: the byte at `at` and the bytes it covers.
+struct ChecksumSite {
+    std::size_t at;
+    ByteView covered;
+    int block;  // from 0 in a multi-block dump; -1 in a dump of one checksum
+};
+
+// The checksums of a message of at least 8 bytes as the check reads them: the
+// second-last byte over offsets 6 to length - 3, or, in a multi-block dump, one
+// per whole block over its identifier and data. `cutBlock` gets the number of
+// the block the message ends inside (-1: none).
+std::vector<ChecksumSite> checksumSites(ByteView sx, int& cutBlock)
+{
+    cutBlock = -1;
+    std::vector<ChecksumSite> sites;
+    if (const MultiBlockFormat* f = multiBlockFormatOf(sx)) {
+        // The F7 follows the last block.
+        std::size_t block = sizeof Yam_Univ_sysex_hdr;
+        int b = 0;
+        for (; block + f->blockLength <= sx.size() - 1; block += f->blockLength, ++b)
+            sites.push_back({block + f->blockLength - 1, sx.subspan(block + 2, f->blockLength - 3), b});
+        if (block != sx.size() - 1) cutBlock = b;
+        return sites;
+    }
+    sites.push_back({sx.size() - 2, sx.subspan(kIdOffset, sx.size() - 2 - kIdOffset), -1});
+    return sites;
+}
+
+// Why a Yamaha bulk dump cannot be repaired as it stands: its length against
+// what its header says. Empty when it is whole.
+std::string cutReason(ByteView sx, int cutBlock)
+{
+    if (cutBlock >= 0) return format("the dump is cut off (block %d is incomplete)", cutBlock);
+    if (multiBlockFormatOf(sx)) return {};
+    // Bytes 4-5 count the data bytes in two 7-bit halves; a universal dump may
+    // leave its identifier out of the count (TX802), and about 200 real DX7
+    // cartridges say 10 00 for their 4096 voice bytes.
+    const std::size_t count = static_cast<std::size_t>(sx[4]) << 7 | sx[5];
+    const std::size_t held = sx.size() - 8;
+    if (held == count || (sx[3] == 0x7E && held == count + kIdLength) ||
+        (sx[3] == 0x09 /* 32 voices */ && sx.size() == kVmemLength))
+        return {};
+    return format("the dump is cut off or too long (its byte count says %zu data bytes, it holds %zu)", count, held);
+}
+
+}  // namespace
+
 bool DX7VerifyCheckSum(ByteView sxdata, std::string& rtns)
 {
     if (sxdata.size() < 8) {
         rtns = "message too short";
         return false;
     }
-    if (const MultiBlockFormat* f = multiBlockFormatOf(sxdata)) {
-        // A checksum per block over its identifier and data; the F7 follows the last block.
-        std::size_t b = 0;
-        std::size_t block = sizeof Yam_Univ_sysex_hdr;
-        for (; block + f->blockLength <= sxdata.size() - 1; block += f->blockLength, ++b) {
-            const unsigned stored = sxdata[block + f->blockLength - 1];
-            const unsigned computed = yamahaChecksum(sxdata.subspan(block + 2, f->blockLength - 3));
-            if (stored != computed) {
-                rtns = format("block %d is %X, should be %X", int(b), stored, computed);
-                return false;
-            }
+    int cutBlock = -1;
+    const std::vector<ChecksumSite> sites = checksumSites(sxdata, cutBlock);
+    for (const ChecksumSite& site : sites) {
+        const unsigned stored = sxdata[site.at];
+        const unsigned computed = yamahaChecksum(site.covered);
+        if (site.block < 0) {
+            rtns = format("is %X, should be %X", stored, computed);
+            return stored == computed;
         }
-        if (block != sxdata.size() - 1) {
-            rtns = format("block %d is incomplete", int(b));
+        if (stored != computed) {
+            rtns = format("block %d is %X, should be %X", site.block, stored, computed);
             return false;
         }
-        rtns.clear();
-        return true;
     }
-    const unsigned stored = sxdata[sxdata.size() - 2];
-    const unsigned computed = yamahaChecksum(sxdata.subspan(kIdOffset, sxdata.size() - 2 - kIdOffset));
-    rtns = format("is %X, should be %X", stored, computed);
-    return stored == computed;
+    if (cutBlock >= 0) {
+        rtns = format("block %d is incomplete", cutBlock);
+        return false;
+    }
+    rtns.clear();
+    return true;
+}
+
+ChecksumRepair DX7FixCheckSum(ByteView sx)
+{
+    if (sx.size() < 4 || sx[0] != 0xF0 || sx[1] != 0x43 /* Yamaha */ || (sx[2] & 0xF0) != 0 /* bulk dump */)
+        throw error("not a Yamaha bulk dump");
+    ChecksumRepair out{Bytes(sx.begin(), sx.end()), {}};
+    // A checksum byte with bit 7 set ends the message where it stands (a
+    // status byte), and the F7 after it is read as a stray byte: the dump is
+    // whole when its length then matches its kind.
+    const bool endedByChecksum = sx.back() > 0x7F && sx.back() != 0xF7;
+    if (endedByChecksum) out.fixed.push_back(0xF7);
+    const ByteView whole(out.fixed);
+    if (whole.back() != 0xF7) throw error("the dump is cut off (no end byte F7)");
+    if (whole.size() < 8) throw error("the dump is cut off (message too short)");
+    int cutBlock = -1;
+    const std::vector<ChecksumSite> sites = checksumSites(whole, cutBlock);
+    if (const std::string why = cutReason(whole, cutBlock); !why.empty())
+        throw error(endedByChecksum ? "the dump is cut off (no end byte F7)" : why);
+    std::vector<std::pair<std::size_t, std::uint8_t>> repairs;
+    for (const ChecksumSite& site : sites) {
+        const std::uint8_t computed = yamahaChecksum(site.covered);
+        if (whole[site.at] == computed) continue;
+        const std::string place = site.block < 0 ? std::string("checksum") : format("block %d", site.block);
+        out.changes.push_back(format("%s: %02X -> %02X", place.c_str(), whole[site.at], computed));
+        repairs.emplace_back(site.at, computed);
+    }
+    for (const auto& [at, value] : repairs) out.fixed[at] = value;
+    if (endedByChecksum) out.changes.back() += ", end byte F7 added";
+    return out;
 }
 
 Bytes MakeDumpReq(DumpFormat format, int devid)

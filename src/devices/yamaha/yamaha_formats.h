@@ -20,6 +20,7 @@
 #include <functional>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "core/text/bytes.h"
 
@@ -153,6 +154,24 @@ const MultiBlockFormat* multiBlockFormatOf(ByteView sxdata);
 // %X" for the first bad one (or "block %d is incomplete" for a cut block).
 // Fewer than 8 bytes: false, "message too short".
 bool DX7VerifyCheckSum(ByteView sxdata, std::string& rtns);
+
+// What "Fix" makes of a Yamaha bulk dump: the message with every checksum that
+// DX7VerifyCheckSum reads as wrong replaced by the one it computes, and one
+// text per replaced byte, "checksum: 72 -> 4B" or, in a multi-block dump,
+// "block 3: 72 -> 4B" (blocks numbered from 0 as the check numbers them).
+// A message that ends in a byte above 7F other than F7 where the checksum
+// stands (a checksum with bit 7 set ends the message as it is read) gets its
+// F7 back as well ("checksum: 90 -> 10, end byte F7 added").
+// No changes: every checksum holds.
+struct ChecksumRepair {
+    Bytes fixed;
+    std::vector<std::string> changes;
+};
+// Throws YamahaError with the reason for a message that is not a Yamaha bulk
+// dump (F0 43 0n) or is cut: no end byte, a block cut off, or a length other
+// than its byte count says (a 4104-byte 32-voice bank whatever its count says;
+// a universal dump's count may leave out its identifier).
+ChecksumRepair DX7FixCheckSum(ByteView sx);
 
 // The dump requests, in the order the instrument numbers them.
 enum class DumpFormat { VEB, SEB, PV32, PS32, PEB, PP32, SS, MTEB, MTM1, MTM2, MTC, FSEB, FSC };

@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "core/sysex/korg_packing.h"
+#include "devices/common/korg_packing.h"
 #include "core/text/text_utils.h"
 #include "devices/triton/triton_records.h"
 

@@ -43,18 +43,18 @@ void describeUses(CommandTable& t)
     const Question useNames{"Use these names for Triton to Kronos conversion?",
                             {"yes: the names also go to the conversion's name list in the settings folder",
                              "no: only the report is written"}};
-    t.describe("TriAllProgText", {"the first selected entry: a Triton all-banks Program dump or All Data dump",
+    t.describe("TriAllProgText", {"the first selected entry: a Triton all-banks Program dump",
                                   {},
                                   {},
                                   {useNames},
-                                  {"TriProgNamesList.txt in the current folder (1,536 lines; 640 of an All Data dump)"},
+                                  {"TriProgNamesList.txt in the current folder (1,536 lines)"},
                                   {kNoneSelected, "a message of another kind"}});
     t.describe("TriAllCombiText",
-               {"the first selected entry: a Triton all-banks Combination dump or All Data dump",
+               {"the first selected entry: a Triton all-banks Combination dump",
                 {},
                 {},
                 {useNames},
-                {"TriCombiNamesList.txt in the current folder (1,536 lines; 512 of an All Data dump)"},
+                {"TriCombiNamesList.txt in the current folder (1,536 lines)"},
                 {kNoneSelected, "\"Message is not Triton Combi\""}});
 }
 

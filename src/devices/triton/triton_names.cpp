@@ -10,7 +10,6 @@
 #include "core/app/table_files.h"
 #include "core/text/atomic_file.h"
 #include "devices/common/korg_packing.h"
-#include "devices/triton/triton_alldata.h"
 #include "devices/triton/triton_records.h"
 
 namespace tolvex {
@@ -59,15 +58,6 @@ std::optional<Bytes> allBanksData(Session& s, const ListTool& tool)
     const auto entry = firstSelected(s, kNoMessagesSelected);
     if (!entry) return std::nullopt;
     const Bytes& sx = s.messages.at(*entry).storage->sxdata;
-    if (isTritonAllData(sx)) {
-        try {
-            TritonAllData all = readTritonAllData(sx);
-            return tool.recordSize == sizeof(triton::Ttri_Combi) ? std::move(all.combis) : std::move(all.programs);
-        } catch (const TolvexError& e) {
-            warn(s, e.what());
-            return std::nullopt;
-        }
-    }
     const std::size_t dataLength = kBanks * kRecordsPerBank * tool.recordSize;
     const std::size_t needed = kDataOffset + KorgPackedSize(dataLength) + 1 /* F7 */;
     const auto tooShort = [&] {
@@ -151,7 +141,7 @@ void writeAllNames(Session& s, const ListTool& tool, std::unique_ptr<AllBanks>& 
     std::optional<Bytes> data = allBanksData(s, tool);
     if (!data) return;
     const std::size_t count = data->size() / tool.recordSize;
-    data->resize(sizeof(AllBanks));  // the banks an All Data dump does not hold stay empty
+    data->resize(sizeof(AllBanks));
     if (!records) records = std::make_unique<AllBanks>();
     triton::recordFromBytes(*records, *data);
     std::vector<std::string> names;

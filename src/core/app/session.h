@@ -149,6 +149,10 @@ struct MidiState {
     std::int64_t lostBoxAt = 0;
 
     int SendDelayMs = 0;       // pause between two messages of "Send Selected"
+    // While a send waits for an instrument's answer: takes each complete
+    // message arriving before it is stored; true when it was the answer
+    // (it is then not stored). Unset otherwise.
+    std::function<bool(ByteView)> answerWatch;
     bool SendRunning = false;  // "Send Selected" is sending; commands that remove entries wait
 };
 

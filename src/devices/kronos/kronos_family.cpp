@@ -4,6 +4,7 @@
 #include "core/app/command_table.h"
 #include "core/app/controls.h"
 #include "core/app/session.h"
+#include "devices/common/korg_confirmation.h"
 #include "devices/kronos/kronos_defs.h"
 #include "devices/kronos/kronos_sysex.h"
 #include "devices/kronos/kronos_timbre_copy.h"
@@ -70,9 +71,17 @@ void describeUses(CommandTable& t)
     t.describe("BtnCloseCopyDlg", {"", {}, {}, {}, {"hides the window"}, {}});
 }
 
+// The object dumps the Kronos loads (a stored object, the current one); it
+// answers each with its reply, code 00 when the object was loaded.
+constexpr std::uint8_t kAnsweredDumps[] = {0x73, 0x75};
+
 class KronosFamily final : public DeviceFamily {
 public:
     const char* name() const override { return "Korg Kronos"; }
+    std::optional<DumpConfirmation> confirmation(ByteView sx) const override
+    {
+        return korgDumpConfirmation(sx, {0x68 /* Kronos */, kAnsweredDumps, true});
+    }
     void addCommands(CommandTable& t) const override
     {
         t.addMenu("Special", "KroGlobal2Txt", "&Global2Text");

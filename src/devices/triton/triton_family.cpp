@@ -4,6 +4,7 @@
 #include "core/app/command_table.h"
 #include "core/app/controls.h"
 #include "core/app/session.h"
+#include "devices/common/korg_confirmation.h"
 #include "devices/common/patches.h"
 #include "devices/triton/triton_params.h"
 #include "devices/triton/triton_sysex.h"
@@ -53,9 +54,21 @@ void describeUses(CommandTable& t)
                                    {kNoneSelected, "\"Message is not Triton Combi\""}});
 }
 
+// The dumps the Triton loads and answers: Programs, Combinations (current and
+// stored), sequence, all data, global, drum kits and arpeggio patterns.
+constexpr std::uint8_t kAnsweredDumps[] = {0x40, 0x48, 0x49, 0x4C, 0x4D, 0x50, 0x51, 0x52, 0x69};
+// The M1, the Triton's forerunner with the same way of answering, has no family
+// of its own: its Program, sequence, Combination, all-data and global dumps.
+constexpr std::uint8_t kM1AnsweredDumps[] = {0x40, 0x48, 0x49, 0x4C, 0x4D, 0x50, 0x51};
+
 class TritonFamily final : public DeviceFamily {
 public:
     bool provesWhole(ByteView sx) const override { return splitProvesWhole(tritonPatchFamily(), sx); }
+    std::optional<DumpConfirmation> confirmation(ByteView sx) const override
+    {
+        if (auto c = korgDumpConfirmation(sx, {0x50 /* Triton */, kAnsweredDumps})) return c;
+        return korgDumpConfirmation(sx, {0x19 /* M1 */, kM1AnsweredDumps});
+    }
     const char* name() const override { return "Korg Triton"; }
     void addCommands(CommandTable& t) const override
     {

@@ -3,6 +3,7 @@
 
 #include "core/app/command_table.h"
 #include "core/app/controls.h"
+#include "devices/common/korg_confirmation.h"
 #include "devices/common/patches.h"
 #include "devices/wavestation/wavestation_commands.h"
 #include "devices/wavestation/wavestation_sysex.h"
@@ -31,9 +32,17 @@ void describeUses(CommandTable& t)
                                      {"a file that cannot be read"}});
 }
 
+// The dumps the Wavestation loads and answers (parameter changes and selects are not answered).
+constexpr std::uint8_t kAnsweredDumps[] = {0x40, 0x49, 0x4C, 0x4D, 0x50, 0x51, 0x54, 0x55,
+                                           0x5A, 0x5C, 0x5D, 0x5E, 0x5F, 0x60, 0x61, 0x62};
+
 class WavestationFamily final : public DeviceFamily {
 public:
     bool provesWhole(ByteView sx) const override { return splitProvesWhole(wavestationPatchFamily(), sx); }
+    std::optional<DumpConfirmation> confirmation(ByteView sx) const override
+    {
+        return korgDumpConfirmation(sx, {0x28 /* Wavestation */, kAnsweredDumps});
+    }
     const char* name() const override { return "Korg Wavestation SR"; }
     void addCommands(CommandTable& t) const override
     {

@@ -19,11 +19,11 @@
 #include "cli/runner.h"
 #include "core/app/dump_confirmation.h"
 #include "core/app/incoming.h"
-#include "core/app/main_window_model.h"
-#include "core/app/table_files.h"
 #include "core/app/librarian.h"
+#include "core/app/main_window_model.h"
 #include "core/app/session.h"
 #include "core/app/sysex_out.h"
+#include "core/app/table_files.h"
 #include "core/sysex/sx_naming.h"
 #include "core/sysex/syx_file.h"
 #include "core/text/atomic_file.h"
@@ -409,8 +409,7 @@ int cmdSend(const Options& o, std::ostream& out, std::ostream& err, const Device
             waitWhileBusy(backlog);
             backlog = 0;
             if (lost || stopSignal.load() != 0) break;
-            const DumpAnswer got =
-                answer->await(ackTimeoutMs, [&] { return lost || stopSignal.load() != 0; });
+            const DumpAnswer got = answer->await(ackTimeoutMs, [&] { return lost || stopSignal.load() != 0; });
             if (got.kind == DumpAnswer::Kind::Loaded) {
                 confirmed = true;
                 continue;

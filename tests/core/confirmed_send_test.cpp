@@ -36,20 +36,37 @@ TEST(WaitForTheInstrument, StopsAtTheFirstErrorOrSilenceAndOtherwiseWaitsOnlyFor
         bool kronos;
         bool checked;
         std::vector<Reply> replies;
-        std::size_t heard;      // messages the instrument heard
-        std::int64_t mostMs;    // the send took no longer
-        std::int64_t leastMs;   // and no shorter
-        std::string box;        // "" for none
+        std::size_t heard;     // messages the instrument heard
+        std::int64_t mostMs;   // the send took no longer
+        std::int64_t leastMs;  // and no shorter
+        std::string box;       // "" for none
     } cases[] = {
         {"all loaded", false, true, {}, 10, 8 * 300 + 200, 8 * 300, ""},
-        {"error at the third", false, true, {Reply::Completed, Reply::Completed, Reply::Error}, 5, 3 * 300 + 100,
+        {"error at the third",
+         false,
+         true,
+         {Reply::Completed, Reply::Completed, Reply::Error},
+         5,
+         3 * 300 + 100,
          3 * 300,
          "The Triton did not confirm dump 3 of 8 (Program Bank INT-C): it answered DATA LOAD ERROR (NAC)"},
-        {"silent at the second", false, true, {Reply::Completed, Reply::Silent}, 2, 300 + 5000 + 100, 300 + 5000,
+        {"silent at the second",
+         false,
+         true,
+         {Reply::Completed, Reply::Silent},
+         2,
+         300 + 5000 + 100,
+         300 + 5000,
          "The Triton did not confirm dump 2 of 8 (Program Bank INT-B): no answer in 5 s"},
         {"box off: nothing waits", false, false, {Reply::Silent, Reply::Silent}, 10, 100, 0, ""},
         {"Kronos: reply 00 goes on", true, true, {}, 2, 2 * 300 + 100, 2 * 300, ""},
-        {"Kronos: an error reply stops", true, true, {Reply::Error}, 1, 300 + 100, 300,
+        {"Kronos: an error reply stops",
+         true,
+         true,
+         {Reply::Error},
+         1,
+         300 + 100,
+         300,
          "The Kronos did not confirm dump 1 of 2 (Dump Comb U-A003 v2): it answered Reply target object is "
          "protected"},
     };

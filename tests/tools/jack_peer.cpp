@@ -297,8 +297,7 @@ int main(int argc, char** argv)
     while (!done.load() && !gone.load() && (sending || std::chrono::steady_clock::now() < until))
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     // The answer to the last dump goes out before the instrument leaves.
-    while (korg && !gone.load() && pendingHead.load() != pendingTail.load() &&
-           std::chrono::steady_clock::now() < until)
+    while (korg && !gone.load() && pendingHead.load() != pendingTail.load() && std::chrono::steady_clock::now() < until)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     if (korg) std::this_thread::sleep_for(std::chrono::milliseconds(100));
     report();

@@ -310,7 +310,8 @@ void Button_sendClick(Session& s)
         } else if (got.kind == DumpAnswer::Kind::InputLost) {
             s.log.LogString(format("Sent %d of %d messages", sent, total));
         } else {
-            const std::string text = unconfirmedText(s, *m.confirmation, dumpNumber, dumpsTotal, m.text, got, timeoutMs);
+            const std::string text =
+                unconfirmedText(s, *m.confirmation, dumpNumber, dumpsTotal, m.text, got, timeoutMs);
             s.log.LogString(text);
             s.log.LogString(format("Sent %d of %d messages", sent, total));
             s.shell.messageBox("Error", text, MsgIcon::Error);

@@ -10,8 +10,8 @@ namespace tolvex {
 std::optional<DumpConfirmation> korgDumpConfirmation(ByteView sx, const KorgAnsweredDumps& dumps)
 {
     // F0 42 3g mm ff, at least one data byte, F7.
-    if (sx.size() < 7 || sx[0] != 0xF0 || sx[1] != 0x42 /* Korg */ || (sx[2] & 0xF0) != 0x30 ||
-        sx[3] != dumps.model || sx.back() != 0xF7)
+    if (sx.size() < 7 || sx[0] != 0xF0 || sx[1] != 0x42 /* Korg */ || (sx[2] & 0xF0) != 0x30 || sx[3] != dumps.model ||
+        sx.back() != 0xF7)
         return std::nullopt;
     if (std::find(dumps.functions.begin(), dumps.functions.end(), sx[4]) == dumps.functions.end()) return std::nullopt;
     const naming::KorgModel* model = naming::KorgModelFor(dumps.model);

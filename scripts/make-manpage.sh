@@ -85,6 +85,9 @@ Keep what the instrument sends until it is quiet for 5 seconds.
 .B tolvex\-cli send \-\-out 'Kronos MIDI 1' \-\-quiet combis.syx
 Send it back, printing nothing but errors.
 .TP
+.B tolvex\-cli send \-\-out 'TRITON MIDI 1' \-\-wait\-ack \-\-in 'TRITON MIDI 1' banks.syx
+Send each dump once the Triton confirmed the one before; stop at its error answer.
+.TP
 .B tolvex\-cli run 'Save As' bank.syx \-\-select 2 \-\-file second.syx
 Run a command of the window on a file.
 .SH SEE ALSO

@@ -17,10 +17,13 @@
 #include "cli/library_cli.h"
 #include "cli/port_names.h"
 #include "cli/runner.h"
+#include "core/app/dump_confirmation.h"
 #include "core/app/incoming.h"
 #include "core/app/librarian.h"
+#include "core/app/main_window_model.h"
 #include "core/app/session.h"
 #include "core/app/sysex_out.h"
+#include "core/app/table_files.h"
 #include "core/sysex/sx_naming.h"
 #include "core/sysex/syx_file.h"
 #include "core/text/atomic_file.h"
@@ -74,15 +77,21 @@ constexpr char kPortsHelp[] =
     "Which MIDI system was used (\"alsa\", \"jack\" or \"none\") goes to standard error first.\n"
     "Exits 0, or 1 when there is no MIDI system (ALSA sequencer or JACK server).\n";
 constexpr char kSendHelp[] =
-    "Usage: tolvex-cli send --out PORT [--delay MS] [--quiet] FILE...\n"
+    "Usage: tolvex-cli send --out PORT [--delay MS] [--wait-ack --in PORT [--timeout S]] [--quiet] FILE...\n"
     "Sends every message of the files in order to the output port (its whole\n"
     "name, or its own name after \"client:\" when no other port has it; case\n"
     "ignored), waiting MS milliseconds between messages (default 0).\n"
+    "With --wait-ack each Korg dump (Wavestation, Triton, Kronos, M1) waits for\n"
+    "the instrument's answer on the input port: DATA LOAD COMPLETED sends the\n"
+    "next message at once; an error answer, or none within S seconds (default\n"
+    "the settings' LongTimeOut, 100), stops the send with the instrument's answer.\n"
+    "Other messages are sent as without it.\n"
     "A message without its end byte F7 is not sent. Each message sent is named\n"
     "on standard output; on a terminal, \"Sent 3 of 40\" shows the progress on\n"
     "standard error. --quiet prints nothing but errors.\n"
-    "Exits 0 when every message was sent, 1 when one was not sent, the port was\n"
-    "lost or there is no MIDI system, 2 for a usage error or an unknown port.\n";
+    "Exits 0 when every message was sent (and every dump confirmed), 1 when one\n"
+    "was not sent or not confirmed, the port was lost or there is no MIDI system,\n"
+    "2 for a usage error or an unknown port.\n";
 constexpr char kReceiveHelp[] =
     "Usage: tolvex-cli receive --in PORT [--count N] [--timeout S] [--save FILE.syx] [--quiet]\n"
     "Receives SysEx on the input port (named as for send) and prints each complete message, its name\n"
@@ -97,6 +106,9 @@ constexpr char kReceiveHelp[] =
 struct Options {
     std::vector<std::string> files;
     std::string port;
+    std::string inPort;  // send --wait-ack: where the instrument answers
+    bool waitAck = false;
+    int ackTimeout = -1;  // seconds; -1: the settings' LongTimeOut
     int delay = 0;
     int count = -1;
     int timeout = 10;
@@ -241,6 +253,15 @@ void mirrorLog(Session& s, std::ostream& out, ProgressLine& progress, bool error
     };
 }
 
+// How long a send waits for each answer: the settings' LongTimeOut, as the window reads it.
+std::int64_t settingsTimeoutMs()
+{
+    const IniFile ini(settingsFolder(programFolder()) + kSettingsFileName);
+    int seconds = 100;
+    if (!parseDecimal(ini.ReadString("Settings", "LongTimeOut", ""), seconds) || seconds < 1) seconds = 100;
+    return static_cast<std::int64_t>(seconds) * 1000;
+}
+
 int stopStatus()
 {
     return 128 + stopSignal.load();
@@ -254,6 +275,14 @@ int cmdSend(const Options& o, std::ostream& out, std::ostream& err, const Device
     }
     if (equalsIgnoringCase(o.port, kVirtualOutName)) {
         err << kVirtualOutName << " is this program's own virtual port: give the receiver's port (tolvex-cli ports)\n";
+        return 2;
+    }
+    if (o.waitAck && o.inPort.empty()) {
+        err << "tolvex-cli send: --wait-ack needs the input port the instrument answers on (--in PORT)\n";
+        return 2;
+    }
+    if (!o.waitAck && (!o.inPort.empty() || o.ackTimeout >= 0)) {
+        err << "tolvex-cli send: --in and --timeout go with --wait-ack\n";
         return 2;
     }
     ConsoleShell shell(err);
@@ -275,17 +304,47 @@ int cmdSend(const Options& o, std::ostream& out, std::ostream& err, const Device
     if (!found.devices) return 1;
     if (found.port.empty()) return 2;
     std::unique_ptr<MidiDevices>& devices = found.devices;
+    std::string inPort;
+    if (o.waitAck) {
+        const PortMatch match = matchPort(devices->inputNames(), o.inPort);
+        if (!match.candidates.empty()) {
+            err << "tolvex-cli send: " << severalPortsText("input", o.inPort, match.candidates) << "\n";
+            return 2;
+        }
+        if (match.port.empty()) {
+            err << "tolvex-cli send: no MIDI input port named " << o.inPort << "\n";
+            return 2;
+        }
+        inPort = match.port;
+    }
     bool lost = false;
     devices->onLost = [&](const std::string& reason) {
         lost = true;
         MidiDeviceLost(s, reason);
     };
     try {
+        if (o.waitAck) {
+            devices->onInput = [&] { MIDIInput1MidiInput(s); };
+            devices->onOverflow = [&] { MIDIInput1Overflow(s); };
+            devices->openInput(inPort, true);
+            s.midi.MIDI_In_Present = true;
+        }
         devices->openOutput(found.port);
     } catch (const TolvexError& e) {
         shell.messageBox("MIDI", e.what(), MsgIcon::Error, MsgButtons::Ok);
         return 1;
     }
+    // The dumps that wait for their instrument's answer, counted for "dump 3 of 8".
+    std::vector<std::optional<DumpConfirmation>> confirmations(messages.size());
+    int dumpsTotal = 0;
+    if (o.waitAck) {
+        for (std::size_t i = 0; i < messages.size(); ++i)
+            if ((confirmations[i] = dumpConfirmation(s.families, messages[i]))) ++dumpsTotal;
+    }
+    const std::int64_t ackTimeoutMs =
+        o.ackTimeout > 0 ? static_cast<std::int64_t>(o.ackTimeout) * 1000 : settingsTimeoutMs();
+    int dumpNumber = 0;
+    bool confirmed = false;  // the message before was a dump its instrument confirmed
     s.midi.devices = devices.get();
     s.midi.MIDI_Out_Present = true;
     s.midi.midiOutput = devices->output();
@@ -311,7 +370,7 @@ int cmdSend(const Options& o, std::ostream& out, std::ostream& err, const Device
     std::int64_t looked = shell.nowMs();
     for (std::size_t i = 0; i < messages.size() && !lost && stopSignal.load() == 0; ++i) {
         const Bytes& m = messages[i];
-        if (i > 0 && o.delay > 0) {
+        if (i > 0 && o.delay > 0 && !confirmed) {
             waitWhileBusy(backlog);
             backlog = 0;
             if (lost || stopSignal.load() != 0) break;
@@ -329,6 +388,9 @@ int cmdSend(const Options& o, std::ostream& out, std::ostream& err, const Device
         if (ports != nullptr && ports->outputDevice().PortLost()) shell.ProcessMessages();  // says so
         if (lost || s.midi.midiOutput == nullptr) break;
         s.log.LogString("Sending: " + name);
+        confirmed = false;
+        std::optional<ConfirmationWait> answer;
+        if (confirmations[i]) answer.emplace(s, *confirmations[i]);
         try {
             s.midi.midiOutput->PutLong(m);
             ++queued;
@@ -338,6 +400,28 @@ int cmdSend(const Options& o, std::ostream& out, std::ostream& err, const Device
         } catch (const TolvexError& e) {
             shell.messageBox("MIDI Out Error", e.what(), MsgIcon::Error, MsgButtons::Ok);
             ok = false;
+            break;
+        }
+        if (answer) {
+            // The instrument answers once the whole dump is in: its time starts when the dump has left.
+            ++dumpNumber;
+            waitWhileBusy(backlog);
+            backlog = 0;
+            if (lost || stopSignal.load() != 0) break;
+            const DumpAnswer got = answer->await(ackTimeoutMs, [&] { return lost || stopSignal.load() != 0; });
+            if (got.kind == DumpAnswer::Kind::Loaded) {
+                confirmed = true;
+                continue;
+            }
+            if (got.kind == DumpAnswer::Kind::NoAnswer || got.kind == DumpAnswer::Kind::Refused) {
+                progress.clear();
+                shell.messageBox("Error",
+                                 unconfirmedText(s, *confirmations[i], dumpNumber, dumpsTotal, name, got, ackTimeoutMs),
+                                 MsgIcon::Error, MsgButtons::Ok);
+                if (i + 1 < messages.size())
+                    (o.quiet ? err : out) << "Sent " << queued << " of " << messages.size() << " messages\n";
+                ok = false;
+            }
             break;
         }
         // A loss reported meanwhile stops the send.
@@ -359,6 +443,7 @@ int cmdSend(const Options& o, std::ostream& out, std::ostream& err, const Device
     // Closing lets the queue drain; the late periods of all of it are known then.
     MidiOutPort* const output = s.midi.midiOutput;
     devices->closeOutput();
+    if (o.waitAck) devices->closeInput();
     const std::uint64_t late = output != nullptr ? output->LatePeriods() : 0;
     shell.ProcessMessages();
     progress.clear();
@@ -547,6 +632,9 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     CLI::App* send = command("send", "send every message of .syx files");
     send->add_option("--out", o.port);
     send->add_option("--delay", o.delay)->check(whole);
+    send->add_flag("--wait-ack", o.waitAck);
+    send->add_option("--in", o.inPort);
+    send->add_option("--timeout", o.ackTimeout)->check(CLI::Range(1, 1 << 20));
     send->add_flag("-q,--quiet", o.quiet);
     send->add_option("files", o.files);
     CLI::App* receive = command("receive", "receive SysEx and print each message");

@@ -282,6 +282,8 @@ QWidget* MainWindow::buildLibrarian()
     for (const char* control : {"ViewSelected", "Button_send", "ButtonClearSel", "Button_clear"})
         buttons->addWidget(button(side, control));
     column->addLayout(buttons);
+    // How "Send Selected" sends the dumps of an instrument that confirms them.
+    column->addWidget(check(side, ctl::WaitAck, kWaitAckCaption));
 
     auto* prog = new QHBoxLayout;
     auto* progBox = new QVBoxLayout;

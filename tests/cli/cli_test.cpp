@@ -14,6 +14,7 @@
 #include "cli/library_cli.h"
 #include "cli/port_names.h"
 #include "support/run_tool.h"
+#include "support/simulated_korg.h"
 
 namespace tolvex {
 namespace {
@@ -351,6 +352,66 @@ TEST(Cli, PortsAreFoundByWholeNameOrByAnOwnNameNoOtherPortHas)
     const CliRun run = testing::runTool({"View Selected", one, "--out", "Tolvex In"}, "", loopback);
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, several);
+}
+
+// send --wait-ack on the loopback, the instrument answering at once: a usage
+// error without the input, exit 1 and the instrument's answer where it stops.
+TEST(Cli, SendWaitsForTheInstrument)
+{
+    TempDir dir;
+    MidiLoopback bus({"Synth A"});
+    const DeviceFactory loopback = testing::loopbackDevices(bus);
+    const std::string program = kFixtures + "/korg/triton-one-program.syx";
+    const Bytes dump = testing::messagesInFile(program).at(0);
+    std::string three;
+    for (int i = 0; i < 3; ++i) three += testing::readFile(program);
+    const std::string file = dir.write("three.syx", three);
+    using Reply = testing::SimulatedKorg::Reply;
+    const struct {
+        const char* name;
+        std::vector<std::string> options;
+        std::vector<Reply> replies;
+        int status;
+        std::size_t heard;
+        std::string said;  // at the end of standard error
+    } cases[] = {
+        {"no input port",
+         {"--wait-ack"},
+         {},
+         2,
+         0,
+         "tolvex-cli send: --wait-ack needs the input port the instrument answers on (--in PORT)\n"},
+        {"input without --wait-ack",
+         {"--in", "Synth A"},
+         {},
+         2,
+         0,
+         "tolvex-cli send: --in and --timeout go with --wait-ack\n"},
+        {"all loaded", {"--wait-ack", "--in", "Synth A"}, {}, 0, 3, ""},
+        {"error answer",
+         {"--wait-ack", "--in", "Synth A"},
+         {Reply::Completed, Reply::Error},
+         1,
+         2,
+         "Error: The Triton did not confirm dump 2 of 3 (One Program Dump): it answered DATA LOAD ERROR (NAC)\n"},
+        {"no answer",
+         {"--wait-ack", "--in", "Synth A", "--timeout", "1"},
+         {Reply::Silent},
+         1,
+         1,
+         "Error: The Triton did not confirm dump 1 of 3 (One Program Dump): no answer in 1 s\n"},
+    };
+    for (const auto& c : cases) {
+        testing::SimulatedKorg synth(bus, nullptr, "Synth A", 0x50);
+        synth.replies = c.replies;
+        std::vector<std::string> args{"send", "--out", "Synth A"};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        args.push_back(file);
+        const CliRun r = runCliTool(args, loopback);
+        EXPECT_EQ(r.status, c.status) << c.name << ": " << r.err;
+        EXPECT_TRUE(r.err.ends_with(c.said)) << c.name << ": " << r.err;
+        EXPECT_EQ(synth.heard(), std::vector<Bytes>(c.heard, dump)) << c.name;
+    }
 }
 
 }  // namespace

@@ -50,11 +50,12 @@ TEST(Settings, DefaultsWithoutAFileAndEverythingWrittenBackOnClose)
     s.controls.checked.set(ctl::Filter7F, true);
     s.paths.lastpath = "/music/syx/";
     FormClose(s);
-    EXPECT_EQ(dir.read("TOLVEX.INI"),
-              "[Settings]\r\nChannel=2\r\nSXreqString=\r\nSP_Bank_Num_edit=\r\nSP_DevID_edit=\r\nWS_Bank=0\r\n"
-              "TriProg=0\r\nTriBank=0\r\nTriEfxPIDtxt=0\r\nTri_Gchan=1\r\nKroProg=0\r\nKroBank=0\r\n"
-              "LastPath=/music/syx/\r\nSendDelayMs=0\r\nFilter7F=1\r\nXTCheckBox1=0\r\nPassPrgBankVal=0\r\n"
-              "AutoSendCB=0\r\n");
+    EXPECT_EQ(
+        dir.read("TOLVEX.INI"),
+        "[Settings]\r\nChannel=2\r\nSXreqString=\r\nSP_Bank_Num_edit=\r\nSP_DevID_edit=\r\nWS_Bank=0\r\n"
+        "TriProg=0\r\nTriBank=0\r\nTriEfxPIDtxt=0\r\nTri_Gchan=1\r\nKroProg=0\r\nKroBank=0\r\n"
+        "LastPath=/music/syx/\r\nSendDelayMs=0\r\nFilter7F=1\r\nXTCheckBox1=0\r\nWaitAck=0\r\nPassPrgBankVal=0\r\n"
+        "AutoSendCB=0\r\n");
 }
 
 // Settings there but unreadable are said once and never replaced by the

@@ -12,6 +12,12 @@
 //   jack-peer record NAME OUT COUNT --from PORT [--timeout S]
 //       Joins SysEx arriving on NAME:in (connected from PORT) and writes the
 //       first COUNT messages to OUT, exactly as they came.
+//   jack-peer korg NAME OUT COUNT [--answers LIST] [--delay MS] [--timeout S]
+//       Records as record does (NAME:in, connected by the sender), and answers
+//       each Korg dump it hears (F0 42 3g mm, function 40 or above) on NAME:out
+//       as a Korg instrument does, MS milliseconds (0) after its last byte:
+//       LIST gives the answer to each dump in turn, separated by commas: 23
+//       (DATA LOAD COMPLETED), 24 (DATA LOAD ERROR) or - (none); 23 after the list.
 //
 // Both print "ready" once connected and one line of what they saw of the server at the end:
 //   periods=P irregular=I xruns=X lost=L
@@ -130,6 +136,63 @@ int recordProcess(jack_nframes_t frames, void*)
     return 0;
 }
 
+// Korg instrument state: the answers still to give (a fixed ring: the process thread never allocates).
+jack_port_t* answerPort = nullptr;
+std::vector<int> answerList;  // 0x23, 0x24 or 0 (none), set before the client starts
+std::size_t dumpsHeard = 0;
+std::size_t messageStart = 0;
+jack_nframes_t answerDelayFrames = 0;
+struct PendingAnswer {
+    jack_nframes_t due;
+    unsigned char bytes[6];
+};
+PendingAnswer pending[256];
+std::atomic<unsigned> pendingHead{0}, pendingTail{0};
+
+void noteMessage(std::size_t start, std::size_t end, jack_nframes_t now)
+{
+    if (end - start < 6 || rx[start] != 0xF0 || rx[start + 1] != 0x42 || rx[start + 4] < 0x40) return;
+    const int answer = dumpsHeard < answerList.size() ? answerList[dumpsHeard] : 0x23;
+    ++dumpsHeard;
+    if (answer == 0 || pendingTail.load() - pendingHead.load() >= 256) return;
+    PendingAnswer& a = pending[pendingTail.load() % 256];
+    a.due = now + answerDelayFrames;
+    const unsigned char bytes[6] = {0xF0, 0x42, rx[start + 2], rx[start + 3], static_cast<unsigned char>(answer), 0xF7};
+    std::memcpy(a.bytes, bytes, sizeof bytes);
+    pendingTail.fetch_add(1);
+}
+
+int korgProcess(jack_nframes_t frames, void* arg)
+{
+    const std::size_t before = messages;
+    const std::size_t from = rxLength;
+    recordProcess(frames, arg);
+    // Each message completed in this period: recordProcess keeps them back to back.
+    if (messages != static_cast<int>(before)) {
+        std::size_t start = messageStart;
+        for (std::size_t k = std::max(from, start); k < rxLength; ++k) {
+            if (rx[k] == 0xF0) start = k;
+            if (rx[k] == 0xF7) noteMessage(start, k + 1, jack_last_frame_time(client));
+        }
+    }
+    for (std::size_t k = rxLength; k > from; --k)
+        if (rx[k - 1] == 0xF0) {
+            messageStart = k - 1;
+            break;
+        }
+    void* out = jack_port_get_buffer(answerPort, frames);
+    jack_midi_clear_buffer(out);
+    const jack_nframes_t now = jack_last_frame_time(client);
+    jack_nframes_t time = 0;
+    while (pendingHead.load() != pendingTail.load()) {
+        const PendingAnswer& a = pending[pendingHead.load() % 256];
+        if (static_cast<std::int32_t>(a.due - now) > 0) break;
+        if (jack_midi_event_write(out, time++, a.bytes, sizeof a.bytes) != 0) break;
+        pendingHead.fetch_add(1);
+    }
+    return 0;
+}
+
 void report()
 {
     std::printf("periods=%u irregular=%u xruns=%u lost=%u\n", periods.load(), irregular.load(), xruns.load(),
@@ -140,7 +203,8 @@ int usage()
 {
     std::fprintf(stderr,
                  "usage: jack-peer send NAME FILE [--to PORT] [--peers N] [--rate B/S] [--chunk N] [--fill]\n"
-                 "       jack-peer record NAME OUT COUNT --from PORT [--timeout S]\n");
+                 "       jack-peer record NAME OUT COUNT --from PORT [--timeout S]\n"
+                 "       jack-peer korg NAME OUT COUNT [--answers LIST] [--delay MS] [--timeout S]\n");
     return 2;
 }
 
@@ -151,8 +215,10 @@ int main(int argc, char** argv)
     if (argc < 4) return usage();
     const std::string mode = argv[1];
     const bool sending = mode == "send";
-    if (!sending && mode != "record") return usage();
+    const bool korg = mode == "korg";
+    if (!sending && !korg && mode != "record") return usage();
     std::string peer, out;
+    double delayMs = 0;
     double timeout = 60;
     int first = 4;
     if (!sending) {
@@ -180,6 +246,14 @@ int main(int argc, char** argv)
             chunk = static_cast<std::size_t>(std::max(1, std::atoi(value)));
         } else if (option == "--timeout") {
             timeout = std::atof(value);
+        } else if (option == "--delay") {
+            delayMs = std::atof(value);
+        } else if (option == "--answers") {
+            for (const char* p = value; *p;) {
+                answerList.push_back(*p == '-' ? 0 : static_cast<int>(std::strtol(p, nullptr, 16)));
+                while (*p && *p != ',') ++p;
+                if (*p == ',') ++p;
+            }
         } else {
             return usage();
         }
@@ -193,7 +267,12 @@ int main(int argc, char** argv)
     }
     client = jack_client_open(argv[2], JackNoStartServer, nullptr);
     if (client == nullptr) return std::fprintf(stderr, "no JACK server\n"), 1;
-    jack_set_process_callback(client, sending ? sendProcess : recordProcess, nullptr);
+    jack_set_process_callback(client, sending ? sendProcess : korg ? korgProcess : recordProcess, nullptr);
+    answerDelayFrames = static_cast<jack_nframes_t>(delayMs * jack_get_sample_rate(client) / 1000);
+    if (korg) {
+        answerPort = jack_port_register(client, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
+        if (answerPort == nullptr) return std::fprintf(stderr, "cannot start the client\n"), 1;
+    }
     jack_set_xrun_callback(
         client,
         [](void*) {
@@ -217,6 +296,10 @@ int main(int argc, char** argv)
     const auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(timeout);
     while (!done.load() && !gone.load() && (sending || std::chrono::steady_clock::now() < until))
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    // The answer to the last dump goes out before the instrument leaves.
+    while (korg && !gone.load() && pendingHead.load() != pendingTail.load() && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    if (korg) std::this_thread::sleep_for(std::chrono::milliseconds(100));
     report();
     if (sending) {
         // Gone right after the period that carried the last byte.

@@ -248,7 +248,10 @@ CommandTable makeCommandTable()
         const char* caption;
         const char* hint;
     } checks[] = {{ctl::XTCheckBox1, "Enable Legacy (Unsupported)", "Enabled extended (unsupported) devices"},
-                  {ctl::Filter7F, "Filter Function 7F msgs", "Don't display or log Kronos function 7F parameters"}};
+                  {ctl::Filter7F, "Filter Function 7F msgs", "Don't display or log Kronos function 7F parameters"},
+                  {ctl::WaitAck, kWaitAckCaption,
+                   "Send Selected waits for the instrument to confirm each Korg dump before the next, and stops at "
+                   "its error answer or when it does not answer within the settings' LongTimeOut seconds"}};
     for (const auto& c : checks) t.addField({c.control, c.caption, kMainWindow, true, 0, {}, c.hint});
 
     // Controls that no command reads.

@@ -15,6 +15,8 @@ namespace tolvex {
 class Session;
 
 inline constexpr char kMainWindow[] = "Main window";
+// The caption of the check box of "Send Selected" that waits for the instrument.
+inline constexpr char kWaitAckCaption[] = "Wait for the instrument";
 
 struct Command {
     std::string control;  // the control's name, e.g. "Conv_VMEM"

@@ -18,7 +18,18 @@ void describeCommands(CommandTable& t)
     using namespace uses;
     // Librarian.
     t.describe("ViewSelected", {"each selected entry", {}, {}, {}, {"log: \"Sysex: \" and its first 24 bytes"}, {}});
-    t.describe("Button_send", {"each selected entry, in list order", {}, {}, {}, {kOut}, {kNoOutput}});
+    t.describe("Button_send",
+               {"each selected entry, in list order",
+                {ctl::WaitAck},
+                {"MIDI: with \"Wait for the instrument\", the instrument's answer to each Korg dump on the input port "
+                 "(--in PORT), waited for up to the settings' LongTimeOut seconds"},
+                {},
+                {kOut},
+                {kNoOutput,
+                 "with \"Wait for the instrument\" and a Korg dump to send, no input port: \"Choose a MIDI In port "
+                 "first (--in PORT)\"",
+                 "the instrument's error answer or none: \"The Triton did not confirm dump 3 of 8 (Program Bank "
+                 "INT-A): no answer in 5 s\" (the send stops there)"}});
     t.describe("ButtonClearSel", {"each selected entry", {}, {}, {}, {"the list: the selected entries removed"}, {}});
     t.describe("Button_clear", {"", {}, {}, {}, {"the list: every entry removed"}, {}});
     t.describe("SendProgChange", {"",

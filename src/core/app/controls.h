@@ -21,6 +21,8 @@ inline constexpr char TimeoutLabel[] = "TimeoutLabel";
 // Check boxes.
 inline constexpr char Filter7F[] = "Filter7F";
 inline constexpr char XTCheckBox1[] = "XTCheckBox1";
+// "Send Selected" sends each dump an instrument confirms only after the answer to the one before.
+inline constexpr char WaitAck[] = "WaitAck";
 
 // Other state the window shows.
 inline constexpr char MidiInBusy[] = "MidiInBusy";

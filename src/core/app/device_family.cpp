@@ -62,4 +62,11 @@ bool messageProvesWhole(const FamilyRegistry& families, ByteView sx)
     return false;
 }
 
+std::optional<DumpConfirmation> dumpConfirmation(const FamilyRegistry& families, ByteView sx)
+{
+    for (const auto& f : families.all())
+        if (auto c = f->confirmation(sx)) return c;
+    return std::nullopt;
+}
+
 }  // namespace tolvex

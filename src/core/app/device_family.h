@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "core/app/patch_family.h"
+#include "core/app/dump_confirmation.h"
 #include "core/sysex/sx_naming.h"
 
 namespace tolvex {
@@ -81,6 +82,9 @@ public:
     // False when the family cannot tell (or the message is not its own). By
     // default: its patch split reads the message whole and proven.
     virtual bool provesWhole(ByteView sx) const;
+    // How its instrument confirms this message when it is a dump the
+    // instrument answers once loaded; nothing for any other message.
+    virtual std::optional<DumpConfirmation> confirmation(ByteView /*sx*/) const { return std::nullopt; }
 };
 
 // The families of one session, in the order of their pages, with the naming
@@ -136,5 +140,8 @@ bool loadDeferredFamilyTables(Session& s);
 // Whether a message proves it arrived whole: a Roland-style checksum that
 // holds, or a family's own proof (DeviceFamily::provesWhole).
 bool messageProvesWhole(const FamilyRegistry& families, ByteView sx);
+// How an instrument confirms a message it was sent (the first family's
+// DeviceFamily::confirmation); nothing when no instrument answers it.
+std::optional<DumpConfirmation> dumpConfirmation(const FamilyRegistry& families, ByteView sx);
 
 }  // namespace tolvex

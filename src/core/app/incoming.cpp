@@ -92,8 +92,10 @@ void MIDIInput1MidiInput(Session& s)
             ++s.midi.NumMIDIevents;
             s.controls.text.set(ctl::MidEventCountLabel, format("%2.2d events", s.midi.NumMIDIevents));
             const bool complete = s.midi.SX_Object.Addsysex(*event);
-            for (const Bytes& m : s.midi.SX_Object.earlier) stored = StoreReceivedMessage(s, m) || stored;
+            for (const Bytes& m : s.midi.SX_Object.earlier)
+                if (!(s.midi.answerWatch && s.midi.answerWatch(m))) stored = StoreReceivedMessage(s, m) || stored;
             if (!complete) continue;
+            if (s.midi.answerWatch && s.midi.answerWatch(s.midi.SX_Object.sxdata)) continue;
             if (!StoreReceivedMessage(s, s.midi.SX_Object.sxdata, s.midi.SX_Object.doubt)) continue;
             stored = true;
             s.controls.text.set(ctl::Label_nbytes,

@@ -7,6 +7,7 @@
 
 #include "core/app/controls.h"
 #include "core/app/device_commands.h"
+#include "core/app/dump_confirmation.h"
 #include "core/app/incoming.h"
 #include "core/app/midi_port.h"
 #include "core/app/sysex_out.h"
@@ -36,6 +37,8 @@ bool refuseWhileSending(Session& s)
 struct OutgoingMessage {
     std::string text;
     Bytes sxdata;
+    // With "Wait for the instrument": how its instrument confirms it, when it does.
+    std::optional<DumpConfirmation> confirmation = std::nullopt;
 };
 
 bool isHexWord(const std::string& w)
@@ -185,12 +188,18 @@ void Button_sendClick(Session& s)
     // The send works on copies taken now: waits inside it handle events, and
     // what the user does to the list meanwhile must not change what is sent.
     std::vector<OutgoingMessage> batch;
+    const bool waitForInstrument = s.controls.checked.get(ctl::WaitAck);
+    int dumpsTotal = 0;  // of the messages that wait for their instrument's answer
     for (std::size_t i : s.messages.selectedIndexes()) {
         const Bytes& data = s.messages.at(i).storage->sxdata;
         if (data.empty()) continue;  // nothing to send
         batch.push_back({s.messages.textAt(i), data});
+        if (waitForInstrument) batch.back().confirmation = dumpConfirmation(s.families, data);
+        if (batch.back().confirmation) ++dumpsTotal;
     }
     if (batch.empty()) return;
+    // Without an input no answer could come: every dump would wait its whole time-out.
+    if (dumpsTotal > 0 && !ConfirmationInputReady(s)) return warn(s, missingPortText(s, true));
     const int total = static_cast<int>(batch.size());
     struct Running {
         Session& s;
@@ -205,7 +214,7 @@ void Button_sendClick(Session& s)
     // A dump that takes long on a cable can be cancelled too.
     const bool hasLongDump =
         std::any_of(batch.begin(), batch.end(), [](const auto& m) { return m.sxdata.size() >= 65536; });
-    if (total > 1 || hasLongDump) OfferCancel(s, true);
+    if (total > 1 || hasLongDump || dumpsTotal > 0) OfferCancel(s, true);
     s.operation.CancelState = false;
     const std::uint64_t lateBefore = MidiOutputReady(s) ? s.midi.midiOutput->LatePeriods() : 0;
     int sent = 0;
@@ -245,13 +254,16 @@ void Button_sendClick(Session& s)
         showBytes(true);
         return true;
     };
+    int dumpNumber = 0;
+    bool confirmed = false;  // the message before was a dump its instrument confirmed
     for (const OutgoingMessage& m : batch) {
         if (attempted > 0) {
             if (!waitForOutput()) {
                 s.log.LogString(format("Sending cancelled after %d of %d", std::max(0, sent - 1), total));
                 break;
             }
-            if (s.midi.SendDelayMs > 0) s.shell.pause(s.midi.SendDelayMs);
+            // A confirmed dump was loaded: no pause guessed for the instrument is needed.
+            if (s.midi.SendDelayMs > 0 && !confirmed) s.shell.pause(s.midi.SendDelayMs);
             if (CancelButton(s)) {
                 s.log.LogString(format("Sending cancelled after %d of %d", sent, total));
                 break;
@@ -271,12 +283,40 @@ void Button_sendClick(Session& s)
         longSize = m.sxdata.size() >= 65536 ? m.sxdata.size() : 0;
         reported = false;
         bytesLine = -1;
+        confirmed = false;
+        std::optional<ConfirmationWait> answer;
+        if (m.confirmation) answer.emplace(s, *m.confirmation);
         if (!MidiSysex_bulk_out(s, m.sxdata)) {
             s.log.LogString(format("Sent %d of %d messages", sent, total));
             break;
         }
         ++sent;
         if (progress >= 0) s.log.replace(progress, format("Sending %d of %d", sent, total));
+        if (!answer) continue;
+        // The instrument answers once the whole dump is in: its time starts when the dump has left.
+        ++dumpNumber;
+        if (!waitForOutput()) {
+            s.log.LogString(format("Sending cancelled after %d of %d", sent - 1, total));
+            return;
+        }
+        const std::int64_t timeoutMs = confirmationTimeoutMs(s);
+        const DumpAnswer got = answer->await(timeoutMs, [&s] { return CancelButton(s); });
+        if (got.kind == DumpAnswer::Kind::Loaded) {
+            confirmed = true;
+            continue;
+        }
+        if (got.kind == DumpAnswer::Kind::Cancelled) {
+            s.log.LogString(format("Sending cancelled after %d of %d", sent, total));
+        } else if (got.kind == DumpAnswer::Kind::InputLost) {
+            s.log.LogString(format("Sent %d of %d messages", sent, total));
+        } else {
+            const std::string text =
+                unconfirmedText(s, *m.confirmation, dumpNumber, dumpsTotal, m.text, got, timeoutMs);
+            s.log.LogString(text);
+            s.log.LogString(format("Sent %d of %d messages", sent, total));
+            s.shell.messageBox("Error", text, MsgIcon::Error);
+        }
+        return;
     }
     // The last dump may still be going out: a long one stays cancellable. Once
     // all is out, a send the service ran late in is not called clean.

@@ -103,7 +103,8 @@ std::vector<RememberedControl> rememberedControls(const Session& s)
     std::vector<RememberedControl> out = {{ctl::Channel, "Channel", "0"},
                                           {ctl::SXreqString, "SXreqString", ""},
                                           {ctl::Filter7F, "Filter7F", "", true},
-                                          {ctl::XTCheckBox1, "XTCheckBox1", "", true}};
+                                          {ctl::XTCheckBox1, "XTCheckBox1", "", true},
+                                          {ctl::WaitAck, "WaitAck", "", true}};
     for (const auto& f : s.families.all())
         for (const RememberedControl& c : f->remembered()) out.push_back(c);
     return out;

@@ -148,7 +148,11 @@ struct MidiState {
     std::string lostBoxText;  // the last "MIDI device lost" box, and when it was shown
     std::int64_t lostBoxAt = 0;
 
-    int SendDelayMs = 0;       // pause between two messages of "Send Selected"
+    int SendDelayMs = 0;  // pause between two messages of "Send Selected"
+    // While a send waits for an instrument's answer: takes each complete
+    // message arriving before it is stored; true when it was the answer
+    // (it is then not stored). Unset otherwise.
+    std::function<bool(ByteView)> answerWatch;
     bool SendRunning = false;  // "Send Selected" is sending; commands that remove entries wait
 };
 

@@ -3,6 +3,7 @@
 // functions, and the models named by name only.
 #include "core/app/device_family.h"
 #include "core/sysex/naming_tables.h"
+#include "devices/common/korg_confirmation.h"
 #include "devices/common/korg_naming.h"
 
 namespace tolvex {
@@ -32,8 +33,16 @@ constexpr IdText kM1Rows[] = {
 };
 constexpr ByIdTable kM1 = byId(kM1Rows);
 
+// The M1 answers the dumps it loads as the Triton does: its Program, sequence,
+// Combination, all-data and global dumps.
+constexpr std::uint8_t kM1AnsweredDumps[] = {0x40, 0x48, 0x49, 0x4C, 0x4D, 0x50, 0x51};
+
 class KorgFamily final : public DeviceFamily {
 public:
+    std::optional<DumpConfirmation> confirmation(ByteView sx) const override
+    {
+        return korgDumpConfirmation(sx, {0x19, "M1 Synthesizer", kM1AnsweredDumps});
+    }
     const char* name() const override { return "Korg"; }
     std::vector<std::string> fixtures() const override { return {"tests/fixtures/korg/03rw-program-bank.syx"}; }
     void addNamers(Session&, FamilyNamers& namers) const override

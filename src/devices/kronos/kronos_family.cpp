@@ -7,6 +7,7 @@
 #include "devices/common/korg_naming.h"
 #include "devices/common/korg_packing.h"
 #include "devices/kronos/kronos_combi.h"
+#include "devices/common/korg_confirmation.h"
 #include "devices/kronos/kronos_defs.h"
 #include "devices/kronos/kronos_startup.h"
 #include "devices/kronos/kronos_sysex.h"
@@ -76,6 +77,10 @@ void describeUses(CommandTable& t)
     t.describe("BtnCloseCopyDlg", {"", {}, {}, {}, {"hides the window"}, {}});
 }
 
+// The object dumps the Kronos loads (a stored object, the current one); it
+// answers each with its reply, code 00 when the object was loaded.
+constexpr std::uint8_t kAnsweredDumps[] = {0x73, 0x75};
+
 class KronosFamily final : public DeviceFamily {
 public:
     std::vector<std::string> fixtures() const override { return {"tests/fixtures/kronos/kronos-messages.syx"}; }
@@ -91,6 +96,10 @@ public:
     }
     const char* name() const override { return "Korg Kronos"; }
     std::optional<PatchFamily> patches() const override { return kronosPatchFamily(); }
+    std::optional<DumpConfirmation> confirmation(ByteView sx) const override
+    {
+        return korgDumpConfirmation(sx, {0x68, "Kronos", kAnsweredDumps, true});
+    }
     void addCommands(CommandTable& t) const override
     {
         t.addMenu("Special", "KroGlobal2Txt", "&Global2Text");

@@ -5,6 +5,7 @@
 #include "core/app/controls.h"
 #include "core/app/session.h"
 #include "devices/common/korg_packing.h"
+#include "devices/common/korg_confirmation.h"
 #include "devices/common/patches.h"
 #include "devices/triton/triton_naming.h"
 #include "devices/triton/triton_params.h"
@@ -68,6 +69,10 @@ Bytes repacked(ByteView sx, std::size_t offset, std::size_t length)
                                KorgSXtoDataConvert(sx, static_cast<int>(offset), static_cast<int>(length)));
 }
 
+// The dumps the Triton loads and answers: Programs, Combinations (current and
+// stored), sequence, all data, global, drum kits and arpeggio patterns.
+constexpr std::uint8_t kAnsweredDumps[] = {0x40, 0x48, 0x49, 0x4C, 0x4D, 0x50, 0x51, 0x52, 0x69};
+
 class TritonFamily final : public DeviceFamily {
 public:
     std::vector<std::string> fixtures() const override
@@ -88,6 +93,10 @@ public:
         }
     }
     std::optional<PatchFamily> patches() const override { return tritonPatchFamily(); }
+    std::optional<DumpConfirmation> confirmation(ByteView sx) const override
+    {
+        return korgDumpConfirmation(sx, {0x50, "Triton", kAnsweredDumps});
+    }
     const char* name() const override { return "Korg Triton"; }
     void addCommands(CommandTable& t) const override
     {

@@ -3,6 +3,7 @@
 
 #include "core/app/command_table.h"
 #include "core/app/controls.h"
+#include "devices/common/korg_confirmation.h"
 #include "devices/common/patches.h"
 #include "devices/wavestation/wavestation_commands.h"
 #include "devices/wavestation/wavestation_naming.h"
@@ -56,6 +57,10 @@ void describeUses(CommandTable& t)
                              {kNoPorts, kBadNumber, kNoBank}});
 }
 
+// The dumps the Wavestation loads and answers (parameter changes and selects are not answered).
+constexpr std::uint8_t kAnsweredDumps[] = {0x40, 0x49, 0x4C, 0x4D, 0x50, 0x51, 0x54, 0x55,
+                                           0x5A, 0x5C, 0x5D, 0x5E, 0x5F, 0x60, 0x61, 0x62};
+
 class WavestationFamily final : public DeviceFamily {
 public:
     std::vector<std::string> fixtures() const override { return {"tests/fixtures/korg/wavestation-factory.syx"}; }
@@ -67,6 +72,10 @@ public:
     }
     std::optional<PatchFamily> patches() const override { return wavestationPatchFamily(); }
     void addNamers(Session&, FamilyNamers& namers) const override { namers.add(wavestationNamer()); }
+    std::optional<DumpConfirmation> confirmation(ByteView sx) const override
+    {
+        return korgDumpConfirmation(sx, {0x28, "Wavestation", kAnsweredDumps});
+    }
     const char* name() const override { return "Korg Wavestation SR"; }
     void addCommands(CommandTable& t) const override
     {

@@ -1,0 +1,51 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "support/simulated_korg.h"
+
+namespace tolvex::testing {
+
+SimulatedKorg::SimulatedKorg(MidiLoopback& bus, Shell* shell, std::string port, std::uint8_t model)
+    : bus_(bus), shell_(shell), port_(std::move(port)), model_(model)
+{
+    bus_.attach(port_, [this](ByteView m) { hear(m); });
+}
+
+SimulatedKorg::~SimulatedKorg()
+{
+    bus_.attach(port_, {});
+}
+
+std::vector<Bytes> SimulatedKorg::heard() const
+{
+    const std::lock_guard lock(mutex_);
+    return heard_;
+}
+
+void SimulatedKorg::hear(ByteView m)
+{
+    Reply reply = Reply::Silent;
+    {
+        const std::lock_guard lock(mutex_);
+        heard_.emplace_back(m.begin(), m.end());
+        if (m.size() < 7 || m[1] != 0x42 || m[3] != model_ || m[4] < 0x40 || m[4] == 0x41 || m[4] == 0x43) return;
+        reply = dumps_ < replies.size() ? replies[dumps_] : Reply::Completed;
+        ++dumps_;
+    }
+    if (reply == Reply::Silent) return;
+    Bytes answer{0xF0, 0x42, m[2], model_};
+    if (replyCode) {
+        answer.push_back(0x24);
+        answer.push_back(reply == Reply::Completed ? 0x00 : 0x41);
+    } else {
+        answer.push_back(reply == Reply::Completed ? 0x23 : 0x24);
+    }
+    answer.push_back(0xF7);
+    if (shell_ == nullptr || delayMs == 0) return bus_.inject(port_, answer);
+    // A one-shot timer per answer: it stops itself on its first tick.
+    const std::string name = "korg:" + port_ + ":" + std::to_string(timers_++);
+    shell_->startTimer(name, delayMs, [this, name, answer] {
+        shell_->stopTimer(name);
+        bus_.inject(port_, answer);
+    });
+}
+
+}  // namespace tolvex::testing

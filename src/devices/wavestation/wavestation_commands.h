@@ -7,7 +7,6 @@
 
 namespace tolvex {
 
-class CommandTable;
 class Session;
 
 // Unpacks one Wavestation message into the session's records (the data, its
@@ -30,8 +29,5 @@ void Extract_WS_proc(Session& s);
 // "Load Mapping": fills the patch and then the performance name table from
 // "WS_SR_Global_Patch.txt" and "WS_SR_Global_Perf.txt" in the current folder.
 void WS_LoadMappingButton(Session& s);
-
-// Gives the Wavestation controls their commands.
-void registerWavestation(CommandTable& table);
 
 }  // namespace tolvex

@@ -7,7 +7,6 @@
 
 namespace tolvex {
 
-class CommandTable;
 class Session;
 
 // Each works on the first selected entry ("Nothing Selected" when there is
@@ -37,8 +36,5 @@ std::optional<int> dxChannel(Session& s, int highest);
 // "Check": logs the checksum verdict of every selected entry; the button's
 // text turns green or red with the last one. Needs a MIDI output.
 void CheckSumCheckClick(Session& s);
-
-// Gives the DX/TX controls their commands.
-void registerYamaha(CommandTable& table);
 
 }  // namespace tolvex

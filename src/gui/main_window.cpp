@@ -150,7 +150,7 @@ QPushButton* MainWindow::button(QWidget* parent, const char* control)
     else if (c->run)
         connect(b, &QPushButton::clicked, this, [this, c] { run(c->run); });
     else
-        b->setEnabled(false);  // its command comes with its device family
+        b->setEnabled(false);  // no function yet, or none on purpose: its hint says why
     return b;
 }
 

@@ -78,6 +78,7 @@ TEST(Runner, CommandsWithSelectionsFieldsAndAnswers)
          "tolvex-cli run: Prog names several fields; use one of: ProgChange, TriProg, KroProg"},
         {{"Req 1 Prog"}, 2, "tolvex-cli run: Req 1 Prog is the caption of several"},
         {{"Not Yet", kBank}, 2, "tolvex-cli run: NotYet (\"Not Yet\") is not available yet\n"},
+        {{"SetlistAutoName"}, 2, "tolvex-cli run: SetlistAutoName (\"SetlistAutoName\") has no action\n"},
         {{"Ask User", "--answer", "No"}, 0, "no\n"},
         {{"Ask User"}, 2, "Tolvex: Go on?\ntolvex-cli run: the box \"Go on?\" asks a question and no answer is left"},
         {{"Ask User", "--answer", "1-32"}, 2, "Tolvex: Go on?\ntolvex-cli run: the answer"},
@@ -97,6 +98,7 @@ TEST(Runner, CommandsWithSelectionsFieldsAndAnswers)
     const RunResult list = run({"--list"});
     EXPECT_EQ(list.status, 0);
     for (const char* line : {"Main window\tTest\tNot Yet\tNotYet\t(not built yet)\n",
+                             "Main window\tKronos\tSetlist 2 EditBuf\tSetlist2EditBuf\t(no action)\n",
                              "Timbre Copy\t-\tTimbreComboArray[1-16]\tdrop-down\n"})
         EXPECT_NE(list.out.find(line), std::string::npos) << line;
 }
@@ -337,7 +339,7 @@ TEST(Runner, EveryCommandTellsWhatItReadsAsksAndWrites)
          {"DX7pb>TX802pb (control dx7pb_to_tx802pb), Main window, DX/TX\n", "Channel (\"Chan\"), now \"",
           "1-32 (or yes)", "a question with no --answer left"}},
         {{"Req 1 Prog", "--help"}, 0, {"control TriReq1Prog", "control KroReq1Prog", "TriProg (\"Prog\")"}},
-        {{"CheckSumFix", "--help"}, 0, {"Not available"}},
+        {{"SetlistAutoName", "--help"}, 0, {"  No action: ", "Not available"}},
     };
     for (const auto& c : cases) {
         const RunResult r = testing::runTool(c.args);

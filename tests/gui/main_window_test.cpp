@@ -119,6 +119,14 @@ TEST(MainWindow, StartsOffscreenWithDefaultsAndWritesSettingsOnClose)
     }
     ASSERT_LT(current.size(), pages.size());
     EXPECT_EQ(app->window->visiblePages(), current);
+    // A button without an action on purpose is there, disabled, and says why.
+    for (const Command& c : app->commands.all()) {
+        if (!c.noAction) continue;
+        auto* b = app->window->findChild<QPushButton*>(QString::fromStdString(c.control));
+        ASSERT_NE(b, nullptr) << c.control;
+        EXPECT_FALSE(b->isEnabled()) << c.control;
+        EXPECT_EQ(b->toolTip().toStdString(), c.hint);
+    }
 
     // A received message becomes the only selected entry in the view too.
     app->session.messages.append("Yamaha DX7 Bulk Dump", Bytes{0xF0, 0x43, 0xF7}, "x");

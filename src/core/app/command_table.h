@@ -80,8 +80,9 @@ struct CommandUse {
 // A page's commands leave out .place (CommandTable::addPage gives it); a menu
 // entry names its menu in .place. A command whose function is not built yet
 // leaves out .run: the window shows it disabled and `run --list` marks it "not
-// built yet". (Every member of these declaration structs has an initializer,
-// so that a declaration leaves out what it does not need.)
+// built yet". One that has no action on purpose says so with .noAction and
+// says why in its hint. (Every member of these declaration structs has an
+// initializer, so that a declaration leaves out what it does not need.)
 struct Command {
     std::string control{};  // the control's name, e.g. "ReqPatch"
     std::string caption{};  // as shown, menus with their '&' accelerator, e.g. "Request Patch", "&Save As"
@@ -94,6 +95,7 @@ struct Command {
     std::string hint{};
     CommandUse use{};
     std::function<void(Session&)> run{};
+    bool noAction = false;
     std::string window = kMainWindow;  // or the caption of another window
     // For a command on another window: what showing and activating that window
     // does (it may load its records from the selected entry). The runner does it

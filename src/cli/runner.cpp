@@ -530,7 +530,9 @@ private:
             throw UsageError(name + " is the caption of several commands; use one of: " + joined(controls));
         }
         const Command& c = *found.front();
-        if (!c.run) throw UsageError(c.control + " (\"" + plainCaption(c.caption) + "\") is not available yet");
+        if (!c.run)
+            throw UsageError(c.control + " (\"" + plainCaption(c.caption) + "\")" +
+                             (c.noAction ? " has no action" : " is not available yet"));
         return c;
     }
 
@@ -640,7 +642,11 @@ void listCommands(std::ostream& out, const CommandTable& table)
     out << "window\tpage or menu\tcaption\tcontrol\n";
     for (const Command& c : table.all())
         out << c.window << '\t' << (c.place.empty() ? "-" : c.place) << '\t' << plainCaption(c.caption) << '\t'
-            << c.control << (c.run ? "" : "\t(not built yet)") << '\n';
+            << c.control
+            << (c.run        ? ""
+                : c.noAction ? "\t(no action)"
+                             : "\t(not built yet)")
+            << '\n';
     out << "\nfields (--set NAME=VALUE):\n";
     for (const Field& f : table.fields())
         out << f.window << '\t' << (f.caption.empty() ? "-" : f.caption) << '\t' << f.control

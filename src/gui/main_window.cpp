@@ -23,13 +23,13 @@
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "core/app/controls.h"
 #include "core/app/incoming.h"
 #include "core/app/librarian.h"
 #include "core/app/main_window_model.h"
 #include "core/app/window_session.h"
-#include "devices/kronos/kronos_sysex.h"
 #include "gui/app_icon.h"
 
 namespace tolvex {
@@ -150,7 +150,7 @@ QPushButton* MainWindow::button(QWidget* parent, const char* control)
     else if (c->run)
         connect(b, &QPushButton::clicked, this, [this, c] { run(c->run); });
     else
-        b->setEnabled(false);  // its command comes with its device family
+        b->setEnabled(false);  // no function yet, or none on purpose: its hint says why
     return b;
 }
 
@@ -434,45 +434,52 @@ void MainWindow::buildPages()
     for (const Page& p : commands_.pages()) {
         auto [w, g] = page(p.title.c_str());
         buttons(w, g, p.title.c_str());
-        decorate(p.title, w, g);
+        for (const PageExtra& x : p.extras) extra(x, w, g);
         fields(w, g, p.title);
-        // Under the buttons, beside the boxes: a column of its own would widen the page.
-        if (p.title == "Kronos") g->addWidget(bankLegend(w), 2, 2, 1, 3, Qt::AlignLeft | Qt::AlignTop);
         finish(g);
         if (p.legacy) legacyPages_[q(p.title)] = w;
     }
 }
 
-// What a page shows besides its buttons and boxes.
-void MainWindow::decorate(const std::string& title, QWidget* w, QGridLayout* g)
+// What a page shows besides its buttons and boxes, as its family declares it.
+void MainWindow::extra(const PageExtra& x, QWidget* w, QGridLayout* g)
 {
-    if (title == "DX/TX") {
-        g->addWidget(new QLabel("Checksum", w), 2, 0);
-    } else if (title == "SP") {
-        g->addWidget(label(w, ctl::TimeoutLabel, ""), 1, 2);
-    } else if (title == "Kronos") {
-        auto* tempo = new QHBoxLayout;
-        tempo->addWidget(new QLabel("Combi Tempo:", w));
-        tempo->addWidget(button(w, "CmbTempoButton"));
-        g->addLayout(tempo, 1, 4);
+    switch (x.kind) {
+    case PageExtra::Label: g->addWidget(new QLabel(q(x.text), w), x.row, x.column, x.rowSpan, x.columnSpan); break;
+    case PageExtra::StatusLabel:
+        g->addWidget(label(w, x.control.c_str(), ""), x.row, x.column, x.rowSpan, x.columnSpan);
+        break;
+    case PageExtra::LabelledButton: {
+        auto* row = new QHBoxLayout;
+        row->addWidget(new QLabel(q(x.text), w));
+        row->addWidget(button(w, x.control.c_str()));
+        g->addLayout(row, x.row, x.column, x.rowSpan, x.columnSpan);
+        break;
+    }
+    case PageExtra::Legend:
+        g->addWidget(legend(w, x), x.row, x.column, x.rowSpan, x.columnSpan, Qt::AlignLeft | Qt::AlignTop);
+        break;
     }
 }
 
-// The Kronos bank legend: it keeps its lines whole, as wide as its longest
-// line, and shows its four lines and no more (a text box's own size hint
-// would make the page tall).
-QPlainTextEdit* MainWindow::bankLegend(QWidget* w)
+// A legend keeps its lines whole, as wide as its longest line, and shows its
+// lines and no more (a text box's own size hint would make the page tall).
+QPlainTextEdit* MainWindow::legend(QWidget* w, const PageExtra& x)
 {
     auto* memo = new QPlainTextEdit(w);
-    memo->setObjectName(ctl::BankTextMemo1);
+    memo->setObjectName(q(x.control));
     memo->setReadOnly(true);
     memo->setLineWrapMode(QPlainTextEdit::NoWrap);
     memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     memo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    memo->setPlainText(q(x.text));
+    const QStringList lines = q(x.text).split('\n');
     const QFontMetrics fm(memo->font());
+    int widest = 0;
+    for (const QString& line : lines) widest = std::max(widest, fm.horizontalAdvance(line));
     const int margins = 2 * memo->frameWidth() + 2 * static_cast<int>(memo->document()->documentMargin());
-    memo->setMinimumWidth(fm.horizontalAdvance("USER-AA- GG : 71 - 77 (prg only)") + margins + 12);
-    memo->setFixedHeight(4 * fm.lineSpacing() + margins + 4);
+    memo->setMinimumWidth(widest + margins + 12);
+    memo->setFixedHeight(static_cast<int>(lines.size()) * fm.lineSpacing() + margins + 4);
     return memo;
 }
 

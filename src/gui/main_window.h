@@ -79,8 +79,8 @@ private:
     QWidget* buildLogSide();
     void buildStatusBar();
     void buildPages();
-    void decorate(const std::string& title, QWidget* page, QGridLayout* grid);
-    QPlainTextEdit* bankLegend(QWidget* page);
+    void extra(const PageExtra& extra, QWidget* page, QGridLayout* grid);
+    QPlainTextEdit* legend(QWidget* page, const PageExtra& extra);
     void buildMenus();
     void buildHelpMenu();
 

@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <fstream>
 #include <iostream>
+#include <map>
+#include <set>
 #include <sstream>
 
 #include "core/app/librarian.h"
@@ -32,19 +34,11 @@ CommandTable tableWithQuestion()
 {
     CommandTable t = makeCommandTable();
     registerDeviceFamilies(t);
-    t.add({"AskUser",
-           "Ask User",
-           kMainWindow,
-           "Test",
-           "",
-           [](Session& s) {
+    t.add({.control = "AskUser", .caption = "Ask User", .place = "Test", .run = [](Session& s) {
                const MsgResult r = s.shell.messageBox("Tolvex", "Go on?", MsgIcon::Question, MsgButtons::YesNoCancel);
                s.log.LogString(r == MsgResult::Yes ? "yes" : r == MsgResult::No ? "no" : "cancel");
-           },
-           -1,
-           -1,
-           "",
-           {}});
+           }});
+    t.add({.control = "NotYet", .caption = "Not Yet", .place = "Test"});  // its function is not built yet
     return t;
 }
 
@@ -83,7 +77,8 @@ TEST(Runner, CommandsWithSelectionsFieldsAndAnswers)
          2,
          "tolvex-cli run: Prog names several fields; use one of: ProgChange, TriProg, KroProg"},
         {{"Req 1 Prog"}, 2, "tolvex-cli run: Req 1 Prog is the caption of several"},
-        {{"SetlistAutoName", kBank}, 2, "tolvex-cli run: SetlistAutoName (\"SetlistAutoName\") is not"},
+        {{"Not Yet", kBank}, 2, "tolvex-cli run: NotYet (\"Not Yet\") is not available yet\n"},
+        {{"SetlistAutoName"}, 2, "tolvex-cli run: SetlistAutoName (\"SetlistAutoName\") has no action\n"},
         {{"Ask User", "--answer", "No"}, 0, "no\n"},
         {{"Ask User"}, 2, "Tolvex: Go on?\ntolvex-cli run: the box \"Go on?\" asks a question and no answer is left"},
         {{"Ask User", "--answer", "1-32"}, 2, "Tolvex: Go on?\ntolvex-cli run: the answer"},
@@ -102,7 +97,8 @@ TEST(Runner, CommandsWithSelectionsFieldsAndAnswers)
     }
     const RunResult list = run({"--list"});
     EXPECT_EQ(list.status, 0);
-    for (const char* line : {"Main window\tKronos\tSetlistAutoName\tSetlistAutoName\t(not built yet)\n",
+    for (const char* line : {"Main window\tTest\tNot Yet\tNotYet\t(not built yet)\n",
+                             "Main window\tKronos\tSetlist 2 EditBuf\tSetlist2EditBuf\t(no action)\n",
                              "Timbre Copy\t-\tTimbreComboArray[1-16]\tdrop-down\n"})
         EXPECT_NE(list.out.find(line), std::string::npos) << line;
 }
@@ -343,7 +339,7 @@ TEST(Runner, EveryCommandTellsWhatItReadsAsksAndWrites)
          {"DX7pb>TX802pb (control dx7pb_to_tx802pb), Main window, DX/TX\n", "Channel (\"Chan\"), now \"",
           "1-32 (or yes)", "a question with no --answer left"}},
         {{"Req 1 Prog", "--help"}, 0, {"control TriReq1Prog", "control KroReq1Prog", "TriProg (\"Prog\")"}},
-        {{"SetlistAutoName", "--help"}, 0, {"Not available"}},
+        {{"SetlistAutoName", "--help"}, 0, {"  No action: ", "Not available"}},
     };
     for (const auto& c : cases) {
         const RunResult r = testing::runTool(c.args);
@@ -351,6 +347,42 @@ TEST(Runner, EveryCommandTellsWhatItReadsAsksAndWrites)
         for (const std::string& text : c.said) EXPECT_NE(r.out.find(text), std::string::npos) << text << "\n" << r.out;
     }
     EXPECT_EQ(testing::runTool({"DX7pb>TX802p", "--help"}).status, 2);  // no such command: a usage error
+}
+
+// The families place their buttons, boxes and page extras by grid cell: on
+// every page each has cells of its own (one declared on another's cell would
+// hide it), the check boxes share a row of options with nothing else, and a
+// button beside a caption is one of the page's commands.
+TEST(CommandTable, EveryPageGivesEachControlCellsOfItsOwn)
+{
+    CommandTable t = makeCommandTable();
+    registerDeviceFamilies(t);
+    for (const Page& p : t.pages()) {
+        std::map<std::pair<int, int>, std::string> taken;
+        std::set<int> optionRows;
+        const auto take = [&](const std::string& what, int row, int column, int rows = 1, int columns = 1) {
+            for (int r = row; r < row + rows; ++r)
+                for (int c = column; c < column + columns; ++c)
+                    EXPECT_TRUE(taken.emplace(std::pair{r, c}, what).second)
+                        << p.title << ": " << what << " and " << taken[{r, c}] << " at " << r << "," << c;
+        };
+        for (const Command* c : t.on(kMainWindow, p.title))
+            if (c->row >= 0) take(c->control, c->row, c->column);
+        for (const Field& f : t.fields()) {
+            if (f.place != p.title) continue;
+            if (f.check)
+                optionRows.insert(f.row);
+            else
+                take(f.control, f.row, f.column);
+        }
+        for (const PageExtra& x : p.extras) {
+            take(x.text + x.control, x.row, x.column, x.rowSpan, x.columnSpan);
+            if (x.kind != PageExtra::LabelledButton) continue;
+            const Command* button = t.find(x.control);
+            EXPECT_TRUE(button && button->place == p.title) << x.control;
+        }
+        for (const auto& [cell, what] : taken) EXPECT_EQ(optionRows.count(cell.first), 0u) << p.title << ": " << what;
+    }
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPixmap>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QTabWidget>
@@ -30,7 +31,6 @@
 #include "core/app/incoming.h"
 #include "core/app/librarian.h"
 #include "core/core_test_util.h"
-#include "devices/kronos/kronos_sysex.h"
 #include "gui/app.h"
 #include "gui/instance.h"
 #include "gui/qt_shell.h"
@@ -111,7 +111,22 @@ TEST(MainWindow, StartsOffscreenWithDefaultsAndWritesSettingsOnClose)
     const std::string folder = w.progdir.path().toStdString() + "/";
     const std::string line = "Read Kro_Efx_Param.txt from " + folder + ": 4019 rows";
     EXPECT_NE(std::find(log.begin(), log.end(), line), log.end()) << line;
-    EXPECT_EQ(app->window->visiblePages(), (QStringList{"Triton", "Kronos"}));
+    // The families' pages in their order; the legacy ones only while their box is checked.
+    QStringList pages, current;
+    for (const Page& p : app->commands.pages()) {
+        pages << QString::fromStdString(p.title);
+        if (!p.legacy) current << pages.back();
+    }
+    ASSERT_LT(current.size(), pages.size());
+    EXPECT_EQ(app->window->visiblePages(), current);
+    // A button without an action on purpose is there, disabled, and says why.
+    for (const Command& c : app->commands.all()) {
+        if (!c.noAction) continue;
+        auto* b = app->window->findChild<QPushButton*>(QString::fromStdString(c.control));
+        ASSERT_NE(b, nullptr) << c.control;
+        EXPECT_FALSE(b->isEnabled()) << c.control;
+        EXPECT_EQ(b->toolTip().toStdString(), c.hint);
+    }
 
     // A received message becomes the only selected entry in the view too.
     app->session.messages.append("Yamaha DX7 Bulk Dump", Bytes{0xF0, 0x43, 0xF7}, "x");
@@ -148,7 +163,7 @@ TEST(MainWindow, StartsOffscreenWithDefaultsAndWritesSettingsOnClose)
     // Typing into a box reaches the session; checking the legacy box shows the pages.
     static_cast<QLineEdit*>(app->window->control(ctl::Channel))->textEdited("5");
     app->session.controls.checked.set(ctl::XTCheckBox1, true);
-    EXPECT_EQ(app->window->visiblePages(), (QStringList{"DX/TX", "SP", "Wavestation", "Triton", "Kronos"}));
+    EXPECT_EQ(app->window->visiblePages(), pages);
 
     EXPECT_TRUE(app->window->grab().save(QDir::current().filePath("tolvex-main-window.png")));
 
@@ -157,9 +172,46 @@ TEST(MainWindow, StartsOffscreenWithDefaultsAndWritesSettingsOnClose)
     EXPECT_NE(w.settings().find("XTCheckBox1=1\r\n"), std::string::npos) << w.settings();
 }
 
+const std::vector<PageExtra>& extrasOf(const CommandTable& commands, const QString& title)
+{
+    for (const Page& p : commands.pages())
+        if (QString::fromStdString(p.title) == title) return p.extras;
+    static const std::vector<PageExtra> none;
+    return none;
+}
+
+// The widget a page shows for a page extra its family declared, or null: a
+// caption, a status label, a button with its caption to the left, a legend
+// holding its text.
+QWidget* extraWidget(QWidget* page, const PageExtra& x)
+{
+    const QString name = QString::fromStdString(x.control), text = QString::fromStdString(x.text);
+    const auto labelled = [&]() -> QLabel* {
+        for (auto* l : page->findChildren<QLabel*>())
+            if (l->text() == text) return l;
+        return nullptr;
+    };
+    switch (x.kind) {
+    case PageExtra::Label: return labelled();
+    case PageExtra::StatusLabel: return page->findChild<QLabel*>(name);
+    case PageExtra::LabelledButton: {
+        QLabel* caption = labelled();
+        auto* button = page->findChild<QPushButton*>(name);
+        if (caption == nullptr || button == nullptr || caption->geometry().right() > button->x()) return nullptr;
+        return button;
+    }
+    case PageExtra::Legend: {
+        auto* legend = page->findChild<QPlainTextEdit*>(name);
+        return legend && legend->toPlainText() == text ? legend : nullptr;
+    }
+    }
+    return nullptr;
+}
+
 // Every page keeps its captions whole and its buttons near their natural
 // width, at the default font size and at 125 % (a desktop scaled by its font
-// DPI). The screenshots land in screenshots/ beside the test for a look.
+// DPI), and shows what its family declared besides its buttons and boxes. The
+// screenshots land in screenshots/ beside the test for a look.
 TEST(MainWindow, PagesKeepTheirCaptionsWholeAtTwoScales)
 {
     QDir().mkpath("screenshots");
@@ -192,8 +244,11 @@ TEST(MainWindow, PagesKeepTheirCaptionsWholeAtTwoScales)
                         << where << ": " << name.toStdString() << " stretched";
                 }
             }
-            if (auto* memo = page->findChild<QWidget*>(ctl::BankTextMemo1)) {
-                EXPECT_GE(memo->width(), memo->minimumWidth()) << where;
+            for (const PageExtra& x : extrasOf(app->commands, pages->tabText(i))) {
+                QWidget* shown = extraWidget(page, x);
+                ASSERT_NE(shown, nullptr) << where << ": " << x.text << x.control;
+                EXPECT_TRUE(shown->isVisible()) << where << ": " << x.text << x.control;
+                EXPECT_GE(shown->width(), shown->minimumWidth()) << where << ": " << x.control;
             }
             const QString file = QString("screenshots/page-%1-%2.png")
                                      .arg(pages->tabText(i).replace('/', '-'))

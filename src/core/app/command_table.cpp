@@ -3,11 +3,6 @@
 
 #include <algorithm>
 
-#include "core/app/controls.h"
-#include "core/app/incoming.h"
-#include "core/app/librarian.h"
-#include "core/app/main_window_model.h"
-#include "core/app/session.h"
 #include "core/text/bytes.h"
 #include "core/text/text_utils.h"
 
@@ -41,21 +36,24 @@ std::string plainCaption(const std::string& caption)
     return out;
 }
 
-void CommandTable::addPage(const std::string& page, int columns,
-                           std::initializer_list<std::pair<const char*, const char*>> buttons, bool legacy)
+void CommandTable::add(Command command)
 {
-    pages_.push_back({page, legacy});
-    int i = 0;
-    for (const auto& [control, caption] : buttons) {
-        add({control, caption, kMainWindow, page, "", {}, i / columns, i % columns, "", {}});
-        ++i;
-    }
+    if (std::any_of(commands_.begin(), commands_.end(), [&](const Command& c) { return c.control == command.control; }))
+        throw TolvexError("Command " + command.control + " is registered twice");
+    commands_.push_back(std::move(command));
 }
 
-void CommandTable::addAt(const std::string& page, const char* control, const char* caption, int row, int column,
-                         const char* hint)
+void CommandTable::addPage(Page page, std::vector<Command> commands, std::vector<Field> fields)
 {
-    add({control, caption, kMainWindow, page, hint, {}, row, column, "", {}});
+    for (Command& c : commands) {
+        c.place = page.title;
+        add(std::move(c));
+    }
+    for (Field& f : fields) {
+        f.place = page.title;
+        addField(std::move(f));
+    }
+    pages_.push_back(std::move(page));
 }
 
 void CommandTable::placeField(const std::string& control, const std::string& page, int row, int column)
@@ -68,27 +66,6 @@ void CommandTable::placeField(const std::string& control, const std::string& pag
         return;
     }
     throw TolvexError("no field " + control + " to place on " + page);
-}
-
-void CommandTable::addMenu(const std::string& menu, const char* control, const char* caption)
-{
-    add({control, caption, kMainWindow, menu, "", {}, -1, -1, "", {}});
-}
-
-void CommandTable::add(Command command)
-{
-    const auto it = std::find_if(commands_.begin(), commands_.end(),
-                                 [&](const Command& c) { return c.control == command.control; });
-    if (it == commands_.end()) {
-        commands_.push_back(std::move(command));
-        return;
-    }
-    if (it->run) throw TolvexError("Command " + command.control + " is registered twice");
-    if (command.row < 0 && command.column < 0) {
-        command.row = it->row;
-        command.column = it->column;
-    }
-    *it = std::move(command);
 }
 
 void CommandTable::bind(const std::string& control, std::function<void(Session&)> run)
@@ -140,8 +117,8 @@ std::vector<const Field*> CommandTable::findFields(const std::string& name) cons
 
 const CommandUse* CommandTable::useOf(const std::string& control) const
 {
-    for (const auto& [name, use] : uses_)
-        if (name == control) return &use;
+    for (const Command& c : commands_)
+        if (c.control == control) return c.use.empty() ? nullptr : &c.use;
     return nullptr;
 }
 
@@ -198,72 +175,6 @@ std::vector<std::string> CommandTable::closeNames(const std::string& name, std::
         out.push_back(known);
     }
     return out;
-}
-
-CommandTable makeCommandTable()
-{
-    CommandTable t;
-    auto librarian = [&t](const char* control, const char* caption, const char* hint,
-                          std::function<void(Session&)> run) {
-        t.add({control, caption, kMainWindow, "", hint, std::move(run), -1, -1, "", {}});
-    };
-    librarian("ViewSelected", "View Selected", "Display header of message in logging window", ViewSelectedClick);
-    librarian("Button_send", "Send Selected",
-              "Transmit currently selected (1 or more) messages to current Sysex Output port", Button_sendClick);
-    librarian("ButtonClearSel", "Clear Selected", "Remove currently selected (1 or more) messages from list",
-              ButtonClearSelClick);
-    librarian("Button_clear", "Clear All Buffers", "Clear all messages from list", Button_clearClick);
-    librarian("SendProgChange", "Program Change", "Send Program change", SendProgChangeClick);
-    librarian("ClearLogButton", "Clear Log", "Clear contents of Debug Window", ClearLogButtonClick);
-    librarian("ReqSysex", "Send Sysex",
-              "Send Hex string in text box to left as Sysex (F0 and F7 optional - will be added if not present)",
-              ReqSysexClick);
-    librarian("Cancel", "Cancel", "Cancel Read all SP Banks", CancelClick);
-
-    auto menu = [&t](const char* place, const char* control, const char* caption, const char* hint,
-                     std::function<void(Session&)> run, const char* shortcut = "") {
-        t.add({control, caption, kMainWindow, place, hint, std::move(run), -1, -1, shortcut, {}});
-    };
-    menu("File", "Open1sx", "&Open Sysex", "", Open1sxClick, "Open");
-    menu("File", "OpenCSVfileMenu", "Open &CSV", "Open a CSV file", {});
-    menu("File", "SaveAs1", "&Save As", "", SaveAs1Click, "Save");
-    menu(
-        "File", "Exit1", "E&xit", "",
-        [](Session& s) {
-            if (s.closeWindow) s.closeWindow();
-        },
-        "Quit");
-    const struct {
-        const char* control;
-        const char* caption;
-        const char* hint;
-    } edits[] = {
-        {ctl::ProgChange, "Prog", "Program Number for use with program change button"},
-        {ctl::Channel, "Chan", "MIDI channel to send on"},
-        {ctl::SXreqString, "",
-         "Enter in hex, separated with spaces. It is OK to leave off F0 and F7 - they will be added if not present"}};
-    for (const auto& e : edits) t.addField({e.control, e.caption, kMainWindow, false, 0, {}, e.hint});
-    const struct {
-        const char* control;
-        const char* caption;
-        const char* hint;
-    } checks[] = {{ctl::XTCheckBox1, "Enable Legacy (Unsupported)", "Enabled extended (unsupported) devices"},
-                  {ctl::Filter7F, "Filter Function 7F msgs", "Don't display or log Kronos function 7F parameters"},
-                  {ctl::WaitAck, kWaitAckCaption,
-                   "Send Selected waits for the instrument to confirm each Korg dump before the next, and stops at "
-                   "its error answer or when it does not answer within the settings' LongTimeOut seconds"}};
-    for (const auto& c : checks) t.addField({c.control, c.caption, kMainWindow, true, 0, {}, c.hint});
-
-    // Controls that no command reads.
-    t.addHint(ctl::cmbInput, "Midi Source Select");
-    t.addHint(ctl::cmbOutput, "Midi Source Select");
-    t.addHint("ListBox1", "Select one or more sysex banks for buttons or File / Save operations");
-    t.addHint(
-        "lstLog",
-        "Right-Click to copy selected line to clipboard. Double-click to copy entire log to clipboard (up to 32K)");
-    t.addHint(ctl::SXrecvString, "Displays last SysEx Message Received (up to 64 bytes)");
-    describeCommands(t);
-    return t;
 }
 
 }  // namespace tolvex

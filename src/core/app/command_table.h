@@ -6,7 +6,6 @@
 #pragma once
 
 #include <functional>
-#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -18,22 +17,92 @@ inline constexpr char kMainWindow[] = "Main window";
 // The caption of the check box of "Send Selected" that waits for the instrument.
 inline constexpr char kWaitAckCaption[] = "Wait for the instrument";
 
+// What a page of the main window shows besides its buttons and boxes, declared
+// by its family as data at a place of the page's grid (the window builds the
+// widgets; core knows none):
+//   Label           `text` as a caption
+//   StatusLabel     a label named `control`, showing that control's session text
+//   LabelledButton  the button of command `control` with the caption `text` to its left
+//   Legend          a read-only text box named `control` showing `text` (lines split by
+//                   '\n'), as wide as its longest line and as tall as its lines, at the top
+//                   left of its cells
+// e.g. {.kind = PageExtra::Label, .text = "Patch", .row = 1, .column = 0}
+struct PageExtra {
+    enum Kind { Label, StatusLabel, LabelledButton, Legend };
+    Kind kind = Label;
+    std::string text{};
+    std::string control{};
+    int row = 0;
+    int column = 0;
+    int rowSpan = 1;
+    int columnSpan = 1;
+};
+
+// A family's page of the main window, in the order the families add them.
+struct Page {
+    std::string title{};
+    bool legacy = false;  // shown only while "Enable Legacy (Unsupported)" is checked
+    std::vector<PageExtra> extras{};
+};
+
+// A question box a command asks: its text and the answers `--answer` takes,
+// each with what it does ("1-32 (or yes): performances 1-32").
+struct Question {
+    std::string text{};
+    std::vector<std::string> answers{};
+};
+
+// What a command works on and leaves behind, for `tolvex-cli run COMMAND
+// --help`. Field entries are control names of the table's fields; the help
+// shows each with its caption and its current text. Declared by name, leaving
+// out what it does not have:
+//   .use = {.selection = "each selected entry", .fields = {ctl::Channel}, .writes = {uses::kOut}}
+struct CommandUse {
+    std::string selection{};             // what it takes from the selected entries; "" for none
+    std::vector<std::string> fields{};   // the boxes and check boxes it reads
+    std::vector<std::string> reads{};    // files and MIDI it reads
+    std::vector<Question> asks{};        // question boxes, in the order they come
+    std::vector<std::string> writes{};   // files, list entries, log lines, MIDI it sends
+    std::vector<std::string> refuses{};  // what ends it with an Error or Warning box (exit 1)
+    bool empty() const
+    {
+        return selection.empty() && fields.empty() && reads.empty() && asks.empty() && writes.empty() &&
+               refuses.empty();
+    }
+};
+
+// One command, declared once with everything about it, by name (C++20
+// designated initializers, in the order of the members below):
+//
+//   {.control = "ReqPatch", .caption = "Request Patch", .row = 0, .column = 0,
+//    .hint = "Request the patch in the edit buffer",
+//    .use = {.fields = {ctl::Channel}, .writes = {uses::kOut}, .refuses = {uses::kNoOutput}},
+//    .run = requestPatch}
+//
+// A page's commands leave out .place (CommandTable::addPage gives it); a menu
+// entry names its menu in .place. A command whose function is not built yet
+// leaves out .run: the window shows it disabled and `run --list` marks it "not
+// built yet". One that has no action on purpose says so with .noAction and
+// says why in its hint. (Every member of these declaration structs has an
+// initializer, so that a declaration leaves out what it does not need.)
 struct Command {
-    std::string control;  // the control's name, e.g. "Conv_VMEM"
-    std::string caption;  // as shown, menus with their '&' accelerator, e.g. "DX VMEM>file", "&Save As"
-    std::string window;   // kMainWindow, or the caption of another window
-    std::string place;    // a family's page, a menu ("File", "Special") or "" for the window itself
-    std::string hint;
-    // Empty while the command's device family is not built: the control is shown disabled.
-    std::function<void(Session&)> run;
-    // Position on a page's grid (row, column); -1 where the window places the control itself.
+    std::string control{};  // the control's name, e.g. "ReqPatch"
+    std::string caption{};  // as shown, menus with their '&' accelerator, e.g. "Request Patch", "&Save As"
+    std::string place{};    // a family's page, a menu ("File", "Special"), a group of another window, or ""
+    // Position on a page's grid (row, column); -1 where the window places the
+    // control itself (the librarian's buttons, a page extra's button).
     int row = -1;
     int column = -1;
-    std::string shortcut;  // a menu item's standard key ("Open", "Save", "Quit"), or ""
+    std::string shortcut{};  // a menu item's standard key ("Open", "Save", "Quit"), or ""
+    std::string hint{};
+    CommandUse use{};
+    std::function<void(Session&)> run{};
+    bool noAction = false;
+    std::string window = kMainWindow;  // or the caption of another window
     // For a command on another window: what showing and activating that window
     // does (it may load its records from the selected entry). The runner does it
     // before the command, as a user opens the window before pressing its button.
-    std::function<void(Session&)> showWindow;
+    std::function<void(Session&)> showWindow{};
 };
 
 // An edit box, check box or drop-down of a window that commands read: its
@@ -41,65 +110,33 @@ struct Command {
 // An edit box keeps its text in Session::text, a check box its state in
 // Session::checked, a drop-down the 1-based entry chosen in Session::chosen.
 // A control array of `count` rows keeps row r (from 1) under "control[r]".
+// Declared by name like a command: {.control = "PatchNum", .caption = "Patch", .row = 2, .column = 0}.
 struct Field {
-    Field(std::string control_, std::string caption_, std::string window_, bool check_ = false, int count_ = 0,
-          std::vector<std::string> items_ = {}, std::string hint_ = "")
-        : control(std::move(control_)),
-          caption(std::move(caption_)),
-          window(std::move(window_)),
-          check(check_),
-          count(count_),
-          items(std::move(items_)),
-          hint(std::move(hint_))
-    {
-    }
-    std::string control;
-    std::string caption;
-    std::string window;
-    bool check;
-    int count;                       // rows of a control array; 0: a single control
-    std::vector<std::string> items;  // a drop-down's entries; empty for boxes
-    std::string hint;
+    std::string control{};
+    std::string caption{};
+    bool check = false;
+    int count = 0;                     // rows of a control array; 0: a single control
+    std::vector<std::string> items{};  // a drop-down's entries; empty for boxes
+    std::string hint{};
     // Where the main window shows it: a family's page and a place on its grid
     // (a page's check boxes share one row of options, in column order); "" and
     // -1 where the window places it itself.
-    std::string place;
+    std::string place{};
     int row = -1;
     int column = -1;
-};
-
-// A family's page of the main window, in the order the families add them.
-struct Page {
-    std::string title;
-    bool legacy = false;  // shown only while "Enable Legacy (Unsupported)" is checked
-};
-
-// A question box a command asks: its text and the answers `--answer` takes,
-// each with what it does ("1-32 (or yes): performances 1-32").
-struct Question {
-    std::string text;
-    std::vector<std::string> answers;
-};
-
-// What a command works on and leaves behind, for `tolvex-cli run COMMAND
-// --help`. Field entries are control names of the table's fields; the help
-// shows each with its caption and its current text.
-struct CommandUse {
-    std::string selection;             // what it takes from the selected entries; "" for none
-    std::vector<std::string> fields;   // the boxes and check boxes it reads
-    std::vector<std::string> reads;    // files and MIDI it reads
-    std::vector<Question> asks;        // question boxes, in the order they come
-    std::vector<std::string> writes;   // files, list entries, log lines, MIDI it sends
-    std::vector<std::string> refuses;  // what ends it with an Error or Warning box (exit 1)
+    std::string window = kMainWindow;
 };
 
 class CommandTable {
 public:
-    // Adds an entry. An entry with the control of a placeholder (no function
-    // yet) takes its place, keeping its position; any other repeat of a control
-    // name throws TolvexError.
+    // Adds a command; a control name already in the table throws TolvexError.
     void add(Command command);
-    // Gives a registered control its function (a device family's registration).
+    // Adds a page after those already there, with its commands and boxes,
+    // each placed on it.
+    void addPage(Page page, std::vector<Command> commands, std::vector<Field> fields = {});
+    // Gives a declared command its function, where the declaration cannot name
+    // it (the function lives in a room above the declaration's). Throws for an
+    // unknown control or one that has a function.
     void bind(const std::string& control, std::function<void(Session&)> run);
 
     const std::vector<Command>& all() const { return commands_; }
@@ -113,28 +150,17 @@ public:
     // Known names (controls and captions) closest to an unknown one, best first.
     std::vector<std::string> closeNames(const std::string& name, std::size_t most = 5) const;
 
-    // A page and its buttons in reading order, `columns` to a row, without
-    // their functions yet (bind gives them).
-    void addPage(const std::string& page, int columns,
-                 std::initializer_list<std::pair<const char*, const char*>> buttons, bool legacy = false);
     const std::vector<Page>& pages() const { return pages_; }
-    // One button of a page at a place of its grid (-1, -1: the window places it).
-    void addAt(const std::string& page, const char* control, const char* caption, int row, int column,
-               const char* hint = "");
-    // A menu entry without its function yet.
-    void addMenu(const std::string& menu, const char* control, const char* caption);
 
     void addField(Field field) { fields_.push_back(std::move(field)); }
-    // Shows a field on a page at a place of its grid.
+    // Shows a field declared elsewhere on a page at a place of its grid.
     void placeField(const std::string& control, const std::string& page, int row, int column);
     const std::vector<Field>& fields() const { return fields_; }
     // By control name, else every field with that caption; case ignored.
     std::vector<const Field*> findFields(const std::string& name) const;
 
-    // What a command reads, asks and writes; kept apart from its entry, so a
-    // family that adds the entry later keeps it.
-    void describe(std::string control, CommandUse use) { uses_.emplace_back(std::move(control), std::move(use)); }
-    // By exact control name; null for a command not described.
+    // What a command reads, asks and writes, by exact control name; null for
+    // a command unknown or not described.
     const CommandUse* useOf(const std::string& control) const;
 
     // The hint of a control that is neither a command nor a field (a list, a
@@ -151,7 +177,6 @@ private:
     std::vector<Field> fields_;
     std::vector<Page> pages_;
     std::vector<std::pair<std::string, std::string>> hints_;
-    std::vector<std::pair<std::string, CommandUse>> uses_;
 };
 
 // A caption as read, without the '&' that marks its accelerator key.
@@ -160,8 +185,6 @@ std::string plainCaption(const std::string& caption);
 // The librarian's commands of the main window with their functions, its menus
 // and its own boxes; each device family adds its pages (see DeviceFamily).
 CommandTable makeCommandTable();
-// Gives the librarian's commands their descriptions (makeCommandTable calls it).
-void describeCommands(CommandTable& t);
 
 // Phrases the descriptions of commands share.
 namespace uses {

@@ -5,7 +5,6 @@
 #include <fstream>
 #include <span>
 
-#include "core/app/command_table.h"
 #include "core/app/device_commands.h"
 #include "core/app/incoming.h"
 #include "core/app/session.h"
@@ -328,55 +327,6 @@ void BtnCloseCopyDlgClick(Session& s)
 {
     view(s).visible = false;
     s.changed(kKroTimbreCopyView);
-}
-
-void registerKronosCombi(CommandTable& table)
-{
-    table.bind("KroParseToText", Kro_ParseToText);
-    table.bind("KroSaveCombiBin", Kro_SaveCombiBin);
-    table.bind("KroGlobal2Txt", Kro_Global2Txt);
-    table.bind(kCmbTempoButton, Kro_GetCombiTempo);
-    table.bind("TimbreCopy", TimbreCopyClick);
-
-    const struct {
-        const char* control;
-        const char* caption;
-        const char* hint;
-        void (*run)(Session&);
-        const char* place;
-    } commands[] = {
-        {"CopyFullBtn", "Copy Full Combi", "Copy full Combi from source (including Name, EFX, GE, etc)",
-         CopyFullBtnClick, ""},
-        {"CopyNonTimbre", "Copy All Non Timbre",
-         "Copy the name and non-Timbre (all EFX) paramters of the source Combi to output edit buffer",
-         CopyNonTimbreClick, ""},
-        {"CopyMFX", "Copy MFX", "Copy MFX of the source Combi to output edit buffer", CopyMFXClick, ""},
-        {"CopyTFX", "Copy TFX", "Copy TFX of the source Combi to output edit buffer", CopyTFXClick, ""},
-        {"CopyKarma", "Copy Karma", "Copy Karma data to output edit buffer", CopyKarmaClick, ""},
-        {"InitButton1", "Initialize Combi Buffer", "Return Combi Edit Buffer to \"Init Combi\" values",
-         InitButton1Click, ""},
-        {"SendBtn", "Send Edit Buffer to Kronos", "Click to send Combi to Kronos Edit Buffer", SendBtnClick, ""},
-        {"SaveEditBuffBtn", "Save Edit Buffer", "Save current edit buffer back to main sysex object list",
-         SaveEditBuffBtnClick, ""},
-        {"BtnCloseCopyDlg", "Close", "", BtnCloseCopyDlgClick, ""},
-        {"CopyTimbre", "Copy Timbres", "Click to copy selected Timbres remapped to Combi Buffer", CopyTimbreClick,
-         "GroupBox1"},
-        {"CopyIFXButton", "Copy IFX", "Click to copy selected IFX slots remapped to Combi Buffer", CopyIFXClick,
-         "GroupBox2"},
-    };
-    for (const auto& c : commands) {
-        Command command{c.control, c.caption, kKroTimbreCopyWindow, c.place, c.hint, c.run, -1, -1, "", {}};
-        // Showing the window (or coming back to it) loads the source first.
-        command.showWindow = KroTimbreCopyFormActivate;
-        table.add(std::move(command));
-    }
-    std::vector<std::string> toTimbre, toSlot;
-    for (int d = 1; d <= kTimbreRows; ++d) toTimbre.push_back(format("To Timbre %2d", d));
-    for (int d = 1; d <= kIFXRows; ++d) toSlot.push_back(format("To IFX Slot %2d", d));
-    table.addField({TimbreCheckboxArray, "", kKroTimbreCopyWindow, true, kTimbreRows, {}});
-    table.addField({TimbreComboArray, "", kKroTimbreCopyWindow, false, kTimbreRows, toTimbre});
-    table.addField({IFXCheckboxArray, "", kKroTimbreCopyWindow, true, kIFXRows, {}});
-    table.addField({IFXComboArray, "", kKroTimbreCopyWindow, false, kIFXRows, toSlot});
 }
 
 }  // namespace tolvex

@@ -19,7 +19,6 @@
 
 namespace tolvex {
 
-class CommandTable;
 class Session;
 
 // The window's caption, under which the command table lists its commands and
@@ -104,9 +103,5 @@ void InitButton1Click(Session& s);
 void SendBtnClick(Session& s);
 void SaveEditBuffBtnClick(Session& s);
 void BtnCloseCopyDlgClick(Session& s);
-
-// Adds the window's commands and fields to the table and binds the Kronos
-// Combi commands of the main window (Special menu, "?", "Timbre Copy").
-void registerKronosCombi(CommandTable& table);
 
 }  // namespace tolvex

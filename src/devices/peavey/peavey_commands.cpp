@@ -6,7 +6,6 @@
 #include <optional>
 #include <type_traits>
 
-#include "core/app/command_table.h"
 #include "core/app/controls.h"
 #include "core/app/device_commands.h"
 #include "core/app/incoming.h"
@@ -386,14 +385,6 @@ void PV_SP_Load_All_Banks(Session& s)
             s.log.debuglog(format("\r\n------------- Unable to read bank %d -----------", bank));
         }
     }
-}
-
-void registerPeavey(CommandTable& table)
-{
-    table.bind("SPtoFile", PV_SPtoFile);
-    table.bind("SP_Load_Bank", PV_SP_Load_Bank);
-    table.bind("Rd_PV_SP_bank", [](Session& s) { Rd_PV_SP_bank_proc(s, "", -1); });
-    table.bind("SP_Load_All_Banks", PV_SP_Load_All_Banks);
 }
 
 }  // namespace tolvex

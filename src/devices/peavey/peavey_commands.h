@@ -11,7 +11,6 @@
 
 namespace tolvex {
 
-class CommandTable;
 class Session;
 
 // Requests, with the device byte `devid` (the commands send 7F).
@@ -46,9 +45,6 @@ PVLoadResult PV_Load_Bank(Session& s, std::uint8_t devID, std::uint8_t scsiID, s
 
 void PV_SP_Load_Bank(Session& s);       // "SP Load Bank"
 void PV_SP_Load_All_Banks(Session& s);  // "Read all SP Banks"
-
-// Gives the SP page's controls their commands.
-void registerPeavey(CommandTable& table);
 
 // The controls of the "SP" page, as the session keys their values and the window names its widgets.
 namespace ctl {

@@ -7,6 +7,7 @@
 #include "devices/common/korg_packing.h"
 #include "devices/common/korg_confirmation.h"
 #include "devices/common/patches.h"
+#include "devices/triton/triton_names.h"
 #include "devices/triton/triton_naming.h"
 #include "devices/triton/triton_params.h"
 #include "devices/triton/triton_sysex.h"
@@ -17,46 +18,121 @@ PatchFamily tritonPatchFamily();  // triton_patches.cpp
 
 namespace {
 
-void describeUses(CommandTable& t)
+// The Triton page: its commands and boxes with their grid places, what each
+// command reads and writes, and its function.
+void declareCommands(CommandTable& t)
 {
     using namespace uses;
-    // Triton.
     const char* const kTritonChecks = "a channel outside 0-15, a bank outside 0-11, a program outside 0-127: its box";
-    for (const char* control : {"TriReq1Prog", "TriReq1Combi"})
-        t.describe(control, {"",
-                             {ctl::Channel, ctl::TriBank, ctl::TriProg},
-                             {},
-                             {},
-                             {"MIDI: the request (--out PORT)"},
-                             {kTritonChecks}});
-    for (const char* control :
-         {"TriReq1ProgBank", "TriReqAllProgInallBanks", "TriReq1CombiBank", "TriReqAllCombiInAllBanks"})
-        t.describe(control,
-                   {"", {ctl::Channel, ctl::TriBank}, {}, {}, {"MIDI: the request (--out PORT)"}, {kTritonChecks}});
-    for (const char* control : {"ReqCurProg", "ReqCurCombi"})
-        t.describe(control, {"", {ctl::Channel}, {}, {}, {"MIDI: the request (--out PORT)"}, {kBadNumber}});
-    t.describe("TriParsEfx", {"",
-                              {ctl::Channel, ctl::TriEfxPIDtxt},
-                              {kInOut},
-                              {},
-                              {"TriEfxDebug.bin in the current folder", "log: the effect parameter and its mapping"},
-                              {kBadNumber, "no answer within 5 s"}});
+    const char* const kRequest = "MIDI: the request (--out PORT)";
+    const CommandUse oneRecord{
+        .fields = {ctl::Channel, ctl::TriBank, ctl::TriProg}, .writes = {kRequest}, .refuses = {kTritonChecks}};
+    const CommandUse oneBank{.fields = {ctl::Channel, ctl::TriBank}, .writes = {kRequest}, .refuses = {kTritonChecks}};
+    const CommandUse current{.fields = {ctl::Channel}, .writes = {kRequest}, .refuses = {kBadNumber}};
     const Question useNames{"Use these names for Triton to Kronos conversion?",
                             {"yes: the names also go to the conversion's name list in the settings folder",
                              "no: only the report is written"}};
-    t.describe("TriAllProgText", {"the first selected entry: a Triton all-banks Program dump",
-                                  {},
-                                  {},
-                                  {useNames},
-                                  {"TriProgNamesList.txt in the current folder (1,536 lines)"},
-                                  {kNoneSelected, "a message of another kind"}});
-    t.describe("TriAllCombiText",
-               {"the first selected entry: a Triton all-banks Combination dump",
-                {},
-                {},
-                {useNames},
-                {"TriCombiNamesList.txt in the current folder (1,536 lines)"},
-                {kNoneSelected, "\"Message is not Triton Combi\""}});
+    t.addPage(
+        {.title = "Triton"},
+        {
+            {.control = "TriReq1Prog",
+             .caption = "Req 1 Prog",
+             .row = 0,
+             .column = 0,
+             .hint = "Request 1 Program (Using Prog and Bank values)",
+             .use = oneRecord,
+             .run = Tri_Req_1ProgClick},
+            {.control = "TriReq1ProgBank",
+             .caption = "Req 1 Prog Bank",
+             .row = 0,
+             .column = 1,
+             .hint = "Request 1 Bank of Programs (using only Bank value)",
+             .use = oneBank,
+             .run = Tri_Req_1ProgbankClick},
+            {.control = "TriReqAllProgInallBanks",
+             .caption = "All Prog",
+             .row = 0,
+             .column = 2,
+             .hint = "Request all Banks of Programs",
+             .use = oneBank,
+             .run = Tri_ReqAllProgBanksClick},
+            {.control = "TriReq1Combi",
+             .caption = "Req 1 Combi",
+             .row = 0,
+             .column = 3,
+             .hint = "Request one Combi (Using Prog and Bank values)",
+             .use = oneRecord,
+             .run = Tri_Req_1CombiClick},
+            {.control = "TriReq1CombiBank",
+             .caption = "Req 1 Combi Bank",
+             .row = 0,
+             .column = 4,
+             .hint = "Request 1 Bank of Combis (using only Bank value)",
+             .use = oneBank,
+             .run = Tri_Req_1CombiBankClick},
+            {.control = "TriReqAllCombiInAllBanks",
+             .caption = "All Combi",
+             .row = 0,
+             .column = 5,
+             .hint = "Request all Banks of Combis",
+             .use = oneBank,
+             .run = Tri_ReqAllCombiBanksClick},
+            {.control = "ReqCurProg",
+             .caption = "ReqCurProg",
+             .row = 1,
+             .column = 0,
+             .use = current,
+             .run = Tri_ReqCurProgClick},
+            {.control = "ReqCurCombi",
+             .caption = "ReqCurCombi",
+             .row = 1,
+             .column = 1,
+             .use = current,
+             .run = Tri_ReqCurCombiClick},
+            // The parse of the answer belongs to the conversion, which gives the command its function.
+            {.control = "TriParsEfx",
+             .caption = "ParsEfx",
+             .row = 1,
+             .column = 2,
+             .use = {.fields = {ctl::Channel, ctl::TriEfxPIDtxt},
+                     .reads = {kInOut},
+                     .writes = {"TriEfxDebug.bin in the current folder", "log: the effect parameter and its mapping"},
+                     .refuses = {kBadNumber, "no answer within 5 s"}}},
+            {.control = "TriAllProgText",
+             .caption = "AllProgText",
+             .row = 1,
+             .column = 3,
+             .hint = "Convert All Progams Dump to Names Mapping Text",
+             .use = {.selection = "the first selected entry: a Triton all-banks Program dump",
+                     .asks = {useNames},
+                     .writes = {"TriProgNamesList.txt in the current folder (1,536 lines)"},
+                     .refuses = {kNoneSelected, "a message of another kind"}},
+             .run = Tri_AllProgText},
+            {.control = "TriAllCombiText",
+             .caption = "AllCombiText",
+             .row = 1,
+             .column = 4,
+             .hint = "Convert All Combis Dump to Names Mapping Text",
+             .use = {.selection = "the first selected entry: a Triton all-banks Combination dump",
+                     .asks = {useNames},
+                     .writes = {"TriCombiNamesList.txt in the current folder (1,536 lines)"},
+                     .refuses = {kNoneSelected, "\"Message is not Triton Combi\""}},
+             .run = Tri_AllCombiText},
+        },
+        {
+            {.control = ctl::TriProg,
+             .caption = "Prog",
+             .hint = "Enter Triton Program Number (Decimal)",
+             .row = 2,
+             .column = 0},
+            {.control = ctl::TriBank,
+             .caption = "Bank",
+             .hint = "Enter Triton Bank Number (Decimal)",
+             .row = 2,
+             .column = 1},
+            {.control = ctl::TriEfxPIDtxt, .caption = "PID", .row = 2, .column = 2},
+            {.control = ctl::Tri_Gchan, .caption = "Gchan", .row = 2, .column = 3},
+        });
 }
 
 // Korg 7-bit packed records behind a header of `offset` bytes, unpacked and
@@ -98,29 +174,7 @@ public:
         return korgDumpConfirmation(sx, {0x50, "Triton", kAnsweredDumps});
     }
     const char* name() const override { return "Korg Triton"; }
-    void addCommands(CommandTable& t) const override
-    {
-        t.addPage("Triton", 6,
-                  {{"TriReq1Prog", "Req 1 Prog"},
-                   {"TriReq1ProgBank", "Req 1 Prog Bank"},
-                   {"TriReqAllProgInallBanks", "All Prog"},
-                   {"TriReq1Combi", "Req 1 Combi"},
-                   {"TriReq1CombiBank", "Req 1 Combi Bank"},
-                   {"TriReqAllCombiInAllBanks", "All Combi"},
-                   {"ReqCurProg", "ReqCurProg"},
-                   {"ReqCurCombi", "ReqCurCombi"},
-                   {"TriParsEfx", "ParsEfx"},
-                   {"TriAllProgText", "AllProgText"},
-                   {"TriAllCombiText", "AllCombiText"}});
-        t.addField({ctl::TriProg, "Prog", kMainWindow, false, 0, {}, "Enter Triton Program Number (Decimal)"});
-        t.addField({ctl::TriBank, "Bank", kMainWindow, false, 0, {}, "Enter Triton Bank Number (Decimal)"});
-        t.addField({ctl::TriEfxPIDtxt, "PID", kMainWindow, false, 0, {}, ""});
-        t.addField({ctl::Tri_Gchan, "Gchan", kMainWindow, false, 0, {}, ""});
-        for (int column = 0; const char* box : {ctl::TriProg, ctl::TriBank, ctl::TriEfxPIDtxt, ctl::Tri_Gchan})
-            t.placeField(box, "Triton", 2, column++);
-        registerTriton(t);
-        describeUses(t);
-    }
+    void addCommands(CommandTable& t) const override { declareCommands(t); }
     std::vector<RememberedControl> remembered() const override
     {
         return {{ctl::TriProg, "TriProg", "0"},

@@ -3,7 +3,6 @@
 
 #include <optional>
 
-#include "core/app/command_table.h"
 #include "core/app/controls.h"
 #include "core/app/device_commands.h"
 #include "core/app/incoming.h"
@@ -120,27 +119,6 @@ std::string mfs(std::uint8_t mfid)
     default: break;
     }
     return format("%s%2d%s", prefix, (mfid & 0x0F) + 1, (mfid & 0x10) ? "g" : " ");
-}
-
-void registerTriton(CommandTable& table)
-{
-    const auto add = [&table](const char* control, const char* caption, const char* hint, void (*run)(Session&)) {
-        table.add({control, caption, kMainWindow, "Triton", hint, run, -1, -1, "", {}});
-    };
-    add("TriReq1Prog", "Req 1 Prog", "Request 1 Program (Using Prog and Bank values)", Tri_Req_1ProgClick);
-    add("TriReq1ProgBank", "Req 1 Prog Bank", "Request 1 Bank of Programs (using only Bank value)",
-        Tri_Req_1ProgbankClick);
-    add("TriReqAllProgInallBanks", "All Prog", "Request all Banks of Programs", Tri_ReqAllProgBanksClick);
-    add("TriReq1Combi", "Req 1 Combi", "Request one Combi (Using Prog and Bank values)", Tri_Req_1CombiClick);
-    add("TriReq1CombiBank", "Req 1 Combi Bank", "Request 1 Bank of Combis (using only Bank value)",
-        Tri_Req_1CombiBankClick);
-    add("TriReqAllCombiInAllBanks", "All Combi", "Request all Banks of Combis", Tri_ReqAllCombiBanksClick);
-    add("ReqCurProg", "ReqCurProg", "", Tri_ReqCurProgClick);
-    add("ReqCurCombi", "ReqCurCombi", "", Tri_ReqCurCombiClick);
-    // The parse of the answer belongs to the conversion, which gives the command its function.
-    add("TriParsEfx", "ParsEfx", "", nullptr);
-    add("TriAllProgText", "AllProgText", "Convert All Progams Dump to Names Mapping Text", Tri_AllProgText);
-    add("TriAllCombiText", "AllCombiText", "Convert All Combis Dump to Names Mapping Text", Tri_AllCombiText);
 }
 
 }  // namespace tolvex

@@ -13,7 +13,6 @@
 
 namespace tolvex {
 
-class CommandTable;
 class Session;
 
 // Request functions and kinds (the kind goes into bits 5-4 of the bank byte).
@@ -53,9 +52,6 @@ void Tri_ParsEfxClick(Session& s, const std::function<void(Session&, std::int32_
 // "?st?", the channel as "%2d", then "g" for the global channel or a blank.
 // 00 gives "INT- 1 ", 10 "INT- 1g", 2F "Off-16 ".
 std::string mfs(std::uint8_t mfid);
-
-// Gives the Triton page's controls their commands and hints.
-void registerTriton(CommandTable& table);
 
 // The controls of the "Triton" page, as the session keys their values and the window names its widgets.
 namespace ctl {

@@ -8,7 +8,6 @@
 #include <optional>
 #include <string_view>
 
-#include "core/app/command_table.h"
 #include "core/app/controls.h"
 #include "core/app/device_commands.h"
 #include "core/app/incoming.h"
@@ -25,7 +24,6 @@
 #include "devices/triton/triton_alldata.h"
 #include "devices/triton/triton_names.h"
 #include "devices/triton/triton_sysex.h"
-#include "devices/triton2kronos/tri_kro_efx_parse.h"
 #include "devices/triton2kronos/tri_kro_tables.h"
 
 namespace tolvex {
@@ -273,22 +271,6 @@ void ConvTriCombiBankClick(Session& s, const TriKroTables& tri, const KronosDefs
 void ConvTriCombiBankClick(Session& s)
 {
     ConvTriCombiBankClick(s, triKroTables(s), kronosDefs(s));
-}
-
-void registerTritonToKronos(CommandTable& table)
-{
-    table.bind("TriParsEfx", [](Session& s) { Tri_ParsEfxClick(s, TriParseEfxPostProcess); });
-    // Takes the place of the page's placeholder, keeping its position, with its hint.
-    table.add({"Conv1TriCombi",
-               "Conv Triton Combi",
-               kMainWindow,
-               "Kronos",
-               "Convert Triton Combi (or one in a Combi Bank) to one Kronos Combi",
-               [](Session& s) { ConvTriCombiBankClick(s); },
-               -1,
-               -1,
-               "",
-               {}});
 }
 
 }  // namespace tolvex

@@ -12,7 +12,6 @@
 
 namespace tolvex {
 
-class CommandTable;
 class Session;
 
 inline constexpr char kKroDefaultEfxDataFile[] = "Kro_Default_EFX_Data.bin";
@@ -42,9 +41,6 @@ struct TriKroConvertRecords {
 void ConvTriCombiBankClick(Session& s, const TriKroTables& tri, const KronosDefs& kro);
 // The same with the program's tables.
 void ConvTriCombiBankClick(Session& s);
-
-// Gives "Conv1TriCombi" its command and hint.
-void registerTritonToKronos(CommandTable& table);
 
 // The controls of the conversion, as the session keys their values and the window names its widgets.
 namespace ctl {

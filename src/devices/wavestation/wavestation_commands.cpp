@@ -7,7 +7,6 @@
 #include <fstream>
 #include <type_traits>
 
-#include "core/app/command_table.h"
 #include "core/app/device_commands.h"
 #include "core/app/request_response.h"
 #include "core/app/session.h"
@@ -152,16 +151,6 @@ void WS_LoadMappingButton(Session& s)
             return;
         }
     }
-}
-
-void registerWavestation(CommandTable& table)
-{
-    table.bind("ExtractWS", Extract_WS_proc);
-    table.bind("LoadMappingButton", WS_LoadMappingButton);
-    table.bind("ReqPatchBank", WS_ReqPatchBankClick);
-    table.bind("ReqPerfBank", WS_ReqPerfBankClick);
-    table.bind("AllPatch", WS_AllPatchClick);
-    table.bind("AllPerf", WS_AllPerfClick);
 }
 
 }  // namespace tolvex

@@ -7,7 +7,6 @@
 
 namespace tolvex {
 
-class CommandTable;
 class Session;
 
 // Unpacks one Wavestation message into the session's records (the data, its
@@ -48,7 +47,5 @@ void WS_ReqPerfBankClick(Session& s);
 void WS_AllPatchClick(Session& s);
 void WS_AllPerfClick(Session& s);
 
-// Gives the Wavestation controls their commands.
-void registerWavestation(CommandTable& table);
 
 }  // namespace tolvex

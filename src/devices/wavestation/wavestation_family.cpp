@@ -15,46 +15,78 @@ PatchFamily wavestationPatchFamily();  // wavestation_patches.cpp
 
 namespace {
 
-void describeUses(CommandTable& t)
+// The Wavestation page: its commands and box with their grid places, what
+// each command reads and writes, and its function. The bank requests are not
+// built yet.
+void declareCommands(CommandTable& t)
 {
     using namespace uses;
-    // Wavestation.
-    t.describe("ExtractWS", {"the first selected entry: a Wavestation SR dump",
-                             {},
-                             {"WS_SR_Global_Patch.txt and WS_SR_Global_Perf.txt names, when loaded"},
-                             {},
-                             {beside(".bin"),
-                              "WS_SR_Patchs_bankN.txt, WS_SR_Perfs_bankN.txt or WS_SR_Perfmap.txt "
-                              "in the current folder"},
-                             {"a function the tool does not handle"}});
-    t.describe("LoadMappingButton", {"",
-                                     {},
-                                     {"WS_SR_Global_Patch.txt and WS_SR_Global_Perf.txt in the current folder"},
-                                     {},
-                                     {"the name tables of later extractions"},
-                                     {"a file that cannot be read"}});
     const char* const kNoBank = "no bank in 5 s: \"The Wavestation did not answer: no patch bank N in 5 s\"";
-    const struct {
-        const char *control, *what, *function;
-    } oneBank[] = {{"ReqPatchBank", "patch", "1C"}, {"ReqPerfBank", "performance", "1D"}};
-    for (const auto& b : oneBank)
-        t.describe(b.control,
-                   {"",
-                    {ctl::Channel, ctl::WS_Bank},
-                    {kInOut},
-                    {},
-                    {std::string("MIDI: the request F0 42 3n 28 ") + b.function + " bank F7",
-                     std::string("the list: the ") + b.what + " bank's dump as it arrives (Cancel stops the wait)"},
-                    {kNoPorts, kBadNumber, kNoBank}});
-    for (const auto& [control, what] : {std::pair{"AllPatch", "patch"}, std::pair{"AllPerf", "performance"}})
-        t.describe(control, {"",
-                             {ctl::Channel},
-                             {kInOut},
-                             {},
-                             {std::string("the list: the ") + what +
-                                  " banks 0-11, requested in turn until one does not come (Cancel stops)",
-                              "log: \"... bank N received (N+1 of 12)\" for each"},
-                             {kNoPorts, kBadNumber, kNoBank}});
+    t.addPage({.title = "Wavestation", .legacy = true},
+              {
+                  {.control = "ExtractWS",
+                   .caption = "ExtractWS",
+                   .row = 0,
+                   .column = 0,
+                   .use = {.selection = "the first selected entry: a Wavestation SR dump",
+                           .reads = {"WS_SR_Global_Patch.txt and WS_SR_Global_Perf.txt names, when loaded"},
+                           .writes = {beside(".bin"),
+                                      "WS_SR_Patchs_bankN.txt, WS_SR_Perfs_bankN.txt or WS_SR_Perfmap.txt "
+                                      "in the current folder"},
+                           .refuses = {"a function the tool does not handle"}},
+                   .run = Extract_WS_proc},
+                  {.control = "LoadMappingButton",
+                   .caption = "Load Mapping",
+                   .row = 0,
+                   .column = 1,
+                   .use = {.reads = {"WS_SR_Global_Patch.txt and WS_SR_Global_Perf.txt in the current folder"},
+                           .writes = {"the name tables of later extractions"},
+                           .refuses = {"a file that cannot be read"}},
+                   .run = WS_LoadMappingButton},
+                  {.control = "ReqPatchBank",
+                   .caption = "Req Patch Bank",
+                   .row = 1,
+                   .column = 0,
+                   .use = {.fields = {ctl::Channel, ctl::WS_Bank},
+                           .reads = {kInOut},
+                           .writes = {"MIDI: the request F0 42 3n 28 1C bank F7",
+                                      "the list: the patch bank's dump as it arrives (Cancel stops the wait)"},
+                           .refuses = {kNoPorts, kBadNumber, kNoBank}},
+                   .run = WS_ReqPatchBankClick},
+                  {.control = "ReqPerfBank",
+                   .caption = "Req Perf Bank",
+                   .row = 1,
+                   .column = 1,
+                   .use = {.fields = {ctl::Channel, ctl::WS_Bank},
+                           .reads = {kInOut},
+                           .writes = {"MIDI: the request F0 42 3n 28 1D bank F7",
+                                      "the list: the performance bank's dump as it arrives (Cancel stops the wait)"},
+                           .refuses = {kNoPorts, kBadNumber, kNoBank}},
+                   .run = WS_ReqPerfBankClick},
+                  {.control = "AllPatch",
+                   .caption = "All Patch",
+                   .row = 1,
+                   .column = 2,
+                   .use = {.fields = {ctl::Channel},
+                           .reads = {kInOut},
+                           .writes = {"the list: the patch banks 0-11, requested in turn until one does not come "
+                                      "(Cancel stops)",
+                                      "log: \"... bank N received (N+1 of 12)\" for each"},
+                           .refuses = {kNoPorts, kBadNumber, kNoBank}},
+                   .run = WS_AllPatchClick},
+                  {.control = "AllPerf",
+                   .caption = "All Perf",
+                   .row = 1,
+                   .column = 3,
+                   .use = {.fields = {ctl::Channel},
+                           .reads = {kInOut},
+                           .writes = {"the list: the performance banks 0-11, requested in turn until one does not come "
+                                      "(Cancel stops)",
+                                      "log: \"... bank N received (N+1 of 12)\" for each"},
+                           .refuses = {kNoPorts, kBadNumber, kNoBank}},
+                   .run = WS_AllPerfClick},
+              },
+              {{.control = ctl::WS_Bank, .caption = "Bank", .row = 0, .column = 2}});
 }
 
 // The dumps the Wavestation loads and answers (parameter changes and selects are not answered).
@@ -77,20 +109,7 @@ public:
         return korgDumpConfirmation(sx, {0x28, "Wavestation", kAnsweredDumps});
     }
     const char* name() const override { return "Korg Wavestation SR"; }
-    void addCommands(CommandTable& t) const override
-    {
-        t.addPage("Wavestation", 4, {}, true);  // its buttons stand where addAt puts them
-        t.addAt("Wavestation", "ExtractWS", "ExtractWS", 0, 0);
-        t.addAt("Wavestation", "LoadMappingButton", "Load Mapping", 0, 1);
-        t.addAt("Wavestation", "ReqPatchBank", "Req Patch Bank", 1, 0);
-        t.addAt("Wavestation", "ReqPerfBank", "Req Perf Bank", 1, 1);
-        t.addAt("Wavestation", "AllPatch", "All Patch", 1, 2);
-        t.addAt("Wavestation", "AllPerf", "All Perf", 1, 3);
-        t.addField({ctl::WS_Bank, "Bank", kMainWindow, false, 0, {}, ""});
-        t.placeField(ctl::WS_Bank, "Wavestation", 0, 2);
-        registerWavestation(t);
-        describeUses(t);
-    }
+    void addCommands(CommandTable& t) const override { declareCommands(t); }
     std::vector<RememberedControl> remembered() const override { return {{ctl::WS_Bank, "WS_Bank", "0"}}; }
 };
 

@@ -4,7 +4,6 @@
 #include <filesystem>
 #include <optional>
 
-#include "core/app/command_table.h"
 #include "core/app/controls.h"
 #include "core/app/device_commands.h"
 #include "core/app/incoming.h"
@@ -237,23 +236,6 @@ void CheckSumFixClick(Session& s)
             s.log.LogString(line + "Not fixed: " + e.what());
         }
     }
-}
-
-void registerYamaha(CommandTable& table)
-{
-    table.bind("Conv_VMEM", Yam_Conv_VMEM);
-    table.bind("DX7peb", Yam_ConvDX7peb);
-    table.bind("ConvDX7p", Yam_ConvDX7p);
-    table.bind("Map1_32", Yam_Map1_32);
-    table.bind("Map32_64", Yam_Map32_64);
-    table.bind("ConvTX802perfBank", Yam_ConvTX802pb);
-    table.bind("ConvTX802Perf", Yam_ConvTX802p);
-    table.bind(kCheckSumCheck, CheckSumCheckClick);
-    table.bind("CheckSumFix", CheckSumFixClick);
-    table.bind("dx7pb_to_tx802pb", Yam_DX7pb_to_TX802pb);
-    table.bind("DX7p_to_TX802p", Yam_DX7p_to_TX802p);
-    table.bind("RdDX7CRT", RdDX7CRTClick);
-    table.bind("RdTX802ROM", RdTX802ROMClick);
 }
 
 }  // namespace tolvex

@@ -7,7 +7,6 @@
 
 namespace tolvex {
 
-class CommandTable;
 class Session;
 
 // Each works on the first selected entry ("Nothing Selected" when there is
@@ -45,7 +44,5 @@ void CheckSumCheckClick(Session& s);
 // it was. With nothing selected, the "Nothing Selected" warning.
 void CheckSumFixClick(Session& s);
 
-// Gives the DX/TX controls their commands.
-void registerYamaha(CommandTable& table);
 
 }  // namespace tolvex

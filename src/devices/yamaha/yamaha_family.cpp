@@ -14,98 +14,132 @@ PatchFamily yamahaPatchFamily();  // yamaha_patches.cpp
 
 namespace {
 
-void describeUses(CommandTable& t)
+// The DX/TX page: its commands with their grid places, what each reads and
+// writes, and its function.
+void declareCommands(CommandTable& t)
 {
     using namespace uses;
-    // DX/TX.
     const char* const kUnpackStops = "a dump of another kind, or a damaged one: its unpacking error";
-    t.describe("Conv_VMEM", {"the first selected entry: a DX7 32-voice bank",
-                             {},
-                             {},
-                             {},
-                             {beside(".bin, .txt")},
-                             {kNothingSelected, kUnpackStops}});
-    t.describe("DX7peb", {"the first selected entry: a DX7II performance edit buffer",
-                          {},
-                          {},
-                          {},
-                          {beside(".bin, .txt")},
-                          {kNothingSelected, kUnpackStops}});
-    t.describe("ConvDX7p", {"the first selected entry: a DX7II 32-performance bank",
-                            {},
-                            {},
-                            {},
-                            {beside(".bin, .txt, .csv, .lst, .map")},
-                            {kNothingSelected, kUnpackStops}});
-    t.describe("Map1_32", {"the first selected entry: a DX7 32-voice bank",
-                           {},
-                           {},
-                           {},
-                           {"the voice map: voice names 1-32 for later exports"},
-                           {kNothingSelected, kUnpackStops}});
-    t.describe("Map32_64", {"the first selected entry: a DX7 32-voice bank",
-                            {},
-                            {},
-                            {},
-                            {"the voice map: voice names 33-64 for later exports"},
-                            {kNothingSelected, kUnpackStops}});
-    t.describe("RdTX802ROM",
-               {"",
-                {ctl::Channel},
-                {kInOut},
-                {},
-                {"TX802RomProgs.txt in the current folder"},
-                {kNoPorts, kBadNumber, "no answer within 5 s: \"Timeout waiting for requested sysex message N\""}});
-    t.describe(
-        "RdDX7CRT",
-        {"",
-         {ctl::Channel},
-         {kInOut},
-         {},
-         {"cartprogs.txt in the current folder", "the list: the answers and the 32 performances as one DX7II bank"},
-         {kNoPorts, kBadNumber, "no answer within 5 s: \"Timeout waiting for requested sysex message N\""}});
-    t.describe("ConvTX802perfBank", {"the first selected entry: a TX802 64-performance bank",
-                                     {},
-                                     {},
-                                     {},
-                                     {beside(".bin, .txt, .csv, .lst, .map")},
-                                     {kNothingSelected, kUnpackStops}});
-    t.describe("ConvTX802Perf", {"the first selected entry: a TX802 performance edit buffer",
-                                 {},
-                                 {},
-                                 {},
-                                 {beside(".bin, .txt, .csv, .lst")},
-                                 {kNothingSelected, kUnpackStops}});
-    t.describe("DX7p_to_TX802p", {"the first selected entry: a DX7II performance edit buffer",
-                                  {ctl::Channel},
-                                  {},
-                                  {},
-                                  {"the list: \"TX802 Perf Edit Buf converted from DX7\" (--save-new FILE keeps it)"},
-                                  {kNothingSelected, kBadNumber, kUnpackStops}});
-    t.describe(
-        "dx7pb_to_tx802pb",
-        {"the first selected entry: a DX7II 32-performance bank",
-         {ctl::Channel},
-         {},
-         {{"Select Target Bank range for TX802",
-           {"1-32 (or yes): performances 1-32", "33-64 (or no): performances 33-64", "cancel: nothing is converted"}}},
-         {"the list: \"TX802 Perf converted from DX7\" (--save-new FILE keeps it)"},
-         {kNothingSelected, kBadNumber, kUnpackStops}});
-    t.describe("CheckSumCheck",
-               {"each selected entry: a Yamaha bulk dump",
-                {},
-                {},
-                {},
-                {"log: \"Checking: \" + its text + \": Checksum Correct\" or \": Checksum Invalid ...\""},
-                {kNoOutput}});
-    t.describe("CheckSumFix", {"each selected entry: a Yamaha bulk dump",
-                               {},
-                               {},
-                               {},
-                               {"the list: a corrected copy \"Fixed: \" + its text of each dump with a wrong checksum",
+    const char* const kNoAnswer = "no answer within 5 s: \"Timeout waiting for requested sysex message N\"";
+    t.addPage(
+        {.title = "DX/TX", .legacy = true, .extras = {{.kind = PageExtra::Label, .text = "Checksum", .row = 2}}},
+        {
+            {.control = "Conv_VMEM",
+             .caption = "DX VMEM>file",
+             .row = 0,
+             .column = 0,
+             .use = {.selection = "the first selected entry: a DX7 32-voice bank",
+                     .writes = {beside(".bin, .txt")},
+                     .refuses = {kNothingSelected, kUnpackStops}},
+             .run = Yam_Conv_VMEM},
+            {.control = "DX7peb",
+             .caption = "DX7peb>file",
+             .row = 0,
+             .column = 1,
+             .use = {.selection = "the first selected entry: a DX7II performance edit buffer",
+                     .writes = {beside(".bin, .txt")},
+                     .refuses = {kNothingSelected, kUnpackStops}},
+             .run = Yam_ConvDX7peb},
+            {.control = "ConvDX7p",
+             .caption = "DX7perf>file",
+             .row = 0,
+             .column = 2,
+             .use = {.selection = "the first selected entry: a DX7II 32-performance bank",
+                     .writes = {beside(".bin, .txt, .csv, .lst, .map")},
+                     .refuses = {kNothingSelected, kUnpackStops}},
+             .run = Yam_ConvDX7p},
+            {.control = "Map1_32",
+             .caption = "DX Map1-32",
+             .row = 0,
+             .column = 3,
+             .use = {.selection = "the first selected entry: a DX7 32-voice bank",
+                     .writes = {"the voice map: voice names 1-32 for later exports"},
+                     .refuses = {kNothingSelected, kUnpackStops}},
+             .run = Yam_Map1_32},
+            {.control = "Map32_64",
+             .caption = "DX Map32-64",
+             .row = 0,
+             .column = 4,
+             .use = {.selection = "the first selected entry: a DX7 32-voice bank",
+                     .writes = {"the voice map: voice names 33-64 for later exports"},
+                     .refuses = {kNothingSelected, kUnpackStops}},
+             .run = Yam_Map32_64},
+            {.control = "RdTX802ROM",
+             .caption = "Rd TX802 ROM",
+             .row = 0,
+             .column = 5,
+             .use = {.fields = {ctl::Channel},
+                     .reads = {kInOut},
+                     .writes = {"TX802RomProgs.txt in the current folder"},
+                     .refuses = {kNoPorts, kBadNumber, kNoAnswer}},
+             .run = RdTX802ROMClick},
+            {.control = "RdDX7CRT",
+             .caption = "Rd DX7 CRT",
+             .row = 1,
+             .column = 0,
+             .use = {.fields = {ctl::Channel},
+                     .reads = {kInOut},
+                     .writes = {"cartprogs.txt in the current folder",
+                                "the list: the answers and the 32 performances as one DX7II bank"},
+                     .refuses = {kNoPorts, kBadNumber, kNoAnswer}},
+             .run = RdDX7CRTClick},
+            {.control = "ConvTX802perfBank",
+             .caption = "TX802pb>file",
+             .row = 1,
+             .column = 1,
+             .use = {.selection = "the first selected entry: a TX802 64-performance bank",
+                     .writes = {beside(".bin, .txt, .csv, .lst, .map")},
+                     .refuses = {kNothingSelected, kUnpackStops}},
+             .run = Yam_ConvTX802pb},
+            {.control = "ConvTX802Perf",
+             .caption = "TX802p>file",
+             .row = 1,
+             .column = 2,
+             .use = {.selection = "the first selected entry: a TX802 performance edit buffer",
+                     .writes = {beside(".bin, .txt, .csv, .lst")},
+                     .refuses = {kNothingSelected, kUnpackStops}},
+             .run = Yam_ConvTX802p},
+            {.control = "DX7p_to_TX802p",
+             .caption = "DX7p>TX802p",
+             .row = 1,
+             .column = 3,
+             .use = {.selection = "the first selected entry: a DX7II performance edit buffer",
+                     .fields = {ctl::Channel},
+                     .writes = {"the list: \"TX802 Perf Edit Buf converted from DX7\" (--save-new FILE keeps it)"},
+                     .refuses = {kNothingSelected, kBadNumber, kUnpackStops}},
+             .run = Yam_DX7p_to_TX802p},
+            {.control = "dx7pb_to_tx802pb",
+             .caption = "DX7pb>TX802pb",
+             .row = 1,
+             .column = 4,
+             .use = {.selection = "the first selected entry: a DX7II 32-performance bank",
+                     .fields = {ctl::Channel},
+                     .asks = {{"Select Target Bank range for TX802",
+                               {"1-32 (or yes): performances 1-32", "33-64 (or no): performances 33-64",
+                                "cancel: nothing is converted"}}},
+                     .writes = {"the list: \"TX802 Perf converted from DX7\" (--save-new FILE keeps it)"},
+                     .refuses = {kNothingSelected, kBadNumber, kUnpackStops}},
+             .run = Yam_DX7pb_to_TX802pb},
+            {.control = "CheckSumCheck",
+             .caption = "Check",
+             .row = 2,
+             .column = 1,
+             .use = {.selection = "each selected entry: a Yamaha bulk dump",
+                     .writes = {"log: \"Checking: \" + its text + \": Checksum Correct\" or \": Checksum "
+                                "Invalid ...\""},
+                     .refuses = {kNoOutput}},
+             .run = CheckSumCheckClick},
+            {.control = "CheckSumFix",
+             .caption = "Fix",
+             .row = 2,
+             .column = 2,
+             .use = {.selection = "each selected entry: a Yamaha bulk dump",
+                     .writes = {"the list: a corrected copy \"Fixed: \" + its text of each dump with a wrong checksum",
                                 "log: \"Fixing: \" + its text + \": \" + what was changed (\"block 3: 72 -> 4B\"), "
                                 "\"Checksum already correct\" or \"Not fixed: \" + why"},
-                               {kNothingSelected}});
+                     .refuses = {kNothingSelected}},
+             .run = CheckSumFixClick},
+        });
 }
 
 class YamahaFamily final : public DeviceFamily {
@@ -154,26 +188,7 @@ public:
     const char* name() const override { return "Yamaha DX7, DX7II, TX802"; }
     std::optional<PatchFamily> patches() const override { return yamahaPatchFamily(); }
     void addNamers(Session&, FamilyNamers& namers) const override { namers.add(yamahaNamer()); }
-    void addCommands(CommandTable& t) const override
-    {
-        t.addPage("DX/TX", 6,
-                  {{"Conv_VMEM", "DX VMEM>file"},
-                   {"DX7peb", "DX7peb>file"},
-                   {"ConvDX7p", "DX7perf>file"},
-                   {"Map1_32", "DX Map1-32"},
-                   {"Map32_64", "DX Map32-64"},
-                   {"RdTX802ROM", "Rd TX802 ROM"},
-                   {"RdDX7CRT", "Rd DX7 CRT"},
-                   {"ConvTX802perfBank", "TX802pb>file"},
-                   {"ConvTX802Perf", "TX802p>file"},
-                   {"DX7p_to_TX802p", "DX7p>TX802p"},
-                   {"dx7pb_to_tx802pb", "DX7pb>TX802pb"}},
-                  true);
-        t.addAt("DX/TX", "CheckSumCheck", "Check", 2, 1);
-        t.addAt("DX/TX", "CheckSumFix", "Fix", 2, 2);
-        registerYamaha(t);
-        describeUses(t);
-    }
+    void addCommands(CommandTable& t) const override { declareCommands(t); }
     void readSettings(Session& s, const IniFile& ini) const override { YamReadSettings(s, ini); }
 };
 

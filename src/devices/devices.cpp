@@ -16,7 +16,8 @@
     FAMILY(Kronos)              \
     FAMILY(TritonToKronos)      \
     FAMILY(Korg)                \
-    FAMILY(Ensoniq)
+    FAMILY(Ensoniq)             \
+    /* a new family: one line above this one */
 
 namespace tolvex {
 

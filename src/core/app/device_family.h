@@ -15,8 +15,8 @@
 #include <typeinfo>
 #include <vector>
 
-#include "core/app/patch_family.h"
 #include "core/app/dump_confirmation.h"
+#include "core/app/patch_family.h"
 #include "core/sysex/sx_naming.h"
 
 namespace tolvex {

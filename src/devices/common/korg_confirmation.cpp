@@ -3,7 +3,6 @@
 
 #include <algorithm>
 
-
 namespace tolvex {
 
 std::optional<DumpConfirmation> korgDumpConfirmation(ByteView sx, const KorgAnsweredDumps& dumps)

@@ -3,8 +3,8 @@
 
 #include <algorithm>
 
-#include "devices/common/korg_packing.h"
 #include "core/text/text_utils.h"
+#include "devices/common/korg_packing.h"
 #include "devices/triton/triton_records.h"
 
 namespace tolvex {

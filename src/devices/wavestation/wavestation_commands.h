@@ -47,5 +47,4 @@ void WS_ReqPerfBankClick(Session& s);
 void WS_AllPatchClick(Session& s);
 void WS_AllPerfClick(Session& s);
 
-
 }  // namespace tolvex

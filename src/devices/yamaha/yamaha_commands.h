@@ -44,5 +44,4 @@ void CheckSumCheckClick(Session& s);
 // it was. With nothing selected, the "Nothing Selected" warning.
 void CheckSumFixClick(Session& s);
 
-
 }  // namespace tolvex

@@ -109,4 +109,15 @@ void writeReportFile(Session& s, const std::string& path, const std::string& tex
     writeReportFile(s, path, ByteView(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
 }
 
+CancelOffer::CancelOffer(Session& s) : s_(s)
+{
+    s_.operation.CancelState = false;
+    OfferCancel(s_, true);
+}
+
+CancelOffer::~CancelOffer()
+{
+    OfferCancel(s_, false);
+}
+
 }  // namespace tolvex

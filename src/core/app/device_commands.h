@@ -57,4 +57,17 @@ bool sendLogged(Session& s, ByteView m);
 void writeReportFile(Session& s, const std::string& path, ByteView content);
 void writeReportFile(Session& s, const std::string& path, const std::string& text);
 
+// The Cancel button offered while a command's run lasts, however the run
+// ends; a click left over from before is no request to stop this run.
+class CancelOffer {
+public:
+    explicit CancelOffer(Session& s);
+    ~CancelOffer();
+    CancelOffer(const CancelOffer&) = delete;
+    CancelOffer& operator=(const CancelOffer&) = delete;
+
+private:
+    Session& s_;
+};
+
 }  // namespace tolvex

@@ -156,19 +156,6 @@ std::int32_t decode(Session& s, ByteView sx, PeaveyRecords& rec)
     return r;
 }
 
-// The Cancel button offered while the run lasts, however it ends.
-struct CancelOffer {
-    explicit CancelOffer(Session& session) : s(session)
-    {
-        s.operation.CancelState = false;  // a click left over from before is no request to stop this run
-        OfferCancel(s, true);
-    }
-    ~CancelOffer() { OfferCancel(s, false); }
-    CancelOffer(const CancelOffer&) = delete;
-    CancelOffer& operator=(const CancelOffer&) = delete;
-    Session& s;
-};
-
 }  // namespace
 
 Bytes PV_DirStatusRequest(std::uint8_t devid, std::uint8_t type)

@@ -32,19 +32,6 @@ constexpr BankKind kPerformanceBanks{kWSSR_PerformanceBankRequest, kWSSR_Perform
 
 enum class Reply { Received, Silent, Cancelled, NotSent };
 
-// The Cancel button offered while the run lasts, however it ends.
-struct CancelOffer {
-    explicit CancelOffer(Session& session) : s(session)
-    {
-        s.operation.CancelState = false;  // a click left over from before is no request to stop this run
-        OfferCancel(s, true);
-    }
-    ~CancelOffer() { OfferCancel(s, false); }
-    CancelOffer(const CancelOffer&) = delete;
-    CancelOffer& operator=(const CancelOffer&) = delete;
-    Session& s;
-};
-
 std::optional<int> channelOf(Session& s)
 {
     return checkedChannel(s, 15, "The Wavestation channel must be between 0 and 15");

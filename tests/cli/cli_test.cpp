@@ -375,31 +375,17 @@ TEST(Cli, SendWaitsForTheInstrument)
         std::size_t heard;
         std::string said;  // at the end of standard error
     } cases[] = {
-        {"no input port",
-         {"--wait-ack"},
-         {},
-         2,
-         0,
+        // clang-format off
+        {"no input port", {"--wait-ack"}, {}, 2, 0,
          "tolvex-cli send: --wait-ack needs the input port the instrument answers on (--in PORT)\n"},
-        {"input without --wait-ack",
-         {"--in", "Synth A"},
-         {},
-         2,
-         0,
+        {"input without --wait-ack", {"--in", "Synth A"}, {}, 2, 0,
          "tolvex-cli send: --in and --timeout go with --wait-ack\n"},
         {"all loaded", {"--wait-ack", "--in", "Synth A"}, {}, 0, 3, ""},
-        {"error answer",
-         {"--wait-ack", "--in", "Synth A"},
-         {Reply::Completed, Reply::Error},
-         1,
-         2,
+        {"error answer", {"--wait-ack", "--in", "Synth A"}, {Reply::Completed, Reply::Error}, 1, 2,
          "Error: The Triton did not confirm dump 2 of 3 (One Program Dump): it answered DATA LOAD ERROR (NAC)\n"},
-        {"no answer",
-         {"--wait-ack", "--in", "Synth A", "--timeout", "1"},
-         {Reply::Silent},
-         1,
-         1,
+        {"no answer", {"--wait-ack", "--in", "Synth A", "--timeout", "1"}, {Reply::Silent}, 1, 1,
          "Error: The Triton did not confirm dump 1 of 3 (One Program Dump): no answer in 1 s\n"},
+        // clang-format on
     };
     for (const auto& c : cases) {
         testing::SimulatedKorg synth(bus, nullptr, "Synth A", 0x50);

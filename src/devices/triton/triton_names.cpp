@@ -51,8 +51,7 @@ constexpr ListTool kCombis{{0xF0, 0x42 /* Korg */, 0x30, 0x50 /* Triton */, 0x4D
                            kTriCombiNameList,
                            "Combi"};
 
-// The unpacked records of the first selected entry (all 12 banks; of an All
-// Data dump those it holds), or nothing after its box.
+// The unpacked data of the first selected entry, or nothing after its box.
 std::optional<Bytes> allBanksData(Session& s, const ListTool& tool)
 {
     const auto entry = firstSelected(s, kNoMessagesSelected);
@@ -138,16 +137,13 @@ namespace {
 template <class AllBanks, class NameOf>
 void writeAllNames(Session& s, const ListTool& tool, std::unique_ptr<AllBanks>& records, NameOf nameOf)
 {
-    std::optional<Bytes> data = allBanksData(s, tool);
+    const std::optional<Bytes> data = allBanksData(s, tool);
     if (!data) return;
-    const std::size_t count = data->size() / tool.recordSize;
-    data->resize(sizeof(AllBanks));
     if (!records) records = std::make_unique<AllBanks>();
     triton::recordFromBytes(*records, *data);
     std::vector<std::string> names;
     for (const auto& bank : *records)
-        for (const auto& record : bank)
-            if (names.size() < count) names.push_back(nameOf(record));
+        for (const auto& record : bank) names.push_back(nameOf(record));
     writeNames(s, tool, names);
 }
 

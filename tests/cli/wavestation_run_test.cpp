@@ -11,7 +11,7 @@
 #include "midi/loopback.h"
 #include "midi/port_devices.h"
 #include "support/run_tool.h"
-#include "support/simulated_wavestation.h"
+#include "support/simulated_korg.h"
 #include "support/temp_dir.h"
 
 namespace tolvex {
@@ -120,12 +120,13 @@ TEST(WavestationRun, BankRequestsAreAnsweredAndLandInTheList)
         SCOPED_TRACE(c.args.front() + " " + std::to_string(c.heard.size()));
         TempDir dir;
         MidiLoopback bus({"WS"});
-        std::unique_ptr<testing::SimulatedWavestation> ws;
+        std::unique_ptr<testing::SimulatedKorg> ws;
         const DeviceFactory devices = [&](Shell& shell, const std::string&) -> std::unique_ptr<MidiDevices> {
-            ws = std::make_unique<testing::SimulatedWavestation>(bus, shell, "WS", patchBank, perfBank);
-            ws->channel = c.channel;
+            ws = std::make_unique<testing::SimulatedKorg>(bus, &shell, "WS", 0x28);
+            ws->bankDumps = {{0x1C, patchBank}, {0x1D, perfBank}};
+            ws->delayMs = 2;
             ws->banks = c.banks;
-            ws->silent = c.silent;
+            ws->silentToRequests = c.silent;
             return std::make_unique<PortDevices>(shell, bus.makeInput(), bus.makeOutput());
         };
         std::vector<std::string> args = c.args;

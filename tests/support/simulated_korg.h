@@ -4,10 +4,13 @@
 // COMPLETED), 24 (DATA LOAD ERROR) or nothing, `delayMs` after the dump on
 // the shell's clock (at once without a shell). With `replyCode` it answers
 // as the Kronos does: 24 00 (no error) or 24 41 (target object is protected).
+// Given bank dumps, it answers a bank request (F0 42 3n mm ff bank F7) with
+// the dump for that function, its channel and bank bytes set to the request's.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
+#include <map>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -32,12 +35,19 @@ public:
     std::vector<Reply> replies;
     int delayMs = 0;
     bool replyCode = false;
+    // The dumps it answers bank requests with, by request function (e.g. the
+    // Wavestation's 1C: a 4C patch bank); banks from `banks` on, or every
+    // request while `silentToRequests`, get no answer.
+    std::map<std::uint8_t, Bytes> bankDumps;
+    int banks = 12;
+    bool silentToRequests = false;
 
     // Every message the instrument heard, in order.
     std::vector<Bytes> heard() const;
 
 private:
     void hear(ByteView message);
+    void answer(Bytes message);
 
     MidiLoopback& bus_;
     Shell* shell_;
